@@ -1,0 +1,262 @@
+#include "Item.h"
+
+#include "Folder.h"
+#include "Tag.h"
+
+#include <QCollator>
+#include <algorithm>
+
+namespace quillory {
+
+// Known raw values share one string each instead of one allocation per item.
+QString Item::internedRawValue(const QString &raw)
+{
+    static const QList<QString> known = [] {
+        QList<QString> l;
+        for (ItemType t : ItemType::allCases())
+            l.append(t.rawValue());
+        return l;
+    }();
+    for (const QString &k : known) {
+        if (k == raw)
+            return k;
+    }
+    return raw;
+}
+
+Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
+           const std::optional<QString> &note, Folder *folder)
+    : Record(RecordKind::Item), m_typeRawValue(internedRawValue(type.rawValue())), m_title(title),
+      m_note(note)
+{
+    if (url) {
+        m_urlString = url->toString(QUrl::FullyEncoded);
+        const QString host = url->host();
+        if (!host.isEmpty())
+            m_sourceDomain = host;
+    }
+    linkFolder(folder);
+    refreshSearchText();
+}
+
+Item::~Item()
+{
+    linkFolder(nullptr);
+    for (Tag *tag : std::as_const(m_tags))
+        tag->m_items.removeOne(this);
+}
+
+void Item::setTypeRawValue(const QString &raw)
+{
+    if (raw == m_typeRawValue)
+        return;
+    m_typeRawValue = internedRawValue(raw);
+    didChange();
+}
+
+void Item::setUrlString(const std::optional<QString> &url)
+{
+    if (url == m_urlString)
+        return;
+    m_urlString = url;
+    refreshSearchText();
+    didChange();
+}
+
+QUrl Item::url() const
+{
+    return m_urlString ? QUrl(*m_urlString) : QUrl();
+}
+
+void Item::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    refreshSearchText();
+    didChange();
+}
+
+void Item::setNote(const std::optional<QString> &note)
+{
+    if (note == m_note)
+        return;
+    m_note = note;
+    refreshSearchText();
+    didChange();
+}
+
+std::optional<QByteArray> Item::blob(ItemBlob which) const
+{
+    const BlobSlot &s = slot(which);
+    if (!s.present)
+        return std::nullopt;
+    if (s.unsaved || context() == nullptr)
+        return s.bytes;
+    return context()->loadBlob(id(), which);
+}
+
+void Item::setBlob(ItemBlob which, const std::optional<QByteArray> &data)
+{
+    BlobSlot &s = slot(which);
+    s.present = data.has_value();
+    s.bytes = data.value_or(QByteArray());
+    s.unsaved = true;
+    didChange();
+}
+
+void Item::setMetadataJSON(const std::optional<QByteArray> &json)
+{
+    if (json == m_metadataJSON)
+        return;
+    m_metadataJSON = json;
+    didChange();
+}
+
+std::optional<ItemMetadata> Item::metadata() const
+{
+    if (!m_metadataJSON)
+        return std::nullopt;
+    return ItemMetadata::fromJson(*m_metadataJSON);
+}
+
+void Item::setMetadata(const std::optional<ItemMetadata> &metadata)
+{
+    setMetadataJSON(metadata ? std::optional<QByteArray>(metadata->toJson()) : std::nullopt);
+}
+
+void Item::setSourceDomain(const std::optional<QString> &domain)
+{
+    if (domain == m_sourceDomain)
+        return;
+    m_sourceDomain = domain;
+    refreshSearchText();
+    didChange();
+}
+
+void Item::setSourceApp(const std::optional<QString> &app)
+{
+    if (app == m_sourceApp)
+        return;
+    m_sourceApp = app;
+    didChange();
+}
+
+QList<Tag *> Item::sortedTags() const
+{
+    QList<Tag *> sorted = m_tags;
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(sorted.begin(), sorted.end(), [&collator](const Tag *a, const Tag *b) {
+        return collator.compare(a->name(), b->name()) < 0;
+    });
+    return sorted;
+}
+
+bool Item::hasTag(const Tag &tag) const
+{
+    return std::any_of(m_tags.cbegin(), m_tags.cend(),
+                       [&tag](const Tag *t) { return t->id() == tag.id(); });
+}
+
+void Item::setArchived(bool archived)
+{
+    if (archived == m_isArchived)
+        return;
+    m_isArchived = archived;
+    didChange();
+}
+
+void Item::setFavorite(bool favorite)
+{
+    if (favorite == m_isFavorite)
+        return;
+    m_isFavorite = favorite;
+    didChange();
+}
+
+void Item::setRead(bool read)
+{
+    if (read == m_isRead)
+        return;
+    m_isRead = read;
+    didChange();
+}
+
+std::optional<QDateTime> Item::accessedAt() const
+{
+    if (!m_accessedAt)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(*m_accessedAt, Qt::UTC);
+}
+
+void Item::setAccessedAt(const std::optional<QDateTime> &when)
+{
+    const std::optional<qint64> ms = when ? std::optional<qint64>(when->toMSecsSinceEpoch()) : std::nullopt;
+    if (ms == m_accessedAt)
+        return;
+    m_accessedAt = ms;
+    didChange();
+}
+
+void Item::addTag(Tag *tag)
+{
+    if (tag == nullptr || hasTag(*tag))
+        return;
+    m_tags.append(tag);
+    tag->m_items.append(this);
+    touch();
+}
+
+void Item::removeTag(const Tag &tag)
+{
+    unlinkTag(tag);
+    touch();
+}
+
+void Item::moveToFolder(Folder *folder)
+{
+    linkFolder(folder);
+    touch();
+}
+
+void Item::toggleFavorite()
+{
+    m_isFavorite = !m_isFavorite;
+    touch();
+}
+
+void Item::toggleArchive()
+{
+    m_isArchived = !m_isArchived;
+    touch();
+}
+
+void Item::refreshSearchText()
+{
+    m_search.assign(m_title, m_note, m_sourceDomain, m_urlString);
+}
+
+void Item::linkFolder(Folder *folder)
+{
+    if (folder == m_folder)
+        return;
+    if (m_folder != nullptr)
+        m_folder->m_items.removeOne(this);
+    m_folder = folder;
+    if (m_folder != nullptr)
+        m_folder->m_items.append(this);
+}
+
+void Item::unlinkTag(const Tag &tag)
+{
+    for (qsizetype i = m_tags.size() - 1; i >= 0; --i) {
+        Tag *t = m_tags.at(i);
+        if (t->id() == tag.id()) {
+            t->m_items.removeOne(this);
+            m_tags.removeAt(i);
+        }
+    }
+}
+
+} // namespace quillory

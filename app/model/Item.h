@@ -1,0 +1,133 @@
+#pragma once
+
+#include "ItemMetadata.h"
+#include "ItemType.h"
+#include "Record.h"
+#include "SearchText.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+namespace quillory {
+
+class Folder;
+class Tag;
+
+// One saved reference. Relationship writes keep both ends in step: moving an item updates
+// the folders' item lists, adding a tag updates the tag's item list.
+class Item final : public Record
+{
+public:
+    Item(ItemType type, const QString &title, const std::optional<QUrl> &url = std::nullopt,
+         const std::optional<QString> &note = std::nullopt, Folder *folder = nullptr);
+    ~Item() override;
+
+    ItemType type() const { return ItemType::fromRawValueOrWebLink(m_typeRawValue); }
+    const QString &typeRawValue() const { return m_typeRawValue; }
+    void setTypeRawValue(const QString &raw);
+
+    const std::optional<QString> &urlString() const { return m_urlString; }
+    void setUrlString(const std::optional<QString> &url);
+    QUrl url() const;
+
+    const QString &title() const { return m_title; }
+    void setTitle(const QString &title);
+
+    const std::optional<QString> &note() const { return m_note; }
+    void setNote(const std::optional<QString> &note);
+
+    // The image bytes stay on disk until read; reading a stored item's bytes asks the store.
+    std::optional<QByteArray> thumbnailData() const { return blob(ItemBlob::Thumbnail); }
+    void setThumbnailData(const std::optional<QByteArray> &data) { setBlob(ItemBlob::Thumbnail, data); }
+    bool hasThumbnailData() const { return slot(ItemBlob::Thumbnail).present; }
+    std::optional<QByteArray> imageData() const { return blob(ItemBlob::Image); }
+    void setImageData(const std::optional<QByteArray> &data) { setBlob(ItemBlob::Image, data); }
+    bool hasImageData() const { return slot(ItemBlob::Image).present; }
+
+    const std::optional<QByteArray> &metadataJSON() const { return m_metadataJSON; }
+    void setMetadataJSON(const std::optional<QByteArray> &json);
+    // Undecodable JSON reads as absent. Writing does not change modifiedAt.
+    std::optional<ItemMetadata> metadata() const;
+    void setMetadata(const std::optional<ItemMetadata> &metadata);
+
+    const std::optional<QString> &sourceDomain() const { return m_sourceDomain; }
+    void setSourceDomain(const std::optional<QString> &domain);
+    const std::optional<QString> &sourceApp() const { return m_sourceApp; }
+    void setSourceApp(const std::optional<QString> &app);
+
+    Folder *folder() const { return m_folder; }
+    const QList<Tag *> &tags() const { return m_tags; }
+    // Tags by name, localized and case-insensitive; equal names keep their stored order.
+    QList<Tag *> sortedTags() const;
+    bool hasTag(const Tag &tag) const;
+
+    bool isArchived() const { return m_isArchived; }
+    void setArchived(bool archived);
+    bool isFavorite() const { return m_isFavorite; }
+    void setFavorite(bool favorite);
+    bool isRead() const { return m_isRead; }
+    void setRead(bool read);
+
+    std::optional<QDateTime> accessedAt() const;
+    std::optional<qint64> accessedAtMSecs() const { return m_accessedAt; }
+    void setAccessedAt(const std::optional<QDateTime> &when);
+
+    // The mutating operations; each sets modifiedAt as documented in ARCHITECTURE.md.
+    void addTag(Tag *tag);
+    void removeTag(const Tag &tag);
+    void moveToFolder(Folder *folder);
+    void toggleFavorite();
+    void toggleArchive();
+
+    const SearchText &searchText() const { return m_search; }
+
+private:
+    Item(const QUuid &id, qint64 createdAt, qint64 modifiedAt)
+        : Record(RecordKind::Item, id, createdAt, modifiedAt)
+    {
+    }
+
+    friend class Folder;
+    friend class Tag;
+    friend class LibraryStore;
+    friend class StoreFile;
+
+    struct BlobSlot
+    {
+        bool present = false;
+        bool unsaved = false; // bytes live in `bytes` until the store has written them
+        QByteArray bytes;
+    };
+
+    const BlobSlot &slot(ItemBlob which) const { return which == ItemBlob::Thumbnail ? m_thumbnail : m_image; }
+    BlobSlot &slot(ItemBlob which) { return which == ItemBlob::Thumbnail ? m_thumbnail : m_image; }
+    std::optional<QByteArray> blob(ItemBlob which) const;
+    void setBlob(ItemBlob which, const std::optional<QByteArray> &data);
+    void refreshSearchText();
+    static QString internedRawValue(const QString &raw);
+    // Relationship plumbing without stamping modifiedAt (used by delete rules and loading).
+    void linkFolder(Folder *folder);
+    void unlinkTag(const Tag &tag);
+
+    QString m_typeRawValue;
+    std::optional<QString> m_urlString;
+    QString m_title;
+    std::optional<QString> m_note;
+    BlobSlot m_thumbnail;
+    BlobSlot m_image;
+    std::optional<QByteArray> m_metadataJSON;
+    std::optional<QString> m_sourceDomain;
+    std::optional<QString> m_sourceApp;
+    Folder *m_folder = nullptr;
+    QList<Tag *> m_tags;
+    bool m_isArchived = false;
+    bool m_isFavorite = false;
+    bool m_isRead = false;
+    std::optional<qint64> m_accessedAt;
+    SearchText m_search;
+};
+
+} // namespace quillory

@@ -1,0 +1,351 @@
+#include "LibraryStore.h"
+
+#include <ContainerDirectory.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace quillory {
+
+namespace {
+
+template<typename T>
+QList<Record *> asRecords(const QList<T *> &records)
+{
+    return QList<Record *>(records.cbegin(), records.cend());
+}
+
+} // namespace
+
+LibraryStore::LibraryStore(const QString &path) : m_path(path)
+{
+    m_autosave.setSingleShot(true);
+    m_autosave.setInterval(500);
+    connect(&m_autosave, &QTimer::timeout, this, &LibraryStore::autosave);
+    if (auto *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { save(); });
+}
+
+std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("The folder %1 could not be created.").arg(info.absolutePath());
+        return nullptr;
+    }
+    std::unique_ptr<LibraryStore> store(new LibraryStore(path));
+    StoreFile::Contents contents;
+    if (!store->m_file.open(path, error) || !store->m_file.load(contents, error))
+        return nullptr;
+
+    store->m_tags.reserve(contents.tags.size());
+    store->m_folders.reserve(contents.folders.size());
+    store->m_items.reserve(contents.items.size());
+    for (auto &tag : contents.tags)
+        store->adopt(*tag.release());
+    for (auto &folder : contents.folders)
+        store->adopt(*folder.release());
+    for (auto &item : contents.items)
+        store->adopt(*item.release());
+    return store;
+}
+
+std::unique_ptr<LibraryStore> LibraryStore::openDefault(QString *error)
+{
+    const auto container = ContainerDirectory::ensure();
+    if (!container) {
+        if (error)
+            *error = QStringLiteral("The shared container directory %1 is not available.")
+                         .arg(ContainerDirectory::groupIdentifier);
+        return nullptr;
+    }
+    return open(*container + QLatin1Char('/') + fileName, error);
+}
+
+LibraryStore::~LibraryStore()
+{
+    QString error;
+    if (!save(&error))
+        std::fprintf(stderr, "Failed to save the library: %s\n", qPrintable(error));
+    // Unlink everything first so destroying the records does not walk their relationships.
+    for (Item *item : m_items.all()) {
+        item->m_folder = nullptr;
+        item->m_tags.clear();
+    }
+    for (Folder *folder : m_folders.all()) {
+        folder->m_parent = nullptr;
+        folder->m_children.clear();
+        folder->m_items.clear();
+    }
+    for (Tag *tag : m_tags.all())
+        tag->m_items.clear();
+}
+
+void LibraryStore::adopt(Record &record)
+{
+    record.m_context = this;
+    record.m_sequence = m_nextSequence++;
+    switch (record.kind()) {
+    case RecordKind::Item: m_items.add(static_cast<Item *>(&record)); break;
+    case RecordKind::Folder: m_folders.add(static_cast<Folder *>(&record)); break;
+    case RecordKind::Tag: m_tags.add(static_cast<Tag *>(&record)); break;
+    }
+}
+
+Item *LibraryStore::insert(std::unique_ptr<Item> item)
+{
+    const auto inserted = insertItems([&] {
+        std::vector<std::unique_ptr<Item>> one;
+        one.push_back(std::move(item));
+        return one;
+    }());
+    return inserted.empty() ? nullptr : inserted.front();
+}
+
+std::vector<Item *> LibraryStore::insertItems(std::vector<std::unique_ptr<Item>> items)
+{
+    std::vector<Item *> inserted;
+    inserted.reserve(items.size());
+    m_items.reserve(m_items.size() + items.size());
+    for (auto &item : items) {
+        if (!item || item->isInStore() || m_items.contains(item->id()))
+            continue; // refused: unique_ptr destroys it below
+        Item *raw = item.release();
+        adopt(*raw);
+        markDirty(*raw);
+        inserted.push_back(raw);
+    }
+    if (!inserted.empty())
+        emit recordsInserted(RecordKind::Item, QList<Record *>(inserted.cbegin(), inserted.cend()));
+    return inserted;
+}
+
+Folder *LibraryStore::insert(std::unique_ptr<Folder> folder)
+{
+    if (!folder || folder->isInStore() || m_folders.contains(folder->id()))
+        return nullptr;
+    Folder *raw = folder.release();
+    adopt(*raw);
+    markDirty(*raw);
+    emit recordsInserted(RecordKind::Folder, {raw});
+    return raw;
+}
+
+Tag *LibraryStore::insert(std::unique_ptr<Tag> tag)
+{
+    if (!tag || tag->isInStore() || m_tags.contains(tag->id()))
+        return nullptr;
+    Tag *raw = tag.release();
+    adopt(*raw);
+    markDirty(*raw);
+    emit recordsInserted(RecordKind::Tag, {raw});
+    return raw;
+}
+
+void LibraryStore::remove(Item *item)
+{
+    if (item != nullptr && item->m_context == this)
+        removeItems({item});
+}
+
+void LibraryStore::remove(Tag *tag)
+{
+    if (tag != nullptr && tag->m_context == this)
+        removeTags({tag});
+}
+
+void LibraryStore::remove(Folder *folder)
+{
+    if (folder == nullptr || folder->m_context != this)
+        return;
+    QList<Folder *> subtree{folder};
+    subtree.append(folder->allDescendants());
+    removeFolders(subtree);
+}
+
+void LibraryStore::removeAll(RecordKind kind)
+{
+    switch (kind) {
+    case RecordKind::Item: {
+        const auto &all = m_items.all();
+        removeItems(QList<Item *>(all.cbegin(), all.cend()));
+        break;
+    }
+    case RecordKind::Folder: {
+        const auto &all = m_folders.all();
+        removeFolders(QList<Folder *>(all.cbegin(), all.cend()));
+        break;
+    }
+    case RecordKind::Tag: {
+        const auto &all = m_tags.all();
+        removeTags(QList<Tag *>(all.cbegin(), all.cend()));
+        break;
+    }
+    }
+}
+
+void LibraryStore::removeItems(const QList<Item *> &items)
+{
+    if (items.isEmpty())
+        return;
+    emit recordsAboutToBeRemoved(RecordKind::Item, asRecords(items));
+    const bool everything = qsizetype(m_items.size()) == items.size();
+    if (everything) {
+        // Bulk unlinking: per-item unlinking would be quadratic in large folders.
+        for (Folder *f : m_folders.all())
+            f->m_items.clear();
+        for (Tag *t : m_tags.all())
+            t->m_items.clear();
+        for (Item *item : items) {
+            item->m_folder = nullptr;
+            item->m_tags.clear();
+        }
+    }
+    for (Item *item : items) {
+        forget(*item, m_removedItems);
+        delete item;
+    }
+    emit recordsRemoved(RecordKind::Item);
+}
+
+void LibraryStore::removeTags(const QList<Tag *> &tags)
+{
+    if (tags.isEmpty())
+        return;
+    emit recordsAboutToBeRemoved(RecordKind::Tag, asRecords(tags));
+    QSet<Item *> touched;
+    for (Tag *tag : tags) {
+        for (Item *item : std::as_const(tag->m_items)) {
+            item->m_tags.removeAll(tag);
+            touched.insert(item);
+        }
+        tag->m_items.clear();
+        forget(*tag, m_removedTags);
+        delete tag;
+    }
+    emit recordsRemoved(RecordKind::Tag);
+    // Unlinking is not an edit of the item: modifiedAt stays, but the change is saved.
+    for (Item *item : std::as_const(touched))
+        recordDidChange(*item);
+}
+
+void LibraryStore::removeFolders(const QList<Folder *> &subtree)
+{
+    if (subtree.isEmpty())
+        return;
+    emit recordsAboutToBeRemoved(RecordKind::Folder, asRecords(subtree));
+    QList<Item *> released;
+    for (Folder *folder : subtree) {
+        for (Item *item : std::as_const(folder->m_items)) {
+            item->m_folder = nullptr;
+            released.append(item);
+        }
+        folder->m_items.clear();
+    }
+    // Children before parents, so each destructor finds its parent still alive.
+    for (auto it = subtree.crbegin(); it != subtree.crend(); ++it) {
+        forget(**it, m_removedFolders);
+        delete *it;
+    }
+    emit recordsRemoved(RecordKind::Folder);
+    for (Item *item : std::as_const(released))
+        recordDidChange(*item);
+}
+
+void LibraryStore::forget(Record &record, QList<QUuid> &removedIds)
+{
+    m_dirty.remove(&record);
+    if (record.m_persisted)
+        removedIds.append(record.id());
+    switch (record.kind()) {
+    case RecordKind::Item: m_items.take(static_cast<Item *>(&record)); break;
+    case RecordKind::Folder: m_folders.take(static_cast<Folder *>(&record)); break;
+    case RecordKind::Tag: m_tags.take(static_cast<Tag *>(&record)); break;
+    }
+    record.m_context = nullptr;
+    if (!m_autosave.isActive())
+        m_autosave.start();
+}
+
+void LibraryStore::markDirty(Record &record)
+{
+    m_dirty.insert(&record);
+    if (!m_autosave.isActive())
+        m_autosave.start();
+}
+
+void LibraryStore::recordDidChange(Record &record)
+{
+    markDirty(record);
+    emit recordChanged(&record);
+}
+
+std::optional<QByteArray> LibraryStore::loadBlob(const QUuid &itemId, ItemBlob blob)
+{
+    return m_file.loadBlob(itemId, blob);
+}
+
+template<typename T>
+std::vector<T *> LibraryStore::dirtyOf(RecordKind kind) const
+{
+    std::vector<T *> records;
+    for (Record *r : m_dirty) {
+        if (r->kind() == kind)
+            records.push_back(static_cast<T *>(r));
+    }
+    // Insertion order keeps the file's row order close to the library's own.
+    std::sort(records.begin(), records.end(),
+              [](const T *a, const T *b) { return a->sequence() < b->sequence(); });
+    return records;
+}
+
+bool LibraryStore::hasUnsavedChanges() const
+{
+    return !m_dirty.isEmpty() || !m_removedItems.isEmpty() || !m_removedFolders.isEmpty() ||
+           !m_removedTags.isEmpty();
+}
+
+bool LibraryStore::save(QString *error)
+{
+    m_autosave.stop();
+    if (!hasUnsavedChanges())
+        return true;
+    StoreFile::Changes changes;
+    changes.items = dirtyOf<Item>(RecordKind::Item);
+    changes.folders = dirtyOf<Folder>(RecordKind::Folder);
+    changes.tags = dirtyOf<Tag>(RecordKind::Tag);
+    changes.removedItems = m_removedItems;
+    changes.removedFolders = m_removedFolders;
+    changes.removedTags = m_removedTags;
+    if (!m_file.write(changes, error))
+        return false;
+
+    for (Item *item : changes.items) {
+        for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
+            Item::BlobSlot &slot = item->slot(which);
+            slot.unsaved = false;
+            slot.bytes = QByteArray(); // read back from the file from now on
+        }
+    }
+    for (Record *record : std::as_const(m_dirty))
+        record->m_persisted = true;
+    m_dirty.clear();
+    m_removedItems.clear();
+    m_removedFolders.clear();
+    m_removedTags.clear();
+    return true;
+}
+
+void LibraryStore::autosave()
+{
+    QString error;
+    if (!save(&error)) {
+        emit autosaveFailed(error);
+        m_autosave.start(5000); // try again later; nothing is dropped
+    }
+}
+
+} // namespace quillory

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "Folder.h"
+#include "Item.h"
+#include "RecordTable.h"
+#include "StoreFile.h"
+#include "Tag.h"
+
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace quillory {
+
+// The library: every Item, Folder and Tag, owned here, read from and saved to one store
+// file. Used on the interface thread only. Changes to records are reported through the
+// signals below in the order item models need them, and saved automatically shortly after
+// they happen, at save(), when the application quits and when the store is destroyed.
+class LibraryStore final : public QObject, private RecordContext
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LibraryStore)
+
+public:
+    static inline const QString fileName = QStringLiteral("default.store");
+
+    // Opens (or creates) the store file at `path`. Null, with `error` set, on failure.
+    static std::unique_ptr<LibraryStore> open(const QString &path, QString *error);
+    // The store in the shared container directory.
+    static std::unique_ptr<LibraryStore> openDefault(QString *error);
+    ~LibraryStore() override;
+
+    // Each insert takes the record, or refuses it (null result, record destroyed) when a
+    // record of the same kind with the same id is already stored.
+    Item *insert(std::unique_ptr<Item> item);
+    Folder *insert(std::unique_ptr<Folder> folder);
+    Tag *insert(std::unique_ptr<Tag> tag);
+    // One notification for the whole batch; refused records are left out of the result.
+    std::vector<Item *> insertItems(std::vector<std::unique_ptr<Item>> items);
+
+    // Deleting unlinks the other ends of relationships; a folder takes its sub-tree with it.
+    void remove(Item *item);
+    void remove(Tag *tag);
+    void remove(Folder *folder);
+    void removeAll(RecordKind kind);
+
+    // Writes all pending changes in one transaction.
+    bool save(QString *error = nullptr);
+    bool hasUnsavedChanges() const;
+    void setAutosaveDelay(int milliseconds) { m_autosave.setInterval(milliseconds); }
+
+    const std::vector<Item *> &items() const { return m_items.all(); }
+    const std::vector<Folder *> &folders() const { return m_folders.all(); }
+    const std::vector<Tag *> &tags() const { return m_tags.all(); }
+    Item *item(const QUuid &id) const { return m_items.find(id); }
+    Folder *folder(const QUuid &id) const { return m_folders.find(id); }
+    Tag *tag(const QUuid &id) const { return m_tags.find(id); }
+    QString filePath() const { return m_path; }
+
+signals:
+    void recordsInserted(quillory::RecordKind kind, const QList<quillory::Record *> &records);
+    void recordChanged(quillory::Record *record);
+    // The records are still intact while this is delivered, and destroyed right after.
+    void recordsAboutToBeRemoved(quillory::RecordKind kind, const QList<quillory::Record *> &records);
+    void recordsRemoved(quillory::RecordKind kind);
+    void autosaveFailed(const QString &message);
+
+private:
+    explicit LibraryStore(const QString &path);
+
+    void recordDidChange(Record &record) override;
+    std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob) override;
+
+    void adopt(Record &record);
+    void forget(Record &record, QList<QUuid> &removedIds);
+    void markDirty(Record &record);
+    void autosave();
+    template<typename T>
+    std::vector<T *> dirtyOf(RecordKind kind) const;
+    void removeFolders(const QList<Folder *> &subtree);
+    void removeItems(const QList<Item *> &items);
+    void removeTags(const QList<Tag *> &tags);
+
+    QString m_path;
+    StoreFile m_file;
+    RecordTable<Item> m_items;
+    RecordTable<Folder> m_folders;
+    RecordTable<Tag> m_tags;
+    QSet<Record *> m_dirty;
+    QList<QUuid> m_removedItems;
+    QList<QUuid> m_removedFolders;
+    QList<QUuid> m_removedTags;
+    quint64 m_nextSequence = 1;
+    QTimer m_autosave;
+};
+
+} // namespace quillory

@@ -1,0 +1,62 @@
+#include "SqliteDatabase.h"
+
+#include "SqliteStatement.h"
+
+#include <sqlite3.h>
+
+namespace quillory {
+
+SqliteDatabase::~SqliteDatabase()
+{
+    close();
+}
+
+bool SqliteDatabase::open(const QString &path, QString *error)
+{
+    close();
+    const QByteArray file = path.toUtf8();
+    const int rc = sqlite3_open_v2(file.constData(), &m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        if (error)
+            *error = m_db ? lastError() : QString::fromUtf8(sqlite3_errstr(rc));
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, 5000);
+    return true;
+}
+
+void SqliteDatabase::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+bool SqliteDatabase::exec(const char *sql, QString *error)
+{
+    char *message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK && error)
+        *error = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_free(message);
+    return rc == SQLITE_OK;
+}
+
+SqliteStatement SqliteDatabase::prepare(const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+        return SqliteStatement();
+    return SqliteStatement(statement);
+}
+
+QString SqliteDatabase::lastError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+}
+
+} // namespace quillory

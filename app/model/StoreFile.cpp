@@ -1,0 +1,433 @@
+#include "StoreFile.h"
+
+#include "Folder.h"
+#include "Item.h"
+#include "Tag.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace quillory {
+
+namespace {
+
+const char *const schemaSql = R"sql(
+CREATE TABLE store_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE tags(
+    id TEXT PRIMARY KEY NOT NULL,
+    name TEXT NOT NULL,
+    color_hex TEXT NOT NULL,
+    sort_order INTEGER NOT NULL,
+    created_at INTEGER NOT NULL,
+    modified_at INTEGER NOT NULL);
+CREATE TABLE folders(
+    id TEXT PRIMARY KEY NOT NULL,
+    name TEXT NOT NULL,
+    icon_name TEXT NOT NULL,
+    color_hex TEXT NOT NULL,
+    sort_order INTEGER NOT NULL,
+    created_at INTEGER NOT NULL,
+    modified_at INTEGER NOT NULL,
+    parent_id TEXT,
+    child_rank INTEGER NOT NULL);
+CREATE TABLE items(
+    id TEXT PRIMARY KEY NOT NULL,
+    type_raw_value TEXT NOT NULL,
+    url_string TEXT,
+    title TEXT NOT NULL,
+    note TEXT,
+    metadata_json BLOB,
+    source_domain TEXT,
+    source_app TEXT,
+    folder_id TEXT,
+    is_archived INTEGER NOT NULL,
+    is_favorite INTEGER NOT NULL,
+    is_read INTEGER NOT NULL,
+    created_at INTEGER NOT NULL,
+    modified_at INTEGER NOT NULL,
+    accessed_at INTEGER,
+    has_thumbnail INTEGER NOT NULL,
+    has_image INTEGER NOT NULL);
+CREATE TABLE item_tags(
+    item_id TEXT NOT NULL,
+    tag_id TEXT NOT NULL,
+    position INTEGER NOT NULL,
+    PRIMARY KEY(item_id, tag_id)) WITHOUT ROWID;
+CREATE INDEX item_tags_by_tag ON item_tags(tag_id);
+CREATE TABLE item_blobs(
+    item_id TEXT NOT NULL,
+    kind INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    PRIMARY KEY(item_id, kind));
+CREATE TRIGGER item_deleted AFTER DELETE ON items BEGIN
+    DELETE FROM item_tags WHERE item_id = OLD.id;
+    DELETE FROM item_blobs WHERE item_id = OLD.id;
+END;
+CREATE TRIGGER tag_deleted AFTER DELETE ON tags BEGIN
+    DELETE FROM item_tags WHERE tag_id = OLD.id;
+END;
+)sql";
+
+QString idText(const QUuid &id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+QUuid readId(const SqliteStatement &s, int column)
+{
+    const std::string_view v = s.textView(column);
+    return QUuid::fromString(QLatin1StringView(v.data(), qsizetype(v.size())));
+}
+
+int blobKind(ItemBlob blob)
+{
+    return blob == ItemBlob::Thumbnail ? 0 : 1;
+}
+
+} // namespace
+
+bool StoreFile::open(const QString &path, QString *error)
+{
+    if (!m_db.open(path, error))
+        return false;
+    // WAL with synchronous=FULL: a committed save is durable, a crash mid-write rolls back.
+    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;", error))
+        return false;
+
+    SqliteStatement tables = m_db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+    if (!tables.isValid() || !tables.step()) {
+        if (error)
+            *error = m_db.lastError();
+        return false;
+    }
+    const bool empty = tables.int64(0) == 0;
+    tables = SqliteStatement();
+    if (!(empty ? createSchema(error) : checkSchema(error)))
+        return false;
+    return prepareStatements(error);
+}
+
+bool StoreFile::createSchema(QString *error)
+{
+    if (!m_db.exec("BEGIN IMMEDIATE", error))
+        return false;
+    if (!m_db.exec(schemaSql, error)) {
+        m_db.exec("ROLLBACK");
+        return false;
+    }
+    SqliteStatement version = m_db.prepare("INSERT INTO store_info(key, value) VALUES('schemaVersion', ?)");
+    version.bind(1, QString::fromLatin1(schemaVersion));
+    version.step();
+    if (version.failed()) {
+        m_db.exec("ROLLBACK");
+        return fail(version, error);
+    }
+    return m_db.exec("COMMIT", error);
+}
+
+bool StoreFile::checkSchema(QString *error)
+{
+    SqliteStatement version = m_db.prepare("SELECT value FROM store_info WHERE key = 'schemaVersion'");
+    if (!version.isValid() || !version.step()) {
+        if (error)
+            *error = QStringLiteral("The file is not a Quillory library store.");
+        return false;
+    }
+    const QString found = version.text(0);
+    if (found.section(QLatin1Char('.'), 0, 0) != QLatin1String("1")) {
+        if (error)
+            *error = QStringLiteral("The library store has schema version %1, which this version of "
+                                    "Quillory cannot read.")
+                         .arg(found);
+        return false;
+    }
+    return true;
+}
+
+bool StoreFile::prepareStatements(QString *error)
+{
+    m_upsertItem = m_db.prepare(
+        "INSERT INTO items(id, type_raw_value, url_string, title, note, metadata_json, source_domain,"
+        " source_app, folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
+        " has_thumbnail, has_image) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+        " ON CONFLICT(id) DO UPDATE SET type_raw_value=excluded.type_raw_value,"
+        " url_string=excluded.url_string, title=excluded.title, note=excluded.note,"
+        " metadata_json=excluded.metadata_json, source_domain=excluded.source_domain,"
+        " source_app=excluded.source_app, folder_id=excluded.folder_id, is_archived=excluded.is_archived,"
+        " is_favorite=excluded.is_favorite, is_read=excluded.is_read, created_at=excluded.created_at,"
+        " modified_at=excluded.modified_at, accessed_at=excluded.accessed_at,"
+        " has_thumbnail=excluded.has_thumbnail, has_image=excluded.has_image");
+    m_upsertFolder = m_db.prepare(
+        "INSERT INTO folders(id, name, icon_name, color_hex, sort_order, created_at, modified_at, parent_id,"
+        " child_rank) VALUES(?,?,?,?,?,?,?,?,?) ON CONFLICT(id) DO UPDATE SET name=excluded.name,"
+        " icon_name=excluded.icon_name, color_hex=excluded.color_hex, sort_order=excluded.sort_order,"
+        " created_at=excluded.created_at, modified_at=excluded.modified_at, parent_id=excluded.parent_id,"
+        " child_rank=excluded.child_rank");
+    m_upsertTag = m_db.prepare(
+        "INSERT INTO tags(id, name, color_hex, sort_order, created_at, modified_at) VALUES(?,?,?,?,?,?)"
+        " ON CONFLICT(id) DO UPDATE SET name=excluded.name, color_hex=excluded.color_hex,"
+        " sort_order=excluded.sort_order, created_at=excluded.created_at, modified_at=excluded.modified_at");
+    m_clearItemTags = m_db.prepare("DELETE FROM item_tags WHERE item_id = ?");
+    m_insertItemTag = m_db.prepare("INSERT OR IGNORE INTO item_tags(item_id, tag_id, position) VALUES(?,?,?)");
+    m_putBlob = m_db.prepare("INSERT OR REPLACE INTO item_blobs(item_id, kind, data) VALUES(?,?,?)");
+    m_clearBlob = m_db.prepare("DELETE FROM item_blobs WHERE item_id = ? AND kind = ?");
+    m_selectBlob = m_db.prepare("SELECT data FROM item_blobs WHERE item_id = ? AND kind = ?");
+    m_deleteItem = m_db.prepare("DELETE FROM items WHERE id = ?");
+    m_deleteFolder = m_db.prepare("DELETE FROM folders WHERE id = ?");
+    m_deleteTag = m_db.prepare("DELETE FROM tags WHERE id = ?");
+    for (const SqliteStatement *s : {&m_upsertItem, &m_upsertFolder, &m_upsertTag, &m_clearItemTags,
+                                     &m_insertItemTag, &m_putBlob, &m_clearBlob, &m_selectBlob,
+                                     &m_deleteItem, &m_deleteFolder, &m_deleteTag}) {
+        if (!s->isValid()) {
+            if (error)
+                *error = m_db.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StoreFile::load(Contents &contents, QString *error)
+{
+    QHash<QUuid, Tag *> tagsById;
+    SqliteStatement tags = m_db.prepare(
+        "SELECT id, name, color_hex, sort_order, created_at, modified_at FROM tags ORDER BY rowid");
+    while (tags.step()) {
+        auto tag = std::unique_ptr<Tag>(new Tag(readId(tags, 0), tags.int64(4), tags.int64(5)));
+        tag->m_name = tags.text(1);
+        tag->m_searchName = SearchText::fold(tag->m_name);
+        tag->m_colorHex = tags.text(2);
+        tag->m_sortOrder = int(tags.int64(3));
+        tagsById.insert(tag->id(), tag.get());
+        contents.tags.push_back(std::move(tag));
+    }
+
+    QHash<QUuid, Folder *> foldersById;
+    QList<std::pair<Folder *, QUuid>> parents;
+    SqliteStatement folders = m_db.prepare(
+        "SELECT id, name, icon_name, color_hex, sort_order, created_at, modified_at, parent_id, child_rank"
+        " FROM folders ORDER BY child_rank, rowid");
+    while (folders.step()) {
+        auto folder = std::unique_ptr<Folder>(new Folder(readId(folders, 0), folders.int64(5), folders.int64(6)));
+        folder->m_name = folders.text(1);
+        folder->m_iconName = folders.text(2);
+        folder->m_colorHex = folders.text(3);
+        folder->m_sortOrder = int(folders.int64(4));
+        folder->m_childRank = folders.int64(8);
+        if (!folders.isNull(7))
+            parents.append({folder.get(), readId(folders, 7)});
+        foldersById.insert(folder->id(), folder.get());
+        contents.folders.push_back(std::move(folder));
+    }
+    // Children appear in child_rank order because the rows were read in that order. A parent
+    // link that would close a cycle (only a damaged file has one) is dropped.
+    for (const auto &[folder, parentId] : std::as_const(parents)) {
+        Folder *parent = foldersById.value(parentId);
+        if (parent != nullptr && parent != folder && !folder->isAncestorOf(*parent)) {
+            folder->m_parent = parent;
+            parent->m_children.append(folder);
+        }
+    }
+
+    QHash<QUuid, Item *> itemsById;
+    itemsById.reserve(1024);
+    SqliteStatement items = m_db.prepare(
+        "SELECT id, type_raw_value, url_string, title, note, metadata_json, source_domain, source_app,"
+        " folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
+        " has_thumbnail, has_image FROM items ORDER BY rowid");
+    while (items.step()) {
+        auto item = std::unique_ptr<Item>(new Item(readId(items, 0), items.int64(12), items.int64(13)));
+        item->m_typeRawValue = Item::internedRawValue(items.text(1));
+        item->m_urlString = items.optionalText(2);
+        item->m_title = items.text(3);
+        item->m_note = items.optionalText(4);
+        item->m_metadataJSON = items.optionalBlob(5);
+        item->m_sourceDomain = items.optionalText(6);
+        item->m_sourceApp = items.optionalText(7);
+        if (!items.isNull(8)) {
+            if (Folder *folder = foldersById.value(readId(items, 8)))
+                item->linkFolder(folder);
+        }
+        item->m_isArchived = items.int64(9) != 0;
+        item->m_isFavorite = items.int64(10) != 0;
+        item->m_isRead = items.int64(11) != 0;
+        if (!items.isNull(14))
+            item->m_accessedAt = items.int64(14);
+        item->m_thumbnail.present = items.int64(15) != 0;
+        item->m_image.present = items.int64(16) != 0;
+        item->refreshSearchText();
+        itemsById.insert(item->id(), item.get());
+        contents.items.push_back(std::move(item));
+    }
+
+    SqliteStatement links = m_db.prepare("SELECT item_id, tag_id FROM item_tags ORDER BY item_id, position");
+    while (links.step()) {
+        Item *item = itemsById.value(readId(links, 0));
+        Tag *tag = tagsById.value(readId(links, 1));
+        if (item != nullptr && tag != nullptr) {
+            item->m_tags.append(tag);
+            tag->m_items.append(item);
+        }
+    }
+
+    for (const SqliteStatement *s : {&tags, &folders, &items, &links}) {
+        if (!s->isValid() || s->failed()) {
+            if (error)
+                *error = m_db.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<QByteArray> StoreFile::loadBlob(const QUuid &itemId, ItemBlob blob)
+{
+    m_selectBlob.reset();
+    m_selectBlob.bind(1, idText(itemId));
+    m_selectBlob.bind(2, qint64(blobKind(blob)));
+    std::optional<QByteArray> data;
+    if (m_selectBlob.step())
+        data = m_selectBlob.blob(0);
+    m_selectBlob.reset();
+    return data;
+}
+
+bool StoreFile::write(const Changes &changes, QString *error)
+{
+    if (!m_db.exec("BEGIN IMMEDIATE", error))
+        return false;
+    const bool ok = removeRows(m_deleteItem, changes.removedItems, error) &&
+                    removeRows(m_deleteFolder, changes.removedFolders, error) &&
+                    removeRows(m_deleteTag, changes.removedTags, error) &&
+                    std::all_of(changes.tags.begin(), changes.tags.end(),
+                                [&](Tag *t) { return writeTag(*t, error); }) &&
+                    std::all_of(changes.folders.begin(), changes.folders.end(),
+                                [&](Folder *f) { return writeFolder(*f, error); }) &&
+                    std::all_of(changes.items.begin(), changes.items.end(),
+                                [&](Item *i) { return writeItem(*i, error); });
+    if (!ok || !m_db.exec("COMMIT", error)) {
+        m_db.exec("ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+bool StoreFile::removeRows(SqliteStatement &statement, const QList<QUuid> &ids, QString *error)
+{
+    for (const QUuid &id : ids) {
+        statement.reset();
+        statement.bind(1, idText(id));
+        statement.step();
+        if (statement.failed())
+            return fail(statement, error);
+    }
+    return true;
+}
+
+bool StoreFile::writeTag(const Tag &tag, QString *error)
+{
+    SqliteStatement &s = m_upsertTag;
+    s.reset();
+    s.bind(1, idText(tag.id()));
+    s.bind(2, tag.name());
+    s.bind(3, tag.colorHex());
+    s.bind(4, qint64(tag.sortOrder()));
+    s.bind(5, tag.createdAtMSecs());
+    s.bind(6, tag.modifiedAtMSecs());
+    s.step();
+    return !s.failed() || fail(s, error);
+}
+
+bool StoreFile::writeFolder(const Folder &folder, QString *error)
+{
+    SqliteStatement &s = m_upsertFolder;
+    s.reset();
+    s.bind(1, idText(folder.id()));
+    s.bind(2, folder.name());
+    s.bind(3, folder.iconName());
+    s.bind(4, folder.colorHex());
+    s.bind(5, qint64(folder.sortOrder()));
+    s.bind(6, folder.createdAtMSecs());
+    s.bind(7, folder.modifiedAtMSecs());
+    if (folder.parent() != nullptr)
+        s.bind(8, idText(folder.parent()->id()));
+    else
+        s.bindNull(8);
+    s.bind(9, folder.m_childRank);
+    s.step();
+    return !s.failed() || fail(s, error);
+}
+
+bool StoreFile::writeItem(Item &item, QString *error)
+{
+    const QString id = idText(item.id());
+    SqliteStatement &s = m_upsertItem;
+    s.reset();
+    s.bind(1, id);
+    s.bind(2, item.typeRawValue());
+    s.bind(3, item.urlString());
+    s.bind(4, item.title());
+    s.bind(5, item.note());
+    s.bind(6, item.metadataJSON());
+    s.bind(7, item.sourceDomain());
+    s.bind(8, item.sourceApp());
+    if (item.folder() != nullptr)
+        s.bind(9, idText(item.folder()->id()));
+    else
+        s.bindNull(9);
+    s.bind(10, qint64(item.isArchived()));
+    s.bind(11, qint64(item.isFavorite()));
+    s.bind(12, qint64(item.isRead()));
+    s.bind(13, item.createdAtMSecs());
+    s.bind(14, item.modifiedAtMSecs());
+    s.bind(15, item.accessedAtMSecs());
+    s.bind(16, qint64(item.hasThumbnailData()));
+    s.bind(17, qint64(item.hasImageData()));
+    s.step();
+    if (s.failed())
+        return fail(s, error);
+
+    if (item.m_persisted) {
+        m_clearItemTags.reset();
+        m_clearItemTags.bind(1, id);
+        m_clearItemTags.step();
+        if (m_clearItemTags.failed())
+            return fail(m_clearItemTags, error);
+    }
+    qint64 position = 0;
+    for (const Tag *tag : item.tags()) {
+        m_insertItemTag.reset();
+        m_insertItemTag.bind(1, id);
+        m_insertItemTag.bind(2, idText(tag->id()));
+        m_insertItemTag.bind(3, position++);
+        m_insertItemTag.step();
+        if (m_insertItemTag.failed())
+            return fail(m_insertItemTag, error);
+    }
+
+    for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
+        const Item::BlobSlot &slot = item.slot(which);
+        if (!slot.unsaved)
+            continue;
+        SqliteStatement &b = slot.present ? m_putBlob : m_clearBlob;
+        b.reset();
+        b.bind(1, id);
+        b.bind(2, qint64(blobKind(which)));
+        if (slot.present)
+            b.bind(3, slot.bytes);
+        b.step();
+        if (b.failed())
+            return fail(b, error);
+    }
+    return true;
+}
+
+bool StoreFile::fail(SqliteStatement &statement, QString *error)
+{
+    if (error)
+        *error = m_db.lastError();
+    statement.reset();
+    return false;
+}
+
+} // namespace quillory

@@ -1,0 +1,38 @@
+#include "AppInfo.h"
+
+#include <NamedColor.h>
+
+namespace quillory {
+
+QString AppInfo::appVersion()
+{
+    static const QString version = [] {
+        const QString v = QStringLiteral(QUILLORY_VERSION);
+        return v.isEmpty() ? QStringLiteral("1.0") : v;
+    }();
+    return version;
+}
+
+QString AppInfo::buildNumber()
+{
+    static const QString build = [] {
+        const QString b = QStringLiteral(QUILLORY_BUILD_NUMBER);
+        return b.isEmpty() ? QStringLiteral("1") : b;
+    }();
+    return build;
+}
+
+const QList<QColor> &AppInfo::colorPalette()
+{
+    static const QList<QColor> palette = [] {
+        QList<QColor> colors;
+        for (NamedColor c : {NamedColor::Blue, NamedColor::Indigo, NamedColor::Purple, NamedColor::Pink,
+                             NamedColor::Red, NamedColor::Orange, NamedColor::Yellow, NamedColor::Green,
+                             NamedColor::Mint, NamedColor::Teal, NamedColor::Cyan, NamedColor::Gray})
+            colors.append(toColor(c));
+        return colors;
+    }();
+    return palette;
+}
+
+} // namespace quillory

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace quillory {
+
+// The application-group container that Quillory and Dropslip share. Both programs must
+// find it through this one function so that they always agree on the place.
+class ContainerDirectory final
+{
+public:
+    static inline const QString groupIdentifier = QStringLiteral("group.nqa.quillory.shared");
+
+    // $XDG_DATA_HOME/group.nqa.quillory.shared, or ~/.local/share/... when XDG_DATA_HOME is
+    // unset or not absolute. No HOME and no XDG_DATA_HOME means there is no container.
+    static std::optional<QString> path();
+
+    // path(), created on disk (mode 0700) if missing; absent when it cannot be created.
+    static std::optional<QString> ensure();
+};
+
+} // namespace quillory
