@@ -1,0 +1,191 @@
+#include <Clock.h>
+#include <Folder.h>
+#include <Item.h>
+#include <Tag.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+// Pins the model clock; each read advances it by one millisecond, so every stamp is distinct.
+class SteppingClock
+{
+public:
+    explicit SteppingClock(const QDateTime &start) : m_now(start)
+    {
+        Clock::setSource([this] {
+            m_now = m_now.addMSecs(1);
+            return m_now;
+        });
+    }
+    ~SteppingClock() { Clock::setSource({}); }
+    QDateTime now() const { return m_now; }
+
+private:
+    QDateTime m_now;
+};
+
+const QDateTime start(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+
+} // namespace
+
+TEST(Item, NewItemDefaults)
+{
+    SteppingClock clock(start);
+    Item item(ItemType::Video, QStringLiteral("Talk"));
+    EXPECT_EQ(item.typeRawValue(), QStringLiteral("video"));
+    EXPECT_EQ(item.title(), QStringLiteral("Talk"));
+    EXPECT_FALSE(item.urlString());
+    EXPECT_FALSE(item.sourceDomain());
+    EXPECT_FALSE(item.note());
+    EXPECT_TRUE(item.tags().isEmpty());
+    EXPECT_FALSE(item.isArchived() || item.isFavorite() || item.isRead());
+    EXPECT_FALSE(item.accessedAt());
+    EXPECT_FALSE(item.thumbnailData() || item.imageData());
+    EXPECT_LE(item.createdAt(), item.modifiedAt());
+    EXPECT_FALSE(item.id().isNull());
+    EXPECT_NE(item.id(), Item(ItemType::Video, QString()).id());
+}
+
+TEST(Item, UrlKeepsQueryAndHostKeepsWww)
+{
+    Item item(ItemType::WebLink, QStringLiteral("t"), QUrl(QStringLiteral("https://www.Example.com/a?b=1&c=2#frag")),
+              QStringLiteral("note"));
+    EXPECT_EQ(item.urlString(), QStringLiteral("https://www.example.com/a?b=1&c=2#frag"));
+    EXPECT_EQ(item.sourceDomain(), QStringLiteral("www.example.com"));
+    EXPECT_EQ(item.note(), QStringLiteral("note"));
+
+    Item file(ItemType::Document, QStringLiteral("f"), QUrl(QStringLiteral("file:///tmp/a.pdf")));
+    EXPECT_EQ(file.urlString(), QStringLiteral("file:///tmp/a.pdf"));
+    EXPECT_FALSE(file.sourceDomain()) << "a URL without a host gives no source domain";
+}
+
+TEST(Item, OperationsStampModifiedAtAsDocumented)
+{
+    SteppingClock clock(start);
+    Folder folder(QStringLiteral("F"), QStringLiteral("folder"), QColor(Qt::red));
+    Tag tag(QStringLiteral("t"), QColor(Qt::red));
+    Item item(ItemType::WebLink, QStringLiteral("x"));
+
+    auto stamps = [&](auto &&operation) {
+        const QDateTime before = item.modifiedAt();
+        operation();
+        return item.modifiedAt() != before;
+    };
+    EXPECT_TRUE(stamps([&] { item.addTag(&tag); }));
+    EXPECT_FALSE(stamps([&] { item.addTag(&tag); })) << "adding a tag it already has changes nothing";
+    EXPECT_EQ(item.tags().size(), 1);
+    EXPECT_EQ(tag.items().size(), 1);
+    EXPECT_TRUE(stamps([&] { item.removeTag(tag); }));
+    EXPECT_TRUE(tag.items().isEmpty());
+    EXPECT_TRUE(stamps([&] { item.removeTag(tag); })) << "removing stamps even when nothing was removed";
+    EXPECT_TRUE(stamps([&] { item.moveToFolder(&folder); }));
+    EXPECT_EQ(folder.items(), QList<Item *>{&item});
+    EXPECT_TRUE(stamps([&] { item.moveToFolder(nullptr); }));
+    EXPECT_TRUE(folder.items().isEmpty());
+    EXPECT_TRUE(stamps([&] { item.toggleFavorite(); }));
+    EXPECT_TRUE(item.isFavorite());
+    EXPECT_TRUE(stamps([&] { item.toggleArchive(); }));
+    EXPECT_TRUE(item.isArchived());
+    EXPECT_FALSE(stamps([&] { item.setTitle(QStringLiteral("y")); })) << "direct writes leave the stamp to the caller";
+    EXPECT_FALSE(stamps([&] {
+        ItemMetadata m;
+        m.author = QStringLiteral("A");
+        item.setMetadata(m);
+    }));
+}
+
+TEST(Item, TagsWithTheSameIdCountAsOne)
+{
+    Tag a(QStringLiteral("a"), QColor(Qt::red));
+    Tag copy(QStringLiteral("a copy"), QColor(Qt::red));
+    copy.setId(a.id());
+    Item item(ItemType::WebLink, QStringLiteral("x"));
+    item.addTag(&a);
+    item.addTag(&copy);
+    EXPECT_EQ(item.tags().size(), 1);
+    item.removeTag(copy);
+    EXPECT_TRUE(item.tags().isEmpty());
+    EXPECT_TRUE(a.items().isEmpty());
+}
+
+TEST(Item, SortedTagsByNameKeepStoredOrderForEqualNames)
+{
+    Tag beta(QStringLiteral("beta"), QColor());
+    Tag alpha1(QStringLiteral("Alpha"), QColor());
+    Tag alpha2(QStringLiteral("alpha"), QColor());
+    Item item(ItemType::WebLink, QStringLiteral("x"));
+    item.addTag(&beta);
+    item.addTag(&alpha2);
+    item.addTag(&alpha1);
+    EXPECT_EQ(item.sortedTags(), (QList<Tag *>{&alpha2, &alpha1, &beta}));
+}
+
+TEST(Item, DestroyingEitherEndUnlinksTheOther)
+{
+    Folder folder(QStringLiteral("F"), QString(), QColor());
+    auto tag = std::make_unique<Tag>(QStringLiteral("t"), QColor());
+    auto item = std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x"), std::nullopt, std::nullopt, &folder);
+    item->addTag(tag.get());
+    tag.reset();
+    EXPECT_TRUE(item->tags().isEmpty());
+    item.reset();
+    EXPECT_TRUE(folder.items().isEmpty());
+}
+
+TEST(ItemMetadata, WritesOnlyPresentFieldsAndReadsBack)
+{
+    Item item(ItemType::WebLink, QStringLiteral("x"));
+    ItemMetadata m;
+    m.author = QStringLiteral("Ada");
+    item.setMetadata(m);
+    ASSERT_TRUE(item.metadataJSON());
+    const QJsonObject o = QJsonDocument::fromJson(*item.metadataJSON()).object();
+    EXPECT_EQ(o.keys(), QStringList{QStringLiteral("author")});
+    EXPECT_EQ(item.metadata(), m);
+
+    ItemMetadata full;
+    full.author = QStringLiteral("Ada");
+    full.publishDate = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9, 500), Qt::UTC);
+    full.description = QStringLiteral("d");
+    full.duration = 61.5;
+    full.platform = QStringLiteral("p");
+    full.ogImageURL = QStringLiteral("https://example.com/i.png");
+    full.siteName = QStringLiteral("s");
+    full.articleType = QStringLiteral("article");
+    full.keywords = QStringList{QStringLiteral("k1"), QStringLiteral("k2")};
+    full.videoId = QStringLiteral("v");
+    full.customFields = QMap<QString, QString>{{QStringLiteral("a"), QStringLiteral("b")}};
+    EXPECT_EQ(ItemMetadata::fromJson(full.toJson()), full);
+
+    item.setMetadata(std::nullopt);
+    EXPECT_FALSE(item.metadataJSON());
+}
+
+TEST(ItemMetadata, PublishDateIsSecondsSince2001)
+{
+    ItemMetadata m;
+    m.publishDate = QDateTime(QDate(2001, 1, 2), QTime(0, 0), Qt::UTC);
+    const QJsonObject o = QJsonDocument::fromJson(m.toJson()).object();
+    EXPECT_EQ(o.value(QStringLiteral("publishDate")).toDouble(), 86400.0);
+
+    const auto read = ItemMetadata::fromJson(R"({"publishDate": -1.5, "unknown": 1, "author": null})");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->publishDate, QDateTime(QDate(2000, 12, 31), QTime(23, 59, 58, 500), Qt::UTC));
+    EXPECT_FALSE(read->author);
+}
+
+TEST(ItemMetadata, UndecodableJsonReadsAsAbsent)
+{
+    for (const char *json : {"[1,2]", "\"text\"", "{", "", R"({"author": 5})", R"({"keywords": "a"})",
+                             R"({"keywords": [1]})", R"({"publishDate": "2020-01-01"})", R"({"publishDate": 1e300})"}) {
+        EXPECT_FALSE(ItemMetadata::fromJson(json)) << json;
+        Item item(ItemType::WebLink, QStringLiteral("x"));
+        item.setMetadataJSON(QByteArray(json));
+        EXPECT_FALSE(item.metadata()) << json;
+    }
+}

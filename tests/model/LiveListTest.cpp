@@ -1,0 +1,101 @@
+#include <Folder.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <LiveList.h>
+#include <Tag.h>
+
+#include <QAbstractItemModelTester>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+QStringList titles(const LiveList &list)
+{
+    QStringList t;
+    for (int row = 0; row < list.rowCount(); ++row)
+        t << list.data(list.index(row)).toString();
+    return t;
+}
+
+std::unique_ptr<Item> itemCreatedAt(const char *title, int day)
+{
+    auto item = std::make_unique<Item>(ItemType::WebLink, QString::fromLatin1(title));
+    item->setCreatedAt(QDateTime(QDate(2026, 1, day), QTime(12, 0), Qt::UTC));
+    return item;
+}
+
+} // namespace
+
+TEST(LiveList, ItemsNewestFirstFollowInsertsChangesAndRemovals)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
+    ASSERT_TRUE(store);
+    store->insert(itemCreatedAt("two", 2));
+    auto list = LiveList::itemsByCreatedAt(*store, Qt::DescendingOrder);
+    QAbstractItemModelTester tester(list.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    Item *one = store->insert(itemCreatedAt("one", 1));
+    Item *three = store->insert(itemCreatedAt("three", 3));
+    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
+
+    // A new sort key moves the row, in both directions.
+    one->setCreatedAt(QDateTime(QDate(2026, 1, 9), QTime(0, 0), Qt::UTC));
+    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")}));
+    one->setCreatedAt(QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC));
+    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
+    three->setTitle(QStringLiteral("THREE"));
+    EXPECT_EQ(list->rowOf(three), 0);
+    EXPECT_EQ(titles(*list).first(), QStringLiteral("THREE"));
+
+    store->remove(three);
+    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("two"), QStringLiteral("one")}));
+
+    std::vector<std::unique_ptr<Item>> batch;
+    for (int day = 10; day < 30; ++day)
+        batch.push_back(itemCreatedAt("batch", day));
+    store->insertItems(std::move(batch));
+    EXPECT_EQ(list->rowCount(), 22);
+    std::vector<std::unique_ptr<Item>> large;
+    for (int i = 0; i < 200; ++i)
+        large.push_back(itemCreatedAt("large", 1 + i % 28));
+    store->insertItems(std::move(large));
+    EXPECT_EQ(list->rowCount(), 222);
+    for (int row = 1; row < list->rowCount(); ++row)
+        EXPECT_GE(list->item(row - 1)->createdAt(), list->item(row)->createdAt());
+
+    store->removeAll(RecordKind::Item);
+    EXPECT_EQ(list->rowCount(), 0);
+}
+
+TEST(LiveList, TagsAndFoldersBySortOrderKeepInsertionOrderOnTies)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
+    ASSERT_TRUE(store);
+    auto tags = LiveList::tagsBySortOrder(*store);
+    auto folders = LiveList::foldersBySortOrder(*store);
+    QAbstractItemModelTester tagTester(tags.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester folderTester(folders.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    Tag *b = store->insert(std::make_unique<Tag>(QStringLiteral("b"), QColor()));
+    store->insert(std::make_unique<Tag>(QStringLiteral("a"), QColor()));
+    Tag *c = store->insert(std::make_unique<Tag>(QStringLiteral("c"), QColor()));
+    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")}));
+    c->setSortOrder(-1);
+    b->setSortOrder(1);
+    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
+    store->remove(c);
+    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+
+    Folder *parent = store->insert(std::make_unique<Folder>(QStringLiteral("p"), QString(), QColor()));
+    store->insert(std::make_unique<Folder>(QStringLiteral("child"), QString(), QColor(), parent));
+    EXPECT_EQ(folders->rowCount(), 2);
+    store->remove(parent);
+    EXPECT_EQ(folders->rowCount(), 0);
+}

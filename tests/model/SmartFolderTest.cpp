@@ -1,0 +1,123 @@
+#include <Clock.h>
+#include <Folder.h>
+#include <Item.h>
+#include <SmartFolder.h>
+
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+class FixedClock
+{
+public:
+    explicit FixedClock(const QDateTime &now) { Clock::setSource([now] { return now; }); }
+    ~FixedClock() { Clock::setSource({}); }
+};
+
+QList<SmartFolder> membership(const Item &item, qint64 cutoff)
+{
+    QList<SmartFolder> in;
+    for (SmartFolder f : SmartFolder::allCases()) {
+        if (f.contains(item, cutoff))
+            in.append(f);
+    }
+    return in;
+}
+
+} // namespace
+
+TEST(SmartFolder, CasesTitlesAndRawValues)
+{
+    const QStringList titles{QStringLiteral("Inbox"),           QStringLiteral("Favorites"),
+                             QStringLiteral("Recently Added"),  QStringLiteral("Recently Viewed"),
+                             QStringLiteral("Archived"),        QStringLiteral("All Items")};
+    ASSERT_EQ(SmartFolder::allCases().size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        const SmartFolder f = SmartFolder::allCases()[i];
+        EXPECT_EQ(f.title(), titles[i]);
+        EXPECT_EQ(SmartFolder::fromRawValue(f.rawValue()), f);
+    }
+    EXPECT_EQ(SmartFolder(SmartFolder::RecentlyAdded).rawValue(), QStringLiteral("recentlyAdded"));
+    EXPECT_EQ(SmartFolder(SmartFolder::Archived).iconName(), QStringLiteral("archivebox"));
+}
+
+TEST(SmartFolder, MembershipRules)
+{
+    const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), Qt::UTC);
+    FixedClock clock(now);
+    const qint64 cutoff = SmartFolder::cutoff(now, QTimeZone::utc()).toMSecsSinceEpoch();
+    Folder folder(QStringLiteral("F"), QString(), QColor());
+
+    Item plain(ItemType::WebLink, QStringLiteral("plain"));
+    EXPECT_EQ(membership(plain, cutoff),
+              (QList<SmartFolder>{SmartFolder::Inbox, SmartFolder::RecentlyAdded, SmartFolder::AllItems}));
+
+    Item filedFavorite(ItemType::WebLink, QStringLiteral("fav"), std::nullopt, std::nullopt, &folder);
+    filedFavorite.toggleFavorite();
+    filedFavorite.setAccessedAt(now);
+    EXPECT_EQ(membership(filedFavorite, cutoff),
+              (QList<SmartFolder>{SmartFolder::Favorites, SmartFolder::RecentlyAdded,
+                                  SmartFolder::RecentlyViewed, SmartFolder::AllItems}));
+
+    // Archived items leave every smart folder but Archived, even unfiled favourites.
+    Item archived(ItemType::WebLink, QStringLiteral("old"));
+    archived.toggleFavorite();
+    archived.toggleArchive();
+    EXPECT_EQ(membership(archived, cutoff), QList<SmartFolder>{SmartFolder::Archived});
+}
+
+TEST(SmartFolder, SevenDayWindowEdges)
+{
+    const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), Qt::UTC);
+    const QTimeZone utc = QTimeZone::utc();
+    const qint64 cutoff = SmartFolder::cutoff(now, utc).toMSecsSinceEpoch();
+    Item atCutoff(ItemType::WebLink, QStringLiteral("a"));
+    atCutoff.setCreatedAt(now.addDays(-7));
+    Item justBefore(ItemType::WebLink, QStringLiteral("b"));
+    justBefore.setCreatedAt(now.addDays(-7).addSecs(-1));
+    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(atCutoff, cutoff));
+    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(justBefore, cutoff));
+
+    atCutoff.setAccessedAt(now.addDays(-7));
+    justBefore.setAccessedAt(now.addDays(-7).addSecs(-1));
+    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyViewed).contains(atCutoff, cutoff));
+    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyViewed).contains(justBefore, cutoff));
+}
+
+TEST(SmartFolder, CutoffKeepsWallClockAcrossDaylightSaving)
+{
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid()) << "time zone data is missing";
+    // Spring forward on 2026-03-29: the week before has a 23-hour day.
+    const QDateTime afterSpring(QDate(2026, 4, 2), QTime(10, 30), berlin);
+    const QDateTime springCutoff = SmartFolder::cutoff(afterSpring.toUTC(), berlin);
+    EXPECT_EQ(springCutoff.toTimeZone(berlin).date(), QDate(2026, 3, 26));
+    EXPECT_EQ(springCutoff.toTimeZone(berlin).time(), QTime(10, 30));
+    EXPECT_EQ(springCutoff.secsTo(afterSpring), 7 * 86400 - 3600);
+
+    // Fall back on 2026-10-25: the week holds a 25-hour day.
+    const QDateTime afterFall(QDate(2026, 10, 28), QTime(9, 0), berlin);
+    const QDateTime fallCutoff = SmartFolder::cutoff(afterFall.toUTC(), berlin);
+    EXPECT_EQ(fallCutoff.toTimeZone(berlin).time(), QTime(9, 0));
+    EXPECT_EQ(fallCutoff.secsTo(afterFall), 7 * 86400 + 3600);
+
+    // An item added exactly a week ago by the wall clock is still recent; one second earlier is not.
+    Item atEdge(ItemType::WebLink, QStringLiteral("edge"));
+    atEdge.setCreatedAt(QDateTime(QDate(2026, 3, 26), QTime(10, 30), berlin));
+    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
+    atEdge.setCreatedAt(atEdge.createdAt().addSecs(-1));
+    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
+}
+
+TEST(SmartFolder, ContainsUsesTheModelClock)
+{
+    const QDateTime now(QDate(2030, 1, 10), QTime(8, 0), Qt::UTC);
+    FixedClock clock(now);
+    Item item(ItemType::WebLink, QStringLiteral("x"));
+    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(item));
+    item.setCreatedAt(now.addDays(-8));
+    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(item));
+}

@@ -1,0 +1,103 @@
+#include <AppState.h>
+#include <Folder.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <Tag.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+TEST(AppState, InitialValues)
+{
+    AppState state;
+    EXPECT_EQ(state.selectedFolder(), nullptr);
+    EXPECT_EQ(state.searchQuery(), QString());
+    EXPECT_TRUE(state.filterTags().isEmpty());
+    EXPECT_EQ(state.sortOrder(), SortOrder::DateAddedDescending);
+    EXPECT_EQ(state.viewMode(), ViewMode::Grid);
+    EXPECT_FALSE(state.contentTypeFilter());
+    EXPECT_FALSE(state.currentError());
+    EXPECT_FALSE(state.showErrorAlert());
+    EXPECT_TRUE(state.isUnlocked());
+    EXPECT_FALSE(state.isLoading());
+}
+
+TEST(AppState, NotifiesOnlyOnRealChange)
+{
+    AppState state;
+    QSignalSpy sort(&state, &AppState::sortOrderChanged);
+    state.setSortOrder(SortOrder::DateAddedDescending);
+    EXPECT_EQ(sort.count(), 0);
+    state.setSortOrder(SortOrder::TitleAscending);
+    state.setSortOrder(SortOrder::TitleAscending);
+    EXPECT_EQ(sort.count(), 1);
+
+    QSignalSpy query(&state, &AppState::searchQueryChanged);
+    state.setSearchQuery(QStringLiteral("a"));
+    state.setSearchQuery(QStringLiteral("a"));
+    EXPECT_EQ(query.count(), 1);
+
+    QSignalSpy type(&state, &AppState::contentTypeFilterChanged);
+    state.setContentTypeFilter(ItemType::Image);
+    state.setContentTypeFilter(ItemType::Image);
+    state.setContentTypeFilter(std::nullopt);
+    EXPECT_EQ(type.count(), 2);
+}
+
+TEST(AppState, FilterTagsCompareAsASetOfIds)
+{
+    AppState state;
+    Tag a(QStringLiteral("a"), QColor());
+    Tag b(QStringLiteral("b"), QColor());
+    Tag copyOfA(QStringLiteral("a again"), QColor());
+    copyOfA.setId(a.id());
+    QSignalSpy changed(&state, &AppState::filterTagsChanged);
+    state.setFilterTags({&a, &b});
+    state.setFilterTags({&b, &a});
+    state.setFilterTags({&b, &copyOfA, &a});
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(state.filterTags().size(), 2);
+    state.setFilterTags({&a});
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST(AppState, ShowErrorRaisesTheAlertOnce)
+{
+    AppState state;
+    QSignalSpy alert(&state, &AppState::showErrorAlertChanged);
+    QSignalSpy error(&state, &AppState::currentErrorChanged);
+    state.showError(AppError::storageError(QStringLiteral("disk full")));
+    state.showError(AppError::importError(QStringLiteral("bad file")));
+    EXPECT_EQ(alert.count(), 1);
+    EXPECT_EQ(error.count(), 2);
+    EXPECT_EQ(state.currentError()->id(), QStringLiteral("import_bad file"));
+}
+
+TEST(AppState, ForgetsRecordsTheStoreDeletes)
+{
+    QTemporaryDir dir;
+    QString message;
+    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &message);
+    ASSERT_TRUE(store);
+    AppState state;
+    state.followStore(*store);
+    Folder *folder = store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("i")));
+    Tag *keep = store->insert(std::make_unique<Tag>(QStringLiteral("keep"), QColor()));
+    Tag *drop = store->insert(std::make_unique<Tag>(QStringLiteral("drop"), QColor()));
+    state.setSelectedFolder(folder);
+    state.setEditingItem(item);
+    state.setSelectedItem(item);
+    state.setFilterTags({keep, drop});
+
+    store->remove(folder);
+    store->remove(item);
+    store->remove(drop);
+    EXPECT_EQ(state.selectedFolder(), nullptr);
+    EXPECT_EQ(state.editingItem(), nullptr);
+    EXPECT_EQ(state.selectedItem(), nullptr);
+    EXPECT_EQ(state.filterTags(), QList<Tag *>{keep});
+}
