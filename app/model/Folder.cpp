@@ -74,8 +74,9 @@ bool Folder::setParent(Folder *parent)
 QList<Folder *> Folder::sortedChildren() const
 {
     QList<Folder *> sorted = m_children;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const Folder *a, const Folder *b) { return a->m_sortOrder < b->m_sortOrder; });
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Folder *a, const Folder *b) {
+        return a->m_sortOrder < b->m_sortOrder;
+    });
     return sorted;
 }
 
@@ -108,7 +109,8 @@ void Folder::linkParent(Folder *parent)
         m_parent->m_children.removeOne(this);
     m_parent = parent;
     if (m_parent != nullptr) {
-        m_childRank = m_parent->m_children.isEmpty() ? 0 : m_parent->m_children.last()->m_childRank + 1;
+        m_childRank =
+            m_parent->m_children.isEmpty() ? 0 : m_parent->m_children.last()->m_childRank + 1;
         m_parent->m_children.append(this);
     }
 }

@@ -15,7 +15,8 @@ class Item;
 class Folder final : public Record
 {
 public:
-    Folder(const QString &name, const QString &iconName, const QColor &color, Folder *parent = nullptr);
+    Folder(const QString &name, const QString &iconName, const QColor &color,
+           Folder *parent = nullptr);
     ~Folder() override;
 
     const QString &name() const { return m_name; }

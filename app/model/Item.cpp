@@ -192,7 +192,8 @@ std::optional<QDateTime> Item::accessedAt() const
 
 void Item::setAccessedAt(const std::optional<QDateTime> &when)
 {
-    const std::optional<qint64> ms = when ? std::optional<qint64>(when->toMSecsSinceEpoch()) : std::nullopt;
+    const std::optional<qint64> ms =
+        when ? std::optional<qint64>(when->toMSecsSinceEpoch()) : std::nullopt;
     if (ms == m_accessedAt)
         return;
     m_accessedAt = ms;

@@ -41,7 +41,10 @@ public:
 
     // The image bytes stay on disk until read; reading a stored item's bytes asks the store.
     std::optional<QByteArray> thumbnailData() const { return blob(ItemBlob::Thumbnail); }
-    void setThumbnailData(const std::optional<QByteArray> &data) { setBlob(ItemBlob::Thumbnail, data); }
+    void setThumbnailData(const std::optional<QByteArray> &data)
+    {
+        setBlob(ItemBlob::Thumbnail, data);
+    }
     bool hasThumbnailData() const { return slot(ItemBlob::Thumbnail).present; }
     std::optional<QByteArray> imageData() const { return blob(ItemBlob::Image); }
     void setImageData(const std::optional<QByteArray> &data) { setBlob(ItemBlob::Image, data); }
@@ -102,7 +105,10 @@ private:
         QByteArray bytes;
     };
 
-    const BlobSlot &slot(ItemBlob which) const { return which == ItemBlob::Thumbnail ? m_thumbnail : m_image; }
+    const BlobSlot &slot(ItemBlob which) const
+    {
+        return which == ItemBlob::Thumbnail ? m_thumbnail : m_image;
+    }
     BlobSlot &slot(ItemBlob which) { return which == ItemBlob::Thumbnail ? m_thumbnail : m_image; }
     std::optional<QByteArray> blob(ItemBlob which) const;
     void setBlob(ItemBlob which, const std::optional<QByteArray> &data);

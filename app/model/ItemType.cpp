@@ -16,7 +16,8 @@ struct KindInfo
 constexpr KindInfo kinds[] = {
     {ItemType::WebLink, "web_link", "Web Link", "link", NamedColor::Blue},
     {ItemType::Video, "video", "Video", "play.rectangle", NamedColor::Red},
-    {ItemType::SocialPost, "social_post", "Social Post", "bubble.left.and.bubble.right", NamedColor::Purple},
+    {ItemType::SocialPost, "social_post", "Social Post", "bubble.left.and.bubble.right",
+     NamedColor::Purple},
     {ItemType::Image, "image", "Image", "photo", NamedColor::Green},
     {ItemType::Screenshot, "screenshot", "Screenshot", "camera.viewfinder", NamedColor::Orange},
     {ItemType::Document, "document", "Document", "doc", NamedColor::Gray},
@@ -90,9 +91,10 @@ NamedColor ItemType::tint() const
 const QStringList &ItemType::socialDomains()
 {
     static const QStringList domains{
-        QStringLiteral("facebook.com"), QStringLiteral("fb.com"),       QStringLiteral("instagram.com"),
-        QStringLiteral("twitter.com"),  QStringLiteral("x.com"),        QStringLiteral("linkedin.com"),
-        QStringLiteral("tiktok.com"),   QStringLiteral("threads.net"),
+        QStringLiteral("facebook.com"),  QStringLiteral("fb.com"),
+        QStringLiteral("instagram.com"), QStringLiteral("twitter.com"),
+        QStringLiteral("x.com"),         QStringLiteral("linkedin.com"),
+        QStringLiteral("tiktok.com"),    QStringLiteral("threads.net"),
     };
     return domains;
 }
@@ -112,14 +114,15 @@ const QStringList &ItemType::documentExtensions()
 {
     static const QStringList extensions = [] {
         const char *const list[] = {
-            ".pdf",  ".doc",   ".docx",     ".xls",  ".xlsx",  ".ppt",     ".pptx", ".odt",  ".ods",
-            ".odp",  ".epub",  ".md",       ".markdown", ".txt", ".rtf",   ".html", ".htm",  ".xhtml",
-            ".sh",   ".bash",  ".zsh",      ".py",   ".pyw",   ".js",      ".ts",   ".jsx",  ".tsx",
-            ".swift", ".c",    ".h",        ".cpp",  ".hpp",   ".m",       ".mm",   ".java", ".kt",
-            ".kts",  ".rs",    ".go",       ".rb",   ".php",   ".pl",      ".r",    ".lua",  ".vue",
-            ".svelte", ".dart", ".scala",   ".json", ".xml",   ".csv",     ".tex",  ".rst",  ".yml",
-            ".yaml", ".toml",  ".ini",      ".cfg",  ".conf",  ".env",     ".css",  ".scss", ".less",
-            ".sql",  ".graphql", ".gql",    ".log",  ".svg",
+            ".pdf",     ".doc",   ".docx", ".xls",   ".xlsx",     ".ppt",    ".pptx", ".odt",
+            ".ods",     ".odp",   ".epub", ".md",    ".markdown", ".txt",    ".rtf",  ".html",
+            ".htm",     ".xhtml", ".sh",   ".bash",  ".zsh",      ".py",     ".pyw",  ".js",
+            ".ts",      ".jsx",   ".tsx",  ".swift", ".c",        ".h",      ".cpp",  ".hpp",
+            ".m",       ".mm",    ".java", ".kt",    ".kts",      ".rs",     ".go",   ".rb",
+            ".php",     ".pl",    ".r",    ".lua",   ".vue",      ".svelte", ".dart", ".scala",
+            ".json",    ".xml",   ".csv",  ".tex",   ".rst",      ".yml",    ".yaml", ".toml",
+            ".ini",     ".cfg",   ".conf", ".env",   ".css",      ".scss",   ".less", ".sql",
+            ".graphql", ".gql",   ".log",  ".svg",
         };
         QStringList l;
         for (const char *e : list)
@@ -140,8 +143,9 @@ ItemType ItemType::detect(const QUrl &url)
         return Video;
     if (path.endsWith(QLatin1String(".mp4")) || path.endsWith(QLatin1String(".mov")))
         return Video;
-    static const QStringList imageExtensions{QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".png"),
-                                             QStringLiteral(".gif"), QStringLiteral(".webp")};
+    static const QStringList imageExtensions{QStringLiteral(".jpg"), QStringLiteral(".jpeg"),
+                                             QStringLiteral(".png"), QStringLiteral(".gif"),
+                                             QStringLiteral(".webp")};
     if (endsWithAny(path, imageExtensions))
         return Image;
     if (endsWithAny(path, documentExtensions()))

@@ -11,8 +11,7 @@ namespace quillory {
 
 namespace {
 
-template<typename T>
-QList<Record *> asRecords(const QList<T *> &records)
+template <typename T> QList<Record *> asRecords(const QList<T *> &records)
 {
     return QList<Record *>(records.cbegin(), records.cend());
 }
@@ -89,9 +88,15 @@ void LibraryStore::adopt(Record &record)
     record.m_context = this;
     record.m_sequence = m_nextSequence++;
     switch (record.kind()) {
-    case RecordKind::Item: m_items.add(static_cast<Item *>(&record)); break;
-    case RecordKind::Folder: m_folders.add(static_cast<Folder *>(&record)); break;
-    case RecordKind::Tag: m_tags.add(static_cast<Tag *>(&record)); break;
+    case RecordKind::Item:
+        m_items.add(static_cast<Item *>(&record));
+        break;
+    case RecordKind::Folder:
+        m_folders.add(static_cast<Folder *>(&record));
+        break;
+    case RecordKind::Tag:
+        m_tags.add(static_cast<Tag *>(&record));
+        break;
     }
 }
 
@@ -261,9 +266,15 @@ void LibraryStore::forget(Record &record, QList<QUuid> &removedIds)
     if (record.m_persisted)
         removedIds.append(record.id());
     switch (record.kind()) {
-    case RecordKind::Item: m_items.take(static_cast<Item *>(&record)); break;
-    case RecordKind::Folder: m_folders.take(static_cast<Folder *>(&record)); break;
-    case RecordKind::Tag: m_tags.take(static_cast<Tag *>(&record)); break;
+    case RecordKind::Item:
+        m_items.take(static_cast<Item *>(&record));
+        break;
+    case RecordKind::Folder:
+        m_folders.take(static_cast<Folder *>(&record));
+        break;
+    case RecordKind::Tag:
+        m_tags.take(static_cast<Tag *>(&record));
+        break;
     }
     record.m_context = nullptr;
     if (!m_autosave.isActive())
@@ -288,8 +299,7 @@ std::optional<QByteArray> LibraryStore::loadBlob(const QUuid &itemId, ItemBlob b
     return m_file.loadBlob(itemId, blob);
 }
 
-template<typename T>
-std::vector<T *> LibraryStore::dirtyOf(RecordKind kind) const
+template <typename T> std::vector<T *> LibraryStore::dirtyOf(RecordKind kind) const
 {
     std::vector<T *> records;
     for (Record *r : m_dirty) {

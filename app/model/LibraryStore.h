@@ -63,7 +63,8 @@ signals:
     void recordsInserted(quillory::RecordKind kind, const QList<quillory::Record *> &records);
     void recordChanged(quillory::Record *record);
     // The records are still intact while this is delivered, and destroyed right after.
-    void recordsAboutToBeRemoved(quillory::RecordKind kind, const QList<quillory::Record *> &records);
+    void recordsAboutToBeRemoved(quillory::RecordKind kind,
+                                 const QList<quillory::Record *> &records);
     void recordsRemoved(quillory::RecordKind kind);
     void autosaveFailed(const QString &message);
 
@@ -77,8 +78,7 @@ private:
     void forget(Record &record, QList<QUuid> &removedIds);
     void markDirty(Record &record);
     void autosave();
-    template<typename T>
-    std::vector<T *> dirtyOf(RecordKind kind) const;
+    template <typename T> std::vector<T *> dirtyOf(RecordKind kind) const;
     void removeFolders(const QList<Folder *> &subtree);
     void removeItems(const QList<Item *> &items);
     void removeTags(const QList<Tag *> &tags);

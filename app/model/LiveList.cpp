@@ -25,16 +25,20 @@ LiveList::LiveList(LibraryStore &store, RecordKind kind, LessThan lessThan, QObj
 std::unique_ptr<LiveList> LiveList::itemsByCreatedAt(LibraryStore &store, Qt::SortOrder order)
 {
     const bool ascending = order == Qt::AscendingOrder;
-    return std::make_unique<LiveList>(store, RecordKind::Item, [ascending](const Record &a, const Record &b) {
-        return ascending ? a.createdAtMSecs() < b.createdAtMSecs() : a.createdAtMSecs() > b.createdAtMSecs();
-    });
+    return std::make_unique<LiveList>(
+        store, RecordKind::Item, [ascending](const Record &a, const Record &b) {
+            return ascending ? a.createdAtMSecs() < b.createdAtMSecs()
+                             : a.createdAtMSecs() > b.createdAtMSecs();
+        });
 }
 
 std::unique_ptr<LiveList> LiveList::foldersBySortOrder(LibraryStore &store)
 {
-    return std::make_unique<LiveList>(store, RecordKind::Folder, [](const Record &a, const Record &b) {
-        return static_cast<const Folder &>(a).sortOrder() < static_cast<const Folder &>(b).sortOrder();
-    });
+    return std::make_unique<LiveList>(store, RecordKind::Folder,
+                                      [](const Record &a, const Record &b) {
+                                          return static_cast<const Folder &>(a).sortOrder() <
+                                                 static_cast<const Folder &>(b).sortOrder();
+                                      });
 }
 
 std::unique_ptr<LiveList> LiveList::tagsBySortOrder(LibraryStore &store)
@@ -56,13 +60,22 @@ bool LiveList::less(const Record *a, const Record *b) const
 void LiveList::reload()
 {
     m_rows.clear();
-    const auto append = [this](const auto &records) { m_rows.assign(records.cbegin(), records.cend()); };
+    const auto append = [this](const auto &records) {
+        m_rows.assign(records.cbegin(), records.cend());
+    };
     switch (m_kind) {
-    case RecordKind::Item: append(m_store.items()); break;
-    case RecordKind::Folder: append(m_store.folders()); break;
-    case RecordKind::Tag: append(m_store.tags()); break;
+    case RecordKind::Item:
+        append(m_store.items());
+        break;
+    case RecordKind::Folder:
+        append(m_store.folders());
+        break;
+    case RecordKind::Tag:
+        append(m_store.tags());
+        break;
     }
-    std::sort(m_rows.begin(), m_rows.end(), [this](const Record *a, const Record *b) { return less(a, b); });
+    std::sort(m_rows.begin(), m_rows.end(),
+              [this](const Record *a, const Record *b) { return less(a, b); });
 }
 
 int LiveList::rowCount(const QModelIndex &parent) const
@@ -78,14 +91,20 @@ QVariant LiveList::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (r->kind()) {
-        case RecordKind::Item: return static_cast<const Item *>(r)->title();
-        case RecordKind::Folder: return static_cast<const Folder *>(r)->name();
-        case RecordKind::Tag: return static_cast<const Tag *>(r)->name();
+        case RecordKind::Item:
+            return static_cast<const Item *>(r)->title();
+        case RecordKind::Folder:
+            return static_cast<const Folder *>(r)->name();
+        case RecordKind::Tag:
+            return static_cast<const Tag *>(r)->name();
         }
         return {};
-    case RecordRole: return QVariant::fromValue(static_cast<void *>(const_cast<Record *>(r)));
-    case IdRole: return r->id();
-    default: return {};
+    case RecordRole:
+        return QVariant::fromValue(static_cast<void *>(const_cast<Record *>(r)));
+    case IdRole:
+        return r->id();
+    default:
+        return {};
     }
 }
 
@@ -117,8 +136,9 @@ int LiveList::rowOf(const Record *record) const
     if (record == nullptr || record->kind() != m_kind)
         return -1;
     // Fast path: the record's sort key has not changed since it was placed.
-    const auto it = std::lower_bound(m_rows.cbegin(), m_rows.cend(), record,
-                                     [this](const Record *a, const Record *b) { return less(a, b); });
+    const auto it =
+        std::lower_bound(m_rows.cbegin(), m_rows.cend(), record,
+                         [this](const Record *a, const Record *b) { return less(a, b); });
     if (it != m_rows.cend() && *it == record)
         return int(it - m_rows.cbegin());
     const auto found = std::find(m_rows.cbegin(), m_rows.cend(), record);
@@ -127,8 +147,9 @@ int LiveList::rowOf(const Record *record) const
 
 void LiveList::insertOne(Record *record)
 {
-    const auto it = std::upper_bound(m_rows.begin(), m_rows.end(), record,
-                                     [this](const Record *a, const Record *b) { return less(a, b); });
+    const auto it =
+        std::upper_bound(m_rows.begin(), m_rows.end(), record,
+                         [this](const Record *a, const Record *b) { return less(a, b); });
     const int row = int(it - m_rows.begin());
     beginInsertRows(QModelIndex(), row, row);
     m_rows.insert(it, record);
@@ -175,9 +196,12 @@ void LiveList::onChanged(Record *record)
     // once moved; the rest of the list is still sorted, so search only on the side it goes.
     const auto byOrder = [this](const Record *x, const Record *y) { return less(x, y); };
     const bool movesUp = row > 0 && less(record, m_rows[size_t(row) - 1]);
-    const int target = movesUp
-        ? int(std::upper_bound(m_rows.begin(), m_rows.begin() + row, record, byOrder) - m_rows.begin())
-        : int(std::upper_bound(m_rows.begin() + row + 1, m_rows.end(), record, byOrder) - m_rows.begin()) - 1;
+    const int target =
+        movesUp ? int(std::upper_bound(m_rows.begin(), m_rows.begin() + row, record, byOrder) -
+                      m_rows.begin())
+                : int(std::upper_bound(m_rows.begin() + row + 1, m_rows.end(), record, byOrder) -
+                      m_rows.begin()) -
+                      1;
     beginMoveRows(QModelIndex(), row, row, QModelIndex(), movesUp ? target : target + 1);
     m_rows.erase(m_rows.begin() + row);
     m_rows.insert(m_rows.begin() + target, record);

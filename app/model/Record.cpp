@@ -4,8 +4,7 @@
 
 namespace quillory {
 
-Record::Record(RecordKind kind)
-    : m_kind(kind), m_id(QUuid::createUuid())
+Record::Record(RecordKind kind) : m_kind(kind), m_id(QUuid::createUuid())
 {
     m_createdAt = Clock::nowMSecs();
     m_modifiedAt = Clock::nowMSecs(); // read after createdAt, so never earlier

@@ -8,8 +8,7 @@ namespace quillory {
 
 // The records of one kind that a store owns, unordered, with lookup by id. Removal swaps
 // the last record into the gap, so every operation but clear() is O(1).
-template<typename T>
-class RecordTable final
+template <typename T> class RecordTable final
 {
 public:
     RecordTable() = default;

@@ -30,7 +30,8 @@ constexpr SmartInfo smartInfos[] = {
 
 const QList<SmartFolder> &SmartFolder::allCases()
 {
-    static const QList<SmartFolder> all{Inbox, Favorites, RecentlyAdded, RecentlyViewed, Archived, AllItems};
+    static const QList<SmartFolder> all{Inbox,          Favorites, RecentlyAdded,
+                                        RecentlyViewed, Archived,  AllItems};
     return all;
 }
 

@@ -31,7 +31,8 @@ public:
 
     // The start of the seven-day window: `now` moved back seven calendar days in `zone`,
     // so a daylight-saving change inside the week keeps the wall-clock time.
-    static QDateTime cutoff(const QDateTime &now, const QTimeZone &zone = QTimeZone::systemTimeZone());
+    static QDateTime cutoff(const QDateTime &now,
+                            const QTimeZone &zone = QTimeZone::systemTimeZone());
 
     // Membership against a cut-off computed once by the caller (see cutoff()).
     bool contains(const Item &item, qint64 cutoffMSecs) const;

@@ -15,8 +15,9 @@ bool SqliteDatabase::open(const QString &path, QString *error)
 {
     close();
     const QByteArray file = path.toUtf8();
-    const int rc = sqlite3_open_v2(file.constData(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc =
+        sqlite3_open_v2(file.constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         if (error)
             *error = m_db ? lastError() : QString::fromUtf8(sqlite3_errstr(rc));
@@ -49,7 +50,8 @@ bool SqliteDatabase::exec(const char *sql, QString *error)
 SqliteStatement SqliteDatabase::prepare(const char *sql)
 {
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+        SQLITE_OK)
         return SqliteStatement();
     return SqliteStatement(statement);
 }

@@ -91,10 +91,12 @@ bool StoreFile::open(const QString &path, QString *error)
     if (!m_db.open(path, error))
         return false;
     // WAL with synchronous=FULL: a committed save is durable, a crash mid-write rolls back.
-    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;", error))
+    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;",
+                   error))
         return false;
 
-    SqliteStatement tables = m_db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+    SqliteStatement tables =
+        m_db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
     if (!tables.isValid() || !tables.step()) {
         if (error)
             *error = m_db.lastError();
@@ -115,7 +117,8 @@ bool StoreFile::createSchema(QString *error)
         m_db.exec("ROLLBACK");
         return false;
     }
-    SqliteStatement version = m_db.prepare("INSERT INTO store_info(key, value) VALUES('schemaVersion', ?)");
+    SqliteStatement version =
+        m_db.prepare("INSERT INTO store_info(key, value) VALUES('schemaVersion', ?)");
     version.bind(1, QString::fromLatin1(schemaVersion));
     version.step();
     if (version.failed()) {
@@ -127,7 +130,8 @@ bool StoreFile::createSchema(QString *error)
 
 bool StoreFile::checkSchema(QString *error)
 {
-    SqliteStatement version = m_db.prepare("SELECT value FROM store_info WHERE key = 'schemaVersion'");
+    SqliteStatement version =
+        m_db.prepare("SELECT value FROM store_info WHERE key = 'schemaVersion'");
     if (!version.isValid() || !version.step()) {
         if (error)
             *error = QStringLiteral("The file is not a Quillory library store.");
@@ -136,9 +140,10 @@ bool StoreFile::checkSchema(QString *error)
     const QString found = version.text(0);
     if (found.section(QLatin1Char('.'), 0, 0) != QLatin1String("1")) {
         if (error)
-            *error = QStringLiteral("The library store has schema version %1, which this version of "
-                                    "Quillory cannot read.")
-                         .arg(found);
+            *error =
+                QStringLiteral("The library store has schema version %1, which this version of "
+                               "Quillory cannot read.")
+                    .arg(found);
         return false;
     }
     return true;
@@ -146,38 +151,49 @@ bool StoreFile::checkSchema(QString *error)
 
 bool StoreFile::prepareStatements(QString *error)
 {
-    m_upsertItem = m_db.prepare(
-        "INSERT INTO items(id, type_raw_value, url_string, title, note, metadata_json, source_domain,"
-        " source_app, folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
-        " has_thumbnail, has_image) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-        " ON CONFLICT(id) DO UPDATE SET type_raw_value=excluded.type_raw_value,"
-        " url_string=excluded.url_string, title=excluded.title, note=excluded.note,"
-        " metadata_json=excluded.metadata_json, source_domain=excluded.source_domain,"
-        " source_app=excluded.source_app, folder_id=excluded.folder_id, is_archived=excluded.is_archived,"
-        " is_favorite=excluded.is_favorite, is_read=excluded.is_read, created_at=excluded.created_at,"
-        " modified_at=excluded.modified_at, accessed_at=excluded.accessed_at,"
-        " has_thumbnail=excluded.has_thumbnail, has_image=excluded.has_image");
+    m_upsertItem =
+        m_db.prepare("INSERT INTO items(id, type_raw_value, url_string, title, note, "
+                     "metadata_json, source_domain,"
+                     " source_app, folder_id, is_archived, is_favorite, is_read, created_at, "
+                     "modified_at, accessed_at,"
+                     " has_thumbnail, has_image) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+                     " ON CONFLICT(id) DO UPDATE SET type_raw_value=excluded.type_raw_value,"
+                     " url_string=excluded.url_string, title=excluded.title, note=excluded.note,"
+                     " metadata_json=excluded.metadata_json, source_domain=excluded.source_domain,"
+                     " source_app=excluded.source_app, folder_id=excluded.folder_id, "
+                     "is_archived=excluded.is_archived,"
+                     " is_favorite=excluded.is_favorite, is_read=excluded.is_read, "
+                     "created_at=excluded.created_at,"
+                     " modified_at=excluded.modified_at, accessed_at=excluded.accessed_at,"
+                     " has_thumbnail=excluded.has_thumbnail, has_image=excluded.has_image");
     m_upsertFolder = m_db.prepare(
-        "INSERT INTO folders(id, name, icon_name, color_hex, sort_order, created_at, modified_at, parent_id,"
+        "INSERT INTO folders(id, name, icon_name, color_hex, sort_order, created_at, modified_at, "
+        "parent_id,"
         " child_rank) VALUES(?,?,?,?,?,?,?,?,?) ON CONFLICT(id) DO UPDATE SET name=excluded.name,"
-        " icon_name=excluded.icon_name, color_hex=excluded.color_hex, sort_order=excluded.sort_order,"
-        " created_at=excluded.created_at, modified_at=excluded.modified_at, parent_id=excluded.parent_id,"
+        " icon_name=excluded.icon_name, color_hex=excluded.color_hex, "
+        "sort_order=excluded.sort_order,"
+        " created_at=excluded.created_at, modified_at=excluded.modified_at, "
+        "parent_id=excluded.parent_id,"
         " child_rank=excluded.child_rank");
     m_upsertTag = m_db.prepare(
-        "INSERT INTO tags(id, name, color_hex, sort_order, created_at, modified_at) VALUES(?,?,?,?,?,?)"
+        "INSERT INTO tags(id, name, color_hex, sort_order, created_at, modified_at) "
+        "VALUES(?,?,?,?,?,?)"
         " ON CONFLICT(id) DO UPDATE SET name=excluded.name, color_hex=excluded.color_hex,"
-        " sort_order=excluded.sort_order, created_at=excluded.created_at, modified_at=excluded.modified_at");
+        " sort_order=excluded.sort_order, created_at=excluded.created_at, "
+        "modified_at=excluded.modified_at");
     m_clearItemTags = m_db.prepare("DELETE FROM item_tags WHERE item_id = ?");
-    m_insertItemTag = m_db.prepare("INSERT OR IGNORE INTO item_tags(item_id, tag_id, position) VALUES(?,?,?)");
-    m_putBlob = m_db.prepare("INSERT OR REPLACE INTO item_blobs(item_id, kind, data) VALUES(?,?,?)");
+    m_insertItemTag =
+        m_db.prepare("INSERT OR IGNORE INTO item_tags(item_id, tag_id, position) VALUES(?,?,?)");
+    m_putBlob =
+        m_db.prepare("INSERT OR REPLACE INTO item_blobs(item_id, kind, data) VALUES(?,?,?)");
     m_clearBlob = m_db.prepare("DELETE FROM item_blobs WHERE item_id = ? AND kind = ?");
     m_selectBlob = m_db.prepare("SELECT data FROM item_blobs WHERE item_id = ? AND kind = ?");
     m_deleteItem = m_db.prepare("DELETE FROM items WHERE id = ?");
     m_deleteFolder = m_db.prepare("DELETE FROM folders WHERE id = ?");
     m_deleteTag = m_db.prepare("DELETE FROM tags WHERE id = ?");
-    for (const SqliteStatement *s : {&m_upsertItem, &m_upsertFolder, &m_upsertTag, &m_clearItemTags,
-                                     &m_insertItemTag, &m_putBlob, &m_clearBlob, &m_selectBlob,
-                                     &m_deleteItem, &m_deleteFolder, &m_deleteTag}) {
+    for (const SqliteStatement *s :
+         {&m_upsertItem, &m_upsertFolder, &m_upsertTag, &m_clearItemTags, &m_insertItemTag,
+          &m_putBlob, &m_clearBlob, &m_selectBlob, &m_deleteItem, &m_deleteFolder, &m_deleteTag}) {
         if (!s->isValid()) {
             if (error)
                 *error = m_db.lastError();
@@ -204,11 +220,12 @@ bool StoreFile::load(Contents &contents, QString *error)
 
     QHash<QUuid, Folder *> foldersById;
     QList<std::pair<Folder *, QUuid>> parents;
-    SqliteStatement folders = m_db.prepare(
-        "SELECT id, name, icon_name, color_hex, sort_order, created_at, modified_at, parent_id, child_rank"
-        " FROM folders ORDER BY child_rank, rowid");
+    SqliteStatement folders = m_db.prepare("SELECT id, name, icon_name, color_hex, sort_order, "
+                                           "created_at, modified_at, parent_id, child_rank"
+                                           " FROM folders ORDER BY child_rank, rowid");
     while (folders.step()) {
-        auto folder = std::unique_ptr<Folder>(new Folder(readId(folders, 0), folders.int64(5), folders.int64(6)));
+        auto folder = std::unique_ptr<Folder>(
+            new Folder(readId(folders, 0), folders.int64(5), folders.int64(6)));
         folder->m_name = folders.text(1);
         folder->m_iconName = folders.text(2);
         folder->m_colorHex = folders.text(3);
@@ -232,11 +249,13 @@ bool StoreFile::load(Contents &contents, QString *error)
     QHash<QUuid, Item *> itemsById;
     itemsById.reserve(1024);
     SqliteStatement items = m_db.prepare(
-        "SELECT id, type_raw_value, url_string, title, note, metadata_json, source_domain, source_app,"
+        "SELECT id, type_raw_value, url_string, title, note, metadata_json, source_domain, "
+        "source_app,"
         " folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
         " has_thumbnail, has_image FROM items ORDER BY rowid");
     while (items.step()) {
-        auto item = std::unique_ptr<Item>(new Item(readId(items, 0), items.int64(12), items.int64(13)));
+        auto item =
+            std::unique_ptr<Item>(new Item(readId(items, 0), items.int64(12), items.int64(13)));
         item->m_typeRawValue = Item::internedRawValue(items.text(1));
         item->m_urlString = items.optionalText(2);
         item->m_title = items.text(3);
@@ -260,7 +279,8 @@ bool StoreFile::load(Contents &contents, QString *error)
         contents.items.push_back(std::move(item));
     }
 
-    SqliteStatement links = m_db.prepare("SELECT item_id, tag_id FROM item_tags ORDER BY item_id, position");
+    SqliteStatement links =
+        m_db.prepare("SELECT item_id, tag_id FROM item_tags ORDER BY item_id, position");
     while (links.step()) {
         Item *item = itemsById.value(readId(links, 0));
         Tag *tag = tagsById.value(readId(links, 1));

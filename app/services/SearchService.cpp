@@ -47,7 +47,8 @@ std::vector<int> scoreAll(const std::vector<Item *> &items, const RelevanceScore
             scores[i] = scorer.mayMatch(item) ? scorer.score(item) : 0;
         }
     };
-    const bool parallel = items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
+    const bool parallel =
+        items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
     if (!parallel) {
         work(0, items.size());
         return scores;
@@ -67,11 +68,13 @@ SearchService &SearchService::shared()
     return *instance;
 }
 
-SearchService::SearchService(QSettings *settings, QObject *parent) : QObject(parent), m_settings(settings)
+SearchService::SearchService(QSettings *settings, QObject *parent)
+    : QObject(parent), m_settings(settings)
 {
     if (m_settings == nullptr) {
-        m_ownSettings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                    QStringLiteral("Quillory"), QStringLiteral("Quillory"));
+        m_ownSettings =
+            std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                        QStringLiteral("Quillory"), QStringLiteral("Quillory"));
         m_settings = m_ownSettings.get();
     }
     const QVariant stored = m_settings->value(recentSearchesKey);
@@ -86,7 +89,8 @@ SearchService::~SearchService() = default;
 
 std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, const QString &query,
                                           const QList<Tag *> &tags, std::optional<ItemType> type,
-                                          bool favoritesOnly, const Folder *folder, bool includeArchived)
+                                          bool favoritesOnly, const Folder *folder,
+                                          bool includeArchived)
 {
     setSearching(true);
 
@@ -101,7 +105,8 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
     for (Item *item : items) {
         if (!includeArchived && item->isArchived())
             continue;
-        if (folder != nullptr && (item->folder() == nullptr || item->folder()->id() != folder->id()))
+        if (folder != nullptr &&
+            (item->folder() == nullptr || item->folder()->id() != folder->id()))
             continue;
         if (favoritesOnly && !item->isFavorite())
             continue;

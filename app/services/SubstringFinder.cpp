@@ -42,7 +42,8 @@ bool SubstringFinder::foundIn(std::string_view haystack) const
     // Each round tests the 16 start positions i..i+15; both loads stay inside the haystack.
     for (; i + n - 1 + 16 <= haystack.size(); i += 16) {
         const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-        const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1));
+        const __m128i blockLast =
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1));
         unsigned mask = unsigned(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(first, blockFirst), _mm_cmpeq_epi8(last, blockLast))));
         while (mask != 0) {

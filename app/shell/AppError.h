@@ -9,7 +9,16 @@ namespace quillory {
 class AppError final
 {
 public:
-    enum class Kind { Network, Storage, Encryption, Import, Export, Unknown, InvalidURL, MetadataFetchFailed };
+    enum class Kind {
+        Network,
+        Storage,
+        Encryption,
+        Import,
+        Export,
+        Unknown,
+        InvalidURL,
+        MetadataFetchFailed
+    };
 
     static AppError networkError(const QString &message) { return {Kind::Network, message}; }
     static AppError storageError(const QString &message) { return {Kind::Storage, message}; }

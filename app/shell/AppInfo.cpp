@@ -26,9 +26,10 @@ const QList<QColor> &AppInfo::colorPalette()
 {
     static const QList<QColor> palette = [] {
         QList<QColor> colors;
-        for (NamedColor c : {NamedColor::Blue, NamedColor::Indigo, NamedColor::Purple, NamedColor::Pink,
-                             NamedColor::Red, NamedColor::Orange, NamedColor::Yellow, NamedColor::Green,
-                             NamedColor::Mint, NamedColor::Teal, NamedColor::Cyan, NamedColor::Gray})
+        for (NamedColor c :
+             {NamedColor::Blue, NamedColor::Indigo, NamedColor::Purple, NamedColor::Pink,
+              NamedColor::Red, NamedColor::Orange, NamedColor::Yellow, NamedColor::Green,
+              NamedColor::Mint, NamedColor::Teal, NamedColor::Cyan, NamedColor::Gray})
             colors.append(toColor(c));
         return colors;
     }();

@@ -14,7 +14,8 @@ class AppNotifier final : public QObject
 
 public:
     static inline const QString createItemFromURLName = QStringLiteral("createItemFromURL");
-    static inline const QString createItemFromImageDataName = QStringLiteral("createItemFromImageData");
+    static inline const QString createItemFromImageDataName =
+        QStringLiteral("createItemFromImageData");
     static inline const QString processPendingItemsName = QStringLiteral("processPendingItems");
 
     static AppNotifier &shared();

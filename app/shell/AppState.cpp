@@ -38,10 +38,11 @@ bool sameTagSet(const QList<Tag *> &a, const QList<Tag *> &b)
 
 } // namespace
 
-AppState::AppState(QObject *parent) : QObject(parent) {}
+AppState::AppState(QObject *parent) : QObject(parent)
+{
+}
 
-template<typename T>
-void AppState::assign(T &member, const T &value, void (AppState::*changed)())
+template <typename T> void AppState::assign(T &member, const T &value, void (AppState::*changed)())
 {
     if (member == value)
         return;
@@ -72,26 +73,86 @@ void AppState::forget(const QList<Record *> &records)
     }
 }
 
-void AppState::setSelectedFolder(Folder *folder) { assign(m_selectedFolder, folder, &AppState::selectedFolderChanged); }
-void AppState::setSelectedItem(Item *item) { assign(m_selectedItem, item, &AppState::selectedItemChanged); }
-void AppState::setNavigationPath(const QStringList &path) { assign(m_navigationPath, path, &AppState::navigationPathChanged); }
-void AppState::setSearchQuery(const QString &query) { assign(m_searchQuery, query, &AppState::searchQueryChanged); }
-void AppState::setShowFavoritesOnly(bool on) { assign(m_showFavoritesOnly, on, &AppState::showFavoritesOnlyChanged); }
-void AppState::setSortOrder(SortOrder order) { assign(m_sortOrder, order, &AppState::sortOrderChanged); }
-void AppState::setViewMode(ViewMode mode) { assign(m_viewMode, mode, &AppState::viewModeChanged); }
-void AppState::setContentTypeFilter(std::optional<ItemType> type) { assign(m_contentTypeFilter, type, &AppState::contentTypeFilterChanged); }
-void AppState::setSearchFocused(bool focused) { assign(m_isSearchFocused, focused, &AppState::isSearchFocusedChanged); }
-void AppState::setShowNewFolderSheet(bool show) { assign(m_showNewFolderSheet, show, &AppState::showNewFolderSheetChanged); }
-void AppState::setShowNewTagSheet(bool show) { assign(m_showNewTagSheet, show, &AppState::showNewTagSheetChanged); }
-void AppState::setShowImportSheet(bool show) { assign(m_showImportSheet, show, &AppState::showImportSheetChanged); }
-void AppState::setShowExportSheet(bool show) { assign(m_showExportSheet, show, &AppState::showExportSheetChanged); }
-void AppState::setShowSettings(bool show) { assign(m_showSettings, show, &AppState::showSettingsChanged); }
-void AppState::setEditingItem(Item *item) { assign(m_editingItem, item, &AppState::editingItemChanged); }
-void AppState::setCurrentError(const std::optional<AppError> &error) { assign(m_currentError, error, &AppState::currentErrorChanged); }
-void AppState::setShowErrorAlert(bool show) { assign(m_showErrorAlert, show, &AppState::showErrorAlertChanged); }
-void AppState::setLoading(bool loading) { assign(m_isLoading, loading, &AppState::isLoadingChanged); }
-void AppState::setLoadingMessage(const QString &message) { assign(m_loadingMessage, message, &AppState::loadingMessageChanged); }
-void AppState::setUnlocked(bool unlocked) { assign(m_isUnlocked, unlocked, &AppState::isUnlockedChanged); }
+void AppState::setSelectedFolder(Folder *folder)
+{
+    assign(m_selectedFolder, folder, &AppState::selectedFolderChanged);
+}
+void AppState::setSelectedItem(Item *item)
+{
+    assign(m_selectedItem, item, &AppState::selectedItemChanged);
+}
+void AppState::setNavigationPath(const QStringList &path)
+{
+    assign(m_navigationPath, path, &AppState::navigationPathChanged);
+}
+void AppState::setSearchQuery(const QString &query)
+{
+    assign(m_searchQuery, query, &AppState::searchQueryChanged);
+}
+void AppState::setShowFavoritesOnly(bool on)
+{
+    assign(m_showFavoritesOnly, on, &AppState::showFavoritesOnlyChanged);
+}
+void AppState::setSortOrder(SortOrder order)
+{
+    assign(m_sortOrder, order, &AppState::sortOrderChanged);
+}
+void AppState::setViewMode(ViewMode mode)
+{
+    assign(m_viewMode, mode, &AppState::viewModeChanged);
+}
+void AppState::setContentTypeFilter(std::optional<ItemType> type)
+{
+    assign(m_contentTypeFilter, type, &AppState::contentTypeFilterChanged);
+}
+void AppState::setSearchFocused(bool focused)
+{
+    assign(m_isSearchFocused, focused, &AppState::isSearchFocusedChanged);
+}
+void AppState::setShowNewFolderSheet(bool show)
+{
+    assign(m_showNewFolderSheet, show, &AppState::showNewFolderSheetChanged);
+}
+void AppState::setShowNewTagSheet(bool show)
+{
+    assign(m_showNewTagSheet, show, &AppState::showNewTagSheetChanged);
+}
+void AppState::setShowImportSheet(bool show)
+{
+    assign(m_showImportSheet, show, &AppState::showImportSheetChanged);
+}
+void AppState::setShowExportSheet(bool show)
+{
+    assign(m_showExportSheet, show, &AppState::showExportSheetChanged);
+}
+void AppState::setShowSettings(bool show)
+{
+    assign(m_showSettings, show, &AppState::showSettingsChanged);
+}
+void AppState::setEditingItem(Item *item)
+{
+    assign(m_editingItem, item, &AppState::editingItemChanged);
+}
+void AppState::setCurrentError(const std::optional<AppError> &error)
+{
+    assign(m_currentError, error, &AppState::currentErrorChanged);
+}
+void AppState::setShowErrorAlert(bool show)
+{
+    assign(m_showErrorAlert, show, &AppState::showErrorAlertChanged);
+}
+void AppState::setLoading(bool loading)
+{
+    assign(m_isLoading, loading, &AppState::isLoadingChanged);
+}
+void AppState::setLoadingMessage(const QString &message)
+{
+    assign(m_loadingMessage, message, &AppState::loadingMessageChanged);
+}
+void AppState::setUnlocked(bool unlocked)
+{
+    assign(m_isUnlocked, unlocked, &AppState::isUnlockedChanged);
+}
 
 void AppState::setFilterTags(const QList<Tag *> &tags)
 {

@@ -112,8 +112,7 @@ signals:
     void isUnlockedChanged();
 
 private:
-    template<typename T>
-    void assign(T &member, const T &value, void (AppState::*changed)());
+    template <typename T> void assign(T &member, const T &value, void (AppState::*changed)());
     void forget(const QList<Record *> &records);
 
     Folder *m_selectedFolder = nullptr;

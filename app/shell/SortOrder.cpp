@@ -24,8 +24,8 @@ constexpr OrderInfo orders[] = {
 
 const QList<SortOrder> &SortOrder::allCases()
 {
-    static const QList<SortOrder> all{DateAddedDescending, DateAddedAscending, TitleAscending, TitleDescending,
-                                      DateModifiedDescending};
+    static const QList<SortOrder> all{DateAddedDescending, DateAddedAscending, TitleAscending,
+                                      TitleDescending, DateModifiedDescending};
     return all;
 }
 

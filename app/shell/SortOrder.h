@@ -11,7 +11,13 @@ namespace quillory {
 class SortOrder final
 {
 public:
-    enum Value { DateAddedDescending, DateAddedAscending, TitleAscending, TitleDescending, DateModifiedDescending };
+    enum Value {
+        DateAddedDescending,
+        DateAddedAscending,
+        TitleAscending,
+        TitleDescending,
+        DateModifiedDescending
+    };
     enum class Key { CreatedAt, Title, ModifiedAt };
 
     constexpr SortOrder(Value value) : m_value(value) {}

@@ -28,8 +28,8 @@ std::optional<QString> ContainerDirectory::ensure()
         return dir;
     if (!QDir().mkpath(*dir))
         return std::nullopt;
-    QFile::setPermissions(*dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(*dir,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
 }
 

@@ -10,7 +10,8 @@ namespace {
 
 std::unique_ptr<Folder> folder(const char *name, Folder *parent = nullptr)
 {
-    return std::make_unique<Folder>(QString::fromLatin1(name), QStringLiteral("folder"), QColor(), parent);
+    return std::make_unique<Folder>(QString::fromLatin1(name), QStringLiteral("folder"), QColor(),
+                                    parent);
 }
 
 } // namespace

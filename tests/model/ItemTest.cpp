@@ -53,7 +53,8 @@ TEST(Item, NewItemDefaults)
 
 TEST(Item, UrlKeepsQueryAndHostKeepsWww)
 {
-    Item item(ItemType::WebLink, QStringLiteral("t"), QUrl(QStringLiteral("https://www.Example.com/a?b=1&c=2#frag")),
+    Item item(ItemType::WebLink, QStringLiteral("t"),
+              QUrl(QStringLiteral("https://www.Example.com/a?b=1&c=2#frag")),
               QStringLiteral("note"));
     EXPECT_EQ(item.urlString(), QStringLiteral("https://www.example.com/a?b=1&c=2#frag"));
     EXPECT_EQ(item.sourceDomain(), QStringLiteral("www.example.com"));
@@ -77,12 +78,14 @@ TEST(Item, OperationsStampModifiedAtAsDocumented)
         return item.modifiedAt() != before;
     };
     EXPECT_TRUE(stamps([&] { item.addTag(&tag); }));
-    EXPECT_FALSE(stamps([&] { item.addTag(&tag); })) << "adding a tag it already has changes nothing";
+    EXPECT_FALSE(stamps([&] { item.addTag(&tag); }))
+        << "adding a tag it already has changes nothing";
     EXPECT_EQ(item.tags().size(), 1);
     EXPECT_EQ(tag.items().size(), 1);
     EXPECT_TRUE(stamps([&] { item.removeTag(tag); }));
     EXPECT_TRUE(tag.items().isEmpty());
-    EXPECT_TRUE(stamps([&] { item.removeTag(tag); })) << "removing stamps even when nothing was removed";
+    EXPECT_TRUE(stamps([&] { item.removeTag(tag); }))
+        << "removing stamps even when nothing was removed";
     EXPECT_TRUE(stamps([&] { item.moveToFolder(&folder); }));
     EXPECT_EQ(folder.items(), QList<Item *>{&item});
     EXPECT_TRUE(stamps([&] { item.moveToFolder(nullptr); }));
@@ -91,7 +94,8 @@ TEST(Item, OperationsStampModifiedAtAsDocumented)
     EXPECT_TRUE(item.isFavorite());
     EXPECT_TRUE(stamps([&] { item.toggleArchive(); }));
     EXPECT_TRUE(item.isArchived());
-    EXPECT_FALSE(stamps([&] { item.setTitle(QStringLiteral("y")); })) << "direct writes leave the stamp to the caller";
+    EXPECT_FALSE(stamps([&] { item.setTitle(QStringLiteral("y")); }))
+        << "direct writes leave the stamp to the caller";
     EXPECT_FALSE(stamps([&] {
         ItemMetadata m;
         m.author = QStringLiteral("A");
@@ -129,7 +133,8 @@ TEST(Item, DestroyingEitherEndUnlinksTheOther)
 {
     Folder folder(QStringLiteral("F"), QString(), QColor());
     auto tag = std::make_unique<Tag>(QStringLiteral("t"), QColor());
-    auto item = std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x"), std::nullopt, std::nullopt, &folder);
+    auto item = std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x"), std::nullopt,
+                                       std::nullopt, &folder);
     item->addTag(tag.get());
     tag.reset();
     EXPECT_TRUE(item->tags().isEmpty());
@@ -173,7 +178,8 @@ TEST(ItemMetadata, PublishDateIsSecondsSince2001)
     const QJsonObject o = QJsonDocument::fromJson(m.toJson()).object();
     EXPECT_EQ(o.value(QStringLiteral("publishDate")).toDouble(), 86400.0);
 
-    const auto read = ItemMetadata::fromJson(R"({"publishDate": -1.5, "unknown": 1, "author": null})");
+    const auto read =
+        ItemMetadata::fromJson(R"({"publishDate": -1.5, "unknown": 1, "author": null})");
     ASSERT_TRUE(read);
     EXPECT_EQ(read->publishDate, QDateTime(QDate(2000, 12, 31), QTime(23, 59, 58, 500), Qt::UTC));
     EXPECT_FALSE(read->author);
@@ -181,8 +187,9 @@ TEST(ItemMetadata, PublishDateIsSecondsSince2001)
 
 TEST(ItemMetadata, UndecodableJsonReadsAsAbsent)
 {
-    for (const char *json : {"[1,2]", "\"text\"", "{", "", R"({"author": 5})", R"({"keywords": "a"})",
-                             R"({"keywords": [1]})", R"({"publishDate": "2020-01-01"})", R"({"publishDate": 1e300})"}) {
+    for (const char *json : {"[1,2]", "\"text\"", "{", "", R"({"author": 5})",
+                             R"({"keywords": "a"})", R"({"keywords": [1]})",
+                             R"({"publishDate": "2020-01-01"})", R"({"publishDate": 1e300})"}) {
         EXPECT_FALSE(ItemMetadata::fromJson(json)) << json;
         Item item(ItemType::WebLink, QStringLiteral("x"));
         item.setMetadataJSON(QByteArray(json));

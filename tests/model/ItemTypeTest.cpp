@@ -76,7 +76,8 @@ TEST(ItemType, DocumentExtensionsAreTheFullList)
     for (const QString &e : ext) {
         EXPECT_TRUE(e.startsWith(QLatin1Char('.')));
         EXPECT_EQ(e, e.toLower());
-        EXPECT_EQ(ItemType::detect(QUrl(QStringLiteral("https://example.com/file") + e)), ItemType::Document)
+        EXPECT_EQ(ItemType::detect(QUrl(QStringLiteral("https://example.com/file") + e)),
+                  ItemType::Document)
             << qPrintable(e);
     }
 }

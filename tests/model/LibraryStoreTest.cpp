@@ -36,15 +36,17 @@ protected:
     {
         sqlite3 *db = nullptr;
         ASSERT_EQ(sqlite3_open(path().toUtf8().constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
         sqlite3_close(db);
     }
 
     static Item *newItem(LibraryStore &store, const char *title, Folder *folder = nullptr)
     {
-        return store.insert(std::make_unique<Item>(ItemType::WebLink, QString::fromLatin1(title),
-                                                   QUrl(QStringLiteral("https://example.com/") + QLatin1String(title)),
-                                                   std::nullopt, folder));
+        return store.insert(std::make_unique<Item>(
+            ItemType::WebLink, QString::fromLatin1(title),
+            QUrl(QStringLiteral("https://example.com/") + QLatin1String(title)), std::nullopt,
+            folder));
     }
 
     QTemporaryDir m_dir;
@@ -55,17 +57,21 @@ protected:
 TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
 {
     auto store = openStore();
-    Folder *root = store->insert(std::make_unique<Folder>(QStringLiteral("Root"), QStringLiteral("folder"), QColor(1, 2, 3)));
-    Folder *second = store->insert(std::make_unique<Folder>(QStringLiteral("Second"), QStringLiteral("star"), QColor(), root));
-    Folder *first = store->insert(std::make_unique<Folder>(QStringLiteral("First"), QStringLiteral("star"), QColor(), root));
+    Folder *root = store->insert(std::make_unique<Folder>(
+        QStringLiteral("Root"), QStringLiteral("folder"), QColor(1, 2, 3)));
+    Folder *second = store->insert(
+        std::make_unique<Folder>(QStringLiteral("Second"), QStringLiteral("star"), QColor(), root));
+    Folder *first = store->insert(
+        std::make_unique<Folder>(QStringLiteral("First"), QStringLiteral("star"), QColor(), root));
     second->setSortOrder(5);
     Tag *zeta = store->insert(std::make_unique<Tag>(QStringLiteral("zeta"), QColor(9, 9, 9)));
     Tag *alpha = store->insert(std::make_unique<Tag>(QStringLiteral("alpha"), QColor()));
     alpha->setSortOrder(-3);
 
-    Item *item = store->insert(std::make_unique<Item>(ItemType::Video, QStringLiteral("Talk"),
-                                                      QUrl(QStringLiteral("https://www.youtube.com/watch?v=1")),
-                                                      QStringLiteral("a note"), first));
+    Item *item = store->insert(
+        std::make_unique<Item>(ItemType::Video, QStringLiteral("Talk"),
+                               QUrl(QStringLiteral("https://www.youtube.com/watch?v=1")),
+                               QStringLiteral("a note"), first));
     item->addTag(zeta);
     item->addTag(alpha);
     item->toggleFavorite();
@@ -79,7 +85,8 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     bare->toggleArchive();
     bare->setTypeRawValue(QStringLiteral("hologram"));
 
-    const QUuid itemId = item->id(), bareId = bare->id(), rootId = root->id(), firstId = first->id();
+    const QUuid itemId = item->id(), bareId = bare->id(), rootId = root->id(),
+                firstId = first->id();
     const QDateTime created = item->createdAt(), modified = item->modifiedAt();
     reopen(store);
 
@@ -112,7 +119,8 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     ASSERT_TRUE(rootBack);
     EXPECT_EQ(rootBack->colorHex(), QStringLiteral("#010203"));
     ASSERT_EQ(rootBack->children().size(), 2);
-    EXPECT_EQ(rootBack->children()[0]->name(), QStringLiteral("Second")) << "children keep their stored order";
+    EXPECT_EQ(rootBack->children()[0]->name(), QStringLiteral("Second"))
+        << "children keep their stored order";
     EXPECT_EQ(rootBack->children()[0]->sortOrder(), 5);
     EXPECT_EQ(rootBack->sortedChildren()[0]->name(), QStringLiteral("First"));
     EXPECT_EQ(store->folder(firstId)->items(), QList<Item *>{back});
@@ -146,8 +154,10 @@ TEST_F(LibraryStoreTest, ChildFolderMovesAndSiblingOrderSurvive)
     auto store = openStore();
     Folder *a = store->insert(std::make_unique<Folder>(QStringLiteral("A"), QString(), QColor()));
     Folder *b = store->insert(std::make_unique<Folder>(QStringLiteral("B"), QString(), QColor()));
-    Folder *c1 = store->insert(std::make_unique<Folder>(QStringLiteral("c1"), QString(), QColor(), a));
-    Folder *c2 = store->insert(std::make_unique<Folder>(QStringLiteral("c2"), QString(), QColor(), a));
+    Folder *c1 =
+        store->insert(std::make_unique<Folder>(QStringLiteral("c1"), QString(), QColor(), a));
+    Folder *c2 =
+        store->insert(std::make_unique<Folder>(QStringLiteral("c2"), QString(), QColor(), a));
     store->insert(std::make_unique<Folder>(QStringLiteral("c3"), QString(), QColor(), a));
     ASSERT_TRUE(store->save());
     c1->setParent(b);
@@ -158,7 +168,8 @@ TEST_F(LibraryStoreTest, ChildFolderMovesAndSiblingOrderSurvive)
     QStringList names;
     for (const Folder *f : store->folder(aId)->children())
         names << f->name();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("c2"), QStringLiteral("c3"), QStringLiteral("c1")}));
+    EXPECT_EQ(names,
+              (QStringList{QStringLiteral("c2"), QStringLiteral("c3"), QStringLiteral("c1")}));
 }
 
 TEST_F(LibraryStoreTest, DeletingATagUnlinksItWithoutTouchingItems)
@@ -192,10 +203,14 @@ TEST_F(LibraryStoreTest, DeletingATagUnlinksItWithoutTouchingItems)
 TEST_F(LibraryStoreTest, DeletingAFolderDeletesItsSubtreeAndUnfilesItems)
 {
     auto store = openStore();
-    Folder *root = store->insert(std::make_unique<Folder>(QStringLiteral("root"), QString(), QColor()));
-    Folder *child = store->insert(std::make_unique<Folder>(QStringLiteral("child"), QString(), QColor(), root));
-    Folder *grandchild = store->insert(std::make_unique<Folder>(QStringLiteral("gc"), QString(), QColor(), child));
-    Folder *keep = store->insert(std::make_unique<Folder>(QStringLiteral("keep"), QString(), QColor()));
+    Folder *root =
+        store->insert(std::make_unique<Folder>(QStringLiteral("root"), QString(), QColor()));
+    Folder *child =
+        store->insert(std::make_unique<Folder>(QStringLiteral("child"), QString(), QColor(), root));
+    Folder *grandchild =
+        store->insert(std::make_unique<Folder>(QStringLiteral("gc"), QString(), QColor(), child));
+    Folder *keep =
+        store->insert(std::make_unique<Folder>(QStringLiteral("keep"), QString(), QColor()));
     Item *inRoot = newItem(*store, "r", root);
     Item *inGrandchild = newItem(*store, "g", grandchild);
     Item *inKeep = newItem(*store, "k", keep);
@@ -222,7 +237,8 @@ TEST_F(LibraryStoreTest, DeletingAFolderDeletesItsSubtreeAndUnfilesItems)
 TEST_F(LibraryStoreTest, DeletingAnItemLeavesFolderAndTags)
 {
     auto store = openStore();
-    Folder *folder = store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
+    Folder *folder =
+        store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
     Tag *tag = store->insert(std::make_unique<Tag>(QStringLiteral("t"), QColor()));
     Item *item = newItem(*store, "i", folder);
     item->addTag(tag);
@@ -251,7 +267,8 @@ TEST_F(LibraryStoreTest, RefusesASecondRecordWithTheSameId)
     tagTwin->setId(tag->id());
     EXPECT_EQ(store->insert(std::move(tagTwin)), nullptr);
 
-    Folder *folder = store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
+    Folder *folder =
+        store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
     auto folderTwin = std::make_unique<Folder>(QStringLiteral("f2"), QString(), QColor());
     folderTwin->setId(folder->id());
     EXPECT_EQ(store->insert(std::move(folderTwin)), nullptr);

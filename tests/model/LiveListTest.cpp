@@ -37,17 +37,21 @@ TEST(LiveList, ItemsNewestFirstFollowInsertsChangesAndRemovals)
     ASSERT_TRUE(store);
     store->insert(itemCreatedAt("two", 2));
     auto list = LiveList::itemsByCreatedAt(*store, Qt::DescendingOrder);
-    QAbstractItemModelTester tester(list.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(list.get(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     Item *one = store->insert(itemCreatedAt("one", 1));
     Item *three = store->insert(itemCreatedAt("three", 3));
-    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
+    EXPECT_EQ(titles(*list),
+              (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
 
     // A new sort key moves the row, in both directions.
     one->setCreatedAt(QDateTime(QDate(2026, 1, 9), QTime(0, 0), Qt::UTC));
-    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")}));
+    EXPECT_EQ(titles(*list),
+              (QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")}));
     one->setCreatedAt(QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC));
-    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
+    EXPECT_EQ(titles(*list),
+              (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
     three->setTitle(QStringLiteral("THREE"));
     EXPECT_EQ(list->rowOf(three), 0);
     EXPECT_EQ(titles(*list).first(), QStringLiteral("THREE"));
@@ -80,20 +84,25 @@ TEST(LiveList, TagsAndFoldersBySortOrderKeepInsertionOrderOnTies)
     ASSERT_TRUE(store);
     auto tags = LiveList::tagsBySortOrder(*store);
     auto folders = LiveList::foldersBySortOrder(*store);
-    QAbstractItemModelTester tagTester(tags.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QAbstractItemModelTester folderTester(folders.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tagTester(tags.get(),
+                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester folderTester(folders.get(),
+                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     Tag *b = store->insert(std::make_unique<Tag>(QStringLiteral("b"), QColor()));
     store->insert(std::make_unique<Tag>(QStringLiteral("a"), QColor()));
     Tag *c = store->insert(std::make_unique<Tag>(QStringLiteral("c"), QColor()));
-    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")}));
+    EXPECT_EQ(titles(*tags),
+              (QStringList{QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")}));
     c->setSortOrder(-1);
     b->setSortOrder(1);
-    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(titles(*tags),
+              (QStringList{QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
     store->remove(c);
     EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
 
-    Folder *parent = store->insert(std::make_unique<Folder>(QStringLiteral("p"), QString(), QColor()));
+    Folder *parent =
+        store->insert(std::make_unique<Folder>(QStringLiteral("p"), QString(), QColor()));
     store->insert(std::make_unique<Folder>(QStringLiteral("child"), QString(), QColor(), parent));
     EXPECT_EQ(folders->rowCount(), 2);
     store->remove(parent);

@@ -13,7 +13,10 @@ namespace {
 class FixedClock
 {
 public:
-    explicit FixedClock(const QDateTime &now) { Clock::setSource([now] { return now; }); }
+    explicit FixedClock(const QDateTime &now)
+    {
+        Clock::setSource([now] { return now; });
+    }
     ~FixedClock() { Clock::setSource({}); }
 };
 
@@ -31,9 +34,9 @@ QList<SmartFolder> membership(const Item &item, qint64 cutoff)
 
 TEST(SmartFolder, CasesTitlesAndRawValues)
 {
-    const QStringList titles{QStringLiteral("Inbox"),           QStringLiteral("Favorites"),
-                             QStringLiteral("Recently Added"),  QStringLiteral("Recently Viewed"),
-                             QStringLiteral("Archived"),        QStringLiteral("All Items")};
+    const QStringList titles{QStringLiteral("Inbox"),          QStringLiteral("Favorites"),
+                             QStringLiteral("Recently Added"), QStringLiteral("Recently Viewed"),
+                             QStringLiteral("Archived"),       QStringLiteral("All Items")};
     ASSERT_EQ(SmartFolder::allCases().size(), 6);
     for (int i = 0; i < 6; ++i) {
         const SmartFolder f = SmartFolder::allCases()[i];
@@ -53,9 +56,11 @@ TEST(SmartFolder, MembershipRules)
 
     Item plain(ItemType::WebLink, QStringLiteral("plain"));
     EXPECT_EQ(membership(plain, cutoff),
-              (QList<SmartFolder>{SmartFolder::Inbox, SmartFolder::RecentlyAdded, SmartFolder::AllItems}));
+              (QList<SmartFolder>{SmartFolder::Inbox, SmartFolder::RecentlyAdded,
+                                  SmartFolder::AllItems}));
 
-    Item filedFavorite(ItemType::WebLink, QStringLiteral("fav"), std::nullopt, std::nullopt, &folder);
+    Item filedFavorite(ItemType::WebLink, QStringLiteral("fav"), std::nullopt, std::nullopt,
+                       &folder);
     filedFavorite.toggleFavorite();
     filedFavorite.setAccessedAt(now);
     EXPECT_EQ(membership(filedFavorite, cutoff),
@@ -104,12 +109,15 @@ TEST(SmartFolder, CutoffKeepsWallClockAcrossDaylightSaving)
     EXPECT_EQ(fallCutoff.toTimeZone(berlin).time(), QTime(9, 0));
     EXPECT_EQ(fallCutoff.secsTo(afterFall), 7 * 86400 + 3600);
 
-    // An item added exactly a week ago by the wall clock is still recent; one second earlier is not.
+    // An item added exactly a week ago by the wall clock is still recent; one second earlier is
+    // not.
     Item atEdge(ItemType::WebLink, QStringLiteral("edge"));
     atEdge.setCreatedAt(QDateTime(QDate(2026, 3, 26), QTime(10, 30), berlin));
-    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
+    EXPECT_TRUE(
+        SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
     atEdge.setCreatedAt(atEdge.createdAt().addSecs(-1));
-    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
+    EXPECT_FALSE(
+        SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
 }
 
 TEST(SmartFolder, ContainsUsesTheModelClock)

@@ -43,7 +43,8 @@ TEST(StoreCrash, KillDuringWritesLeavesTheLastSavedState)
         writer.kill();
         writer.waitForFinished();
         seen = std::max(seen, savedBatches(writer));
-        ASSERT_GE(seen, confirmed + 2) << qPrintable(QString::fromLocal8Bit(writer.readAllStandardError()));
+        ASSERT_GE(seen, confirmed + 2)
+            << qPrintable(QString::fromLocal8Bit(writer.readAllStandardError()));
 
         QString error;
         auto store = LibraryStore::open(path, &error);

@@ -24,7 +24,8 @@ int crashLoop(const QString &path)
     for (int batch = int(store->items().size() / 50);; ++batch) {
         std::vector<std::unique_ptr<Item>> items;
         for (int i = 0; i < 50; ++i) {
-            auto item = std::make_unique<Item>(ItemType::Image, QStringLiteral("batch %1").arg(batch));
+            auto item =
+                std::make_unique<Item>(ItemType::Image, QStringLiteral("batch %1").arg(batch));
             item->setImageData(picture);
             items.push_back(std::move(item));
         }

@@ -17,7 +17,11 @@ namespace {
 class SearchServiceTest : public ::testing::Test
 {
 protected:
-    SearchServiceTest() : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat), m_search(&m_settings) {}
+    SearchServiceTest()
+        : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
+          m_search(&m_settings)
+    {
+    }
 
     Item *add(const QString &title, const std::optional<QString> &note = std::nullopt,
               const std::optional<QUrl> &url = std::nullopt)
@@ -37,7 +41,10 @@ protected:
             v.push_back(i.get());
         return v;
     }
-    std::vector<Item *> query(const QString &q) { return m_search.filter(all(), q, {}, std::nullopt, false, nullptr, false); }
+    std::vector<Item *> query(const QString &q)
+    {
+        return m_search.filter(all(), q, {}, std::nullopt, false, nullptr, false);
+    }
 
     QTemporaryDir m_dir;
     QSettings m_settings;
@@ -58,14 +65,18 @@ TEST_F(SearchServiceTest, WorkedScores)
     EXPECT_EQ(score(*add(QStringLiteral("GardenTools list")), "garden tools"), 60);
     EXPECT_EQ(score(*add(QStringLiteral("Garden tools basics")), "garden tools"), 150);
     EXPECT_EQ(score(*add(QStringLiteral("Best garden tools")), "garden tools"), 100);
-    EXPECT_EQ(score(*add(QStringLiteral("Cooking"), QStringLiteral("garden and tools notes")), "garden tools"), 20);
+    EXPECT_EQ(score(*add(QStringLiteral("Cooking"), QStringLiteral("garden and tools notes")),
+                    "garden tools"),
+              20);
     Item *tagged = add(QStringLiteral("Cooking"));
     tagged->addTag(tag(QStringLiteral("garden")));
     EXPECT_EQ(score(*tagged, "garden tools"), 15);
     EXPECT_EQ(score(*tagged, "garden"), 45);
     EXPECT_EQ(score(*add(QStringLiteral("Garden")), "ga"), 150);
     EXPECT_EQ(score(*add(QStringLiteral("Rose garden")), "ga"), 100);
-    EXPECT_EQ(score(*add(QStringLiteral("Nothing"), std::nullopt, QUrl(QStringLiteral("https://gallery.example/x"))), "gallery"),
+    EXPECT_EQ(score(*add(QStringLiteral("Nothing"), std::nullopt,
+                         QUrl(QStringLiteral("https://gallery.example/x"))),
+                    "gallery"),
               30);
     EXPECT_EQ(score(*add(QStringLiteral("Nothing here")), "garden"), 0);
 }
@@ -73,9 +84,11 @@ TEST_F(SearchServiceTest, WorkedScores)
 TEST_F(SearchServiceTest, ScoringDetails)
 {
     // The note counts the whole query once, else each word it holds.
-    EXPECT_EQ(score(*add(QStringLiteral("x"), QStringLiteral("about garden tools")), "garden tools"), 40);
+    EXPECT_EQ(
+        score(*add(QStringLiteral("x"), QStringLiteral("about garden tools")), "garden tools"), 40);
     // Only U+0020 separates words: a tab stays inside the word.
-    EXPECT_EQ(score(*add(QStringLiteral("x"), QStringLiteral("garden and tools")), "garden\ttools"), 0);
+    EXPECT_EQ(score(*add(QStringLiteral("x"), QStringLiteral("garden and tools")), "garden\ttools"),
+              0);
     // Repeated spaces give no empty words.
     EXPECT_EQ(score(*add(QStringLiteral("Tools for the garden")), "garden   tools"), 60);
     // Case is folded on both sides; accents are not.
@@ -106,7 +119,8 @@ TEST_F(SearchServiceTest, TextStepKeepsPositiveScoresByScoreThenInputOrder)
     Item *containsToo = add(QStringLiteral("My garden"));
     Item *noteOnly = add(QStringLiteral("Other"), QStringLiteral("garden"));
     Q_UNUSED(none);
-    EXPECT_EQ(query(QStringLiteral("  GARDEN\n")), (std::vector<Item *>{starts, contains, containsToo, noteOnly}));
+    EXPECT_EQ(query(QStringLiteral("  GARDEN\n")),
+              (std::vector<Item *>{starts, contains, containsToo, noteOnly}));
 }
 
 TEST_F(SearchServiceTest, AttributeFilters)
@@ -142,7 +156,8 @@ TEST_F(SearchServiceTest, AttributeFilters)
     };
     EXPECT_EQ(run({}, std::nullopt, false, nullptr, false).size(), m_items.size() - 1);
     EXPECT_EQ(run({}, std::nullopt, false, nullptr, true).size(), m_items.size());
-    EXPECT_EQ(run({}, std::nullopt, false, &folder, false), std::vector<Item *>{inFolder}) << "direct members only";
+    EXPECT_EQ(run({}, std::nullopt, false, &folder, false), std::vector<Item *>{inFolder})
+        << "direct members only";
     EXPECT_EQ(run({}, std::nullopt, true, nullptr, false), std::vector<Item *>{favorite});
     EXPECT_EQ(run({}, ItemType::Video, false, nullptr, false), std::vector<Item *>{video});
     const auto webLinks = run({}, ItemType::WebLink, false, nullptr, false);
@@ -153,16 +168,19 @@ TEST_F(SearchServiceTest, AttributeFilters)
     // A distinct tag record carrying A's id selects the same items.
     Tag copyOfA(QStringLiteral("copy"), QColor());
     copyOfA.setId(a->id());
-    EXPECT_EQ(run({&copyOfA}, std::nullopt, false, nullptr, false), (std::vector<Item *>{tagA, tagABC}));
+    EXPECT_EQ(run({&copyOfA}, std::nullopt, false, nullptr, false),
+              (std::vector<Item *>{tagA, tagABC}));
 }
 
 TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
 {
     // Enough items to take the two-thread path.
-    const QStringList words{QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("gamma"),
-                            QStringLiteral("delta"), QStringLiteral("garden"), QStringLiteral("tools")};
+    const QStringList words{QStringLiteral("alpha"),  QStringLiteral("beta"),
+                            QStringLiteral("gamma"),  QStringLiteral("delta"),
+                            QStringLiteral("garden"), QStringLiteral("tools")};
     for (int i = 0; i < 30000; ++i) {
-        const QString title = words[i % 6] + QLatin1Char(' ') + words[(i / 6) % 6] + QLatin1Char(' ') + QString::number(i);
+        const QString title = words[i % 6] + QLatin1Char(' ') + words[(i / 6) % 6] +
+                              QLatin1Char(' ') + QString::number(i);
         add(title, i % 3 == 0 ? std::optional<QString>(words[(i / 36) % 6]) : std::nullopt);
     }
     const QString q = QStringLiteral("garden tools");
@@ -172,7 +190,8 @@ TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
         if (const int s = SearchService::relevanceScore(*item, q); s > 0)
             expected.emplace_back(s, item);
     }
-    std::stable_sort(expected.begin(), expected.end(), [](const auto &x, const auto &y) { return x.first > y.first; });
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto &x, const auto &y) { return x.first > y.first; });
     ASSERT_EQ(result.size(), expected.size());
     for (size_t i = 0; i < result.size(); ++i)
         ASSERT_EQ(result[i], expected[i].second) << i;
@@ -198,7 +217,8 @@ TEST_F(SearchServiceTest, IsSearchingIsTrueOnlyDuringFilter)
 {
     add(QStringLiteral("x"));
     QList<bool> seen;
-    QObject::connect(&m_search, &SearchService::isSearchingChanged, [&] { seen << m_search.isSearching(); });
+    QObject::connect(&m_search, &SearchService::isSearchingChanged,
+                     [&] { seen << m_search.isSearching(); });
     query(QStringLiteral("xx"));
     EXPECT_EQ(seen, (QList<bool>{true, false}));
     EXPECT_FALSE(m_search.isSearching());
@@ -207,17 +227,21 @@ TEST_F(SearchServiceTest, IsSearchingIsTrueOnlyDuringFilter)
 TEST_F(SearchServiceTest, RecentSearchesLoadAsStoredAndSave)
 {
     EXPECT_TRUE(m_search.recentSearches().isEmpty());
-    m_settings.setValue(QStringLiteral("recentSearches"), QStringList{QStringLiteral(" padded "), QStringLiteral("b")});
+    m_settings.setValue(QStringLiteral("recentSearches"),
+                        QStringList{QStringLiteral(" padded "), QStringLiteral("b")});
     SearchService loaded(&m_settings);
-    EXPECT_EQ(loaded.recentSearches(), (QStringList{QStringLiteral(" padded "), QStringLiteral("b")}));
+    EXPECT_EQ(loaded.recentSearches(),
+              (QStringList{QStringLiteral(" padded "), QStringLiteral("b")}));
 
     QSignalSpy changed(&loaded, &SearchService::recentSearchesChanged);
     loaded.addRecentSearch(QStringLiteral("b"));
-    EXPECT_EQ(loaded.recentSearches(), (QStringList{QStringLiteral("b"), QStringLiteral(" padded ")}));
+    EXPECT_EQ(loaded.recentSearches(),
+              (QStringList{QStringLiteral("b"), QStringLiteral(" padded ")}));
     for (int i = 0; i < 20; ++i)
         loaded.addRecentSearch(QString::number(i));
     EXPECT_EQ(loaded.recentSearches().size(), SearchService::recentSearchesLimit);
-    EXPECT_EQ(m_settings.value(QStringLiteral("recentSearches")).toStringList(), loaded.recentSearches());
+    EXPECT_EQ(m_settings.value(QStringLiteral("recentSearches")).toStringList(),
+              loaded.recentSearches());
     loaded.clearRecentSearches();
     EXPECT_TRUE(m_settings.value(QStringLiteral("recentSearches")).toStringList().isEmpty());
 }

@@ -18,11 +18,16 @@ TEST(AppError, TextsAndIds)
     };
     const QString m = QStringLiteral("x");
     const Case cases[] = {
-        {AppError::networkError(m), "Network Error: x", "Check your internet connection and try again.", "network_x"},
-        {AppError::storageError(m), "Storage Error: x", "Check available storage space.", "storage_x"},
-        {AppError::encryptionError(m), "Encryption Error: x", "Try restarting the app.", "encryption_x"},
-        {AppError::importError(m), "Import Error: x", "Ensure the file format is correct.", "import_x"},
-        {AppError::exportError(m), "Export Error: x", "Choose a different location with write permissions.", "export_x"},
+        {AppError::networkError(m), "Network Error: x",
+         "Check your internet connection and try again.", "network_x"},
+        {AppError::storageError(m), "Storage Error: x", "Check available storage space.",
+         "storage_x"},
+        {AppError::encryptionError(m), "Encryption Error: x", "Try restarting the app.",
+         "encryption_x"},
+        {AppError::importError(m), "Import Error: x", "Ensure the file format is correct.",
+         "import_x"},
+        {AppError::exportError(m), "Export Error: x",
+         "Choose a different location with write permissions.", "export_x"},
         {AppError::unknown(QString()), "Error: ", "Try again or contact support.", "unknown_"},
         {AppError::invalidURL(), "Invalid URL provided", "Check the URL format.", "invalid_url"},
         {AppError::metadataFetchFailed(), "Failed to fetch page metadata",
@@ -37,8 +42,10 @@ TEST(AppError, TextsAndIds)
 
 TEST(SortOrder, RawValuesTitlesAndExactParsing)
 {
-    const char *raw[] = {"date_added_desc", "date_added_asc", "title_asc", "title_desc", "date_modified_desc"};
-    const char *titles[] = {"Newest First", "Oldest First", "Title A-Z", "Title Z-A", "Recently Modified"};
+    const char *raw[] = {"date_added_desc", "date_added_asc", "title_asc", "title_desc",
+                         "date_modified_desc"};
+    const char *titles[] = {"Newest First", "Oldest First", "Title A-Z", "Title Z-A",
+                            "Recently Modified"};
     ASSERT_EQ(SortOrder::allCases().size(), 5);
     for (int i = 0; i < 5; ++i) {
         const SortOrder o = SortOrder::allCases()[i];

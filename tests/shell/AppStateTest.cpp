@@ -84,7 +84,8 @@ TEST(AppState, ForgetsRecordsTheStoreDeletes)
     ASSERT_TRUE(store);
     AppState state;
     state.followStore(*store);
-    Folder *folder = store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
+    Folder *folder =
+        store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
     Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("i")));
     Tag *keep = store->insert(std::make_unique<Tag>(QStringLiteral("keep"), QColor()));
     Tag *drop = store->insert(std::make_unique<Tag>(QStringLiteral("drop"), QColor()));

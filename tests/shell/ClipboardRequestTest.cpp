@@ -59,7 +59,8 @@ TEST(ClipboardRequest, PlainTextNeedsAScheme)
 {
     QMimeData withScheme;
     withScheme.setText(QStringLiteral("https://example.com/page?x=1\n"));
-    EXPECT_EQ(request(withScheme).urls, QList<QUrl>{QUrl(QStringLiteral("https://example.com/page?x=1"))});
+    EXPECT_EQ(request(withScheme).urls,
+              QList<QUrl>{QUrl(QStringLiteral("https://example.com/page?x=1"))});
 
     for (const char *text : {"word", "two words", "", "example.com/path"}) {
         QMimeData plain;

@@ -12,7 +12,8 @@ namespace {
 class ScopedEnv
 {
 public:
-    ScopedEnv(const char *name, const QByteArray &value) : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
+    ScopedEnv(const char *name, const QByteArray &value)
+        : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
     {
         if (value.isNull())
             qunsetenv(name);
@@ -39,18 +40,21 @@ TEST(ContainerDirectory, FollowsXdgDataHomeThenHome)
 {
     {
         ScopedEnv data("XDG_DATA_HOME", "/srv/data");
-        EXPECT_EQ(ContainerDirectory::path(), QStringLiteral("/srv/data/group.nqa.quillory.shared"));
+        EXPECT_EQ(ContainerDirectory::path(),
+                  QStringLiteral("/srv/data/group.nqa.quillory.shared"));
     }
     {
         ScopedEnv data("XDG_DATA_HOME", QByteArray());
         ScopedEnv home("HOME", "/home/ada");
-        EXPECT_EQ(ContainerDirectory::path(), QStringLiteral("/home/ada/.local/share/group.nqa.quillory.shared"));
+        EXPECT_EQ(ContainerDirectory::path(),
+                  QStringLiteral("/home/ada/.local/share/group.nqa.quillory.shared"));
     }
     {
         // A relative XDG_DATA_HOME is invalid and ignored.
         ScopedEnv data("XDG_DATA_HOME", "relative/data");
         ScopedEnv home("HOME", "/home/ada");
-        EXPECT_EQ(ContainerDirectory::path(), QStringLiteral("/home/ada/.local/share/group.nqa.quillory.shared"));
+        EXPECT_EQ(ContainerDirectory::path(),
+                  QStringLiteral("/home/ada/.local/share/group.nqa.quillory.shared"));
     }
 }
 

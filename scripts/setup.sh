@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Shared set-up for run.sh and test.sh: installs the Debian packages the build and the tests
+# need (only those missing, so a second run needs neither root nor network), then
+# configures and builds the given CMake preset.
+set -euo pipefail
+
+QUILLORY_PACKAGES=(
+  cmake ninja-build g++ pkg-config clang-format tzdata
+  qt6-base-dev qt6-image-formats-plugins libsqlite3-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth
+)
+
+quillory_install_missing() {
+  local missing=()
+  for package in "${QUILLORY_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+quillory_build() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, checks formatting, then builds and runs the whole test suite
+# twice: a normal debug build, and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+quillory_install_missing
+
+echo "== Formatting"
+git ls-files -z -- 'app/*.cpp' 'app/*.h' 'common/*.cpp' 'common/*.h' 'share/*.cpp' 'share/*.h' \
+    'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' | xargs -0 -r clang-format --dry-run --Werror
+
+jobs=$(nproc)
+echo "== Debug build and tests"
+quillory_build dev
+ctest --preset dev -j"$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+quillory_build asan
+ctest --preset asan -j"$jobs"
