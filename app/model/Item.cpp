@@ -29,6 +29,7 @@ Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
     : Record(RecordKind::Item), m_typeRawValue(internedRawValue(type.rawValue())), m_title(title),
       m_note(note)
 {
+    m_type = type;
     if (url) {
         m_urlString = url->toString(QUrl::FullyEncoded);
         const QString host = url->host();
@@ -51,6 +52,7 @@ void Item::setTypeRawValue(const QString &raw)
     if (raw == m_typeRawValue)
         return;
     m_typeRawValue = internedRawValue(raw);
+    m_type = ItemType::fromRawValueOrWebLink(raw);
     didChange();
 }
 

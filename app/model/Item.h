@@ -25,7 +25,8 @@ public:
          const std::optional<QString> &note = std::nullopt, Folder *folder = nullptr);
     ~Item() override;
 
-    ItemType type() const { return ItemType::fromRawValueOrWebLink(m_typeRawValue); }
+    // A raw value that names no kind reads as a web link.
+    ItemType type() const { return m_type; }
     const QString &typeRawValue() const { return m_typeRawValue; }
     void setTypeRawValue(const QString &raw);
 
@@ -118,7 +119,16 @@ private:
     void linkFolder(Folder *folder);
     void unlinkTag(const Tag &tag);
 
+    // The fields a search reads come first, so one or two cache lines serve a filter pass.
+    bool m_isArchived = false;
+    bool m_isFavorite = false;
+    bool m_isRead = false;
+    ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
+    Folder *m_folder = nullptr;
+    QList<Tag *> m_tags;
+    SearchText m_search;
     QString m_typeRawValue;
+    std::optional<qint64> m_accessedAt;
     std::optional<QString> m_urlString;
     QString m_title;
     std::optional<QString> m_note;
@@ -127,13 +137,6 @@ private:
     std::optional<QByteArray> m_metadataJSON;
     std::optional<QString> m_sourceDomain;
     std::optional<QString> m_sourceApp;
-    Folder *m_folder = nullptr;
-    QList<Tag *> m_tags;
-    bool m_isArchived = false;
-    bool m_isFavorite = false;
-    bool m_isRead = false;
-    std::optional<qint64> m_accessedAt;
-    SearchText m_search;
 };
 
 } // namespace quillory

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <thread>
 
 namespace quillory {
 
@@ -40,6 +41,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
     if (!store->m_file.open(path, error) || !store->m_file.load(contents, error))
         return nullptr;
 
+    buildSearchText(contents.items);
     store->m_tags.reserve(contents.tags.size());
     store->m_folders.reserve(contents.folders.size());
     store->m_items.reserve(contents.items.size());
@@ -50,6 +52,22 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
     for (auto &item : contents.items)
         store->adopt(*item.release());
     return store;
+}
+
+// The items are not shared yet, so both halves can be folded at once.
+void LibraryStore::buildSearchText(const std::vector<std::unique_ptr<Item>> &items)
+{
+    const auto build = [&items](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            items[i]->refreshSearchText();
+    };
+    if (items.size() < 4096) {
+        build(0, items.size());
+        return;
+    }
+    std::thread helper(build, items.size() / 2, items.size());
+    build(0, items.size() / 2);
+    helper.join();
 }
 
 std::unique_ptr<LibraryStore> LibraryStore::openDefault(QString *error)

@@ -74,6 +74,7 @@ private:
     void recordDidChange(Record &record) override;
     std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob) override;
 
+    static void buildSearchText(const std::vector<std::unique_ptr<Item>> &items);
     void adopt(Record &record);
     void forget(Record &record, QList<QUuid> &removedIds);
     void markDirty(Record &record);

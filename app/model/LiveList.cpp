@@ -13,8 +13,8 @@ constexpr qsizetype resetThreshold = 64;
 
 } // namespace
 
-LiveList::LiveList(LibraryStore &store, RecordKind kind, LessThan lessThan, QObject *parent)
-    : QAbstractListModel(parent), m_store(store), m_kind(kind), m_lessThan(std::move(lessThan))
+LiveList::LiveList(LibraryStore &store, RecordKind kind, Order order, QObject *parent)
+    : QAbstractListModel(parent), m_store(store), m_kind(kind), m_order(order)
 {
     reload();
     connect(&store, &LibraryStore::recordsInserted, this, &LiveList::onInserted);
@@ -24,36 +24,54 @@ LiveList::LiveList(LibraryStore &store, RecordKind kind, LessThan lessThan, QObj
 
 std::unique_ptr<LiveList> LiveList::itemsByCreatedAt(LibraryStore &store, Qt::SortOrder order)
 {
-    const bool ascending = order == Qt::AscendingOrder;
-    return std::make_unique<LiveList>(
-        store, RecordKind::Item, [ascending](const Record &a, const Record &b) {
-            return ascending ? a.createdAtMSecs() < b.createdAtMSecs()
-                             : a.createdAtMSecs() > b.createdAtMSecs();
-        });
+    return std::make_unique<LiveList>(store, RecordKind::Item,
+                                      order == Qt::AscendingOrder ? Order::CreatedAtAscending
+                                                                  : Order::CreatedAtDescending);
 }
 
 std::unique_ptr<LiveList> LiveList::foldersBySortOrder(LibraryStore &store)
 {
-    return std::make_unique<LiveList>(store, RecordKind::Folder,
-                                      [](const Record &a, const Record &b) {
-                                          return static_cast<const Folder &>(a).sortOrder() <
-                                                 static_cast<const Folder &>(b).sortOrder();
-                                      });
+    return std::make_unique<LiveList>(store, RecordKind::Folder, Order::SortOrderAscending);
 }
 
 std::unique_ptr<LiveList> LiveList::tagsBySortOrder(LibraryStore &store)
 {
-    return std::make_unique<LiveList>(store, RecordKind::Tag, [](const Record &a, const Record &b) {
-        return static_cast<const Tag &>(a).sortOrder() < static_cast<const Tag &>(b).sortOrder();
-    });
+    return std::make_unique<LiveList>(store, RecordKind::Tag, Order::SortOrderAscending);
 }
+
+namespace {
+
+int sortOrderOf(const Record *r)
+{
+    switch (r->kind()) {
+    case RecordKind::Folder: return static_cast<const Folder *>(r)->sortOrder();
+    case RecordKind::Tag: return static_cast<const Tag *>(r)->sortOrder();
+    case RecordKind::Item: return 0;
+    }
+    return 0;
+}
+
+} // namespace
 
 bool LiveList::less(const Record *a, const Record *b) const
 {
-    if (m_lessThan(*a, *b))
-        return true;
-    if (m_lessThan(*b, *a))
-        return false;
+    qint64 ka = 0, kb = 0;
+    switch (m_order) {
+    case Order::CreatedAtDescending:
+        ka = -a->createdAtMSecs();
+        kb = -b->createdAtMSecs();
+        break;
+    case Order::CreatedAtAscending:
+        ka = a->createdAtMSecs();
+        kb = b->createdAtMSecs();
+        break;
+    case Order::SortOrderAscending:
+        ka = sortOrderOf(a);
+        kb = sortOrderOf(b);
+        break;
+    }
+    if (ka != kb)
+        return ka < kb;
     return a->sequence() < b->sequence();
 }
 

@@ -3,7 +3,6 @@
 #include "Record.h"
 
 #include <QAbstractListModel>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,10 +22,11 @@ class LiveList final : public QAbstractListModel
     Q_DISABLE_COPY_MOVE(LiveList)
 
 public:
-    using LessThan = std::function<bool(const Record &, const Record &)>;
+    enum class Order { CreatedAtDescending, CreatedAtAscending, SortOrderAscending };
     enum Role { RecordRole = Qt::UserRole + 1, IdRole };
 
-    LiveList(LibraryStore &store, RecordKind kind, LessThan lessThan, QObject *parent = nullptr);
+    // SortOrderAscending applies to folders and tags only.
+    LiveList(LibraryStore &store, RecordKind kind, Order order, QObject *parent = nullptr);
 
     // The lists the application uses.
     static std::unique_ptr<LiveList> itemsByCreatedAt(LibraryStore &store, Qt::SortOrder order);
@@ -56,7 +56,7 @@ private:
 
     LibraryStore &m_store;
     RecordKind m_kind;
-    LessThan m_lessThan;
+    Order m_order;
     std::vector<Record *> m_rows;
 };
 

@@ -2,9 +2,37 @@
 
 namespace quillory {
 
+namespace {
+
+// Most library text is ASCII: fold it byte by byte straight into the buffer, and take the
+// full Unicode path only for text that needs it.
+void appendFolded(std::string &out, const QString &text)
+{
+    const char16_t *chars = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype ascii = 0;
+    while (ascii < n && chars[ascii] < 0x80)
+        ++ascii;
+    if (ascii < n) {
+        out += text.toLower().toStdString();
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + size_t(n));
+    char *dest = out.data() + at;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = char(chars[i]);
+        dest[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+    }
+}
+
+} // namespace
+
 std::string SearchText::fold(const QString &text)
 {
-    return text.toLower().toStdString();
+    std::string folded;
+    appendFolded(folded, text);
+    return folded;
 }
 
 void SearchText::assign(const QString &title, const std::optional<QString> &note,
@@ -13,17 +41,16 @@ void SearchText::assign(const QString &title, const std::optional<QString> &note
     std::string text;
     text.reserve(size_t(title.size() + (note ? note->size() : 0) + (domain ? domain->size() : 0) +
                         (url ? url->size() : 0) + 4));
-    const auto append = [&text](const std::optional<QString> &value) {
+    const auto append = [&text](const QString *value) {
         if (value)
-            text += fold(*value);
+            appendFolded(text, *value);
         text += separator;
         return uint32_t(text.size());
     };
-    m_noteAt = append(title);
-    m_domainAt = append(note);
-    m_urlAt = append(domain);
-    append(url);
-    text.shrink_to_fit();
+    m_noteAt = append(&title);
+    m_domainAt = append(note ? &*note : nullptr);
+    m_urlAt = append(domain ? &*domain : nullptr);
+    append(url ? &*url : nullptr);
     m_text = std::move(text);
     m_present = uint8_t((note ? 1 : 0) | (domain ? 2 : 0) | (url ? 4 : 0));
 }

@@ -18,10 +18,23 @@ public:
                 const std::optional<QString> &domain, const std::optional<QString> &url);
 
     std::string_view all() const { return m_text; }
+    const char *data() const { return m_text.data(); }
     std::string_view title() const { return field(0, m_noteAt); }
     std::optional<std::string_view> note() const;
     std::optional<std::string_view> domain() const;
     std::optional<std::string_view> url() const;
+
+    enum Field { Title, Note, Domain, Url };
+    // Which field the byte at `offset` of all() belongs to.
+    Field fieldAt(size_t offset) const
+    {
+        return offset < m_noteAt ? Title : offset < m_domainAt ? Note : offset < m_urlAt ? Domain : Url;
+    }
+    // Offset in all() where the field after `field` begins (the size for the last).
+    size_t endOf(Field field) const
+    {
+        return field == Title ? m_noteAt : field == Note ? m_domainAt : field == Domain ? m_urlAt : m_text.size();
+    }
 
     // The lower-casing used for both the stored text and queries.
     static std::string fold(const QString &text);

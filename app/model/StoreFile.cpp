@@ -91,7 +91,9 @@ bool StoreFile::open(const QString &path, QString *error)
     if (!m_db.open(path, error))
         return false;
     // WAL with synchronous=FULL: a committed save is durable, a crash mid-write rolls back.
-    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;",
+    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;"
+                           // Ids are random, so large saves touch pages all over the indexes.
+                           " PRAGMA cache_size=-65536;",
                    error))
         return false;
 
@@ -247,7 +249,11 @@ bool StoreFile::load(Contents &contents, QString *error)
     }
 
     QHash<QUuid, Item *> itemsById;
-    itemsById.reserve(1024);
+    SqliteStatement count = m_db.prepare("SELECT count(*) FROM items");
+    if (count.step()) {
+        itemsById.reserve(qsizetype(count.int64(0)));
+        contents.items.reserve(size_t(count.int64(0)));
+    }
     SqliteStatement items = m_db.prepare(
         "SELECT id, type_raw_value, url_string, title, note, metadata_json, source_domain, "
         "source_app,"
@@ -257,6 +263,7 @@ bool StoreFile::load(Contents &contents, QString *error)
         auto item =
             std::unique_ptr<Item>(new Item(readId(items, 0), items.int64(12), items.int64(13)));
         item->m_typeRawValue = Item::internedRawValue(items.text(1));
+        item->m_type = ItemType::fromRawValueOrWebLink(item->m_typeRawValue);
         item->m_urlString = items.optionalText(2);
         item->m_title = items.text(3);
         item->m_note = items.optionalText(4);
@@ -274,7 +281,6 @@ bool StoreFile::load(Contents &contents, QString *error)
             item->m_accessedAt = items.int64(14);
         item->m_thumbnail.present = items.int64(15) != 0;
         item->m_image.present = items.int64(16) != 0;
-        item->refreshSearchText();
         itemsById.insert(item->id(), item.get());
         contents.items.push_back(std::move(item));
     }
@@ -316,6 +322,7 @@ bool StoreFile::write(const Changes &changes, QString *error)
 {
     if (!m_db.exec("BEGIN IMMEDIATE", error))
         return false;
+    std::vector<TagLink> links;
     const bool ok = removeRows(m_deleteItem, changes.removedItems, error) &&
                     removeRows(m_deleteFolder, changes.removedFolders, error) &&
                     removeRows(m_deleteTag, changes.removedTags, error) &&
@@ -324,7 +331,8 @@ bool StoreFile::write(const Changes &changes, QString *error)
                     std::all_of(changes.folders.begin(), changes.folders.end(),
                                 [&](Folder *f) { return writeFolder(*f, error); }) &&
                     std::all_of(changes.items.begin(), changes.items.end(),
-                                [&](Item *i) { return writeItem(*i, error); });
+                                [&](Item *i) { return writeItem(*i, links, error); }) &&
+                    writeLinks(links, error);
     if (!ok || !m_db.exec("COMMIT", error)) {
         m_db.exec("ROLLBACK");
         return false;
@@ -378,7 +386,25 @@ bool StoreFile::writeFolder(const Folder &folder, QString *error)
     return !s.failed() || fail(s, error);
 }
 
-bool StoreFile::writeItem(Item &item, QString *error)
+bool StoreFile::writeLinks(std::vector<TagLink> &links, QString *error)
+{
+    // In key order the inserts append to the index instead of landing all over it.
+    std::sort(links.begin(), links.end(), [](const TagLink &a, const TagLink &b) {
+        return a.itemId != b.itemId ? a.itemId < b.itemId : a.tagId < b.tagId;
+    });
+    for (const TagLink &link : links) {
+        m_insertItemTag.reset();
+        m_insertItemTag.bind(1, link.itemId);
+        m_insertItemTag.bind(2, link.tagId);
+        m_insertItemTag.bind(3, link.position);
+        m_insertItemTag.step();
+        if (m_insertItemTag.failed())
+            return fail(m_insertItemTag, error);
+    }
+    return true;
+}
+
+bool StoreFile::writeItem(Item &item, std::vector<TagLink> &links, QString *error)
 {
     const QString id = idText(item.id());
     SqliteStatement &s = m_upsertItem;
@@ -415,15 +441,8 @@ bool StoreFile::writeItem(Item &item, QString *error)
             return fail(m_clearItemTags, error);
     }
     qint64 position = 0;
-    for (const Tag *tag : item.tags()) {
-        m_insertItemTag.reset();
-        m_insertItemTag.bind(1, id);
-        m_insertItemTag.bind(2, idText(tag->id()));
-        m_insertItemTag.bind(3, position++);
-        m_insertItemTag.step();
-        if (m_insertItemTag.failed())
-            return fail(m_insertItemTag, error);
-    }
+    for (const Tag *tag : item.tags())
+        links.push_back({id, idText(tag->id()), position++});
 
     for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
         const Item::BlobSlot &slot = item.slot(which);

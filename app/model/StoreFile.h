@@ -44,7 +44,8 @@ public:
 
     // Creates the schema in a new file, or checks the version of an existing one.
     bool open(const QString &path, QString *error);
-    // Reads every record, relationships linked, image bytes left on disk.
+    // Reads every record, relationships linked, image bytes left on disk. Items' search
+    // text is left for the caller to build (it can do so on several threads).
     bool load(Contents &contents, QString *error);
     // Writes all changes in one transaction: all of them land, or none.
     bool write(const Changes &changes, QString *error);
@@ -54,7 +55,14 @@ private:
     bool createSchema(QString *error);
     bool checkSchema(QString *error);
     bool prepareStatements(QString *error);
-    bool writeItem(Item &item, QString *error);
+    struct TagLink
+    {
+        QString itemId;
+        QString tagId;
+        qint64 position;
+    };
+    bool writeItem(Item &item, std::vector<TagLink> &links, QString *error);
+    bool writeLinks(std::vector<TagLink> &links, QString *error);
     bool writeFolder(const Folder &folder, QString *error);
     bool writeTag(const Tag &tag, QString *error);
     bool removeRows(SqliteStatement &statement, const QList<QUuid> &ids, QString *error);

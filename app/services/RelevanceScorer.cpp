@@ -10,6 +10,11 @@ namespace quillory {
 
 namespace {
 
+constexpr unsigned titleBit = 1u << SearchText::Title;
+constexpr unsigned noteBit = 1u << SearchText::Note;
+constexpr unsigned domainBit = 1u << SearchText::Domain;
+constexpr unsigned urlBit = 1u << SearchText::Url;
+
 std::vector<std::string_view> splitOnSpaces(std::string_view text)
 {
     std::vector<std::string_view> words;
@@ -29,63 +34,106 @@ RelevanceScorer::RelevanceScorer(const QString &query) : m_query(SearchText::fol
 {
     for (std::string_view word : splitOnSpaces(m_query.needle()))
         m_words.emplace_back(word);
+    m_queryIsOneWord = m_words.size() == 1 && m_words.front().needle() == m_query.needle();
+    m_needlesSpanFields = m_query.needle().find(SearchText::separator) != std::string::npos;
 }
 
-bool RelevanceScorer::mayMatch(const Item &item) const
+unsigned RelevanceScorer::fieldsContaining(const SubstringFinder &needle, const Item &item) const
 {
-    // Every positive score needs at least one word somewhere: a field holding the whole
-    // query holds each word too. The NUL separators keep words from spanning fields.
-    if (m_words.empty())
-        return true;
-    const std::string_view all = item.searchText().all();
-    for (const SubstringFinder &word : m_words) {
-        if (word.needle().find(SearchText::separator) != std::string::npos)
-            return true;
-        if (word.foundIn(all))
-            return true;
+    const SearchText &text = item.searchText();
+    const std::string_view all = text.all();
+    unsigned fields = 0;
+    if (m_needlesSpanFields || needle.needle().empty()) {
+        // Field by field, so a needle can never join the end of one field to the next.
+        const auto test = [&](const std::optional<std::string_view> &field, unsigned bit) {
+            if (field && needle.foundIn(*field))
+                fields |= bit;
+        };
+        test(text.title(), titleBit);
+        test(text.note(), noteBit);
+        test(text.domain(), domainBit);
+        test(text.url(), urlBit);
+        return fields;
     }
-    for (const Tag *tag : item.tags()) {
-        for (const SubstringFinder &word : m_words) {
-            if (word.foundIn(tag->searchName()))
-                return true;
-        }
+    // One scan over all fields: after a hit, skip to the next field.
+    size_t from = 0;
+    while (from < all.size()) {
+        const size_t hit = needle.find(all.substr(from));
+        if (hit == std::string_view::npos)
+            break;
+        const SearchText::Field field = text.fieldAt(from + hit);
+        fields |= 1u << field;
+        from = text.endOf(field);
     }
-    return false;
+    return fields;
+}
+
+int RelevanceScorer::tagScore(const Tag &tag) const
+{
+    const std::string &name = tag.searchName();
+    int score = m_query.foundIn(name) ? 30 : 0;
+    if (m_queryIsOneWord)
+        return score + (score > 0 ? 15 : 0);
+    for (const SubstringFinder &w : m_words)
+        score += w.foundIn(name) ? 15 : 0;
+    return score;
 }
 
 int RelevanceScorer::score(const Item &item) const
 {
-    const SearchText &text = item.searchText();
-    int score = 0;
+    TagScores scores;
+    return score(item, scores);
+}
 
-    const std::string_view title = text.title();
-    if (m_query.foundIn(title)) {
-        score += m_query.isPrefixOf(title) ? 150 : 100;
-    } else if (std::all_of(m_words.cbegin(), m_words.cend(),
-                           [title](const SubstringFinder &w) { return w.foundIn(title); })) {
-        score += 60;
+int RelevanceScorer::score(const Item &item, TagScores &tagScores) const
+{
+    int score = 0;
+    for (const Tag *tag : item.tags()) {
+        auto it = tagScores.find(tag);
+        if (it == tagScores.end())
+            it = tagScores.emplace(tag, tagScore(*tag)).first;
+        score += it->second;
     }
 
-    if (const auto note = text.note()) {
-        if (m_query.foundIn(*note)) {
+    // Every field holding the whole query holds each word too, so the words are scanned
+    // first and the query only where all of them occur.
+    std::vector<unsigned> wordFields;
+    wordFields.reserve(m_words.size());
+    unsigned inAllWords = titleBit | noteBit | domainBit | urlBit;
+    unsigned inAnyWord = 0;
+    for (const SubstringFinder &w : m_words) {
+        const unsigned f = fieldsContaining(w, item);
+        wordFields.push_back(f);
+        inAllWords &= f;
+        inAnyWord |= f;
+    }
+    if (m_words.empty())
+        inAllWords = 0;
+    if (inAnyWord == 0 && !m_words.empty())
+        return score;
+    unsigned queryFields = 0;
+    if (m_queryIsOneWord)
+        queryFields = wordFields.front();
+    else if (inAllWords != 0 || m_words.empty())
+        queryFields = fieldsContaining(m_query, item);
+
+    const SearchText &text = item.searchText();
+    if (queryFields & titleBit)
+        score += m_query.isPrefixOf(text.title()) ? 150 : 100;
+    else if (std::all_of(wordFields.cbegin(), wordFields.cend(), [](unsigned f) { return f & titleBit; }))
+        score += 60;
+
+    if (text.note()) {
+        if (queryFields & noteBit) {
             score += 40;
         } else {
-            for (const SubstringFinder &w : m_words)
-                score += w.foundIn(*note) ? 10 : 0;
+            for (unsigned f : wordFields)
+                score += (f & noteBit) ? 10 : 0;
         }
     }
-
-    for (const Tag *tag : item.tags()) {
-        const std::string &name = tag->searchName();
-        if (m_query.foundIn(name))
-            score += 30;
-        for (const SubstringFinder &w : m_words)
-            score += w.foundIn(name) ? 15 : 0;
-    }
-
-    if (const auto domain = text.domain(); domain && m_query.foundIn(*domain))
+    if (queryFields & domainBit)
         score += 20;
-    if (const auto url = text.url(); url && m_query.foundIn(*url))
+    if (queryFields & urlBit)
         score += 10;
     return score;
 }

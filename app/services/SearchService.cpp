@@ -37,27 +37,77 @@ bool carriesAll(const Item &item, const QList<QUuid> &tagIds)
     });
 }
 
-// Scores every candidate, on two threads for large lists. Items are only read.
-std::vector<int> scoreAll(const std::vector<Item *> &items, const RelevanceScorer &scorer)
+struct Criteria
 {
-    std::vector<int> scores(items.size(), 0);
-    const auto work = [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) {
-            const Item &item = *items[i];
-            scores[i] = scorer.mayMatch(item) ? scorer.score(item) : 0;
+    bool includeArchived = false;
+    const Folder *folder = nullptr;
+    bool favoritesOnly = false;
+    std::optional<ItemType> type;
+    QList<QUuid> tagIds;
+
+    bool passes(const Item &item) const
+    {
+        if (!includeArchived && item.isArchived())
+            return false;
+        if (folder != nullptr && (item.folder() == nullptr || item.folder()->id() != folder->id()))
+            return false;
+        if (favoritesOnly && !item.isFavorite())
+            return false;
+        if (type && item.type() != *type)
+            return false;
+        return tagIds.isEmpty() || carriesAll(item, tagIds);
+    }
+};
+
+struct Match
+{
+    int score;
+    Item *item;
+};
+
+// One pass per item: the attribute filters, then (with a scorer) the text score. The
+// walk runs ahead of itself with prefetches, because the items and their search texts
+// are scattered over the heap and the pass is bound by memory latency, not by compares.
+void filterRange(const std::vector<Item *> &items, size_t begin, size_t end, const Criteria &criteria,
+                 const RelevanceScorer *scorer, std::vector<Match> &out)
+{
+    constexpr size_t ahead = 8;
+    RelevanceScorer::TagScores tagScores;
+    for (size_t i = begin; i < end; ++i) {
+        if (i + ahead < end)
+            __builtin_prefetch(items[i + ahead]);
+        if (i + ahead / 2 < end)
+            __builtin_prefetch(items[i + ahead / 2]->searchText().data());
+        Item *item = items[i];
+        if (!criteria.passes(*item))
+            continue;
+        if (scorer == nullptr) {
+            out.push_back({0, item});
+            continue;
         }
-    };
-    const bool parallel =
-        items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
+        const int score = scorer->score(*item, tagScores);
+        if (score >= 1)
+            out.push_back({score, item});
+    }
+}
+
+// Splits large lists over two threads; each half keeps its order, and the halves are
+// joined in order, so the result is the same as one pass.
+std::vector<Match> filterAll(const std::vector<Item *> &items, const Criteria &criteria, const RelevanceScorer *scorer)
+{
+    std::vector<Match> first;
+    const bool parallel = items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
     if (!parallel) {
-        work(0, items.size());
-        return scores;
+        filterRange(items, 0, items.size(), criteria, scorer, first);
+        return first;
     }
     const size_t half = items.size() / 2;
-    std::thread helper(work, half, items.size());
-    work(0, half);
+    std::vector<Match> second;
+    std::thread helper([&] { filterRange(items, half, items.size(), criteria, scorer, second); });
+    filterRange(items, 0, half, criteria, scorer, first);
     helper.join();
-    return scores;
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
 }
 
 } // namespace
@@ -94,44 +144,29 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
 {
     setSearching(true);
 
-    QList<QUuid> tagIds;
+    Criteria criteria;
+    criteria.includeArchived = includeArchived;
+    criteria.folder = folder;
+    criteria.favoritesOnly = favoritesOnly;
+    criteria.type = type;
     for (const Tag *t : tags) {
-        if (!tagIds.contains(t->id()))
-            tagIds.append(t->id());
-    }
-    // The attribute steps, fused into one pass; each keeps the order of what remains.
-    std::vector<Item *> kept;
-    kept.reserve(items.size());
-    for (Item *item : items) {
-        if (!includeArchived && item->isArchived())
-            continue;
-        if (folder != nullptr &&
-            (item->folder() == nullptr || item->folder()->id() != folder->id()))
-            continue;
-        if (favoritesOnly && !item->isFavorite())
-            continue;
-        if (type && item->type() != *type)
-            continue;
-        if (!tagIds.isEmpty() && !carriesAll(*item, tagIds))
-            continue;
-        kept.push_back(item);
+        if (!criteria.tagIds.contains(t->id()))
+            criteria.tagIds.append(t->id());
     }
 
+    // The text step applies only to queries of two or more characters once trimmed.
     const QString q = query.trimmed().toLower();
-    if (hasAtLeastTwoGraphemes(q)) {
-        const RelevanceScorer scorer(q);
-        const std::vector<int> scores = scoreAll(kept, scorer);
-        std::vector<std::pair<int, Item *>> matches;
-        for (size_t i = 0; i < kept.size(); ++i) {
-            if (scores[i] >= 1)
-                matches.emplace_back(scores[i], kept[i]);
-        }
-        std::stable_sort(matches.begin(), matches.end(),
-                         [](const auto &a, const auto &b) { return a.first > b.first; });
-        kept.clear();
-        for (const auto &m : matches)
-            kept.push_back(m.second);
-    }
+    std::optional<RelevanceScorer> scorer;
+    if (hasAtLeastTwoGraphemes(q))
+        scorer.emplace(q);
+
+    std::vector<Match> matches = filterAll(items, criteria, scorer ? &*scorer : nullptr);
+    if (scorer)
+        std::stable_sort(matches.begin(), matches.end(), [](const Match &a, const Match &b) { return a.score > b.score; });
+    std::vector<Item *> kept;
+    kept.reserve(matches.size());
+    for (const Match &m : matches)
+        kept.push_back(m.item);
 
     setSearching(false);
     return kept;

@@ -8,7 +8,7 @@
 
 namespace quillory {
 
-bool SubstringFinder::scalarFind(const char *begin, const char *end) const
+const char *SubstringFinder::scalarFind(const char *begin, const char *end) const
 {
     const size_t n = m_needle.size();
     const char first = m_needle[0];
@@ -16,23 +16,25 @@ bool SubstringFinder::scalarFind(const char *begin, const char *end) const
     while (size_t(end - p) >= n) {
         p = static_cast<const char *>(std::memchr(p, first, size_t(end - p) - n + 1));
         if (p == nullptr)
-            return false;
+            return nullptr;
         if (std::memcmp(p + 1, m_needle.data() + 1, n - 1) == 0)
-            return true;
+            return p;
         ++p;
     }
-    return false;
+    return nullptr;
 }
 
-bool SubstringFinder::foundIn(std::string_view haystack) const
+size_t SubstringFinder::find(std::string_view haystack) const
 {
     const size_t n = m_needle.size();
     if (n == 0)
-        return true;
+        return 0;
     if (haystack.size() < n)
-        return false;
-    if (n == 1)
-        return std::memchr(haystack.data(), m_needle[0], haystack.size()) != nullptr;
+        return std::string_view::npos;
+    if (n == 1) {
+        const void *hit = std::memchr(haystack.data(), m_needle[0], haystack.size());
+        return hit ? size_t(static_cast<const char *>(hit) - haystack.data()) : std::string_view::npos;
+    }
 
     const char *data = haystack.data();
     size_t i = 0;
@@ -49,12 +51,13 @@ bool SubstringFinder::foundIn(std::string_view haystack) const
         while (mask != 0) {
             const unsigned bit = unsigned(__builtin_ctz(mask));
             if (std::memcmp(data + i + bit + 1, m_needle.data() + 1, n - 2) == 0)
-                return true;
+                return i + bit;
             mask &= mask - 1;
         }
     }
 #endif
-    return scalarFind(data + i, data + haystack.size());
+    const char *hit = scalarFind(data + i, data + haystack.size());
+    return hit ? size_t(hit - data) : std::string_view::npos;
 }
 
 } // namespace quillory

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRandomGenerator>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -58,7 +59,63 @@ int score(const Item &item, const char *q)
     return SearchService::relevanceScore(item, QString::fromUtf8(q));
 }
 
+// The scoring rules written as plainly as possible, to check the fast scorer against.
+int referenceScore(const Item &item, const QString &query)
+{
+    const QString q = query.toLower();
+    const QStringList words = q.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto has = [](const QString &text, const QString &needle) { return text.toLower().contains(needle); };
+    const auto countWords = [&](const QString &text) {
+        return int(std::count_if(words.cbegin(), words.cend(), [&](const QString &w) { return has(text, w); }));
+    };
+    int score = 0;
+    if (has(item.title(), q))
+        score += item.title().toLower().startsWith(q) ? 150 : 100;
+    else if (countWords(item.title()) == words.size())
+        score += 60;
+    if (item.note())
+        score += has(*item.note(), q) ? 40 : 10 * countWords(*item.note());
+    for (const Tag *tag : item.tags())
+        score += (has(tag->name(), q) ? 30 : 0) + 15 * countWords(tag->name());
+    if (item.sourceDomain() && has(*item.sourceDomain(), q))
+        score += 20;
+    if (item.urlString() && has(*item.urlString(), q))
+        score += 10;
+    return score;
+}
+
 } // namespace
+
+TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
+{
+    const QStringList vocabulary{QStringLiteral("ab"), QStringLiteral("ba"), QStringLiteral("abc"), QStringLiteral("c"),
+                                 QStringLiteral("Äb"), QStringLiteral("b a"), QStringLiteral("aa")};
+    QRandomGenerator random(7);
+    const auto phrase = [&](int maxWords) {
+        QStringList parts;
+        const int n = int(random.bounded(maxWords + 1));
+        for (int i = 0; i < n; ++i)
+            parts << vocabulary[int(random.bounded(qsizetype(vocabulary.size())))];
+        return parts.join(random.bounded(2) ? QStringLiteral(" ") : QString());
+    };
+    std::vector<Tag *> pool;
+    for (int i = 0; i < 6; ++i)
+        pool.push_back(tag(phrase(2)));
+    for (int i = 0; i < 400; ++i) {
+        Item *item = add(phrase(4), random.bounded(2) ? std::optional<QString>(phrase(4)) : std::nullopt,
+                         random.bounded(2) ? std::optional<QUrl>(QUrl(QStringLiteral("https://") + phrase(1).remove(QLatin1Char(' ')) +
+                                                                     QStringLiteral(".example/") + phrase(2).remove(QLatin1Char(' '))))
+                                           : std::nullopt);
+        for (int t = int(random.bounded(3)); t > 0; --t)
+            item->addTag(pool[size_t(random.bounded(6))]);
+    }
+    for (int round = 0; round < 60; ++round) {
+        const QString q = phrase(3).toLower();
+        for (const auto &item : m_items)
+            ASSERT_EQ(SearchService::relevanceScore(*item, q), referenceScore(*item, q))
+                << qPrintable(q) << " / " << qPrintable(item->title()) << " / " << qPrintable(item->note().value_or(QString()));
+    }
+}
 
 TEST_F(SearchServiceTest, WorkedScores)
 {
