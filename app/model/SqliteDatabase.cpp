@@ -56,6 +56,12 @@ SqliteStatement SqliteDatabase::prepare(const char *sql)
     return SqliteStatement(statement);
 }
 
+void SqliteDatabase::releaseMemory()
+{
+    if (m_db)
+        sqlite3_db_release_memory(m_db);
+}
+
 QString SqliteDatabase::lastError() const
 {
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();

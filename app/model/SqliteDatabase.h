@@ -27,6 +27,8 @@ public:
     SqliteStatement prepare(const char *sql);
 
     QString lastError() const;
+    // Frees what the page cache holds beyond its current limit.
+    void releaseMemory();
     sqlite3 *handle() const { return m_db; }
 
 private:

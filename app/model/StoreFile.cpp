@@ -91,9 +91,7 @@ bool StoreFile::open(const QString &path, QString *error)
     if (!m_db.open(path, error))
         return false;
     // WAL with synchronous=FULL: a committed save is durable, a crash mid-write rolls back.
-    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;"
-                           // Ids are random, so large saves touch pages all over the indexes.
-                           " PRAGMA cache_size=-65536;",
+    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;",
                    error))
         return false;
 
@@ -319,6 +317,21 @@ std::optional<QByteArray> StoreFile::loadBlob(const QUuid &itemId, ItemBlob blob
 }
 
 bool StoreFile::write(const Changes &changes, QString *error)
+{
+    // Ids are random, so a large save touches pages all over the indexes: give it a big page
+    // cache for the transaction only, and hand the memory back afterwards.
+    const bool large = changes.items.size() + changes.removedItems.size() > 2000;
+    if (large)
+        m_db.exec("PRAGMA cache_size=-65536");
+    const bool written = writeTransaction(changes, error);
+    if (large) {
+        m_db.exec("PRAGMA cache_size=-2000");
+        m_db.releaseMemory();
+    }
+    return written;
+}
+
+bool StoreFile::writeTransaction(const Changes &changes, QString *error)
 {
     if (!m_db.exec("BEGIN IMMEDIATE", error))
         return false;

@@ -52,6 +52,7 @@ public:
     std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob);
 
 private:
+    bool writeTransaction(const Changes &changes, QString *error);
     bool createSchema(QString *error);
     bool checkSchema(QString *error);
     bool prepareStatements(QString *error);
