@@ -44,9 +44,12 @@ namespace {
 int sortOrderOf(const Record *r)
 {
     switch (r->kind()) {
-    case RecordKind::Folder: return static_cast<const Folder *>(r)->sortOrder();
-    case RecordKind::Tag: return static_cast<const Tag *>(r)->sortOrder();
-    case RecordKind::Item: return 0;
+    case RecordKind::Folder:
+        return static_cast<const Folder *>(r)->sortOrder();
+    case RecordKind::Tag:
+        return static_cast<const Tag *>(r)->sortOrder();
+    case RecordKind::Item:
+        return 0;
     }
     return 0;
 }

@@ -28,12 +28,18 @@ public:
     // Which field the byte at `offset` of all() belongs to.
     Field fieldAt(size_t offset) const
     {
-        return offset < m_noteAt ? Title : offset < m_domainAt ? Note : offset < m_urlAt ? Domain : Url;
+        return offset < m_noteAt     ? Title
+               : offset < m_domainAt ? Note
+               : offset < m_urlAt    ? Domain
+                                     : Url;
     }
     // Offset in all() where the field after `field` begins (the size for the last).
     size_t endOf(Field field) const
     {
-        return field == Title ? m_noteAt : field == Note ? m_domainAt : field == Domain ? m_urlAt : m_text.size();
+        return field == Title    ? m_noteAt
+               : field == Note   ? m_domainAt
+               : field == Domain ? m_urlAt
+                                 : m_text.size();
     }
 
     // The lower-casing used for both the stored text and queries.

@@ -1,9 +1,9 @@
-#include "AppState.h"
+#include "QuilloryApp.h"
 
 #include <LibraryStore.h>
+#include <SymbolIcon.h>
 
 #include <QApplication>
-#include <QMainWindow>
 #include <cstdio>
 
 using namespace quillory;
@@ -15,23 +15,15 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillory"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Quillory"));
-
-    AppState state;
+    SymbolIcon::installThemeFallback();
 
     QString error;
-    const std::unique_ptr<LibraryStore> store = LibraryStore::openDefault(&error);
-    if (!store) {
-        std::printf("Failed to initialize model container: %s\n", qPrintable(error));
+    auto quillory = QuilloryApp::create(LibraryStore::openDefault(&error));
+    if (!quillory) {
+        std::printf("%s%s\n", qPrintable(QuilloryApp::failurePrefix), qPrintable(error));
         std::fflush(stdout);
         return 1;
     }
-    state.followStore(*store);
-
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("main"));
-    window.setWindowTitle(QStringLiteral("Quillory"));
-    window.resize(1200, 800);
-    window.show();
-
+    quillory->start();
     return app.exec();
 }

@@ -1,0 +1,60 @@
+#include "AppCommands.h"
+
+#include <AppState.h>
+#include <MainWindow.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace quillory {
+
+AppCommands::AppCommands(AppState &state, MainWindow &window)
+    : QObject(&window), m_state(state), m_window(window)
+{
+    QMenuBar &bar = *window.menuBar();
+    buildFileMenu(bar);
+    buildViewMenu(bar);
+    buildLibraryMenu(bar);
+}
+
+void AppCommands::buildFileMenu(QMenuBar &bar)
+{
+    QMenu *file = bar.addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("New Item from Clipboard"),
+                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this,
+                    [this] { m_state.requestItemFromClipboard(); });
+    file->addSeparator();
+    file->addAction(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+                    this, [this] { m_state.setShowNewFolderSheet(true); });
+    file->addSeparator();
+    file->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), qApp,
+                    &QApplication::quit);
+}
+
+void AppCommands::buildViewMenu(QMenuBar &bar)
+{
+    QMenu *view = bar.addMenu(QStringLiteral("&View"));
+    view->addAction(QStringLiteral("Toggle Sidebar"), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S),
+                    this, [this] { m_window.toggleSidebar(); });
+}
+
+void AppCommands::buildLibraryMenu(QMenuBar &bar)
+{
+    QMenu *library = bar.addMenu(QStringLiteral("&Library"));
+    library->addAction(QStringLiteral("Show All Items"), QKeySequence(Qt::CTRL | Qt::Key_1), this,
+                       [this] {
+                           m_state.setSelectedFolder(nullptr);
+                           m_window.chooseSmartFolder(SmartFolder::AllItems);
+                           // Written even when already empty, so every observer hears the reset.
+                           m_state.setFilterTags({});
+                           emit m_state.filterTagsChanged();
+                       });
+    library->addAction(QStringLiteral("Show Favorites"), QKeySequence(Qt::CTRL | Qt::Key_2), this,
+                       [this] { m_state.setShowFavoritesOnly(true); });
+    library->addSeparator();
+    library->addAction(QStringLiteral("Search"), QKeySequence(Qt::CTRL | Qt::Key_F), this,
+                       [this] { m_state.setSearchFocused(true); });
+}
+
+} // namespace quillory

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+
+class QMenuBar;
+
+namespace quillory {
+
+class AppState;
+class MainWindow;
+
+// The main window's menus: File, View and Library. Each entry changes the shared state or
+// asks the window for a platform action; none touches the library directly.
+class AppCommands final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AppCommands)
+
+public:
+    AppCommands(AppState &state, MainWindow &window);
+
+private:
+    void buildFileMenu(QMenuBar &bar);
+    void buildViewMenu(QMenuBar &bar);
+    void buildLibraryMenu(QMenuBar &bar);
+
+    AppState &m_state;
+    MainWindow &m_window;
+};
+
+} // namespace quillory

@@ -1,0 +1,187 @@
+#include "ContentColumn.h"
+
+#include "ContentHeader.h"
+#include "EmptyStateView.h"
+#include "ItemDelegate.h"
+#include "ItemListModel.h"
+
+#include <AppState.h>
+
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QListView>
+#include <QScrollBar>
+#include <QSet>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace quillory {
+
+namespace {
+
+constexpr int minCardWidth = 180;
+constexpr int maxCardWidth = 220;
+constexpr int gap = 16;
+
+} // namespace
+
+ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidget *parent)
+    : QWidget(parent), m_state(state), m_title(new QLabel(this)),
+      m_header(new ContentHeader(state, this)), m_stack(new QStackedWidget(this)),
+      m_empty(new EmptyStateView(this)), m_view(new QListView(this)),
+      m_model(new ItemListModel(this)), m_delegate(new ItemDelegate(thumbnails, this))
+{
+    QFont titleFont = m_title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.45);
+    titleFont.setWeight(QFont::Bold);
+    m_title->setFont(titleFont);
+    m_title->setObjectName(QStringLiteral("contentTitle"));
+    m_title->setContentsMargins(14, 10, 14, 0);
+
+    m_view->setModel(m_model);
+    m_view->setItemDelegate(m_delegate);
+    m_view->setObjectName(QStringLiteral("itemView"));
+    m_view->setUniformItemSizes(true);
+    m_view->setLayoutMode(QListView::Batched);
+    m_view->setBatchSize(2000);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_view->verticalScrollBar()->setSingleStep(24);
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_view->setMouseTracking(true);
+    m_view->viewport()->installEventFilter(this);
+    connect(
+        m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex &current) { emit itemSelected(m_model->itemAt(current.row())); });
+    connect(m_view, &QListView::customContextMenuRequested, this, [this](const QPoint &at) {
+        const QModelIndex index = m_view->indexAt(at);
+        if (Item *item = m_model->itemAt(index.row())) {
+            m_view->setCurrentIndex(index);
+            emit contextMenuRequested(item, m_view->viewport()->mapToGlobal(at));
+        }
+    });
+
+    m_stack->addWidget(m_empty);
+    m_stack->addWidget(m_view);
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setStyleSheet(QStringLiteral("color: palette(midlight);"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_title);
+    layout->addWidget(m_header);
+    layout->addWidget(divider);
+    layout->addWidget(m_stack, 1);
+    setMinimumWidth(300);
+
+    connect(&m_state, &AppState::viewModeChanged, this, &ContentColumn::applyViewMode);
+    applyViewMode();
+}
+
+void ContentColumn::setTitle(const QString &title)
+{
+    m_title->setText(title);
+}
+
+QString ContentColumn::title() const
+{
+    return m_title->text();
+}
+
+bool ContentColumn::isShowingEmptyState() const
+{
+    return m_stack->currentWidget() == m_empty;
+}
+
+void ContentColumn::showItems(std::vector<Item *> items, Item *selected)
+{
+    const int count = int(items.size());
+    m_header->setCount(count);
+    if (count == 0) {
+        if (m_state.searchQuery().isEmpty())
+            m_empty->setContent(QStringLiteral("tray"), QStringLiteral("No Items"),
+                                QStringLiteral("Paste a URL or use the Share Sheet to add items"));
+        else
+            m_empty->setContent(QStringLiteral("magnifyingglass"), QStringLiteral("No Results"),
+                                QStringLiteral("Try a different search term"));
+    }
+    m_stack->setCurrentWidget(count == 0 ? static_cast<QWidget *>(m_empty) : m_view);
+    const QSignalBlocker quiet(m_view->selectionModel());
+    m_model->setItems(std::move(items));
+    selectItem(selected);
+}
+
+void ContentColumn::selectItem(Item *item)
+{
+    const int row = m_model->rowOf(item);
+    const QSignalBlocker quiet(m_view->selectionModel());
+    if (row < 0) {
+        m_view->selectionModel()->clear();
+        return;
+    }
+    const QModelIndex index = m_model->index(row);
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+}
+
+void ContentColumn::forgetItems(const QList<Record *> &records)
+{
+    const QSet<const void *> gone(records.cbegin(), records.cend());
+    std::vector<Item *> kept;
+    for (Item *item : m_model->items()) {
+        if (!gone.contains(item))
+            kept.push_back(item);
+    }
+    if (kept.size() != m_model->items().size()) {
+        const QSignalBlocker quiet(m_view->selectionModel());
+        m_model->setItems(std::move(kept));
+    }
+}
+
+void ContentColumn::applyViewMode()
+{
+    const bool grid = m_state.viewMode() == ViewMode::Grid;
+    m_delegate->setGridMode(grid);
+    // Grid cards flow left to right and wrap; a static layout keeps it linear in the item
+    // count with uniform sizes.
+    m_view->setViewMode(QListView::ListMode);
+    m_view->setFlow(grid ? QListView::LeftToRight : QListView::TopToBottom);
+    m_view->setWrapping(grid);
+    m_view->setResizeMode(QListView::Adjust);
+    m_view->setMovement(QListView::Static);
+    m_view->setSpacing(0);
+    if (grid) {
+        layoutGrid();
+    } else {
+        m_view->setGridSize(QSize());
+        m_view->setSpacing(1);
+    }
+    m_view->doItemsLayout();
+}
+
+void ContentColumn::layoutGrid()
+{
+    if (m_state.viewMode() != ViewMode::Grid)
+        return;
+    const int width = m_view->viewport()->width() - gap;
+    const int columns = std::max(1, width / (minCardWidth + gap));
+    const int cardWidth = std::clamp(width / columns - gap, minCardWidth, maxCardWidth);
+    m_delegate->setCardWidth(cardWidth);
+    const QSize cell(cardWidth + gap, ItemDelegate::cardHeight + gap);
+    if (m_view->gridSize() != cell)
+        m_view->setGridSize(cell);
+}
+
+bool ContentColumn::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+        layoutGrid();
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quillory

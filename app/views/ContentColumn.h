@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QListView;
+class QStackedWidget;
+
+namespace quillory {
+
+class AppState;
+class ContentHeader;
+class EmptyStateView;
+class Item;
+class ItemDelegate;
+class ItemListModel;
+class Record;
+class ThumbnailCache;
+
+// The middle column: title, header bar and the shown items as a grid of cards or a list
+// of rows, or an empty state. Views over one model, so 100,000 items cost no widgets.
+class ContentColumn final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ContentColumn)
+
+public:
+    ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidget *parent = nullptr);
+
+    ItemListModel &model() const { return *m_model; }
+    ContentHeader &header() const { return *m_header; }
+    QListView *view() const { return m_view; }
+    EmptyStateView &emptyState() const { return *m_empty; }
+
+    void setTitle(const QString &title);
+    QString title() const;
+    // Replaces the shown list and keeps `selected` selected when it is still in it.
+    void showItems(std::vector<Item *> items, Item *selected);
+    void selectItem(Item *item);
+    // Takes records that are about to be destroyed out of the shown list.
+    void forgetItems(const QList<Record *> &records);
+    bool isShowingEmptyState() const;
+
+signals:
+    void itemSelected(quillory::Item *item);
+    void contextMenuRequested(quillory::Item *item, const QPoint &globalPosition);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void applyViewMode();
+    void layoutGrid();
+
+    AppState &m_state;
+    QLabel *m_title;
+    ContentHeader *m_header;
+    QStackedWidget *m_stack;
+    EmptyStateView *m_empty;
+    QListView *m_view;
+    ItemListModel *m_model;
+    ItemDelegate *m_delegate;
+};
+
+} // namespace quillory

@@ -1,0 +1,95 @@
+#include "ItemContextMenu.h"
+
+#include "FileRevealer.h"
+#include "SymbolIcon.h"
+
+#include <Item.h>
+#include <LibraryStore.h>
+#include <Tag.h>
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+
+namespace quillory {
+
+ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder,
+                                 LibraryStore &store, FileRevealer &revealer, QWidget *parent)
+    : QMenu(parent), m_store(store), m_itemId(item.id())
+{
+    addTagMenu(item, tagsInOrder);
+
+    const bool favorite = item.isFavorite();
+    addItemAction(favorite ? QStringLiteral("star.slash") : QStringLiteral("star"),
+                  favorite ? QStringLiteral("Remove from Favorites")
+                           : QStringLiteral("Add to Favorites"),
+                  [](Item &i) { i.toggleFavorite(); });
+
+    addLinkActions(item, revealer);
+    addSeparator();
+
+    const bool archived = item.isArchived();
+    addItemAction(archived ? QStringLiteral("tray.and.arrow.up") : QStringLiteral("archivebox"),
+                  archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
+                  [](Item &i) { i.toggleArchive(); });
+    addItemAction(QStringLiteral("trash"), QStringLiteral("Delete"),
+                  [this](Item &i) { m_store.remove(&i); });
+}
+
+void ItemContextMenu::addItemAction(const QString &icon, const QString &text,
+                                    std::function<void(Item &)> action)
+{
+    QMenu::addAction(SymbolIcon::icon(icon), text, this, [this, action = std::move(action)] {
+        if (Item *item = m_store.item(m_itemId))
+            action(*item);
+    });
+}
+
+void ItemContextMenu::addTagMenu(const Item &item, const std::vector<Record *> &tagsInOrder)
+{
+    QMenu *tags = addMenu(QStringLiteral("Tags"));
+    tags->setEnabled(!tagsInOrder.empty());
+    for (Record *record : tagsInOrder) {
+        const auto *tag = static_cast<const Tag *>(record);
+        const bool carried = item.hasTag(*tag);
+        const QUuid tagId = tag->id();
+        tags->addAction(
+            SymbolIcon::icon(carried ? QStringLiteral("checkmark") : QStringLiteral("circle")),
+            tag->name(), this, [this, tagId, carried] {
+                Item *target = m_store.item(m_itemId);
+                Tag *t = m_store.tag(tagId);
+                if (target == nullptr || t == nullptr)
+                    return;
+                if (carried)
+                    target->removeTag(*t);
+                else
+                    target->addTag(t);
+            });
+    }
+}
+
+void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer)
+{
+    if (!item.urlString())
+        return;
+    const QUrl url(*item.urlString(), QUrl::StrictMode);
+    if (!url.isValid())
+        return;
+    QMenu::addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy Link"),
+                     this, [url] {
+                         QClipboard *clipboard = QGuiApplication::clipboard();
+                         clipboard->clear();
+                         clipboard->setText(url.toString(QUrl::FullyEncoded));
+                     });
+    if (url.isLocalFile()) {
+        QMenu::addAction(SymbolIcon::icon(QStringLiteral("folder")),
+                         QStringLiteral("Reveal in Finder"), this,
+                         [url, &revealer] { revealer.reveal(url.toLocalFile()); });
+    } else {
+        QMenu::addAction(SymbolIcon::icon(QStringLiteral("safari")),
+                         QStringLiteral("Open in Browser"), this,
+                         [url] { QDesktopServices::openUrl(url); });
+    }
+}
+
+} // namespace quillory

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMenu>
+#include <QUuid>
+#include <functional>
+#include <vector>
+
+namespace quillory {
+
+class FileRevealer;
+class Item;
+class LibraryStore;
+class Record;
+
+// The menu shown on an item: tags, favourite, link actions, archive and delete. Actions
+// find the item again by id, so one deleted meanwhile is simply skipped.
+class ItemContextMenu final : public QMenu
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ItemContextMenu)
+
+public:
+    ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder, LibraryStore &store,
+                    FileRevealer &revealer, QWidget *parent = nullptr);
+
+private:
+    void addTagMenu(const Item &item, const std::vector<Record *> &tagsInOrder);
+    void addLinkActions(const Item &item, FileRevealer &revealer);
+    // Runs `action` on the item if it still exists.
+    void addItemAction(const QString &icon, const QString &text,
+                       std::function<void(Item &)> action);
+
+    LibraryStore &m_store;
+    QUuid m_itemId;
+};
+
+} // namespace quillory

@@ -1,0 +1,204 @@
+#include "ItemDelegate.h"
+
+#include "ItemListModel.h"
+#include "RelativeDate.h"
+#include "SymbolIcon.h"
+#include "ThumbnailCache.h"
+
+#include <Clock.h>
+#include <Item.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace quillory {
+
+namespace {
+
+const Item *itemOf(const QModelIndex &index)
+{
+    return static_cast<const Item *>(index.data(ItemListModel::ItemRole).value<void *>());
+}
+
+QFont scaledFont(const QFont &base, qreal factor, int weight = QFont::Normal)
+{
+    QFont f = base;
+    f.setPointSizeF(base.pointSizeF() * factor);
+    f.setWeight(QFont::Weight(weight));
+    return f;
+}
+
+QColor secondary(const QPalette &palette)
+{
+    QColor c = palette.color(QPalette::Text);
+    c.setAlphaF(0.6f);
+    return c;
+}
+
+QColor tertiary(const QPalette &palette)
+{
+    QColor c = palette.color(QPalette::Text);
+    c.setAlphaF(0.4f);
+    return c;
+}
+
+// Draws the title, then the favourite star right after it when there is room.
+int paintTitle(QPainter *painter, const QRect &rect, const QString &title, bool favorite,
+               const QFont &font)
+{
+    painter->setFont(font);
+    const QFontMetrics fm(font);
+    const int star = favorite ? fm.height() - 2 : 0;
+    const QString elided =
+        fm.elidedText(title, Qt::ElideRight, rect.width() - (favorite ? star + 4 : 0));
+    painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop, elided);
+    if (favorite) {
+        const int x = rect.left() + fm.horizontalAdvance(elided) + 4;
+        painter->drawPixmap(
+            QRect(x, rect.top() + 2, star - 2, star - 2),
+            SymbolIcon::tinted(QStringLiteral("star.fill"), QColor(0xFF, 0xCC, 0x00), star));
+    }
+    return fm.height();
+}
+
+} // namespace
+
+ItemDelegate::ItemDelegate(ThumbnailCache &thumbnails, QObject *parent)
+    : QStyledItemDelegate(parent), m_thumbnails(thumbnails)
+{
+}
+
+QSize ItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
+{
+    if (m_grid)
+        return {m_cardWidth, cardHeight};
+    return {option.rect.width() > 0 ? option.rect.width() : 300, rowHeight};
+}
+
+void ItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                         const QModelIndex &index) const
+{
+    const Item *item = itemOf(index);
+    if (item == nullptr)
+        return;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    if (m_grid)
+        paintCard(painter, option, *item);
+    else
+        paintRow(painter, option, *item);
+    painter->restore();
+}
+
+void ItemDelegate::paintPlaceholder(QPainter *painter, const QRect &rect, const Item &item,
+                                    int radius)
+{
+    const ItemType type = item.type();
+    QColor fill = toColor(type.tint());
+    fill.setAlphaF(0.1f);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(fill);
+    painter->drawRoundedRect(rect, radius, radius);
+    const int iconSize = std::max(12, std::min(rect.width(), rect.height()) * 2 / 5);
+    const QRect iconRect(rect.center().x() - iconSize / 2, rect.center().y() - iconSize / 2,
+                         iconSize, iconSize);
+    painter->drawPixmap(iconRect,
+                        SymbolIcon::tinted(type.iconName(), toColor(type.tint()), iconSize,
+                                           painter->device()->devicePixelRatioF()));
+}
+
+void ItemDelegate::paintPicture(QPainter *painter, const QRect &rect, const Item &item,
+                                bool fullImageAllowed, int radius) const
+{
+    const QImage image =
+        m_thumbnails.picture(item, rect.size(),
+                             fullImageAllowed ? ThumbnailCache::Source::ThumbnailOrImage
+                                              : ThumbnailCache::Source::ThumbnailOnly);
+    if (image.isNull()) {
+        paintPlaceholder(painter, rect, item, radius);
+        return;
+    }
+    QPainterPath clip;
+    clip.addRoundedRect(rect, radius, radius);
+    painter->save();
+    painter->setClipPath(clip);
+    const QRect source((image.width() - rect.width()) / 2, (image.height() - rect.height()) / 2,
+                       rect.width(), rect.height());
+    painter->drawImage(rect, image, source);
+    painter->restore();
+}
+
+void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &option,
+                             const Item &item) const
+{
+    const QPalette &palette = option.palette;
+    const QRect card = option.rect.adjusted(1, 1, -1, -1);
+    const bool selected = option.state & QStyle::State_Selected;
+
+    painter->setPen(
+        QPen(selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid),
+             selected ? 2.5 : 0.6));
+    painter->setBrush(palette.color(QPalette::Base));
+    painter->drawRoundedRect(card, 10, 10);
+
+    const QRect picture(card.left() + 8, card.top() + 8, card.width() - 16, 120);
+    paintPicture(painter, picture, item, true, 8);
+
+    const QFont base = option.font;
+    QRect text(picture.left(), picture.bottom() + 8, picture.width(), 40);
+    painter->setPen(palette.color(QPalette::Text));
+    const int titleHeight = paintTitle(painter, text, item.title(), item.isFavorite(),
+                                       scaledFont(base, 0.92, QFont::Medium));
+    if (item.sourceDomain()) {
+        const QFont small = scaledFont(base, 0.82);
+        painter->setFont(small);
+        painter->setPen(secondary(palette));
+        text.setTop(text.top() + titleHeight + 4);
+        painter->drawText(
+            text, Qt::AlignLeft | Qt::AlignTop,
+            QFontMetrics(small).elidedText(*item.sourceDomain(), Qt::ElideRight, text.width()));
+    }
+}
+
+void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &option,
+                            const Item &item) const
+{
+    const QPalette &palette = option.palette;
+    const QRect row = option.rect.adjusted(6, 2, -6, -2);
+    if (option.state & QStyle::State_Selected) {
+        QColor highlight = palette.color(QPalette::Highlight);
+        highlight.setAlphaF(0.2f);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(highlight);
+        painter->drawRoundedRect(row, 8, 8);
+    }
+    const QRect picture(row.left() + 8, row.top() + (row.height() - 40) / 2, 40, 40);
+    paintPicture(painter, picture, item, false, 6);
+
+    const QFont base = option.font;
+    QRect text(picture.right() + 12, row.top() + 6, row.right() - picture.right() - 20,
+               row.height() - 8);
+    painter->setPen(palette.color(QPalette::Text));
+    const int titleHeight = paintTitle(painter, text, item.title(), item.isFavorite(), base);
+
+    text.setTop(text.top() + titleHeight + 2);
+    int x = text.left();
+    if (item.sourceDomain()) {
+        const QFont caption = scaledFont(base, 0.85);
+        painter->setFont(caption);
+        painter->setPen(secondary(palette));
+        const QString domain = QFontMetrics(caption).elidedText(*item.sourceDomain(),
+                                                                Qt::ElideRight, text.width() / 2);
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop, domain);
+        x += QFontMetrics(caption).horizontalAdvance(domain) + 10;
+    }
+    const QFont caption2 = scaledFont(base, 0.78);
+    painter->setFont(caption2);
+    painter->setPen(tertiary(palette));
+    painter->drawText(QRect(x, text.top() + 1, text.right() - x, text.height()),
+                      Qt::AlignLeft | Qt::AlignTop,
+                      RelativeDate::format(item.createdAt(), Clock::now()));
+}
+
+} // namespace quillory

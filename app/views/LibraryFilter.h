@@ -1,0 +1,60 @@
+#pragma once
+
+#include <SmartFolder.h>
+#include <SortOrder.h>
+
+#include <QCollatorSortKey>
+#include <QHash>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace quillory {
+
+class AppState;
+class Folder;
+class Item;
+class Record;
+class SearchService;
+
+// What the sidebar has chosen: a smart folder, a user folder, or both (a sub-folder chosen
+// inside a smart folder keeps the smart folder's rule).
+struct SidebarSelection
+{
+    std::optional<SmartFolder> smartFolder = SmartFolder(SmartFolder::AllItems);
+    Folder *folder = nullptr;
+};
+
+// Turns the whole library (newest first) into the list the content column shows, and
+// computes the sidebar's smart-folder counts. No widgets: the main window and the
+// benchmarks use it alike.
+class LibraryFilter final
+{
+public:
+    explicit LibraryFilter(SearchService &search) : m_search(search) {}
+
+    // Smart folder, then direct folder membership, then the search filter with the
+    // AppState's query, tags, kind and favourites flag, then the chosen sort order.
+    std::vector<Item *> shownItems(const std::vector<Record *> &newestFirst,
+                                   const SidebarSelection &selection, const AppState &state,
+                                   qint64 nowMSecs);
+
+    // Member counts in SmartFolder case order, independent of search and filters.
+    static std::array<int, 6> smartFolderCounts(const std::vector<Record *> &items,
+                                                qint64 nowMSecs);
+
+private:
+    void sort(std::vector<Item *> &items, SortOrder order);
+    const QCollatorSortKey &sortKey(const Item *item);
+
+    SearchService &m_search;
+    struct TitleKey
+    {
+        QString title; // the key is reused only while the title it was made from is unchanged
+        QCollatorSortKey key;
+    };
+    QHash<const Item *, TitleKey> m_sortKeys;
+    qsizetype m_libraryCount = 0;
+};
+
+} // namespace quillory

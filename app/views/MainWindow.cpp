@@ -1,0 +1,245 @@
+#include "MainWindow.h"
+
+#include "ContentColumn.h"
+#include "ContentHeader.h"
+#include "DetailColumn.h"
+#include "FolderEditorSheet.h"
+#include "ItemContextMenu.h"
+#include "Sidebar.h"
+
+#include <AppState.h>
+#include <Clock.h>
+#include <LibraryStore.h>
+#include <LiveList.h>
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSplitter>
+
+namespace quillory {
+
+MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
+                       FileRevealer &revealer, QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer), m_filter(search),
+      m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
+      m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
+      m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
+      m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
+      m_detail(new DetailColumn(m_splitter))
+{
+    setObjectName(identifier);
+    setWindowTitle(QStringLiteral("Quillory"));
+    resize(1200, 800);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_sidebar);
+    m_splitter->addWidget(m_content);
+    m_splitter->addWidget(m_detail);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setStretchFactor(2, 1);
+    m_splitter->setSizes({240, 560, 400});
+    setCentralWidget(m_splitter);
+
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &MainWindow::refresh);
+
+    connect(&store, &LibraryStore::recordsInserted, this, &MainWindow::scheduleRefresh);
+    connect(&store, &LibraryStore::recordsRemoved, this, &MainWindow::scheduleRefresh);
+    connect(&store, &LibraryStore::recordChanged, this, [this](Record *record) {
+        if (record->kind() == RecordKind::Item)
+            m_thumbnails.forget(record->id());
+        scheduleRefresh();
+    });
+    connect(&store, &LibraryStore::recordsAboutToBeRemoved, this,
+            [this](RecordKind, const QList<Record *> &records) { forget(records); });
+
+    for (auto signal : {&AppState::searchQueryChanged, &AppState::filterTagsChanged,
+                        &AppState::showFavoritesOnlyChanged, &AppState::sortOrderChanged,
+                        &AppState::contentTypeFilterChanged})
+        connect(&state, signal, this, &MainWindow::scheduleRefresh);
+    connect(&state, &AppState::showNewFolderSheetChanged, this, [this] {
+        if (m_state.showNewFolderSheet())
+            QMetaObject::invokeMethod(this, &MainWindow::openNewFolderSheet, Qt::QueuedConnection);
+    });
+    connect(&state, &AppState::isSearchFocusedChanged, this, &MainWindow::focusSearch);
+    connect(&state, &AppState::showErrorAlertChanged, this, [this] {
+        if (m_state.showErrorAlert())
+            QMetaObject::invokeMethod(this, &MainWindow::showErrorAlert, Qt::QueuedConnection);
+    });
+
+    QLineEdit *searchField = m_sidebar->searchField();
+    searchField->setText(state.searchQuery());
+    connect(searchField, &QLineEdit::textChanged, &state, &AppState::setSearchQuery);
+    connect(&state, &AppState::searchQueryChanged, this, [this, searchField] {
+        if (searchField->text() != m_state.searchQuery())
+            searchField->setText(m_state.searchQuery());
+    });
+
+    connect(m_sidebar, &Sidebar::smartFolderClicked, this, &MainWindow::chooseSmartFolder);
+    connect(m_sidebar, &Sidebar::folderClicked, this,
+            [this](const QUuid &id, bool isRoot) { chooseFolder(m_store.folder(id), isRoot); });
+    connect(m_sidebar, &Sidebar::tagClicked, this,
+            [this](const QUuid &id) { toggleFilterTag(m_store.tag(id)); });
+    connect(m_sidebar, &Sidebar::newFolderRequested, this,
+            [this] { m_state.setShowNewFolderSheet(true); });
+
+    connect(m_content, &ContentColumn::itemSelected, this, &MainWindow::selectItem);
+    connect(m_content, &ContentColumn::contextMenuRequested, this, &MainWindow::showContextMenu);
+    m_content->header().addMenu()->addAction(QStringLiteral("New Folder"), this,
+                                             [this] { m_state.setShowNewFolderSheet(true); });
+
+    refresh();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::scheduleRefresh()
+{
+    if (!m_refresh.isActive())
+        m_refresh.start();
+}
+
+void MainWindow::refreshNow()
+{
+    m_refresh.stop();
+    refresh();
+}
+
+void MainWindow::refresh()
+{
+    std::vector<Item *> shown =
+        m_filter.shownItems(m_items->records(), m_selection, m_state, Clock::nowMSecs());
+    m_content->setTitle(contentTitle());
+    m_content->showItems(std::move(shown), m_selectedItem);
+    m_detail->showItem(m_selectedItem);
+    refreshSidebar();
+    emit refreshed();
+}
+
+void MainWindow::refreshSidebar()
+{
+    m_sidebar->update(*m_folders, *m_tags,
+                      LibraryFilter::smartFolderCounts(m_items->records(), Clock::nowMSecs()),
+                      m_selection, m_state.filterTags());
+}
+
+QString MainWindow::contentTitle() const
+{
+    if (m_selection.folder != nullptr)
+        return m_selection.folder->name();
+    if (m_selection.smartFolder)
+        return m_selection.smartFolder->title();
+    return QStringLiteral("All Items");
+}
+
+void MainWindow::chooseSmartFolder(SmartFolder folder)
+{
+    m_selection.smartFolder = folder;
+    m_selection.folder = nullptr;
+    scheduleRefresh();
+}
+
+void MainWindow::chooseFolder(Folder *folder, bool isRoot)
+{
+    if (folder == nullptr)
+        return;
+    if (isRoot)
+        m_selection.smartFolder.reset();
+    m_selection.folder = folder;
+    scheduleRefresh();
+}
+
+void MainWindow::toggleFilterTag(Tag *tag)
+{
+    if (tag == nullptr)
+        return;
+    QList<Tag *> tags = m_state.filterTags();
+    const qsizetype before = tags.size();
+    tags.removeIf([tag](const Tag *t) { return *t == *tag; });
+    if (tags.size() == before)
+        tags.append(tag);
+    m_state.setFilterTags(tags);
+}
+
+void MainWindow::selectItem(Item *item)
+{
+    if (item == m_selectedItem)
+        return;
+    m_selectedItem = item;
+    m_content->selectItem(item);
+    m_detail->showItem(item);
+}
+
+void MainWindow::toggleSidebar()
+{
+    m_sidebar->setVisible(!m_sidebar->isVisible());
+}
+
+void MainWindow::forget(const QList<Record *> &records)
+{
+    for (const Record *r : records) {
+        if (r == m_selectedItem) {
+            m_selectedItem = nullptr;
+            m_detail->showItem(nullptr);
+        }
+        if (r == m_selection.folder) {
+            // The folder's list is gone with it; fall back to everything.
+            m_selection.folder = nullptr;
+            if (!m_selection.smartFolder)
+                m_selection.smartFolder = SmartFolder(SmartFolder::AllItems);
+        }
+    }
+    // The shown list still points at these records: drop them before they are destroyed.
+    m_content->forgetItems(records);
+    scheduleRefresh();
+}
+
+void MainWindow::showContextMenu(Item *item, const QPoint &globalPosition)
+{
+    ItemContextMenu menu(*item, m_tags->records(), m_store, m_revealer, this);
+    menu.exec(globalPosition);
+}
+
+void MainWindow::runSheet(QDialog &sheet)
+{
+    sheet.setWindowModality(Qt::WindowModal);
+    if (m_sheetHook)
+        m_sheetHook(sheet);
+    else
+        sheet.exec();
+}
+
+void MainWindow::openNewFolderSheet()
+{
+    if (!m_state.showNewFolderSheet())
+        return;
+    FolderEditorSheet sheet(m_store, nullptr, this);
+    runSheet(sheet);
+    m_state.setShowNewFolderSheet(false);
+}
+
+void MainWindow::showErrorAlert()
+{
+    const auto error = m_state.currentError();
+    if (error) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillory"), error->errorDescription(),
+                        QMessageBox::Ok, this);
+        box.setInformativeText(error->recoverySuggestion());
+        runSheet(box);
+    }
+    m_state.setShowErrorAlert(false);
+}
+
+void MainWindow::focusSearch()
+{
+    if (!m_state.isSearchFocused())
+        return;
+    m_sidebar->setVisible(true);
+    m_sidebar->searchField()->setFocus(Qt::ShortcutFocusReason);
+    m_sidebar->searchField()->selectAll();
+    m_state.setSearchFocused(false);
+}
+
+} // namespace quillory

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "LibraryFilter.h"
+#include "ThumbnailCache.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QSplitter;
+
+namespace quillory {
+
+class AppState;
+class ContentColumn;
+class DetailColumn;
+class FileRevealer;
+class Item;
+class LibraryStore;
+class LiveList;
+class SearchService;
+class Sidebar;
+class Tag;
+
+// The library window: sidebar, content column and detail column. It owns the window's
+// selection, runs the filtering pipeline whenever the library or a filter changes, and
+// opens the sheets the shared state asks for.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+public:
+    static inline const QString identifier = QStringLiteral("main");
+
+    MainWindow(AppState &state, LibraryStore &store, SearchService &search, FileRevealer &revealer,
+               QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    Sidebar &sidebar() const { return *m_sidebar; }
+    ContentColumn &content() const { return *m_content; }
+    DetailColumn &detail() const { return *m_detail; }
+    const SidebarSelection &selection() const { return m_selection; }
+    Item *selectedItem() const { return m_selectedItem; }
+
+    void chooseSmartFolder(SmartFolder folder);
+    // A root folder's row replaces the smart folder; a sub-folder's row keeps it.
+    void chooseFolder(Folder *folder, bool isRoot);
+    void toggleFilterTag(Tag *tag);
+    void selectItem(Item *item);
+    void toggleSidebar();
+
+    // Runs any pending refresh now (tests and benchmarks call it instead of waiting).
+    void refreshNow();
+
+    // Tests answer sheets and alerts instead of a person.
+    using SheetHook = std::function<void(QDialog &)>;
+    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+
+signals:
+    void refreshed();
+
+private:
+    void scheduleRefresh();
+    void refresh();
+    void refreshSidebar();
+    void showContextMenu(Item *item, const QPoint &globalPosition);
+    void openNewFolderSheet();
+    void showErrorAlert();
+    void focusSearch();
+    void forget(const QList<Record *> &records);
+    QString contentTitle() const;
+    void runSheet(QDialog &sheet);
+
+    AppState &m_state;
+    LibraryStore &m_store;
+    FileRevealer &m_revealer;
+    LibraryFilter m_filter;
+    ThumbnailCache m_thumbnails;
+    std::unique_ptr<LiveList> m_items;
+    std::unique_ptr<LiveList> m_folders;
+    std::unique_ptr<LiveList> m_tags;
+    SidebarSelection m_selection;
+    Item *m_selectedItem = nullptr;
+    QSplitter *m_splitter;
+    Sidebar *m_sidebar;
+    ContentColumn *m_content;
+    DetailColumn *m_detail;
+    QTimer m_refresh;
+    SheetHook m_sheetHook;
+};
+
+} // namespace quillory

@@ -1,0 +1,124 @@
+#include "Sidebar.h"
+
+#include "SidebarDelegate.h"
+#include "SymbolIcon.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace quillory {
+
+Sidebar::Sidebar(QWidget *parent)
+    : QWidget(parent), m_model(new SidebarModel(this)), m_search(new QLineEdit(this)),
+      m_newFolder(new QToolButton(this)), m_tree(new QTreeView(this))
+{
+    auto *title = new QLabel(QStringLiteral("Quillory"), this);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setWeight(QFont::Bold);
+    title->setFont(titleFont);
+
+    m_newFolder->setIcon(SymbolIcon::icon(QStringLiteral("folder.badge.plus")));
+    m_newFolder->setToolTip(QStringLiteral("New Folder"));
+    m_newFolder->setAutoRaise(true);
+    m_newFolder->setObjectName(QStringLiteral("newFolderButton"));
+    connect(m_newFolder, &QToolButton::clicked, this, &Sidebar::newFolderRequested);
+
+    m_search->setPlaceholderText(QStringLiteral("Search..."));
+    m_search->setClearButtonEnabled(true);
+    m_search->addAction(SymbolIcon::icon(QStringLiteral("magnifyingglass")),
+                        QLineEdit::LeadingPosition);
+    m_search->setObjectName(QStringLiteral("searchField"));
+
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new SidebarDelegate(m_tree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setSelectionMode(QAbstractItemView::NoSelection);
+    m_tree->setFocusPolicy(Qt::NoFocus);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setIndentation(14);
+    m_tree->setMouseTracking(true);
+    m_tree->setAnimated(true);
+    m_tree->setObjectName(QStringLiteral("sidebarTree"));
+    m_tree->viewport()->setAutoFillBackground(false);
+    connect(m_tree, &QTreeView::clicked, this, &Sidebar::onClicked);
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &i) {
+        if (i.data(SidebarModel::KindRole).toInt() == int(SidebarModel::RowKind::Folder))
+            m_expandedFolders.insert(i.data(SidebarModel::IdRole).toUuid());
+    });
+    connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex &i) {
+        m_expandedFolders.remove(i.data(SidebarModel::IdRole).toUuid());
+    });
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(title);
+    top->addStretch(1);
+    top->addWidget(m_newFolder);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 6, 6);
+    layout->setSpacing(8);
+    layout->addLayout(top);
+    layout->addWidget(m_search);
+    layout->addWidget(m_tree, 1);
+    setMinimumWidth(200);
+    setMaximumWidth(300);
+}
+
+void Sidebar::update(const LiveList &folders, const LiveList &tags,
+                     const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
+                     const QList<Tag *> &filterTags)
+{
+    const int scroll = m_tree->verticalScrollBar()->value();
+    m_tree->setUpdatesEnabled(false);
+    m_model->rebuild(folders, tags, smartCounts, selection, filterTags);
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        const QModelIndex section = m_model->index(r, 0);
+        m_tree->setExpanded(section, true);
+        restoreExpansion(section);
+    }
+    m_tree->setUpdatesEnabled(true);
+    m_tree->verticalScrollBar()->setValue(scroll);
+}
+
+void Sidebar::restoreExpansion(const QModelIndex &parent)
+{
+    for (int r = 0; r < m_model->rowCount(parent); ++r) {
+        const QModelIndex i = m_model->index(r, 0, parent);
+        if (m_expandedFolders.contains(i.data(SidebarModel::IdRole).toUuid())) {
+            m_tree->setExpanded(i, true);
+            restoreExpansion(i);
+        }
+    }
+}
+
+void Sidebar::onClicked(const QModelIndex &index)
+{
+    switch (SidebarModel::RowKind(index.data(SidebarModel::KindRole).toInt())) {
+    case SidebarModel::RowKind::Section:
+        return;
+    case SidebarModel::RowKind::SmartFolder:
+        emit smartFolderClicked(
+            SmartFolder(SmartFolder::Value(index.data(SidebarModel::SmartFolderRole).toInt())));
+        return;
+    case SidebarModel::RowKind::Folder: {
+        const bool isRoot = index.parent().data(SidebarModel::KindRole).toInt() ==
+                            int(SidebarModel::RowKind::Section);
+        emit folderClicked(index.data(SidebarModel::IdRole).toUuid(), isRoot);
+        return;
+    }
+    case SidebarModel::RowKind::NewFolder:
+        emit newFolderRequested();
+        return;
+    case SidebarModel::RowKind::Tag:
+        emit tagClicked(index.data(SidebarModel::IdRole).toUuid());
+        return;
+    }
+}
+
+} // namespace quillory

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "SidebarModel.h"
+
+#include <QSet>
+#include <QWidget>
+
+class QLineEdit;
+class QToolButton;
+class QTreeView;
+
+namespace quillory {
+
+// The left column: search field, smart folders, the folder tree and the tag filters. It
+// shows choices and reports clicks; the main window decides what they mean.
+class Sidebar final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Sidebar)
+
+public:
+    explicit Sidebar(QWidget *parent = nullptr);
+
+    SidebarModel &model() { return *m_model; }
+    QLineEdit *searchField() const { return m_search; }
+    QTreeView *tree() const { return m_tree; }
+
+    // Rebuilds the rows, keeping expanded folders and the scroll position.
+    void update(const LiveList &folders, const LiveList &tags,
+                const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
+                const QList<Tag *> &filterTags);
+
+signals:
+    void smartFolderClicked(quillory::SmartFolder folder);
+    // `isRoot` tells a root folder's row from a sub-folder's row.
+    void folderClicked(const QUuid &id, bool isRoot);
+    void tagClicked(const QUuid &id);
+    void newFolderRequested();
+
+private:
+    void onClicked(const QModelIndex &index);
+    void restoreExpansion(const QModelIndex &parent);
+
+    SidebarModel *m_model;
+    QLineEdit *m_search;
+    QToolButton *m_newFolder;
+    QTreeView *m_tree;
+    QSet<QUuid> m_expandedFolders;
+};
+
+} // namespace quillory

@@ -1,0 +1,107 @@
+#include "SidebarModel.h"
+
+#include <Folder.h>
+#include <LiveList.h>
+#include <Tag.h>
+
+namespace quillory {
+
+namespace {
+
+QStandardItem *row(SidebarModel::RowKind kind, const QString &title, const QString &symbol,
+                   const QColor &tint)
+{
+    auto *item = new QStandardItem(title);
+    item->setEditable(false);
+    item->setData(int(kind), SidebarModel::KindRole);
+    item->setData(symbol, SidebarModel::SymbolRole);
+    item->setData(tint, SidebarModel::TintRole);
+    item->setData(-1, SidebarModel::CountRole);
+    item->setData(false, SidebarModel::SelectedRole);
+    return item;
+}
+
+} // namespace
+
+QStandardItem *SidebarModel::section(const QString &title)
+{
+    QStandardItem *header = row(RowKind::Section, title, QString(), QColor());
+    header->setSelectable(false);
+    appendRow(header);
+    return header;
+}
+
+void SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
+                           const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
+                           const QList<Tag *> &filterTags)
+{
+    clear();
+    QStandardItem *library = section(QStringLiteral("Library"));
+    for (SmartFolder f : SmartFolder::allCases()) {
+        QStandardItem *item = row(RowKind::SmartFolder, f.title(), f.iconName(), toColor(f.tint()));
+        item->setData(int(f), SmartFolderRole);
+        item->setData(smartCounts[size_t(f)], CountRole);
+        item->setData(selection.folder == nullptr && selection.smartFolder == f, SelectedRole);
+        library->appendRow(item);
+    }
+
+    QStandardItem *folderSection = section(QStringLiteral("Folders"));
+    for (int i = 0; i < folders.rowCount(); ++i) {
+        Folder *folder = folders.folder(i);
+        if (folder->parent() == nullptr)
+            appendFolder(folderSection, *folder, selection);
+    }
+    folderSection->appendRow(
+        row(RowKind::NewFolder, QStringLiteral("New Folder"), QStringLiteral("plus"), QColor()));
+
+    if (tags.rowCount() == 0)
+        return;
+    QStandardItem *tagSection = section(QStringLiteral("Tags"));
+    for (int i = 0; i < tags.rowCount(); ++i) {
+        Tag *tag = tags.tag(i);
+        QStandardItem *item = row(RowKind::Tag, tag->name(), QString(), tag->color());
+        item->setData(tag->id(), IdRole);
+        item->setData(tag->itemCount(), CountRole);
+        const bool checked = std::any_of(filterTags.cbegin(), filterTags.cend(),
+                                         [tag](const Tag *t) { return *t == *tag; });
+        item->setData(checked, CheckedRole);
+        tagSection->appendRow(item);
+    }
+}
+
+void SidebarModel::appendFolder(QStandardItem *parent, Folder &folder,
+                                const SidebarSelection &selection)
+{
+    QStandardItem *item = row(RowKind::Folder, folder.name(), folder.iconName(), folder.color());
+    item->setData(folder.id(), IdRole);
+    item->setData(int(folder.items().size()), CountRole);
+    item->setData(selection.folder == &folder, SelectedRole);
+    parent->appendRow(item);
+    for (Folder *child : folder.sortedChildren())
+        appendFolder(item, *child, selection);
+}
+
+QModelIndex SidebarModel::find(const QModelIndex &parent, RowKind kind, const QVariant &value,
+                               int role) const
+{
+    for (int r = 0; r < rowCount(parent); ++r) {
+        const QModelIndex i = index(r, 0, parent);
+        if (i.data(KindRole).toInt() == int(kind) && i.data(role) == value)
+            return i;
+        if (const QModelIndex below = find(i, kind, value, role); below.isValid())
+            return below;
+    }
+    return {};
+}
+
+QModelIndex SidebarModel::indexOfSmartFolder(SmartFolder folder) const
+{
+    return find(QModelIndex(), RowKind::SmartFolder, int(folder), SmartFolderRole);
+}
+
+QModelIndex SidebarModel::indexOfId(RowKind kind, const QUuid &id) const
+{
+    return find(QModelIndex(), kind, id, IdRole);
+}
+
+} // namespace quillory

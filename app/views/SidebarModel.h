@@ -1,0 +1,53 @@
+#pragma once
+
+#include "LibraryFilter.h"
+
+#include <QSet>
+#include <QStandardItemModel>
+#include <QUuid>
+#include <array>
+
+namespace quillory {
+
+class Folder;
+class LiveList;
+class Tag;
+
+// The sidebar's rows: the Library section with the smart folders and their counts, the
+// folder tree with a "New Folder" row, and the tag filters. Rebuilt from the live lists
+// whenever the library changes; rows carry what they stand for in their data.
+class SidebarModel final : public QStandardItemModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SidebarModel)
+
+public:
+    enum class RowKind { Section, SmartFolder, Folder, NewFolder, Tag };
+    enum Role {
+        KindRole = Qt::UserRole + 1,
+        SmartFolderRole, // int
+        IdRole,          // QUuid of a folder or tag
+        CountRole,       // int, -1 for none
+        SelectedRole,    // bool: the row is the sidebar's current choice
+        CheckedRole,     // bool: the tag is one of the filter tags
+        TintRole,        // QColor
+        SymbolRole,      // icon symbol name
+    };
+
+    explicit SidebarModel(QObject *parent = nullptr) : QStandardItemModel(parent) {}
+
+    void rebuild(const LiveList &folders, const LiveList &tags,
+                 const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
+                 const QList<Tag *> &filterTags);
+
+    QModelIndex indexOfSmartFolder(SmartFolder folder) const;
+    QModelIndex indexOfId(RowKind kind, const QUuid &id) const;
+
+private:
+    QStandardItem *section(const QString &title);
+    void appendFolder(QStandardItem *parent, Folder &folder, const SidebarSelection &selection);
+    QModelIndex find(const QModelIndex &parent, RowKind kind, const QVariant &value,
+                     int role) const;
+};
+
+} // namespace quillory

@@ -1,0 +1,136 @@
+#include "SymbolIcon.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QPainter>
+#include <QStyle>
+
+namespace quillory {
+
+namespace {
+
+const QHash<QString, QStringList> &themeNames()
+{
+    static const QHash<QString, QStringList> table = [] {
+        const std::pair<const char *, const char *> pairs[] = {
+            // item kinds
+            {"link", "insert-link"},
+            {"play.rectangle", "video-x-generic"},
+            {"bubble.left.and.bubble.right", "dialog-messages"},
+            {"photo", "image-x-generic"},
+            {"camera.viewfinder", "camera-photo"},
+            {"doc", "x-office-document"},
+            // smart folders
+            {"tray", "mail-folder-inbox"},
+            {"star", "rating-unrated draw-star"},
+            {"clock", "clock"},
+            {"eye", "view-visible"},
+            {"archivebox", "package-x-generic"},
+            {"square.grid.2x2", "view-grid"},
+            // commands
+            {"plus", "list-add"},
+            {"plus.circle.fill", "list-add"},
+            {"folder.badge.plus", "folder-new"},
+            {"line.3.horizontal.decrease", "view-filter"},
+            {"arrow.up.arrow.down", "view-sort"},
+            {"list.bullet", "view-list-details"},
+            {"magnifyingglass", "edit-find"},
+            {"sidebar.right", "view-right-close view-split-left-right"},
+            {"checkmark", "checkmark dialog-ok"},
+            {"circle", "draw-circle"},
+            {"star.fill", "rating favorite"},
+            {"star.slash", "rating-unrated"},
+            {"doc.on.doc", "edit-copy"},
+            {"safari", "internet-web-browser"},
+            {"trash", "edit-delete"},
+            {"tray.and.arrow.up", "archive-extract"},
+            {"bookmark.fill", "bookmarks"},
+            {"eye.slash", "view-hidden"},
+            {"pencil", "document-edit"},
+            {"tag", "tag"},
+            // folder icons
+            {"folder", "folder"},
+            {"folder.fill", "folder-open folder"},
+            {"heart", "emblem-favorite"},
+            {"bookmark", "bookmark-new bookmarks"},
+            {"doc.text", "text-x-generic"},
+            {"book", "accessories-dictionary-symbolic help-contents"},
+            {"books.vertical", "x-office-address-book"},
+            {"magazine", "view-pim-news"},
+            {"newspaper", "news-subscribe"},
+            {"video", "video-x-generic"},
+            {"music.note", "audio-x-generic"},
+            {"brain", "applications-science"},
+            {"lightbulb", "help-hint"},
+            {"graduationcap", "applications-education"},
+            {"briefcase", "applications-office"},
+            {"house", "go-home"},
+            {"cart", "view-bank"},
+            {"bag", "folder-temp"},
+            {"gift", "emblem-important"},
+            {"trophy", "games-highscores"},
+            {"flag", "flag"},
+            {"bell", "notifications"},
+            {"calendar", "view-calendar"},
+            {"map", "map-flat"},
+            {"location", "mark-location"},
+            {"person", "user-identity"},
+            {"person.2", "system-users"},
+            {"bubble.left", "dialog-messages"},
+            {"quote.bubble", "format-text-blockquote"},
+            {"ellipsis.bubble", "dialog-messages"},
+        };
+        QHash<QString, QStringList> t;
+        for (const auto &[symbol, names] : pairs)
+            t.insert(QString::fromLatin1(symbol),
+                     QString::fromLatin1(names).split(QLatin1Char(' ')));
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+void SymbolIcon::installThemeFallback()
+{
+    const QString theme = QIcon::themeName();
+    if (theme.isEmpty() || theme == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("breeze"));
+    QIcon::setFallbackThemeName(QStringLiteral("breeze"));
+}
+
+QIcon SymbolIcon::icon(const QString &symbolName)
+{
+    for (const QString &name : themeNames().value(symbolName)) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    // Unknown or missing names still get something to draw.
+    if (QIcon::hasThemeIcon(QStringLiteral("unknown")))
+        return QIcon::fromTheme(QStringLiteral("unknown"));
+    return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+}
+
+QPixmap SymbolIcon::tinted(const QString &symbolName, const QColor &color, int size,
+                           qreal devicePixelRatio)
+{
+    const QPixmap base = icon(symbolName).pixmap(QSize(size, size), devicePixelRatio);
+    QPixmap result(base.size());
+    result.setDevicePixelRatio(base.devicePixelRatio());
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.drawPixmap(0, 0, base);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(result.rect(), color);
+    return result;
+}
+
+QIcon SymbolIcon::tintedIcon(const QString &symbolName, const QColor &color)
+{
+    QIcon icon;
+    for (int size : {16, 22, 32, 48})
+        icon.addPixmap(tinted(symbolName, color, size));
+    return icon;
+}
+
+} // namespace quillory

@@ -1,0 +1,357 @@
+#include <AppState.h>
+#include <Clock.h>
+#include <ContentColumn.h>
+#include <ContentHeader.h>
+#include <DetailColumn.h>
+#include <EmptyStateView.h>
+#include <FileRevealer.h>
+#include <Folder.h>
+#include <Item.h>
+#include <ItemContextMenu.h>
+#include <ItemListModel.h>
+#include <LibraryStore.h>
+#include <MainWindow.h>
+#include <SearchService.h>
+#include <Sidebar.h>
+#include <Tag.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+// Records what would have been revealed instead of opening a file manager.
+class RecordingRevealer final : public FileRevealer
+{
+public:
+    void reveal(const QString &path) override { revealed << path; }
+    QStringList revealed;
+};
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    MainWindowTest()
+        : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
+          m_search(&m_settings)
+    {
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("library.store")), &error);
+        m_state.followStore(*m_store);
+        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer);
+    }
+    ~MainWindowTest() override { m_window.reset(); }
+
+    Item *item(const char *title, Folder *folder = nullptr, int daysOld = 0)
+    {
+        auto i = std::make_unique<Item>(ItemType::WebLink, QString::fromUtf8(title),
+                                        QUrl(QStringLiteral("https://example.com/") +
+                                             QString::fromUtf8(title).remove(QLatin1Char(' '))),
+                                        std::nullopt, folder);
+        i->setCreatedAt(Clock::now().addDays(-daysOld).addSecs(-60));
+        return m_store->insert(std::move(i));
+    }
+    Folder *folder(const char *name, Folder *parent = nullptr)
+    {
+        return m_store->insert(std::make_unique<Folder>(
+            QString::fromUtf8(name), QStringLiteral("folder"), QColor(), parent));
+    }
+    Tag *tag(const char *name)
+    {
+        return m_store->insert(std::make_unique<Tag>(QString::fromUtf8(name), QColor()));
+    }
+
+    QStringList shown()
+    {
+        m_window->refreshNow();
+        QStringList titles;
+        for (const Item *i : m_window->content().model().items())
+            titles << i->title();
+        return titles;
+    }
+    // The counts the sidebar shows beside each smart folder, by title.
+    QMap<QString, int> sidebarCounts()
+    {
+        m_window->refreshNow();
+        QMap<QString, int> counts;
+        const SidebarModel &model = m_window->sidebar().model();
+        const QModelIndex library = model.index(0, 0);
+        for (int r = 0; r < model.rowCount(library); ++r) {
+            const QModelIndex row = model.index(r, 0, library);
+            counts.insert(row.data().toString(), row.data(SidebarModel::CountRole).toInt());
+        }
+        return counts;
+    }
+
+    QTemporaryDir m_dir;
+    QSettings m_settings;
+    SearchService m_search;
+    AppState m_state;
+    RecordingRevealer m_revealer;
+    std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, EmptyLibraryShowsNoItemsThenNoResults)
+{
+    m_window->refreshNow();
+    ContentColumn &content = m_window->content();
+    EXPECT_TRUE(content.isShowingEmptyState());
+    EXPECT_EQ(content.emptyState().title(), QStringLiteral("No Items"));
+    EXPECT_EQ(content.emptyState().description(),
+              QStringLiteral("Paste a URL or use the Share Sheet to add items"));
+    EXPECT_EQ(content.header().countText(), QStringLiteral("0 items"));
+    EXPECT_EQ(content.title(), QStringLiteral("All Items"));
+    EXPECT_TRUE(m_window->detail().isShowingEmptyState());
+
+    m_window->sidebar().searchField()->setText(QStringLiteral("anything"));
+    EXPECT_EQ(m_state.searchQuery(), QStringLiteral("anything"));
+    m_window->refreshNow();
+    EXPECT_EQ(content.emptyState().title(), QStringLiteral("No Results"));
+    EXPECT_EQ(content.emptyState().description(), QStringLiteral("Try a different search term"));
+}
+
+TEST_F(MainWindowTest, SmartFolderWithSubFolderAppliesBothRules)
+{
+    Folder *root = folder("Root");
+    Folder *sub = folder("Sub", root);
+    item("loose");
+    Item *favInSub = item("fav in sub", sub);
+    favInSub->toggleFavorite();
+    item("plain in sub", sub);
+    item("in root", root);
+
+    EXPECT_EQ(shown().size(), 4);
+    m_window->chooseSmartFolder(SmartFolder::Favorites);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("fav in sub")});
+    m_window->chooseFolder(sub, false);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("fav in sub")});
+    EXPECT_EQ(m_window->content().title(), QStringLiteral("Sub"));
+
+    // A root row replaces the smart folder; only direct members show.
+    m_window->chooseFolder(root, true);
+    EXPECT_FALSE(m_window->selection().smartFolder.has_value());
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("in root")});
+    m_window->chooseFolder(sub, false);
+    EXPECT_EQ(shown().size(), 2);
+}
+
+TEST_F(MainWindowTest, ArchivedListsArchivedItemsThatPassTheFilters)
+{
+    Tag *t = tag("keep");
+    Item *a = item("archived tagged");
+    a->addTag(t);
+    a->toggleArchive();
+    Item *b = item("archived plain");
+    b->toggleArchive();
+    item("active tagged")->addTag(t);
+
+    const QMap<QString, int> counts = sidebarCounts();
+    EXPECT_EQ(counts.value(QStringLiteral("Archived")), 2);
+    EXPECT_EQ(counts.value(QStringLiteral("All Items")), 1);
+    EXPECT_EQ(counts.value(QStringLiteral("Inbox")), 1);
+
+    m_window->chooseSmartFolder(SmartFolder::Archived);
+    EXPECT_EQ(shown().size(), counts.value(QStringLiteral("Archived")));
+    m_state.setFilterTags({t});
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("archived tagged")});
+    m_state.setContentTypeFilter(ItemType::Video);
+    EXPECT_TRUE(shown().isEmpty());
+}
+
+TEST_F(MainWindowTest, CountsFollowTheMembershipRules)
+{
+    Folder *f = folder("F");
+    item("new");
+    item("old", nullptr, 8);
+    Item *viewed = item("viewed", f);
+    viewed->setAccessedAt(Clock::now());
+    item("filed", f)->toggleFavorite();
+    const QMap<QString, int> counts = sidebarCounts();
+    EXPECT_EQ(counts.value(QStringLiteral("Inbox")), 2);
+    EXPECT_EQ(counts.value(QStringLiteral("Favorites")), 1);
+    EXPECT_EQ(counts.value(QStringLiteral("Recently Added")), 3);
+    EXPECT_EQ(counts.value(QStringLiteral("Recently Viewed")), 1);
+    EXPECT_EQ(counts.value(QStringLiteral("All Items")), 4);
+}
+
+TEST_F(MainWindowTest, SidebarTagRowsToggleTheFilter)
+{
+    Tag *t = tag("reading");
+    Item *tagged = item("tagged");
+    tagged->addTag(t);
+    item("untagged");
+    m_window->refreshNow();
+
+    SidebarModel &model = m_window->sidebar().model();
+    const QModelIndex tagRow = model.indexOfId(SidebarModel::RowKind::Tag, t->id());
+    ASSERT_TRUE(tagRow.isValid());
+    EXPECT_EQ(tagRow.data(SidebarModel::CountRole).toInt(), 1);
+    emit m_window->sidebar().tree()->clicked(tagRow);
+    EXPECT_EQ(m_state.filterTags(), QList<Tag *>{t});
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("tagged")});
+    EXPECT_TRUE(model.indexOfId(SidebarModel::RowKind::Tag, t->id())
+                    .data(SidebarModel::CheckedRole)
+                    .toBool());
+    EXPECT_EQ(m_window->content().header().countText(), QStringLiteral("1 items"));
+
+    emit m_window->sidebar().tree()->clicked(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
+    EXPECT_TRUE(m_state.filterTags().isEmpty());
+    EXPECT_EQ(shown().size(), 2);
+}
+
+TEST_F(MainWindowTest, FolderAndKindFiltersCombine)
+{
+    Folder *f = folder("F");
+    Item *video = item("clip", f);
+    video->setTypeRawValue(QStringLiteral("video"));
+    item("page", f);
+    item("elsewhere");
+    m_window->chooseFolder(f, true);
+    m_state.setContentTypeFilter(ItemType::Video);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("clip")});
+    EXPECT_EQ(m_window->content().header().countText(), QStringLiteral("1 items"));
+}
+
+TEST_F(MainWindowTest, SortOrderSortsTheShownList)
+{
+    item("banana", nullptr, 1);
+    item("Apple", nullptr, 2);
+    item("cherry", nullptr, 0);
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
+                                    QStringLiteral("Apple")}));
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("Apple"), QStringLiteral("banana"),
+                                    QStringLiteral("cherry")}));
+    m_state.setSortOrder(SortOrder::DateAddedAscending);
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("Apple"), QStringLiteral("banana"),
+                                    QStringLiteral("cherry")}));
+    m_state.setSortOrder(SortOrder::TitleDescending);
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
+                                    QStringLiteral("Apple")}));
+}
+
+TEST_F(MainWindowTest, ContextMenuActions)
+{
+    Tag *t = tag("later");
+    Item *web = item("web");
+    auto file = std::make_unique<Item>(ItemType::Document, QStringLiteral("doc"),
+                                       QUrl(QStringLiteral("file:///tmp/a.pdf")));
+    Item *doc = m_store->insert(std::move(file));
+    Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, QStringLiteral("bare")));
+
+    const auto texts = [&](Item *i) {
+        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer);
+        QStringList names;
+        for (QAction *a : menu.actions())
+            names << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return names;
+    };
+    EXPECT_EQ(texts(web), (QStringList{QStringLiteral("Tags"), QStringLiteral("Add to Favorites"),
+                                       QStringLiteral("Copy Link"),
+                                       QStringLiteral("Open in Browser"), QStringLiteral("-"),
+                                       QStringLiteral("Archive"), QStringLiteral("Delete")}));
+    EXPECT_TRUE(texts(doc).contains(QStringLiteral("Reveal in Finder")));
+    EXPECT_FALSE(texts(doc).contains(QStringLiteral("Open in Browser")));
+    EXPECT_FALSE(texts(bare).contains(QStringLiteral("Copy Link")));
+
+    const auto trigger = [&](Item *i, const QString &text) {
+        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer);
+        QList<QAction *> actions = menu.actions();
+        actions += actions.first()->menu()->actions();
+        for (QAction *a : actions) {
+            if (a->text() == text) {
+                a->trigger();
+                return;
+            }
+        }
+        FAIL() << qPrintable(text);
+    };
+    trigger(web, QStringLiteral("later"));
+    EXPECT_TRUE(web->hasTag(*t));
+    trigger(web, QStringLiteral("later"));
+    EXPECT_FALSE(web->hasTag(*t));
+    trigger(web, QStringLiteral("Add to Favorites"));
+    EXPECT_TRUE(web->isFavorite());
+    EXPECT_EQ(texts(web).at(1), QStringLiteral("Remove from Favorites"));
+    trigger(web, QStringLiteral("Copy Link"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("https://example.com/web"));
+    trigger(doc, QStringLiteral("Reveal in Finder"));
+    EXPECT_EQ(m_revealer.revealed, QStringList{QStringLiteral("/tmp/a.pdf")});
+    trigger(web, QStringLiteral("Archive"));
+    EXPECT_TRUE(web->isArchived());
+    EXPECT_EQ(texts(web).at(texts(web).size() - 2), QStringLiteral("Unarchive"));
+
+    m_window->selectItem(bare);
+    EXPECT_FALSE(m_window->detail().isShowingEmptyState());
+    trigger(bare, QStringLiteral("Delete"));
+    EXPECT_EQ(m_store->item(bare->id()), nullptr);
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+    EXPECT_TRUE(m_window->detail().isShowingEmptyState());
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("doc")});
+}
+
+TEST_F(MainWindowTest, DeletingTheShownFolderFallsBackToAllItems)
+{
+    Folder *f = folder("F");
+    item("in f", f);
+    m_window->chooseFolder(f, true);
+    EXPECT_EQ(shown().size(), 1);
+    m_store->remove(f);
+    EXPECT_EQ(m_window->selection().folder, nullptr);
+    EXPECT_EQ(shown().size(), 1);
+    EXPECT_EQ(m_window->content().title(), QStringLiteral("All Items"));
+}
+
+TEST_F(MainWindowTest, NewFolderRequestOpensTheSheetAndClearsTheFlag)
+{
+    int opened = 0;
+    m_window->setSheetHook([&opened](QDialog &sheet) {
+        ++opened;
+        EXPECT_EQ(sheet.windowTitle(), QStringLiteral("New Folder"));
+        sheet.reject();
+    });
+    m_state.setShowNewFolderSheet(true);
+    QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
+    EXPECT_FALSE(m_state.showNewFolderSheet());
+}
+
+TEST_F(MainWindowTest, ErrorsAreShownWithTheirSuggestion)
+{
+    QString shownText;
+    m_window->setSheetHook([&shownText](QDialog &alert) {
+        auto &box = static_cast<QMessageBox &>(alert);
+        shownText = box.text() + QLatin1Char('|') + box.informativeText();
+        box.accept();
+    });
+    m_state.showError(AppError::storageError(QStringLiteral("disk full")));
+    QTRY_VERIFY_WITH_TIMEOUT(!shownText.isEmpty(), 5000);
+    EXPECT_EQ(shownText, QStringLiteral("Storage Error: disk full|Check available storage space."));
+    EXPECT_FALSE(m_state.showErrorAlert());
+}
+
+TEST_F(MainWindowTest, SelectionSurvivesRefreshesAndShowsDetail)
+{
+    item("one");
+    Item *two = item("two");
+    m_window->refreshNow();
+    QListView *view = m_window->content().view();
+    view->setCurrentIndex(
+        m_window->content().model().index(m_window->content().model().rowOf(two)));
+    EXPECT_EQ(m_window->selectedItem(), two);
+    item("three");
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->content().model().itemAt(view->currentIndex().row()), two);
+}
