@@ -42,6 +42,8 @@ Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
 
 Item::~Item()
 {
+    if (!m_searchReady)
+        --s_pendingSearchText;
     linkFolder(nullptr);
     for (Tag *tag : std::as_const(m_tags))
         tag->m_items.removeOne(this);
@@ -237,7 +239,26 @@ void Item::toggleArchive()
 
 void Item::refreshSearchText()
 {
+    buildSearchText();
+}
+
+void Item::buildSearchText() const
+{
     m_search.assign(m_title, m_note, m_sourceDomain, m_urlString);
+    if (!m_searchReady) {
+        m_searchReady = true;
+        --s_pendingSearchText;
+    }
+}
+
+void Item::prepareSearchText(const std::vector<Item *> &items)
+{
+    if (s_pendingSearchText == 0)
+        return;
+    for (const Item *item : items) {
+        if (!item->m_searchReady)
+            item->buildSearchText();
+    }
 }
 
 void Item::linkFolder(Folder *folder)

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <optional>
+#include <vector>
 
 namespace quillory {
 
@@ -86,12 +87,25 @@ public:
     void toggleFavorite();
     void toggleArchive();
 
-    const SearchText &searchText() const { return m_search; }
+    // Built when the item is created or changed; for items read from the store, on first
+    // use or while the application is idle (see LibraryStore).
+    const SearchText &searchText() const
+    {
+        if (!m_searchReady)
+            buildSearchText();
+        return m_search;
+    }
+    bool isSearchTextReady() const { return m_searchReady; }
+    // Builds every pending search text among `items`, so that afterwards searchText() only
+    // reads and can be used from several threads at once. Interface thread only.
+    static void prepareSearchText(const std::vector<Item *> &items);
 
 private:
+    // Restored items build their search text later, so opening a large store stays quick.
     Item(const QUuid &id, qint64 createdAt, qint64 modifiedAt)
-        : Record(RecordKind::Item, id, createdAt, modifiedAt)
+        : Record(RecordKind::Item, id, createdAt, modifiedAt), m_searchReady(false)
     {
+        ++s_pendingSearchText;
     }
 
     friend class Folder;
@@ -114,6 +128,8 @@ private:
     std::optional<QByteArray> blob(ItemBlob which) const;
     void setBlob(ItemBlob which, const std::optional<QByteArray> &data);
     void refreshSearchText();
+    void buildSearchText() const;
+    static inline qsizetype s_pendingSearchText = 0; // items whose search text is not built
     static QString internedRawValue(const QString &raw);
     // Relationship plumbing without stamping modifiedAt (used by delete rules and loading).
     void linkFolder(Folder *folder);
@@ -126,7 +142,8 @@ private:
     ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
     Folder *m_folder = nullptr;
     QList<Tag *> m_tags;
-    SearchText m_search;
+    mutable bool m_searchReady = true;
+    mutable SearchText m_search;
     QString m_typeRawValue;
     std::optional<qint64> m_accessedAt;
     std::optional<QString> m_urlString;

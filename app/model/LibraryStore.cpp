@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
-#include <thread>
 
 namespace quillory {
 
@@ -24,6 +23,9 @@ LibraryStore::LibraryStore(const QString &path) : m_path(path)
     m_autosave.setSingleShot(true);
     m_autosave.setInterval(500);
     connect(&m_autosave, &QTimer::timeout, this, &LibraryStore::autosave);
+    // Search text of loaded items is built a slice at a time while the event loop is idle.
+    m_warmUp.setInterval(0);
+    connect(&m_warmUp, &QTimer::timeout, this, &LibraryStore::warmUpSearchText);
     if (auto *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { save(); });
 }
@@ -41,7 +43,6 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
     if (!store->m_file.open(path, error) || !store->m_file.load(contents, error))
         return nullptr;
 
-    buildSearchText(contents.items);
     store->m_tags.reserve(contents.tags.size());
     store->m_folders.reserve(contents.folders.size());
     store->m_items.reserve(contents.items.size());
@@ -51,23 +52,8 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
         store->adopt(*folder.release());
     for (auto &item : contents.items)
         store->adopt(*item.release());
+    store->m_warmUp.start();
     return store;
-}
-
-// The items are not shared yet, so both halves can be folded at once.
-void LibraryStore::buildSearchText(const std::vector<std::unique_ptr<Item>> &items)
-{
-    const auto build = [&items](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i)
-            items[i]->refreshSearchText();
-    };
-    if (items.size() < 4096) {
-        build(0, items.size());
-        return;
-    }
-    std::thread helper(build, items.size() / 2, items.size());
-    build(0, items.size() / 2);
-    helper.join();
 }
 
 std::unique_ptr<LibraryStore> LibraryStore::openDefault(QString *error)
@@ -99,6 +85,22 @@ LibraryStore::~LibraryStore()
     }
     for (Tag *tag : m_tags.all())
         tag->m_items.clear();
+}
+
+void LibraryStore::warmUpSearchText()
+{
+    constexpr size_t slice = 4000;
+    const auto &items = m_items.all();
+    size_t built = 0;
+    while (m_warmUpCursor < items.size() && built < slice) {
+        const Item *item = items[m_warmUpCursor++];
+        if (!item->isSearchTextReady()) {
+            item->searchText();
+            ++built;
+        }
+    }
+    if (m_warmUpCursor >= items.size())
+        m_warmUp.stop();
 }
 
 void LibraryStore::adopt(Record &record)

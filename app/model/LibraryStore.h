@@ -74,7 +74,7 @@ private:
     void recordDidChange(Record &record) override;
     std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob) override;
 
-    static void buildSearchText(const std::vector<std::unique_ptr<Item>> &items);
+    void warmUpSearchText();
     void adopt(Record &record);
     void forget(Record &record, QList<QUuid> &removedIds);
     void markDirty(Record &record);
@@ -95,6 +95,8 @@ private:
     QList<QUuid> m_removedTags;
     quint64 m_nextSequence = 1;
     QTimer m_autosave;
+    QTimer m_warmUp;
+    size_t m_warmUpCursor = 0;
 };
 
 } // namespace quillory

@@ -108,6 +108,13 @@ std::string_view SqliteStatement::textView(int column) const
     return data ? std::string_view(data, size_t(size)) : std::string_view();
 }
 
+std::string_view SqliteStatement::blobView(int column) const
+{
+    const auto *data = static_cast<const char *>(sqlite3_column_blob(m_statement, column));
+    const int size = sqlite3_column_bytes(m_statement, column);
+    return data ? std::string_view(data, size_t(size)) : std::string_view();
+}
+
 QString SqliteStatement::text(int column) const
 {
     const std::string_view v = textView(column);

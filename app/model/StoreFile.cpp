@@ -47,24 +47,15 @@ CREATE TABLE items(
     modified_at INTEGER NOT NULL,
     accessed_at INTEGER,
     has_thumbnail INTEGER NOT NULL,
-    has_image INTEGER NOT NULL);
-CREATE TABLE item_tags(
-    item_id TEXT NOT NULL,
-    tag_id TEXT NOT NULL,
-    position INTEGER NOT NULL,
-    PRIMARY KEY(item_id, tag_id)) WITHOUT ROWID;
-CREATE INDEX item_tags_by_tag ON item_tags(tag_id);
+    has_image INTEGER NOT NULL,
+    tag_ids BLOB NOT NULL);
 CREATE TABLE item_blobs(
     item_id TEXT NOT NULL,
     kind INTEGER NOT NULL,
     data BLOB NOT NULL,
     PRIMARY KEY(item_id, kind));
 CREATE TRIGGER item_deleted AFTER DELETE ON items BEGIN
-    DELETE FROM item_tags WHERE item_id = OLD.id;
     DELETE FROM item_blobs WHERE item_id = OLD.id;
-END;
-CREATE TRIGGER tag_deleted AFTER DELETE ON tags BEGIN
-    DELETE FROM item_tags WHERE tag_id = OLD.id;
 END;
 )sql";
 
@@ -151,21 +142,22 @@ bool StoreFile::checkSchema(QString *error)
 
 bool StoreFile::prepareStatements(QString *error)
 {
-    m_upsertItem =
-        m_db.prepare("INSERT INTO items(id, type_raw_value, url_string, title, note, "
-                     "metadata_json, source_domain,"
-                     " source_app, folder_id, is_archived, is_favorite, is_read, created_at, "
-                     "modified_at, accessed_at,"
-                     " has_thumbnail, has_image) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
-                     " ON CONFLICT(id) DO UPDATE SET type_raw_value=excluded.type_raw_value,"
-                     " url_string=excluded.url_string, title=excluded.title, note=excluded.note,"
-                     " metadata_json=excluded.metadata_json, source_domain=excluded.source_domain,"
-                     " source_app=excluded.source_app, folder_id=excluded.folder_id, "
-                     "is_archived=excluded.is_archived,"
-                     " is_favorite=excluded.is_favorite, is_read=excluded.is_read, "
-                     "created_at=excluded.created_at,"
-                     " modified_at=excluded.modified_at, accessed_at=excluded.accessed_at,"
-                     " has_thumbnail=excluded.has_thumbnail, has_image=excluded.has_image");
+    m_upsertItem = m_db.prepare(
+        "INSERT INTO items(id, type_raw_value, url_string, title, note, "
+        "metadata_json, source_domain,"
+        " source_app, folder_id, is_archived, is_favorite, is_read, created_at, "
+        "modified_at, accessed_at,"
+        " has_thumbnail, has_image, tag_ids) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+        " ON CONFLICT(id) DO UPDATE SET type_raw_value=excluded.type_raw_value,"
+        " url_string=excluded.url_string, title=excluded.title, note=excluded.note,"
+        " metadata_json=excluded.metadata_json, source_domain=excluded.source_domain,"
+        " source_app=excluded.source_app, folder_id=excluded.folder_id, "
+        "is_archived=excluded.is_archived,"
+        " is_favorite=excluded.is_favorite, is_read=excluded.is_read, "
+        "created_at=excluded.created_at,"
+        " modified_at=excluded.modified_at, accessed_at=excluded.accessed_at,"
+        " has_thumbnail=excluded.has_thumbnail, has_image=excluded.has_image,"
+        " tag_ids=excluded.tag_ids");
     m_upsertFolder = m_db.prepare(
         "INSERT INTO folders(id, name, icon_name, color_hex, sort_order, created_at, modified_at, "
         "parent_id,"
@@ -181,9 +173,6 @@ bool StoreFile::prepareStatements(QString *error)
         " ON CONFLICT(id) DO UPDATE SET name=excluded.name, color_hex=excluded.color_hex,"
         " sort_order=excluded.sort_order, created_at=excluded.created_at, "
         "modified_at=excluded.modified_at");
-    m_clearItemTags = m_db.prepare("DELETE FROM item_tags WHERE item_id = ?");
-    m_insertItemTag =
-        m_db.prepare("INSERT OR IGNORE INTO item_tags(item_id, tag_id, position) VALUES(?,?,?)");
     m_putBlob =
         m_db.prepare("INSERT OR REPLACE INTO item_blobs(item_id, kind, data) VALUES(?,?,?)");
     m_clearBlob = m_db.prepare("DELETE FROM item_blobs WHERE item_id = ? AND kind = ?");
@@ -192,8 +181,8 @@ bool StoreFile::prepareStatements(QString *error)
     m_deleteFolder = m_db.prepare("DELETE FROM folders WHERE id = ?");
     m_deleteTag = m_db.prepare("DELETE FROM tags WHERE id = ?");
     for (const SqliteStatement *s :
-         {&m_upsertItem, &m_upsertFolder, &m_upsertTag, &m_clearItemTags, &m_insertItemTag,
-          &m_putBlob, &m_clearBlob, &m_selectBlob, &m_deleteItem, &m_deleteFolder, &m_deleteTag}) {
+         {&m_upsertItem, &m_upsertFolder, &m_upsertTag, &m_putBlob, &m_clearBlob, &m_selectBlob,
+          &m_deleteItem, &m_deleteFolder, &m_deleteTag}) {
         if (!s->isValid()) {
             if (error)
                 *error = m_db.lastError();
@@ -201,6 +190,29 @@ bool StoreFile::prepareStatements(QString *error)
         }
     }
     return true;
+}
+
+// An item's tags are stored in its row, in order, as their 16-byte binary ids; ids of tags
+// that no longer exist are skipped.
+void StoreFile::linkTags(Item &item, std::string_view tagIds, const QHash<QUuid, Tag *> &tagsById)
+{
+    for (size_t at = 0; at + 16 <= tagIds.size(); at += 16) {
+        const QUuid id = QUuid::fromRfc4122(QByteArrayView(tagIds.data() + at, 16));
+        Tag *tag = tagsById.value(id);
+        if (tag != nullptr && !item.m_tags.contains(tag)) {
+            item.m_tags.append(tag);
+            tag->m_items.append(&item);
+        }
+    }
+}
+
+QByteArray StoreFile::tagIdsOf(const Item &item)
+{
+    QByteArray ids;
+    ids.reserve(item.tags().size() * 16);
+    for (const Tag *tag : item.tags())
+        ids += tag->id().toRfc4122();
+    return ids;
 }
 
 bool StoreFile::load(Contents &contents, QString *error)
@@ -246,17 +258,14 @@ bool StoreFile::load(Contents &contents, QString *error)
         }
     }
 
-    QHash<QUuid, Item *> itemsById;
     SqliteStatement count = m_db.prepare("SELECT count(*) FROM items");
-    if (count.step()) {
-        itemsById.reserve(qsizetype(count.int64(0)));
+    if (count.step())
         contents.items.reserve(size_t(count.int64(0)));
-    }
     SqliteStatement items = m_db.prepare(
         "SELECT id, type_raw_value, url_string, title, note, metadata_json, source_domain, "
         "source_app,"
         " folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
-        " has_thumbnail, has_image FROM items ORDER BY rowid");
+        " has_thumbnail, has_image, tag_ids FROM items ORDER BY rowid");
     while (items.step()) {
         auto item =
             std::unique_ptr<Item>(new Item(readId(items, 0), items.int64(12), items.int64(13)));
@@ -279,22 +288,11 @@ bool StoreFile::load(Contents &contents, QString *error)
             item->m_accessedAt = items.int64(14);
         item->m_thumbnail.present = items.int64(15) != 0;
         item->m_image.present = items.int64(16) != 0;
-        itemsById.insert(item->id(), item.get());
+        linkTags(*item, items.blobView(17), tagsById);
         contents.items.push_back(std::move(item));
     }
 
-    SqliteStatement links =
-        m_db.prepare("SELECT item_id, tag_id FROM item_tags ORDER BY item_id, position");
-    while (links.step()) {
-        Item *item = itemsById.value(readId(links, 0));
-        Tag *tag = tagsById.value(readId(links, 1));
-        if (item != nullptr && tag != nullptr) {
-            item->m_tags.append(tag);
-            tag->m_items.append(item);
-        }
-    }
-
-    for (const SqliteStatement *s : {&tags, &folders, &items, &links}) {
+    for (const SqliteStatement *s : {&tags, &folders, &items}) {
         if (!s->isValid() || s->failed()) {
             if (error)
                 *error = m_db.lastError();
@@ -335,7 +333,6 @@ bool StoreFile::writeTransaction(const Changes &changes, QString *error)
 {
     if (!m_db.exec("BEGIN IMMEDIATE", error))
         return false;
-    std::vector<TagLink> links;
     const bool ok = removeRows(m_deleteItem, changes.removedItems, error) &&
                     removeRows(m_deleteFolder, changes.removedFolders, error) &&
                     removeRows(m_deleteTag, changes.removedTags, error) &&
@@ -344,8 +341,7 @@ bool StoreFile::writeTransaction(const Changes &changes, QString *error)
                     std::all_of(changes.folders.begin(), changes.folders.end(),
                                 [&](Folder *f) { return writeFolder(*f, error); }) &&
                     std::all_of(changes.items.begin(), changes.items.end(),
-                                [&](Item *i) { return writeItem(*i, links, error); }) &&
-                    writeLinks(links, error);
+                                [&](Item *i) { return writeItem(*i, error); });
     if (!ok || !m_db.exec("COMMIT", error)) {
         m_db.exec("ROLLBACK");
         return false;
@@ -399,25 +395,7 @@ bool StoreFile::writeFolder(const Folder &folder, QString *error)
     return !s.failed() || fail(s, error);
 }
 
-bool StoreFile::writeLinks(std::vector<TagLink> &links, QString *error)
-{
-    // In key order the inserts append to the index instead of landing all over it.
-    std::sort(links.begin(), links.end(), [](const TagLink &a, const TagLink &b) {
-        return a.itemId != b.itemId ? a.itemId < b.itemId : a.tagId < b.tagId;
-    });
-    for (const TagLink &link : links) {
-        m_insertItemTag.reset();
-        m_insertItemTag.bind(1, link.itemId);
-        m_insertItemTag.bind(2, link.tagId);
-        m_insertItemTag.bind(3, link.position);
-        m_insertItemTag.step();
-        if (m_insertItemTag.failed())
-            return fail(m_insertItemTag, error);
-    }
-    return true;
-}
-
-bool StoreFile::writeItem(Item &item, std::vector<TagLink> &links, QString *error)
+bool StoreFile::writeItem(Item &item, QString *error)
 {
     const QString id = idText(item.id());
     SqliteStatement &s = m_upsertItem;
@@ -442,20 +420,10 @@ bool StoreFile::writeItem(Item &item, std::vector<TagLink> &links, QString *erro
     s.bind(15, item.accessedAtMSecs());
     s.bind(16, qint64(item.hasThumbnailData()));
     s.bind(17, qint64(item.hasImageData()));
+    s.bind(18, tagIdsOf(item));
     s.step();
     if (s.failed())
         return fail(s, error);
-
-    if (item.m_persisted) {
-        m_clearItemTags.reset();
-        m_clearItemTags.bind(1, id);
-        m_clearItemTags.step();
-        if (m_clearItemTags.failed())
-            return fail(m_clearItemTags, error);
-    }
-    qint64 position = 0;
-    for (const Tag *tag : item.tags())
-        links.push_back({id, idText(tag->id()), position++});
 
     for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
         const Item::BlobSlot &slot = item.slot(which);

@@ -4,6 +4,7 @@
 #include "SqliteDatabase.h"
 #include "SqliteStatement.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QUuid>
@@ -56,14 +57,9 @@ private:
     bool createSchema(QString *error);
     bool checkSchema(QString *error);
     bool prepareStatements(QString *error);
-    struct TagLink
-    {
-        QString itemId;
-        QString tagId;
-        qint64 position;
-    };
-    bool writeItem(Item &item, std::vector<TagLink> &links, QString *error);
-    bool writeLinks(std::vector<TagLink> &links, QString *error);
+    bool writeItem(Item &item, QString *error);
+    static void linkTags(Item &item, std::string_view tagIds, const QHash<QUuid, Tag *> &tagsById);
+    static QByteArray tagIdsOf(const Item &item);
     bool writeFolder(const Folder &folder, QString *error);
     bool writeTag(const Tag &tag, QString *error);
     bool removeRows(SqliteStatement &statement, const QList<QUuid> &ids, QString *error);
@@ -73,8 +69,6 @@ private:
     SqliteStatement m_upsertItem;
     SqliteStatement m_upsertFolder;
     SqliteStatement m_upsertTag;
-    SqliteStatement m_clearItemTags;
-    SqliteStatement m_insertItemTag;
     SqliteStatement m_putBlob;
     SqliteStatement m_clearBlob;
     SqliteStatement m_selectBlob;

@@ -120,7 +120,8 @@ int RelevanceScorer::score(const Item &item, TagScores &tagScores) const
     const SearchText &text = item.searchText();
     if (queryFields & titleBit)
         score += m_query.isPrefixOf(text.title()) ? 150 : 100;
-    else if (std::all_of(wordFields.cbegin(), wordFields.cend(), [](unsigned f) { return f & titleBit; }))
+    else if (std::all_of(wordFields.cbegin(), wordFields.cend(),
+                         [](unsigned f) { return f & titleBit; }))
         score += 60;
 
     if (text.note()) {

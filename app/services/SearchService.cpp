@@ -68,8 +68,8 @@ struct Match
 // One pass per item: the attribute filters, then (with a scorer) the text score. The
 // walk runs ahead of itself with prefetches, because the items and their search texts
 // are scattered over the heap and the pass is bound by memory latency, not by compares.
-void filterRange(const std::vector<Item *> &items, size_t begin, size_t end, const Criteria &criteria,
-                 const RelevanceScorer *scorer, std::vector<Match> &out)
+void filterRange(const std::vector<Item *> &items, size_t begin, size_t end,
+                 const Criteria &criteria, const RelevanceScorer *scorer, std::vector<Match> &out)
 {
     constexpr size_t ahead = 8;
     RelevanceScorer::TagScores tagScores;
@@ -93,10 +93,12 @@ void filterRange(const std::vector<Item *> &items, size_t begin, size_t end, con
 
 // Splits large lists over two threads; each half keeps its order, and the halves are
 // joined in order, so the result is the same as one pass.
-std::vector<Match> filterAll(const std::vector<Item *> &items, const Criteria &criteria, const RelevanceScorer *scorer)
+std::vector<Match> filterAll(const std::vector<Item *> &items, const Criteria &criteria,
+                             const RelevanceScorer *scorer)
 {
     std::vector<Match> first;
-    const bool parallel = items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
+    const bool parallel =
+        items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
     if (!parallel) {
         filterRange(items, 0, items.size(), criteria, scorer, first);
         return first;
@@ -160,9 +162,13 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
     if (hasAtLeastTwoGraphemes(q))
         scorer.emplace(q);
 
+    // After this the items' search text is only read, which the two threads may share.
+    if (scorer)
+        Item::prepareSearchText(items);
     std::vector<Match> matches = filterAll(items, criteria, scorer ? &*scorer : nullptr);
     if (scorer)
-        std::stable_sort(matches.begin(), matches.end(), [](const Match &a, const Match &b) { return a.score > b.score; });
+        std::stable_sort(matches.begin(), matches.end(),
+                         [](const Match &a, const Match &b) { return a.score > b.score; });
     std::vector<Item *> kept;
     kept.reserve(matches.size());
     for (const Match &m : matches)

@@ -33,7 +33,8 @@ size_t SubstringFinder::find(std::string_view haystack) const
         return std::string_view::npos;
     if (n == 1) {
         const void *hit = std::memchr(haystack.data(), m_needle[0], haystack.size());
-        return hit ? size_t(static_cast<const char *>(hit) - haystack.data()) : std::string_view::npos;
+        return hit ? size_t(static_cast<const char *>(hit) - haystack.data())
+                   : std::string_view::npos;
     }
 
     const char *data = haystack.data();

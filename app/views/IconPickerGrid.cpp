@@ -85,27 +85,7 @@ private:
 
 bool IconPickerGrid::isTintable(const QString &symbol)
 {
-    const QImage image = SymbolIcon::icon(symbol)
-                             .pixmap(IconPickerGrid::iconSize)
-                             .toImage()
-                             .convertToFormat(QImage::Format_ARGB32);
-    int low[3] = {255, 255, 255};
-    int high[3] = {0, 0, 0};
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            if (qAlpha(p) < 200)
-                continue;
-            const int rgb[3] = {qRed(p), qGreen(p), qBlue(p)};
-            for (int c = 0; c < 3; ++c) {
-                low[c] = std::min(low[c], rgb[c]);
-                high[c] = std::max(high[c], rgb[c]);
-            }
-        }
-    }
-    constexpr int tolerance = 48;
-    return high[0] - low[0] <= tolerance && high[1] - low[1] <= tolerance &&
-           high[2] - low[2] <= tolerance;
+    return SymbolIcon::isMonochrome(symbol);
 }
 
 const QStringList &IconPickerGrid::folderIcons()

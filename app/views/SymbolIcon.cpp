@@ -35,7 +35,7 @@ const QHash<QString, QStringList> &themeNames()
             {"arrow.up.arrow.down", "view-sort"},
             {"list.bullet", "view-list-details"},
             {"magnifyingglass", "edit-find"},
-            {"sidebar.right", "view-right-close view-split-left-right"},
+            {"sidebar.right", "view-split-left-right view-right-close"},
             {"checkmark", "checkmark dialog-ok"},
             {"circle", "draw-circle"},
             {"star.fill", "rating favorite"},
@@ -51,7 +51,7 @@ const QHash<QString, QStringList> &themeNames()
             // folder icons
             {"folder", "folder"},
             {"folder.fill", "folder-open folder"},
-            {"heart", "emblem-favorite"},
+            {"heart", "love emblem-favorite"},
             {"bookmark", "bookmark-new bookmarks"},
             {"doc.text", "text-x-generic"},
             {"book", "accessories-dictionary-symbolic help-contents"},
@@ -61,12 +61,12 @@ const QHash<QString, QStringList> &themeNames()
             {"video", "video-x-generic"},
             {"music.note", "audio-x-generic"},
             {"brain", "applications-science"},
-            {"lightbulb", "help-hint"},
+            {"lightbulb", "games-hint help-hint"},
             {"graduationcap", "applications-education"},
             {"briefcase", "applications-office"},
             {"house", "go-home"},
             {"cart", "view-bank"},
-            {"bag", "folder-temp"},
+            {"bag", "package folder-temp"},
             {"gift", "emblem-important"},
             {"trophy", "games-highscores"},
             {"flag", "flag"},
@@ -111,10 +111,41 @@ QIcon SymbolIcon::icon(const QString &symbolName)
     return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
 }
 
+bool SymbolIcon::isMonochrome(const QString &symbolName)
+{
+    static QHash<QString, bool> known;
+    const auto cached = known.constFind(symbolName);
+    if (cached != known.cend())
+        return *cached;
+    const QImage image =
+        icon(symbolName).pixmap(QSize(22, 22)).toImage().convertToFormat(QImage::Format_ARGB32);
+    int low[3] = {255, 255, 255};
+    int high[3] = {0, 0, 0};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qAlpha(p) < 200)
+                continue;
+            const int rgb[3] = {qRed(p), qGreen(p), qBlue(p)};
+            for (int c = 0; c < 3; ++c) {
+                low[c] = std::min(low[c], rgb[c]);
+                high[c] = std::max(high[c], rgb[c]);
+            }
+        }
+    }
+    constexpr int tolerance = 48;
+    const bool monochrome = high[0] - low[0] <= tolerance && high[1] - low[1] <= tolerance &&
+                            high[2] - low[2] <= tolerance;
+    known.insert(symbolName, monochrome);
+    return monochrome;
+}
+
 QPixmap SymbolIcon::tinted(const QString &symbolName, const QColor &color, int size,
                            qreal devicePixelRatio)
 {
     const QPixmap base = icon(symbolName).pixmap(QSize(size, size), devicePixelRatio);
+    if (!isMonochrome(symbolName))
+        return base;
     QPixmap result(base.size());
     result.setDevicePixelRatio(base.devicePixelRatio());
     result.fill(Qt::transparent);

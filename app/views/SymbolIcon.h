@@ -17,10 +17,14 @@ public:
     static void installThemeFallback();
 
     static QIcon icon(const QString &symbolName);
-    // The icon drawn in one colour, for tinted kinds, smart folders and folders.
+    // The icon drawn in one colour, for tinted kinds, smart folders and folders
+    // (full-colour icons keep their own colours).
     static QPixmap tinted(const QString &symbolName, const QColor &color, int size,
                           qreal devicePixelRatio = 1.0);
     static QIcon tintedIcon(const QString &symbolName, const QColor &color);
+    // True when the icon is drawn in one colour, so tinting keeps its shape readable;
+    // full-colour artwork is drawn as it is.
+    static bool isMonochrome(const QString &symbolName);
 };
 
 } // namespace quillory

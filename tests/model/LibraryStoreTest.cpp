@@ -374,6 +374,24 @@ TEST_F(LibraryStoreTest, UnreadableFilesFailToOpenWithAReason)
     EXPECT_EQ(error, QStringLiteral("The file is not a Quillory library store."));
 }
 
+TEST_F(LibraryStoreTest, TagIdsOfMissingTagsAreSkipped)
+{
+    auto store = openStore();
+    Tag *kept = store->insert(std::make_unique<Tag>(QStringLiteral("kept"), QColor()));
+    Tag *lost = store->insert(std::make_unique<Tag>(QStringLiteral("lost"), QColor()));
+    Item *item = newItem(*store, "i");
+    item->addTag(lost);
+    item->addTag(kept);
+    store.reset();
+    // A tag row gone behind the store's back, and a torn id at the end of the list.
+    execBehindTheStore("DELETE FROM tags WHERE name = 'lost'");
+    execBehindTheStore("UPDATE items SET tag_ids = tag_ids || x'0102'");
+    store = openStore();
+    ASSERT_EQ(store->items().size(), 1u);
+    ASSERT_EQ(store->items().front()->tags().size(), 1);
+    EXPECT_EQ(store->items().front()->tags().front()->name(), QStringLiteral("kept"));
+}
+
 TEST_F(LibraryStoreTest, SignalsFollowInsertChangeAndRemove)
 {
     auto store = openStore();

@@ -1,12 +1,13 @@
 #include <Folder.h>
 #include <Item.h>
+#include <LibraryStore.h>
 #include <SearchService.h>
 #include <Tag.h>
 
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QRandomGenerator>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -64,9 +65,12 @@ int referenceScore(const Item &item, const QString &query)
 {
     const QString q = query.toLower();
     const QStringList words = q.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const auto has = [](const QString &text, const QString &needle) { return text.toLower().contains(needle); };
+    const auto has = [](const QString &text, const QString &needle) {
+        return text.toLower().contains(needle);
+    };
     const auto countWords = [&](const QString &text) {
-        return int(std::count_if(words.cbegin(), words.cend(), [&](const QString &w) { return has(text, w); }));
+        return int(std::count_if(words.cbegin(), words.cend(),
+                                 [&](const QString &w) { return has(text, w); }));
     };
     int score = 0;
     if (has(item.title(), q))
@@ -88,8 +92,9 @@ int referenceScore(const Item &item, const QString &query)
 
 TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
 {
-    const QStringList vocabulary{QStringLiteral("ab"), QStringLiteral("ba"), QStringLiteral("abc"), QStringLiteral("c"),
-                                 QStringLiteral("Äb"), QStringLiteral("b a"), QStringLiteral("aa")};
+    const QStringList vocabulary{QStringLiteral("ab"), QStringLiteral("ba"), QStringLiteral("abc"),
+                                 QStringLiteral("c"),  QStringLiteral("Äb"), QStringLiteral("b a"),
+                                 QStringLiteral("aa")};
     QRandomGenerator random(7);
     const auto phrase = [&](int maxWords) {
         QStringList parts;
@@ -102,10 +107,13 @@ TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
     for (int i = 0; i < 6; ++i)
         pool.push_back(tag(phrase(2)));
     for (int i = 0; i < 400; ++i) {
-        Item *item = add(phrase(4), random.bounded(2) ? std::optional<QString>(phrase(4)) : std::nullopt,
-                         random.bounded(2) ? std::optional<QUrl>(QUrl(QStringLiteral("https://") + phrase(1).remove(QLatin1Char(' ')) +
-                                                                     QStringLiteral(".example/") + phrase(2).remove(QLatin1Char(' '))))
-                                           : std::nullopt);
+        Item *item =
+            add(phrase(4), random.bounded(2) ? std::optional<QString>(phrase(4)) : std::nullopt,
+                random.bounded(2)
+                    ? std::optional<QUrl>(
+                          QUrl(QStringLiteral("https://") + phrase(1).remove(QLatin1Char(' ')) +
+                               QStringLiteral(".example/") + phrase(2).remove(QLatin1Char(' '))))
+                    : std::nullopt);
         for (int t = int(random.bounded(3)); t > 0; --t)
             item->addTag(pool[size_t(random.bounded(6))]);
     }
@@ -113,7 +121,8 @@ TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
         const QString q = phrase(3).toLower();
         for (const auto &item : m_items)
             ASSERT_EQ(SearchService::relevanceScore(*item, q), referenceScore(*item, q))
-                << qPrintable(q) << " / " << qPrintable(item->title()) << " / " << qPrintable(item->note().value_or(QString()));
+                << qPrintable(q) << " / " << qPrintable(item->title()) << " / "
+                << qPrintable(item->note().value_or(QString()));
     }
 }
 
@@ -268,6 +277,27 @@ TEST_F(SearchServiceTest, SearchTextFollowsEdits)
     EXPECT_EQ(query(QStringLiteral("soil")), std::vector<Item *>{item});
     t->setName(QStringLiteral("Humus"));
     EXPECT_EQ(query(QStringLiteral("humus")), std::vector<Item *>{item});
+}
+
+TEST_F(SearchServiceTest, ItemsReadFromTheStoreAreSearchableAtOnce)
+{
+    const QString path = m_dir.filePath(QStringLiteral("lib.store"));
+    QString error;
+    {
+        auto store = LibraryStore::open(path, &error);
+        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Compost guide"),
+                                             QUrl(QStringLiteral("https://soil.example/compost"))));
+        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Other")));
+    }
+    auto store = LibraryStore::open(path, &error);
+    ASSERT_TRUE(store);
+    // No event loop has run, so nothing was prepared ahead of this search.
+    const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
+    const auto found =
+        m_search.filter(items, QStringLiteral("compost"), {}, std::nullopt, false, nullptr, false);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.front()->title(), QStringLiteral("Compost guide"));
+    EXPECT_EQ(SearchService::relevanceScore(*found.front(), QStringLiteral("soil")), 30);
 }
 
 TEST_F(SearchServiceTest, IsSearchingIsTrueOnlyDuringFilter)

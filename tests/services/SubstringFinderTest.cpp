@@ -20,7 +20,8 @@ TEST(SubstringFinder, AgreesWithPlainSearch)
         for (int i = 0; i < needleLength; ++i)
             needle += char('a' + random.bounded(3));
         const SubstringFinder finder(needle);
-        ASSERT_EQ(finder.find(haystack), haystack.find(needle)) << "needle '" << needle << "' in '" << haystack << "'";
+        ASSERT_EQ(finder.find(haystack), haystack.find(needle))
+            << "needle '" << needle << "' in '" << haystack << "'";
     }
 }
 
