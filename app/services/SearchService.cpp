@@ -76,7 +76,8 @@ void filterRange(const std::vector<Item *> &items, size_t begin, size_t end,
     for (size_t i = begin; i < end; ++i) {
         if (i + ahead < end)
             __builtin_prefetch(items[i + ahead]);
-        if (i + ahead / 2 < end)
+        // Only with a scorer: then every search text has been built and is only read here.
+        if (scorer != nullptr && i + ahead / 2 < end)
             __builtin_prefetch(items[i + ahead / 2]->searchText().data());
         Item *item = items[i];
         if (!criteria.passes(*item))
