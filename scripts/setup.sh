@@ -6,7 +6,7 @@ set -euo pipefail
 
 QUILLORY_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format tzdata
-  qt6-base-dev qt6-image-formats-plugins libsqlite3-dev
+  qt6-base-dev qt6-image-formats-plugins libsqlite3-dev breeze-icon-theme
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
 )
