@@ -121,8 +121,7 @@ double bestMemchrSeconds(const std::vector<Item *> &items)
     return best;
 }
 
-template<typename CorpusType>
-void memchrFloor(benchmark::State &state, const CorpusType &c)
+template <typename CorpusType> void memchrFloor(benchmark::State &state, const CorpusType &c)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(memchrPass(c.items));
@@ -131,7 +130,7 @@ void memchrFloor(benchmark::State &state, const CorpusType &c)
     state.counters["text_MB"] = double(c.bytes) / 1e6;
 }
 
-template<typename CorpusType>
+template <typename CorpusType>
 void filter(benchmark::State &state, const CorpusType &c, const QString &query)
 {
     SearchService &search = service();
@@ -177,29 +176,35 @@ const bool registered = [] {
             text.append(second).append("/").append(std::to_string(count));
             return text;
         };
-        benchmark::RegisterBenchmark(name("memchr_floor", "").c_str(),
-                                     [count](benchmark::State &state) { memchrFloor(state, corpus(count)); })
+        benchmark::RegisterBenchmark(
+            name("memchr_floor", "").c_str(),
+            [count](benchmark::State &state) { memchrFloor(state, corpus(count)); })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         for (const Shape &shape : shapes) {
             const QString query = QString::fromLatin1(shape.query);
             // Real time: large lists are searched on two threads.
-            benchmark::RegisterBenchmark(name("filter_", shape.name).c_str(),
-                                         [count, query](benchmark::State &state) { filter(state, corpus(count), query); })
+            benchmark::RegisterBenchmark(
+                name("filter_", shape.name).c_str(),
+                [count, query](benchmark::State &state) { filter(state, corpus(count), query); })
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }
     }
     // The library as the running application has it, read back from its store.
     const std::size_t loaded = 100'000;
-    benchmark::RegisterBenchmark("memchr_floor_loaded/100000",
-                                 [loaded](benchmark::State &state) { memchrFloor(state, loadedCorpus(loaded)); })
+    benchmark::RegisterBenchmark(
+        "memchr_floor_loaded/100000",
+        [loaded](benchmark::State &state) { memchrFloor(state, loadedCorpus(loaded)); })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     for (const Shape &shape : shapes) {
         const QString query = QString::fromLatin1(shape.query);
-        benchmark::RegisterBenchmark((std::string("filter_loaded_") + shape.name + "/100000").c_str(),
-                                     [loaded, query](benchmark::State &state) { filter(state, loadedCorpus(loaded), query); })
+        benchmark::RegisterBenchmark(
+            (std::string("filter_loaded_") + shape.name + "/100000").c_str(),
+            [loaded, query](benchmark::State &state) {
+                filter(state, loadedCorpus(loaded), query);
+            })
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }

@@ -12,7 +12,10 @@ class SubstringFinder final
 public:
     explicit SubstringFinder(std::string_view needle) : m_needle(needle) {}
 
-    bool foundIn(std::string_view haystack) const { return find(haystack) != std::string_view::npos; }
+    bool foundIn(std::string_view haystack) const
+    {
+        return find(haystack) != std::string_view::npos;
+    }
     // Offset of the first occurrence, or npos.
     size_t find(std::string_view haystack) const;
     bool isPrefixOf(std::string_view haystack) const { return haystack.starts_with(m_needle); }
