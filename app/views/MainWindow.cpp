@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSplitter>
 
 namespace quillory {
@@ -84,6 +85,10 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
             [this](const QUuid &id) { toggleFilterTag(m_store.tag(id)); });
     connect(m_sidebar, &Sidebar::newFolderRequested, this,
             [this] { m_state.setShowNewFolderSheet(true); });
+    connect(m_sidebar, &Sidebar::editFolderRequested, this,
+            [this](const QUuid &id) { editFolder(m_store.folder(id)); });
+    connect(m_sidebar, &Sidebar::deleteFolderRequested, this,
+            [this](const QUuid &id) { deleteFolder(m_store.folder(id)); });
 
     connect(m_content, &ContentColumn::itemSelected, this, &MainWindow::selectItem);
     connect(m_content, &ContentColumn::contextMenuRequested, this, &MainWindow::showContextMenu);
@@ -218,6 +223,36 @@ void MainWindow::openNewFolderSheet()
     FolderEditorSheet sheet(m_store, nullptr, this);
     runSheet(sheet);
     m_state.setShowNewFolderSheet(false);
+}
+
+void MainWindow::editFolder(Folder *folder)
+{
+    if (folder == nullptr)
+        return;
+    FolderEditorSheet sheet(m_store, folder, this);
+    runSheet(sheet);
+}
+
+void MainWindow::deleteFolder(Folder *folder)
+{
+    if (folder == nullptr)
+        return;
+    const QUuid id = folder->id();
+    const qsizetype below = folder->allDescendants().size();
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Delete Folder"),
+                    QStringLiteral("Delete the folder \u201C%1\u201D?").arg(folder->name()),
+                    QMessageBox::Cancel, this);
+    box.setInformativeText(
+        below > 0 ? QStringLiteral("Its %1 sub-folders are deleted too. The items in them "
+                                   "stay in your library, in the Inbox.")
+                        .arg(below)
+                  : QStringLiteral("The items in it stay in your library, in the Inbox."));
+    QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    runSheet(box);
+    // Looked up again: the folder may have gone while the question was open.
+    if (box.clickedButton() == confirm)
+        m_store.remove(m_store.folder(id));
 }
 
 void MainWindow::showErrorAlert()

@@ -20,6 +20,7 @@ class Item;
 class LibraryStore;
 class LiveList;
 class SearchService;
+class Folder;
 class Sidebar;
 class Tag;
 
@@ -50,6 +51,9 @@ public:
     void toggleFilterTag(Tag *tag);
     void selectItem(Item *item);
     void toggleSidebar();
+    void editFolder(Folder *folder);
+    // Asks first: the folder's sub-folders go with it (their items stay, unfiled).
+    void deleteFolder(Folder *folder);
 
     // Runs any pending refresh now (tests and benchmarks call it instead of waiting).
     void refreshNow();

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -48,6 +49,19 @@ Sidebar::Sidebar(QWidget *parent)
     m_tree->setObjectName(QStringLiteral("sidebarTree"));
     m_tree->viewport()->setAutoFillBackground(false);
     connect(m_tree, &QTreeView::clicked, this, &Sidebar::onClicked);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, [this](const QPoint &at) {
+        const QModelIndex index = m_tree->indexAt(at);
+        if (index.data(SidebarModel::KindRole).toInt() != int(SidebarModel::RowKind::Folder))
+            return;
+        const QUuid id = index.data(SidebarModel::IdRole).toUuid();
+        QMenu menu(this);
+        menu.addAction(SymbolIcon::icon(QStringLiteral("pencil")), QStringLiteral("Edit Folder..."),
+                       this, [this, id] { emit editFolderRequested(id); });
+        menu.addAction(SymbolIcon::icon(QStringLiteral("trash")), QStringLiteral("Delete Folder"),
+                       this, [this, id] { emit deleteFolderRequested(id); });
+        menu.exec(m_tree->viewport()->mapToGlobal(at));
+    });
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &i) {
         if (i.data(SidebarModel::KindRole).toInt() == int(SidebarModel::RowKind::Folder))
             m_expandedFolders.insert(i.data(SidebarModel::IdRole).toUuid());

@@ -36,6 +36,8 @@ signals:
     void folderClicked(const QUuid &id, bool isRoot);
     void tagClicked(const QUuid &id);
     void newFolderRequested();
+    void editFolderRequested(const QUuid &id);
+    void deleteFolderRequested(const QUuid &id);
 
 private:
     void onClicked(const QModelIndex &index);

@@ -15,6 +15,7 @@
 #include <Sidebar.h>
 #include <Tag.h>
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -313,6 +314,30 @@ TEST_F(MainWindowTest, DeletingTheShownFolderFallsBackToAllItems)
     EXPECT_EQ(m_window->selection().folder, nullptr);
     EXPECT_EQ(shown().size(), 1);
     EXPECT_EQ(m_window->content().title(), QStringLiteral("All Items"));
+}
+
+TEST_F(MainWindowTest, DeletingAFolderAsksFirst)
+{
+    Folder *f = folder("F");
+    folder("Child", f);
+    item("in f", f);
+    QString question;
+    QString answer = QStringLiteral("Cancel");
+    m_window->setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        question = box.text() + QLatin1Char('|') + box.informativeText();
+        for (QAbstractButton *button : box.buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+    });
+    m_window->deleteFolder(f);
+    EXPECT_EQ(m_store->folders().size(), 2u);
+    EXPECT_TRUE(question.contains(QStringLiteral("1 sub-folders"))) << qPrintable(question);
+    answer = QStringLiteral("Delete");
+    m_window->deleteFolder(f);
+    EXPECT_TRUE(m_store->folders().empty());
+    EXPECT_EQ(m_store->items().size(), 1u);
 }
 
 TEST_F(MainWindowTest, NewFolderRequestOpensTheSheetAndClearsTheFlag)
