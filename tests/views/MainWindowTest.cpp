@@ -297,8 +297,9 @@ TEST_F(MainWindowTest, ContextMenuActions)
 
     m_window->selectItem(bare);
     EXPECT_FALSE(m_window->detail().isShowingEmptyState());
+    const QUuid bareId = bare->id();
     trigger(bare, QStringLiteral("Delete"));
-    EXPECT_EQ(m_store->item(bare->id()), nullptr);
+    EXPECT_EQ(m_store->item(bareId), nullptr);
     EXPECT_EQ(m_window->selectedItem(), nullptr);
     EXPECT_TRUE(m_window->detail().isShowingEmptyState());
     EXPECT_EQ(shown(), QStringList{QStringLiteral("doc")});
