@@ -134,7 +134,8 @@ std::vector<Item *> LibraryStore::insertItems(std::vector<std::unique_ptr<Item>>
 {
     std::vector<Item *> inserted;
     inserted.reserve(items.size());
-    m_items.reserve(m_items.size() + items.size());
+    if (items.size() > 1)
+        m_items.reserve(m_items.size() + items.size());
     for (auto &item : items) {
         if (!item || item->isInStore() || m_items.contains(item->id()))
             continue; // refused: unique_ptr destroys it below
@@ -374,7 +375,11 @@ void LibraryStore::autosave()
     QString error;
     if (!save(&error)) {
         emit autosaveFailed(error);
-        m_autosave.start(5000); // try again later; nothing is dropped
+        // Try again later; nothing is dropped, and the usual delay stays as it was.
+        QTimer::singleShot(5000, this, [this] {
+            if (!m_autosave.isActive())
+                m_autosave.start();
+        });
     }
 }
 

@@ -61,8 +61,9 @@ bool LiveList::less(const Record *a, const Record *b) const
     qint64 ka = 0, kb = 0;
     switch (m_order) {
     case Order::CreatedAtDescending:
-        ka = -a->createdAtMSecs();
-        kb = -b->createdAtMSecs();
+        // Swapped rather than negated: negating the earliest time would overflow.
+        ka = b->createdAtMSecs();
+        kb = a->createdAtMSecs();
         break;
     case Order::CreatedAtAscending:
         ka = a->createdAtMSecs();
@@ -75,6 +76,15 @@ bool LiveList::less(const Record *a, const Record *b) const
     }
     if (ka != kb)
         return ka < kb;
+    // Tags of equal position sort by name, so new tags (all at 0) read alphabetically.
+    if (m_kind == RecordKind::Tag) {
+        const auto &ta = static_cast<const Tag &>(*a);
+        const auto &tb = static_cast<const Tag &>(*b);
+        if (Tag::lessThan(ta, tb))
+            return true;
+        if (Tag::lessThan(tb, ta))
+            return false;
+    }
     return a->sequence() < b->sequence();
 }
 

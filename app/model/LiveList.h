@@ -25,7 +25,8 @@ public:
     enum class Order { CreatedAtDescending, CreatedAtAscending, SortOrderAscending };
     enum Role { RecordRole = Qt::UserRole + 1, IdRole };
 
-    // SortOrderAscending applies to folders and tags only.
+    // SortOrderAscending applies to folders and tags only; tags with equal sortOrder then
+    // sort by name (localized, case-insensitive).
     LiveList(LibraryStore &store, RecordKind kind, Order order, QObject *parent = nullptr);
 
     // The lists the application uses.

@@ -5,6 +5,7 @@
 #include "Tag.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 
 namespace quillory {
@@ -215,13 +216,55 @@ QByteArray StoreFile::tagIdsOf(const Item &item)
     return ids;
 }
 
+// Links each folder to its parent, children in their stored rank. A link that would close a
+// cycle (only a damaged file has one) is dropped; the walk up is bounded by marks, so even a
+// very deep tree loads in linear time.
+void StoreFile::linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
+                            const QHash<QUuid, Folder *> &foldersById)
+{
+    std::stable_sort(parents.begin(), parents.end(), [](const auto &a, const auto &b) {
+        return a.first->m_childRank < b.first->m_childRank;
+    });
+    QHash<Folder *, Folder *> parentOf;
+    for (const auto &[folder, parentId] : std::as_const(parents)) {
+        Folder *parent = foldersById.value(parentId);
+        if (parent != nullptr)
+            parentOf.insert(folder, parent);
+    }
+    // Colour each chain: 1 = on the walk now, 2 = known to reach a root.
+    QHash<Folder *, int> state;
+    for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
+        QList<Folder *> walk;
+        Folder *f = it.key();
+        while (f != nullptr && state.value(f) == 0) {
+            state.insert(f, 1);
+            walk.append(f);
+            f = parentOf.value(f);
+        }
+        if (f != nullptr && state.value(f) == 1)
+            parentOf.remove(f); // f closes a cycle: cut it loose, it becomes a root
+        for (Folder *w : std::as_const(walk))
+            state.insert(w, 2);
+    }
+    for (const auto &[folder, parentId] : std::as_const(parents)) {
+        Folder *parent = parentOf.value(folder);
+        if (parent != nullptr) {
+            folder->m_parent = parent;
+            parent->m_children.append(folder);
+        }
+    }
+}
+
 bool StoreFile::load(Contents &contents, QString *error)
 {
     QHash<QUuid, Tag *> tagsById;
     SqliteStatement tags = m_db.prepare(
         "SELECT id, name, color_hex, sort_order, created_at, modified_at FROM tags ORDER BY rowid");
     while (tags.step()) {
-        auto tag = std::unique_ptr<Tag>(new Tag(readId(tags, 0), tags.int64(4), tags.int64(5)));
+        const QUuid id = readId(tags, 0);
+        if (id.isNull() || tagsById.contains(id))
+            continue; // only a damaged file has these; two records must never share an id
+        auto tag = std::unique_ptr<Tag>(new Tag(id, tags.int64(4), tags.int64(5)));
         tag->m_name = tags.text(1);
         tag->m_searchName = SearchText::fold(tag->m_name);
         tag->m_colorHex = tags.text(2);
@@ -234,10 +277,12 @@ bool StoreFile::load(Contents &contents, QString *error)
     QList<std::pair<Folder *, QUuid>> parents;
     SqliteStatement folders = m_db.prepare("SELECT id, name, icon_name, color_hex, sort_order, "
                                            "created_at, modified_at, parent_id, child_rank"
-                                           " FROM folders ORDER BY child_rank, rowid");
+                                           " FROM folders ORDER BY rowid");
     while (folders.step()) {
-        auto folder = std::unique_ptr<Folder>(
-            new Folder(readId(folders, 0), folders.int64(5), folders.int64(6)));
+        const QUuid id = readId(folders, 0);
+        if (id.isNull() || foldersById.contains(id))
+            continue;
+        auto folder = std::unique_ptr<Folder>(new Folder(id, folders.int64(5), folders.int64(6)));
         folder->m_name = folders.text(1);
         folder->m_iconName = folders.text(2);
         folder->m_colorHex = folders.text(3);
@@ -248,15 +293,7 @@ bool StoreFile::load(Contents &contents, QString *error)
         foldersById.insert(folder->id(), folder.get());
         contents.folders.push_back(std::move(folder));
     }
-    // Children appear in child_rank order because the rows were read in that order. A parent
-    // link that would close a cycle (only a damaged file has one) is dropped.
-    for (const auto &[folder, parentId] : std::as_const(parents)) {
-        Folder *parent = foldersById.value(parentId);
-        if (parent != nullptr && parent != folder && !folder->isAncestorOf(*parent)) {
-            folder->m_parent = parent;
-            parent->m_children.append(folder);
-        }
-    }
+    linkFolders(parents, foldersById);
 
     SqliteStatement count = m_db.prepare("SELECT count(*) FROM items");
     if (count.step())
@@ -266,9 +303,14 @@ bool StoreFile::load(Contents &contents, QString *error)
         "source_app,"
         " folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
         " has_thumbnail, has_image, tag_ids FROM items ORDER BY rowid");
+    QSet<QUuid> itemIds;
+    itemIds.reserve(qsizetype(contents.items.capacity()));
     while (items.step()) {
-        auto item =
-            std::unique_ptr<Item>(new Item(readId(items, 0), items.int64(12), items.int64(13)));
+        const QUuid id = readId(items, 0);
+        if (id.isNull() || itemIds.contains(id))
+            continue;
+        itemIds.insert(id);
+        auto item = std::unique_ptr<Item>(new Item(id, items.int64(12), items.int64(13)));
         item->m_typeRawValue = Item::internedRawValue(items.text(1));
         item->m_type = ItemType::fromRawValueOrWebLink(item->m_typeRawValue);
         item->m_urlString = items.optionalText(2);

@@ -60,6 +60,8 @@ private:
     bool writeItem(Item &item, QString *error);
     static void linkTags(Item &item, std::string_view tagIds, const QHash<QUuid, Tag *> &tagsById);
     static QByteArray tagIdsOf(const Item &item);
+    static void linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
+                            const QHash<QUuid, Folder *> &foldersById);
     bool writeFolder(const Folder &folder, QString *error);
     bool writeTag(const Tag &tag, QString *error);
     bool removeRows(SqliteStatement &statement, const QList<QUuid> &ids, QString *error);

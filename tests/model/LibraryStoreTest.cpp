@@ -392,6 +392,49 @@ TEST_F(LibraryStoreTest, TagIdsOfMissingTagsAreSkipped)
     EXPECT_EQ(store->items().front()->tags().front()->name(), QStringLiteral("kept"));
 }
 
+TEST_F(LibraryStoreTest, DamagedRowsAreSkippedNotDuplicated)
+{
+    auto store = openStore();
+    Item *item = newItem(*store, "original");
+    Folder *a = store->insert(std::make_unique<Folder>(QStringLiteral("A"), QString(), QColor()));
+    Folder *b =
+        store->insert(std::make_unique<Folder>(QStringLiteral("B"), QString(), QColor(), a));
+    const QString id = item->id().toString(QUuid::WithoutBraces);
+    const QString aId = a->id().toString(QUuid::WithoutBraces).toUpper();
+    const QString bId = b->id().toString(QUuid::WithoutBraces).toUpper();
+    store.reset();
+    // The same id again in lower case, an unreadable id, and a parent cycle A -> B -> A.
+    execBehindTheStore(
+        QStringLiteral("INSERT INTO items SELECT '%1', type_raw_value, url_string, 'copy', note,"
+                       " metadata_json, source_domain, source_app, folder_id, is_archived,"
+                       " is_favorite, is_read, created_at, modified_at, accessed_at,"
+                       " has_thumbnail, has_image, tag_ids FROM items")
+            .arg(id.toLower())
+            .toUtf8()
+            .constData());
+    execBehindTheStore(
+        "INSERT INTO items SELECT 'not an id', type_raw_value, url_string, 'junk', note,"
+        " metadata_json, source_domain, source_app, folder_id, is_archived, is_favorite,"
+        " is_read, created_at, modified_at, accessed_at, has_thumbnail, has_image, tag_ids"
+        " FROM items WHERE title = 'original'");
+    execBehindTheStore(QStringLiteral("UPDATE folders SET parent_id = '%1' WHERE id = '%2'")
+                           .arg(bId, aId)
+                           .toUtf8()
+                           .constData());
+    store = openStore();
+    ASSERT_EQ(store->items().size(), 1u);
+    EXPECT_EQ(store->items().front()->title(), QStringLiteral("original"));
+    store->remove(store->items().front());
+    EXPECT_TRUE(store->items().empty());
+    ASSERT_EQ(store->folders().size(), 2u);
+    int roots = 0;
+    for (const Folder *f : store->folders()) {
+        roots += f->parent() == nullptr ? 1 : 0;
+        EXPECT_FALSE(f->isAncestorOf(*f));
+    }
+    EXPECT_EQ(roots, 1) << "the cycle is cut at one link";
+}
+
 TEST_F(LibraryStoreTest, SignalsFollowInsertChangeAndRemove)
 {
     auto store = openStore();

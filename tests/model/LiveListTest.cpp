@@ -76,7 +76,7 @@ TEST(LiveList, ItemsNewestFirstFollowInsertsChangesAndRemovals)
     EXPECT_EQ(list->rowCount(), 0);
 }
 
-TEST(LiveList, TagsAndFoldersBySortOrderKeepInsertionOrderOnTies)
+TEST(LiveList, TagsBySortOrderThenNameFoldersBySortOrder)
 {
     QTemporaryDir dir;
     QString error;
@@ -93,13 +93,16 @@ TEST(LiveList, TagsAndFoldersBySortOrderKeepInsertionOrderOnTies)
     store->insert(std::make_unique<Tag>(QStringLiteral("a"), QColor()));
     Tag *c = store->insert(std::make_unique<Tag>(QStringLiteral("c"), QColor()));
     EXPECT_EQ(titles(*tags),
-              (QStringList{QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")}));
+              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     c->setSortOrder(-1);
     b->setSortOrder(1);
     EXPECT_EQ(titles(*tags),
               (QStringList{QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
     store->remove(c);
     EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    b->setSortOrder(0);
+    tags->tag(0)->setName(QStringLiteral("Zed")); // a renamed tag moves to its new place
+    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("b"), QStringLiteral("Zed")}));
 
     Folder *parent =
         store->insert(std::make_unique<Folder>(QStringLiteral("p"), QString(), QColor()));
