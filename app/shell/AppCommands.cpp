@@ -46,9 +46,7 @@ void AppCommands::buildLibraryMenu(QMenuBar &bar)
                        [this] {
                            m_state.setSelectedFolder(nullptr);
                            m_window.chooseSmartFolder(SmartFolder::AllItems);
-                           // Written even when already empty, so every observer hears the reset.
-                           m_state.setFilterTags({});
-                           emit m_state.filterTagsChanged();
+                           m_state.clearFilterTags();
                        });
     library->addAction(QStringLiteral("Show Favorites"), QKeySequence(Qt::CTRL | Qt::Key_2), this,
                        [this] { m_state.setShowFavoritesOnly(true); });

@@ -163,6 +163,12 @@ void AppState::setFilterTags(const QList<Tag *> &tags)
     emit filterTagsChanged();
 }
 
+void AppState::clearFilterTags()
+{
+    m_filterTags.clear();
+    emit filterTagsChanged();
+}
+
 void AppState::showError(const AppError &error)
 {
     setCurrentError(error);

@@ -46,6 +46,8 @@ public:
     // Compared as a set of tags (by id); duplicates are dropped.
     QList<Tag *> filterTags() const { return m_filterTags; }
     void setFilterTags(const QList<Tag *> &tags);
+    // Empties the tag filter and notifies even when it was empty already ("Show All Items").
+    void clearFilterTags();
     bool showFavoritesOnly() const { return m_showFavoritesOnly; }
     void setShowFavoritesOnly(bool on);
     SortOrder sortOrder() const { return m_sortOrder; }

@@ -20,6 +20,11 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store)
       m_revealer(FileRevealer::create())
 {
     m_state->followStore(*m_store);
+    // Changes stay in memory and saving is retried; the user must know meanwhile.
+    connect(m_store.get(), &LibraryStore::autosaveFailed, this, [this](const QString &message) {
+        if (!m_state->showErrorAlert())
+            m_state->showError(AppError::storageError(message));
+    });
 }
 
 std::unique_ptr<QuilloryApp> QuilloryApp::create(std::unique_ptr<LibraryStore> store)

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "ItemDetailView.h"
+
 #include <QWidget>
 
-class QLabel;
 class QStackedWidget;
 
 namespace quillory {
 
 class EmptyStateView;
+class FileRevealer;
 class Item;
+class LibraryStore;
 
 // The right column: the selected item, or an empty state when none is selected.
 class DetailColumn final : public QWidget
@@ -17,21 +20,18 @@ class DetailColumn final : public QWidget
     Q_DISABLE_COPY_MOVE(DetailColumn)
 
 public:
-    explicit DetailColumn(QWidget *parent = nullptr);
+    DetailColumn(LibraryStore &store, FileRevealer &revealer, ItemDetailView::SheetRunner runSheet,
+                 QWidget *parent = nullptr);
 
-    void showItem(const Item *item);
+    void showItem(Item *item);
     bool isShowingEmptyState() const;
     EmptyStateView &emptyState() const { return *m_empty; }
+    ItemDetailView &detail() const { return *m_detail; }
 
 private:
     QStackedWidget *m_stack;
     EmptyStateView *m_empty;
-    QWidget *m_summary;
-    QLabel *m_picture;
-    QLabel *m_title;
-    QLabel *m_kind;
-    QLabel *m_link;
-    QLabel *m_note;
+    ItemDetailView *m_detail;
 };
 
 } // namespace quillory

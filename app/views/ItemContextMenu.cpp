@@ -14,9 +14,14 @@
 namespace quillory {
 
 ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder,
-                                 LibraryStore &store, FileRevealer &revealer, QWidget *parent)
+                                 LibraryStore &store, FileRevealer &revealer, QWidget *parent,
+                                 std::function<void(Item &)> edit)
     : QMenu(parent), m_store(store), m_itemId(item.id())
 {
+    if (edit) {
+        addItemAction(QStringLiteral("pencil"), QStringLiteral("Edit..."), std::move(edit));
+        addSeparator();
+    }
     addTagMenu(item, tagsInOrder);
 
     const bool favorite = item.isFavorite();

@@ -20,8 +20,10 @@ class ItemContextMenu final : public QMenu
     Q_DISABLE_COPY_MOVE(ItemContextMenu)
 
 public:
+    // `edit`, when given, adds "Edit..." at the top.
     ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder, LibraryStore &store,
-                    FileRevealer &revealer, QWidget *parent = nullptr);
+                    FileRevealer &revealer, QWidget *parent = nullptr,
+                    std::function<void(Item &)> edit = {});
 
 private:
     void addTagMenu(const Item &item, const std::vector<Record *> &tagsInOrder);

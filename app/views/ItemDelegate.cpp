@@ -123,9 +123,8 @@ void ItemDelegate::paintPicture(QPainter *painter, const QRect &rect, const Item
     clip.addRoundedRect(rect, radius, radius);
     painter->save();
     painter->setClipPath(clip);
-    const QRect source((image.width() - rect.width()) / 2, (image.height() - rect.height()) / 2,
-                       rect.width(), rect.height());
-    painter->drawImage(rect, image, source);
+    // The cache hands out pictures already cut to the cell's proportions.
+    painter->drawImage(QRectF(rect), image);
     painter->restore();
 }
 

@@ -79,7 +79,9 @@ const QCollatorSortKey &LibraryFilter::sortKey(const Item *item)
 
 void LibraryFilter::sort(std::vector<Item *> &items, SortOrder order)
 {
-    // The input is newest first already; the other orders are stable on top of it.
+    // The default order leaves the list as the search returned it: newest first, or, while a
+    // query is typed, best match first. Any other order the user picks applies as chosen,
+    // stable on top of that.
     switch (order) {
     case SortOrder::DateAddedDescending:
         return;

@@ -34,7 +34,8 @@ public:
     explicit LibraryFilter(SearchService &search) : m_search(search) {}
 
     // Smart folder, then direct folder membership, then the search filter with the
-    // AppState's query, tags, kind and favourites flag, then the chosen sort order.
+    // AppState's query, tags, kind and favourites flag, then the chosen sort order (the
+    // default order keeps relevance while a query is active).
     std::vector<Item *> shownItems(const std::vector<Record *> &newestFirst,
                                    const SidebarSelection &selection, const AppState &state,
                                    qint64 nowMSecs);

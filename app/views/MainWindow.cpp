@@ -5,14 +5,19 @@
 #include "DetailColumn.h"
 #include "FolderEditorSheet.h"
 #include "ItemContextMenu.h"
+#include "ItemEditorSheet.h"
+#include "ItemListModel.h"
 #include "Sidebar.h"
+#include "TagEditorSheet.h"
 
 #include <AppState.h>
 #include <Clock.h>
 #include <LibraryStore.h>
 #include <LiveList.h>
 
+#include <QDesktopServices>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -27,7 +32,8 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
-      m_detail(new DetailColumn(m_splitter))
+      m_detail(new DetailColumn(
+          store, revealer, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter))
 {
     setObjectName(identifier);
     setWindowTitle(QStringLiteral("Quillory"));
@@ -65,6 +71,14 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
             QMetaObject::invokeMethod(this, &MainWindow::openNewFolderSheet, Qt::QueuedConnection);
     });
     connect(&state, &AppState::isSearchFocusedChanged, this, &MainWindow::focusSearch);
+    connect(&state, &AppState::showNewTagSheetChanged, this, [this] {
+        if (m_state.showNewTagSheet())
+            QMetaObject::invokeMethod(this, &MainWindow::openNewTagSheet, Qt::QueuedConnection);
+    });
+    connect(&state, &AppState::editingItemChanged, this, [this] {
+        if (m_state.editingItem() != nullptr)
+            QMetaObject::invokeMethod(this, &MainWindow::openItemEditor, Qt::QueuedConnection);
+    });
     connect(&state, &AppState::showErrorAlertChanged, this, [this] {
         if (m_state.showErrorAlert())
             QMetaObject::invokeMethod(this, &MainWindow::showErrorAlert, Qt::QueuedConnection);
@@ -87,13 +101,25 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
             [this] { m_state.setShowNewFolderSheet(true); });
     connect(m_sidebar, &Sidebar::editFolderRequested, this,
             [this](const QUuid &id) { editFolder(m_store.folder(id)); });
+    connect(m_sidebar, &Sidebar::editTagRequested, this, [this](const QUuid &id) {
+        if (Tag *tag = m_store.tag(id)) {
+            TagEditorSheet sheet(m_store, tag, this);
+            runSheet(sheet);
+        }
+    });
+    // Deleting a tag only unlinks it from its items; the items stay.
+    connect(m_sidebar, &Sidebar::deleteTagRequested, this,
+            [this](const QUuid &id) { m_store.remove(m_store.tag(id)); });
     connect(m_sidebar, &Sidebar::deleteFolderRequested, this,
             [this](const QUuid &id) { deleteFolder(m_store.folder(id)); });
 
     connect(m_content, &ContentColumn::itemSelected, this, &MainWindow::selectItem);
     connect(m_content, &ContentColumn::contextMenuRequested, this, &MainWindow::showContextMenu);
+    addItemShortcuts();
     m_content->header().addMenu()->addAction(QStringLiteral("New Folder"), this,
                                              [this] { m_state.setShowNewFolderSheet(true); });
+    m_content->header().addMenu()->addAction(QStringLiteral("New Tag"), this,
+                                             [this] { m_state.setShowNewTagSheet(true); });
 
     refresh();
 }
@@ -118,7 +144,6 @@ void MainWindow::refresh()
         m_filter.shownItems(m_items->records(), m_selection, m_state, Clock::nowMSecs());
     m_content->setTitle(contentTitle());
     m_content->showItems(std::move(shown), m_selectedItem);
-    m_detail->showItem(m_selectedItem);
     refreshSidebar();
     emit refreshed();
 }
@@ -175,6 +200,9 @@ void MainWindow::selectItem(Item *item)
     m_selectedItem = item;
     m_content->selectItem(item);
     m_detail->showItem(item);
+    // Showing an item is viewing it: Recently Viewed follows accessedAt, not modifiedAt.
+    if (item != nullptr)
+        item->setAccessedAt(Clock::now());
 }
 
 void MainWindow::toggleSidebar()
@@ -203,7 +231,8 @@ void MainWindow::forget(const QList<Record *> &records)
 
 void MainWindow::showContextMenu(Item *item, const QPoint &globalPosition)
 {
-    ItemContextMenu menu(*item, m_tags->records(), m_store, m_revealer, this);
+    ItemContextMenu menu(*item, m_tags->records(), m_store, m_revealer, this,
+                         [this](Item &i) { m_state.setEditingItem(&i); });
     menu.exec(globalPosition);
 }
 
@@ -223,6 +252,74 @@ void MainWindow::openNewFolderSheet()
     FolderEditorSheet sheet(m_store, nullptr, this);
     runSheet(sheet);
     m_state.setShowNewFolderSheet(false);
+}
+
+void MainWindow::addItemShortcuts()
+{
+    // These act on the selected item while the item list has focus.
+    QListView *view = m_content->view();
+    const auto add = [this, view](const QList<QKeySequence> &keys, auto action) {
+        auto *a = new QAction(view);
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, action);
+        view->addAction(a);
+    };
+    add({QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] {
+        if (m_selectedItem != nullptr)
+            m_state.setEditingItem(m_selectedItem);
+    });
+    add({QKeySequence::Delete, QKeySequence(Qt::Key_Backspace)},
+        [this] { confirmDelete(m_selectedItem); });
+    add({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+        [this] { openLink(m_selectedItem); });
+    connect(view, &QListView::doubleClicked, this,
+            [this](const QModelIndex &index) { openLink(m_content->model().itemAt(index.row())); });
+}
+
+void MainWindow::openLink(Item *item)
+{
+    if (item == nullptr || !item->urlString())
+        return;
+    const QUrl url(*item->urlString(), QUrl::StrictMode);
+    if (url.isValid())
+        QDesktopServices::openUrl(url);
+}
+
+void MainWindow::confirmDelete(Item *item)
+{
+    if (item == nullptr)
+        return;
+    const QUuid id = item->id();
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Delete Item"),
+                    QStringLiteral("Delete \u201C%1\u201D?").arg(item->title()),
+                    QMessageBox::Cancel, this);
+    box.setInformativeText(
+        QStringLiteral("It is removed from your library. This cannot be undone."));
+    QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    runSheet(box);
+    if (box.clickedButton() == confirm)
+        m_store.remove(m_store.item(id));
+}
+
+void MainWindow::openNewTagSheet()
+{
+    if (!m_state.showNewTagSheet())
+        return;
+    TagEditorSheet sheet(m_store, nullptr, this);
+    runSheet(sheet);
+    m_state.setShowNewTagSheet(false);
+}
+
+void MainWindow::openItemEditor()
+{
+    Item *item = m_state.editingItem();
+    if (item == nullptr)
+        return;
+    ItemEditorSheet sheet(m_store, *item, this);
+    runSheet(sheet);
+    m_state.setEditingItem(nullptr);
 }
 
 void MainWindow::editFolder(Folder *folder)

@@ -51,6 +51,8 @@ public:
     void toggleFilterTag(Tag *tag);
     void selectItem(Item *item);
     void toggleSidebar();
+    // Asks first, then deletes the item from the library.
+    void confirmDelete(Item *item);
     void editFolder(Folder *folder);
     // Asks first: the folder's sub-folders go with it (their items stay, unfiled).
     void deleteFolder(Folder *folder);
@@ -71,6 +73,10 @@ private:
     void refreshSidebar();
     void showContextMenu(Item *item, const QPoint &globalPosition);
     void openNewFolderSheet();
+    void addItemShortcuts();
+    void openLink(Item *item);
+    void openItemEditor();
+    void openNewTagSheet();
     void showErrorAlert();
     void focusSearch();
     void forget(const QList<Record *> &records);

@@ -52,10 +52,20 @@ Sidebar::Sidebar(QWidget *parent)
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QTreeView::customContextMenuRequested, this, [this](const QPoint &at) {
         const QModelIndex index = m_tree->indexAt(at);
-        if (index.data(SidebarModel::KindRole).toInt() != int(SidebarModel::RowKind::Folder))
-            return;
+        const auto kind = SidebarModel::RowKind(index.data(SidebarModel::KindRole).toInt());
         const QUuid id = index.data(SidebarModel::IdRole).toUuid();
         QMenu menu(this);
+        if (kind == SidebarModel::RowKind::Tag) {
+            menu.addAction(SymbolIcon::icon(QStringLiteral("pencil")),
+                           QStringLiteral("Edit Tag..."), this,
+                           [this, id] { emit editTagRequested(id); });
+            menu.addAction(SymbolIcon::icon(QStringLiteral("trash")), QStringLiteral("Delete Tag"),
+                           this, [this, id] { emit deleteTagRequested(id); });
+            menu.exec(m_tree->viewport()->mapToGlobal(at));
+            return;
+        }
+        if (kind != SidebarModel::RowKind::Folder)
+            return;
         menu.addAction(SymbolIcon::icon(QStringLiteral("pencil")), QStringLiteral("Edit Folder..."),
                        this, [this, id] { emit editFolderRequested(id); });
         menu.addAction(SymbolIcon::icon(QStringLiteral("trash")), QStringLiteral("Delete Folder"),
@@ -65,9 +75,14 @@ Sidebar::Sidebar(QWidget *parent)
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex &i) {
         if (i.data(SidebarModel::KindRole).toInt() == int(SidebarModel::RowKind::Folder))
             m_expandedFolders.insert(i.data(SidebarModel::IdRole).toUuid());
+        else
+            m_collapsedSections.remove(i.data().toString());
     });
     connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex &i) {
-        m_expandedFolders.remove(i.data(SidebarModel::IdRole).toUuid());
+        if (i.data(SidebarModel::KindRole).toInt() == int(SidebarModel::RowKind::Folder))
+            m_expandedFolders.remove(i.data(SidebarModel::IdRole).toUuid());
+        else
+            m_collapsedSections.insert(i.data().toString());
     });
 
     auto *top = new QHBoxLayout;
@@ -93,7 +108,7 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags,
     m_model->rebuild(folders, tags, smartCounts, selection, filterTags);
     for (int r = 0; r < m_model->rowCount(); ++r) {
         const QModelIndex section = m_model->index(r, 0);
-        m_tree->setExpanded(section, true);
+        m_tree->setExpanded(section, !m_collapsedSections.contains(section.data().toString()));
         restoreExpansion(section);
     }
     m_tree->setUpdatesEnabled(true);
@@ -102,11 +117,15 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags,
 
 void Sidebar::restoreExpansion(const QModelIndex &parent)
 {
-    for (int r = 0; r < m_model->rowCount(parent); ++r) {
-        const QModelIndex i = m_model->index(r, 0, parent);
-        if (m_expandedFolders.contains(i.data(SidebarModel::IdRole).toUuid())) {
-            m_tree->setExpanded(i, true);
-            restoreExpansion(i);
+    QList<QModelIndex> pending{parent};
+    while (!pending.isEmpty()) {
+        const QModelIndex at = pending.takeLast();
+        for (int r = 0; r < m_model->rowCount(at); ++r) {
+            const QModelIndex i = m_model->index(r, 0, at);
+            if (m_expandedFolders.contains(i.data(SidebarModel::IdRole).toUuid())) {
+                m_tree->setExpanded(i, true);
+                pending.append(i);
+            }
         }
     }
 }

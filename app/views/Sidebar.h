@@ -38,6 +38,8 @@ signals:
     void newFolderRequested();
     void editFolderRequested(const QUuid &id);
     void deleteFolderRequested(const QUuid &id);
+    void editTagRequested(const QUuid &id);
+    void deleteTagRequested(const QUuid &id);
 
 private:
     void onClicked(const QModelIndex &index);
@@ -48,6 +50,7 @@ private:
     QToolButton *m_newFolder;
     QTreeView *m_tree;
     QSet<QUuid> m_expandedFolders;
+    QSet<QString> m_collapsedSections; // by title: "Library", "Folders", "Tags"
 };
 
 } // namespace quillory

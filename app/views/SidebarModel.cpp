@@ -72,24 +72,33 @@ void SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
 void SidebarModel::appendFolder(QStandardItem *parent, Folder &folder,
                                 const SidebarSelection &selection)
 {
-    QStandardItem *item = row(RowKind::Folder, folder.name(), folder.iconName(), folder.color());
-    item->setData(folder.id(), IdRole);
-    item->setData(int(folder.items().size()), CountRole);
-    item->setData(selection.folder == &folder, SelectedRole);
-    parent->appendRow(item);
-    for (Folder *child : folder.sortedChildren())
-        appendFolder(item, *child, selection);
+    // Iterative: imported trees may be far deeper than the call stack.
+    QList<std::pair<QStandardItem *, Folder *>> pending{{parent, &folder}};
+    while (!pending.isEmpty()) {
+        const auto [under, f] = pending.takeLast();
+        QStandardItem *item = row(RowKind::Folder, f->name(), f->iconName(), f->color());
+        item->setData(f->id(), IdRole);
+        item->setData(int(f->items().size()), CountRole);
+        item->setData(selection.folder == f, SelectedRole);
+        under->appendRow(item);
+        const QList<Folder *> children = f->sortedChildren();
+        for (auto it = children.crbegin(); it != children.crend(); ++it)
+            pending.append({item, *it});
+    }
 }
 
 QModelIndex SidebarModel::find(const QModelIndex &parent, RowKind kind, const QVariant &value,
                                int role) const
 {
-    for (int r = 0; r < rowCount(parent); ++r) {
-        const QModelIndex i = index(r, 0, parent);
-        if (i.data(KindRole).toInt() == int(kind) && i.data(role) == value)
-            return i;
-        if (const QModelIndex below = find(i, kind, value, role); below.isValid())
-            return below;
+    QList<QModelIndex> pending{parent};
+    while (!pending.isEmpty()) {
+        const QModelIndex at = pending.takeLast();
+        for (int r = rowCount(at) - 1; r >= 0; --r) {
+            const QModelIndex i = index(r, 0, at);
+            if (i.data(KindRole).toInt() == int(kind) && i.data(role) == value)
+                return i;
+            pending.append(i);
+        }
     }
     return {};
 }

@@ -3,14 +3,16 @@
 #include <Item.h>
 
 #include <QBuffer>
+#include <QImageIOHandler>
 #include <QImageReader>
 
 namespace quillory {
 
 namespace {
 
-// Decodes at about the size shown: JPEG readers can scale while decoding, which keeps a
-// large photo from costing a full-size decode on every scroll.
+// Decodes only the centre part that fills the cell, at about twice the cell's size: JPEG
+// readers scale while decoding, and nothing is ever scaled up, so a huge photo or a strip
+// of extreme proportions costs no more than the cell itself.
 QImage decodeToFill(const QByteArray &bytes, QSize size)
 {
     QBuffer buffer;
@@ -19,12 +21,24 @@ QImage decodeToFill(const QByteArray &bytes, QSize size)
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
-    if (full.isValid() && (full.width() > 2 * size.width() || full.height() > 2 * size.height()))
-        reader.setScaledSize(full.scaled(size * 2, Qt::KeepAspectRatioByExpanding));
+    if (full.isEmpty() || size.isEmpty())
+        return {};
+    // Clipping happens before the EXIF rotation, so a turned photo is cut to the cell's
+    // proportions turned the same way. The crop is the largest centred rectangle of them.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize target = turned ? size.transposed() : size;
+    const QSize crop = target.scaled(full, Qt::KeepAspectRatio);
+    const QRect clip(QPoint((full.width() - crop.width()) / 2, (full.height() - crop.height()) / 2),
+                     crop);
+    const QSize decoded = crop.width() > 2 * target.width() ? target * 2 : crop;
+    reader.setClipRect(clip);
+    reader.setScaledSize(decoded);
     QImage image = reader.read();
     if (image.isNull())
         return {};
-    return image.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    return image.width() > size.width()
+               ? image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+               : image;
 }
 
 } // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QTimer>
+#include <QUuid>
+#include <QWidget>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
+
+namespace quillory {
+
+class FileRevealer;
+class FlowLayout;
+class Item;
+class LibraryStore;
+
+// The selected item in full: picture, title, link, kind and date, the note edited in
+// place, tags as removable chips, the folder, and a toolbar of actions. Changes go straight
+// into the item; only the note being edited is held back until Save.
+class ItemDetailView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ItemDetailView)
+
+public:
+    using SheetRunner = std::function<void(QDialog &)>;
+
+    ItemDetailView(LibraryStore &store, FileRevealer &revealer, SheetRunner runSheet,
+                   QWidget *parent = nullptr);
+
+    // Shows `item` (null clears). A new item starts with the note out of edit mode.
+    void setItem(Item *item);
+    Item *item() const;
+
+    bool isEditingNote() const;
+    void startEditingNote();
+    void saveNote();
+    void cancelNote();
+    QPlainTextEdit *noteEditor() const { return m_noteEditor; }
+    QString noteText() const;
+    QStringList chipNames() const;
+    QComboBox *folderPicker() const { return m_folder; }
+    QToolBar *toolbar() const { return m_toolbar; }
+    void openTagPicker();
+    void showFullSizeImage();
+    // Applies pending changes now (tests call it instead of waiting a turn of the loop).
+    void refresh();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void build();
+    QWidget *buildNoteSection();
+    QWidget *buildTagSection();
+    void refreshPicture(const Item &item);
+    void refreshLink(const Item &item);
+    void refreshNote(const Item &item);
+    void refreshTags(const Item &item);
+    void refreshFolders(const Item &item);
+    void refreshToolbar(const Item &item);
+    void openLink();
+    void copyLink();
+
+    LibraryStore &m_store;
+    FileRevealer &m_revealer;
+    SheetRunner m_runSheet;
+    QUuid m_itemId;
+    QToolBar *m_toolbar = nullptr;
+    QLabel *m_picture = nullptr;
+    QLabel *m_title = nullptr;
+    QPushButton *m_link = nullptr;
+    QLabel *m_badge = nullptr;
+    QLabel *m_added = nullptr;
+    QStackedWidget *m_noteStack = nullptr;
+    QLabel *m_noteBody = nullptr;
+    QPlainTextEdit *m_noteEditor = nullptr;
+    QWidget *m_chips = nullptr;
+    FlowLayout *m_chipLayout = nullptr;
+    QLabel *m_noTags = nullptr;
+    QComboBox *m_folder = nullptr;
+    QTimer m_refresh;
+};
+
+} // namespace quillory

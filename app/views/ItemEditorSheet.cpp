@@ -1,0 +1,113 @@
+#include "ItemEditorSheet.h"
+
+#include <Clock.h>
+#include <Item.h>
+#include <LibraryStore.h>
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillory {
+
+namespace {
+
+QLabel *sectionTitle(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    QFont bold = label->font();
+    bold.setWeight(QFont::DemiBold);
+    label->setFont(bold);
+    return label;
+}
+
+bool parsesAsUrl(const QString &text)
+{
+    return !text.isEmpty() && QUrl(text, QUrl::StrictMode).isValid();
+}
+
+} // namespace
+
+ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *parent)
+    : QDialog(parent), m_store(store), m_itemId(item.id()), m_title(new QLineEdit(this)),
+      m_note(new QPlainTextEdit(this))
+{
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(QStringLiteral("Edit Item"));
+    setMinimumWidth(460);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setSpacing(8);
+
+    layout->addWidget(sectionTitle(QStringLiteral("Title"), this));
+    m_title->setPlaceholderText(QStringLiteral("Title"));
+    m_title->setObjectName(QStringLiteral("title"));
+    m_title->setText(item.title());
+    layout->addWidget(m_title);
+
+    if (item.urlString() && parsesAsUrl(*item.urlString())) {
+        layout->addSpacing(10);
+        layout->addWidget(sectionTitle(QStringLiteral("URL"), this));
+        m_url = new QLineEdit(*item.urlString(), this);
+        m_url->setPlaceholderText(QStringLiteral("URL"));
+        m_url->setObjectName(QStringLiteral("url"));
+        layout->addWidget(m_url);
+    }
+
+    layout->addSpacing(10);
+    layout->addWidget(sectionTitle(QStringLiteral("Note"), this));
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setMinimumHeight(100);
+    m_note->setPlainText(item.note().value_or(QString()));
+    layout->addWidget(m_note, 1);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *cancel =
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    m_save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
+    m_save->setObjectName(QStringLiteral("save"));
+    m_save->setDefault(true);
+    layout->addSpacing(6);
+    layout->addWidget(buttons);
+
+    const auto updateSave = [this] { m_save->setEnabled(!m_title->text().isEmpty()); };
+    connect(m_title, &QLineEdit::textChanged, this, updateSave);
+    updateSave();
+    connect(buttons, &QDialogButtonBox::accepted, this, &ItemEditorSheet::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ItemEditorSheet::reject);
+    connect(&store, &LibraryStore::recordsAboutToBeRemoved, this,
+            [this](RecordKind kind, const QList<Record *> &records) {
+                for (const Record *r : records) {
+                    if (kind == RecordKind::Item && r->id() == m_itemId)
+                        reject();
+                }
+            });
+    m_title->setFocus();
+}
+
+void ItemEditorSheet::save()
+{
+    Item *item = m_store.item(m_itemId);
+    if (item == nullptr || m_title->text().isEmpty())
+        return;
+    item->setTitle(m_title->text());
+    const QString note = m_note->toPlainText();
+    item->setNote(note.isEmpty() ? std::nullopt : std::optional<QString>(note));
+    // An emptied or unreadable link keeps the old one rather than losing it.
+    if (m_url != nullptr && parsesAsUrl(m_url->text())) {
+        const QUrl url(m_url->text(), QUrl::StrictMode);
+        item->setUrlString(url.toString(QUrl::FullyEncoded));
+        item->setSourceDomain(url.host().isEmpty() ? std::nullopt
+                                                   : std::optional<QString>(url.host()));
+    }
+    item->setModifiedAt(Clock::now());
+    accept();
+}
+
+} // namespace quillory

@@ -1,0 +1,143 @@
+#include "TagEditorSheet.h"
+
+#include "ColorPickerGrid.h"
+
+#include <AppInfo.h>
+#include <Clock.h>
+#include <HexColor.h>
+#include <LibraryStore.h>
+#include <Tag.h>
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillory {
+
+namespace {
+
+QVBoxLayout *section(const QString &title, QWidget *content, QWidget *buddy)
+{
+    auto *layout = new QVBoxLayout;
+    layout->setSpacing(8);
+    auto *label = new QLabel(title, content->parentWidget());
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    label->setBuddy(buddy);
+    layout->addWidget(label);
+    layout->addWidget(content);
+    return layout;
+}
+
+} // namespace
+
+TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
+    : QDialog(parent), m_store(store), m_creating(tag == nullptr),
+      m_tagId(tag != nullptr ? tag->id() : QUuid())
+{
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(m_creating ? tr("New Tag") : tr("Edit Tag"));
+    setMinimumWidth(400);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setSpacing(20);
+    layout->addWidget(buildForm());
+    layout->addStretch(1);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
+    m_cancel->setObjectName(QStringLiteral("cancel"));
+    m_confirm =
+        buttons->addButton(m_creating ? tr("Create") : tr("Save"), QDialogButtonBox::AcceptRole);
+    m_confirm->setObjectName(QStringLiteral("confirm"));
+    m_confirm->setDefault(true);
+    m_cancel->setAutoDefault(false);
+    layout->addWidget(buttons);
+
+    // fromHex reads unreadable colour text as the standard blue.
+    m_colorPicker->setSelectedColor(tag != nullptr ? HexColor::fromHex(tag->colorHex())
+                                                   : AppInfo::colorPalette().first());
+    if (tag != nullptr)
+        m_name->setText(tag->name());
+    updateConfirm();
+
+    connect(m_name, &QLineEdit::textChanged, this, &TagEditorSheet::updateConfirm);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TagEditorSheet::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TagEditorSheet::reject);
+    connect(&m_store, &LibraryStore::recordsAboutToBeRemoved, this,
+            [this](RecordKind kind, const QList<Record *> &records) {
+                if (m_creating || kind != RecordKind::Tag)
+                    return;
+                for (const Record *r : records) {
+                    if (r->id() == m_tagId) {
+                        reject();
+                        return;
+                    }
+                }
+            });
+    m_name->setFocus();
+}
+
+TagEditorSheet::~TagEditorSheet() = default;
+
+QString TagEditorSheet::name() const
+{
+    return m_name->text();
+}
+
+QColor TagEditorSheet::color() const
+{
+    return m_colorPicker->selectedColor();
+}
+
+QWidget *TagEditorSheet::buildForm()
+{
+    auto *form = new QWidget(this);
+    m_name = new QLineEdit(form);
+    m_name->setObjectName(QStringLiteral("name"));
+    m_name->setPlaceholderText(tr("Name"));
+    m_name->setAccessibleName(tr("Name"));
+    m_name->setClearButtonEnabled(true);
+    m_colorPicker = new ColorPickerGrid(AppInfo::colorPalette(), form);
+    m_colorPicker->setObjectName(QStringLiteral("colorPicker"));
+    m_colorPicker->setAccessibleName(tr("Color"));
+
+    auto *layout = new QVBoxLayout(form);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(20);
+    layout->addLayout(section(tr("Tag Name"), m_name, m_name));
+    layout->addLayout(section(tr("Color"), m_colorPicker, m_colorPicker));
+    return form;
+}
+
+void TagEditorSheet::updateConfirm()
+{
+    // Only an empty name is refused; spaces are a name like any other.
+    m_confirm->setEnabled(!m_name->text().isEmpty());
+}
+
+void TagEditorSheet::save()
+{
+    if (m_name->text().isEmpty())
+        return;
+    if (m_creating) {
+        m_saved = m_store.insert(std::make_unique<Tag>(m_name->text(), color()));
+    } else {
+        Tag *tag = m_store.tag(m_tagId);
+        if (tag == nullptr) {
+            reject();
+            return;
+        }
+        tag->setName(m_name->text());
+        tag->setColorHex(HexColor::toHexOrDefault(color()));
+        tag->setModifiedAt(Clock::now());
+        m_saved = tag;
+    }
+    accept();
+}
+
+} // namespace quillory

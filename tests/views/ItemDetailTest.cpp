@@ -1,0 +1,262 @@
+#include <AppState.h>
+#include <Clock.h>
+#include <DetailColumn.h>
+#include <FileRevealer.h>
+#include <Folder.h>
+#include <Item.h>
+#include <ItemDetailView.h>
+#include <ItemEditorSheet.h>
+#include <LibraryStore.h>
+#include <MainWindow.h>
+#include <SearchService.h>
+#include <Tag.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+class NoRevealer final : public FileRevealer
+{
+public:
+    void reveal(const QString &path) override { revealed << path; }
+    QStringList revealed;
+};
+
+class ItemDetailTest : public ::testing::Test
+{
+protected:
+    ItemDetailTest()
+    {
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("lib.store")), &error);
+        m_view = std::make_unique<ItemDetailView>(*m_store, m_revealer, [this](QDialog &sheet) {
+            ++m_sheets;
+            sheet.reject();
+        });
+    }
+    ~ItemDetailTest() override { m_view.reset(); }
+
+    Item *add(const char *title, const char *url = "https://www.example.com/a")
+    {
+        return m_store->insert(std::make_unique<Item>(
+            ItemType::WebLink, QString::fromUtf8(title),
+            url ? std::optional<QUrl>(QUrl(QString::fromUtf8(url))) : std::nullopt));
+    }
+    QStringList toolbarTexts()
+    {
+        m_view->refresh();
+        QStringList texts;
+        for (QAction *a : m_view->toolbar()->actions())
+            texts << a->text();
+        return texts;
+    }
+
+    QTemporaryDir m_dir;
+    NoRevealer m_revealer;
+    std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<ItemDetailView> m_view;
+    int m_sheets = 0;
+};
+
+} // namespace
+
+TEST_F(ItemDetailTest, NoteSaveAndCancel)
+{
+    Item *item = add("note me");
+    const QDateTime before = item->modifiedAt();
+    m_view->setItem(item);
+    EXPECT_EQ(m_view->noteText(), QStringLiteral("Click to add a note..."));
+
+    m_view->startEditingNote();
+    ASSERT_TRUE(m_view->isEditingNote());
+    m_view->noteEditor()->setPlainText(QStringLiteral("  spaced  "));
+    m_view->cancelNote();
+    EXPECT_FALSE(item->note()) << "cancel leaves the item alone";
+    EXPECT_EQ(item->modifiedAt(), before);
+
+    m_view->startEditingNote();
+    m_view->noteEditor()->setPlainText(QStringLiteral("  spaced  "));
+    m_view->saveNote();
+    m_view->refresh();
+    EXPECT_EQ(item->note(), QStringLiteral("  spaced  ")) << "saved as typed";
+    EXPECT_GT(item->modifiedAt(), before);
+    EXPECT_EQ(m_view->noteText(), QStringLiteral("  spaced  "));
+
+    m_view->startEditingNote();
+    EXPECT_EQ(m_view->noteEditor()->toPlainText(), QStringLiteral("  spaced  "));
+    m_view->noteEditor()->clear();
+    m_view->saveNote();
+    m_view->refresh();
+    EXPECT_FALSE(item->note()) << "an empty note is no note";
+    EXPECT_EQ(m_view->noteText(), QStringLiteral("Click to add a note..."));
+}
+
+TEST_F(ItemDetailTest, SwitchingItemsLeavesNoteEditing)
+{
+    Item *a = add("a");
+    Item *b = add("b");
+    m_view->setItem(a);
+    m_view->startEditingNote();
+    m_view->setItem(b);
+    EXPECT_FALSE(m_view->isEditingNote());
+}
+
+TEST_F(ItemDetailTest, TagChipsRemoveTags)
+{
+    Item *item = add("tagged");
+    Tag *a = m_store->insert(std::make_unique<Tag>(QStringLiteral("alpha"), QColor()));
+    Tag *b = m_store->insert(std::make_unique<Tag>(QStringLiteral("beta"), QColor()));
+    item->addTag(b);
+    item->addTag(a);
+    m_view->setItem(item);
+    EXPECT_EQ(m_view->chipNames(), (QStringList{QStringLiteral("beta"), QStringLiteral("alpha")}));
+    item->removeTag(*b);
+    m_view->refresh();
+    EXPECT_EQ(m_view->chipNames(), QStringList{QStringLiteral("alpha")});
+}
+
+TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
+{
+    Folder *root = m_store->insert(
+        std::make_unique<Folder>(QStringLiteral("Root"), QStringLiteral("folder"), QColor()));
+    Folder *sub = m_store->insert(
+        std::make_unique<Folder>(QStringLiteral("Sub"), QStringLiteral("folder"), QColor(), root));
+    Item *item = add("filed");
+    item->moveToFolder(sub);
+    m_view->setItem(item);
+    QComboBox *picker = m_view->folderPicker();
+    ASSERT_EQ(picker->count(), 2);
+    EXPECT_EQ(picker->itemText(0), QStringLiteral("Inbox"));
+    EXPECT_EQ(picker->itemText(1), QStringLiteral("Root"));
+    EXPECT_EQ(picker->currentIndex(), -1) << "a sub-folder is not among the choices";
+    emit picker->activated(0);
+    EXPECT_EQ(item->folder(), nullptr);
+    emit picker->activated(1);
+    EXPECT_EQ(item->folder(), root);
+}
+
+TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
+{
+    Item *web = add("web");
+    m_view->setItem(web);
+    EXPECT_EQ(toolbarTexts(), (QStringList{QStringLiteral("Add Tag"), QStringLiteral("Open"),
+                                           QStringLiteral("Copy"), QStringLiteral("Favorite"),
+                                           QStringLiteral("Archive")}));
+    web->toggleFavorite();
+    web->setThumbnailData(QByteArray("not an image"));
+    EXPECT_TRUE(toolbarTexts().contains(QStringLiteral("Unfavorite")));
+    EXPECT_TRUE(toolbarTexts().contains(QStringLiteral("View Full Size")));
+
+    Item *file = add("doc", "file:///tmp/paper.pdf");
+    m_view->setItem(file);
+    EXPECT_TRUE(toolbarTexts().contains(QStringLiteral("Open File")));
+    Item *bare = add("bare", nullptr);
+    m_view->setItem(bare);
+    EXPECT_FALSE(toolbarTexts().contains(QStringLiteral("Copy")));
+
+    m_view->openTagPicker();
+    EXPECT_EQ(m_sheets, 1);
+}
+
+TEST(ItemEditorSheet, SaveRules)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Old"),
+                                                      QUrl(QStringLiteral("https://old.example/x")),
+                                                      QStringLiteral("note")));
+    const QDateTime before = item->modifiedAt();
+    {
+        ItemEditorSheet cancelled(*store, *item);
+        cancelled.findChild<QLineEdit *>(QStringLiteral("title"))
+            ->setText(QStringLiteral("Changed"));
+        cancelled.findChild<QPushButton *>(QStringLiteral("cancel"))->click();
+        EXPECT_EQ(item->title(), QStringLiteral("Old"));
+        EXPECT_EQ(item->modifiedAt(), before);
+    }
+    {
+        ItemEditorSheet sheet(*store, *item);
+        ASSERT_TRUE(sheet.showsUrl());
+        auto *title = sheet.findChild<QLineEdit *>(QStringLiteral("title"));
+        auto *save = sheet.findChild<QPushButton *>(QStringLiteral("save"));
+        title->clear();
+        EXPECT_FALSE(save->isEnabled());
+        title->setText(QStringLiteral("  New  "));
+        EXPECT_TRUE(save->isEnabled());
+        sheet.findChild<QPlainTextEdit *>(QStringLiteral("note"))->clear();
+        sheet.findChild<QLineEdit *>(QStringLiteral("url"))->clear();
+        save->click();
+        EXPECT_EQ(item->title(), QStringLiteral("  New  "));
+        EXPECT_FALSE(item->note()) << "a cleared note is no note";
+        EXPECT_EQ(item->urlString(), QStringLiteral("https://old.example/x"))
+            << "a cleared URL keeps the old one";
+        EXPECT_GT(item->modifiedAt(), before);
+    }
+    {
+        ItemEditorSheet sheet(*store, *item);
+        sheet.findChild<QLineEdit *>(QStringLiteral("url"))
+            ->setText(QStringLiteral("https://new.example/y?q=1"));
+        sheet.findChild<QPushButton *>(QStringLiteral("save"))->click();
+        EXPECT_EQ(item->urlString(), QStringLiteral("https://new.example/y?q=1"));
+        EXPECT_EQ(item->sourceDomain(), QStringLiteral("new.example"));
+    }
+    Item *noLink = store->insert(std::make_unique<Item>(ItemType::Image, QStringLiteral("pic")));
+    ItemEditorSheet sheet(*store, *noLink);
+    EXPECT_FALSE(sheet.showsUrl());
+    EXPECT_EQ(sheet.findChild<QLineEdit *>(QStringLiteral("url")), nullptr);
+}
+
+TEST(MainWindowItems, ViewingRecordsAccessNotModification)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
+    QSettings settings(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    SearchService search(&settings);
+    AppState state;
+    state.followStore(*store);
+    NoRevealer revealer;
+    MainWindow window(state, *store, search, revealer);
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x")));
+    const QDateTime modified = item->modifiedAt();
+    EXPECT_FALSE(item->accessedAt());
+    window.refreshNow();
+    window.selectItem(item);
+    ASSERT_TRUE(item->accessedAt());
+    EXPECT_EQ(item->modifiedAt(), modified);
+    EXPECT_FALSE(window.detail().isShowingEmptyState());
+
+    // Edit from the context menu's request; the sheet is answered by the hook.
+    int edited = 0;
+    window.setSheetHook([&edited](QDialog &sheet) {
+        ++edited;
+        EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Edit Item"));
+        sheet.reject();
+    });
+    state.setEditingItem(item);
+    QTRY_COMPARE_WITH_TIMEOUT(edited, 1, 2000);
+    EXPECT_EQ(state.editingItem(), nullptr);
+
+    // Delete asks first.
+    window.setSheetHook([](QDialog &dialog) {
+        for (QPushButton *b : dialog.findChildren<QPushButton *>()) {
+            if (b->text() == QStringLiteral("Delete"))
+                b->click();
+        }
+    });
+    window.confirmDelete(item);
+    EXPECT_TRUE(store->items().empty());
+    EXPECT_TRUE(window.detail().isShowingEmptyState());
+}
