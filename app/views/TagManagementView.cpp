@@ -25,8 +25,8 @@ namespace {
 
 QString countText(int count)
 {
-    return count == 1 ? TagManagementView::tr("1 item")
-                      : TagManagementView::tr("%1 items").arg(count);
+    // The same "N items" wording as the main window's header, for every N.
+    return QString::number(count) + QStringLiteral(" items");
 }
 
 // One tag: its chip, how many items carry it, and a trash button shown while the pointer

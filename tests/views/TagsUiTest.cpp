@@ -543,11 +543,11 @@ TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchived)
         return rowFor(view, tag)->findChild<QLabel *>(QStringLiteral("itemCount"))->text();
     };
     EXPECT_EQ(count(*archivedOnly), QStringLiteral("0 items"));
-    EXPECT_EQ(count(*mixed), QStringLiteral("1 item"));
+    EXPECT_EQ(count(*mixed), QStringLiteral("1 items"));
 
     archived->setArchived(false);
     view.refreshNow();
-    EXPECT_EQ(count(*archivedOnly), QStringLiteral("1 item"));
+    EXPECT_EQ(count(*archivedOnly), QStringLiteral("1 items"));
     EXPECT_EQ(count(*mixed), QStringLiteral("2 items"));
 }
 
