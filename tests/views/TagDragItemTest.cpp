@@ -81,5 +81,3 @@ TEST(TagDragItemTest, MimeDataRoundTrip)
     const QByteArray mixed = "[" + a.toJson() + R"(,{"tagId":7},"x",)" + b.toJson() + "]";
     EXPECT_EQ(TagDragItem::fromMimeData(*mimeWith(mixed)), (QList<TagDragItem>{a, b}));
 }
-
-// Chips

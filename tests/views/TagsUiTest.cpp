@@ -108,7 +108,7 @@ protected:
 
 } // namespace
 
-// Drag payloads
+// Chips
 
 TEST_F(TagsUiTest, ChipShowsRemoveOnlyWithAnAction)
 {
