@@ -13,6 +13,7 @@
 #include <LibraryStore.h>
 #include <Tag.h>
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -20,6 +21,8 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QImageIOHandler>
+#include <QImageReader>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
@@ -53,14 +56,31 @@ std::optional<QUrl> linkOf(const Item &item)
     return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
 }
 
+// Decodes at most `bound` in size (keeping proportions, EXIF orientation applied); JPEG
+// readers scale while decoding, so a large photo stays cheap to show.
+QImage decodeWithin(const QByteArray &bytes, QSize bound)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        bound.transpose();
+    if (size.isValid() && (size.width() > bound.width() || size.height() > bound.height()))
+        reader.setScaledSize(size.scaled(bound, Qt::KeepAspectRatio));
+    return reader.read();
+}
+
 // The item's full image when it decodes, else its thumbnail.
-QImage bestPicture(const Item &item)
+QImage bestPicture(const Item &item, QSize bound)
 {
     QImage image;
     if (item.hasImageData())
-        image.loadFromData(item.imageData().value_or(QByteArray()));
+        image = decodeWithin(item.imageData().value_or(QByteArray()), bound);
     if (image.isNull() && item.hasThumbnailData())
-        image.loadFromData(item.thumbnailData().value_or(QByteArray()));
+        image = decodeWithin(item.thumbnailData().value_or(QByteArray()), bound);
     return image;
 }
 
@@ -343,7 +363,7 @@ void ItemDetailView::refreshPicture(const Item &item)
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QImage image = bestPicture(item);
+    const QImage image = bestPicture(item, QSize(width, height) * devicePixelRatioF());
     if (image.isNull()) {
         ItemDelegate::paintPlaceholder(&painter, picture.rect(), item, 12);
     } else {
@@ -500,7 +520,7 @@ void ItemDetailView::showFullSizeImage()
     const Item *i = item();
     if (i == nullptr)
         return;
-    const QImage image = bestPicture(*i);
+    const QImage image = bestPicture(*i, window()->size() * 0.9 * devicePixelRatioF());
     if (image.isNull())
         return;
     QDialog sheet(this);
