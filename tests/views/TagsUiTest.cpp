@@ -496,11 +496,12 @@ TEST_F(TagsUiTest, ManagementDeleteRemovesTheTagFromItems)
     TagManagementView view(*m_store);
     view.show();
 
+    const QUuid aId = a->id(); // `a` is destroyed by the delete
     auto *trash = rowFor(view, *a)->findChild<QAbstractButton *>(QStringLiteral("deleteTag"));
     ASSERT_NE(trash, nullptr);
     EXPECT_EQ(trash->toolTip(), QStringLiteral("Delete"));
     trash->click();
-    EXPECT_EQ(m_store->tag(a->id()), nullptr);
+    EXPECT_EQ(m_store->tag(aId), nullptr);
     EXPECT_EQ(item->tags(), QList<Tag *>{b});
     view.refreshNow();
     EXPECT_EQ(shownTags(view), QList<QUuid>{b->id()});
