@@ -1,10 +1,13 @@
 #include "BenchMain.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace quillory::bench {
@@ -17,6 +20,12 @@ std::map<std::string, Command> &commands()
     return registered;
 }
 
+ApplicationFactory &applicationFactory()
+{
+    static ApplicationFactory factory = nullptr;
+    return factory;
+}
+
 } // namespace
 
 bool registerCommand(const char *name, Command command)
@@ -25,11 +34,18 @@ bool registerCommand(const char *name, Command command)
     return true;
 }
 
+bool registerApplicationFactory(ApplicationFactory factory)
+{
+    applicationFactory() = factory;
+    return true;
+}
+
 } // namespace quillory::bench
 
 // The store needs an application object for its autosave timer and quit hook, so the
-// benchmarks run inside one. HOME and the XDG directories point at a throw-away directory
-// so that nothing a benchmark does can reach the user's own settings or library.
+// benchmarks run inside one (see registerApplicationFactory). HOME and the XDG directories
+// point at a throw-away directory so that nothing a benchmark does can reach the user's own
+// settings or library.
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
@@ -39,7 +55,15 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
-    QCoreApplication app(argc, argv);
+    // A QApplication looks for a private runtime directory and warns when there is none.
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    if (QDir().mkdir(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    const auto factory = quillory::bench::applicationFactory();
+    const std::unique_ptr<QCoreApplication> app =
+        factory != nullptr ? factory(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    if (!app)
+        return 1;
 
     if (argc >= 2) {
         const auto &registered = quillory::bench::commands();

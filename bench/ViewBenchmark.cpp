@@ -1,0 +1,352 @@
+// The main window at 100,000 items: the list and sidebar counts it computes on every
+// refresh, and starting the application up to the window's first paint.
+
+#include "BenchMain.h"
+#include "SyntheticLibrary.h"
+
+#include <AppState.h>
+#include <Clock.h>
+#include <ContentColumn.h>
+#include <Item.h>
+#include <ItemListModel.h>
+#include <LibraryFilter.h>
+#include <LibraryStore.h>
+#include <LiveList.h>
+#include <MainWindow.h>
+#include <QuilloryApp.h>
+#include <SearchService.h>
+#include <SymbolIcon.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+
+namespace quillory::bench {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr std::size_t libraryItemCount = 100'000;
+constexpr const char *writeStoreCommand = "write-store";
+constexpr int paintTimeoutMilliseconds = 30'000;
+constexpr int warmUpTimeoutMilliseconds = 30'000;
+
+double millisecondsSince(SteadyClock::time_point begin)
+{
+    return std::chrono::duration<double, std::milli>(SteadyClock::now() - begin).count();
+}
+
+// The offscreen platform warns about every window feature it lacks (raising, size hints),
+// once per window shown; those lines would bury the results.
+QtMessageHandler defaultMessageHandler = nullptr;
+
+void dropPlatformWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    defaultMessageHandler(type, context, message);
+}
+
+// Widgets need a QApplication. Without a display the offscreen platform still lays out and
+// paints every widget into its backing store, so a first paint is a real one.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultMessageHandler = qInstallMessageHandler(dropPlatformWarnings);
+    }
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillory"));
+    QApplication::setApplicationName(QStringLiteral("Quillory"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillory"));
+    SymbolIcon::installThemeFallback();
+    return app;
+}
+
+const bool applicationRegistered = registerApplicationFactory(makeApplication);
+
+// write-store <path> <count>: the fixture, written by a child process so the generated
+// records never occupy the measuring process.
+int writeStore(const QStringList &arguments)
+{
+    if (arguments.size() != 2)
+        return 2;
+    QString error;
+    auto store = LibraryStore::open(arguments.at(0), &error);
+    if (!store) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    SyntheticLibrary library = SyntheticLibrary::generate(arguments.at(1).toULongLong());
+    for (auto &tag : library.tags)
+        store->insert(std::move(tag));
+    for (auto &folder : library.folders)
+        store->insert(std::move(folder));
+    library.tags.clear();
+    library.folders.clear();
+    store->insertItems(std::move(library.items));
+    if (!store->save(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
+const bool commandRegistered = registerCommand(writeStoreCommand, writeStore);
+
+// The fixture file, created on first use and removed with the process.
+const QString &fixturePath()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(LibraryStore::fileName);
+        const int code = QProcess::execute(
+            QCoreApplication::applicationFilePath(),
+            {QString::fromLatin1(writeStoreCommand), file, QString::number(libraryItemCount)});
+        return code == 0 ? file : QString();
+    }();
+    return path;
+}
+
+// The fixture opened once for the list benchmarks, as the main window holds it: the store
+// and its newest-first item list, with every search text built as the idle warm-up leaves
+// them. Closed when the application object goes, while the store can still save.
+struct OpenLibrary
+{
+    std::unique_ptr<LibraryStore> store;
+    std::unique_ptr<LiveList> items;
+};
+
+std::unique_ptr<OpenLibrary> &openLibrarySlot()
+{
+    static std::unique_ptr<OpenLibrary> library;
+    return library;
+}
+
+void closeLibrary()
+{
+    std::unique_ptr<OpenLibrary> &library = openLibrarySlot();
+    if (library) {
+        library->items.reset();
+        library->store.reset();
+        library.reset();
+    }
+}
+
+bool allSearchTextReady(const std::vector<Record *> &records)
+{
+    for (const Record *record : records) {
+        if (!static_cast<const Item *>(record)->isSearchTextReady())
+            return false;
+    }
+    return true;
+}
+
+// Null (with `error` set) when the fixture cannot be opened.
+const OpenLibrary *openLibrary(QString *error)
+{
+    std::unique_ptr<OpenLibrary> &library = openLibrarySlot();
+    if (library)
+        return library.get();
+    const QString &path = fixturePath();
+    if (path.isEmpty()) {
+        *error = QStringLiteral("the fixture store could not be written");
+        return nullptr;
+    }
+    auto opened = std::make_unique<OpenLibrary>();
+    opened->store = LibraryStore::open(path, error);
+    if (!opened->store)
+        return nullptr;
+    opened->items = LiveList::itemsByCreatedAt(*opened->store, Qt::DescendingOrder);
+    QElapsedTimer waited;
+    waited.start();
+    while (!allSearchTextReady(opened->items->records()) &&
+           waited.elapsed() < warmUpTimeoutMilliseconds)
+        QCoreApplication::processEvents();
+    library = std::move(opened);
+    qAddPostRoutine(closeLibrary);
+    return library.get();
+}
+
+enum class ListVariant { AllItems, Favorites, Query, TitleSort };
+
+// One refresh's worth of list work, as MainWindow::refresh() and refreshSidebar() do it.
+std::size_t shownListAndCounts(LibraryFilter &filter, const std::vector<Record *> &records,
+                               const SidebarSelection &selection, const AppState &appState)
+{
+    const std::vector<Item *> shown =
+        filter.shownItems(records, selection, appState, Clock::nowMSecs());
+    const std::array<int, 6> counts = LibraryFilter::smartFolderCounts(records, Clock::nowMSecs());
+    benchmark::DoNotOptimize(counts.data());
+    return shown.size();
+}
+
+void shownList(benchmark::State &state, ListVariant variant)
+{
+    QString error;
+    const OpenLibrary *library = openLibrary(&error);
+    if (library == nullptr) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    const std::vector<Record *> &records = library->items->records();
+
+    AppState appState;
+    SidebarSelection selection;
+    switch (variant) {
+    case ListVariant::AllItems:
+        break;
+    case ListVariant::Favorites:
+        selection.smartFolder = SmartFolder(SmartFolder::Favorites);
+        break;
+    case ListVariant::Query:
+        appState.setSearchQuery(QStringLiteral("travel"));
+        break;
+    case ListVariant::TitleSort:
+        appState.setSortOrder(SortOrder::TitleAscending);
+        break;
+    }
+
+    // A fresh filter each run, so the first call pays for what a window's first refresh
+    // pays (the collation keys of a title sort); the timed calls are the steady state.
+    LibraryFilter filter(SearchService::shared());
+    const auto firstBegin = SteadyClock::now();
+    std::size_t shown = shownListAndCounts(filter, records, selection, appState);
+    const double firstMilliseconds = millisecondsSince(firstBegin);
+
+    for (auto _ : state)
+        shown = shownListAndCounts(filter, records, selection, appState);
+
+    state.counters["items"] = double(records.size());
+    state.counters["shown"] = double(shown);
+    state.counters["first_call_ms"] = firstMilliseconds;
+}
+
+// Notes a paint of the window or any of its widgets.
+class PaintWatch final : public QObject
+{
+public:
+    explicit PaintWatch(QWidget &window)
+    {
+        window.installEventFilter(this);
+        for (QWidget *child : window.findChildren<QWidget *>())
+            child->installEventFilter(this);
+    }
+
+    bool painted() const { return m_painted; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_painted = false;
+};
+
+struct StartupResult
+{
+    double milliseconds = 0;
+    std::size_t shown = 0;
+    QString error;
+};
+
+// From opening the store to the return of the event-loop pass in which the main window
+// was painted: the whole window is painted in one pass, children after their parent.
+StartupResult startOnce(const QString &path)
+{
+    StartupResult result;
+    const auto begin = SteadyClock::now();
+    QString error;
+    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(LibraryStore::open(path, &error));
+    if (!app) {
+        result.error = error;
+        return result;
+    }
+    app->start();
+    MainWindow *window = app->mainWindow();
+    if (window == nullptr) {
+        result.error = QStringLiteral("start() showed no main window");
+        return result;
+    }
+    PaintWatch watch(*window);
+    QElapsedTimer waited;
+    waited.start();
+    while (!watch.painted() && waited.elapsed() < paintTimeoutMilliseconds)
+        QCoreApplication::processEvents();
+    result.milliseconds = millisecondsSince(begin);
+    if (!watch.painted())
+        result.error = QStringLiteral("the main window was not painted within %1 ms")
+                           .arg(paintTimeoutMilliseconds);
+
+    result.shown = std::size_t(window->content().model().rowCount());
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    return result;
+}
+
+void startupToFirstPaint(benchmark::State &state)
+{
+    const QString &path = fixturePath();
+    if (path.isEmpty()) {
+        state.SkipWithError("the fixture store could not be written");
+        return;
+    }
+    // The first start in the process is what launching the application costs; later ones
+    // reuse heap pages, fonts, icons and the style that earlier ones loaded.
+    static double firstMilliseconds = -1;
+    if (firstMilliseconds < 0) {
+        const StartupResult first = startOnce(path);
+        if (!first.error.isEmpty()) {
+            state.SkipWithError(qPrintable(first.error));
+            return;
+        }
+        firstMilliseconds = first.milliseconds;
+    }
+
+    std::size_t shown = 0;
+    for (auto _ : state) {
+        const StartupResult result = startOnce(path);
+        if (!result.error.isEmpty()) {
+            state.SkipWithError(qPrintable(result.error));
+            return;
+        }
+        shown = result.shown;
+        state.SetIterationTime(result.milliseconds / 1e3);
+    }
+    state.counters["shown"] = double(shown);
+    state.counters["first_ms"] = firstMilliseconds;
+}
+
+// Start-up goes first so its first run sees a fresh process.
+const bool registered = [] {
+    benchmark::RegisterBenchmark("startup_to_first_paint/100000", startupToFirstPaint)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(5);
+    const std::pair<const char *, ListVariant> variants[] = {
+        {"shown_list_and_counts/100000", ListVariant::AllItems},
+        {"shown_list_and_counts_favorites/100000", ListVariant::Favorites},
+        {"shown_list_and_counts_query/100000", ListVariant::Query},
+        {"shown_list_and_counts_title_sort/100000", ListVariant::TitleSort},
+    };
+    for (const auto &[name, variant] : variants) {
+        benchmark::RegisterBenchmark(name, shownList, variant)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(2.0);
+    }
+    return true;
+}();
+
+} // namespace
+} // namespace quillory::bench
