@@ -1,5 +1,7 @@
 #include "FolderEditorSheet.h"
 
+#include "SheetParts.h"
+
 #include "ColorPickerGrid.h"
 #include "IconPickerGrid.h"
 #include "SymbolIcon.h"
@@ -25,26 +27,6 @@ namespace {
 
 constexpr int previewSize = 24;
 
-QLabel *sectionTitle(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
-QVBoxLayout *section(const QString &title, QWidget *content, QWidget *buddy)
-{
-    auto *layout = new QVBoxLayout;
-    layout->setSpacing(8);
-    QLabel *label = sectionTitle(title, content->parentWidget());
-    label->setBuddy(buddy);
-    layout->addWidget(label);
-    layout->addWidget(content);
-    return layout;
-}
-
 } // namespace
 
 FolderEditorSheet::FolderEditorSheet(LibraryStore &store, Folder *folder, QWidget *parent)
@@ -61,15 +43,10 @@ FolderEditorSheet::FolderEditorSheet(LibraryStore &store, Folder *folder, QWidge
     layout->addWidget(buildForm());
     layout->addStretch(1);
 
-    auto *buttons = new QDialogButtonBox(this);
-    m_cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
-    m_cancel->setObjectName(QStringLiteral("cancel"));
-    m_confirm =
-        buttons->addButton(m_creating ? tr("Create") : tr("Save"), QDialogButtonBox::AcceptRole);
-    m_confirm->setObjectName(QStringLiteral("confirm"));
-    m_confirm->setDefault(true);
-    m_cancel->setAutoDefault(false);
-    layout->addWidget(buttons);
+    const SheetParts::Buttons buttons =
+        SheetParts::addButtons(*this, *layout, m_creating ? tr("Create") : tr("Save"));
+    m_cancel = buttons.cancel;
+    m_confirm = buttons.confirm;
 
     m_iconPicker->setSelectedIcon(folder != nullptr ? folder->iconName()
                                                     : QStringLiteral("folder"));
@@ -86,8 +63,7 @@ FolderEditorSheet::FolderEditorSheet(LibraryStore &store, Folder *folder, QWidge
             &FolderEditorSheet::updatePreview);
     connect(m_colorPicker, &ColorPickerGrid::selectedColorChanged, this,
             &FolderEditorSheet::updatePreview);
-    connect(buttons, &QDialogButtonBox::accepted, this, &FolderEditorSheet::save);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FolderEditorSheet::reject);
+    connect(m_confirm, &QPushButton::clicked, this, &FolderEditorSheet::save);
     connect(&m_store, &LibraryStore::recordsAboutToBeRemoved, this,
             [this](RecordKind kind, const QList<Record *> &records) {
                 if (kind != RecordKind::Folder)
@@ -177,10 +153,10 @@ QWidget *FolderEditorSheet::buildForm()
     auto *layout = new QVBoxLayout(form);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addLayout(section(tr("Folder Name"), nameRow, m_name));
-    layout->addLayout(section(tr("Icon"), m_iconPicker, m_iconPicker));
-    layout->addLayout(section(tr("Color"), m_colorPicker, m_colorPicker));
-    layout->addLayout(section(tr("Parent Folder"), m_parent, m_parent));
+    layout->addLayout(SheetParts::section(tr("Folder Name"), nameRow, m_name));
+    layout->addLayout(SheetParts::section(tr("Icon"), m_iconPicker, m_iconPicker));
+    layout->addLayout(SheetParts::section(tr("Color"), m_colorPicker, m_colorPicker));
+    layout->addLayout(SheetParts::section(tr("Parent Folder"), m_parent, m_parent));
     return form;
 }
 

@@ -3,6 +3,7 @@
 #include "FileRevealer.h"
 #include "FlowLayout.h"
 #include "ItemDelegate.h"
+#include "SheetParts.h"
 #include "SymbolIcon.h"
 #include "TagChipView.h"
 #include "TagPickerSheet.h"
@@ -38,15 +39,6 @@
 namespace quillory {
 
 namespace {
-
-QLabel *heading(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    QFont f = label->font();
-    f.setWeight(QFont::DemiBold);
-    label->setFont(f);
-    return label;
-}
 
 std::optional<QUrl> linkOf(const Item &item)
 {
@@ -166,7 +158,7 @@ void ItemDetailView::build()
     column->addWidget(buildNoteSection());
     column->addWidget(buildTagSection());
 
-    column->addWidget(heading(QStringLiteral("Folder"), content));
+    column->addWidget(SheetParts::sectionTitle(QStringLiteral("Folder"), content));
     m_folder = new QComboBox(content);
     m_folder->setObjectName(QStringLiteral("folderPicker"));
     m_folder->setAccessibleName(QStringLiteral("Folder"));
@@ -200,7 +192,7 @@ QWidget *ItemDetailView::buildNoteSection()
     auto *layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 0, 0, 0);
     auto *header = new QHBoxLayout;
-    header->addWidget(heading(QStringLiteral("Note"), section));
+    header->addWidget(SheetParts::sectionTitle(QStringLiteral("Note"), section));
     header->addStretch(1);
     auto *pencil = new QToolButton(section);
     pencil->setIcon(SymbolIcon::icon(QStringLiteral("pencil")));
@@ -257,7 +249,7 @@ QWidget *ItemDetailView::buildTagSection()
     auto *layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 0, 0, 0);
     auto *header = new QHBoxLayout;
-    header->addWidget(heading(QStringLiteral("Tags"), section));
+    header->addWidget(SheetParts::sectionTitle(QStringLiteral("Tags"), section));
     header->addStretch(1);
     auto *add = new QToolButton(section);
     add->setIcon(SymbolIcon::icon(QStringLiteral("plus.circle.fill")));

@@ -1,5 +1,7 @@
 #include "ItemEditorSheet.h"
 
+#include "SheetParts.h"
+
 #include <Clock.h>
 #include <Item.h>
 #include <LibraryStore.h>
@@ -14,15 +16,6 @@
 namespace quillory {
 
 namespace {
-
-QLabel *sectionTitle(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    QFont bold = label->font();
-    bold.setWeight(QFont::DemiBold);
-    label->setFont(bold);
-    return label;
-}
 
 bool parsesAsUrl(const QString &text)
 {
@@ -43,7 +36,7 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
     layout->setContentsMargins(20, 20, 20, 16);
     layout->setSpacing(8);
 
-    layout->addWidget(sectionTitle(QStringLiteral("Title"), this));
+    layout->addWidget(SheetParts::sectionTitle(QStringLiteral("Title"), this));
     m_title->setPlaceholderText(QStringLiteral("Title"));
     m_title->setObjectName(QStringLiteral("title"));
     m_title->setText(item.title());
@@ -51,7 +44,7 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
 
     if (item.urlString() && parsesAsUrl(*item.urlString())) {
         layout->addSpacing(10);
-        layout->addWidget(sectionTitle(QStringLiteral("URL"), this));
+        layout->addWidget(SheetParts::sectionTitle(QStringLiteral("URL"), this));
         m_url = new QLineEdit(*item.urlString(), this);
         m_url->setPlaceholderText(QStringLiteral("URL"));
         m_url->setObjectName(QStringLiteral("url"));
@@ -59,7 +52,7 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
     }
 
     layout->addSpacing(10);
-    layout->addWidget(sectionTitle(QStringLiteral("Note"), this));
+    layout->addWidget(SheetParts::sectionTitle(QStringLiteral("Note"), this));
     m_note->setObjectName(QStringLiteral("note"));
     m_note->setMinimumHeight(100);
     m_note->setPlainText(item.note().value_or(QString()));

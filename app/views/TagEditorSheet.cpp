@@ -1,5 +1,7 @@
 #include "TagEditorSheet.h"
 
+#include "SheetParts.h"
+
 #include "ColorPickerGrid.h"
 
 #include <AppInfo.h>
@@ -16,24 +18,6 @@
 
 namespace quillory {
 
-namespace {
-
-QVBoxLayout *section(const QString &title, QWidget *content, QWidget *buddy)
-{
-    auto *layout = new QVBoxLayout;
-    layout->setSpacing(8);
-    auto *label = new QLabel(title, content->parentWidget());
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    label->setBuddy(buddy);
-    layout->addWidget(label);
-    layout->addWidget(content);
-    return layout;
-}
-
-} // namespace
-
 TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
     : QDialog(parent), m_store(store), m_creating(tag == nullptr),
       m_tagId(tag != nullptr ? tag->id() : QUuid())
@@ -48,15 +32,10 @@ TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
     layout->addWidget(buildForm());
     layout->addStretch(1);
 
-    auto *buttons = new QDialogButtonBox(this);
-    m_cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
-    m_cancel->setObjectName(QStringLiteral("cancel"));
-    m_confirm =
-        buttons->addButton(m_creating ? tr("Create") : tr("Save"), QDialogButtonBox::AcceptRole);
-    m_confirm->setObjectName(QStringLiteral("confirm"));
-    m_confirm->setDefault(true);
-    m_cancel->setAutoDefault(false);
-    layout->addWidget(buttons);
+    const SheetParts::Buttons buttons =
+        SheetParts::addButtons(*this, *layout, m_creating ? tr("Create") : tr("Save"));
+    m_cancel = buttons.cancel;
+    m_confirm = buttons.confirm;
 
     // fromHex reads unreadable colour text as the standard blue.
     m_colorPicker->setSelectedColor(tag != nullptr ? HexColor::fromHex(tag->colorHex())
@@ -66,8 +45,7 @@ TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
     updateConfirm();
 
     connect(m_name, &QLineEdit::textChanged, this, &TagEditorSheet::updateConfirm);
-    connect(buttons, &QDialogButtonBox::accepted, this, &TagEditorSheet::save);
-    connect(buttons, &QDialogButtonBox::rejected, this, &TagEditorSheet::reject);
+    connect(m_confirm, &QPushButton::clicked, this, &TagEditorSheet::save);
     connect(&m_store, &LibraryStore::recordsAboutToBeRemoved, this,
             [this](RecordKind kind, const QList<Record *> &records) {
                 if (m_creating || kind != RecordKind::Tag)
@@ -109,8 +87,8 @@ QWidget *TagEditorSheet::buildForm()
     auto *layout = new QVBoxLayout(form);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(20);
-    layout->addLayout(section(tr("Tag Name"), m_name, m_name));
-    layout->addLayout(section(tr("Color"), m_colorPicker, m_colorPicker));
+    layout->addLayout(SheetParts::section(tr("Tag Name"), m_name, m_name));
+    layout->addLayout(SheetParts::section(tr("Color"), m_colorPicker, m_colorPicker));
     return form;
 }
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
+
+namespace quillory {
+
+// The pieces every sheet and form here is made of, so they all look alike.
+class SheetParts final
+{
+public:
+    // A bold section title.
+    static QLabel *sectionTitle(const QString &text, QWidget *parent);
+    // A titled section: the title (the buddy of `buddy`, when given) above `content`.
+    static QVBoxLayout *section(const QString &title, QWidget *content, QWidget *buddy = nullptr);
+
+    struct Buttons
+    {
+        QPushButton *cancel;
+        QPushButton *confirm;
+    };
+    // "Cancel" and the confirming button (the default one), wired to reject() and to
+    // `accepted` of the box; appended to `layout`.
+    static Buttons addButtons(QDialog &sheet, QVBoxLayout &layout, const QString &confirmText);
+};
+
+} // namespace quillory
