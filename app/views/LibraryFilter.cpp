@@ -16,7 +16,6 @@ std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newes
 {
     const qint64 cutoff =
         SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
-    m_libraryCount = qsizetype(newestFirst.size());
     std::vector<Item *> candidates;
     candidates.reserve(newestFirst.size());
     for (Record *record : newestFirst) {
@@ -32,7 +31,7 @@ std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newes
     std::vector<Item *> shown =
         m_search.filter(candidates, state.searchQuery(), state.filterTags(),
                         state.contentTypeFilter(), state.showFavoritesOnly(), nullptr, archivedToo);
-    sort(shown, state.sortOrder());
+    sort(shown, state.sortOrder(), newestFirst);
     return shown;
 }
 
@@ -61,7 +60,7 @@ std::array<int, 6> LibraryFilter::smartFolderCounts(const std::vector<Record *> 
     return counts;
 }
 
-const QCollatorSortKey &LibraryFilter::sortKey(const Item *item)
+void LibraryFilter::rankTitles(const std::vector<Record *> &library)
 {
     static const QCollator collator = [] {
         QCollator c;
@@ -69,15 +68,49 @@ const QCollatorSortKey &LibraryFilter::sortKey(const Item *item)
         c.setNumericMode(true);
         return c;
     }();
-    auto it = m_sortKeys.find(item);
-    if (it == m_sortKeys.end())
-        it = m_sortKeys.insert(item, TitleKey{item->title(), collator.sortKey(item->title())});
-    else if (it->title != item->title())
-        *it = TitleKey{item->title(), collator.sortKey(item->title())};
-    return it->key;
+    std::vector<std::pair<QCollatorSortKey, const Item *>> keyed;
+    keyed.reserve(library.size());
+    for (const Record *record : library) {
+        const auto *item = static_cast<const Item *>(record);
+        // Folded first: in the C locale Qt's sort keys ignore the collator's case setting.
+        keyed.emplace_back(collator.sortKey(item->title().toCaseFolded()), item);
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    // Rebuilt from the library alone, so deleted items leave no entries behind. Equal titles
+    // share a rank, which keeps the sort stable for them.
+    m_titleRanks.clear();
+    m_titleRanks.reserve(qsizetype(keyed.size()));
+    int rank = 0;
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        if (i > 0 && keyed[i - 1].first.compare(keyed[i].first) != 0)
+            ++rank;
+        m_titleRanks.insert(keyed[i].second, TitleRank{keyed[i].second->title(), rank});
+    }
 }
 
-void LibraryFilter::sort(std::vector<Item *> &items, SortOrder order)
+void LibraryFilter::sortByTitle(std::vector<Item *> &items, bool ascending,
+                                const std::vector<Record *> &library)
+{
+    const auto current = [this](const Item *item) {
+        const auto it = m_titleRanks.constFind(item);
+        return it != m_titleRanks.cend() && it->title == item->title();
+    };
+    if (!std::all_of(items.cbegin(), items.cend(), current))
+        rankTitles(library); // a new item or a changed title
+    std::vector<std::pair<int, Item *>> ranked;
+    ranked.reserve(items.size());
+    for (Item *item : items)
+        ranked.emplace_back(m_titleRanks.value(item).rank, item);
+    std::stable_sort(ranked.begin(), ranked.end(), [ascending](const auto &a, const auto &b) {
+        return ascending ? a.first < b.first : a.first > b.first;
+    });
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i] = ranked[i].second;
+}
+
+void LibraryFilter::sort(std::vector<Item *> &items, SortOrder order,
+                         const std::vector<Record *> &library)
 {
     // The default order leaves the list as the search returned it: newest first, or, while a
     // query is typed, best match first. Any other order the user picks applies as chosen,
@@ -96,25 +129,9 @@ void LibraryFilter::sort(std::vector<Item *> &items, SortOrder order)
         });
         return;
     case SortOrder::TitleAscending:
-    case SortOrder::TitleDescending: {
-        const bool ascending = order == SortOrder::TitleAscending;
-        // Keys of deleted items would pile up; drop them all now and then.
-        if (m_sortKeys.size() > 2 * m_libraryCount + 1024)
-            m_sortKeys.clear();
-        for (const Item *item : items)
-            sortKey(item);
-        std::vector<std::pair<const QCollatorSortKey *, Item *>> keyed;
-        keyed.reserve(items.size());
-        for (Item *item : items)
-            keyed.emplace_back(&m_sortKeys.find(item)->key, item);
-        std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto &a, const auto &b) {
-            const int c = a.first->compare(*b.first);
-            return ascending ? c < 0 : c > 0;
-        });
-        for (size_t i = 0; i < items.size(); ++i)
-            items[i] = keyed[i].second;
+    case SortOrder::TitleDescending:
+        sortByTitle(items, order == SortOrder::TitleAscending, library);
         return;
-    }
     }
 }
 

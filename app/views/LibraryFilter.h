@@ -45,17 +45,20 @@ public:
                                                 qint64 nowMSecs);
 
 private:
-    void sort(std::vector<Item *> &items, SortOrder order);
-    const QCollatorSortKey &sortKey(const Item *item);
+    void sort(std::vector<Item *> &items, SortOrder order, const std::vector<Record *> &library);
+    void sortByTitle(std::vector<Item *> &items, bool ascending,
+                     const std::vector<Record *> &library);
+    // Ranks every item of the library by title once, so that sorting a shown list is a sort
+    // of integers instead of collation keys scattered over the heap.
+    void rankTitles(const std::vector<Record *> &library);
 
     SearchService &m_search;
-    struct TitleKey
+    struct TitleRank
     {
-        QString title; // the key is reused only while the title it was made from is unchanged
-        QCollatorSortKey key;
+        QString title; // the rank holds only while the title it was made from is unchanged
+        int rank = -1;
     };
-    QHash<const Item *, TitleKey> m_sortKeys;
-    qsizetype m_libraryCount = 0;
+    QHash<const Item *, TitleRank> m_titleRanks;
 };
 
 } // namespace quillory

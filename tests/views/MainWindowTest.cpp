@@ -242,6 +242,17 @@ TEST_F(MainWindowTest, SortOrderSortsTheShownList)
     m_state.setSortOrder(SortOrder::TitleDescending);
     EXPECT_EQ(shown(), (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
                                     QStringLiteral("Apple")}));
+    // Renames and new items take their place in the title order at once.
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    m_store->items().front()->setTitle(QStringLiteral("aardvark"));
+    item("Blueberry");
+    const QStringList titles = shown();
+    QStringList sorted = titles;
+    std::sort(sorted.begin(), sorted.end(), [](const QString &x, const QString &y) {
+        return x.compare(y, Qt::CaseInsensitive) < 0;
+    });
+    EXPECT_EQ(titles, sorted);
+    EXPECT_EQ(titles.size(), 4);
 }
 
 TEST_F(MainWindowTest, ContextMenuActions)
