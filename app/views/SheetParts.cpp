@@ -1,8 +1,10 @@
 #include "SheetParts.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -42,6 +44,19 @@ SheetParts::Buttons SheetParts::addButtons(QDialog &sheet, QVBoxLayout &layout,
     QObject::connect(box, &QDialogButtonBox::rejected, &sheet, &QDialog::reject);
     layout.addWidget(box);
     return {cancel, confirm};
+}
+
+void SheetParts::paintRowHighlight(QAbstractButton &row)
+{
+    if (!row.isDown() && !row.underMouse() && !row.hasFocus())
+        return;
+    QPainter painter(&row);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = row.palette().color(QPalette::Highlight);
+    fill.setAlphaF(row.isDown() ? 0.18f : 0.08f);
+    painter.setPen(row.hasFocus() ? QPen(row.palette().color(QPalette::Highlight), 1) : Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(row.rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
 }
 
 } // namespace quillory

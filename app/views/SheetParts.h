@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QAbstractButton;
 class QDialog;
 class QLabel;
 class QPushButton;
@@ -27,6 +28,10 @@ public:
     // "Cancel" and the confirming button (the default one), wired to reject() and to
     // `accepted` of the box; appended to `layout`.
     static Buttons addButtons(QDialog &sheet, QVBoxLayout &layout, const QString &confirmText);
+
+    // The rounded highlight of a list row that is a button: shown while it is hovered,
+    // pressed or focused; call from the row's paintEvent.
+    static void paintRowHighlight(QAbstractButton &row);
 };
 
 } // namespace quillory

@@ -1,5 +1,6 @@
 #include "TagPickerSheet.h"
 
+#include "SheetParts.h"
 #include "SymbolIcon.h"
 #include "TagChipView.h"
 #include "TagDragItem.h"
@@ -119,18 +120,7 @@ protected:
         QAbstractButton::mouseMoveEvent(event);
     }
 
-    void paintEvent(QPaintEvent *) override
-    {
-        if (!isDown() && !underMouse() && !hasFocus())
-            return;
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QColor fill = palette().color(QPalette::Highlight);
-        fill.setAlphaF(isDown() ? 0.18f : 0.08f);
-        painter.setPen(hasFocus() ? QPen(palette().color(QPalette::Highlight), 1) : Qt::NoPen);
-        painter.setBrush(fill);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-    }
+    void paintEvent(QPaintEvent *) override { SheetParts::paintRowHighlight(*this); }
 
 private:
     TagChipView *m_chip;
