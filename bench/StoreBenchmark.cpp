@@ -2,6 +2,7 @@
 // an existing store file and building the lists the main window shows.
 
 #include "BenchMain.h"
+#include "StoreFixture.h"
 #include "SyntheticLibrary.h"
 
 #include <LibraryStore.h>
@@ -24,7 +25,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t storeItemCount = 100'000;
-constexpr const char *writeStoreCommand = "write-store";
 
 double secondsSince(Clock::time_point begin)
 {
@@ -51,57 +51,6 @@ double statusMegabytes(const char *field)
     return megabytes;
 }
 
-// Moves the tags and folders of a generated library into `store` (parent folders first)
-// and hands back its items.
-std::vector<std::unique_ptr<Item>> adoptTagsAndFolders(LibraryStore &store,
-                                                       SyntheticLibrary &library)
-{
-    for (auto &tag : library.tags)
-        store.insert(std::move(tag));
-    for (auto &folder : library.folders)
-        store.insert(std::move(folder));
-    library.tags.clear();
-    library.folders.clear();
-    return std::move(library.items);
-}
-
-// write-store <path> <count>: the fixture for the open benchmark, written by a child process
-// so the generated records never occupy the measuring process.
-int writeStore(const QStringList &arguments)
-{
-    if (arguments.size() != 2)
-        return 2;
-    QString error;
-    auto store = LibraryStore::open(arguments.at(0), &error);
-    if (!store) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
-    SyntheticLibrary library = SyntheticLibrary::generate(arguments.at(1).toULongLong());
-    store->insertItems(adoptTagsAndFolders(*store, library));
-    if (!store->save(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
-    return 0;
-}
-
-const bool commandRegistered = registerCommand(writeStoreCommand, writeStore);
-
-// The fixture file, created on first use and removed with the process.
-const QString &fixturePath()
-{
-    static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString file = dir.filePath(LibraryStore::fileName);
-        const int code = QProcess::execute(
-            QCoreApplication::applicationFilePath(),
-            {QString::fromLatin1(writeStoreCommand), file, QString::number(storeItemCount)});
-        return code == 0 ? file : QString();
-    }();
-    return path;
-}
-
 // Taken from the first open in the process, which is what starting the application costs:
 // later opens reuse heap pages that earlier ones freed, so they fault in less memory and
 // would understate both the time and the memory.
@@ -115,7 +64,7 @@ struct FirstOpen
 
 void storeOpen(benchmark::State &state)
 {
-    const QString &path = fixturePath();
+    const QString &path = StoreFixture::path(storeItemCount);
     if (path.isEmpty()) {
         state.SkipWithError("the fixture store could not be written");
         return;
@@ -180,7 +129,8 @@ void storeInsertAndSave(benchmark::State &state)
             return;
         }
         SyntheticLibrary library = SyntheticLibrary::generate(storeItemCount);
-        std::vector<std::unique_ptr<Item>> items = adoptTagsAndFolders(*store, library);
+        std::vector<std::unique_ptr<Item>> items =
+            StoreFixture::adoptTagsAndFolders(*store, library);
         if (!store->save(&error)) { // the tags and folders, so the timed save is the items'
             state.SkipWithError(qPrintable(error));
             return;

@@ -2,6 +2,7 @@
 // refresh, and starting the application up to the window's first paint.
 
 #include "BenchMain.h"
+#include "StoreFixture.h"
 #include "SyntheticLibrary.h"
 
 #include <AppState.h>
@@ -32,7 +33,6 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::size_t libraryItemCount = 100'000;
-constexpr const char *writeStoreCommand = "write-store";
 constexpr int paintTimeoutMilliseconds = 30'000;
 constexpr int warmUpTimeoutMilliseconds = 30'000;
 
@@ -69,49 +69,6 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
 }
 
 const bool applicationRegistered = registerApplicationFactory(makeApplication);
-
-// write-store <path> <count>: the fixture, written by a child process so the generated
-// records never occupy the measuring process.
-int writeStore(const QStringList &arguments)
-{
-    if (arguments.size() != 2)
-        return 2;
-    QString error;
-    auto store = LibraryStore::open(arguments.at(0), &error);
-    if (!store) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
-    SyntheticLibrary library = SyntheticLibrary::generate(arguments.at(1).toULongLong());
-    for (auto &tag : library.tags)
-        store->insert(std::move(tag));
-    for (auto &folder : library.folders)
-        store->insert(std::move(folder));
-    library.tags.clear();
-    library.folders.clear();
-    store->insertItems(std::move(library.items));
-    if (!store->save(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
-    }
-    return 0;
-}
-
-const bool commandRegistered = registerCommand(writeStoreCommand, writeStore);
-
-// The fixture file, created on first use and removed with the process.
-const QString &fixturePath()
-{
-    static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString file = dir.filePath(LibraryStore::fileName);
-        const int code = QProcess::execute(
-            QCoreApplication::applicationFilePath(),
-            {QString::fromLatin1(writeStoreCommand), file, QString::number(libraryItemCount)});
-        return code == 0 ? file : QString();
-    }();
-    return path;
-}
 
 // The fixture opened once for the list benchmarks, as the main window holds it: the store
 // and its newest-first item list, with every search text built as the idle warm-up leaves
@@ -153,7 +110,7 @@ const OpenLibrary *openLibrary(QString *error)
     std::unique_ptr<OpenLibrary> &library = openLibrarySlot();
     if (library)
         return library.get();
-    const QString &path = fixturePath();
+    const QString &path = StoreFixture::path(libraryItemCount);
     if (path.isEmpty()) {
         *error = QStringLiteral("the fixture store could not be written");
         return nullptr;
@@ -296,7 +253,7 @@ StartupResult startOnce(const QString &path)
 
 void startupToFirstPaint(benchmark::State &state)
 {
-    const QString &path = fixturePath();
+    const QString &path = StoreFixture::path(libraryItemCount);
     if (path.isEmpty()) {
         state.SkipWithError("the fixture store could not be written");
         return;

@@ -1,0 +1,65 @@
+#include "StoreFixture.h"
+
+#include "BenchMain.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace quillory::bench {
+
+namespace {
+
+constexpr const char *writeStoreCommand = "write-store";
+
+// write-store <path> <count>
+int writeStore(const QStringList &arguments)
+{
+    if (arguments.size() != 2)
+        return 2;
+    QString error;
+    auto store = LibraryStore::open(arguments.at(0), &error);
+    if (!store) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    SyntheticLibrary library = SyntheticLibrary::generate(arguments.at(1).toULongLong());
+    store->insertItems(StoreFixture::adoptTagsAndFolders(*store, library));
+    if (!store->save(&error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
+const bool commandRegistered = registerCommand(writeStoreCommand, writeStore);
+
+} // namespace
+
+std::vector<std::unique_ptr<Item>> StoreFixture::adoptTagsAndFolders(LibraryStore &store,
+                                                                     SyntheticLibrary &library)
+{
+    for (auto &tag : library.tags)
+        store.insert(std::move(tag));
+    for (auto &folder : library.folders)
+        store.insert(std::move(folder));
+    library.tags.clear();
+    library.folders.clear();
+    return std::move(library.items);
+}
+
+const QString &StoreFixture::path(std::size_t itemCount)
+{
+    static QTemporaryDir dir;
+    static const QString file = [itemCount] {
+        const QString target = dir.filePath(LibraryStore::fileName);
+        const int code = QProcess::execute(
+            QCoreApplication::applicationFilePath(),
+            {QString::fromLatin1(writeStoreCommand), target, QString::number(itemCount)});
+        return code == 0 ? target : QString();
+    }();
+    return file;
+}
+
+} // namespace quillory::bench
