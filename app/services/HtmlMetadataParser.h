@@ -1,0 +1,36 @@
+#pragma once
+
+#include "FetchedMetadata.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <QUrl>
+#include <optional>
+
+namespace quillory {
+
+// Reads Open Graph, Twitter-card and standard meta tags and the title element out of a
+// page's text with regular expressions; no DOM is built. Pure functions, safe on any thread.
+class HtmlMetadataParser final
+{
+public:
+    // Fields in precedence order: og:*, then twitter:*, then name="description", then
+    // <title>. A relative image address is resolved against `baseURL`.
+    static FetchedMetadata parse(const QString &html, const QUrl &baseURL);
+
+    // The content of the first <meta> tag whose property (or name) attribute is `key`,
+    // with character references decoded; absent when no tag has a non-empty content.
+    static std::optional<QString> metaContentByProperty(const QString &html, const QString &key);
+    static std::optional<QString> metaContentByName(const QString &html, const QString &key);
+
+    // Decodes every named, decimal and hexadecimal character reference once; references
+    // HTML does not define stay as written. "&nbsp;" gives an ordinary space.
+    static QString decodeEntities(QStringView text);
+
+    // Strict UTF-8, else Latin 1; a declared charset is not consulted. For a page cut short
+    // at a byte limit, an incomplete last UTF-8 sequence does not count against UTF-8.
+    static QString decodePage(const QByteArray &bytes, bool truncated);
+};
+
+} // namespace quillory

@@ -1,0 +1,206 @@
+#include "HttpDownload.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+namespace quillory {
+
+namespace {
+
+bool isSuccess(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+int statusOf(const QNetworkReply &reply)
+{
+    return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool isHttps(const QUrl &url)
+{
+    return url.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+bool HttpDownload::isFetchable(const QUrl &url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    return isHttps(url) || url.scheme().compare(QStringLiteral("http"), Qt::CaseInsensitive) == 0;
+}
+
+bool HttpDownload::redirectAllowed(const QUrl &from, const QUrl &to)
+{
+    return isFetchable(to) && !(isHttps(from) && !isHttps(to));
+}
+
+QString HttpDownload::timedOutText()
+{
+    return QStringLiteral("The request timed out.");
+}
+
+HttpDownload::HttpDownload(QNetworkAccessManager &network, QNetworkRequest request,
+                           Settings settings, Done done, QObject *parent)
+    : QObject(parent), m_network(network), m_request(std::move(request)), m_settings(settings),
+      m_done(std::move(done)), m_currentUrl(m_request.url())
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        finish({Status::Transport, {}, timedOutText()});
+    });
+}
+
+HttpDownload::~HttpDownload()
+{
+    release();
+}
+
+void HttpDownload::start()
+{
+    m_deadline.start(m_settings.resourceTimeoutMs);
+    send();
+}
+
+void HttpDownload::send()
+{
+    if (!isFetchable(m_currentUrl)) {
+        finish({Status::Refused, {}, {}});
+        return;
+    }
+    // Redirects are followed here rather than by the network layer, so that every hop
+    // passes the same checks and is counted against one limit.
+    QNetworkRequest request = m_request;
+    request.setUrl(m_currentUrl);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    m_reply = m_network.get(request);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpDownload::onMetaDataChanged);
+    connect(m_reply, &QNetworkReply::readyRead, this, &HttpDownload::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &HttpDownload::onFinished);
+}
+
+void HttpDownload::onMetaDataChanged()
+{
+    const int status = statusOf(*m_reply);
+    if (status < 200)
+        return;
+    if (isRedirect(status)) {
+        follow();
+        return;
+    }
+    if (!isSuccess(status)) {
+        finish({Status::BadStatus, {}, {}}); // the body of an error page is of no use
+        return;
+    }
+    if (m_settings.overflow == Overflow::Fail) {
+        const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (declared.isValid() && declared.toLongLong() > m_settings.byteLimit)
+            finish({Status::TooLarge, {}, {}});
+    }
+}
+
+void HttpDownload::follow()
+{
+    const QByteArray location = m_reply->rawHeader(QByteArrayLiteral("Location"));
+    if (location.isEmpty()) {
+        finish({Status::BadStatus, {}, {}});
+        return;
+    }
+    const QUrl target = m_currentUrl.resolved(QUrl(QString::fromUtf8(location)));
+    ++m_redirects;
+    if (m_redirects > m_settings.maxRedirects || !redirectAllowed(m_currentUrl, target)) {
+        finish({Status::Refused, {}, {}});
+        return;
+    }
+    dropReply();
+    m_currentUrl = target;
+    m_body.clear();
+    send();
+}
+
+void HttpDownload::onReadyRead()
+{
+    if (!isSuccess(statusOf(*m_reply))) {
+        m_reply->skip(m_reply->bytesAvailable());
+        return;
+    }
+    takeBody();
+}
+
+bool HttpDownload::takeBody()
+{
+    m_body += m_reply->readAll();
+    if (m_body.size() <= m_settings.byteLimit)
+        return false;
+    if (m_settings.overflow == Overflow::Fail) {
+        finish({Status::TooLarge, {}, {}});
+        return true;
+    }
+    m_body.truncate(m_settings.byteLimit);
+    finish({Status::Truncated, std::move(m_body), {}});
+    return true;
+}
+
+void HttpDownload::onFinished()
+{
+    const int status = statusOf(*m_reply);
+    if (isRedirect(status)) {
+        follow();
+        return;
+    }
+    if (status != 0 && !isSuccess(status)) {
+        finish({Status::BadStatus, {}, {}});
+        return;
+    }
+    switch (m_reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::OperationCanceledError:
+        // Nothing here aborts a reply, so this is the inactivity time-out.
+        finish({Status::Transport, {}, timedOutText()});
+        return;
+    default:
+        finish({Status::Transport, {}, m_reply->errorString()});
+        return;
+    }
+    if (!takeBody())
+        finish({Status::Complete, std::move(m_body), {}});
+}
+
+void HttpDownload::finish(Result result)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    release();
+    deleteLater();
+    if (m_done)
+        m_done(result);
+}
+
+void HttpDownload::release()
+{
+    m_deadline.stop();
+    dropReply();
+}
+
+void HttpDownload::dropReply()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    // Deleting a reply cancels its transfer. abort() would too, but the network layer may
+    // still have the reply's own error queued, and reporting both makes it complain.
+    reply->deleteLater();
+}
+
+} // namespace quillory

@@ -1,0 +1,345 @@
+#include "MetadataTestSupport.h"
+
+#include <HttpDownload.h>
+#include <MetadataService.h>
+#include <TestHttpServer.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace quillory::test;
+using Response = TestHttpServer::Response;
+using Kind = MetadataError::Kind;
+
+namespace {
+
+QString s(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+constexpr qint64 imageLimit = 10 * 1024 * 1024;
+
+const QByteArray pageHead = QByteArrayLiteral(R"(<html><head>
+<meta property="og:title" content="Caf&eacute; at the top">
+<meta name="description" content="Found before the cap">
+</head><body>)");
+
+class MetadataLimitsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
+    QUrl url(const char *path) const { return m_server.url(s(path)); }
+    int hits(const char *path) const { return m_server.hits(s(path)); }
+    void route(const char *path, Response response)
+    {
+        m_server.route(s(path), std::move(response));
+    }
+    bool serverConnectionsClose()
+    {
+        return QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000);
+    }
+
+    TestHttpServer m_server;
+    MetadataService m_service;
+};
+
+// Short limits, so that time-outs can be seen without slowing the suite down.
+class TimeLimitTest : public MetadataLimitsTest
+{
+protected:
+    static constexpr int requestTimeoutMs = 300;
+    static constexpr int resourceTimeoutMs = 800;
+
+    static MetadataService::Limits shortLimits()
+    {
+        MetadataService::Limits limits;
+        limits.requestTimeoutMs = requestTimeoutMs;
+        limits.resourceTimeoutMs = resourceTimeoutMs;
+        return limits;
+    }
+
+    MetadataService m_quick{shortLimits()};
+};
+
+// --- Time ---------------------------------------------------------------------------------------
+
+TEST_F(TimeLimitTest, SlowButSteadyAnswerIsTaken)
+{
+    Response slow = Response::html(pageHead);
+    slow.firstByteDelayMs = requestTimeoutMs / 3;
+    route("/slow", slow);
+    const MetadataOutcome o = fetchMetadata(m_quick, url("/slow"));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.metadata.title, s("Café at the top"));
+}
+
+TEST_F(TimeLimitTest, SilentServerTimesOut)
+{
+    Response late = Response::html(pageHead);
+    late.firstByteDelayMs = resourceTimeoutMs * 2;
+    route("/late", late);
+    Response stalled = Response::html(pageHead);
+    stalled.mode = Response::Body::Stall;
+    stalled.declaredLength = pageHead.size() * 2;
+    route("/stalled", stalled);
+
+    for (const char *path : {"/late", "/stalled"}) {
+        SCOPED_TRACE(path);
+        QElapsedTimer clock;
+        clock.start();
+        const MetadataOutcome o = fetchMetadata(m_quick, url(path));
+        EXPECT_EQ(errorKind(o), Kind::Transport);
+        EXPECT_EQ(errorText(o), s("The request timed out."));
+        // The wait for the next bytes ran out, well before the whole-transfer deadline.
+        EXPECT_GE(clock.elapsed(), requestTimeoutMs - 50);
+        EXPECT_LT(clock.elapsed(), resourceTimeoutMs);
+    }
+}
+
+TEST_F(TimeLimitTest, TricklingTransferMeetsTheWholeTransferDeadline)
+{
+    Response trickle = Response::html(pageHead);
+    trickle.mode = Response::Body::Endless;
+    trickle.endlessChunk = QByteArray(16, 'x');
+    trickle.chunkIntervalMs = requestTimeoutMs / 4;
+    route("/trickle", trickle);
+    route("/trickle.png", trickle);
+
+    QElapsedTimer clock;
+    clock.start();
+    const MetadataOutcome page = fetchMetadata(m_quick, url("/trickle"));
+    EXPECT_EQ(errorText(page), s("The request timed out."));
+    EXPECT_GE(clock.elapsed(), resourceTimeoutMs - 50);
+    EXPECT_LT(clock.elapsed(), resourceTimeoutMs * 3);
+
+    const ImageOutcome image = fetchImageData(m_quick, url("/trickle.png"));
+    EXPECT_EQ(errorKind(image), Kind::Transport);
+    EXPECT_FALSE(image.bytes);
+    EXPECT_TRUE(serverConnectionsClose());
+}
+
+// --- Size ---------------------------------------------------------------------------------------
+
+TEST_F(MetadataLimitsTest, EndlessPageIsReadUpToTheCapAndParsed)
+{
+    Response endless = Response::html(pageHead);
+    endless.mode = Response::Body::Endless;
+    endless.endlessChunk = QByteArray("<p>and on and on</p>\n").repeated(4096);
+    route("/endless", endless);
+
+    QElapsedTimer clock;
+    clock.start();
+    const MetadataOutcome o = fetchMetadata(m_service, url("/endless"));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.metadata.title, s("Café at the top"));
+    EXPECT_EQ(o.metadata.description, s("Found before the cap"));
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_TRUE(serverConnectionsClose());
+}
+
+TEST_F(MetadataLimitsTest, PageCutInsideACharacterStaysUtf8)
+{
+    // The cap falls between the two bytes of the last "é".
+    const QByteArray page =
+        QByteArrayLiteral("<title>Caf\xc3\xa9</title><p>\xc3\xa9\xc3\xa9\xc3\xa9</p>");
+    const qint64 cut = page.lastIndexOf('\xa9');
+    MetadataService::Limits limits;
+    limits.pageByteLimit = cut;
+    MetadataService capped(limits);
+    route("/cut", Response::html(page));
+    const MetadataOutcome o = fetchMetadata(capped, url("/cut"));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.metadata.title, s("Café"));
+
+    // A page of exactly the cap is whole.
+    limits.pageByteLimit = page.size();
+    MetadataService exact(limits);
+    EXPECT_EQ(fetchMetadata(exact, url("/cut")).metadata.title, s("Café"));
+}
+
+TEST_F(MetadataLimitsTest, ImageAtTheCapIsAcceptedAndOneByteMoreIsNot)
+{
+    const QByteArray atCap(imageLimit, 'i');
+    const QByteArray overCap(imageLimit + 1, 'i');
+    // With a Content-Length, and without one, where the count is made as bytes arrive.
+    for (const bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "announced" : "unannounced");
+        Response fits = Response::bytes(atCap, "image/png");
+        Response tooBig = Response::bytes(overCap, "image/png");
+        if (!announced) {
+            fits.declaredLength = -1;
+            tooBig.declaredLength = -1;
+        }
+        route("/fits.png", fits);
+        route("/too-big.png", tooBig);
+
+        const ImageOutcome accepted = fetchImageData(m_service, url("/fits.png"));
+        EXPECT_FALSE(accepted.error);
+        ASSERT_TRUE(accepted.bytes);
+        EXPECT_EQ(accepted.bytes->size(), imageLimit);
+
+        const ImageOutcome refused = fetchImageData(m_service, url("/too-big.png"));
+        EXPECT_EQ(errorText(refused), s("Image is too large"));
+        EXPECT_FALSE(refused.bytes);
+    }
+}
+
+TEST_F(MetadataLimitsTest, EndlessImageIsCutOffAtTheCap)
+{
+    Response endless = Response::bytes(QByteArray(), "image/png");
+    endless.mode = Response::Body::Endless;
+    route("/endless.png", endless);
+    QElapsedTimer clock;
+    clock.start();
+    const ImageOutcome o = fetchImageData(m_service, url("/endless.png"));
+    EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_TRUE(serverConnectionsClose());
+}
+
+TEST_F(MetadataLimitsTest, AnnouncedOversizeImageIsRefusedBeforeItsBody)
+{
+    // The server announces 20 MiB and then sends nothing: only the header can end this early.
+    Response huge = Response::bytes(QByteArray(), "image/png");
+    huge.mode = Response::Body::Stall;
+    huge.declaredLength = 2 * imageLimit;
+    route("/huge.png", huge);
+    QElapsedTimer clock;
+    clock.start();
+    const ImageOutcome o = fetchImageData(m_service, url("/huge.png"));
+    EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(serverConnectionsClose());
+}
+
+// --- Redirects and schemes ----------------------------------------------------------------------
+
+// A chain of `count` redirects, /hop1 -> /hop2 -> ... -> /landing.
+void routeChain(TestHttpServer &server, int count, bool closeEachConnection = false)
+{
+    for (int i = 1; i <= count; ++i) {
+        const QString next =
+            i == count ? QStringLiteral("/landing") : QStringLiteral("/hop%1").arg(i + 1);
+        Response hop = Response::redirect(server.url(next));
+        hop.closeConnection = closeEachConnection;
+        server.route(QStringLiteral("/hop%1").arg(i), hop);
+    }
+    server.route(QStringLiteral("/landing"), Response::html("<title>Landed</title>"));
+}
+
+TEST_F(MetadataLimitsTest, FollowsUpToTenRedirects)
+{
+    for (const int status : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(status);
+        route("/moved", Response::redirect(url("/landing"), status));
+        route("/landing", Response::html("<title>Landed</title>"));
+        EXPECT_EQ(fetchMetadata(m_service, url("/moved")).metadata.title, s("Landed"));
+    }
+
+    // Servers that keep connections open and servers that close them after each answer.
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "closing" : "keep-alive");
+        routeChain(m_server, 10, close);
+        EXPECT_EQ(fetchMetadata(m_service, url("/hop1")).metadata.title, s("Landed"));
+        EXPECT_EQ(hits("/hop10"), close ? 2 : 1);
+    }
+}
+
+TEST_F(MetadataLimitsTest, RelativeRedirectsResolveAgainstTheHop)
+{
+    Response relative = Response::redirect(QUrl(QStringLiteral("../landing")));
+    route("/a/b/start", relative);
+    route("/a/landing", Response::html("<title>Landed</title>"));
+    EXPECT_EQ(fetchMetadata(m_service, url("/a/b/start")).metadata.title, s("Landed"));
+}
+
+TEST_F(MetadataLimitsTest, RefusesAnEleventhRedirect)
+{
+    routeChain(m_server, 11);
+    const int landedBefore = hits("/landing");
+    const MetadataOutcome page = fetchMetadata(m_service, url("/hop1"));
+    EXPECT_EQ(errorText(page), s("Failed to fetch metadata"));
+    EXPECT_EQ(hits("/landing"), landedBefore);
+    EXPECT_EQ(hits("/hop11"), 1);
+
+    route("/loop.png", Response::redirect(url("/loop.png")));
+    const ImageOutcome image = fetchImageData(m_service, url("/loop.png"));
+    EXPECT_EQ(errorText(image), s("Failed to fetch image"));
+    EXPECT_EQ(hits("/loop.png"), 11);
+}
+
+TEST_F(MetadataLimitsTest, RedirectOffTheWebIsRefused)
+{
+    QTemporaryDir dir;
+    const QString secret = dir.filePath(QStringLiteral("secret.html"));
+    QFile file(secret);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<title>Local secret</title>");
+    file.close();
+
+    route("/to-file", Response::redirect(QUrl::fromLocalFile(secret)));
+    route("/to-passwd", Response::redirect(QUrl(QStringLiteral("file:///etc/passwd"))));
+    route("/to-ftp", Response::redirect(QUrl(QStringLiteral("ftp://127.0.0.1/pub/page.html"))));
+    route("/to-data", Response::redirect(QUrl(QStringLiteral("data:text/html,<title>x</title>"))));
+    for (const char *path : {"/to-file", "/to-passwd", "/to-ftp", "/to-data"}) {
+        SCOPED_TRACE(path);
+        const MetadataOutcome page = fetchMetadata(m_service, url(path));
+        EXPECT_EQ(errorKind(page), Kind::FetchFailed);
+        EXPECT_EQ(page.metadata, FetchedMetadata());
+        const ImageOutcome image = fetchImageData(m_service, url(path));
+        EXPECT_EQ(errorKind(image), Kind::ImageFetchFailed);
+        EXPECT_FALSE(image.bytes);
+    }
+}
+
+TEST_F(MetadataLimitsTest, OtherSchemesFailWithoutARequest)
+{
+    const char *addresses[] = {"file:///etc/passwd",
+                               "ftp://127.0.0.1/page",
+                               "data:text/html,hi",
+                               "mailto:someone@example.com",
+                               "relative/page.html",
+                               "http:///nohost",
+                               ""};
+    for (const char *address : addresses) {
+        SCOPED_TRACE(address);
+        const QUrl target(s(address));
+        EXPECT_EQ(errorText(fetchMetadata(m_service, target)), s("Failed to fetch metadata"));
+        EXPECT_EQ(errorText(fetchImageData(m_service, target)), s("Failed to fetch image"));
+        EXPECT_EQ(errorText(fetchPreviewImage(m_service, target)), s("Failed to fetch metadata"));
+    }
+    EXPECT_EQ(m_server.totalHits(), 0);
+}
+
+TEST(RedirectPolicy, StaysOnTheWebAndNeverDowngrades)
+{
+    struct Case
+    {
+        const char *from;
+        const char *to;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"http://a.example/", "http://b.example/", true},
+        {"http://a.example/", "https://b.example/", true},
+        {"https://a.example/", "https://b.example/x", true},
+        {"HTTPS://a.example/", "https://a.example/", true},
+        {"https://a.example/", "http://a.example/", false},
+        {"https://a.example/", "HTTP://a.example/", false},
+        {"http://a.example/", "file:///etc/passwd", false},
+        {"https://a.example/", "ftp://a.example/", false},
+        {"http://a.example/", "data:text/plain,x", false},
+        {"http://a.example/", "javascript:alert(1)", false},
+        {"http://a.example/", "http:///no-host", false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(HttpDownload::redirectAllowed(QUrl(s(c.from)), QUrl(s(c.to))), c.allowed)
+            << c.from << " -> " << c.to;
+    }
+}
+
+} // namespace

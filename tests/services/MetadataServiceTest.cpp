@@ -1,0 +1,451 @@
+#include "MetadataTestSupport.h"
+
+#include <Clock.h>
+#include <MetadataService.h>
+#include <TestHttpServer.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace quillory;
+using namespace quillory::test;
+using Response = TestHttpServer::Response;
+using Kind = MetadataError::Kind;
+
+namespace {
+
+QString s(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+const QByteArray articlePage = QByteArrayLiteral(R"(<!doctype html><html><head>
+<title>Element title</title>
+<meta property="og:title" content="Growing Tomatoes">
+<meta property="og:description" content=" A season in the greenhouse ">
+<meta property="og:image" content="/images/tomato.jpg">
+<meta property="og:site_name" content="Garden Weekly">
+<meta name="author" content="Ada Gardener">
+</head><body><p>Hello</p></body></html>)");
+
+const QByteArray imageBytes = QByteArrayLiteral("\x89PNG\r\n\x1a\n not really an image");
+
+class MetadataServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
+    QUrl url(const char *path) const { return m_server.url(s(path)); }
+    int hits(const char *path) const { return m_server.hits(s(path)); }
+    void route(const char *path, Response response)
+    {
+        m_server.route(s(path), std::move(response));
+    }
+
+    TestHttpServer m_server;
+    MetadataService m_service;
+};
+
+// --- Pages ------------------------------------------------------------------------------------
+
+TEST_F(MetadataServiceTest, ReadsThePagesMetadata)
+{
+    route("/article", Response::html(articlePage));
+    const MetadataOutcome o = fetchMetadata(m_service, url("/article"));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.metadata.title, s("Growing Tomatoes"));
+    EXPECT_EQ(o.metadata.description, s("A season in the greenhouse"));
+    EXPECT_EQ(o.metadata.imageURL, url("/images/tomato.jpg").toString());
+    EXPECT_EQ(o.metadata.siteName, s("Garden Weekly"));
+    EXPECT_EQ(o.metadata.author, s("Ada Gardener"));
+    EXPECT_FALSE(o.metadata.publishDate);
+    EXPECT_EQ(hits("/article"), 1);
+}
+
+TEST_F(MetadataServiceTest, SendsItsOwnHeaders)
+{
+    route("/article", Response::html(articlePage));
+    fetchMetadata(m_service, url("/article"));
+    EXPECT_EQ(m_server.lastRequestHeader("User-Agent"), MetadataService::userAgent());
+    EXPECT_TRUE(MetadataService::userAgent().startsWith("Quillory/"));
+    EXPECT_TRUE(MetadataService::userAgent().endsWith(" (Privacy-First Reference Library)"));
+    EXPECT_EQ(m_server.lastRequestHeader("Accept"),
+              "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+    EXPECT_EQ(m_server.lastRequestHeader("Accept-Language"), "en-US,en;q=0.9");
+
+    route("/t.png", Response::bytes(imageBytes, "image/png"));
+    fetchImageData(m_service, url("/t.png"));
+    EXPECT_EQ(m_server.lastRequestHeader("User-Agent"), MetadataService::userAgent());
+    EXPECT_EQ(m_server.lastRequestHeader("Accept-Language"), "en-US,en;q=0.9");
+}
+
+TEST_F(MetadataServiceTest, KeepsNoCookies)
+{
+    Response page = Response::html(articlePage);
+    page.headers.append(
+        {QByteArrayLiteral("Set-Cookie"), QByteArrayLiteral("session=secret; Path=/")});
+    route("/article", page);
+    fetchMetadata(m_service, url("/article"));
+    fetchMetadata(m_service, url("/article"));
+    EXPECT_EQ(hits("/article"), 2);
+    EXPECT_FALSE(m_server.lastRequestHeaders().contains("cookie"));
+}
+
+TEST_F(MetadataServiceTest, OnlySuccessStatusesCount)
+{
+    struct Case
+    {
+        int status;
+        std::optional<Kind> error;
+    };
+    const Case cases[] = {
+        {200, std::nullopt},      {203, std::nullopt},      {299, std::nullopt},
+        {204, std::nullopt},      {300, Kind::FetchFailed}, {304, Kind::FetchFailed},
+        {401, Kind::FetchFailed}, {404, Kind::FetchFailed}, {410, Kind::FetchFailed},
+        {500, Kind::FetchFailed}, {503, Kind::FetchFailed}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.status);
+        // Meta tags in an error page are not the page's metadata.
+        route("/status", Response::html(c.status == 204 ? QByteArray() : articlePage, c.status));
+        const MetadataOutcome o = fetchMetadata(m_service, url("/status"));
+        EXPECT_EQ(errorKind(o), c.error);
+        if (c.error) {
+            EXPECT_EQ(errorText(o), s("Failed to fetch metadata"));
+            EXPECT_EQ(o.metadata, FetchedMetadata());
+        }
+    }
+}
+
+TEST_F(MetadataServiceTest, TransportErrorsPassThrough)
+{
+    quint16 closedPort = 0;
+    {
+        TestHttpServer gone;
+        closedPort = gone.port();
+    }
+    const QUrl nowhere(QStringLiteral("http://127.0.0.1:%1/page").arg(closedPort));
+    const MetadataOutcome page = fetchMetadata(m_service, nowhere);
+    ASSERT_EQ(errorKind(page), Kind::Transport);
+    EXPECT_FALSE(errorText(page).isEmpty());
+    EXPECT_EQ(errorText(page), s("Connection refused"));
+
+    const ImageOutcome image = fetchImageData(m_service, nowhere);
+    EXPECT_EQ(errorKind(image), Kind::Transport);
+    EXPECT_FALSE(image.bytes);
+}
+
+TEST_F(MetadataServiceTest, DecodesUtf8ElseLatin1WhateverTheDeclaredCharset)
+{
+    Response utf8 = Response::html("<title>Caf\xc3\xa9 \xe2\x80\x94 Men\xc3\xbc</title>");
+    utf8.contentType = "text/html; charset=iso-8859-1";
+    route("/utf8", utf8);
+    EXPECT_EQ(fetchMetadata(m_service, url("/utf8")).metadata.title, s("Café — Menü"));
+
+    Response latin1 = Response::html("<title>Caf\xe9 Men\xfc</title>");
+    latin1.contentType = "text/html; charset=utf-8";
+    route("/latin1", latin1);
+    EXPECT_EQ(fetchMetadata(m_service, url("/latin1")).metadata.title, s("Café Menü"));
+}
+
+TEST_F(MetadataServiceTest, ResolvesAgainstTheAddressAskedForNotWhereRedirectsLed)
+{
+    route("/old/page", Response::redirect(url("/new/page")));
+    route("/new/page", Response::html(R"(<meta property="og:image" content="img.png">)"));
+    const MetadataOutcome o = fetchMetadata(m_service, url("/old/page"));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.metadata.imageURL, url("/old/img.png").toString());
+    EXPECT_EQ(hits("/new/page"), 1);
+}
+
+// --- Preview images ---------------------------------------------------------------------------
+
+TEST_F(MetadataServiceTest, PreviewImageIsThePagesImage)
+{
+    route("/article", Response::html(articlePage));
+    route("/images/tomato.jpg", Response::bytes(imageBytes, "image/jpeg"));
+    const ImageOutcome o = fetchPreviewImage(m_service, url("/article"));
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(o.bytes, imageBytes);
+}
+
+TEST_F(MetadataServiceTest, PageWithoutImageGivesNothingAndNoError)
+{
+    route("/plain", Response::html("<title>Plain</title>"));
+    const ImageOutcome o = fetchPreviewImage(m_service, url("/plain"));
+    EXPECT_FALSE(o.error);
+    EXPECT_FALSE(o.bytes);
+}
+
+TEST_F(MetadataServiceTest, PreviewImagePassesOnEitherStepsError)
+{
+    const ImageOutcome missingPage = fetchPreviewImage(m_service, url("/missing"));
+    EXPECT_EQ(errorText(missingPage), s("Failed to fetch metadata"));
+
+    route("/article", Response::html(articlePage));
+    const ImageOutcome missingImage = fetchPreviewImage(m_service, url("/article"));
+    EXPECT_EQ(errorText(missingImage), s("Failed to fetch image"));
+    EXPECT_EQ(hits("/images/tomato.jpg"), 1);
+}
+
+TEST_F(MetadataServiceTest, PreviewImageNamingALocalFileIsNotRead)
+{
+    route("/sneaky",
+          Response::html(R"(<meta property="og:image" content="file:///etc/hostname">)"));
+    const ImageOutcome o = fetchPreviewImage(m_service, url("/sneaky"));
+    EXPECT_EQ(errorKind(o), Kind::ImageFetchFailed);
+    EXPECT_FALSE(o.bytes);
+}
+
+TEST_F(MetadataServiceTest, PagesReadFromHtmlAreNotCached)
+{
+    route("/article", Response::html(articlePage));
+    route("/images/tomato.jpg", Response::bytes(imageBytes, "image/jpeg"));
+    fetchMetadata(m_service, url("/article"));
+    fetchPreviewImage(m_service, url("/article"));
+    EXPECT_EQ(hits("/article"), 2);
+    EXPECT_EQ(hits("/images/tomato.jpg"), 1);
+}
+
+TEST_F(MetadataServiceTest, ImageBytesComeBackUnchanged)
+{
+    QByteArray binary(256 * 1024, '\0');
+    for (qsizetype i = 0; i < binary.size(); ++i)
+        binary[i] = char(i * 7);
+    route("/blob", Response::bytes(binary, "application/octet-stream"));
+    EXPECT_EQ(fetchImageData(m_service, url("/blob")).bytes, binary);
+
+    route("/missing.png", Response::html("gone", 404));
+    const ImageOutcome o = fetchImageData(m_service, url("/missing.png"));
+    EXPECT_EQ(errorText(o), s("Failed to fetch image"));
+    EXPECT_FALSE(o.bytes);
+}
+
+// --- The preview-provider cache ---------------------------------------------------------------
+
+class FakePreviewProvider final : public LinkPreviewProvider
+{
+public:
+    FakePreviewProvider(int &calls, std::optional<Preview> answer, bool later)
+        : m_calls(calls), m_answer(std::move(answer)), m_later(later)
+    {
+    }
+
+    void fetch(const QUrl &, std::function<void(std::optional<Preview>)> done) override
+    {
+        ++m_calls;
+        if (m_later)
+            QTimer::singleShot(10, [answer = m_answer, done] { done(answer); });
+        else
+            done(m_answer);
+    }
+
+private:
+    int &m_calls;
+    std::optional<Preview> m_answer;
+    bool m_later;
+};
+
+class ClockOverride final
+{
+public:
+    explicit ClockOverride(const QDateTime &start) : m_now(start)
+    {
+        Clock::setSource([this] { return m_now; });
+    }
+    ~ClockOverride() { Clock::setSource({}); }
+    void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
+
+private:
+    QDateTime m_now;
+};
+
+class PreviewCacheTest : public MetadataServiceTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void useProvider(std::optional<LinkPreviewProvider::Preview> answer)
+    {
+        m_service.setLinkPreviewProvider(
+            std::make_unique<FakePreviewProvider>(m_providerCalls, std::move(answer), GetParam()));
+    }
+
+    int m_providerCalls = 0;
+    ClockOverride m_clock{QDateTime(QDate(2024, 5, 1), QTime(9, 0), Qt::UTC)};
+};
+
+TEST_P(PreviewCacheTest, ProviderAnswerIsCachedForAnHour)
+{
+    useProvider(
+        LinkPreviewProvider::Preview{s("From the provider"), s("https://example.com/p.png")});
+    route("/article", Response::html(articlePage));
+
+    const MetadataOutcome first = fetchMetadata(m_service, url("/article"));
+    EXPECT_FALSE(first.error);
+    EXPECT_EQ(first.metadata.title, s("From the provider"));
+    EXPECT_EQ(first.metadata.imageURL, s("https://example.com/p.png"));
+    EXPECT_FALSE(first.metadata.description);
+    EXPECT_FALSE(first.metadata.siteName);
+    EXPECT_FALSE(first.metadata.author);
+    EXPECT_EQ(m_providerCalls, 1);
+
+    m_clock.advanceSeconds(59 * 60);
+    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata, first.metadata);
+    EXPECT_EQ(m_providerCalls, 1);
+
+    m_clock.advanceSeconds(60);
+    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata, first.metadata);
+    EXPECT_EQ(m_providerCalls, 2);
+    EXPECT_EQ(hits("/article"), 0);
+}
+
+TEST_P(PreviewCacheTest, EntryIsRenewedByTheNextProviderAnswer)
+{
+    useProvider(LinkPreviewProvider::Preview{s("Title"), std::nullopt});
+    fetchMetadata(m_service, url("/article"));
+    m_clock.advanceSeconds(60 * 60);
+    fetchMetadata(m_service, url("/article"));
+    m_clock.advanceSeconds(59 * 60);
+    fetchMetadata(m_service, url("/article"));
+    EXPECT_EQ(m_providerCalls, 2);
+}
+
+TEST_P(PreviewCacheTest, CacheIsKeyedByPage)
+{
+    useProvider(LinkPreviewProvider::Preview{s("Title"), std::nullopt});
+    fetchMetadata(m_service, url("/one"));
+    fetchMetadata(m_service, url("/two"));
+    fetchMetadata(m_service, url("/one"));
+    EXPECT_EQ(m_providerCalls, 2);
+}
+
+TEST_P(PreviewCacheTest, NoProviderAnswerFallsBackToTheHtmlUncached)
+{
+    useProvider(std::nullopt);
+    route("/article", Response::html(articlePage));
+    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata.title, s("Growing Tomatoes"));
+    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata.title, s("Growing Tomatoes"));
+    EXPECT_EQ(m_providerCalls, 2);
+    EXPECT_EQ(hits("/article"), 2);
+}
+
+TEST_P(PreviewCacheTest, PreviewImageUsesTheCachedAnswer)
+{
+    route("/p.png", Response::bytes(imageBytes, "image/png"));
+    useProvider(LinkPreviewProvider::Preview{s("Title"), url("/p.png").toString()});
+    fetchMetadata(m_service, url("/article"));
+    const ImageOutcome o = fetchPreviewImage(m_service, url("/article"));
+    EXPECT_EQ(o.bytes, imageBytes);
+    EXPECT_EQ(m_providerCalls, 1);
+    EXPECT_EQ(hits("/article"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(MetadataService, PreviewCacheTest, ::testing::Bool(),
+                         [](const auto &p) { return std::string(p.param ? "later" : "at_once"); });
+
+// --- Calls and their contexts -----------------------------------------------------------------
+
+TEST_F(MetadataServiceTest, CallsRunSideBySide)
+{
+    constexpr int pages = 4;
+    constexpr int delayMs = 600;
+    QObject context;
+    std::vector<std::optional<MetadataOutcome>> got(pages);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < pages; ++i) {
+        const QString path = QStringLiteral("/page%1").arg(i);
+        Response r = Response::html(QStringLiteral("<title>Page %1</title>").arg(i).toUtf8());
+        r.firstByteDelayMs = delayMs;
+        m_server.route(path, r);
+        m_service.fetchMetadata(m_server.url(path), &context,
+                                [&got, i](const MetadataOutcome &o) { got[i] = o; });
+    }
+    for (int i = 0; i < pages; ++i)
+        EXPECT_EQ(waitFor(got[i]).metadata.title, QStringLiteral("Page %1").arg(i));
+    EXPECT_LT(clock.elapsed(), pages * delayMs);
+}
+
+TEST_F(MetadataServiceTest, AnswerArrivesAfterTheCallReturns)
+{
+    bool answered = false;
+    QObject context;
+    m_service.fetchMetadata(QUrl(QStringLiteral("ftp://example.com/")), &context,
+                            [&answered](const MetadataOutcome &) { answered = true; });
+    EXPECT_FALSE(answered);
+    EXPECT_TRUE(QTest::qWaitFor([&answered] { return answered; }, 5000));
+}
+
+TEST_F(MetadataServiceTest, NoAnswerOnceTheContextIsGone)
+{
+    Response stalled = Response::html("<title>Never</title>");
+    stalled.mode = Response::Body::Stall;
+    stalled.declaredLength = 10000;
+    route("/stall", stalled);
+
+    int answers = 0;
+    auto context = std::make_unique<QObject>();
+    m_service.fetchMetadata(url("/stall"), context.get(),
+                            [&answers](const MetadataOutcome &) { ++answers; });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return hits("/stall") == 1; }, 5000));
+    context.reset();
+    // The transfer is abandoned with its context.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000));
+
+    // An answer already on its way is dropped too.
+    context = std::make_unique<QObject>();
+    m_service.fetchMetadata(QUrl(QStringLiteral("file:///etc/hostname")), context.get(),
+                            [&answers](const MetadataOutcome &) { ++answers; });
+    m_service.fetchImageData(QUrl(QStringLiteral("data:image/png;base64,AAAA")), context.get(),
+                             [&answers](const ImageOutcome &) { ++answers; });
+    context.reset();
+    QTest::qWait(200);
+    EXPECT_EQ(answers, 0);
+}
+
+TEST_F(MetadataServiceTest, ContextGoneWhileThePageIsParsed)
+{
+    QByteArray big = articlePage;
+    big += QByteArray(4 * 1024 * 1024, 'x');
+    route("/big", Response::html(big));
+    int answers = 0;
+    auto context = std::make_unique<QObject>();
+    m_service.fetchMetadata(url("/big"), context.get(),
+                            [&answers](const MetadataOutcome &) { ++answers; });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 10000));
+    context.reset();
+    QTest::qWait(300);
+    EXPECT_EQ(answers, 0);
+}
+
+TEST_F(MetadataServiceTest, NullContextAnswersOnTheServicesThread)
+{
+    route("/article", Response::html(articlePage));
+    std::optional<MetadataOutcome> got;
+    m_service.fetchMetadata(url("/article"), nullptr,
+                            [&got](const MetadataOutcome &o) { got = o; });
+    EXPECT_EQ(waitFor(got).metadata.title, s("Growing Tomatoes"));
+}
+
+TEST_F(MetadataServiceTest, ServiceGoneMidTransferAnswersNobody)
+{
+    Response stalled = Response::html("");
+    stalled.mode = Response::Body::Stall;
+    route("/stall", stalled);
+    int answers = 0;
+    QObject context;
+    auto service = std::make_unique<MetadataService>();
+    service->fetchMetadata(url("/stall"), &context,
+                           [&answers](const MetadataOutcome &) { ++answers; });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return hits("/stall") == 1; }, 5000));
+    service.reset();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(answers, 0);
+}
+
+TEST(MetadataServiceShared, IsOneInstance)
+{
+    EXPECT_EQ(&MetadataService::shared(), &MetadataService::shared());
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <MetadataService.h>
+
+#include <QObject>
+#include <QString>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <optional>
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace quillory::test {
+
+// Runs the event loop until `slot` is filled; after `timeoutMs` the test fails and an empty
+// value comes back.
+template <typename T> T waitFor(const std::optional<T> &slot, int timeoutMs = 20000)
+{
+    if (!QTest::qWaitFor([&slot] { return slot.has_value(); }, timeoutMs)) {
+        ADD_FAILURE() << "no answer within " << timeoutMs << " ms";
+        return T{};
+    }
+    return *slot;
+}
+
+// One call, waited for. The context lives only for the wait, so a late answer is dropped.
+inline MetadataOutcome fetchMetadata(MetadataService &service, const QUrl &url)
+{
+    QObject context;
+    std::optional<MetadataOutcome> got;
+    service.fetchMetadata(url, &context, [&got](const MetadataOutcome &o) { got = o; });
+    return waitFor(got);
+}
+
+inline ImageOutcome fetchPreviewImage(MetadataService &service, const QUrl &url)
+{
+    QObject context;
+    std::optional<ImageOutcome> got;
+    service.fetchPreviewImage(url, &context, [&got](const ImageOutcome &o) { got = o; });
+    return waitFor(got);
+}
+
+inline ImageOutcome fetchImageData(MetadataService &service, const QUrl &url)
+{
+    QObject context;
+    std::optional<ImageOutcome> got;
+    service.fetchImageData(url, &context, [&got](const ImageOutcome &o) { got = o; });
+    return waitFor(got);
+}
+
+// The error's text, or "" when there is none.
+template <typename Outcome> QString errorText(const Outcome &outcome)
+{
+    return outcome.error ? outcome.error->description() : QString();
+}
+
+template <typename Outcome> std::optional<MetadataError::Kind> errorKind(const Outcome &outcome)
+{
+    return outcome.error ? std::optional(outcome.error->kind()) : std::nullopt;
+}
+
+} // namespace quillory::test
