@@ -9,6 +9,7 @@
 #include <Clock.h>
 #include <ContentColumn.h>
 #include <Item.h>
+#include <ItemIntake.h>
 #include <ItemListModel.h>
 #include <LibraryFilter.h>
 #include <LibraryStore.h>
@@ -19,10 +20,13 @@
 #include <SymbolIcon.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -284,6 +288,66 @@ void startupToFirstPaint(benchmark::State &state)
     state.counters["first_ms"] = firstMilliseconds;
 }
 
+// A 30-megapixel camera photo (6708 x 4472 JPEG) with photo-like texture.
+const QByteArray &largePhoto()
+{
+    static const QByteArray bytes = [] {
+        QImage image(6708, 4472, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = qRgb((x / 16 + y / 24) & 255, ((x ^ y) >> 2) & 255, (y * 3 / 40) & 255);
+        }
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(92);
+        writer.write(image);
+        return out;
+    }();
+    return bytes;
+}
+
+// Adding a 30-megapixel photo to the running window, as a paste or a drop does: the longest
+// time the interface thread spends without returning to its event loop (the iteration
+// time), until the picture and its thumbnail are stored in the item.
+void addLargePhoto(benchmark::State &state)
+{
+    const QByteArray &photo = largePhoto();
+    QTemporaryDir dir;
+    QString error;
+    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(
+        LibraryStore::open(dir.filePath(QStringLiteral("library.store")), &error));
+    if (!app) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    app->start();
+    ItemIntake &intake = app->mainWindow()->intake();
+    double storedMilliseconds = 0;
+    for (auto _ : state) {
+        bool stored = false;
+        const QMetaObject::Connection watch =
+            QObject::connect(&intake, &ItemIntake::imagesStored, [&stored] { stored = true; });
+        const auto begin = SteadyClock::now();
+        intake.createImageItem(photo);
+        double longest = millisecondsSince(begin);
+        while (!stored) {
+            const auto pass = SteadyClock::now();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            longest = std::max(longest, millisecondsSince(pass));
+        }
+        storedMilliseconds = millisecondsSince(begin);
+        QObject::disconnect(watch);
+        state.SetIterationTime(longest / 1e3);
+    }
+    state.counters["stored_ms"] = storedMilliseconds;
+    state.counters["photo_mb"] = double(photo.size()) / 1e6;
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Start-up goes first so its first run sees a fresh process.
 const bool registered = [] {
     benchmark::RegisterBenchmark("startup_to_first_paint/100000", startupToFirstPaint)
@@ -302,6 +366,10 @@ const bool registered = [] {
             ->UseRealTime()
             ->MinTime(2.0);
     }
+    benchmark::RegisterBenchmark("add_photo_longest_stall/30mp", addLargePhoto)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
     return true;
 }();
 

@@ -3,14 +3,18 @@
 #include "ContentHeader.h"
 #include "EmptyStateView.h"
 #include "ItemDelegate.h"
+#include "ItemIntake.h"
 #include "ItemListModel.h"
 
 #include <AppState.h>
 
+#include <QDragEnterEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QListView>
+#include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSet>
 #include <QStackedWidget>
@@ -24,14 +28,39 @@ constexpr int minCardWidth = 180;
 constexpr int maxCardWidth = 220;
 constexpr int gap = 16;
 
+// The outline that tells a dragging user the column will take what they hold.
+class DropHighlight final : public QWidget
+{
+public:
+    explicit DropHighlight(QWidget *parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::Highlight);
+        painter.setPen(QPen(fill, 2));
+        fill.setAlphaF(0.06f);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(4, 4, -4, -4), 10, 10);
+    }
+};
+
 } // namespace
 
 ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidget *parent)
     : QWidget(parent), m_state(state), m_title(new QLabel(this)),
       m_header(new ContentHeader(state, this)), m_stack(new QStackedWidget(this)),
       m_empty(new EmptyStateView(this)), m_view(new QListView(this)),
-      m_model(new ItemListModel(this)), m_delegate(new ItemDelegate(thumbnails, this))
+      m_model(new ItemListModel(this)), m_delegate(new ItemDelegate(thumbnails, this)),
+      m_dropHighlight(new DropHighlight(this))
 {
+    setAcceptDrops(true);
     QFont titleFont = m_title->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.45);
     titleFont.setWeight(QFont::Bold);
@@ -175,6 +204,36 @@ void ContentColumn::layoutGrid()
     const QSize cell(cardWidth + gap, ItemDelegate::cardHeight + gap);
     if (m_view->gridSize() != cell)
         m_view->setGridSize(cell);
+}
+
+void ContentColumn::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!ItemIntake::canAccept(*event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    m_dropHighlight->setGeometry(m_stack->geometry());
+    m_dropHighlight->raise();
+    m_dropHighlight->show();
+}
+
+void ContentColumn::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (ItemIntake::canAccept(*event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void ContentColumn::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropHighlight->hide();
+}
+
+void ContentColumn::dropEvent(QDropEvent *event)
+{
+    m_dropHighlight->hide();
+    if (!ItemIntake::canAccept(*event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    emit dropped(*event->mimeData());
 }
 
 bool ContentColumn::eventFilter(QObject *watched, QEvent *event)

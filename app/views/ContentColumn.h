@@ -4,6 +4,7 @@
 
 class QLabel;
 class QListView;
+class QMimeData;
 class QStackedWidget;
 
 namespace quillory {
@@ -44,9 +45,15 @@ public:
 signals:
     void itemSelected(quillory::Item *item);
     void contextMenuRequested(quillory::Item *item, const QPoint &globalPosition);
+    // Links, files, text and pictures dropped anywhere on the column.
+    void dropped(const QMimeData &data);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void applyViewMode();
@@ -60,6 +67,7 @@ private:
     QListView *m_view;
     ItemListModel *m_model;
     ItemDelegate *m_delegate;
+    QWidget *m_dropHighlight;
 };
 
 } // namespace quillory

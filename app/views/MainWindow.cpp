@@ -1,19 +1,24 @@
 #include "MainWindow.h"
 
+#include "AddURLSheet.h"
 #include "ContentColumn.h"
 #include "ContentHeader.h"
 #include "DetailColumn.h"
 #include "FolderEditorSheet.h"
 #include "ItemContextMenu.h"
 #include "ItemEditorSheet.h"
+#include "ItemIntake.h"
 #include "ItemListModel.h"
 #include "Sidebar.h"
 #include "TagEditorSheet.h"
 
+#include <AppNotifier.h>
 #include <AppState.h>
 #include <Clock.h>
+#include <ItemEnricher.h>
 #include <LibraryStore.h>
 #include <LiveList.h>
+#include <MetadataService.h>
 
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -33,7 +38,10 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
       m_detail(new DetailColumn(
-          store, revealer, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter))
+          store, revealer, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter)),
+      m_enricher(new ItemEnricher(store, MetadataService::shared(), this)),
+      m_intake(new ItemIntake(
+          store, *m_enricher, [this](QDialog &panel) { runSheet(panel); }, this))
 {
     setObjectName(identifier);
     setWindowTitle(QStringLiteral("Quillory"));
@@ -116,15 +124,46 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     connect(m_content, &ContentColumn::itemSelected, this, &MainWindow::selectItem);
     connect(m_content, &ContentColumn::contextMenuRequested, this, &MainWindow::showContextMenu);
     addItemShortcuts();
-    m_content->header().addMenu()->addAction(QStringLiteral("New Folder"), this,
-                                             [this] { m_state.setShowNewFolderSheet(true); });
-    m_content->header().addMenu()->addAction(QStringLiteral("New Tag"), this,
-                                             [this] { m_state.setShowNewTagSheet(true); });
+    buildAddMenu();
+    followNotifications();
 
     refresh();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::buildAddMenu()
+{
+    QMenu *menu = m_content->header().addMenu();
+    menu->addAction(QStringLiteral("Paste from Clipboard"), m_intake,
+                    &ItemIntake::pasteFromClipboard);
+    menu->addAction(QStringLiteral("Add URL..."), this, &MainWindow::openAddURLSheet);
+    menu->addAction(QStringLiteral("Add Image from File..."), m_intake,
+                    &ItemIntake::addImageFromFile);
+    menu->addAction(QStringLiteral("Add Document from File..."), m_intake,
+                    &ItemIntake::addDocumentFromFile);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("New Folder"), this,
+                    [this] { m_state.setShowNewFolderSheet(true); });
+    menu->addAction(QStringLiteral("New Tag"), this, [this] { m_state.setShowNewTagSheet(true); });
+}
+
+void MainWindow::followNotifications()
+{
+    // A new item is shown at once; its picture and page details follow when they arrive.
+    connect(m_intake, &ItemIntake::itemCreated, this, &MainWindow::selectItem);
+    connect(m_content, &ContentColumn::dropped, m_intake, &ItemIntake::handleDrop);
+    AppNotifier &notifier = AppNotifier::shared();
+    connect(&notifier, &AppNotifier::createItemFromURL, m_intake, &ItemIntake::createItem);
+    connect(&notifier, &AppNotifier::createItemFromImageData, m_intake,
+            &ItemIntake::createImageItem);
+}
+
+void MainWindow::openAddURLSheet()
+{
+    AddURLSheet sheet([this](const QUrl &url) { m_intake->createItem(url); }, this);
+    runSheet(sheet);
+}
 
 void MainWindow::scheduleRefresh()
 {

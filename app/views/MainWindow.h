@@ -17,6 +17,8 @@ class ContentColumn;
 class DetailColumn;
 class FileRevealer;
 class Item;
+class ItemEnricher;
+class ItemIntake;
 class LibraryStore;
 class LiveList;
 class SearchService;
@@ -44,6 +46,8 @@ public:
     DetailColumn &detail() const { return *m_detail; }
     const SidebarSelection &selection() const { return m_selection; }
     Item *selectedItem() const { return m_selectedItem; }
+    ItemIntake &intake() const { return *m_intake; }
+    ItemEnricher &enricher() const { return *m_enricher; }
 
     void chooseSmartFolder(SmartFolder folder);
     // A root folder's row replaces the smart folder; a sub-folder's row keeps it.
@@ -53,6 +57,7 @@ public:
     void toggleSidebar();
     // Asks first, then deletes the item from the library.
     void confirmDelete(Item *item);
+    void openAddURLSheet();
     void editFolder(Folder *folder);
     // Asks first: the folder's sub-folders go with it (their items stay, unfiled).
     void deleteFolder(Folder *folder);
@@ -74,6 +79,8 @@ private:
     void showContextMenu(Item *item, const QPoint &globalPosition);
     void openNewFolderSheet();
     void addItemShortcuts();
+    void buildAddMenu();
+    void followNotifications();
     void openLink(Item *item);
     void openItemEditor();
     void openNewTagSheet();
@@ -97,6 +104,8 @@ private:
     Sidebar *m_sidebar;
     ContentColumn *m_content;
     DetailColumn *m_detail;
+    ItemEnricher *m_enricher;
+    ItemIntake *m_intake;
     QTimer m_refresh;
     SheetHook m_sheetHook;
 };

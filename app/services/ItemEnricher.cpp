@@ -1,0 +1,63 @@
+#include "ItemEnricher.h"
+
+#include "ItemImages.h"
+#include "MetadataService.h"
+
+#include <Item.h>
+#include <LibraryStore.h>
+
+#include <cstdio>
+
+namespace quillory {
+
+ItemEnricher::ItemEnricher(LibraryStore &store, MetadataService &metadata, QObject *parent)
+    : QObject(parent), m_store(store), m_metadata(metadata)
+{
+}
+
+void ItemEnricher::enrich(const QUuid &itemId, const QUrl &url)
+{
+    m_metadata.fetchMetadata(url, this, [this, itemId, url](const MetadataOutcome &outcome) {
+        if (outcome.error) {
+            const QByteArray line =
+                "Failed to fetch metadata: " + outcome.error->description().toUtf8() + '\n';
+            std::fputs(line.constData(), stdout);
+            std::fflush(stdout);
+            emit finished(itemId);
+            return;
+        }
+        Item *item = m_store.item(itemId);
+        if (item == nullptr) {
+            emit finished(itemId);
+            return;
+        }
+        const FetchedMetadata &fetched = outcome.metadata;
+        // A blank page title would leave the item with no name at all.
+        if (fetched.title && !fetched.title->isEmpty())
+            item->setTitle(*fetched.title);
+        ItemMetadata metadata;
+        metadata.author = fetched.author;
+        metadata.publishDate = fetched.publishDate;
+        metadata.description = fetched.description;
+        item->setMetadata(metadata);
+        fetchPreviewImage(itemId, url);
+    });
+}
+
+void ItemEnricher::fetchPreviewImage(const QUuid &itemId, const QUrl &url)
+{
+    m_metadata.fetchPreviewImage(url, this, [this, itemId](const ImageOutcome &outcome) {
+        if (outcome.error || !outcome.bytes || m_store.item(itemId) == nullptr) {
+            emit finished(itemId);
+            return;
+        }
+        ItemImages::prepareInBackground(*outcome.bytes, ItemImages::Forms::ThumbnailOnly, this,
+                                        [this, itemId](const ItemImages::Prepared &prepared) {
+                                            if (Item *item = m_store.item(itemId))
+                                                ItemImages::apply(*item, prepared);
+                                            emit finished(itemId);
+                                        });
+    });
+}
+
+} // namespace quillory

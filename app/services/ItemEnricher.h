@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QUrl>
+#include <QUuid>
+
+namespace quillory {
+
+class LibraryStore;
+class MetadataService;
+
+// Fills a newly added web item with what its page says about itself: the page's title,
+// author, date and description, then a thumbnail of its preview image. The item is looked
+// up again after every wait, so one deleted meanwhile is left alone.
+class ItemEnricher final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ItemEnricher)
+
+public:
+    ItemEnricher(LibraryStore &store, MetadataService &metadata, QObject *parent = nullptr);
+
+    // Starts and returns at once; failures print one line and leave the item as it is.
+    void enrich(const QUuid &itemId, const QUrl &url);
+
+signals:
+    // Emitted when an enrichment has done all it will do, whatever the outcome.
+    void finished(const QUuid &itemId);
+
+private:
+    void fetchPreviewImage(const QUuid &itemId, const QUrl &url);
+
+    LibraryStore &m_store;
+    MetadataService &m_metadata;
+};
+
+} // namespace quillory

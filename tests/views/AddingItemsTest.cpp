@@ -1,0 +1,462 @@
+#include "TestHttpServer.h"
+
+#include <AddURLSheet.h>
+#include <AppNotifier.h>
+#include <AppState.h>
+#include <Clock.h>
+#include <ContentColumn.h>
+#include <ContentHeader.h>
+#include <FileRevealer.h>
+#include <Item.h>
+#include <ItemEnricher.h>
+#include <ItemIntake.h>
+#include <ItemListModel.h>
+#include <LibraryStore.h>
+#include <MainWindow.h>
+#include <SearchService.h>
+#include <TagDragItem.h>
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QNetworkProxyFactory>
+#include <QPushButton>
+#include <QSet>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using quillory::test::TestHttpServer;
+
+namespace {
+
+// Enrichment asks about every address added, real sites included; a proxy that refuses
+// every connection keeps those requests from ever leaving the machine, while the test's
+// own server on 127.0.0.1 is reached directly.
+class LocalOnlyProxies final : public QNetworkProxyFactory
+{
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        if (query.peerHostName() == QStringLiteral("127.0.0.1"))
+            return {QNetworkProxy::NoProxy};
+        return {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9)};
+    }
+};
+
+class NoRevealer final : public FileRevealer
+{
+public:
+    void reveal(const QString &) override {}
+};
+
+QByteArray picture(int width, int height, const char *format)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(30, 120, 200));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+class AddingItemsTest : public ::testing::Test
+{
+protected:
+    AddingItemsTest()
+        : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
+          m_search(&m_settings)
+    {
+        QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnlyProxies);
+        Clock::setSource([] { return QDateTime(QDate(2026, 3, 5), QTime(15, 41), Qt::UTC); });
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("library.store")), &error);
+        m_state.followStore(*m_store);
+        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer);
+        QObject::connect(&m_window->enricher(), &ItemEnricher::finished,
+                         [this](const QUuid &id) { m_enriched.insert(id); });
+    }
+    ~AddingItemsTest() override
+    {
+        m_window.reset();
+        Clock::setSource({});
+    }
+
+    ItemIntake &intake() { return m_window->intake(); }
+
+    QAction *addMenuAction(const QString &text)
+    {
+        for (QAction *a : m_window->content().header().addMenu()->actions()) {
+            if (a->text() == text)
+                return a;
+        }
+        ADD_FAILURE() << "no add-menu entry " << text.toStdString();
+        return nullptr;
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Waits until the enrichment of the item `id` has done all it will do.
+    bool waitForEnrichment(const QUuid &id)
+    {
+        return QTest::qWaitFor([&] { return m_enriched.contains(id); }, 10000);
+    }
+
+    bool waitForImages(Item *item)
+    {
+        return QTest::qWaitFor([&] { return item->hasThumbnailData(); }, 10000);
+    }
+
+    int itemCount() const { return int(m_store->items().size()); }
+
+    QTemporaryDir m_dir;
+    QSettings m_settings;
+    SearchService m_search;
+    AppState m_state;
+    NoRevealer m_revealer;
+    std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<MainWindow> m_window;
+    TestHttpServer m_server;
+    QSet<QUuid> m_enriched;
+};
+
+TEST_F(AddingItemsTest, AddMenuListsTheWaysToAdd)
+{
+    QStringList entries;
+    for (QAction *a : m_window->content().header().addMenu()->actions())
+        entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(entries.mid(0, 6),
+              (QStringList{QStringLiteral("Paste from Clipboard"), QStringLiteral("Add URL..."),
+                           QStringLiteral("Add Image from File..."),
+                           QStringLiteral("Add Document from File..."), QStringLiteral("-"),
+                           QStringLiteral("New Folder")}));
+}
+
+TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
+{
+    QList<QUrl> added;
+    AddURLSheet sheet([&added](const QUrl &url) { added << url; });
+    EXPECT_FALSE(sheet.addButton()->isEnabled());
+    sheet.urlField()->setText(QStringLiteral("example.com"));
+    EXPECT_FALSE(sheet.addButton()->isEnabled());
+    sheet.urlField()->setText(QStringLiteral("https://exa mple.com"));
+    EXPECT_FALSE(sheet.addButton()->isEnabled());
+    sheet.show();
+    // Return with an incomplete address neither adds nor closes.
+    QTest::keyClick(sheet.urlField(), Qt::Key_Return);
+    EXPECT_TRUE(added.isEmpty());
+    EXPECT_EQ(sheet.result(), QDialog::Rejected);
+
+    sheet.urlField()->setText(QStringLiteral("mailto:someone@example.com"));
+    EXPECT_TRUE(sheet.addButton()->isEnabled());
+    QTest::keyClick(sheet.urlField(), Qt::Key_Return);
+    EXPECT_EQ(added, QList<QUrl>{QUrl(QStringLiteral("mailto:someone@example.com"))});
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+}
+
+TEST_F(AddingItemsTest, TypedAddressIsAddedSelectedAndEnrichedFromThePage)
+{
+    m_server.route(QStringLiteral("/articles/slow-web"),
+                   TestHttpServer::Response::html(R"(<html><head>
+        <meta property="og:title" content="The Slow Web &mdash; Don't Panic">
+        <meta name="description" content="  Why pages should be light. ">
+        <meta name="author" content="Ada Lovelace">
+        <meta property="og:image" content="/images/cover.png">
+        </head><body>Hello</body></html>)"));
+    m_server.route(QStringLiteral("/images/cover.png"),
+                   TestHttpServer::Response::bytes(picture(1200, 800, "png"), "image/png"));
+
+    const QUrl url = m_server.url(QStringLiteral("/articles/slow-web"));
+    m_window->setSheetHook([&url](QDialog &dialog) {
+        auto *sheet = qobject_cast<AddURLSheet *>(&dialog);
+        ASSERT_NE(sheet, nullptr);
+        sheet->show(); // Return reaches only a visible default button
+        QTest::keyClicks(sheet->urlField(), url.toString());
+        QTest::keyClick(sheet->urlField(), Qt::Key_Return);
+    });
+    addMenuAction(QStringLiteral("Add URL..."))->trigger();
+
+    ASSERT_EQ(itemCount(), 1);
+    Item *item = m_store->items().front();
+    EXPECT_EQ(m_window->selectedItem(), item);
+    EXPECT_EQ(item->title(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(item->type(), ItemType::WebLink);
+    EXPECT_EQ(item->url(), url);
+
+    ASSERT_TRUE(waitForEnrichment(item->id()));
+    EXPECT_EQ(item->title(), QStringLiteral("The Slow Web \u2014 Don't Panic"));
+    const auto metadata = item->metadata();
+    ASSERT_TRUE(metadata);
+    EXPECT_EQ(metadata->description, QStringLiteral("Why pages should be light."));
+    EXPECT_EQ(metadata->author, QStringLiteral("Ada Lovelace"));
+    EXPECT_FALSE(metadata->publishDate);
+    ASSERT_TRUE(item->thumbnailData());
+    EXPECT_EQ(QImage::fromData(*item->thumbnailData()).size(), QSize(400, 267));
+    EXPECT_FALSE(item->hasImageData());
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->content().model().items().front(), item);
+}
+
+TEST_F(AddingItemsTest, FailedFetchesLeaveTheItemAsCreated)
+{
+    m_server.route(
+        QStringLiteral("/missing"),
+        TestHttpServer::Response::html("<meta property=\"og:title\" content=\"Gone\">", 404));
+    testing::internal::CaptureStdout();
+    Item *missing = intake().createItem(m_server.url(QStringLiteral("/missing")));
+    // An address without a host is titled "Untitled" and still asked about.
+    Item *mail = intake().createItem(QUrl(QStringLiteral("mailto:someone@example.com")));
+    const bool finished = waitForEnrichment(missing->id()) && waitForEnrichment(mail->id());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(finished);
+
+    EXPECT_EQ(missing->title(), QStringLiteral("127.0.0.1"));
+    EXPECT_FALSE(missing->metadataJSON());
+    EXPECT_EQ(mail->title(), QStringLiteral("Untitled"));
+    EXPECT_FALSE(mail->sourceDomain());
+    EXPECT_NE(printed.find("Failed to fetch metadata: Failed to fetch metadata\n"),
+              std::string::npos);
+    EXPECT_EQ(m_window->selectedItem(), mail);
+}
+
+TEST_F(AddingItemsTest, AnItemDeletedWhileItsPageLoadsStaysDeleted)
+{
+    TestHttpServer::Response slow = TestHttpServer::Response::html(
+        "<html><head><title>Late</title><meta property=\"og:image\" content=\"/i.png\">"
+        "</head></html>");
+    slow.firstByteDelayMs = 300;
+    m_server.route(QStringLiteral("/slow"), slow);
+    m_server.route(QStringLiteral("/i.png"),
+                   TestHttpServer::Response::bytes(picture(600, 600, "png"), "image/png"));
+    Item *item = intake().createItem(m_server.url(QStringLiteral("/slow")));
+    const QUuid id = item->id();
+    m_store->remove(item);
+    ASSERT_TRUE(waitForEnrichment(id));
+    EXPECT_EQ(m_store->item(id), nullptr);
+    EXPECT_EQ(itemCount(), 0);
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+}
+
+TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
+{
+    QMimeData link;
+    link.setText(QStringLiteral("https://www.youtube.com/watch?v=abc\n"));
+    intake().pasteFrom(link);
+    ASSERT_EQ(itemCount(), 1);
+    Item *video = m_window->selectedItem();
+    EXPECT_EQ(video->type(), ItemType::Video);
+    EXPECT_EQ(video->title(), QStringLiteral("www.youtube.com"));
+
+    QMimeData words;
+    words.setText(QStringLiteral("just some words"));
+    intake().pasteFrom(words);
+    QMimeData empty;
+    intake().pasteFrom(empty);
+    EXPECT_EQ(itemCount(), 1);
+
+    const QByteArray png = picture(800, 600, "png");
+    QMimeData shot;
+    shot.setData(QStringLiteral("image/png"), png);
+    intake().pasteFrom(shot);
+    ASSERT_EQ(itemCount(), 2);
+    Item *screenshot = m_window->selectedItem();
+    EXPECT_EQ(screenshot->type(), ItemType::Screenshot);
+    EXPECT_EQ(screenshot->title(), QStringLiteral("Screenshot Mar 5, 15:41"));
+    EXPECT_FALSE(screenshot->urlString());
+    ASSERT_TRUE(waitForImages(screenshot));
+    EXPECT_EQ(screenshot->imageData(), png);
+    EXPECT_EQ(QImage::fromData(*screenshot->thumbnailData()).size(), QSize(400, 300));
+
+    QMimeData tiff;
+    tiff.setData(QStringLiteral("image/tiff"), picture(64, 48, "tiff"));
+    intake().pasteFrom(tiff);
+    ASSERT_EQ(itemCount(), 3);
+    EXPECT_TRUE(waitForImages(m_window->selectedItem()));
+    QMimeData brokenTiff;
+    brokenTiff.setData(QStringLiteral("image/tiff"), "not a tiff");
+    intake().pasteFrom(brokenTiff);
+    EXPECT_EQ(itemCount(), 3);
+}
+
+TEST_F(AddingItemsTest, PasteFromClipboardReadsTheSystemClipboard)
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("https://x.com/someone/status/1"));
+    addMenuAction(QStringLiteral("Paste from Clipboard"))->trigger();
+    ASSERT_EQ(itemCount(), 1);
+    EXPECT_EQ(m_window->selectedItem()->type(), ItemType::SocialPost);
+    QGuiApplication::clipboard()->clear();
+}
+
+TEST_F(AddingItemsTest, FilePanelsAddPicturesAndDocuments)
+{
+    const QByteArray jpeg = picture(1600, 1200, "jpeg");
+    const QString photo = writeFile(QStringLiteral("holiday.jpg"), jpeg);
+    const QString pdf = writeFile(QStringLiteral("Annual Report.2025.pdf"), "%PDF-1.4\n");
+    QString answer;
+    QString filter;
+    m_window->setSheetHook([&](QDialog &dialog) {
+        auto *panel = qobject_cast<QFileDialog *>(&dialog);
+        ASSERT_NE(panel, nullptr);
+        filter = panel->nameFilters().join(QLatin1Char(';'));
+        if (answer.isEmpty()) {
+            panel->reject();
+            return;
+        }
+        panel->selectFile(answer);
+        dialog.accept(); // QFileDialog's own accept(), which reads the chosen file
+    });
+
+    addMenuAction(QStringLiteral("Add Image from File..."))->trigger();
+    EXPECT_EQ(itemCount(), 0); // cancelled
+    EXPECT_TRUE(filter.contains(QStringLiteral("*.jpg")));
+    EXPECT_FALSE(filter.contains(QStringLiteral("*.pdf")));
+
+    answer = photo;
+    addMenuAction(QStringLiteral("Add Image from File..."))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return itemCount() == 1; }, 10000));
+    Item *picked = m_window->selectedItem();
+    ASSERT_NE(picked, nullptr);
+    // Whatever the file's name, a picture chosen here is a screenshot titled by the time.
+    EXPECT_EQ(picked->type(), ItemType::Screenshot);
+    EXPECT_EQ(picked->title(), QStringLiteral("Screenshot Mar 5, 15:41"));
+    ASSERT_TRUE(waitForImages(picked));
+    EXPECT_EQ(picked->imageData(), jpeg);
+
+    answer = pdf;
+    addMenuAction(QStringLiteral("Add Document from File..."))->trigger();
+    EXPECT_TRUE(filter.startsWith(QStringLiteral("Documents (*.pdf *.txt")));
+    ASSERT_EQ(itemCount(), 2);
+    Item *document = m_window->selectedItem();
+    EXPECT_EQ(document->type(), ItemType::Document);
+    EXPECT_EQ(document->title(), QStringLiteral("Annual Report.2025"));
+    EXPECT_EQ(document->url(), QUrl::fromLocalFile(pdf));
+    EXPECT_FALSE(document->hasImageData());
+}
+
+class DropTest : public AddingItemsTest
+{
+protected:
+    // Drags `data` over the content column and lets go; true when the column took it.
+    bool drop(QMimeData &data)
+    {
+        ContentColumn &column = m_window->content();
+        const QPoint at = column.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&column, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&column, &dropped);
+        return dropped.isAccepted();
+    }
+};
+
+TEST_F(DropTest, DroppedFilesBecomeDocumentAndImageItems)
+{
+    const QByteArray jpeg = picture(1200, 900, "jpeg");
+    const QString pdf = writeFile(QStringLiteral("paper.pdf"), "%PDF-1.4\n");
+    const QString photo = writeFile(QStringLiteral("cat.jpeg"), jpeg);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(pdf), QUrl::fromLocalFile(photo)});
+    ASSERT_TRUE(drop(data));
+    ASSERT_EQ(itemCount(), 2);
+
+    Item *document = m_store->item(m_store->items().front()->id());
+    for (Item *i : m_store->items()) {
+        if (i->type() == ItemType::Document)
+            document = i;
+    }
+    EXPECT_EQ(document->title(), QStringLiteral("paper"));
+    EXPECT_FALSE(document->hasImageData());
+
+    Item *image = m_window->selectedItem(); // the last one created
+    EXPECT_EQ(image->type(), ItemType::Image);
+    EXPECT_EQ(image->title(), QStringLiteral("cat"));
+    EXPECT_EQ(image->url(), QUrl::fromLocalFile(photo));
+    ASSERT_TRUE(waitForImages(image));
+    EXPECT_EQ(image->imageData(), jpeg);
+    EXPECT_EQ(QImage::fromData(*image->thumbnailData()).size(), QSize(400, 300));
+}
+
+TEST_F(DropTest, DroppedLinksTextAndPictures)
+{
+    QMimeData links;
+    links.setUrls({QUrl(QStringLiteral("https://github.com/qt/qtbase")),
+                   QUrl(QStringLiteral("https://vimeo.com/123"))});
+    ASSERT_TRUE(drop(links));
+    ASSERT_EQ(itemCount(), 2);
+    EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("vimeo.com"));
+    EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Video);
+
+    QMimeData text;
+    text.setText(QStringLiteral("  https://example.org/a\n"));
+    ASSERT_TRUE(drop(text));
+    EXPECT_EQ(itemCount(), 3);
+    QMimeData words;
+    words.setText(QStringLiteral("no address here"));
+    EXPECT_TRUE(drop(words)); // taken, but nothing to make of it
+    EXPECT_EQ(itemCount(), 3);
+
+    QMimeData image;
+    QImage pixels(320, 200, QImage::Format_RGB32);
+    pixels.fill(Qt::darkGreen);
+    image.setImageData(pixels);
+    ASSERT_TRUE(drop(image));
+    ASSERT_EQ(itemCount(), 4);
+    Item *screenshot = m_window->selectedItem();
+    EXPECT_EQ(screenshot->type(), ItemType::Screenshot);
+    ASSERT_TRUE(waitForImages(screenshot));
+    EXPECT_EQ(QImage::fromData(*screenshot->imageData()).size(), QSize(320, 200));
+
+    // A tag being dragged is not something to add.
+    QMimeData tag;
+    tag.setData(TagDragItem::mimeType, R"({"tagId":"x"})");
+    EXPECT_FALSE(drop(tag));
+    EXPECT_EQ(itemCount(), 4);
+}
+
+TEST_F(AddingItemsTest, MenuAndTrayNotificationsCreateItems)
+{
+    emit AppNotifier::shared().createItemFromURL(QUrl(QStringLiteral("https://example.com/x")));
+    ASSERT_EQ(itemCount(), 1);
+    EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("example.com"));
+
+    emit AppNotifier::shared().createItemFromImageData(picture(100, 80, "png"));
+    ASSERT_EQ(itemCount(), 2);
+    Item *shot = m_window->selectedItem();
+    EXPECT_EQ(shot->type(), ItemType::Screenshot);
+    EXPECT_TRUE(waitForImages(shot));
+}
+
+TEST_F(AddingItemsTest, AnItemDeletedWhileItsPictureDecodesStaysDeleted)
+{
+    Item *shot = intake().createImageItem(picture(3000, 2000, "png"));
+    const QUuid id = shot->id();
+    bool stored = false;
+    QObject::connect(&intake(), &ItemIntake::imagesStored, [&stored] { stored = true; });
+    m_store->remove(shot);
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(50);
+    EXPECT_EQ(m_store->item(id), nullptr);
+    EXPECT_FALSE(stored);
+}
+
+} // namespace
