@@ -1,36 +1,19 @@
 // Thumbnails of camera-sized photos: the service's scaled decoding against decoding every
 // pixel and scaling afterwards, and the storage check of a photo that already fits.
 
+#include "SyntheticPhoto.h"
+
 #include <ThumbnailService.h>
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageReader>
-#include <QImageWriter>
 #include <benchmark/benchmark.h>
 
 namespace quillory::bench {
 namespace {
 
-// A photo-like 4000 x 3000 JPEG: smooth gradients with fine texture, so the encoder and the
-// decoder do as much work as on a real photo (about 3 MB).
 const QByteArray &cameraPhoto()
 {
-    static const QByteArray bytes = [] {
-        QImage image(4000, 3000, QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                line[x] = qRgb((x / 16 + y / 24) & 255, ((x ^ y) >> 2) & 255, (y * 3 / 40) & 255);
-        }
-        QByteArray out;
-        QBuffer buffer(&out);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(90);
-        writer.write(image);
-        return out;
-    }();
+    static const QByteArray bytes = SyntheticPhoto::jpeg(4000, 3000);
     return bytes;
 }
 

@@ -4,6 +4,7 @@
 #include "BenchMain.h"
 #include "StoreFixture.h"
 #include "SyntheticLibrary.h"
+#include "SyntheticPhoto.h"
 
 #include <AppState.h>
 #include <Clock.h>
@@ -20,10 +21,8 @@
 #include <SymbolIcon.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -288,24 +287,10 @@ void startupToFirstPaint(benchmark::State &state)
     state.counters["first_ms"] = firstMilliseconds;
 }
 
-// A 30-megapixel camera photo (6708 x 4472 JPEG) with photo-like texture.
+// A 30-megapixel camera photo (6708 x 4472).
 const QByteArray &largePhoto()
 {
-    static const QByteArray bytes = [] {
-        QImage image(6708, 4472, QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                line[x] = qRgb((x / 16 + y / 24) & 255, ((x ^ y) >> 2) & 255, (y * 3 / 40) & 255);
-        }
-        QByteArray out;
-        QBuffer buffer(&out);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(92);
-        writer.write(image);
-        return out;
-    }();
+    static const QByteArray bytes = SyntheticPhoto::jpeg(6708, 4472);
     return bytes;
 }
 

@@ -8,6 +8,7 @@
 #include "TagChipView.h"
 #include "TagPickerSheet.h"
 
+#include <BackgroundWork.h>
 #include <Clock.h>
 #include <Folder.h>
 #include <Item.h>
@@ -348,14 +349,41 @@ void ItemDetailView::refresh()
     refreshToolbar(*i);
 }
 
+// The item's full image when it decodes, else its thumbnail, else a placeholder. The
+// thumbnail is small enough to decode here at once; the full image may be a photo of tens of
+// megapixels, so it is decoded on the thread pool and replaces the thumbnail when ready.
 void ItemDetailView::refreshPicture(const Item &item)
+{
+    const QSize bound = QSize(320, 200) * devicePixelRatioF();
+    const PictureKey key{item.id(), item.modifiedAtMSecs(), item.hasImageData(),
+                         item.hasThumbnailData(), bound};
+    if (key == m_pictureKey)
+        return;
+    m_pictureKey = key;
+    paintPicture(item, item.hasThumbnailData()
+                           ? decodeWithin(item.thumbnailData().value_or(QByteArray()), bound)
+                           : QImage());
+    if (!item.hasImageData())
+        return;
+    BackgroundWork::run<QImage>(
+        this,
+        [bytes = item.imageData().value_or(QByteArray()), bound] {
+            return decodeWithin(bytes, bound);
+        },
+        [this, key](QImage image) {
+            Item *shown = this->item();
+            if (key == m_pictureKey && shown != nullptr && !image.isNull())
+                paintPicture(*shown, image);
+        });
+}
+
+void ItemDetailView::paintPicture(const Item &item, const QImage &image)
 {
     const int width = 320, height = 200;
     QPixmap picture(width, height);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QImage image = bestPicture(item, QSize(width, height) * devicePixelRatioF());
     if (image.isNull()) {
         ItemDelegate::paintPlaceholder(&painter, picture.rect(), item, 12);
     } else {

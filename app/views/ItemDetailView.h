@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QSize>
 #include <QTimer>
 #include <QUuid>
 #include <QWidget>
 #include <functional>
 
 class QComboBox;
+class QImage;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -60,6 +62,7 @@ private:
     QWidget *buildNoteSection();
     QWidget *buildTagSection();
     void refreshPicture(const Item &item);
+    void paintPicture(const Item &item, const QImage &image);
     void refreshLink(const Item &item);
     void refreshNote(const Item &item);
     void refreshTags(const Item &item);
@@ -72,6 +75,17 @@ private:
     FileRevealer &m_revealer;
     SheetRunner m_runSheet;
     QUuid m_itemId;
+    // What the shown picture was decoded from; a refresh that changes none of it keeps it.
+    struct PictureKey
+    {
+        QUuid itemId;
+        qint64 modifiedAt = 0;
+        bool hasImage = false;
+        bool hasThumbnail = false;
+        QSize bound;
+        bool operator==(const PictureKey &) const = default;
+    };
+    PictureKey m_pictureKey;
     QToolBar *m_toolbar = nullptr;
     QLabel *m_picture = nullptr;
     QLabel *m_title = nullptr;
