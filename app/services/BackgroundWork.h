@@ -37,6 +37,10 @@ public:
             });
     }
 
+    // Waits for all work started so far and hands over its results, e.g. before the last
+    // save at quit. Interface thread only.
+    static void finishPending();
+
 private:
     static QObject &dispatcher();
 };

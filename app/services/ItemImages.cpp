@@ -7,6 +7,7 @@
 #include <Item.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace quillory {
 namespace {
@@ -66,14 +67,32 @@ void ItemImages::prepareFileInBackground(QString path, Forms forms, const QObjec
     BackgroundWork::run<Prepared>(
         context,
         [path = std::move(path), forms] {
-            QFile file(path);
-            // Beyond this no decoder would accept the picture anyway.
-            constexpr qint64 readLimit = qint64(256) * 1024 * 1024;
-            if (!file.open(QIODevice::ReadOnly) || file.size() > readLimit)
-                return Prepared{};
-            return prepare(file.readAll(), forms, ThumbnailService::shared());
+            const auto bytes = readPictureFile(path);
+            return bytes ? prepare(*bytes, forms, ThumbnailService::shared()) : Prepared{};
         },
         [done = std::move(done)](Prepared prepared) { done(prepared); });
+}
+
+std::optional<QByteArray> ItemImages::readPictureFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > pictureFileLimit)
+        return std::nullopt;
+    // In pieces, with the limit checked as it goes: some files do not know their size.
+    QByteArray bytes;
+    while (!file.atEnd()) {
+        const QByteArray piece = file.read(1024 * 1024);
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+        if (bytes.size() > pictureFileLimit)
+            return std::nullopt;
+    }
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
 }
 
 void ItemImages::apply(Item &item, const Prepared &prepared)

@@ -37,6 +37,11 @@ public:
     // The same for a file, read on the thread pool too; an unreadable file gives nothing.
     static void prepareFileInBackground(QString path, Forms forms, const QObject *context,
                                         std::function<void(const Prepared &)> done);
+    // A picture file's bytes: nothing for what is not a regular file (a FIFO would block,
+    // a /proc file has no size) or is larger than any decoder would accept. May block on
+    // a slow disk, so call it off the interface thread.
+    static std::optional<QByteArray> readPictureFile(const QString &path);
+    static constexpr qint64 pictureFileLimit = qint64(256) * 1024 * 1024;
     // Stores the image first, then the thumbnail, as setImage and setThumbnail would.
     static void apply(Item &item, const Prepared &prepared);
 };

@@ -4,9 +4,14 @@
 #include "AppState.h"
 #include "TrayIcon.h"
 
+#include <AppNotifier.h>
+#include <BackgroundWork.h>
 #include <FileRevealer.h>
+#include <ItemEnricher.h>
+#include <ItemIntake.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
+#include <MetadataService.h>
 #include <SearchService.h>
 
 #include <QApplication>
@@ -17,9 +22,12 @@ namespace quillory {
 
 QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store)
     : m_state(std::make_unique<AppState>()), m_store(std::move(store)),
-      m_revealer(FileRevealer::create())
+      m_revealer(FileRevealer::create()),
+      m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
+      m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher))
 {
     m_state->followStore(*m_store);
+    m_intake->followNotifications(AppNotifier::shared());
     // Changes stay in memory and saving is retried; the user must know meanwhile.
     connect(m_store.get(), &LibraryStore::autosaveFailed, this, [this](const QString &message) {
         if (!m_state->showErrorAlert())
@@ -37,6 +45,8 @@ std::unique_ptr<QuilloryApp> QuilloryApp::create(std::unique_ptr<LibraryStore> s
 QuilloryApp::~QuilloryApp()
 {
     delete m_window; // before the store its lists follow
+    // Pictures being decoded are stored before the store's last save.
+    BackgroundWork::finishPending();
 }
 
 void QuilloryApp::start()
@@ -59,7 +69,8 @@ void QuilloryApp::updateQuitBehaviour()
 void QuilloryApp::showMainWindow()
 {
     if (m_window == nullptr) {
-        m_window = new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer);
+        m_window =
+            new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         new AppCommands(*m_state, *m_window);
     }

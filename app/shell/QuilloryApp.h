@@ -12,6 +12,8 @@ namespace quillory {
 class AppCommands;
 class AppState;
 class FileRevealer;
+class ItemEnricher;
+class ItemIntake;
 class LibraryStore;
 class MainWindow;
 class TrayIcon;
@@ -41,6 +43,7 @@ public:
     AppState &state() const { return *m_state; }
     LibraryStore &store() const { return *m_store; }
     MainWindow *mainWindow() const { return m_window; }
+    ItemIntake &intake() const { return *m_intake; }
 
 private:
     explicit QuilloryApp(std::unique_ptr<LibraryStore> store);
@@ -50,6 +53,10 @@ private:
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<FileRevealer> m_revealer;
+    // Adding outlives the window: the tray adds with the window closed, and pictures and
+    // page details still arrive after it closed.
+    std::unique_ptr<ItemEnricher> m_enricher;
+    std::unique_ptr<ItemIntake> m_intake;
     QPointer<MainWindow> m_window;
     std::unique_ptr<TrayIcon> m_tray;
 };

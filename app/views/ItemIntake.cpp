@@ -1,5 +1,6 @@
 #include "ItemIntake.h"
 
+#include <AppNotifier.h>
 #include <BackgroundWork.h>
 #include <Clock.h>
 #include <Item.h>
@@ -9,15 +10,11 @@
 
 #include <QBuffer>
 #include <QClipboard>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
-#include <QLocale>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <algorithm>
 
 namespace quillory {
@@ -25,9 +22,6 @@ namespace {
 
 const QString pngFormat = QStringLiteral("image/png");
 const QString tiffFormat = QStringLiteral("image/tiff");
-
-// Beyond this no decoder would accept a picture anyway.
-constexpr qint64 readLimit = qint64(256) * 1024 * 1024;
 
 std::optional<QUrl> urlWithScheme(const QString &text)
 {
@@ -38,6 +32,29 @@ std::optional<QUrl> urlWithScheme(const QString &text)
     return url;
 }
 
+// Reads only the header, so a large pasted picture is not decoded on the interface thread.
+bool looksLikePicture(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return reader.canRead() && reader.size().isValid();
+}
+
+std::optional<QByteArray> encodedPicture(const QMimeData &data)
+{
+    const QStringList formats = data.formats();
+    for (const QString &format : formats) {
+        if (format.startsWith(QStringLiteral("image/"))) {
+            QByteArray bytes = data.data(format);
+            if (looksLikePicture(bytes))
+                return bytes;
+        }
+    }
+    return std::nullopt;
+}
+
 QByteArray pngBytes(const QImage &image)
 {
     QByteArray bytes;
@@ -45,33 +62,6 @@ QByteArray pngBytes(const QImage &image)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-// The picture a drop or the clipboard carries: encoded bytes when the source offers them
-// (no quality lost), else the decoded image saved as PNG.
-std::optional<QByteArray> pictureBytes(const QMimeData &data)
-{
-    for (const QString &format : data.formats()) {
-        if (format.startsWith(QStringLiteral("image/"))) {
-            QByteArray bytes = data.data(format);
-            if (!bytes.isEmpty())
-                return bytes;
-        }
-    }
-    if (data.hasImage()) {
-        const auto image = qvariant_cast<QImage>(data.imageData());
-        if (!image.isNull())
-            return pngBytes(image);
-    }
-    return std::nullopt;
-}
-
-std::optional<QByteArray> readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > readLimit)
-        return std::nullopt;
-    return file.readAll();
 }
 
 QString fileTitle(const QUrl &fileUrl)
@@ -84,15 +74,22 @@ QString fileTitle(const QUrl &fileUrl)
 
 } // namespace
 
-ItemIntake::ItemIntake(LibraryStore &store, ItemEnricher &enricher, PanelRunner runPanel,
-                       QWidget *panelParent)
-    : QObject(panelParent), m_store(store), m_enricher(enricher), m_runPanel(std::move(runPanel)),
-      m_panelParent(panelParent)
+ItemIntake::ItemIntake(LibraryStore &store, ItemEnricher &enricher, QObject *parent)
+    : QObject(parent), m_store(store), m_enricher(enricher)
 {
+}
+
+void ItemIntake::followNotifications(AppNotifier &notifier)
+{
+    connect(&notifier, &AppNotifier::createItemFromURL, this, &ItemIntake::createItem);
+    connect(&notifier, &AppNotifier::createItemFromImageData, this, &ItemIntake::createImageItem);
 }
 
 Item *ItemIntake::createItem(const QUrl &url)
 {
+    // A copied or dropped file's address is the file itself, not a page to fetch.
+    if (url.isLocalFile())
+        return createFileItem(url);
     const QString host = url.host();
     Item *item = m_store.insert(std::make_unique<Item>(
         ItemType::detect(url), host.isEmpty() ? QStringLiteral("Untitled") : host, url));
@@ -110,7 +107,7 @@ Item *ItemIntake::createImageItem(const QByteArray &data)
     if (item == nullptr)
         return nullptr;
     emit itemCreated(item);
-    storeImagesLater(*item, data);
+    storeImagesWhenReady(item->id(), QString(), data);
     return item;
 }
 
@@ -122,31 +119,34 @@ Item *ItemIntake::createFileItem(const QUrl &fileUrl)
         return nullptr;
     emit itemCreated(item);
     if (type == ItemType::Image || type == ItemType::Screenshot)
-        storeFileImagesLater(*item, fileUrl.toLocalFile());
+        storeImagesWhenReady(item->id(), fileUrl.toLocalFile(), QByteArray());
     return item;
 }
 
-void ItemIntake::storeImagesLater(Item &item, const QByteArray &data)
+void ItemIntake::storeImagesWhenReady(const QUuid &itemId, const QString &filePath, QByteArray data)
 {
-    ItemImages::prepareInBackground(data, ItemImages::Forms::ImageAndThumbnail, this,
-                                    [this, id = item.id()](const ItemImages::Prepared &prepared) {
-                                        // The item may have been deleted while decoding.
-                                        if (Item *i = m_store.item(id)) {
-                                            ItemImages::apply(*i, prepared);
-                                            emit imagesStored(i);
-                                        }
-                                    });
+    const auto store = [this, itemId](const ItemImages::Prepared &prepared) {
+        // The item may have been deleted while its picture was being decoded.
+        if (Item *item = m_store.item(itemId)) {
+            ItemImages::apply(*item, prepared);
+            emit imagesStored(item);
+        }
+    };
+    if (filePath.isEmpty())
+        ItemImages::prepareInBackground(std::move(data), ItemImages::Forms::ImageAndThumbnail, this,
+                                        store);
+    else
+        ItemImages::prepareFileInBackground(filePath, ItemImages::Forms::ImageAndThumbnail, this,
+                                            store);
 }
 
-void ItemIntake::storeFileImagesLater(Item &item, const QString &path)
+void ItemIntake::addImageFile(const QString &path)
 {
-    ItemImages::prepareFileInBackground(
-        path, ItemImages::Forms::ImageAndThumbnail, this,
-        [this, id = item.id()](const ItemImages::Prepared &prepared) {
-            if (Item *i = m_store.item(id)) {
-                ItemImages::apply(*i, prepared);
-                emit imagesStored(i);
-            }
+    BackgroundWork::run<std::optional<QByteArray>>(
+        this, [path] { return ItemImages::readPictureFile(path); },
+        [this](std::optional<QByteArray> bytes) {
+            if (bytes)
+                createImageItem(*bytes);
         });
 }
 
@@ -168,13 +168,17 @@ void ItemIntake::pasteFrom(const QMimeData &clipboard)
         return;
     }
     const QByteArray tiff = clipboard.data(tiffFormat);
-    if (!tiff.isEmpty() && !QImage::fromData(tiff).isNull()) {
+    if (!tiff.isEmpty() && looksLikePicture(tiff)) {
         createImageItem(tiff);
         return;
     }
     // Pictures in other formats, and files copied in a file manager, are welcome too.
-    if (clipboard.hasImage() || clipboard.hasUrls())
-        handleDrop(clipboard);
+    if (clipboard.hasUrls()) {
+        for (const QUrl &url : clipboard.urls())
+            createItem(url);
+        return;
+    }
+    createImageItemFrom(clipboard);
 }
 
 bool ItemIntake::canAccept(const QMimeData &data)
@@ -191,92 +195,50 @@ bool ItemIntake::handleDrop(const QMimeData &data)
     if (!canAccept(data))
         return false;
     // Each dropped address or file is one item, in the order they came.
-    if (data.hasUrls()) {
-        for (const QUrl &url : data.urls()) {
-            if (url.isLocalFile())
-                createFileItem(url);
-            else if (!url.scheme().isEmpty())
+    const QList<QUrl> urls = data.urls();
+    const bool anyUrl = std::any_of(urls.begin(), urls.end(),
+                                    [](const QUrl &url) { return !url.scheme().isEmpty(); });
+    if (anyUrl) {
+        for (const QUrl &url : urls) {
+            if (!url.scheme().isEmpty())
                 createItem(url);
         }
         return true;
     }
-    if (data.hasText()) {
-        if (const auto url = urlWithScheme(data.text()))
-            createItem(*url);
+    if (const auto url = urlWithScheme(data.text())) {
+        createItem(*url);
         return true;
     }
-    if (const auto bytes = pictureBytes(data))
-        createImageItem(*bytes);
+    // Text that is no address may come with a picture (a browser's dragged image does).
+    createImageItemFrom(data);
     return true;
 }
 
-std::optional<QString> ItemIntake::chooseFile(const QString &title, const QString &filter)
+void ItemIntake::createImageItemFrom(const QMimeData &data)
 {
-    QFileDialog panel(m_panelParent, title);
-    panel.setObjectName(QStringLiteral("openPanel"));
-    panel.setFileMode(QFileDialog::ExistingFile);
-    panel.setAcceptMode(QFileDialog::AcceptOpen);
-    panel.setNameFilter(filter);
-    m_runPanel(panel);
-    const QStringList files = panel.selectedFiles();
-    if (panel.result() != QDialog::Accepted || files.isEmpty())
-        return std::nullopt;
-    return files.first();
-}
-
-void ItemIntake::addImageFromFile()
-{
-    const auto path = chooseFile(tr("Add Image"), imagePanelFilter());
-    if (!path)
+    if (const auto bytes = encodedPicture(data)) {
+        createImageItem(*bytes);
         return;
-    // Read off the interface thread: a large photo on a slow disk must not freeze the window.
-    BackgroundWork::run<std::optional<QByteArray>>(
-        this, [path = *path] { return readFile(path); },
-        [this](std::optional<QByteArray> bytes) {
-            if (bytes)
-                createImageItem(*bytes);
-        });
+    }
+    if (!data.hasImage())
+        return;
+    const auto image = qvariant_cast<QImage>(data.imageData());
+    if (image.isNull())
+        return;
+    // Encoding a large picture takes a while; the item follows when it is done.
+    BackgroundWork::run<QByteArray>(
+        this, [image] { return pngBytes(image); },
+        [this](QByteArray bytes) { createImageItem(bytes); });
 }
 
-void ItemIntake::addDocumentFromFile()
+QString ItemIntake::screenshotTitle(const QDateTime &when, const QLocale &locale)
 {
-    if (const auto path = chooseFile(tr("Add Document"), documentPanelFilter()))
-        createFileItem(QUrl::fromLocalFile(*path));
-}
-
-QString ItemIntake::screenshotTitle(const QDateTime &when)
-{
-    const QLocale locale;
     // The locale's own clock: "3:41 PM" where it uses AM and PM, "15:41" elsewhere.
     const bool twelveHour =
         locale.timeFormat(QLocale::ShortFormat).contains(QLatin1Char('a'), Qt::CaseInsensitive);
     const QString format = QStringLiteral("MMM d, ") +
                            (twelveHour ? QStringLiteral("h:mm AP") : QStringLiteral("HH:mm"));
     return QStringLiteral("Screenshot ") + locale.toString(when.toLocalTime(), format);
-}
-
-QString ItemIntake::imagePanelFilter()
-{
-    const QMimeDatabase mimes;
-    QStringList globs;
-    for (const QByteArray &name : QImageReader::supportedMimeTypes())
-        globs += mimes.mimeTypeForName(QString::fromLatin1(name)).globPatterns();
-    globs.sort();
-    globs.removeDuplicates();
-    return tr("Images") + QStringLiteral(" (") + globs.join(QLatin1Char(' ')) + QLatin1Char(')');
-}
-
-QString ItemIntake::documentPanelFilter()
-{
-    // PDF, plain text, RTF, composite documents, spreadsheets, presentations, source code
-    // and HTML, in that order.
-    static const char *const globs =
-        "*.pdf *.txt *.text *.md *.markdown *.rtf *.rtfd *.doc *.docx *.odt *.pages *.epub "
-        "*.xls *.xlsx *.ods *.numbers *.csv *.tsv *.ppt *.pptx *.odp *.key "
-        "*.c *.h *.cc *.cpp *.cxx *.hpp *.m *.mm *.swift *.py *.rb *.js *.ts *.java *.kt "
-        "*.go *.rs *.sh *.pl *.php *.cs *.sql *.json *.xml *.yaml *.yml *.toml *.css "
-        "*.html *.htm *.xhtml";
-    return tr("Documents") + QStringLiteral(" (") + QString::fromLatin1(globs) + QLatin1Char(')');
 }
 
 } // namespace quillory

@@ -1,51 +1,51 @@
 #pragma once
 
+#include <QLocale>
 #include <QObject>
 #include <QUrl>
-#include <functional>
 
-class QDialog;
 class QMimeData;
-class QWidget;
 
 namespace quillory {
 
+class AppNotifier;
 class Item;
 class ItemEnricher;
 class LibraryStore;
 
-// Turns what the user hands the main window (a typed or pasted address, a picture, a file,
-// a drop) into a new item: inserts it, announces it for selection and, for addresses,
-// starts the enrichment that fetches the page's title and preview. Pictures are decoded
-// off the interface thread and stored in the item when ready.
+// Turns what the user hands Quillory (a typed or pasted address, a picture, a file, a
+// drop, a request from the File menu or the tray) into a new item: inserts it, announces it
+// for selection and, for addresses, starts the enrichment that fetches the page's title and
+// preview. Pictures are decoded off the interface thread and stored when ready. Lives as
+// long as the store, so work still under way when the window closes is not lost.
 class ItemIntake final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ItemIntake)
 
 public:
-    // Shows a file panel (or lets a test answer it) and returns when it has closed.
-    using PanelRunner = std::function<void(QDialog &)>;
+    ItemIntake(LibraryStore &store, ItemEnricher &enricher, QObject *parent = nullptr);
 
-    ItemIntake(LibraryStore &store, ItemEnricher &enricher, PanelRunner runPanel,
-               QWidget *panelParent);
+    // Follows "createItemFromURL" and "createItemFromImageData".
+    void followNotifications(AppNotifier &notifier);
 
+    // A local file's address makes a file item; any other address a link that is enriched.
     Item *createItem(const QUrl &url);
     Item *createImageItem(const QByteArray &data);
     Item *createFileItem(const QUrl &fileUrl);
+    // Reads the picture off the interface thread, then makes a screenshot item of it; a file
+    // that cannot be read makes nothing.
+    void addImageFile(const QString &path);
 
-    // The first that applies: an address in the text, PNG, then TIFF (or any other picture).
+    // The first that applies: an address in the text, PNG, then TIFF (or any other picture,
+    // or copied files).
     void pasteFrom(const QMimeData &clipboard);
     void pasteFromClipboard();
-    void addImageFromFile();
-    void addDocumentFromFile();
     // Every dropped file, address or picture becomes an item; true when there was any.
     bool handleDrop(const QMimeData &data);
     static bool canAccept(const QMimeData &data);
 
-    static QString screenshotTitle(const QDateTime &when);
-    static QString documentPanelFilter();
-    static QString imagePanelFilter();
+    static QString screenshotTitle(const QDateTime &when, const QLocale &locale = QLocale());
 
 signals:
     void itemCreated(quillory::Item *item);
@@ -53,15 +53,11 @@ signals:
     void imagesStored(quillory::Item *item);
 
 private:
-    void insert(Item *item);
-    void storeImagesLater(Item &item, const QByteArray &data);
-    void storeFileImagesLater(Item &item, const QString &path);
-    std::optional<QString> chooseFile(const QString &title, const QString &filter);
+    void createImageItemFrom(const QMimeData &data);
+    void storeImagesWhenReady(const QUuid &itemId, const QString &filePath, QByteArray data);
 
     LibraryStore &m_store;
     ItemEnricher &m_enricher;
-    PanelRunner m_runPanel;
-    QWidget *m_panelParent;
 };
 
 } // namespace quillory

@@ -9,16 +9,14 @@
 #include "ItemEditorSheet.h"
 #include "ItemIntake.h"
 #include "ItemListModel.h"
+#include "OpenPanel.h"
 #include "Sidebar.h"
 #include "TagEditorSheet.h"
 
-#include <AppNotifier.h>
 #include <AppState.h>
 #include <Clock.h>
-#include <ItemEnricher.h>
 #include <LibraryStore.h>
 #include <LiveList.h>
-#include <MetadataService.h>
 
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -31,7 +29,7 @@
 namespace quillory {
 
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
-                       FileRevealer &revealer, QWidget *parent)
+                       FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer), m_filter(search),
       m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
@@ -39,9 +37,7 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
       m_detail(new DetailColumn(
           store, revealer, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter)),
-      m_enricher(new ItemEnricher(store, MetadataService::shared(), this)),
-      m_intake(new ItemIntake(
-          store, *m_enricher, [this](QDialog &panel) { runSheet(panel); }, this))
+      m_intake(intake)
 {
     setObjectName(identifier);
     setWindowTitle(QStringLiteral("Quillory"));
@@ -125,7 +121,7 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     connect(m_content, &ContentColumn::contextMenuRequested, this, &MainWindow::showContextMenu);
     addItemShortcuts();
     buildAddMenu();
-    followNotifications();
+    followIntake();
 
     refresh();
 }
@@ -135,34 +131,41 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildAddMenu()
 {
     QMenu *menu = m_content->header().addMenu();
-    menu->addAction(QStringLiteral("Paste from Clipboard"), m_intake,
+    menu->addAction(QStringLiteral("Paste from Clipboard"), &m_intake,
                     &ItemIntake::pasteFromClipboard);
     menu->addAction(QStringLiteral("Add URL..."), this, &MainWindow::openAddURLSheet);
-    menu->addAction(QStringLiteral("Add Image from File..."), m_intake,
-                    &ItemIntake::addImageFromFile);
-    menu->addAction(QStringLiteral("Add Document from File..."), m_intake,
-                    &ItemIntake::addDocumentFromFile);
+    menu->addAction(QStringLiteral("Add Image from File..."), this, &MainWindow::addImageFromFile);
+    menu->addAction(QStringLiteral("Add Document from File..."), this,
+                    &MainWindow::addDocumentFromFile);
     menu->addSeparator();
     menu->addAction(QStringLiteral("New Folder"), this,
                     [this] { m_state.setShowNewFolderSheet(true); });
     menu->addAction(QStringLiteral("New Tag"), this, [this] { m_state.setShowNewTagSheet(true); });
 }
 
-void MainWindow::followNotifications()
+void MainWindow::followIntake()
 {
     // A new item is shown at once; its picture and page details follow when they arrive.
-    connect(m_intake, &ItemIntake::itemCreated, this, &MainWindow::selectItem);
-    connect(m_content, &ContentColumn::dropped, m_intake, &ItemIntake::handleDrop);
-    AppNotifier &notifier = AppNotifier::shared();
-    connect(&notifier, &AppNotifier::createItemFromURL, m_intake, &ItemIntake::createItem);
-    connect(&notifier, &AppNotifier::createItemFromImageData, m_intake,
-            &ItemIntake::createImageItem);
+    connect(&m_intake, &ItemIntake::itemCreated, this, &MainWindow::selectItem);
+    connect(m_content, &ContentColumn::dropped, &m_intake, &ItemIntake::handleDrop);
 }
 
 void MainWindow::openAddURLSheet()
 {
-    AddURLSheet sheet([this](const QUrl &url) { m_intake->createItem(url); }, this);
+    AddURLSheet sheet([this](const QUrl &url) { m_intake.createItem(url); }, this);
     runSheet(sheet);
+}
+
+void MainWindow::addImageFromFile()
+{
+    if (const auto path = OpenPanel::chooseImage(this, [this](QDialog &p) { runSheet(p); }))
+        m_intake.addImageFile(*path);
+}
+
+void MainWindow::addDocumentFromFile()
+{
+    if (const auto path = OpenPanel::chooseDocument(this, [this](QDialog &p) { runSheet(p); }))
+        m_intake.createFileItem(QUrl::fromLocalFile(*path));
 }
 
 void MainWindow::scheduleRefresh()

@@ -17,7 +17,6 @@ class ContentColumn;
 class DetailColumn;
 class FileRevealer;
 class Item;
-class ItemEnricher;
 class ItemIntake;
 class LibraryStore;
 class LiveList;
@@ -37,8 +36,9 @@ class MainWindow final : public QMainWindow
 public:
     static inline const QString identifier = QStringLiteral("main");
 
+    // New items come through `intake`, which outlives the window.
     MainWindow(AppState &state, LibraryStore &store, SearchService &search, FileRevealer &revealer,
-               QWidget *parent = nullptr);
+               ItemIntake &intake, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     Sidebar &sidebar() const { return *m_sidebar; }
@@ -46,8 +46,7 @@ public:
     DetailColumn &detail() const { return *m_detail; }
     const SidebarSelection &selection() const { return m_selection; }
     Item *selectedItem() const { return m_selectedItem; }
-    ItemIntake &intake() const { return *m_intake; }
-    ItemEnricher &enricher() const { return *m_enricher; }
+    ItemIntake &intake() const { return m_intake; }
 
     void chooseSmartFolder(SmartFolder folder);
     // A root folder's row replaces the smart folder; a sub-folder's row keeps it.
@@ -58,6 +57,8 @@ public:
     // Asks first, then deletes the item from the library.
     void confirmDelete(Item *item);
     void openAddURLSheet();
+    void addImageFromFile();
+    void addDocumentFromFile();
     void editFolder(Folder *folder);
     // Asks first: the folder's sub-folders go with it (their items stay, unfiled).
     void deleteFolder(Folder *folder);
@@ -80,7 +81,7 @@ private:
     void openNewFolderSheet();
     void addItemShortcuts();
     void buildAddMenu();
-    void followNotifications();
+    void followIntake();
     void openLink(Item *item);
     void openItemEditor();
     void openNewTagSheet();
@@ -104,8 +105,7 @@ private:
     Sidebar *m_sidebar;
     ContentColumn *m_content;
     DetailColumn *m_detail;
-    ItemEnricher *m_enricher;
-    ItemIntake *m_intake;
+    ItemIntake &m_intake;
     QTimer m_refresh;
     SheetHook m_sheetHook;
 };

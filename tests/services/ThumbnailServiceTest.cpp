@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace quillory {
 namespace {
@@ -259,7 +260,7 @@ TEST_F(ItemImagesTest, AnswersForAGoneContextAreDropped)
     EXPECT_FALSE(answered);
 }
 
-TEST_F(ItemImagesTest, FilesAreReadOffTheInterfaceThread)
+TEST_F(ItemImagesTest, OnlyRegularFilesAreRead)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("photo.jpg"));
@@ -268,20 +269,27 @@ TEST_F(ItemImagesTest, FilesAreReadOffTheInterfaceThread)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(jpeg);
     file.close();
+    // Opening a FIFO for reading would wait for a writer for ever.
+    const QString fifo = dir.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    EXPECT_EQ(ItemImages::readPictureFile(path), jpeg);
+    EXPECT_FALSE(ItemImages::readPictureFile(fifo));
+    EXPECT_FALSE(ItemImages::readPictureFile(dir.path()));
+    EXPECT_FALSE(ItemImages::readPictureFile(dir.filePath(QStringLiteral("gone.jpg"))));
 
     QObject context;
     std::optional<ItemImages::Prepared> read;
-    std::optional<ItemImages::Prepared> missing;
+    std::optional<ItemImages::Prepared> fromPipe;
     ItemImages::prepareFileInBackground(path, ItemImages::Forms::ImageAndThumbnail, &context,
                                         [&](const ItemImages::Prepared &p) { read = p; });
-    ItemImages::prepareFileInBackground(dir.filePath(QStringLiteral("gone.jpg")),
-                                        ItemImages::Forms::ImageAndThumbnail, &context,
-                                        [&](const ItemImages::Prepared &p) { missing = p; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return read && missing; }, 10000));
+    ItemImages::prepareFileInBackground(fifo, ItemImages::Forms::ImageAndThumbnail, &context,
+                                        [&](const ItemImages::Prepared &p) { fromPipe = p; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return read && fromPipe; }, 10000));
     EXPECT_EQ(read->image, jpeg);
     EXPECT_TRUE(read->thumbnail);
-    EXPECT_FALSE(missing->image);
-    EXPECT_FALSE(missing->thumbnail);
+    EXPECT_FALSE(fromPipe->image);
+    EXPECT_FALSE(fromPipe->thumbnail);
 }
 
 } // namespace

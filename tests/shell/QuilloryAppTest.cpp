@@ -1,13 +1,17 @@
+#include <AppNotifier.h>
 #include <AppState.h>
+#include <Item.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <QuilloryApp.h>
 #include <TrayIcon.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -67,6 +71,41 @@ TEST(QuilloryApp, ClosedWindowIsNotReopenedByTheDelayedRaise)
     app->showMainWindow();
     ASSERT_NE(app->mainWindow(), nullptr);
     EXPECT_TRUE(app->mainWindow()->isVisible());
+}
+
+TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
+{
+    QTemporaryDir dir;
+    const QString storePath = dir.filePath(QStringLiteral("s.store"));
+    const QString pdf = dir.filePath(QStringLiteral("notes.pdf"));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("%PDF-1.4\n");
+    file.close();
+    QImage pixels(2400, 1600, QImage::Format_RGB32);
+    pixels.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pixels.save(&buffer, "PNG");
+    {
+        auto app = startApp(dir);
+        app->mainWindow()->close();
+        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() == nullptr, 2000);
+        // The tray's "Paste from Clipboard" with the window closed.
+        emit AppNotifier::shared().createItemFromURL(QUrl::fromLocalFile(pdf));
+        emit AppNotifier::shared().createItemFromImageData(png);
+        EXPECT_EQ(app->store().items().size(), 2u);
+        // Quitting at once: the picture still being decoded is stored before the last save.
+    }
+    QString error;
+    auto reopened = LibraryStore::open(storePath, &error);
+    ASSERT_TRUE(reopened) << error.toStdString();
+    ASSERT_EQ(reopened->items().size(), 2u);
+    int pictures = 0;
+    for (Item *item : reopened->items())
+        pictures += item->hasImageData() && item->hasThumbnailData() ? 1 : 0;
+    EXPECT_EQ(pictures, 1);
 }
 
 TEST(QuilloryApp, MenuEntriesChangeTheSharedState)

@@ -13,6 +13,7 @@
 #include <ItemListModel.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
+#include <MetadataService.h>
 #include <SearchService.h>
 #include <TagDragItem.h>
 
@@ -83,17 +84,24 @@ protected:
         QString error;
         m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("library.store")), &error);
         m_state.followStore(*m_store);
-        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer);
-        QObject::connect(&m_window->enricher(), &ItemEnricher::finished,
+        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
+        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
+        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer, *m_intake);
+        QObject::connect(m_enricher.get(), &ItemEnricher::finished,
                          [this](const QUuid &id) { m_enriched.insert(id); });
+        // Titles of screenshots are written the same way on every machine.
+        QLocale::setDefault(QLocale::c());
     }
     ~AddingItemsTest() override
     {
         m_window.reset();
+        m_intake.reset();
+        m_enricher.reset();
         Clock::setSource({});
+        QNetworkProxyFactory::setApplicationProxyFactory(nullptr);
     }
 
-    ItemIntake &intake() { return m_window->intake(); }
+    ItemIntake &intake() { return *m_intake; }
 
     QAction *addMenuAction(const QString &text)
     {
@@ -133,6 +141,8 @@ protected:
     AppState m_state;
     NoRevealer m_revealer;
     std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<ItemEnricher> m_enricher;
+    std::unique_ptr<ItemIntake> m_intake;
     std::unique_ptr<MainWindow> m_window;
     TestHttpServer m_server;
     QSet<QUuid> m_enriched;
@@ -237,22 +247,42 @@ TEST_F(AddingItemsTest, FailedFetchesLeaveTheItemAsCreated)
     EXPECT_EQ(m_window->selectedItem(), mail);
 }
 
-TEST_F(AddingItemsTest, AnItemDeletedWhileItsPageLoadsStaysDeleted)
+TEST_F(AddingItemsTest, AnItemDeletedWhileItsPreviewLoadsStaysDeleted)
 {
-    TestHttpServer::Response slow = TestHttpServer::Response::html(
-        "<html><head><title>Late</title><meta property=\"og:image\" content=\"/i.png\">"
-        "</head></html>");
-    slow.firstByteDelayMs = 300;
-    m_server.route(QStringLiteral("/slow"), slow);
-    m_server.route(QStringLiteral("/i.png"),
-                   TestHttpServer::Response::bytes(picture(600, 600, "png"), "image/png"));
-    Item *item = intake().createItem(m_server.url(QStringLiteral("/slow")));
+    m_server.route(QStringLiteral("/page"),
+                   TestHttpServer::Response::html(
+                       "<title>Late</title><meta property=\"og:image\" content=\"/i.png\">"));
+    TestHttpServer::Response image =
+        TestHttpServer::Response::bytes(picture(600, 600, "png"), "image/png");
+    image.firstByteDelayMs = 200;
+    m_server.route(QStringLiteral("/i.png"), image);
+    Item *item = intake().createItem(m_server.url(QStringLiteral("/page")));
     const QUuid id = item->id();
-    m_store->remove(item);
+    // Deleted after the page's details were written and while the picture is on its way.
+    bool titled = false;
+    QObject::connect(&m_server, &TestHttpServer::requestReceived, [&](const QString &path) {
+        if (path != QStringLiteral("/i.png") || m_store->item(id) == nullptr)
+            return;
+        titled = m_store->item(id)->title() == QStringLiteral("Late");
+        m_store->remove(m_store->item(id));
+    });
     ASSERT_TRUE(waitForEnrichment(id));
+    EXPECT_TRUE(titled);
+    EXPECT_EQ(m_server.hits(QStringLiteral("/i.png")), 1);
     EXPECT_EQ(m_store->item(id), nullptr);
     EXPECT_EQ(itemCount(), 0);
     EXPECT_EQ(m_window->selectedItem(), nullptr);
+}
+
+TEST_F(AddingItemsTest, ScreenshotTitlesFollowTheLocalesClock)
+{
+    const QDateTime when(QDate(2026, 3, 5), QTime(15, 41), Qt::LocalTime);
+    EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale::c()),
+              QStringLiteral("Screenshot Mar 5, 15:41"));
+    EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale(QLocale::English, QLocale::UnitedStates)),
+              QStringLiteral("Screenshot Mar 5, 3:41 PM"));
+    EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale(QLocale::German, QLocale::Germany)),
+              QStringLiteral("Screenshot M\u00e4rz 5, 15:41"));
 }
 
 TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
@@ -290,10 +320,20 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
     intake().pasteFrom(tiff);
     ASSERT_EQ(itemCount(), 3);
     EXPECT_TRUE(waitForImages(m_window->selectedItem()));
+    // A copied file is added as that file, not fetched as a page.
+    const QString pdf = writeFile(QStringLiteral("copied.pdf"), "%PDF-1.4\n");
+    QMimeData copiedFile;
+    copiedFile.setUrls({QUrl::fromLocalFile(pdf)});
+    copiedFile.setText(pdf);
+    intake().pasteFrom(copiedFile);
+    ASSERT_EQ(itemCount(), 4);
+    EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Document);
+    EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("copied"));
+
     QMimeData brokenTiff;
     brokenTiff.setData(QStringLiteral("image/tiff"), "not a tiff");
     intake().pasteFrom(brokenTiff);
-    EXPECT_EQ(itemCount(), 3);
+    EXPECT_EQ(itemCount(), 4);
 }
 
 TEST_F(AddingItemsTest, PasteFromClipboardReadsTheSystemClipboard)
@@ -420,21 +460,32 @@ TEST_F(DropTest, DroppedLinksTextAndPictures)
     pixels.fill(Qt::darkGreen);
     image.setImageData(pixels);
     ASSERT_TRUE(drop(image));
-    ASSERT_EQ(itemCount(), 4);
+    // Encoded to PNG off the interface thread first.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return itemCount() == 4; }, 10000));
     Item *screenshot = m_window->selectedItem();
     EXPECT_EQ(screenshot->type(), ItemType::Screenshot);
     ASSERT_TRUE(waitForImages(screenshot));
     EXPECT_EQ(QImage::fromData(*screenshot->imageData()).size(), QSize(320, 200));
 
+    // A browser drags a picture with its description as text.
+    QMimeData described;
+    described.setText(QStringLiteral("A cat on a mat"));
+    described.setData(QStringLiteral("image/png"), picture(90, 60, "png"));
+    ASSERT_TRUE(drop(described));
+    ASSERT_EQ(itemCount(), 5);
+    EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Screenshot);
+    EXPECT_TRUE(waitForImages(m_window->selectedItem()));
+
     // A tag being dragged is not something to add.
     QMimeData tag;
     tag.setData(TagDragItem::mimeType, R"({"tagId":"x"})");
     EXPECT_FALSE(drop(tag));
-    EXPECT_EQ(itemCount(), 4);
+    EXPECT_EQ(itemCount(), 5);
 }
 
 TEST_F(AddingItemsTest, MenuAndTrayNotificationsCreateItems)
 {
+    intake().followNotifications(AppNotifier::shared());
     emit AppNotifier::shared().createItemFromURL(QUrl(QStringLiteral("https://example.com/x")));
     ASSERT_EQ(itemCount(), 1);
     EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("example.com"));

@@ -6,8 +6,11 @@
 #include <Item.h>
 #include <ItemDetailView.h>
 #include <ItemEditorSheet.h>
+#include <ItemEnricher.h>
+#include <ItemIntake.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
+#include <MetadataService.h>
 #include <SearchService.h>
 #include <Tag.h>
 
@@ -228,7 +231,9 @@ TEST(MainWindowItems, ViewingRecordsAccessNotModification)
     AppState state;
     state.followStore(*store);
     NoRevealer revealer;
-    MainWindow window(state, *store, search, revealer);
+    ItemEnricher enricher(*store, MetadataService::shared());
+    ItemIntake intake(*store, enricher);
+    MainWindow window(state, *store, search, revealer, intake);
     Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x")));
     const QDateTime modified = item->modifiedAt();
     EXPECT_FALSE(item->accessedAt());

@@ -8,9 +8,12 @@
 #include <Folder.h>
 #include <Item.h>
 #include <ItemContextMenu.h>
+#include <ItemEnricher.h>
+#include <ItemIntake.h>
 #include <ItemListModel.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
+#include <MetadataService.h>
 #include <SearchService.h>
 #include <Sidebar.h>
 #include <Tag.h>
@@ -49,7 +52,9 @@ protected:
         QString error;
         m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("library.store")), &error);
         m_state.followStore(*m_store);
-        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer);
+        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
+        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
+        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer, *m_intake);
     }
     ~MainWindowTest() override { m_window.reset(); }
 
@@ -100,6 +105,8 @@ protected:
     AppState m_state;
     RecordingRevealer m_revealer;
     std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<ItemEnricher> m_enricher;
+    std::unique_ptr<ItemIntake> m_intake;
     std::unique_ptr<MainWindow> m_window;
 };
 

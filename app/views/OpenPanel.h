@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace quillory {
+
+// The file panels of the add menu: one existing file, no folders, filtered to pictures or
+// to documents. The panel is shown through `run`, so tests can answer it.
+class OpenPanel final
+{
+public:
+    using Runner = std::function<void(QDialog &)>;
+
+    static std::optional<QString> chooseImage(QWidget *parent, const Runner &run);
+    static std::optional<QString> chooseDocument(QWidget *parent, const Runner &run);
+
+    static QString imageFilter();
+    // PDF, plain text, RTF, composite documents, spreadsheets, presentations, source code
+    // and HTML, in that order.
+    static QString documentFilter();
+
+private:
+    static std::optional<QString> choose(QWidget *parent, const QString &title,
+                                         const QString &filter, const Runner &run);
+};
+
+} // namespace quillory
