@@ -1,4 +1,5 @@
-// Reading a page's metadata out of its HTML, on pages of about 1 MiB.
+// Reading a page's metadata out of its HTML, on ordinary pages of about 1 MiB and on one
+// written to be as slow to read as possible.
 //
 // - typical_page: Open Graph, Twitter-card and standard meta tags in the head, then a long
 //   body of articles, links and images. Every lookup is answered from the head.
@@ -7,7 +8,10 @@
 // - microdata_page: a typical head over a product list whose every entry carries microdata
 //   <meta itemprop=...> tags (thousands of them), none of which any lookup wants.
 // - microdata_no_tags_page: the product list under the plain head, so that every lookup
-//   tries every one of those tags: the worst case.
+//   tries every one of those tags: the worst case among ordinary pages.
+// - hostile_page: 5 MiB, the most a page download keeps, of "<meta " written over and over
+//   with no '>' until one real tag at the very end: about 870,000 tag openings that all run
+//   to that tag's end.
 
 #include <MetadataService.h>
 
@@ -138,12 +142,20 @@ QString microdataNoTagsPage()
     return productList(plainHead());
 }
 
+QString hostilePage()
+{
+    const QString opening = QStringLiteral("<meta ");
+    return opening.repeated(5 * 1024 * 1024 / opening.size()) +
+           QStringLiteral("<meta property=\"og:title\" content=\"Found\">");
+}
+
 BENCHMARK(parsePage<typicalPage>)->Name("typical_page")->Unit(benchmark::kMillisecond);
 BENCHMARK(parsePage<noTagsPage>)->Name("no_tags_page")->Unit(benchmark::kMillisecond);
 BENCHMARK(parsePage<microdataPage>)->Name("microdata_page")->Unit(benchmark::kMillisecond);
 BENCHMARK(parsePage<microdataNoTagsPage>)
     ->Name("microdata_no_tags_page")
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(parsePage<hostilePage>)->Name("hostile_page")->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace quillory::bench

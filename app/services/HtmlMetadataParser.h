@@ -11,7 +11,9 @@
 namespace quillory {
 
 // Reads Open Graph, Twitter-card and standard meta tags and the title element out of a
-// page's text with regular expressions; no DOM is built. Pure functions, safe on any thread.
+// page's text by scanning it; no DOM is built. The work grows in step with the page, however
+// the page is written: a <meta> tag running past 8 KiB is skipped. Pure functions, safe on
+// any thread.
 class HtmlMetadataParser final
 {
 public:
@@ -20,7 +22,8 @@ public:
     static FetchedMetadata parse(const QString &html, const QUrl &baseURL);
 
     // The content of the first <meta> tag whose property (or name) attribute is `key`,
-    // with character references decoded; absent when no tag has a non-empty content.
+    // compared without regard to case, with character references decoded; absent when no
+    // tag has a non-empty content. A key holding '>' matches nothing.
     static std::optional<QString> metaContentByProperty(const QString &html, const QString &key);
     static std::optional<QString> metaContentByName(const QString &html, const QString &key);
 

@@ -7,6 +7,8 @@ namespace quillory {
 
 namespace {
 
+constexpr qint64 readBufferBytes = 256 * 1024;
+
 bool isSuccess(int status)
 {
     return status >= 200 && status <= 299;
@@ -81,6 +83,9 @@ void HttpDownload::send()
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_network.get(request);
+    // Without a bound the network thread keeps reading into the reply however far behind
+    // this thread is; with one it stops at the bound until the body has been taken.
+    m_reply->setReadBufferSize(readBufferBytes);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpDownload::onMetaDataChanged);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpDownload::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpDownload::onFinished);

@@ -3,6 +3,7 @@
 #include <HtmlMetadataParser.h>
 #include <MetadataService.h>
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QUrl>
@@ -173,6 +174,9 @@ TEST(HtmlMetadataParser, MetaContentLookupsAreDirectlyUsable)
     // A key is matched literally, whatever characters it holds.
     EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, QStringLiteral("rob.ts")));
     EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, QStringLiteral("(")));
+    // No tag is read past its end, where such a key would have to reach.
+    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(s(R"(<meta name="a>b" content="x">)"),
+                                                       QStringLiteral("a>b")));
 }
 
 TEST(HtmlMetadataParser, TagsFarIntoALargePageAreFound)
@@ -220,7 +224,8 @@ private:
 TEST(HtmlMetadataParser, IndexedLookupAgreesWithAPlainSearch)
 {
     // Whole attributes mostly, so that many pages hold a match, with stray quotes,
-    // brackets and half-written attributes among them.
+    // brackets and half-written attributes among them, and a key written with a long s,
+    // which case-insensitive matching folds to "s".
     const char *pieces[] = {"<meta",
                             "<META",
                             "<meta",
@@ -231,6 +236,7 @@ TEST(HtmlMetadataParser, IndexedLookupAgreesWithAPlainSearch)
                             " name=\"author\"",
                             " Name='Author'",
                             " name=\"description\"",
+                            " name=\"de\u017Fcription\"",
                             " itemprop=\"name\"",
                             " content=\"Value\"",
                             " CONTENT='Other'",
@@ -254,6 +260,8 @@ TEST(HtmlMetadataParser, IndexedLookupAgreesWithAPlainSearch)
     const QString author = QStringLiteral("author");
     const ReferenceLookup referenceTitle(QStringLiteral("property"), title);
     const ReferenceLookup referenceAuthor(QStringLiteral("name"), author);
+    const QString description = QStringLiteral("description");
+    const ReferenceLookup referenceDescription(QStringLiteral("name"), description);
     QRandomGenerator random(20240501);
     int found = 0;
     for (int round = 0; round < 10000; ++round) {
@@ -267,11 +275,169 @@ TEST(HtmlMetadataParser, IndexedLookupAgreesWithAPlainSearch)
             << html.toStdString();
         ASSERT_EQ(HtmlMetadataParser::metaContentByName(html, author), expectedAuthor)
             << html.toStdString();
+        ASSERT_EQ(HtmlMetadataParser::metaContentByName(html, description),
+                  referenceDescription(html))
+            << html.toStdString();
         found += int(expectedTitle.has_value()) + int(expectedAuthor.has_value());
     }
     // Enough of the random pages hold a tag for the comparison to mean something.
     EXPECT_GT(found, 2000);
 }
+
+// --- Long tags and hostile pages -------------------------------------------------------------
+
+TEST(HtmlMetadataParser, MetaTagOfUpTo8KiBIsRead)
+{
+    const QString value(7 * 1024, u'v');
+    const QString html =
+        QStringLiteral(R"(<title>Element</title><meta property="og:title" content=")") + value +
+        QStringLiteral("\">");
+    EXPECT_EQ(MetadataService::parseHTMLMetadata(html, pageUrl).title, value);
+}
+
+TEST(HtmlMetadataParser, MetaTagLongerThan8KiBIsSkipped)
+{
+    // However the length comes about: a long value, a long run of other attributes, or a
+    // value holding '>' with the tag's end far beyond.
+    const QString filler(9 * 1024, u'v');
+    const QString tags[] = {QStringLiteral(R"(<meta property="og:title" content=")") + filler +
+                                QStringLiteral("\">"),
+                            QStringLiteral("<meta data-x=\"") + filler +
+                                QStringLiteral(R"(" property="og:title" content="Long">)"),
+                            QStringLiteral(R"(<meta content="a > b" property="og:title" )") +
+                                filler + QStringLiteral(">")};
+    for (const QString &tag : tags) {
+        const QString html = QStringLiteral("<title>Element</title>") + tag +
+                             QStringLiteral(R"(<meta name="author" content="Ada">)");
+        const FetchedMetadata m = MetadataService::parseHTMLMetadata(html, pageUrl);
+        EXPECT_EQ(m.title, s("Element")) << tag.left(60).toStdString();
+        EXPECT_EQ(m.author, s("Ada")) << tag.left(60).toStdString();
+    }
+}
+
+TEST(HtmlMetadataParser, UnfinishedMetaOpeningsLongBeforeATagDoNotHideIt)
+{
+    // Read from the first "<meta", the real tag is the end of one tag of 60,000 characters; it is
+    // read from the first opening near enough to that end instead.
+    const QString html = QStringLiteral("<meta ").repeated(10000) +
+                         QStringLiteral(R"(<meta property="og:title" content="Found">)");
+    EXPECT_EQ(MetadataService::parseHTMLMetadata(html, pageUrl).title, s("Found"));
+}
+
+// Pages of 5 MiB written so that reading every tag to its end, or trying a pattern at every
+// opening, would take minutes. A linear reading takes a fraction of a second even in a
+// sanitized debug build; the bound only has to catch the difference.
+struct HostileCase
+{
+    const char *name;
+    QString (*build)();
+    FetchedMetadata expected;
+};
+
+constexpr qsizetype hostileSize = 5 * 1024 * 1024;
+
+QString repeatedTo(const QString &piece, qsizetype size = hostileSize)
+{
+    return piece.repeated(size / piece.size());
+}
+
+FetchedMetadata withTitle(const char *title)
+{
+    FetchedMetadata m;
+    m.title = s(title);
+    return m;
+}
+
+FetchedMetadata withAuthor(const char *author)
+{
+    FetchedMetadata m;
+    m.author = s(author);
+    return m;
+}
+
+class HostilePage : public ::testing::TestWithParam<HostileCase>
+{
+};
+
+TEST_P(HostilePage, IsParsedInLinearTime)
+{
+    const QString html = GetParam().build();
+    ASSERT_GE(html.size(), hostileSize - 64 * 1024);
+    QElapsedTimer clock;
+    clock.start();
+    const FetchedMetadata m = MetadataService::parseHTMLMetadata(html, pageUrl);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(m, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HtmlMetadataParser, HostilePage,
+    ::testing::Values(
+        HostileCase{"meta_openings_without_end",
+                    []() -> QString { return repeatedTo(QStringLiteral("<meta ")); },
+                    FetchedMetadata()},
+        HostileCase{"meta_openings_before_a_tag",
+                    []() -> QString {
+                        return repeatedTo(QStringLiteral("<meta ")) +
+                               QStringLiteral(R"(<meta property="og:title" content="Found">)");
+                    },
+                    withTitle("Found")},
+        HostileCase{"unclosed_content_value",
+                    []() -> QString {
+                        return QStringLiteral(R"(<title>Kept</title><meta property="og:title" )"
+                                              R"(content=")") +
+                               QString(hostileSize, u'x');
+                    },
+                    withTitle("Kept")},
+        HostileCase{"title_openings_without_end",
+                    []() -> QString { return repeatedTo(QStringLiteral("<title")); },
+                    FetchedMetadata()},
+        HostileCase{"title_openings_before_a_tag",
+                    []() -> QString {
+                        return repeatedTo(QStringLiteral("<title ")) +
+                               QStringLiteral(R"(<meta name="author" content="Ada">)");
+                    },
+                    withAuthor("Ada")},
+        HostileCase{"title_text_without_end",
+                    []() -> QString {
+                        return QStringLiteral(R"(<meta name="author" content="Ada"><title>)") +
+                               QString(hostileSize, u'x');
+                    },
+                    withAuthor("Ada")},
+        HostileCase{"long_meta_tags",
+                    []() -> QString {
+                        return repeatedTo(QStringLiteral("<meta ") + QString(6000, u'a') +
+                                          QStringLiteral(">")) +
+                               QStringLiteral(R"(<meta property="og:title" content="Last">)");
+                    },
+                    withTitle("Last")},
+        HostileCase{
+            "long_meta_tags_without_end",
+            []() -> QString { return repeatedTo(QStringLiteral("<meta ") + QString(1000, u'a')); },
+            FetchedMetadata()},
+        HostileCase{"key_attributes_without_content",
+                    []() -> QString {
+                        return repeatedTo(
+                            QStringLiteral("<meta") +
+                            QStringLiteral(R"( property="og:title" name='author')").repeated(200) +
+                            QStringLiteral(">"));
+                    },
+                    FetchedMetadata()},
+        HostileCase{"content_values_without_key",
+                    []() -> QString {
+                        return repeatedTo(
+                            QStringLiteral("<meta") +
+                            QStringLiteral(R"( content="a>" content='b')").repeated(200) +
+                            QStringLiteral(">"));
+                    },
+                    FetchedMetadata()},
+        HostileCase{"content_before_key_beyond_reach",
+                    []() -> QString {
+                        return repeatedTo(QStringLiteral(R"(<meta content="a" >)") +
+                                          QStringLiteral(R"( property="og:title" )"));
+                    },
+                    FetchedMetadata()}),
+    [](const auto &p) { return std::string(p.param.name); });
 
 TEST(HtmlMetadataParser, UnpairedSurrogatesDoNotHideTags)
 {

@@ -79,8 +79,14 @@ TEST_F(TimeLimitTest, SlowButSteadyAnswerIsTaken)
 
 TEST_F(TimeLimitTest, SilentServerTimesOut)
 {
+    // The whole-transfer deadline is put out of reach here, so only the wait for the next
+    // bytes can end these transfers within seconds.
+    MetadataService::Limits limits = shortLimits();
+    limits.resourceTimeoutMs = 60000;
+    MetadataService patient(limits);
+
     Response late = Response::html(pageHead);
-    late.firstByteDelayMs = resourceTimeoutMs * 2;
+    late.firstByteDelayMs = limits.resourceTimeoutMs;
     route("/late", late);
     Response stalled = Response::html(pageHead);
     stalled.mode = Response::Body::Stall;
@@ -91,12 +97,11 @@ TEST_F(TimeLimitTest, SilentServerTimesOut)
         SCOPED_TRACE(path);
         QElapsedTimer clock;
         clock.start();
-        const MetadataOutcome o = fetchMetadata(m_quick, url(path));
+        const MetadataOutcome o = fetchMetadata(patient, url(path));
         EXPECT_EQ(errorKind(o), Kind::Transport);
         EXPECT_EQ(errorText(o), s("The request timed out."));
-        // The wait for the next bytes ran out, well before the whole-transfer deadline.
         EXPECT_GE(clock.elapsed(), requestTimeoutMs - 50);
-        EXPECT_LT(clock.elapsed(), resourceTimeoutMs);
+        EXPECT_LT(clock.elapsed(), 10000);
     }
 }
 
@@ -113,8 +118,9 @@ TEST_F(TimeLimitTest, TricklingTransferMeetsTheWholeTransferDeadline)
     clock.start();
     const MetadataOutcome page = fetchMetadata(m_quick, url("/trickle"));
     EXPECT_EQ(errorText(page), s("The request timed out."));
+    // Without the deadline the trickle would go on for ever.
     EXPECT_GE(clock.elapsed(), resourceTimeoutMs - 50);
-    EXPECT_LT(clock.elapsed(), resourceTimeoutMs * 3);
+    EXPECT_LT(clock.elapsed(), 10000);
 
     const ImageOutcome image = fetchImageData(m_quick, url("/trickle.png"));
     EXPECT_EQ(errorKind(image), Kind::Transport);
@@ -208,11 +214,9 @@ TEST_F(MetadataLimitsTest, AnnouncedOversizeImageIsRefusedBeforeItsBody)
     huge.mode = Response::Body::Stall;
     huge.declaredLength = 2 * imageLimit;
     route("/huge.png", huge);
-    QElapsedTimer clock;
-    clock.start();
     const ImageOutcome o = fetchImageData(m_service, url("/huge.png"));
+    // The stall would otherwise end in a time-out, an error of another kind.
     EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
-    EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_TRUE(serverConnectionsClose());
 }
 
