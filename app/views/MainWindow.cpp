@@ -146,7 +146,9 @@ void MainWindow::buildAddMenu()
 void MainWindow::followIntake()
 {
     // A new item is shown at once; its picture and page details follow when they arrive.
-    connect(&m_intake, &ItemIntake::itemCreated, this, &MainWindow::selectItem);
+    // Selected so the user sees what arrived, but not yet viewed: adding a batch of links
+    // must not fill Recently Viewed.
+    connect(&m_intake, &ItemIntake::itemCreated, this, &MainWindow::showSelected);
     connect(m_content, &ContentColumn::dropped, &m_intake, &ItemIntake::handleDrop);
 }
 
@@ -239,12 +241,17 @@ void MainWindow::selectItem(Item *item)
 {
     if (item == m_selectedItem)
         return;
-    m_selectedItem = item;
-    m_content->selectItem(item);
-    m_detail->showItem(item);
+    showSelected(item);
     // Showing an item is viewing it: Recently Viewed follows accessedAt, not modifiedAt.
     if (item != nullptr)
         item->setAccessedAt(Clock::now());
+}
+
+void MainWindow::showSelected(Item *item)
+{
+    m_selectedItem = item;
+    m_content->selectItem(item);
+    m_detail->showItem(item);
 }
 
 void MainWindow::toggleSidebar()

@@ -74,6 +74,7 @@ signals:
     void refreshed();
 
 private:
+    void showSelected(Item *item);
     void scheduleRefresh();
     void refresh();
     void refreshSidebar();

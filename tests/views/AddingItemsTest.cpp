@@ -207,6 +207,7 @@ TEST_F(AddingItemsTest, TypedAddressIsAddedSelectedAndEnrichedFromThePage)
     ASSERT_EQ(itemCount(), 1);
     Item *item = m_store->items().front();
     EXPECT_EQ(m_window->selectedItem(), item);
+    EXPECT_FALSE(item->accessedAt()) << "shown, but not yet viewed";
     EXPECT_EQ(item->title(), QStringLiteral("127.0.0.1"));
     EXPECT_EQ(item->type(), ItemType::WebLink);
     EXPECT_EQ(item->url(), url);
