@@ -10,13 +10,9 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using quillory::test::s;
 
 namespace {
-
-QString s(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 const QUrl pageUrl(QStringLiteral("https://example.com/guides/garden/page.html"));
 

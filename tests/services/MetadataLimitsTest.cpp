@@ -16,11 +16,6 @@ using Kind = MetadataError::Kind;
 
 namespace {
 
-QString s(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
 constexpr qint64 imageLimit = 10 * 1024 * 1024;
 
 const QByteArray pageHead = QByteArrayLiteral(R"(<html><head>

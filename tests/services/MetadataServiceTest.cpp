@@ -18,11 +18,6 @@ using Kind = MetadataError::Kind;
 
 namespace {
 
-QString s(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
 const QByteArray articlePage = QByteArrayLiteral(R"(<!doctype html><html><head>
 <title>Element title</title>
 <meta property="og:title" content="Growing Tomatoes">

@@ -17,6 +17,12 @@ inline void PrintTo(const QString &text, std::ostream *os)
 
 namespace quillory::test {
 
+// Expected texts written as UTF-8 literals.
+inline QString s(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
 // Runs the event loop until `slot` is filled; after `timeoutMs` the test fails and an empty
 // value comes back.
 template <typename T> T waitFor(const std::optional<T> &slot, int timeoutMs = 20000)
