@@ -1,7 +1,8 @@
 #include "ThumbnailService.h"
 
+#include "ImageDecoder.h"
+
 #include <QBuffer>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <algorithm>
@@ -9,40 +10,6 @@
 
 namespace quillory {
 namespace {
-
-// One reader per decode: QImageReader reads its device once.
-class ImageDecoder final
-{
-public:
-    explicit ImageDecoder(const QByteArray &data) : m_data(data), m_buffer(&m_data)
-    {
-        m_buffer.open(QIODevice::ReadOnly);
-        m_reader.setDevice(&m_buffer);
-        m_reader.setAutoTransform(true); // EXIF orientation
-    }
-
-    // Size before the orientation is applied, as the scaled size is given in that space.
-    QSize storedSize() { return m_reader.size(); }
-
-    // JPEG can decode straight to a smaller size through its DCT, an order of magnitude
-    // faster than decoding every pixel of a large photo and scaling afterwards.
-    bool decodesScaled()
-    {
-        return m_reader.format() == "jpeg" && m_reader.supportsOption(QImageIOHandler::ScaledSize);
-    }
-
-    QImage read(QSize scaledTo = QSize())
-    {
-        if (scaledTo.isValid())
-            m_reader.setScaledSize(scaledTo);
-        return m_reader.read();
-    }
-
-private:
-    QByteArray m_data;
-    QBuffer m_buffer;
-    QImageReader m_reader;
-};
 
 QImage decoded(const QByteArray &data)
 {

@@ -11,11 +11,11 @@
 #include <BackgroundWork.h>
 #include <Clock.h>
 #include <Folder.h>
+#include <ImageDecoder.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <Tag.h>
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -23,8 +23,6 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QImageIOHandler>
-#include <QImageReader>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
@@ -53,17 +51,13 @@ std::optional<QUrl> linkOf(const Item &item)
 // readers scale while decoding, so a large photo stays cheap to show.
 QImage decodeWithin(const QByteArray &bytes, QSize bound)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    QSize size = reader.size();
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+    ImageDecoder decoder(bytes);
+    const QSize size = decoder.storedSize();
+    if (decoder.isTurned())
         bound.transpose();
     if (size.isValid() && (size.width() > bound.width() || size.height() > bound.height()))
-        reader.setScaledSize(size.scaled(bound, Qt::KeepAspectRatio));
-    return reader.read();
+        return decoder.read(size.scaled(bound, Qt::KeepAspectRatio));
+    return decoder.read();
 }
 
 // The item's full image when it decodes, else its thumbnail.

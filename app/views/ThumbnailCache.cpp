@@ -1,10 +1,7 @@
 #include "ThumbnailCache.h"
 
+#include <ImageDecoder.h>
 #include <Item.h>
-
-#include <QBuffer>
-#include <QImageIOHandler>
-#include <QImageReader>
 
 namespace quillory {
 
@@ -15,25 +12,20 @@ namespace {
 // of extreme proportions costs no more than the cell itself.
 QImage decodeToFill(const QByteArray &bytes, QSize size)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize full = reader.size();
+    ImageDecoder decoder(bytes);
+    const QSize full = decoder.storedSize();
     if (full.isEmpty() || size.isEmpty())
         return {};
     // Clipping happens before the EXIF rotation, so a turned photo is cut to the cell's
     // proportions turned the same way. The crop is the largest centred rectangle of them.
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const bool turned = decoder.isTurned();
     const QSize target = turned ? size.transposed() : size;
     const QSize crop = target.scaled(full, Qt::KeepAspectRatio);
     const QRect clip(QPoint((full.width() - crop.width()) / 2, (full.height() - crop.height()) / 2),
                      crop);
     const QSize decoded = crop.width() > 2 * target.width() ? target * 2 : crop;
-    reader.setClipRect(clip);
-    reader.setScaledSize(decoded);
-    QImage image = reader.read();
+    decoder.setClipRect(clip);
+    QImage image = decoder.read(decoded);
     if (image.isNull())
         return {};
     return image.width() > size.width()

@@ -1,3 +1,5 @@
+#include "TestPictures.h"
+
 #include <Clock.h>
 #include <Item.h>
 #include <ItemImages.h>
@@ -20,16 +22,7 @@
 namespace quillory {
 namespace {
 
-// Left half blue, right half red: enough to tell which way up a picture came out.
-QImage twoTone(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width / 2; ++x)
-            image.setPixel(x, y, qRgb(0, 0, 255));
-    return image;
-}
+using test::TestPictures;
 
 // Random pixels barely compress, which makes big files out of modest images.
 QImage noise(int width, int height)
@@ -46,28 +39,9 @@ QImage noise(int width, int height)
 
 QByteArray encoded(const QImage &image, const char *format, int quality = 90)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    EXPECT_TRUE(writer.write(image));
+    const QByteArray bytes = test::TestPictures::encoded(image, format, quality);
+    EXPECT_FALSE(bytes.isEmpty());
     return bytes;
-}
-
-// A JPEG carrying an EXIF orientation tag, as cameras write it.
-QByteArray withExifOrientation(const QByteArray &jpeg, quint8 orientation)
-{
-    QByteArray tiff = QByteArray::fromHex("4d4d002a0000000800010112000300000001");
-    tiff += char(0);
-    tiff += char(orientation);
-    tiff += QByteArray::fromHex("000000000000");
-    const QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
-    const int length = int(app1.size()) + 2;
-    QByteArray segment = QByteArray::fromHex("ffe1");
-    segment += char(length >> 8);
-    segment += char(length & 0xff);
-    return jpeg.left(2) + segment + app1 + jpeg.mid(2);
 }
 
 QImage decodedImage(const QByteArray &bytes)
@@ -94,7 +68,8 @@ TEST(ThumbnailServiceTest, LongerSideBecomes400AndProportionsStay)
     };
     for (const char *format : {"png", "jpeg"}) {
         for (const Case &c : cases) {
-            const QByteArray input = encoded(twoTone(c.input.width(), c.input.height()), format);
+            const QByteArray input =
+                encoded(TestPictures::twoTone(c.input.width(), c.input.height()), format);
             const auto thumbnail = ThumbnailService::shared().generateThumbnail(input);
             ASSERT_TRUE(thumbnail) << format;
             EXPECT_TRUE(isJpeg(*thumbnail));
@@ -108,7 +83,8 @@ TEST(ThumbnailServiceTest, PhotosComeOutTheWayTheyWereTaken)
 {
     // Stored 1200 x 800 with the left half blue; orientation 6 means "turn 90 degrees
     // clockwise to show", so the blue half ends on top of a 267 x 400 thumbnail.
-    const QByteArray photo = withExifOrientation(encoded(twoTone(1200, 800), "jpeg"), 6);
+    const QByteArray photo =
+        TestPictures::withExifOrientation(encoded(TestPictures::twoTone(1200, 800), "jpeg"), 6);
     const auto thumbnail = ThumbnailService::shared().generateThumbnail(photo);
     ASSERT_TRUE(thumbnail);
     const QImage image = decodedImage(*thumbnail);
@@ -124,8 +100,8 @@ TEST(ThumbnailServiceTest, BytesThatAreNoImageGiveNothing)
     EXPECT_FALSE(ThumbnailService::shared().compressForStorage(html));
     EXPECT_FALSE(ThumbnailService::shared().generateThumbnail(QByteArray()));
     // A JPEG header with nothing after it is no picture either.
-    EXPECT_FALSE(
-        ThumbnailService::shared().compressForStorage(encoded(twoTone(64, 64), "jpeg").left(20)));
+    EXPECT_FALSE(ThumbnailService::shared().compressForStorage(
+        encoded(TestPictures::twoTone(64, 64), "jpeg").left(20)));
 }
 
 TEST(ThumbnailServiceTest, TransparentPicturesAreLaidOnWhite)
@@ -140,7 +116,7 @@ TEST(ThumbnailServiceTest, TransparentPicturesAreLaidOnWhite)
 TEST(ThumbnailServiceTest, StorageKeepsBytesThatFitAndReencodesThoseThatDoNot)
 {
     const ThumbnailService service(200'000);
-    const QByteArray small = encoded(twoTone(300, 200), "png");
+    const QByteArray small = encoded(TestPictures::twoTone(300, 200), "png");
     ASSERT_LT(small.size(), 200'000);
     EXPECT_EQ(service.compressForStorage(small), small);
 
@@ -213,7 +189,7 @@ TEST_F(ItemImagesTest, StoringStampsTheItemOnlyWhenThereIsAResult)
     EXPECT_FALSE(item.hasImageData());
     EXPECT_EQ(item.modifiedAt(), created);
 
-    const QByteArray png = encoded(twoTone(800, 600), "png");
+    const QByteArray png = encoded(TestPictures::twoTone(800, 600), "png");
     ItemImages::setImage(item, png);
     ItemImages::setThumbnail(item, png);
     EXPECT_EQ(item.imageData(), png);
@@ -224,7 +200,7 @@ TEST_F(ItemImagesTest, StoringStampsTheItemOnlyWhenThereIsAResult)
 
 TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThread)
 {
-    const QByteArray png = encoded(twoTone(1200, 800), "png");
+    const QByteArray png = encoded(TestPictures::twoTone(1200, 800), "png");
     QObject context;
     std::optional<ItemImages::Prepared> result;
     QThread *answeredOn = nullptr;
@@ -250,7 +226,7 @@ TEST_F(ItemImagesTest, AnswersForAGoneContextAreDropped)
     bool answered = false;
     {
         QObject context;
-        ItemImages::prepareInBackground(encoded(twoTone(2000, 1500), "png"),
+        ItemImages::prepareInBackground(encoded(TestPictures::twoTone(2000, 1500), "png"),
                                         ItemImages::Forms::ThumbnailOnly, &context,
                                         [&](const ItemImages::Prepared &) { answered = true; });
     }
@@ -264,7 +240,7 @@ TEST_F(ItemImagesTest, OnlyRegularFilesAreRead)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("photo.jpg"));
-    const QByteArray jpeg = encoded(twoTone(900, 600), "jpeg");
+    const QByteArray jpeg = encoded(TestPictures::twoTone(900, 600), "jpeg");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(jpeg);
