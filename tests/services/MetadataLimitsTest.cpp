@@ -23,23 +23,13 @@ const QByteArray pageHead = QByteArrayLiteral(R"(<html><head>
 <meta name="description" content="Found before the cap">
 </head><body>)");
 
-class MetadataLimitsTest : public ::testing::Test
+class MetadataLimitsTest : public MetadataServerTest
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
-    QUrl url(const char *path) const { return m_server.url(s(path)); }
-    int hits(const char *path) const { return m_server.hits(s(path)); }
-    void route(const char *path, Response response)
-    {
-        m_server.route(s(path), std::move(response));
-    }
     bool serverConnectionsClose()
     {
         return QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000);
     }
-
-    TestHttpServer m_server;
-    MetadataService m_service;
 };
 
 // Short limits, so that time-outs can be seen without slowing the suite down.

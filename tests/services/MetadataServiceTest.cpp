@@ -29,20 +29,7 @@ const QByteArray articlePage = QByteArrayLiteral(R"(<!doctype html><html><head>
 
 const QByteArray imageBytes = QByteArrayLiteral("\x89PNG\r\n\x1a\n not really an image");
 
-class MetadataServiceTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
-    QUrl url(const char *path) const { return m_server.url(s(path)); }
-    int hits(const char *path) const { return m_server.hits(s(path)); }
-    void route(const char *path, Response response)
-    {
-        m_server.route(s(path), std::move(response));
-    }
-
-    TestHttpServer m_server;
-    MetadataService m_service;
-};
+using MetadataServiceTest = MetadataServerTest;
 
 // --- Pages ------------------------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <MetadataService.h>
+#include <TestHttpServer.h>
 
 #include <QObject>
 #include <QString>
@@ -69,5 +70,22 @@ template <typename Outcome> std::optional<MetadataError::Kind> errorKind(const O
 {
     return outcome.error ? std::optional(outcome.error->kind()) : std::nullopt;
 }
+
+// A test HTTP server and a metadata service with the standard limits, with shorthands
+// for the server's routes.
+class MetadataServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
+    QUrl url(const char *path) const { return m_server.url(s(path)); }
+    int hits(const char *path) const { return m_server.hits(s(path)); }
+    void route(const char *path, TestHttpServer::Response response)
+    {
+        m_server.route(s(path), std::move(response));
+    }
+
+    TestHttpServer m_server;
+    MetadataService m_service;
+};
 
 } // namespace quillory::test
