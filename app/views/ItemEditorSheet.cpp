@@ -74,13 +74,7 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
     updateSave();
     connect(buttons, &QDialogButtonBox::accepted, this, &ItemEditorSheet::save);
     connect(buttons, &QDialogButtonBox::rejected, this, &ItemEditorSheet::reject);
-    connect(&store, &LibraryStore::recordsAboutToBeRemoved, this,
-            [this](RecordKind kind, const QList<Record *> &records) {
-                for (const Record *r : records) {
-                    if (kind == RecordKind::Item && r->id() == m_itemId)
-                        reject();
-                }
-            });
+    SheetParts::closeWhenRemoved(*this, store, RecordKind::Item, m_itemId);
     m_title->setFocus();
 }
 

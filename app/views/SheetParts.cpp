@@ -1,5 +1,7 @@
 #include "SheetParts.h"
 
+#include <LibraryStore.h>
+
 #include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -44,6 +46,22 @@ SheetParts::Buttons SheetParts::addButtons(QDialog &sheet, QVBoxLayout &layout,
     QObject::connect(box, &QDialogButtonBox::rejected, &sheet, &QDialog::reject);
     layout.addWidget(box);
     return {cancel, confirm};
+}
+
+void SheetParts::closeWhenRemoved(QDialog &sheet, LibraryStore &store, RecordKind kind,
+                                  const QUuid &id)
+{
+    QObject::connect(&store, &LibraryStore::recordsAboutToBeRemoved, &sheet,
+                     [&sheet, kind, id](RecordKind removedKind, const QList<Record *> &records) {
+                         if (removedKind != kind)
+                             return;
+                         for (const Record *r : records) {
+                             if (r->id() == id) {
+                                 sheet.reject();
+                                 return;
+                             }
+                         }
+                     });
 }
 
 void SheetParts::paintRowHighlight(QAbstractButton &row)

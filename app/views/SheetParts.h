@@ -8,8 +8,12 @@ class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
+class QUuid;
 
 namespace quillory {
+
+class LibraryStore;
+enum class RecordKind;
 
 // The pieces every sheet and form here is made of, so they all look alike.
 class SheetParts final
@@ -28,6 +32,11 @@ public:
     // "Cancel" and the confirming button (the default one), wired to reject() and to
     // `accepted` of the box; appended to `layout`.
     static Buttons addButtons(QDialog &sheet, QVBoxLayout &layout, const QString &confirmText);
+
+    // Rejects `sheet` when the record it edits is deleted, so it never saves into a
+    // destroyed record.
+    static void closeWhenRemoved(QDialog &sheet, LibraryStore &store, RecordKind kind,
+                                 const QUuid &id);
 
     // The rounded highlight of a list row that is a button: shown while it is hovered,
     // pressed or focused; call from the row's paintEvent.

@@ -46,17 +46,8 @@ TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
 
     connect(m_name, &QLineEdit::textChanged, this, &TagEditorSheet::updateConfirm);
     connect(m_confirm, &QPushButton::clicked, this, &TagEditorSheet::save);
-    connect(&m_store, &LibraryStore::recordsAboutToBeRemoved, this,
-            [this](RecordKind kind, const QList<Record *> &records) {
-                if (m_creating || kind != RecordKind::Tag)
-                    return;
-                for (const Record *r : records) {
-                    if (r->id() == m_tagId) {
-                        reject();
-                        return;
-                    }
-                }
-            });
+    if (!m_creating)
+        SheetParts::closeWhenRemoved(*this, m_store, RecordKind::Tag, m_tagId);
     m_name->setFocus();
 }
 
