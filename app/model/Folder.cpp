@@ -25,7 +25,7 @@ Folder::~Folder()
 
 void Folder::setName(const QString &name)
 {
-    if (name == m_name)
+    if (name == m_name || !mayChange())
         return;
     m_name = name;
     didChange();
@@ -33,7 +33,7 @@ void Folder::setName(const QString &name)
 
 void Folder::setIconName(const QString &iconName)
 {
-    if (iconName == m_iconName)
+    if (iconName == m_iconName || !mayChange())
         return;
     m_iconName = iconName;
     didChange();
@@ -41,7 +41,7 @@ void Folder::setIconName(const QString &iconName)
 
 void Folder::setColorHex(const QString &hex)
 {
-    if (hex == m_colorHex)
+    if (hex == m_colorHex || !mayChange())
         return;
     m_colorHex = hex;
     didChange();
@@ -54,7 +54,7 @@ QColor Folder::color() const
 
 void Folder::setSortOrder(int sortOrder)
 {
-    if (sortOrder == m_sortOrder)
+    if (sortOrder == m_sortOrder || !mayChange())
         return;
     m_sortOrder = sortOrder;
     didChange();
@@ -64,7 +64,7 @@ bool Folder::setParent(Folder *parent)
 {
     if (parent == m_parent)
         return true;
-    if (parent == this || (parent != nullptr && isAncestorOf(*parent)))
+    if (parent == this || (parent != nullptr && isAncestorOf(*parent)) || !mayChange())
         return false;
     linkParent(parent);
     didChange();

@@ -51,7 +51,7 @@ Item::~Item()
 
 void Item::setTypeRawValue(const QString &raw)
 {
-    if (raw == m_typeRawValue)
+    if (raw == m_typeRawValue || !mayChange())
         return;
     m_typeRawValue = internedRawValue(raw);
     m_type = ItemType::fromRawValueOrWebLink(raw);
@@ -60,7 +60,7 @@ void Item::setTypeRawValue(const QString &raw)
 
 void Item::setUrlString(const std::optional<QString> &url)
 {
-    if (url == m_urlString)
+    if (url == m_urlString || !mayChange())
         return;
     m_urlString = url;
     refreshSearchText();
@@ -74,7 +74,7 @@ QUrl Item::url() const
 
 void Item::setTitle(const QString &title)
 {
-    if (title == m_title)
+    if (title == m_title || !mayChange())
         return;
     m_title = title;
     refreshSearchText();
@@ -83,7 +83,7 @@ void Item::setTitle(const QString &title)
 
 void Item::setNote(const std::optional<QString> &note)
 {
-    if (note == m_note)
+    if (note == m_note || !mayChange())
         return;
     m_note = note;
     refreshSearchText();
@@ -102,6 +102,8 @@ std::optional<QByteArray> Item::blob(ItemBlob which) const
 
 void Item::setBlob(ItemBlob which, const std::optional<QByteArray> &data)
 {
+    if (!mayChange())
+        return;
     BlobSlot &s = slot(which);
     s.present = data.has_value();
     s.bytes = data.value_or(QByteArray());
@@ -111,7 +113,7 @@ void Item::setBlob(ItemBlob which, const std::optional<QByteArray> &data)
 
 void Item::setMetadataJSON(const std::optional<QByteArray> &json)
 {
-    if (json == m_metadataJSON)
+    if (json == m_metadataJSON || !mayChange())
         return;
     m_metadataJSON = json;
     didChange();
@@ -131,7 +133,7 @@ void Item::setMetadata(const std::optional<ItemMetadata> &metadata)
 
 void Item::setSourceDomain(const std::optional<QString> &domain)
 {
-    if (domain == m_sourceDomain)
+    if (domain == m_sourceDomain || !mayChange())
         return;
     m_sourceDomain = domain;
     refreshSearchText();
@@ -140,7 +142,7 @@ void Item::setSourceDomain(const std::optional<QString> &domain)
 
 void Item::setSourceApp(const std::optional<QString> &app)
 {
-    if (app == m_sourceApp)
+    if (app == m_sourceApp || !mayChange())
         return;
     m_sourceApp = app;
     didChange();
@@ -165,7 +167,7 @@ bool Item::hasTag(const Tag &tag) const
 
 void Item::setArchived(bool archived)
 {
-    if (archived == m_isArchived)
+    if (archived == m_isArchived || !mayChange())
         return;
     m_isArchived = archived;
     didChange();
@@ -173,7 +175,7 @@ void Item::setArchived(bool archived)
 
 void Item::setFavorite(bool favorite)
 {
-    if (favorite == m_isFavorite)
+    if (favorite == m_isFavorite || !mayChange())
         return;
     m_isFavorite = favorite;
     didChange();
@@ -181,7 +183,7 @@ void Item::setFavorite(bool favorite)
 
 void Item::setRead(bool read)
 {
-    if (read == m_isRead)
+    if (read == m_isRead || !mayChange())
         return;
     m_isRead = read;
     didChange();
@@ -198,7 +200,7 @@ void Item::setAccessedAt(const std::optional<QDateTime> &when)
 {
     const std::optional<qint64> ms =
         when ? std::optional<qint64>(when->toMSecsSinceEpoch()) : std::nullopt;
-    if (ms == m_accessedAt)
+    if (ms == m_accessedAt || !mayChange())
         return;
     m_accessedAt = ms;
     didChange();
@@ -206,7 +208,7 @@ void Item::setAccessedAt(const std::optional<QDateTime> &when)
 
 void Item::addTag(Tag *tag)
 {
-    if (tag == nullptr || hasTag(*tag))
+    if (tag == nullptr || hasTag(*tag) || !mayChange())
         return;
     m_tags.append(tag);
     tag->m_items.append(this);
@@ -215,24 +217,32 @@ void Item::addTag(Tag *tag)
 
 void Item::removeTag(const Tag &tag)
 {
+    if (!mayChange())
+        return;
     unlinkTag(tag);
     touch();
 }
 
 void Item::moveToFolder(Folder *folder)
 {
+    if (!mayChange())
+        return;
     linkFolder(folder);
     touch();
 }
 
 void Item::toggleFavorite()
 {
+    if (!mayChange())
+        return;
     m_isFavorite = !m_isFavorite;
     touch();
 }
 
 void Item::toggleArchive()
 {
+    if (!mayChange())
+        return;
     m_isArchived = !m_isArchived;
     touch();
 }
@@ -263,7 +273,7 @@ void Item::prepareSearchText(const std::vector<Item *> &items)
 
 void Item::linkFolder(Folder *folder)
 {
-    if (folder == m_folder)
+    if (folder == m_folder || !mayChange())
         return;
     if (m_folder != nullptr)
         m_folder->m_items.removeOne(this);

@@ -23,6 +23,9 @@ LibraryStore::LibraryStore(const QString &path) : m_path(path)
     m_autosave.setSingleShot(true);
     m_autosave.setInterval(500);
     connect(&m_autosave, &QTimer::timeout, this, &LibraryStore::autosave);
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(5000);
+    connect(&m_retry, &QTimer::timeout, this, &LibraryStore::autosave);
     // Search text of loaded items is built a slice at a time while the event loop is idle.
     m_warmUp.setInterval(0);
     connect(&m_warmUp, &QTimer::timeout, this, &LibraryStore::warmUpSearchText);
@@ -42,6 +45,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
     StoreFile::Contents contents;
     if (!store->m_file.open(path, error) || !store->m_file.load(contents, error))
         return nullptr;
+    store->m_readOnly = store->m_file.isReadOnly();
 
     store->m_tags.reserve(contents.tags.size());
     store->m_folders.reserve(contents.folders.size());
@@ -58,14 +62,22 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
 
 std::unique_ptr<LibraryStore> LibraryStore::openDefault(QString *error)
 {
-    const auto container = ContainerDirectory::ensure();
-    if (!container) {
+    const auto path = defaultPath();
+    if (!path) {
         if (error)
             *error = QStringLiteral("The shared container directory %1 is not available.")
                          .arg(ContainerDirectory::groupIdentifier);
         return nullptr;
     }
-    return open(*container + QLatin1Char('/') + fileName, error);
+    return open(*path, error);
+}
+
+std::optional<QString> LibraryStore::defaultPath()
+{
+    const auto container = ContainerDirectory::path();
+    if (!container)
+        return std::nullopt;
+    return *container + QLatin1Char('/') + fileName;
 }
 
 LibraryStore::~LibraryStore()
@@ -120,6 +132,11 @@ void LibraryStore::adopt(Record &record)
     }
 }
 
+bool LibraryStore::acceptsChanges()
+{
+    return !m_readOnly;
+}
+
 Item *LibraryStore::insert(std::unique_ptr<Item> item)
 {
     const auto inserted = insertItems([&] {
@@ -133,6 +150,8 @@ Item *LibraryStore::insert(std::unique_ptr<Item> item)
 std::vector<Item *> LibraryStore::insertItems(std::vector<std::unique_ptr<Item>> items)
 {
     std::vector<Item *> inserted;
+    if (items.empty() || !acceptsChanges())
+        return inserted;
     inserted.reserve(items.size());
     if (items.size() > 1)
         m_items.reserve(m_items.size() + items.size());
@@ -151,7 +170,7 @@ std::vector<Item *> LibraryStore::insertItems(std::vector<std::unique_ptr<Item>>
 
 Folder *LibraryStore::insert(std::unique_ptr<Folder> folder)
 {
-    if (!folder || folder->isInStore() || m_folders.contains(folder->id()))
+    if (!folder || folder->isInStore() || m_folders.contains(folder->id()) || !acceptsChanges())
         return nullptr;
     Folder *raw = folder.release();
     adopt(*raw);
@@ -162,7 +181,7 @@ Folder *LibraryStore::insert(std::unique_ptr<Folder> folder)
 
 Tag *LibraryStore::insert(std::unique_ptr<Tag> tag)
 {
-    if (!tag || tag->isInStore() || m_tags.contains(tag->id()))
+    if (!tag || tag->isInStore() || m_tags.contains(tag->id()) || !acceptsChanges())
         return nullptr;
     Tag *raw = tag.release();
     adopt(*raw);
@@ -173,19 +192,19 @@ Tag *LibraryStore::insert(std::unique_ptr<Tag> tag)
 
 void LibraryStore::remove(Item *item)
 {
-    if (item != nullptr && item->m_context == this)
+    if (item != nullptr && item->m_context == this && acceptsChanges())
         removeItems({item});
 }
 
 void LibraryStore::remove(Tag *tag)
 {
-    if (tag != nullptr && tag->m_context == this)
+    if (tag != nullptr && tag->m_context == this && acceptsChanges())
         removeTags({tag});
 }
 
 void LibraryStore::remove(Folder *folder)
 {
-    if (folder == nullptr || folder->m_context != this)
+    if (folder == nullptr || folder->m_context != this || !acceptsChanges())
         return;
     QList<Folder *> subtree{folder};
     subtree.append(folder->allDescendants());
@@ -194,6 +213,8 @@ void LibraryStore::remove(Folder *folder)
 
 void LibraryStore::removeAll(RecordKind kind)
 {
+    if (!acceptsChanges())
+        return;
     switch (kind) {
     case RecordKind::Item: {
         const auto &all = m_items.all();
@@ -351,8 +372,15 @@ bool LibraryStore::save(QString *error)
     changes.removedItems = m_removedItems;
     changes.removedFolders = m_removedFolders;
     changes.removedTags = m_removedTags;
-    if (!m_file.write(changes, error))
+    StoreFailure failure;
+    if (!m_file.write(changes, &failure)) {
+        if (error)
+            *error = failure.message;
+        m_lastFailure = failure;
+        m_retry.start(); // nothing is dropped; the changes wait for the next try
+        emit saveFailed(failure);
         return false;
+    }
 
     for (Item *item : changes.items) {
         for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
@@ -367,20 +395,17 @@ bool LibraryStore::save(QString *error)
     m_removedItems.clear();
     m_removedFolders.clear();
     m_removedTags.clear();
+    m_retry.stop();
+    if (m_lastFailure) {
+        m_lastFailure.reset();
+        emit saveRecovered();
+    }
     return true;
 }
 
 void LibraryStore::autosave()
 {
-    QString error;
-    if (!save(&error)) {
-        emit autosaveFailed(error);
-        // Try again later; nothing is dropped, and the usual delay stays as it was.
-        QTimer::singleShot(5000, this, [this] {
-            if (!m_autosave.isActive())
-                m_autosave.start();
-        });
-    }
+    save();
 }
 
 } // namespace quillory

@@ -30,6 +30,8 @@ public:
     static std::unique_ptr<LibraryStore> open(const QString &path, QString *error);
     // The store in the shared container directory.
     static std::unique_ptr<LibraryStore> openDefault(QString *error);
+    // Where that store lives; absent when there is no container directory.
+    static std::optional<QString> defaultPath();
     ~LibraryStore() override;
 
     // Each insert takes the record, or refuses it (null result, record destroyed) when a
@@ -46,10 +48,18 @@ public:
     void remove(Folder *folder);
     void removeAll(RecordKind kind);
 
-    // Writes all pending changes in one transaction.
+    // Writes all pending changes in one transaction. When that fails, whoever asked, the
+    // changes stay pending, saveFailed reports why, and the save is tried again later.
     bool save(QString *error = nullptr);
     bool hasUnsavedChanges() const;
+    // Set while the last save failed; cleared by the next save that succeeds.
+    const std::optional<StoreFailure> &lastSaveFailure() const { return m_lastFailure; }
     void setAutosaveDelay(int milliseconds) { m_autosave.setInterval(milliseconds); }
+    void setRetryDelay(int milliseconds) { m_retry.setInterval(milliseconds); }
+
+    // A library that can only be read (the file, its folder or the disk refuses writing)
+    // is opened for browsing: every change to it is refused, and records stay as they are.
+    bool isReadOnly() const { return m_readOnly; }
 
     const std::vector<Item *> &items() const { return m_items.all(); }
     const std::vector<Folder *> &folders() const { return m_folders.all(); }
@@ -66,12 +76,15 @@ signals:
     void recordsAboutToBeRemoved(quillory::RecordKind kind,
                                  const QList<quillory::Record *> &records);
     void recordsRemoved(quillory::RecordKind kind);
-    void autosaveFailed(const QString &message);
+    void saveFailed(const quillory::StoreFailure &failure);
+    // The first save to succeed after one failed.
+    void saveRecovered();
 
 private:
     explicit LibraryStore(const QString &path);
 
     void recordDidChange(Record &record) override;
+    bool acceptsChanges() override;
     std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob) override;
 
     void warmUpSearchText();
@@ -95,6 +108,9 @@ private:
     QList<QUuid> m_removedTags;
     quint64 m_nextSequence = 1;
     QTimer m_autosave;
+    QTimer m_retry;
+    bool m_readOnly = false;
+    std::optional<StoreFailure> m_lastFailure;
     QTimer m_warmUp;
     size_t m_warmUpCursor = 0;
 };

@@ -18,7 +18,7 @@ Record::Record(RecordKind kind, const QUuid &id, qint64 createdAt, qint64 modifi
 void Record::setModifiedAt(const QDateTime &when)
 {
     const qint64 ms = when.toMSecsSinceEpoch();
-    if (ms == m_modifiedAt)
+    if (ms == m_modifiedAt || !mayChange())
         return;
     m_modifiedAt = ms;
     didChange();
@@ -27,7 +27,7 @@ void Record::setModifiedAt(const QDateTime &when)
 void Record::setCreatedAt(const QDateTime &when)
 {
     const qint64 ms = when.toMSecsSinceEpoch();
-    if (ms == m_createdAt)
+    if (ms == m_createdAt || !mayChange())
         return;
     m_createdAt = ms;
     didChange();

@@ -16,6 +16,9 @@ class RecordContext
 {
 public:
     virtual void recordDidChange(Record &record) = 0;
+    // False when the library takes no changes (it can only be read); the record is then
+    // left as it is.
+    virtual bool acceptsChanges() = 0;
     virtual std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob) = 0;
 
 protected:
@@ -56,6 +59,8 @@ protected:
     // Restores a record read back from the store file.
     Record(RecordKind kind, const QUuid &id, qint64 createdAt, qint64 modifiedAt);
 
+    // Ask before every attribute write; a record outside a store always may change.
+    bool mayChange() const { return m_context == nullptr || m_context->acceptsChanges(); }
     // Call after every attribute write; stamps nothing, only reports.
     void didChange();
     // Sets modifiedAt to now and reports the change.

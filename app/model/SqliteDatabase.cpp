@@ -2,6 +2,7 @@
 
 #include "SqliteStatement.h"
 
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace quillory {
@@ -11,13 +12,26 @@ SqliteDatabase::~SqliteDatabase()
     close();
 }
 
-bool SqliteDatabase::open(const QString &path, QString *error)
+bool SqliteDatabase::open(const QString &path, Mode mode, QString *error)
 {
     close();
-    const QByteArray file = path.toUtf8();
-    const int rc =
-        sqlite3_open_v2(file.constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    QByteArray file = path.toUtf8();
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (mode) {
+    case Mode::ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    case Mode::ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    case Mode::ReadOnlyFrozen:
+        // Tells SQLite no other process changes the file, so it reads without the -shm
+        // index; only safe when no write-ahead log is waiting to be applied.
+        flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        file = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
+        break;
+    }
+    const int rc = sqlite3_open_v2(file.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         if (error)
             *error = m_db ? lastError() : QString::fromUtf8(sqlite3_errstr(rc));
@@ -25,8 +39,20 @@ bool SqliteDatabase::open(const QString &path, QString *error)
         return false;
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 5000);
+    // Saves run on the interface thread: waiting long for another program's lock would
+    // freeze the window, and a refused save is tried again later anyway.
+    sqlite3_busy_timeout(m_db, 250);
     return true;
+}
+
+bool SqliteDatabase::isReadOnly() const
+{
+    return m_db == nullptr || sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+int SqliteDatabase::lastErrorCode() const
+{
+    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_MISUSE;
 }
 
 void SqliteDatabase::close()

@@ -9,17 +9,26 @@ namespace quillory {
 
 class SqliteStatement;
 
-// Owns one SQLite connection. Errors come back as text; nothing here throws.
+// Owns one SQLite connection. Errors come back as text and result codes; nothing here
+// throws.
 class SqliteDatabase final
 {
 public:
+    enum class Mode {
+        ReadWrite,     // creating the file when it does not exist
+        ReadOnly,      // an existing file, never written
+        ReadOnlyFrozen // read-only where even the shared-memory index cannot be created
+    };
+
     SqliteDatabase() = default;
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase &) = delete;
     SqliteDatabase &operator=(const SqliteDatabase &) = delete;
 
-    bool open(const QString &path, QString *error);
+    bool open(const QString &path, Mode mode, QString *error);
     bool isOpen() const { return m_db != nullptr; }
+    // True when writing is refused: opened read-only, or the file could only be opened so.
+    bool isReadOnly() const;
     void close();
 
     // Runs one or more statements that return no rows.
@@ -27,6 +36,8 @@ public:
     SqliteStatement prepare(const char *sql);
 
     QString lastError() const;
+    // The extended result code of the last failed call.
+    int lastErrorCode() const;
     // Frees what the page cache holds beyond its current limit.
     void releaseMemory();
     sqlite3 *handle() const { return m_db; }

@@ -4,6 +4,7 @@
 #include "Item.h"
 #include "Tag.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -65,11 +66,33 @@ QString idText(const QUuid &id)
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-QUuid readId(const SqliteStatement &s, int column)
+// Upper-case hexadecimal digits and dashes, 36 characters: the form every save writes.
+bool isCanonicalId(std::string_view text)
 {
-    const std::string_view v = s.textView(column);
-    return QUuid::fromString(QLatin1StringView(v.data(), qsizetype(v.size())));
+    return text.size() == 36 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '-';
+           });
 }
+
+// Ids in any other spelling become canonical; min(rowid) keeps the row loading chose when
+// two spellings name one id.
+const char *const respellSql = R"sql(
+DELETE FROM items WHERE rowid NOT IN (SELECT min(rowid) FROM items GROUP BY upper(trim(id, '{}')));
+DELETE FROM folders WHERE rowid NOT IN
+    (SELECT min(rowid) FROM folders GROUP BY upper(trim(id, '{}')));
+DELETE FROM tags WHERE rowid NOT IN (SELECT min(rowid) FROM tags GROUP BY upper(trim(id, '{}')));
+DELETE FROM item_blobs WHERE rowid NOT IN
+    (SELECT min(rowid) FROM item_blobs GROUP BY upper(trim(item_id, '{}')), kind);
+UPDATE items SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
+UPDATE items SET folder_id = upper(trim(folder_id, '{}'))
+    WHERE folder_id <> upper(trim(folder_id, '{}'));
+UPDATE folders SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
+UPDATE folders SET parent_id = upper(trim(parent_id, '{}'))
+    WHERE parent_id <> upper(trim(parent_id, '{}'));
+UPDATE tags SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
+UPDATE item_blobs SET item_id = upper(trim(item_id, '{}'))
+    WHERE item_id <> upper(trim(item_id, '{}'));
+)sql";
 
 int blobKind(ItemBlob blob)
 {
@@ -78,27 +101,90 @@ int blobKind(ItemBlob blob)
 
 } // namespace
 
+QUuid StoreFile::readId(const SqliteStatement &s, int column)
+{
+    const std::string_view v = s.textView(column);
+    if (!isCanonicalId(v))
+        m_misspelledIds = true;
+    return QUuid::fromString(QLatin1StringView(v.data(), qsizetype(v.size())));
+}
+
+bool StoreFile::respellIds(QString *error)
+{
+    if (!m_db.exec("BEGIN IMMEDIATE", error))
+        return false;
+    if (!m_db.exec(respellSql, error)) {
+        m_db.exec("ROLLBACK");
+        return false;
+    }
+    return m_db.exec("COMMIT", error);
+}
+
 bool StoreFile::open(const QString &path, QString *error)
 {
-    if (!m_db.open(path, error))
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        if (error)
+            *error = QStringLiteral("A folder is in the place of the library store file.");
         return false;
-    // WAL with synchronous=FULL: a committed save is durable, a crash mid-write rolls back.
-    if (!m_db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;",
-                   error))
+    }
+    const bool existed = info.exists();
+    int tables = 0;
+    if (!m_db.open(path, SqliteDatabase::Mode::ReadWrite, error) || !countTables(tables, error)) {
+        // A library on a read-only disk or in a folder we may not write to can still be read,
+        // as long as SQLite can do without the files it would create beside it.
+        const auto cause = StoreFailure::causeOf(m_db.lastErrorCode());
+        const bool refusedWriting =
+            cause == StoreFailure::Cause::ReadOnly || cause == StoreFailure::Cause::InputOutput;
+        if (!existed || (m_db.isOpen() && !refusedWriting) || !openReadOnly(path, error) ||
+            !countTables(tables, error))
+            return false;
+    }
+    if (tables == 0) {
+        if (m_db.isReadOnly()) {
+            if (error)
+                *error = QStringLiteral("The library store is empty and cannot be written to.");
+            return false;
+        }
+        if (!createSchema(error))
+            return false;
+    } else if (!checkSchema(error)) {
+        return false; // nothing has been changed in a file that is not ours
+    }
+    // Only now, with the file known to be ours, is its journal switched to the write-ahead
+    // log; synchronous=FULL makes a committed save durable.
+    const char *pragmas = m_db.isReadOnly() ? "PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;"
+                                            : "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;"
+                                              " PRAGMA foreign_keys=OFF;";
+    if (!m_db.exec(pragmas, error))
         return false;
+    return prepareStatements(error);
+}
 
-    SqliteStatement tables =
-        m_db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
-    if (!tables.isValid() || !tables.step()) {
+bool StoreFile::openReadOnly(const QString &path, QString *error)
+{
+    if (m_db.open(path, SqliteDatabase::Mode::ReadOnly, error)) {
+        int tables = 0;
+        if (countTables(tables, nullptr))
+            return true;
+    }
+    // Without a pending write-ahead log the file alone holds everything, so it can be read
+    // even where the -shm index cannot be created.
+    if (QFileInfo::exists(path + QStringLiteral("-wal")))
+        return false;
+    return m_db.open(path, SqliteDatabase::Mode::ReadOnlyFrozen, error);
+}
+
+bool StoreFile::countTables(int &tables, QString *error)
+{
+    SqliteStatement count = m_db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+    if (!count.isValid() || !count.step()) {
         if (error)
             *error = m_db.lastError();
         return false;
     }
-    const bool empty = tables.int64(0) == 0;
-    tables = SqliteStatement();
-    if (!(empty ? createSchema(error) : checkSchema(error)))
-        return false;
-    return prepareStatements(error);
+    tables = int(count.int64(0));
+    return true;
 }
 
 bool StoreFile::createSchema(QString *error)
@@ -114,8 +200,10 @@ bool StoreFile::createSchema(QString *error)
     version.bind(1, QString::fromLatin1(schemaVersion));
     version.step();
     if (version.failed()) {
+        if (error)
+            *error = m_db.lastError();
         m_db.exec("ROLLBACK");
-        return fail(version, error);
+        return false;
     }
     return m_db.exec("COMMIT", error);
 }
@@ -341,6 +429,9 @@ bool StoreFile::load(Contents &contents, QString *error)
             return false;
         }
     }
+    // A read-only library keeps its spelling; nothing can be saved into it anyway.
+    if (m_misspelledIds && !m_db.isReadOnly())
+        return respellIds(error);
     return true;
 }
 
@@ -356,54 +447,59 @@ std::optional<QByteArray> StoreFile::loadBlob(const QUuid &itemId, ItemBlob blob
     return data;
 }
 
-bool StoreFile::write(const Changes &changes, QString *error)
+bool StoreFile::write(const Changes &changes, StoreFailure *failure)
 {
     // Ids are random, so a large save touches pages all over the indexes: give it a big page
     // cache for the transaction only, and hand the memory back afterwards.
     const bool large = changes.items.size() + changes.removedItems.size() > 2000;
     if (large)
         m_db.exec("PRAGMA cache_size=-65536");
-    const bool written = writeTransaction(changes, error);
+    m_failure = StoreFailure();
+    const bool written = writeTransaction(changes);
     if (large) {
         m_db.exec("PRAGMA cache_size=-2000");
         m_db.releaseMemory();
     }
+    if (!written && failure)
+        *failure = m_failure;
     return written;
 }
 
-bool StoreFile::writeTransaction(const Changes &changes, QString *error)
+bool StoreFile::writeTransaction(const Changes &changes)
 {
-    if (!m_db.exec("BEGIN IMMEDIATE", error))
-        return false;
-    const bool ok = removeRows(m_deleteItem, changes.removedItems, error) &&
-                    removeRows(m_deleteFolder, changes.removedFolders, error) &&
-                    removeRows(m_deleteTag, changes.removedTags, error) &&
+    if (!m_db.exec("BEGIN IMMEDIATE"))
+        return noteFailure();
+    const bool ok = removeRows(m_deleteItem, changes.removedItems) &&
+                    removeRows(m_deleteFolder, changes.removedFolders) &&
+                    removeRows(m_deleteTag, changes.removedTags) &&
                     std::all_of(changes.tags.begin(), changes.tags.end(),
-                                [&](Tag *t) { return writeTag(*t, error); }) &&
+                                [&](Tag *t) { return writeTag(*t); }) &&
                     std::all_of(changes.folders.begin(), changes.folders.end(),
-                                [&](Folder *f) { return writeFolder(*f, error); }) &&
+                                [&](Folder *f) { return writeFolder(*f); }) &&
                     std::all_of(changes.items.begin(), changes.items.end(),
-                                [&](Item *i) { return writeItem(*i, error); });
-    if (!ok || !m_db.exec("COMMIT", error)) {
+                                [&](Item *i) { return writeItem(*i); });
+    if (!ok || !m_db.exec("COMMIT")) {
+        if (ok)
+            noteFailure();
         m_db.exec("ROLLBACK");
         return false;
     }
     return true;
 }
 
-bool StoreFile::removeRows(SqliteStatement &statement, const QList<QUuid> &ids, QString *error)
+bool StoreFile::removeRows(SqliteStatement &statement, const QList<QUuid> &ids)
 {
     for (const QUuid &id : ids) {
         statement.reset();
         statement.bind(1, idText(id));
         statement.step();
         if (statement.failed())
-            return fail(statement, error);
+            return fail(statement);
     }
     return true;
 }
 
-bool StoreFile::writeTag(const Tag &tag, QString *error)
+bool StoreFile::writeTag(const Tag &tag)
 {
     SqliteStatement &s = m_upsertTag;
     s.reset();
@@ -414,10 +510,10 @@ bool StoreFile::writeTag(const Tag &tag, QString *error)
     s.bind(5, tag.createdAtMSecs());
     s.bind(6, tag.modifiedAtMSecs());
     s.step();
-    return !s.failed() || fail(s, error);
+    return !s.failed() || fail(s);
 }
 
-bool StoreFile::writeFolder(const Folder &folder, QString *error)
+bool StoreFile::writeFolder(const Folder &folder)
 {
     SqliteStatement &s = m_upsertFolder;
     s.reset();
@@ -434,10 +530,10 @@ bool StoreFile::writeFolder(const Folder &folder, QString *error)
         s.bindNull(8);
     s.bind(9, folder.m_childRank);
     s.step();
-    return !s.failed() || fail(s, error);
+    return !s.failed() || fail(s);
 }
 
-bool StoreFile::writeItem(Item &item, QString *error)
+bool StoreFile::writeItem(Item &item)
 {
     const QString id = idText(item.id());
     SqliteStatement &s = m_upsertItem;
@@ -465,7 +561,7 @@ bool StoreFile::writeItem(Item &item, QString *error)
     s.bind(18, tagIdsOf(item));
     s.step();
     if (s.failed())
-        return fail(s, error);
+        return fail(s);
 
     for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
         const Item::BlobSlot &slot = item.slot(which);
@@ -479,16 +575,22 @@ bool StoreFile::writeItem(Item &item, QString *error)
             b.bind(3, slot.bytes);
         b.step();
         if (b.failed())
-            return fail(b, error);
+            return fail(b);
     }
     return true;
 }
 
-bool StoreFile::fail(SqliteStatement &statement, QString *error)
+bool StoreFile::fail(SqliteStatement &statement)
 {
-    if (error)
-        *error = m_db.lastError();
+    noteFailure(); // before the reset, which clears what went wrong
     statement.reset();
+    return false;
+}
+
+bool StoreFile::noteFailure()
+{
+    m_failure.cause = StoreFailure::causeOf(m_db.lastErrorCode());
+    m_failure.message = m_db.lastError();
     return false;
 }
 

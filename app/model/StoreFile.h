@@ -3,6 +3,7 @@
 #include "Record.h"
 #include "SqliteDatabase.h"
 #include "SqliteStatement.h"
+#include "StoreFailure.h"
 
 #include <QHash>
 #include <QList>
@@ -43,31 +44,43 @@ public:
         QList<QUuid> removedTags;
     };
 
-    // Creates the schema in a new file, or checks the version of an existing one.
+    // Creates the schema in a new file, or checks that an existing one is a library store
+    // of a version this program reads, before anything in it is changed. A file that can
+    // only be read is opened read-only.
     bool open(const QString &path, QString *error);
+    bool isReadOnly() const { return m_db.isReadOnly(); }
     // Reads every record, relationships linked, image bytes left on disk. Items' search
-    // text is left for the caller to build (it can do so on several threads).
+    // text is left for the caller to build (it can do so on several threads). Ids another
+    // program stored in another spelling (lower case, braces) are rewritten in the one
+    // spelling saves use, so that later saves update those rows instead of adding new ones.
     bool load(Contents &contents, QString *error);
     // Writes all changes in one transaction: all of them land, or none.
-    bool write(const Changes &changes, QString *error);
+    bool write(const Changes &changes, StoreFailure *failure);
     std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob);
 
 private:
-    bool writeTransaction(const Changes &changes, QString *error);
+    bool openReadOnly(const QString &path, QString *error);
+    bool countTables(int &tables, QString *error);
+    QUuid readId(const SqliteStatement &s, int column);
+    bool respellIds(QString *error);
+    bool writeTransaction(const Changes &changes);
     bool createSchema(QString *error);
     bool checkSchema(QString *error);
     bool prepareStatements(QString *error);
-    bool writeItem(Item &item, QString *error);
     static void linkTags(Item &item, std::string_view tagIds, const QHash<QUuid, Tag *> &tagsById);
     static QByteArray tagIdsOf(const Item &item);
     static void linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
                             const QHash<QUuid, Folder *> &foldersById);
-    bool writeFolder(const Folder &folder, QString *error);
-    bool writeTag(const Tag &tag, QString *error);
-    bool removeRows(SqliteStatement &statement, const QList<QUuid> &ids, QString *error);
-    bool fail(SqliteStatement &statement, QString *error);
+    bool writeFolder(const Folder &folder);
+    bool writeTag(const Tag &tag);
+    bool writeItem(Item &item);
+    bool removeRows(SqliteStatement &statement, const QList<QUuid> &ids);
+    bool fail(SqliteStatement &statement);
+    bool noteFailure();
 
     SqliteDatabase m_db;
+    bool m_misspelledIds = false;
+    StoreFailure m_failure; // of the write under way
     SqliteStatement m_upsertItem;
     SqliteStatement m_upsertFolder;
     SqliteStatement m_upsertTag;

@@ -23,7 +23,7 @@ Tag::~Tag()
 
 void Tag::setName(const QString &name)
 {
-    if (name == m_name)
+    if (name == m_name || !mayChange())
         return;
     m_name = name;
     m_searchName = SearchText::fold(name);
@@ -32,7 +32,7 @@ void Tag::setName(const QString &name)
 
 void Tag::setColorHex(const QString &hex)
 {
-    if (hex == m_colorHex)
+    if (hex == m_colorHex || !mayChange())
         return;
     m_colorHex = hex;
     didChange();
@@ -45,7 +45,7 @@ QColor Tag::color() const
 
 void Tag::setSortOrder(int sortOrder)
 {
-    if (sortOrder == m_sortOrder)
+    if (sortOrder == m_sortOrder || !mayChange())
         return;
     m_sortOrder = sortOrder;
     didChange();

@@ -1,0 +1,289 @@
+#include "FaultyDisk.h"
+
+#include <Folder.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <Tag.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace quillory;
+using quillory::test::FaultyDisk;
+
+namespace {
+
+// Runs SQL on the file the way another program would, behind the store's back.
+void execOn(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+QString queryText(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_stmt *statement = nullptr;
+    QString result;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        result =
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return result;
+}
+
+QByteArray fingerprint(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+class StoreFailureTest : public ::testing::Test
+{
+protected:
+    QString path() const { return m_dir.filePath(QStringLiteral("default.store")); }
+
+    std::unique_ptr<LibraryStore> openStore()
+    {
+        QString error;
+        auto store = LibraryStore::open(path(), &error);
+        EXPECT_TRUE(store) << qPrintable(error);
+        if (store)
+            store->setRetryDelay(50);
+        return store;
+    }
+
+    // A library with one item in a folder, carrying one tag, saved and closed.
+    void makeLibrary()
+    {
+        auto store = openStore();
+        Folder *folder = store->insert(std::make_unique<Folder>(
+            QStringLiteral("Reading"), QStringLiteral("folder"), QColor()));
+        Tag *tag = store->insert(std::make_unique<Tag>(QStringLiteral("later"), QColor()));
+        Item *item = store->insert(std::make_unique<Item>(
+            ItemType::WebLink, QStringLiteral("Page"), QUrl(QStringLiteral("https://a.example"))));
+        item->moveToFolder(folder);
+        item->addTag(tag);
+        item->setThumbnailData(QByteArray("thumb"));
+        ASSERT_TRUE(store->save());
+    }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(const QString &)> make;
+        QString reason;
+    } cases[] = {
+        {"another program's database",
+         [](const QString &p) {
+             execOn(p, "CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('x')");
+         },
+         QStringLiteral("The file is not a Quillory library store.")},
+        {"a newer library",
+         [](const QString &p) {
+             execOn(p, "CREATE TABLE store_info(key TEXT PRIMARY KEY, value TEXT);"
+                       "INSERT INTO store_info VALUES('schemaVersion', '2.0.0')");
+         },
+         QStringLiteral("2.0.0")},
+        {"not a database",
+         [](const QString &p) {
+             QFile junk(p);
+             ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+             junk.write(QByteArray(8192, 'j'));
+         },
+         QStringLiteral("not a database")},
+        {"a folder", [](const QString &p) { ASSERT_TRUE(QDir().mkpath(p)); },
+         QStringLiteral("folder")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(path()).removeRecursively();
+        QFile::remove(path());
+        c.make(path());
+        const QByteArray before = fingerprint(path());
+        QString error;
+        EXPECT_FALSE(LibraryStore::open(path(), &error));
+        EXPECT_TRUE(error.contains(c.reason)) << qPrintable(error);
+        EXPECT_EQ(fingerprint(path()), before);
+        // Nothing was switched to the write-ahead log, or begun beside the file.
+        EXPECT_FALSE(QFile::exists(path() + QStringLiteral("-wal")));
+    }
+}
+
+TEST_F(StoreFailureTest, DamagedPagesAreRefusedAndLeftAsTheyWere)
+{
+    {
+        auto store = openStore();
+        for (int i = 0; i < 400; ++i)
+            store->insert(
+                std::make_unique<Item>(ItemType::WebLink, QString(200, QChar(u'a' + i % 26))));
+        ASSERT_TRUE(store->save());
+    }
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_GT(file.size(), 40000);
+        file.seek(4096 * 6);
+        file.write(QByteArray(4096 * 3, '\xA5'));
+    }
+    const QByteArray before = fingerprint(path());
+    QString error;
+    EXPECT_FALSE(LibraryStore::open(path(), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(fingerprint(path()), before);
+}
+
+TEST_F(StoreFailureTest, ReadOnlyLibraryOpensForBrowsingAndRefusesEveryChange)
+{
+    makeLibrary();
+    const QByteArray before = fingerprint(path());
+    FaultyDisk disk;
+    disk.setReadOnly(true);
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(store->isReadOnly());
+    ASSERT_EQ(store->items().size(), 1u);
+    Item *item = store->items().front();
+    EXPECT_EQ(item->thumbnailData(), QByteArray("thumb"));
+
+    QSignalSpy changed(store.get(), &LibraryStore::recordChanged);
+    item->setTitle(QStringLiteral("Renamed"));
+    item->setAccessedAt(QDateTime::currentDateTimeUtc()); // what selecting an item does
+    item->toggleFavorite();
+    item->moveToFolder(nullptr);
+    item->removeTag(*store->tags().front());
+    store->folders().front()->setName(QStringLiteral("Other"));
+    store->tags().front()->setName(QStringLiteral("other"));
+    EXPECT_EQ(store->insert(std::make_unique<Item>(ItemType::Image, QStringLiteral("New"))),
+              nullptr);
+    store->remove(item);
+    store->removeAll(RecordKind::Tag);
+
+    EXPECT_EQ(changed.count(), 0);
+    ASSERT_EQ(store->items().size(), 1u);
+    EXPECT_EQ(item->title(), QStringLiteral("Page"));
+    EXPECT_FALSE(item->accessedAt());
+    EXPECT_FALSE(item->isFavorite());
+    EXPECT_NE(item->folder(), nullptr);
+    EXPECT_EQ(item->tags().size(), 1);
+    EXPECT_FALSE(store->hasUnsavedChanges());
+    EXPECT_TRUE(store->save());
+    store.reset();
+    EXPECT_EQ(fingerprint(path()), before);
+}
+
+TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)
+{
+    const struct
+    {
+        const char *name;
+        StoreFailure::Cause cause;
+        std::function<void(FaultyDisk &, sqlite3 *)> fail;
+        std::function<void(FaultyDisk &, sqlite3 *)> mend;
+    } cases[] = {
+        {"full disk", StoreFailure::Cause::DiskFull,
+         [](FaultyDisk &disk, sqlite3 *) { disk.setFull(true); },
+         [](FaultyDisk &disk, sqlite3 *) { disk.setFull(false); }},
+        {"another program's lock", StoreFailure::Cause::Busy,
+         [](FaultyDisk &, sqlite3 *other) {
+             ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                       SQLITE_OK);
+         },
+         [](FaultyDisk &, sqlite3 *other) {
+             sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path());
+        QFile::remove(path() + QStringLiteral("-wal"));
+        QFile::remove(path() + QStringLiteral("-shm"));
+        FaultyDisk disk;
+        auto store = openStore();
+        store->setAutosaveDelay(60000); // only the explicit save and its retries write
+        sqlite3 *other = nullptr;
+        ASSERT_EQ(sqlite3_open(path().toUtf8().constData(), &other), SQLITE_OK);
+        QSignalSpy failed(store.get(), &LibraryStore::saveFailed);
+        QSignalSpy recovered(store.get(), &LibraryStore::saveRecovered);
+
+        c.fail(disk, other);
+        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Kept")));
+        QString error;
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(store->save(&error));
+        // Saving happens on the interface thread: a held lock must not freeze the window.
+        EXPECT_LT(clock.elapsed(), 2000);
+        EXPECT_FALSE(error.isEmpty());
+        ASSERT_EQ(failed.count(), 1);
+        EXPECT_EQ(failed.at(0).at(0).value<StoreFailure>().cause, c.cause);
+        ASSERT_TRUE(store->lastSaveFailure());
+        EXPECT_EQ(store->lastSaveFailure()->cause, c.cause);
+        EXPECT_TRUE(store->hasUnsavedChanges());
+
+        // The failed save is tried again by itself, and keeps failing while the cause lasts.
+        EXPECT_TRUE(failed.wait(2000));
+        c.mend(disk, other);
+        EXPECT_TRUE(recovered.wait(2000));
+        EXPECT_FALSE(store->hasUnsavedChanges());
+        EXPECT_FALSE(store->lastSaveFailure());
+        sqlite3_close(other);
+        store.reset();
+        auto reopened = openStore();
+        ASSERT_EQ(reopened->items().size(), 1u);
+        EXPECT_EQ(reopened->items().front()->title(), QStringLiteral("Kept"));
+    }
+}
+
+TEST_F(StoreFailureTest, IdsWrittenInAnotherSpellingAreUpdatedInPlace)
+{
+    makeLibrary();
+    // Another tool rewrote every id in lower case, and one in braces.
+    execOn(path(), "UPDATE items SET id = lower(id), folder_id = lower(folder_id);"
+                   "UPDATE folders SET id = '{' || lower(id) || '}';"
+                   "UPDATE tags SET id = lower(id);"
+                   "UPDATE item_blobs SET item_id = lower(item_id);");
+    {
+        auto store = openStore();
+        ASSERT_EQ(store->items().size(), 1u);
+        Item *item = store->items().front();
+        ASSERT_NE(item->folder(), nullptr);
+        EXPECT_EQ(item->tags().size(), 1);
+        EXPECT_EQ(item->thumbnailData(), QByteArray("thumb"));
+        item->setTitle(QStringLiteral("Renamed"));
+        store->remove(store->tags().front());
+        ASSERT_TRUE(store->save());
+    }
+    auto store = openStore();
+    ASSERT_EQ(store->items().size(), 1u);
+    EXPECT_EQ(store->items().front()->title(), QStringLiteral("Renamed"));
+    EXPECT_TRUE(store->tags().empty());
+    EXPECT_EQ(store->folders().size(), 1u);
+    store.reset();
+    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM items"), QStringLiteral("1"));
+    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM tags"), QStringLiteral("0"));
+    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM items WHERE id <> upper(id) OR folder_id "
+                                "<> upper(folder_id)"),
+              QStringLiteral("0"));
+}
