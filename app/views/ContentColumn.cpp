@@ -1,12 +1,13 @@
 #include "ContentColumn.h"
 
 #include "ContentHeader.h"
+#include "DisplayText.h"
 #include "EmptyStateView.h"
 #include "ItemDelegate.h"
-#include "ItemIntake.h"
 #include "ItemListModel.h"
 
 #include <AppState.h>
+#include <ClipboardReader.h>
 
 #include <QDragEnterEvent>
 #include <QEvent>
@@ -66,6 +67,7 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     titleFont.setWeight(QFont::Bold);
     m_title->setFont(titleFont);
     m_title->setObjectName(QStringLiteral("contentTitle"));
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setContentsMargins(14, 10, 14, 0);
 
     m_view->setModel(m_model);
@@ -115,7 +117,7 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
 
 void ContentColumn::setTitle(const QString &title)
 {
-    m_title->setText(title);
+    m_title->setText(DisplayText::bounded(title));
 }
 
 QString ContentColumn::title() const
@@ -134,8 +136,9 @@ void ContentColumn::showItems(std::vector<Item *> items, Item *selected)
     m_header->setCount(count);
     if (count == 0) {
         if (m_state.searchQuery().isEmpty())
-            m_empty->setContent(QStringLiteral("tray"), QStringLiteral("No Items"),
-                                QStringLiteral("Paste a URL or use the Share Sheet to add items"));
+            m_empty->setContent(
+                QStringLiteral("tray"), QStringLiteral("No Items"),
+                QStringLiteral("Paste a URL, drop a file, or send it with Dropslip"));
         else
             m_empty->setContent(QStringLiteral("magnifyingglass"), QStringLiteral("No Results"),
                                 QStringLiteral("Try a different search term"));
@@ -208,7 +211,7 @@ void ContentColumn::layoutGrid()
 
 void ContentColumn::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!ItemIntake::canAccept(*event->mimeData()))
+    if (!ClipboardReader::mayOffer(*event->mimeData()))
         return;
     event->acceptProposedAction();
     m_dropHighlight->setGeometry(m_stack->geometry());
@@ -218,7 +221,7 @@ void ContentColumn::dragEnterEvent(QDragEnterEvent *event)
 
 void ContentColumn::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (ItemIntake::canAccept(*event->mimeData()))
+    if (ClipboardReader::mayOffer(*event->mimeData()))
         event->acceptProposedAction();
 }
 
@@ -230,7 +233,7 @@ void ContentColumn::dragLeaveEvent(QDragLeaveEvent *)
 void ContentColumn::dropEvent(QDropEvent *event)
 {
     m_dropHighlight->hide();
-    if (!ItemIntake::canAccept(*event->mimeData()))
+    if (!ClipboardReader::mayOffer(*event->mimeData()))
         return;
     event->acceptProposedAction();
     emit dropped(*event->mimeData());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LibraryFilter.h"
+#include <LibraryFilter.h>
 
 #include <QSet>
 #include <QStandardItemModel>

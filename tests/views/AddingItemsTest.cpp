@@ -1,4 +1,5 @@
 #include "TestHttpServer.h"
+#include "TestPictures.h"
 
 #include <AddURLSheet.h>
 #include <AppNotifier.h>
@@ -6,7 +7,6 @@
 #include <Clock.h>
 #include <ContentColumn.h>
 #include <ContentHeader.h>
-#include <FileRevealer.h>
 #include <Item.h>
 #include <ItemEnricher.h>
 #include <ItemIntake.h>
@@ -14,6 +14,7 @@
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <MetadataService.h>
+#include <NullFileRevealer.h>
 #include <SearchService.h>
 #include <TagDragItem.h>
 
@@ -55,21 +56,10 @@ public:
     }
 };
 
-class NoRevealer final : public FileRevealer
-{
-public:
-    void reveal(const QString &) override {}
-};
-
 QByteArray picture(int width, int height, const char *format)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(30, 120, 200));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
+    return quillory::test::TestPictures::encoded(
+        quillory::test::TestPictures::twoTone(width, height), format);
 }
 
 class AddingItemsTest : public ::testing::Test
@@ -139,7 +129,7 @@ protected:
     QSettings m_settings;
     SearchService m_search;
     AppState m_state;
-    NoRevealer m_revealer;
+    NullFileRevealer m_revealer;
     std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<ItemEnricher> m_enricher;
     std::unique_ptr<ItemIntake> m_intake;
@@ -226,6 +216,25 @@ TEST_F(AddingItemsTest, TypedAddressIsAddedSelectedAndEnrichedFromThePage)
     EXPECT_EQ(m_window->content().model().items().front(), item);
 }
 
+TEST_F(AddingItemsTest, WhatAHostilePageSaysAboutItselfIsBoundedBeforeItIsStored)
+{
+    // A megabyte title; meta tags are read up to 8 KiB, so those carry a little less.
+    const QByteArray huge(1 << 20, 'T');
+    const QByteArray long8k(8000, 'D');
+    m_server.route(QStringLiteral("/huge"),
+                   TestHttpServer::Response::html(
+                       "<title>" + huge + "</title><meta name=\"description\" content=\"" + long8k +
+                       "\"><meta name=\"author\" content=\"" + long8k + "\">"));
+    Item *item = intake().createItem(m_server.url(QStringLiteral("/huge")));
+    ASSERT_TRUE(waitForEnrichment(item->id()));
+    EXPECT_EQ(item->title().size(), ItemEnricher::titleLimit + 1);
+    EXPECT_TRUE(item->title().endsWith(QChar(0x2026)));
+    const auto metadata = item->metadata();
+    ASSERT_TRUE(metadata && metadata->description && metadata->author);
+    EXPECT_EQ(metadata->description->size(), ItemEnricher::descriptionLimit + 1);
+    EXPECT_EQ(metadata->author->size(), ItemEnricher::authorLimit + 1);
+}
+
 TEST_F(AddingItemsTest, FailedFetchesLeaveTheItemAsCreated)
 {
     m_server.route(
@@ -290,7 +299,7 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
 {
     QMimeData link;
     link.setText(QStringLiteral("https://www.youtube.com/watch?v=abc\n"));
-    intake().pasteFrom(link);
+    intake().addFrom(link);
     ASSERT_EQ(itemCount(), 1);
     Item *video = m_window->selectedItem();
     EXPECT_EQ(video->type(), ItemType::Video);
@@ -298,15 +307,15 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
 
     QMimeData words;
     words.setText(QStringLiteral("just some words"));
-    intake().pasteFrom(words);
+    intake().addFrom(words);
     QMimeData empty;
-    intake().pasteFrom(empty);
+    intake().addFrom(empty);
     EXPECT_EQ(itemCount(), 1);
 
     const QByteArray png = picture(800, 600, "png");
     QMimeData shot;
     shot.setData(QStringLiteral("image/png"), png);
-    intake().pasteFrom(shot);
+    intake().addFrom(shot);
     ASSERT_EQ(itemCount(), 2);
     Item *screenshot = m_window->selectedItem();
     EXPECT_EQ(screenshot->type(), ItemType::Screenshot);
@@ -318,7 +327,7 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
 
     QMimeData tiff;
     tiff.setData(QStringLiteral("image/tiff"), picture(64, 48, "tiff"));
-    intake().pasteFrom(tiff);
+    intake().addFrom(tiff);
     ASSERT_EQ(itemCount(), 3);
     EXPECT_TRUE(waitForImages(m_window->selectedItem()));
     // A copied file is added as that file, not fetched as a page.
@@ -326,14 +335,14 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
     QMimeData copiedFile;
     copiedFile.setUrls({QUrl::fromLocalFile(pdf)});
     copiedFile.setText(pdf);
-    intake().pasteFrom(copiedFile);
+    intake().addFrom(copiedFile);
     ASSERT_EQ(itemCount(), 4);
     EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Document);
     EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("copied"));
 
     QMimeData brokenTiff;
     brokenTiff.setData(QStringLiteral("image/tiff"), "not a tiff");
-    intake().pasteFrom(brokenTiff);
+    intake().addFrom(brokenTiff);
     EXPECT_EQ(itemCount(), 4);
 }
 

@@ -1,7 +1,7 @@
 #include <AppState.h>
 #include <Clock.h>
 #include <DetailColumn.h>
-#include <FileRevealer.h>
+#include <DisplayText.h>
 #include <Folder.h>
 #include <Item.h>
 #include <ItemDetailView.h>
@@ -11,11 +11,13 @@
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <MetadataService.h>
+#include <NullFileRevealer.h>
 #include <SearchService.h>
 #include <Tag.h>
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,13 +30,6 @@
 using namespace quillory;
 
 namespace {
-
-class NoRevealer final : public FileRevealer
-{
-public:
-    void reveal(const QString &path) override { revealed << path; }
-    QStringList revealed;
-};
 
 class ItemDetailTest : public ::testing::Test
 {
@@ -66,7 +61,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    NoRevealer m_revealer;
+    NullFileRevealer m_revealer;
     std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<ItemDetailView> m_view;
     int m_sheets = 0;
@@ -172,6 +167,37 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
     EXPECT_EQ(m_sheets, 1);
 }
 
+TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
+{
+    const QString title = QStringLiteral("Home & Garden <b>not bold</b>");
+    const QString note = QStringLiteral("<b>bold?</b><br>next line &amp; more");
+    Item *item = add("");
+    item->setTitle(title);
+    item->setNote(note);
+    m_view->setItem(item);
+    auto *titleLabel = m_view->findChild<QLabel *>(QStringLiteral("detailTitle"));
+    auto *noteLabel = m_view->findChild<QLabel *>(QStringLiteral("noteBody"));
+    auto *star = m_view->findChild<QLabel *>(QStringLiteral("favoriteStar"));
+    ASSERT_TRUE(titleLabel && noteLabel && star);
+    for (QLabel *label : {titleLabel, noteLabel})
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(titleLabel->text(), title);
+    EXPECT_EQ(noteLabel->text(), note);
+    EXPECT_TRUE(star->isHidden());
+    item->toggleFavorite();
+    m_view->refresh();
+    EXPECT_FALSE(star->isHidden());
+    EXPECT_EQ(titleLabel->text(), title) << "the star is not part of the title's text";
+
+    // Megabytes written by another tool: only a bounded prefix is laid out.
+    item->setTitle(QString(4'000'000, QLatin1Char('t')));
+    item->setNote(QString(4'000'000, QLatin1Char('n')));
+    m_view->refresh();
+    EXPECT_LE(titleLabel->text().size(), DisplayText::blockLimit + 1);
+    EXPECT_LE(noteLabel->text().size(), DisplayText::blockLimit + 1);
+    EXPECT_TRUE(titleLabel->text().endsWith(QChar(0x2026)));
+}
+
 TEST(ItemEditorSheet, SaveRules)
 {
     QTemporaryDir dir;
@@ -230,7 +256,7 @@ TEST(MainWindowItems, ViewingRecordsAccessNotModification)
     SearchService search(&settings);
     AppState state;
     state.followStore(*store);
-    NoRevealer revealer;
+    NullFileRevealer revealer;
     ItemEnricher enricher(*store, MetadataService::shared());
     ItemIntake intake(*store, enricher);
     MainWindow window(state, *store, search, revealer, intake);

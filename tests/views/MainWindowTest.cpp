@@ -1,10 +1,12 @@
+#include "FaultyDisk.h"
+
 #include <AppState.h>
 #include <Clock.h>
 #include <ContentColumn.h>
 #include <ContentHeader.h>
 #include <DetailColumn.h>
+#include <DisplayText.h>
 #include <EmptyStateView.h>
-#include <FileRevealer.h>
 #include <Folder.h>
 #include <Item.h>
 #include <ItemContextMenu.h>
@@ -14,15 +16,19 @@
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <MetadataService.h>
+#include <NullFileRevealer.h>
 #include <SearchService.h>
 #include <Sidebar.h>
+#include <SymbolIcon.h>
 #include <Tag.h>
 
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -31,16 +37,9 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using quillory::test::FaultyDisk;
 
 namespace {
-
-// Records what would have been revealed instead of opening a file manager.
-class RecordingRevealer final : public FileRevealer
-{
-public:
-    void reveal(const QString &path) override { revealed << path; }
-    QStringList revealed;
-};
 
 class MainWindowTest : public ::testing::Test
 {
@@ -103,7 +102,7 @@ protected:
     QSettings m_settings;
     SearchService m_search;
     AppState m_state;
-    RecordingRevealer m_revealer;
+    NullFileRevealer m_revealer;
     std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<ItemEnricher> m_enricher;
     std::unique_ptr<ItemIntake> m_intake;
@@ -119,7 +118,7 @@ TEST_F(MainWindowTest, EmptyLibraryShowsNoItemsThenNoResults)
     EXPECT_TRUE(content.isShowingEmptyState());
     EXPECT_EQ(content.emptyState().title(), QStringLiteral("No Items"));
     EXPECT_EQ(content.emptyState().description(),
-              QStringLiteral("Paste a URL or use the Share Sheet to add items"));
+              QStringLiteral("Paste a URL, drop a file, or send it with Dropslip"));
     EXPECT_EQ(content.header().countText(), QStringLiteral("0 items"));
     EXPECT_EQ(content.title(), QStringLiteral("All Items"));
     EXPECT_TRUE(m_window->detail().isShowingEmptyState());
@@ -282,7 +281,7 @@ TEST_F(MainWindowTest, ContextMenuActions)
                                        QStringLiteral("Copy Link"),
                                        QStringLiteral("Open in Browser"), QStringLiteral("-"),
                                        QStringLiteral("Archive"), QStringLiteral("Delete")}));
-    EXPECT_TRUE(texts(doc).contains(QStringLiteral("Reveal in Finder")));
+    EXPECT_TRUE(texts(doc).contains(QStringLiteral("Show in File Manager")));
     EXPECT_FALSE(texts(doc).contains(QStringLiteral("Open in Browser")));
     EXPECT_FALSE(texts(bare).contains(QStringLiteral("Copy Link")));
 
@@ -307,8 +306,8 @@ TEST_F(MainWindowTest, ContextMenuActions)
     EXPECT_EQ(texts(web).at(1), QStringLiteral("Remove from Favorites"));
     trigger(web, QStringLiteral("Copy Link"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("https://example.com/web"));
-    trigger(doc, QStringLiteral("Reveal in Finder"));
-    EXPECT_EQ(m_revealer.revealed, QStringList{QStringLiteral("/tmp/a.pdf")});
+    trigger(doc, QStringLiteral("Show in File Manager"));
+    EXPECT_EQ(m_revealer.requests(), QStringList{QStringLiteral("/tmp/a.pdf")});
     trigger(web, QStringLiteral("Archive"));
     EXPECT_TRUE(web->isArchived());
     EXPECT_EQ(texts(web).at(texts(web).size() - 2), QStringLiteral("Unarchive"));
@@ -321,6 +320,110 @@ TEST_F(MainWindowTest, ContextMenuActions)
     EXPECT_EQ(m_window->selectedItem(), nullptr);
     EXPECT_TRUE(m_window->detail().isShowingEmptyState());
     EXPECT_EQ(shown(), QStringList{QStringLiteral("doc")});
+}
+
+TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
+{
+    Tag *rd = tag("R&D");
+    Item *marked = m_store->insert(
+        std::make_unique<Item>(ItemType::Image, QStringLiteral("<i>Home & Garden</i>")));
+    Item *huge = item("");
+    huge->setTitle(QString(2'000'000, QLatin1Char('h')));
+    m_window->refreshNow();
+    const ItemListModel &model = m_window->content().model();
+    const QModelIndex hugeRow = model.index(model.rowOf(huge));
+    EXPECT_LE(hugeRow.data(Qt::DisplayRole).toString().size(), DisplayText::lineLimit + 1);
+    EXPECT_LE(hugeRow.data(Qt::ToolTipRole).toString().size(), DisplayText::lineLimit + 100);
+    EXPECT_TRUE(model.index(model.rowOf(marked))
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("&lt;i&gt;Home &amp; Garden")));
+    m_window->show();
+    m_window->grab(); // paints every visible card, the huge title among them
+
+    ItemContextMenu menu(*marked, std::vector<Record *>{rd}, *m_store, m_revealer);
+    EXPECT_EQ(menu.actions().first()->menu()->actions().first()->text(), QStringLiteral("R&&D"));
+
+    QString question;
+    m_window->setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        EXPECT_EQ(box.textFormat(), Qt::PlainText);
+        question = box.text();
+        box.reject();
+    });
+    m_window->confirmDelete(marked);
+    EXPECT_EQ(question, QStringLiteral("Delete \u201C<i>Home & Garden</i>\u201D?"));
+    m_window->confirmDelete(huge);
+    EXPECT_LE(question.size(), DisplayText::lineLimit + 20);
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+TEST(MainWindowReadOnly, ReadOnlyLibrarySaysSoAndBrowsingWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("library.store"));
+    QString error;
+    {
+        auto store = LibraryStore::open(path, &error);
+        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("kept")));
+    }
+    FaultyDisk disk;
+    disk.setReadOnly(true);
+    auto store = LibraryStore::open(path, &error);
+    ASSERT_TRUE(store) << qPrintable(error);
+    QSettings settings(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    SearchService search(&settings);
+    AppState state;
+    NullFileRevealer revealer;
+    ItemEnricher enricher(*store, MetadataService::shared());
+    ItemIntake intake(*store, enricher);
+    MainWindow window(state, *store, search, revealer, intake);
+    ASSERT_NE(window.readOnlyBanner(), nullptr);
+    EXPECT_TRUE(window.readOnlyBanner()->text().contains(QStringLiteral("can only be read")));
+
+    Item *kept = store->items().front();
+    window.selectItem(kept);
+    EXPECT_EQ(window.selectedItem(), kept);
+    EXPECT_FALSE(kept->accessedAt()) << "viewing is not recorded in a library that cannot be saved";
+    EXPECT_FALSE(store->hasUnsavedChanges());
+    EXPECT_FALSE(intake.createItem(QUrl(QStringLiteral("https://example.com/new"))));
+    EXPECT_EQ(store->items().size(), 1u);
+}
+
+// Every icon the sidebar and the header show must come from the icon theme. When the SVG
+// icon engine is missing (the Breeze theme is all SVG) the theme still names the files, but
+// each one draws as nothing: this is the check that fails then.
+TEST(SymbolIcons, SidebarAndHeaderIconsDrawFromTheTheme)
+{
+    SymbolIcon::installThemeFallback(); // as the application does at start
+    const char *symbols[] = {"tray",
+                             "star",
+                             "clock",
+                             "eye",
+                             "archivebox",
+                             "square.grid.2x2",
+                             "folder",
+                             "tag",
+                             "magnifyingglass",
+                             "plus.circle.fill",
+                             "line.3.horizontal.decrease",
+                             "arrow.up.arrow.down",
+                             "list.bullet",
+                             "bookmark.fill",
+                             "link",
+                             "photo",
+                             "doc"};
+    for (const char *symbol : symbols) {
+        SCOPED_TRACE(symbol);
+        const QIcon icon = SymbolIcon::icon(QString::fromLatin1(symbol));
+        EXPECT_FALSE(icon.name().isEmpty()) << "not a themed icon";
+        const QImage image = icon.pixmap(QSize(22, 22)).toImage();
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+        EXPECT_GT(opaque, 10) << "draws as nothing";
+    }
 }
 
 TEST_F(MainWindowTest, DeletingTheShownFolderFallsBackToAllItems)

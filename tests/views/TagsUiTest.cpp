@@ -279,7 +279,7 @@ TEST_F(TagsUiTest, PickerDropZoneTakesRealDrops)
     QWidget *zone = sheet.findChild<QWidget *>(QStringLiteral("dropZone"));
     ASSERT_TRUE(zone->acceptDrops());
     EXPECT_EQ(zone->findChild<QLabel *>(QStringLiteral("dropHelp"))->text(),
-              QStringLiteral("Sürükle bırak ile etiket ekle"));
+              QStringLiteral("Drag a tag here to add it"));
 
     std::unique_ptr<QMimeData> mime(TagDragItem{a->id()}.toMimeData());
     const QPointF centre = QRectF(zone->rect()).center();

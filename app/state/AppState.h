@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <optional>
 
-class QMimeData;
-
 namespace quillory {
 
 class Folder;
@@ -19,7 +17,6 @@ class Item;
 class LibraryStore;
 class Record;
 class Tag;
-class AppNotifier;
 
 // The application-wide interface state: the main list's filters and view options, requests
 // to open sheets, and the last error. One instance, created before the first window. Each
@@ -83,12 +80,6 @@ public:
 
     // Records the error, then raises showErrorAlert.
     void showError(const AppError &error);
-
-    // Posts createItemFromURL for a URL (or text holding a URL with a scheme) on the
-    // clipboard, else createItemFromImageData for PNG bytes, else nothing.
-    void requestItemFromClipboard();
-    // The same decision for any clipboard or drop contents.
-    static void requestItemFrom(const QMimeData &data, AppNotifier &notifier);
 
 signals:
     void selectedFolderChanged();

@@ -5,13 +5,15 @@
 
 namespace quillory {
 
-// Shows a file in the desktop's file manager. One implementation per platform.
+// Shows a file in the desktop's file manager. Returns at once: the file manager may take
+// its time, or not answer at all, and the window must not wait for it.
 class FileRevealer
 {
 public:
     virtual ~FileRevealer() = default;
     virtual void reveal(const QString &path) = 0;
 
+    // The implementation for this platform.
     static std::unique_ptr<FileRevealer> create();
 };
 

@@ -27,6 +27,8 @@ QString AppError::errorDescription() const
 
 QString AppError::recoverySuggestion() const
 {
+    if (!m_advice.isEmpty())
+        return m_advice;
     switch (m_kind) {
     case Kind::Network:
         return QStringLiteral("Check your internet connection and try again.");

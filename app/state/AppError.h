@@ -22,6 +22,13 @@ public:
 
     static AppError networkError(const QString &message) { return {Kind::Network, message}; }
     static AppError storageError(const QString &message) { return {Kind::Storage, message}; }
+    // With advice that fits what went wrong, given in place of the general suggestion.
+    static AppError storageError(const QString &message, const QString &advice)
+    {
+        AppError error(Kind::Storage, message);
+        error.m_advice = advice;
+        return error;
+    }
     static AppError encryptionError(const QString &message) { return {Kind::Encryption, message}; }
     static AppError importError(const QString &message) { return {Kind::Import, message}; }
     static AppError exportError(const QString &message) { return {Kind::Export, message}; }
@@ -42,6 +49,7 @@ private:
 
     Kind m_kind;
     QString m_message;
+    QString m_advice;
 };
 
 } // namespace quillory

@@ -1,12 +1,7 @@
 #include "AppState.h"
 
-#include "AppNotifier.h"
-
 #include <LibraryStore.h>
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QSet>
 #include <algorithm>
 
@@ -173,35 +168,6 @@ void AppState::showError(const AppError &error)
 {
     setCurrentError(error);
     setShowErrorAlert(true);
-}
-
-void AppState::requestItemFromClipboard()
-{
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    if (data != nullptr)
-        requestItemFrom(*data, AppNotifier::shared());
-}
-
-void AppState::requestItemFrom(const QMimeData &data, AppNotifier &notifier)
-{
-    if (data.hasUrls()) {
-        const QList<QUrl> urls = data.urls();
-        if (!urls.isEmpty() && urls.first().isValid()) {
-            emit notifier.createItemFromURL(urls.first());
-            return;
-        }
-    }
-    if (data.hasText()) {
-        // Copied text often ends with a line break; a URL never contains one.
-        const QUrl url(data.text().trimmed(), QUrl::StrictMode);
-        if (url.isValid() && !url.scheme().isEmpty()) {
-            emit notifier.createItemFromURL(url);
-            return;
-        }
-    }
-    const QByteArray png = data.data(QStringLiteral("image/png"));
-    if (!png.isEmpty())
-        emit notifier.createItemFromImageData(png);
 }
 
 } // namespace quillory

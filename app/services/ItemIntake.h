@@ -9,15 +9,16 @@ class QMimeData;
 namespace quillory {
 
 class AppNotifier;
+struct ClipboardOffer;
 class Item;
 class ItemEnricher;
 class LibraryStore;
 
-// Turns what the user hands Quillory (a typed or pasted address, a picture, a file, a
-// drop, a request from the File menu or the tray) into a new item: inserts it, announces it
-// for selection and, for addresses, starts the enrichment that fetches the page's title and
-// preview. Pictures are decoded off the interface thread and stored when ready. Lives as
-// long as the store, so work still under way when the window closes is not lost.
+// Every new item comes through here, whatever hands it over (a typed or pasted address, a
+// picture, a file, a drop, the File menu, the tray, the share inbox): inserts it, announces
+// it for selection and, for addresses, starts the enrichment that fetches the page's title
+// and preview. Pictures are decoded off the interface thread and stored when ready. Lives
+// as long as the store, so work still under way when the window closes is not lost.
 class ItemIntake final : public QObject
 {
     Q_OBJECT
@@ -37,13 +38,12 @@ public:
     // that cannot be read makes nothing.
     void addImageFile(const QString &path);
 
-    // The first that applies: an address in the text, PNG, then TIFF (or any other picture,
-    // or copied files).
-    void pasteFrom(const QMimeData &clipboard);
+    // What ClipboardReader finds in pasted or dropped data becomes items: each address or
+    // file one item, or one picture. False when there was nothing to add.
+    bool addFrom(const QMimeData &data);
+    bool add(const ClipboardOffer &offer);
     void pasteFromClipboard();
-    // Every dropped file, address or picture becomes an item; true when there was any.
-    bool handleDrop(const QMimeData &data);
-    static bool canAccept(const QMimeData &data);
+    bool handleDrop(const QMimeData &data) { return addFrom(data); }
 
     static QString screenshotTitle(const QDateTime &when, const QLocale &locale = QLocale());
 
@@ -53,7 +53,7 @@ signals:
     void imagesStored(quillory::Item *item);
 
 private:
-    void createImageItemFrom(const QMimeData &data);
+    void createImageItemFrom(const QImage &image);
     void storeImagesWhenReady(const QUuid &itemId, const QString &filePath, QByteArray data);
 
     LibraryStore &m_store;

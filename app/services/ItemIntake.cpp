@@ -1,11 +1,13 @@
 #include "ItemIntake.h"
 
-#include <AppNotifier.h>
-#include <BackgroundWork.h>
+#include "AppNotifier.h"
+#include "BackgroundWork.h"
+#include "ClipboardReader.h"
+#include "ItemEnricher.h"
+#include "ItemImages.h"
+
 #include <Clock.h>
 #include <Item.h>
-#include <ItemEnricher.h>
-#include <ItemImages.h>
 #include <LibraryStore.h>
 
 #include <QBuffer>
@@ -13,47 +15,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageReader>
 #include <QMimeData>
-#include <algorithm>
 
 namespace quillory {
 namespace {
-
-const QString pngFormat = QStringLiteral("image/png");
-const QString tiffFormat = QStringLiteral("image/tiff");
-
-std::optional<QUrl> urlWithScheme(const QString &text)
-{
-    // Copied and dragged addresses often carry a line break at the end.
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty())
-        return std::nullopt;
-    return url;
-}
-
-// Reads only the header, so a large pasted picture is not decoded on the interface thread.
-bool looksLikePicture(const QByteArray &bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return reader.canRead() && reader.size().isValid();
-}
-
-std::optional<QByteArray> encodedPicture(const QMimeData &data)
-{
-    const QStringList formats = data.formats();
-    for (const QString &format : formats) {
-        if (format.startsWith(QStringLiteral("image/"))) {
-            QByteArray bytes = data.data(format);
-            if (looksLikePicture(bytes))
-                return bytes;
-        }
-    }
-    return std::nullopt;
-}
 
 QByteArray pngBytes(const QImage &image)
 {
@@ -153,78 +118,27 @@ void ItemIntake::addImageFile(const QString &path)
 void ItemIntake::pasteFromClipboard()
 {
     if (const QMimeData *data = QGuiApplication::clipboard()->mimeData())
-        pasteFrom(*data);
+        addFrom(*data);
 }
 
-void ItemIntake::pasteFrom(const QMimeData &clipboard)
+bool ItemIntake::addFrom(const QMimeData &data)
 {
-    if (const auto url = urlWithScheme(clipboard.text())) {
-        createItem(*url);
-        return;
-    }
-    const QByteArray png = clipboard.data(pngFormat);
-    if (!png.isEmpty()) {
-        createImageItem(png);
-        return;
-    }
-    const QByteArray tiff = clipboard.data(tiffFormat);
-    if (!tiff.isEmpty() && looksLikePicture(tiff)) {
-        createImageItem(tiff);
-        return;
-    }
-    // Pictures in other formats, and files copied in a file manager, are welcome too.
-    if (clipboard.hasUrls()) {
-        for (const QUrl &url : clipboard.urls())
-            createItem(url);
-        return;
-    }
-    createImageItemFrom(clipboard);
+    return add(ClipboardReader::read(data));
 }
 
-bool ItemIntake::canAccept(const QMimeData &data)
+bool ItemIntake::add(const ClipboardOffer &offer)
 {
-    if (data.hasUrls() || data.hasText() || data.hasImage())
-        return true;
-    const QStringList formats = data.formats();
-    return std::any_of(formats.begin(), formats.end(),
-                       [](const QString &f) { return f.startsWith(QStringLiteral("image/")); });
+    for (const QUrl &url : offer.urls)
+        createItem(url);
+    if (!offer.picture.isEmpty())
+        createImageItem(offer.picture);
+    else if (!offer.image.isNull())
+        createImageItemFrom(offer.image);
+    return !offer.isEmpty();
 }
 
-bool ItemIntake::handleDrop(const QMimeData &data)
+void ItemIntake::createImageItemFrom(const QImage &image)
 {
-    if (!canAccept(data))
-        return false;
-    // Each dropped address or file is one item, in the order they came.
-    const QList<QUrl> urls = data.urls();
-    const bool anyUrl = std::any_of(urls.begin(), urls.end(),
-                                    [](const QUrl &url) { return !url.scheme().isEmpty(); });
-    if (anyUrl) {
-        for (const QUrl &url : urls) {
-            if (!url.scheme().isEmpty())
-                createItem(url);
-        }
-        return true;
-    }
-    if (const auto url = urlWithScheme(data.text())) {
-        createItem(*url);
-        return true;
-    }
-    // Text that is no address may come with a picture (a browser's dragged image does).
-    createImageItemFrom(data);
-    return true;
-}
-
-void ItemIntake::createImageItemFrom(const QMimeData &data)
-{
-    if (const auto bytes = encodedPicture(data)) {
-        createImageItem(*bytes);
-        return;
-    }
-    if (!data.hasImage())
-        return;
-    const auto image = qvariant_cast<QImage>(data.imageData());
-    if (image.isNull())
-        return;
     // Encoding a large picture takes a while; the item follows when it is done.
     BackgroundWork::run<QByteArray>(
         this, [image] { return pngBytes(image); },

@@ -1,0 +1,65 @@
+#include "StoreProblemReporter.h"
+
+#include "AppState.h"
+
+#include <LibraryStore.h>
+
+namespace quillory {
+
+StoreProblemReporter::StoreProblemReporter(LibraryStore &store, AppState &state, QObject *parent)
+    : QObject(parent), m_state(state)
+{
+    connect(&store, &LibraryStore::saveFailed, this, [this](const StoreFailure &failure) {
+        if (m_reported == failure.cause)
+            return;
+        m_reported = failure.cause;
+        m_state.showError(errorFor(failure));
+    });
+    connect(&store, &LibraryStore::saveRecovered, this, [this] { m_reported.reset(); });
+    if (store.isReadOnly())
+        m_state.showError(readOnlyLibrary());
+}
+
+AppError StoreProblemReporter::errorFor(const StoreFailure &failure)
+{
+    return AppError::storageError(failure.message, advice(failure.cause));
+}
+
+AppError StoreProblemReporter::readOnlyLibrary()
+{
+    return AppError::storageError(
+        QStringLiteral("The library can only be read. You can browse and search it, but "
+                       "changes are not possible."),
+        QStringLiteral("Quillory may not write to the library's file or folder, or the disk is "
+                       "read-only. Give yourself write permission there (or mount the disk for "
+                       "writing), then start Quillory again."));
+}
+
+QString StoreProblemReporter::advice(StoreFailure::Cause cause)
+{
+    const QString kept = QStringLiteral(" Your changes are kept and saved as soon as that works.");
+    switch (cause) {
+    case StoreFailure::Cause::ReadOnly:
+        return QStringLiteral("Quillory may no longer write to the library's file or folder. "
+                              "Check their permissions and that the disk is not read-only.") +
+               kept;
+    case StoreFailure::Cause::DiskFull:
+        return QStringLiteral("Check available storage space: the disk holding the library is "
+                              "full.") +
+               kept;
+    case StoreFailure::Cause::Busy:
+        return QStringLiteral("Another program is using the library's file. Close it.") + kept;
+    case StoreFailure::Cause::Damaged:
+        return QStringLiteral("The library's file is damaged. Quit Quillory and restore the file "
+                              "from a backup.");
+    case StoreFailure::Cause::InputOutput:
+        return QStringLiteral("The disk could not be written. Check that it is connected and "
+                              "working.") +
+               kept;
+    case StoreFailure::Cause::Other:
+        break;
+    }
+    return QStringLiteral("Check available storage space.") + kept;
+}
+
+} // namespace quillory

@@ -1,0 +1,120 @@
+#include <LinuxFileRevealer.h>
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDesktopServices>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+// A session bus of the test's own (dbus-daemon from the system), so the tests neither need
+// nor disturb the desktop's, and run side by side.
+class PrivateBus final
+{
+public:
+    PrivateBus()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                        QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return;
+        m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
+    }
+    ~PrivateBus()
+    {
+        for (const QString &name : std::as_const(m_connections))
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+
+    QString address() const { return m_address; }
+    QDBusConnection connect(const QString &name)
+    {
+        m_connections << name;
+        return QDBusConnection::connectToBus(m_address, name);
+    }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_connections;
+};
+
+// Stands in for a file manager on the bus and records what it was asked to show.
+class FileManager final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    QStringList shown;
+
+public slots:
+    void ShowItems(const QStringList &uris, const QString &) { shown << uris; }
+};
+
+// Catches what would have been opened in the desktop's default application.
+class OpenedUrls final : public QObject
+{
+    Q_OBJECT
+
+public:
+    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+} // namespace
+
+TEST(LinuxFileRevealer, AsksTheFileManagerWithoutWaitingForIt)
+{
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
+    QDBusConnection service = bus.connect(QStringLiteral("file-manager"));
+    FileManager manager;
+    ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                       QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    OpenedUrls opened;
+
+    LinuxFileRevealer revealer(bus.connect(QStringLiteral("quillory")));
+    revealer.reveal(QStringLiteral("/home/me/Documents/report.pdf"));
+    // The file manager answers in this very thread, so a call that waited for it would have
+    // timed out before returning, and fallen back to opening the folder.
+    EXPECT_TRUE(manager.shown.isEmpty());
+    EXPECT_TRUE(opened.urls.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
+    EXPECT_EQ(manager.shown, QStringList{QStringLiteral("file:///home/me/Documents/report.pdf")});
+    QTest::qWait(100);
+    EXPECT_TRUE(opened.urls.isEmpty());
+}
+
+TEST(LinuxFileRevealer, OpensTheFolderWhenNoFileManagerAnswers)
+{
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
+    OpenedUrls opened;
+    LinuxFileRevealer revealer(bus.connect(QStringLiteral("quillory")));
+    revealer.reveal(QStringLiteral("/home/me/Documents/report.pdf"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.isEmpty(); }, 5000));
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/home/me/Documents"))});
+
+    // No bus at all: straight to the folder.
+    opened.urls.clear();
+    LinuxFileRevealer offline(QDBusConnection(QStringLiteral("never-connected")));
+    offline.reveal(QStringLiteral("/srv/shared/notes.txt"));
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/srv/shared"))});
+}
+
+#include "FileRevealerTest.moc"

@@ -1,0 +1,101 @@
+#include "FaultyDisk.h"
+
+#include <AppState.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <StoreProblemReporter.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using quillory::test::FaultyDisk;
+
+namespace {
+
+class StoreProblemReporterTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<LibraryStore> openStore()
+    {
+        QString error;
+        auto store = LibraryStore::open(m_dir.filePath(QStringLiteral("default.store")), &error);
+        EXPECT_TRUE(store) << qPrintable(error);
+        store->setAutosaveDelay(60000);
+        store->setRetryDelay(20);
+        return store;
+    }
+
+    // What the window does when the user closes the alert.
+    void dismiss() { m_state.setShowErrorAlert(false); }
+
+    QTemporaryDir m_dir;
+    AppState m_state;
+};
+
+} // namespace
+
+TEST_F(StoreProblemReporterTest, EachCauseIsReportedOnceUntilSavingWorksAgain)
+{
+    FaultyDisk disk;
+    auto store = openStore();
+    StoreProblemReporter reporter(*store, m_state);
+    QSignalSpy failed(store.get(), &LibraryStore::saveFailed);
+    QSignalSpy alerts(&m_state, &AppState::showErrorAlertChanged);
+
+    disk.setFull(true);
+    store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("a")));
+    EXPECT_FALSE(store->save());
+    ASSERT_TRUE(m_state.showErrorAlert());
+    const AppError shown = *m_state.currentError();
+    EXPECT_TRUE(shown.errorDescription().startsWith(QStringLiteral("Storage Error: ")));
+    EXPECT_EQ(shown.recoverySuggestion(),
+              StoreProblemReporter::advice(StoreFailure::Cause::DiskFull));
+    EXPECT_TRUE(shown.recoverySuggestion().contains(QStringLiteral("storage space")));
+    dismiss();
+
+    // The retries go on failing for the same reason: the dismissed alert stays dismissed.
+    ASSERT_TRUE(failed.wait(2000));
+    ASSERT_TRUE(failed.wait(2000));
+    EXPECT_FALSE(m_state.showErrorAlert());
+    EXPECT_EQ(alerts.count(), 2); // raised once, dismissed once
+
+    // Saving works again, then fails again: that is news.
+    disk.setFull(false);
+    QSignalSpy recovered(store.get(), &LibraryStore::saveRecovered);
+    ASSERT_TRUE(recovered.wait(2000));
+    disk.setFull(true);
+    store->items().front()->setTitle(QStringLiteral("b"));
+    EXPECT_FALSE(store->save());
+    EXPECT_TRUE(m_state.showErrorAlert());
+}
+
+TEST_F(StoreProblemReporterTest, AdviceFitsTheCause)
+{
+    const QString readOnly = StoreProblemReporter::advice(StoreFailure::Cause::ReadOnly);
+    const QString busy = StoreProblemReporter::advice(StoreFailure::Cause::Busy);
+    EXPECT_TRUE(readOnly.contains(QStringLiteral("permissions")));
+    EXPECT_FALSE(readOnly.contains(QStringLiteral("storage space")));
+    EXPECT_TRUE(busy.contains(QStringLiteral("Another program")));
+    EXPECT_EQ(StoreProblemReporter::errorFor({StoreFailure::Cause::Busy, QStringLiteral("locked")})
+                  .errorDescription(),
+              QStringLiteral("Storage Error: locked"));
+}
+
+TEST_F(StoreProblemReporterTest, ReadOnlyLibraryIsAnnouncedOnceWhenItOpens)
+{
+    openStore().reset(); // a library to open again
+    FaultyDisk disk;
+    disk.setReadOnly(true);
+    auto store = openStore();
+    ASSERT_TRUE(store->isReadOnly());
+    StoreProblemReporter reporter(*store, m_state);
+    ASSERT_TRUE(m_state.showErrorAlert());
+    EXPECT_EQ(m_state.currentError(), StoreProblemReporter::readOnlyLibrary());
+    dismiss();
+    // Browsing writes nothing, so nothing more is said.
+    EXPECT_FALSE(store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("a"))));
+    EXPECT_TRUE(store->save());
+    EXPECT_FALSE(m_state.showErrorAlert());
+}
