@@ -1,16 +1,16 @@
 #include "AppCommands.h"
 
 #include <AppState.h>
+#include <ItemIntake.h>
 #include <MainWindow.h>
 
-#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 
 namespace quillory {
 
-AppCommands::AppCommands(AppState &state, MainWindow &window)
-    : QObject(&window), m_state(state), m_window(window)
+AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void()> quit)
+    : QObject(&window), m_state(state), m_window(window), m_quit(std::move(quit))
 {
     QMenuBar &bar = *window.menuBar();
     buildFileMenu(bar);
@@ -23,13 +23,13 @@ void AppCommands::buildFileMenu(QMenuBar &bar)
     QMenu *file = bar.addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("New Item from Clipboard"),
                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this,
-                    [this] { m_state.requestItemFromClipboard(); });
+                    [this] { m_window.intake().pasteFromClipboard(); });
     file->addSeparator();
     file->addAction(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
                     this, [this] { m_state.setShowNewFolderSheet(true); });
     file->addSeparator();
-    file->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), qApp,
-                    &QApplication::quit);
+    file->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), this,
+                    [this] { m_quit(); });
 }
 
 void AppCommands::buildViewMenu(QMenuBar &bar)

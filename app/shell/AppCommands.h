@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class QMenuBar;
 
@@ -17,7 +18,8 @@ class AppCommands final : public QObject
     Q_DISABLE_COPY_MOVE(AppCommands)
 
 public:
-    AppCommands(AppState &state, MainWindow &window);
+    // `quit` is the application's own quit, which saves first.
+    AppCommands(AppState &state, MainWindow &window, std::function<void()> quit);
 
 private:
     void buildFileMenu(QMenuBar &bar);
@@ -26,6 +28,7 @@ private:
 
     AppState &m_state;
     MainWindow &m_window;
+    std::function<void()> m_quit;
 };
 
 } // namespace quillory

@@ -1,11 +1,12 @@
 #include "QuilloryApp.h"
 
 #include "AppCommands.h"
-#include "AppState.h"
 #include "TrayIcon.h"
 
 #include <AppNotifier.h>
+#include <AppState.h>
 #include <BackgroundWork.h>
+#include <DisplayText.h>
 #include <FileRevealer.h>
 #include <ItemEnricher.h>
 #include <ItemIntake.h>
@@ -13,10 +14,14 @@
 #include <MainWindow.h>
 #include <MetadataService.h>
 #include <SearchService.h>
+#include <StoreProblemReporter.h>
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
 
 namespace quillory {
 
@@ -24,15 +29,13 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store)
     : m_state(std::make_unique<AppState>()), m_store(std::move(store)),
       m_revealer(FileRevealer::create()),
       m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
-      m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher))
+      m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
+      m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state))
 {
     m_state->followStore(*m_store);
     m_intake->followNotifications(AppNotifier::shared());
-    // Changes stay in memory and saving is retried; the user must know meanwhile.
-    connect(m_store.get(), &LibraryStore::autosaveFailed, this, [this](const QString &message) {
-        if (!m_state->showErrorAlert())
-            m_state->showError(AppError::storageError(message));
-    });
+    connect(m_state.get(), &AppState::showErrorAlertChanged, this,
+            &QuilloryApp::announceErrorWhileClosed);
 }
 
 std::unique_ptr<QuilloryApp> QuilloryApp::create(std::unique_ptr<LibraryStore> store)
@@ -51,7 +54,9 @@ QuilloryApp::~QuilloryApp()
 
 void QuilloryApp::start()
 {
-    m_tray = std::make_unique<TrayIcon>(*m_state, [this] { showMainWindow(); });
+    m_tray = std::make_unique<TrayIcon>(
+        TrayIcon::Actions{[this] { m_intake->pasteFromClipboard(); }, [this] { showMainWindow(); },
+                          [this] { quit(); }});
     updateQuitBehaviour();
     showMainWindow();
     QTimer::singleShot(200, this, &QuilloryApp::bringMainWindowToFront);
@@ -72,7 +77,10 @@ void QuilloryApp::showMainWindow()
         m_window =
             new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
-        new AppCommands(*m_state, *m_window);
+        new AppCommands(*m_state, *m_window, [this] { quit(); });
+        // Closing the window quits where there is no tray, so it must not lose changes.
+        if (!TrayIcon::isAvailable())
+            m_window->setCloseGuard([this] { return mayQuit(); });
     }
     m_window->show();
     m_window->raise();
@@ -93,6 +101,79 @@ void QuilloryApp::bringMainWindowToFront()
             return;
         }
     }
+}
+
+void QuilloryApp::announceErrorWhileClosed()
+{
+    // The window shows the alert when it opens again; meanwhile the tray says it at once.
+    const auto error = m_state->currentError();
+    if (m_window == nullptr && m_tray && m_state->showErrorAlert() && error)
+        m_tray->notify(QStringLiteral("Quillory"), DisplayText::bounded(error->errorDescription()));
+}
+
+void QuilloryApp::quit()
+{
+    if (mayQuit())
+        QApplication::quit();
+}
+
+bool QuilloryApp::mayQuit()
+{
+    while (!m_store->save()) {
+        switch (askAboutUnsavedChanges()) {
+        case Answer::TryAgain:
+            continue;
+        case Answer::QuitAnyway:
+            return true;
+        case Answer::Stay:
+            return false;
+        }
+    }
+    return true;
+}
+
+QuilloryApp::Answer QuilloryApp::askAboutUnsavedChanges()
+{
+    const auto failure = m_store->lastSaveFailure();
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillory"),
+                    QStringLiteral("Your latest changes could not be saved."),
+                    QMessageBox::NoButton, m_window);
+    box.setInformativeText(
+        (failure ? StoreProblemReporter::errorFor(*failure) : AppError::storageError(QString()))
+            .recoverySuggestion() +
+        QStringLiteral("\n\nIf you quit now, those changes are lost."));
+    if (failure)
+        box.setDetailedText(failure->message);
+    DisplayText::makePlain(box);
+    QPushButton *retry = box.addButton(QStringLiteral("Try Again"), QMessageBox::AcceptRole);
+    QPushButton *quitAnyway =
+        box.addButton(QStringLiteral("Quit Anyway"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(retry);
+    box.setWindowModality(Qt::ApplicationModal);
+    if (m_sheetHook)
+        m_sheetHook(box);
+    else
+        box.exec();
+    if (box.clickedButton() == retry)
+        return Answer::TryAgain;
+    if (box.clickedButton() == quitAnyway)
+        return Answer::QuitAnyway;
+    return Answer::Stay;
+}
+
+void QuilloryApp::quitForSignal(int signalNumber)
+{
+    QString error;
+    if (m_store->save(&error)) {
+        QApplication::exit(0);
+        return;
+    }
+    const QByteArray line = "Quillory was asked to stop (signal " +
+                            QByteArray::number(signalNumber) +
+                            ") but could not save the library: " + error.toUtf8() + '\n';
+    std::fputs(line.constData(), stderr);
+    QApplication::exit(1);
 }
 
 void QuilloryApp::runLateStartup()

@@ -1,35 +1,33 @@
 #pragma once
 
 #include <MainWindow.h>
+
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
-class QWidget;
+class QDialog;
 
 namespace quillory {
 
-class AppCommands;
 class AppState;
 class FileRevealer;
 class ItemEnricher;
 class ItemIntake;
 class LibraryStore;
-class MainWindow;
+class StoreProblemReporter;
 class TrayIcon;
 
 // The application: shared state, the library store, the single main window, its menus
-// and the tray icon, and the delayed start-up steps.
+// and the tray icon, the delayed start-up steps, and quitting without losing changes.
 class QuilloryApp final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(QuilloryApp)
 
 public:
-    static inline const QString failurePrefix =
-        QStringLiteral("Failed to initialize model container: ");
-
-    // Opens the store; null (with `error` set) when it cannot be opened.
+    // Null when there is no store to run on.
     static std::unique_ptr<QuilloryApp> create(std::unique_ptr<LibraryStore> store);
     ~QuilloryApp() override;
 
@@ -40,15 +38,32 @@ public:
     // Raises the first visible top-level window titled "Quillory" or identified as main.
     static void bringMainWindowToFront();
 
+    // The menus' and the tray's quit: saves first and, when that fails, asks whether to try
+    // again, quit anyway or keep running.
+    void quit();
+    // True when quitting loses nothing, or the user chose to quit anyway.
+    bool mayQuit();
+    // A termination signal: saves without asking (nobody may be there to answer), then ends
+    // the event loop; the status is 1 when the save failed.
+    void quitForSignal(int signalNumber);
+
     AppState &state() const { return *m_state; }
     LibraryStore &store() const { return *m_store; }
     MainWindow *mainWindow() const { return m_window; }
     ItemIntake &intake() const { return *m_intake; }
+    TrayIcon *tray() const { return m_tray.get(); }
+
+    // Tests answer the application's own questions instead of a person.
+    using SheetHook = std::function<void(QDialog &)>;
+    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
 
 private:
     explicit QuilloryApp(std::unique_ptr<LibraryStore> store);
     void runLateStartup();
     void updateQuitBehaviour();
+    void announceErrorWhileClosed();
+    enum class Answer { TryAgain, QuitAnyway, Stay };
+    Answer askAboutUnsavedChanges();
 
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<LibraryStore> m_store;
@@ -57,8 +72,10 @@ private:
     // page details still arrive after it closed.
     std::unique_ptr<ItemEnricher> m_enricher;
     std::unique_ptr<ItemIntake> m_intake;
+    std::unique_ptr<StoreProblemReporter> m_reporter;
     QPointer<MainWindow> m_window;
     std::unique_ptr<TrayIcon> m_tray;
+    SheetHook m_sheetHook;
 };
 
 } // namespace quillory

@@ -1,25 +1,21 @@
 #include "TrayIcon.h"
 
-#include <AppState.h>
 #include <SymbolIcon.h>
 
-#include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace quillory {
 
-TrayIcon::TrayIcon(AppState &state, std::function<void()> showMainWindow, QObject *parent)
-    : QObject(parent), m_menu(new QMenu())
+TrayIcon::TrayIcon(Actions actions, QObject *parent) : QObject(parent), m_menu(new QMenu())
 {
     m_menu->addAction(QStringLiteral("Paste from Clipboard"),
-                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this,
-                      [&state] { state.requestItemFromClipboard(); });
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this, actions.paste);
     m_menu->addAction(QStringLiteral("Show Quillory"), QKeySequence(Qt::CTRL | Qt::Key_1), this,
-                      [showMainWindow] { showMainWindow(); });
+                      actions.showMainWindow);
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), qApp,
-                      &QApplication::quit);
+    m_menu->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), this,
+                      actions.quit);
 
     if (!isAvailable())
         return;
@@ -27,9 +23,9 @@ TrayIcon::TrayIcon(AppState &state, std::function<void()> showMainWindow, QObjec
     m_icon->setToolTip(QStringLiteral("Quillory"));
     m_icon->setContextMenu(m_menu);
     connect(m_icon, &QSystemTrayIcon::activated, this,
-            [showMainWindow](QSystemTrayIcon::ActivationReason reason) {
+            [show = actions.showMainWindow](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
-                    showMainWindow();
+                    show();
             });
     m_icon->show();
 }
@@ -42,6 +38,12 @@ TrayIcon::~TrayIcon()
 bool TrayIcon::isAvailable()
 {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayIcon::notify(const QString &title, const QString &message)
+{
+    if (m_icon != nullptr)
+        m_icon->showMessage(title, message, QSystemTrayIcon::Warning);
 }
 
 } // namespace quillory

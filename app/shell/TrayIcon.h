@@ -8,8 +8,6 @@ class QSystemTrayIcon;
 
 namespace quillory {
 
-class AppState;
-
 // The status-area icon: paste a new item, show the window, quit. Where the desktop has
 // no tray, the application runs without it and closing the window quits.
 class TrayIcon final : public QObject
@@ -18,11 +16,20 @@ class TrayIcon final : public QObject
     Q_DISABLE_COPY_MOVE(TrayIcon)
 
 public:
-    TrayIcon(AppState &state, std::function<void()> showMainWindow, QObject *parent = nullptr);
+    struct Actions
+    {
+        std::function<void()> paste;
+        std::function<void()> showMainWindow;
+        std::function<void()> quit;
+    };
+
+    explicit TrayIcon(Actions actions, QObject *parent = nullptr);
     ~TrayIcon() override;
 
     static bool isAvailable();
     QMenu *menu() const { return m_menu; }
+    // A passing message beside the icon, for news that should not wait for the window.
+    void notify(const QString &title, const QString &message);
 
 private:
     QMenu *m_menu;

@@ -1,13 +1,13 @@
 #include "QuilloryApp.h"
+#include "QuitSignals.h"
 #include "SingleInstance.h"
+#include "StartupFailure.h"
 
 #include <ContainerDirectory.h>
-
 #include <LibraryStore.h>
 #include <SymbolIcon.h>
 
 #include <QApplication>
-#include <cstdio>
 
 using namespace quillory;
 
@@ -19,6 +19,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Quillory"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Quillory"));
     SymbolIcon::installThemeFallback();
+    // From here on a termination request waits for the event loop, which saves first.
+    QuitSignals quitSignals;
 
     // One process per library: a second launch brings the running window forward instead.
     const auto container = ContainerDirectory::ensure();
@@ -32,13 +34,14 @@ int main(int argc, char *argv[])
     QString error;
     auto quillory = QuilloryApp::create(LibraryStore::openDefault(&error));
     if (!quillory) {
-        std::printf("%s%s\n", qPrintable(QuilloryApp::failurePrefix), qPrintable(error));
-        std::fflush(stdout);
+        StartupFailure::report(error, LibraryStore::defaultPath().value_or(QString()));
         return 1;
     }
     if (instance)
         QObject::connect(instance.get(), &SingleInstance::activationRequested, quillory.get(),
                          &QuilloryApp::showMainWindow);
+    QObject::connect(&quitSignals, &QuitSignals::received, quillory.get(),
+                     &QuilloryApp::quitForSignal);
     quillory->start();
     return app.exec();
 }

@@ -1,25 +1,36 @@
+#include "FaultyDisk.h"
+#include "TestPictures.h"
+
 #include <AppNotifier.h>
 #include <AppState.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <QuilloryApp.h>
+#include <StartupFailure.h>
 #include <TrayIcon.h>
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QBuffer>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace quillory;
+using quillory::test::FaultyDisk;
+using quillory::test::TestPictures;
 
 namespace {
 
@@ -82,12 +93,7 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("%PDF-1.4\n");
     file.close();
-    QImage pixels(2400, 1600, QImage::Format_RGB32);
-    pixels.fill(Qt::darkCyan);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    pixels.save(&buffer, "PNG");
+    const QByteArray png = TestPictures::encoded(TestPictures::twoTone(2400, 1600), "png");
     {
         auto app = startApp(dir);
         app->mainWindow()->close();
@@ -138,27 +144,162 @@ TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
 }
 
-TEST(QuilloryApp, UnreadableStoreEndsStartupWithTheMessage)
+TEST(QuilloryApp, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
 {
-    QTemporaryDir home;
-    const QString container = home.filePath(QStringLiteral("data/group.nqa.quillory.shared"));
-    QDir().mkpath(container);
-    QFile junk(container + QStringLiteral("/default.store"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    auto *tiff = new QMimeData;
+    tiff->setData(QStringLiteral("image/tiff"),
+                  TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
+    QGuiApplication::clipboard()->setMimeData(tiff);
+    findAction(*app->mainWindow(), QStringLiteral("New Item from Clipboard"))->trigger();
+    ASSERT_EQ(app->store().items().size(), 1u);
+    EXPECT_EQ(app->store().items().front()->type(), ItemType::Screenshot);
 
-    QProcess quillory;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    quillory.setProcessEnvironment(env);
-    quillory.start(QStringLiteral(QUILLORY_PATH), {});
-    ASSERT_TRUE(quillory.waitForFinished(20000));
-    EXPECT_NE(quillory.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(quillory.readAllStandardOutput());
-    EXPECT_TRUE(out.startsWith(QStringLiteral("Failed to initialize model container: ")))
-        << qPrintable(out);
-    EXPECT_GT(out.trimmed().size(), QStringLiteral("Failed to initialize model container:").size());
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.pdf"))),
+                    QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.pdf")))});
+    QGuiApplication::clipboard()->setMimeData(files);
+    for (QAction *action : app->tray()->menu()->actions()) {
+        if (action->text() == QStringLiteral("Paste from Clipboard"))
+            action->trigger();
+    }
+    EXPECT_EQ(app->store().items().size(), 3u) << "each copied file is an item";
+    QGuiApplication::clipboard()->clear();
+}
+
+TEST(QuilloryApp, QuittingWithUnsavedChangesAsksFirst)
+{
+    FaultyDisk disk;
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    disk.setFull(true);
+    app->store().insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("unsaved")));
+    QStringList answers{QStringLiteral("Try Again"), QStringLiteral("Cancel")};
+    QStringList asked;
+    app->setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        asked << box.text();
+        EXPECT_TRUE(box.informativeText().contains(QStringLiteral("storage space")));
+        const QString answer = answers.takeFirst();
+        for (QAbstractButton *button : box.buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+    });
+    EXPECT_FALSE(app->mayQuit()) << "tried again, failed again, then stayed";
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked.first(), QStringLiteral("Your latest changes could not be saved."));
+    EXPECT_TRUE(app->store().hasUnsavedChanges());
+
+    answers = {QStringLiteral("Quit Anyway")};
+    EXPECT_TRUE(app->mayQuit());
+    disk.setFull(false);
+    asked.clear();
+    EXPECT_TRUE(app->mayQuit());
+    EXPECT_TRUE(asked.isEmpty()) << "nothing to ask once the save works";
+    EXPECT_FALSE(app->store().hasUnsavedChanges());
+}
+
+TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
+{
+    FaultyDisk disk;
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    app->mainWindow()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() == nullptr, 2000);
+    disk.setFull(true);
+    app->store().insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("unsaved")));
+    EXPECT_FALSE(app->store().save());
+    ASSERT_TRUE(app->state().showErrorAlert());
+
+    QStringList shown;
+    app->showMainWindow();
+    app->mainWindow()->setSheetHook([&](QDialog &dialog) {
+        shown << static_cast<QMessageBox &>(dialog).text();
+        dialog.accept();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
+    EXPECT_TRUE(shown.first().startsWith(QStringLiteral("Storage Error: ")));
+    EXPECT_FALSE(app->state().showErrorAlert());
+
+    // A later problem of another kind is not swallowed by the first.
+    disk.setFull(false);
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.filePath(QStringLiteral("s.store")).toUtf8().constData(), &other),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(app->store().save());
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 2000);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
+
+TEST(QuilloryApp, TerminationSignalsSaveBeforeTheProcessEnds)
+{
+    for (int signalNumber : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("s.store"));
+        QProcess child;
+        child.start(QStringLiteral(SIGNAL_CHILD_PATH), {store});
+        ASSERT_TRUE(child.waitForReadyRead(20000)) << "the child never got going";
+        EXPECT_EQ(child.readLine().trimmed(), QByteArray("ready"));
+        // Well before the autosave would have written the new item.
+        ::kill(pid_t(child.processId()), signalNumber);
+        ASSERT_TRUE(child.waitForFinished(20000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), 0);
+        QString error;
+        auto reopened = LibraryStore::open(store, &error);
+        ASSERT_TRUE(reopened) << qPrintable(error);
+        EXPECT_EQ(reopened->items().size(), 1u);
+    }
+}
+
+TEST(QuilloryApp, StartupFailureDialogSaysWhatAndWhereInPlainText)
+{
+    const auto box = StartupFailure::dialog(QStringLiteral("file is not a database <b>x</b>"),
+                                            QStringLiteral("/home/me/default.store"));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(box->informativeText().contains(
+        QStringLiteral("Failed to initialize model container: file is not a database <b>x</b>")));
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("/home/me/default.store")));
+}
+
+TEST(QuilloryApp, StoreThatCannotBeOpenedEndsStartupWithTheMessageAndIsLeftAlone)
+{
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "a folder in its place" : "not a database");
+        QTemporaryDir home;
+        const QString container = home.filePath(QStringLiteral("data/group.nqa.quillory.shared"));
+        const QString storePath = container + QStringLiteral("/default.store");
+        QDir().mkpath(folder ? storePath : container);
+        QFile junk(storePath);
+        if (!folder) {
+            ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+            junk.write(QByteArray(4096, 'x'));
+            junk.close();
+        }
+
+        QProcess quillory;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        quillory.setProcessEnvironment(env);
+        quillory.start(QStringLiteral(QUILLORY_PATH), {});
+        ASSERT_TRUE(quillory.waitForFinished(20000));
+        EXPECT_NE(quillory.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(quillory.readAllStandardOutput());
+        EXPECT_TRUE(out.startsWith(QStringLiteral("Failed to initialize model container: ")))
+            << qPrintable(out);
+        EXPECT_GT(out.trimmed().size(),
+                  QStringLiteral("Failed to initialize model container:").size());
+        if (!folder) {
+            ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
+            EXPECT_EQ(junk.readAll(), QByteArray(4096, 'x'));
+        }
+        EXPECT_FALSE(QFile::exists(storePath + QStringLiteral("-wal")));
+    }
 }

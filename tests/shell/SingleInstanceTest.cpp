@@ -1,10 +1,51 @@
 #include <SingleInstance.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace quillory;
+
+namespace {
+
+void writeLock(const QString &directory, const QByteArray &contents)
+{
+    QFile lock(QDir(directory).filePath(SingleInstance::lockFileName));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(contents);
+}
+
+// True while some process holds the advisory lock on the file.
+bool lockIsHeld(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+// A folder nobody may create files in, root included.
+QString unwritableFolder(const QTemporaryDir &dir)
+{
+    if (::geteuid() == 0)
+        return QStringLiteral("/proc/self");
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    return dir.path();
+}
+
+} // namespace
 
 TEST(SingleInstance, SecondLaunchAsksTheFirstToComeForward)
 {
@@ -32,4 +73,79 @@ TEST(SingleInstance, ReleasedWhenTheHolderEnds)
     }
     SingleInstance next(dir.path());
     EXPECT_TRUE(next.acquire());
+}
+
+TEST(SingleInstance, LockFilesNobodyHoldsAreTakenOver)
+{
+    const QByteArray ownHost = QSysInfo::machineHostName().toUtf8();
+    const struct
+    {
+        const char *name;
+        QByteArray contents;
+    } cases[] = {
+        {"empty", {}},
+        {"garbage", QByteArray("\x01\xff not a lock \0\0", 16)},
+        {"another host's", "4242\nanother-machine\nQuillory\n"},
+        {"a process id now used by another program",
+         QByteArray::number(qint64(::getppid())) + '\n' + ownHost + '\n'},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        writeLock(dir.path(), c.contents);
+        SingleInstance instance(dir.path());
+        EXPECT_TRUE(instance.acquire());
+        EXPECT_TRUE(instance.holdsLockFile());
+    }
+}
+
+TEST(SingleInstance, LockHeldByAProcessThatDoesNotAnswerIsTakenOver)
+{
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath(SingleInstance::lockFileName);
+    writeLock(dir.path(), "1\n");
+    const int squatter = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(squatter, LOCK_EX | LOCK_NB), 0);
+    SingleInstance instance(dir.path());
+    instance.setPatience(100);
+    EXPECT_TRUE(instance.acquire());
+    EXPECT_TRUE(instance.holdsLockFile());
+    ::close(squatter);
+    EXPECT_TRUE(lockIsHeld(path)) << "the lock now at the path is the new holder's";
+}
+
+TEST(SingleInstance, WithoutALockFileTheSocketStillKeepsLaunchesApart)
+{
+    QTemporaryDir dir;
+    const QString folder = unwritableFolder(dir);
+    SingleInstance first(folder);
+    ASSERT_TRUE(first.acquire());
+    EXPECT_FALSE(first.holdsLockFile());
+    SingleInstance second(folder);
+    EXPECT_FALSE(second.acquire());
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(SingleInstance, QuilloryStartsOverALockLeftByACrash)
+{
+    QTemporaryDir home;
+    const QString container = home.filePath(QStringLiteral("data/group.nqa.quillory.shared"));
+    ASSERT_TRUE(QDir().mkpath(container));
+    writeLock(container, "garbage left behind");
+    QProcess quillory;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    quillory.setProcessEnvironment(env);
+    quillory.start(QStringLiteral(QUILLORY_PATH), {});
+    const QString lock = QDir(container).filePath(SingleInstance::lockFileName);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return lockIsHeld(lock) || quillory.state() == QProcess::NotRunning; }, 15000));
+    EXPECT_EQ(quillory.state(), QProcess::Running) << "it must run, not give up silently";
+    EXPECT_TRUE(lockIsHeld(lock));
+    ::kill(pid_t(quillory.processId()), SIGTERM);
+    ASSERT_TRUE(quillory.waitForFinished(15000));
+    EXPECT_EQ(quillory.exitCode(), 0);
 }
