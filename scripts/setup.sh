@@ -4,11 +4,16 @@
 # configures and builds the given CMake preset.
 set -euo pipefail
 
+# Build tools and libraries, what the running application loads (the SVG icon engine the
+# Breeze theme needs, picture formats, fonts, certificates for https pages, xdg-open for
+# links), and what the tests run against (a D-Bus daemon, a virtual X server).
 QUILLORY_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format tzdata
-  qt6-base-dev qt6-image-formats-plugins libsqlite3-dev breeze-icon-theme
+  qt6-base-dev libsqlite3-dev
+  libqt6svg6 qt6-image-formats-plugins breeze-icon-theme fonts-dejavu-core ca-certificates
+  xdg-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  dbus-daemon xvfb xauth
 )
 
 quillory_install_missing() {

@@ -3,6 +3,7 @@
 #include "ItemImages.h"
 #include "MetadataService.h"
 
+#include <BoundedText.h>
 #include <Item.h>
 #include <LibraryStore.h>
 
@@ -34,14 +35,21 @@ void ItemEnricher::enrich(const QUuid &itemId, const QUrl &url)
         const FetchedMetadata &fetched = outcome.metadata;
         // A blank page title would leave the item with no name at all.
         if (fetched.title && !fetched.title->isEmpty())
-            item->setTitle(*fetched.title);
+            item->setTitle(*bounded(fetched.title, titleLimit));
         ItemMetadata metadata;
-        metadata.author = fetched.author;
+        metadata.author = bounded(fetched.author, authorLimit);
         metadata.publishDate = fetched.publishDate;
-        metadata.description = fetched.description;
+        metadata.description = bounded(fetched.description, descriptionLimit);
         item->setMetadata(metadata);
         fetchPreviewImage(itemId, url);
     });
+}
+
+std::optional<QString> ItemEnricher::bounded(const std::optional<QString> &text, qsizetype limit)
+{
+    if (!text)
+        return text;
+    return BoundedText::of(*text, limit);
 }
 
 void ItemEnricher::fetchPreviewImage(const QUuid &itemId, const QUrl &url)

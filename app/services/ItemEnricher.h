@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QUrl>
 #include <QUuid>
+#include <optional>
 
 namespace quillory {
 
@@ -22,6 +23,13 @@ public:
 
     // Starts and returns at once; failures print one line and leave the item as it is.
     void enrich(const QUuid &itemId, const QUrl &url);
+
+    // The most of a page's own words kept in a record: a hostile page's megabyte title
+    // must not become a megabyte title in every list, search and save.
+    static constexpr qsizetype titleLimit = 1000;
+    static constexpr qsizetype descriptionLimit = 4000;
+    static constexpr qsizetype authorLimit = 300;
+    static std::optional<QString> bounded(const std::optional<QString> &text, qsizetype limit);
 
 signals:
     // Emitted when an enrichment has done all it will do, whatever the outcome.

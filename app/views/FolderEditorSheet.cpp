@@ -1,5 +1,6 @@
 #include "FolderEditorSheet.h"
 
+#include "DisplayText.h"
 #include "SheetParts.h"
 
 #include "ColorPickerGrid.h"
@@ -164,7 +165,8 @@ void FolderEditorSheet::fillParents(const Folder *editing, const Folder *current
 {
     m_parent->addItem(tr("None (Root)"));
     for (const Folder *f : allowedParents(m_store.folders(), editing))
-        m_parent->addItem(SymbolIcon::icon(f->iconName()), f->name(), QVariant::fromValue(f->id()));
+        m_parent->addItem(SymbolIcon::icon(f->iconName()), DisplayText::bounded(f->name()),
+                          QVariant::fromValue(f->id()));
     if (currentParent == nullptr)
         return;
     int index = m_parent->findData(QVariant::fromValue(currentParent->id()));
@@ -172,7 +174,8 @@ void FolderEditorSheet::fillParents(const Folder *editing, const Folder *current
         // A nested parent is not offered as a choice, but saving untouched must keep it.
         index = 1;
         m_parent->insertItem(index, SymbolIcon::icon(currentParent->iconName()),
-                             currentParent->name(), QVariant::fromValue(currentParent->id()));
+                             DisplayText::bounded(currentParent->name()),
+                             QVariant::fromValue(currentParent->id()));
         m_parent->setItemData(index, tr("Current parent"), Qt::ToolTipRole);
     }
     m_parent->setCurrentIndex(index);

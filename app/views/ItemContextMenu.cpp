@@ -1,7 +1,8 @@
 #include "ItemContextMenu.h"
 
-#include "FileRevealer.h"
+#include "DisplayText.h"
 #include "SymbolIcon.h"
+#include <FileRevealer.h>
 
 #include <Item.h>
 #include <LibraryStore.h>
@@ -60,7 +61,7 @@ void ItemContextMenu::addTagMenu(const Item &item, const std::vector<Record *> &
         const QUuid tagId = tag->id();
         tags->addAction(
             SymbolIcon::icon(carried ? QStringLiteral("checkmark") : QStringLiteral("circle")),
-            tag->name(), this, [this, tagId, carried] {
+            DisplayText::forMenu(tag->name()), this, [this, tagId, carried] {
                 Item *target = m_store.item(m_itemId);
                 Tag *t = m_store.tag(tagId);
                 if (target == nullptr || t == nullptr)
@@ -88,7 +89,7 @@ void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer)
                      });
     if (url.isLocalFile()) {
         QMenu::addAction(SymbolIcon::icon(QStringLiteral("folder")),
-                         QStringLiteral("Reveal in Finder"), this,
+                         QStringLiteral("Show in File Manager"), this,
                          [url, &revealer] { revealer.reveal(url.toLocalFile()); });
     } else {
         QMenu::addAction(SymbolIcon::icon(QStringLiteral("safari")),

@@ -1,5 +1,6 @@
 #include "ItemDelegate.h"
 
+#include "DisplayText.h"
 #include "ItemListModel.h"
 #include "RelativeDate.h"
 #include "SymbolIcon.h"
@@ -50,8 +51,8 @@ int paintTitle(QPainter *painter, const QRect &rect, const QString &title, bool 
     painter->setFont(font);
     const QFontMetrics fm(font);
     const int star = favorite ? fm.height() - 2 : 0;
-    const QString elided =
-        fm.elidedText(title, Qt::ElideRight, rect.width() - (favorite ? star + 4 : 0));
+    const QString elided = fm.elidedText(DisplayText::bounded(title), Qt::ElideRight,
+                                         rect.width() - (favorite ? star + 4 : 0));
     painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop, elided);
     if (favorite) {
         const int x = rect.left() + fm.horizontalAdvance(elided) + 4;
@@ -154,9 +155,9 @@ void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &opti
         painter->setFont(small);
         painter->setPen(secondary(palette));
         text.setTop(text.top() + titleHeight + 4);
-        painter->drawText(
-            text, Qt::AlignLeft | Qt::AlignTop,
-            QFontMetrics(small).elidedText(*item.sourceDomain(), Qt::ElideRight, text.width()));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop,
+                          QFontMetrics(small).elidedText(DisplayText::bounded(*item.sourceDomain()),
+                                                         Qt::ElideRight, text.width()));
     }
 }
 
@@ -187,8 +188,8 @@ void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &optio
         const QFont caption = scaledFont(base, 0.85);
         painter->setFont(caption);
         painter->setPen(secondary(palette));
-        const QString domain = QFontMetrics(caption).elidedText(*item.sourceDomain(),
-                                                                Qt::ElideRight, text.width() / 2);
+        const QString domain = QFontMetrics(caption).elidedText(
+            DisplayText::bounded(*item.sourceDomain()), Qt::ElideRight, text.width() / 2);
         painter->drawText(text, Qt::AlignLeft | Qt::AlignTop, domain);
         x += QFontMetrics(caption).horizontalAdvance(domain) + 10;
     }

@@ -1,12 +1,13 @@
 #include "ItemDetailView.h"
 
-#include "FileRevealer.h"
+#include "DisplayText.h"
 #include "FlowLayout.h"
 #include "ItemDelegate.h"
 #include "SheetParts.h"
 #include "SymbolIcon.h"
 #include "TagChipView.h"
 #include "TagPickerSheet.h"
+#include <FileRevealer.h>
 
 #include <BackgroundWork.h>
 #include <Clock.h>
@@ -127,9 +128,18 @@ void ItemDetailView::build()
     titleFont.setWeight(QFont::Bold);
     m_title->setFont(titleFont);
     m_title->setWordWrap(true);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_title->setObjectName(QStringLiteral("detailTitle"));
-    column->addWidget(m_title);
+    m_favoriteStar = new QLabel(QStringLiteral("\u2605"), content);
+    m_favoriteStar->setFont(titleFont);
+    m_favoriteStar->setStyleSheet(QStringLiteral("color: #FFCC00"));
+    m_favoriteStar->setObjectName(QStringLiteral("favoriteStar"));
+    m_favoriteStar->setAccessibleName(QStringLiteral("Favorite"));
+    auto *titleRow = new QHBoxLayout;
+    titleRow->addWidget(m_title, 1);
+    titleRow->addWidget(m_favoriteStar, 0, Qt::AlignTop);
+    column->addLayout(titleRow);
 
     m_link = new QPushButton(content);
     m_link->setFlat(true);
@@ -201,6 +211,7 @@ QWidget *ItemDetailView::buildNoteSection()
     m_noteStack = new QStackedWidget(section);
     m_noteBody = new QLabel(m_noteStack);
     m_noteBody->setWordWrap(true);
+    m_noteBody->setTextFormat(Qt::PlainText);
     m_noteBody->setCursor(Qt::IBeamCursor);
     m_noteBody->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_noteBody->setObjectName(QStringLiteral("noteBody"));
@@ -319,10 +330,8 @@ void ItemDetailView::refresh()
     if (i == nullptr)
         return;
     refreshPicture(*i);
-    QString title = i->title().toHtmlEscaped();
-    if (i->isFavorite())
-        title += QStringLiteral(" <span style=\"color:#FFCC00\">\u2605</span>");
-    m_title->setText(title);
+    m_title->setText(DisplayText::bounded(i->title(), DisplayText::blockLimit));
+    m_favoriteStar->setVisible(i->isFavorite());
     refreshLink(*i);
     const ItemType type = i->type();
     const QColor tint = toColor(type.tint());
@@ -397,12 +406,15 @@ void ItemDetailView::refreshLink(const Item &item)
         return;
     if (url->isLocalFile()) {
         m_link->setIcon(SymbolIcon::icon(QStringLiteral("folder")));
-        m_link->setText(fontMetrics().elidedText(url->toLocalFile(), Qt::ElideMiddle, 320));
-        m_link->setToolTip(QStringLiteral("Reveal in the file manager"));
+        m_link->setText(DisplayText::forMenu(fontMetrics().elidedText(
+            DisplayText::bounded(url->toLocalFile()), Qt::ElideMiddle, 320)));
+        m_link->setToolTip(QStringLiteral("Show in File Manager"));
     } else {
         m_link->setIcon(SymbolIcon::icon(QStringLiteral("link")));
-        m_link->setText(item.sourceDomain().value_or(url->toString()));
-        m_link->setToolTip(url->toString());
+        m_link->setText(DisplayText::forMenu(fontMetrics().elidedText(
+            DisplayText::bounded(item.sourceDomain().value_or(url->toString())), Qt::ElideRight,
+            320)));
+        m_link->setToolTip(DisplayText::toolTip(url->toString()));
     }
 }
 
@@ -413,7 +425,7 @@ void ItemDetailView::refreshNote(const Item &item)
         m_noteBody->setText(QStringLiteral("Click to add a note..."));
         m_noteBody->setEnabled(false);
     } else {
-        m_noteBody->setText(note);
+        m_noteBody->setText(DisplayText::bounded(note, DisplayText::blockLimit));
         m_noteBody->setEnabled(true);
     }
 }
@@ -454,7 +466,8 @@ void ItemDetailView::refreshFolders(const Item &item)
                                                 : a->sequence() < b->sequence();
     });
     for (const Folder *f : roots)
-        m_folder->addItem(SymbolIcon::tintedIcon(f->iconName(), f->color()), f->name(), f->id());
+        m_folder->addItem(SymbolIcon::tintedIcon(f->iconName(), f->color()),
+                          DisplayText::bounded(f->name()), f->id());
     // A sub-folder is not offered, so it shows as no choice at all.
     const int current = item.folder() == nullptr ? 0 : m_folder->findData(item.folder()->id());
     m_folder->setCurrentIndex(current);
@@ -538,7 +551,7 @@ void ItemDetailView::showFullSizeImage()
     if (image.isNull())
         return;
     QDialog sheet(this);
-    sheet.setWindowTitle(i->title());
+    sheet.setWindowTitle(DisplayText::bounded(i->title()));
     auto *layout = new QVBoxLayout(&sheet);
     auto *close = new QToolButton(&sheet);
     close->setIcon(SymbolIcon::icon(QStringLiteral("xmark.circle.fill")));

@@ -89,6 +89,7 @@ private:
     QToolBar *m_toolbar = nullptr;
     QLabel *m_picture = nullptr;
     QLabel *m_title = nullptr;
+    QLabel *m_favoriteStar = nullptr;
     QPushButton *m_link = nullptr;
     QLabel *m_badge = nullptr;
     QLabel *m_added = nullptr;

@@ -40,6 +40,7 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
     m_title->setPlaceholderText(QStringLiteral("Title"));
     m_title->setObjectName(QStringLiteral("title"));
     m_title->setText(item.title());
+    m_shownTitle = m_title->text(); // a field holds at most 32767 characters
     layout->addWidget(m_title);
 
     if (item.urlString() && parsesAsUrl(*item.urlString())) {
@@ -83,7 +84,9 @@ void ItemEditorSheet::save()
     Item *item = m_store.item(m_itemId);
     if (item == nullptr || m_title->text().isEmpty())
         return;
-    item->setTitle(m_title->text());
+    // An untouched title stays whole even where the field could not hold all of it.
+    if (m_title->text() != m_shownTitle)
+        item->setTitle(m_title->text());
     const QString note = m_note->toPlainText();
     item->setNote(note.isEmpty() ? std::nullopt : std::optional<QString>(note));
     // An emptied or unreadable link keeps the old one rather than losing it.

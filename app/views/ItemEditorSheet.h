@@ -31,6 +31,7 @@ private:
     LibraryStore &m_store;
     QUuid m_itemId;
     QLineEdit *m_title;
+    QString m_shownTitle;
     QLineEdit *m_url = nullptr;
     QPlainTextEdit *m_note;
     QPushButton *m_save = nullptr;

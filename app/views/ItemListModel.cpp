@@ -1,5 +1,6 @@
 #include "ItemListModel.h"
 
+#include "DisplayText.h"
 #include <Item.h>
 
 #include <algorithm>
@@ -42,9 +43,9 @@ QVariant ItemListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return item->title();
+        return DisplayText::bounded(item->title());
     case Qt::ToolTipRole:
-        return item->urlString().value_or(item->title());
+        return DisplayText::toolTip(item->urlString().value_or(item->title()));
     case ItemRole:
         return QVariant::fromValue(static_cast<void *>(const_cast<Item *>(item)));
     default:

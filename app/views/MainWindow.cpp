@@ -4,10 +4,10 @@
 #include "ContentColumn.h"
 #include "ContentHeader.h"
 #include "DetailColumn.h"
+#include "DisplayText.h"
 #include "FolderEditorSheet.h"
 #include "ItemContextMenu.h"
 #include "ItemEditorSheet.h"
-#include "ItemIntake.h"
 #include "ItemListModel.h"
 #include "OpenPanel.h"
 #include "Sidebar.h"
@@ -15,16 +15,20 @@
 
 #include <AppState.h>
 #include <Clock.h>
+#include <ItemIntake.h>
 #include <LibraryStore.h>
 #include <LiveList.h>
 
+#include <QCloseEvent>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
+#include <QVBoxLayout>
 
 namespace quillory {
 
@@ -51,6 +55,8 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     m_splitter->setStretchFactor(2, 1);
     m_splitter->setSizes({240, 560, 400});
     setCentralWidget(m_splitter);
+    if (store.isReadOnly())
+        buildReadOnlyBanner();
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(0);
@@ -87,6 +93,9 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
         if (m_state.showErrorAlert())
             QMetaObject::invokeMethod(this, &MainWindow::showErrorAlert, Qt::QueuedConnection);
     });
+    // An error reported while no window was open is shown as soon as this one is.
+    if (state.showErrorAlert())
+        QMetaObject::invokeMethod(this, &MainWindow::showErrorAlert, Qt::QueuedConnection);
 
     QLineEdit *searchField = m_sidebar->searchField();
     searchField->setText(state.searchQuery());
@@ -340,11 +349,13 @@ void MainWindow::confirmDelete(Item *item)
     if (item == nullptr)
         return;
     const QUuid id = item->id();
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Delete Item"),
-                    QStringLiteral("Delete \u201C%1\u201D?").arg(item->title()),
-                    QMessageBox::Cancel, this);
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("Delete Item"),
+        QStringLiteral("Delete \u201C%1\u201D?").arg(DisplayText::bounded(item->title())),
+        QMessageBox::Cancel, this);
     box.setInformativeText(
         QStringLiteral("It is removed from your library. This cannot be undone."));
+    DisplayText::makePlain(box);
     QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     box.setDefaultButton(QMessageBox::Cancel);
     runSheet(box);
@@ -386,13 +397,15 @@ void MainWindow::deleteFolder(Folder *folder)
     const QUuid id = folder->id();
     const qsizetype below = folder->allDescendants().size();
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Delete Folder"),
-                    QStringLiteral("Delete the folder \u201C%1\u201D?").arg(folder->name()),
+                    QStringLiteral("Delete the folder \u201C%1\u201D?")
+                        .arg(DisplayText::bounded(folder->name())),
                     QMessageBox::Cancel, this);
     box.setInformativeText(
         below > 0 ? QStringLiteral("Its %1 sub-folders are deleted too. The items in them "
                                    "stay in your library, in the Inbox.")
                         .arg(below)
                   : QStringLiteral("The items in it stay in your library, in the Inbox."));
+    DisplayText::makePlain(box);
     QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     box.setDefaultButton(QMessageBox::Cancel);
     runSheet(box);
@@ -403,14 +416,47 @@ void MainWindow::deleteFolder(Folder *folder)
 
 void MainWindow::showErrorAlert()
 {
-    const auto error = m_state.currentError();
-    if (error) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillory"), error->errorDescription(),
+    // Another error may arrive while one is shown; it gets its own turn afterwards.
+    std::optional<AppError> shown;
+    while (m_state.showErrorAlert() && m_state.currentError() && m_state.currentError() != shown) {
+        shown = m_state.currentError();
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillory"),
+                        DisplayText::bounded(shown->errorDescription(), DisplayText::blockLimit),
                         QMessageBox::Ok, this);
-        box.setInformativeText(error->recoverySuggestion());
+        box.setInformativeText(shown->recoverySuggestion());
+        DisplayText::makePlain(box);
         runSheet(box);
     }
     m_state.setShowErrorAlert(false);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_closeGuard && !m_closeGuard()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::buildReadOnlyBanner()
+{
+    m_readOnlyBanner = new QLabel(
+        QStringLiteral("This library can only be read: you can browse and search it, but "
+                       "changes are not possible."),
+        this);
+    m_readOnlyBanner->setObjectName(QStringLiteral("readOnlyBanner"));
+    m_readOnlyBanner->setWordWrap(true);
+    m_readOnlyBanner->setContentsMargins(12, 6, 12, 6);
+    m_readOnlyBanner->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(255, 204, 0, 60); }"));
+    auto *holder = new QWidget(this);
+    auto *layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_readOnlyBanner);
+    layout->addWidget(m_splitter, 1);
+    setCentralWidget(holder);
 }
 
 void MainWindow::focusSearch()

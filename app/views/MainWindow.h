@@ -1,13 +1,14 @@
 #pragma once
 
-#include "LibraryFilter.h"
 #include "ThumbnailCache.h"
+#include <LibraryFilter.h>
 
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
+class QLabel;
 class QSplitter;
 
 namespace quillory {
@@ -69,11 +70,19 @@ public:
     // Tests answer sheets and alerts instead of a person.
     using SheetHook = std::function<void(QDialog &)>;
     void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    // Asked before the window closes; false keeps it open (closing may quit Quillory).
+    void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+    // The line above the columns saying the library can only be read; null otherwise.
+    QLabel *readOnlyBanner() const { return m_readOnlyBanner; }
 
 signals:
     void refreshed();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void buildReadOnlyBanner();
     void showSelected(Item *item);
     void scheduleRefresh();
     void refresh();
@@ -109,6 +118,8 @@ private:
     ItemIntake &m_intake;
     QTimer m_refresh;
     SheetHook m_sheetHook;
+    std::function<bool()> m_closeGuard;
+    QLabel *m_readOnlyBanner = nullptr;
 };
 
 } // namespace quillory

@@ -1,5 +1,6 @@
 #include "SidebarDelegate.h"
 
+#include "DisplayText.h"
 #include "SidebarModel.h"
 #include "SymbolIcon.h"
 
@@ -91,9 +92,9 @@ void SidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     }
     painter->setFont(option.font);
     painter->setPen(secondaryRow ? faded(text, 0.55f) : text);
-    painter->drawText(
-        label, Qt::AlignLeft | Qt::AlignVCenter,
-        option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, label.width()));
+    painter->drawText(label, Qt::AlignLeft | Qt::AlignVCenter,
+                      option.fontMetrics.elidedText(DisplayText::bounded(index.data().toString()),
+                                                    Qt::ElideRight, label.width()));
     painter->restore();
 }
 

@@ -97,6 +97,20 @@ const QHash<QString, QStringList> &themeNames()
 
 void SymbolIcon::installThemeFallback()
 {
+    // Platforms without a desktop theme of their own (offscreen, minimal, eglfs) search only
+    // Qt's resources; the freedesktop folders are where the installed themes live.
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList dataDirs =
+        qEnvironmentVariable("XDG_DATA_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (dataDirs.isEmpty())
+        dataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+    for (const QString &dir : std::as_const(dataDirs)) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!paths.contains(icons))
+            paths.append(icons);
+    }
+    QIcon::setThemeSearchPaths(paths);
+
     const QString theme = QIcon::themeName();
     if (theme.isEmpty() || theme == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("breeze"));

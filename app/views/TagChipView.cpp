@@ -1,5 +1,6 @@
 #include "TagChipView.h"
 
+#include "DisplayText.h"
 #include "SymbolIcon.h"
 
 #include <HexColor.h>
@@ -23,7 +24,7 @@ constexpr qreal backgroundOpacity = 0.15;
 } // namespace
 
 TagChipView::TagChipView(const Tag &tag, TagChipSize size, QWidget *parent)
-    : QWidget(parent), m_tagId(tag.id()), m_name(tag.name()),
+    : QWidget(parent), m_tagId(tag.id()), m_name(DisplayText::bounded(tag.name())),
       m_color(HexColor::fromHex(tag.colorHex())), m_size(size)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -50,7 +51,7 @@ TagChipView::~TagChipView() = default;
 void TagChipView::updateFromTag(const Tag &tag)
 {
     m_tagId = tag.id();
-    m_name = tag.name();
+    m_name = DisplayText::bounded(tag.name());
     m_color = HexColor::fromHex(tag.colorHex());
     setAccessibleName(m_name);
     m_remove->setAccessibleName(tr("Remove %1").arg(m_name));

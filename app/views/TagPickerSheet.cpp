@@ -140,7 +140,7 @@ public:
         icon->setAlignment(Qt::AlignCenter);
         icon->setPixmap(SymbolIcon::tinted(QStringLiteral("arrow.down.circle.dashed"),
                                            secondaryColor(*this), 22, devicePixelRatioF()));
-        auto *text = new QLabel(TagPickerSheet::tr("Sürükle bırak ile etiket ekle"), this);
+        auto *text = new QLabel(TagPickerSheet::tr("Drag a tag here to add it"), this);
         text->setObjectName(QStringLiteral("dropHelp"));
         text->setAlignment(Qt::AlignCenter);
         text->setWordWrap(true);
