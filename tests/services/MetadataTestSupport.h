@@ -16,6 +16,24 @@ inline void PrintTo(const QString &text, std::ostream *os)
     *os << '"' << text.toStdString() << '"';
 }
 
+namespace quillory {
+
+inline void PrintTo(const FetchedMetadata &m, std::ostream *os)
+{
+    const auto field = [os](const char *name, const std::optional<QString> &value) {
+        *os << ' ' << name << '=' << (value ? '"' + value->toStdString() + '"' : "absent");
+    };
+    *os << '{';
+    field("title", m.title);
+    field("description", m.description);
+    field("imageURL", m.imageURL);
+    field("siteName", m.siteName);
+    field("author", m.author);
+    *os << (m.publishDate ? " with" : " no") << " publishDate }";
+}
+
+} // namespace quillory
+
 namespace quillory::test {
 
 // Expected texts written as UTF-8 literals.
@@ -23,6 +41,25 @@ inline QString s(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
+
+// Expected metadata, written with designated initializers; a field left null is absent.
+struct Fields
+{
+    const char *title = nullptr;
+    const char *description = nullptr;
+    const char *imageURL = nullptr;
+    const char *siteName = nullptr;
+    const char *author = nullptr;
+
+    FetchedMetadata metadata() const
+    {
+        const auto text = [](const char *utf8) {
+            return utf8 != nullptr ? std::optional(s(utf8)) : std::nullopt;
+        };
+        return {text(title),    text(description), text(imageURL),
+                text(siteName), text(author),      std::nullopt};
+    }
+};
 
 // Runs the event loop until `slot` is filled; after `timeoutMs` the test fails and an empty
 // value comes back.
