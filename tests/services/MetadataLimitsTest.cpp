@@ -11,8 +11,6 @@
 
 using namespace quillory;
 using namespace quillory::test;
-using Response = TestHttpServer::Response;
-using Kind = MetadataError::Kind;
 
 namespace {
 
@@ -23,14 +21,7 @@ const QByteArray pageHead = QByteArrayLiteral(R"(<html><head>
 <meta name="description" content="Found before the cap">
 </head><body>)");
 
-class MetadataLimitsTest : public MetadataServerTest
-{
-protected:
-    bool serverConnectionsClose()
-    {
-        return QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000);
-    }
-};
+using MetadataLimitsTest = MetadataServerTest;
 
 // Short limits, so that time-outs can be seen without slowing the suite down.
 class TimeLimitTest : public MetadataLimitsTest
@@ -152,58 +143,52 @@ TEST_F(MetadataLimitsTest, PageCutInsideACharacterStaysUtf8)
     EXPECT_EQ(fetchMetadata(exact, url("/cut")).metadata.title, s("Café"));
 }
 
-TEST_F(MetadataLimitsTest, ImageAtTheCapIsAcceptedAndOneByteMoreIsNot)
+// An image of `size` bytes, with its true length announced unless `declared` says otherwise
+// (-1 for none).
+struct ImageSizeCase
 {
-    const QByteArray atCap(imageLimit, 'i');
-    const QByteArray overCap(imageLimit + 1, 'i');
-    // With a Content-Length, and without one, where the count is made as bytes arrive.
-    for (const bool announced : {true, false}) {
-        SCOPED_TRACE(announced ? "announced" : "unannounced");
-        Response fits = Response::bytes(atCap, "image/png");
-        Response tooBig = Response::bytes(overCap, "image/png");
-        if (!announced) {
-            fits.declaredLength = -1;
-            tooBig.declaredLength = -1;
-        }
-        route("/fits.png", fits);
-        route("/too-big.png", tooBig);
+    const char *name;
+    qint64 size;
+    Response::Body mode;
+    std::optional<qint64> declared;
+    bool accepted;
+};
 
-        const ImageOutcome accepted = fetchImageData(m_service, url("/fits.png"));
-        EXPECT_FALSE(accepted.error);
-        ASSERT_TRUE(accepted.bytes);
-        EXPECT_EQ(accepted.bytes->size(), imageLimit);
+class ImageSize : public MetadataServerTest, public ::testing::WithParamInterface<ImageSizeCase>
+{
+};
 
-        const ImageOutcome refused = fetchImageData(m_service, url("/too-big.png"));
-        EXPECT_EQ(errorText(refused), s("Image is too large"));
-        EXPECT_FALSE(refused.bytes);
+TEST_P(ImageSize, IsCappedAtTenMebibytes)
+{
+    const ImageSizeCase &c = GetParam();
+    Response image = Response::bytes(QByteArray(c.size, 'i'), "image/png");
+    image.mode = c.mode;
+    image.declaredLength = c.declared;
+    route("/image.png", image);
+    QElapsedTimer clock;
+    clock.start();
+    const ImageOutcome o = fetchImageData(m_service, url("/image.png"));
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_EQ(errorText(o), c.accepted ? QString() : s("Image is too large"));
+    EXPECT_EQ(o.bytes ? o.bytes->size() : -1, c.accepted ? c.size : -1);
+    if (!c.accepted) {
+        EXPECT_TRUE(serverConnectionsClose());
     }
 }
 
-TEST_F(MetadataLimitsTest, EndlessImageIsCutOffAtTheCap)
-{
-    Response endless = Response::bytes(QByteArray(), "image/png");
-    endless.mode = Response::Body::Endless;
-    route("/endless.png", endless);
-    QElapsedTimer clock;
-    clock.start();
-    const ImageOutcome o = fetchImageData(m_service, url("/endless.png"));
-    EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
-    EXPECT_LT(clock.elapsed(), 8000);
-    EXPECT_TRUE(serverConnectionsClose());
-}
-
-TEST_F(MetadataLimitsTest, AnnouncedOversizeImageIsRefusedBeforeItsBody)
-{
-    // The server announces 20 MiB and then sends nothing: only the header can end this early.
-    Response huge = Response::bytes(QByteArray(), "image/png");
-    huge.mode = Response::Body::Stall;
-    huge.declaredLength = 2 * imageLimit;
-    route("/huge.png", huge);
-    const ImageOutcome o = fetchImageData(m_service, url("/huge.png"));
-    // The stall would otherwise end in a time-out, an error of another kind.
-    EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
-    EXPECT_TRUE(serverConnectionsClose());
-}
+INSTANTIATE_TEST_SUITE_P(
+    MetadataLimits, ImageSize,
+    ::testing::Values(
+        // With a Content-Length, and without one, where the count is made as bytes arrive.
+        ImageSizeCase{"at_cap", imageLimit, Response::Body::Complete, std::nullopt, true},
+        ImageSizeCase{"at_cap_unannounced", imageLimit, Response::Body::Complete, -1, true},
+        ImageSizeCase{"over_cap", imageLimit + 1, Response::Body::Complete, std::nullopt, false},
+        ImageSizeCase{"over_cap_unannounced", imageLimit + 1, Response::Body::Complete, -1, false},
+        ImageSizeCase{"endless", 0, Response::Body::Endless, std::nullopt, false},
+        // 20 MiB announced and then nothing: only the header can end this before the
+        // inactivity time-out, an error of another kind.
+        ImageSizeCase{"announced_oversize", 0, Response::Body::Stall, 2 * imageLimit, false}),
+    [](const auto &p) { return std::string(p.param.name); });
 
 // --- Redirects and schemes ----------------------------------------------------------------------
 
@@ -271,10 +256,9 @@ TEST_F(MetadataLimitsTest, RedirectOffTheWebIsRefused)
     file.close();
 
     route("/to-file", Response::redirect(QUrl::fromLocalFile(secret)));
-    route("/to-passwd", Response::redirect(QUrl(QStringLiteral("file:///etc/passwd"))));
     route("/to-ftp", Response::redirect(QUrl(QStringLiteral("ftp://127.0.0.1/pub/page.html"))));
     route("/to-data", Response::redirect(QUrl(QStringLiteral("data:text/html,<title>x</title>"))));
-    for (const char *path : {"/to-file", "/to-passwd", "/to-ftp", "/to-data"}) {
+    for (const char *path : {"/to-file", "/to-ftp", "/to-data"}) {
         SCOPED_TRACE(path);
         const MetadataOutcome page = fetchMetadata(m_service, url(path));
         EXPECT_EQ(errorKind(page), Kind::FetchFailed);

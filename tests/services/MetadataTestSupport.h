@@ -73,28 +73,31 @@ template <typename T> T waitFor(const std::optional<T> &slot, int timeoutMs = 20
 }
 
 // One call, waited for. The context lives only for the wait, so a late answer is dropped.
-inline MetadataOutcome fetchMetadata(MetadataService &service, const QUrl &url)
+template <typename Outcome>
+Outcome waitedCall(MetadataService &service,
+                   void (MetadataService::*call)(const QUrl &, const QObject *,
+                                                 std::function<void(const Outcome &)>),
+                   const QUrl &url)
 {
     QObject context;
-    std::optional<MetadataOutcome> got;
-    service.fetchMetadata(url, &context, [&got](const MetadataOutcome &o) { got = o; });
+    std::optional<Outcome> got;
+    (service.*call)(url, &context, [&got](const Outcome &o) { got = o; });
     return waitFor(got);
+}
+
+inline MetadataOutcome fetchMetadata(MetadataService &service, const QUrl &url)
+{
+    return waitedCall(service, &MetadataService::fetchMetadata, url);
 }
 
 inline ImageOutcome fetchPreviewImage(MetadataService &service, const QUrl &url)
 {
-    QObject context;
-    std::optional<ImageOutcome> got;
-    service.fetchPreviewImage(url, &context, [&got](const ImageOutcome &o) { got = o; });
-    return waitFor(got);
+    return waitedCall(service, &MetadataService::fetchPreviewImage, url);
 }
 
 inline ImageOutcome fetchImageData(MetadataService &service, const QUrl &url)
 {
-    QObject context;
-    std::optional<ImageOutcome> got;
-    service.fetchImageData(url, &context, [&got](const ImageOutcome &o) { got = o; });
-    return waitFor(got);
+    return waitedCall(service, &MetadataService::fetchImageData, url);
 }
 
 // The error's text, or "" when there is none.
@@ -108,6 +111,9 @@ template <typename Outcome> std::optional<MetadataError::Kind> errorKind(const O
     return outcome.error ? std::optional(outcome.error->kind()) : std::nullopt;
 }
 
+using Response = TestHttpServer::Response;
+using Kind = MetadataError::Kind;
+
 // A test HTTP server and a metadata service with the standard limits, with shorthands
 // for the server's routes.
 class MetadataServerTest : public ::testing::Test
@@ -116,9 +122,14 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
     QUrl url(const char *path) const { return m_server.url(s(path)); }
     int hits(const char *path) const { return m_server.hits(s(path)); }
-    void route(const char *path, TestHttpServer::Response response)
+    void route(const char *path, Response response)
     {
         m_server.route(s(path), std::move(response));
+    }
+    // True once every connection the server accepted has closed, within five seconds.
+    bool serverConnectionsClose()
+    {
+        return QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000);
     }
 
     TestHttpServer m_server;
