@@ -6,6 +6,7 @@
 
 #include <QFutureWatcher>
 #include <QSemaphore>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -432,9 +433,13 @@ TEST_F(MetadataServiceTest, NullContextAnswersOnTheServicesThread)
 {
     route("/article", Response::html(articlePage));
     std::optional<MetadataOutcome> got;
-    m_service.fetchMetadata(url("/article"), nullptr,
-                            [&got](const MetadataOutcome &o) { got = o; });
+    QThread *answeredOn = nullptr;
+    m_service.fetchMetadata(url("/article"), nullptr, [&](const MetadataOutcome &o) {
+        got = o;
+        answeredOn = QThread::currentThread();
+    });
     EXPECT_EQ(waitFor(got).metadata.title, s("Growing Tomatoes"));
+    EXPECT_EQ(answeredOn, m_service.thread());
 }
 
 TEST_F(MetadataServiceTest, ServiceGoneMidTransferAnswersNobody)
