@@ -45,99 +45,89 @@ TEST_P(Page, GivesTheseFieldsAndNoOthers)
     EXPECT_EQ(parse(s(GetParam().html)), GetParam().expected.metadata());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HtmlMetadataParser, Page,
-    ::testing::Values(
-        PageCase{"open_graph", R"(<html><head>
+const PageCase pageCases[] = {
+    {"open_graph", R"(<html><head>
             <meta property="og:title" content="Growing Tomatoes">
             <meta property="og:description" content="A season in the greenhouse">
             <meta property="og:image" content="https://cdn.example.com/t.jpg">
             <meta property="og:site_name" content="Garden Weekly">
             <meta name="author" content="Ada Gardener">
             </head></html>)",
-                 Fields{.title = "Growing Tomatoes",
-                        .description = "A season in the greenhouse",
-                        .imageURL = "https://cdn.example.com/t.jpg",
-                        .siteName = "Garden Weekly",
-                        .author = "Ada Gardener"}},
-        PageCase{"twitter_cards_before_description_and_title_element", R"(<title>Element</title>
+     Fields{.title = "Growing Tomatoes",
+            .description = "A season in the greenhouse",
+            .imageURL = "https://cdn.example.com/t.jpg",
+            .siteName = "Garden Weekly",
+            .author = "Ada Gardener"}},
+    {"twitter_cards_before_description_and_title_element", R"(<title>Element</title>
             <meta name="twitter:title" content="Card title">
             <meta name="twitter:description" content="Card text">
             <meta name="twitter:image" content="https://example.com/card.png">
             <meta name="description" content="Plain description">)",
-                 Fields{.title = "Card title",
-                        .description = "Card text",
-                        .imageURL = "https://example.com/card.png"}},
-        PageCase{"description_and_title_element",
-                 R"(<title>Element</title><meta name="description" content="Plain description">)",
-                 Fields{.title = "Element", .description = "Plain description"}},
-        PageCase{"open_graph_before_every_other_source", R"(<title>Element</title>
+     Fields{.title = "Card title",
+            .description = "Card text",
+            .imageURL = "https://example.com/card.png"}},
+    {"description_and_title_element",
+     R"(<title>Element</title><meta name="description" content="Plain description">)",
+     Fields{.title = "Element", .description = "Plain description"}},
+    {"open_graph_before_every_other_source", R"(<title>Element</title>
             <meta name="twitter:title" content="Card title">
             <meta name="description" content="Plain description">
             <meta name="twitter:image" content="https://example.com/card.png">
             <meta property="og:title" content="OG title">
             <meta property="og:description" content="OG text">
             <meta property="og:image" content="https://example.com/og.png">)",
-                 Fields{.title = "OG title",
-                        .description = "OG text",
-                        .imageURL = "https://example.com/og.png"}},
-        PageCase{"twitter_description_before_description",
-                 R"(<meta name="description" content="Plain">
+     Fields{
+         .title = "OG title", .description = "OG text", .imageURL = "https://example.com/og.png"}},
+    {"twitter_description_before_description",
+     R"(<meta name="description" content="Plain">
                     <meta name="twitter:description" content="Card">)",
-                 Fields{.description = "Card"}},
-        // og: keys are read by property, the others by name only.
-        PageCase{"sources_do_not_cross_attributes", R"(<meta name="og:title" content="By name">
+     Fields{.description = "Card"}},
+    // og: keys are read by property, the others by name only.
+    {"sources_do_not_cross_attributes", R"(<meta name="og:title" content="By name">
             <meta property="twitter:title" content="By property">
             <meta property="author" content="By property">
             <meta property="og:site_name" content="Site">)",
-                 Fields{.siteName = "Site"}},
-        PageCase{"no_tags", "<html><body><p>Nothing here</p></body></html>", Fields{}},
-        PageCase{"empty", "", Fields{}},
-        PageCase{"first_non_empty_tag", R"(<meta property="og:title" content="">
+     Fields{.siteName = "Site"}},
+    {"no_tags", "<html><body><p>Nothing here</p></body></html>", Fields{}},
+    {"empty", "", Fields{}},
+    {"first_non_empty_tag", R"(<meta property="og:title" content="">
             <meta property="og:title" content="Second">
             <meta property="og:title" content="Third">
             <title>First title</title><title>Second title</title>)",
-                 Fields{.title = "Second"}},
-        PageCase{"first_title_element", "<title>One</title><title>Two</title>",
-                 Fields{.title = "One"}},
-        PageCase{"twitter_image_resolved", R"(<meta name="twitter:image" content="/card.png">)",
-                 Fields{.imageURL = "https://example.com/card.png"}},
-        // A value runs to the quote that opened it, and may hold '>'.
-        PageCase{"apostrophe_in_double_quotes",
-                 R"(<meta property="og:title" content="Don't Panic">)",
-                 Fields{.title = "Don't Panic"}},
-        PageCase{"apostrophe_content_first", R"(<meta content="Don't Panic" property="og:title">)",
-                 Fields{.title = "Don't Panic"}},
-        PageCase{"apostrophe_by_name", R"(<meta name="twitter:title" content="Don't Panic">)",
-                 Fields{.title = "Don't Panic"}},
-        PageCase{"quotes_in_single_quotes",
-                 R"(<meta name="author" content='Dwayne "The Rock" Johnson'>)",
-                 Fields{.author = R"(Dwayne "The Rock" Johnson)"}},
-        PageCase{"quotes_content_first", R"(<meta content='Say "hi"' name="description">)",
-                 Fields{.description = R"(Say "hi")"}},
-        PageCase{"angle_bracket", R"(<meta property="og:title" content="a > b">)",
-                 Fields{.title = "a > b"}},
-        // Title and description are trimmed, after decoding; a blank one stays an empty string.
-        PageCase{
-            "title_and_description_trimmed_only",
-            "<meta property=\"og:title\" content=\"\n  Spaced  \t\">"
-            "<meta property=\"og:description\" content=\"  Text \">"
-            "<meta property=\"og:site_name\" content=\" Site \">"
-            "<meta name=\"author\" content=\" Ada \">",
-            Fields{
-                .title = "Spaced", .description = "Text", .siteName = " Site ", .author = " Ada "}},
-        PageCase{"blank_title_and_description",
-                 "<title> \n </title><meta name=\"description\" content=\"  \">",
-                 Fields{.title = "", .description = ""}},
-        PageCase{"title_element_decoded_then_trimmed", "<title> Home &amp; Garden </title>",
-                 Fields{.title = "Home & Garden"}},
-        PageCase{"title_element_nbsp_trimmed", "<title>&nbsp;Home&nbsp;</title>",
-                 Fields{.title = "Home"}},
-        PageCase{
-            "content_decoded_once",
-            R"(<meta property="og:title" content="Tom &amp;amp; Jerry &mdash; &#8220;Live&#8221;">)",
-            Fields{.title = "Tom &amp; Jerry — “Live”"}}),
-    caseName<PageCase>);
+     Fields{.title = "Second"}},
+    {"first_title_element", "<title>One</title><title>Two</title>", Fields{.title = "One"}},
+    {"twitter_image_resolved", R"(<meta name="twitter:image" content="/card.png">)",
+     Fields{.imageURL = "https://example.com/card.png"}},
+    // A value runs to the quote that opened it, and may hold '>'.
+    {"apostrophe_in_double_quotes", R"(<meta property="og:title" content="Don't Panic">)",
+     Fields{.title = "Don't Panic"}},
+    {"apostrophe_content_first", R"(<meta content="Don't Panic" property="og:title">)",
+     Fields{.title = "Don't Panic"}},
+    {"apostrophe_by_name", R"(<meta name="twitter:title" content="Don't Panic">)",
+     Fields{.title = "Don't Panic"}},
+    {"quotes_in_single_quotes", R"(<meta name="author" content='Dwayne "The Rock" Johnson'>)",
+     Fields{.author = R"(Dwayne "The Rock" Johnson)"}},
+    {"quotes_content_first", R"(<meta content='Say "hi"' name="description">)",
+     Fields{.description = R"(Say "hi")"}},
+    {"angle_bracket", R"(<meta property="og:title" content="a > b">)", Fields{.title = "a > b"}},
+    // Title and description are trimmed, after decoding; a blank one stays an empty string.
+    {"title_and_description_trimmed_only",
+     "<meta property=\"og:title\" content=\"\n  Spaced  \t\">"
+     "<meta property=\"og:description\" content=\"  Text \">"
+     "<meta property=\"og:site_name\" content=\" Site \">"
+     "<meta name=\"author\" content=\" Ada \">",
+     Fields{.title = "Spaced", .description = "Text", .siteName = " Site ", .author = " Ada "}},
+    {"blank_title_and_description", "<title> \n </title><meta name=\"description\" content=\"  \">",
+     Fields{.title = "", .description = ""}},
+    {"title_element_decoded_then_trimmed", "<title> Home &amp; Garden </title>",
+     Fields{.title = "Home & Garden"}},
+    {"title_element_nbsp_trimmed", "<title>&nbsp;Home&nbsp;</title>", Fields{.title = "Home"}},
+    {"content_decoded_once",
+     R"(<meta property="og:title" content="Tom &amp;amp; Jerry &mdash; &#8220;Live&#8221;">)",
+     Fields{.title = "Tom &amp; Jerry — “Live”"}}};
+
+INSTANTIATE_TEST_SUITE_P(HtmlMetadataParser, Page, ::testing::ValuesIn(pageCases),
+                         caseName<PageCase>);
 
 // Every way of writing a tag that pages use reads the same.
 struct ShapeCase
@@ -155,23 +145,21 @@ TEST_P(TagShape, YieldsTheSameTitle)
     EXPECT_EQ(parse(s(GetParam().html)).title, s("Same Title")) << GetParam().html;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HtmlMetadataParser, TagShape,
-    ::testing::Values(
-        ShapeCase{"property_first", R"(<meta property="og:title" content="Same Title">)"},
-        ShapeCase{"content_first", R"(<meta content="Same Title" property="og:title">)"},
-        ShapeCase{"single_quotes", R"(<meta property='og:title' content='Same Title'>)"},
-        ShapeCase{"single_quotes_content_first",
-                  R"(<meta content='Same Title' property='og:title'>)"},
-        ShapeCase{"upper_case", R"(<META PROPERTY="OG:TITLE" CONTENT="Same Title">)"},
-        ShapeCase{"self_closing", R"(<meta property="og:title" content="Same Title" />)"},
-        ShapeCase{"other_attributes",
-                  R"(<meta data-x="1" property="og:title" lang="en" content="Same Title">)"},
-        ShapeCase{"line_breaks", "<meta\n  property=\"og:title\"\n  content=\"Same Title\">"},
-        ShapeCase{"twitter_content_first", R"(<meta content="Same Title" name="twitter:title">)"},
-        ShapeCase{"title_element_upper_case", "<TITLE>Same Title</TITLE>"},
-        ShapeCase{"title_element_attributes", R"(<title data-rh="true">Same Title</title>)"}),
-    caseName<ShapeCase>);
+const ShapeCase shapes[] = {
+    {"property_first", R"(<meta property="og:title" content="Same Title">)"},
+    {"content_first", R"(<meta content="Same Title" property="og:title">)"},
+    {"single_quotes", R"(<meta property='og:title' content='Same Title'>)"},
+    {"single_quotes_content_first", R"(<meta content='Same Title' property='og:title'>)"},
+    {"upper_case", R"(<META PROPERTY="OG:TITLE" CONTENT="Same Title">)"},
+    {"self_closing", R"(<meta property="og:title" content="Same Title" />)"},
+    {"other_attributes", R"(<meta data-x="1" property="og:title" lang="en" content="Same Title">)"},
+    {"line_breaks", "<meta\n  property=\"og:title\"\n  content=\"Same Title\">"},
+    {"twitter_content_first", R"(<meta content="Same Title" name="twitter:title">)"},
+    {"title_element_upper_case", "<TITLE>Same Title</TITLE>"},
+    {"title_element_attributes", R"(<title data-rh="true">Same Title</title>)"}};
+
+INSTANTIATE_TEST_SUITE_P(HtmlMetadataParser, TagShape, ::testing::ValuesIn(shapes),
+                         caseName<ShapeCase>);
 
 TEST(HtmlMetadataParser, LongTagsAndOddText)
 {
@@ -327,33 +315,29 @@ TEST_P(HostilePage, IsParsedInLinearTime)
     EXPECT_EQ(m, c.expected.metadata());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HtmlMetadataParser, HostilePage,
-    ::testing::Values(
-        HostileCase{"meta_openings_without_end", "", s("<meta "), "", Fields{}},
-        HostileCase{"meta_openings_before_a_tag", "", s("<meta "),
-                    R"(<meta property="og:title" content="Found">)", Fields{.title = "Found"}},
-        HostileCase{"unclosed_content_value",
-                    R"(<title>Kept</title><meta property="og:title" content=")", s("x"), "",
-                    Fields{.title = "Kept"}},
-        HostileCase{"title_openings_without_end", "", s("<title"), "", Fields{}},
-        HostileCase{"title_openings_before_a_tag", "", s("<title "),
-                    R"(<meta name="author" content="Ada">)", Fields{.author = "Ada"}},
-        HostileCase{"title_text_without_end", R"(<meta name="author" content="Ada"><title>)",
-                    s("x"), "", Fields{.author = "Ada"}},
-        HostileCase{"long_meta_tags", "", s("<meta ") + QString(6000, u'a') + s(">"),
-                    R"(<meta property="og:title" content="Last">)", Fields{.title = "Last"}},
-        HostileCase{"long_meta_tags_without_end", "", s("<meta ") + QString(1000, u'a'), "",
-                    Fields{}},
-        HostileCase{"key_attributes_without_content", "",
-                    s("<meta") + s(R"( property="og:title" name='author')").repeated(200) + s(">"),
-                    "", Fields{}},
-        HostileCase{"content_values_without_key", "",
-                    s("<meta") + s(R"( content="a>" content='b')").repeated(200) + s(">"), "",
-                    Fields{}},
-        HostileCase{"content_before_key_beyond_reach", "",
-                    s(R"(<meta content="a" > property="og:title" )"), "", Fields{}}),
-    caseName<HostileCase>);
+const HostileCase hostilePages[] = {
+    {"meta_openings_without_end", "", s("<meta "), "", Fields{}},
+    {"meta_openings_before_a_tag", "", s("<meta "), R"(<meta property="og:title" content="Found">)",
+     Fields{.title = "Found"}},
+    {"unclosed_content_value", R"(<title>Kept</title><meta property="og:title" content=")", s("x"),
+     "", Fields{.title = "Kept"}},
+    {"title_openings_without_end", "", s("<title"), "", Fields{}},
+    {"title_openings_before_a_tag", "", s("<title "), R"(<meta name="author" content="Ada">)",
+     Fields{.author = "Ada"}},
+    {"title_text_without_end", R"(<meta name="author" content="Ada"><title>)", s("x"), "",
+     Fields{.author = "Ada"}},
+    {"long_meta_tags", "", s("<meta ") + QString(6000, u'a') + s(">"),
+     R"(<meta property="og:title" content="Last">)", Fields{.title = "Last"}},
+    {"long_meta_tags_without_end", "", s("<meta ") + QString(1000, u'a'), "", Fields{}},
+    {"key_attributes_without_content", "",
+     s("<meta") + s(R"( property="og:title" name='author')").repeated(200) + s(">"), "", Fields{}},
+    {"content_values_without_key", "",
+     s("<meta") + s(R"( content="a>" content='b')").repeated(200) + s(">"), "", Fields{}},
+    {"content_before_key_beyond_reach", "", s(R"(<meta content="a" > property="og:title" )"), "",
+     Fields{}}};
+
+INSTANTIATE_TEST_SUITE_P(HtmlMetadataParser, HostilePage, ::testing::ValuesIn(hostilePages),
+                         caseName<HostileCase>);
 
 // --- Image addresses --------------------------------------------------------------------------
 
@@ -375,25 +359,22 @@ TEST_P(ImageAddress, ResolvesAgainstThePage)
     EXPECT_EQ(parse(html).imageURL, s(GetParam().expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HtmlMetadataParser, ImageAddress,
-    ::testing::Values(
-        ImageCase{"absolute", "https://cdn.example.org/a.png", "https://cdn.example.org/a.png"},
-        ImageCase{"plain_http", "http://cdn.example.org/a.png", "http://cdn.example.org/a.png"},
-        ImageCase{"root_relative", "/images/a.png", "https://example.com/images/a.png"},
-        ImageCase{"directory_relative", "images/a.png",
-                  "https://example.com/guides/garden/images/a.png"},
-        ImageCase{"parent_relative", "../a.png", "https://example.com/guides/a.png"},
-        ImageCase{"scheme_relative", "//cdn.example.org/a.png", "https://cdn.example.org/a.png"},
-        ImageCase{"upper_case_scheme", "HTTP://CDN.Example.org/A.png",
-                  "http://cdn.example.org/A.png"},
-        ImageCase{"space_in_path", "my image.png",
-                  "https://example.com/guides/garden/my%20image.png"},
-        ImageCase{"query", "?size=2", "https://example.com/guides/garden/page.html?size=2"},
-        // Begins with "http", so it is taken as it stands.
-        ImageCase{"http_prefix_only", "httpimage.png", "httpimage.png"},
-        ImageCase{"unparsable", "//[oops/a.png", "//[oops/a.png"}),
-    caseName<ImageCase>);
+const ImageCase imageAddresses[] = {
+    {"absolute", "https://cdn.example.org/a.png", "https://cdn.example.org/a.png"},
+    {"plain_http", "http://cdn.example.org/a.png", "http://cdn.example.org/a.png"},
+    {"root_relative", "/images/a.png", "https://example.com/images/a.png"},
+    {"directory_relative", "images/a.png", "https://example.com/guides/garden/images/a.png"},
+    {"parent_relative", "../a.png", "https://example.com/guides/a.png"},
+    {"scheme_relative", "//cdn.example.org/a.png", "https://cdn.example.org/a.png"},
+    {"upper_case_scheme", "HTTP://CDN.Example.org/A.png", "http://cdn.example.org/A.png"},
+    {"space_in_path", "my image.png", "https://example.com/guides/garden/my%20image.png"},
+    {"query", "?size=2", "https://example.com/guides/garden/page.html?size=2"},
+    // Begins with "http", so it is taken as it stands.
+    {"http_prefix_only", "httpimage.png", "httpimage.png"},
+    {"unparsable", "//[oops/a.png", "//[oops/a.png"}};
+
+INSTANTIATE_TEST_SUITE_P(HtmlMetadataParser, ImageAddress, ::testing::ValuesIn(imageAddresses),
+                         caseName<ImageCase>);
 
 // --- Character references ---------------------------------------------------------------------
 
@@ -414,38 +395,38 @@ TEST_P(Entities, DecodeOnce)
         << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HtmlMetadataParser, Entities,
-    ::testing::Values(
-        EntityCase{"plain", "No references", "No references"},
-        EntityCase{"basic", "&amp; &lt; &gt; &quot; &apos; &#39;", "& < > \" ' '"},
-        EntityCase{"escaped_twice", "&amp;lt;b&amp;gt;", "&lt;b&gt;"},
-        EntityCase{"common_named", "It&rsquo;s &mdash; caf&eacute; &hellip;", "It’s — café …"},
-        EntityCase{"upper_case_name", "&Eacute;&AMP;", "É&"},
-        EntityCase{"two_code_points", "&NotEqualTilde;", "\u2242\u0338"},
-        EntityCase{"outside_basic_plane", "&Afr;", "\U0001D504"},
-        EntityCase{"nbsp_is_plain_space", "a&nbsp;b", "a b"},
-        EntityCase{"decimal", "caf&#233;", "café"},
-        EntityCase{"decimal_nbsp_kept", "a&#160;b", "a\u00A0b"},
-        EntityCase{"decimal_leading_zeros", "&#0000065;", "A"},
-        EntityCase{"hex", "&#x2019;&#X2019;&#x1F600;", "’’😀"},
-        EntityCase{"hex_from_old_table", "&#x27;&#x2F;&#x60;&#x3D;", "'/`="},
-        EntityCase{"surrogate_decimal", "&#55296;", "&#55296;"},
-        EntityCase{"surrogate_hex", "&#xDFFF;", "&#xDFFF;"},
-        EntityCase{"beyond_unicode", "&#x110000; &#1114112;", "&#x110000; &#1114112;"},
-        EntityCase{"too_large_for_32_bits", "&#4294967296;", "&#4294967296;"},
-        EntityCase{"endless_digits", "&#99999999999999999999999999999999;",
-                   "&#99999999999999999999999999999999;"},
-        EntityCase{"zero", "&#0;", "&#0;"}, EntityCase{"no_digits", "&#; &#x;", "&#; &#x;"},
-        EntityCase{"unknown_name", "&bogus; &amp", "&bogus; &amp"},
-        EntityCase{"name_is_case_sensitive", "&AmP;", "&AmP;"},
-        EntityCase{"no_semicolon", "&eacute &#233 &#xE9", "&eacute &#233 &#xE9"},
-        EntityCase{"bare_ampersands", "R&D & more &&amp; &", "R&D & more && &"},
-        EntityCase{"longest_name", "&CounterClockwiseContourIntegral;", "\u2233"},
-        EntityCase{"too_long_name", "&CounterClockwiseContourIntegralX;",
-                   "&CounterClockwiseContourIntegralX;"},
-        EntityCase{"adjacent", "&lt;&gt;&#65;&#x42;", "<>AB"}),
-    caseName<EntityCase>);
+const EntityCase entities[] = {
+    {"plain", "No references", "No references"},
+    {"basic", "&amp; &lt; &gt; &quot; &apos; &#39;", "& < > \" ' '"},
+    {"escaped_twice", "&amp;lt;b&amp;gt;", "&lt;b&gt;"},
+    {"common_named", "It&rsquo;s &mdash; caf&eacute; &hellip;", "It’s — café …"},
+    {"upper_case_name", "&Eacute;&AMP;", "É&"},
+    {"two_code_points", "&NotEqualTilde;", "\u2242\u0338"},
+    {"outside_basic_plane", "&Afr;", "\U0001D504"},
+    {"nbsp_is_plain_space", "a&nbsp;b", "a b"},
+    {"decimal", "caf&#233;", "café"},
+    {"decimal_nbsp_kept", "a&#160;b", "a\u00A0b"},
+    {"decimal_leading_zeros", "&#0000065;", "A"},
+    {"hex", "&#x2019;&#X2019;&#x1F600;", "’’😀"},
+    {"hex_from_old_table", "&#x27;&#x2F;&#x60;&#x3D;", "'/`="},
+    {"surrogate_decimal", "&#55296;", "&#55296;"},
+    {"surrogate_hex", "&#xDFFF;", "&#xDFFF;"},
+    {"beyond_unicode", "&#x110000; &#1114112;", "&#x110000; &#1114112;"},
+    {"too_large_for_32_bits", "&#4294967296;", "&#4294967296;"},
+    {"endless_digits", "&#99999999999999999999999999999999;",
+     "&#99999999999999999999999999999999;"},
+    {"zero", "&#0;", "&#0;"},
+    {"no_digits", "&#; &#x;", "&#; &#x;"},
+    {"unknown_name", "&bogus; &amp", "&bogus; &amp"},
+    {"name_is_case_sensitive", "&AmP;", "&AmP;"},
+    {"no_semicolon", "&eacute &#233 &#xE9", "&eacute &#233 &#xE9"},
+    {"bare_ampersands", "R&D & more &&amp; &", "R&D & more && &"},
+    {"longest_name", "&CounterClockwiseContourIntegral;", "\u2233"},
+    {"too_long_name", "&CounterClockwiseContourIntegralX;", "&CounterClockwiseContourIntegralX;"},
+    {"adjacent", "&lt;&gt;&#65;&#x42;", "<>AB"}};
+
+INSTANTIATE_TEST_SUITE_P(HtmlMetadataParser, Entities, ::testing::ValuesIn(entities),
+                         caseName<EntityCase>);
 
 // --- Page text --------------------------------------------------------------------------------
 

@@ -176,19 +176,19 @@ TEST_P(ImageSize, IsCappedAtTenMebibytes)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MetadataLimits, ImageSize,
-    ::testing::Values(
-        // With a Content-Length, and without one, where the count is made as bytes arrive.
-        ImageSizeCase{"at_cap", imageLimit, Response::Body::Complete, std::nullopt, true},
-        ImageSizeCase{"at_cap_unannounced", imageLimit, Response::Body::Complete, -1, true},
-        ImageSizeCase{"over_cap", imageLimit + 1, Response::Body::Complete, std::nullopt, false},
-        ImageSizeCase{"over_cap_unannounced", imageLimit + 1, Response::Body::Complete, -1, false},
-        ImageSizeCase{"endless", 0, Response::Body::Endless, std::nullopt, false},
-        // 20 MiB announced and then nothing: only the header can end this before the
-        // inactivity time-out, an error of another kind.
-        ImageSizeCase{"announced_oversize", 0, Response::Body::Stall, 2 * imageLimit, false}),
-    [](const auto &p) { return std::string(p.param.name); });
+const ImageSizeCase imageSizeCases[] = {
+    // With a Content-Length, and without one, where the count is made as bytes arrive.
+    {"at_cap", imageLimit, Response::Body::Complete, std::nullopt, true},
+    {"at_cap_unannounced", imageLimit, Response::Body::Complete, -1, true},
+    {"over_cap", imageLimit + 1, Response::Body::Complete, std::nullopt, false},
+    {"over_cap_unannounced", imageLimit + 1, Response::Body::Complete, -1, false},
+    {"endless", 0, Response::Body::Endless, std::nullopt, false},
+    // 20 MiB announced and then nothing: only the header can end this before the
+    // inactivity time-out, an error of another kind.
+    {"announced_oversize", 0, Response::Body::Stall, 2 * imageLimit, false}};
+
+INSTANTIATE_TEST_SUITE_P(MetadataLimits, ImageSize, ::testing::ValuesIn(imageSizeCases),
+                         [](const auto &p) { return std::string(p.param.name); });
 
 // --- Redirects and schemes ----------------------------------------------------------------------
 

@@ -175,18 +175,17 @@ TEST_P(PreviewImage, PassesOnThePagesImageOrEitherStepsError)
     EXPECT_EQ(hits("/images/tomato.jpg"), c.imageRequests);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MetadataService, PreviewImage,
-    ::testing::Values(PreviewCase{"found", articlePage.constData(), true, "", 1},
-                      // No image is no error.
-                      PreviewCase{"page_without_image", "<title>Plain</title>", false, "", 0},
-                      PreviewCase{"page_missing", nullptr, false, "Failed to fetch metadata", 0},
-                      PreviewCase{"image_missing", articlePage.constData(), false,
-                                  "Failed to fetch image", 1},
-                      PreviewCase{"local_file_is_not_read",
-                                  R"(<meta property="og:image" content="file:///etc/hostname">)",
-                                  false, "Failed to fetch image", 0}),
-    [](const auto &p) { return std::string(p.param.name); });
+const PreviewCase previewCases[] = {
+    {"found", articlePage.constData(), true, "", 1},
+    // No image is no error.
+    {"page_without_image", "<title>Plain</title>", false, "", 0},
+    {"page_missing", nullptr, false, "Failed to fetch metadata", 0},
+    {"image_missing", articlePage.constData(), false, "Failed to fetch image", 1},
+    {"local_file_is_not_read", R"(<meta property="og:image" content="file:///etc/hostname">)",
+     false, "Failed to fetch image", 0}};
+
+INSTANTIATE_TEST_SUITE_P(MetadataService, PreviewImage, ::testing::ValuesIn(previewCases),
+                         [](const auto &p) { return std::string(p.param.name); });
 
 TEST_F(MetadataServiceTest, ImageBytesComeBackUnchanged)
 {
