@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,7 +30,7 @@ protected:
         store.reset();
         store = openStore();
     }
-    QString path() const { return m_dir.filePath(QStringLiteral("library/default.store")); }
+    QString path() const { return m_dir.filePath(u"library/default.store"_s); }
 
     // Runs SQL on the file through a second connection, behind the store's back.
     void execBehindTheStore(const char *sql)
@@ -45,8 +46,18 @@ protected:
     {
         return store.insert(std::make_unique<Item>(
             ItemType::WebLink, QString::fromLatin1(title),
-            QUrl(QStringLiteral("https://example.com/") + QLatin1String(title)), std::nullopt,
-            folder));
+            QUrl(u"https://example.com/"_s + QLatin1String(title)), std::nullopt, folder));
+    }
+
+    static Folder *newFolder(LibraryStore &store, const char *name, Folder *parent = nullptr)
+    {
+        return store.insert(
+            std::make_unique<Folder>(QString::fromLatin1(name), QString(), QColor(), parent));
+    }
+
+    static Tag *newTag(LibraryStore &store, const char *name)
+    {
+        return store.insert(std::make_unique<Tag>(QString::fromLatin1(name), QColor()));
     }
 
     QTemporaryDir m_dir;
@@ -57,33 +68,30 @@ protected:
 TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
 {
     auto store = openStore();
-    Folder *root = store->insert(std::make_unique<Folder>(
-        QStringLiteral("Root"), QStringLiteral("folder"), QColor(1, 2, 3)));
-    Folder *second = store->insert(
-        std::make_unique<Folder>(QStringLiteral("Second"), QStringLiteral("star"), QColor(), root));
-    Folder *first = store->insert(
-        std::make_unique<Folder>(QStringLiteral("First"), QStringLiteral("star"), QColor(), root));
+    Folder *root = store->insert(std::make_unique<Folder>(u"Root"_s, u"folder"_s, QColor(1, 2, 3)));
+    Folder *second =
+        store->insert(std::make_unique<Folder>(u"Second"_s, u"star"_s, QColor(), root));
+    Folder *first = store->insert(std::make_unique<Folder>(u"First"_s, u"star"_s, QColor(), root));
     second->setSortOrder(5);
-    Tag *zeta = store->insert(std::make_unique<Tag>(QStringLiteral("zeta"), QColor(9, 9, 9)));
-    Tag *alpha = store->insert(std::make_unique<Tag>(QStringLiteral("alpha"), QColor()));
+    Tag *zeta = store->insert(std::make_unique<Tag>(u"zeta"_s, QColor(9, 9, 9)));
+    Tag *alpha = newTag(*store, "alpha");
     alpha->setSortOrder(-3);
 
-    Item *item = store->insert(
-        std::make_unique<Item>(ItemType::Video, QStringLiteral("Talk"),
-                               QUrl(QStringLiteral("https://www.youtube.com/watch?v=1")),
-                               QStringLiteral("a note"), first));
+    Item *item = store->insert(std::make_unique<Item>(ItemType::Video, u"Talk"_s,
+                                                      QUrl(u"https://www.youtube.com/watch?v=1"_s),
+                                                      u"a note"_s, first));
     item->addTag(zeta);
     item->addTag(alpha);
     item->toggleFavorite();
     item->setRead(true);
-    item->setSourceApp(QStringLiteral("Browser"));
+    item->setSourceApp(u"Browser"_s);
     item->setAccessedAt(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 678), Qt::UTC));
     ItemMetadata meta;
-    meta.author = QStringLiteral("Ada");
+    meta.author = u"Ada"_s;
     item->setMetadata(meta);
-    Item *bare = store->insert(std::make_unique<Item>(ItemType::Document, QStringLiteral("Bare")));
+    Item *bare = store->insert(std::make_unique<Item>(ItemType::Document, u"Bare"_s));
     bare->toggleArchive();
-    bare->setTypeRawValue(QStringLiteral("hologram"));
+    bare->setTypeRawValue(u"hologram"_s);
 
     const QUuid itemId = item->id(), bareId = bare->id(), rootId = root->id(),
                 firstId = first->id();
@@ -95,12 +103,12 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     ASSERT_EQ(store->tags().size(), 2u);
     Item *back = store->item(itemId);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->typeRawValue(), QStringLiteral("video"));
-    EXPECT_EQ(back->title(), QStringLiteral("Talk"));
-    EXPECT_EQ(back->urlString(), QStringLiteral("https://www.youtube.com/watch?v=1"));
-    EXPECT_EQ(back->sourceDomain(), QStringLiteral("www.youtube.com"));
-    EXPECT_EQ(back->note(), QStringLiteral("a note"));
-    EXPECT_EQ(back->sourceApp(), QStringLiteral("Browser"));
+    EXPECT_EQ(back->typeRawValue(), u"video"_s);
+    EXPECT_EQ(back->title(), u"Talk"_s);
+    EXPECT_EQ(back->urlString(), u"https://www.youtube.com/watch?v=1"_s);
+    EXPECT_EQ(back->sourceDomain(), u"www.youtube.com"_s);
+    EXPECT_EQ(back->note(), u"a note"_s);
+    EXPECT_EQ(back->sourceApp(), u"Browser"_s);
     EXPECT_TRUE(back->isFavorite());
     EXPECT_TRUE(back->isRead());
     EXPECT_FALSE(back->isArchived());
@@ -109,25 +117,24 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     EXPECT_EQ(back->modifiedAt(), modified);
     EXPECT_EQ(back->metadata(), meta);
     ASSERT_EQ(back->tags().size(), 2);
-    EXPECT_EQ(back->tags()[0]->name(), QStringLiteral("zeta")) << "tags keep their stored order";
-    EXPECT_EQ(back->tags()[1]->name(), QStringLiteral("alpha"));
+    EXPECT_EQ(back->tags()[0]->name(), u"zeta"_s) << "tags keep their stored order";
+    EXPECT_EQ(back->tags()[1]->name(), u"alpha"_s);
     EXPECT_EQ(back->tags()[1]->sortOrder(), -3);
     EXPECT_EQ(back->tags()[0]->items(), QList<Item *>{back});
     EXPECT_EQ(back->folder(), store->folder(firstId));
 
     Folder *rootBack = store->folder(rootId);
     ASSERT_TRUE(rootBack);
-    EXPECT_EQ(rootBack->colorHex(), QStringLiteral("#010203"));
+    EXPECT_EQ(rootBack->colorHex(), u"#010203"_s);
     ASSERT_EQ(rootBack->children().size(), 2);
-    EXPECT_EQ(rootBack->children()[0]->name(), QStringLiteral("Second"))
-        << "children keep their stored order";
+    EXPECT_EQ(rootBack->children()[0]->name(), u"Second"_s) << "children keep their stored order";
     EXPECT_EQ(rootBack->children()[0]->sortOrder(), 5);
-    EXPECT_EQ(rootBack->sortedChildren()[0]->name(), QStringLiteral("First"));
+    EXPECT_EQ(rootBack->sortedChildren()[0]->name(), u"First"_s);
     EXPECT_EQ(store->folder(firstId)->items(), QList<Item *>{back});
 
     Item *bareBack = store->item(bareId);
     EXPECT_TRUE(bareBack->isArchived());
-    EXPECT_EQ(bareBack->typeRawValue(), QStringLiteral("hologram"));
+    EXPECT_EQ(bareBack->typeRawValue(), u"hologram"_s);
     EXPECT_EQ(bareBack->type(), ItemType::WebLink);
     EXPECT_FALSE(bareBack->urlString());
     EXPECT_FALSE(bareBack->note());
@@ -139,26 +146,24 @@ TEST_F(LibraryStoreTest, ChangesAreSavedSoonWithoutAnExplicitSave)
     auto store = openStore();
     store->setAutosaveDelay(50);
     Item *item = newItem(*store, "first");
-    item->setTitle(QStringLiteral("renamed"));
+    item->setTitle(u"renamed"_s);
     EXPECT_TRUE(store->hasUnsavedChanges());
     QTRY_VERIFY_WITH_TIMEOUT(!store->hasUnsavedChanges(), 5000);
 
     // A second connection sees the change while the first store is still open.
     auto reader = openStore();
     ASSERT_EQ(reader->items().size(), 1u);
-    EXPECT_EQ(reader->items().front()->title(), QStringLiteral("renamed"));
+    EXPECT_EQ(reader->items().front()->title(), u"renamed"_s);
 }
 
 TEST_F(LibraryStoreTest, ChildFolderMovesAndSiblingOrderSurvive)
 {
     auto store = openStore();
-    Folder *a = store->insert(std::make_unique<Folder>(QStringLiteral("A"), QString(), QColor()));
-    Folder *b = store->insert(std::make_unique<Folder>(QStringLiteral("B"), QString(), QColor()));
-    Folder *c1 =
-        store->insert(std::make_unique<Folder>(QStringLiteral("c1"), QString(), QColor(), a));
-    Folder *c2 =
-        store->insert(std::make_unique<Folder>(QStringLiteral("c2"), QString(), QColor(), a));
-    store->insert(std::make_unique<Folder>(QStringLiteral("c3"), QString(), QColor(), a));
+    Folder *a = newFolder(*store, "A");
+    Folder *b = newFolder(*store, "B");
+    Folder *c1 = newFolder(*store, "c1", a);
+    Folder *c2 = newFolder(*store, "c2", a);
+    newFolder(*store, "c3", a);
     ASSERT_TRUE(store->save());
     c1->setParent(b);
     c1->setParent(a); // back, now last
@@ -168,120 +173,134 @@ TEST_F(LibraryStoreTest, ChildFolderMovesAndSiblingOrderSurvive)
     QStringList names;
     for (const Folder *f : store->folder(aId)->children())
         names << f->name();
-    EXPECT_EQ(names,
-              (QStringList{QStringLiteral("c2"), QStringLiteral("c3"), QStringLiteral("c1")}));
+    EXPECT_EQ(names, (QStringList{u"c2"_s, u"c3"_s, u"c1"_s}));
 }
 
-TEST_F(LibraryStoreTest, DeletingATagUnlinksItWithoutTouchingItems)
+// Folders root > child > gc and keep, tags t and o, and items r (in root, tagged t and o, with
+// a thumbnail), g (in gc, tagged t) and k (in keep), all saved.
+class LibraryDeletionTest : public LibraryStoreTest
 {
-    auto store = openStore();
-    Tag *tag = store->insert(std::make_unique<Tag>(QStringLiteral("t"), QColor()));
-    Tag *other = store->insert(std::make_unique<Tag>(QStringLiteral("o"), QColor()));
-    Item *a = newItem(*store, "a");
-    Item *b = newItem(*store, "b");
-    a->addTag(tag);
-    a->addTag(other);
-    b->addTag(tag);
-    ASSERT_TRUE(store->save());
-    const QDateTime stamped = a->modifiedAt();
+protected:
+    void SetUp() override
+    {
+        m_store = openStore();
+        m_root = newFolder(*m_store, "root");
+        m_gc = newFolder(*m_store, "gc", newFolder(*m_store, "child", m_root));
+        m_keep = newFolder(*m_store, "keep");
+        m_t = newTag(*m_store, "t");
+        m_o = newTag(*m_store, "o");
+        m_r = newItem(*m_store, "r", m_root);
+        m_r->addTag(m_t);
+        m_r->addTag(m_o);
+        m_r->setThumbnailData(QByteArray("thumb"));
+        m_g = newItem(*m_store, "g", m_gc);
+        m_g->addTag(m_t);
+        m_k = newItem(*m_store, "k", m_keep);
+        ASSERT_TRUE(m_store->save());
+    }
 
-    QSignalSpy changed(store.get(), &LibraryStore::recordChanged);
-    store->remove(tag);
-    EXPECT_EQ(a->tags(), QList<Tag *>{other});
-    EXPECT_TRUE(b->tags().isEmpty());
-    EXPECT_EQ(a->modifiedAt(), stamped);
+    std::unique_ptr<LibraryStore> m_store;
+    Folder *m_root = nullptr, *m_gc = nullptr, *m_keep = nullptr;
+    Tag *m_t = nullptr, *m_o = nullptr;
+    Item *m_r = nullptr, *m_g = nullptr, *m_k = nullptr;
+};
+
+TEST_F(LibraryDeletionTest, DeletingATagUnlinksItWithoutTouchingItems)
+{
+    const QDateTime stamped = m_r->modifiedAt();
+    QSignalSpy changed(m_store.get(), &LibraryStore::recordChanged);
+    m_store->remove(m_t);
+    EXPECT_EQ(m_r->tags(), QList<Tag *>{m_o});
+    EXPECT_TRUE(m_g->tags().isEmpty());
+    EXPECT_EQ(m_r->modifiedAt(), stamped);
     EXPECT_EQ(changed.count(), 2) << "both items are reported so lists refresh";
-    EXPECT_EQ(store->tags().size(), 1u);
+    EXPECT_EQ(m_store->tags().size(), 1u);
 
-    const QUuid aId = a->id();
-    reopen(store);
-    EXPECT_EQ(store->items().size(), 2u);
-    EXPECT_EQ(store->tags().size(), 1u);
-    EXPECT_EQ(store->item(aId)->tags().size(), 1);
+    const QUuid rId = m_r->id();
+    reopen(m_store);
+    EXPECT_EQ(m_store->items().size(), 3u);
+    EXPECT_EQ(m_store->tags().size(), 1u);
+    EXPECT_EQ(m_store->item(rId)->tags().size(), 1);
 }
 
-TEST_F(LibraryStoreTest, DeletingAFolderDeletesItsSubtreeAndUnfilesItems)
+TEST_F(LibraryDeletionTest, DeletingAFolderDeletesItsSubtreeAndUnfilesItems)
 {
-    auto store = openStore();
-    Folder *root =
-        store->insert(std::make_unique<Folder>(QStringLiteral("root"), QString(), QColor()));
-    Folder *child =
-        store->insert(std::make_unique<Folder>(QStringLiteral("child"), QString(), QColor(), root));
-    Folder *grandchild =
-        store->insert(std::make_unique<Folder>(QStringLiteral("gc"), QString(), QColor(), child));
-    Folder *keep =
-        store->insert(std::make_unique<Folder>(QStringLiteral("keep"), QString(), QColor()));
-    Item *inRoot = newItem(*store, "r", root);
-    Item *inGrandchild = newItem(*store, "g", grandchild);
-    Item *inKeep = newItem(*store, "k", keep);
-    ASSERT_TRUE(store->save());
-
-    QSignalSpy removing(store.get(), &LibraryStore::recordsAboutToBeRemoved);
-    store->remove(root);
+    QSignalSpy removing(m_store.get(), &LibraryStore::recordsAboutToBeRemoved);
+    m_store->remove(m_root);
     ASSERT_EQ(removing.count(), 1);
     EXPECT_EQ(removing.at(0).at(1).value<QList<Record *>>().size(), 3);
-    EXPECT_EQ(store->folders().size(), 1u);
-    EXPECT_EQ(inRoot->folder(), nullptr);
-    EXPECT_EQ(inGrandchild->folder(), nullptr);
-    EXPECT_EQ(inKeep->folder(), keep);
+    EXPECT_EQ(m_store->folders().size(), 1u);
+    EXPECT_EQ(m_r->folder(), nullptr);
+    EXPECT_EQ(m_g->folder(), nullptr);
+    EXPECT_EQ(m_k->folder(), m_keep);
 
-    reopen(store);
-    EXPECT_EQ(store->folders().size(), 1u);
-    EXPECT_EQ(store->items().size(), 3u);
+    reopen(m_store);
+    EXPECT_EQ(m_store->folders().size(), 1u);
+    EXPECT_EQ(m_store->items().size(), 3u);
     int unfiled = 0;
-    for (const Item *i : store->items())
+    for (const Item *i : m_store->items())
         unfiled += i->folder() == nullptr ? 1 : 0;
     EXPECT_EQ(unfiled, 2);
 }
 
-TEST_F(LibraryStoreTest, DeletingAnItemLeavesFolderAndTags)
+TEST_F(LibraryDeletionTest, DeletingAnItemLeavesFolderAndTags)
 {
-    auto store = openStore();
-    Folder *folder =
-        store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
-    Tag *tag = store->insert(std::make_unique<Tag>(QStringLiteral("t"), QColor()));
-    Item *item = newItem(*store, "i", folder);
-    item->addTag(tag);
-    item->setThumbnailData(QByteArray("thumb"));
-    ASSERT_TRUE(store->save());
-    store->remove(item);
-    EXPECT_TRUE(folder->items().isEmpty());
-    EXPECT_TRUE(tag->items().isEmpty());
-    reopen(store);
-    EXPECT_TRUE(store->items().empty());
-    EXPECT_EQ(store->folders().size(), 1u);
-    EXPECT_EQ(store->tags().size(), 1u);
+    m_store->remove(m_r);
+    EXPECT_TRUE(m_root->items().isEmpty());
+    EXPECT_EQ(m_t->items(), QList<Item *>{m_g});
+    EXPECT_TRUE(m_o->items().isEmpty());
+    reopen(m_store);
+    EXPECT_EQ(m_store->items().size(), 2u);
+    EXPECT_EQ(m_store->folders().size(), 4u);
+    EXPECT_EQ(m_store->tags().size(), 2u);
+}
+
+TEST_F(LibraryDeletionTest, RemoveAllOfEachKind)
+{
+    for (int i = 0; i < 100; ++i)
+        newItem(*m_store, "x", m_root)->addTag(m_t);
+    ASSERT_TRUE(m_store->save());
+
+    m_store->removeAll(RecordKind::Item);
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_TRUE(m_root->items().isEmpty());
+    EXPECT_TRUE(m_t->items().isEmpty());
+    m_store->removeAll(RecordKind::Folder);
+    m_store->removeAll(RecordKind::Tag);
+    reopen(m_store);
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_TRUE(m_store->folders().empty());
+    EXPECT_TRUE(m_store->tags().empty());
 }
 
 TEST_F(LibraryStoreTest, RefusesASecondRecordWithTheSameId)
 {
     auto store = openStore();
     Item *original = newItem(*store, "original");
-    auto twin = std::make_unique<Item>(ItemType::WebLink, QStringLiteral("twin"));
+    auto twin = std::make_unique<Item>(ItemType::WebLink, u"twin"_s);
     twin->setId(original->id());
     EXPECT_EQ(store->insert(std::move(twin)), nullptr);
     EXPECT_EQ(store->insert(std::unique_ptr<Item>()), nullptr);
 
-    Tag *tag = store->insert(std::make_unique<Tag>(QStringLiteral("t"), QColor()));
-    auto tagTwin = std::make_unique<Tag>(QStringLiteral("t2"), QColor());
+    Tag *tag = newTag(*store, "t");
+    auto tagTwin = std::make_unique<Tag>(u"t2"_s, QColor());
     tagTwin->setId(tag->id());
     EXPECT_EQ(store->insert(std::move(tagTwin)), nullptr);
 
-    Folder *folder =
-        store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
-    auto folderTwin = std::make_unique<Folder>(QStringLiteral("f2"), QString(), QColor());
+    Folder *folder = newFolder(*store, "f");
+    auto folderTwin = std::make_unique<Folder>(u"f2"_s, QString(), QColor());
     folderTwin->setId(folder->id());
     EXPECT_EQ(store->insert(std::move(folderTwin)), nullptr);
 
     // Ids are unique per kind: a tag may share an item's id.
-    auto sameAsItem = std::make_unique<Tag>(QStringLiteral("x"), QColor());
+    auto sameAsItem = std::make_unique<Tag>(u"x"_s, QColor());
     sameAsItem->setId(original->id());
     EXPECT_NE(store->insert(std::move(sameAsItem)), nullptr);
 
     // Within one batch, the second record with an id is refused too.
     std::vector<std::unique_ptr<Item>> batch;
-    batch.push_back(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("b1")));
-    batch.push_back(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("b2")));
+    batch.push_back(std::make_unique<Item>(ItemType::WebLink, u"b1"_s));
+    batch.push_back(std::make_unique<Item>(ItemType::WebLink, u"b2"_s));
     batch.back()->setId(batch.front()->id());
     EXPECT_EQ(store->insertItems(std::move(batch)).size(), 1u);
 
@@ -292,7 +311,7 @@ TEST_F(LibraryStoreTest, RefusesASecondRecordWithTheSameId)
 
     reopen(store);
     EXPECT_EQ(store->items().size(), 2u);
-    EXPECT_EQ(store->item(before)->title(), QStringLiteral("original"));
+    EXPECT_EQ(store->item(before)->title(), u"original"_s);
 }
 
 TEST_F(LibraryStoreTest, ImageBytesAreReadFromDiskOnlyWhenAsked)
@@ -325,28 +344,6 @@ TEST_F(LibraryStoreTest, ImageBytesAreReadFromDiskOnlyWhenAsked)
     EXPECT_FALSE(store->item(id)->thumbnailData());
 }
 
-TEST_F(LibraryStoreTest, RemoveAllOfEachKind)
-{
-    auto store = openStore();
-    Folder *f = store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
-    store->insert(std::make_unique<Folder>(QStringLiteral("sub"), QString(), QColor(), f));
-    Tag *t = store->insert(std::make_unique<Tag>(QStringLiteral("t"), QColor()));
-    for (int i = 0; i < 100; ++i)
-        newItem(*store, "x", f)->addTag(t);
-    ASSERT_TRUE(store->save());
-
-    store->removeAll(RecordKind::Item);
-    EXPECT_TRUE(store->items().empty());
-    EXPECT_TRUE(f->items().isEmpty());
-    EXPECT_TRUE(t->items().isEmpty());
-    store->removeAll(RecordKind::Folder);
-    store->removeAll(RecordKind::Tag);
-    reopen(store);
-    EXPECT_TRUE(store->items().empty());
-    EXPECT_TRUE(store->folders().empty());
-    EXPECT_TRUE(store->tags().empty());
-}
-
 TEST_F(LibraryStoreTest, UnreadableFilesFailToOpenWithAReason)
 {
     QString error;
@@ -364,21 +361,21 @@ TEST_F(LibraryStoreTest, UnreadableFilesFailToOpenWithAReason)
     execBehindTheStore("UPDATE store_info SET value = '2.0.0' WHERE key = 'schemaVersion'");
     error.clear();
     EXPECT_FALSE(LibraryStore::open(path(), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("2.0.0"))) << qPrintable(error);
+    EXPECT_TRUE(error.contains(u"2.0.0"_s)) << qPrintable(error);
 
     QFile::remove(path());
-    QFile::remove(path() + QStringLiteral("-wal"));
-    QFile::remove(path() + QStringLiteral("-shm"));
+    QFile::remove(path() + u"-wal"_s);
+    QFile::remove(path() + u"-shm"_s);
     execBehindTheStore("CREATE TABLE unrelated(x)");
     EXPECT_FALSE(LibraryStore::open(path(), &error));
-    EXPECT_EQ(error, QStringLiteral("The file is not a Quillory library store."));
+    EXPECT_EQ(error, u"The file is not a Quillory library store."_s);
 }
 
 TEST_F(LibraryStoreTest, TagIdsOfMissingTagsAreSkipped)
 {
     auto store = openStore();
-    Tag *kept = store->insert(std::make_unique<Tag>(QStringLiteral("kept"), QColor()));
-    Tag *lost = store->insert(std::make_unique<Tag>(QStringLiteral("lost"), QColor()));
+    Tag *kept = newTag(*store, "kept");
+    Tag *lost = newTag(*store, "lost");
     Item *item = newItem(*store, "i");
     item->addTag(lost);
     item->addTag(kept);
@@ -389,16 +386,15 @@ TEST_F(LibraryStoreTest, TagIdsOfMissingTagsAreSkipped)
     store = openStore();
     ASSERT_EQ(store->items().size(), 1u);
     ASSERT_EQ(store->items().front()->tags().size(), 1);
-    EXPECT_EQ(store->items().front()->tags().front()->name(), QStringLiteral("kept"));
+    EXPECT_EQ(store->items().front()->tags().front()->name(), u"kept"_s);
 }
 
 TEST_F(LibraryStoreTest, DamagedRowsAreSkippedNotDuplicated)
 {
     auto store = openStore();
     Item *item = newItem(*store, "original");
-    Folder *a = store->insert(std::make_unique<Folder>(QStringLiteral("A"), QString(), QColor()));
-    Folder *b =
-        store->insert(std::make_unique<Folder>(QStringLiteral("B"), QString(), QColor(), a));
+    Folder *a = newFolder(*store, "A");
+    Folder *b = newFolder(*store, "B", a);
     const QString id = item->id().toString(QUuid::WithoutBraces);
     const QString aId = a->id().toString(QUuid::WithoutBraces).toUpper();
     const QString bId = b->id().toString(QUuid::WithoutBraces).toUpper();
@@ -417,13 +413,12 @@ TEST_F(LibraryStoreTest, DamagedRowsAreSkippedNotDuplicated)
         " metadata_json, source_domain, source_app, folder_id, is_archived, is_favorite,"
         " is_read, created_at, modified_at, accessed_at, has_thumbnail, has_image, tag_ids"
         " FROM items WHERE title = 'original'");
-    execBehindTheStore(QStringLiteral("UPDATE folders SET parent_id = '%1' WHERE id = '%2'")
-                           .arg(bId, aId)
+    execBehindTheStore(u"UPDATE folders SET parent_id = '%1' WHERE id = '%2'"_s.arg(bId, aId)
                            .toUtf8()
                            .constData());
     store = openStore();
     ASSERT_EQ(store->items().size(), 1u);
-    EXPECT_EQ(store->items().front()->title(), QStringLiteral("original"));
+    EXPECT_EQ(store->items().front()->title(), u"original"_s);
     store->remove(store->items().front());
     EXPECT_TRUE(store->items().empty());
     ASSERT_EQ(store->folders().size(), 2u);
@@ -443,9 +438,9 @@ TEST_F(LibraryStoreTest, SignalsFollowInsertChangeAndRemove)
     QSignalSpy removed(store.get(), &LibraryStore::recordsRemoved);
     Item *item = newItem(*store, "x");
     EXPECT_EQ(inserted.count(), 1);
-    item->setTitle(QStringLiteral("x"));
+    item->setTitle(u"x"_s);
     EXPECT_EQ(changed.count(), 0) << "writing the same value is no change";
-    item->setTitle(QStringLiteral("y"));
+    item->setTitle(u"y"_s);
     EXPECT_EQ(changed.count(), 1);
     store->remove(item);
     EXPECT_EQ(removed.count(), 1);

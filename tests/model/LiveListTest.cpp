@@ -9,15 +9,17 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList titles(const LiveList &list)
+// The rows' display texts, in order, separated by spaces.
+QString titles(const LiveList &list)
 {
     QStringList t;
     for (int row = 0; row < list.rowCount(); ++row)
         t << list.data(list.index(row)).toString();
-    return t;
+    return t.join(u' ');
 }
 
 std::unique_ptr<Item> itemCreatedAt(const char *title, int day)
@@ -33,7 +35,7 @@ TEST(LiveList, ItemsNewestFirstFollowInsertsChangesAndRemovals)
 {
     QTemporaryDir dir;
     QString error;
-    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
+    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
     ASSERT_TRUE(store);
     store->insert(itemCreatedAt("two", 2));
     auto list = LiveList::itemsByCreatedAt(*store, Qt::DescendingOrder);
@@ -42,22 +44,19 @@ TEST(LiveList, ItemsNewestFirstFollowInsertsChangesAndRemovals)
 
     Item *one = store->insert(itemCreatedAt("one", 1));
     Item *three = store->insert(itemCreatedAt("three", 3));
-    EXPECT_EQ(titles(*list),
-              (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
+    EXPECT_EQ(titles(*list), u"three two one"_s);
 
     // A new sort key moves the row, in both directions.
     one->setCreatedAt(QDateTime(QDate(2026, 1, 9), QTime(0, 0), Qt::UTC));
-    EXPECT_EQ(titles(*list),
-              (QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")}));
+    EXPECT_EQ(titles(*list), u"one three two"_s);
     one->setCreatedAt(QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC));
-    EXPECT_EQ(titles(*list),
-              (QStringList{QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one")}));
-    three->setTitle(QStringLiteral("THREE"));
+    EXPECT_EQ(titles(*list), u"three two one"_s);
+    three->setTitle(u"THREE"_s);
     EXPECT_EQ(list->rowOf(three), 0);
-    EXPECT_EQ(titles(*list).first(), QStringLiteral("THREE"));
+    EXPECT_EQ(titles(*list), u"THREE two one"_s);
 
     store->remove(three);
-    EXPECT_EQ(titles(*list), (QStringList{QStringLiteral("two"), QStringLiteral("one")}));
+    EXPECT_EQ(titles(*list), u"two one"_s);
 
     std::vector<std::unique_ptr<Item>> batch;
     for (int day = 10; day < 30; ++day)
@@ -80,7 +79,7 @@ TEST(LiveList, TagsBySortOrderThenNameFoldersBySortOrder)
 {
     QTemporaryDir dir;
     QString error;
-    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
+    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
     ASSERT_TRUE(store);
     auto tags = LiveList::tagsBySortOrder(*store);
     auto folders = LiveList::foldersBySortOrder(*store);
@@ -89,24 +88,21 @@ TEST(LiveList, TagsBySortOrderThenNameFoldersBySortOrder)
     QAbstractItemModelTester folderTester(folders.get(),
                                           QAbstractItemModelTester::FailureReportingMode::Fatal);
 
-    Tag *b = store->insert(std::make_unique<Tag>(QStringLiteral("b"), QColor()));
-    store->insert(std::make_unique<Tag>(QStringLiteral("a"), QColor()));
-    Tag *c = store->insert(std::make_unique<Tag>(QStringLiteral("c"), QColor()));
-    EXPECT_EQ(titles(*tags),
-              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    Tag *b = store->insert(std::make_unique<Tag>(u"b"_s, QColor()));
+    store->insert(std::make_unique<Tag>(u"a"_s, QColor()));
+    Tag *c = store->insert(std::make_unique<Tag>(u"c"_s, QColor()));
+    EXPECT_EQ(titles(*tags), u"a b c"_s);
     c->setSortOrder(-1);
     b->setSortOrder(1);
-    EXPECT_EQ(titles(*tags),
-              (QStringList{QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(titles(*tags), u"c a b"_s);
     store->remove(c);
-    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(titles(*tags), u"a b"_s);
     b->setSortOrder(0);
-    tags->tag(0)->setName(QStringLiteral("Zed")); // a renamed tag moves to its new place
-    EXPECT_EQ(titles(*tags), (QStringList{QStringLiteral("b"), QStringLiteral("Zed")}));
+    tags->tag(0)->setName(u"Zed"_s); // a renamed tag moves to its new place
+    EXPECT_EQ(titles(*tags), u"b Zed"_s);
 
-    Folder *parent =
-        store->insert(std::make_unique<Folder>(QStringLiteral("p"), QString(), QColor()));
-    store->insert(std::make_unique<Folder>(QStringLiteral("child"), QString(), QColor(), parent));
+    Folder *parent = store->insert(std::make_unique<Folder>(u"p"_s, QString(), QColor()));
+    store->insert(std::make_unique<Folder>(u"child"_s, QString(), QColor(), parent));
     EXPECT_EQ(folders->rowCount(), 2);
     store->remove(parent);
     EXPECT_EQ(folders->rowCount(), 0);

@@ -1,7 +1,6 @@
 #include <Item.h>
 #include <Tag.h>
 
-#include <QSet>
 #include <algorithm>
 #include <gtest/gtest.h>
 

@@ -5,14 +5,10 @@
 #include <TestHttpServer.h>
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace quillory::test;
-using Response = TestHttpServer::Response;
-using Kind = MetadataError::Kind;
 
 namespace {
 
@@ -23,14 +19,7 @@ const QByteArray pageHead = QByteArrayLiteral(R"(<html><head>
 <meta name="description" content="Found before the cap">
 </head><body>)");
 
-class MetadataLimitsTest : public MetadataServerTest
-{
-protected:
-    bool serverConnectionsClose()
-    {
-        return QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000);
-    }
-};
+using MetadataLimitsTest = MetadataServerTest;
 
 // Short limits, so that time-outs can be seen without slowing the suite down.
 class TimeLimitTest : public MetadataLimitsTest
@@ -52,23 +41,20 @@ protected:
 
 // --- Time ---------------------------------------------------------------------------------------
 
-TEST_F(TimeLimitTest, SlowButSteadyAnswerIsTaken)
-{
-    Response slow = Response::html(pageHead);
-    slow.firstByteDelayMs = requestTimeoutMs / 3;
-    route("/slow", slow);
-    const MetadataOutcome o = fetchMetadata(m_quick, url("/slow"));
-    EXPECT_FALSE(o.error);
-    EXPECT_EQ(o.metadata.title, s("Café at the top"));
-}
-
-TEST_F(TimeLimitTest, SilentServerTimesOut)
+TEST_F(TimeLimitTest, WaitsForTheNextBytesUpToTheRequestTimeOut)
 {
     // The whole-transfer deadline is put out of reach here, so only the wait for the next
     // bytes can end these transfers within seconds.
     MetadataService::Limits limits = shortLimits();
     limits.resourceTimeoutMs = 60000;
     MetadataService patient(limits);
+
+    Response slow = Response::html(pageHead);
+    slow.firstByteDelayMs = requestTimeoutMs / 3;
+    route("/slow", slow);
+    const MetadataOutcome steady = fetchMetadata(patient, url("/slow"));
+    EXPECT_FALSE(steady.error);
+    EXPECT_EQ(steady.metadata.title, s("Café at the top"));
 
     Response late = Response::html(pageHead);
     late.firstByteDelayMs = limits.resourceTimeoutMs;
@@ -77,13 +63,11 @@ TEST_F(TimeLimitTest, SilentServerTimesOut)
     stalled.mode = Response::Body::Stall;
     stalled.declaredLength = pageHead.size() * 2;
     route("/stalled", stalled);
-
     for (const char *path : {"/late", "/stalled"}) {
         SCOPED_TRACE(path);
         QElapsedTimer clock;
         clock.start();
         const MetadataOutcome o = fetchMetadata(patient, url(path));
-        EXPECT_EQ(errorKind(o), Kind::Transport);
         EXPECT_EQ(errorText(o), s("The request timed out."));
         EXPECT_GE(clock.elapsed(), requestTimeoutMs - 50);
         EXPECT_LT(clock.elapsed(), 10000);
@@ -108,7 +92,7 @@ TEST_F(TimeLimitTest, TricklingTransferMeetsTheWholeTransferDeadline)
     EXPECT_LT(clock.elapsed(), 10000);
 
     const ImageOutcome image = fetchImageData(m_quick, url("/trickle.png"));
-    EXPECT_EQ(errorKind(image), Kind::Transport);
+    EXPECT_EQ(errorText(image), s("The request timed out."));
     EXPECT_FALSE(image.bytes);
     EXPECT_TRUE(serverConnectionsClose());
 }
@@ -152,58 +136,52 @@ TEST_F(MetadataLimitsTest, PageCutInsideACharacterStaysUtf8)
     EXPECT_EQ(fetchMetadata(exact, url("/cut")).metadata.title, s("Café"));
 }
 
-TEST_F(MetadataLimitsTest, ImageAtTheCapIsAcceptedAndOneByteMoreIsNot)
+// An image of `size` bytes, with its true length announced unless `declared` says otherwise
+// (-1 for none).
+struct ImageSizeCase
 {
-    const QByteArray atCap(imageLimit, 'i');
-    const QByteArray overCap(imageLimit + 1, 'i');
-    // With a Content-Length, and without one, where the count is made as bytes arrive.
-    for (const bool announced : {true, false}) {
-        SCOPED_TRACE(announced ? "announced" : "unannounced");
-        Response fits = Response::bytes(atCap, "image/png");
-        Response tooBig = Response::bytes(overCap, "image/png");
-        if (!announced) {
-            fits.declaredLength = -1;
-            tooBig.declaredLength = -1;
-        }
-        route("/fits.png", fits);
-        route("/too-big.png", tooBig);
+    const char *name;
+    qint64 size;
+    Response::Body mode;
+    std::optional<qint64> declared;
+    bool accepted;
+};
 
-        const ImageOutcome accepted = fetchImageData(m_service, url("/fits.png"));
-        EXPECT_FALSE(accepted.error);
-        ASSERT_TRUE(accepted.bytes);
-        EXPECT_EQ(accepted.bytes->size(), imageLimit);
+class ImageSize : public MetadataServerTest, public ::testing::WithParamInterface<ImageSizeCase>
+{
+};
 
-        const ImageOutcome refused = fetchImageData(m_service, url("/too-big.png"));
-        EXPECT_EQ(errorText(refused), s("Image is too large"));
-        EXPECT_FALSE(refused.bytes);
+TEST_P(ImageSize, IsCappedAtTenMebibytes)
+{
+    const ImageSizeCase &c = GetParam();
+    Response image = Response::bytes(QByteArray(c.size, 'i'), "image/png");
+    image.mode = c.mode;
+    image.declaredLength = c.declared;
+    route("/image.png", image);
+    QElapsedTimer clock;
+    clock.start();
+    const ImageOutcome o = fetchImageData(m_service, url("/image.png"));
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_EQ(errorText(o), c.accepted ? QString() : s("Image is too large"));
+    EXPECT_EQ(o.bytes ? o.bytes->size() : -1, c.accepted ? c.size : -1);
+    if (!c.accepted) {
+        EXPECT_TRUE(serverConnectionsClose());
     }
 }
 
-TEST_F(MetadataLimitsTest, EndlessImageIsCutOffAtTheCap)
-{
-    Response endless = Response::bytes(QByteArray(), "image/png");
-    endless.mode = Response::Body::Endless;
-    route("/endless.png", endless);
-    QElapsedTimer clock;
-    clock.start();
-    const ImageOutcome o = fetchImageData(m_service, url("/endless.png"));
-    EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
-    EXPECT_LT(clock.elapsed(), 8000);
-    EXPECT_TRUE(serverConnectionsClose());
-}
+const ImageSizeCase imageSizeCases[] = {
+    // With a Content-Length, and without one, where the count is made as bytes arrive.
+    {"at_cap", imageLimit, Response::Body::Complete, std::nullopt, true},
+    {"at_cap_unannounced", imageLimit, Response::Body::Complete, -1, true},
+    {"over_cap", imageLimit + 1, Response::Body::Complete, std::nullopt, false},
+    {"over_cap_unannounced", imageLimit + 1, Response::Body::Complete, -1, false},
+    {"endless", 0, Response::Body::Endless, std::nullopt, false},
+    // 20 MiB announced and then nothing: only the header can end this before the
+    // inactivity time-out, an error of another kind.
+    {"announced_oversize", 0, Response::Body::Stall, 2 * imageLimit, false}};
 
-TEST_F(MetadataLimitsTest, AnnouncedOversizeImageIsRefusedBeforeItsBody)
-{
-    // The server announces 20 MiB and then sends nothing: only the header can end this early.
-    Response huge = Response::bytes(QByteArray(), "image/png");
-    huge.mode = Response::Body::Stall;
-    huge.declaredLength = 2 * imageLimit;
-    route("/huge.png", huge);
-    const ImageOutcome o = fetchImageData(m_service, url("/huge.png"));
-    // The stall would otherwise end in a time-out, an error of another kind.
-    EXPECT_EQ(errorKind(o), Kind::ImageTooLarge);
-    EXPECT_TRUE(serverConnectionsClose());
-}
+INSTANTIATE_TEST_SUITE_P(MetadataLimits, ImageSize, ::testing::ValuesIn(imageSizeCases),
+                         [](const auto &p) { return std::string(p.param.name); });
 
 // --- Redirects and schemes ----------------------------------------------------------------------
 
@@ -228,6 +206,10 @@ TEST_F(MetadataLimitsTest, FollowsUpToTenRedirects)
         route("/landing", Response::html("<title>Landed</title>"));
         EXPECT_EQ(fetchMetadata(m_service, url("/moved")).metadata.title, s("Landed"));
     }
+    // A relative address resolves against the hop that gave it.
+    route("/a/b/start", Response::redirect(QUrl(QStringLiteral("../landing"))));
+    route("/a/landing", Response::html("<title>Landed</title>"));
+    EXPECT_EQ(fetchMetadata(m_service, url("/a/b/start")).metadata.title, s("Landed"));
 
     // Servers that keep connections open and servers that close them after each answer.
     for (const bool close : {false, true}) {
@@ -236,14 +218,6 @@ TEST_F(MetadataLimitsTest, FollowsUpToTenRedirects)
         EXPECT_EQ(fetchMetadata(m_service, url("/hop1")).metadata.title, s("Landed"));
         EXPECT_EQ(hits("/hop10"), close ? 2 : 1);
     }
-}
-
-TEST_F(MetadataLimitsTest, RelativeRedirectsResolveAgainstTheHop)
-{
-    Response relative = Response::redirect(QUrl(QStringLiteral("../landing")));
-    route("/a/b/start", relative);
-    route("/a/landing", Response::html("<title>Landed</title>"));
-    EXPECT_EQ(fetchMetadata(m_service, url("/a/b/start")).metadata.title, s("Landed"));
 }
 
 TEST_F(MetadataLimitsTest, RefusesAnEleventhRedirect)
@@ -263,18 +237,11 @@ TEST_F(MetadataLimitsTest, RefusesAnEleventhRedirect)
 
 TEST_F(MetadataLimitsTest, RedirectOffTheWebIsRefused)
 {
-    QTemporaryDir dir;
-    const QString secret = dir.filePath(QStringLiteral("secret.html"));
-    QFile file(secret);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<title>Local secret</title>");
-    file.close();
-
-    route("/to-file", Response::redirect(QUrl::fromLocalFile(secret)));
-    route("/to-passwd", Response::redirect(QUrl(QStringLiteral("file:///etc/passwd"))));
+    // Followed, a file address would be read, or fail as a transfer: either way, no refusal.
+    route("/to-file", Response::redirect(QUrl(QStringLiteral("file:///etc/passwd"))));
     route("/to-ftp", Response::redirect(QUrl(QStringLiteral("ftp://127.0.0.1/pub/page.html"))));
     route("/to-data", Response::redirect(QUrl(QStringLiteral("data:text/html,<title>x</title>"))));
-    for (const char *path : {"/to-file", "/to-passwd", "/to-ftp", "/to-data"}) {
+    for (const char *path : {"/to-file", "/to-ftp", "/to-data"}) {
         SCOPED_TRACE(path);
         const MetadataOutcome page = fetchMetadata(m_service, url(path));
         EXPECT_EQ(errorKind(page), Kind::FetchFailed);
@@ -287,14 +254,9 @@ TEST_F(MetadataLimitsTest, RedirectOffTheWebIsRefused)
 
 TEST_F(MetadataLimitsTest, OtherSchemesFailWithoutARequest)
 {
-    const char *addresses[] = {"file:///etc/passwd",
-                               "ftp://127.0.0.1/page",
-                               "data:text/html,hi",
-                               "mailto:someone@example.com",
-                               "relative/page.html",
-                               "http:///nohost",
-                               ""};
-    for (const char *address : addresses) {
+    for (const char *address :
+         {"file:///etc/passwd", "ftp://127.0.0.1/page", "data:text/html,hi",
+          "mailto:someone@example.com", "relative/page.html", "http:///nohost", ""}) {
         SCOPED_TRACE(address);
         const QUrl target(s(address));
         EXPECT_EQ(errorText(fetchMetadata(m_service, target)), s("Failed to fetch metadata"));

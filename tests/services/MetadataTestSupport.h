@@ -16,6 +16,24 @@ inline void PrintTo(const QString &text, std::ostream *os)
     *os << '"' << text.toStdString() << '"';
 }
 
+namespace quillory {
+
+inline void PrintTo(const FetchedMetadata &m, std::ostream *os)
+{
+    const auto field = [os](const char *name, const std::optional<QString> &value) {
+        *os << ' ' << name << '=' << (value ? '"' + value->toStdString() + '"' : "absent");
+    };
+    *os << '{';
+    field("title", m.title);
+    field("description", m.description);
+    field("imageURL", m.imageURL);
+    field("siteName", m.siteName);
+    field("author", m.author);
+    *os << (m.publishDate ? " with" : " no") << " publishDate }";
+}
+
+} // namespace quillory
+
 namespace quillory::test {
 
 // Expected texts written as UTF-8 literals.
@@ -23,6 +41,25 @@ inline QString s(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
+
+// Expected metadata, written with designated initializers; a field left null is absent.
+struct Fields
+{
+    const char *title = nullptr;
+    const char *description = nullptr;
+    const char *imageURL = nullptr;
+    const char *siteName = nullptr;
+    const char *author = nullptr;
+
+    FetchedMetadata metadata() const
+    {
+        const auto text = [](const char *utf8) {
+            return utf8 != nullptr ? std::optional(s(utf8)) : std::nullopt;
+        };
+        return {text(title),    text(description), text(imageURL),
+                text(siteName), text(author),      std::nullopt};
+    }
+};
 
 // Runs the event loop until `slot` is filled; after `timeoutMs` the test fails and an empty
 // value comes back.
@@ -36,28 +73,31 @@ template <typename T> T waitFor(const std::optional<T> &slot, int timeoutMs = 20
 }
 
 // One call, waited for. The context lives only for the wait, so a late answer is dropped.
-inline MetadataOutcome fetchMetadata(MetadataService &service, const QUrl &url)
+template <typename Outcome>
+Outcome waitedCall(MetadataService &service,
+                   void (MetadataService::*call)(const QUrl &, const QObject *,
+                                                 std::function<void(const Outcome &)>),
+                   const QUrl &url)
 {
     QObject context;
-    std::optional<MetadataOutcome> got;
-    service.fetchMetadata(url, &context, [&got](const MetadataOutcome &o) { got = o; });
+    std::optional<Outcome> got;
+    (service.*call)(url, &context, [&got](const Outcome &o) { got = o; });
     return waitFor(got);
+}
+
+inline MetadataOutcome fetchMetadata(MetadataService &service, const QUrl &url)
+{
+    return waitedCall(service, &MetadataService::fetchMetadata, url);
 }
 
 inline ImageOutcome fetchPreviewImage(MetadataService &service, const QUrl &url)
 {
-    QObject context;
-    std::optional<ImageOutcome> got;
-    service.fetchPreviewImage(url, &context, [&got](const ImageOutcome &o) { got = o; });
-    return waitFor(got);
+    return waitedCall(service, &MetadataService::fetchPreviewImage, url);
 }
 
 inline ImageOutcome fetchImageData(MetadataService &service, const QUrl &url)
 {
-    QObject context;
-    std::optional<ImageOutcome> got;
-    service.fetchImageData(url, &context, [&got](const ImageOutcome &o) { got = o; });
-    return waitFor(got);
+    return waitedCall(service, &MetadataService::fetchImageData, url);
 }
 
 // The error's text, or "" when there is none.
@@ -71,6 +111,9 @@ template <typename Outcome> std::optional<MetadataError::Kind> errorKind(const O
     return outcome.error ? std::optional(outcome.error->kind()) : std::nullopt;
 }
 
+using Response = TestHttpServer::Response;
+using Kind = MetadataError::Kind;
+
 // A test HTTP server and a metadata service with the standard limits, with shorthands
 // for the server's routes.
 class MetadataServerTest : public ::testing::Test
@@ -79,9 +122,14 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_server.isListening()); }
     QUrl url(const char *path) const { return m_server.url(s(path)); }
     int hits(const char *path) const { return m_server.hits(s(path)); }
-    void route(const char *path, TestHttpServer::Response response)
+    void route(const char *path, Response response)
     {
         m_server.route(s(path), std::move(response));
+    }
+    // True once every connection the server accepted has closed, within five seconds.
+    bool serverConnectionsClose()
+    {
+        return QTest::qWaitFor([this] { return m_server.openConnections() == 0; }, 5000);
     }
 
     TestHttpServer m_server;

@@ -324,6 +324,7 @@ TEST_F(SearchServiceTest, RecentSearchesLoadAsStoredAndSave)
     loaded.addRecentSearch(QStringLiteral("b"));
     EXPECT_EQ(loaded.recentSearches(),
               (QStringList{QStringLiteral("b"), QStringLiteral(" padded ")}));
+    EXPECT_EQ(changed.count(), 1);
     for (int i = 0; i < 20; ++i)
         loaded.addRecentSearch(QString::number(i));
     EXPECT_EQ(loaded.recentSearches().size(), SearchService::recentSearchesLimit);

@@ -5,13 +5,9 @@
 #include <ItemImages.h>
 #include <ThumbnailService.h>
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QImageReader>
-#include <QImageWriter>
 #include <QRandomGenerator>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -44,11 +40,6 @@ QByteArray encoded(const QImage &image, const char *format, int quality = 90)
     return bytes;
 }
 
-QImage decodedImage(const QByteArray &bytes)
-{
-    return QImage::fromData(bytes);
-}
-
 bool isJpeg(const QByteArray &bytes)
 {
     return bytes.startsWith("\xff\xd8");
@@ -73,7 +64,7 @@ TEST(ThumbnailServiceTest, LongerSideBecomes400AndProportionsStay)
             const auto thumbnail = ThumbnailService::shared().generateThumbnail(input);
             ASSERT_TRUE(thumbnail) << format;
             EXPECT_TRUE(isJpeg(*thumbnail));
-            EXPECT_EQ(decodedImage(*thumbnail).size(), c.expected)
+            EXPECT_EQ(QImage::fromData(*thumbnail).size(), c.expected)
                 << format << " " << c.input.width() << "x" << c.input.height();
         }
     }
@@ -87,7 +78,7 @@ TEST(ThumbnailServiceTest, PhotosComeOutTheWayTheyWereTaken)
         TestPictures::withExifOrientation(encoded(TestPictures::twoTone(1200, 800), "jpeg"), 6);
     const auto thumbnail = ThumbnailService::shared().generateThumbnail(photo);
     ASSERT_TRUE(thumbnail);
-    const QImage image = decodedImage(*thumbnail);
+    const QImage image = QImage::fromData(*thumbnail);
     EXPECT_EQ(image.size(), QSize(267, 400));
     EXPECT_GT(qBlue(image.pixel(133, 20)), 200);
     EXPECT_GT(qRed(image.pixel(133, 380)), 200);
@@ -110,7 +101,7 @@ TEST(ThumbnailServiceTest, TransparentPicturesAreLaidOnWhite)
     image.fill(Qt::transparent);
     const auto thumbnail = ThumbnailService::shared().generateThumbnail(encoded(image, "png"));
     ASSERT_TRUE(thumbnail);
-    EXPECT_GT(qGray(decodedImage(*thumbnail).pixel(50, 50)), 240);
+    EXPECT_GT(qGray(QImage::fromData(*thumbnail).pixel(50, 50)), 240);
 }
 
 TEST(ThumbnailServiceTest, StorageKeepsBytesThatFitAndReencodesThoseThatDoNot)
@@ -128,7 +119,7 @@ TEST(ThumbnailServiceTest, StorageKeepsBytesThatFitAndReencodesThoseThatDoNot)
     ASSERT_TRUE(stored);
     EXPECT_TRUE(isJpeg(*stored));
     EXPECT_LE(stored->size(), png.size() - 1);
-    EXPECT_EQ(decodedImage(*stored).size(), QSize(200, 200));
+    EXPECT_EQ(QImage::fromData(*stored).size(), QSize(200, 200));
 }
 
 TEST(ThumbnailServiceTest, StorageStepsQualityDownAndKeepsTheLastTry)
@@ -194,7 +185,7 @@ TEST_F(ItemImagesTest, StoringStampsTheItemOnlyWhenThereIsAResult)
     ItemImages::setThumbnail(item, png);
     EXPECT_EQ(item.imageData(), png);
     ASSERT_TRUE(item.thumbnailData());
-    EXPECT_EQ(decodedImage(*item.thumbnailData()).size(), QSize(400, 300));
+    EXPECT_EQ(QImage::fromData(*item.thumbnailData()).size(), QSize(400, 300));
     EXPECT_EQ(item.modifiedAt(), m_now);
 }
 

@@ -12,26 +12,11 @@ namespace {
 
 QByteArray reasonPhrase(int status)
 {
-    switch (status) {
-    case 200:
-        return QByteArrayLiteral("OK");
-    case 301:
-        return QByteArrayLiteral("Moved Permanently");
-    case 302:
-        return QByteArrayLiteral("Found");
-    case 303:
-        return QByteArrayLiteral("See Other");
-    case 307:
-        return QByteArrayLiteral("Temporary Redirect");
-    case 308:
-        return QByteArrayLiteral("Permanent Redirect");
-    case 404:
-        return QByteArrayLiteral("Not Found");
-    case 500:
-        return QByteArrayLiteral("Internal Server Error");
-    default:
-        return QByteArrayLiteral("Status");
-    }
+    static const QHash<int, QByteArray> phrases{
+        {200, "OK"},        {301, "Moved Permanently"},    {302, "Found"},
+        {303, "See Other"}, {307, "Temporary Redirect"},   {308, "Permanent Redirect"},
+        {404, "Not Found"}, {500, "Internal Server Error"}};
+    return phrases.value(status, QByteArrayLiteral("Status"));
 }
 
 // Keeps an endless body flowing without piling megabytes into the socket's write buffer

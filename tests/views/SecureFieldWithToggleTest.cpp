@@ -1,8 +1,10 @@
 #include <SecureFieldWithToggle.h>
 #include <SymbolIcon.h>
 
+#include <QIcon>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -43,12 +45,37 @@ TEST(SecureFieldWithToggle, ToggleFlipsEchoModeAndKeepsTheText)
 
 TEST(SecureFieldWithToggle, ButtonShowsTheEyeWhileHidden)
 {
+    // The offscreen platform looks for icon themes only among resources; without the system's
+    // themes both symbols fall back to one icon and the names compared below prove nothing.
+    struct ThemeState
+    {
+        QStringList searchPaths = QIcon::themeSearchPaths();
+        QString theme = QIcon::themeName();
+        QString fallback = QIcon::fallbackThemeName();
+        ~ThemeState()
+        {
+            QIcon::setThemeSearchPaths(searchPaths);
+            QIcon::setThemeName(theme);
+            QIcon::setFallbackThemeName(fallback);
+        }
+    } restored;
+    QStringList paths = restored.searchPaths;
+    for (const QString &dir :
+         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        paths << dir + QStringLiteral("/icons");
+    QIcon::setThemeSearchPaths(paths);
     SymbolIcon::installThemeFallback();
+    const QString eye = SymbolIcon::icon(QStringLiteral("eye")).name();
+    const QString eyeSlash = SymbolIcon::icon(QStringLiteral("eye.slash")).name();
+    ASSERT_NE(eye, eyeSlash) << "no icon theme with the eye symbols is installed";
+
     SecureFieldWithToggle field;
-    EXPECT_EQ(field.toggleButton()->icon().name(), SymbolIcon::icon(QStringLiteral("eye")).name());
+    EXPECT_EQ(field.toggleButton()->icon().name(), eye);
+    EXPECT_EQ(field.toggleButton()->toolTip(), QStringLiteral("Show"));
     field.setSecure(false);
-    EXPECT_EQ(field.toggleButton()->icon().name(),
-              SymbolIcon::icon(QStringLiteral("eye.slash")).name());
+    EXPECT_EQ(field.toggleButton()->icon().name(), eyeSlash);
+    EXPECT_EQ(field.toggleButton()->toolTip(), QStringLiteral("Hide"));
+    EXPECT_EQ(field.toggleButton()->accessibleName(), QStringLiteral("Hide"));
 }
 
 TEST(SecureFieldWithToggle, SetTextNotifies)

@@ -14,24 +14,22 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSet>
-#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString blueHex = QStringLiteral("#007AFF");
+const QString blueHex = u"#007AFF"_s;
 
 QSet<QUuid> idsOf(const QList<Tag *> &tags)
 {
@@ -41,11 +39,9 @@ QSet<QUuid> idsOf(const QList<Tag *> &tags)
     return ids;
 }
 
-std::unique_ptr<QMimeData> mimeWith(const QByteArray &payload)
+template <typename T = QWidget> T *child(const QWidget &root, const char *objectName)
 {
-    auto mime = std::make_unique<QMimeData>();
-    mime->setData(TagDragItem::mimeType, payload);
-    return mime;
+    return root.findChild<T *>(QString::fromLatin1(objectName));
 }
 
 class TagsUiTest : public ::testing::Test
@@ -55,28 +51,39 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         QString error;
-        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("test.store")), &error);
+        m_store = LibraryStore::open(m_dir.filePath(u"test.store"_s), &error);
         ASSERT_TRUE(m_store) << error.toStdString();
     }
     void TearDown() override { Clock::setSource({}); }
 
-    Tag *addTag(const QString &name, int sortOrder = 0, const QColor &color = QColor(255, 59, 48))
+    Tag *addTag(const QString &name, int sortOrder = 0)
     {
-        Tag *tag = m_store->insert(std::make_unique<Tag>(name, color));
+        Tag *tag = m_store->insert(std::make_unique<Tag>(name, QColor(255, 59, 48)));
         tag->setSortOrder(sortOrder);
         return tag;
     }
 
-    Item *addItem(const QString &title = QStringLiteral("Item"))
+    Item *addItem(const QString &title = u"Item"_s)
     {
         return m_store->insert(std::make_unique<Item>(ItemType::WebLink, title));
+    }
+
+    // Removing another record of the kind leaves the sheet open; removing its own closes it.
+    template <typename Record>
+    void expectClosesWithItsRecord(const QDialog &sheet, Record *own, Record *other)
+    {
+        m_store->remove(other);
+        EXPECT_TRUE(sheet.isVisible());
+        m_store->remove(own);
+        EXPECT_FALSE(sheet.isVisible());
+        EXPECT_EQ(sheet.result(), QDialog::Rejected);
     }
 
     // The rows in the order shown, as tag ids.
     static QList<QUuid> shownTags(const QWidget &root)
     {
         QList<std::pair<int, QUuid>> rows;
-        for (QWidget *row : root.findChildren<QWidget *>(QStringLiteral("tagRow")))
+        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s))
             rows.append({row->y(), row->findChild<TagChipView *>()->tagId()});
         std::sort(rows.begin(), rows.end(),
                   [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -88,17 +95,22 @@ protected:
 
     static QWidget *rowFor(const QWidget &root, const Tag &tag)
     {
-        for (QWidget *row : root.findChildren<QWidget *>(QStringLiteral("tagRow"))) {
+        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s)) {
             if (row->findChild<TagChipView *>()->tagId() == tag.id())
                 return row;
         }
         return nullptr;
     }
 
-    static void press(QWidget &root, const QString &objectName)
+    static bool checkmarkShown(const QWidget &picker, const Tag &tag)
     {
-        auto *button = root.findChild<QAbstractButton *>(objectName);
-        ASSERT_NE(button, nullptr) << objectName.toStdString();
+        return child<QLabel>(*rowFor(picker, tag), "checkmark")->isVisible();
+    }
+
+    static void press(QWidget &root, const char *objectName)
+    {
+        auto *button = child<QAbstractButton>(root, objectName);
+        ASSERT_NE(button, nullptr) << objectName;
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
@@ -112,11 +124,11 @@ protected:
 
 TEST_F(TagsUiTest, ChipShowsRemoveOnlyWithAnAction)
 {
-    Tag *tag = addTag(QStringLiteral("Work"));
-    tag->setColorHex(QStringLiteral("garbage"));
+    Tag *tag = addTag(u"Work"_s);
+    tag->setColorHex(u"garbage"_s);
     TagChipView chip(*tag, TagChipSize::Small);
     EXPECT_EQ(HexColor::toHexOrDefault(chip.color()), blueHex);
-    auto *remove = chip.findChild<QAbstractButton *>(QStringLiteral("removeTag"));
+    auto *remove = child<QAbstractButton>(chip, "removeTag");
     ASSERT_NE(remove, nullptr);
     chip.show();
     chip.setShowRemove(true);
@@ -130,42 +142,42 @@ TEST_F(TagsUiTest, ChipShowsRemoveOnlyWithAnAction)
     EXPECT_FALSE(remove->isVisible());
 
     const QUuid id = tag->id();
-    tag->setName(QStringLiteral("Renamed"));
+    tag->setName(u"Renamed"_s);
     chip.updateFromTag(*tag);
-    EXPECT_EQ(chip.name(), QStringLiteral("Renamed"));
+    EXPECT_EQ(chip.name(), u"Renamed"_s);
     m_store->remove(tag);
     EXPECT_EQ(chip.tagId(), id); // the chip keeps its own copy
-    EXPECT_EQ(chip.name(), QStringLiteral("Renamed"));
+    EXPECT_EQ(chip.name(), u"Renamed"_s);
 }
 
 // Picker
 
 TEST_F(TagsUiTest, PickerListsTagsBySortOrderWithCheckmarks)
 {
-    Tag *c = addTag(QStringLiteral("C"), 2);
-    Tag *a = addTag(QStringLiteral("A"), 0);
-    Tag *b = addTag(QStringLiteral("B"), 1);
+    Tag *c = addTag(u"C"_s, 2);
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
     Item *item = addItem();
     item->addTag(b);
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Tags"));
+    EXPECT_EQ(sheet.windowTitle(), u"Tags"_s);
     EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
     EXPECT_GE(sheet.minimumWidth(), 320);
     EXPECT_GE(sheet.minimumHeight(), 400);
     EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id(), c->id()}));
-    EXPECT_TRUE(rowFor(sheet, *b)->findChild<QLabel *>(QStringLiteral("checkmark"))->isVisible());
-    EXPECT_FALSE(rowFor(sheet, *a)->findChild<QLabel *>(QStringLiteral("checkmark"))->isVisible());
-    EXPECT_TRUE(sheet.findChild<QWidget *>(QStringLiteral("dropZone"))->isVisible());
-    press(sheet, QStringLiteral("done"));
+    EXPECT_TRUE(checkmarkShown(sheet, *b));
+    EXPECT_FALSE(checkmarkShown(sheet, *a));
+    EXPECT_TRUE(child(sheet, "dropZone")->isVisible());
+    press(sheet, "done");
     EXPECT_FALSE(sheet.isVisible());
 }
 
 TEST_F(TagsUiTest, PressingARowTwiceLeavesTheTagsAsTheyWere)
 {
-    Tag *a = addTag(QStringLiteral("A"), 0);
-    Tag *b = addTag(QStringLiteral("B"), 1);
-    Tag *c = addTag(QStringLiteral("C"), 2);
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
+    Tag *c = addTag(u"C"_s, 2);
     Item *item = addItem();
     item->addTag(a);
     item->addTag(b);
@@ -183,74 +195,63 @@ TEST_F(TagsUiTest, PressingARowTwiceLeavesTheTagsAsTheyWere)
         EXPECT_EQ(item->tags().size(), 2);
     }
     sheet.refreshNow();
-    EXPECT_TRUE(rowFor(sheet, *a)->findChild<QLabel *>(QStringLiteral("checkmark"))->isVisible());
-    EXPECT_FALSE(rowFor(sheet, *c)->findChild<QLabel *>(QStringLiteral("checkmark"))->isVisible());
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
+    EXPECT_FALSE(checkmarkShown(sheet, *c));
 }
 
-TEST_F(TagsUiTest, PickerSpacesOnlyNameEnablesAddButCreatesNothing)
+TEST_F(TagsUiTest, PickerNewTagRowAddsOnlyATrimmedNameAndOnlyOnAdd)
 {
     Item *item = addItem();
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
-    auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("tagName"));
+    EXPECT_FALSE(child(sheet, "dropZone")->isVisible());
+    auto *name = child<QLineEdit>(sheet, "tagName");
+    auto *add = child<QPushButton>(sheet, "add");
     EXPECT_FALSE(name->isVisible());
-    press(sheet, QStringLiteral("newTag"));
+    press(sheet, "newTag");
     ASSERT_TRUE(name->isVisible());
-    EXPECT_EQ(name->placeholderText(), QStringLiteral("Tag name"));
-    auto *add = sheet.findChild<QPushButton *>(QStringLiteral("add"));
+    EXPECT_EQ(name->placeholderText(), u"Tag name"_s);
     EXPECT_FALSE(add->isEnabled());
-    QTest::keyClicks(name, QStringLiteral("   "));
-    EXPECT_TRUE(add->isEnabled());
-    press(sheet, QStringLiteral("add"));
-    EXPECT_TRUE(m_store->tags().empty());
-    EXPECT_EQ(name->text(), QStringLiteral("   "));
-    EXPECT_TRUE(name->isVisible());
-}
 
-TEST_F(TagsUiTest, PickerReturnInTheNameFieldDoesNothing)
-{
-    Item *item = addItem();
-    TagPickerSheet sheet(*m_store, *item);
-    sheet.show();
-    press(sheet, QStringLiteral("newTag"));
-    auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("tagName"));
-    QTest::keyClicks(name, QStringLiteral("Later"));
+    // Return in the field does nothing.
+    QTest::keyClicks(name, u"Later"_s);
     QTest::keyClick(name, Qt::Key_Return);
     EXPECT_TRUE(m_store->tags().empty());
     EXPECT_TRUE(sheet.isVisible());
-    EXPECT_EQ(name->text(), QStringLiteral("Later"));
-}
+    EXPECT_EQ(name->text(), u"Later"_s);
 
-TEST_F(TagsUiTest, PickerAddCreatesTheTrimmedTagOnTheItem)
-{
-    Item *item = addItem();
-    TagPickerSheet sheet(*m_store, *item);
-    sheet.show();
-    EXPECT_FALSE(sheet.findChild<QWidget *>(QStringLiteral("dropZone"))->isVisible());
-    press(sheet, QStringLiteral("newTag"));
-    auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("tagName"));
-    QTest::keyClicks(name, QStringLiteral("  Reading list  "));
-    press(sheet, QStringLiteral("add"));
+    // Spaces alone enable Add, but create nothing and stay in the field.
+    name->clear();
+    EXPECT_FALSE(add->isEnabled());
+    QTest::keyClicks(name, u"   "_s);
+    EXPECT_TRUE(add->isEnabled());
+    press(sheet, "add");
+    EXPECT_TRUE(m_store->tags().empty());
+    EXPECT_EQ(name->text(), u"   "_s);
+    EXPECT_TRUE(name->isVisible());
 
+    name->clear();
+    QTest::keyClicks(name, u"  Reading list  "_s);
+    press(sheet, "add");
     ASSERT_EQ(m_store->tags().size(), 1u);
     Tag *created = m_store->tags().front();
-    EXPECT_EQ(created->name(), QStringLiteral("Reading list"));
+    EXPECT_EQ(created->name(), u"Reading list"_s);
     EXPECT_EQ(created->colorHex(), HexColor::toHexOrDefault(AppInfo::colorPalette().first()));
     EXPECT_EQ(item->tags(), QList<Tag *>{created});
     EXPECT_FALSE(m_store->hasUnsavedChanges());
     EXPECT_TRUE(name->text().isEmpty());
     EXPECT_FALSE(name->isVisible());
-    EXPECT_FALSE(sheet.findChild<QAbstractButton *>(QStringLiteral("newTag"))->isChecked());
+    EXPECT_FALSE(child<QAbstractButton>(sheet, "newTag")->isChecked());
 
     sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), QList<QUuid>{created->id()});
-    EXPECT_TRUE(sheet.findChild<QWidget *>(QStringLiteral("dropZone"))->isVisible());
+    EXPECT_TRUE(child(sheet, "dropZone")->isVisible());
 }
 
 TEST_F(TagsUiTest, PickerDropAddsTagsOnceAndSkipsUnknownIds)
 {
-    Tag *a = addTag(QStringLiteral("A"), 0);
-    Tag *b = addTag(QStringLiteral("B"), 1);
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
     Item *item = addItem();
     item->addTag(a);
     TagPickerSheet sheet(*m_store, *item);
@@ -265,21 +266,22 @@ TEST_F(TagsUiTest, PickerDropAddsTagsOnceAndSkipsUnknownIds)
     std::unique_ptr<QMimeData> unknown(TagDragItem{QUuid::createUuid()}.toMimeData());
     EXPECT_TRUE(sheet.dropPayload(*unknown));
     EXPECT_EQ(item->tags(), (QList<Tag *>{a, b}));
-    EXPECT_FALSE(sheet.dropPayload(*mimeWith("{}")));
+    QMimeData noIds;
+    noIds.setData(TagDragItem::mimeType, "{}");
+    EXPECT_FALSE(sheet.dropPayload(noIds));
     QMimeData empty;
     EXPECT_FALSE(sheet.dropPayload(empty));
 }
 
 TEST_F(TagsUiTest, PickerDropZoneTakesRealDrops)
 {
-    Tag *a = addTag(QStringLiteral("A"));
+    Tag *a = addTag(u"A"_s);
     Item *item = addItem();
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
-    QWidget *zone = sheet.findChild<QWidget *>(QStringLiteral("dropZone"));
+    QWidget *zone = child(sheet, "dropZone");
     ASSERT_TRUE(zone->acceptDrops());
-    EXPECT_EQ(zone->findChild<QLabel *>(QStringLiteral("dropHelp"))->text(),
-              QStringLiteral("Drag a tag here to add it"));
+    EXPECT_EQ(child<QLabel>(*zone, "dropHelp")->text(), u"Drag a tag here to add it"_s);
 
     std::unique_ptr<QMimeData> mime(TagDragItem{a->id()}.toMimeData());
     const QPointF centre = QRectF(zone->rect()).center();
@@ -293,7 +295,7 @@ TEST_F(TagsUiTest, PickerDropZoneTakesRealDrops)
     EXPECT_EQ(item->tags(), QList<Tag *>{a});
 
     QMimeData other;
-    other.setText(QStringLiteral("A"));
+    other.setText(u"A"_s);
     QDragEnterEvent refused(centre.toPoint(), Qt::CopyAction, &other, Qt::LeftButton,
                             Qt::NoModifier);
     QApplication::sendEvent(zone, &refused);
@@ -302,21 +304,21 @@ TEST_F(TagsUiTest, PickerDropZoneTakesRealDrops)
 
 TEST_F(TagsUiTest, PickerFollowsTagChanges)
 {
-    Tag *a = addTag(QStringLiteral("A"), 0);
+    Tag *a = addTag(u"A"_s, 0);
     Item *item = addItem();
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
-    Tag *b = addTag(QStringLiteral("B"), 1);
+    Tag *b = addTag(u"B"_s, 1);
     sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id()}));
     b->setSortOrder(-1);
-    a->setName(QStringLiteral("Renamed"));
+    a->setName(u"Renamed"_s);
     sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), (QList<QUuid>{b->id(), a->id()}));
-    EXPECT_EQ(rowFor(sheet, *a)->findChild<TagChipView *>()->name(), QStringLiteral("Renamed"));
+    EXPECT_EQ(rowFor(sheet, *a)->findChild<TagChipView *>()->name(), u"Renamed"_s);
     item->addTag(a);
     sheet.refreshNow();
-    EXPECT_TRUE(rowFor(sheet, *a)->findChild<QLabel *>(QStringLiteral("checkmark"))->isVisible());
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
     const QUuid gone = b->id();
     m_store->remove(b);
     sheet.toggle(gone); // a stale row's id does nothing
@@ -326,16 +328,11 @@ TEST_F(TagsUiTest, PickerFollowsTagChanges)
 
 TEST_F(TagsUiTest, PickerClosesWhenTheItemIsDeleted)
 {
-    Tag *a = addTag(QStringLiteral("A"));
+    Tag *a = addTag(u"A"_s);
     Item *item = addItem();
-    Item *other = addItem(QStringLiteral("Other"));
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
-    m_store->remove(other);
-    EXPECT_TRUE(sheet.isVisible());
-    m_store->remove(item);
-    EXPECT_FALSE(sheet.isVisible());
-    EXPECT_EQ(sheet.result(), QDialog::Rejected);
+    expectClosesWithItsRecord(sheet, item, addItem(u"Other"_s));
     EXPECT_EQ(sheet.item(), nullptr);
     sheet.toggle(a->id());
     std::unique_ptr<QMimeData> mime(TagDragItem{a->id()}.toMimeData());
@@ -349,48 +346,46 @@ TEST_F(TagsUiTest, EditorCreatesATag)
 {
     TagEditorSheet sheet(*m_store, nullptr);
     sheet.show();
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("New Tag"));
+    EXPECT_EQ(sheet.windowTitle(), u"New Tag"_s);
     EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-    auto *confirm = sheet.findChild<QPushButton *>(QStringLiteral("confirm"));
-    EXPECT_EQ(confirm->text(), QStringLiteral("Create"));
+    auto *confirm = child<QPushButton>(sheet, "confirm");
+    EXPECT_EQ(confirm->text(), u"Create"_s);
     EXPECT_FALSE(confirm->isEnabled());
     EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), blueHex);
-    auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("name"));
+    auto *name = child<QLineEdit>(sheet, "name");
     EXPECT_TRUE(name->text().isEmpty());
-    QTest::keyClicks(name, QStringLiteral(" Ideas "));
-    const QColor purple = AppInfo::colorPalette()[2];
-    auto *colors = sheet.findChild<ColorPickerGrid *>(QStringLiteral("colorPicker"));
-    QTest::mouseClick(colors->cell(HexColor::toHexOrDefault(purple)), Qt::LeftButton);
-    press(sheet, QStringLiteral("confirm"));
+    QTest::keyClicks(name, u" Ideas "_s);
+    const QString purple = HexColor::toHexOrDefault(AppInfo::colorPalette()[2]);
+    QTest::mouseClick(child<ColorPickerGrid>(sheet, "colorPicker")->cell(purple), Qt::LeftButton);
+    press(sheet, "confirm");
 
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     ASSERT_EQ(m_store->tags().size(), 1u);
     EXPECT_EQ(sheet.savedTag(), m_store->tags().front());
-    EXPECT_EQ(m_store->tags().front()->name(), QStringLiteral(" Ideas "));
-    EXPECT_EQ(m_store->tags().front()->colorHex(), HexColor::toHexOrDefault(purple));
+    EXPECT_EQ(m_store->tags().front()->name(), u" Ideas "_s);
+    EXPECT_EQ(m_store->tags().front()->colorHex(), purple);
 }
 
 TEST_F(TagsUiTest, EditorRenameKeepsSurroundingSpacesAndStampsModifiedAt)
 {
     const QDateTime created(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
     Clock::setSource([created] { return created; });
-    Tag *tag = addTag(QStringLiteral("Old"));
+    Tag *tag = addTag(u"Old"_s);
     const QDateTime later = created.addSecs(3600);
     Clock::setSource([later] { return later; });
 
     TagEditorSheet sheet(*m_store, tag);
     sheet.show();
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Edit Tag"));
-    EXPECT_EQ(sheet.findChild<QPushButton *>(QStringLiteral("confirm"))->text(),
-              QStringLiteral("Save"));
-    auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("name"));
-    EXPECT_EQ(name->text(), QStringLiteral("Old"));
+    EXPECT_EQ(sheet.windowTitle(), u"Edit Tag"_s);
+    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Save"_s);
+    auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_EQ(name->text(), u"Old"_s);
     name->selectAll();
-    QTest::keyClicks(name, QStringLiteral("  New  "));
+    QTest::keyClicks(name, u"  New  "_s);
     QTest::keyClick(name, Qt::Key_Return);
 
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    EXPECT_EQ(tag->name(), QStringLiteral("  New  "));
+    EXPECT_EQ(tag->name(), u"  New  "_s);
     EXPECT_EQ(tag->modifiedAt(), later);
     EXPECT_EQ(tag->createdAt(), created);
     EXPECT_EQ(m_store->tags().size(), 1u);
@@ -398,46 +393,41 @@ TEST_F(TagsUiTest, EditorRenameKeepsSurroundingSpacesAndStampsModifiedAt)
 
 TEST_F(TagsUiTest, EditorUnreadableColourStartsBlueAndSavesTheStandardText)
 {
-    Tag *tag = addTag(QStringLiteral("Odd"));
-    tag->setColorHex(QStringLiteral("not a colour"));
+    Tag *tag = addTag(u"Odd"_s);
+    tag->setColorHex(u"not a colour"_s);
     TagEditorSheet sheet(*m_store, tag);
     sheet.show();
     EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), blueHex);
-    press(sheet, QStringLiteral("confirm"));
+    press(sheet, "confirm");
     EXPECT_EQ(tag->colorHex(), blueHex);
 }
 
 TEST_F(TagsUiTest, EditorConfirmNeedsAName)
 {
-    Tag *tag = addTag(QStringLiteral("Keep"));
+    Tag *tag = addTag(u"Keep"_s);
     TagEditorSheet sheet(*m_store, tag);
     sheet.show();
-    auto *confirm = sheet.findChild<QPushButton *>(QStringLiteral("confirm"));
-    auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("name"));
+    auto *confirm = child<QPushButton>(sheet, "confirm");
+    auto *name = child<QLineEdit>(sheet, "name");
     EXPECT_TRUE(confirm->isEnabled());
     name->clear();
     EXPECT_FALSE(confirm->isEnabled());
     QTest::keyClick(name, Qt::Key_Return);
     EXPECT_TRUE(sheet.isVisible());
-    EXPECT_EQ(tag->name(), QStringLiteral("Keep"));
-    QTest::keyClicks(name, QStringLiteral(" "));
+    EXPECT_EQ(tag->name(), u"Keep"_s);
+    QTest::keyClicks(name, u" "_s);
     EXPECT_TRUE(confirm->isEnabled());
-    press(sheet, QStringLiteral("cancel"));
+    press(sheet, "cancel");
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
-    EXPECT_EQ(tag->name(), QStringLiteral("Keep"));
+    EXPECT_EQ(tag->name(), u"Keep"_s);
 }
 
 TEST_F(TagsUiTest, EditorClosesWhenItsTagIsDeleted)
 {
-    Tag *tag = addTag(QStringLiteral("Doomed"));
-    Tag *other = addTag(QStringLiteral("Other"));
+    Tag *tag = addTag(u"Doomed"_s);
     TagEditorSheet sheet(*m_store, tag);
     sheet.show();
-    m_store->remove(other);
-    EXPECT_TRUE(sheet.isVisible());
-    m_store->remove(tag);
-    EXPECT_FALSE(sheet.isVisible());
-    EXPECT_EQ(sheet.result(), QDialog::Rejected);
+    expectClosesWithItsRecord(sheet, tag, addTag(u"Other"_s));
 }
 
 // Management
@@ -449,10 +439,10 @@ TEST_F(TagsUiTest, ManagementShowsTheEmptyStateWithoutTags)
     auto *empty = view.findChild<EmptyStateView *>();
     ASSERT_NE(empty, nullptr);
     EXPECT_TRUE(empty->isVisible());
-    EXPECT_EQ(empty->title(), QStringLiteral("No Tags"));
-    EXPECT_EQ(empty->description(), QStringLiteral("Create tags to organize your items"));
+    EXPECT_EQ(empty->title(), u"No Tags"_s);
+    EXPECT_EQ(empty->description(), u"Create tags to organize your items"_s);
 
-    Tag *tag = addTag(QStringLiteral("First"));
+    Tag *tag = addTag(u"First"_s);
     view.refreshNow();
     EXPECT_FALSE(empty->isVisible());
     EXPECT_EQ(shownTags(view), QList<QUuid>{tag->id()});
@@ -463,33 +453,32 @@ TEST_F(TagsUiTest, ManagementShowsTheEmptyStateWithoutTags)
 
 TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchived)
 {
-    Tag *archivedOnly = addTag(QStringLiteral("Old"), 0);
-    Tag *mixed = addTag(QStringLiteral("Mixed"), 1);
+    Tag *archivedOnly = addTag(u"Old"_s, 0);
+    Tag *mixed = addTag(u"Mixed"_s, 1);
     Item *archived = addItem();
     archived->addTag(archivedOnly);
     archived->addTag(mixed);
     archived->setArchived(true);
-    Item *live = addItem();
-    live->addTag(mixed);
+    addItem()->addTag(mixed);
     TagManagementView view(*m_store);
     view.show();
     EXPECT_EQ(shownTags(view), (QList<QUuid>{archivedOnly->id(), mixed->id()}));
-    auto count = [&view](const Tag &tag) {
-        return rowFor(view, tag)->findChild<QLabel *>(QStringLiteral("itemCount"))->text();
+    const auto count = [&view](const Tag &tag) {
+        return child<QLabel>(*rowFor(view, tag), "itemCount")->text();
     };
-    EXPECT_EQ(count(*archivedOnly), QStringLiteral("0 items"));
-    EXPECT_EQ(count(*mixed), QStringLiteral("1 items"));
+    EXPECT_EQ(count(*archivedOnly), u"0 items"_s);
+    EXPECT_EQ(count(*mixed), u"1 items"_s);
 
     archived->setArchived(false);
     view.refreshNow();
-    EXPECT_EQ(count(*archivedOnly), QStringLiteral("1 items"));
-    EXPECT_EQ(count(*mixed), QStringLiteral("2 items"));
+    EXPECT_EQ(count(*archivedOnly), u"1 items"_s);
+    EXPECT_EQ(count(*mixed), u"2 items"_s);
 }
 
 TEST_F(TagsUiTest, ManagementDeleteRemovesTheTagFromItems)
 {
-    Tag *a = addTag(QStringLiteral("A"), 0);
-    Tag *b = addTag(QStringLiteral("B"), 1);
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
     Item *item = addItem();
     item->addTag(a);
     item->addTag(b);
@@ -497,9 +486,9 @@ TEST_F(TagsUiTest, ManagementDeleteRemovesTheTagFromItems)
     view.show();
 
     const QUuid aId = a->id(); // `a` is destroyed by the delete
-    auto *trash = rowFor(view, *a)->findChild<QAbstractButton *>(QStringLiteral("deleteTag"));
+    auto *trash = child<QAbstractButton>(*rowFor(view, *a), "deleteTag");
     ASSERT_NE(trash, nullptr);
-    EXPECT_EQ(trash->toolTip(), QStringLiteral("Delete"));
+    EXPECT_EQ(trash->toolTip(), u"Delete"_s);
     trash->click();
     EXPECT_EQ(m_store->tag(aId), nullptr);
     EXPECT_EQ(item->tags(), QList<Tag *>{b});
@@ -515,7 +504,7 @@ TEST_F(TagsUiTest, ManagementDeleteRemovesTheTagFromItems)
 
 TEST_F(TagsUiTest, ManagementOpensTheEditorForNewAndExistingTags)
 {
-    Tag *tag = addTag(QStringLiteral("Work"));
+    Tag *tag = addTag(u"Work"_s);
     TagManagementView view(*m_store);
     view.show();
     QList<std::pair<bool, QString>> opened;
@@ -523,20 +512,19 @@ TEST_F(TagsUiTest, ManagementOpensTheEditorForNewAndExistingTags)
         auto &sheet = dynamic_cast<TagEditorSheet &>(dialog);
         opened.append({sheet.isCreating(), sheet.name()});
         EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-        auto *name = sheet.findChild<QLineEdit *>(QStringLiteral("name"));
-        name->setText(sheet.isCreating() ? QStringLiteral("Fresh") : QStringLiteral("Job"));
-        sheet.findChild<QPushButton *>(QStringLiteral("confirm"))->click();
+        child<QLineEdit>(sheet, "name")->setText(sheet.isCreating() ? u"Fresh"_s : u"Job"_s);
+        child<QPushButton>(sheet, "confirm")->click();
     });
 
     QTest::mouseClick(rowFor(view, *tag), Qt::LeftButton);
-    press(view, QStringLiteral("newTag"));
+    press(view, "newTag");
     ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(opened[0], std::make_pair(false, QStringLiteral("Work")));
+    EXPECT_EQ(opened[0], std::make_pair(false, u"Work"_s));
     EXPECT_EQ(opened[1], std::make_pair(true, QString()));
-    EXPECT_EQ(tag->name(), QStringLiteral("Job"));
+    EXPECT_EQ(tag->name(), u"Job"_s);
     ASSERT_EQ(m_store->tags().size(), 2u);
 
     view.refreshNow();
     EXPECT_EQ(shownTags(view).size(), 2);
-    EXPECT_EQ(rowFor(view, *tag)->findChild<TagChipView *>()->name(), QStringLiteral("Job"));
+    EXPECT_EQ(rowFor(view, *tag)->findChild<TagChipView *>()->name(), u"Job"_s);
 }
