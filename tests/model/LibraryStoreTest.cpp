@@ -344,33 +344,6 @@ TEST_F(LibraryStoreTest, ImageBytesAreReadFromDiskOnlyWhenAsked)
     EXPECT_FALSE(store->item(id)->thumbnailData());
 }
 
-TEST_F(LibraryStoreTest, UnreadableFilesFailToOpenWithAReason)
-{
-    QString error;
-    {
-        QFile junk(path());
-        QDir().mkpath(QFileInfo(path()).absolutePath());
-        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-        junk.write(QByteArray(8192, 'j'));
-    }
-    EXPECT_FALSE(LibraryStore::open(path(), &error));
-    EXPECT_FALSE(error.isEmpty());
-    QFile::remove(path());
-
-    openStore().reset();
-    execBehindTheStore("UPDATE store_info SET value = '2.0.0' WHERE key = 'schemaVersion'");
-    error.clear();
-    EXPECT_FALSE(LibraryStore::open(path(), &error));
-    EXPECT_TRUE(error.contains(u"2.0.0"_s)) << qPrintable(error);
-
-    QFile::remove(path());
-    QFile::remove(path() + u"-wal"_s);
-    QFile::remove(path() + u"-shm"_s);
-    execBehindTheStore("CREATE TABLE unrelated(x)");
-    EXPECT_FALSE(LibraryStore::open(path(), &error));
-    EXPECT_EQ(error, u"The file is not a Quillory library store."_s);
-}
-
 TEST_F(LibraryStoreTest, TagIdsOfMissingTagsAreSkipped)
 {
     auto store = openStore();
