@@ -229,10 +229,15 @@ void FolderEditorSheet::onFoldersAboutToBeRemoved(const QList<QUuid> &ids)
         reject();
         return;
     }
+    // Removing the chosen entry would quietly choose the next folder instead; with its
+    // parent gone, the folder is offered at the root, where the user can see it.
+    const bool chosenGone = ids.contains(m_parent->currentData().toUuid());
     for (int i = m_parent->count() - 1; i > 0; --i) {
         if (ids.contains(m_parent->itemData(i).toUuid()))
             m_parent->removeItem(i);
     }
+    if (chosenGone)
+        m_parent->setCurrentIndex(0);
 }
 
 } // namespace quillory

@@ -273,10 +273,14 @@ TEST_F(FolderEditorSheetTest, ClosesWhenTheEditedFolderIsDeleted)
 {
     Folder *a = add(u"A"_s);
     Folder *b = add(u"B"_s);
+    add(u"T"_s);
     FolderEditorSheet sheet(*m_store, a);
     sheet.show();
+    chooseParent(sheet, u"B"_s);
     m_store->remove(b);
-    EXPECT_EQ(choices(sheet), u"None (Root)"_s);
+    EXPECT_EQ(choices(sheet), u"None (Root), T"_s);
+    // The chosen parent went away: not quietly replaced by the next one in the list.
+    EXPECT_EQ(child<QComboBox>(sheet, "parent")->currentText(), u"None (Root)"_s);
     EXPECT_TRUE(sheet.isVisible());
     m_store->remove(a);
     EXPECT_FALSE(sheet.isVisible());
