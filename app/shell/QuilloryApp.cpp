@@ -98,6 +98,11 @@ void QuilloryApp::bringMainWindowToFront()
             window->objectName().contains(QLatin1String("main"))) {
             window->raise();
             window->activateWindow();
+            // A question already open on the window (an alert shown at start) stays on top.
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                modal->raise();
+                modal->activateWindow();
+            }
             return;
         }
     }
@@ -139,8 +144,7 @@ QuilloryApp::Answer QuilloryApp::askAboutUnsavedChanges()
                     QStringLiteral("Your latest changes could not be saved."),
                     QMessageBox::NoButton, m_window);
     box.setInformativeText(
-        (failure ? StoreProblemReporter::errorFor(*failure) : AppError::storageError(QString()))
-            .recoverySuggestion() +
+        StoreProblemReporter::remedy(failure ? failure->cause : StoreFailure::Cause::Other) +
         QStringLiteral("\n\nIf you quit now, those changes are lost."));
     if (failure)
         box.setDetailedText(failure->message);

@@ -37,29 +37,33 @@ AppError StoreProblemReporter::readOnlyLibrary()
 
 QString StoreProblemReporter::advice(StoreFailure::Cause cause)
 {
-    const QString kept = QStringLiteral(" Your changes are kept and saved as soon as that works.");
+    if (cause == StoreFailure::Cause::Damaged)
+        return remedy(cause);
+    return remedy(cause) +
+           QStringLiteral(" Your changes are kept and saved as soon as that works.");
+}
+
+QString StoreProblemReporter::remedy(StoreFailure::Cause cause)
+{
     switch (cause) {
     case StoreFailure::Cause::ReadOnly:
         return QStringLiteral("Quillory may no longer write to the library's file or folder. "
-                              "Check their permissions and that the disk is not read-only.") +
-               kept;
+                              "Check their permissions and that the disk is not read-only.");
     case StoreFailure::Cause::DiskFull:
-        return QStringLiteral("Check available storage space: the disk holding the library is "
-                              "full.") +
-               kept;
+        return QStringLiteral(
+            "Check available storage space: the disk holding the library is full.");
     case StoreFailure::Cause::Busy:
-        return QStringLiteral("Another program is using the library's file. Close it.") + kept;
+        return QStringLiteral("Another program is using the library's file. Close it.");
     case StoreFailure::Cause::Damaged:
         return QStringLiteral("The library's file is damaged. Quit Quillory and restore the file "
                               "from a backup.");
     case StoreFailure::Cause::InputOutput:
-        return QStringLiteral("The disk could not be written. Check that it is connected and "
-                              "working.") +
-               kept;
+        return QStringLiteral(
+            "The disk could not be written. Check that it is connected and working.");
     case StoreFailure::Cause::Other:
         break;
     }
-    return QStringLiteral("Check available storage space.") + kept;
+    return QStringLiteral("Check available storage space.");
 }
 
 } // namespace quillory

@@ -28,6 +28,8 @@ public:
     static AppError errorFor(const StoreFailure &failure);
     static AppError readOnlyLibrary();
     static QString advice(StoreFailure::Cause cause);
+    // What helps, without the promise that the changes are kept meanwhile.
+    static QString remedy(StoreFailure::Cause cause);
 
 private:
     AppState &m_state;
