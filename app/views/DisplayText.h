@@ -15,7 +15,8 @@ class DisplayText final
 public:
     // One line: rows, cards, menus, buttons, window titles, alerts.
     static constexpr qsizetype lineLimit = 400;
-    // Wrapped text in the detail column: a title in full, most notes in full.
+    // Wrapped text in the detail column: a title, and a note, almost always in full.
+    static constexpr qsizetype titleLimit = 2000;
     static constexpr qsizetype blockLimit = 20000;
 
     // The text, or its first `limit` characters followed by an ellipsis.

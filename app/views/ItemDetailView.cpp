@@ -330,7 +330,7 @@ void ItemDetailView::refresh()
     if (i == nullptr)
         return;
     refreshPicture(*i);
-    m_title->setText(DisplayText::bounded(i->title(), DisplayText::blockLimit));
+    m_title->setText(DisplayText::bounded(i->title(), DisplayText::titleLimit));
     m_favoriteStar->setVisible(i->isFavorite());
     refreshLink(*i);
     const ItemType type = i->type();

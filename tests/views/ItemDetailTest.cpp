@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,7 +38,7 @@ protected:
     ItemDetailTest()
     {
         QString error;
-        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("lib.store")), &error);
+        m_store = LibraryStore::open(m_dir.filePath(u"lib.store"_s), &error);
         m_view = std::make_unique<ItemDetailView>(*m_store, m_revealer, [this](QDialog &sheet) {
             ++m_sheets;
             sheet.reject();
@@ -74,30 +75,30 @@ TEST_F(ItemDetailTest, NoteSaveAndCancel)
     Item *item = add("note me");
     const QDateTime before = item->modifiedAt();
     m_view->setItem(item);
-    EXPECT_EQ(m_view->noteText(), QStringLiteral("Click to add a note..."));
+    EXPECT_EQ(m_view->noteText(), u"Click to add a note..."_s);
 
     m_view->startEditingNote();
     ASSERT_TRUE(m_view->isEditingNote());
-    m_view->noteEditor()->setPlainText(QStringLiteral("  spaced  "));
+    m_view->noteEditor()->setPlainText(u"  spaced  "_s);
     m_view->cancelNote();
     EXPECT_FALSE(item->note()) << "cancel leaves the item alone";
     EXPECT_EQ(item->modifiedAt(), before);
 
     m_view->startEditingNote();
-    m_view->noteEditor()->setPlainText(QStringLiteral("  spaced  "));
+    m_view->noteEditor()->setPlainText(u"  spaced  "_s);
     m_view->saveNote();
     m_view->refresh();
-    EXPECT_EQ(item->note(), QStringLiteral("  spaced  ")) << "saved as typed";
+    EXPECT_EQ(item->note(), u"  spaced  "_s) << "saved as typed";
     EXPECT_GT(item->modifiedAt(), before);
-    EXPECT_EQ(m_view->noteText(), QStringLiteral("  spaced  "));
+    EXPECT_EQ(m_view->noteText(), u"  spaced  "_s);
 
     m_view->startEditingNote();
-    EXPECT_EQ(m_view->noteEditor()->toPlainText(), QStringLiteral("  spaced  "));
+    EXPECT_EQ(m_view->noteEditor()->toPlainText(), u"  spaced  "_s);
     m_view->noteEditor()->clear();
     m_view->saveNote();
     m_view->refresh();
     EXPECT_FALSE(item->note()) << "an empty note is no note";
-    EXPECT_EQ(m_view->noteText(), QStringLiteral("Click to add a note..."));
+    EXPECT_EQ(m_view->noteText(), u"Click to add a note..."_s);
 }
 
 TEST_F(ItemDetailTest, SwitchingItemsLeavesNoteEditing)
@@ -113,30 +114,28 @@ TEST_F(ItemDetailTest, SwitchingItemsLeavesNoteEditing)
 TEST_F(ItemDetailTest, TagChipsRemoveTags)
 {
     Item *item = add("tagged");
-    Tag *a = m_store->insert(std::make_unique<Tag>(QStringLiteral("alpha"), QColor()));
-    Tag *b = m_store->insert(std::make_unique<Tag>(QStringLiteral("beta"), QColor()));
+    Tag *a = m_store->insert(std::make_unique<Tag>(u"alpha"_s, QColor()));
+    Tag *b = m_store->insert(std::make_unique<Tag>(u"beta"_s, QColor()));
     item->addTag(b);
     item->addTag(a);
     m_view->setItem(item);
-    EXPECT_EQ(m_view->chipNames(), (QStringList{QStringLiteral("beta"), QStringLiteral("alpha")}));
+    EXPECT_EQ(m_view->chipNames(), (QStringList{u"beta"_s, u"alpha"_s}));
     item->removeTag(*b);
     m_view->refresh();
-    EXPECT_EQ(m_view->chipNames(), QStringList{QStringLiteral("alpha")});
+    EXPECT_EQ(m_view->chipNames(), QStringList{u"alpha"_s});
 }
 
 TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
 {
-    Folder *root = m_store->insert(
-        std::make_unique<Folder>(QStringLiteral("Root"), QStringLiteral("folder"), QColor()));
-    Folder *sub = m_store->insert(
-        std::make_unique<Folder>(QStringLiteral("Sub"), QStringLiteral("folder"), QColor(), root));
+    Folder *root = m_store->insert(std::make_unique<Folder>(u"Root"_s, u"folder"_s, QColor()));
+    Folder *sub = m_store->insert(std::make_unique<Folder>(u"Sub"_s, u"folder"_s, QColor(), root));
     Item *item = add("filed");
     item->moveToFolder(sub);
     m_view->setItem(item);
     QComboBox *picker = m_view->folderPicker();
     ASSERT_EQ(picker->count(), 2);
-    EXPECT_EQ(picker->itemText(0), QStringLiteral("Inbox"));
-    EXPECT_EQ(picker->itemText(1), QStringLiteral("Root"));
+    EXPECT_EQ(picker->itemText(0), u"Inbox"_s);
+    EXPECT_EQ(picker->itemText(1), u"Root"_s);
     EXPECT_EQ(picker->currentIndex(), -1) << "a sub-folder is not among the choices";
     emit picker->activated(0);
     EXPECT_EQ(item->folder(), nullptr);
@@ -148,20 +147,19 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
 {
     Item *web = add("web");
     m_view->setItem(web);
-    EXPECT_EQ(toolbarTexts(), (QStringList{QStringLiteral("Add Tag"), QStringLiteral("Open"),
-                                           QStringLiteral("Copy"), QStringLiteral("Favorite"),
-                                           QStringLiteral("Archive")}));
+    EXPECT_EQ(toolbarTexts(),
+              (QStringList{u"Add Tag"_s, u"Open"_s, u"Copy"_s, u"Favorite"_s, u"Archive"_s}));
     web->toggleFavorite();
     web->setThumbnailData(QByteArray("not an image"));
-    EXPECT_TRUE(toolbarTexts().contains(QStringLiteral("Unfavorite")));
-    EXPECT_TRUE(toolbarTexts().contains(QStringLiteral("View Full Size")));
+    EXPECT_TRUE(toolbarTexts().contains(u"Unfavorite"_s));
+    EXPECT_TRUE(toolbarTexts().contains(u"View Full Size"_s));
 
     Item *file = add("doc", "file:///tmp/paper.pdf");
     m_view->setItem(file);
-    EXPECT_TRUE(toolbarTexts().contains(QStringLiteral("Open File")));
+    EXPECT_TRUE(toolbarTexts().contains(u"Open File"_s));
     Item *bare = add("bare", nullptr);
     m_view->setItem(bare);
-    EXPECT_FALSE(toolbarTexts().contains(QStringLiteral("Copy")));
+    EXPECT_FALSE(toolbarTexts().contains(u"Copy"_s));
 
     m_view->openTagPicker();
     EXPECT_EQ(m_sheets, 1);
@@ -169,15 +167,15 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
 
 TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
 {
-    const QString title = QStringLiteral("Home & Garden <b>not bold</b>");
-    const QString note = QStringLiteral("<b>bold?</b><br>next line &amp; more");
+    const QString title = u"Home & Garden <b>not bold</b>"_s;
+    const QString note = u"<b>bold?</b><br>next line &amp; more"_s;
     Item *item = add("");
     item->setTitle(title);
     item->setNote(note);
     m_view->setItem(item);
-    auto *titleLabel = m_view->findChild<QLabel *>(QStringLiteral("detailTitle"));
-    auto *noteLabel = m_view->findChild<QLabel *>(QStringLiteral("noteBody"));
-    auto *star = m_view->findChild<QLabel *>(QStringLiteral("favoriteStar"));
+    auto *titleLabel = m_view->findChild<QLabel *>(u"detailTitle"_s);
+    auto *noteLabel = m_view->findChild<QLabel *>(u"noteBody"_s);
+    auto *star = m_view->findChild<QLabel *>(u"favoriteStar"_s);
     ASSERT_TRUE(titleLabel && noteLabel && star);
     for (QLabel *label : {titleLabel, noteLabel})
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
@@ -193,7 +191,7 @@ TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
     item->setTitle(QString(4'000'000, QLatin1Char('t')));
     item->setNote(QString(4'000'000, QLatin1Char('n')));
     m_view->refresh();
-    EXPECT_LE(titleLabel->text().size(), DisplayText::blockLimit + 1);
+    EXPECT_LE(titleLabel->text().size(), DisplayText::titleLimit + 1);
     EXPECT_LE(noteLabel->text().size(), DisplayText::blockLimit + 1);
     EXPECT_TRUE(titleLabel->text().endsWith(QChar(0x2026)));
 }
@@ -202,57 +200,54 @@ TEST(ItemEditorSheet, SaveRules)
 {
     QTemporaryDir dir;
     QString error;
-    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
-    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Old"),
-                                                      QUrl(QStringLiteral("https://old.example/x")),
-                                                      QStringLiteral("note")));
+    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"Old"_s,
+                                                      QUrl(u"https://old.example/x"_s), u"note"_s));
     const QDateTime before = item->modifiedAt();
     {
         ItemEditorSheet cancelled(*store, *item);
-        cancelled.findChild<QLineEdit *>(QStringLiteral("title"))
-            ->setText(QStringLiteral("Changed"));
-        cancelled.findChild<QPushButton *>(QStringLiteral("cancel"))->click();
-        EXPECT_EQ(item->title(), QStringLiteral("Old"));
+        cancelled.findChild<QLineEdit *>(u"title"_s)->setText(u"Changed"_s);
+        cancelled.findChild<QPushButton *>(u"cancel"_s)->click();
+        EXPECT_EQ(item->title(), u"Old"_s);
         EXPECT_EQ(item->modifiedAt(), before);
     }
     {
         ItemEditorSheet sheet(*store, *item);
         ASSERT_TRUE(sheet.showsUrl());
-        auto *title = sheet.findChild<QLineEdit *>(QStringLiteral("title"));
-        auto *save = sheet.findChild<QPushButton *>(QStringLiteral("save"));
+        auto *title = sheet.findChild<QLineEdit *>(u"title"_s);
+        auto *save = sheet.findChild<QPushButton *>(u"save"_s);
         title->clear();
         EXPECT_FALSE(save->isEnabled());
-        title->setText(QStringLiteral("  New  "));
+        title->setText(u"  New  "_s);
         EXPECT_TRUE(save->isEnabled());
-        sheet.findChild<QPlainTextEdit *>(QStringLiteral("note"))->clear();
-        sheet.findChild<QLineEdit *>(QStringLiteral("url"))->clear();
+        sheet.findChild<QPlainTextEdit *>(u"note"_s)->clear();
+        sheet.findChild<QLineEdit *>(u"url"_s)->clear();
         save->click();
-        EXPECT_EQ(item->title(), QStringLiteral("  New  "));
+        EXPECT_EQ(item->title(), u"  New  "_s);
         EXPECT_FALSE(item->note()) << "a cleared note is no note";
-        EXPECT_EQ(item->urlString(), QStringLiteral("https://old.example/x"))
+        EXPECT_EQ(item->urlString(), u"https://old.example/x"_s)
             << "a cleared URL keeps the old one";
         EXPECT_GT(item->modifiedAt(), before);
     }
     {
         ItemEditorSheet sheet(*store, *item);
-        sheet.findChild<QLineEdit *>(QStringLiteral("url"))
-            ->setText(QStringLiteral("https://new.example/y?q=1"));
-        sheet.findChild<QPushButton *>(QStringLiteral("save"))->click();
-        EXPECT_EQ(item->urlString(), QStringLiteral("https://new.example/y?q=1"));
-        EXPECT_EQ(item->sourceDomain(), QStringLiteral("new.example"));
+        sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"https://new.example/y?q=1"_s);
+        sheet.findChild<QPushButton *>(u"save"_s)->click();
+        EXPECT_EQ(item->urlString(), u"https://new.example/y?q=1"_s);
+        EXPECT_EQ(item->sourceDomain(), u"new.example"_s);
     }
-    Item *noLink = store->insert(std::make_unique<Item>(ItemType::Image, QStringLiteral("pic")));
+    Item *noLink = store->insert(std::make_unique<Item>(ItemType::Image, u"pic"_s));
     ItemEditorSheet sheet(*store, *noLink);
     EXPECT_FALSE(sheet.showsUrl());
-    EXPECT_EQ(sheet.findChild<QLineEdit *>(QStringLiteral("url")), nullptr);
+    EXPECT_EQ(sheet.findChild<QLineEdit *>(u"url"_s), nullptr);
 }
 
 TEST(MainWindowItems, ViewingRecordsAccessNotModification)
 {
     QTemporaryDir dir;
     QString error;
-    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error);
-    QSettings settings(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
+    QSettings settings(dir.filePath(u"s.ini"_s), QSettings::IniFormat);
     SearchService search(&settings);
     AppState state;
     state.followStore(*store);
@@ -260,7 +255,7 @@ TEST(MainWindowItems, ViewingRecordsAccessNotModification)
     ItemEnricher enricher(*store, MetadataService::shared());
     ItemIntake intake(*store, enricher);
     MainWindow window(state, *store, search, revealer, intake);
-    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x")));
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"x"_s));
     const QDateTime modified = item->modifiedAt();
     EXPECT_FALSE(item->accessedAt());
     window.refreshNow();
@@ -273,7 +268,7 @@ TEST(MainWindowItems, ViewingRecordsAccessNotModification)
     int edited = 0;
     window.setSheetHook([&edited](QDialog &sheet) {
         ++edited;
-        EXPECT_EQ(sheet.windowTitle(), QStringLiteral("Edit Item"));
+        EXPECT_EQ(sheet.windowTitle(), u"Edit Item"_s);
         sheet.reject();
     });
     state.setEditingItem(item);
@@ -283,7 +278,7 @@ TEST(MainWindowItems, ViewingRecordsAccessNotModification)
     // Delete asks first.
     window.setSheetHook([](QDialog &dialog) {
         for (QPushButton *b : dialog.findChildren<QPushButton *>()) {
-            if (b->text() == QStringLiteral("Delete"))
+            if (b->text() == u"Delete"_s)
                 b->click();
         }
     });
