@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -33,18 +34,18 @@ TEST(HexColor, UnreadableTextIsBlue)
 
 TEST(HexColor, WritesTruncatedUpperCaseComponents)
 {
-    EXPECT_EQ(HexColor::toHex(QColor::fromRgbF(1, 0, 0)), QStringLiteral("#FF0000"));
-    EXPECT_EQ(HexColor::toHex(QColor::fromRgbF(0.5f, 0.5f, 0.5f)), QStringLiteral("#7F7F7F"));
-    EXPECT_EQ(HexColor::toHex(QColor(0x00, 0x7A, 0xFF)), QStringLiteral("#007AFF"));
-    EXPECT_EQ(HexColor::toHex(QColor(0xab, 0xcd, 0xef)), QStringLiteral("#ABCDEF"));
+    EXPECT_EQ(HexColor::toHex(QColor::fromRgbF(1, 0, 0)), u"#FF0000"_s);
+    EXPECT_EQ(HexColor::toHex(QColor::fromRgbF(0.5f, 0.5f, 0.5f)), u"#7F7F7F"_s);
+    EXPECT_EQ(HexColor::toHex(QColor(0x00, 0x7A, 0xFF)), u"#007AFF"_s);
+    EXPECT_EQ(HexColor::toHex(QColor(0xab, 0xcd, 0xef)), u"#ABCDEF"_s);
     // Extended (out of gamut) components are clamped to keep six digits.
-    EXPECT_EQ(HexColor::toHex(QColor::fromRgbF(1.5f, -0.25f, 0.5f)), QStringLiteral("#FF007F"));
+    EXPECT_EQ(HexColor::toHex(QColor::fromRgbF(1.5f, -0.25f, 0.5f)), u"#FF007F"_s);
 }
 
 TEST(HexColor, InvalidColourHasNoTextFormAndFallsBackToDefault)
 {
     EXPECT_FALSE(HexColor::toHex(QColor()).has_value());
-    EXPECT_EQ(HexColor::toHexOrDefault(QColor()), QStringLiteral("#007AFF"));
+    EXPECT_EQ(HexColor::toHexOrDefault(QColor()), u"#007AFF"_s);
 }
 
 TEST(HexColor, RoundTripsEveryByteValue)

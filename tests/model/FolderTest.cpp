@@ -5,27 +5,27 @@
 #include <memory>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 std::unique_ptr<Folder> folder(const char *name, Folder *parent = nullptr)
 {
-    return std::make_unique<Folder>(QString::fromLatin1(name), QStringLiteral("folder"), QColor(),
-                                    parent);
+    return std::make_unique<Folder>(QString::fromLatin1(name), u"folder"_s, QColor(), parent);
 }
 
 } // namespace
 
 TEST(Folder, CreationDefaults)
 {
-    Folder f(QStringLiteral("Work"), QStringLiteral("briefcase"), QColor(255, 0, 0));
-    EXPECT_EQ(f.name(), QStringLiteral("Work"));
-    EXPECT_EQ(f.iconName(), QStringLiteral("briefcase"));
-    EXPECT_EQ(f.colorHex(), QStringLiteral("#FF0000"));
+    Folder f(u"Work"_s, u"briefcase"_s, QColor(255, 0, 0));
+    EXPECT_EQ(f.name(), u"Work"_s);
+    EXPECT_EQ(f.iconName(), u"briefcase"_s);
+    EXPECT_EQ(f.colorHex(), u"#FF0000"_s);
     EXPECT_EQ(f.sortOrder(), 0);
     EXPECT_EQ(f.parent(), nullptr);
     EXPECT_LE(f.createdAt(), f.modifiedAt());
-    EXPECT_EQ(Folder(QString(), QString(), QColor()).colorHex(), QStringLiteral("#007AFF"));
+    EXPECT_EQ(Folder(QString(), QString(), QColor()).colorHex(), u"#007AFF"_s);
 }
 
 TEST(Folder, ParentAndChildrenStayInStep)
@@ -89,7 +89,7 @@ TEST(Folder, SortedChildrenIsStable)
 TEST(Folder, DestroyingAFolderLeavesItsItemsUnfiled)
 {
     auto f = folder("f");
-    Item item(ItemType::WebLink, QStringLiteral("x"), std::nullopt, std::nullopt, f.get());
+    Item item(ItemType::WebLink, u"x"_s, std::nullopt, std::nullopt, f.get());
     EXPECT_EQ(item.folder(), f.get());
     f.reset();
     EXPECT_EQ(item.folder(), nullptr);

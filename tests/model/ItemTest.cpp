@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -36,9 +37,9 @@ const QDateTime start(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
 TEST(Item, NewItemDefaults)
 {
     SteppingClock clock(start);
-    Item item(ItemType::Video, QStringLiteral("Talk"));
-    EXPECT_EQ(item.typeRawValue(), QStringLiteral("video"));
-    EXPECT_EQ(item.title(), QStringLiteral("Talk"));
+    Item item(ItemType::Video, u"Talk"_s);
+    EXPECT_EQ(item.typeRawValue(), u"video"_s);
+    EXPECT_EQ(item.title(), u"Talk"_s);
     EXPECT_FALSE(item.urlString());
     EXPECT_FALSE(item.sourceDomain());
     EXPECT_FALSE(item.note());
@@ -53,24 +54,23 @@ TEST(Item, NewItemDefaults)
 
 TEST(Item, UrlKeepsQueryAndHostKeepsWww)
 {
-    Item item(ItemType::WebLink, QStringLiteral("t"),
-              QUrl(QStringLiteral("https://www.Example.com/a?b=1&c=2#frag")),
-              QStringLiteral("note"));
-    EXPECT_EQ(item.urlString(), QStringLiteral("https://www.example.com/a?b=1&c=2#frag"));
-    EXPECT_EQ(item.sourceDomain(), QStringLiteral("www.example.com"));
-    EXPECT_EQ(item.note(), QStringLiteral("note"));
+    Item item(ItemType::WebLink, u"t"_s, QUrl(u"https://www.Example.com/a?b=1&c=2#frag"_s),
+              u"note"_s);
+    EXPECT_EQ(item.urlString(), u"https://www.example.com/a?b=1&c=2#frag"_s);
+    EXPECT_EQ(item.sourceDomain(), u"www.example.com"_s);
+    EXPECT_EQ(item.note(), u"note"_s);
 
-    Item file(ItemType::Document, QStringLiteral("f"), QUrl(QStringLiteral("file:///tmp/a.pdf")));
-    EXPECT_EQ(file.urlString(), QStringLiteral("file:///tmp/a.pdf"));
+    Item file(ItemType::Document, u"f"_s, QUrl(u"file:///tmp/a.pdf"_s));
+    EXPECT_EQ(file.urlString(), u"file:///tmp/a.pdf"_s);
     EXPECT_FALSE(file.sourceDomain()) << "a URL without a host gives no source domain";
 }
 
 TEST(Item, OperationsStampModifiedAtAsDocumented)
 {
     SteppingClock clock(start);
-    Folder folder(QStringLiteral("F"), QStringLiteral("folder"), QColor(Qt::red));
-    Tag tag(QStringLiteral("t"), QColor(Qt::red));
-    Item item(ItemType::WebLink, QStringLiteral("x"));
+    Folder folder(u"F"_s, u"folder"_s, QColor(Qt::red));
+    Tag tag(u"t"_s, QColor(Qt::red));
+    Item item(ItemType::WebLink, u"x"_s);
 
     auto stamps = [&](auto &&operation) {
         const QDateTime before = item.modifiedAt();
@@ -94,21 +94,21 @@ TEST(Item, OperationsStampModifiedAtAsDocumented)
     EXPECT_TRUE(item.isFavorite());
     EXPECT_TRUE(stamps([&] { item.toggleArchive(); }));
     EXPECT_TRUE(item.isArchived());
-    EXPECT_FALSE(stamps([&] { item.setTitle(QStringLiteral("y")); }))
+    EXPECT_FALSE(stamps([&] { item.setTitle(u"y"_s); }))
         << "direct writes leave the stamp to the caller";
     EXPECT_FALSE(stamps([&] {
         ItemMetadata m;
-        m.author = QStringLiteral("A");
+        m.author = u"A"_s;
         item.setMetadata(m);
     }));
 }
 
 TEST(Item, TagsWithTheSameIdCountAsOne)
 {
-    Tag a(QStringLiteral("a"), QColor(Qt::red));
-    Tag copy(QStringLiteral("a copy"), QColor(Qt::red));
+    Tag a(u"a"_s, QColor(Qt::red));
+    Tag copy(u"a copy"_s, QColor(Qt::red));
     copy.setId(a.id());
-    Item item(ItemType::WebLink, QStringLiteral("x"));
+    Item item(ItemType::WebLink, u"x"_s);
     item.addTag(&a);
     item.addTag(&copy);
     EXPECT_EQ(item.tags().size(), 1);
@@ -119,10 +119,10 @@ TEST(Item, TagsWithTheSameIdCountAsOne)
 
 TEST(Item, SortedTagsByNameKeepStoredOrderForEqualNames)
 {
-    Tag beta(QStringLiteral("beta"), QColor());
-    Tag alpha1(QStringLiteral("Alpha"), QColor());
-    Tag alpha2(QStringLiteral("alpha"), QColor());
-    Item item(ItemType::WebLink, QStringLiteral("x"));
+    Tag beta(u"beta"_s, QColor());
+    Tag alpha1(u"Alpha"_s, QColor());
+    Tag alpha2(u"alpha"_s, QColor());
+    Item item(ItemType::WebLink, u"x"_s);
     item.addTag(&beta);
     item.addTag(&alpha2);
     item.addTag(&alpha1);
@@ -131,10 +131,10 @@ TEST(Item, SortedTagsByNameKeepStoredOrderForEqualNames)
 
 TEST(Item, DestroyingEitherEndUnlinksTheOther)
 {
-    Folder folder(QStringLiteral("F"), QString(), QColor());
-    auto tag = std::make_unique<Tag>(QStringLiteral("t"), QColor());
-    auto item = std::make_unique<Item>(ItemType::WebLink, QStringLiteral("x"), std::nullopt,
-                                       std::nullopt, &folder);
+    Folder folder(u"F"_s, QString(), QColor());
+    auto tag = std::make_unique<Tag>(u"t"_s, QColor());
+    auto item =
+        std::make_unique<Item>(ItemType::WebLink, u"x"_s, std::nullopt, std::nullopt, &folder);
     item->addTag(tag.get());
     tag.reset();
     EXPECT_TRUE(item->tags().isEmpty());
@@ -144,27 +144,27 @@ TEST(Item, DestroyingEitherEndUnlinksTheOther)
 
 TEST(ItemMetadata, WritesOnlyPresentFieldsAndReadsBack)
 {
-    Item item(ItemType::WebLink, QStringLiteral("x"));
+    Item item(ItemType::WebLink, u"x"_s);
     ItemMetadata m;
-    m.author = QStringLiteral("Ada");
+    m.author = u"Ada"_s;
     item.setMetadata(m);
     ASSERT_TRUE(item.metadataJSON());
     const QJsonObject o = QJsonDocument::fromJson(*item.metadataJSON()).object();
-    EXPECT_EQ(o.keys(), QStringList{QStringLiteral("author")});
+    EXPECT_EQ(o.keys(), QStringList{u"author"_s});
     EXPECT_EQ(item.metadata(), m);
 
     ItemMetadata full;
-    full.author = QStringLiteral("Ada");
+    full.author = u"Ada"_s;
     full.publishDate = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9, 500), Qt::UTC);
-    full.description = QStringLiteral("d");
+    full.description = u"d"_s;
     full.duration = 61.5;
-    full.platform = QStringLiteral("p");
-    full.ogImageURL = QStringLiteral("https://example.com/i.png");
-    full.siteName = QStringLiteral("s");
-    full.articleType = QStringLiteral("article");
-    full.keywords = QStringList{QStringLiteral("k1"), QStringLiteral("k2")};
-    full.videoId = QStringLiteral("v");
-    full.customFields = QMap<QString, QString>{{QStringLiteral("a"), QStringLiteral("b")}};
+    full.platform = u"p"_s;
+    full.ogImageURL = u"https://example.com/i.png"_s;
+    full.siteName = u"s"_s;
+    full.articleType = u"article"_s;
+    full.keywords = QStringList{u"k1"_s, u"k2"_s};
+    full.videoId = u"v"_s;
+    full.customFields = QMap<QString, QString>{{u"a"_s, u"b"_s}};
     EXPECT_EQ(ItemMetadata::fromJson(full.toJson()), full);
 
     item.setMetadata(std::nullopt);
@@ -176,7 +176,7 @@ TEST(ItemMetadata, PublishDateIsSecondsSince2001)
     ItemMetadata m;
     m.publishDate = QDateTime(QDate(2001, 1, 2), QTime(0, 0), Qt::UTC);
     const QJsonObject o = QJsonDocument::fromJson(m.toJson()).object();
-    EXPECT_EQ(o.value(QStringLiteral("publishDate")).toDouble(), 86400.0);
+    EXPECT_EQ(o.value(u"publishDate"_s).toDouble(), 86400.0);
 
     const auto read =
         ItemMetadata::fromJson(R"({"publishDate": -1.5, "unknown": 1, "author": null})");
@@ -191,7 +191,7 @@ TEST(ItemMetadata, UndecodableJsonReadsAsAbsent)
                              R"({"keywords": "a"})", R"({"keywords": [1]})",
                              R"({"publishDate": "2020-01-01"})", R"({"publishDate": 1e300})"}) {
         EXPECT_FALSE(ItemMetadata::fromJson(json)) << json;
-        Item item(ItemType::WebLink, QStringLiteral("x"));
+        Item item(ItemType::WebLink, u"x"_s);
         item.setMetadataJSON(QByteArray(json));
         EXPECT_FALSE(item.metadata()) << json;
     }

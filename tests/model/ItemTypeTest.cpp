@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,9 +27,9 @@ TEST(ItemType, RawValuesNamesAndUnknownText)
         EXPECT_EQ(t.displayName(), QLatin1String(names[i]));
         EXPECT_EQ(ItemType::fromRawValue(t.rawValue()), t);
     }
-    EXPECT_FALSE(ItemType::fromRawValue(QStringLiteral("Video")).has_value());
-    EXPECT_EQ(ItemType::fromRawValueOrWebLink(QStringLiteral("podcast")), ItemType::WebLink);
-    EXPECT_EQ(ItemType(ItemType::WebLink).iconName(), QStringLiteral("link"));
+    EXPECT_FALSE(ItemType::fromRawValue(u"Video"_s).has_value());
+    EXPECT_EQ(ItemType::fromRawValueOrWebLink(u"podcast"_s), ItemType::WebLink);
+    EXPECT_EQ(ItemType(ItemType::WebLink).iconName(), u"link"_s);
 }
 
 TEST(ItemType, DetectsByHostThenByPath)
@@ -76,8 +77,7 @@ TEST(ItemType, DocumentExtensionsAreTheFullList)
     for (const QString &e : ext) {
         EXPECT_TRUE(e.startsWith(QLatin1Char('.')));
         EXPECT_EQ(e, e.toLower());
-        EXPECT_EQ(ItemType::detect(QUrl(QStringLiteral("https://example.com/file") + e)),
-                  ItemType::Document)
+        EXPECT_EQ(ItemType::detect(QUrl(u"https://example.com/file"_s + e)), ItemType::Document)
             << qPrintable(e);
     }
 }

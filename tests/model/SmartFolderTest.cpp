@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -34,17 +35,16 @@ QList<SmartFolder> membership(const Item &item, qint64 cutoff)
 
 TEST(SmartFolder, CasesTitlesAndRawValues)
 {
-    const QStringList titles{QStringLiteral("Inbox"),          QStringLiteral("Favorites"),
-                             QStringLiteral("Recently Added"), QStringLiteral("Recently Viewed"),
-                             QStringLiteral("Archived"),       QStringLiteral("All Items")};
+    const QStringList titles{u"Inbox"_s,           u"Favorites"_s, u"Recently Added"_s,
+                             u"Recently Viewed"_s, u"Archived"_s,  u"All Items"_s};
     ASSERT_EQ(SmartFolder::allCases().size(), 6);
     for (int i = 0; i < 6; ++i) {
         const SmartFolder f = SmartFolder::allCases()[i];
         EXPECT_EQ(f.title(), titles[i]);
         EXPECT_EQ(SmartFolder::fromRawValue(f.rawValue()), f);
     }
-    EXPECT_EQ(SmartFolder(SmartFolder::RecentlyAdded).rawValue(), QStringLiteral("recentlyAdded"));
-    EXPECT_EQ(SmartFolder(SmartFolder::Archived).iconName(), QStringLiteral("archivebox"));
+    EXPECT_EQ(SmartFolder(SmartFolder::RecentlyAdded).rawValue(), u"recentlyAdded"_s);
+    EXPECT_EQ(SmartFolder(SmartFolder::Archived).iconName(), u"archivebox"_s);
 }
 
 TEST(SmartFolder, MembershipRules)
@@ -52,15 +52,14 @@ TEST(SmartFolder, MembershipRules)
     const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), Qt::UTC);
     FixedClock clock(now);
     const qint64 cutoff = SmartFolder::cutoff(now, QTimeZone::utc()).toMSecsSinceEpoch();
-    Folder folder(QStringLiteral("F"), QString(), QColor());
+    Folder folder(u"F"_s, QString(), QColor());
 
-    Item plain(ItemType::WebLink, QStringLiteral("plain"));
+    Item plain(ItemType::WebLink, u"plain"_s);
     EXPECT_EQ(membership(plain, cutoff),
               (QList<SmartFolder>{SmartFolder::Inbox, SmartFolder::RecentlyAdded,
                                   SmartFolder::AllItems}));
 
-    Item filedFavorite(ItemType::WebLink, QStringLiteral("fav"), std::nullopt, std::nullopt,
-                       &folder);
+    Item filedFavorite(ItemType::WebLink, u"fav"_s, std::nullopt, std::nullopt, &folder);
     filedFavorite.toggleFavorite();
     filedFavorite.setAccessedAt(now);
     EXPECT_EQ(membership(filedFavorite, cutoff),
@@ -68,7 +67,7 @@ TEST(SmartFolder, MembershipRules)
                                   SmartFolder::RecentlyViewed, SmartFolder::AllItems}));
 
     // Archived items leave every smart folder but Archived, even unfiled favourites.
-    Item archived(ItemType::WebLink, QStringLiteral("old"));
+    Item archived(ItemType::WebLink, u"old"_s);
     archived.toggleFavorite();
     archived.toggleArchive();
     EXPECT_EQ(membership(archived, cutoff), QList<SmartFolder>{SmartFolder::Archived});
@@ -79,9 +78,9 @@ TEST(SmartFolder, SevenDayWindowEdges)
     const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), Qt::UTC);
     const QTimeZone utc = QTimeZone::utc();
     const qint64 cutoff = SmartFolder::cutoff(now, utc).toMSecsSinceEpoch();
-    Item atCutoff(ItemType::WebLink, QStringLiteral("a"));
+    Item atCutoff(ItemType::WebLink, u"a"_s);
     atCutoff.setCreatedAt(now.addDays(-7));
-    Item justBefore(ItemType::WebLink, QStringLiteral("b"));
+    Item justBefore(ItemType::WebLink, u"b"_s);
     justBefore.setCreatedAt(now.addDays(-7).addSecs(-1));
     EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(atCutoff, cutoff));
     EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(justBefore, cutoff));
@@ -111,7 +110,7 @@ TEST(SmartFolder, CutoffKeepsWallClockAcrossDaylightSaving)
 
     // An item added exactly a week ago by the wall clock is still recent; one second earlier is
     // not.
-    Item atEdge(ItemType::WebLink, QStringLiteral("edge"));
+    Item atEdge(ItemType::WebLink, u"edge"_s);
     atEdge.setCreatedAt(QDateTime(QDate(2026, 3, 26), QTime(10, 30), berlin));
     EXPECT_TRUE(
         SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
@@ -124,7 +123,7 @@ TEST(SmartFolder, ContainsUsesTheModelClock)
 {
     const QDateTime now(QDate(2030, 1, 10), QTime(8, 0), Qt::UTC);
     FixedClock clock(now);
-    Item item(ItemType::WebLink, QStringLiteral("x"));
+    Item item(ItemType::WebLink, u"x"_s);
     EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(item));
     item.setCreatedAt(now.addDays(-8));
     EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(item));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -28,12 +29,12 @@ int savedBatches(QProcess &writer)
 TEST(StoreCrash, KillDuringWritesLeavesTheLastSavedState)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("crash.store"));
+    const QString path = dir.filePath(u"crash.store"_s);
     auto *random = QRandomGenerator::global();
     int confirmed = 0;
     for (int round = 0; round < 4; ++round) {
         QProcess writer;
-        writer.start(QStringLiteral(STORE_WRITER_PATH), {QStringLiteral("crash"), path});
+        writer.start(QStringLiteral(STORE_WRITER_PATH), {u"crash"_s, path});
         ASSERT_TRUE(writer.waitForStarted());
         // Let it commit a few batches, then kill it at an arbitrary moment.
         int seen = 0;
@@ -65,9 +66,9 @@ TEST(StoreCrash, KillDuringWritesLeavesTheLastSavedState)
 TEST(StoreCrash, ChangesArePersistedByANormalQuit)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("quit.store"));
+    const QString path = dir.filePath(u"quit.store"_s);
     QProcess writer;
-    writer.start(QStringLiteral(STORE_WRITER_PATH), {QStringLiteral("quit"), path});
+    writer.start(QStringLiteral(STORE_WRITER_PATH), {u"quit"_s, path});
     ASSERT_TRUE(writer.waitForFinished(30000));
     EXPECT_EQ(writer.exitCode(), 0);
     EXPECT_EQ(writer.readAllStandardOutput().trimmed(), QByteArray("saved"));
@@ -76,5 +77,5 @@ TEST(StoreCrash, ChangesArePersistedByANormalQuit)
     auto store = LibraryStore::open(path, &error);
     ASSERT_TRUE(store) << qPrintable(error);
     ASSERT_EQ(store->items().size(), 1u);
-    EXPECT_EQ(store->items().front()->title(), QStringLiteral("edited before quit"));
+    EXPECT_EQ(store->items().front()->title(), u"edited before quit"_s);
 }

@@ -16,6 +16,7 @@
 #include <sqlite3.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 
 namespace {
@@ -55,7 +56,7 @@ QByteArray fingerprint(const QString &path)
 class StoreFailureTest : public ::testing::Test
 {
 protected:
-    QString path() const { return m_dir.filePath(QStringLiteral("default.store")); }
+    QString path() const { return m_dir.filePath(u"default.store"_s); }
 
     std::unique_ptr<LibraryStore> openStore()
     {
@@ -71,11 +72,11 @@ protected:
     void makeLibrary()
     {
         auto store = openStore();
-        Folder *folder = store->insert(std::make_unique<Folder>(
-            QStringLiteral("Reading"), QStringLiteral("folder"), QColor()));
-        Tag *tag = store->insert(std::make_unique<Tag>(QStringLiteral("later"), QColor()));
-        Item *item = store->insert(std::make_unique<Item>(
-            ItemType::WebLink, QStringLiteral("Page"), QUrl(QStringLiteral("https://a.example"))));
+        Folder *folder =
+            store->insert(std::make_unique<Folder>(u"Reading"_s, u"folder"_s, QColor()));
+        Tag *tag = store->insert(std::make_unique<Tag>(u"later"_s, QColor()));
+        Item *item = store->insert(
+            std::make_unique<Item>(ItemType::WebLink, u"Page"_s, QUrl(u"https://a.example"_s)));
         item->moveToFolder(folder);
         item->addTag(tag);
         item->setThumbnailData(QByteArray("thumb"));
@@ -99,22 +100,21 @@ TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
          [](const QString &p) {
              execOn(p, "CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('x')");
          },
-         QStringLiteral("The file is not a Quillory library store.")},
+         u"The file is not a Quillory library store."_s},
         {"a newer library",
          [](const QString &p) {
              execOn(p, "CREATE TABLE store_info(key TEXT PRIMARY KEY, value TEXT);"
                        "INSERT INTO store_info VALUES('schemaVersion', '2.0.0')");
          },
-         QStringLiteral("2.0.0")},
+         u"2.0.0"_s},
         {"not a database",
          [](const QString &p) {
              QFile junk(p);
              ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
              junk.write(QByteArray(8192, 'j'));
          },
-         QStringLiteral("not a database")},
-        {"a folder", [](const QString &p) { ASSERT_TRUE(QDir().mkpath(p)); },
-         QStringLiteral("folder")},
+         u"not a database"_s},
+        {"a folder", [](const QString &p) { ASSERT_TRUE(QDir().mkpath(p)); }, u"folder"_s},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,7 +127,7 @@ TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
         EXPECT_TRUE(error.contains(c.reason)) << qPrintable(error);
         EXPECT_EQ(fingerprint(path()), before);
         // Nothing was switched to the write-ahead log, or begun beside the file.
-        EXPECT_FALSE(QFile::exists(path() + QStringLiteral("-wal")));
+        EXPECT_FALSE(QFile::exists(path() + u"-wal"_s));
     }
 }
 
@@ -168,21 +168,20 @@ TEST_F(StoreFailureTest, ReadOnlyLibraryOpensForBrowsingAndRefusesEveryChange)
     EXPECT_EQ(item->thumbnailData(), QByteArray("thumb"));
 
     QSignalSpy changed(store.get(), &LibraryStore::recordChanged);
-    item->setTitle(QStringLiteral("Renamed"));
+    item->setTitle(u"Renamed"_s);
     item->setAccessedAt(QDateTime::currentDateTimeUtc()); // what selecting an item does
     item->toggleFavorite();
     item->moveToFolder(nullptr);
     item->removeTag(*store->tags().front());
-    store->folders().front()->setName(QStringLiteral("Other"));
-    store->tags().front()->setName(QStringLiteral("other"));
-    EXPECT_EQ(store->insert(std::make_unique<Item>(ItemType::Image, QStringLiteral("New"))),
-              nullptr);
+    store->folders().front()->setName(u"Other"_s);
+    store->tags().front()->setName(u"other"_s);
+    EXPECT_EQ(store->insert(std::make_unique<Item>(ItemType::Image, u"New"_s)), nullptr);
     store->remove(item);
     store->removeAll(RecordKind::Tag);
 
     EXPECT_EQ(changed.count(), 0);
     ASSERT_EQ(store->items().size(), 1u);
-    EXPECT_EQ(item->title(), QStringLiteral("Page"));
+    EXPECT_EQ(item->title(), u"Page"_s);
     EXPECT_FALSE(item->accessedAt());
     EXPECT_FALSE(item->isFavorite());
     EXPECT_NE(item->folder(), nullptr);
@@ -217,8 +216,8 @@ TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(path());
-        QFile::remove(path() + QStringLiteral("-wal"));
-        QFile::remove(path() + QStringLiteral("-shm"));
+        QFile::remove(path() + u"-wal"_s);
+        QFile::remove(path() + u"-shm"_s);
         FaultyDisk disk;
         auto store = openStore();
         store->setAutosaveDelay(60000); // only the explicit save and its retries write
@@ -228,7 +227,7 @@ TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)
         QSignalSpy recovered(store.get(), &LibraryStore::saveRecovered);
 
         c.fail(disk, other);
-        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Kept")));
+        store->insert(std::make_unique<Item>(ItemType::WebLink, u"Kept"_s));
         QString error;
         QElapsedTimer clock;
         clock.start();
@@ -252,7 +251,7 @@ TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)
         store.reset();
         auto reopened = openStore();
         ASSERT_EQ(reopened->items().size(), 1u);
-        EXPECT_EQ(reopened->items().front()->title(), QStringLiteral("Kept"));
+        EXPECT_EQ(reopened->items().front()->title(), u"Kept"_s);
     }
 }
 
@@ -271,19 +270,19 @@ TEST_F(StoreFailureTest, IdsWrittenInAnotherSpellingAreUpdatedInPlace)
         ASSERT_NE(item->folder(), nullptr);
         EXPECT_EQ(item->tags().size(), 1);
         EXPECT_EQ(item->thumbnailData(), QByteArray("thumb"));
-        item->setTitle(QStringLiteral("Renamed"));
+        item->setTitle(u"Renamed"_s);
         store->remove(store->tags().front());
         ASSERT_TRUE(store->save());
     }
     auto store = openStore();
     ASSERT_EQ(store->items().size(), 1u);
-    EXPECT_EQ(store->items().front()->title(), QStringLiteral("Renamed"));
+    EXPECT_EQ(store->items().front()->title(), u"Renamed"_s);
     EXPECT_TRUE(store->tags().empty());
     EXPECT_EQ(store->folders().size(), 1u);
     store.reset();
-    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM items"), QStringLiteral("1"));
-    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM tags"), QStringLiteral("0"));
+    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM items"), u"1"_s);
+    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM tags"), u"0"_s);
     EXPECT_EQ(queryText(path(), "SELECT count(*) FROM items WHERE id <> upper(id) OR folder_id "
                                 "<> upper(folder_id)"),
-              QStringLiteral("0"));
+              u"0"_s);
 }

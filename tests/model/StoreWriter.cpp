@@ -9,6 +9,7 @@
 #include <cstdio>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,8 +25,7 @@ int crashLoop(const QString &path)
     for (int batch = int(store->items().size() / 50);; ++batch) {
         std::vector<std::unique_ptr<Item>> items;
         for (int i = 0; i < 50; ++i) {
-            auto item =
-                std::make_unique<Item>(ItemType::Image, QStringLiteral("batch %1").arg(batch));
+            auto item = std::make_unique<Item>(ItemType::Image, u"batch %1"_s.arg(batch));
             item->setImageData(picture);
             items.push_back(std::move(item));
         }
@@ -46,8 +46,8 @@ int quitNormally(const QString &path)
     if (!store)
         return 2;
     store->setAutosaveDelay(60 * 60 * 1000); // only the quit may save
-    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("draft")));
-    item->setTitle(QStringLiteral("edited before quit"));
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"draft"_s));
+    item->setTitle(u"edited before quit"_s);
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     const int rc = QCoreApplication::exec();
     // A real application's store outlives exec(); make sure the quit itself saved.

@@ -5,29 +5,30 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 TEST(Tag, CreationDefaults)
 {
-    Tag tag(QStringLiteral("Reading"), QColor(0, 0x7A, 0xFF));
-    EXPECT_EQ(tag.name(), QStringLiteral("Reading"));
-    EXPECT_EQ(tag.colorHex(), QStringLiteral("#007AFF"));
+    Tag tag(u"Reading"_s, QColor(0, 0x7A, 0xFF));
+    EXPECT_EQ(tag.name(), u"Reading"_s);
+    EXPECT_EQ(tag.colorHex(), u"#007AFF"_s);
     EXPECT_EQ(tag.sortOrder(), 0);
     EXPECT_TRUE(tag.items().isEmpty());
-    EXPECT_EQ(Tag(QStringLiteral("x"), QColor()).colorHex(), QStringLiteral("#007AFF"));
+    EXPECT_EQ(Tag(u"x"_s, QColor()).colorHex(), u"#007AFF"_s);
 }
 
 TEST(Tag, OrderBySortOrderThenLocalizedCaseInsensitiveName)
 {
-    Tag beta(QStringLiteral("beta"), QColor());
-    Tag upper(QStringLiteral("Alpha"), QColor());
-    Tag lower(QStringLiteral("alpha"), QColor());
+    Tag beta(u"beta"_s, QColor());
+    Tag upper(u"Alpha"_s, QColor());
+    Tag lower(u"alpha"_s, QColor());
     EXPECT_TRUE(upper < beta);
     EXPECT_TRUE(lower < beta);
     EXPECT_FALSE(upper < lower);
     EXPECT_FALSE(lower < upper);
 
-    Tag a(QStringLiteral("a"), QColor());
-    Tag z(QStringLiteral("z"), QColor());
+    Tag a(u"a"_s, QColor());
+    Tag z(u"z"_s, QColor());
     a.setSortOrder(1);
     EXPECT_TRUE(z < a);
     EXPECT_FALSE(a < z);
@@ -39,8 +40,8 @@ TEST(Tag, OrderBySortOrderThenLocalizedCaseInsensitiveName)
 
 TEST(Tag, EqualityAndHashFollowTheId)
 {
-    Tag one(QStringLiteral("one"), QColor());
-    Tag copy(QStringLiteral("other name"), QColor(Qt::red));
+    Tag one(u"one"_s, QColor());
+    Tag copy(u"other name"_s, QColor(Qt::red));
     EXPECT_FALSE(one == copy);
     copy.setId(one.id());
     EXPECT_TRUE(one == copy);
@@ -49,9 +50,9 @@ TEST(Tag, EqualityAndHashFollowTheId)
 
 TEST(Tag, ItemCountLeavesOutArchivedItems)
 {
-    Tag tag(QStringLiteral("t"), QColor());
-    Item a(ItemType::WebLink, QStringLiteral("a"));
-    Item b(ItemType::WebLink, QStringLiteral("b"));
+    Tag tag(u"t"_s, QColor());
+    Item a(ItemType::WebLink, u"a"_s);
+    Item b(ItemType::WebLink, u"b"_s);
     a.addTag(&tag);
     b.addTag(&tag);
     b.toggleArchive();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -20,9 +21,7 @@ class PrivateBus final
 public:
     PrivateBus()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address=1")});
+        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
         if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
             return;
         m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
@@ -67,8 +66,8 @@ class OpenedUrls final : public QObject
     Q_OBJECT
 
 public:
-    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    OpenedUrls() { QDesktopServices::setUrlHandler(u"file"_s, this, "open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(u"file"_s); }
     QList<QUrl> urls;
 
 public slots:
@@ -81,21 +80,21 @@ TEST(LinuxFileRevealer, AsksTheFileManagerWithoutWaitingForIt)
 {
     PrivateBus bus;
     ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
-    QDBusConnection service = bus.connect(QStringLiteral("file-manager"));
+    QDBusConnection service = bus.connect(u"file-manager"_s);
     FileManager manager;
-    ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+    ASSERT_TRUE(service.registerObject(u"/org/freedesktop/FileManager1"_s, &manager,
                                        QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    ASSERT_TRUE(service.registerService(u"org.freedesktop.FileManager1"_s));
     OpenedUrls opened;
 
-    LinuxFileRevealer revealer(bus.connect(QStringLiteral("quillory")));
-    revealer.reveal(QStringLiteral("/home/me/Documents/report.pdf"));
+    LinuxFileRevealer revealer(bus.connect(u"quillory"_s));
+    revealer.reveal(u"/home/me/Documents/report.pdf"_s);
     // The file manager answers in this very thread, so a call that waited for it would have
     // timed out before returning, and fallen back to opening the folder.
     EXPECT_TRUE(manager.shown.isEmpty());
     EXPECT_TRUE(opened.urls.isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
-    EXPECT_EQ(manager.shown, QStringList{QStringLiteral("file:///home/me/Documents/report.pdf")});
+    EXPECT_EQ(manager.shown, QStringList{u"file:///home/me/Documents/report.pdf"_s});
     QTest::qWait(100);
     EXPECT_TRUE(opened.urls.isEmpty());
 }
@@ -105,16 +104,16 @@ TEST(LinuxFileRevealer, OpensTheFolderWhenNoFileManagerAnswers)
     PrivateBus bus;
     ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
     OpenedUrls opened;
-    LinuxFileRevealer revealer(bus.connect(QStringLiteral("quillory")));
-    revealer.reveal(QStringLiteral("/home/me/Documents/report.pdf"));
+    LinuxFileRevealer revealer(bus.connect(u"quillory"_s));
+    revealer.reveal(u"/home/me/Documents/report.pdf"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.urls.isEmpty(); }, 5000));
-    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/home/me/Documents"))});
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(u"/home/me/Documents"_s)});
 
     // No bus at all: straight to the folder.
     opened.urls.clear();
-    LinuxFileRevealer offline(QDBusConnection(QStringLiteral("never-connected")));
-    offline.reveal(QStringLiteral("/srv/shared/notes.txt"));
-    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/srv/shared"))});
+    LinuxFileRevealer offline(QDBusConnection(u"never-connected"_s));
+    offline.reveal(u"/srv/shared/notes.txt"_s);
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(u"/srv/shared"_s)});
 }
 
 #include "FileRevealerTest.moc"

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::TestPictures;
 
 namespace {
@@ -24,8 +25,8 @@ enum class Picture { None, Encoded, Decoded };
 // menu, the tray, the add menu and drops give the same items for the same contents.
 TEST(ClipboardReader, FirstThingThatAppliesWins)
 {
-    const QUrl page(QStringLiteral("https://example.com/a"));
-    const QUrl file = QUrl::fromLocalFile(QStringLiteral("/tmp/report.pdf"));
+    const QUrl page(u"https://example.com/a"_s);
+    const QUrl file = QUrl::fromLocalFile(u"/tmp/report.pdf"_s);
     const struct
     {
         const char *name;
@@ -34,7 +35,7 @@ TEST(ClipboardReader, FirstThingThatAppliesWins)
         Picture picture;
     } cases[] = {
         {"an address as text, with its line break",
-         [](QMimeData &d) { d.setText(QStringLiteral("https://example.com/a\n")); },
+         [](QMimeData &d) { d.setText(u"https://example.com/a\n"_s); },
          {page},
          Picture::None},
         {"two copied files",
@@ -46,33 +47,33 @@ TEST(ClipboardReader, FirstThingThatAppliesWins)
         {"an address list beats different text",
          [&](QMimeData &d) {
              d.setUrls({page});
-             d.setText(QStringLiteral("https://other.example/"));
+             d.setText(u"https://other.example/"_s);
          },
          {page},
          Picture::None},
         {"an address beats a picture",
          [&](QMimeData &d) {
              d.setUrls({page});
-             d.setData(QStringLiteral("image/png"), encoded("png"));
+             d.setData(u"image/png"_s, encoded("png"));
          },
          {page},
          Picture::None},
         {"PNG",
-         [](QMimeData &d) { d.setData(QStringLiteral("image/png"), encoded("png")); },
+         [](QMimeData &d) { d.setData(u"image/png"_s, encoded("png")); },
          {},
          Picture::Encoded},
         {"TIFF only",
-         [](QMimeData &d) { d.setData(QStringLiteral("image/tiff"), encoded("tiff")); },
+         [](QMimeData &d) { d.setData(u"image/tiff"_s, encoded("tiff")); },
          {},
          Picture::Encoded},
         {"JPEG only",
-         [](QMimeData &d) { d.setData(QStringLiteral("image/jpeg"), encoded("jpeg")); },
+         [](QMimeData &d) { d.setData(u"image/jpeg"_s, encoded("jpeg")); },
          {},
          Picture::Encoded},
         {"words and a picture",
          [](QMimeData &d) {
-             d.setText(QStringLiteral("a photo of a cat"));
-             d.setData(QStringLiteral("image/png"), encoded("png"));
+             d.setText(u"a photo of a cat"_s);
+             d.setData(u"image/png"_s, encoded("png"));
          },
          {},
          Picture::Encoded},
@@ -81,11 +82,11 @@ TEST(ClipboardReader, FirstThingThatAppliesWins)
          {},
          Picture::Decoded},
         {"words without a scheme",
-         [](QMimeData &d) { d.setText(QStringLiteral("example.com/path and words")); },
+         [](QMimeData &d) { d.setText(u"example.com/path and words"_s); },
          {},
          Picture::None},
         {"bytes that only claim to be a picture",
-         [](QMimeData &d) { d.setData(QStringLiteral("image/tiff"), "not a tiff"); },
+         [](QMimeData &d) { d.setData(u"image/tiff"_s, "not a tiff"); },
          {},
          Picture::None},
         {"nothing", [](QMimeData &) {}, {}, Picture::None},

@@ -10,12 +10,13 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::Fields;
 using quillory::test::s;
 
 namespace {
 
-const QUrl pageUrl(QStringLiteral("https://example.com/guides/garden/page.html"));
+const QUrl pageUrl(u"https://example.com/guides/garden/page.html"_s);
 
 FetchedMetadata parse(const QString &html)
 {
@@ -201,15 +202,15 @@ TEST(HtmlMetadataParser, MetaContentLookupsAreDirectlyUsable)
 {
     const QString html =
         s(R"(<meta content="x" property="og:type"><meta name="robots" content="all">)");
-    EXPECT_EQ(HtmlMetadataParser::metaContentByProperty(html, QStringLiteral("og:type")), s("x"));
-    EXPECT_EQ(HtmlMetadataParser::metaContentByName(html, QStringLiteral("robots")), s("all"));
-    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, QStringLiteral("og:type")));
+    EXPECT_EQ(HtmlMetadataParser::metaContentByProperty(html, u"og:type"_s), s("x"));
+    EXPECT_EQ(HtmlMetadataParser::metaContentByName(html, u"robots"_s), s("all"));
+    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, u"og:type"_s));
     // A key is matched literally, whatever characters it holds.
-    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, QStringLiteral("rob.ts")));
-    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, QStringLiteral("(")));
+    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, u"rob.ts"_s));
+    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(html, u"("_s));
     // No tag is read past its end, where such a key would have to reach.
-    EXPECT_FALSE(HtmlMetadataParser::metaContentByName(s(R"(<meta name="a>b" content="x">)"),
-                                                       QStringLiteral("a>b")));
+    EXPECT_FALSE(
+        HtmlMetadataParser::metaContentByName(s(R"(<meta name="a>b" content="x">)"), u"a>b"_s));
 }
 
 // The lookup written the plain way, one search of the whole text per tag shape, to check the
@@ -219,13 +220,11 @@ class ReferenceLookup
 public:
     ReferenceLookup(const QString &attribute, const QString &key)
     {
-        const QString content = QStringLiteral("content=(?:\"([^\"]+)\"|'([^']+)')");
-        const QString keyed = attribute + QStringLiteral("=[\"']") +
-                              QRegularExpression::escape(key) + QStringLiteral("[\"']");
-        m_tries[0].setPattern(QStringLiteral("<meta[^>]+") + keyed + QStringLiteral("[^>]+") +
-                              content);
-        m_tries[1].setPattern(QStringLiteral("<meta[^>]+") + content + QStringLiteral("[^>]+") +
-                              keyed);
+        const QString content = u"content=(?:\"([^\"]+)\"|'([^']+)')"_s;
+        const QString keyed =
+            attribute + u"=[\"']"_s + QRegularExpression::escape(key) + u"[\"']"_s;
+        m_tries[0].setPattern(u"<meta[^>]+"_s + keyed + u"[^>]+"_s + content);
+        m_tries[1].setPattern(u"<meta[^>]+"_s + content + u"[^>]+"_s + keyed);
         for (QRegularExpression &re : m_tries)
             re.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
     }
@@ -355,7 +354,7 @@ class ImageAddress : public ::testing::TestWithParam<ImageCase>
 TEST_P(ImageAddress, ResolvesAgainstThePage)
 {
     const QString html =
-        s(R"(<meta property="og:image" content=")") + s(GetParam().value) + QStringLiteral("\">");
+        s(R"(<meta property="og:image" content=")") + s(GetParam().value) + u"\">"_s;
     EXPECT_EQ(parse(html).imageURL, s(GetParam().expected));
 }
 

@@ -9,6 +9,7 @@
 
 using namespace quillory;
 using namespace quillory::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -189,13 +190,12 @@ INSTANTIATE_TEST_SUITE_P(MetadataLimits, ImageSize, ::testing::ValuesIn(imageSiz
 void routeChain(TestHttpServer &server, int count, bool closeEachConnection = false)
 {
     for (int i = 1; i <= count; ++i) {
-        const QString next =
-            i == count ? QStringLiteral("/landing") : QStringLiteral("/hop%1").arg(i + 1);
+        const QString next = i == count ? u"/landing"_s : u"/hop%1"_s.arg(i + 1);
         Response hop = Response::redirect(server.url(next));
         hop.closeConnection = closeEachConnection;
-        server.route(QStringLiteral("/hop%1").arg(i), hop);
+        server.route(u"/hop%1"_s.arg(i), hop);
     }
-    server.route(QStringLiteral("/landing"), Response::html("<title>Landed</title>"));
+    server.route(u"/landing"_s, Response::html("<title>Landed</title>"));
 }
 
 TEST_F(MetadataLimitsTest, FollowsUpToTenRedirects)
@@ -207,7 +207,7 @@ TEST_F(MetadataLimitsTest, FollowsUpToTenRedirects)
         EXPECT_EQ(fetchMetadata(m_service, url("/moved")).metadata.title, s("Landed"));
     }
     // A relative address resolves against the hop that gave it.
-    route("/a/b/start", Response::redirect(QUrl(QStringLiteral("../landing"))));
+    route("/a/b/start", Response::redirect(QUrl(u"../landing"_s)));
     route("/a/landing", Response::html("<title>Landed</title>"));
     EXPECT_EQ(fetchMetadata(m_service, url("/a/b/start")).metadata.title, s("Landed"));
 
@@ -238,9 +238,9 @@ TEST_F(MetadataLimitsTest, RefusesAnEleventhRedirect)
 TEST_F(MetadataLimitsTest, RedirectOffTheWebIsRefused)
 {
     // Followed, a file address would be read, or fail as a transfer: either way, no refusal.
-    route("/to-file", Response::redirect(QUrl(QStringLiteral("file:///etc/passwd"))));
-    route("/to-ftp", Response::redirect(QUrl(QStringLiteral("ftp://127.0.0.1/pub/page.html"))));
-    route("/to-data", Response::redirect(QUrl(QStringLiteral("data:text/html,<title>x</title>"))));
+    route("/to-file", Response::redirect(QUrl(u"file:///etc/passwd"_s)));
+    route("/to-ftp", Response::redirect(QUrl(u"ftp://127.0.0.1/pub/page.html"_s)));
+    route("/to-data", Response::redirect(QUrl(u"data:text/html,<title>x</title>"_s)));
     for (const char *path : {"/to-file", "/to-ftp", "/to-data"}) {
         SCOPED_TRACE(path);
         const MetadataOutcome page = fetchMetadata(m_service, url(path));

@@ -14,6 +14,7 @@
 
 using namespace quillory;
 using namespace quillory::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -97,7 +98,7 @@ TEST_F(MetadataServiceTest, TransportErrorsPassThrough)
         TestHttpServer gone;
         closedPort = gone.port();
     }
-    const QUrl nowhere(QStringLiteral("http://127.0.0.1:%1/page").arg(closedPort));
+    const QUrl nowhere(u"http://127.0.0.1:%1/page"_s.arg(closedPort));
     const MetadataOutcome page = fetchMetadata(m_service, nowhere);
     // Only a transport error carries the network layer's own text.
     EXPECT_EQ(errorText(page), s("Connection refused"));
@@ -309,8 +310,8 @@ TEST_F(MetadataServiceTest, CallsRunSideBySide)
     std::vector<std::optional<MetadataOutcome>> got(pages);
     std::vector<int> requestsSeen(pages, 0);
     for (int i = 0; i < pages; ++i) {
-        const QString path = QStringLiteral("/page%1").arg(i);
-        Response r = Response::html(QStringLiteral("<title>Page %1</title>").arg(i).toUtf8());
+        const QString path = u"/page%1"_s.arg(i);
+        Response r = Response::html(u"<title>Page %1</title>"_s.arg(i).toUtf8());
         r.firstByteDelayMs = delayMs;
         m_server.route(path, r);
         m_service.fetchMetadata(m_server.url(path), &context,
@@ -320,7 +321,7 @@ TEST_F(MetadataServiceTest, CallsRunSideBySide)
                                 });
     }
     for (int i = 0; i < pages; ++i) {
-        EXPECT_EQ(waitFor(got[std::size_t(i)]).metadata.title, QStringLiteral("Page %1").arg(i));
+        EXPECT_EQ(waitFor(got[std::size_t(i)]).metadata.title, u"Page %1"_s.arg(i));
         EXPECT_EQ(requestsSeen[std::size_t(i)], pages) << i;
     }
 }
@@ -329,7 +330,7 @@ TEST_F(MetadataServiceTest, AnswerArrivesAfterTheCallReturns)
 {
     bool answered = false;
     QObject context;
-    m_service.fetchMetadata(QUrl(QStringLiteral("ftp://example.com/")), &context,
+    m_service.fetchMetadata(QUrl(u"ftp://example.com/"_s), &context,
                             [&answered](const MetadataOutcome &) { answered = true; });
     EXPECT_FALSE(answered);
     EXPECT_TRUE(QTest::qWaitFor([&answered] { return answered; }, 5000));
@@ -353,9 +354,9 @@ TEST_F(MetadataServiceTest, NoAnswerOnceTheContextIsGone)
 
     // An answer already on its way is dropped too.
     context = std::make_unique<QObject>();
-    m_service.fetchMetadata(QUrl(QStringLiteral("file:///etc/hostname")), context.get(),
+    m_service.fetchMetadata(QUrl(u"file:///etc/hostname"_s), context.get(),
                             [&answers](const MetadataOutcome &) { ++answers; });
-    m_service.fetchImageData(QUrl(QStringLiteral("data:image/png;base64,AAAA")), context.get(),
+    m_service.fetchImageData(QUrl(u"data:image/png;base64,AAAA"_s), context.get(),
                              [&answers](const ImageOutcome &) { ++answers; });
     context.reset();
     QTest::qWait(200);

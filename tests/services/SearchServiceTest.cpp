@@ -13,6 +13,7 @@
 #include <memory>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -20,8 +21,7 @@ class SearchServiceTest : public ::testing::Test
 {
 protected:
     SearchServiceTest()
-        : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
-          m_search(&m_settings)
+        : m_settings(m_dir.filePath(u"s.ini"_s), QSettings::IniFormat), m_search(&m_settings)
     {
     }
 
@@ -92,16 +92,14 @@ int referenceScore(const Item &item, const QString &query)
 
 TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
 {
-    const QStringList vocabulary{QStringLiteral("ab"), QStringLiteral("ba"), QStringLiteral("abc"),
-                                 QStringLiteral("c"),  QStringLiteral("Äb"), QStringLiteral("b a"),
-                                 QStringLiteral("aa")};
+    const QStringList vocabulary{u"ab"_s, u"ba"_s, u"abc"_s, u"c"_s, u"Äb"_s, u"b a"_s, u"aa"_s};
     QRandomGenerator random(7);
     const auto phrase = [&](int maxWords) {
         QStringList parts;
         const int n = int(random.bounded(maxWords + 1));
         for (int i = 0; i < n; ++i)
             parts << vocabulary[int(random.bounded(qsizetype(vocabulary.size())))];
-        return parts.join(random.bounded(2) ? QStringLiteral(" ") : QString());
+        return parts.join(random.bounded(2) ? u" "_s : QString());
     };
     std::vector<Tag *> pool;
     for (int i = 0; i < 6; ++i)
@@ -110,9 +108,8 @@ TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
         Item *item =
             add(phrase(4), random.bounded(2) ? std::optional<QString>(phrase(4)) : std::nullopt,
                 random.bounded(2)
-                    ? std::optional<QUrl>(
-                          QUrl(QStringLiteral("https://") + phrase(1).remove(QLatin1Char(' ')) +
-                               QStringLiteral(".example/") + phrase(2).remove(QLatin1Char(' '))))
+                    ? std::optional<QUrl>(QUrl(u"https://"_s + phrase(1).remove(QLatin1Char(' ')) +
+                                               u".example/"_s + phrase(2).remove(QLatin1Char(' '))))
                     : std::nullopt);
         for (int t = int(random.bounded(3)); t > 0; --t)
             item->addTag(pool[size_t(random.bounded(6))]);
@@ -128,90 +125,85 @@ TEST_F(SearchServiceTest, ScoresAgreeWithThePlainRules)
 
 TEST_F(SearchServiceTest, WorkedScores)
 {
-    EXPECT_EQ(score(*add(QStringLiteral("GardenTools list")), "garden tools"), 60);
-    EXPECT_EQ(score(*add(QStringLiteral("Garden tools basics")), "garden tools"), 150);
-    EXPECT_EQ(score(*add(QStringLiteral("Best garden tools")), "garden tools"), 100);
-    EXPECT_EQ(score(*add(QStringLiteral("Cooking"), QStringLiteral("garden and tools notes")),
-                    "garden tools"),
-              20);
-    Item *tagged = add(QStringLiteral("Cooking"));
-    tagged->addTag(tag(QStringLiteral("garden")));
+    EXPECT_EQ(score(*add(u"GardenTools list"_s), "garden tools"), 60);
+    EXPECT_EQ(score(*add(u"Garden tools basics"_s), "garden tools"), 150);
+    EXPECT_EQ(score(*add(u"Best garden tools"_s), "garden tools"), 100);
+    EXPECT_EQ(score(*add(u"Cooking"_s, u"garden and tools notes"_s), "garden tools"), 20);
+    Item *tagged = add(u"Cooking"_s);
+    tagged->addTag(tag(u"garden"_s));
     EXPECT_EQ(score(*tagged, "garden tools"), 15);
     EXPECT_EQ(score(*tagged, "garden"), 45);
-    EXPECT_EQ(score(*add(QStringLiteral("Garden")), "ga"), 150);
-    EXPECT_EQ(score(*add(QStringLiteral("Rose garden")), "ga"), 100);
-    EXPECT_EQ(score(*add(QStringLiteral("Nothing"), std::nullopt,
-                         QUrl(QStringLiteral("https://gallery.example/x"))),
-                    "gallery"),
-              30);
-    EXPECT_EQ(score(*add(QStringLiteral("Nothing here")), "garden"), 0);
+    EXPECT_EQ(score(*add(u"Garden"_s), "ga"), 150);
+    EXPECT_EQ(score(*add(u"Rose garden"_s), "ga"), 100);
+    EXPECT_EQ(
+        score(*add(u"Nothing"_s, std::nullopt, QUrl(u"https://gallery.example/x"_s)), "gallery"),
+        30);
+    EXPECT_EQ(score(*add(u"Nothing here"_s), "garden"), 0);
 }
 
 TEST_F(SearchServiceTest, ScoringDetails)
 {
     // The note counts the whole query once, else each word it holds.
-    EXPECT_EQ(
-        score(*add(QStringLiteral("x"), QStringLiteral("about garden tools")), "garden tools"), 40);
+    EXPECT_EQ(score(*add(u"x"_s, u"about garden tools"_s), "garden tools"), 40);
     // Only U+0020 separates words: a tab stays inside the word.
-    EXPECT_EQ(score(*add(QStringLiteral("x"), QStringLiteral("garden and tools")), "garden\ttools"),
-              0);
+    EXPECT_EQ(score(*add(u"x"_s, u"garden and tools"_s), "garden\ttools"), 0);
     // Repeated spaces give no empty words.
-    EXPECT_EQ(score(*add(QStringLiteral("Tools for the garden")), "garden   tools"), 60);
+    EXPECT_EQ(score(*add(u"Tools for the garden"_s), "garden   tools"), 60);
     // Case is folded on both sides; accents are not.
-    EXPECT_EQ(score(*add(QStringLiteral("CAFÉ Review")), "café"), 150);
-    EXPECT_EQ(score(*add(QStringLiteral("Cafe Review")), "café"), 0);
+    EXPECT_EQ(score(*add(u"CAFÉ Review"_s), "café"), 150);
+    EXPECT_EQ(score(*add(u"Cafe Review"_s), "café"), 0);
     // A tag scores the whole query and each word independently.
-    Item *item = add(QStringLiteral("x"));
-    item->addTag(tag(QStringLiteral("garden tools")));
-    item->addTag(tag(QStringLiteral("tools")));
+    Item *item = add(u"x"_s);
+    item->addTag(tag(u"garden tools"_s));
+    item->addTag(tag(u"tools"_s));
     EXPECT_EQ(score(*item, "garden tools"), 30 + 15 + 15 + 15);
     // Matches never span two fields.
-    EXPECT_EQ(score(*add(QStringLiteral("garden"), QStringLiteral("tools")), "garden tools"), 10);
+    EXPECT_EQ(score(*add(u"garden"_s, u"tools"_s), "garden tools"), 10);
 }
 
 TEST_F(SearchServiceTest, ShortQueriesDoNotFilter)
 {
-    add(QStringLiteral("banana"));
-    add(QStringLiteral("cherry"));
+    add(u"banana"_s);
+    add(u"cherry"_s);
     for (const char *q : {"", "a", "  a  ", "     ", "\n\t", "é", "e\u0301"})
         EXPECT_EQ(query(QString::fromUtf8(q)), all()) << q;
 }
 
 TEST_F(SearchServiceTest, TextStepKeepsPositiveScoresByScoreThenInputOrder)
 {
-    Item *contains = add(QStringLiteral("Best garden"));
-    Item *none = add(QStringLiteral("Nothing"));
-    Item *starts = add(QStringLiteral("Garden party"));
-    Item *containsToo = add(QStringLiteral("My garden"));
-    Item *noteOnly = add(QStringLiteral("Other"), QStringLiteral("garden"));
+    Item *contains = add(u"Best garden"_s);
+    Item *none = add(u"Nothing"_s);
+    Item *starts = add(u"Garden party"_s);
+    Item *containsToo = add(u"My garden"_s);
+    Item *noteOnly = add(u"Other"_s, u"garden"_s);
     Q_UNUSED(none);
-    EXPECT_EQ(query(QStringLiteral("  GARDEN\n")),
+    EXPECT_EQ(query(u"  GARDEN\n"_s),
               (std::vector<Item *>{starts, contains, containsToo, noteOnly}));
 }
 
 TEST_F(SearchServiceTest, AttributeFilters)
 {
-    Folder folder(QStringLiteral("F"), QString(), QColor());
-    Folder sub(QStringLiteral("Sub"), QString(), QColor(), &folder);
-    Tag *a = tag(QStringLiteral("A"));
-    Tag *b = tag(QStringLiteral("B"));
-    Tag *c = tag(QStringLiteral("C"));
+    Folder folder(u"F"_s, QString(), QColor());
+    Folder sub(u"Sub"_s, QString(), QColor(), &folder);
+    Tag *a = tag(u"A"_s);
+    Tag *b = tag(u"B"_s);
+    Tag *c = tag(u"C"_s);
 
-    Item *archived = add(QStringLiteral("archived"));
+    Item *archived = add(u"archived"_s);
     archived->toggleArchive();
-    Item *inFolder = add(QStringLiteral("in folder"));
+    Item *inFolder = add(u"in folder"_s);
     inFolder->moveToFolder(&folder);
-    Item *inSub = add(QStringLiteral("in sub"));
+    Item *inSub = add(u"in sub"_s);
     inSub->moveToFolder(&sub);
-    Item *favorite = add(QStringLiteral("favorite"));
+    Item *favorite = add(u"favorite"_s);
     favorite->toggleFavorite();
-    Item *video = add(QStringLiteral("video"));
-    video->setTypeRawValue(QStringLiteral("video"));
-    Item *unknownKind = add(QStringLiteral("unknown"));
-    unknownKind->setTypeRawValue(QStringLiteral("hologram"));
-    Item *tagA = add(QStringLiteral("A only"));
+    Item *video = add(u"video"_s);
+    video->setTypeRawValue(u"video"_s);
+    Item *unknownKind = add(u"unknown"_s);
+    unknownKind->setTypeRawValue(u"hologram"_s);
+    Item *tagA = add(u"A only"_s);
     tagA->addTag(a);
-    Item *tagABC = add(QStringLiteral("A B C"));
+    Item *tagABC = add(u"A B C"_s);
     tagABC->addTag(c);
     tagABC->addTag(a);
     tagABC->addTag(b);
@@ -232,7 +224,7 @@ TEST_F(SearchServiceTest, AttributeFilters)
     EXPECT_EQ(run({a}, std::nullopt, false, nullptr, false), (std::vector<Item *>{tagA, tagABC}));
 
     // A distinct tag record carrying A's id selects the same items.
-    Tag copyOfA(QStringLiteral("copy"), QColor());
+    Tag copyOfA(u"copy"_s, QColor());
     copyOfA.setId(a->id());
     EXPECT_EQ(run({&copyOfA}, std::nullopt, false, nullptr, false),
               (std::vector<Item *>{tagA, tagABC}));
@@ -241,15 +233,13 @@ TEST_F(SearchServiceTest, AttributeFilters)
 TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
 {
     // Enough items to take the two-thread path.
-    const QStringList words{QStringLiteral("alpha"),  QStringLiteral("beta"),
-                            QStringLiteral("gamma"),  QStringLiteral("delta"),
-                            QStringLiteral("garden"), QStringLiteral("tools")};
+    const QStringList words{u"alpha"_s, u"beta"_s, u"gamma"_s, u"delta"_s, u"garden"_s, u"tools"_s};
     for (int i = 0; i < 30000; ++i) {
         const QString title = words[i % 6] + QLatin1Char(' ') + words[(i / 6) % 6] +
                               QLatin1Char(' ') + QString::number(i);
         add(title, i % 3 == 0 ? std::optional<QString>(words[(i / 36) % 6]) : std::nullopt);
     }
-    const QString q = QStringLiteral("garden tools");
+    const QString q = u"garden tools"_s;
     const auto result = query(q);
     std::vector<std::pair<int, Item *>> expected;
     for (Item *item : all()) {
@@ -265,48 +255,48 @@ TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
 
 TEST_F(SearchServiceTest, SearchTextFollowsEdits)
 {
-    Item *item = add(QStringLiteral("Old title"));
-    EXPECT_TRUE(query(QStringLiteral("compost")).empty());
-    item->setNote(QStringLiteral("All about COMPOST"));
-    EXPECT_EQ(query(QStringLiteral("compost")), std::vector<Item *>{item});
+    Item *item = add(u"Old title"_s);
+    EXPECT_TRUE(query(u"compost"_s).empty());
+    item->setNote(u"All about COMPOST"_s);
+    EXPECT_EQ(query(u"compost"_s), std::vector<Item *>{item});
     item->setNote(std::nullopt);
-    item->setUrlString(QStringLiteral("https://compost.example"));
-    EXPECT_EQ(query(QStringLiteral("compost")), std::vector<Item *>{item});
-    Tag *t = tag(QStringLiteral("soil"));
+    item->setUrlString(u"https://compost.example"_s);
+    EXPECT_EQ(query(u"compost"_s), std::vector<Item *>{item});
+    Tag *t = tag(u"soil"_s);
     item->addTag(t);
-    EXPECT_EQ(query(QStringLiteral("soil")), std::vector<Item *>{item});
-    t->setName(QStringLiteral("Humus"));
-    EXPECT_EQ(query(QStringLiteral("humus")), std::vector<Item *>{item});
+    EXPECT_EQ(query(u"soil"_s), std::vector<Item *>{item});
+    t->setName(u"Humus"_s);
+    EXPECT_EQ(query(u"humus"_s), std::vector<Item *>{item});
 }
 
 TEST_F(SearchServiceTest, ItemsReadFromTheStoreAreSearchableAtOnce)
 {
-    const QString path = m_dir.filePath(QStringLiteral("lib.store"));
+    const QString path = m_dir.filePath(u"lib.store"_s);
     QString error;
     {
         auto store = LibraryStore::open(path, &error);
-        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Compost guide"),
-                                             QUrl(QStringLiteral("https://soil.example/compost"))));
-        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("Other")));
+        store->insert(std::make_unique<Item>(ItemType::WebLink, u"Compost guide"_s,
+                                             QUrl(u"https://soil.example/compost"_s)));
+        store->insert(std::make_unique<Item>(ItemType::WebLink, u"Other"_s));
     }
     auto store = LibraryStore::open(path, &error);
     ASSERT_TRUE(store);
     // No event loop has run, so nothing was prepared ahead of this search.
     const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
     const auto found =
-        m_search.filter(items, QStringLiteral("compost"), {}, std::nullopt, false, nullptr, false);
+        m_search.filter(items, u"compost"_s, {}, std::nullopt, false, nullptr, false);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found.front()->title(), QStringLiteral("Compost guide"));
-    EXPECT_EQ(SearchService::relevanceScore(*found.front(), QStringLiteral("soil")), 30);
+    EXPECT_EQ(found.front()->title(), u"Compost guide"_s);
+    EXPECT_EQ(SearchService::relevanceScore(*found.front(), u"soil"_s), 30);
 }
 
 TEST_F(SearchServiceTest, IsSearchingIsTrueOnlyDuringFilter)
 {
-    add(QStringLiteral("x"));
+    add(u"x"_s);
     QList<bool> seen;
     QObject::connect(&m_search, &SearchService::isSearchingChanged,
                      [&] { seen << m_search.isSearching(); });
-    query(QStringLiteral("xx"));
+    query(u"xx"_s);
     EXPECT_EQ(seen, (QList<bool>{true, false}));
     EXPECT_FALSE(m_search.isSearching());
 }
@@ -314,32 +304,28 @@ TEST_F(SearchServiceTest, IsSearchingIsTrueOnlyDuringFilter)
 TEST_F(SearchServiceTest, RecentSearchesLoadAsStoredAndSave)
 {
     EXPECT_TRUE(m_search.recentSearches().isEmpty());
-    m_settings.setValue(QStringLiteral("recentSearches"),
-                        QStringList{QStringLiteral(" padded "), QStringLiteral("b")});
+    m_settings.setValue(u"recentSearches"_s, QStringList{u" padded "_s, u"b"_s});
     SearchService loaded(&m_settings);
-    EXPECT_EQ(loaded.recentSearches(),
-              (QStringList{QStringLiteral(" padded "), QStringLiteral("b")}));
+    EXPECT_EQ(loaded.recentSearches(), (QStringList{u" padded "_s, u"b"_s}));
 
     QSignalSpy changed(&loaded, &SearchService::recentSearchesChanged);
-    loaded.addRecentSearch(QStringLiteral("b"));
-    EXPECT_EQ(loaded.recentSearches(),
-              (QStringList{QStringLiteral("b"), QStringLiteral(" padded ")}));
+    loaded.addRecentSearch(u"b"_s);
+    EXPECT_EQ(loaded.recentSearches(), (QStringList{u"b"_s, u" padded "_s}));
     EXPECT_EQ(changed.count(), 1);
     for (int i = 0; i < 20; ++i)
         loaded.addRecentSearch(QString::number(i));
     EXPECT_EQ(loaded.recentSearches().size(), SearchService::recentSearchesLimit);
-    EXPECT_EQ(m_settings.value(QStringLiteral("recentSearches")).toStringList(),
-              loaded.recentSearches());
+    EXPECT_EQ(m_settings.value(u"recentSearches"_s).toStringList(), loaded.recentSearches());
     loaded.clearRecentSearches();
-    EXPECT_TRUE(m_settings.value(QStringLiteral("recentSearches")).toStringList().isEmpty());
+    EXPECT_TRUE(m_settings.value(u"recentSearches"_s).toStringList().isEmpty());
 }
 
 TEST_F(SearchServiceTest, QuerySettlesAfterTypingPauses)
 {
     QSignalSpy settled(&m_search, &SearchService::debouncedQueryChanged);
-    m_search.setSearchQuery(QStringLiteral("ga"));
-    m_search.setSearchQuery(QStringLiteral("garden"));
+    m_search.setSearchQuery(u"ga"_s);
+    m_search.setSearchQuery(u"garden"_s);
     EXPECT_EQ(m_search.debouncedQuery(), QString());
-    QTRY_COMPARE_WITH_TIMEOUT(m_search.debouncedQuery(), QStringLiteral("garden"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_search.debouncedQuery(), u"garden"_s, 5000);
     EXPECT_EQ(settled.count(), 1);
 }

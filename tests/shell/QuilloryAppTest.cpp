@@ -29,6 +29,7 @@
 #include <sqlite3.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 using quillory::test::TestPictures;
 
@@ -37,8 +38,7 @@ namespace {
 std::unique_ptr<QuilloryApp> startApp(const QTemporaryDir &dir)
 {
     QString error;
-    auto app =
-        QuilloryApp::create(LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &error));
+    auto app = QuilloryApp::create(LibraryStore::open(dir.filePath(u"s.store"_s), &error));
     app->start();
     return app;
 }
@@ -62,8 +62,8 @@ TEST(QuilloryApp, ShowsOneMainWindowAndBringsItForward)
     MainWindow *window = app->mainWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillory"));
-    EXPECT_EQ(window->objectName(), QStringLiteral("main"));
+    EXPECT_EQ(window->windowTitle(), u"Quillory"_s);
+    EXPECT_EQ(window->objectName(), u"main"_s);
     EXPECT_EQ(window->size(), QSize(1200, 800));
     app->showMainWindow();
     EXPECT_EQ(app->mainWindow(), window) << "opening it again brings the same window forward";
@@ -87,8 +87,8 @@ TEST(QuilloryApp, ClosedWindowIsNotReopenedByTheDelayedRaise)
 TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
 {
     QTemporaryDir dir;
-    const QString storePath = dir.filePath(QStringLiteral("s.store"));
-    const QString pdf = dir.filePath(QStringLiteral("notes.pdf"));
+    const QString storePath = dir.filePath(u"s.store"_s);
+    const QString pdf = dir.filePath(u"notes.pdf"_s);
     QFile file(pdf);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("%PDF-1.4\n");
@@ -121,7 +121,7 @@ TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
     MainWindow &window = *app->mainWindow();
     AppState &state = app->state();
 
-    QAction *newFolder = findAction(window, QStringLiteral("New Folder"));
+    QAction *newFolder = findAction(window, u"New Folder"_s);
     ASSERT_NE(newFolder, nullptr);
     EXPECT_EQ(newFolder->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     window.setSheetHook([](QDialog &sheet) { sheet.reject(); });
@@ -129,18 +129,18 @@ TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
     EXPECT_TRUE(state.showNewFolderSheet());
     QTRY_VERIFY_WITH_TIMEOUT(!state.showNewFolderSheet(), 2000);
 
-    findAction(window, QStringLiteral("Show Favorites"))->trigger();
+    findAction(window, u"Show Favorites"_s)->trigger();
     EXPECT_TRUE(state.showFavoritesOnly());
-    findAction(window, QStringLiteral("Show All Items"))->trigger();
+    findAction(window, u"Show All Items"_s)->trigger();
     EXPECT_TRUE(state.showFavoritesOnly()) << "Show All Items leaves the favourites filter alone";
     EXPECT_EQ(window.selection().smartFolder, SmartFolder::AllItems);
 
-    QAction *search = findAction(window, QStringLiteral("Search"));
+    QAction *search = findAction(window, u"Search"_s);
     EXPECT_EQ(search->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
     search->trigger();
     EXPECT_FALSE(state.isSearchFocused()) << "the window honours the request and clears it";
 
-    QAction *sidebar = findAction(window, QStringLiteral("Toggle Sidebar"));
+    QAction *sidebar = findAction(window, u"Toggle Sidebar"_s);
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
 }
 
@@ -149,19 +149,18 @@ TEST(QuilloryApp, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
     QTemporaryDir dir;
     auto app = startApp(dir);
     auto *tiff = new QMimeData;
-    tiff->setData(QStringLiteral("image/tiff"),
-                  TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
+    tiff->setData(u"image/tiff"_s, TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
     QGuiApplication::clipboard()->setMimeData(tiff);
-    findAction(*app->mainWindow(), QStringLiteral("New Item from Clipboard"))->trigger();
+    findAction(*app->mainWindow(), u"New Item from Clipboard"_s)->trigger();
     ASSERT_EQ(app->store().items().size(), 1u);
     EXPECT_EQ(app->store().items().front()->type(), ItemType::Screenshot);
 
     auto *files = new QMimeData;
-    files->setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.pdf"))),
-                    QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.pdf")))});
+    files->setUrls({QUrl::fromLocalFile(dir.filePath(u"a.pdf"_s)),
+                    QUrl::fromLocalFile(dir.filePath(u"b.pdf"_s))});
     QGuiApplication::clipboard()->setMimeData(files);
     for (QAction *action : app->tray()->menu()->actions()) {
-        if (action->text() == QStringLiteral("Paste from Clipboard"))
+        if (action->text() == u"Paste from Clipboard"_s)
             action->trigger();
     }
     EXPECT_EQ(app->store().items().size(), 3u) << "each copied file is an item";
@@ -174,13 +173,13 @@ TEST(QuilloryApp, QuittingWithUnsavedChangesAsksFirst)
     QTemporaryDir dir;
     auto app = startApp(dir);
     disk.setFull(true);
-    app->store().insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("unsaved")));
-    QStringList answers{QStringLiteral("Try Again"), QStringLiteral("Cancel")};
+    app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
+    QStringList answers{u"Try Again"_s, u"Cancel"_s};
     QStringList asked;
     app->setSheetHook([&](QDialog &dialog) {
         auto &box = static_cast<QMessageBox &>(dialog);
         asked << box.text();
-        EXPECT_TRUE(box.informativeText().contains(QStringLiteral("storage space")));
+        EXPECT_TRUE(box.informativeText().contains(u"storage space"_s));
         const QString answer = answers.takeFirst();
         for (QAbstractButton *button : box.buttons()) {
             if (button->text() == answer)
@@ -189,10 +188,10 @@ TEST(QuilloryApp, QuittingWithUnsavedChangesAsksFirst)
     });
     EXPECT_FALSE(app->mayQuit()) << "tried again, failed again, then stayed";
     EXPECT_EQ(asked.size(), 2);
-    EXPECT_EQ(asked.first(), QStringLiteral("Your latest changes could not be saved."));
+    EXPECT_EQ(asked.first(), u"Your latest changes could not be saved."_s);
     EXPECT_TRUE(app->store().hasUnsavedChanges());
 
-    answers = {QStringLiteral("Quit Anyway")};
+    answers = {u"Quit Anyway"_s};
     EXPECT_TRUE(app->mayQuit());
     disk.setFull(false);
     asked.clear();
@@ -209,7 +208,7 @@ TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
     app->mainWindow()->close();
     QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() == nullptr, 2000);
     disk.setFull(true);
-    app->store().insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("unsaved")));
+    app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
     EXPECT_FALSE(app->store().save());
     ASSERT_TRUE(app->state().showErrorAlert());
 
@@ -220,14 +219,13 @@ TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
         dialog.accept();
     });
     QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
-    EXPECT_TRUE(shown.first().startsWith(QStringLiteral("Storage Error: ")));
+    EXPECT_TRUE(shown.first().startsWith(u"Storage Error: "_s));
     EXPECT_FALSE(app->state().showErrorAlert());
 
     // A later problem of another kind is not swallowed by the first.
     disk.setFull(false);
     sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.filePath(QStringLiteral("s.store")).toUtf8().constData(), &other),
-              SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(dir.filePath(u"s.store"_s).toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_FALSE(app->store().save());
     QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 2000);
@@ -240,7 +238,7 @@ TEST(QuilloryApp, TerminationSignalsSaveBeforeTheProcessEnds)
     for (int signalNumber : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signalNumber);
         QTemporaryDir dir;
-        const QString store = dir.filePath(QStringLiteral("s.store"));
+        const QString store = dir.filePath(u"s.store"_s);
         QProcess child;
         child.start(QStringLiteral(SIGNAL_CHILD_PATH), {store});
         ASSERT_TRUE(child.waitForReadyRead(20000)) << "the child never got going";
@@ -259,12 +257,12 @@ TEST(QuilloryApp, TerminationSignalsSaveBeforeTheProcessEnds)
 
 TEST(QuilloryApp, StartupFailureDialogSaysWhatAndWhereInPlainText)
 {
-    const auto box = StartupFailure::dialog(QStringLiteral("file is not a database <b>x</b>"),
-                                            QStringLiteral("/home/me/default.store"));
+    const auto box =
+        StartupFailure::dialog(u"file is not a database <b>x</b>"_s, u"/home/me/default.store"_s);
     EXPECT_EQ(box->textFormat(), Qt::PlainText);
     EXPECT_TRUE(box->informativeText().contains(
-        QStringLiteral("Failed to initialize model container: file is not a database <b>x</b>")));
-    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("/home/me/default.store")));
+        u"Failed to initialize model container: file is not a database <b>x</b>"_s));
+    EXPECT_TRUE(box->informativeText().contains(u"/home/me/default.store"_s));
 }
 
 TEST(QuilloryApp, StoreThatCannotBeOpenedEndsStartupWithTheMessageAndIsLeftAlone)
@@ -272,8 +270,8 @@ TEST(QuilloryApp, StoreThatCannotBeOpenedEndsStartupWithTheMessageAndIsLeftAlone
     for (const bool folder : {false, true}) {
         SCOPED_TRACE(folder ? "a folder in its place" : "not a database");
         QTemporaryDir home;
-        const QString container = home.filePath(QStringLiteral("data/group.nqa.quillory.shared"));
-        const QString storePath = container + QStringLiteral("/default.store");
+        const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
+        const QString storePath = container + u"/default.store"_s;
         QDir().mkpath(folder ? storePath : container);
         QFile junk(storePath);
         if (!folder) {
@@ -284,22 +282,20 @@ TEST(QuilloryApp, StoreThatCannotBeOpenedEndsStartupWithTheMessageAndIsLeftAlone
 
         QProcess quillory;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(u"HOME"_s, home.path());
+        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         quillory.setProcessEnvironment(env);
         quillory.start(QStringLiteral(QUILLORY_PATH), {});
         ASSERT_TRUE(quillory.waitForFinished(20000));
         EXPECT_NE(quillory.exitCode(), 0);
         const QString out = QString::fromLocal8Bit(quillory.readAllStandardOutput());
-        EXPECT_TRUE(out.startsWith(QStringLiteral("Failed to initialize model container: ")))
-            << qPrintable(out);
-        EXPECT_GT(out.trimmed().size(),
-                  QStringLiteral("Failed to initialize model container:").size());
+        EXPECT_TRUE(out.startsWith(u"Failed to initialize model container: "_s)) << qPrintable(out);
+        EXPECT_GT(out.trimmed().size(), u"Failed to initialize model container:"_s.size());
         if (!folder) {
             ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
             EXPECT_EQ(junk.readAll(), QByteArray(4096, 'x'));
         }
-        EXPECT_FALSE(QFile::exists(storePath + QStringLiteral("-wal")));
+        EXPECT_FALSE(QFile::exists(storePath + u"-wal"_s));
     }
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
@@ -25,7 +26,7 @@ int main(int argc, char *argv[])
                      &QuilloryApp::quitForSignal);
     quillory->store().setAutosaveDelay(600000); // only the signal's save can write the item
     quillory->start();
-    quillory->intake().createFileItem(QUrl::fromLocalFile(QStringLiteral("/tmp/notes.pdf")));
+    quillory->intake().createFileItem(QUrl::fromLocalFile(u"/tmp/notes.pdf"_s));
     std::puts("ready");
     std::fflush(stdout);
     return app.exec();

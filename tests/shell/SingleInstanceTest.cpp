@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,7 +41,7 @@ bool lockIsHeld(const QString &path)
 QString unwritableFolder(const QTemporaryDir &dir)
 {
     if (::geteuid() == 0)
-        return QStringLiteral("/proc/self");
+        return u"/proc/self"_s;
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     return dir.path();
 }
@@ -130,14 +131,14 @@ TEST(SingleInstance, WithoutALockFileTheSocketStillKeepsLaunchesApart)
 TEST(SingleInstance, QuilloryStartsOverALockLeftByACrash)
 {
     QTemporaryDir home;
-    const QString container = home.filePath(QStringLiteral("data/group.nqa.quillory.shared"));
+    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
     ASSERT_TRUE(QDir().mkpath(container));
     writeLock(container, "garbage left behind");
     QProcess quillory;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(u"HOME"_s, home.path());
+    env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     quillory.setProcessEnvironment(env);
     quillory.start(QStringLiteral(QUILLORY_PATH), {});
     const QString lock = QDir(container).filePath(SingleInstance::lockFileName);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 TEST(AppError, TextsAndIds)
 {
@@ -16,7 +17,7 @@ TEST(AppError, TextsAndIds)
         AppError error;
         const char *description, *suggestion, *id;
     };
-    const QString m = QStringLiteral("x");
+    const QString m = u"x"_s;
     const Case cases[] = {
         {AppError::networkError(m), "Network Error: x",
          "Check your internet connection and try again.", "network_x"},
@@ -53,13 +54,13 @@ TEST(SortOrder, RawValuesTitlesAndExactParsing)
         EXPECT_EQ(o.title(), QLatin1String(titles[i]));
         EXPECT_EQ(SortOrder::fromRawValue(QLatin1String(raw[i])), o);
     }
-    EXPECT_FALSE(SortOrder::fromRawValue(QStringLiteral("Title_Asc")));
+    EXPECT_FALSE(SortOrder::fromRawValue(u"Title_Asc"_s));
     EXPECT_EQ(SortOrder(SortOrder::TitleDescending).key(), SortOrder::Key::Title);
     EXPECT_EQ(SortOrder(SortOrder::TitleDescending).direction(), Qt::DescendingOrder);
 
-    EXPECT_EQ(ViewMode::fromRawValue(QStringLiteral("list")), ViewMode::List);
-    EXPECT_EQ(ViewMode(ViewMode::Grid).rawValue(), QStringLiteral("grid"));
-    EXPECT_FALSE(ViewMode::fromRawValue(QStringLiteral("Grid")));
+    EXPECT_EQ(ViewMode::fromRawValue(u"list"_s), ViewMode::List);
+    EXPECT_EQ(ViewMode(ViewMode::Grid).rawValue(), u"grid"_s);
+    EXPECT_FALSE(ViewMode::fromRawValue(u"Grid"_s));
 }
 
 TEST(AppInfo, VersionTextsAndPalette)
@@ -69,7 +70,7 @@ TEST(AppInfo, VersionTextsAndPalette)
     EXPECT_EQ(AppInfo::buildNumber(), QStringLiteral(PROJECT_BUILD_NUMBER));
     const QList<QColor> &palette = AppInfo::colorPalette();
     ASSERT_EQ(palette.size(), 12);
-    EXPECT_EQ(HexColor::toHex(palette.first()), QStringLiteral("#007AFF"));
+    EXPECT_EQ(HexColor::toHex(palette.first()), u"#007AFF"_s);
     QSet<QString> distinct;
     for (const QColor &c : palette)
         distinct.insert(*HexColor::toHex(c));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 TEST(AppState, InitialValues)
 {
@@ -36,8 +37,8 @@ TEST(AppState, NotifiesOnlyOnRealChange)
     EXPECT_EQ(sort.count(), 1);
 
     QSignalSpy query(&state, &AppState::searchQueryChanged);
-    state.setSearchQuery(QStringLiteral("a"));
-    state.setSearchQuery(QStringLiteral("a"));
+    state.setSearchQuery(u"a"_s);
+    state.setSearchQuery(u"a"_s);
     EXPECT_EQ(query.count(), 1);
 
     QSignalSpy type(&state, &AppState::contentTypeFilterChanged);
@@ -50,9 +51,9 @@ TEST(AppState, NotifiesOnlyOnRealChange)
 TEST(AppState, FilterTagsCompareAsASetOfIds)
 {
     AppState state;
-    Tag a(QStringLiteral("a"), QColor());
-    Tag b(QStringLiteral("b"), QColor());
-    Tag copyOfA(QStringLiteral("a again"), QColor());
+    Tag a(u"a"_s, QColor());
+    Tag b(u"b"_s, QColor());
+    Tag copyOfA(u"a again"_s, QColor());
     copyOfA.setId(a.id());
     QSignalSpy changed(&state, &AppState::filterTagsChanged);
     state.setFilterTags({&a, &b});
@@ -69,26 +70,25 @@ TEST(AppState, ShowErrorRaisesTheAlertOnce)
     AppState state;
     QSignalSpy alert(&state, &AppState::showErrorAlertChanged);
     QSignalSpy error(&state, &AppState::currentErrorChanged);
-    state.showError(AppError::storageError(QStringLiteral("disk full")));
-    state.showError(AppError::importError(QStringLiteral("bad file")));
+    state.showError(AppError::storageError(u"disk full"_s));
+    state.showError(AppError::importError(u"bad file"_s));
     EXPECT_EQ(alert.count(), 1);
     EXPECT_EQ(error.count(), 2);
-    EXPECT_EQ(state.currentError()->id(), QStringLiteral("import_bad file"));
+    EXPECT_EQ(state.currentError()->id(), u"import_bad file"_s);
 }
 
 TEST(AppState, ForgetsRecordsTheStoreDeletes)
 {
     QTemporaryDir dir;
     QString message;
-    auto store = LibraryStore::open(dir.filePath(QStringLiteral("s.store")), &message);
+    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &message);
     ASSERT_TRUE(store);
     AppState state;
     state.followStore(*store);
-    Folder *folder =
-        store->insert(std::make_unique<Folder>(QStringLiteral("f"), QString(), QColor()));
-    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("i")));
-    Tag *keep = store->insert(std::make_unique<Tag>(QStringLiteral("keep"), QColor()));
-    Tag *drop = store->insert(std::make_unique<Tag>(QStringLiteral("drop"), QColor()));
+    Folder *folder = store->insert(std::make_unique<Folder>(u"f"_s, QString(), QColor()));
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"i"_s));
+    Tag *keep = store->insert(std::make_unique<Tag>(u"keep"_s, QColor()));
+    Tag *drop = store->insert(std::make_unique<Tag>(u"drop"_s, QColor()));
     state.setSelectedFolder(folder);
     state.setEditingItem(item);
     state.setSelectedItem(item);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 
 namespace {
@@ -20,7 +21,7 @@ protected:
     std::unique_ptr<LibraryStore> openStore()
     {
         QString error;
-        auto store = LibraryStore::open(m_dir.filePath(QStringLiteral("default.store")), &error);
+        auto store = LibraryStore::open(m_dir.filePath(u"default.store"_s), &error);
         EXPECT_TRUE(store) << qPrintable(error);
         store->setAutosaveDelay(60000);
         store->setRetryDelay(20);
@@ -45,14 +46,14 @@ TEST_F(StoreProblemReporterTest, EachCauseIsReportedOnceUntilSavingWorksAgain)
     QSignalSpy alerts(&m_state, &AppState::showErrorAlertChanged);
 
     disk.setFull(true);
-    store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("a")));
+    store->insert(std::make_unique<Item>(ItemType::WebLink, u"a"_s));
     EXPECT_FALSE(store->save());
     ASSERT_TRUE(m_state.showErrorAlert());
     const AppError shown = *m_state.currentError();
-    EXPECT_TRUE(shown.errorDescription().startsWith(QStringLiteral("Storage Error: ")));
+    EXPECT_TRUE(shown.errorDescription().startsWith(u"Storage Error: "_s));
     EXPECT_EQ(shown.recoverySuggestion(),
               StoreProblemReporter::advice(StoreFailure::Cause::DiskFull));
-    EXPECT_TRUE(shown.recoverySuggestion().contains(QStringLiteral("storage space")));
+    EXPECT_TRUE(shown.recoverySuggestion().contains(u"storage space"_s));
     dismiss();
 
     // The retries go on failing for the same reason: the dismissed alert stays dismissed.
@@ -66,7 +67,7 @@ TEST_F(StoreProblemReporterTest, EachCauseIsReportedOnceUntilSavingWorksAgain)
     QSignalSpy recovered(store.get(), &LibraryStore::saveRecovered);
     ASSERT_TRUE(recovered.wait(2000));
     disk.setFull(true);
-    store->items().front()->setTitle(QStringLiteral("b"));
+    store->items().front()->setTitle(u"b"_s);
     EXPECT_FALSE(store->save());
     EXPECT_TRUE(m_state.showErrorAlert());
 }
@@ -75,12 +76,12 @@ TEST_F(StoreProblemReporterTest, AdviceFitsTheCause)
 {
     const QString readOnly = StoreProblemReporter::advice(StoreFailure::Cause::ReadOnly);
     const QString busy = StoreProblemReporter::advice(StoreFailure::Cause::Busy);
-    EXPECT_TRUE(readOnly.contains(QStringLiteral("permissions")));
-    EXPECT_FALSE(readOnly.contains(QStringLiteral("storage space")));
-    EXPECT_TRUE(busy.contains(QStringLiteral("Another program")));
-    EXPECT_EQ(StoreProblemReporter::errorFor({StoreFailure::Cause::Busy, QStringLiteral("locked")})
-                  .errorDescription(),
-              QStringLiteral("Storage Error: locked"));
+    EXPECT_TRUE(readOnly.contains(u"permissions"_s));
+    EXPECT_FALSE(readOnly.contains(u"storage space"_s));
+    EXPECT_TRUE(busy.contains(u"Another program"_s));
+    EXPECT_EQ(
+        StoreProblemReporter::errorFor({StoreFailure::Cause::Busy, u"locked"_s}).errorDescription(),
+        u"Storage Error: locked"_s);
 }
 
 TEST_F(StoreProblemReporterTest, ReadOnlyLibraryIsAnnouncedOnceWhenItOpens)
@@ -95,7 +96,7 @@ TEST_F(StoreProblemReporterTest, ReadOnlyLibraryIsAnnouncedOnceWhenItOpens)
     EXPECT_EQ(m_state.currentError(), StoreProblemReporter::readOnlyLibrary());
     dismiss();
     // Browsing writes nothing, so nothing more is said.
-    EXPECT_FALSE(store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("a"))));
+    EXPECT_FALSE(store->insert(std::make_unique<Item>(ItemType::WebLink, u"a"_s)));
     EXPECT_TRUE(store->save());
     EXPECT_FALSE(m_state.showErrorAlert());
 }

@@ -38,6 +38,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::TestHttpServer;
 
 namespace {
@@ -50,9 +51,9 @@ class LocalOnlyProxies final : public QNetworkProxyFactory
 public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
-        if (query.peerHostName() == QStringLiteral("127.0.0.1"))
+        if (query.peerHostName() == u"127.0.0.1"_s)
             return {QNetworkProxy::NoProxy};
-        return {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9)};
+        return {QNetworkProxy(QNetworkProxy::HttpProxy, u"127.0.0.1"_s, 9)};
     }
 };
 
@@ -66,13 +67,12 @@ class AddingItemsTest : public ::testing::Test
 {
 protected:
     AddingItemsTest()
-        : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
-          m_search(&m_settings)
+        : m_settings(m_dir.filePath(u"s.ini"_s), QSettings::IniFormat), m_search(&m_settings)
     {
         QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnlyProxies);
         Clock::setSource([] { return QDateTime(QDate(2026, 3, 5), QTime(15, 41), Qt::UTC); });
         QString error;
-        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("library.store")), &error);
+        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
         m_state.followStore(*m_store);
         m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
         m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
@@ -142,12 +142,10 @@ TEST_F(AddingItemsTest, AddMenuListsTheWaysToAdd)
 {
     QStringList entries;
     for (QAction *a : m_window->content().header().addMenu()->actions())
-        entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        entries << (a->isSeparator() ? u"-"_s : a->text());
     EXPECT_EQ(entries.mid(0, 6),
-              (QStringList{QStringLiteral("Paste from Clipboard"), QStringLiteral("Add URL..."),
-                           QStringLiteral("Add Image from File..."),
-                           QStringLiteral("Add Document from File..."), QStringLiteral("-"),
-                           QStringLiteral("New Folder")}));
+              (QStringList{u"Paste from Clipboard"_s, u"Add URL..."_s, u"Add Image from File..."_s,
+                           u"Add Document from File..."_s, u"-"_s, u"New Folder"_s}));
 }
 
 TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
@@ -155,9 +153,9 @@ TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
     QList<QUrl> added;
     AddURLSheet sheet([&added](const QUrl &url) { added << url; });
     EXPECT_FALSE(sheet.addButton()->isEnabled());
-    sheet.urlField()->setText(QStringLiteral("example.com"));
+    sheet.urlField()->setText(u"example.com"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
-    sheet.urlField()->setText(QStringLiteral("https://exa mple.com"));
+    sheet.urlField()->setText(u"https://exa mple.com"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
     sheet.show();
     // Return with an incomplete address neither adds nor closes.
@@ -165,26 +163,25 @@ TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
     EXPECT_TRUE(added.isEmpty());
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
 
-    sheet.urlField()->setText(QStringLiteral("mailto:someone@example.com"));
+    sheet.urlField()->setText(u"mailto:someone@example.com"_s);
     EXPECT_TRUE(sheet.addButton()->isEnabled());
     QTest::keyClick(sheet.urlField(), Qt::Key_Return);
-    EXPECT_EQ(added, QList<QUrl>{QUrl(QStringLiteral("mailto:someone@example.com"))});
+    EXPECT_EQ(added, QList<QUrl>{QUrl(u"mailto:someone@example.com"_s)});
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
 }
 
 TEST_F(AddingItemsTest, TypedAddressIsAddedSelectedAndEnrichedFromThePage)
 {
-    m_server.route(QStringLiteral("/articles/slow-web"),
-                   TestHttpServer::Response::html(R"(<html><head>
+    m_server.route(u"/articles/slow-web"_s, TestHttpServer::Response::html(R"(<html><head>
         <meta property="og:title" content="The Slow Web &mdash; Don't Panic">
         <meta name="description" content="  Why pages should be light. ">
         <meta name="author" content="Ada Lovelace">
         <meta property="og:image" content="/images/cover.png">
         </head><body>Hello</body></html>)"));
-    m_server.route(QStringLiteral("/images/cover.png"),
+    m_server.route(u"/images/cover.png"_s,
                    TestHttpServer::Response::bytes(picture(1200, 800, "png"), "image/png"));
 
-    const QUrl url = m_server.url(QStringLiteral("/articles/slow-web"));
+    const QUrl url = m_server.url(u"/articles/slow-web"_s);
     m_window->setSheetHook([&url](QDialog &dialog) {
         auto *sheet = qobject_cast<AddURLSheet *>(&dialog);
         ASSERT_NE(sheet, nullptr);
@@ -192,22 +189,22 @@ TEST_F(AddingItemsTest, TypedAddressIsAddedSelectedAndEnrichedFromThePage)
         QTest::keyClicks(sheet->urlField(), url.toString());
         QTest::keyClick(sheet->urlField(), Qt::Key_Return);
     });
-    addMenuAction(QStringLiteral("Add URL..."))->trigger();
+    addMenuAction(u"Add URL..."_s)->trigger();
 
     ASSERT_EQ(itemCount(), 1);
     Item *item = m_store->items().front();
     EXPECT_EQ(m_window->selectedItem(), item);
     EXPECT_FALSE(item->accessedAt()) << "shown, but not yet viewed";
-    EXPECT_EQ(item->title(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(item->title(), u"127.0.0.1"_s);
     EXPECT_EQ(item->type(), ItemType::WebLink);
     EXPECT_EQ(item->url(), url);
 
     ASSERT_TRUE(waitForEnrichment(item->id()));
-    EXPECT_EQ(item->title(), QStringLiteral("The Slow Web \u2014 Don't Panic"));
+    EXPECT_EQ(item->title(), u"The Slow Web \u2014 Don't Panic"_s);
     const auto metadata = item->metadata();
     ASSERT_TRUE(metadata);
-    EXPECT_EQ(metadata->description, QStringLiteral("Why pages should be light."));
-    EXPECT_EQ(metadata->author, QStringLiteral("Ada Lovelace"));
+    EXPECT_EQ(metadata->description, u"Why pages should be light."_s);
+    EXPECT_EQ(metadata->author, u"Ada Lovelace"_s);
     EXPECT_FALSE(metadata->publishDate);
     ASSERT_TRUE(item->thumbnailData());
     EXPECT_EQ(QImage::fromData(*item->thumbnailData()).size(), QSize(400, 267));
@@ -221,11 +218,11 @@ TEST_F(AddingItemsTest, WhatAHostilePageSaysAboutItselfIsBoundedBeforeItIsStored
     // A megabyte title; meta tags are read up to 8 KiB, so those carry a little less.
     const QByteArray huge(1 << 20, 'T');
     const QByteArray long8k(8000, 'D');
-    m_server.route(QStringLiteral("/huge"),
+    m_server.route(u"/huge"_s,
                    TestHttpServer::Response::html(
                        "<title>" + huge + "</title><meta name=\"description\" content=\"" + long8k +
                        "\"><meta name=\"author\" content=\"" + long8k + "\">"));
-    Item *item = intake().createItem(m_server.url(QStringLiteral("/huge")));
+    Item *item = intake().createItem(m_server.url(u"/huge"_s));
     ASSERT_TRUE(waitForEnrichment(item->id()));
     EXPECT_EQ(item->title().size(), ItemEnricher::titleLimit + 1);
     EXPECT_TRUE(item->title().endsWith(QChar(0x2026)));
@@ -237,20 +234,19 @@ TEST_F(AddingItemsTest, WhatAHostilePageSaysAboutItselfIsBoundedBeforeItIsStored
 
 TEST_F(AddingItemsTest, FailedFetchesLeaveTheItemAsCreated)
 {
-    m_server.route(
-        QStringLiteral("/missing"),
-        TestHttpServer::Response::html("<meta property=\"og:title\" content=\"Gone\">", 404));
+    m_server.route(u"/missing"_s, TestHttpServer::Response::html(
+                                      "<meta property=\"og:title\" content=\"Gone\">", 404));
     testing::internal::CaptureStdout();
-    Item *missing = intake().createItem(m_server.url(QStringLiteral("/missing")));
+    Item *missing = intake().createItem(m_server.url(u"/missing"_s));
     // An address without a host is titled "Untitled" and still asked about.
-    Item *mail = intake().createItem(QUrl(QStringLiteral("mailto:someone@example.com")));
+    Item *mail = intake().createItem(QUrl(u"mailto:someone@example.com"_s));
     const bool finished = waitForEnrichment(missing->id()) && waitForEnrichment(mail->id());
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(finished);
 
-    EXPECT_EQ(missing->title(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(missing->title(), u"127.0.0.1"_s);
     EXPECT_FALSE(missing->metadataJSON());
-    EXPECT_EQ(mail->title(), QStringLiteral("Untitled"));
+    EXPECT_EQ(mail->title(), u"Untitled"_s);
     EXPECT_FALSE(mail->sourceDomain());
     EXPECT_NE(printed.find("Failed to fetch metadata: Failed to fetch metadata\n"),
               std::string::npos);
@@ -259,26 +255,26 @@ TEST_F(AddingItemsTest, FailedFetchesLeaveTheItemAsCreated)
 
 TEST_F(AddingItemsTest, AnItemDeletedWhileItsPreviewLoadsStaysDeleted)
 {
-    m_server.route(QStringLiteral("/page"),
+    m_server.route(u"/page"_s,
                    TestHttpServer::Response::html(
                        "<title>Late</title><meta property=\"og:image\" content=\"/i.png\">"));
     TestHttpServer::Response image =
         TestHttpServer::Response::bytes(picture(600, 600, "png"), "image/png");
     image.firstByteDelayMs = 200;
-    m_server.route(QStringLiteral("/i.png"), image);
-    Item *item = intake().createItem(m_server.url(QStringLiteral("/page")));
+    m_server.route(u"/i.png"_s, image);
+    Item *item = intake().createItem(m_server.url(u"/page"_s));
     const QUuid id = item->id();
     // Deleted after the page's details were written and while the picture is on its way.
     bool titled = false;
     QObject::connect(&m_server, &TestHttpServer::requestReceived, [&](const QString &path) {
-        if (path != QStringLiteral("/i.png") || m_store->item(id) == nullptr)
+        if (path != u"/i.png"_s || m_store->item(id) == nullptr)
             return;
-        titled = m_store->item(id)->title() == QStringLiteral("Late");
+        titled = m_store->item(id)->title() == u"Late"_s;
         m_store->remove(m_store->item(id));
     });
     ASSERT_TRUE(waitForEnrichment(id));
     EXPECT_TRUE(titled);
-    EXPECT_EQ(m_server.hits(QStringLiteral("/i.png")), 1);
+    EXPECT_EQ(m_server.hits(u"/i.png"_s), 1);
     EXPECT_EQ(m_store->item(id), nullptr);
     EXPECT_EQ(itemCount(), 0);
     EXPECT_EQ(m_window->selectedItem(), nullptr);
@@ -287,26 +283,25 @@ TEST_F(AddingItemsTest, AnItemDeletedWhileItsPreviewLoadsStaysDeleted)
 TEST_F(AddingItemsTest, ScreenshotTitlesFollowTheLocalesClock)
 {
     const QDateTime when(QDate(2026, 3, 5), QTime(15, 41), Qt::LocalTime);
-    EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale::c()),
-              QStringLiteral("Screenshot Mar 5, 15:41"));
+    EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale::c()), u"Screenshot Mar 5, 15:41"_s);
     EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale(QLocale::English, QLocale::UnitedStates)),
-              QStringLiteral("Screenshot Mar 5, 3:41 PM"));
+              u"Screenshot Mar 5, 3:41 PM"_s);
     EXPECT_EQ(ItemIntake::screenshotTitle(when, QLocale(QLocale::German, QLocale::Germany)),
-              QStringLiteral("Screenshot M\u00e4rz 5, 15:41"));
+              u"Screenshot M\u00e4rz 5, 15:41"_s);
 }
 
 TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
 {
     QMimeData link;
-    link.setText(QStringLiteral("https://www.youtube.com/watch?v=abc\n"));
+    link.setText(u"https://www.youtube.com/watch?v=abc\n"_s);
     intake().addFrom(link);
     ASSERT_EQ(itemCount(), 1);
     Item *video = m_window->selectedItem();
     EXPECT_EQ(video->type(), ItemType::Video);
-    EXPECT_EQ(video->title(), QStringLiteral("www.youtube.com"));
+    EXPECT_EQ(video->title(), u"www.youtube.com"_s);
 
     QMimeData words;
-    words.setText(QStringLiteral("just some words"));
+    words.setText(u"just some words"_s);
     intake().addFrom(words);
     QMimeData empty;
     intake().addFrom(empty);
@@ -314,42 +309,42 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
 
     const QByteArray png = picture(800, 600, "png");
     QMimeData shot;
-    shot.setData(QStringLiteral("image/png"), png);
+    shot.setData(u"image/png"_s, png);
     intake().addFrom(shot);
     ASSERT_EQ(itemCount(), 2);
     Item *screenshot = m_window->selectedItem();
     EXPECT_EQ(screenshot->type(), ItemType::Screenshot);
-    EXPECT_EQ(screenshot->title(), QStringLiteral("Screenshot Mar 5, 15:41"));
+    EXPECT_EQ(screenshot->title(), u"Screenshot Mar 5, 15:41"_s);
     EXPECT_FALSE(screenshot->urlString());
     ASSERT_TRUE(waitForImages(screenshot));
     EXPECT_EQ(screenshot->imageData(), png);
     EXPECT_EQ(QImage::fromData(*screenshot->thumbnailData()).size(), QSize(400, 300));
 
     QMimeData tiff;
-    tiff.setData(QStringLiteral("image/tiff"), picture(64, 48, "tiff"));
+    tiff.setData(u"image/tiff"_s, picture(64, 48, "tiff"));
     intake().addFrom(tiff);
     ASSERT_EQ(itemCount(), 3);
     EXPECT_TRUE(waitForImages(m_window->selectedItem()));
     // A copied file is added as that file, not fetched as a page.
-    const QString pdf = writeFile(QStringLiteral("copied.pdf"), "%PDF-1.4\n");
+    const QString pdf = writeFile(u"copied.pdf"_s, "%PDF-1.4\n");
     QMimeData copiedFile;
     copiedFile.setUrls({QUrl::fromLocalFile(pdf)});
     copiedFile.setText(pdf);
     intake().addFrom(copiedFile);
     ASSERT_EQ(itemCount(), 4);
     EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Document);
-    EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("copied"));
+    EXPECT_EQ(m_window->selectedItem()->title(), u"copied"_s);
 
     QMimeData brokenTiff;
-    brokenTiff.setData(QStringLiteral("image/tiff"), "not a tiff");
+    brokenTiff.setData(u"image/tiff"_s, "not a tiff");
     intake().addFrom(brokenTiff);
     EXPECT_EQ(itemCount(), 4);
 }
 
 TEST_F(AddingItemsTest, PasteFromClipboardReadsTheSystemClipboard)
 {
-    QGuiApplication::clipboard()->setText(QStringLiteral("https://x.com/someone/status/1"));
-    addMenuAction(QStringLiteral("Paste from Clipboard"))->trigger();
+    QGuiApplication::clipboard()->setText(u"https://x.com/someone/status/1"_s);
+    addMenuAction(u"Paste from Clipboard"_s)->trigger();
     ASSERT_EQ(itemCount(), 1);
     EXPECT_EQ(m_window->selectedItem()->type(), ItemType::SocialPost);
     QGuiApplication::clipboard()->clear();
@@ -358,8 +353,8 @@ TEST_F(AddingItemsTest, PasteFromClipboardReadsTheSystemClipboard)
 TEST_F(AddingItemsTest, FilePanelsAddPicturesAndDocuments)
 {
     const QByteArray jpeg = picture(1600, 1200, "jpeg");
-    const QString photo = writeFile(QStringLiteral("holiday.jpg"), jpeg);
-    const QString pdf = writeFile(QStringLiteral("Annual Report.2025.pdf"), "%PDF-1.4\n");
+    const QString photo = writeFile(u"holiday.jpg"_s, jpeg);
+    const QString pdf = writeFile(u"Annual Report.2025.pdf"_s, "%PDF-1.4\n");
     QString answer;
     QString filter;
     m_window->setSheetHook([&](QDialog &dialog) {
@@ -374,29 +369,29 @@ TEST_F(AddingItemsTest, FilePanelsAddPicturesAndDocuments)
         dialog.accept(); // QFileDialog's own accept(), which reads the chosen file
     });
 
-    addMenuAction(QStringLiteral("Add Image from File..."))->trigger();
+    addMenuAction(u"Add Image from File..."_s)->trigger();
     EXPECT_EQ(itemCount(), 0); // cancelled
-    EXPECT_TRUE(filter.contains(QStringLiteral("*.jpg")));
-    EXPECT_FALSE(filter.contains(QStringLiteral("*.pdf")));
+    EXPECT_TRUE(filter.contains(u"*.jpg"_s));
+    EXPECT_FALSE(filter.contains(u"*.pdf"_s));
 
     answer = photo;
-    addMenuAction(QStringLiteral("Add Image from File..."))->trigger();
+    addMenuAction(u"Add Image from File..."_s)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return itemCount() == 1; }, 10000));
     Item *picked = m_window->selectedItem();
     ASSERT_NE(picked, nullptr);
     // Whatever the file's name, a picture chosen here is a screenshot titled by the time.
     EXPECT_EQ(picked->type(), ItemType::Screenshot);
-    EXPECT_EQ(picked->title(), QStringLiteral("Screenshot Mar 5, 15:41"));
+    EXPECT_EQ(picked->title(), u"Screenshot Mar 5, 15:41"_s);
     ASSERT_TRUE(waitForImages(picked));
     EXPECT_EQ(picked->imageData(), jpeg);
 
     answer = pdf;
-    addMenuAction(QStringLiteral("Add Document from File..."))->trigger();
-    EXPECT_TRUE(filter.startsWith(QStringLiteral("Documents (*.pdf *.txt")));
+    addMenuAction(u"Add Document from File..."_s)->trigger();
+    EXPECT_TRUE(filter.startsWith(u"Documents (*.pdf *.txt"_s));
     ASSERT_EQ(itemCount(), 2);
     Item *document = m_window->selectedItem();
     EXPECT_EQ(document->type(), ItemType::Document);
-    EXPECT_EQ(document->title(), QStringLiteral("Annual Report.2025"));
+    EXPECT_EQ(document->title(), u"Annual Report.2025"_s);
     EXPECT_EQ(document->url(), QUrl::fromLocalFile(pdf));
     EXPECT_FALSE(document->hasImageData());
 }
@@ -422,8 +417,8 @@ protected:
 TEST_F(DropTest, DroppedFilesBecomeDocumentAndImageItems)
 {
     const QByteArray jpeg = picture(1200, 900, "jpeg");
-    const QString pdf = writeFile(QStringLiteral("paper.pdf"), "%PDF-1.4\n");
-    const QString photo = writeFile(QStringLiteral("cat.jpeg"), jpeg);
+    const QString pdf = writeFile(u"paper.pdf"_s, "%PDF-1.4\n");
+    const QString photo = writeFile(u"cat.jpeg"_s, jpeg);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(pdf), QUrl::fromLocalFile(photo)});
     ASSERT_TRUE(drop(data));
@@ -434,12 +429,12 @@ TEST_F(DropTest, DroppedFilesBecomeDocumentAndImageItems)
         if (i->type() == ItemType::Document)
             document = i;
     }
-    EXPECT_EQ(document->title(), QStringLiteral("paper"));
+    EXPECT_EQ(document->title(), u"paper"_s);
     EXPECT_FALSE(document->hasImageData());
 
     Item *image = m_window->selectedItem(); // the last one created
     EXPECT_EQ(image->type(), ItemType::Image);
-    EXPECT_EQ(image->title(), QStringLiteral("cat"));
+    EXPECT_EQ(image->title(), u"cat"_s);
     EXPECT_EQ(image->url(), QUrl::fromLocalFile(photo));
     ASSERT_TRUE(waitForImages(image));
     EXPECT_EQ(image->imageData(), jpeg);
@@ -449,19 +444,18 @@ TEST_F(DropTest, DroppedFilesBecomeDocumentAndImageItems)
 TEST_F(DropTest, DroppedLinksTextAndPictures)
 {
     QMimeData links;
-    links.setUrls({QUrl(QStringLiteral("https://github.com/qt/qtbase")),
-                   QUrl(QStringLiteral("https://vimeo.com/123"))});
+    links.setUrls({QUrl(u"https://github.com/qt/qtbase"_s), QUrl(u"https://vimeo.com/123"_s)});
     ASSERT_TRUE(drop(links));
     ASSERT_EQ(itemCount(), 2);
-    EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("vimeo.com"));
+    EXPECT_EQ(m_window->selectedItem()->title(), u"vimeo.com"_s);
     EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Video);
 
     QMimeData text;
-    text.setText(QStringLiteral("  https://example.org/a\n"));
+    text.setText(u"  https://example.org/a\n"_s);
     ASSERT_TRUE(drop(text));
     EXPECT_EQ(itemCount(), 3);
     QMimeData words;
-    words.setText(QStringLiteral("no address here"));
+    words.setText(u"no address here"_s);
     EXPECT_TRUE(drop(words)); // taken, but nothing to make of it
     EXPECT_EQ(itemCount(), 3);
 
@@ -479,8 +473,8 @@ TEST_F(DropTest, DroppedLinksTextAndPictures)
 
     // A browser drags a picture with its description as text.
     QMimeData described;
-    described.setText(QStringLiteral("A cat on a mat"));
-    described.setData(QStringLiteral("image/png"), picture(90, 60, "png"));
+    described.setText(u"A cat on a mat"_s);
+    described.setData(u"image/png"_s, picture(90, 60, "png"));
     ASSERT_TRUE(drop(described));
     ASSERT_EQ(itemCount(), 5);
     EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Screenshot);
@@ -496,9 +490,9 @@ TEST_F(DropTest, DroppedLinksTextAndPictures)
 TEST_F(AddingItemsTest, MenuAndTrayNotificationsCreateItems)
 {
     intake().followNotifications(AppNotifier::shared());
-    emit AppNotifier::shared().createItemFromURL(QUrl(QStringLiteral("https://example.com/x")));
+    emit AppNotifier::shared().createItemFromURL(QUrl(u"https://example.com/x"_s));
     ASSERT_EQ(itemCount(), 1);
-    EXPECT_EQ(m_window->selectedItem()->title(), QStringLiteral("example.com"));
+    EXPECT_EQ(m_window->selectedItem()->title(), u"example.com"_s);
 
     emit AppNotifier::shared().createItemFromImageData(picture(100, 80, "png"));
     ASSERT_EQ(itemCount(), 2);

@@ -37,6 +37,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 
 namespace {
@@ -45,11 +46,10 @@ class MainWindowTest : public ::testing::Test
 {
 protected:
     MainWindowTest()
-        : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
-          m_search(&m_settings)
+        : m_settings(m_dir.filePath(u"s.ini"_s), QSettings::IniFormat), m_search(&m_settings)
     {
         QString error;
-        m_store = LibraryStore::open(m_dir.filePath(QStringLiteral("library.store")), &error);
+        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
         m_state.followStore(*m_store);
         m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
         m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
@@ -59,17 +59,17 @@ protected:
 
     Item *item(const char *title, Folder *folder = nullptr, int daysOld = 0)
     {
-        auto i = std::make_unique<Item>(ItemType::WebLink, QString::fromUtf8(title),
-                                        QUrl(QStringLiteral("https://example.com/") +
-                                             QString::fromUtf8(title).remove(QLatin1Char(' '))),
-                                        std::nullopt, folder);
+        auto i = std::make_unique<Item>(
+            ItemType::WebLink, QString::fromUtf8(title),
+            QUrl(u"https://example.com/"_s + QString::fromUtf8(title).remove(QLatin1Char(' '))),
+            std::nullopt, folder);
         i->setCreatedAt(Clock::now().addDays(-daysOld).addSecs(-60));
         return m_store->insert(std::move(i));
     }
     Folder *folder(const char *name, Folder *parent = nullptr)
     {
-        return m_store->insert(std::make_unique<Folder>(
-            QString::fromUtf8(name), QStringLiteral("folder"), QColor(), parent));
+        return m_store->insert(
+            std::make_unique<Folder>(QString::fromUtf8(name), u"folder"_s, QColor(), parent));
     }
     Tag *tag(const char *name)
     {
@@ -116,18 +116,18 @@ TEST_F(MainWindowTest, EmptyLibraryShowsNoItemsThenNoResults)
     m_window->refreshNow();
     ContentColumn &content = m_window->content();
     EXPECT_TRUE(content.isShowingEmptyState());
-    EXPECT_EQ(content.emptyState().title(), QStringLiteral("No Items"));
+    EXPECT_EQ(content.emptyState().title(), u"No Items"_s);
     EXPECT_EQ(content.emptyState().description(),
-              QStringLiteral("Paste a URL, drop a file, or send it with Dropslip"));
-    EXPECT_EQ(content.header().countText(), QStringLiteral("0 items"));
-    EXPECT_EQ(content.title(), QStringLiteral("All Items"));
+              u"Paste a URL, drop a file, or send it with Dropslip"_s);
+    EXPECT_EQ(content.header().countText(), u"0 items"_s);
+    EXPECT_EQ(content.title(), u"All Items"_s);
     EXPECT_TRUE(m_window->detail().isShowingEmptyState());
 
-    m_window->sidebar().searchField()->setText(QStringLiteral("anything"));
-    EXPECT_EQ(m_state.searchQuery(), QStringLiteral("anything"));
+    m_window->sidebar().searchField()->setText(u"anything"_s);
+    EXPECT_EQ(m_state.searchQuery(), u"anything"_s);
     m_window->refreshNow();
-    EXPECT_EQ(content.emptyState().title(), QStringLiteral("No Results"));
-    EXPECT_EQ(content.emptyState().description(), QStringLiteral("Try a different search term"));
+    EXPECT_EQ(content.emptyState().title(), u"No Results"_s);
+    EXPECT_EQ(content.emptyState().description(), u"Try a different search term"_s);
 }
 
 TEST_F(MainWindowTest, SmartFolderWithSubFolderAppliesBothRules)
@@ -142,15 +142,15 @@ TEST_F(MainWindowTest, SmartFolderWithSubFolderAppliesBothRules)
 
     EXPECT_EQ(shown().size(), 4);
     m_window->chooseSmartFolder(SmartFolder::Favorites);
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("fav in sub")});
+    EXPECT_EQ(shown(), QStringList{u"fav in sub"_s});
     m_window->chooseFolder(sub, false);
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("fav in sub")});
-    EXPECT_EQ(m_window->content().title(), QStringLiteral("Sub"));
+    EXPECT_EQ(shown(), QStringList{u"fav in sub"_s});
+    EXPECT_EQ(m_window->content().title(), u"Sub"_s);
 
     // A root row replaces the smart folder; only direct members show.
     m_window->chooseFolder(root, true);
     EXPECT_FALSE(m_window->selection().smartFolder.has_value());
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("in root")});
+    EXPECT_EQ(shown(), QStringList{u"in root"_s});
     m_window->chooseFolder(sub, false);
     EXPECT_EQ(shown().size(), 2);
 }
@@ -166,14 +166,14 @@ TEST_F(MainWindowTest, ArchivedListsArchivedItemsThatPassTheFilters)
     item("active tagged")->addTag(t);
 
     const QMap<QString, int> counts = sidebarCounts();
-    EXPECT_EQ(counts.value(QStringLiteral("Archived")), 2);
-    EXPECT_EQ(counts.value(QStringLiteral("All Items")), 1);
-    EXPECT_EQ(counts.value(QStringLiteral("Inbox")), 1);
+    EXPECT_EQ(counts.value(u"Archived"_s), 2);
+    EXPECT_EQ(counts.value(u"All Items"_s), 1);
+    EXPECT_EQ(counts.value(u"Inbox"_s), 1);
 
     m_window->chooseSmartFolder(SmartFolder::Archived);
-    EXPECT_EQ(shown().size(), counts.value(QStringLiteral("Archived")));
+    EXPECT_EQ(shown().size(), counts.value(u"Archived"_s));
     m_state.setFilterTags({t});
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("archived tagged")});
+    EXPECT_EQ(shown(), QStringList{u"archived tagged"_s});
     m_state.setContentTypeFilter(ItemType::Video);
     EXPECT_TRUE(shown().isEmpty());
 }
@@ -187,11 +187,11 @@ TEST_F(MainWindowTest, CountsFollowTheMembershipRules)
     viewed->setAccessedAt(Clock::now());
     item("filed", f)->toggleFavorite();
     const QMap<QString, int> counts = sidebarCounts();
-    EXPECT_EQ(counts.value(QStringLiteral("Inbox")), 2);
-    EXPECT_EQ(counts.value(QStringLiteral("Favorites")), 1);
-    EXPECT_EQ(counts.value(QStringLiteral("Recently Added")), 3);
-    EXPECT_EQ(counts.value(QStringLiteral("Recently Viewed")), 1);
-    EXPECT_EQ(counts.value(QStringLiteral("All Items")), 4);
+    EXPECT_EQ(counts.value(u"Inbox"_s), 2);
+    EXPECT_EQ(counts.value(u"Favorites"_s), 1);
+    EXPECT_EQ(counts.value(u"Recently Added"_s), 3);
+    EXPECT_EQ(counts.value(u"Recently Viewed"_s), 1);
+    EXPECT_EQ(counts.value(u"All Items"_s), 4);
 }
 
 TEST_F(MainWindowTest, SidebarTagRowsToggleTheFilter)
@@ -208,11 +208,11 @@ TEST_F(MainWindowTest, SidebarTagRowsToggleTheFilter)
     EXPECT_EQ(tagRow.data(SidebarModel::CountRole).toInt(), 1);
     emit m_window->sidebar().tree()->clicked(tagRow);
     EXPECT_EQ(m_state.filterTags(), QList<Tag *>{t});
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("tagged")});
+    EXPECT_EQ(shown(), QStringList{u"tagged"_s});
     EXPECT_TRUE(model.indexOfId(SidebarModel::RowKind::Tag, t->id())
                     .data(SidebarModel::CheckedRole)
                     .toBool());
-    EXPECT_EQ(m_window->content().header().countText(), QStringLiteral("1 items"));
+    EXPECT_EQ(m_window->content().header().countText(), u"1 items"_s);
 
     emit m_window->sidebar().tree()->clicked(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
     EXPECT_TRUE(m_state.filterTags().isEmpty());
@@ -223,13 +223,13 @@ TEST_F(MainWindowTest, FolderAndKindFiltersCombine)
 {
     Folder *f = folder("F");
     Item *video = item("clip", f);
-    video->setTypeRawValue(QStringLiteral("video"));
+    video->setTypeRawValue(u"video"_s);
     item("page", f);
     item("elsewhere");
     m_window->chooseFolder(f, true);
     m_state.setContentTypeFilter(ItemType::Video);
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("clip")});
-    EXPECT_EQ(m_window->content().header().countText(), QStringLiteral("1 items"));
+    EXPECT_EQ(shown(), QStringList{u"clip"_s});
+    EXPECT_EQ(m_window->content().header().countText(), u"1 items"_s);
 }
 
 TEST_F(MainWindowTest, SortOrderSortsTheShownList)
@@ -237,20 +237,16 @@ TEST_F(MainWindowTest, SortOrderSortsTheShownList)
     item("banana", nullptr, 1);
     item("Apple", nullptr, 2);
     item("cherry", nullptr, 0);
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
-                                    QStringLiteral("Apple")}));
+    EXPECT_EQ(shown(), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
     m_state.setSortOrder(SortOrder::TitleAscending);
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("Apple"), QStringLiteral("banana"),
-                                    QStringLiteral("cherry")}));
+    EXPECT_EQ(shown(), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
     m_state.setSortOrder(SortOrder::DateAddedAscending);
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("Apple"), QStringLiteral("banana"),
-                                    QStringLiteral("cherry")}));
+    EXPECT_EQ(shown(), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
     m_state.setSortOrder(SortOrder::TitleDescending);
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("cherry"), QStringLiteral("banana"),
-                                    QStringLiteral("Apple")}));
+    EXPECT_EQ(shown(), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
     // Renames and new items take their place in the title order at once.
     m_state.setSortOrder(SortOrder::TitleAscending);
-    m_store->items().front()->setTitle(QStringLiteral("aardvark"));
+    m_store->items().front()->setTitle(u"aardvark"_s);
     item("Blueberry");
     const QStringList titles = shown();
     QStringList sorted = titles;
@@ -265,25 +261,22 @@ TEST_F(MainWindowTest, ContextMenuActions)
 {
     Tag *t = tag("later");
     Item *web = item("web");
-    auto file = std::make_unique<Item>(ItemType::Document, QStringLiteral("doc"),
-                                       QUrl(QStringLiteral("file:///tmp/a.pdf")));
+    auto file = std::make_unique<Item>(ItemType::Document, u"doc"_s, QUrl(u"file:///tmp/a.pdf"_s));
     Item *doc = m_store->insert(std::move(file));
-    Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, QStringLiteral("bare")));
+    Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, u"bare"_s));
 
     const auto texts = [&](Item *i) {
         ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer);
         QStringList names;
         for (QAction *a : menu.actions())
-            names << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            names << (a->isSeparator() ? u"-"_s : a->text());
         return names;
     };
-    EXPECT_EQ(texts(web), (QStringList{QStringLiteral("Tags"), QStringLiteral("Add to Favorites"),
-                                       QStringLiteral("Copy Link"),
-                                       QStringLiteral("Open in Browser"), QStringLiteral("-"),
-                                       QStringLiteral("Archive"), QStringLiteral("Delete")}));
-    EXPECT_TRUE(texts(doc).contains(QStringLiteral("Show in File Manager")));
-    EXPECT_FALSE(texts(doc).contains(QStringLiteral("Open in Browser")));
-    EXPECT_FALSE(texts(bare).contains(QStringLiteral("Copy Link")));
+    EXPECT_EQ(texts(web), (QStringList{u"Tags"_s, u"Add to Favorites"_s, u"Copy Link"_s,
+                                       u"Open in Browser"_s, u"-"_s, u"Archive"_s, u"Delete"_s}));
+    EXPECT_TRUE(texts(doc).contains(u"Show in File Manager"_s));
+    EXPECT_FALSE(texts(doc).contains(u"Open in Browser"_s));
+    EXPECT_FALSE(texts(bare).contains(u"Copy Link"_s));
 
     const auto trigger = [&](Item *i, const QString &text) {
         ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer);
@@ -297,36 +290,36 @@ TEST_F(MainWindowTest, ContextMenuActions)
         }
         FAIL() << qPrintable(text);
     };
-    trigger(web, QStringLiteral("later"));
+    trigger(web, u"later"_s);
     EXPECT_TRUE(web->hasTag(*t));
-    trigger(web, QStringLiteral("later"));
+    trigger(web, u"later"_s);
     EXPECT_FALSE(web->hasTag(*t));
-    trigger(web, QStringLiteral("Add to Favorites"));
+    trigger(web, u"Add to Favorites"_s);
     EXPECT_TRUE(web->isFavorite());
-    EXPECT_EQ(texts(web).at(1), QStringLiteral("Remove from Favorites"));
-    trigger(web, QStringLiteral("Copy Link"));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("https://example.com/web"));
-    trigger(doc, QStringLiteral("Show in File Manager"));
-    EXPECT_EQ(m_revealer.requests(), QStringList{QStringLiteral("/tmp/a.pdf")});
-    trigger(web, QStringLiteral("Archive"));
+    EXPECT_EQ(texts(web).at(1), u"Remove from Favorites"_s);
+    trigger(web, u"Copy Link"_s);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"https://example.com/web"_s);
+    trigger(doc, u"Show in File Manager"_s);
+    EXPECT_EQ(m_revealer.requests(), QStringList{u"/tmp/a.pdf"_s});
+    trigger(web, u"Archive"_s);
     EXPECT_TRUE(web->isArchived());
-    EXPECT_EQ(texts(web).at(texts(web).size() - 2), QStringLiteral("Unarchive"));
+    EXPECT_EQ(texts(web).at(texts(web).size() - 2), u"Unarchive"_s);
 
     m_window->selectItem(bare);
     EXPECT_FALSE(m_window->detail().isShowingEmptyState());
     const QUuid bareId = bare->id();
-    trigger(bare, QStringLiteral("Delete"));
+    trigger(bare, u"Delete"_s);
     EXPECT_EQ(m_store->item(bareId), nullptr);
     EXPECT_EQ(m_window->selectedItem(), nullptr);
     EXPECT_TRUE(m_window->detail().isShowingEmptyState());
-    EXPECT_EQ(shown(), QStringList{QStringLiteral("doc")});
+    EXPECT_EQ(shown(), QStringList{u"doc"_s});
 }
 
 TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
 {
     Tag *rd = tag("R&D");
-    Item *marked = m_store->insert(
-        std::make_unique<Item>(ItemType::Image, QStringLiteral("<i>Home & Garden</i>")));
+    Item *marked =
+        m_store->insert(std::make_unique<Item>(ItemType::Image, u"<i>Home & Garden</i>"_s));
     Item *huge = item("");
     huge->setTitle(QString(2'000'000, QLatin1Char('h')));
     m_window->refreshNow();
@@ -337,12 +330,12 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
     EXPECT_TRUE(model.index(model.rowOf(marked))
                     .data(Qt::ToolTipRole)
                     .toString()
-                    .contains(QStringLiteral("&lt;i&gt;Home &amp; Garden")));
+                    .contains(u"&lt;i&gt;Home &amp; Garden"_s));
     m_window->show();
     m_window->grab(); // paints every visible card, the huge title among them
 
     ItemContextMenu menu(*marked, std::vector<Record *>{rd}, *m_store, m_revealer);
-    EXPECT_EQ(menu.actions().first()->menu()->actions().first()->text(), QStringLiteral("R&&D"));
+    EXPECT_EQ(menu.actions().first()->menu()->actions().first()->text(), u"R&&D"_s);
 
     QString question;
     m_window->setSheetHook([&](QDialog &dialog) {
@@ -352,7 +345,7 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
         box.reject();
     });
     m_window->confirmDelete(marked);
-    EXPECT_EQ(question, QStringLiteral("Delete \u201C<i>Home & Garden</i>\u201D?"));
+    EXPECT_EQ(question, u"Delete \u201C<i>Home & Garden</i>\u201D?"_s);
     m_window->confirmDelete(huge);
     EXPECT_LE(question.size(), DisplayText::lineLimit + 20);
     EXPECT_EQ(m_store->items().size(), 2u);
@@ -361,17 +354,17 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
 TEST(MainWindowReadOnly, ReadOnlyLibrarySaysSoAndBrowsingWritesNothing)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("library.store"));
+    const QString path = dir.filePath(u"library.store"_s);
     QString error;
     {
         auto store = LibraryStore::open(path, &error);
-        store->insert(std::make_unique<Item>(ItemType::WebLink, QStringLiteral("kept")));
+        store->insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
     }
     FaultyDisk disk;
     disk.setReadOnly(true);
     auto store = LibraryStore::open(path, &error);
     ASSERT_TRUE(store) << qPrintable(error);
-    QSettings settings(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    QSettings settings(dir.filePath(u"s.ini"_s), QSettings::IniFormat);
     SearchService search(&settings);
     AppState state;
     NullFileRevealer revealer;
@@ -379,14 +372,14 @@ TEST(MainWindowReadOnly, ReadOnlyLibrarySaysSoAndBrowsingWritesNothing)
     ItemIntake intake(*store, enricher);
     MainWindow window(state, *store, search, revealer, intake);
     ASSERT_NE(window.readOnlyBanner(), nullptr);
-    EXPECT_TRUE(window.readOnlyBanner()->text().contains(QStringLiteral("can only be read")));
+    EXPECT_TRUE(window.readOnlyBanner()->text().contains(u"can only be read"_s));
 
     Item *kept = store->items().front();
     window.selectItem(kept);
     EXPECT_EQ(window.selectedItem(), kept);
     EXPECT_FALSE(kept->accessedAt()) << "viewing is not recorded in a library that cannot be saved";
     EXPECT_FALSE(store->hasUnsavedChanges());
-    EXPECT_FALSE(intake.createItem(QUrl(QStringLiteral("https://example.com/new"))));
+    EXPECT_FALSE(intake.createItem(QUrl(u"https://example.com/new"_s)));
     EXPECT_EQ(store->items().size(), 1u);
 }
 
@@ -435,7 +428,7 @@ TEST_F(MainWindowTest, DeletingTheShownFolderFallsBackToAllItems)
     m_store->remove(f);
     EXPECT_EQ(m_window->selection().folder, nullptr);
     EXPECT_EQ(shown().size(), 1);
-    EXPECT_EQ(m_window->content().title(), QStringLiteral("All Items"));
+    EXPECT_EQ(m_window->content().title(), u"All Items"_s);
 }
 
 TEST_F(MainWindowTest, DeletingAFolderAsksFirst)
@@ -444,7 +437,7 @@ TEST_F(MainWindowTest, DeletingAFolderAsksFirst)
     folder("Child", f);
     item("in f", f);
     QString question;
-    QString answer = QStringLiteral("Cancel");
+    QString answer = u"Cancel"_s;
     m_window->setSheetHook([&](QDialog &dialog) {
         auto &box = static_cast<QMessageBox &>(dialog);
         question = box.text() + QLatin1Char('|') + box.informativeText();
@@ -455,8 +448,8 @@ TEST_F(MainWindowTest, DeletingAFolderAsksFirst)
     });
     m_window->deleteFolder(f);
     EXPECT_EQ(m_store->folders().size(), 2u);
-    EXPECT_TRUE(question.contains(QStringLiteral("1 sub-folders"))) << qPrintable(question);
-    answer = QStringLiteral("Delete");
+    EXPECT_TRUE(question.contains(u"1 sub-folders"_s)) << qPrintable(question);
+    answer = u"Delete"_s;
     m_window->deleteFolder(f);
     EXPECT_TRUE(m_store->folders().empty());
     EXPECT_EQ(m_store->items().size(), 1u);
@@ -467,7 +460,7 @@ TEST_F(MainWindowTest, NewFolderRequestOpensTheSheetAndClearsTheFlag)
     int opened = 0;
     m_window->setSheetHook([&opened](QDialog &sheet) {
         ++opened;
-        EXPECT_EQ(sheet.windowTitle(), QStringLiteral("New Folder"));
+        EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
         sheet.reject();
     });
     m_state.setShowNewFolderSheet(true);
@@ -483,9 +476,9 @@ TEST_F(MainWindowTest, ErrorsAreShownWithTheirSuggestion)
         shownText = box.text() + QLatin1Char('|') + box.informativeText();
         box.accept();
     });
-    m_state.showError(AppError::storageError(QStringLiteral("disk full")));
+    m_state.showError(AppError::storageError(u"disk full"_s));
     QTRY_VERIFY_WITH_TIMEOUT(!shownText.isEmpty(), 5000);
-    EXPECT_EQ(shownText, QStringLiteral("Storage Error: disk full|Check available storage space."));
+    EXPECT_EQ(shownText, u"Storage Error: disk full|Check available storage space."_s);
     EXPECT_FALSE(m_state.showErrorAlert());
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -46,10 +47,10 @@ TEST(IconPickerGrid, FolderIconsAreTheThirtyFiveInOrder)
 {
     const QStringList &icons = IconPickerGrid::folderIcons();
     ASSERT_EQ(icons.size(), 35);
-    EXPECT_EQ(icons.first(), QStringLiteral("folder"));
-    EXPECT_EQ(icons[8], QStringLiteral("books.vertical"));
-    EXPECT_EQ(icons[17], QStringLiteral("graduationcap"));
-    EXPECT_EQ(icons.last(), QStringLiteral("ellipsis.bubble"));
+    EXPECT_EQ(icons.first(), u"folder"_s);
+    EXPECT_EQ(icons[8], u"books.vertical"_s);
+    EXPECT_EQ(icons[17], u"graduationcap"_s);
+    EXPECT_EQ(icons.last(), u"ellipsis.bubble"_s);
     EXPECT_EQ(QSet<QString>(icons.begin(), icons.end()).size(), 35);
 }
 
@@ -70,12 +71,12 @@ TEST(IconPickerGrid, HighlightsOnlyTheSelectedIcon)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
     EXPECT_TRUE(checkedNames(grid).isEmpty());
-    grid.setSelectedIcon(QStringLiteral("star"));
-    EXPECT_EQ(checkedNames(grid), QStringList{QStringLiteral("star")});
+    grid.setSelectedIcon(u"star"_s);
+    EXPECT_EQ(checkedNames(grid), QStringList{u"star"_s});
 
     // The highlight is really drawn: a blue tint behind the selected cell only.
-    const QImage selected = grid.cell(QStringLiteral("star"))->grab().toImage();
-    const QImage plain = grid.cell(QStringLiteral("heart"))->grab().toImage();
+    const QImage selected = grid.cell(u"star"_s)->grab().toImage();
+    const QImage plain = grid.cell(u"heart"_s)->grab().toImage();
     const QColor tinted = selected.pixelColor(3, 18);
     EXPECT_GT(tinted.blue(), tinted.red() + 20);
     EXPECT_NE(tinted, plain.pixelColor(3, 18));
@@ -84,15 +85,15 @@ TEST(IconPickerGrid, HighlightsOnlyTheSelectedIcon)
 TEST(IconPickerGrid, PressingACellSelectsIt)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
-    grid.setSelectedIcon(QStringLiteral("folder"));
+    grid.setSelectedIcon(u"folder"_s);
     grid.show();
     QSignalSpy changed(&grid, &IconPickerGrid::selectedIconChanged);
-    QTest::mouseClick(cellNamed(grid, QStringLiteral("heart")), Qt::LeftButton);
-    EXPECT_EQ(grid.selectedIcon(), QStringLiteral("heart"));
-    EXPECT_EQ(checkedNames(grid), QStringList{QStringLiteral("heart")});
+    QTest::mouseClick(cellNamed(grid, u"heart"_s), Qt::LeftButton);
+    EXPECT_EQ(grid.selectedIcon(), u"heart"_s);
+    EXPECT_EQ(checkedNames(grid), QStringList{u"heart"_s});
     // Pressing the selected cell again keeps it selected.
-    QTest::mouseClick(cellNamed(grid, QStringLiteral("heart")), Qt::LeftButton);
-    EXPECT_EQ(checkedNames(grid), QStringList{QStringLiteral("heart")});
+    QTest::mouseClick(cellNamed(grid, u"heart"_s), Qt::LeftButton);
+    EXPECT_EQ(checkedNames(grid), QStringList{u"heart"_s});
     EXPECT_EQ(changed.count(), 1);
 }
 

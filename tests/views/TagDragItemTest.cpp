@@ -7,6 +7,7 @@
 #include <memory>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -21,17 +22,16 @@ std::unique_ptr<QMimeData> mimeWith(const QByteArray &payload)
 
 TEST(TagDragItemTest, JsonCarriesTheIdInUpperCaseWithoutBraces)
 {
-    const QUuid id = QUuid::fromString(QStringLiteral("{3f2504e0-4f89-11d3-9a0c-0305e82c3301}"));
+    const QUuid id = QUuid::fromString(u"{3f2504e0-4f89-11d3-9a0c-0305e82c3301}"_s);
     const QByteArray json = TagDragItem{id}.toJson();
     const QJsonDocument doc = QJsonDocument::fromJson(json);
     ASSERT_TRUE(doc.isObject());
     EXPECT_EQ(doc.object().size(), 1);
-    EXPECT_EQ(doc.object().value(QStringLiteral("tagId")).toString(),
-              QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301"));
+    EXPECT_EQ(doc.object().value(u"tagId"_s).toString(), u"3F2504E0-4F89-11D3-9A0C-0305E82C3301"_s);
     const auto back = TagDragItem::fromJson(json);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->tagId, id);
-    EXPECT_EQ(TagDragItem::mimeType, QStringLiteral("com.quillory.tag"));
+    EXPECT_EQ(TagDragItem::mimeType, u"com.quillory.tag"_s);
 
     const auto lower = TagDragItem::fromJson(R"({"tagId":"3f2504e0-4f89-11d3-9a0c-0305e82c3301"})");
     ASSERT_TRUE(lower.has_value());

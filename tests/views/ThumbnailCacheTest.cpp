@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 using quillory::test::TestPictures;
 
 namespace {
@@ -25,7 +26,7 @@ TEST(ThumbnailCache, FillsTheCellWithTheCentreOfThePicture)
 {
     // Blue on the left, red on the right; a square cell shows the middle, half of each.
     ThumbnailCache cache;
-    Item item(ItemType::Image, QStringLiteral("wide"));
+    Item item(ItemType::Image, u"wide"_s);
     item.setThumbnailData(TestPictures::encoded(TestPictures::twoTone(1600, 400), "png"));
     const QImage cell = cache.picture(item, QSize(100, 100), ThumbnailCache::Source::ThumbnailOnly);
     ASSERT_EQ(cell.size(), QSize(100, 100));
@@ -38,7 +39,7 @@ TEST(ThumbnailCache, TurnsPhotosAndNeverEnlarges)
     ThumbnailCache cache;
     // Stored 1200 x 800 with the left half blue; orientation 6 shows it turned clockwise, so
     // a portrait cell has blue on top.
-    Item photo(ItemType::Image, QStringLiteral("photo"));
+    Item photo(ItemType::Image, u"photo"_s);
     photo.setImageData(TestPictures::withExifOrientation(
         TestPictures::encoded(TestPictures::twoTone(1200, 800), "jpeg"), 6));
     const QImage turned =
@@ -49,7 +50,7 @@ TEST(ThumbnailCache, TurnsPhotosAndNeverEnlarges)
     // The same size is answered from the cache, whatever source is asked for.
     EXPECT_EQ(cache.picture(photo, QSize(150, 200), ThumbnailCache::Source::ThumbnailOnly), turned);
 
-    Item small(ItemType::Image, QStringLiteral("small"));
+    Item small(ItemType::Image, u"small"_s);
     small.setThumbnailData(TestPictures::encoded(TestPictures::twoTone(60, 40), "png"));
     const QImage cell =
         cache.picture(small, QSize(200, 150), ThumbnailCache::Source::ThumbnailOnly);
@@ -60,7 +61,7 @@ TEST(ThumbnailCache, TurnsPhotosAndNeverEnlarges)
 TEST(ThumbnailCache, ForgottenItemsAreDecodedAgain)
 {
     ThumbnailCache cache;
-    Item item(ItemType::Image, QStringLiteral("changing"));
+    Item item(ItemType::Image, u"changing"_s);
     item.setThumbnailData(TestPictures::encoded(TestPictures::twoTone(200, 200), "png"));
     const QSize size(40, 40);
     EXPECT_TRUE(
@@ -75,7 +76,7 @@ TEST(ThumbnailCache, ForgottenItemsAreDecodedAgain)
     EXPECT_TRUE(
         isRed(cache.picture(item, size, ThumbnailCache::Source::ThumbnailOnly).pixel(2, 20)));
 
-    Item none(ItemType::WebLink, QStringLiteral("no picture"));
+    Item none(ItemType::WebLink, u"no picture"_s);
     EXPECT_TRUE(cache.picture(none, size, ThumbnailCache::Source::ThumbnailOrImage).isNull());
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,21 +41,20 @@ TEST(ContainerDirectory, FollowsXdgDataHomeThenHome)
 {
     {
         ScopedEnv data("XDG_DATA_HOME", "/srv/data");
-        EXPECT_EQ(ContainerDirectory::path(),
-                  QStringLiteral("/srv/data/group.nqa.quillory.shared"));
+        EXPECT_EQ(ContainerDirectory::path(), u"/srv/data/group.nqa.quillory.shared"_s);
     }
     {
         ScopedEnv data("XDG_DATA_HOME", QByteArray());
         ScopedEnv home("HOME", "/home/ada");
         EXPECT_EQ(ContainerDirectory::path(),
-                  QStringLiteral("/home/ada/.local/share/group.nqa.quillory.shared"));
+                  u"/home/ada/.local/share/group.nqa.quillory.shared"_s);
     }
     {
         // A relative XDG_DATA_HOME is invalid and ignored.
         ScopedEnv data("XDG_DATA_HOME", "relative/data");
         ScopedEnv home("HOME", "/home/ada");
         EXPECT_EQ(ContainerDirectory::path(),
-                  QStringLiteral("/home/ada/.local/share/group.nqa.quillory.shared"));
+                  u"/home/ada/.local/share/group.nqa.quillory.shared"_s);
     }
 }
 
