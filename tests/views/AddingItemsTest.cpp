@@ -1,5 +1,6 @@
 #include "TestHttpServer.h"
 #include "TestPictures.h"
+#include "WindowTestbed.h"
 
 #include <AddURLSheet.h>
 #include <AppNotifier.h>
@@ -40,6 +41,7 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::TestHttpServer;
+using quillory::test::WindowTestbed;
 
 namespace {
 
@@ -63,20 +65,13 @@ QByteArray picture(int width, int height, const char *format)
         quillory::test::TestPictures::twoTone(width, height), format);
 }
 
-class AddingItemsTest : public ::testing::Test
+class AddingItemsTest : public ::testing::Test, protected WindowTestbed
 {
 protected:
     AddingItemsTest()
-        : m_settings(m_dir.filePath(u"s.ini"_s), QSettings::IniFormat), m_search(&m_settings)
     {
         QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnlyProxies);
         Clock::setSource([] { return QDateTime(QDate(2026, 3, 5), QTime(15, 41), Qt::UTC); });
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-        m_state.followStore(*m_store);
-        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
-        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
-        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer, *m_intake);
         QObject::connect(m_enricher.get(), &ItemEnricher::finished,
                          [this](const QUuid &id) { m_enriched.insert(id); });
         // Titles of screenshots are written the same way on every machine.
@@ -84,9 +79,6 @@ protected:
     }
     ~AddingItemsTest() override
     {
-        m_window.reset();
-        m_intake.reset();
-        m_enricher.reset();
         Clock::setSource({});
         QNetworkProxyFactory::setApplicationProxyFactory(nullptr);
     }
@@ -125,15 +117,6 @@ protected:
 
     int itemCount() const { return int(m_store->items().size()); }
 
-    QTemporaryDir m_dir;
-    QSettings m_settings;
-    SearchService m_search;
-    AppState m_state;
-    NullFileRevealer m_revealer;
-    std::unique_ptr<LibraryStore> m_store;
-    std::unique_ptr<ItemEnricher> m_enricher;
-    std::unique_ptr<ItemIntake> m_intake;
-    std::unique_ptr<MainWindow> m_window;
     TestHttpServer m_server;
     QSet<QUuid> m_enriched;
 };

@@ -1,3 +1,5 @@
+#include "WindowTestbed.h"
+
 #include <AppState.h>
 #include <Clock.h>
 #include <DetailColumn.h>
@@ -242,19 +244,15 @@ TEST(ItemEditorSheet, SaveRules)
     EXPECT_EQ(sheet.findChild<QLineEdit *>(u"url"_s), nullptr);
 }
 
-TEST(MainWindowItems, ViewingRecordsAccessNotModification)
+class MainWindowItemsTest : public ::testing::Test, protected quillory::test::WindowTestbed
 {
-    QTemporaryDir dir;
-    QString error;
-    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
-    QSettings settings(dir.filePath(u"s.ini"_s), QSettings::IniFormat);
-    SearchService search(&settings);
-    AppState state;
-    state.followStore(*store);
-    NullFileRevealer revealer;
-    ItemEnricher enricher(*store, MetadataService::shared());
-    ItemIntake intake(*store, enricher);
-    MainWindow window(state, *store, search, revealer, intake);
+};
+
+TEST_F(MainWindowItemsTest, ViewingRecordsAccessNotModification)
+{
+    LibraryStore *store = m_store.get();
+    MainWindow &window = *m_window;
+    AppState &state = m_state;
     Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"x"_s));
     const QDateTime modified = item->modifiedAt();
     EXPECT_FALSE(item->accessedAt());

@@ -1,4 +1,5 @@
 #include "FaultyDisk.h"
+#include "WindowTestbed.h"
 
 #include <AppState.h>
 #include <Clock.h>
@@ -39,24 +40,13 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
+using quillory::test::WindowTestbed;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public ::testing::Test, protected WindowTestbed
 {
 protected:
-    MainWindowTest()
-        : m_settings(m_dir.filePath(u"s.ini"_s), QSettings::IniFormat), m_search(&m_settings)
-    {
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-        m_state.followStore(*m_store);
-        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
-        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
-        m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer, *m_intake);
-    }
-    ~MainWindowTest() override { m_window.reset(); }
-
     Item *item(const char *title, Folder *folder = nullptr, int daysOld = 0)
     {
         auto i = std::make_unique<Item>(
@@ -97,16 +87,6 @@ protected:
         }
         return counts;
     }
-
-    QTemporaryDir m_dir;
-    QSettings m_settings;
-    SearchService m_search;
-    AppState m_state;
-    NullFileRevealer m_revealer;
-    std::unique_ptr<LibraryStore> m_store;
-    std::unique_ptr<ItemEnricher> m_enricher;
-    std::unique_ptr<ItemIntake> m_intake;
-    std::unique_ptr<MainWindow> m_window;
 };
 
 } // namespace
@@ -351,36 +331,37 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
     EXPECT_EQ(m_store->items().size(), 2u);
 }
 
-TEST(MainWindowReadOnly, ReadOnlyLibrarySaysSoAndBrowsingWritesNothing)
+// The disk comes first: the window's library opens on it.
+struct OnAFaultyDisk
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"library.store"_s);
-    QString error;
-    {
-        auto store = LibraryStore::open(path, &error);
-        store->insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
-    }
-    FaultyDisk disk;
-    disk.setReadOnly(true);
-    auto store = LibraryStore::open(path, &error);
-    ASSERT_TRUE(store) << qPrintable(error);
-    QSettings settings(dir.filePath(u"s.ini"_s), QSettings::IniFormat);
-    SearchService search(&settings);
-    AppState state;
-    NullFileRevealer revealer;
-    ItemEnricher enricher(*store, MetadataService::shared());
-    ItemIntake intake(*store, enricher);
-    MainWindow window(state, *store, search, revealer, intake);
-    ASSERT_NE(window.readOnlyBanner(), nullptr);
-    EXPECT_TRUE(window.readOnlyBanner()->text().contains(u"can only be read"_s));
+    FaultyDisk m_disk;
+};
 
-    Item *kept = store->items().front();
-    window.selectItem(kept);
-    EXPECT_EQ(window.selectedItem(), kept);
+class ReadOnlyWindowTest : public ::testing::Test, protected OnAFaultyDisk, protected WindowTestbed
+{
+protected:
+    ReadOnlyWindowTest()
+        : WindowTestbed([this](const QString &path) {
+              QString error;
+              LibraryStore::open(path, &error)
+                  ->insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
+              m_disk.setReadOnly(true);
+          })
+    {
+    }
+};
+
+TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
+{
+    ASSERT_NE(m_window->readOnlyBanner(), nullptr);
+    EXPECT_TRUE(m_window->readOnlyBanner()->text().contains(u"can only be read"_s));
+    Item *kept = m_store->items().front();
+    m_window->selectItem(kept);
+    EXPECT_EQ(m_window->selectedItem(), kept);
     EXPECT_FALSE(kept->accessedAt()) << "viewing is not recorded in a library that cannot be saved";
-    EXPECT_FALSE(store->hasUnsavedChanges());
-    EXPECT_FALSE(intake.createItem(QUrl(u"https://example.com/new"_s)));
-    EXPECT_EQ(store->items().size(), 1u);
+    EXPECT_FALSE(m_store->hasUnsavedChanges());
+    EXPECT_FALSE(m_intake->createItem(QUrl(u"https://example.com/new"_s)));
+    EXPECT_EQ(m_store->items().size(), 1u);
 }
 
 // Every icon the sidebar and the header show must come from the icon theme. When the SVG
