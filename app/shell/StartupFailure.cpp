@@ -1,5 +1,7 @@
 #include "StartupFailure.h"
 
+#include <DisplayText.h>
+
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <cstdio>
@@ -20,13 +22,13 @@ std::unique_ptr<QMessageBox> StartupFailure::dialog(const QString &reason, const
     auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, QStringLiteral("Quillory"),
                                              QStringLiteral("Quillory cannot open your library."),
                                              QMessageBox::Ok);
-    // The reason and the path come from the system and the disk: never read as markup.
-    box->setTextFormat(Qt::PlainText);
     QString details = message(reason);
     if (!storePath.isEmpty())
         details += QStringLiteral("\n\nLibrary file: ") + storePath;
     details += QStringLiteral("\n\nThe file has not been changed.");
     box->setInformativeText(details);
+    // The reason and the path come from the system and the disk: never read as markup.
+    DisplayText::makePlain(*box);
     return box;
 }
 

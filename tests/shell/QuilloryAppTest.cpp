@@ -1,4 +1,5 @@
 #include "FaultyDisk.h"
+#include "QuilloryProcess.h"
 #include "TestPictures.h"
 
 #include <AppNotifier.h>
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -31,6 +33,7 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
+using quillory::test::startQuillory;
 using quillory::test::TestPictures;
 
 namespace {
@@ -260,6 +263,8 @@ TEST(QuilloryApp, StartupFailureDialogSaysWhatAndWhereInPlainText)
     const auto box =
         StartupFailure::dialog(u"file is not a database <b>x</b>"_s, u"/home/me/default.store"_s);
     EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(box->findChild<QLabel *>(u"qt_msgbox_informativelabel"_s)->textFormat(),
+              Qt::PlainText);
     EXPECT_TRUE(box->informativeText().contains(
         u"Failed to initialize model container: file is not a database <b>x</b>"_s));
     EXPECT_TRUE(box->informativeText().contains(u"/home/me/default.store"_s));
@@ -281,12 +286,7 @@ TEST(QuilloryApp, StoreThatCannotBeOpenedEndsStartupWithTheMessageAndIsLeftAlone
         }
 
         QProcess quillory;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, home.path());
-        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        quillory.setProcessEnvironment(env);
-        quillory.start(QStringLiteral(QUILLORY_PATH), {});
+        startQuillory(quillory, home.path());
         ASSERT_TRUE(quillory.waitForFinished(20000));
         EXPECT_NE(quillory.exitCode(), 0);
         const QString out = QString::fromLocal8Bit(quillory.readAllStandardOutput());

@@ -1,3 +1,5 @@
+#include "QuilloryProcess.h"
+
 #include <SingleInstance.h>
 
 #include <QDir>
@@ -16,6 +18,7 @@
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::startQuillory;
 
 namespace {
 
@@ -135,12 +138,7 @@ TEST(SingleInstance, QuilloryStartsOverALockLeftByACrash)
     ASSERT_TRUE(QDir().mkpath(container));
     writeLock(container, "garbage left behind");
     QProcess quillory;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"HOME"_s, home.path());
-    env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    quillory.setProcessEnvironment(env);
-    quillory.start(QStringLiteral(QUILLORY_PATH), {});
+    startQuillory(quillory, home.path());
     const QString lock = QDir(container).filePath(SingleInstance::lockFileName);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return lockIsHeld(lock) || quillory.state() == QProcess::NotRunning; }, 15000));
