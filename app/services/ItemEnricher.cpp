@@ -18,18 +18,46 @@ ItemEnricher::ItemEnricher(LibraryStore &store, MetadataService &metadata, QObje
 
 void ItemEnricher::enrich(const QUuid &itemId, const QUrl &url)
 {
+    m_waiting.enqueue({itemId, url});
+    startWaiting();
+}
+
+void ItemEnricher::startWaiting()
+{
+    while (m_inFlight < maxInFlight && !m_waiting.isEmpty()) {
+        const auto [itemId, url] = m_waiting.dequeue();
+        ++m_inFlight;
+        start(itemId, url);
+    }
+}
+
+void ItemEnricher::done(const QUuid &itemId)
+{
+    --m_inFlight;
+    emit finished(itemId);
+    startWaiting();
+}
+
+void ItemEnricher::start(const QUuid &itemId, const QUrl &url)
+{
+    // Deleted while it waited for its turn: nothing to fetch for.
+    if (m_store.item(itemId) == nullptr) {
+        QMetaObject::invokeMethod(
+            this, [this, itemId] { done(itemId); }, Qt::QueuedConnection);
+        return;
+    }
     m_metadata.fetchMetadata(url, this, [this, itemId, url](const MetadataOutcome &outcome) {
         if (outcome.error) {
             const QByteArray line =
                 "Failed to fetch metadata: " + outcome.error->description().toUtf8() + '\n';
             std::fputs(line.constData(), stdout);
             std::fflush(stdout);
-            emit finished(itemId);
+            done(itemId);
             return;
         }
         Item *item = m_store.item(itemId);
         if (item == nullptr) {
-            emit finished(itemId);
+            done(itemId);
             return;
         }
         const FetchedMetadata &fetched = outcome.metadata;
@@ -56,14 +84,14 @@ void ItemEnricher::fetchPreviewImage(const QUuid &itemId, const QUrl &url)
 {
     m_metadata.fetchPreviewImage(url, this, [this, itemId](const ImageOutcome &outcome) {
         if (outcome.error || !outcome.bytes || m_store.item(itemId) == nullptr) {
-            emit finished(itemId);
+            done(itemId);
             return;
         }
         ItemImages::prepareInBackground(*outcome.bytes, ItemImages::Forms::ThumbnailOnly, this,
                                         [this, itemId](const ItemImages::Prepared &prepared) {
                                             if (Item *item = m_store.item(itemId))
                                                 ItemImages::apply(*item, prepared);
-                                            emit finished(itemId);
+                                            done(itemId);
                                         });
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QQueue>
 #include <QUrl>
 #include <QUuid>
 #include <optional>
@@ -21,8 +22,11 @@ class ItemEnricher final : public QObject
 public:
     ItemEnricher(LibraryStore &store, MetadataService &metadata, QObject *parent = nullptr);
 
-    // Starts and returns at once; failures print one line and leave the item as it is.
+    // Returns at once; failures print one line and leave the item as it is. At most
+    // maxInFlight items are enriched at a time (a share of hundreds of links must not start
+    // hundreds of downloads at once); the others wait their turn in order.
     void enrich(const QUuid &itemId, const QUrl &url);
+    static constexpr int maxInFlight = 4;
 
     // The most of a page's own words kept in a record: a hostile page's megabyte title
     // must not become a megabyte title in every list, search and save.
@@ -36,10 +40,15 @@ signals:
     void finished(const QUuid &itemId);
 
 private:
+    void startWaiting();
+    void start(const QUuid &itemId, const QUrl &url);
+    void done(const QUuid &itemId);
     void fetchPreviewImage(const QUuid &itemId, const QUrl &url);
 
     LibraryStore &m_store;
     MetadataService &m_metadata;
+    QQueue<std::pair<QUuid, QUrl>> m_waiting;
+    int m_inFlight = 0;
 };
 
 } // namespace quillory

@@ -9,6 +9,7 @@
 #include <Clock.h>
 #include <Item.h>
 #include <LibraryStore.h>
+#include <ShortDateTime.h>
 
 #include <QBuffer>
 #include <QClipboard>
@@ -145,14 +146,20 @@ void ItemIntake::createImageItemFrom(const QImage &image)
         [this](QByteArray bytes) { createImageItem(bytes); });
 }
 
+std::vector<Item *> ItemIntake::addShared(std::vector<std::unique_ptr<Item>> items)
+{
+    const std::vector<Item *> added = m_store.insertItems(std::move(items));
+    for (Item *item : added) {
+        const QUrl url = item->url();
+        if (url.scheme().startsWith(QLatin1String("http")))
+            m_enricher.enrich(item->id(), url);
+    }
+    return added;
+}
+
 QString ItemIntake::screenshotTitle(const QDateTime &when, const QLocale &locale)
 {
-    // The locale's own clock: "3:41 PM" where it uses AM and PM, "15:41" elsewhere.
-    const bool twelveHour =
-        locale.timeFormat(QLocale::ShortFormat).contains(QLatin1Char('a'), Qt::CaseInsensitive);
-    const QString format = QStringLiteral("MMM d, ") +
-                           (twelveHour ? QStringLiteral("h:mm AP") : QStringLiteral("HH:mm"));
-    return QStringLiteral("Screenshot ") + locale.toString(when.toLocalTime(), format);
+    return QStringLiteral("Screenshot ") + ShortDateTime::format(when, locale);
 }
 
 } // namespace quillory

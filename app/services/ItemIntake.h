@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QObject>
 #include <QUrl>
+#include <memory>
+#include <vector>
 
 class QMimeData;
 
@@ -44,6 +46,11 @@ public:
     bool add(const ClipboardOffer &offer);
     void pasteFromClipboard();
     bool handleDrop(const QMimeData &data) { return addFrom(data); }
+
+    // Items handed over by another program (the share inbox): inserted in one batch and not
+    // selected, since a share of many must not make the window jump; web addresses (http
+    // and https only) are enriched, a few at a time.
+    std::vector<Item *> addShared(std::vector<std::unique_ptr<Item>> items);
 
     static QString screenshotTitle(const QDateTime &when, const QLocale &locale = QLocale());
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace quillory {
+
+// Where the share inbox lives inside the shared container, and the rules for the names in
+// it. The inbox is "PendingItems" in the container; shared files and document bytes are kept
+// in its "Imported" folder. Every file gets a name of its own: a fresh UUID in upper case,
+// then a suffix.
+class InboxLayout final
+{
+public:
+    static inline const QString inboxName = QStringLiteral("PendingItems");
+    static inline const QString importedName = QStringLiteral("Imported");
+    static inline const QString recordSuffix = QStringLiteral(".json");
+
+    // The inbox folder, whether or not it exists yet; absent without a container.
+    static std::optional<QString> inboxPath();
+    // The inbox and its Imported folder, created (private to the user) when missing;
+    // absent when there is no container or they cannot be made.
+    static std::optional<QString> ensureInbox();
+
+    // A fresh UUID followed by `suffix`, e.g. ".json" or "_Report.pdf".
+    static QString uniqueName(const QString &suffix);
+    // A plain file name: not empty, no folder part, not "." or "..", no NUL.
+    static bool isBareName(const QString &name);
+    // The file name in "Imported/<name>", when the path is exactly that with a bare name.
+    static std::optional<QString> importedFileName(const QString &relativePath);
+};
+
+} // namespace quillory
