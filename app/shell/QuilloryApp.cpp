@@ -13,6 +13,8 @@
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <MetadataService.h>
+#include <NewItemsListener.h>
+#include <PendingItemsService.h>
 #include <SearchService.h>
 #include <StoreProblemReporter.h>
 
@@ -30,7 +32,8 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store)
       m_revealer(FileRevealer::create()),
       m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
       m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
-      m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state))
+      m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state)),
+      m_pendingItems(std::make_unique<PendingItemsService>(*m_store, *m_intake))
 {
     m_state->followStore(*m_store);
     m_intake->followNotifications(AppNotifier::shared());
@@ -182,8 +185,9 @@ void QuilloryApp::quitForSignal(int signalNumber)
 
 void QuilloryApp::runLateStartup()
 {
-    // The encryption service's launch step and the watch on the share inbox start here once
-    // those services exist.
+    // The encryption service's launch step starts here once that service exists.
+    m_newItems = NewItemsListener::create();
+    m_pendingItems->followTriggers(AppNotifier::shared(), *m_newItems);
 }
 
 } // namespace quillory

@@ -16,6 +16,8 @@ class FileRevealer;
 class ItemEnricher;
 class ItemIntake;
 class LibraryStore;
+class NewItemsListener;
+class PendingItemsService;
 class StoreProblemReporter;
 class TrayIcon;
 
@@ -51,6 +53,7 @@ public:
     LibraryStore &store() const { return *m_store; }
     MainWindow *mainWindow() const { return m_window; }
     ItemIntake &intake() const { return *m_intake; }
+    PendingItemsService &pendingItems() const { return *m_pendingItems; }
     TrayIcon *tray() const { return m_tray.get(); }
 
     // Tests answer the application's own questions instead of a person.
@@ -73,6 +76,8 @@ private:
     std::unique_ptr<ItemEnricher> m_enricher;
     std::unique_ptr<ItemIntake> m_intake;
     std::unique_ptr<StoreProblemReporter> m_reporter;
+    std::unique_ptr<PendingItemsService> m_pendingItems;
+    std::unique_ptr<NewItemsListener> m_newItems;
     QPointer<MainWindow> m_window;
     std::unique_ptr<TrayIcon> m_tray;
     SheetHook m_sheetHook;

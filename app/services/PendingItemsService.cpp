@@ -1,0 +1,208 @@
+#include "PendingItemsService.h"
+
+#include "AppNotifier.h"
+#include "BackgroundWork.h"
+#include "ItemEnricher.h"
+#include "ItemImages.h"
+#include "ItemIntake.h"
+#include "ThumbnailService.h"
+
+#include <BoundedText.h>
+#include <ContainerDirectory.h>
+#include <InboxFiles.h>
+#include <InboxLayout.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <NewItemsListener.h>
+#include <PendingItemRecord.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+
+namespace quillory {
+
+PendingItemsService::PendingItemsService(LibraryStore &store, ItemIntake &intake, QObject *parent)
+    : QObject(parent), m_store(store), m_intake(intake)
+{
+    // Bursts of triggers (a share of many files changes the folder many times) make one scan.
+    m_trigger.setSingleShot(true);
+    m_trigger.setInterval(50);
+    connect(&m_trigger, &QTimer::timeout, this, &PendingItemsService::processPendingItems);
+    connect(&store, &LibraryStore::saveRecovered, this, &PendingItemsService::deleteSaved);
+}
+
+PendingItemsService::~PendingItemsService() = default;
+
+std::optional<QString> PendingItemsService::inboxContainerURL()
+{
+    return ContainerDirectory::path();
+}
+
+void PendingItemsService::followTriggers(AppNotifier &notifier, NewItemsListener &listener)
+{
+    connect(&listener, &NewItemsListener::newItems, &notifier, &AppNotifier::processPendingItems);
+    connect(&notifier, &AppNotifier::processPendingItems, this, &PendingItemsService::requestScan);
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) {
+                    if (state == Qt::ApplicationActive)
+                        requestScan();
+                });
+    }
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            &PendingItemsService::requestScan);
+    watchInbox();
+    requestScan();
+}
+
+void PendingItemsService::watchInbox()
+{
+    // Made now, so that it can be watched before Dropslip ever writes to it.
+    if (const auto inbox = InboxLayout::ensureInbox(); inbox && m_watcher.directories().isEmpty())
+        m_watcher.addPath(*inbox);
+}
+
+void PendingItemsService::requestScan()
+{
+    if (!m_trigger.isActive())
+        m_trigger.start();
+}
+
+void PendingItemsService::processPendingItems()
+{
+    // Nothing can be added to a library that can only be read; the records wait for one
+    // that can.
+    if (m_store.isReadOnly())
+        return;
+    if (m_picturesReading > 0) {
+        m_scanAgain = true;
+        return;
+    }
+    const auto inbox = InboxLayout::inboxPath();
+    if (!inbox)
+        return;
+    const QStringList entries =
+        QDir(*inbox).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QString &name : entries) {
+        if (name.endsWith(InboxLayout::recordSuffix) && !m_seen.contains(name))
+            processPendingRecord(*inbox + QLatin1Char('/') + name);
+    }
+    finishScanWhenIdle();
+}
+
+void PendingItemsService::processPendingRecord(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    m_seen.insert(name);
+    const auto bytes = InboxFiles::readRegularFile(path, PendingItemRecord::sizeLimit);
+    const auto record = bytes ? PendingItemRecord::fromJson(*bytes) : std::nullopt;
+    if (!record) {
+        QFile::remove(path); // not a record; nothing was made from it
+        return;
+    }
+    const QString inbox = QFileInfo(path).absolutePath();
+    const bool hasUrl =
+        record->url && QUrl(*record->url, QUrl::StrictMode).isValid() && !record->url->isEmpty();
+    if (!hasUrl && record->imageFileName) {
+        if (InboxLayout::isBareName(*record->imageFileName))
+            importPicture(*record, path, inbox + QLatin1Char('/') + *record->imageFileName);
+        else
+            QFile::remove(path); // names a file outside the inbox: refused
+        return;
+    }
+    importLinkOrDocument(*record, path);
+}
+
+void PendingItemsService::importLinkOrDocument(const PendingItemRecord &record, const QString &path)
+{
+    // A hostile record may carry a title of megabytes; a page's title is bounded the same way.
+    const QString title = BoundedText::of(record.title, ItemEnricher::titleLimit);
+    std::unique_ptr<Item> item;
+    const QUrl url(record.url.value_or(QString()), QUrl::StrictMode);
+    if (record.url && !record.url->isEmpty() && url.isValid()) {
+        item = std::make_unique<Item>(ItemType::fromRawValueOrWebLink(record.type), title, url);
+    } else if (record.filePath) {
+        const auto name = InboxLayout::importedFileName(*record.filePath);
+        const QString file = QFileInfo(path).absolutePath() + QLatin1Char('/') +
+                             InboxLayout::importedName + QLatin1Char('/') +
+                             name.value_or(QString());
+        if (name && InboxFiles::isRegularFile(file)) {
+            item = std::make_unique<Item>(ItemType::Document, title);
+            item->setUrlString(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
+            item->setSourceDomain(*name);
+        }
+    }
+    if (!item) {
+        QFile::remove(path);
+        return;
+    }
+    item->setNote(record.note);
+    m_batch.push_back(std::move(item));
+    m_batchFiles.push_back({path, QString()});
+}
+
+void PendingItemsService::importPicture(const PendingItemRecord &record, const QString &path,
+                                        const QString &picturePath)
+{
+    ++m_picturesReading;
+    const QString title = BoundedText::of(record.title, ItemEnricher::titleLimit);
+    const std::optional<QString> note = record.note;
+    // Read and decoded off the interface thread: a shared picture may be a large photo.
+    BackgroundWork::run<std::optional<ItemImages::Prepared>>(
+        this,
+        [picturePath]() -> std::optional<ItemImages::Prepared> {
+            const auto bytes =
+                InboxFiles::readRegularFile(picturePath, ItemImages::pictureFileLimit);
+            if (!bytes)
+                return std::nullopt;
+            return ItemImages::prepare(*bytes, ItemImages::Forms::ImageAndThumbnail,
+                                       ThumbnailService::shared());
+        },
+        [this, path, picturePath, title, note](std::optional<ItemImages::Prepared> prepared) {
+            --m_picturesReading;
+            if (prepared) {
+                // Bytes that are no picture still make the item, without image or thumbnail.
+                auto item = std::make_unique<Item>(ItemType::Screenshot, title);
+                item->setNote(note);
+                ItemImages::apply(*item, *prepared);
+                m_batch.push_back(std::move(item));
+                m_batchFiles.push_back({path, picturePath});
+            } else {
+                QFile::remove(path); // its picture is missing or unreadable: no item
+            }
+            finishScanWhenIdle();
+        });
+}
+
+void PendingItemsService::finishScanWhenIdle()
+{
+    if (m_picturesReading > 0)
+        return;
+    if (!m_batch.empty()) {
+        const auto added = m_intake.addShared(std::move(m_batch));
+        m_batch.clear();
+        // Refused items (a library that turned read-only) keep their records for later.
+        if (!added.empty())
+            m_unsaved.insert(m_unsaved.end(), m_batchFiles.begin(), m_batchFiles.end());
+        m_batchFiles.clear();
+    }
+    // The records go only once their items are safely stored: Quillory may stop before the
+    // next autosave, and a record deleted too early would be a share lost.
+    if (!m_unsaved.empty() && m_store.save())
+        deleteSaved();
+    emit scanFinished();
+    if (std::exchange(m_scanAgain, false))
+        requestScan();
+}
+
+void PendingItemsService::deleteSaved()
+{
+    for (const Imported &imported : std::exchange(m_unsaved, {})) {
+        QFile::remove(imported.record);
+        if (!imported.companion.isEmpty())
+            QFile::remove(imported.companion);
+    }
+}
+
+} // namespace quillory

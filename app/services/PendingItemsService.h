@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quillory {
+
+class AppNotifier;
+class Item;
+class ItemIntake;
+class LibraryStore;
+class NewItemsListener;
+struct PendingItemRecord;
+
+// Imports what Dropslip (or any program) left in the share inbox: each record becomes an
+// item through the intake, web items are enriched, and the records are deleted. The inbox is
+// written by programs Quillory does not control, so a record may only name files inside it
+// (a bare picture name, or "Imported/" and a bare name), links, FIFOs and oversized files
+// are refused, and a record is deleted only once the item it produced has been saved.
+class PendingItemsService final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PendingItemsService)
+
+public:
+    PendingItemsService(LibraryStore &store, ItemIntake &intake, QObject *parent = nullptr);
+    ~PendingItemsService() override;
+
+    // Scans on the in-process "processPendingItems" notification (which `listener` posts
+    // when Dropslip rings), when Quillory becomes the active application, when the inbox
+    // folder changes, and once now for records left while Quillory was not running.
+    void followTriggers(AppNotifier &notifier, NewItemsListener &listener);
+
+    // One scan of the inbox; a scan asked for while pictures of the last one are still being
+    // read runs when they are done.
+    void processPendingItems();
+    // One record file of the inbox at `path`.
+    void processPendingRecord(const QString &path);
+
+    // The container holding the inbox, absent when there is none.
+    static std::optional<QString> inboxContainerURL();
+
+signals:
+    // A scan has created what it will create and, when the save worked, deleted its records.
+    void scanFinished();
+
+private:
+    struct Imported
+    {
+        QString record;
+        QString companion; // the picture file an image record brought, deleted with it
+    };
+
+    void requestScan();
+    void importLinkOrDocument(const PendingItemRecord &record, const QString &path);
+    void importPicture(const PendingItemRecord &record, const QString &path,
+                       const QString &picturePath);
+    void finishScanWhenIdle();
+    void deleteSaved();
+    void watchInbox();
+
+    LibraryStore &m_store;
+    ItemIntake &m_intake;
+    // Record names met in this run, so a record that cannot be deleted is not imported again.
+    QSet<QString> m_seen;
+    // Links and documents of the scan under way, inserted together when it ends.
+    std::vector<std::unique_ptr<Item>> m_batch;
+    std::vector<Imported> m_unsaved;
+    std::vector<Imported> m_batchFiles;
+    int m_picturesReading = 0;
+    bool m_scanAgain = false;
+    QTimer m_trigger;
+    QFileSystemWatcher m_watcher;
+};
+
+} // namespace quillory

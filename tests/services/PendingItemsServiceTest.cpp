@@ -1,0 +1,284 @@
+#include "FaultyDisk.h"
+#include "TestHttpServer.h"
+#include "TestPictures.h"
+
+#include <AppNotifier.h>
+#include <InboxLayout.h>
+#include <Item.h>
+#include <ItemEnricher.h>
+#include <ItemIntake.h>
+#include <LibraryStore.h>
+#include <MetadataService.h>
+#include <NullNewItemsListener.h>
+#include <PendingItemsService.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+using quillory::test::FaultyDisk;
+using quillory::test::TestHttpServer;
+using quillory::test::TestPictures;
+
+namespace {
+
+class PendingItemsServiceTest : public ::testing::Test
+{
+protected:
+    PendingItemsServiceTest()
+    {
+        m_inbox = *InboxLayout::ensureInbox();
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
+        m_store->setRetryDelay(50);
+        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
+        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
+        m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    }
+    ~PendingItemsServiceTest() override
+    {
+        m_service.reset();
+        QDir(m_inbox).removeRecursively();
+    }
+
+    QString inboxFile(const QString &name) const { return m_inbox + u'/' + name; }
+    void write(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(inboxFile(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QString record(const QByteArray &json)
+    {
+        const QString name = InboxLayout::uniqueName(u".json"_s);
+        write(name, json);
+        return name;
+    }
+    // Runs one scan and waits until it has finished, pictures included.
+    void scan()
+    {
+        QSignalSpy finished(m_service.get(), &PendingItemsService::scanFinished);
+        m_service->processPendingItems();
+        if (finished.isEmpty()) {
+            ASSERT_TRUE(finished.wait(10000));
+        }
+    }
+    Item *only()
+    {
+        EXPECT_EQ(m_store->items().size(), 1u);
+        return m_store->items().empty() ? nullptr : m_store->items().front();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_inbox;
+    std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<ItemEnricher> m_enricher;
+    std::unique_ptr<ItemIntake> m_intake;
+    std::unique_ptr<PendingItemsService> m_service;
+};
+
+} // namespace
+
+TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembers)
+{
+    const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(80, 60), "png");
+    QDir().mkpath(inboxFile(u"Imported"_s));
+    write(u"Imported/A_Report.pdf"_s, "%PDF-1.4\n");
+    const struct
+    {
+        const char *name;
+        QByteArray json;
+        std::function<void()> companions;
+        std::function<void(Item *)> check;
+    } cases[] = {
+        {"a video link with a note",
+         R"({"type":"video","title":"Talk","url":"mailto:a@b.example","note":"  later "})",
+         {},
+         [](Item *i) {
+             EXPECT_EQ(i->type(), ItemType::Video);
+             EXPECT_EQ(i->title(), u"Talk"_s);
+             EXPECT_EQ(i->urlString(), u"mailto:a@b.example"_s);
+             EXPECT_EQ(i->note(), u"  later "_s);
+         }},
+        {"a screenshot kind taken as given",
+         R"({"type":"screenshot","title":"S","url":"mailto:s"})",
+         {},
+         [](Item *i) { EXPECT_EQ(i->type(), ItemType::Screenshot); }},
+        {"an unknown kind",
+         R"({"type":"hologram","title":"H","url":"mailto:h"})",
+         {},
+         [](Item *i) { EXPECT_EQ(i->type(), ItemType::WebLink); }},
+        {"an unparsable address falls through to the picture",
+         R"({"type":"image","title":"P","url":"http://exa mple","imageFileName":"P.jpg"})",
+         [&] { write(u"P.jpg"_s, picture); },
+         [this](Item *i) {
+             EXPECT_EQ(i->type(), ItemType::Screenshot);
+             EXPECT_FALSE(i->urlString());
+             EXPECT_TRUE(i->hasImageData());
+             EXPECT_TRUE(i->hasThumbnailData());
+             EXPECT_FALSE(QFile::exists(inboxFile(u"P.jpg"_s))) << "the picture goes with it";
+         }},
+        {"bytes that are no picture", R"({"type":"image","title":"N","imageFileName":"N.jpg"})",
+         [this] { write(u"N.jpg"_s, "not a picture"); },
+         [](Item *i) {
+             EXPECT_EQ(i->type(), ItemType::Screenshot);
+             EXPECT_FALSE(i->hasImageData());
+         }},
+        {"a document",
+         R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
+         {},
+         [this](Item *i) {
+             EXPECT_EQ(i->type(), ItemType::Document);
+             EXPECT_EQ(i->url(), QUrl::fromLocalFile(inboxFile(u"Imported/A_Report.pdf"_s)));
+             EXPECT_EQ(i->sourceDomain(), u"A_Report.pdf"_s);
+             EXPECT_TRUE(QFile::exists(inboxFile(u"Imported/A_Report.pdf"_s)));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_store->removeAll(RecordKind::Item);
+        if (c.companions)
+            c.companions();
+        const QString name = record(c.json);
+        scan();
+        if (Item *item = only())
+            c.check(item);
+        EXPECT_FALSE(QFile::exists(inboxFile(name)));
+    }
+}
+
+TEST_F(PendingItemsServiceTest, RecordsThatMakeNothingAreDeletedAndOthersLeftAlone)
+{
+    write(u"upper.JSON"_s, R"({"type":"web_link","title":"x","url":"mailto:x"})");
+    const QString noTitle = record(R"({"type":"web_link","url":"mailto:x"})");
+    const QString missing =
+        record(R"({"type":"document","title":"D","filePath":"Imported/gone.pdf"})");
+    const QString numberPath = record(R"({"type":"document","title":"D","filePath":7})");
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    for (const QString &name : {noTitle, missing, numberPath})
+        EXPECT_FALSE(QFile::exists(inboxFile(name)));
+    EXPECT_TRUE(QFile::exists(inboxFile(u"upper.JSON"_s)));
+    scan(); // back to back: nothing twice
+    EXPECT_TRUE(m_store->items().empty());
+}
+
+TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
+{
+    QTemporaryDir outside;
+    const QString secret = outside.filePath(u"secret.png"_s);
+    const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(8, 8), "png");
+    {
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(picture);
+    }
+    const QByteArray relative = QDir(m_inbox).relativeFilePath(secret).toUtf8();
+    QFile::link(secret, inboxFile(u"link.png"_s));
+    QFile::link(secret, inboxFile(u"Imported/link.pdf"_s));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inboxFile(u"fifo.png"_s)).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inboxFile(u"fifo.json"_s)).constData(), 0600), 0);
+    QDir().mkpath(inboxFile(u"folder.json"_s));
+    {
+        QFile huge(inboxFile(u"huge.png"_s)); // sparse: no disk used
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(qint64(300) * 1024 * 1024));
+    }
+    const QByteArray records[] = {
+        R"({"type":"image","title":"t","imageFileName":")" + relative + R"("})",
+        R"({"type":"image","title":"t","imageFileName":"link.png"})",
+        R"({"type":"image","title":"t","imageFileName":"fifo.png"})",
+        R"({"type":"image","title":"t","imageFileName":"huge.png"})",
+        R"({"type":"document","title":"t","filePath":"Imported/../)" + relative + R"("})",
+        R"({"type":"document","title":"t","filePath":")" + secret.toUtf8() + R"("})",
+        R"({"type":"document","title":"t","filePath":"Imported/link.pdf"})",
+        R"({"type":"web_link","title":5,"url":"mailto:x"})",
+        R"({"type":"web_link","title":"t","url":"mailto:x")", // cut short
+        R"({"type":"web_link","title":NaN})",
+        QByteArray(100000, '[') + QByteArray(100000, ']'),
+        "[]",
+        QByteArray(2 * 1024 * 1024, ' ') + R"({"type":"web_link","title":"t","url":"mailto:x"})",
+    };
+    QStringList names;
+    for (const QByteArray &json : records)
+        names << record(json);
+    QFile::link(inboxFile(names.first()), inboxFile(u"linked-record.json"_s));
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    for (const QString &name : names)
+        EXPECT_FALSE(QFile::exists(inboxFile(name))) << qPrintable(name);
+    QFile file(secret);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), picture) << "the file outside is neither moved nor deleted";
+    EXPECT_TRUE(QFileInfo(inboxFile(u"folder.json"_s)).isDir());
+}
+
+TEST_F(PendingItemsServiceTest, HugeTitlesAreBounded)
+{
+    record(R"({"type":"web_link","title":")" + QByteArray(600000, 'T') + R"(","url":"mailto:x"})");
+    scan();
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(only()->title().size(), ItemEnricher::titleLimit + 1);
+}
+
+TEST_F(PendingItemsServiceTest, RecordsStayUntilTheirItemsAreSaved)
+{
+    m_service.reset();
+    m_intake.reset();
+    m_enricher.reset();
+    m_store.reset();
+    FaultyDisk disk;
+    QString error;
+    m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
+    m_store->setRetryDelay(50);
+    m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
+    m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
+    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+
+    disk.setFull(true);
+    const QString name = record(R"({"type":"web_link","title":"kept","url":"mailto:k"})");
+    scan();
+    ASSERT_NE(only(), nullptr);
+    EXPECT_TRUE(QFile::exists(inboxFile(name))) << "a crash now would lose the share";
+    scan();
+    EXPECT_EQ(m_store->items().size(), 1u) << "not imported a second time";
+    disk.setFull(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(inboxFile(name)), 5000);
+    EXPECT_FALSE(m_store->hasUnsavedChanges());
+}
+
+TEST_F(PendingItemsServiceTest, TriggersScanAndWebItemsAreEnrichedAFewAtATime)
+{
+    TestHttpServer server;
+    TestHttpServer::Response slow = TestHttpServer::Response::html("<title>From the page</title>");
+    slow.firstByteDelayMs = 400;
+    server.route(u"/page"_s, slow);
+    QSignalSpy enriched(m_enricher.get(), &ItemEnricher::finished);
+    for (int i = 0; i < 10; ++i)
+        record(R"({"type":"web_link","title":"shared","url":")" +
+               server.url(u"/page?n=%1"_s.arg(i)).toEncoded() + R"("})");
+    NullNewItemsListener listener;
+    QSignalSpy finished(m_service.get(), &PendingItemsService::scanFinished);
+    m_service->followTriggers(AppNotifier::shared(), listener); // scans once at start
+    ASSERT_TRUE(finished.wait(5000));
+    ASSERT_EQ(m_store->items().size(), 10u);
+    QTest::qWait(250);
+    EXPECT_EQ(server.totalHits(), ItemEnricher::maxInFlight);
+    QTRY_COMPARE_WITH_TIMEOUT(enriched.count(), 10, 20000);
+    for (const Item *item : m_store->items())
+        EXPECT_EQ(item->title(), u"From the page"_s);
+
+    // Dropslip's signal, relayed as the in-process notification, makes a new scan.
+    const QString late = record(R"({"type":"web_link","title":"late","url":"mailto:l"})");
+    listener.announce();
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(inboxFile(late)), 5000);
+    EXPECT_EQ(m_store->items().size(), 11u);
+}
