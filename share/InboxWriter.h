@@ -1,0 +1,35 @@
+#pragma once
+
+#include "SharedItem.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace quillory {
+
+// Writes shared items into the inbox as Quillory reads them: for each item its companion
+// files first (a copy of a shared file in Imported, picture bytes beside the record, document
+// bytes in Imported), its record last, each file under a temporary name until it is complete
+// and on the disk. What cannot be written costs that file or record only.
+class InboxWriter final
+{
+public:
+    explicit InboxWriter(std::function<QDateTime()> now = &QDateTime::currentDateTimeUtc);
+
+    struct Outcome
+    {
+        int written = 0; // records
+        QStringList problems;
+    };
+    // Into the inbox of the shared container; nothing at all without a container.
+    Outcome saveItems(const QList<SharedItem> &items) const;
+    // Into the inbox at `inbox` (its Imported folder is made when missing).
+    Outcome saveItems(const QList<SharedItem> &items, const QString &inbox) const;
+
+private:
+    std::function<QDateTime()> m_now;
+};
+
+} // namespace quillory

@@ -1,0 +1,83 @@
+#include "ShareCommandLine.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace quillory {
+
+namespace {
+
+void addFile(ShareCommandLine &line, const QString &argument, const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        line.problems << QStringLiteral("%1: no such file").arg(argument);
+    else if (info.isDir())
+        line.problems << QStringLiteral("%1: a folder; only files can be shared").arg(argument);
+    else if (!info.isFile())
+        line.problems << QStringLiteral("%1: not a regular file").arg(argument);
+    else if (!info.isReadable())
+        line.problems << QStringLiteral("%1: cannot be read").arg(argument);
+    else
+        line.attachments.append(Attachment::forFile(info.absoluteFilePath()));
+}
+
+} // namespace
+
+ShareCommandLine ShareCommandLine::parse(const QStringList &arguments,
+                                         const std::function<QByteArray()> &readInput)
+{
+    ShareCommandLine line;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--yes") || argument == QLatin1String("-y")) {
+            line.yes = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.help = true;
+        } else if (argument == QLatin1String("--text")) {
+            if (++i < arguments.size())
+                line.attachments.append(Attachment::forText(arguments.at(i)));
+            else
+                line.problems << QStringLiteral("--text: the text is missing");
+        } else if (argument == QLatin1String("-")) {
+            const QByteArray bytes = readInput();
+            if (bytes.isEmpty())
+                line.problems << QStringLiteral("-: standard input was empty");
+            else
+                line.attachments.append(Attachment::forBytes(bytes));
+        } else if (const QUrl url(argument, QUrl::StrictMode);
+                   url.isValid() && url.scheme().size() > 1 && !url.isLocalFile()) {
+            // A one-letter "scheme" would be a Windows drive; everything else is an address.
+            line.attachments.append(Attachment::forLink(url));
+        } else if (url.isLocalFile()) {
+            addFile(line, argument, url.toLocalFile());
+        } else if (argument.startsWith(QLatin1Char('-'))) {
+            line.problems << QStringLiteral("%1: unknown option (see --help)").arg(argument);
+        } else {
+            addFile(line, argument, argument);
+        }
+    }
+    return line;
+}
+
+QString ShareCommandLine::usage()
+{
+    return QStringLiteral(
+        "Usage: dropslip [--yes] [ADDRESS | FILE | --text TEXT | -]...\n"
+        "\n"
+        "Hands links, files, pictures and text to Quillory: shows what will be shared, with a\n"
+        "note to add, and on Save puts it into Quillory's inbox, which Quillory imports at once\n"
+        "when it is running and the next time it starts otherwise.\n"
+        "\n"
+        "  ADDRESS      a web address (https://...) or any address with a scheme\n"
+        "  FILE         a file, by its path or its file: address; pictures and PDFs included\n"
+        "  --text TEXT  text; kept when it is an address\n"
+        "  -            bytes on standard input: a picture, a PDF, or text holding an address\n"
+        "  --yes, -y    save at once, without showing the window\n"
+        "  --help, -h   this text\n"
+        "\n"
+        "Exit status: 0 when saved, 1 when cancelled or nothing could be shared, 2 for wrong\n"
+        "arguments.\n");
+}
+
+} // namespace quillory

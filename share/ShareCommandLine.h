@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Attachment.h"
+
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+namespace quillory {
+
+// What Dropslip was asked to share, read from its arguments: each argument is one
+// attachment (an address with a scheme, an existing file or its file: address, "--text"
+// and its text, or "-" for bytes on standard input), plus "--yes" (save without asking)
+// and "--help". Arguments that cannot be shared are reported, not silently dropped.
+struct ShareCommandLine
+{
+    QList<Attachment> attachments;
+    QStringList problems; // one line per argument left out, and why
+    bool yes = false;
+    bool help = false;
+
+    // `readInput` gives standard input's bytes (at most `inputLimit` of them).
+    static ShareCommandLine parse(const QStringList &arguments,
+                                  const std::function<QByteArray()> &readInput);
+    static QString usage();
+    static constexpr qint64 inputLimit = qint64(256) * 1024 * 1024;
+};
+
+} // namespace quillory

@@ -1,0 +1,103 @@
+#include "ShareCommandLine.h"
+#include "ShareController.h"
+#include "ShareSheet.h"
+
+#include <QApplication>
+#include <QFile>
+#include <cstdio>
+
+using namespace quillory;
+
+namespace {
+
+QByteArray readStandardInput()
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return {};
+    return input.read(ShareCommandLine::inputLimit);
+}
+
+void print(FILE *stream, const QString &text)
+{
+    const QByteArray line = text.toUtf8() + '\n';
+    std::fputs(line.constData(), stream);
+}
+
+bool wants(int argc, char *argv[], const char *longName, const char *shortName)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], longName) == 0 || qstrcmp(argv[i], shortName) == 0)
+            return true;
+    }
+    return false;
+}
+
+int saveWithoutAsking(ShareController &controller)
+{
+    if (controller.sharedItems().isEmpty()) {
+        print(stderr, QStringLiteral("dropslip: nothing to save: no supported content"));
+        return 1;
+    }
+    const int written = controller.save(QString());
+    for (const QString &problem : controller.problems())
+        print(stderr, QStringLiteral("dropslip: ") + problem);
+    print(stdout, QStringLiteral("Saved %1 of %2 items to the Quillory inbox.")
+                      .arg(written)
+                      .arg(controller.sharedItems().size()));
+    return written > 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Saving at once needs no window: starting without a display is faster, and works in a
+    // terminal or a keyboard shortcut's script.
+    const bool windowless = wants(argc, argv, "--yes", "-y") || wants(argc, argv, "--help", "-h");
+    std::unique_ptr<QCoreApplication> app(windowless ? new QCoreApplication(argc, argv)
+                                                     : new QApplication(argc, argv));
+    QCoreApplication::setApplicationName(QStringLiteral("Dropslip"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Dropslip"));
+
+    const ShareCommandLine line =
+        ShareCommandLine::parse(QCoreApplication::arguments().mid(1), readStandardInput);
+    if (line.help) {
+        print(stdout, ShareCommandLine::usage());
+        return 0;
+    }
+    for (const QString &problem : line.problems)
+        print(stderr, QStringLiteral("dropslip: ") + problem);
+    if (line.attachments.isEmpty() && line.problems.isEmpty()) {
+        print(stderr, QStringLiteral("dropslip: nothing to share (see --help)"));
+        return 2;
+    }
+
+    ShareController controller;
+    controller.loadSharedItems(line.attachments);
+    if (const qsizetype unused = line.attachments.size() - controller.sharedItems().size();
+        unused > 0)
+        print(stderr, QStringLiteral("dropslip: %1 of the %2 things given held nothing to share "
+                                     "(text is kept only when it is an address)")
+                          .arg(unused)
+                          .arg(line.attachments.size()));
+    if (line.yes)
+        return saveWithoutAsking(controller);
+
+    ShareSheet sheet(controller.sharedItems());
+    int status = 1;
+    QObject::connect(&sheet, &ShareSheet::saveRequested, &controller, [&](const QString &note) {
+        status = controller.save(note) > 0 ? 0 : 1;
+        for (const QString &problem : controller.problems())
+            print(stderr, QStringLiteral("dropslip: ") + problem);
+        sheet.accept();
+    });
+    QObject::connect(&sheet, &ShareSheet::cancelRequested, &controller, &ShareController::cancel);
+    QObject::connect(&controller, &ShareController::cancelled, &controller,
+                     [](const QString &, int, const QString &description) {
+                         print(stderr, QStringLiteral("dropslip: ") + description);
+                     });
+    sheet.show();
+    sheet.exec();
+    return status;
+}

@@ -1,0 +1,146 @@
+#include "TestPictures.h"
+
+#include <Attachment.h>
+#include <ShareCommandLine.h>
+#include <SharedItemExtractor.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+using quillory::test::TestPictures;
+
+namespace {
+
+const QDateTime noon(QDate(2026, 1, 31), QTime(9, 5), Qt::LocalTime);
+
+QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return file.fileName();
+}
+
+} // namespace
+
+TEST(SharedItemExtractor, EachAttachmentGivesAtMostOneItemByTheFirstRuleThatApplies)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QTemporaryDir dir;
+    const QByteArray png = TestPictures::encoded(TestPictures::twoTone(8, 6), "png");
+    const QString report = makeFile(dir, u"Report.final.PDF"_s, "%PDF-1.4\n");
+    const QString photo = makeFile(dir, u"photo.JPG"_s, png);
+    const struct
+    {
+        const char *name;
+        std::function<Attachment()> attachment;
+        std::optional<SharedItemType> type; // absent: no item
+        QString title;
+        std::function<void(const SharedItem &)> check;
+    } cases[] = {
+        {"a page on YouTube",
+         [] { return Attachment::forLink(QUrl(u"https://www.youtube.com/watch?v=1"_s)); },
+         SharedItemType::Video,
+         u"www.youtube.com"_s,
+         {}},
+        {"a host that merely contains x.com",
+         [] { return Attachment::forLink(QUrl(u"https://www.dropbox.com/s/a"_s)); },
+         SharedItemType::SocialPost,
+         u"www.dropbox.com"_s,
+         {}},
+        {"an address without a host",
+         [] { return Attachment::forLink(QUrl(u"mailto:a@b.example"_s)); },
+         SharedItemType::WebLink,
+         u"Untitled"_s,
+         {}},
+        {"a PDF file is a file, not a page", [&] { return Attachment::forFile(report); },
+         SharedItemType::Document, u"Report.final"_s,
+         [&](const SharedItem &i) { EXPECT_EQ(i.url, QUrl::fromLocalFile(report)); }},
+        {"a picture file", [&] { return Attachment::forFile(photo); }, SharedItemType::Image,
+         u"photo"_s, [](const SharedItem &i) { EXPECT_FALSE(i.imageData); }},
+        {"text holding an address",
+         [] { return Attachment::forText(u"  https://vimeo.com/1\n"_s); },
+         SharedItemType::Video,
+         u"vimeo.com"_s,
+         {}},
+        {"text that is no address",
+         [] { return Attachment::forText(u"just words"_s); },
+         std::nullopt,
+         {},
+         {}},
+        {"picture bytes", [&] { return Attachment::forBytes(png); }, SharedItemType::Image,
+         u"Image Jan 31, 9:05 AM"_s,
+         [&](const SharedItem &i) {
+             EXPECT_EQ(i.imageData, png) << "stored as delivered";
+             EXPECT_FALSE(i.url);
+         }},
+        {"PDF bytes",
+         [] { return Attachment::forBytes("%PDF-1.7 ..."); },
+         SharedItemType::Document,
+         u"Document Jan 31, 9:05 AM"_s,
+         {}},
+        {"text bytes holding an address",
+         [] { return Attachment::forBytes("https://www.linkedin.com/in/x\n"); },
+         SharedItemType::SocialPost,
+         u"www.linkedin.com"_s,
+         {}},
+        {"binary noise",
+         [] { return Attachment::forBytes(QByteArray("\x01\x02\xff\x00\x10", 5)); },
+         std::nullopt,
+         {},
+         {}},
+    };
+    const SharedItemExtractor extractor([] { return noon; });
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto item = extractor.extractSharedItem(c.attachment());
+        ASSERT_EQ(item.has_value(), c.type.has_value());
+        if (!item)
+            continue;
+        EXPECT_EQ(item->type, *c.type);
+        EXPECT_EQ(item->title, c.title);
+        EXPECT_FALSE(item->note);
+        if (c.check)
+            c.check(*item);
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(SharedItemExtractor, SeveralAttachmentsGiveItemsInTheirOrder)
+{
+    const QList<SharedItem> items = SharedItemExtractor().extract(
+        {Attachment::forLink(QUrl(u"https://a.example/"_s)), Attachment::forText(u"words"_s),
+         Attachment::forLink(QUrl(u"https://b.example/"_s))});
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].title, u"a.example"_s);
+    EXPECT_EQ(items[1].title, u"b.example"_s);
+    EXPECT_NE(items[0].id, items[1].id);
+}
+
+TEST(ShareCommandLine, EachArgumentIsOneAttachmentOrSaysWhyNot)
+{
+    QTemporaryDir dir;
+    const QString file = makeFile(dir, u"notes.txt"_s, "hello");
+    const ShareCommandLine line = ShareCommandLine::parse(
+        {u"--yes"_s, u"https://example.com/a"_s, file, QUrl::fromLocalFile(file).toString(),
+         u"--text"_s, u"https://t.example"_s, u"-"_s, dir.path(), dir.filePath(u"gone"_s),
+         u"--frobnicate"_s},
+        [] { return QByteArray("%PDF-1.4"); });
+    EXPECT_TRUE(line.yes);
+    EXPECT_FALSE(line.help);
+    ASSERT_EQ(line.attachments.size(), 5);
+    EXPECT_TRUE(line.attachments[0].conformsTo(Attachment::url));
+    EXPECT_TRUE(line.attachments[1].conformsTo(Attachment::fileUrl));
+    EXPECT_TRUE(line.attachments[2].conformsTo(Attachment::fileUrl));
+    EXPECT_EQ(line.attachments[3].types(), QStringList{Attachment::plainText});
+    EXPECT_TRUE(line.attachments[4].conformsTo(Attachment::pdf));
+    ASSERT_EQ(line.problems.size(), 3);
+    EXPECT_TRUE(line.problems[0].contains(u"folder"_s));
+    EXPECT_TRUE(line.problems[1].contains(u"no such file"_s));
+    EXPECT_TRUE(line.problems[2].contains(u"unknown option"_s));
+    EXPECT_TRUE(ShareCommandLine::usage().contains(u"--yes"_s));
+}
