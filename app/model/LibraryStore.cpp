@@ -43,7 +43,8 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
     }
     std::unique_ptr<LibraryStore> store(new LibraryStore(path));
     StoreFile::Contents contents;
-    if (!store->m_file.open(path, error) || !store->m_file.load(contents, error))
+    if (!store->m_file.open(path, error) || !store->m_file.load(contents, error) ||
+        !store->m_file.useWriteAheadLog(error))
         return nullptr;
     store->m_readOnly = store->m_file.isReadOnly();
 
@@ -363,8 +364,15 @@ bool LibraryStore::hasUnsavedChanges() const
 bool LibraryStore::save(QString *error)
 {
     m_autosave.stop();
-    if (!hasUnsavedChanges())
+    if (!hasUnsavedChanges()) {
+        // What failed to save may since have been deleted unsaved: nothing is owed anymore.
+        if (m_lastFailure) {
+            m_retry.stop();
+            m_lastFailure.reset();
+            emit saveRecovered();
+        }
         return true;
+    }
     StoreFile::Changes changes;
     changes.items = dirtyOf<Item>(RecordKind::Item);
     changes.folders = dirtyOf<Folder>(RecordKind::Folder);

@@ -5,6 +5,7 @@
 #include "Tag.h"
 
 #include <QFileInfo>
+#include <sqlite3.h>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -74,15 +75,22 @@ bool isCanonicalId(std::string_view text)
            });
 }
 
-// Ids in any other spelling become canonical; min(rowid) keeps the row loading chose when
-// two spellings name one id.
+// Ids in any other spelling become canonical. Where one id is stored in two spellings (our
+// saves added a canonical row beside another tool's), the canonical row holds the later
+// edits and is kept, else the most recently modified one.
 const char *const respellSql = R"sql(
-DELETE FROM items WHERE rowid NOT IN (SELECT min(rowid) FROM items GROUP BY upper(trim(id, '{}')));
-DELETE FROM folders WHERE rowid NOT IN
-    (SELECT min(rowid) FROM folders GROUP BY upper(trim(id, '{}')));
-DELETE FROM tags WHERE rowid NOT IN (SELECT min(rowid) FROM tags GROUP BY upper(trim(id, '{}')));
-DELETE FROM item_blobs WHERE rowid NOT IN
-    (SELECT min(rowid) FROM item_blobs GROUP BY upper(trim(item_id, '{}')), kind);
+DELETE FROM items WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
+    PARTITION BY upper(trim(id, '{}'))
+    ORDER BY id = upper(trim(id, '{}')) DESC, modified_at DESC, rowid) AS n FROM items) WHERE n > 1);
+DELETE FROM folders WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
+    PARTITION BY upper(trim(id, '{}'))
+    ORDER BY id = upper(trim(id, '{}')) DESC, modified_at DESC, rowid) AS n FROM folders) WHERE n > 1);
+DELETE FROM tags WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
+    PARTITION BY upper(trim(id, '{}'))
+    ORDER BY id = upper(trim(id, '{}')) DESC, modified_at DESC, rowid) AS n FROM tags) WHERE n > 1);
+DELETE FROM item_blobs WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
+    PARTITION BY upper(trim(item_id, '{}')), kind
+    ORDER BY item_id = upper(trim(item_id, '{}')) DESC, rowid DESC) AS n FROM item_blobs) WHERE n > 1);
 UPDATE items SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
 UPDATE items SET folder_id = upper(trim(folder_id, '{}'))
     WHERE folder_id <> upper(trim(folder_id, '{}'));
@@ -104,9 +112,11 @@ int blobKind(ItemBlob blob)
 QUuid StoreFile::readId(const SqliteStatement &s, int column)
 {
     const std::string_view v = s.textView(column);
-    if (!isCanonicalId(v))
+    const QUuid id = QUuid::fromString(QLatin1StringView(v.data(), qsizetype(v.size())));
+    // An id no spelling can save is skipped on loading and left alone.
+    if (!id.isNull() && !isCanonicalId(v))
         m_misspelledIds = true;
-    return QUuid::fromString(QLatin1StringView(v.data(), qsizetype(v.size())));
+    return id;
 }
 
 bool StoreFile::respellIds(QString *error)
@@ -151,26 +161,35 @@ bool StoreFile::open(const QString &path, QString *error)
     } else if (!checkSchema(error)) {
         return false; // nothing has been changed in a file that is not ours
     }
-    // Only now, with the file known to be ours, is its journal switched to the write-ahead
-    // log; synchronous=FULL makes a committed save durable.
-    const char *pragmas = m_db.isReadOnly() ? "PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;"
-                                            : "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;"
-                                              " PRAGMA foreign_keys=OFF;";
-    if (!m_db.exec(pragmas, error))
+    // synchronous=FULL makes a committed save durable; the journal is switched to the
+    // write-ahead log only once the whole library has been read (useWriteAheadLog).
+    if (!m_db.exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;", error))
         return false;
     return prepareStatements(error);
 }
 
+bool StoreFile::useWriteAheadLog(QString *error)
+{
+    return m_db.isReadOnly() || m_db.exec("PRAGMA journal_mode=WAL", error);
+}
+
 bool StoreFile::openReadOnly(const QString &path, QString *error)
 {
-    if (m_db.open(path, SqliteDatabase::Mode::ReadOnly, error)) {
-        int tables = 0;
-        if (countTables(tables, nullptr))
-            return true;
-    }
-    // Without a pending write-ahead log the file alone holds everything, so it can be read
-    // even where the -shm index cannot be created.
-    if (QFileInfo::exists(path + QStringLiteral("-wal")))
+    if (!m_db.open(path, SqliteDatabase::Mode::ReadOnly, error))
+        return false;
+    int tables = 0;
+    if (countTables(tables, error))
+        return true;
+    // Where not even the -shm index can be made (a read-only folder or disk), SQLite can read
+    // a file that holds everything by itself: one with no write-ahead log or rollback journal
+    // waiting to be applied. Anything else (a lock, damage) is not worked around.
+    const int code = m_db.lastErrorCode();
+    const bool noIndex = (code & 0xff) == SQLITE_CANTOPEN || code == SQLITE_READONLY_CANTINIT ||
+                         code == SQLITE_READONLY_DIRECTORY;
+    const auto pending = [&path](const char *suffix) {
+        return QFileInfo(path + QLatin1String(suffix)).size() > 0;
+    };
+    if (!noIndex || pending("-wal") || pending("-journal"))
         return false;
     return m_db.open(path, SqliteDatabase::Mode::ReadOnlyFrozen, error);
 }
@@ -429,10 +448,18 @@ bool StoreFile::load(Contents &contents, QString *error)
             return false;
         }
     }
-    // A read-only library keeps its spelling; nothing can be saved into it anyway.
-    if (m_misspelledIds && !m_db.isReadOnly())
-        return respellIds(error);
-    return true;
+    // A read-only library keeps its spelling; nothing can be saved into it anyway. After
+    // respelling, the rows read are read again, as duplicates may have gone.
+    if (!m_misspelledIds || m_respelled || m_db.isReadOnly())
+        return true;
+    m_misspelledIds = false;
+    m_respelled = true; // once: what respelling cannot mend must not loop
+    if (!respellIds(error))
+        return false;
+    contents.items.clear(); // before the folders and tags they point at
+    contents.folders.clear();
+    contents.tags.clear();
+    return load(contents, error);
 }
 
 std::optional<QByteArray> StoreFile::loadBlob(const QUuid &itemId, ItemBlob blob)

@@ -49,6 +49,9 @@ public:
     // only be read is opened read-only.
     bool open(const QString &path, QString *error);
     bool isReadOnly() const { return m_db.isReadOnly(); }
+    // Switches a writable file to the write-ahead log; called once it has been read whole,
+    // so a file refused on reading was not changed.
+    bool useWriteAheadLog(QString *error);
     // Reads every record, relationships linked, image bytes left on disk. Items' search
     // text is left for the caller to build (it can do so on several threads). Ids another
     // program stored in another spelling (lower case, braces) are rewritten in the one
@@ -80,6 +83,7 @@ private:
 
     SqliteDatabase m_db;
     bool m_misspelledIds = false;
+    bool m_respelled = false;
     StoreFailure m_failure; // of the write under way
     SqliteStatement m_upsertItem;
     SqliteStatement m_upsertFolder;

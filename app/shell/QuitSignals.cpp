@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -11,24 +13,33 @@ namespace quillory {
 
 namespace {
 
-int pipeEnds[2] = {-1, -1}; // [0] read by the event loop, [1] written by the handler
+// Read by the event loop, written by the handler, which may run on any thread.
+std::atomic<int> readEnd{-1};
+std::atomic<int> writeEnd{-1};
 constexpr int handled[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int number)
 {
+    const int savedErrno = errno; // the interrupted code may be about to read it
     const char byte = char(number);
-    (void)!::write(pipeEnds[1], &byte, 1);
+    const int fd = writeEnd.load();
+    if (fd >= 0)
+        (void)!::write(fd, &byte, 1);
     std::signal(number, SIG_DFL); // the next one ends the process
+    errno = savedErrno;
 }
 
 } // namespace
 
 QuitSignals::QuitSignals(QObject *parent) : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeEnds) != 0)
+    int ends[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return;
-    ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
-    m_notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    ::fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    readEnd = ends[0];
+    writeEnd = ends[1];
+    m_notifier = new QSocketNotifier(ends[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::readPipe);
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -44,15 +55,14 @@ QuitSignals::~QuitSignals()
         return;
     for (int number : handled)
         std::signal(number, SIG_DFL);
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    pipeEnds[0] = pipeEnds[1] = -1;
+    ::close(writeEnd.exchange(-1));
+    ::close(readEnd.exchange(-1));
 }
 
 void QuitSignals::readPipe()
 {
     char byte = 0;
-    if (::read(pipeEnds[0], &byte, 1) == 1)
+    if (::read(readEnd.load(), &byte, 1) == 1)
         emit received(int(byte));
 }
 

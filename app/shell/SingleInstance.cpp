@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSysInfo>
@@ -21,19 +22,15 @@ namespace {
 
 const QByteArray activateMessage = QByteArrayLiteral("activate\n");
 
-// The identity of what `fd` and `path` name, to tell whether the file was replaced.
-bool sameFile(int fd, const QString &path)
-{
-    struct stat opened = {}, named = {};
-    return fstat(fd, &opened) == 0 && stat(QFile::encodeName(path).constData(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(const QString &directory, QObject *parent)
     : QObject(parent), m_directory(directory)
 {
+    // One library is one name, however it is reached (through a link, a relative path).
+    const QString canonical = QFileInfo(directory).canonicalFilePath();
+    if (!canonical.isEmpty())
+        m_directory = canonical;
 }
 
 SingleInstance::~SingleInstance()
@@ -49,48 +46,50 @@ QString SingleInstance::lockPath() const
 
 QString SingleInstance::serverName() const
 {
-    // One name per library directory, short enough for a socket path. The user's runtime
-    // folder is private to the user, so nobody else can take the name first.
+    // In the abstract namespace, so every launch finds it whatever its XDG_RUNTIME_DIR or
+    // temporary folder; the user id keeps users apart.
     const QByteArray hash =
         QCryptographicHash::hash(m_directory.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QString name = QStringLiteral("quillory-") + QString::fromLatin1(hash);
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath(name);
-    return name;
+    return QStringLiteral("quillory-%1-").arg(::getuid()) + QString::fromLatin1(hash);
 }
 
-bool SingleInstance::acquire()
+SingleInstance::Outcome SingleInstance::acquire()
 {
     QElapsedTimer waited;
     waited.start();
-    bool tookOver = false;
     for (;;) {
-        switch (takeLock()) {
-        case Lock::Taken:
+        const Lock lock = takeLock();
+        if (lock == Lock::Taken) {
             listen();
-            return true;
-        case Lock::NoFile:
-            if (askRunningInstance())
-                return false;
-            listen();
-            return true;
-        case Lock::HeldByAnother:
-            if (askRunningInstance())
-                return false;
-            break;
+            return Outcome::Acquired;
         }
-        // Held, yet nobody answers: a Quillory between taking the lock and listening, or a
-        // process that is not Quillory at all. Give the first a moment, then take over.
-        if (!tookOver && waited.elapsed() >= m_patienceMSecs) {
-            takeOverFrom(lockPath());
-            tookOver = true;
-        } else if (tookOver && waited.elapsed() >= 2 * m_patienceMSecs) {
-            listen(); // a replaced lock held again at once: share the socket's verdict
-            return true;
+        if (askRunningInstance())
+            return Outcome::AnotherRunning;
+        if (lock == Lock::NoFile) {
+            listen();
+            return Outcome::Acquired;
+        }
+        // Held, so its holder is alive, yet it does not answer: a Quillory between taking the
+        // lock and listening gets a moment. A live holder is never pushed aside, or two
+        // processes would write one library.
+        if (waited.elapsed() >= m_patienceMSecs) {
+            m_problem = QStringLiteral("Another process (%1) holds the lock %2 but does not "
+                                       "answer. If Quillory is still running, end it first.")
+                            .arg(holderDescription(), lockPath());
+            return Outcome::Unresponsive;
         }
         QThread::msleep(50);
     }
+}
+
+QString SingleInstance::holderDescription() const
+{
+    QFile file(lockPath());
+    const QByteArray pid = file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
+    bool number = false;
+    pid.toLongLong(&number);
+    return number ? QStringLiteral("process id ") + QString::fromLatin1(pid)
+                  : QStringLiteral("unknown");
 }
 
 SingleInstance::Lock SingleInstance::takeLock()
@@ -124,6 +123,7 @@ void SingleInstance::recordHolder()
 bool SingleInstance::askRunningInstance()
 {
     QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(serverName());
     if (!socket.waitForConnected(500))
         return false;
@@ -134,25 +134,11 @@ bool SingleInstance::askRunningInstance()
     return true;
 }
 
-void SingleInstance::takeOverFrom(const QString &heldPath)
-{
-    // Replaces the file only if it is still the one found held, so two launches taking over
-    // at once do not remove each other's fresh lock.
-    const int fd = ::open(QFile::encodeName(heldPath).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && sameFile(fd, heldPath))
-        QFile::remove(heldPath);
-    ::close(fd);
-}
-
 void SingleInstance::listen()
 {
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    // Whatever socket is left under the name belongs to no running Quillory: the lock, or the
-    // silence of the socket, said so.
-    QLocalServer::removeServer(serverName());
+    // An abstract name disappears with its process: no socket file is ever left behind.
+    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     if (!m_server->listen(serverName()))
         return; // the lock still protects the library; only activation is lost
     connect(m_server, &QLocalServer::newConnection, this, [this] {

@@ -10,9 +10,8 @@ namespace quillory {
 // Keeps one Quillory per library: two processes saving whole records over each other would
 // lose changes. The one that runs holds an advisory lock on `quillory.lock` beside the store
 // (the system drops it when the process ends, however it ends) and answers on a local
-// socket. A later launch that finds a Quillory answering asks it to come forward and stops.
-// Nothing else counts as running: a lock file left by a crash, holding garbage, naming
-// another host or a process id now used by another program is simply taken over.
+// socket. A lock nobody holds is simply taken, whatever the file says (garbage, another
+// host, a process id now used by another program): only a live process can hold it.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -21,17 +20,24 @@ class SingleInstance final : public QObject
 public:
     static inline const QString lockFileName = QStringLiteral("quillory.lock");
 
+    enum class Outcome {
+        Acquired,       // this process is the one
+        AnotherRunning, // a running Quillory answered and was asked to show its window
+        Unresponsive,   // a live process holds the lock but does not answer (see problem())
+    };
+
     // `directory` is where the library store lives.
     explicit SingleInstance(const QString &directory, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this process is the one; false when a running Quillory answered and was
-    // asked to show its window. Where no lock file can be made (a read-only folder), the
-    // socket alone keeps launches apart.
-    bool acquire();
+    // Where no lock file can be made (a read-only folder), the socket alone keeps launches
+    // apart.
+    Outcome acquire();
+    // Why a held lock could not be used, for the user.
+    QString problem() const { return m_problem; }
 
-    // How long a lock held by a process that does not answer is waited for before it is
-    // taken over (a Quillory starting up takes the lock just before it starts to listen).
+    // How long a held lock's holder is given to answer (a Quillory starting up takes the
+    // lock just before it starts to listen).
     void setPatience(int milliseconds) { m_patienceMSecs = milliseconds; }
     bool holdsLockFile() const { return m_lockFd >= 0; }
 
@@ -45,13 +51,14 @@ private:
     QString lockPath() const;
     Lock takeLock();
     void recordHolder();
+    QString holderDescription() const;
     bool askRunningInstance();
-    void takeOverFrom(const QString &heldPath);
     void listen();
 
     QString m_directory;
     int m_lockFd = -1;
     int m_patienceMSecs = 3000;
+    QString m_problem;
     QLocalServer *m_server = nullptr;
 };
 

@@ -19,16 +19,27 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Quillory"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Quillory"));
     SymbolIcon::installThemeFallback();
-    // From here on a termination request waits for the event loop, which saves first.
+    // From here on a termination request waits for the event loop, which saves first. Until
+    // there is a library to save, it just ends the process (a start-up dialog included).
     QuitSignals quitSignals;
+    const auto beforeLibrary = QObject::connect(&quitSignals, &QuitSignals::received, &app,
+                                                [](int) { QCoreApplication::exit(1); });
 
     // One process per library: a second launch brings the running window forward instead.
     const auto container = ContainerDirectory::ensure();
     std::unique_ptr<SingleInstance> instance;
     if (container) {
         instance = std::make_unique<SingleInstance>(*container);
-        if (!instance->acquire())
+        switch (instance->acquire()) {
+        case SingleInstance::Outcome::Acquired:
+            break;
+        case SingleInstance::Outcome::AnotherRunning:
             return 0;
+        case SingleInstance::Outcome::Unresponsive:
+            StartupFailure::report(instance->problem(),
+                                   LibraryStore::defaultPath().value_or(QString()));
+            return 1;
+        }
     }
 
     QString error;
@@ -40,6 +51,7 @@ int main(int argc, char *argv[])
     if (instance)
         QObject::connect(instance.get(), &SingleInstance::activationRequested, quillory.get(),
                          &QuilloryApp::showMainWindow);
+    QObject::disconnect(beforeLibrary);
     QObject::connect(&quitSignals, &QuitSignals::received, quillory.get(),
                      &QuilloryApp::quitForSignal);
     quillory->start();

@@ -158,38 +158,44 @@ TEST_F(StoreFailureTest, ReadOnlyLibraryOpensForBrowsingAndRefusesEveryChange)
 {
     makeLibrary();
     const QByteArray before = fingerprint(path());
-    FaultyDisk disk;
-    disk.setReadOnly(true);
-    auto store = openStore();
-    ASSERT_TRUE(store);
-    EXPECT_TRUE(store->isReadOnly());
-    ASSERT_EQ(store->items().size(), 1u);
-    Item *item = store->items().front();
-    EXPECT_EQ(item->thumbnailData(), QByteArray("thumb"));
+    // A file that may not be written, and one in a folder where not even the -shm index can
+    // be made.
+    for (const bool folderReadOnly : {false, true}) {
+        SCOPED_TRACE(folderReadOnly ? "read-only folder" : "read-only file");
+        FaultyDisk disk;
+        disk.setReadOnly(true);
+        disk.setNoSharedMemory(folderReadOnly);
+        auto store = openStore();
+        ASSERT_TRUE(store);
+        EXPECT_TRUE(store->isReadOnly());
+        ASSERT_EQ(store->items().size(), 1u);
+        Item *item = store->items().front();
+        EXPECT_EQ(item->thumbnailData(), QByteArray("thumb"));
 
-    QSignalSpy changed(store.get(), &LibraryStore::recordChanged);
-    item->setTitle(u"Renamed"_s);
-    item->setAccessedAt(QDateTime::currentDateTimeUtc()); // what selecting an item does
-    item->toggleFavorite();
-    item->moveToFolder(nullptr);
-    item->removeTag(*store->tags().front());
-    store->folders().front()->setName(u"Other"_s);
-    store->tags().front()->setName(u"other"_s);
-    EXPECT_EQ(store->insert(std::make_unique<Item>(ItemType::Image, u"New"_s)), nullptr);
-    store->remove(item);
-    store->removeAll(RecordKind::Tag);
+        QSignalSpy changed(store.get(), &LibraryStore::recordChanged);
+        item->setTitle(u"Renamed"_s);
+        item->setAccessedAt(QDateTime::currentDateTimeUtc()); // what selecting an item does
+        item->toggleFavorite();
+        item->moveToFolder(nullptr);
+        item->removeTag(*store->tags().front());
+        store->folders().front()->setName(u"Other"_s);
+        store->tags().front()->setName(u"other"_s);
+        EXPECT_EQ(store->insert(std::make_unique<Item>(ItemType::Image, u"New"_s)), nullptr);
+        store->remove(item);
+        store->removeAll(RecordKind::Tag);
 
-    EXPECT_EQ(changed.count(), 0);
-    ASSERT_EQ(store->items().size(), 1u);
-    EXPECT_EQ(item->title(), u"Page"_s);
-    EXPECT_FALSE(item->accessedAt());
-    EXPECT_FALSE(item->isFavorite());
-    EXPECT_NE(item->folder(), nullptr);
-    EXPECT_EQ(item->tags().size(), 1);
-    EXPECT_FALSE(store->hasUnsavedChanges());
-    EXPECT_TRUE(store->save());
-    store.reset();
-    EXPECT_EQ(fingerprint(path()), before);
+        EXPECT_EQ(changed.count(), 0);
+        ASSERT_EQ(store->items().size(), 1u);
+        EXPECT_EQ(item->title(), u"Page"_s);
+        EXPECT_FALSE(item->accessedAt());
+        EXPECT_FALSE(item->isFavorite());
+        EXPECT_NE(item->folder(), nullptr);
+        EXPECT_EQ(item->tags().size(), 1);
+        EXPECT_FALSE(store->hasUnsavedChanges());
+        EXPECT_TRUE(store->save());
+        store.reset();
+        EXPECT_EQ(fingerprint(path()), before);
+    }
 }
 
 TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)

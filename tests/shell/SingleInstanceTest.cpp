@@ -19,6 +19,7 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::startQuillory;
+using Outcome = SingleInstance::Outcome;
 
 namespace {
 
@@ -55,17 +56,17 @@ TEST(SingleInstance, SecondLaunchAsksTheFirstToComeForward)
 {
     QTemporaryDir dir;
     SingleInstance first(dir.path());
-    ASSERT_TRUE(first.acquire());
+    ASSERT_EQ(first.acquire(), Outcome::Acquired);
     QSignalSpy activated(&first, &SingleInstance::activationRequested);
 
     SingleInstance second(dir.path());
-    EXPECT_FALSE(second.acquire()) << "the library is already open";
+    EXPECT_EQ(second.acquire(), Outcome::AnotherRunning) << "the library is already open";
     EXPECT_TRUE(activated.wait(5000));
 
     // Another library is another instance.
     QTemporaryDir other;
     SingleInstance elsewhere(other.path());
-    EXPECT_TRUE(elsewhere.acquire());
+    EXPECT_EQ(elsewhere.acquire(), Outcome::Acquired);
 }
 
 TEST(SingleInstance, ReleasedWhenTheHolderEnds)
@@ -73,10 +74,10 @@ TEST(SingleInstance, ReleasedWhenTheHolderEnds)
     QTemporaryDir dir;
     {
         SingleInstance first(dir.path());
-        ASSERT_TRUE(first.acquire());
+        ASSERT_EQ(first.acquire(), Outcome::Acquired);
     }
     SingleInstance next(dir.path());
-    EXPECT_TRUE(next.acquire());
+    EXPECT_EQ(next.acquire(), Outcome::Acquired);
 }
 
 TEST(SingleInstance, LockFilesNobodyHoldsAreTakenOver)
@@ -98,12 +99,14 @@ TEST(SingleInstance, LockFilesNobodyHoldsAreTakenOver)
         QTemporaryDir dir;
         writeLock(dir.path(), c.contents);
         SingleInstance instance(dir.path());
-        EXPECT_TRUE(instance.acquire());
+        EXPECT_EQ(instance.acquire(), Outcome::Acquired);
         EXPECT_TRUE(instance.holdsLockFile());
     }
 }
 
-TEST(SingleInstance, LockHeldByAProcessThatDoesNotAnswerIsTakenOver)
+// A live holder that does not answer may be a Quillory that is stuck saving: taking over
+// would put two writers on one library, so the launch stops and says why.
+TEST(SingleInstance, LockHeldByAProcessThatDoesNotAnswerIsNotTakenOver)
 {
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(SingleInstance::lockFileName);
@@ -112,10 +115,13 @@ TEST(SingleInstance, LockHeldByAProcessThatDoesNotAnswerIsTakenOver)
     ASSERT_EQ(::flock(squatter, LOCK_EX | LOCK_NB), 0);
     SingleInstance instance(dir.path());
     instance.setPatience(100);
-    EXPECT_TRUE(instance.acquire());
-    EXPECT_TRUE(instance.holdsLockFile());
+    EXPECT_EQ(instance.acquire(), Outcome::Unresponsive);
+    EXPECT_FALSE(instance.holdsLockFile());
+    EXPECT_TRUE(instance.problem().contains(path)) << instance.problem().toStdString();
     ::close(squatter);
-    EXPECT_TRUE(lockIsHeld(path)) << "the lock now at the path is the new holder's";
+    EXPECT_FALSE(lockIsHeld(path));
+    EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::Acquired)
+        << "once the holder is gone the lock is free again";
 }
 
 TEST(SingleInstance, WithoutALockFileTheSocketStillKeepsLaunchesApart)
@@ -123,10 +129,10 @@ TEST(SingleInstance, WithoutALockFileTheSocketStillKeepsLaunchesApart)
     QTemporaryDir dir;
     const QString folder = unwritableFolder(dir);
     SingleInstance first(folder);
-    ASSERT_TRUE(first.acquire());
+    ASSERT_EQ(first.acquire(), Outcome::Acquired);
     EXPECT_FALSE(first.holdsLockFile());
     SingleInstance second(folder);
-    EXPECT_FALSE(second.acquire());
+    EXPECT_EQ(second.acquire(), Outcome::AnotherRunning);
     QFile::setPermissions(dir.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

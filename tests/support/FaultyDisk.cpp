@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace quillory::test {
 
@@ -12,6 +13,8 @@ sqlite3_vfs *realVfs = nullptr;
 sqlite3_vfs faultyVfs;
 std::atomic<bool> readOnly{false};
 std::atomic<bool> full{false};
+std::atomic<bool> noSharedMemory{false};
+std::atomic<bool> installed{false};
 std::atomic<int> refused{0};
 
 // Each kind of file the real VFS opens has its methods table; the faulty copy of it differs
@@ -36,6 +39,17 @@ int faultyWrite(sqlite3_file *file, const void *buffer, int amount, sqlite3_int6
     return SQLITE_IOERR_WRITE;
 }
 
+int faultyShmMap(sqlite3_file *file, int region, int size, int extend, void volatile **out)
+{
+    if (noSharedMemory)
+        return SQLITE_CANTOPEN; // as where the -shm index cannot be created
+    for (const Methods &m : methodTables) {
+        if (&m.faulty == file->pMethods)
+            return m.real->xShmMap(file, region, size, extend, out);
+    }
+    return SQLITE_IOERR_SHMMAP;
+}
+
 const sqlite3_io_methods *faultyCopyOf(const sqlite3_io_methods *real)
 {
     for (Methods &m : methodTables) {
@@ -43,6 +57,8 @@ const sqlite3_io_methods *faultyCopyOf(const sqlite3_io_methods *real)
             m.real = real;
             m.faulty = *real;
             m.faulty.xWrite = faultyWrite;
+            if (real->iVersion >= 2 && real->xShmMap != nullptr)
+                m.faulty.xShmMap = faultyShmMap;
             return &m.faulty;
         }
     }
@@ -72,6 +88,9 @@ int vfsAccess(sqlite3_vfs *, const char *name, int flags, int *out)
 
 FaultyDisk::FaultyDisk()
 {
+    // One at a time: a second would take the first for the real file system.
+    if (installed.exchange(true))
+        std::abort();
     // Everything but opening and the access test is the real VFS's own.
     realVfs = sqlite3_vfs_find(nullptr);
     faultyVfs = *realVfs;
@@ -87,8 +106,13 @@ FaultyDisk::FaultyDisk()
 
 FaultyDisk::~FaultyDisk()
 {
+    // Connections still open on it go on passing everything through, without faults.
+    readOnly = false;
+    full = false;
+    noSharedMemory = false;
     sqlite3_vfs_unregister(&faultyVfs);
     sqlite3_vfs_register(realVfs, 1);
+    installed = false;
 }
 
 void FaultyDisk::setReadOnly(bool on)
@@ -99,6 +123,11 @@ void FaultyDisk::setReadOnly(bool on)
 void FaultyDisk::setFull(bool on)
 {
     full = on;
+}
+
+void FaultyDisk::setNoSharedMemory(bool on)
+{
+    noSharedMemory = on;
 }
 
 int FaultyDisk::refusedWrites() const

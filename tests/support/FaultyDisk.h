@@ -17,6 +17,8 @@ public:
 
     void setReadOnly(bool readOnly);
     void setFull(bool full);
+    // No -shm index can be made, as in a read-only folder (SQLite then reads without one).
+    void setNoSharedMemory(bool on);
     // Writes refused so far.
     int refusedWrites() const;
 };
