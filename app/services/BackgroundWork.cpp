@@ -6,11 +6,13 @@ namespace quillory {
 
 void BackgroundWork::finishPending()
 {
-    // A result may start the next step (a file read, then its decoding), hence the rounds.
-    for (int round = 0; round < 4; ++round) {
-        QThreadPool::globalInstance()->waitForDone();
+    // A result may start the next step (a file read, then its decoding), hence the rounds;
+    // waitForDone(0) also sees work that is queued but not yet running.
+    QThreadPool *pool = QThreadPool::globalInstance();
+    for (int round = 0; round < 16; ++round) {
+        pool->waitForDone();
         QCoreApplication::sendPostedEvents(&dispatcher());
-        if (QThreadPool::globalInstance()->activeThreadCount() == 0)
+        if (pool->waitForDone(0))
             break;
     }
 }

@@ -127,6 +127,15 @@ void QuilloryApp::quit()
 
 bool QuilloryApp::mayQuit()
 {
+    // Quitting closes the window, whose guard asks again: the answer already given holds.
+    if (m_quitting)
+        return true;
+    m_quitting = decideQuit();
+    return m_quitting;
+}
+
+bool QuilloryApp::decideQuit()
+{
     while (!m_store->save()) {
         switch (askAboutUnsavedChanges()) {
         case Answer::TryAgain:

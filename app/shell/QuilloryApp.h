@@ -66,6 +66,7 @@ private:
     void updateQuitBehaviour();
     void announceErrorWhileClosed();
     enum class Answer { TryAgain, QuitAnyway, Stay };
+    bool decideQuit();
     Answer askAboutUnsavedChanges();
 
     std::unique_ptr<AppState> m_state;
@@ -81,6 +82,7 @@ private:
     QPointer<MainWindow> m_window;
     std::unique_ptr<TrayIcon> m_tray;
     SheetHook m_sheetHook;
+    bool m_quitting = false;
 };
 
 } // namespace quillory

@@ -213,7 +213,7 @@ void ContentColumn::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!ClipboardReader::mayOffer(*event->mimeData()))
         return;
-    event->acceptProposedAction();
+    acceptAsCopy(*event);
     m_dropHighlight->setGeometry(m_stack->geometry());
     m_dropHighlight->raise();
     m_dropHighlight->show();
@@ -222,7 +222,7 @@ void ContentColumn::dragEnterEvent(QDragEnterEvent *event)
 void ContentColumn::dragMoveEvent(QDragMoveEvent *event)
 {
     if (ClipboardReader::mayOffer(*event->mimeData()))
-        event->acceptProposedAction();
+        acceptAsCopy(*event);
 }
 
 void ContentColumn::dragLeaveEvent(QDragLeaveEvent *)
@@ -235,8 +235,15 @@ void ContentColumn::dropEvent(QDropEvent *event)
     m_dropHighlight->hide();
     if (!ClipboardReader::mayOffer(*event->mimeData()))
         return;
-    event->acceptProposedAction();
+    acceptAsCopy(*event);
     emit dropped(*event->mimeData());
+}
+
+void ContentColumn::acceptAsCopy(QDropEvent &event)
+{
+    // The library keeps its own copy: a file manager told "move" would delete the original.
+    event.setDropAction(Qt::CopyAction);
+    event.accept();
 }
 
 bool ContentColumn::eventFilter(QObject *watched, QEvent *event)

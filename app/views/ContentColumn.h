@@ -56,6 +56,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    static void acceptAsCopy(QDropEvent &event);
     void applyViewMode();
     void layoutGrid();
 

@@ -55,6 +55,7 @@ FolderEditorSheet::FolderEditorSheet(LibraryStore &store, Folder *folder, QWidge
                                                       : AppInfo::colorPalette().first());
     if (folder != nullptr)
         m_name->setText(folder->name());
+    m_shownName = m_name->text(); // a field holds at most 32767 characters
     fillParents(folder, folder != nullptr ? folder->parent() : nullptr);
     updatePreview();
     updateConfirm();
@@ -213,7 +214,8 @@ void FolderEditorSheet::save()
             reject();
             return;
         }
-        folder->setName(m_name->text());
+        if (m_name->text() != m_shownName)
+            folder->setName(m_name->text());
         folder->setIconName(iconName());
         folder->setColorHex(HexColor::toHexOrDefault(color()));
         folder->setParent(parent);

@@ -57,6 +57,7 @@ private:
     Folder *m_saved = nullptr;
 
     QLineEdit *m_name = nullptr;
+    QString m_shownName;
     QLabel *m_preview = nullptr;
     IconPickerGrid *m_iconPicker = nullptr;
     ColorPickerGrid *m_colorPicker = nullptr;

@@ -49,6 +49,7 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
         m_url = new QLineEdit(*item.urlString(), this);
         m_url->setPlaceholderText(QStringLiteral("URL"));
         m_url->setObjectName(QStringLiteral("url"));
+        m_shownUrl = m_url->text();
         layout->addWidget(m_url);
     }
 
@@ -90,7 +91,7 @@ void ItemEditorSheet::save()
     const QString note = m_note->toPlainText();
     item->setNote(note.isEmpty() ? std::nullopt : std::optional<QString>(note));
     // An emptied or unreadable link keeps the old one rather than losing it.
-    if (m_url != nullptr && parsesAsUrl(m_url->text())) {
+    if (m_url != nullptr && m_url->text() != m_shownUrl && parsesAsUrl(m_url->text())) {
         const QUrl url(m_url->text(), QUrl::StrictMode);
         item->setUrlString(url.toString(QUrl::FullyEncoded));
         item->setSourceDomain(url.host().isEmpty() ? std::nullopt

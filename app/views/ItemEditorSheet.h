@@ -32,6 +32,7 @@ private:
     QUuid m_itemId;
     QLineEdit *m_title;
     QString m_shownTitle;
+    QString m_shownUrl;
     QLineEdit *m_url = nullptr;
     QPlainTextEdit *m_note;
     QPushButton *m_save = nullptr;

@@ -55,8 +55,10 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     m_splitter->setStretchFactor(2, 1);
     m_splitter->setSizes({240, 560, 400});
     setCentralWidget(m_splitter);
-    if (store.isReadOnly())
+    if (store.isReadOnly()) {
         buildReadOnlyBanner();
+        m_content->setAcceptDrops(false);
+    }
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(0);

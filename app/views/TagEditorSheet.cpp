@@ -42,6 +42,7 @@ TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
                                                    : AppInfo::colorPalette().first());
     if (tag != nullptr)
         m_name->setText(tag->name());
+    m_shownName = m_name->text(); // a field holds at most 32767 characters
     updateConfirm();
 
     connect(m_name, &QLineEdit::textChanged, this, &TagEditorSheet::updateConfirm);
@@ -101,7 +102,8 @@ void TagEditorSheet::save()
             reject();
             return;
         }
-        tag->setName(m_name->text());
+        if (m_name->text() != m_shownName)
+            tag->setName(m_name->text());
         tag->setColorHex(HexColor::toHexOrDefault(color()));
         tag->setModifiedAt(Clock::now());
         m_saved = tag;

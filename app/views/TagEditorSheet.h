@@ -43,6 +43,7 @@ private:
     Tag *m_saved = nullptr;
 
     QLineEdit *m_name = nullptr;
+    QString m_shownName;
     ColorPickerGrid *m_colorPicker = nullptr;
     QPushButton *m_confirm = nullptr;
     QPushButton *m_cancel = nullptr;

@@ -1,5 +1,6 @@
 #include "TagManagementView.h"
 
+#include "DisplayText.h"
 #include "EmptyStateView.h"
 #include "SheetParts.h"
 #include "SymbolIcon.h"
@@ -85,8 +86,8 @@ public:
     {
         m_chip->updateFromTag(tag);
         m_count->setText(countText(tag.itemCount()));
-        setAccessibleName(tag.name());
-        m_delete->setAccessibleName(TagManagementView::tr("Delete %1").arg(tag.name()));
+        setAccessibleName(DisplayText::bounded(tag.name()));
+        m_delete->setAccessibleName(TagManagementView::tr("Delete %1").arg(DisplayText::bounded(tag.name())));
     }
 
     std::function<void()> onDelete;

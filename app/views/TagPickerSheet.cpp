@@ -1,5 +1,6 @@
 #include "TagPickerSheet.h"
 
+#include "DisplayText.h"
 #include "SheetParts.h"
 #include "SymbolIcon.h"
 #include "TagChipView.h"
@@ -95,7 +96,7 @@ public:
     {
         m_chip->updateFromTag(tag);
         m_check->setVisible(checked);
-        setAccessibleName(tag.name());
+        setAccessibleName(DisplayText::bounded(tag.name()));
         setAccessibleDescription(checked ? TagPickerSheet::tr("Selected") : QString());
     }
 

@@ -372,11 +372,12 @@ TEST_F(LibraryStoreTest, DamagedRowsAreSkippedNotDuplicated)
     const QString aId = a->id().toString(QUuid::WithoutBraces).toUpper();
     const QString bId = b->id().toString(QUuid::WithoutBraces).toUpper();
     store.reset();
-    // The same id again in lower case, an unreadable id, and a parent cycle A -> B -> A.
+    // The same id again in lower case (and newer: the store's own spelling still wins), an
+    // unreadable id, and a parent cycle A -> B -> A.
     execBehindTheStore(
         QStringLiteral("INSERT INTO items SELECT '%1', type_raw_value, url_string, 'copy', note,"
                        " metadata_json, source_domain, source_app, folder_id, is_archived,"
-                       " is_favorite, is_read, created_at, modified_at, accessed_at,"
+                       " is_favorite, is_read, created_at, modified_at + 1000, accessed_at,"
                        " has_thumbnail, has_image, tag_ids FROM items")
             .arg(id.toLower())
             .toUtf8()
