@@ -106,7 +106,9 @@ void PendingItemsService::processPendingRecord(const QString &path)
         record->url && QUrl(*record->url, QUrl::StrictMode).isValid() && !record->url->isEmpty();
     if (!hasUrl && record->imageFileName) {
         if (InboxLayout::isBareName(*record->imageFileName))
-            importPicture(*record, path, inbox + QLatin1Char('/') + *record->imageFileName);
+            importPicture(pictureItem(*record), path,
+                          inbox + QLatin1Char('/') + *record->imageFileName,
+                          PictureSource::Companion);
         else
             QFile::remove(path); // names a file outside the inbox: refused
         return;
@@ -131,6 +133,14 @@ void PendingItemsService::importLinkOrDocument(const PendingItemRecord &record, 
             item = std::make_unique<Item>(ItemType::Document, title);
             item->setUrlString(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
             item->setSourceDomain(*name);
+            // A shared picture file would otherwise be a document nobody can see: it is
+            // shown as the picture it is, and stays in the inbox like any shared file.
+            if (isPictureKind(record.type)) {
+                item->setTypeRawValue(record.type);
+                item->setNote(record.note);
+                importPicture(std::move(item), path, file, PictureSource::ImportedFile);
+                return;
+            }
         }
     }
     if (!item) {
@@ -142,12 +152,24 @@ void PendingItemsService::importLinkOrDocument(const PendingItemRecord &record, 
     m_batchFiles.push_back({path, QString()});
 }
 
-void PendingItemsService::importPicture(const PendingItemRecord &record, const QString &path,
-                                        const QString &picturePath)
+std::unique_ptr<Item> PendingItemsService::pictureItem(const PendingItemRecord &record)
+{
+    auto item = std::make_unique<Item>(ItemType::Screenshot,
+                                       BoundedText::of(record.title, ItemEnricher::titleLimit));
+    item->setNote(record.note);
+    return item;
+}
+
+bool PendingItemsService::isPictureKind(const QString &raw)
+{
+    const auto type = ItemType::fromRawValue(raw);
+    return type && (*type == ItemType::Image || *type == ItemType::Screenshot);
+}
+
+void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QString &path,
+                                        const QString &picturePath, PictureSource source)
 {
     ++m_picturesReading;
-    const QString title = BoundedText::of(record.title, ItemEnricher::titleLimit);
-    const std::optional<QString> note = record.note;
     // Read and decoded off the interface thread: a shared picture may be a large photo.
     BackgroundWork::run<std::optional<ItemImages::Prepared>>(
         this,
@@ -159,14 +181,23 @@ void PendingItemsService::importPicture(const PendingItemRecord &record, const Q
             return ItemImages::prepare(*bytes, ItemImages::Forms::ImageAndThumbnail,
                                        ThumbnailService::shared());
         },
-        [this, path, picturePath, title, note](std::optional<ItemImages::Prepared> prepared) {
+        [this, path, picturePath, source,
+         held = std::make_shared<std::unique_ptr<Item>>(std::move(item))](
+            std::optional<ItemImages::Prepared> prepared) {
             --m_picturesReading;
-            if (prepared) {
+            std::unique_ptr<Item> made = std::move(*held);
+            if (source == PictureSource::ImportedFile) {
+                // The file is there whatever it holds: what cannot be shown is a document.
+                if (prepared && prepared->image)
+                    ItemImages::apply(*made, *prepared);
+                else
+                    made->setTypeRawValue(ItemType(ItemType::Document).rawValue());
+                m_batch.push_back(std::move(made));
+                m_batchFiles.push_back({path, QString()});
+            } else if (prepared) {
                 // Bytes that are no picture still make the item, without image or thumbnail.
-                auto item = std::make_unique<Item>(ItemType::Screenshot, title);
-                item->setNote(note);
-                ItemImages::apply(*item, *prepared);
-                m_batch.push_back(std::move(item));
+                ItemImages::apply(*made, *prepared);
+                m_batch.push_back(std::move(made));
                 m_batchFiles.push_back({path, picturePath});
             } else {
                 QFile::remove(path); // its picture is missing or unreadable: no item

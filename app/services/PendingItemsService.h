@@ -59,8 +59,13 @@ private:
 
     void requestScan();
     void importLinkOrDocument(const PendingItemRecord &record, const QString &path);
-    void importPicture(const PendingItemRecord &record, const QString &path,
-                       const QString &picturePath);
+    // A picture beside the record (deleted with it), or a file shared into "Imported"
+    // (which stays, as every shared file does).
+    enum class PictureSource { Companion, ImportedFile };
+    static std::unique_ptr<Item> pictureItem(const PendingItemRecord &record);
+    static bool isPictureKind(const QString &raw);
+    void importPicture(std::unique_ptr<Item> item, const QString &path, const QString &picturePath,
+                       PictureSource source);
     void finishScanWhenIdle();
     void deleteSaved();
     void watchInbox();

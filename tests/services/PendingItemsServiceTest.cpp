@@ -141,6 +141,24 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
              EXPECT_EQ(i->sourceDomain(), u"A_Report.pdf"_s);
              EXPECT_TRUE(QFile::exists(inboxFile(u"Imported/A_Report.pdf"_s)));
          }},
+        {"a shared picture file is shown as a picture, and stays",
+         R"({"type":"image","title":"Cat","filePath":"Imported/B_cat.png","note":"n"})",
+         [&] { write(u"Imported/B_cat.png"_s, picture); },
+         [this](Item *i) {
+             EXPECT_EQ(i->type(), ItemType::Image);
+             EXPECT_EQ(i->url(), QUrl::fromLocalFile(inboxFile(u"Imported/B_cat.png"_s)));
+             EXPECT_EQ(i->note(), u"n"_s);
+             EXPECT_TRUE(i->hasImageData());
+             EXPECT_TRUE(i->hasThumbnailData());
+             EXPECT_TRUE(QFile::exists(inboxFile(u"Imported/B_cat.png"_s)));
+         }},
+        {"a picture file that does not decode is a document",
+         R"({"type":"image","title":"Odd","filePath":"Imported/C_odd.png"})",
+         [this] { write(u"Imported/C_odd.png"_s, "no picture here"); },
+         [](Item *i) {
+             EXPECT_EQ(i->type(), ItemType::Document);
+             EXPECT_FALSE(i->hasImageData());
+         }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
