@@ -1,4 +1,5 @@
 #include <LinuxFileRevealer.h>
+#include <PrivateBus.h>
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
@@ -11,41 +12,9 @@
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::PrivateBus;
 
 namespace {
-
-// A session bus of the test's own (dbus-daemon from the system), so the tests neither need
-// nor disturb the desktop's, and run side by side.
-class PrivateBus final
-{
-public:
-    PrivateBus()
-    {
-        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
-        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
-            return;
-        m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
-    }
-    ~PrivateBus()
-    {
-        for (const QString &name : std::as_const(m_connections))
-            QDBusConnection::disconnectFromBus(name);
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-
-    QString address() const { return m_address; }
-    QDBusConnection connect(const QString &name)
-    {
-        m_connections << name;
-        return QDBusConnection::connectToBus(m_address, name);
-    }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-    QStringList m_connections;
-};
 
 // Stands in for a file manager on the bus and records what it was asked to show.
 class FileManager final : public QObject

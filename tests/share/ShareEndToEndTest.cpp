@@ -1,0 +1,215 @@
+// Dropslip and Quillory as separate, real programs, talking only through the inbox and the
+// session bus, as they do on a desktop.
+#include <DBusNewItemsListener.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <PendingItemRecord.h>
+#include <PrivateBus.h>
+#include <QuilloryProcess.h>
+#include <TestHttpServer.h>
+#include <TestPictures.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace quillory;
+using namespace quillory::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class ShareEndToEndTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        m_server.route(u"/article"_s,
+                       TestHttpServer::Response::html("<title>From the article</title>"));
+        ASSERT_TRUE(m_server.isListening());
+    }
+
+    void TearDown() override
+    {
+        if (m_quillory.state() != QProcess::NotRunning) {
+            ::kill(pid_t(m_quillory.processId()), SIGKILL);
+            m_quillory.waitForFinished(5000);
+        }
+    }
+
+    QString container() const { return m_home.filePath(u"data/group.nqa.quillory.shared"_s); }
+    QString inbox() const { return container() + u"/PendingItems"_s; }
+    QStringList records() const { return QDir(inbox()).entryList({u"*.json"_s}, QDir::Files); }
+
+    // Runs dropslip to its end; its standard output.
+    QString share(const QStringList &arguments, const QString &busAddress)
+    {
+        QProcess dropslip;
+        dropslip.setProcessEnvironment(sessionEnvironment(m_home.path(), busAddress));
+        dropslip.start(QStringLiteral(DROPSLIP_PATH), arguments);
+        EXPECT_TRUE(dropslip.waitForFinished(20000));
+        EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().toStdString();
+        return QString::fromUtf8(dropslip.readAllStandardOutput());
+    }
+
+    void startQuilloryOn(const QString &busAddress)
+    {
+        startQuillory(m_quillory, m_home.path(), busAddress);
+        ASSERT_TRUE(m_quillory.waitForStarted(10000));
+        // Running once the store exists and the inbox is watched (made at start-up).
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return QFile::exists(container() + u"/default.store"_s) &&
+                       QDir(inbox()).exists();
+            },
+            20000));
+        QTest::qWait(500);
+    }
+
+    // Reads a title from the store file while Quillory has it open (it writes ahead to its
+    // log, which another reader sees).
+    bool storeHasItemTitled(const QString &title) const
+    {
+        sqlite3 *db = nullptr;
+        const QByteArray path = QFile::encodeName(container() + u"/default.store"_s);
+        bool found = false;
+        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt *statement = nullptr;
+            sqlite3_busy_timeout(db, 200);
+            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM items WHERE title = ?", -1,
+                                   &statement, nullptr) == SQLITE_OK) {
+                const QByteArray text = title.toUtf8();
+                sqlite3_bind_text(statement, 1, text.constData(), int(text.size()),
+                                  SQLITE_TRANSIENT);
+                found = sqlite3_step(statement) == SQLITE_ROW &&
+                        sqlite3_column_int(statement, 0) > 0;
+            }
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(db);
+        return found;
+    }
+
+    // Ends Quillory as the session does at log-out, which saves, then opens its library.
+    std::unique_ptr<LibraryStore> stopQuilloryAndOpenLibrary()
+    {
+        ::kill(pid_t(m_quillory.processId()), SIGTERM);
+        EXPECT_TRUE(m_quillory.waitForFinished(15000));
+        EXPECT_EQ(m_quillory.exitCode(), 0);
+        QString error;
+        auto store = LibraryStore::open(container() + u"/default.store"_s, &error);
+        EXPECT_TRUE(store) << error.toStdString();
+        return store;
+    }
+
+    QTemporaryDir m_home;
+    TestHttpServer m_server;
+    QProcess m_quillory;
+};
+
+const Item *itemOfType(const LibraryStore &store, ItemType type)
+{
+    for (const Item *item : store.items()) {
+        if (item->type() == type)
+            return item;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(ShareEndToEndTest, ALinkAPdfAPictureAndTextReachARunningQuilloryOverTheBus)
+{
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon (package dbus-daemon) is needed";
+    DBusNewItemsListener listener(bus.connect(u"listener"_s));
+    ASSERT_TRUE(listener.isListening());
+    QSignalSpy rung(&listener, &NewItemsListener::newItems);
+
+    const QString pdf = m_home.filePath(u"Report.final.pdf"_s);
+    const QString picture = m_home.filePath(u"cat.png"_s);
+    {
+        QFile file(pdf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.4\n%%EOF\n");
+        QFile image(picture);
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        image.write(TestPictures::encoded(TestPictures::twoTone(120, 90), "png"));
+    }
+    const QString link = m_server.url(u"/article"_s).toString();
+    const QString output = share({u"--yes"_s, link, pdf, picture, u"--text"_s,
+                                  u"https://example.org/read-later"_s, u"--text"_s,
+                                  u"just some words"_s},
+                                 bus.address());
+    EXPECT_TRUE(output.contains(u"Saved 4 of 4 items"_s)) << output.toStdString();
+    ASSERT_TRUE(rung.wait(5000)) << "the new-items signal was sent";
+    QTest::qWait(200);
+    EXPECT_EQ(rung.count(), 1) << "once for the whole share";
+
+    // The records as written: one per item, whole, with the shared files beside them.
+    ASSERT_EQ(records().size(), 4);
+    QMap<QString, PendingItemRecord> byType;
+    for (const QString &name : records()) {
+        QFile file(inbox() + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto record = PendingItemRecord::fromJson(file.readAll());
+        ASSERT_TRUE(record) << name.toStdString();
+        byType.insert(record->type + u':' + record->title, *record);
+    }
+    const PendingItemRecord article = byType.value(u"web_link:127.0.0.1"_s);
+    EXPECT_EQ(article.url, link);
+    const PendingItemRecord document = byType.value(u"document:Report.final"_s);
+    ASSERT_TRUE(document.filePath);
+    EXPECT_TRUE(document.filePath->startsWith(u"Imported/"_s));
+    EXPECT_TRUE(document.filePath->endsWith(u"_Report.final.pdf"_s));
+    EXPECT_TRUE(QFile::exists(inbox() + u'/' + *document.filePath));
+    const PendingItemRecord image = byType.value(u"image:cat"_s);
+    ASSERT_TRUE(image.filePath);
+    EXPECT_TRUE(image.filePath->endsWith(u"_cat.png"_s));
+    EXPECT_EQ(byType.value(u"web_link:example.org"_s).url, u"https://example.org/read-later"_s);
+    EXPECT_EQ(QDir(inbox()).entryList(QDir::Files).size(), 4) << "nothing half-written left";
+
+    // Quillory, started after the share, imports what waited for it.
+    startQuilloryOn(bus.address());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return records().isEmpty(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storeHasItemTitled(u"From the article"_s); }, 20000))
+        << "the link is enriched from its page";
+
+    // While it runs, the next share arrives by the bus signal (and the watch).
+    share({u"--yes"_s, u"https://example.org/second"_s}, bus.address());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return records().isEmpty(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storeHasItemTitled(u"example.org"_s); }, 20000));
+
+    const auto store = stopQuilloryAndOpenLibrary();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->items().size(), 5u);
+    const Item *documentItem = itemOfType(*store, ItemType::Document);
+    ASSERT_NE(documentItem, nullptr);
+    EXPECT_TRUE(documentItem->url().isLocalFile());
+    EXPECT_TRUE(QFile::exists(documentItem->url().toLocalFile())) << "shared files stay";
+    const Item *imageItem = itemOfType(*store, ItemType::Image);
+    ASSERT_NE(imageItem, nullptr);
+    EXPECT_TRUE(imageItem->hasImageData());
+    EXPECT_TRUE(imageItem->hasThumbnailData());
+}
+
+TEST_F(ShareEndToEndTest, WithoutASessionBusTheInboxWatchStillBringsSharesIn)
+{
+    startQuilloryOn(QString());
+    const QString output = share({u"--yes"_s, m_server.url(u"/article"_s).toString()}, QString());
+    EXPECT_TRUE(output.contains(u"Saved 1 of 1 items"_s)) << output.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return records().isEmpty(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storeHasItemTitled(u"From the article"_s); }, 20000));
+    const auto store = stopQuilloryAndOpenLibrary();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->items().size(), 1u);
+    EXPECT_EQ(store->items().front()->url(), m_server.url(u"/article"_s));
+}
