@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <cstdio>
 
 using namespace quillory;
@@ -59,6 +60,10 @@ int main(int argc, char *argv[])
                                                      : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("Dropslip"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Dropslip"));
+    if (!windowless)
+        QGuiApplication::setWindowIcon(
+            QIcon::fromTheme(QStringLiteral("com.quillory.Quillory"),
+                             QIcon(QStringLiteral(":/com.quillory.Quillory.svg"))));
 
     const ShareCommandLine line =
         ShareCommandLine::parse(QCoreApplication::arguments().mid(1), readStandardInput);
