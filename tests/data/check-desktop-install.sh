@@ -1,14 +1,14 @@
 #!/bin/sh
-# Installs the build into a scratch folder as a packager would, then checks that the desktop
+# Installs the build into a scratch prefix, as a per-user install does, then checks that the desktop
 # finds both programs there: the entries and the AppStream data pass their validators, name
 # the installed programs, and Dropslip is offered for links, pictures, PDFs and other files.
 set -eu
 build=$1
-prefix=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-DESTDIR=$scratch cmake --install "$build" >/dev/null
-root=$scratch$prefix
+root=$scratch/prefix
+prefix=$root
+cmake --install "$build" --prefix "$root" >/dev/null
 apps=$root/share/applications
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
