@@ -60,10 +60,14 @@ int main(int argc, char *argv[])
                                                      : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("Dropslip"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Dropslip"));
-    if (!windowless)
+    if (!windowless) {
+        // Outside a desktop that names its icon theme, the sheet's symbols come from Breeze,
+        // which Quillory depends on anyway.
+        QIcon::setFallbackThemeName(QStringLiteral("breeze"));
         QGuiApplication::setWindowIcon(
             QIcon::fromTheme(QStringLiteral("com.quillory.Quillory"),
                              QIcon(QStringLiteral(":/com.quillory.Quillory.svg"))));
+    }
 
     const ShareCommandLine line =
         ShareCommandLine::parse(QCoreApplication::arguments().mid(1), readStandardInput);
