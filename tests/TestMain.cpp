@@ -11,7 +11,8 @@ using TestApplication = QGuiApplication;
 #include <gtest/gtest.h>
 
 // Every test process gets a throw-away HOME and XDG directories, so settings and stores
-// written by tests never reach the developer's own.
+// written by tests never reach the developer's own, and no session bus: a test that needs one
+// starts its own, so nothing a test sends reaches a running Quillory on the desktop.
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
@@ -19,6 +20,8 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TestApplication app(argc, argv);
