@@ -34,6 +34,14 @@ bool wants(int argc, char *argv[], const char *longName, const char *shortName)
     return false;
 }
 
+// Qt would abort, with advice about reinstalling, when it finds no display to open.
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 int saveWithoutAsking(ShareController &controller)
 {
     if (controller.sharedItems().isEmpty()) {
@@ -54,8 +62,14 @@ int saveWithoutAsking(ShareController &controller)
 int main(int argc, char *argv[])
 {
     // Saving at once needs no window: starting without a display is faster, and works in a
-    // terminal or a keyboard shortcut's script.
-    const bool windowless = wants(argc, argv, "--yes", "-y") || wants(argc, argv, "--help", "-h");
+    // terminal or a keyboard shortcut's script. Neither does saying there is nothing to do.
+    const bool windowless = argc < 2 || wants(argc, argv, "--yes", "-y") ||
+                            wants(argc, argv, "--help", "-h");
+    if (!windowless && !hasDisplay()) {
+        print(stderr, QStringLiteral("dropslip: there is no display to show the share sheet "
+                                     "on; use --yes to save without it"));
+        return 2;
+    }
     std::unique_ptr<QCoreApplication> app(windowless ? new QCoreApplication(argc, argv)
                                                      : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("Dropslip"));

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -212,4 +213,53 @@ TEST_F(ShareEndToEndTest, WithoutASessionBusTheInboxWatchStillBringsSharesIn)
     ASSERT_TRUE(store);
     ASSERT_EQ(store->items().size(), 1u);
     EXPECT_EQ(store->items().front()->url(), m_server.url(u"/article"_s));
+}
+
+// What Dropslip says when it is given nothing it can share; none of it writes a record.
+TEST_F(ShareEndToEndTest, DropslipSaysWhyItDidNothing)
+{
+    QDir().mkpath(m_home.filePath(u"folder"_s));
+    const QString fifo = m_home.filePath(u"fifo"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray noise(4096, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    const struct
+    {
+        const char *name;
+        QStringList arguments;
+        QByteArray input;
+        bool withDisplay;
+        QString says;
+    } cases[] = {
+        {"no arguments", {}, {}, true, u"nothing to share"_s},
+        {"a missing file", {u"--yes"_s, m_home.filePath(u"gone.pdf"_s)}, {}, true,
+         u"no such file"_s},
+        {"a folder", {u"--yes"_s, m_home.filePath(u"folder"_s)}, {}, true, u"folder"_s},
+        {"a device that never ends", {u"--yes"_s, u"/dev/zero"_s}, {}, true,
+         u"not a regular file"_s},
+        {"a named pipe", {u"--yes"_s, fifo}, {}, true, u"not a regular file"_s},
+        {"binary noise on standard input", {u"--yes"_s, u"-"_s}, noise, true,
+         u"nothing to save"_s},
+        {"a sheet without a display", {u"https://example.org/a"_s}, {}, false,
+         u"no display"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess dropslip;
+        QProcessEnvironment env = sessionEnvironment(m_home.path());
+        if (!c.withDisplay)
+            env.remove(u"QT_QPA_PLATFORM"_s);
+        dropslip.setProcessEnvironment(env);
+        dropslip.start(QStringLiteral(DROPSLIP_PATH), c.arguments);
+        ASSERT_TRUE(dropslip.waitForStarted(5000));
+        dropslip.write(c.input);
+        dropslip.closeWriteChannel();
+        ASSERT_TRUE(dropslip.waitForFinished(10000)) << "it must not hang";
+        EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
+        EXPECT_NE(dropslip.exitCode(), 0);
+        const QString said = QString::fromUtf8(dropslip.readAllStandardError());
+        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
+        EXPECT_TRUE(records().isEmpty());
+    }
 }
