@@ -103,7 +103,10 @@ void process_start(benchmark::State &state)
 {
     runToEnd(state, QStringLiteral("/bin/true"), {});
 }
-BENCHMARK(process_start)->Name("process_start/true")->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(process_start)
+    ->Name("process_start/true")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void dropslip_help(benchmark::State &state)
 {

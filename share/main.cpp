@@ -63,8 +63,8 @@ int main(int argc, char *argv[])
 {
     // Saving at once needs no window: starting without a display is faster, and works in a
     // terminal or a keyboard shortcut's script. Neither does saying there is nothing to do.
-    const bool windowless = argc < 2 || wants(argc, argv, "--yes", "-y") ||
-                            wants(argc, argv, "--help", "-h");
+    const bool windowless =
+        argc < 2 || wants(argc, argv, "--yes", "-y") || wants(argc, argv, "--help", "-h");
     if (!windowless && !hasDisplay()) {
         print(stderr, QStringLiteral("dropslip: there is no display to show the share sheet "
                                      "on; use --yes to save without it"));

@@ -5,10 +5,10 @@
 #include "Tag.h"
 
 #include <QFileInfo>
-#include <sqlite3.h>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace quillory {
 

@@ -85,7 +85,8 @@ SingleInstance::Outcome SingleInstance::acquire()
 QString SingleInstance::holderDescription() const
 {
     QFile file(lockPath());
-    const QByteArray pid = file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
+    const QByteArray pid =
+        file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
     bool number = false;
     pid.toLongLong(&number);
     return number ? QStringLiteral("process id ") + QString::fromLatin1(pid)

@@ -20,8 +20,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Quillory"));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillory.Quillory"));
     // The installed icon when the theme has it, else the copy built in (an uninstalled build).
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.quillory.Quillory"),
-                                                 QIcon(QStringLiteral(":/com.quillory.Quillory.svg"))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("com.quillory.Quillory"),
+                         QIcon(QStringLiteral(":/com.quillory.Quillory.svg"))));
     SymbolIcon::installThemeFallback();
     // From here on a termination request waits for the event loop, which saves first. Until
     // there is a library to save, it just ends the process (a start-up dialog included).

@@ -46,11 +46,11 @@ ContentHeader::ContentHeader(AppState &state, QWidget *parent)
     m_count->setObjectName(QStringLiteral("itemCount"));
     m_count->setEnabled(false); // the disabled palette gives the secondary text colour
 
-    QToolButton *add =
+    m_add =
         menuButton(this, QStringLiteral("plus.circle.fill"), QString(), QStringLiteral("addMenu"));
-    add->setToolTip(QStringLiteral("Add Item"));
-    add->setIconSize(QSize(22, 22));
-    add->setMenu(m_addMenu);
+    m_add->setToolTip(QStringLiteral("Add Item"));
+    m_add->setIconSize(QSize(22, 22));
+    m_add->setMenu(m_addMenu);
 
     m_favorites->setIcon(
         SymbolIcon::tintedIcon(QStringLiteral("star.fill"), QColor(0xFF, 0xCC, 0x00)));
@@ -84,7 +84,7 @@ ContentHeader::ContentHeader(AppState &state, QWidget *parent)
     layout->addWidget(m_count);
     layout->addStretch(1);
     layout->addWidget(m_favorites);
-    layout->addWidget(add);
+    layout->addWidget(m_add);
     layout->addWidget(m_kind);
     layout->addWidget(m_sort);
     layout->addSpacing(6);
@@ -141,6 +141,13 @@ void ContentHeader::setCount(int count)
 QString ContentHeader::countText() const
 {
     return m_count->text();
+}
+
+void ContentHeader::setEditable(bool editable)
+{
+    m_add->setEnabled(editable);
+    m_add->setToolTip(editable ? QStringLiteral("Add Item")
+                               : QStringLiteral("This library can only be read"));
 }
 
 } // namespace quillory

@@ -25,6 +25,8 @@ public:
     QString countText() const;
     // Entries for adding items are appended here.
     QMenu *addMenu() const { return m_addMenu; }
+    // Off for a library that can only be read: nothing can be added.
+    void setEditable(bool editable);
 
 private:
     void buildKindMenu();
@@ -34,6 +36,7 @@ private:
     AppState &m_state;
     QLabel *m_count;
     QMenu *m_addMenu;
+    QToolButton *m_add = nullptr;
     QToolButton *m_favorites;
     QToolButton *m_kind;
     QToolButton *m_sort;

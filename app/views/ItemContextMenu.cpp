@@ -19,6 +19,11 @@ ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsIn
                                  std::function<void(Item &)> edit)
     : QMenu(parent), m_store(store), m_itemId(item.id())
 {
+    // A library that can only be read offers only what reads it.
+    if (store.isReadOnly()) {
+        addLinkActions(item, revealer);
+        return;
+    }
     if (edit) {
         addItemAction(QStringLiteral("pencil"), QStringLiteral("Edit..."), std::move(edit));
         addSeparator();

@@ -167,6 +167,7 @@ void ItemDetailView::build()
     m_folder = new QComboBox(content);
     m_folder->setObjectName(QStringLiteral("folderPicker"));
     m_folder->setAccessibleName(QStringLiteral("Folder"));
+    m_folder->setEnabled(!m_store.isReadOnly());
     connect(m_folder, &QComboBox::activated, this, [this](int index) {
         Item *i = item();
         if (i == nullptr)
@@ -205,6 +206,7 @@ QWidget *ItemDetailView::buildNoteSection()
     pencil->setToolTip(QStringLiteral("Edit Note"));
     pencil->setObjectName(QStringLiteral("editNote"));
     connect(pencil, &QToolButton::clicked, this, &ItemDetailView::startEditingNote);
+    pencil->setVisible(!m_store.isReadOnly());
     header->addWidget(pencil);
     layout->addLayout(header);
 
@@ -264,6 +266,7 @@ QWidget *ItemDetailView::buildTagSection()
     add->setAutoRaise(true);
     add->setObjectName(QStringLiteral("addTag"));
     connect(add, &QToolButton::clicked, this, &ItemDetailView::openTagPicker);
+    add->setVisible(!m_store.isReadOnly());
     header->addWidget(add);
     layout->addLayout(header);
 
@@ -284,7 +287,7 @@ bool ItemDetailView::isEditingNote() const
 void ItemDetailView::startEditingNote()
 {
     const Item *i = item();
-    if (i == nullptr)
+    if (i == nullptr || m_store.isReadOnly())
         return;
     m_noteEditor->setPlainText(i->note().value_or(QString()));
     m_noteStack->setCurrentIndex(1);
@@ -440,7 +443,7 @@ void ItemDetailView::refreshTags(const Item &item)
     for (const Tag *tag : item.tags()) {
         const QUuid tagId = tag->id();
         auto *chip = new TagChipView(*tag, TagChipSize::Medium, m_chips);
-        chip->setShowRemove(true);
+        chip->setShowRemove(!m_store.isReadOnly());
         chip->setOnRemove([this, tagId] {
             Item *i = this->item();
             if (const Tag *t = m_store.tag(tagId); i != nullptr && t != nullptr)
@@ -476,8 +479,11 @@ void ItemDetailView::refreshFolders(const Item &item)
 void ItemDetailView::refreshToolbar(const Item &item)
 {
     m_toolbar->clear();
-    m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("tag")), QStringLiteral("Add Tag"), this,
-                         &ItemDetailView::openTagPicker);
+    // A library that can only be read offers what reads: opening, copying, viewing.
+    const bool editable = !m_store.isReadOnly();
+    if (editable)
+        m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("tag")), QStringLiteral("Add Tag"),
+                             this, &ItemDetailView::openTagPicker);
     if (const auto url = linkOf(item)) {
         const bool file = url->isLocalFile();
         m_toolbar->addAction(
@@ -491,6 +497,8 @@ void ItemDetailView::refreshToolbar(const Item &item)
         m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("photo")),
                              QStringLiteral("View Full Size"), this,
                              &ItemDetailView::showFullSizeImage);
+    if (!editable)
+        return;
     const QUuid id = item.id();
     const bool favorite = item.isFavorite();
     m_toolbar->addAction(

@@ -58,6 +58,8 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     if (store.isReadOnly()) {
         buildReadOnlyBanner();
         m_content->setAcceptDrops(false);
+        m_content->header().setEditable(false);
+        m_sidebar->setEditable(false);
     }
 
     m_refresh.setSingleShot(true);

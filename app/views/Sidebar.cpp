@@ -54,6 +54,8 @@ Sidebar::Sidebar(QWidget *parent)
         const QModelIndex index = m_tree->indexAt(at);
         const auto kind = SidebarModel::RowKind(index.data(SidebarModel::KindRole).toInt());
         const QUuid id = index.data(SidebarModel::IdRole).toUuid();
+        if (!m_editable)
+            return;
         QMenu menu(this);
         if (kind == SidebarModel::RowKind::Tag) {
             menu.addAction(SymbolIcon::icon(QStringLiteral("pencil")),
@@ -146,12 +148,19 @@ void Sidebar::onClicked(const QModelIndex &index)
         return;
     }
     case SidebarModel::RowKind::NewFolder:
-        emit newFolderRequested();
+        if (m_editable)
+            emit newFolderRequested();
         return;
     case SidebarModel::RowKind::Tag:
         emit tagClicked(index.data(SidebarModel::IdRole).toUuid());
         return;
     }
+}
+
+void Sidebar::setEditable(bool editable)
+{
+    m_editable = editable;
+    m_newFolder->setVisible(editable);
 }
 
 } // namespace quillory

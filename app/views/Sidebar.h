@@ -20,6 +20,8 @@ class Sidebar final : public QWidget
 
 public:
     explicit Sidebar(QWidget *parent = nullptr);
+    // Off for a library that can only be read: no new, edit or delete entries.
+    void setEditable(bool editable);
 
     SidebarModel &model() { return *m_model; }
     QLineEdit *searchField() const { return m_search; }
@@ -48,6 +50,7 @@ private:
     SidebarModel *m_model;
     QLineEdit *m_search;
     QToolButton *m_newFolder;
+    bool m_editable = true;
     QTreeView *m_tree;
     QSet<QUuid> m_expandedFolders;
     QSet<QString> m_collapsedSections; // by title: "Library", "Folders", "Tags"

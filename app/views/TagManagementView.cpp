@@ -87,7 +87,8 @@ public:
         m_chip->updateFromTag(tag);
         m_count->setText(countText(tag.itemCount()));
         setAccessibleName(DisplayText::bounded(tag.name()));
-        m_delete->setAccessibleName(TagManagementView::tr("Delete %1").arg(DisplayText::bounded(tag.name())));
+        m_delete->setAccessibleName(
+            TagManagementView::tr("Delete %1").arg(DisplayText::bounded(tag.name())));
     }
 
     std::function<void()> onDelete;

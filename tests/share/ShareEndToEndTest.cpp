@@ -68,8 +68,7 @@ protected:
         // Running once the store exists and the inbox is watched (made at start-up).
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
-                return QFile::exists(container() + u"/default.store"_s) &&
-                       QDir(inbox()).exists();
+                return QFile::exists(container() + u"/default.store"_s) && QDir(inbox()).exists();
             },
             20000));
         QTest::qWait(500);
@@ -85,13 +84,13 @@ protected:
         if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt *statement = nullptr;
             sqlite3_busy_timeout(db, 200);
-            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM items WHERE title = ?", -1,
-                                   &statement, nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM items WHERE title = ?", -1, &statement,
+                                   nullptr) == SQLITE_OK) {
                 const QByteArray text = title.toUtf8();
                 sqlite3_bind_text(statement, 1, text.constData(), int(text.size()),
                                   SQLITE_TRANSIENT);
-                found = sqlite3_step(statement) == SQLITE_ROW &&
-                        sqlite3_column_int(statement, 0) > 0;
+                found =
+                    sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) > 0;
             }
             sqlite3_finalize(statement);
         }
@@ -146,10 +145,10 @@ TEST_F(ShareEndToEndTest, ALinkAPdfAPictureAndTextReachARunningQuilloryOverTheBu
         image.write(TestPictures::encoded(TestPictures::twoTone(120, 90), "png"));
     }
     const QString link = m_server.url(u"/article"_s).toString();
-    const QString output = share({u"--yes"_s, link, pdf, picture, u"--text"_s,
-                                  u"https://example.org/read-later"_s, u"--text"_s,
-                                  u"just some words"_s},
-                                 bus.address());
+    const QString output =
+        share({u"--yes"_s, link, pdf, picture, u"--text"_s, u"https://example.org/read-later"_s,
+               u"--text"_s, u"just some words"_s},
+              bus.address());
     EXPECT_TRUE(output.contains(u"Saved 4 of 4 items"_s)) << output.toStdString();
     ASSERT_TRUE(rung.wait(5000)) << "the new-items signal was sent";
     QTest::qWait(200);
@@ -233,16 +232,20 @@ TEST_F(ShareEndToEndTest, DropslipSaysWhyItDidNothing)
         QString says;
     } cases[] = {
         {"no arguments", {}, {}, true, u"nothing to share"_s},
-        {"a missing file", {u"--yes"_s, m_home.filePath(u"gone.pdf"_s)}, {}, true,
+        {"a missing file",
+         {u"--yes"_s, m_home.filePath(u"gone.pdf"_s)},
+         {},
+         true,
          u"no such file"_s},
         {"a folder", {u"--yes"_s, m_home.filePath(u"folder"_s)}, {}, true, u"folder"_s},
-        {"a device that never ends", {u"--yes"_s, u"/dev/zero"_s}, {}, true,
+        {"a device that never ends",
+         {u"--yes"_s, u"/dev/zero"_s},
+         {},
+         true,
          u"not a regular file"_s},
         {"a named pipe", {u"--yes"_s, fifo}, {}, true, u"not a regular file"_s},
-        {"binary noise on standard input", {u"--yes"_s, u"-"_s}, noise, true,
-         u"nothing to save"_s},
-        {"a sheet without a display", {u"https://example.org/a"_s}, {}, false,
-         u"no display"_s},
+        {"binary noise on standard input", {u"--yes"_s, u"-"_s}, noise, true, u"nothing to save"_s},
+        {"a sheet without a display", {u"https://example.org/a"_s}, {}, false, u"no display"_s},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

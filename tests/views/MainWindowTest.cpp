@@ -344,7 +344,8 @@ protected:
         : WindowTestbed([this](const QString &path) {
               QString error;
               LibraryStore::open(path, &error)
-                  ->insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
+                  ->insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s,
+                                                  QUrl(u"https://example.com/kept"_s)));
               m_disk.setReadOnly(true);
           })
     {
@@ -362,6 +363,25 @@ TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
     EXPECT_FALSE(m_store->hasUnsavedChanges());
     EXPECT_FALSE(m_intake->createItem(QUrl(u"https://example.com/new"_s)));
     EXPECT_EQ(m_store->items().size(), 1u);
+
+    // Nothing offers a change the library would refuse; what only reads stays.
+    const auto shown = [&](const char *name) {
+        const auto *w = m_window->findChild<QWidget *>(QString::fromLatin1(name));
+        return w != nullptr && w->isVisibleTo(m_window.get()) && w->isEnabled();
+    };
+    EXPECT_FALSE(shown("addMenu"));
+    EXPECT_FALSE(shown("newFolderButton"));
+    EXPECT_FALSE(shown("editNote"));
+    EXPECT_FALSE(shown("addTag"));
+    EXPECT_FALSE(shown("folderPicker"));
+    EXPECT_FALSE(m_window->acceptDrops() || m_window->findChild<ContentColumn *>()->acceptDrops());
+    ItemContextMenu menu(*kept, {}, *m_store, m_revealer);
+    QStringList entries;
+    for (const QAction *action : menu.actions())
+        entries << action->text();
+    EXPECT_FALSE(entries.contains(u"Delete"_s)) << entries.join(u", "_s).toStdString();
+    EXPECT_FALSE(entries.contains(u"Add to Favorites"_s));
+    EXPECT_TRUE(entries.contains(u"Copy Link"_s)) << entries.join(u", "_s).toStdString();
 }
 
 // Every icon the sidebar and the header show must come from the icon theme. When the SVG
