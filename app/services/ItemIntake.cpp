@@ -1,5 +1,7 @@
 #include "ItemIntake.h"
 
+#include <utility>
+
 #include "AppNotifier.h"
 #include "BackgroundWork.h"
 #include "ClipboardReader.h"
@@ -129,6 +131,11 @@ bool ItemIntake::addFrom(const QMimeData &data)
 
 bool ItemIntake::add(const ClipboardOffer &offer)
 {
+    if (m_onHold) {
+        if (!offer.isEmpty())
+            m_waiting.push_back(offer);
+        return !offer.isEmpty();
+    }
     for (const QUrl &url : offer.urls)
         createItem(url);
     if (!offer.picture.isEmpty())
@@ -136,6 +143,16 @@ bool ItemIntake::add(const ClipboardOffer &offer)
     else if (!offer.image.isNull())
         createImageItemFrom(offer.image);
     return !offer.isEmpty();
+}
+
+void ItemIntake::setOnHold(bool onHold)
+{
+    m_onHold = onHold;
+    if (onHold)
+        return;
+    const std::vector<ClipboardOffer> waiting = std::exchange(m_waiting, {});
+    for (const ClipboardOffer &offer : waiting)
+        add(offer);
 }
 
 void ItemIntake::createImageItemFrom(const QImage &image)

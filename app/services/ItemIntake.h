@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ClipboardReader.h"
+
 #include <QLocale>
 #include <QObject>
 #include <QUrl>
@@ -11,7 +13,6 @@ class QMimeData;
 namespace quillory {
 
 class AppNotifier;
-struct ClipboardOffer;
 class Item;
 class ItemEnricher;
 class LibraryStore;
@@ -52,6 +53,11 @@ public:
     // and https only) are enriched, a few at a time.
     std::vector<Item *> addShared(std::vector<std::unique_ptr<Item>> items);
 
+    // While the library is locked behind its passphrase, what is pasted waits here and is
+    // added, in order, once it is released.
+    void setOnHold(bool onHold);
+    bool isOnHold() const { return m_onHold; }
+
     static QString screenshotTitle(const QDateTime &when, const QLocale &locale = QLocale());
 
 signals:
@@ -65,6 +71,8 @@ private:
 
     LibraryStore &m_store;
     ItemEnricher &m_enricher;
+    bool m_onHold = false;
+    std::vector<ClipboardOffer> m_waiting;
 };
 
 } // namespace quillory

@@ -69,11 +69,18 @@ void PendingItemsService::requestScan()
         m_trigger.start();
 }
 
+void PendingItemsService::setOnHold(bool onHold)
+{
+    m_onHold = onHold;
+    if (!onHold)
+        requestScan();
+}
+
 void PendingItemsService::processPendingItems()
 {
-    // Nothing can be added to a library that can only be read; the records wait for one
-    // that can.
-    if (m_store.isReadOnly())
+    // Nothing can be added to a library that can only be read, or to one still locked; the
+    // records wait.
+    if (m_store.isReadOnly() || m_onHold)
         return;
     if (m_picturesReading > 0) {
         m_scanAgain = true;

@@ -43,6 +43,10 @@ public:
     // One record file of the inbox at `path`.
     void processPendingRecord(const QString &path);
 
+    // While the library is locked behind its passphrase the records wait; releasing the
+    // hold scans at once.
+    void setOnHold(bool onHold);
+
     // The container holding the inbox, absent when there is none.
     static std::optional<QString> inboxContainerURL();
 
@@ -80,6 +84,7 @@ private:
     std::vector<Imported> m_batchFiles;
     int m_picturesReading = 0;
     bool m_scanAgain = false;
+    bool m_onHold = false;
     QTimer m_trigger;
     QFileSystemWatcher m_watcher;
 };

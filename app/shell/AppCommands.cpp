@@ -9,8 +9,10 @@
 
 namespace quillory {
 
-AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void()> quit)
-    : QObject(&window), m_state(state), m_window(window), m_quit(std::move(quit))
+AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
+                         std::function<void()> showPrivacy)
+    : QObject(&window), m_state(state), m_window(window), m_quit(std::move(quit)),
+      m_showPrivacy(std::move(showPrivacy))
 {
     QMenuBar &bar = *window.menuBar();
     buildFileMenu(bar);
@@ -28,8 +30,15 @@ void AppCommands::buildFileMenu(QMenuBar &bar)
     file->addAction(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
                     this, [this] { m_state.setShowNewFolderSheet(true); });
     file->addSeparator();
-    file->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), this,
-                    [this] { m_quit(); });
+    if (m_showPrivacy) {
+        file->addAction(QStringLiteral("Privacy && Security..."), this,
+                        [this] { m_showPrivacy(); });
+        file->addSeparator();
+    }
+    QAction *quit = file->addAction(QStringLiteral("Quit Quillory"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_Q), this, [this] { m_quit(); });
+    // Quitting stays possible while the library is locked.
+    quit->setMenuRole(QAction::QuitRole);
 }
 
 void AppCommands::buildViewMenu(QMenuBar &bar)

@@ -18,8 +18,10 @@ class AppCommands final : public QObject
     Q_DISABLE_COPY_MOVE(AppCommands)
 
 public:
-    // `quit` is the application's own quit, which saves first.
-    AppCommands(AppState &state, MainWindow &window, std::function<void()> quit);
+    // `quit` is the application's own quit, which saves first; `showPrivacy` opens the
+    // privacy and encryption settings (no entry when empty).
+    AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
+                std::function<void()> showPrivacy = {});
 
 private:
     void buildFileMenu(QMenuBar &bar);
@@ -29,6 +31,7 @@ private:
     AppState &m_state;
     MainWindow &m_window;
     std::function<void()> m_quit;
+    std::function<void()> m_showPrivacy;
 };
 
 } // namespace quillory

@@ -15,8 +15,11 @@
 #include <MetadataService.h>
 #include <NewItemsListener.h>
 #include <PendingItemsService.h>
+#include <PrivacySettingsView.h>
 #include <SearchService.h>
+#include <SecurityService.h>
 #include <StoreProblemReporter.h>
+#include <UnlockView.h>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -27,29 +30,36 @@
 
 namespace quillory {
 
-QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store)
+QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &security)
     : m_state(std::make_unique<AppState>()), m_store(std::move(store)),
       m_revealer(FileRevealer::create()),
       m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
       m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
       m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state)),
-      m_pendingItems(std::make_unique<PendingItemsService>(*m_store, *m_intake))
+      m_pendingItems(std::make_unique<PendingItemsService>(*m_store, *m_intake)),
+      m_security(security)
 {
     m_state->followStore(*m_store);
     m_intake->followNotifications(AppNotifier::shared());
     connect(m_state.get(), &AppState::showErrorAlertChanged, this,
             &QuilloryApp::announceErrorWhileClosed);
+    // The service may announce from a worker thread; the receiver brings it here.
+    connect(&m_security, &SecurityService::stateChanged, this, &QuilloryApp::updateLock);
+    updateLock();
 }
 
-std::unique_ptr<QuilloryApp> QuilloryApp::create(std::unique_ptr<LibraryStore> store)
+std::unique_ptr<QuilloryApp> QuilloryApp::create(std::unique_ptr<LibraryStore> store,
+                                                 SecurityService *security)
 {
     if (!store)
         return nullptr;
-    return std::unique_ptr<QuilloryApp>(new QuilloryApp(std::move(store)));
+    return std::unique_ptr<QuilloryApp>(
+        new QuilloryApp(std::move(store), security ? *security : SecurityService::shared()));
 }
 
 QuilloryApp::~QuilloryApp()
 {
+    delete m_privacyWindow;
     delete m_window; // before the store its lists follow
     // Pictures being decoded are stored before the store's last save.
     BackgroundWork::finishPending();
@@ -58,8 +68,13 @@ QuilloryApp::~QuilloryApp()
 void QuilloryApp::start()
 {
     m_tray = std::make_unique<TrayIcon>(
-        TrayIcon::Actions{[this] { m_intake->pasteFromClipboard(); }, [this] { showMainWindow(); },
-                          [this] { quit(); }});
+        TrayIcon::Actions{[this] {
+                              m_intake->pasteFromClipboard();
+                              // What was pasted waits for the passphrase: ask for it.
+                              if (m_security.isLocked())
+                                  showMainWindow();
+                          },
+                          [this] { showMainWindow(); }, [this] { quit(); }});
     updateQuitBehaviour();
     showMainWindow();
     QTimer::singleShot(200, this, &QuilloryApp::bringMainWindowToFront);
@@ -80,14 +95,42 @@ void QuilloryApp::showMainWindow()
         m_window =
             new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
-        new AppCommands(*m_state, *m_window, [this] { quit(); });
+        new AppCommands(*m_state, *m_window, [this] { quit(); },
+                        [this] { showPrivacySettings(); });
         // Closing the window quits where there is no tray, so it must not lose changes.
         if (!TrayIcon::isAvailable())
             m_window->setCloseGuard([this] { return mayQuit(); });
     }
+    updateLock();
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void QuilloryApp::updateLock()
+{
+    const bool locked = m_security.isLocked();
+    m_intake->setOnHold(locked);
+    m_pendingItems->setOnHold(locked);
+    if (m_window == nullptr)
+        return;
+    if (!locked)
+        m_window->setLockScreen(nullptr);
+    else if (!m_window->isLocked())
+        m_window->setLockScreen(new UnlockView(m_security));
+}
+
+void QuilloryApp::showPrivacySettings()
+{
+    if (m_privacyWindow == nullptr) {
+        m_privacyWindow = new PrivacySettingsView(m_security);
+        m_privacyWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_privacyWindow->setWindowFlag(Qt::Window);
+        m_privacyWindow->resize(460, 560);
+    }
+    m_privacyWindow->show();
+    m_privacyWindow->raise();
+    m_privacyWindow->activateWindow();
 }
 
 void QuilloryApp::bringMainWindowToFront()
@@ -194,7 +237,16 @@ void QuilloryApp::quitForSignal(int signalNumber)
 
 void QuilloryApp::runLateStartup()
 {
-    // The encryption service's launch step starts here once that service exists.
+    // The keyring may ask to be unlocked before it answers: the check runs off the window's
+    // thread, and the unlock screen stays usable meanwhile.
+    SecurityService *security = &m_security;
+    BackgroundWork::run<bool>(
+        this,
+        [security] {
+            security->prepareAtLaunch();
+            return true;
+        },
+        [](bool) {});
     m_newItems = NewItemsListener::create();
     m_pendingItems->followTriggers(AppNotifier::shared(), *m_newItems);
 }

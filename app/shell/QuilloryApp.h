@@ -1,6 +1,7 @@
 #pragma once
 
 #include <MainWindow.h>
+#include <PrivacySettingsView.h>
 
 #include <QObject>
 #include <QPointer>
@@ -18,6 +19,8 @@ class ItemIntake;
 class LibraryStore;
 class NewItemsListener;
 class PendingItemsService;
+class PrivacySettingsView;
+class SecurityService;
 class StoreProblemReporter;
 class TrayIcon;
 
@@ -29,8 +32,9 @@ class QuilloryApp final : public QObject
     Q_DISABLE_COPY_MOVE(QuilloryApp)
 
 public:
-    // Null when there is no store to run on.
-    static std::unique_ptr<QuilloryApp> create(std::unique_ptr<LibraryStore> store);
+    // Null when there is no store to run on. `security` defaults to the process's own.
+    static std::unique_ptr<QuilloryApp> create(std::unique_ptr<LibraryStore> store,
+                                               SecurityService *security = nullptr);
     ~QuilloryApp() override;
 
     // Shows the window and schedules the front-raising and late start-up steps.
@@ -55,13 +59,20 @@ public:
     ItemIntake &intake() const { return *m_intake; }
     PendingItemsService &pendingItems() const { return *m_pendingItems; }
     TrayIcon *tray() const { return m_tray.get(); }
+    SecurityService &security() const { return m_security; }
+    // Opens the privacy and encryption settings, or brings them forward.
+    void showPrivacySettings();
+    PrivacySettingsView *privacySettings() const { return m_privacyWindow; }
 
     // Tests answer the application's own questions instead of a person.
     using SheetHook = std::function<void(QDialog &)>;
     void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
 
 private:
-    explicit QuilloryApp(std::unique_ptr<LibraryStore> store);
+    QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &security);
+    // While encryption is on and the key unknown, the window shows the unlock screen and
+    // nothing new is added; unlocking adds what waited.
+    void updateLock();
     void runLateStartup();
     void updateQuitBehaviour();
     void announceErrorWhileClosed();
@@ -79,7 +90,9 @@ private:
     std::unique_ptr<StoreProblemReporter> m_reporter;
     std::unique_ptr<PendingItemsService> m_pendingItems;
     std::unique_ptr<NewItemsListener> m_newItems;
+    SecurityService &m_security;
     QPointer<MainWindow> m_window;
+    QPointer<PrivacySettingsView> m_privacyWindow;
     std::unique_ptr<TrayIcon> m_tray;
     SheetHook m_sheetHook;
     bool m_quitting = false;

@@ -27,7 +27,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QMenuBar>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace quillory {
@@ -61,6 +63,10 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
         m_content->header().setEditable(false);
         m_sidebar->setEditable(false);
     }
+    // The library and, while it is locked, the unlock screen take turns in the window.
+    m_pages = new QStackedWidget(this);
+    m_pages->addWidget(takeCentralWidget());
+    setCentralWidget(m_pages);
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(0);
@@ -432,6 +438,40 @@ void MainWindow::showErrorAlert()
         runSheet(box);
     }
     m_state.setShowErrorAlert(false);
+}
+
+void MainWindow::setLockScreen(QWidget *screen)
+{
+    if (screen == m_lockScreen)
+        return;
+    if (m_lockScreen) {
+        m_pages->removeWidget(m_lockScreen);
+        m_lockScreen->deleteLater();
+    }
+    m_lockScreen = screen;
+    if (screen != nullptr) {
+        m_pages->addWidget(screen);
+        m_pages->setCurrentWidget(screen);
+        for (QAction *menu : menuBar()->actions()) {
+            const QList<QAction *> commands =
+                menu->menu() ? menu->menu()->actions() : QList<QAction *>{menu};
+            for (QAction *command : commands) {
+                if (command->menuRole() != QAction::QuitRole && command->isEnabled() &&
+                    !command->isSeparator()) {
+                    command->setEnabled(false);
+                    m_lockedActions.append(command);
+                }
+            }
+        }
+        return;
+    }
+    m_pages->setCurrentIndex(0);
+    for (const QPointer<QAction> &command : std::as_const(m_lockedActions)) {
+        if (command)
+            command->setEnabled(true);
+    }
+    m_lockedActions.clear();
+    m_content->view()->setFocus();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

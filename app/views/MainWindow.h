@@ -4,12 +4,14 @@
 #include <LibraryFilter.h>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 class QLabel;
 class QSplitter;
+class QStackedWidget;
 
 namespace quillory {
 
@@ -72,6 +74,11 @@ public:
     void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
     // Asked before the window closes; false keeps it open (closing may quit Quillory).
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+    // Shows `screen` (the unlock screen) instead of the library, with every menu command but
+    // quitting unavailable; null shows the library again. The window owns the screen.
+    void setLockScreen(QWidget *screen);
+    bool isLocked() const { return m_lockScreen != nullptr; }
+
     // The line above the columns saying the library can only be read; null otherwise.
     QLabel *readOnlyBanner() const { return m_readOnlyBanner; }
 
@@ -120,6 +127,9 @@ private:
     SheetHook m_sheetHook;
     std::function<bool()> m_closeGuard;
     QLabel *m_readOnlyBanner = nullptr;
+    QStackedWidget *m_pages = nullptr;
+    QPointer<QWidget> m_lockScreen;
+    QList<QPointer<QAction>> m_lockedActions;
 };
 
 } // namespace quillory

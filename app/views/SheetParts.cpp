@@ -1,16 +1,54 @@
 #include "SheetParts.h"
 
+#include "DisplayText.h"
+
 #include <LibraryStore.h>
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace quillory {
+
+QLabel *SheetParts::headline(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.15);
+    label->setFont(font);
+    return label;
+}
+
+QLabel *SheetParts::footnote(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QMessageBox *SheetParts::showErrorAlert(QWidget &parent, const QString &message)
+{
+    auto *alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Error"),
+                                  DisplayText::bounded(message), QMessageBox::Ok, &parent);
+    alert->setObjectName(QStringLiteral("errorAlert"));
+    DisplayText::makePlain(*alert);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
+    return alert;
+}
 
 QLabel *SheetParts::sectionTitle(const QString &text, QWidget *parent)
 {

@@ -5,6 +5,7 @@
 class QAbstractButton;
 class QDialog;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
@@ -19,6 +20,12 @@ enum class RecordKind;
 class SheetParts final
 {
 public:
+    // The sheet's own title, bold and a little larger, at its top.
+    static QLabel *headline(const QString &text, QWidget *parent);
+    // Secondary, smaller, wrapped text under a section (what the section means).
+    static QLabel *footnote(const QString &text, QWidget *parent);
+    // The alert "Error" with `message` and "OK", over `parent`; returns at once.
+    static QMessageBox *showErrorAlert(QWidget &parent, const QString &message);
     // A bold section title.
     static QLabel *sectionTitle(const QString &text, QWidget *parent);
     // A titled section: the title (the buddy of `buddy`, when given) above `content`.

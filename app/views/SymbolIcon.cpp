@@ -83,6 +83,15 @@ const QHash<QString, QStringList> &themeNames()
             {"bubble.left", "dialog-messages"},
             {"quote.bubble", "format-text-blockquote"},
             {"ellipsis.bubble", "dialog-messages"},
+            // privacy and encryption
+            {"icloud.slash", "state-offline network-offline"},
+            {"chart.bar.xaxis", "office-chart-bar view-statistics"},
+            {"brain.head.profile", "applications-science"},
+            {"dollarsign.circle", "wallet-closed"},
+            {"checkmark.circle.fill", "emblem-ok-symbolic dialog-ok-apply"},
+            {"exclamationmark.triangle.fill", "dialog-warning data-warning"},
+            {"lock", "object-locked lock"},
+            {"touchid", "fingerprint"},
         };
         QHash<QString, QStringList> t;
         for (const auto &[symbol, names] : pairs)
