@@ -6,8 +6,8 @@
 
 namespace quillory::test {
 
-// The environment of a fresh desktop session without a display, with `home` as the home and
-// data folder; `busAddress` empty means no session bus at all (none is found by its
+// The environment of a fresh desktop session without a display, with `home` as the home,
+// data and settings folder; `busAddress` empty means no session bus at all (none is found by its
 // default address either).
 inline QProcessEnvironment sessionEnvironment(const QString &home,
                                               const QString &busAddress = QString())
@@ -15,6 +15,7 @@ inline QProcessEnvironment sessionEnvironment(const QString &home,
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.remove(QStringLiteral("DISPLAY"));
