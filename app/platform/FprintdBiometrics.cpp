@@ -18,7 +18,9 @@ constexpr int callTimeoutMilliseconds = 5000;
 
 } // namespace
 
-FprintdBiometrics::FprintdBiometrics(const QDBusConnection &bus) : m_bus(bus) {}
+FprintdBiometrics::FprintdBiometrics(const QDBusConnection &bus) : m_bus(bus)
+{
+}
 
 FprintdBiometrics::~FprintdBiometrics()
 {
@@ -37,8 +39,8 @@ void FprintdBiometrics::call(const QString &path, const QString &interface, cons
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
-    auto *watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(message, callTimeoutMilliseconds), this);
+    auto *watcher =
+        new QDBusPendingCallWatcher(m_bus.asyncCall(message, callTimeoutMilliseconds), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [watcher, onReply = std::move(onReply)] {
                 watcher->deleteLater();
@@ -155,8 +157,7 @@ void FprintdBiometrics::release()
     QDBusMessage stop = QDBusMessage::createMethodCall(service, devicePath, deviceInterface,
                                                        QStringLiteral("VerifyStop"));
     m_bus.asyncCall(stop, callTimeoutMilliseconds);
-    QDBusMessage releaseCall = QDBusMessage::createMethodCall(service, devicePath,
-                                                              deviceInterface,
+    QDBusMessage releaseCall = QDBusMessage::createMethodCall(service, devicePath, deviceInterface,
                                                               QStringLiteral("Release"));
     m_bus.asyncCall(releaseCall, callTimeoutMilliseconds);
 }

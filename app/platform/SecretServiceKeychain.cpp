@@ -89,7 +89,8 @@ GLibPointer<GHashTable> attributesFor(const QString &service, const QString &acc
 GLibPointer<SecretService> connectToService(int *status)
 {
     GError *error = nullptr;
-    GLibPointer<SecretService> service(secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error));
+    GLibPointer<SecretService> service(
+        secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error));
     GLibPointer<GError> owned(error);
     if (!service)
         *status = statusFor(error);

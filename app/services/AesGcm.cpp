@@ -49,9 +49,8 @@ std::optional<QByteArray> AesGcm::seal(const SymmetricKey &key, const QByteArray
     if (nonce.size() != nonceSize || !fitsOneCall(plaintext.size()))
         return std::nullopt;
     CipherContext context(EVP_CIPHER_CTX_new());
-    if (!context ||
-        EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, key.data(),
-                           bytesOf(nonce)) != 1)
+    if (!context || EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, key.data(),
+                                       bytesOf(nonce)) != 1)
         return std::nullopt;
     QByteArray box = nonce;
     box.resize(nonceSize + plaintext.size() + tagSize);
@@ -61,7 +60,8 @@ std::optional<QByteArray> AesGcm::seal(const SymmetricKey &key, const QByteArray
                           static_cast<int>(plaintext.size())) != 1)
         return std::nullopt;
     int finalWritten = 0;
-    if (EVP_EncryptFinal_ex(context.get(), bytesOf(box) + nonceSize + written, &finalWritten) != 1 ||
+    if (EVP_EncryptFinal_ex(context.get(), bytesOf(box) + nonceSize + written, &finalWritten) !=
+            1 ||
         written + finalWritten != plaintext.size())
         return std::nullopt;
     if (EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, tagSize,
@@ -76,15 +76,14 @@ std::optional<QByteArray> AesGcm::open(const SymmetricKey &key, const QByteArray
         return std::nullopt;
     const qsizetype cipherSize = box.size() - nonceSize - tagSize;
     CipherContext context(EVP_CIPHER_CTX_new());
-    if (!context ||
-        EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, key.data(),
-                           bytesOf(box)) != 1)
+    if (!context || EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, key.data(),
+                                       bytesOf(box)) != 1)
         return std::nullopt;
     QByteArray plaintext(cipherSize, '\0');
     int written = 0;
     if (cipherSize > 0 &&
-        EVP_DecryptUpdate(context.get(), bytesOf(plaintext), &written,
-                          bytesOf(box) + nonceSize, static_cast<int>(cipherSize)) != 1)
+        EVP_DecryptUpdate(context.get(), bytesOf(plaintext), &written, bytesOf(box) + nonceSize,
+                          static_cast<int>(cipherSize)) != 1)
         return std::nullopt;
     QByteArray tag = box.right(tagSize);
     if (EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_TAG, tagSize, bytesOf(tag)) != 1)

@@ -50,7 +50,8 @@ std::optional<SecurityError> KeychainService::deleteItem(const QString &key)
     const int status = m_keychain->remove(m_service, key);
     if (status == Keychain::Success || status == Keychain::ItemNotFound)
         return std::nullopt;
-    return SecurityError::keychainError(QStringLiteral("Delete failed: ") + QString::number(status));
+    return SecurityError::keychainError(QStringLiteral("Delete failed: ") +
+                                        QString::number(status));
 }
 
 QString KeychainService::keychainMessage(int status)

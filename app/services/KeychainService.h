@@ -20,8 +20,7 @@ class KeychainService final
 public:
     static inline const QString defaultService = QStringLiteral("com.quillory.keychain");
 
-    explicit KeychainService(std::unique_ptr<Keychain> keychain,
-                             QString service = defaultService);
+    explicit KeychainService(std::unique_ptr<Keychain> keychain, QString service = defaultService);
     ~KeychainService();
     KeychainService(const KeychainService &) = delete;
     KeychainService &operator=(const KeychainService &) = delete;

@@ -23,8 +23,8 @@ bool namesUnavailableKeychain(const SecurityError &error)
     if (error.kind() != SecurityError::Kind::KeychainError)
         return false;
     static const std::array<QString, 4> markers = {
-        QStringLiteral("not available"), QStringLiteral("real device"),
-        QStringLiteral("Simulator"), QStringLiteral("Gerçek")};
+        QStringLiteral("not available"), QStringLiteral("real device"), QStringLiteral("Simulator"),
+        QStringLiteral("Gerçek")};
     for (const QString &marker : markers) {
         if (error.message().contains(marker))
             return true;
@@ -74,8 +74,7 @@ SecurityService::SecurityService(std::unique_ptr<Keychain> keychain,
                                  std::unique_ptr<QSettings> defaults,
                                  const QString &keychainService, QObject *parent)
     : QObject(parent), m_defaults(std::move(defaults)),
-      m_keychain(std::move(keychain), keychainService),
-      m_biometrics(std::move(biometrics))
+      m_keychain(std::move(keychain), keychainService), m_biometrics(std::move(biometrics))
 {
     m_isEncryptionEnabled = m_defaults->value(encryptionEnabledKey, false).toBool();
 }
@@ -307,8 +306,8 @@ void SecurityService::checkKeychainIntegrity()
     // that had not started yet.
     if (namesUnavailableKeychain(error) || isUnreachableLoad(error))
         return;
-    const QByteArray line = "Keychain integrity check failed: " +
-                            error.errorDescription().toUtf8() + '\n';
+    const QByteArray line =
+        "Keychain integrity check failed: " + error.errorDescription().toUtf8() + '\n';
     std::fputs(line.constData(), stdout);
     std::fflush(stdout);
     setEncryptionEnabled(false);

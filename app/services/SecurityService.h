@@ -32,7 +32,8 @@ class SecurityService final : public QObject
 
 public:
     static inline const QString encryptionEnabledKey = QStringLiteral("encryptionEnabled");
-    static inline const QString biometricUnlockEnabledKey = QStringLiteral("biometricUnlockEnabled");
+    static inline const QString biometricUnlockEnabledKey =
+        QStringLiteral("biometricUnlockEnabled");
     static inline const QString saltAccount = QStringLiteral("encryptionKey_salt");
     static inline const QString verifyAccount = QStringLiteral("encryptionKey_verify");
     static inline const QString biometricKeyAccount = QStringLiteral("biometricEncryptionKey");
@@ -75,7 +76,8 @@ public:
                                        const std::optional<SymmetricKey> &key = std::nullopt) const;
     SecurityResult<QByteArray> decrypt(const QByteArray &data,
                                        const std::optional<SymmetricKey> &key = std::nullopt) const;
-    static SecurityResult<SymmetricKey> deriveKey(const QString &passphrase, const QByteArray &salt);
+    static SecurityResult<SymmetricKey> deriveKey(const QString &passphrase,
+                                                  const QByteArray &salt);
 
 signals:
     // Encryption was switched on or off, or the key became known or was forgotten.

@@ -67,14 +67,15 @@ QuilloryApp::~QuilloryApp()
 
 void QuilloryApp::start()
 {
-    m_tray = std::make_unique<TrayIcon>(
-        TrayIcon::Actions{[this] {
-                              m_intake->pasteFromClipboard();
-                              // What was pasted waits for the passphrase: ask for it.
-                              if (m_security.isLocked())
-                                  showMainWindow();
-                          },
-                          [this] { showMainWindow(); }, [this] { quit(); }});
+    m_tray = std::make_unique<TrayIcon>(TrayIcon::Actions{[this] {
+                                                              m_intake->pasteFromClipboard();
+                                                              // What was pasted waits for the
+                                                              // passphrase: ask for it.
+                                                              if (m_security.isLocked())
+                                                                  showMainWindow();
+                                                          },
+                                                          [this] { showMainWindow(); },
+                                                          [this] { quit(); }});
     updateQuitBehaviour();
     showMainWindow();
     QTimer::singleShot(200, this, &QuilloryApp::bringMainWindowToFront);
@@ -95,8 +96,8 @@ void QuilloryApp::showMainWindow()
         m_window =
             new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
-        new AppCommands(*m_state, *m_window, [this] { quit(); },
-                        [this] { showPrivacySettings(); });
+        new AppCommands(
+            *m_state, *m_window, [this] { quit(); }, [this] { showPrivacySettings(); });
         // Closing the window quits where there is no tray, so it must not lose changes.
         if (!TrayIcon::isAvailable())
             m_window->setCloseGuard([this] { return mayQuit(); });

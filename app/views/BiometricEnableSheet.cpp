@@ -35,7 +35,8 @@ BiometricEnableSheet::BiometricEnableSheet(SecurityService &security, QWidget *p
     sectionLayout->addWidget(SheetParts::footnote(
         QStringLiteral("Enter your encryption passphrase to enable ") + name + QLatin1Char('.'),
         section));
-    layout->addLayout(SheetParts::section(QStringLiteral("Enter Passphrase"), section, m_passphrase));
+    layout->addLayout(
+        SheetParts::section(QStringLiteral("Enter Passphrase"), section, m_passphrase));
 
     const SheetParts::Buttons buttons =
         SheetParts::addButtons(*this, *layout, QStringLiteral("Enable"));

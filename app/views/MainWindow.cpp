@@ -25,9 +25,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QMenuBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>

@@ -43,11 +43,12 @@ PassphraseSetupSheet::PassphraseSetupSheet(SecurityService &security, QWidget *p
     auto *requirementsLayout = new QVBoxLayout(m_requirements);
     requirementsLayout->setContentsMargins(0, 0, 0, 0);
     requirementsLayout->setSpacing(6);
-    m_lengthRule = addRequirement(QStringLiteral("At least 8 characters"), QStringLiteral("length"));
+    m_lengthRule =
+        addRequirement(QStringLiteral("At least 8 characters"), QStringLiteral("length"));
     m_matchRule = addRequirement(QStringLiteral("Passphrases match"), QStringLiteral("match"));
     fieldsLayout->addWidget(m_requirements);
-    layout->addLayout(SheetParts::section(QStringLiteral("Create Passphrase"), fields,
-                                          m_passphrase->lineEdit()));
+    layout->addLayout(
+        SheetParts::section(QStringLiteral("Create Passphrase"), fields, m_passphrase->lineEdit()));
 
     auto *warning = new QHBoxLayout;
     warning->setSpacing(8);
@@ -94,11 +95,11 @@ PassphraseSetupSheet::Requirement PassphraseSetupSheet::addRequirement(const QSt
 void PassphraseSetupSheet::showRequirement(const Requirement &requirement, bool met)
 {
     const QColor secondary = palette().color(QPalette::PlaceholderText);
-    requirement.symbol->setPixmap(
-        met ? SymbolIcon::tinted(QStringLiteral("checkmark.circle.fill"), QColor(0x34, 0xC7, 0x59),
-                                 symbolSize, devicePixelRatioF())
-            : SymbolIcon::tinted(QStringLiteral("circle"), secondary, symbolSize,
-                                 devicePixelRatioF()));
+    requirement.symbol->setPixmap(met ? SymbolIcon::tinted(QStringLiteral("checkmark.circle.fill"),
+                                                           QColor(0x34, 0xC7, 0x59), symbolSize,
+                                                           devicePixelRatioF())
+                                      : SymbolIcon::tinted(QStringLiteral("circle"), secondary,
+                                                           symbolSize, devicePixelRatioF()));
     requirement.text->setForegroundRole(met ? QPalette::WindowText : QPalette::PlaceholderText);
     // Read by tests and by screen readers alike.
     requirement.text->setProperty("met", met);
@@ -137,7 +138,8 @@ void PassphraseSetupSheet::enable()
     update();
     const QString passphrase = m_passphrase->text();
     BackgroundWork::run<std::optional<SecurityError>>(
-        this, [&security = m_security, passphrase] { return security.enableEncryption(passphrase); },
+        this,
+        [&security = m_security, passphrase] { return security.enableEncryption(passphrase); },
         [this](std::optional<SecurityError> error) {
             m_working = false;
             update();

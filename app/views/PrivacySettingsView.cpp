@@ -208,8 +208,8 @@ void PrivacySettingsView::disable()
         [this](std::optional<SecurityError> error) {
             setBusy(false);
             if (error) {
-                const QByteArray line = "Failed to disable encryption: " +
-                                        error->errorDescription().toUtf8() + '\n';
+                const QByteArray line =
+                    "Failed to disable encryption: " + error->errorDescription().toUtf8() + '\n';
                 std::fputs(line.constData(), stdout);
                 std::fflush(stdout);
                 setChecked(m_encryption, true);

@@ -89,7 +89,7 @@ const QHash<QString, QStringList> &themeNames()
             {"brain.head.profile", "applications-science"},
             {"dollarsign.circle", "wallet-closed"},
             {"checkmark.circle.fill", "emblem-ok-symbolic dialog-ok-apply"},
-            {"exclamationmark.triangle.fill", "dialog-warning data-warning"},
+            {"exclamationmark.triangle.fill", "data-warning dialog-warning"},
             {"lock", "object-locked lock"},
             {"touchid", "fingerprint"},
         };

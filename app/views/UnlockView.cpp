@@ -18,24 +18,25 @@ namespace quillory {
 UnlockView::UnlockView(SecurityService &security, QWidget *parent)
     : QWidget(parent), m_security(security),
       m_passphrase(new SecureFieldWithToggle(QStringLiteral("Passphrase"), this)),
-      m_unlock(new QPushButton(QStringLiteral("Unlock"), this)),
-      m_biometric(new QPushButton(this)), m_problem(new QLabel(this))
+      m_unlock(new QPushButton(QStringLiteral("Unlock"), this)), m_biometric(new QPushButton(this)),
+      m_problem(new QLabel(this))
 {
     setObjectName(QStringLiteral("unlockView"));
     auto *column = new QWidget(this);
-    column->setMaximumWidth(360);
+    column->setFixedWidth(340);
     auto *layout = new QVBoxLayout(column);
     layout->setSpacing(12);
 
     auto *symbol = new QLabel(column);
-    symbol->setPixmap(SymbolIcon::icon(QStringLiteral("lock")).pixmap(QSize(56, 56), devicePixelRatioF()));
+    symbol->setPixmap(
+        SymbolIcon::icon(QStringLiteral("lock")).pixmap(QSize(56, 56), devicePixelRatioF()));
     symbol->setAlignment(Qt::AlignHCenter);
     layout->addWidget(symbol);
     QLabel *title = SheetParts::headline(QStringLiteral("Quillory is locked"), column);
     title->setAlignment(Qt::AlignHCenter);
     layout->addWidget(title);
-    QLabel *hint = SheetParts::footnote(
-        QStringLiteral("Enter your passphrase to open your library."), column);
+    QLabel *hint =
+        SheetParts::footnote(QStringLiteral("Enter your passphrase to open your library."), column);
     hint->setAlignment(Qt::AlignHCenter);
     layout->addWidget(hint);
     layout->addSpacing(6);

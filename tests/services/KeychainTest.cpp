@@ -53,7 +53,8 @@ TEST_F(KeychainTest, MissingItemsLoadAsNotFoundAndDeleteQuietly)
     ASSERT_FALSE(loaded.ok());
     EXPECT_EQ(loaded.error().kind(), SecurityError::Kind::KeychainError);
     EXPECT_EQ(loaded.error().message(), QStringLiteral("Load failed: -25300"));
-    EXPECT_EQ(loaded.error().errorDescription(), QStringLiteral("Keychain error: Load failed: -25300"));
+    EXPECT_EQ(loaded.error().errorDescription(),
+              QStringLiteral("Keychain error: Load failed: -25300"));
 }
 
 TEST_F(KeychainTest, KeepsAKeyCopyThatNeedsTheUsersPresence)

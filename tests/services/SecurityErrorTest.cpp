@@ -40,8 +40,9 @@ TEST(SecurityErrorTest, NamesAnUnavailableKeychainInItsOwnWords)
         EXPECT_EQ(SecurityError::keychainError(QString::fromUtf8(message)).errorDescription(),
                   unavailableDescription)
             << message;
-    EXPECT_EQ(SecurityError::keychainError(QStringLiteral("Load failed: -25300")).errorDescription(),
-              QStringLiteral("Keychain error: Load failed: -25300"));
+    EXPECT_EQ(
+        SecurityError::keychainError(QStringLiteral("Load failed: -25300")).errorDescription(),
+        QStringLiteral("Keychain error: Load failed: -25300"));
     // The substring tests are case-sensitive.
     EXPECT_EQ(SecurityError::keychainError(QStringLiteral("NOT AVAILABLE")).errorDescription(),
               QStringLiteral("Keychain error: NOT AVAILABLE"));

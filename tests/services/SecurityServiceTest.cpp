@@ -48,14 +48,12 @@ protected:
 
 TEST_F(SecurityServiceTest, UnlocksInALaterLaunchOnlyWithTheSamePassphrase)
 {
-    QByteArray keyBytes;
     {
         auto first = launch();
         ASSERT_FALSE(first->enableEncryption(passphrase));
         EXPECT_TRUE(first->isEncryptionEnabled());
         EXPECT_FALSE(first->isLocked());
-        keyBytes = first->encrypt("x").ok() ? QByteArray("sealed") : QByteArray();
-        EXPECT_EQ(keyBytes, "sealed");
+        EXPECT_TRUE(first->encrypt("x").ok());
     }
     EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
 
@@ -137,7 +135,8 @@ TEST_F(SecurityServiceTest, AKeyCopyUnlocksOnlyWhileItIsTheLibrarysKey)
         EXPECT_EQ(wrong->errorDescription(), QStringLiteral("Invalid passphrase"));
         EXPECT_FALSE(storedFlag(SecurityService::biometricUnlockEnabledKey));
         ASSERT_FALSE(security->enableBiometricUnlock(passphrase));
-        EXPECT_EQ(security->keychain().load(SecurityService::biometricKeyAccount).value().size(), 32);
+        EXPECT_EQ(security->keychain().load(SecurityService::biometricKeyAccount).value().size(),
+                  32);
     }
     auto relaunched = launch();
     EXPECT_TRUE(relaunched->isBiometricUnlockEnabled());

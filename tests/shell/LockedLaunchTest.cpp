@@ -86,9 +86,8 @@ TEST_F(LockedLaunchTest, TheLibraryAndNewItemsWaitForThePassphrase)
                                             record.toJson()));
 
     QString error;
-    auto app = QuilloryApp::create(LibraryStore::open(m_dir.filePath(QStringLiteral("s.store")),
-                                                      &error),
-                                   relaunched.get());
+    auto app = QuilloryApp::create(
+        LibraryStore::open(m_dir.filePath(QStringLiteral("s.store")), &error), relaunched.get());
     app->start();
     MainWindow *window = app->mainWindow();
     ASSERT_TRUE(window->isLocked());
@@ -132,18 +131,20 @@ TEST_F(LockedLaunchTest, ARelaunchWithoutTheVerificationRecordTurnsEncryptionOff
         ASSERT_FALSE(first->keychain().deleteItem(SecurityService::verifyAccount));
     }
     QProcess quillory;
-    quillory::test::startQuillory(quillory, home, QString::fromUtf8(qgetenv("QUILLORY_KEYRING_BUS")));
+    quillory::test::startQuillory(quillory, home,
+                                  QString::fromUtf8(qgetenv("QUILLORY_KEYRING_BUS")));
     ASSERT_TRUE(quillory.waitForStarted(10000));
     QByteArray output;
-    QTRY_VERIFY_WITH_TIMEOUT((output += quillory.readAllStandardOutput())
-                                 .contains("Keychain integrity check failed: "),
-                             15000);
-    EXPECT_TRUE(output.contains(
-        "Keychain integrity check failed: Keychain error: Load failed: -25300\n"))
-        << output.constData();
     QTRY_VERIFY_WITH_TIMEOUT(
-        !QSettings(settings, QSettings::IniFormat).value(SecurityService::encryptionEnabledKey, true).toBool(),
-        10000);
+        (output += quillory.readAllStandardOutput()).contains("Keychain integrity check failed: "),
+        15000);
+    EXPECT_TRUE(
+        output.contains("Keychain integrity check failed: Keychain error: Load failed: -25300\n"))
+        << output.constData();
+    QTRY_VERIFY_WITH_TIMEOUT(!QSettings(settings, QSettings::IniFormat)
+                                  .value(SecurityService::encryptionEnabledKey, true)
+                                  .toBool(),
+                             10000);
     quillory.terminate();
     ASSERT_TRUE(quillory.waitForFinished(10000));
     EXPECT_EQ(quillory.exitCode(), 0);

@@ -44,7 +44,9 @@ void FakeFprintdDevice::VerifyStart(const QString &)
     });
 }
 
-void FakeFprintdDevice::VerifyStop() {}
+void FakeFprintdDevice::VerifyStop()
+{
+}
 
 QDBusObjectPath FakeFprintdManager::GetDefaultDevice()
 {
@@ -61,13 +63,12 @@ FakeFprintd::FakeFprintd()
     if (m_bus.address().isEmpty())
         return;
     m_service = m_bus.connect(QStringLiteral("fprintd-service"));
-    m_running =
-        m_service.registerObject(QStringLiteral("/net/reactivated/Fprint/Manager"), &manager,
-                                 QDBusConnection::ExportAllSlots) &&
-        m_service.registerObject(devicePath, &device,
-                                 QDBusConnection::ExportAllSlots |
-                                     QDBusConnection::ExportAllSignals) &&
-        m_service.registerService(QStringLiteral("net.reactivated.Fprint"));
+    m_running = m_service.registerObject(QStringLiteral("/net/reactivated/Fprint/Manager"),
+                                         &manager, QDBusConnection::ExportAllSlots) &&
+                m_service.registerObject(devicePath, &device,
+                                         QDBusConnection::ExportAllSlots |
+                                             QDBusConnection::ExportAllSignals) &&
+                m_service.registerService(QStringLiteral("net.reactivated.Fprint"));
 }
 
 FakeFprintd::~FakeFprintd()

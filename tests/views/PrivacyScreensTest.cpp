@@ -267,7 +267,8 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
     view.biometricButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 1, 10000);
     EXPECT_TRUE(m_security->isLocked());
-    EXPECT_TRUE(view.problemLabel()->text().startsWith(QStringLiteral("Fingerprint not recognized")));
+    EXPECT_TRUE(
+        view.problemLabel()->text().startsWith(QStringLiteral("Fingerprint not recognized")));
 
     m_fprintd->device.verifyResult = QStringLiteral("verify-match");
     view.biometricButton()->click();
