@@ -138,6 +138,16 @@ GLibPointer<GList> findItems(SecretService *service, GHashTable *attributes, int
     return items;
 }
 
+// The account's items; each keeps the service it came from alive.
+GLibPointer<GList> findAccountItems(const QString &service, const QString &account, int *status)
+{
+    const auto secretService = connectToService(status);
+    if (!secretService)
+        return nullptr;
+    const auto attributes = attributesFor(service, account);
+    return findItems(secretService.get(), attributes.get(), status);
+}
+
 } // namespace
 
 int SecretServiceKeychain::add(const QString &service, const QString &account,
@@ -174,11 +184,7 @@ int SecretServiceKeychain::copy(const QString &service, const QString &account, 
 {
     const std::lock_guard lock(keychainMutex());
     int status = Success;
-    const auto secretService = connectToService(&status);
-    if (!secretService)
-        return status;
-    const auto attributes = attributesFor(service, account);
-    const auto items = findItems(secretService.get(), attributes.get(), &status);
+    const auto items = findAccountItems(service, account, &status);
     if (status != Success)
         return status;
     auto *item = static_cast<SecretItem *>(items->data);
@@ -197,11 +203,7 @@ int SecretServiceKeychain::remove(const QString &service, const QString &account
 {
     const std::lock_guard lock(keychainMutex());
     int status = Success;
-    const auto secretService = connectToService(&status);
-    if (!secretService)
-        return status;
-    const auto attributes = attributesFor(service, account);
-    const auto items = findItems(secretService.get(), attributes.get(), &status);
+    const auto items = findAccountItems(service, account, &status);
     if (status != Success)
         return status;
     for (GList *entry = items.get(); entry != nullptr; entry = entry->next) {

@@ -2,7 +2,6 @@
 
 #include "SheetParts.h"
 
-#include <BackgroundWork.h>
 #include <SecurityService.h>
 
 #include <QLabel>
@@ -65,18 +64,13 @@ void BiometricEnableSheet::enable()
     m_working = true;
     update();
     const QString passphrase = m_passphrase->text();
-    BackgroundWork::run<std::optional<SecurityError>>(
-        this,
+    SheetParts::runSecurityStep(
+        *this,
         [&security = m_security, passphrase] { return security.enableBiometricUnlock(passphrase); },
-        [this](std::optional<SecurityError> error) {
+        [this](const QString &errorMessage) {
             m_working = false;
+            m_errorMessage = errorMessage;
             update();
-            if (!error) {
-                accept();
-                return;
-            }
-            m_errorMessage = error->errorDescription();
-            SheetParts::showErrorAlert(*this, m_errorMessage);
         });
 }
 

@@ -4,7 +4,6 @@
 #include "SheetParts.h"
 #include "SymbolIcon.h"
 
-#include <BackgroundWork.h>
 #include <SecurityService.h>
 
 #include <QHBoxLayout>
@@ -137,18 +136,13 @@ void PassphraseSetupSheet::enable()
     m_working = true;
     update();
     const QString passphrase = m_passphrase->text();
-    BackgroundWork::run<std::optional<SecurityError>>(
-        this,
+    SheetParts::runSecurityStep(
+        *this,
         [&security = m_security, passphrase] { return security.enableEncryption(passphrase); },
-        [this](std::optional<SecurityError> error) {
+        [this](const QString &errorMessage) {
             m_working = false;
+            m_errorMessage = errorMessage;
             update();
-            if (!error) {
-                accept();
-                return;
-            }
-            m_errorMessage = error->errorDescription();
-            SheetParts::showErrorAlert(*this, m_errorMessage);
         });
 }
 

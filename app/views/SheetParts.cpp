@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 
+#include <BackgroundWork.h>
 #include <LibraryStore.h>
 
 #include <QAbstractButton>
@@ -48,6 +49,21 @@ QMessageBox *SheetParts::showErrorAlert(QWidget &parent, const QString &message)
     alert->setWindowModality(Qt::WindowModal);
     alert->open();
     return alert;
+}
+
+void SheetParts::runSecurityStep(QDialog &sheet, std::function<std::optional<SecurityError>()> step,
+                                 std::function<void(const QString &)> finished)
+{
+    BackgroundWork::run<std::optional<SecurityError>>(
+        &sheet, std::move(step),
+        [&sheet, finished = std::move(finished)](std::optional<SecurityError> error) {
+            const QString message = error ? error->errorDescription() : QString();
+            finished(message);
+            if (error)
+                showErrorAlert(sheet, message);
+            else
+                sheet.accept();
+        });
 }
 
 QLabel *SheetParts::sectionTitle(const QString &text, QWidget *parent)

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <SecurityError.h>
+
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QAbstractButton;
 class QDialog;
@@ -26,6 +30,12 @@ public:
     static QLabel *footnote(const QString &text, QWidget *parent);
     // The alert "Error" with `message` and "OK", over `parent`; returns at once.
     static QMessageBox *showErrorAlert(QWidget &parent, const QString &message);
+    // Runs `step` off the interface thread (it may wait on the keyring's prompt), then
+    // `finished` with the error's description (empty on success); accepts `sheet` when the
+    // step worked, and otherwise shows the description in the alert "Error" over the sheet,
+    // which stays open.
+    static void runSecurityStep(QDialog &sheet, std::function<std::optional<SecurityError>()> step,
+                                std::function<void(const QString &errorMessage)> finished);
     // A bold section title.
     static QLabel *sectionTitle(const QString &text, QWidget *parent);
     // A titled section: the title (the buddy of `buddy`, when given) above `content`.
