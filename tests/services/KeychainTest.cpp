@@ -9,14 +9,9 @@ using quillory::test::TestKeyring;
 
 namespace {
 
-class KeychainTest : public ::testing::Test
+class KeychainTest : public quillory::test::KeyringTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(TestKeyring::use()) << "start this test through tests/support/with-keyring.sh";
-    }
-
     KeychainService m_keychain{std::make_unique<SecretServiceKeychain>(),
                                TestKeyring::freshService()};
 };

@@ -13,18 +13,11 @@ using quillory::test::TestKeyring;
 
 namespace {
 
-const QString passphrase = QStringLiteral("correct horse battery");
-
 // A security service as one launch of Quillory has it: the keyring's items and the settings
 // stay between launches, the key does not.
-class SecurityServiceTest : public ::testing::Test
+class SecurityServiceTest : public quillory::test::KeyringTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(TestKeyring::use()) << "start this test through tests/support/with-keyring.sh";
-    }
-
     std::unique_ptr<SecurityService> launch()
     {
         auto security = std::make_unique<SecurityService>(

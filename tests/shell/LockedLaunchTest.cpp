@@ -31,16 +31,9 @@ using quillory::test::TestKeyring;
 
 namespace {
 
-const QString passphrase = QStringLiteral("correct horse battery");
-
-class LockedLaunchTest : public ::testing::Test
+class LockedLaunchTest : public quillory::test::KeyringTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(TestKeyring::use()) << "start this test through tests/support/with-keyring.sh";
-    }
-
     std::unique_ptr<SecurityService> security(const QString &settingsPath,
                                               const QString &service = TestKeyring::freshService())
     {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUuid>
 #include <QtGlobal>
+#include <gtest/gtest.h>
 
 namespace quillory::test {
 
@@ -47,6 +48,18 @@ public:
         const QDBusMessage reply = bus.call(call);
         QDBusConnection::disconnectFromBus(QStringLiteral("lock"));
         return reply.type() == QDBusMessage::ReplyMessage;
+    }
+};
+
+// Tests that talk to the keyring: each starts by finding it.
+class KeyringTest : public ::testing::Test
+{
+protected:
+    static inline const QString passphrase = QStringLiteral("correct horse battery");
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(TestKeyring::use()) << "start this test through tests/support/with-keyring.sh";
     }
 };
 

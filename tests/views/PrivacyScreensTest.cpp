@@ -27,18 +27,11 @@ using quillory::test::TestKeyring;
 
 namespace {
 
-const QString passphrase = QStringLiteral("correct horse battery");
-
 // The privacy screens over a real keyring and, when asked for, a fingerprint reader with
 // one enrolled finger.
-class PrivacyScreensTest : public ::testing::Test
+class PrivacyScreensTest : public quillory::test::KeyringTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(TestKeyring::use()) << "start this test through tests/support/with-keyring.sh";
-    }
-
     SecurityService &security(bool withReader = false)
     {
         std::unique_ptr<Biometrics> biometrics;
