@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThread>
 #include <cstdio>
 
 namespace quillory {
@@ -17,6 +19,15 @@ template <typename T> QList<Record *> asRecords(const QList<T *> &records)
 }
 
 } // namespace
+
+struct LibraryStore::BulkInsert
+{
+    StoreFile::Contents contents;
+    std::optional<StoreFailure> failure;
+    QPointer<const QObject> context;
+    InsertAllDone done;
+    std::unique_ptr<QThread> thread;
+};
 
 LibraryStore::LibraryStore(const QString &path) : m_path(path)
 {
@@ -83,6 +94,8 @@ std::optional<QString> LibraryStore::defaultPath()
 
 LibraryStore::~LibraryStore()
 {
+    if (m_bulk)
+        finishInsertAll(); // its records are written by now, or not at all
     QString error;
     if (!save(&error))
         std::fprintf(stderr, "Failed to save the library: %s\n", qPrintable(error));
@@ -189,6 +202,125 @@ Tag *LibraryStore::insert(std::unique_ptr<Tag> tag)
     markDirty(*raw);
     emit recordsInserted(RecordKind::Tag, {raw});
     return raw;
+}
+
+void LibraryStore::insertAll(StoreFile::Contents contents, const QObject *context,
+                             InsertAllDone done)
+{
+    auto bulk = std::make_shared<BulkInsert>();
+    bulk->contents = std::move(contents);
+    bulk->context = context;
+    bulk->done = std::move(done);
+    if (!acceptsChanges() || m_bulk) {
+        bulk->failure =
+            StoreFailure{m_readOnly ? StoreFailure::Cause::ReadOnly : StoreFailure::Cause::Busy,
+                         m_readOnly ? QStringLiteral("The library can only be read.")
+                                    : QStringLiteral("Another import is still being saved.")};
+        discard(bulk->contents);
+        QMetaObject::invokeMethod(
+            this,
+            [bulk] {
+                if (bulk->context)
+                    bulk->done(bulk->failure);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // The worker has its own connection to the file; records it writes belong to nobody
+    // else until it is done, and the interface thread's saves wait for it.
+    bulk->thread.reset(QThread::create([bulk = bulk.get(), path = m_path] {
+        StoreFile file;
+        QString error;
+        if (!file.open(path, &error)) {
+            bulk->failure = StoreFailure{StoreFailure::Cause::Other, error};
+            return;
+        }
+        StoreFile::Changes changes;
+        auto &c = bulk->contents;
+        for (auto &t : c.tags)
+            changes.tags.push_back(t.get());
+        for (auto &f : c.folders)
+            changes.folders.push_back(f.get());
+        for (auto &i : c.items)
+            changes.items.push_back(i.get());
+        StoreFailure failure;
+        if (!file.write(changes, &failure))
+            bulk->failure = failure;
+    }));
+    connect(bulk->thread.get(), &QThread::finished, this, [this] {
+        if (m_bulk)
+            finishInsertAll();
+    });
+    m_bulk = bulk;
+    m_autosave.stop();
+    bulk->thread->start();
+}
+
+void LibraryStore::finishInsertAll()
+{
+    const std::shared_ptr<BulkInsert> bulk = std::move(m_bulk);
+    bulk->thread->wait();
+    StoreFile::Contents &c = bulk->contents;
+    if (bulk->failure) {
+        discard(c);
+    } else {
+        QList<Record *> tags, folders, items;
+        m_tags.reserve(m_tags.size() + c.tags.size());
+        m_folders.reserve(m_folders.size() + c.folders.size());
+        m_items.reserve(m_items.size() + c.items.size());
+        const auto take = [this](auto &records, QList<Record *> &taken) {
+            taken.reserve(qsizetype(records.size()));
+            for (auto &record : records) {
+                Record *raw = record.release();
+                adopt(*raw);
+                raw->m_persisted = true;
+                taken.append(raw);
+            }
+            records.clear();
+        };
+        take(c.tags, tags);
+        take(c.folders, folders);
+        for (auto &item : c.items)
+            markWritten(*item);
+        take(c.items, items);
+        if (!tags.isEmpty())
+            emit recordsInserted(RecordKind::Tag, tags);
+        if (!folders.isEmpty())
+            emit recordsInserted(RecordKind::Folder, folders);
+        if (!items.isEmpty())
+            emit recordsInserted(RecordKind::Item, items);
+    }
+    if (hasUnsavedChanges())
+        m_autosave.start();
+    if (bulk->context)
+        bulk->done(bulk->failure);
+}
+
+void LibraryStore::discard(StoreFile::Contents &contents)
+{
+    for (auto &item : contents.items) {
+        item->m_folder = nullptr;
+        item->m_tags.clear();
+    }
+    for (auto &folder : contents.folders) {
+        folder->m_parent = nullptr;
+        folder->m_children.clear();
+        folder->m_items.clear();
+    }
+    for (auto &tag : contents.tags)
+        tag->m_items.clear();
+    contents.items.clear();
+    contents.folders.clear();
+    contents.tags.clear();
+}
+
+void LibraryStore::markWritten(Item &item)
+{
+    for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
+        Item::BlobSlot &slot = item.slot(which);
+        slot.unsaved = false;
+        slot.bytes = QByteArray(); // read back from the file from now on
+    }
 }
 
 void LibraryStore::remove(Item *item)
@@ -363,6 +495,8 @@ bool LibraryStore::hasUnsavedChanges() const
 
 bool LibraryStore::save(QString *error)
 {
+    if (m_bulk)
+        finishInsertAll(); // one writer at a time; the worker's transaction is short
     m_autosave.stop();
     if (!hasUnsavedChanges()) {
         // What failed to save may since have been deleted unsaved: nothing is owed anymore.
@@ -390,13 +524,8 @@ bool LibraryStore::save(QString *error)
         return false;
     }
 
-    for (Item *item : changes.items) {
-        for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
-            Item::BlobSlot &slot = item->slot(which);
-            slot.unsaved = false;
-            slot.bytes = QByteArray(); // read back from the file from now on
-        }
-    }
+    for (Item *item : changes.items)
+        markWritten(*item);
     for (Record *record : std::as_const(m_dirty))
         record->m_persisted = true;
     m_dirty.clear();
@@ -413,6 +542,8 @@ bool LibraryStore::save(QString *error)
 
 void LibraryStore::autosave()
 {
+    if (m_bulk)
+        return; // saved once the worker is done
     save();
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSet>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,17 @@ public:
     Tag *insert(std::unique_ptr<Tag> tag);
     // One notification for the whole batch; refused records are left out of the result.
     std::vector<Item *> insertItems(std::vector<std::unique_ptr<Item>> items);
+
+    // Takes in a large batch of new records (linked among themselves and to no stored
+    // record) without making the window wait for their saving: they are written to the file
+    // on a worker thread in one transaction, and only then join the library, all in one
+    // step. Other saves wait meanwhile. `done` runs on the interface thread unless `context`
+    // is gone; after a failure the records are destroyed and the library is as it was.
+    using InsertAllDone = std::function<void(const std::optional<StoreFailure> &failure)>;
+    void insertAll(StoreFile::Contents contents, const QObject *context, InsertAllDone done);
+    bool isInsertingAll() const { return m_bulk != nullptr; }
+    // Destroys records that never joined a store, without walking their links one by one.
+    static void discard(StoreFile::Contents &contents);
 
     // Deleting unlinks the other ends of relationships; a folder takes its sub-tree with it.
     void remove(Item *item);
@@ -87,6 +99,9 @@ private:
     bool acceptsChanges() override;
     std::optional<QByteArray> loadBlob(const QUuid &itemId, ItemBlob blob) override;
 
+    struct BulkInsert;
+    void finishInsertAll();
+    void markWritten(Item &item);
     void warmUpSearchText();
     void adopt(Record &record);
     void forget(Record &record, QList<QUuid> &removedIds);
@@ -111,6 +126,7 @@ private:
     QTimer m_retry;
     bool m_readOnly = false;
     std::optional<StoreFailure> m_lastFailure;
+    std::shared_ptr<BulkInsert> m_bulk;
     QTimer m_warmUp;
     size_t m_warmUpCursor = 0;
 };

@@ -150,12 +150,19 @@ void SecurityService::clearKey()
 SecurityResult<SymmetricKey> SecurityService::deriveKey(const QString &passphrase,
                                                         const QByteArray &salt)
 {
+    return deriveKey(passphrase, salt, derivationInfo);
+}
+
+SecurityResult<SymmetricKey> SecurityService::deriveKey(const QString &passphrase,
+                                                        const QByteArray &salt,
+                                                        const QByteArray &info)
+{
     // The passphrase's bytes are used as they are: no normalisation, so "é" typed as one
     // character and as "e" with an accent are different passphrases.
     if (!hasUtf8Form(passphrase))
         return SecurityError(SecurityError::Kind::InvalidPassphrase);
     QByteArray material = passphrase.toUtf8();
-    auto derived = Hkdf::sha256(material, salt, derivationInfo, SymmetricKey::size);
+    auto derived = Hkdf::sha256(material, salt, info, SymmetricKey::size);
     SymmetricKey::wipe(material);
     if (!derived)
         return SecurityError(SecurityError::Kind::EncryptionFailed);

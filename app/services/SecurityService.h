@@ -78,6 +78,10 @@ public:
                                        const std::optional<SymmetricKey> &key = std::nullopt) const;
     static SecurityResult<SymmetricKey> deriveKey(const QString &passphrase,
                                                   const QByteArray &salt);
+    // The same derivation with another purpose's info text, so keys made for different
+    // purposes from one passphrase and salt differ.
+    static SecurityResult<SymmetricKey> deriveKey(const QString &passphrase, const QByteArray &salt,
+                                                  const QByteArray &info);
 
 signals:
     // Encryption was switched on or off, or the key became known or was forgotten.

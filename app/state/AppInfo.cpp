@@ -1,16 +1,13 @@
 #include "AppInfo.h"
 
+#include <BuildInfo.h>
 #include <NamedColor.h>
 
 namespace quillory {
 
 QString AppInfo::appVersion()
 {
-    static const QString version = [] {
-        const QString v = QStringLiteral(QUILLORY_VERSION);
-        return v.isEmpty() ? QStringLiteral("1.0") : v;
-    }();
-    return version;
+    return BuildInfo::appVersion();
 }
 
 QString AppInfo::buildNumber()

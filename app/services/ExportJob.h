@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ExportRecords.h"
+#include "ExportService.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <QUuid>
+#include <vector>
+
+namespace quillory {
+
+class LibraryStore;
+
+// One export of the whole library to a file, without freezing the window: the records are
+// copied a slice at a time between events (a slice also reads the pictures of its items,
+// when they go along), then the document is written, sealed and saved on a worker thread.
+// Records deleted while the copy runs are left out. Interface thread.
+class ExportJob final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ExportJob)
+
+public:
+    ExportJob(LibraryStore &store, ExportService::FileOptions options, QString directory,
+              QObject *parent = nullptr);
+
+    // Once only.
+    void start();
+    bool isRunning() const { return m_running; }
+
+signals:
+    void progress(qsizetype done, qsizetype total);
+    void finished(const QString &path);
+    void failed(const QString &message);
+
+private:
+    void copySlice();
+    void writeOnWorker();
+
+    LibraryStore &m_store;
+    ExportService::FileOptions m_options;
+    QString m_directory;
+    QDateTime m_startedAt;
+    std::vector<QUuid> m_itemIds;
+    size_t m_next = 0;
+    ExportData m_data;
+    QTimer m_slices;
+    bool m_running = false;
+};
+
+} // namespace quillory

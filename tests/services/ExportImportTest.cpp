@@ -1,0 +1,393 @@
+// The test reads JSON members by name on nearly every line: plain literals keep it legible.
+#undef QT_NO_CAST_FROM_ASCII
+
+#include <EncryptedBackup.h>
+#include <ExportDocumentReader.h>
+#include <ExportDocumentWriter.h>
+#include <ExportService.h>
+#include <Folder.h>
+#include <ImportJob.h>
+#include <Item.h>
+#include <LibraryStore.h>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <SecurityService.h>
+#include <SqliteDatabase.h>
+#include <Tag.h>
+
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+class ExportImportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        store = open("library.store");
+        ASSERT_TRUE(store);
+    }
+
+    std::unique_ptr<LibraryStore> open(const QString &name)
+    {
+        QString error;
+        auto s = LibraryStore::open(dir.filePath(name), &error);
+        EXPECT_TRUE(s) << error.toStdString();
+        return s;
+    }
+
+    // A small library touching every exported field.
+    void fill(LibraryStore &s)
+    {
+        Tag *red = s.insert(std::make_unique<Tag>(QStringLiteral("red"), QColor(255, 0, 0)));
+        Tag *blue = s.insert(std::make_unique<Tag>(QStringLiteral("blue"), QColor(0, 0, 255)));
+        Folder *top = s.insert(std::make_unique<Folder>(QStringLiteral("Top"),
+                                                        QStringLiteral("star"), QColor(0, 255, 0)));
+        Folder *inner = s.insert(std::make_unique<Folder>(
+            QStringLiteral("Inner \"quoted\""), QStringLiteral("folder"), QColor(1, 2, 3), top));
+        inner->setSortOrder(3);
+        auto link = std::make_unique<Item>(ItemType::WebLink, QStringLiteral("A/B\ttitle ü"),
+                                           QUrl(QStringLiteral("https://example.com/a/b")),
+                                           QStringLiteral("line\nbreak"), inner);
+        link->addTag(blue);
+        link->addTag(red);
+        link->setFavorite(true);
+        ItemMetadata metadata;
+        metadata.author = QStringLiteral("Ann");
+        metadata.description = QStringLiteral("About");
+        metadata.platform = QStringLiteral("web");
+        metadata.siteName = QStringLiteral("Example");
+        metadata.keywords = QStringList{QStringLiteral("k")};
+        link->setMetadata(metadata);
+        link->setImageData(QByteArray("\x00\xff/image", 9));
+        link->setThumbnailData(QByteArray("thumb"));
+        s.insert(std::move(link));
+        auto bare = std::make_unique<Item>(ItemType::Document, QStringLiteral("bare"));
+        bare->setArchived(true);
+        s.insert(std::move(bare));
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Runs an import to its end; the failure message, or empty on success.
+    QString import(LibraryStore &s, const QString &path,
+                   const std::optional<QString> &passphrase = std::nullopt,
+                   ImportResult *result = nullptr)
+    {
+        ImportJob job(s, path);
+        QString failure;
+        bool over = false;
+        QObject::connect(&job, &ImportJob::failed, [&](const QString &m) {
+            failure = m;
+            over = true;
+        });
+        QObject::connect(&job, &ImportJob::passphraseNeeded, [&] {
+            failure = QStringLiteral("passphrase needed");
+            over = true;
+        });
+        QObject::connect(&job, &ImportJob::finished, [&](const ImportResult &r) {
+            if (result)
+                *result = r;
+            over = true;
+        });
+        job.start(passphrase);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return over; }, 20000));
+        return failure;
+    }
+
+    QByteArray exportOf(LibraryStore &s, bool images)
+    {
+        return ExportService::exportDocument(s.items(), s.folders(), s.tags(), images);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<LibraryStore> store;
+};
+
+QJsonObject firstWhere(const QJsonDocument &doc, const char *list, const char *member,
+                       const QString &value)
+{
+    for (const auto &v : doc.object().value(QLatin1StringView(list)).toArray()) {
+        if (v.toObject().value(QLatin1StringView(member)).toString() == value)
+            return v.toObject();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST_F(ExportImportTest, DocumentIsSortedIndentedEscapedAndLeavesAbsentMembersOut)
+{
+    fill(*store);
+    const QByteArray bytes = exportOf(*store, false);
+    const auto doc = QJsonDocument::fromJson(bytes);
+    ASSERT_TRUE(doc.isObject());
+    EXPECT_TRUE(bytes.contains("https:\\/\\/example.com\\/a\\/b"));
+    EXPECT_FALSE(bytes.contains("https://"));
+    EXPECT_TRUE(bytes.contains("\n  \"exportDate\" : "));
+    EXPECT_EQ(doc.object().keys(),
+              (QStringList{"appVersion", "exportDate", "folders", "items", "tags", "version"}));
+    // Members appear in code-point order in the text itself.
+    const QList<QByteArray> order{
+        "\"createdAt\"", "\"folderId\"",   "\"id\"",   "\"isArchived\"",   "\"isFavorite\"",
+        "\"metadata\"",  "\"modifiedAt\"", "\"note\"", "\"sourceDomain\"", "\"tagIds\"",
+        "\"title\"",     "\"type\"",       "\"url\""};
+    const qsizetype itemAt = bytes.indexOf("\"A\\/B\\ttitle");
+    qsizetype last = bytes.lastIndexOf("\n    {", itemAt);
+    for (const QByteArray &name : order) {
+        const qsizetype at = bytes.indexOf(name, last);
+        EXPECT_GT(at, last) << name.constData();
+        last = at;
+    }
+
+    const QJsonObject link = firstWhere(doc, "items", "type", "web_link");
+    EXPECT_EQ(link.value("title").toString(), QStringLiteral("A/B\ttitle ü"));
+    EXPECT_EQ(link.value("note").toString(), QStringLiteral("line\nbreak"));
+    EXPECT_EQ(link.value("metadata").toObject().keys(),
+              (QStringList{"author", "description", "platform", "siteName"}));
+    EXPECT_FALSE(link.contains("imageData"));
+    const QString id = link.value("id").toString();
+    EXPECT_EQ(id, id.toUpper());
+    EXPECT_EQ(id.size(), 36);
+    EXPECT_EQ(link.value("tagIds").toArray().size(), 2);
+    const QRegularExpression date(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)");
+    EXPECT_TRUE(date.match(link.value("createdAt").toString()).hasMatch());
+
+    const QJsonObject bare = firstWhere(doc, "items", "type", "document");
+    EXPECT_EQ(bare.keys(), (QStringList{"createdAt", "id", "isArchived", "isFavorite", "modifiedAt",
+                                        "tagIds", "title", "type"}));
+    EXPECT_TRUE(bare.value("tagIds").toArray().isEmpty());
+    const QJsonObject top = firstWhere(doc, "folders", "name", "Top");
+    EXPECT_FALSE(top.contains("parentId"));
+    EXPECT_TRUE(top.contains("sortOrder"));
+}
+
+TEST_F(ExportImportTest, TwoExportsDifferOnlyInTheirDateAndImagesGoOnlyWhenAsked)
+{
+    fill(*store);
+    const auto strip = [](QByteArray text) {
+        const qsizetype at = text.indexOf("\"exportDate\"");
+        return text.remove(at, text.indexOf('\n', at) - at);
+    };
+    const QByteArray first = exportOf(*store, false);
+    QTest::qWait(5);
+    EXPECT_EQ(strip(first), strip(exportOf(*store, false)));
+    const auto withImages = QJsonDocument::fromJson(exportOf(*store, true));
+    const QJsonObject link = firstWhere(withImages, "items", "type", "web_link");
+    EXPECT_EQ(QByteArray::fromBase64(link.value("imageData").toString().toLatin1()),
+              QByteArray("\x00\xff/image", 9));
+    EXPECT_EQ(link.value("thumbnailData").toString(), QStringLiteral("dGh1bWI="));
+}
+
+TEST_F(ExportImportTest, EmptyLibraryExportsEmptyLists)
+{
+    const auto doc = QJsonDocument::fromJson(exportOf(*store, false));
+    for (const char *list : {"items", "folders", "tags"})
+        EXPECT_TRUE(doc.object().value(QLatin1StringView(list)).toArray().isEmpty()) << list;
+    EXPECT_EQ(doc.object().value("version").toString(), QStringLiteral("1.0"));
+}
+
+TEST_F(ExportImportTest, RoundTripRebuildsRecordsWithNewIdsAndDoublesOnSecondImport)
+{
+    fill(*store);
+    const QString path = writeFile("export.json", exportOf(*store, true));
+    auto target = open("target.store");
+    ImportResult result;
+    ASSERT_EQ(import(*target, path, std::nullopt, &result), QString());
+    EXPECT_EQ(result.summary(), QStringLiteral("Imported 2 items, 2 folders, 2 tags"));
+    ASSERT_EQ(target->items().size(), 2u);
+    Item *link = nullptr;
+    for (Item *i : target->items())
+        if (i->type() == ItemType::WebLink)
+            link = i;
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->title(), QStringLiteral("A/B\ttitle ü"));
+    EXPECT_EQ(link->urlString(), QStringLiteral("https://example.com/a/b"));
+    EXPECT_EQ(link->note(), QStringLiteral("line\nbreak"));
+    EXPECT_TRUE(link->isFavorite());
+    ASSERT_TRUE(link->folder());
+    EXPECT_EQ(link->folder()->name(), QStringLiteral("Inner \"quoted\""));
+    EXPECT_EQ(link->folder()->sortOrder(), 3);
+    ASSERT_TRUE(link->folder()->parent());
+    EXPECT_EQ(link->folder()->parent()->name(), QStringLiteral("Top"));
+    ASSERT_EQ(link->tags().size(), 2);
+    EXPECT_EQ(link->tags()[0]->name(), QStringLiteral("blue"));
+    EXPECT_EQ(link->tags()[0]->colorHex(), QStringLiteral("#0000FF"));
+    const auto metadata = link->metadata();
+    ASSERT_TRUE(metadata);
+    EXPECT_EQ(metadata->author, QStringLiteral("Ann"));
+    EXPECT_EQ(metadata->description, QStringLiteral("About"));
+    EXPECT_FALSE(metadata->siteName);
+    EXPECT_EQ(link->imageData(), QByteArray("\x00\xff/image", 9));
+    for (Item *i : store->items())
+        EXPECT_FALSE(target->item(i->id())) << "imported records get new ids";
+    EXPECT_FALSE(target->hasUnsavedChanges());
+
+    // Everything it added was saved: it is there after reopening, and a second import doubles.
+    ASSERT_EQ(import(*target, path), QString());
+    target.reset();
+    auto reopened = open("target.store");
+    EXPECT_EQ(reopened->items().size(), 4u);
+    EXPECT_EQ(reopened->folders().size(), 4u);
+    EXPECT_EQ(reopened->tags().size(), 4u);
+}
+
+TEST_F(ExportImportTest, BackupOpensOnlyWithItsPassphraseAndNeverAfterAChangedByte)
+{
+    fill(*store);
+    const QByteArray document = exportOf(*store, true);
+    const auto sealed = EncryptedBackup::seal(document, QStringLiteral("correct horse"));
+    ASSERT_TRUE(sealed.ok());
+    EXPECT_NE(sealed.value(),
+              EncryptedBackup::seal(document, QStringLiteral("correct horse")).value());
+    const QJsonObject envelope = QJsonDocument::fromJson(sealed.value()).object();
+    EXPECT_EQ(envelope.keys(), (QStringList{"data", "salt", "version"}));
+    EXPECT_EQ(envelope.value("salt").toString().size(), 44);
+    EXPECT_FALSE(sealed.value().contains('\n'));
+
+    const auto opened = EncryptedBackup::open(envelope, QStringLiteral("correct horse"));
+    ASSERT_TRUE(std::holds_alternative<QByteArray>(opened));
+    EXPECT_EQ(std::get<QByteArray>(opened), document);
+    EXPECT_EQ(std::get<ImportError>(EncryptedBackup::open(envelope, QStringLiteral("wrong"))),
+              ImportError(ImportError::Kind::DecryptionFailed));
+
+    const QByteArray box = QByteArray::fromBase64(envelope.value("data").toString().toLatin1());
+    for (qsizetype at : {qsizetype(0), qsizetype(12), box.size() / 2, box.size() - 1}) {
+        QByteArray changed = box;
+        changed[at] = char(changed[at] ^ 0x01);
+        QJsonObject bad = envelope;
+        bad["data"] = QString::fromLatin1(changed.toBase64());
+        EXPECT_EQ(
+            std::get<ImportError>(EncryptedBackup::open(bad, QStringLiteral("correct horse"))),
+            ImportError(ImportError::Kind::DecryptionFailed))
+            << at;
+    }
+    QJsonObject other = envelope;
+    other["version"] = QStringLiteral("2.0");
+    EXPECT_EQ(std::get<ImportError>(EncryptedBackup::open(other, QStringLiteral("correct horse"))),
+              ImportError(ImportError::Kind::UnsupportedVersion));
+    other = envelope;
+    other["salt"] = QStringLiteral("not base64!");
+    EXPECT_EQ(std::get<ImportError>(EncryptedBackup::open(other, QStringLiteral("correct horse"))),
+              ImportError(ImportError::Kind::InvalidFormat));
+
+    // Through the import: the passphrase is asked for, then the library comes back.
+    const QString path = writeFile("backup.qlbackup", sealed.value());
+    auto target = open("target.store");
+    EXPECT_EQ(import(*target, path), QStringLiteral("passphrase needed"));
+    EXPECT_EQ(import(*target, path, QStringLiteral("wrong")),
+              QStringLiteral("Failed to decrypt backup"));
+    EXPECT_TRUE(target->items().empty());
+    EXPECT_EQ(import(*target, path, QStringLiteral("correct horse")), QString());
+    EXPECT_EQ(target->items().size(), 2u);
+}
+
+TEST_F(ExportImportTest, BackupKeyDiffersFromTheLibraryKey)
+{
+    const QByteArray salt(32, '\x07');
+    const auto backup = EncryptedBackup::deriveBackupKey(QStringLiteral("pass word"), salt);
+    const auto library = SecurityService::deriveKey(QStringLiteral("pass word"), salt);
+    ASSERT_TRUE(backup.ok() && library.ok());
+    EXPECT_FALSE(backup.value() == library.value());
+    EXPECT_FALSE(EncryptedBackup::deriveBackupKey(QString(QChar(0xD800)), salt).ok());
+}
+
+TEST_F(ExportImportTest, BadDocumentsAreRefusedWithAReasonAndChangeNothing)
+{
+    fill(*store);
+    const QByteArray good = exportOf(*store, false);
+    QByteArray wrongType = good;
+    wrongType.replace("\"isFavorite\" : true", "\"isFavorite\" : \"yes\"");
+    QByteArray missing = good;
+    missing.replace("\"title\"", "\"titel\"");
+    const std::vector<std::pair<const char *, QByteArray>> cases{
+        {"empty", QByteArray()},
+        {"truncated", good.left(good.size() / 2)},
+        {"not json", QByteArray("\x89PNG\r\n\x1a\n binary", 15)},
+        {"array", QByteArray("[1,2,3]")},
+        {"deep", QByteArray(100000, '[') + QByteArray(100000, ']')},
+        {"wrong type", wrongType},
+        {"missing title", missing},
+        {"items not a list",
+         QByteArray(R"({"version":"1.0","exportDate":"2025-03-01T09:15:30.250Z",)"
+                    R"("appVersion":"1","items":{},"folders":[],"tags":[]})")},
+    };
+    const auto before = store->items().size();
+    for (const auto &[name, bytes] : cases) {
+        const QString failure = import(*store, writeFile(QStringLiteral("bad.json"), bytes));
+        EXPECT_TRUE(failure.startsWith(QStringLiteral("Invalid file format")))
+            << name << ": " << failure.toStdString();
+    }
+    EXPECT_FALSE(import(*store, dir.filePath("absent.json")).isEmpty());
+    EXPECT_FALSE(import(*store, dir.path()).isEmpty()); // a folder
+    EXPECT_EQ(store->items().size(), before);
+    EXPECT_EQ(store->folders().size(), 2u);
+}
+
+TEST_F(ExportImportTest, AnotherVersionWithTheSameShapeImports)
+{
+    QByteArray doc = exportOf(*store, false);
+    doc.replace("\"version\" : \"1.0\"", "\"version\" : \"2.0\"");
+    EXPECT_EQ(import(*store, writeFile("v2.json", doc)), QString());
+}
+
+TEST_F(ExportImportTest, AFailedSaveLeavesTheLibraryAsItWas)
+{
+    fill(*store);
+    const QString path = writeFile("export.json", exportOf(*store, false));
+    auto target = open("target.store");
+    ASSERT_TRUE(target->save());
+    // Another program holds the write lock for longer than the worker waits for it.
+    SqliteDatabase other;
+    QString error;
+    ASSERT_TRUE(other.open(dir.filePath("target.store"), SqliteDatabase::Mode::ReadWrite, &error));
+    ASSERT_TRUE(other.exec("BEGIN IMMEDIATE", &error));
+    const QString failure = import(*target, path);
+    other.exec("ROLLBACK", &error);
+    EXPECT_FALSE(failure.isEmpty());
+    EXPECT_TRUE(target->items().empty());
+    EXPECT_TRUE(target->tags().empty());
+    target.reset();
+    EXPECT_TRUE(open("target.store")->items().empty());
+}
+
+TEST_F(ExportImportTest, ExportFileIsWrittenWholeUnderItsDatedName)
+{
+    fill(*store);
+    ExportData data;
+    for (Item *i : store->items())
+        data.items.push_back(ExportService::exportedItem(*i, false));
+    const QDateTime when(QDate(2025, 3, 1), QTime(9, 15));
+    EXPECT_EQ(
+        ExportService::fileName(false, when, QLocale(QLocale::English, QLocale::UnitedStates)),
+        QStringLiteral("quillory_export_3-1-25_9-15_AM.json"));
+    const auto written =
+        ExportService::writeFile(data, {false, true, "passphrase"}, dir.path(), when);
+    ASSERT_TRUE(written.path) << written.error.toStdString();
+    EXPECT_TRUE(written.path->endsWith(QStringLiteral(".qlbackup")));
+    QFile file(*written.path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(EncryptedBackup::isEnvelope(QJsonDocument::fromJson(file.readAll()).object()));
+    EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp*", ".*quillory*"}, QDir::Files | QDir::Hidden),
+              QStringList());
+    const auto refused = ExportService::writeFile(data, {}, dir.filePath("absent/dir"), when);
+    EXPECT_FALSE(refused.path);
+    EXPECT_FALSE(refused.error.isEmpty());
+}
