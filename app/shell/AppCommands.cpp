@@ -10,9 +10,9 @@
 namespace quillory {
 
 AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
-                         std::function<void()> showPrivacy)
+                         std::function<void()> showSettings)
     : QObject(&window), m_state(state), m_window(window), m_quit(std::move(quit)),
-      m_showPrivacy(std::move(showPrivacy))
+      m_showSettings(std::move(showSettings))
 {
     QMenuBar &bar = *window.menuBar();
     buildFileMenu(bar);
@@ -30,9 +30,11 @@ void AppCommands::buildFileMenu(QMenuBar &bar)
     file->addAction(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
                     this, [this] { m_state.setShowNewFolderSheet(true); });
     file->addSeparator();
-    if (m_showPrivacy) {
-        file->addAction(QStringLiteral("Privacy && Security..."), this,
-                        [this] { m_showPrivacy(); });
+    if (m_showSettings) {
+        QAction *settings =
+            file->addAction(QStringLiteral("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma),
+                            this, [this] { m_showSettings(); });
+        settings->setMenuRole(QAction::PreferencesRole);
         file->addSeparator();
     }
     QAction *quit = file->addAction(QStringLiteral("Quit Quillory"),

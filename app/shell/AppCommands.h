@@ -18,10 +18,10 @@ class AppCommands final : public QObject
     Q_DISABLE_COPY_MOVE(AppCommands)
 
 public:
-    // `quit` is the application's own quit, which saves first; `showPrivacy` opens the
-    // privacy and encryption settings (no entry when empty).
+    // `quit` is the application's own quit, which saves first; `showSettings` opens the
+    // settings window (no entry when empty).
     AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
-                std::function<void()> showPrivacy = {});
+                std::function<void()> showSettings = {});
 
 private:
     void buildFileMenu(QMenuBar &bar);
@@ -31,7 +31,7 @@ private:
     AppState &m_state;
     MainWindow &m_window;
     std::function<void()> m_quit;
-    std::function<void()> m_showPrivacy;
+    std::function<void()> m_showSettings;
 };
 
 } // namespace quillory

@@ -15,9 +15,9 @@
 #include <MetadataService.h>
 #include <NewItemsListener.h>
 #include <PendingItemsService.h>
-#include <PrivacySettingsView.h>
 #include <SearchService.h>
 #include <SecurityService.h>
+#include <SettingsView.h>
 #include <StoreProblemReporter.h>
 #include <UnlockView.h>
 
@@ -59,7 +59,7 @@ std::unique_ptr<QuilloryApp> QuilloryApp::create(std::unique_ptr<LibraryStore> s
 
 QuilloryApp::~QuilloryApp()
 {
-    delete m_privacyWindow;
+    delete m_settingsWindow;
     delete m_window; // before the store its lists follow
     // Pictures being decoded are stored before the store's last save.
     BackgroundWork::finishPending();
@@ -67,15 +67,15 @@ QuilloryApp::~QuilloryApp()
 
 void QuilloryApp::start()
 {
-    m_tray = std::make_unique<TrayIcon>(TrayIcon::Actions{[this] {
-                                                              m_intake->pasteFromClipboard();
-                                                              // What was pasted waits for the
-                                                              // passphrase: ask for it.
-                                                              if (m_security.isLocked())
-                                                                  showMainWindow();
-                                                          },
-                                                          [this] { showMainWindow(); },
-                                                          [this] { quit(); }});
+    m_tray = std::make_unique<TrayIcon>(TrayIcon::Actions{
+        [this] {
+            m_intake->pasteFromClipboard();
+            // What was pasted waits for the
+            // passphrase: ask for it.
+            if (m_security.isLocked())
+                showMainWindow();
+        },
+        [this] { showMainWindow(); }, [this] { showSettings(); }, [this] { quit(); }});
     updateQuitBehaviour();
     showMainWindow();
     QTimer::singleShot(200, this, &QuilloryApp::bringMainWindowToFront);
@@ -97,7 +97,7 @@ void QuilloryApp::showMainWindow()
             new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         new AppCommands(
-            *m_state, *m_window, [this] { quit(); }, [this] { showPrivacySettings(); });
+            *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); });
         // Closing the window quits where there is no tray, so it must not lose changes.
         if (!TrayIcon::isAvailable())
             m_window->setCloseGuard([this] { return mayQuit(); });
@@ -112,6 +112,9 @@ void QuilloryApp::updateLock()
 {
     const bool locked = m_security.isLocked();
     m_intake->setOnHold(locked);
+    // Nothing of a locked library may show, settings included.
+    if (locked && m_settingsWindow)
+        m_settingsWindow->close();
     m_pendingItems->setOnHold(locked);
     if (m_window == nullptr)
         return;
@@ -121,17 +124,22 @@ void QuilloryApp::updateLock()
         m_window->setLockScreen(new UnlockView(m_security));
 }
 
-void QuilloryApp::showPrivacySettings()
+void QuilloryApp::showSettings()
 {
-    if (m_privacyWindow == nullptr) {
-        m_privacyWindow = new PrivacySettingsView(m_security);
-        m_privacyWindow->setAttribute(Qt::WA_DeleteOnClose);
-        m_privacyWindow->setWindowFlag(Qt::Window);
-        m_privacyWindow->resize(460, 560);
+    if (m_security.isLocked()) {
+        showMainWindow();
+        return;
     }
-    m_privacyWindow->show();
-    m_privacyWindow->raise();
-    m_privacyWindow->activateWindow();
+    if (m_settingsWindow == nullptr) {
+        m_settingsWindow = new SettingsView(*m_state, *m_store, m_security, *m_revealer);
+        m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_settingsWindow->setWindowFlag(Qt::Window);
+        if (m_sheetHook)
+            m_settingsWindow->setSheetHook(m_sheetHook);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void QuilloryApp::bringMainWindowToFront()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <MainWindow.h>
-#include <PrivacySettingsView.h>
+#include <SettingsView.h>
 
 #include <QObject>
 #include <QPointer>
@@ -19,7 +19,6 @@ class ItemIntake;
 class LibraryStore;
 class NewItemsListener;
 class PendingItemsService;
-class PrivacySettingsView;
 class SecurityService;
 class StoreProblemReporter;
 class TrayIcon;
@@ -60,9 +59,10 @@ public:
     PendingItemsService &pendingItems() const { return *m_pendingItems; }
     TrayIcon *tray() const { return m_tray.get(); }
     SecurityService &security() const { return m_security; }
-    // Opens the privacy and encryption settings, or brings them forward.
-    void showPrivacySettings();
-    PrivacySettingsView *privacySettings() const { return m_privacyWindow; }
+    // Opens the settings window, or brings it forward; while the library is locked, the
+    // main window with its unlock screen instead.
+    void showSettings();
+    SettingsView *settingsWindow() const { return m_settingsWindow; }
 
     // Tests answer the application's own questions instead of a person.
     using SheetHook = std::function<void(QDialog &)>;
@@ -92,7 +92,7 @@ private:
     std::unique_ptr<NewItemsListener> m_newItems;
     SecurityService &m_security;
     QPointer<MainWindow> m_window;
-    QPointer<PrivacySettingsView> m_privacyWindow;
+    QPointer<SettingsView> m_settingsWindow;
     std::unique_ptr<TrayIcon> m_tray;
     SheetHook m_sheetHook;
     bool m_quitting = false;

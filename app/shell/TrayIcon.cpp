@@ -13,6 +13,8 @@ TrayIcon::TrayIcon(Actions actions, QObject *parent) : QObject(parent), m_menu(n
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this, actions.paste);
     m_menu->addAction(QStringLiteral("Show Quillory"), QKeySequence(Qt::CTRL | Qt::Key_1), this,
                       actions.showMainWindow);
+    m_menu->addAction(QStringLiteral("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma), this,
+                      actions.showSettings);
     m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("Quit Quillory"), QKeySequence(Qt::CTRL | Qt::Key_Q), this,
                       actions.quit);

@@ -8,8 +8,8 @@ class QSystemTrayIcon;
 
 namespace quillory {
 
-// The status-area icon: paste a new item, show the window, quit. Where the desktop has
-// no tray, the application runs without it and closing the window quits.
+// The status-area icon: paste a new item, show the window or the settings, quit. Where the desktop
+// has no tray, the application runs without it and closing the window quits.
 class TrayIcon final : public QObject
 {
     Q_OBJECT
@@ -20,6 +20,7 @@ public:
     {
         std::function<void()> paste;
         std::function<void()> showMainWindow;
+        std::function<void()> showSettings;
         std::function<void()> quit;
     };
 

@@ -19,6 +19,21 @@ QString AppInfo::buildNumber()
     return build;
 }
 
+QString AppInfo::versionText()
+{
+    return appVersion() + QStringLiteral(" (") + buildNumber() + QLatin1Char(')');
+}
+
+QUrl AppInfo::websiteUrl()
+{
+    return QUrl(QStringLiteral(QUILLORY_WEBSITE_URL), QUrl::StrictMode);
+}
+
+QString AppInfo::supportEmail()
+{
+    return QStringLiteral(QUILLORY_SUPPORT_EMAIL);
+}
+
 const QList<QColor> &AppInfo::colorPalette()
 {
     static const QList<QColor> palette = [] {

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include <QUrl>
 
 namespace quillory {
 
@@ -12,6 +13,11 @@ class AppInfo final
 public:
     static QString appVersion();
     static QString buildNumber();
+    // "1.2 (45)", as About shows it.
+    static QString versionText();
+    // The maker's web page and support address, as the packager configured them.
+    static QUrl websiteUrl();
+    static QString supportEmail();
     // Blue, indigo, purple, pink, red, orange, yellow, green, mint, teal, cyan, gray.
     static const QList<QColor> &colorPalette();
 };

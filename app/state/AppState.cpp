@@ -33,7 +33,8 @@ bool sameTagSet(const QList<Tag *> &a, const QList<Tag *> &b)
 
 } // namespace
 
-AppState::AppState(QObject *parent) : QObject(parent)
+AppState::AppState(std::unique_ptr<QSettings> preferences, QObject *parent)
+    : QObject(parent), m_preferences(std::move(preferences))
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppError.h"
+#include "Preferences.h"
 #include "SortOrder.h"
 
 #include <ItemType.h>
@@ -27,7 +28,11 @@ class AppState final : public QObject
     Q_DISABLE_COPY_MOVE(AppState)
 
 public:
-    explicit AppState(QObject *parent = nullptr);
+    // `preferences` is where the settings window's choices are kept; without it, the user's
+    // own store.
+    explicit AppState(std::unique_ptr<QSettings> preferences = {}, QObject *parent = nullptr);
+
+    Preferences &preferences() { return m_preferences; }
 
     // Drops references to records the store deletes, so no property ever dangles.
     void followStore(LibraryStore &store);
@@ -115,6 +120,7 @@ private:
     QList<Tag *> m_filterTags;
     bool m_showFavoritesOnly = false;
     SortOrder m_sortOrder = SortOrder::DateAddedDescending;
+    Preferences m_preferences;
     ViewMode m_viewMode = ViewMode::Grid;
     std::optional<ItemType> m_contentTypeFilter;
     bool m_isSearchFocused = false;

@@ -16,7 +16,8 @@ namespace quillory {
 
 ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder,
                                  LibraryStore &store, FileRevealer &revealer, QWidget *parent,
-                                 std::function<void(Item &)> edit)
+                                 std::function<void(Item &)> edit,
+                                 std::function<void(Item &)> remove)
     : QMenu(parent), m_store(store), m_itemId(item.id())
 {
     // A library that can only be read offers only what reads it.
@@ -43,8 +44,9 @@ ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsIn
     addItemAction(archived ? QStringLiteral("tray.and.arrow.up") : QStringLiteral("archivebox"),
                   archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
                   [](Item &i) { i.toggleArchive(); });
-    addItemAction(QStringLiteral("trash"), QStringLiteral("Delete"),
-                  [this](Item &i) { m_store.remove(&i); });
+    if (!remove)
+        remove = [this](Item &i) { m_store.remove(&i); };
+    addItemAction(QStringLiteral("trash"), QStringLiteral("Delete"), std::move(remove));
 }
 
 void ItemContextMenu::addItemAction(const QString &icon, const QString &text,

@@ -20,10 +20,11 @@ class ItemContextMenu final : public QMenu
     Q_DISABLE_COPY_MOVE(ItemContextMenu)
 
 public:
-    // `edit`, when given, adds "Edit..." at the top.
+    // `edit`, when given, adds "Edit..." at the top; `remove`, when given, is how "Delete"
+    // deletes (it may ask first), and otherwise the item is deleted at once.
     ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder, LibraryStore &store,
                     FileRevealer &revealer, QWidget *parent = nullptr,
-                    std::function<void(Item &)> edit = {});
+                    std::function<void(Item &)> edit = {}, std::function<void(Item &)> remove = {});
 
 private:
     void addTagMenu(const Item &item, const std::vector<Record *> &tagsInOrder);

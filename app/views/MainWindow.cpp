@@ -91,6 +91,11 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
             QMetaObject::invokeMethod(this, &MainWindow::openNewFolderSheet, Qt::QueuedConnection);
     });
     connect(&state, &AppState::isSearchFocusedChanged, this, &MainWindow::focusSearch);
+    // A new window starts with the preferred view; switching it later is the window's own.
+    state.setViewMode(state.preferences().preferredViewMode());
+    m_sidebar->setCountsShown(state.preferences().showItemCounts());
+    connect(&state.preferences(), &Preferences::changed, this,
+            [this] { m_sidebar->setCountsShown(m_state.preferences().showItemCounts()); });
     connect(&state, &AppState::showNewTagSheetChanged, this, [this] {
         if (m_state.showNewTagSheet())
             QMetaObject::invokeMethod(this, &MainWindow::openNewTagSheet, Qt::QueuedConnection);
@@ -299,8 +304,9 @@ void MainWindow::forget(const QList<Record *> &records)
 
 void MainWindow::showContextMenu(Item *item, const QPoint &globalPosition)
 {
-    ItemContextMenu menu(*item, m_tags->records(), m_store, m_revealer, this,
-                         [this](Item &i) { m_state.setEditingItem(&i); });
+    ItemContextMenu menu(
+        *item, m_tags->records(), m_store, m_revealer, this,
+        [this](Item &i) { m_state.setEditingItem(&i); }, [this](Item &i) { deleteItem(&i); });
     menu.exec(globalPosition);
 }
 
@@ -338,7 +344,7 @@ void MainWindow::addItemShortcuts()
             m_state.setEditingItem(m_selectedItem);
     });
     add({QKeySequence::Delete, QKeySequence(Qt::Key_Backspace)},
-        [this] { confirmDelete(m_selectedItem); });
+        [this] { deleteItem(m_selectedItem); });
     add({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
         [this] { openLink(m_selectedItem); });
     connect(view, &QListView::doubleClicked, this,
@@ -352,6 +358,16 @@ void MainWindow::openLink(Item *item)
     const QUrl url(*item->urlString(), QUrl::StrictMode);
     if (url.isValid())
         QDesktopServices::openUrl(url);
+}
+
+void MainWindow::deleteItem(Item *item)
+{
+    if (item == nullptr)
+        return;
+    if (m_state.preferences().confirmBeforeDelete())
+        confirmDelete(item);
+    else
+        m_store.remove(item);
 }
 
 void MainWindow::confirmDelete(Item *item)

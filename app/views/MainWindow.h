@@ -57,6 +57,8 @@ public:
     void toggleFilterTag(Tag *tag);
     void selectItem(Item *item);
     void toggleSidebar();
+    // Deletes the item from the library, asking first when "Confirm Before Delete" is on.
+    void deleteItem(Item *item);
     // Asks first, then deletes the item from the library.
     void confirmDelete(Item *item);
     void openAddURLSheet();

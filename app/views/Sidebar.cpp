@@ -38,7 +38,8 @@ Sidebar::Sidebar(QWidget *parent)
     m_search->setObjectName(QStringLiteral("searchField"));
 
     m_tree->setModel(m_model);
-    m_tree->setItemDelegate(new SidebarDelegate(m_tree));
+    m_delegate = new SidebarDelegate(m_tree);
+    m_tree->setItemDelegate(m_delegate);
     m_tree->setHeaderHidden(true);
     m_tree->setSelectionMode(QAbstractItemView::NoSelection);
     m_tree->setFocusPolicy(Qt::NoFocus);
@@ -161,6 +162,19 @@ void Sidebar::setEditable(bool editable)
 {
     m_editable = editable;
     m_newFolder->setVisible(editable);
+}
+
+void Sidebar::setCountsShown(bool shown)
+{
+    if (m_delegate->countsShown() == shown)
+        return;
+    m_delegate->setCountsShown(shown);
+    m_tree->viewport()->update();
+}
+
+bool Sidebar::countsShown() const
+{
+    return m_delegate->countsShown();
 }
 
 } // namespace quillory

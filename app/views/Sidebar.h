@@ -11,6 +11,8 @@ class QTreeView;
 
 namespace quillory {
 
+class SidebarDelegate;
+
 // The left column: search field, smart folders, the folder tree and the tag filters. It
 // shows choices and reports clicks; the main window decides what they mean.
 class Sidebar final : public QWidget
@@ -31,6 +33,9 @@ public:
     void update(const LiveList &folders, const LiveList &tags,
                 const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
                 const QList<Tag *> &filterTags);
+    // Whether rows show how many items they hold (the "Show Item Counts" preference).
+    void setCountsShown(bool shown);
+    bool countsShown() const;
 
 signals:
     void smartFolderClicked(quillory::SmartFolder folder);
@@ -48,6 +53,7 @@ private:
     void restoreExpansion(const QModelIndex &parent);
 
     SidebarModel *m_model;
+    SidebarDelegate *m_delegate;
     QLineEdit *m_search;
     QToolButton *m_newFolder;
     bool m_editable = true;

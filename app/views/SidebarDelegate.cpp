@@ -76,7 +76,7 @@ void SidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     const int count = index.data(SidebarModel::CountRole).toInt();
     QFont caption = option.font;
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    if (count >= 0) {
+    if (count >= 0 && m_countsShown) {
         const QString number = QString::number(count);
         painter->setFont(caption);
         painter->setPen(faded(text, 0.55f));

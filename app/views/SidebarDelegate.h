@@ -17,6 +17,12 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    void setCountsShown(bool shown) { m_countsShown = shown; }
+    bool countsShown() const { return m_countsShown; }
+
+private:
+    bool m_countsShown = true;
 };
 
 } // namespace quillory

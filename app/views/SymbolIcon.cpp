@@ -92,6 +92,14 @@ const QHash<QString, QStringList> &themeNames()
             {"exclamationmark.triangle.fill", "data-warning dialog-warning"},
             {"lock", "object-locked lock"},
             {"touchid", "fingerprint"},
+            // settings
+            {"square.grid.2x2.fill", "view-grid"},
+            {"lock.shield.fill", "security-high"},
+            {"square.and.arrow.up", "document-export document-share"},
+            {"square.and.arrow.down", "document-import"},
+            {"globe", "globe internet-web-browser"},
+            {"envelope", "mail-message-new mail-send"},
+            {"chevron.right", "go-next"},
         };
         QHash<QString, QStringList> t;
         for (const auto &[symbol, names] : pairs)

@@ -91,6 +91,8 @@ TEST_F(LockedLaunchTest, TheLibraryAndNewItemsWaitForThePassphrase)
     const QList<QAction *> enabled = enabledMenuCommands(*window);
     ASSERT_EQ(enabled.size(), 1);
     EXPECT_EQ(enabled.first()->text(), QStringLiteral("Quit Quillory"));
+    app->showSettings(); // as the tray's entry does
+    EXPECT_EQ(app->settingsWindow(), nullptr) << "nothing of a locked library shows";
 
     // A paste from the tray waits too.
     QMimeData pasted;

@@ -8,6 +8,7 @@
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <QuilloryApp.h>
+#include <SettingsView.h>
 #include <StartupFailure.h>
 #include <TrayIcon.h>
 
@@ -143,6 +144,30 @@ TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
 
     QAction *sidebar = findAction(window, u"Toggle Sidebar"_s);
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
+}
+
+TEST(QuilloryApp, SettingsOpenOnceFromTheFileMenuAndTheTray)
+{
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    QAction *settings = findAction(*app->mainWindow(), u"Settings..."_s);
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_EQ(findAction(*app->mainWindow(), u"Privacy && Security..."_s), nullptr);
+    settings->trigger();
+    SettingsView *window = app->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), u"Settings"_s);
+
+    QAction *traySettings = nullptr;
+    for (QAction *action : app->tray()->menu()->actions()) {
+        if (action->text() == u"Settings..."_s)
+            traySettings = action;
+    }
+    ASSERT_NE(traySettings, nullptr);
+    traySettings->trigger();
+    EXPECT_EQ(app->settingsWindow(), window) << "one settings window, brought forward";
 }
 
 TEST(QuilloryApp, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)

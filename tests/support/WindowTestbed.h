@@ -25,7 +25,9 @@ class WindowTestbed
 protected:
     explicit WindowTestbed(const std::function<void(const QString &)> &prepare = {})
         : m_settings(m_dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
-          m_search(&m_settings)
+          m_search(&m_settings),
+          m_state(std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("preferences.ini")),
+                                              QSettings::IniFormat))
     {
         const QString path = m_dir.filePath(QStringLiteral("library.store"));
         if (prepare)

@@ -384,29 +384,19 @@ TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
     EXPECT_TRUE(entries.contains(u"Copy Link"_s)) << entries.join(u", "_s).toStdString();
 }
 
-// Every icon the sidebar and the header show must come from the icon theme. When the SVG
-// icon engine is missing (the Breeze theme is all SVG) the theme still names the files, but
-// each one draws as nothing: this is the check that fails then.
+// Every icon the sidebar, the header and the settings window show must come from the icon theme.
+// When the SVG icon engine is missing (the Breeze theme is all SVG) the theme still names the
+// files, but each one draws as nothing: this is the check that fails then.
 TEST(SymbolIcons, SidebarAndHeaderIconsDrawFromTheTheme)
 {
     SymbolIcon::installThemeFallback(); // as the application does at start
-    const char *symbols[] = {"tray",
-                             "star",
-                             "clock",
-                             "eye",
-                             "archivebox",
-                             "square.grid.2x2",
-                             "folder",
-                             "tag",
-                             "magnifyingglass",
-                             "plus.circle.fill",
-                             "line.3.horizontal.decrease",
-                             "arrow.up.arrow.down",
-                             "list.bullet",
-                             "bookmark.fill",
-                             "link",
-                             "photo",
-                             "doc"};
+    const char *symbols[] = {
+        "tray", "star", "clock", "eye", "archivebox", "square.grid.2x2", "folder", "tag",
+        "magnifyingglass", "plus.circle.fill", "line.3.horizontal.decrease", "arrow.up.arrow.down",
+        "list.bullet", "bookmark.fill", "link", "photo", "doc",
+        // the settings window
+        "square.grid.2x2.fill", "lock.shield.fill", "tag.fill", "square.and.arrow.up",
+        "square.and.arrow.down", "trash", "globe", "envelope", "chevron.right"};
     for (const char *symbol : symbols) {
         SCOPED_TRACE(symbol);
         const QIcon icon = SymbolIcon::icon(QString::fromLatin1(symbol));
@@ -418,6 +408,56 @@ TEST(SymbolIcons, SidebarAndHeaderIconsDrawFromTheTheme)
                 opaque += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
         EXPECT_GT(opaque, 10) << "draws as nothing";
     }
+}
+
+TEST_F(MainWindowTest, PreferencesDecideTheStartingViewTheCountsAndWhetherDeletingAsks)
+{
+    Item *first = item("First");
+    item("Second");
+    int asked = 0;
+    m_window->setSheetHook([&asked](QDialog &dialog) {
+        ++asked;
+        dialog.reject();
+    });
+    m_window->refreshNow();
+    m_window->selectItem(first);
+    // The shortcut as the list view carries it (offscreen windows never hold the keyboard).
+    QAction *deleteKey = nullptr;
+    for (QAction *action : m_window->content().view()->actions()) {
+        if (action->shortcuts().contains(QKeySequence(Qt::Key_Backspace)))
+            deleteKey = action;
+    }
+    ASSERT_NE(deleteKey, nullptr);
+    deleteKey->trigger();
+    EXPECT_EQ(asked, 1) << "the keyboard asks first";
+    EXPECT_EQ(m_store->items().size(), 2u);
+
+    m_state.preferences().setConfirmBeforeDelete(false);
+    deleteKey->trigger();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(m_store->items().size(), 1u) << "deleted without a question";
+
+    m_state.preferences().setConfirmBeforeDelete(true);
+    Item *second = m_store->items().front();
+    ItemContextMenu menu(*second, {}, *m_store, m_revealer, nullptr, {},
+                         [this](Item &i) { m_window->deleteItem(&i); });
+    for (QAction *action : menu.actions()) {
+        if (action->text() == u"Delete"_s)
+            action->trigger();
+    }
+    EXPECT_EQ(asked, 2) << "the context menu asks as the keyboard does";
+    EXPECT_EQ(m_store->items().size(), 1u);
+
+    EXPECT_TRUE(m_window->sidebar().countsShown());
+    m_state.preferences().setShowItemCounts(false);
+    EXPECT_FALSE(m_window->sidebar().countsShown());
+
+    m_state.setViewMode(ViewMode::Grid);
+    m_state.preferences().setPreferredViewMode(ViewMode::List);
+    EXPECT_EQ(m_state.viewMode(), ViewMode::Grid) << "the open window keeps its view";
+    m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer, *m_intake);
+    EXPECT_EQ(m_state.viewMode(), ViewMode::List) << "a new window starts with the preferred one";
+    EXPECT_FALSE(m_window->sidebar().countsShown());
 }
 
 TEST_F(MainWindowTest, DeletingTheShownFolderFallsBackToAllItems)

@@ -1,0 +1,161 @@
+#include "ImportFlow.h"
+
+#include "BackupPassphraseSheet.h"
+#include "DisplayText.h"
+
+#include <AppError.h>
+#include <AppState.h>
+#include <LibraryStore.h>
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QStandardPaths>
+#include <QWidget>
+
+namespace quillory {
+
+namespace {
+// A small file is imported before a progress window would even appear.
+constexpr int progressDelayMs = 400;
+} // namespace
+
+ImportFlow::ImportFlow(AppState &state, LibraryStore &store, QWidget &window)
+    : QObject(&window), m_state(state), m_store(store), m_window(window)
+{
+}
+
+ImportFlow::~ImportFlow()
+{
+    delete m_progress;
+}
+
+QString ImportFlow::askForFile()
+{
+    if (m_openFileHook)
+        return m_openFileHook();
+    return QFileDialog::getOpenFileName(
+        &m_window, QStringLiteral("Import Data"),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        QStringLiteral("Quillory export or backup (*.json *.qlbackup);;All files (*)"));
+}
+
+void ImportFlow::chooseAndImport()
+{
+    if (isRunning())
+        return;
+    const QString path = askForFile();
+    if (!path.isEmpty())
+        importFile(path);
+}
+
+void ImportFlow::importFile(const QString &path)
+{
+    if (isRunning())
+        return;
+    m_path = path;
+    m_job = new ImportJob(m_store, path, this);
+    connect(m_job, &ImportJob::passphraseNeeded, this, &ImportFlow::askForPassphrase,
+            Qt::QueuedConnection);
+    connect(m_job, &ImportJob::progress, this, &ImportFlow::showProgress);
+    connect(m_job, &ImportJob::finished, this, &ImportFlow::succeeded);
+    connect(m_job, &ImportJob::failed, this, &ImportFlow::failed);
+
+    m_progress = new QProgressDialog(&m_window);
+    m_progress->setObjectName(QStringLiteral("importProgress"));
+    m_progress->setWindowTitle(QStringLiteral("Import Data"));
+    m_progress->setLabelText(QStringLiteral("Reading the file..."));
+    // An import is one transaction: stopping half way would undo it anyway, at the end.
+    m_progress->setCancelButton(nullptr);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setMinimumDuration(progressDelayMs);
+    m_progress->setAutoReset(false);
+    m_progress->setAutoClose(false);
+    m_progress->setRange(0, 0);
+    m_job->start();
+}
+
+void ImportFlow::runSheet(QDialog &sheet)
+{
+    sheet.setWindowModality(Qt::WindowModal);
+    if (m_sheetHook)
+        m_sheetHook(sheet);
+    else
+        sheet.exec();
+}
+
+void ImportFlow::askForPassphrase()
+{
+    if (!m_job)
+        return;
+    if (m_progress)
+        m_progress->hide();
+    BackupPassphraseSheet sheet(QFileInfo(m_path).fileName(), &m_window);
+    runSheet(sheet);
+    if (!m_job)
+        return;
+    if (sheet.result() != QDialog::Accepted) {
+        finish();
+        return;
+    }
+    m_job->start(sheet.passphrase());
+}
+
+void ImportFlow::showProgress(ImportJob::Phase phase, qsizetype done, qsizetype total)
+{
+    if (!m_progress)
+        return;
+    switch (phase) {
+    case ImportJob::Phase::Reading:
+        m_progress->setLabelText(QStringLiteral("Reading the file..."));
+        m_progress->setRange(0, 0);
+        break;
+    case ImportJob::Phase::Adding:
+        m_progress->setLabelText(QStringLiteral("Adding %1 of %2 items...").arg(done).arg(total));
+        // The dialog counts in int; a fraction keeps any count in range.
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
+        break;
+    case ImportJob::Phase::Saving:
+        m_progress->setLabelText(QStringLiteral("Saving..."));
+        m_progress->setRange(0, 0);
+        break;
+    }
+}
+
+void ImportFlow::succeeded(const ImportResult &result)
+{
+    finish();
+    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Import Complete"),
+                                result.summary(), QMessageBox::Ok, &m_window);
+    box->setObjectName(QStringLiteral("importSummary"));
+    DisplayText::makePlain(*box);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    if (m_sheetHook)
+        m_sheetHook(*box);
+    else
+        box->open();
+}
+
+void ImportFlow::failed(const QString &message)
+{
+    finish();
+    m_state.showError(AppError::importError(message));
+}
+
+void ImportFlow::finish()
+{
+    if (m_progress) {
+        m_progress->hide();
+        m_progress->deleteLater();
+    }
+    if (m_job)
+        m_job->deleteLater();
+    m_job = nullptr;
+    emit ended();
+}
+
+} // namespace quillory
