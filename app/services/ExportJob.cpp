@@ -31,17 +31,18 @@ void ExportJob::start()
         return;
     m_running = true;
     m_startedAt = QDateTime::currentDateTime();
-    m_data.exportDate = Clock::nowMSecs();
-    m_data.appVersion = BuildInfo::appVersion();
     // Folders and tags are few: they are copied at once, as they are now.
+    std::vector<ExportedFolder> folders;
     for (const Folder *folder : m_store.folders())
-        m_data.folders.push_back(ExportService::exportedFolder(*folder));
+        folders.push_back(ExportService::exportedFolder(*folder));
     for (const Tag *tag : m_store.tags())
-        m_data.tags.push_back(ExportService::exportedTag(*tag));
+        m_tags.push_back(ExportService::exportedTag(*tag));
     m_itemIds.reserve(m_store.items().size());
     for (const Item *item : m_store.items())
         m_itemIds.push_back(item->id());
-    m_data.items.reserve(m_itemIds.size());
+    m_writer =
+        std::make_unique<ExportDocumentWriter>(BuildInfo::appVersion(), Clock::nowMSecs(), folders,
+                                               ExportService::expectedSize(m_itemIds.size()));
     emit progress(0, qsizetype(m_itemIds.size()));
     m_slices.start();
 }
@@ -50,13 +51,15 @@ void ExportJob::copySlice()
 {
     // A backup always carries the pictures, whatever the choice for a plain export.
     const bool images = m_options.includeImages || m_options.encrypt;
+    // With pictures one item can take milliseconds, so the clock is read after each.
+    const int batch = images ? 1 : 256;
     QElapsedTimer clock;
     clock.start();
     while (m_next < m_itemIds.size() && clock.elapsed() < sliceMilliseconds) {
         // Records deleted since the export began are simply not exported.
-        for (int i = 0; i < 256 && m_next < m_itemIds.size(); ++i) {
+        for (int i = 0; i < batch && m_next < m_itemIds.size(); ++i) {
             if (const Item *item = m_store.item(m_itemIds[m_next++]))
-                m_data.items.push_back(ExportService::exportedItem(*item, images));
+                m_writer->addItem(ExportService::exportedItem(*item, images));
         }
     }
     emit progress(qsizetype(m_next), qsizetype(m_itemIds.size()));
@@ -69,12 +72,13 @@ void ExportJob::copySlice()
 
 void ExportJob::writeOnWorker()
 {
-    auto data = std::make_shared<ExportData>(std::move(m_data));
-    m_data = ExportData();
+    auto document = std::make_shared<QByteArray>(m_writer->finish(m_tags));
+    m_writer.reset();
+    m_tags = {};
     BackgroundWork::run<ExportService::FileResult>(
         this,
-        [data, options = m_options, directory = m_directory, when = m_startedAt] {
-            return ExportService::writeFile(*data, options, directory, when);
+        [document, options = m_options, directory = m_directory, when = m_startedAt] {
+            return ExportService::writeDocument(std::move(*document), options, directory, when);
         },
         [this](ExportService::FileResult result) {
             m_running = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExportDocumentWriter.h"
 #include "ExportRecords.h"
 #include "ExportService.h"
 
@@ -7,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 #include <QUuid>
+#include <memory>
 #include <vector>
 
 namespace quillory {
@@ -14,8 +16,9 @@ namespace quillory {
 class LibraryStore;
 
 // One export of the whole library to a file, without freezing the window: the records are
-// copied a slice at a time between events (a slice also reads the pictures of its items,
-// when they go along), then the document is written, sealed and saved on a worker thread.
+// written into the document a slice at a time between events (a slice also reads the
+// pictures of its items, when they go along), then the document is sealed and saved on a
+// worker thread.
 // Records deleted while the copy runs are left out. Interface thread.
 class ExportJob final : public QObject
 {
@@ -45,7 +48,8 @@ private:
     QDateTime m_startedAt;
     std::vector<QUuid> m_itemIds;
     size_t m_next = 0;
-    ExportData m_data;
+    std::unique_ptr<ExportDocumentWriter> m_writer;
+    std::vector<ExportedTag> m_tags;
     QTimer m_slices;
     bool m_running = false;
 };

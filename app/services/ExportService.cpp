@@ -50,17 +50,21 @@ QByteArray ExportService::exportDocument(const std::vector<Item *> &items,
                                          const std::vector<Folder *> &folders,
                                          const std::vector<Tag *> &tags, bool includeImages)
 {
-    ExportData data;
-    data.exportDate = Clock::nowMSecs();
-    data.appVersion = BuildInfo::appVersion();
-    data.items.reserve(items.size());
-    for (const Item *item : items)
-        data.items.push_back(exportedItem(*item, includeImages));
+    // Items go straight into the document: a copy of all of them first would double the
+    // memory an export needs.
+    std::vector<ExportedFolder> exportedFolders;
+    exportedFolders.reserve(folders.size());
     for (const Folder *folder : folders)
-        data.folders.push_back(exportedFolder(*folder));
+        exportedFolders.push_back(exportedFolder(*folder));
+    ExportDocumentWriter writer(BuildInfo::appVersion(), Clock::nowMSecs(), exportedFolders,
+                                expectedSize(items.size()));
+    for (const Item *item : items)
+        writer.addItem(exportedItem(*item, includeImages));
+    std::vector<ExportedTag> exportedTags;
+    exportedTags.reserve(tags.size());
     for (const Tag *tag : tags)
-        data.tags.push_back(exportedTag(*tag));
-    return ExportDocumentWriter::write(data);
+        exportedTags.push_back(exportedTag(*tag));
+    return writer.finish(exportedTags);
 }
 
 ExportedItem ExportService::exportedItem(const Item &item, bool includeImages)
@@ -134,7 +138,19 @@ ExportService::FileResult ExportService::writeFile(const ExportData &data,
                                                    const FileOptions &options,
                                                    const QString &directory, const QDateTime &when)
 {
-    QByteArray bytes = ExportDocumentWriter::write(data);
+    return writeDocument(ExportDocumentWriter::write(data), options, directory, when);
+}
+
+qsizetype ExportService::expectedSize(size_t itemCount)
+{
+    // What an item without pictures typically takes.
+    return 1024 + qsizetype(itemCount) * 700;
+}
+
+ExportService::FileResult ExportService::writeDocument(QByteArray bytes, const FileOptions &options,
+                                                       const QString &directory,
+                                                       const QDateTime &when)
+{
     if (options.encrypt) {
         auto sealed = EncryptedBackup::seal(bytes, options.passphrase);
         bytes = QByteArray(); // the plain document goes before the envelope is built

@@ -57,6 +57,11 @@ public:
     // appears whole or not at all.
     static FileResult writeFile(const ExportData &data, const FileOptions &options,
                                 const QString &directory, const QDateTime &when);
+    // The same for a document already written.
+    static FileResult writeDocument(QByteArray document, const FileOptions &options,
+                                    const QString &directory, const QDateTime &when);
+    // A guess of the document's length for this many items without pictures.
+    static qsizetype expectedSize(size_t itemCount);
 
     // New records for everything in the document, linked among themselves as the ids in
     // the file say and in no store yet: fresh ids and times, unknown ids skipped.

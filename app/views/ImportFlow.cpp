@@ -62,7 +62,13 @@ void ImportFlow::importFile(const QString &path)
     connect(m_job, &ImportJob::progress, this, &ImportFlow::showProgress);
     connect(m_job, &ImportJob::finished, this, &ImportFlow::succeeded);
     connect(m_job, &ImportJob::failed, this, &ImportFlow::failed);
+    startProgress();
+    m_job->start();
+}
 
+void ImportFlow::startProgress()
+{
+    closeProgress();
     m_progress = new QProgressDialog(&m_window);
     m_progress->setObjectName(QStringLiteral("importProgress"));
     m_progress->setWindowTitle(QStringLiteral("Import Data"));
@@ -74,7 +80,17 @@ void ImportFlow::importFile(const QString &path)
     m_progress->setAutoReset(false);
     m_progress->setAutoClose(false);
     m_progress->setRange(0, 0);
-    m_job->start();
+    // The delay before it appears starts here.
+    m_progress->setValue(0);
+}
+
+void ImportFlow::closeProgress()
+{
+    if (!m_progress)
+        return;
+    m_progress->hide();
+    m_progress->deleteLater();
+    m_progress = nullptr;
 }
 
 void ImportFlow::runSheet(QDialog &sheet)
@@ -90,8 +106,8 @@ void ImportFlow::askForPassphrase()
 {
     if (!m_job)
         return;
-    if (m_progress)
-        m_progress->hide();
+    // Otherwise its delay could end while the question is open and cover it.
+    closeProgress();
     BackupPassphraseSheet sheet(QFileInfo(m_path).fileName(), &m_window);
     runSheet(sheet);
     if (!m_job)
@@ -100,6 +116,7 @@ void ImportFlow::askForPassphrase()
         finish();
         return;
     }
+    startProgress();
     m_job->start(sheet.passphrase());
 }
 
@@ -148,10 +165,7 @@ void ImportFlow::failed(const QString &message)
 
 void ImportFlow::finish()
 {
-    if (m_progress) {
-        m_progress->hide();
-        m_progress->deleteLater();
-    }
+    closeProgress();
     if (m_job)
         m_job->deleteLater();
     m_job = nullptr;

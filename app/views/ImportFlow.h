@@ -46,6 +46,8 @@ signals:
 private:
     QString askForFile();
     void askForPassphrase();
+    void startProgress();
+    void closeProgress();
     void showProgress(ImportJob::Phase phase, qsizetype done, qsizetype total);
     void succeeded(const ImportResult &result);
     void failed(const QString &message);

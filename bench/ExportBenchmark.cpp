@@ -1,0 +1,255 @@
+// Export and import of a 100,000-item library without pictures: writing the export
+// document, its peak memory, reading it back (parse, building the records, the whole import
+// with its longest stretch on the interface thread), each beside a plain QJsonDocument parse
+// of the same document from the same run.
+
+#include "BenchMain.h"
+#include "StoreFixture.h"
+
+#include <ExportDocumentReader.h>
+#include <ExportService.h>
+#include <ImportJob.h>
+#include <LibraryStore.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <memory>
+
+namespace quillory::bench {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr std::size_t itemCount = 100'000;
+
+double millisecondsSince(SteadyClock::time_point begin)
+{
+    return std::chrono::duration<double, std::milli>(SteadyClock::now() - begin).count();
+}
+
+// A field of /proc/self/status ("VmRSS", "VmHWM"), in megabytes; -1 when unreadable.
+double statusMegabytes(const char *field)
+{
+    std::FILE *status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr)
+        return -1;
+    const std::size_t length = std::strlen(field);
+    char line[256];
+    double megabytes = -1;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+            megabytes = std::strtod(line + length + 1, nullptr) / 1024.0;
+            break;
+        }
+    }
+    std::fclose(status);
+    return megabytes;
+}
+
+// Lets VmHWM start again from the current resident size.
+bool resetPeak()
+{
+    std::FILE *refs = std::fopen("/proc/self/clear_refs", "w");
+    if (refs == nullptr)
+        return false;
+    const bool written = std::fputs("5", refs) >= 0;
+    return std::fclose(refs) == 0 && written;
+}
+
+LibraryStore *library()
+{
+    static std::unique_ptr<LibraryStore> store = [] {
+        const QString &path = StoreFixture::path(itemCount);
+        QString error;
+        return path.isEmpty() ? nullptr : LibraryStore::open(path, &error);
+    }();
+    return store.get();
+}
+
+QByteArray exportOf(LibraryStore &store)
+{
+    return ExportService::exportDocument(store.items(), store.folders(), store.tags(), false);
+}
+
+const QByteArray &document()
+{
+    static const QByteArray bytes = library() ? exportOf(*library()) : QByteArray();
+    return bytes;
+}
+
+#define REQUIRE_LIBRARY(state)                                                                     \
+    if (library() == nullptr) {                                                                    \
+        (state).SkipWithError("the fixture store could not be opened");                            \
+        return;                                                                                    \
+    }
+
+void exportDocument(benchmark::State &state)
+{
+    REQUIRE_LIBRARY(state)
+    LibraryStore &store = *library();
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        const QByteArray written = exportOf(store);
+        bytes = written.size();
+        benchmark::DoNotOptimize(written.constData());
+    }
+    state.counters["document_mb"] = double(bytes) / 1e6;
+}
+
+// The export's peak resident memory above the open library, against the document's size.
+void exportPeakMemory(benchmark::State &state)
+{
+    REQUIRE_LIBRARY(state)
+    LibraryStore &store = *library();
+    double above = 0;
+    double documentMegabytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        malloc_trim(0);
+        const double before = statusMegabytes("VmRSS");
+        if (!resetPeak()) {
+            state.SkipWithError("/proc/self/clear_refs cannot be written");
+            return;
+        }
+        state.ResumeTiming();
+        const QByteArray written = exportOf(store);
+        state.PauseTiming();
+        above = statusMegabytes("VmHWM") - before;
+        documentMegabytes = double(written.size()) / (1024.0 * 1024.0);
+        state.ResumeTiming();
+    }
+    state.counters["peak_above_library_mb"] = above;
+    state.counters["document_mib"] = documentMegabytes;
+    state.counters["peak_per_document"] = documentMegabytes > 0 ? above / documentMegabytes : 0;
+}
+
+void plainJsonParse(benchmark::State &state)
+{
+    REQUIRE_LIBRARY(state)
+    const QByteArray &bytes = document();
+    for (auto _ : state) {
+        const QJsonDocument parsed = QJsonDocument::fromJson(bytes);
+        benchmark::DoNotOptimize(parsed.isObject());
+    }
+    state.counters["document_mb"] = double(bytes.size()) / 1e6;
+}
+
+void importParse(benchmark::State &state)
+{
+    REQUIRE_LIBRARY(state)
+    const QByteArray &bytes = document();
+    for (auto _ : state) {
+        const ExportDocumentReader::Result read = ExportDocumentReader::read(bytes);
+        if (!read.data) {
+            state.SkipWithError(qPrintable(read.error));
+            return;
+        }
+        benchmark::DoNotOptimize(read.data->items.size());
+    }
+}
+
+void importBuild(benchmark::State &state)
+{
+    REQUIRE_LIBRARY(state)
+    const ExportDocumentReader::Result read = ExportDocumentReader::read(document());
+    if (!read.data) {
+        state.SkipWithError(qPrintable(read.error));
+        return;
+    }
+    for (auto _ : state) {
+        StoreFile::Contents contents = ExportService::importRecords(*read.data);
+        state.PauseTiming();
+        LibraryStore::discard(contents);
+        contents = {};
+        state.ResumeTiming();
+    }
+}
+
+// The whole import into a new library, as Import Data runs it: the iteration time is from
+// start to the records being in the library and its file; "longest_slice_ms" is the longest
+// time the interface thread spent without returning to its event loop.
+void importWhole(benchmark::State &state)
+{
+    REQUIRE_LIBRARY(state)
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("export.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(document()) != document().size()) {
+        state.SkipWithError("the export document could not be written");
+        return;
+    }
+    file.close();
+    double longestSlice = 0;
+    int run = 0;
+    for (auto _ : state) {
+        QString error;
+        auto target =
+            LibraryStore::open(dir.filePath(QStringLiteral("library-%1.store").arg(++run)), &error);
+        if (!target) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        ImportJob job(*target, path);
+        bool ended = false;
+        QString failure;
+        QObject::connect(&job, &ImportJob::finished, [&] { ended = true; });
+        QObject::connect(&job, &ImportJob::failed, [&](const QString &message) {
+            failure = message;
+            ended = true;
+        });
+        const auto begin = SteadyClock::now();
+        job.start();
+        double longest = millisecondsSince(begin);
+        while (!ended) {
+            const auto pass = SteadyClock::now();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            longest = std::max(longest, millisecondsSince(pass));
+        }
+        state.SetIterationTime(millisecondsSince(begin) / 1e3);
+        if (!failure.isEmpty()) {
+            state.SkipWithError(qPrintable(failure));
+            return;
+        }
+        longestSlice = std::max(longestSlice, longest);
+        state.PauseTiming();
+        target.reset();
+        state.ResumeTiming();
+    }
+    state.counters["longest_slice_ms"] = longestSlice;
+}
+
+const bool registered = [] {
+    const auto milliseconds = [](benchmark::internal::Benchmark *b) {
+        return b->Unit(benchmark::kMillisecond);
+    };
+    milliseconds(benchmark::RegisterBenchmark("export_document/100000", exportDocument))
+        ->UseRealTime()
+        ->MinTime(2.0);
+    milliseconds(benchmark::RegisterBenchmark("export_peak_memory/100000", exportPeakMemory))
+        ->UseRealTime()
+        ->Iterations(1);
+    milliseconds(benchmark::RegisterBenchmark("qjsondocument_parse_anchor/100000", plainJsonParse))
+        ->UseRealTime()
+        ->MinTime(2.0);
+    milliseconds(benchmark::RegisterBenchmark("import_parse/100000", importParse))
+        ->UseRealTime()
+        ->MinTime(2.0);
+    milliseconds(benchmark::RegisterBenchmark("import_build_records/100000", importBuild))
+        ->UseRealTime()
+        ->Iterations(3);
+    milliseconds(benchmark::RegisterBenchmark("import_whole/100000", importWhole))
+        ->UseManualTime()
+        ->Iterations(3);
+    return true;
+}();
+
+} // namespace
+} // namespace quillory::bench
