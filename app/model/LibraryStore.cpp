@@ -1,5 +1,7 @@
 #include "LibraryStore.h"
 
+#include "ReleaseElsewhere.h"
+
 #include <ContainerDirectory.h>
 
 #include <QCoreApplication>
@@ -290,6 +292,8 @@ void LibraryStore::finishInsertAll()
         if (!items.isEmpty())
             emit recordsInserted(RecordKind::Item, items);
     }
+    // The emptied lists were allocated on the import's worker thread.
+    releaseElsewhere(std::move(c));
     if (hasUnsavedChanges())
         m_autosave.start();
     if (bulk->context)

@@ -5,6 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <iterator>
+#include <system_error>
+#include <thread>
 
 namespace quillory {
 
@@ -64,13 +67,28 @@ std::optional<qint64> parseDate(const QString &text)
            qint64(offsetSeconds) * 1000;
 }
 
+// Where a record sits, for messages: "of item 3", or the document itself. Only spelled out
+// when something is wrong, since most records are fine.
+struct Position
+{
+    const char *what = nullptr; // none: the document
+    qsizetype index = 0;
+
+    QString text() const
+    {
+        if (what == nullptr)
+            return QStringLiteral("of the export");
+        return QStringLiteral("of %1 %2").arg(QLatin1StringView(what)).arg(index + 1);
+    }
+};
+
 // Reads one object's members, remembering the first problem; later reads after a problem
 // return defaults, so a record reads straight through and is refused at its end.
 class MemberReader final
 {
 public:
-    MemberReader(const QJsonObject &object, QString where, QString &problem)
-        : m_object(object), m_where(std::move(where)), m_problem(problem)
+    MemberReader(const QJsonObject &object, Position where, QString &problem)
+        : m_object(object), m_where(where), m_problem(problem)
     {
     }
 
@@ -149,20 +167,15 @@ public:
     {
         if (m_problem.isEmpty())
             m_problem = QStringLiteral("Invalid file format: \"%1\" %2 %3.")
-                            .arg(QLatin1StringView(name), m_where, QLatin1StringView(why));
+                            .arg(QLatin1StringView(name), m_where.text(), QLatin1StringView(why));
     }
     bool failed() const { return !m_problem.isEmpty(); }
 
 private:
     QJsonObject m_object;
-    QString m_where;
+    Position m_where;
     QString &m_problem;
 };
-
-QString position(const char *what, qsizetype index)
-{
-    return QStringLiteral("of %1 %2").arg(QLatin1StringView(what)).arg(index + 1);
-}
 
 std::optional<QJsonObject> elementObject(const QJsonArray &array, qsizetype index, const char *what,
                                          QString &problem)
@@ -177,7 +190,7 @@ std::optional<QJsonObject> elementObject(const QJsonArray &array, qsizetype inde
     return v.toObject();
 }
 
-std::optional<ExportedMetadata> readMetadata(const QJsonObject &object, const QString &where,
+std::optional<ExportedMetadata> readMetadata(const QJsonObject &object, Position where,
                                              QString &problem)
 {
     // A map of texts: a member of another type refuses it, as it would a map of strings.
@@ -185,7 +198,7 @@ std::optional<ExportedMetadata> readMetadata(const QJsonObject &object, const QS
         if (!it->isString() && !it->isNull()) {
             problem =
                 QStringLiteral("Invalid file format: \"metadata\" member \"%1\" %2 is not a text.")
-                    .arg(it.key(), where);
+                    .arg(it.key(), where.text());
             return std::nullopt;
         }
     }
@@ -212,7 +225,7 @@ std::optional<QByteArray> readBase64(const std::optional<QString> &text)
 
 std::optional<ExportedItem> readItem(const QJsonObject &object, qsizetype index, QString &problem)
 {
-    const QString where = position("item", index);
+    const Position where{"item", index};
     MemberReader m(object, where, problem);
     ExportedItem item;
     item.id = m.string("id");
@@ -250,7 +263,7 @@ std::optional<ExportedItem> readItem(const QJsonObject &object, qsizetype index,
 std::optional<ExportedFolder> readFolder(const QJsonObject &object, qsizetype index,
                                          QString &problem)
 {
-    MemberReader m(object, position("folder", index), problem);
+    MemberReader m(object, Position{"folder", index}, problem);
     ExportedFolder folder;
     folder.id = m.string("id");
     folder.name = m.string("name");
@@ -267,7 +280,7 @@ std::optional<ExportedFolder> readFolder(const QJsonObject &object, qsizetype in
 
 std::optional<ExportedTag> readTag(const QJsonObject &object, qsizetype index, QString &problem)
 {
-    MemberReader m(object, position("tag", index), problem);
+    MemberReader m(object, Position{"tag", index}, problem);
     ExportedTag tag;
     tag.id = m.string("id");
     tag.name = m.string("name");
@@ -281,11 +294,11 @@ std::optional<ExportedTag> readTag(const QJsonObject &object, qsizetype index, Q
 }
 
 template <typename Record, typename ReadOne>
-bool readAll(const QJsonArray &array, const char *what, std::vector<Record> &out, QString &problem,
-             ReadOne readOne)
+bool readRange(const QJsonArray &array, qsizetype from, qsizetype to, const char *what,
+               std::vector<Record> &out, QString &problem, ReadOne readOne)
 {
-    out.reserve(size_t(array.size()));
-    for (qsizetype i = 0; i < array.size(); ++i) {
+    out.reserve(size_t(to - from));
+    for (qsizetype i = from; i < to; ++i) {
         const auto object = elementObject(array, i, what, problem);
         if (!object)
             return false;
@@ -294,6 +307,49 @@ bool readAll(const QJsonArray &array, const char *what, std::vector<Record> &out
             return false;
         out.push_back(std::move(*record));
     }
+    return true;
+}
+
+template <typename Record, typename ReadOne>
+bool readAll(const QJsonArray &array, const char *what, std::vector<Record> &out, QString &problem,
+             ReadOne readOne)
+{
+    return readRange(array, 0, array.size(), what, out, problem, readOne);
+}
+
+// Items are nearly all of a large document, so a second thread reads the second half of
+// them. The arrays are only read, which Qt's shared containers allow from several threads.
+// The problem reported is the first one in the file, whichever half it is in.
+bool readItems(const QJsonArray &array, std::vector<ExportedItem> &out, QString &problem)
+{
+    constexpr qsizetype worthSplitting = 4096;
+    const qsizetype count = array.size();
+    const qsizetype half = count / 2;
+    std::vector<ExportedItem> second;
+    QString secondProblem;
+    bool secondRead = false;
+    std::thread helper;
+    if (count >= worthSplitting) {
+        try {
+            helper = std::thread([&] {
+                secondRead = readRange(array, half, count, "item", second, secondProblem, readItem);
+            });
+        } catch (const std::system_error &) {
+            // No thread to be had: one reads it all.
+        }
+    }
+    if (!helper.joinable())
+        return readAll(array, "item", out, problem, readItem);
+    const bool firstRead = readRange(array, 0, half, "item", out, problem, readItem);
+    helper.join();
+    if (!firstRead)
+        return false;
+    if (!secondRead) {
+        problem = secondProblem;
+        return false;
+    }
+    out.reserve(out.size() + second.size());
+    std::move(second.begin(), second.end(), std::back_inserter(out));
     return true;
 }
 
@@ -316,7 +372,7 @@ ExportDocumentReader::Result ExportDocumentReader::read(const QByteArray &docume
 ExportDocumentReader::Result ExportDocumentReader::read(const QJsonObject &root)
 {
     QString problem;
-    MemberReader m(root, QStringLiteral("of the export"), problem);
+    MemberReader m(root, Position{}, problem);
     ExportData data;
     // Version and dates are read for their type only: any version whose structure reads is
     // accepted.
@@ -328,7 +384,7 @@ ExportDocumentReader::Result ExportDocumentReader::read(const QJsonObject &root)
     const QJsonArray tags = m.array("tags");
     if (m.failed() || !readAll(tags, "tag", data.tags, problem, readTag) ||
         !readAll(folders, "folder", data.folders, problem, readFolder) ||
-        !readAll(items, "item", data.items, problem, readItem))
+        !readItems(items, data.items, problem))
         return {std::nullopt, problem};
     return {std::move(data), QString()};
 }

@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QPointer>
+#include <ReleaseElsewhere.h>
+#include <algorithm>
 
 namespace quillory {
 
@@ -54,7 +56,9 @@ std::optional<QByteArray> readFile(const QString &path, QString &error)
 
 std::optional<QJsonObject> parseObject(QByteArray bytes, QString &error)
 {
-    if (bytes.trimmed().isEmpty())
+    // Looked at in place: trimmed() would copy a document that ends in a line break.
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    if (std::all_of(bytes.cbegin(), bytes.cend(), blank))
         return error = QStringLiteral("Invalid file format: the file is empty."), std::nullopt;
     QJsonParseError parseError;
     const QJsonDocument json = QJsonDocument::fromJson(bytes, &parseError);
@@ -119,7 +123,7 @@ void ImportJob::start(const std::optional<QString> &passphrase)
                     return parsed;
             }
             auto read = ExportDocumentReader::read(*root);
-            root.reset();
+            releaseElsewhere(std::move(*root));
             if (!read.data) {
                 parsed.error = read.error;
                 return parsed;
@@ -127,6 +131,7 @@ void ImportJob::start(const std::optional<QString> &passphrase)
             parsed.result = ExportService::resultOf(*read.data);
             parsed.contents = std::make_shared<StoreFile::Contents>(
                 ExportService::importRecords(*read.data, report));
+            releaseElsewhere(std::move(*read.data));
             return parsed;
         },
         [this](Parsed parsed) { addToStore(std::move(parsed)); });

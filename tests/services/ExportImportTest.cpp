@@ -391,3 +391,44 @@ TEST_F(ExportImportTest, ExportFileIsWrittenWholeUnderItsDatedName)
     EXPECT_FALSE(refused.path);
     EXPECT_FALSE(refused.error.isEmpty());
 }
+
+// A large document is read in two halves at once: the records keep the file's order and
+// the problem reported is the first in the file, whichever half holds it.
+TEST_F(ExportImportTest, LargeDocumentReadsInOrderAndReportsItsFirstProblem)
+{
+    const auto documentWith = [](const std::vector<int> &badItems) {
+        QJsonArray items;
+        for (int i = 0; i < 10000; ++i) {
+            QJsonObject item{{"id", ExportDocumentWriter::uuidText(QUuid::createUuid())},
+                             {"type", "web_link"},
+                             {"title", QString::number(i)},
+                             {"createdAt", "2025-03-01T09:15:30.250Z"},
+                             {"modifiedAt", "2025-03-01T09:15:30.250Z"},
+                             {"isArchived", false},
+                             {"isFavorite", false},
+                             {"tagIds", QJsonArray()}};
+            if (std::find(badItems.begin(), badItems.end(), i) != badItems.end())
+                item.insert("isFavorite", "yes");
+            items.append(item);
+        }
+        const QJsonObject root{
+            {"version", "1.0"},        {"exportDate", "2025-03-01T09:15:30.250Z"},
+            {"appVersion", "1"},       {"items", items},
+            {"folders", QJsonArray()}, {"tags", QJsonArray()}};
+        return QJsonDocument(root).toJson();
+    };
+
+    const auto good = ExportDocumentReader::read(documentWith({}));
+    ASSERT_TRUE(good.data) << good.error.toStdString();
+    ASSERT_EQ(good.data->items.size(), 10000u);
+    for (int i : {0, 4999, 5000, 9999})
+        EXPECT_EQ(good.data->items[size_t(i)].title, QString::number(i));
+
+    const auto lateOnly = ExportDocumentReader::read(documentWith({7000}));
+    EXPECT_FALSE(lateOnly.data);
+    EXPECT_TRUE(lateOnly.error.contains("of item 7001")) << lateOnly.error.toStdString();
+
+    const auto both = ExportDocumentReader::read(documentWith({3, 7000}));
+    EXPECT_FALSE(both.data);
+    EXPECT_TRUE(both.error.contains("of item 4 ")) << both.error.toStdString();
+}
