@@ -45,11 +45,13 @@ std::optional<QByteArray> readFile(const QString &path, QString &error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return error = readError(path, file.errorString()), std::nullopt;
-    QByteArray bytes = file.read(ImportJob::maximumFileSize + 1);
+    // One byte more than the file had, to notice it growing; asking for the limit itself
+    // would set aside a whole gigabyte for every import.
+    QByteArray bytes = file.read(info.size() + 1);
     if (file.error() != QFileDevice::NoError)
         return error = readError(path, file.errorString()), std::nullopt;
-    if (bytes.size() > ImportJob::maximumFileSize)
-        return error = QStringLiteral("The file is too large to import (more than 1 GiB)."),
+    if (bytes.size() > info.size())
+        return error = readError(path, QStringLiteral("it changed while it was read.")),
                std::nullopt;
     return bytes;
 }

@@ -337,6 +337,11 @@ TEST_F(ExportImportTest, BadDocumentsAreRefusedWithAReasonAndChangeNothing)
     }
     EXPECT_FALSE(import(*store, dir.filePath("absent.json")).isEmpty());
     EXPECT_FALSE(import(*store, dir.path()).isEmpty()); // a folder
+    QFile huge(dir.filePath("huge.json"));              // sparse: costs no disk
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(ImportJob::maximumFileSize + 1));
+    huge.close();
+    EXPECT_EQ(import(*store, huge.fileName()),
+              QStringLiteral("The file is too large to import (more than 1 GiB)."));
     EXPECT_EQ(store->items().size(), before);
     EXPECT_EQ(store->folders().size(), 2u);
 }
