@@ -17,11 +17,6 @@
 
 namespace quillory {
 
-namespace {
-// A small file is imported before a progress window would even appear.
-constexpr int progressDelayMs = 400;
-} // namespace
-
 ImportFlow::ImportFlow(AppState &state, LibraryStore &store, QWidget &window)
     : QObject(&window), m_state(state), m_store(store), m_window(window)
 {
@@ -73,15 +68,22 @@ void ImportFlow::startProgress()
     m_progress->setObjectName(QStringLiteral("importProgress"));
     m_progress->setWindowTitle(QStringLiteral("Import Data"));
     m_progress->setLabelText(QStringLiteral("Reading the file..."));
+    // Wide enough that the label does not make it jump as the counts grow.
+    m_progress->setMinimumWidth(360);
     // An import is one transaction: stopping half way would undo it anyway, at the end.
     m_progress->setCancelButton(nullptr);
     m_progress->setWindowModality(Qt::WindowModal);
-    m_progress->setMinimumDuration(progressDelayMs);
+    m_progress->setMinimumDuration(m_progressDelayMs);
     m_progress->setAutoReset(false);
     m_progress->setAutoClose(false);
     m_progress->setRange(0, 0);
     // The delay before it appears starts here.
     m_progress->setValue(0);
+}
+
+QProgressDialog *ImportFlow::progressDialog() const
+{
+    return m_progress;
 }
 
 void ImportFlow::closeProgress()

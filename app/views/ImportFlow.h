@@ -38,6 +38,9 @@ public:
     void setOpenFileHook(OpenFileHook hook) { m_openFileHook = std::move(hook); }
     using SheetHook = std::function<void(QDialog &)>;
     void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    // How long an import runs before its progress appears (tests shorten it).
+    void setProgressDelay(int milliseconds) { m_progressDelayMs = milliseconds; }
+    QProgressDialog *progressDialog() const;
 
 signals:
     // The import ended, whether it added anything or not.
@@ -62,6 +65,8 @@ private:
     QPointer<QProgressDialog> m_progress;
     OpenFileHook m_openFileHook;
     SheetHook m_sheetHook;
+    // A small file is imported before a progress window would even appear.
+    int m_progressDelayMs = 400;
 };
 
 } // namespace quillory

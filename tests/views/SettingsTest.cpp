@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -296,6 +297,32 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAdded)
     flow.setOpenFileHook([] { return QString(); });
     view.importRow()->click();
     EXPECT_FALSE(flow.isRunning()) << "a cancelled picker imports nothing";
+}
+
+TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
+{
+    auto other = openStore(u"other.store"_s);
+    fill(*other);
+    const QString file = exportOf(*other, {});
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    ImportFlow &flow = view.importFlow();
+    flow.setProgressDelay(0); // what a large file gets after the delay
+    bool progressUnderSummary = true;
+    view.setSheetHook([&](QDialog &dialog) {
+        progressUnderSummary = flow.progressDialog() && flow.progressDialog()->isVisible();
+        dialog.close();
+    });
+    QSignalSpy ended(&flow, &ImportFlow::ended);
+    flow.importFile(file);
+    // The import needs a worker, a transaction and a sync: the window's next pass comes first.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return flow.progressDialog() && flow.progressDialog()->isVisible(); }, 5000));
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_EQ(flow.progressDialog()->windowModality(), Qt::WindowModal);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_FALSE(progressUnderSummary);
+    EXPECT_FALSE(flow.progressDialog());
+    EXPECT_EQ(m_store->items().size(), 2u);
 }
 
 TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
