@@ -1,13 +1,9 @@
 #include "ExportDocumentReader.h"
 
+#include "JsonCursor.h"
+
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonParseError>
-#include <QJsonValue>
-#include <iterator>
-#include <system_error>
-#include <thread>
+#include <climits>
 
 namespace quillory {
 
@@ -82,133 +78,174 @@ struct Position
     }
 };
 
-// Reads one object's members, remembering the first problem; later reads after a problem
-// return defaults, so a record reads straight through and is refused at its end.
+using Type = JsonCursor::Type;
+
+// Reads the values of one record's members as the cursor reaches them, checking each
+// against the format. The first problem ends the reading; each call returns false then.
 class MemberReader final
 {
 public:
-    MemberReader(const QJsonObject &object, Position where, QString &problem)
-        : m_object(object), m_where(where), m_problem(problem)
+    MemberReader(JsonCursor &json, Position where, QString &problem)
+        : m_json(json), m_where(where), m_problem(problem)
     {
     }
 
-    QString string(const char *name)
+    bool text(const char *name, QString &out)
     {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (!v.isString())
-            return refuse(name, v.isUndefined() ? "is missing" : "is not a text"), QString();
-        return v.toString();
+        if (m_json.peek() != Type::String)
+            return refuseOrSyntax(name, "is not a text");
+        return m_json.readString(out) || syntax();
     }
-    std::optional<QString> optionalString(const char *name)
+    bool optionalText(const char *name, std::optional<QString> &out)
     {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (v.isUndefined() || v.isNull())
-            return std::nullopt;
-        if (!v.isString())
-            return refuse(name, "is not a text"), std::nullopt;
-        return v.toString();
+        if (m_json.peek() == Type::Null) {
+            out.reset();
+            return m_json.readNull() || syntax();
+        }
+        QString value;
+        if (!text(name, value))
+            return false;
+        out = std::move(value);
+        return true;
     }
-    std::optional<bool> optionalBool(const char *name)
+    bool optionalBool(const char *name, bool &out)
     {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (v.isUndefined() || v.isNull())
-            return std::nullopt;
-        if (!v.isBool())
-            return refuse(name, "is not true or false"), std::nullopt;
-        return v.toBool();
+        switch (m_json.peek()) {
+        case Type::Null:
+            out = false;
+            return m_json.readNull() || syntax();
+        case Type::Boolean:
+            return m_json.readBoolean(out) || syntax();
+        default:
+            return refuseOrSyntax(name, "is not true or false");
+        }
     }
-    std::optional<int> optionalInt(const char *name)
+    bool optionalInt(const char *name, std::optional<int> &out)
     {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (v.isUndefined() || v.isNull())
-            return std::nullopt;
-        const double d = v.toDouble();
-        if (!v.isDouble() || d != double(qint64(d)) || d < INT_MIN || d > INT_MAX)
-            return refuse(name, "is not a whole number"), std::nullopt;
-        return int(d);
+        if (m_json.peek() == Type::Null) {
+            out.reset();
+            return m_json.readNull() || syntax();
+        }
+        if (m_json.peek() != Type::Number)
+            return refuseOrSyntax(name, "is not a whole number");
+        double d = 0;
+        if (!m_json.readNumber(d))
+            return syntax();
+        if (d < INT_MIN || d > INT_MAX || d != double(qint64(d)))
+            return refuse(name, "is not a whole number");
+        out = int(d);
+        return true;
     }
     // Only checked to be a date-time text: import gives records the time of the import.
-    qint64 date(const char *name)
+    bool date(const char *name, qint64 &out)
     {
-        const QString text = string(name);
-        if (!m_problem.isEmpty())
-            return 0;
-        const auto when = parseDate(text);
+        QString value;
+        if (!text(name, value))
+            return false;
+        const auto when = parseDate(value);
         if (!when)
-            return refuse(name, "is not a date"), 0;
-        return *when;
+            return refuse(name, "is not a date");
+        out = *when;
+        return true;
     }
-    std::optional<QJsonArray> optionalArray(const char *name)
+    bool texts(const char *name, std::vector<QString> &out)
     {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (v.isUndefined() || v.isNull())
-            return std::nullopt;
-        if (!v.isArray())
-            return refuse(name, "is not a list"), std::nullopt;
-        return v.toArray();
+        if (m_json.peek() == Type::Null) {
+            out.clear();
+            return m_json.readNull() || syntax();
+        }
+        if (m_json.peek() != Type::Array)
+            return refuseOrSyntax(name, "is not a list");
+        m_json.beginArray();
+        out.clear();
+        while (m_json.nextElement()) {
+            if (m_json.peek() != Type::String)
+                return refuseOrSyntax(name, "holds something other than texts");
+            QString value;
+            if (!m_json.readString(value))
+                return syntax();
+            out.push_back(std::move(value));
+        }
+        return !m_json.failed() || syntax();
     }
-    QJsonArray array(const char *name)
+    // A map of texts: a member of another type refuses it, as it would a map of strings.
+    bool metadata(std::optional<ExportedMetadata> &out)
     {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (!v.isArray())
-            return refuse(name, v.isUndefined() ? "is missing" : "is not a list"), QJsonArray();
-        return v.toArray();
+        if (m_json.peek() == Type::Null) {
+            out.reset();
+            return m_json.readNull() || syntax();
+        }
+        if (m_json.peek() != Type::Object)
+            return refuseOrSyntax("metadata", "is not an object");
+        m_json.beginObject();
+        ExportedMetadata metadata;
+        QByteArrayView name;
+        while (m_json.nextMember(name)) {
+            std::optional<QString> *field =
+                name == QByteArrayView("author")        ? &metadata.author
+                : name == QByteArrayView("description") ? &metadata.description
+                : name == QByteArrayView("platform")    ? &metadata.platform
+                : name == QByteArrayView("siteName")    ? &metadata.siteName
+                                                        : nullptr;
+            const Type type = m_json.peek();
+            if (type != Type::String && type != Type::Null) {
+                if (m_json.failed())
+                    return syntax();
+                m_problem = QStringLiteral(
+                                "Invalid file format: \"metadata\" member \"%1\" %2 is not a text.")
+                                .arg(QString::fromUtf8(name), m_where.text());
+                return false;
+            }
+            std::optional<QString> value;
+            if (!optionalText("metadata", value))
+                return false;
+            if (field != nullptr)
+                *field = std::move(value);
+        }
+        if (m_json.failed())
+            return syntax();
+        out = std::move(metadata);
+        return true;
     }
-    std::optional<QJsonObject> optionalObject(const char *name)
-    {
-        const QJsonValue v = m_object.value(QLatin1StringView(name));
-        if (v.isUndefined() || v.isNull())
-            return std::nullopt;
-        if (!v.isObject())
-            return refuse(name, "is not an object"), std::nullopt;
-        return v.toObject();
-    }
-    void refuse(const char *name, const char *why)
+    bool skip() { return m_json.skipValue() || syntax(); }
+
+    bool refuse(const char *name, const char *why)
     {
         if (m_problem.isEmpty())
             m_problem = QStringLiteral("Invalid file format: \"%1\" %2 %3.")
                             .arg(QLatin1StringView(name), m_where.text(), QLatin1StringView(why));
+        return false;
     }
-    bool failed() const { return !m_problem.isEmpty(); }
+    bool missing(const char *name) { return refuse(name, "is missing"); }
+    bool syntax()
+    {
+        if (m_problem.isEmpty())
+            m_problem = QStringLiteral("Invalid file format: the file is not valid JSON (%1 at "
+                                       "byte %2).")
+                            .arg(m_json.errorText())
+                            .arg(m_json.errorOffset());
+        return false;
+    }
 
 private:
-    QJsonObject m_object;
+    // A value of the wrong type, unless what stands there is not JSON at all.
+    bool refuseOrSyntax(const char *name, const char *why)
+    {
+        if (m_json.peek() == Type::Invalid) {
+            m_json.skipValue(); // records what is wrong and where
+            return syntax();
+        }
+        return refuse(name, why);
+    }
+
+    JsonCursor &m_json;
     Position m_where;
     QString &m_problem;
 };
 
-std::optional<QJsonObject> elementObject(const QJsonArray &array, qsizetype index, const char *what,
-                                         QString &problem)
+bool is(QByteArrayView name, const char *member)
 {
-    const QJsonValue v = array.at(index);
-    if (!v.isObject()) {
-        problem = QStringLiteral("Invalid file format: %1 %2 is not an object.")
-                      .arg(QLatin1StringView(what))
-                      .arg(index + 1);
-        return std::nullopt;
-    }
-    return v.toObject();
-}
-
-std::optional<ExportedMetadata> readMetadata(const QJsonObject &object, Position where,
-                                             QString &problem)
-{
-    // A map of texts: a member of another type refuses it, as it would a map of strings.
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it->isString() && !it->isNull()) {
-            problem =
-                QStringLiteral("Invalid file format: \"metadata\" member \"%1\" %2 is not a text.")
-                    .arg(it.key(), where.text());
-            return std::nullopt;
-        }
-    }
-    MemberReader m(object, where, problem);
-    ExportedMetadata metadata;
-    metadata.author = m.optionalString("author");
-    metadata.description = m.optionalString("description");
-    metadata.platform = m.optionalString("platform");
-    metadata.siteName = m.optionalString("siteName");
-    return metadata;
+    return name == QByteArrayView(member);
 }
 
 // Invalid Base64 reads as no bytes: the item comes back without that picture.
@@ -223,169 +260,225 @@ std::optional<QByteArray> readBase64(const std::optional<QString> &text)
     return std::move(*decoded);
 }
 
-std::optional<ExportedItem> readItem(const QJsonObject &object, qsizetype index, QString &problem)
+// The members every record of a kind must have, in the order they are asked for.
+bool allPresent(MemberReader &m, std::initializer_list<std::pair<const char *, bool>> members)
 {
-    const Position where{"item", index};
-    MemberReader m(object, where, problem);
-    ExportedItem item;
-    item.id = m.string("id");
-    item.type = m.string("type");
-    item.title = m.string("title");
-    item.url = m.optionalString("url");
-    item.note = m.optionalString("note");
-    item.sourceDomain = m.optionalString("sourceDomain");
-    item.folderId = m.optionalString("folderId");
-    if (const auto ids = m.optionalArray("tagIds")) {
-        item.tagIds.reserve(size_t(ids->size()));
-        for (const QJsonValue &id : *ids) {
-            if (!id.isString()) {
-                m.refuse("tagIds", "holds something other than texts");
-                break;
-            }
-            item.tagIds.push_back(id.toString());
-        }
+    for (const auto &[name, present] : members) {
+        if (!present)
+            return m.missing(name);
     }
-    item.isArchived = m.optionalBool("isArchived").value_or(false);
-    item.isFavorite = m.optionalBool("isFavorite").value_or(false);
-    item.createdAt = m.date("createdAt");
-    item.modifiedAt = m.date("modifiedAt");
-    if (const auto metadata = m.optionalObject("metadata"); metadata && !m.failed())
-        item.metadata = readMetadata(*metadata, where, problem);
-    const auto image = m.optionalString("imageData");
-    const auto thumbnail = m.optionalString("thumbnailData");
-    if (m.failed())
-        return std::nullopt;
+    return true;
+}
+
+bool readItem(JsonCursor &json, MemberReader &m, ExportedItem &item)
+{
+    bool id = false, type = false, title = false, created = false, modified = false;
+    std::optional<QString> image, thumbnail;
+    QByteArrayView name;
+    while (json.nextMember(name)) {
+        bool ok = false;
+        if (is(name, "id"))
+            ok = id = m.text("id", item.id);
+        else if (is(name, "type"))
+            ok = type = m.text("type", item.type);
+        else if (is(name, "title"))
+            ok = title = m.text("title", item.title);
+        else if (is(name, "url"))
+            ok = m.optionalText("url", item.url);
+        else if (is(name, "note"))
+            ok = m.optionalText("note", item.note);
+        else if (is(name, "sourceDomain"))
+            ok = m.optionalText("sourceDomain", item.sourceDomain);
+        else if (is(name, "folderId"))
+            ok = m.optionalText("folderId", item.folderId);
+        else if (is(name, "tagIds"))
+            ok = m.texts("tagIds", item.tagIds);
+        else if (is(name, "isArchived"))
+            ok = m.optionalBool("isArchived", item.isArchived);
+        else if (is(name, "isFavorite"))
+            ok = m.optionalBool("isFavorite", item.isFavorite);
+        else if (is(name, "createdAt"))
+            ok = created = m.date("createdAt", item.createdAt);
+        else if (is(name, "modifiedAt"))
+            ok = modified = m.date("modifiedAt", item.modifiedAt);
+        else if (is(name, "metadata"))
+            ok = m.metadata(item.metadata);
+        else if (is(name, "imageData"))
+            ok = m.optionalText("imageData", image);
+        else if (is(name, "thumbnailData"))
+            ok = m.optionalText("thumbnailData", thumbnail);
+        else
+            ok = m.skip();
+        if (!ok)
+            return false;
+    }
+    if (json.failed())
+        return m.syntax();
+    if (!allPresent(m, {{"id", id},
+                        {"type", type},
+                        {"title", title},
+                        {"createdAt", created},
+                        {"modifiedAt", modified}}))
+        return false;
     item.imageData = readBase64(image);
     item.thumbnailData = readBase64(thumbnail);
-    return item;
-}
-
-std::optional<ExportedFolder> readFolder(const QJsonObject &object, qsizetype index,
-                                         QString &problem)
-{
-    MemberReader m(object, Position{"folder", index}, problem);
-    ExportedFolder folder;
-    folder.id = m.string("id");
-    folder.name = m.string("name");
-    folder.iconName = m.optionalString("iconName");
-    folder.colorHex = m.string("colorHex");
-    folder.parentId = m.optionalString("parentId");
-    folder.sortOrder = m.optionalInt("sortOrder");
-    folder.createdAt = m.date("createdAt");
-    folder.modifiedAt = m.date("modifiedAt");
-    if (m.failed())
-        return std::nullopt;
-    return folder;
-}
-
-std::optional<ExportedTag> readTag(const QJsonObject &object, qsizetype index, QString &problem)
-{
-    MemberReader m(object, Position{"tag", index}, problem);
-    ExportedTag tag;
-    tag.id = m.string("id");
-    tag.name = m.string("name");
-    tag.colorHex = m.string("colorHex");
-    tag.sortOrder = m.optionalInt("sortOrder");
-    tag.createdAt = m.date("createdAt");
-    tag.modifiedAt = m.date("modifiedAt");
-    if (m.failed())
-        return std::nullopt;
-    return tag;
-}
-
-template <typename Record, typename ReadOne>
-bool readRange(const QJsonArray &array, qsizetype from, qsizetype to, const char *what,
-               std::vector<Record> &out, QString &problem, ReadOne readOne)
-{
-    out.reserve(size_t(to - from));
-    for (qsizetype i = from; i < to; ++i) {
-        const auto object = elementObject(array, i, what, problem);
-        if (!object)
-            return false;
-        auto record = readOne(*object, i, problem);
-        if (!record)
-            return false;
-        out.push_back(std::move(*record));
-    }
     return true;
 }
 
-template <typename Record, typename ReadOne>
-bool readAll(const QJsonArray &array, const char *what, std::vector<Record> &out, QString &problem,
-             ReadOne readOne)
+bool readFolder(JsonCursor &json, MemberReader &m, ExportedFolder &folder)
 {
-    return readRange(array, 0, array.size(), what, out, problem, readOne);
+    bool id = false, name = false, color = false, created = false, modified = false;
+    QByteArrayView member;
+    while (json.nextMember(member)) {
+        bool ok = false;
+        if (is(member, "id"))
+            ok = id = m.text("id", folder.id);
+        else if (is(member, "name"))
+            ok = name = m.text("name", folder.name);
+        else if (is(member, "iconName"))
+            ok = m.optionalText("iconName", folder.iconName);
+        else if (is(member, "colorHex"))
+            ok = color = m.text("colorHex", folder.colorHex);
+        else if (is(member, "parentId"))
+            ok = m.optionalText("parentId", folder.parentId);
+        else if (is(member, "sortOrder"))
+            ok = m.optionalInt("sortOrder", folder.sortOrder);
+        else if (is(member, "createdAt"))
+            ok = created = m.date("createdAt", folder.createdAt);
+        else if (is(member, "modifiedAt"))
+            ok = modified = m.date("modifiedAt", folder.modifiedAt);
+        else
+            ok = m.skip();
+        if (!ok)
+            return false;
+    }
+    if (json.failed())
+        return m.syntax();
+    return allPresent(m, {{"id", id},
+                          {"name", name},
+                          {"colorHex", color},
+                          {"createdAt", created},
+                          {"modifiedAt", modified}});
 }
 
-// Items are nearly all of a large document, so a second thread reads the second half of
-// them. The arrays are only read, which Qt's shared containers allow from several threads.
-// The problem reported is the first one in the file, whichever half it is in.
-bool readItems(const QJsonArray &array, std::vector<ExportedItem> &out, QString &problem)
+bool readTag(JsonCursor &json, MemberReader &m, ExportedTag &tag)
 {
-    constexpr qsizetype worthSplitting = 4096;
-    const qsizetype count = array.size();
-    const qsizetype half = count / 2;
-    std::vector<ExportedItem> second;
-    QString secondProblem;
-    bool secondRead = false;
-    std::thread helper;
-    if (count >= worthSplitting) {
-        try {
-            helper = std::thread([&] {
-                secondRead = readRange(array, half, count, "item", second, secondProblem, readItem);
-            });
-        } catch (const std::system_error &) {
-            // No thread to be had: one reads it all.
+    bool id = false, name = false, color = false, created = false, modified = false;
+    QByteArrayView member;
+    while (json.nextMember(member)) {
+        bool ok = false;
+        if (is(member, "id"))
+            ok = id = m.text("id", tag.id);
+        else if (is(member, "name"))
+            ok = name = m.text("name", tag.name);
+        else if (is(member, "colorHex"))
+            ok = color = m.text("colorHex", tag.colorHex);
+        else if (is(member, "sortOrder"))
+            ok = m.optionalInt("sortOrder", tag.sortOrder);
+        else if (is(member, "createdAt"))
+            ok = created = m.date("createdAt", tag.createdAt);
+        else if (is(member, "modifiedAt"))
+            ok = modified = m.date("modifiedAt", tag.modifiedAt);
+        else
+            ok = m.skip();
+        if (!ok)
+            return false;
+    }
+    if (json.failed())
+        return m.syntax();
+    return allPresent(m, {{"id", id},
+                          {"name", name},
+                          {"colorHex", color},
+                          {"createdAt", created},
+                          {"modifiedAt", modified}});
+}
+
+// One of the document's lists, each element an object read by `readOne`.
+template <typename Record, typename ReadOne>
+bool readList(JsonCursor &json, MemberReader &root, const char *name, const char *what,
+              std::vector<Record> &out, QString &problem, ReadOne readOne)
+{
+    if (json.peek() != Type::Array) {
+        if (json.peek() == Type::Invalid) {
+            json.skipValue();
+            return root.syntax();
         }
+        return root.refuse(name, "is not a list");
     }
-    if (!helper.joinable())
-        return readAll(array, "item", out, problem, readItem);
-    const bool firstRead = readRange(array, 0, half, "item", out, problem, readItem);
-    helper.join();
-    if (!firstRead)
-        return false;
-    if (!secondRead) {
-        problem = secondProblem;
-        return false;
+    json.beginArray();
+    out.clear();
+    for (qsizetype index = 0; json.nextElement(); ++index) {
+        if (json.peek() != Type::Object) {
+            if (json.peek() == Type::Invalid) {
+                json.skipValue();
+                return root.syntax();
+            }
+            problem = QStringLiteral("Invalid file format: %1 %2 is not an object.")
+                          .arg(QLatin1StringView(what))
+                          .arg(index + 1);
+            return false;
+        }
+        json.beginObject();
+        MemberReader m(json, Position{what, index}, problem);
+        Record record;
+        if (!readOne(json, m, record))
+            return false;
+        out.push_back(std::move(record));
     }
-    out.reserve(out.size() + second.size());
-    std::move(second.begin(), second.end(), std::back_inserter(out));
-    return true;
+    return !json.failed() || root.syntax();
 }
 
 } // namespace
 
-ExportDocumentReader::Result ExportDocumentReader::read(const QByteArray &document)
+ExportDocumentReader::Result ExportDocumentReader::read(QByteArrayView document)
 {
-    QJsonParseError error;
-    const QJsonDocument json = QJsonDocument::fromJson(document, &error);
-    if (error.error != QJsonParseError::NoError)
-        return {std::nullopt, QStringLiteral("Invalid file format: the file is not valid JSON "
-                                             "(%1 at byte %2).")
-                                  .arg(error.errorString())
-                                  .arg(error.offset)};
-    if (!json.isObject())
-        return {std::nullopt, QStringLiteral("Invalid file format: the file holds no export.")};
-    return read(json.object());
-}
-
-ExportDocumentReader::Result ExportDocumentReader::read(const QJsonObject &root)
-{
+    JsonCursor json(document);
     QString problem;
-    MemberReader m(root, Position{}, problem);
+    MemberReader m(json, Position{}, problem);
+    const auto refused = [&problem] { return Result{std::nullopt, problem}; };
+    if (json.peek() != Type::Object) {
+        // Valid JSON of another shape, or not JSON at all.
+        if (!json.skipValue() || !json.atEnd())
+            return m.syntax(), refused();
+        return {std::nullopt,
+                QStringLiteral("Invalid file format: the file holds no Quillory export.")};
+    }
+    json.beginObject();
     ExportData data;
     // Version and dates are read for their type only: any version whose structure reads is
     // accepted.
-    data.version = m.string("version");
-    data.exportDate = m.date("exportDate");
-    data.appVersion = m.string("appVersion");
-    const QJsonArray items = m.array("items");
-    const QJsonArray folders = m.array("folders");
-    const QJsonArray tags = m.array("tags");
-    if (m.failed() || !readAll(tags, "tag", data.tags, problem, readTag) ||
-        !readAll(folders, "folder", data.folders, problem, readFolder) ||
-        !readItems(items, data.items, problem))
-        return {std::nullopt, problem};
+    bool version = false, exportDate = false, appVersion = false;
+    bool items = false, folders = false, tags = false;
+    QByteArrayView name;
+    while (json.nextMember(name)) {
+        bool ok = false;
+        if (is(name, "version"))
+            ok = version = m.text("version", data.version);
+        else if (is(name, "exportDate"))
+            ok = exportDate = m.date("exportDate", data.exportDate);
+        else if (is(name, "appVersion"))
+            ok = appVersion = m.text("appVersion", data.appVersion);
+        else if (is(name, "items"))
+            ok = items = readList(json, m, "items", "item", data.items, problem, readItem);
+        else if (is(name, "folders"))
+            ok = folders =
+                readList(json, m, "folders", "folder", data.folders, problem, readFolder);
+        else if (is(name, "tags"))
+            ok = tags = readList(json, m, "tags", "tag", data.tags, problem, readTag);
+        else
+            ok = m.skip();
+        if (!ok)
+            return refused();
+    }
+    if (json.failed() || !json.atEnd())
+        return m.syntax(), refused();
+    if (!allPresent(m, {{"version", version},
+                        {"exportDate", exportDate},
+                        {"appVersion", appVersion},
+                        {"items", items},
+                        {"folders", folders},
+                        {"tags", tags}}))
+        return refused();
     return {std::move(data), QString()};
 }
 

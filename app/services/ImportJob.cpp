@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QJsonParseError>
 #include <QPointer>
 #include <ReleaseElsewhere.h>
 #include <algorithm>
@@ -56,24 +55,18 @@ std::optional<QByteArray> readFile(const QString &path, QString &error)
     return bytes;
 }
 
-std::optional<QJsonObject> parseObject(QByteArray bytes, QString &error)
+bool isBlank(const QByteArray &bytes)
 {
-    // Looked at in place: trimmed() would copy a document that ends in a line break.
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    if (std::all_of(bytes.cbegin(), bytes.cend(), blank))
-        return error = QStringLiteral("Invalid file format: the file is empty."), std::nullopt;
-    QJsonParseError parseError;
-    const QJsonDocument json = QJsonDocument::fromJson(bytes, &parseError);
-    bytes = QByteArray();
-    if (parseError.error != QJsonParseError::NoError)
-        return error = QStringLiteral("Invalid file format: the file is not valid JSON (%1 at "
-                                      "byte %2).")
-                           .arg(parseError.errorString())
-                           .arg(parseError.offset),
-               std::nullopt;
-    if (!json.isObject())
-        return error = QStringLiteral("Invalid file format: the file holds no Quillory export."),
-               std::nullopt;
+    return std::all_of(bytes.cbegin(), bytes.cend(), blank);
+}
+
+// The envelope of a backup, when `bytes` are one: a small object around the sealed document.
+std::optional<QJsonObject> backupEnvelope(const QByteArray &bytes)
+{
+    const QJsonDocument json = QJsonDocument::fromJson(bytes);
+    if (!json.isObject() || !EncryptedBackup::isEnvelope(json.object()))
+        return std::nullopt;
     return json.object();
 }
 
@@ -107,29 +100,35 @@ void ImportJob::start(const std::optional<QString> &passphrase)
             auto bytes = readFile(path, parsed.error);
             if (!bytes)
                 return parsed;
-            auto root = parseObject(std::move(*bytes), parsed.error);
-            if (!root)
+            if (isBlank(*bytes)) {
+                parsed.error = QStringLiteral("Invalid file format: the file is empty.");
                 return parsed;
-            if (EncryptedBackup::isEnvelope(*root)) {
+            }
+            auto read = ExportDocumentReader::read(*bytes);
+            if (!read.data) {
+                auto envelope = backupEnvelope(*bytes);
+                if (!envelope) {
+                    parsed.error = read.error;
+                    return parsed;
+                }
+                bytes.reset();
                 if (!passphrase) {
                     parsed.needsPassphrase = true;
                     return parsed;
                 }
-                auto opened = EncryptedBackup::open(*root, *passphrase);
+                auto opened = EncryptedBackup::open(*envelope, *passphrase);
                 if (auto *failure = std::get_if<ImportError>(&opened)) {
                     parsed.error = failure->errorDescription();
                     return parsed;
                 }
-                root = parseObject(std::move(std::get<QByteArray>(opened)), parsed.error);
-                if (!root)
+                envelope.reset();
+                read = ExportDocumentReader::read(std::get<QByteArray>(opened));
+                if (!read.data) {
+                    parsed.error = read.error;
                     return parsed;
+                }
             }
-            auto read = ExportDocumentReader::read(*root);
-            releaseElsewhere(std::move(*root));
-            if (!read.data) {
-                parsed.error = read.error;
-                return parsed;
-            }
+            bytes.reset();
             parsed.result = ExportService::resultOf(*read.data);
             parsed.contents = std::make_shared<StoreFile::Contents>(
                 ExportService::importRecords(*read.data, report));
