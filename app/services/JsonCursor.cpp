@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace quillory {
 
@@ -382,7 +384,13 @@ bool JsonCursor::readNumber(double &number)
             return fail("invalid number", start);
     }
     const auto [end, error] = std::from_chars(start, p, number);
-    if (error != std::errc() || end != p || !std::isfinite(number))
+    if (error == std::errc::result_out_of_range) {
+        // strtod tells too small (read as zero, like other parsers) from too large.
+        number = std::strtod(std::string(start, p).c_str(), nullptr);
+    } else if (error != std::errc() || end != p) {
+        return fail("invalid number", start);
+    }
+    if (!std::isfinite(number))
         return fail("number out of range", start);
     m_at = p;
     return true;

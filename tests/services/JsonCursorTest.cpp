@@ -84,7 +84,8 @@ TEST(JsonCursorTest, NumbersFollowTheGrammar)
 {
     const std::vector<std::pair<const char *, double>> accepted{
         {"0", 0},      {"-0", 0},     {"12", 12},         {"-3.5", -3.5},
-        {"1e3", 1000}, {"1E+2", 100}, {"2.5e-3", 0.0025}, {"2147483648", 2147483648.0}};
+        {"1e3", 1000}, {"1E+2", 100}, {"2.5e-3", 0.0025}, {"2147483648", 2147483648.0},
+        {"1e-400", 0}};
     for (const auto &[text, expected] : accepted) {
         const auto read = numberOf(QByteArrayView(text));
         ASSERT_TRUE(read) << text;
