@@ -4,6 +4,7 @@
 // of the same document from the same run.
 
 #include "BenchMain.h"
+#include "ProcessMemory.h"
 #include "StoreFixture.h"
 
 #include <ExportDocumentReader.h>
@@ -36,35 +37,6 @@ constexpr std::size_t itemCount = 100'000;
 double millisecondsSince(SteadyClock::time_point begin)
 {
     return std::chrono::duration<double, std::milli>(SteadyClock::now() - begin).count();
-}
-
-// A field of /proc/self/status ("VmRSS", "VmHWM"), in megabytes; -1 when unreadable.
-double statusMegabytes(const char *field)
-{
-    std::FILE *status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr)
-        return -1;
-    const std::size_t length = std::strlen(field);
-    char line[256];
-    double megabytes = -1;
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-            megabytes = std::strtod(line + length + 1, nullptr) / 1024.0;
-            break;
-        }
-    }
-    std::fclose(status);
-    return megabytes;
-}
-
-// Lets VmHWM start again from the current resident size.
-bool resetPeak()
-{
-    std::FILE *refs = std::fopen("/proc/self/clear_refs", "w");
-    if (refs == nullptr)
-        return false;
-    const bool written = std::fputs("5", refs) >= 0;
-    return std::fclose(refs) == 0 && written;
 }
 
 LibraryStore *library()
@@ -117,15 +89,15 @@ void exportPeakMemory(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         malloc_trim(0);
-        const double before = statusMegabytes("VmRSS");
-        if (!resetPeak()) {
+        const double before = ProcessMemory::statusMegabytes("VmRSS");
+        if (!ProcessMemory::resetPeak()) {
             state.SkipWithError("/proc/self/clear_refs cannot be written");
             return;
         }
         state.ResumeTiming();
         const QByteArray written = exportOf(store);
         state.PauseTiming();
-        above = statusMegabytes("VmHWM") - before;
+        above = ProcessMemory::statusMegabytes("VmHWM") - before;
         documentMegabytes = double(written.size()) / (1024.0 * 1024.0);
         state.ResumeTiming();
     }

@@ -2,6 +2,7 @@
 // an existing store file and building the lists the main window shows.
 
 #include "BenchMain.h"
+#include "ProcessMemory.h"
 #include "StoreFixture.h"
 #include "SyntheticLibrary.h"
 
@@ -31,26 +32,6 @@ double secondsSince(Clock::time_point begin)
     return std::chrono::duration<double>(Clock::now() - begin).count();
 }
 
-// A field of /proc/self/status ("VmRSS", "VmHWM"), in megabytes; -1 when unreadable.
-// Read with stdio: QFile takes the zero size procfs reports for the end of the file.
-double statusMegabytes(const char *field)
-{
-    std::FILE *status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr)
-        return -1;
-    const std::size_t length = std::strlen(field);
-    char line[256];
-    double megabytes = -1;
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-            megabytes = std::strtod(line + length + 1, nullptr) / 1024.0;
-            break;
-        }
-    }
-    std::fclose(status);
-    return megabytes;
-}
-
 // Taken from the first open in the process, which is what starting the application costs:
 // later opens reuse heap pages that earlier ones freed, so they fault in less memory and
 // would understate both the time and the memory.
@@ -77,7 +58,7 @@ void storeOpen(benchmark::State &state)
         if (!measured) {
             state.PauseTiming();
             malloc_trim(0);
-            first.rssBefore = statusMegabytes("VmRSS");
+            first.rssBefore = ProcessMemory::statusMegabytes("VmRSS");
             state.ResumeTiming();
         }
         const auto begin = Clock::now();
@@ -96,8 +77,8 @@ void storeOpen(benchmark::State &state)
         state.PauseTiming();
         if (!measured) {
             first.seconds = secondsSince(begin);
-            first.rssAfter = statusMegabytes("VmRSS");
-            first.peakRss = statusMegabytes("VmHWM");
+            first.rssAfter = ProcessMemory::statusMegabytes("VmRSS");
+            first.peakRss = ProcessMemory::statusMegabytes("VmHWM");
             measured = true;
         }
         tags.reset();

@@ -86,14 +86,8 @@ FormGroup *ExportSheet::buildOptions()
 
 FormGroup *ExportSheet::buildSummary()
 {
-    auto *group = new FormGroup(QStringLiteral("Summary"), this);
-    m_itemsCount = group->addValueRow(QStringLiteral("Items"), QString());
-    m_itemsCount->setObjectName(QStringLiteral("itemsCount"));
-    m_foldersCount = group->addValueRow(QStringLiteral("Folders"), QString());
-    m_foldersCount->setObjectName(QStringLiteral("foldersCount"));
-    m_tagsCount = group->addValueRow(QStringLiteral("Tags"), QString());
-    m_tagsCount->setObjectName(QStringLiteral("tagsCount"));
-    return group;
+    m_counts = new LibraryCountsGroup(QStringLiteral("Summary"), this);
+    return m_counts;
 }
 
 FormGroup *ExportSheet::buildDone()
@@ -140,9 +134,7 @@ QWidget *ExportSheet::buildProgress()
 
 void ExportSheet::updateSummary()
 {
-    m_itemsCount->setText(QString::number(m_store.items().size()));
-    m_foldersCount->setText(QString::number(m_store.folders().size()));
-    m_tagsCount->setText(QString::number(m_store.tags().size()));
+    m_counts->showCounts(m_store);
 }
 
 void ExportSheet::updateControls()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LibraryCountsGroup.h"
+
 #include <ExportJob.h>
 
 #include <QDialog>
@@ -41,9 +43,9 @@ public:
     QPushButton *revealButton() const { return m_reveal; }
     QWidget *progressRow() const { return m_progress; }
     QWidget *doneSection() const { return m_done; }
-    QLabel *itemsCount() const { return m_itemsCount; }
-    QLabel *foldersCount() const { return m_foldersCount; }
-    QLabel *tagsCount() const { return m_tagsCount; }
+    QLabel *itemsCount() const { return m_counts->itemsCount(); }
+    QLabel *foldersCount() const { return m_counts->foldersCount(); }
+    QLabel *tagsCount() const { return m_counts->tagsCount(); }
     const std::optional<QString> &exportResult() const { return m_result; }
     bool isExporting() const { return m_job != nullptr; }
 
@@ -85,9 +87,7 @@ private:
     QCheckBox *m_includeImages = nullptr;
     QCheckBox *m_encrypt = nullptr;
     SecureFieldWithToggle *m_passphrase = nullptr;
-    QLabel *m_itemsCount = nullptr;
-    QLabel *m_foldersCount = nullptr;
-    QLabel *m_tagsCount = nullptr;
+    LibraryCountsGroup *m_counts = nullptr;
     FormGroup *m_options = nullptr;
     QWidget *m_done = nullptr;
     QLabel *m_doneName = nullptr;

@@ -11,7 +11,7 @@ class RowButton;
 
 // One section of a grouped form: a title, a rounded box of rows separated by thin lines,
 // and an optional footnote under the box.
-class FormGroup final : public QWidget
+class FormGroup : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormGroup)

@@ -134,14 +134,8 @@ QWidget *SettingsView::buildHeader()
 
 QWidget *SettingsView::buildLibrary()
 {
-    auto *group = new FormGroup(QStringLiteral("Library"), this);
-    m_itemsCount = group->addValueRow(QStringLiteral("Items"), QString());
-    m_itemsCount->setObjectName(QStringLiteral("itemsCount"));
-    m_foldersCount = group->addValueRow(QStringLiteral("Folders"), QString());
-    m_foldersCount->setObjectName(QStringLiteral("foldersCount"));
-    m_tagsCount = group->addValueRow(QStringLiteral("Tags"), QString());
-    m_tagsCount->setObjectName(QStringLiteral("tagsCount"));
-    return group;
+    m_counts = new LibraryCountsGroup(QStringLiteral("Library"), this);
+    return m_counts;
 }
 
 QWidget *SettingsView::buildSecurity()
@@ -341,9 +335,7 @@ void SettingsView::deleteAll()
 
 void SettingsView::updateCounts()
 {
-    m_itemsCount->setText(QString::number(m_store.items().size()));
-    m_foldersCount->setText(QString::number(m_store.folders().size()));
-    m_tagsCount->setText(QString::number(m_store.tags().size()));
+    m_counts->showCounts(m_store);
 }
 
 void SettingsView::updateEncryptionStatus()

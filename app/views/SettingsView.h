@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LibraryCountsGroup.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -33,9 +35,9 @@ public:
                  FileRevealer &revealer, QWidget *parent = nullptr);
     ~SettingsView() override;
 
-    QLabel *itemsCount() const { return m_itemsCount; }
-    QLabel *foldersCount() const { return m_foldersCount; }
-    QLabel *tagsCount() const { return m_tagsCount; }
+    QLabel *itemsCount() const { return m_counts->itemsCount(); }
+    QLabel *foldersCount() const { return m_counts->foldersCount(); }
+    QLabel *tagsCount() const { return m_counts->tagsCount(); }
     RowButton *encryptionRow() const { return m_encryptionRow; }
     RowButton *manageTagsRow() const { return m_manageTagsRow; }
     RowButton *exportRow() const { return m_exportRow; }
@@ -87,9 +89,7 @@ private:
     QWidget *m_backBar = nullptr;
     QLabel *m_pageTitle = nullptr;
     QPointer<QWidget> m_subpage;
-    QLabel *m_itemsCount = nullptr;
-    QLabel *m_foldersCount = nullptr;
-    QLabel *m_tagsCount = nullptr;
+    LibraryCountsGroup *m_counts = nullptr;
     RowButton *m_encryptionRow = nullptr;
     RowButton *m_manageTagsRow = nullptr;
     RowButton *m_exportRow = nullptr;
