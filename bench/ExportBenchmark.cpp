@@ -41,12 +41,7 @@ double millisecondsSince(SteadyClock::time_point begin)
 
 LibraryStore *library()
 {
-    static std::unique_ptr<LibraryStore> store = [] {
-        const QString &path = StoreFixture::path(itemCount);
-        QString error;
-        return path.isEmpty() ? nullptr : LibraryStore::open(path, &error);
-    }();
-    return store.get();
+    return StoreFixture::opened(itemCount);
 }
 
 QByteArray exportOf(LibraryStore &store)

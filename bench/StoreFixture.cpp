@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <map>
 
 namespace quillory::bench {
 
@@ -60,6 +61,19 @@ const QString &StoreFixture::path(std::size_t itemCount)
         return code == 0 ? target : QString();
     }();
     return file;
+}
+
+LibraryStore *StoreFixture::opened(std::size_t itemCount)
+{
+    static std::map<std::size_t, std::unique_ptr<LibraryStore>> stores;
+    auto &store = stores[itemCount];
+    if (!store) {
+        const QString &file = path(itemCount);
+        QString error;
+        if (!file.isEmpty())
+            store = LibraryStore::open(file, &error);
+    }
+    return store.get();
 }
 
 } // namespace quillory::bench

@@ -19,6 +19,8 @@ class StoreFixture final
 public:
     // The file, written on first use and removed with the process; empty on failure.
     static const QString &path(std::size_t itemCount);
+    // That file opened once and kept open for the whole run; null on failure.
+    static LibraryStore *opened(std::size_t itemCount);
 
     // Moves the tags and folders of `library` into `store` (parents first) and hands back
     // its items for the caller to insert.
