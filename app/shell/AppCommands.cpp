@@ -64,6 +64,9 @@ void AppCommands::buildLibraryMenu(QMenuBar &bar)
     library->addSeparator();
     library->addAction(QStringLiteral("Search"), QKeySequence(Qt::CTRL | Qt::Key_F), this,
                        [this] { m_state.setSearchFocused(true); });
+    library->addSeparator();
+    library->addAction(QStringLiteral("Find Duplicates..."), this,
+                       [this] { m_window.findDuplicates(); });
 }
 
 } // namespace quillory

@@ -5,6 +5,7 @@
 #include "ContentHeader.h"
 #include "DetailColumn.h"
 #include "DisplayText.h"
+#include "DuplicatesSheet.h"
 #include "FolderEditorSheet.h"
 #include "ItemContextMenu.h"
 #include "ItemEditorSheet.h"
@@ -179,6 +180,12 @@ void MainWindow::followIntake()
 void MainWindow::openAddURLSheet()
 {
     AddURLSheet sheet([this](const QUrl &url) { m_intake.createItem(url); }, this);
+    runSheet(sheet);
+}
+
+void MainWindow::findDuplicates()
+{
+    DuplicatesSheet sheet(m_store, this);
     runSheet(sheet);
 }
 

@@ -62,6 +62,8 @@ public:
     // Asks first, then deletes the item from the library.
     void confirmDelete(Item *item);
     void openAddURLSheet();
+    // The groups of items that hold the same page, to merge.
+    void findDuplicates();
     void addImageFromFile();
     void addDocumentFromFile();
     void editFolder(Folder *folder);

@@ -69,6 +69,8 @@ void SheetParts::runSecurityStep(QDialog &sheet, std::function<std::optional<Sec
 QLabel *SheetParts::sectionTitle(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
+    // A title can be the user's text, such as an address: never read as markup.
+    label->setTextFormat(Qt::PlainText);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);

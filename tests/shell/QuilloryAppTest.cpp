@@ -4,6 +4,7 @@
 
 #include <AppNotifier.h>
 #include <AppState.h>
+#include <DuplicatesSheet.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
@@ -168,6 +169,24 @@ TEST(QuilloryApp, SettingsOpenOnceFromTheFileMenuAndTheTray)
     ASSERT_NE(traySettings, nullptr);
     traySettings->trigger();
     EXPECT_EQ(app->settingsWindow(), window) << "one settings window, brought forward";
+}
+
+TEST(QuilloryApp, FindDuplicatesInTheLibraryMenuOpensTheGroups)
+{
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    for (const char *address : {"https://example.com/a", "https://www.example.com/a/"})
+        app->store().insert(
+            std::make_unique<Item>(ItemType::WebLink, u"A"_s, QUrl(QString::fromLatin1(address))));
+    int groups = -1;
+    app->mainWindow()->setSheetHook([&groups](QDialog &dialog) {
+        if (auto *sheet = qobject_cast<DuplicatesSheet *>(&dialog))
+            groups = sheet->groupCount();
+    });
+    QAction *find = findAction(*app->mainWindow(), u"Find Duplicates..."_s);
+    ASSERT_NE(find, nullptr);
+    find->trigger();
+    EXPECT_EQ(groups, 1);
 }
 
 TEST(QuilloryApp, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
