@@ -325,29 +325,28 @@ bool readItem(JsonCursor &json, MemberReader &m, ExportedItem &item)
     return true;
 }
 
-bool readFolder(JsonCursor &json, MemberReader &m, ExportedFolder &folder)
+// Folders and tags: the members both have, and what `readOwn` reads of the record's own
+// members (it answers false for a member that is not one of them).
+template <typename Record, typename ReadOwn>
+bool readNamedRecord(JsonCursor &json, MemberReader &m, Record &record, ReadOwn readOwn)
 {
     bool id = false, name = false, color = false, created = false, modified = false;
     QByteArrayView member;
     while (json.nextMember(member)) {
         bool ok = false;
         if (is(member, "id"))
-            ok = id = m.text("id", folder.id);
+            ok = id = m.text("id", record.id);
         else if (is(member, "name"))
-            ok = name = m.text("name", folder.name);
-        else if (is(member, "iconName"))
-            ok = m.optionalText("iconName", folder.iconName);
+            ok = name = m.text("name", record.name);
         else if (is(member, "colorHex"))
-            ok = color = m.text("colorHex", folder.colorHex);
-        else if (is(member, "parentId"))
-            ok = m.optionalText("parentId", folder.parentId);
+            ok = color = m.text("colorHex", record.colorHex);
         else if (is(member, "sortOrder"))
-            ok = m.optionalInt("sortOrder", folder.sortOrder);
+            ok = m.optionalInt("sortOrder", record.sortOrder);
         else if (is(member, "createdAt"))
-            ok = created = m.date("createdAt", folder.createdAt);
+            ok = created = m.date("createdAt", record.createdAt);
         else if (is(member, "modifiedAt"))
-            ok = modified = m.date("modifiedAt", folder.modifiedAt);
-        else
+            ok = modified = m.date("modifiedAt", record.modifiedAt);
+        else if (!readOwn(member, ok))
             ok = m.skip();
         if (!ok)
             return false;
@@ -361,36 +360,22 @@ bool readFolder(JsonCursor &json, MemberReader &m, ExportedFolder &folder)
                           {"modifiedAt", modified}});
 }
 
+bool readFolder(JsonCursor &json, MemberReader &m, ExportedFolder &folder)
+{
+    return readNamedRecord(json, m, folder, [&m, &folder](QByteArrayView member, bool &ok) {
+        if (is(member, "iconName"))
+            ok = m.optionalText("iconName", folder.iconName);
+        else if (is(member, "parentId"))
+            ok = m.optionalText("parentId", folder.parentId);
+        else
+            return false;
+        return true;
+    });
+}
+
 bool readTag(JsonCursor &json, MemberReader &m, ExportedTag &tag)
 {
-    bool id = false, name = false, color = false, created = false, modified = false;
-    QByteArrayView member;
-    while (json.nextMember(member)) {
-        bool ok = false;
-        if (is(member, "id"))
-            ok = id = m.text("id", tag.id);
-        else if (is(member, "name"))
-            ok = name = m.text("name", tag.name);
-        else if (is(member, "colorHex"))
-            ok = color = m.text("colorHex", tag.colorHex);
-        else if (is(member, "sortOrder"))
-            ok = m.optionalInt("sortOrder", tag.sortOrder);
-        else if (is(member, "createdAt"))
-            ok = created = m.date("createdAt", tag.createdAt);
-        else if (is(member, "modifiedAt"))
-            ok = modified = m.date("modifiedAt", tag.modifiedAt);
-        else
-            ok = m.skip();
-        if (!ok)
-            return false;
-    }
-    if (json.failed())
-        return m.syntax();
-    return allPresent(m, {{"id", id},
-                          {"name", name},
-                          {"colorHex", color},
-                          {"createdAt", created},
-                          {"modifiedAt", modified}});
+    return readNamedRecord(json, m, tag, [](QByteArrayView, bool &) { return false; });
 }
 
 // One of the document's lists, each element an object read by `readOne`.
