@@ -87,7 +87,10 @@ TEST(KeychainWithoutSecretService, NullKeychainIsNotAvailable)
 
 TEST(KeychainWithoutSecretService, SessionBusWithNobodyServingSecrets)
 {
-    test::PrivateBus bus;
+    // libsecret's connection to the session bus ends the process with SIGTERM when that bus
+    // goes away: the bus stays up until the process ends, so the tests after this one in the
+    // same process still run.
+    static test::PrivateBus bus;
     ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon is missing";
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
     KeychainService keychain(std::make_unique<SecretServiceKeychain>());
