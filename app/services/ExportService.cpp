@@ -134,13 +134,6 @@ QString ExportService::fileName(bool encrypted, const QDateTime &when, const QLo
                      : QStringLiteral("quillory_export_") + datePart + QStringLiteral(".json");
 }
 
-ExportService::FileResult ExportService::writeFile(const ExportData &data,
-                                                   const FileOptions &options,
-                                                   const QString &directory, const QDateTime &when)
-{
-    return writeDocument(ExportDocumentWriter::write(data), options, directory, when);
-}
-
 qsizetype ExportService::expectedSize(size_t itemCount)
 {
     // What an item without pictures typically takes.

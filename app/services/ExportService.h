@@ -52,12 +52,8 @@ public:
     static QString fileName(bool encrypted, const QDateTime &when,
                             const QLocale &locale = QLocale());
 
-    // Writes the document of `data` (images as `data` carries them), or with `encrypt` the
-    // backup around it, into `directory`, replacing a file of the same name. The file
-    // appears whole or not at all.
-    static FileResult writeFile(const ExportData &data, const FileOptions &options,
-                                const QString &directory, const QDateTime &when);
-    // The same for a document already written.
+    // Writes `document`, or with `encrypt` the backup around it, into `directory`, replacing
+    // a file of the same name. The file appears whole or not at all.
     static FileResult writeDocument(QByteArray document, const FileOptions &options,
                                     const QString &directory, const QDateTime &when);
     // A guess of the document's length for this many items without pictures.

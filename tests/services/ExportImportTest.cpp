@@ -384,8 +384,8 @@ TEST_F(ExportImportTest, ExportFileIsWrittenWholeUnderItsDatedName)
     EXPECT_EQ(
         ExportService::fileName(false, when, QLocale(QLocale::English, QLocale::UnitedStates)),
         QStringLiteral("quillory_export_3-1-25_9-15_AM.json"));
-    const auto written =
-        ExportService::writeFile(data, {false, true, "passphrase"}, dir.path(), when);
+    const auto written = ExportService::writeDocument(
+        ExportDocumentWriter::write(data), {false, true, "passphrase"}, dir.path(), when);
     ASSERT_TRUE(written.path) << written.error.toStdString();
     EXPECT_TRUE(written.path->endsWith(QStringLiteral(".qlbackup")));
     QFile file(*written.path);
@@ -393,7 +393,8 @@ TEST_F(ExportImportTest, ExportFileIsWrittenWholeUnderItsDatedName)
     EXPECT_TRUE(EncryptedBackup::isEnvelope(QJsonDocument::fromJson(file.readAll()).object()));
     EXPECT_EQ(QDir(dir.path()).entryList({"*.tmp*", ".*quillory*"}, QDir::Files | QDir::Hidden),
               QStringList());
-    const auto refused = ExportService::writeFile(data, {}, dir.filePath("absent/dir"), when);
+    const auto refused = ExportService::writeDocument(ExportDocumentWriter::write(data), {},
+                                                      dir.filePath("absent/dir"), when);
     EXPECT_FALSE(refused.path);
     EXPECT_FALSE(refused.error.isEmpty());
 }
