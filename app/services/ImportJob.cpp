@@ -4,14 +4,12 @@
 #include "EncryptedBackup.h"
 #include "ExportDocumentReader.h"
 #include "ExportService.h"
+#include "ImportFile.h"
 
 #include <LibraryStore.h>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QPointer>
 #include <ReleaseElsewhere.h>
-#include <algorithm>
 
 namespace quillory {
 
@@ -24,42 +22,6 @@ struct ImportJob::Parsed
 };
 
 namespace {
-
-QString readError(const QString &path, const QString &why)
-{
-    return QStringLiteral("The file %1 could not be read: %2").arg(QFileInfo(path).fileName(), why);
-}
-
-// The whole file, from a regular file only: a FIFO or device would block the worker.
-std::optional<QByteArray> readFile(const QString &path, QString &error)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return error = readError(path, QStringLiteral("it does not exist.")), std::nullopt;
-    if (!info.isFile())
-        return error = readError(path, QStringLiteral("it is not a regular file.")), std::nullopt;
-    if (info.size() > ImportJob::maximumFileSize)
-        return error = QStringLiteral("The file is too large to import (more than 1 GiB)."),
-               std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return error = readError(path, file.errorString()), std::nullopt;
-    // One byte more than the file had, to notice it growing; asking for the limit itself
-    // would set aside a whole gigabyte for every import.
-    QByteArray bytes = file.read(info.size() + 1);
-    if (file.error() != QFileDevice::NoError)
-        return error = readError(path, file.errorString()), std::nullopt;
-    if (bytes.size() > info.size())
-        return error = readError(path, QStringLiteral("it changed while it was read.")),
-               std::nullopt;
-    return bytes;
-}
-
-bool isBlank(const QByteArray &bytes)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    return std::all_of(bytes.cbegin(), bytes.cend(), blank);
-}
 
 // The envelope of a backup, when `bytes` are one: a small object around the sealed document.
 std::optional<QJsonObject> backupEnvelope(const QByteArray &bytes)
@@ -97,10 +59,10 @@ void ImportJob::start(const std::optional<QString> &passphrase)
         this,
         [path = m_path, passphrase, report] {
             Parsed parsed;
-            auto bytes = readFile(path, parsed.error);
+            auto bytes = ImportFile::read(path, parsed.error);
             if (!bytes)
                 return parsed;
-            if (isBlank(*bytes)) {
+            if (ImportFile::isBlank(*bytes)) {
                 parsed.error = QStringLiteral("Invalid file format: the file is empty.");
                 return parsed;
             }

@@ -21,9 +21,6 @@ class ImportJob final : public QObject
     Q_DISABLE_COPY_MOVE(ImportJob)
 
 public:
-    // Larger files are refused before they are read.
-    static constexpr qint64 maximumFileSize = qint64(1) << 30;
-
     enum class Phase { Reading, Adding, Saving };
 
     ImportJob(LibraryStore &store, QString path, QObject *parent = nullptr);

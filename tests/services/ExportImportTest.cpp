@@ -6,6 +6,7 @@
 #include <ExportDocumentWriter.h>
 #include <ExportService.h>
 #include <Folder.h>
+#include <ImportFile.h>
 #include <ImportJob.h>
 #include <Item.h>
 #include <LibraryStore.h>
@@ -339,7 +340,7 @@ TEST_F(ExportImportTest, BadDocumentsAreRefusedWithAReasonAndChangeNothing)
     EXPECT_FALSE(import(*store, dir.filePath("absent.json")).isEmpty());
     EXPECT_FALSE(import(*store, dir.path()).isEmpty()); // a folder
     QFile huge(dir.filePath("huge.json"));              // sparse: costs no disk
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(ImportJob::maximumFileSize + 1));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(ImportFile::maximumSize + 1));
     huge.close();
     EXPECT_EQ(import(*store, huge.fileName()),
               QStringLiteral("The file is too large to import (more than 1 GiB)."));
