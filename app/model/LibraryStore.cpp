@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QThread>
 #include <cstdio>
+#include <utility>
 
 namespace quillory {
 
@@ -280,11 +281,14 @@ void LibraryStore::finishInsertAll()
             }
             records.clear();
         };
+        const std::vector<Record *> relinked = passStandInLinks(c);
         take(c.tags, tags);
         take(c.folders, folders);
         for (auto &item : c.items)
             markWritten(*item);
         take(c.items, items);
+        for (Record *record : relinked)
+            markDirty(*record);
         if (!tags.isEmpty())
             emit recordsInserted(RecordKind::Tag, tags);
         if (!folders.isEmpty())
@@ -313,9 +317,60 @@ void LibraryStore::discard(StoreFile::Contents &contents)
     }
     for (auto &tag : contents.tags)
         tag->m_items.clear();
+    for (auto &folder : contents.folderStandIns) {
+        folder->m_children.clear();
+        folder->m_items.clear();
+    }
+    for (auto &tag : contents.tagStandIns)
+        tag->m_items.clear();
     contents.items.clear();
     contents.folders.clear();
     contents.tags.clear();
+    contents.folderStandIns.clear();
+    contents.tagStandIns.clear();
+}
+
+// The rows were written with the stand-ins' ids, which are the stored records' own, so the
+// links pass over without a save. Only what the move changes is saved again: a stored
+// record deleted while the batch was written (its links are dropped) and a new folder's
+// rank among the stored parent's children.
+std::vector<Record *> LibraryStore::passStandInLinks(StoreFile::Contents &contents)
+{
+    std::vector<Record *> changed;
+    for (auto &standIn : contents.folderStandIns) {
+        Folder *stored = m_folders.find(standIn->id());
+        for (Item *item : std::as_const(standIn->m_items)) {
+            item->m_folder = stored;
+            if (stored != nullptr)
+                stored->m_items.append(item);
+            else
+                changed.push_back(item);
+        }
+        const QList<Folder *> children = std::exchange(standIn->m_children, {});
+        for (Folder *child : children) {
+            child->m_parent = nullptr;
+            child->linkParent(stored);
+            changed.push_back(child);
+        }
+        standIn->m_items.clear();
+    }
+    for (auto &standIn : contents.tagStandIns) {
+        Tag *stored = m_tags.find(standIn->id());
+        for (Item *item : std::as_const(standIn->m_items)) {
+            const qsizetype at = item->m_tags.indexOf(standIn.get());
+            if (stored != nullptr) {
+                item->m_tags[at] = stored;
+                stored->m_items.append(item);
+            } else {
+                item->m_tags.remove(at);
+                changed.push_back(item);
+            }
+        }
+        standIn->m_items.clear();
+    }
+    contents.folderStandIns.clear();
+    contents.tagStandIns.clear();
+    return changed;
 }
 
 void LibraryStore::markWritten(Item &item)

@@ -43,11 +43,11 @@ public:
     // One notification for the whole batch; refused records are left out of the result.
     std::vector<Item *> insertItems(std::vector<std::unique_ptr<Item>> items);
 
-    // Takes in a large batch of new records (linked among themselves and to no stored
-    // record) without making the window wait for their saving: they are written to the file
-    // on a worker thread in one transaction, and only then join the library, all in one
-    // step. Other saves wait meanwhile. `done` runs on the interface thread unless `context`
-    // is gone; after a failure the records are destroyed and the library is as it was.
+    // Takes in a large batch of new records (linked among themselves, and to stored records
+    // only through the batch's stand-ins) without making the window wait for their saving: they are
+    // written to the file on a worker thread in one transaction, and only then join the library,
+    // all in one step. Other saves wait meanwhile. `done` runs on the interface thread unless
+    // `context` is gone; after a failure the records are destroyed and the library is as it was.
     using InsertAllDone = std::function<void(const std::optional<StoreFailure> &failure)>;
     void insertAll(StoreFile::Contents contents, const QObject *context, InsertAllDone done);
     bool isInsertingAll() const { return m_bulk != nullptr; }
@@ -101,6 +101,7 @@ private:
 
     struct BulkInsert;
     void finishInsertAll();
+    std::vector<Record *> passStandInLinks(StoreFile::Contents &contents);
     void markWritten(Item &item);
     void warmUpSearchText();
     void adopt(Record &record);

@@ -31,6 +31,11 @@ public:
         std::vector<std::unique_ptr<Tag>> tags;
         std::vector<std::unique_ptr<Folder>> folders;
         std::vector<std::unique_ptr<Item>> items;
+        // Stand in for stored records of the same id, so that records built off the
+        // interface thread can link to them. Never written; when the batch joins the library
+        // their links pass to the stored records.
+        std::vector<std::unique_ptr<Tag>> tagStandIns;
+        std::vector<std::unique_ptr<Folder>> folderStandIns;
     };
 
     // One save: the records to write in full and the ids of records to remove.

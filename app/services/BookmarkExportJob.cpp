@@ -1,0 +1,72 @@
+#include "BookmarkExportJob.h"
+
+#include "BackgroundWork.h"
+#include "BookmarkFileWriter.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <ReleaseElsewhere.h>
+
+namespace quillory {
+
+namespace {
+
+struct Saved
+{
+    int bookmarks = 0;
+    QString error;
+};
+
+QString saveError(const QString &path, const QString &why)
+{
+    return QStringLiteral("The bookmarks could not be saved to %1: %2")
+        .arg(QFileInfo(path).fileName(), why);
+}
+
+Saved save(const QString &path, const QByteArray &bytes, int bookmarks)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {0, saveError(path, file.errorString())};
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return {0, saveError(path, why)};
+    }
+    if (!file.commit())
+        return {0, saveError(path, file.errorString())};
+    return {bookmarks, QString()};
+}
+
+} // namespace
+
+BookmarkExportJob::BookmarkExportJob(LibraryStore &store, QString path, QObject *parent)
+    : QObject(parent), m_store(store), m_path(std::move(path))
+{
+}
+
+void BookmarkExportJob::start()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    auto tree = std::make_shared<BookmarkTree>(BookmarkFileWriter::treeOf(m_store));
+    BackgroundWork::run<Saved>(
+        this,
+        [path = m_path, tree] {
+            const QByteArray bytes = BookmarkFileWriter::write(*tree);
+            return save(path, bytes, int(tree->bookmarks.size()));
+        },
+        [this, tree](Saved saved) mutable {
+            m_running = false;
+            // The copies share their text with the records; letting go of them is the
+            // worker's business, not the window's.
+            releaseElsewhere(std::move(tree));
+            if (saved.error.isEmpty())
+                emit finished(m_path, saved.bookmarks);
+            else
+                emit failed(saved.error);
+        });
+}
+
+} // namespace quillory

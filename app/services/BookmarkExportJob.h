@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace quillory {
+
+class LibraryStore;
+
+// One export of the library as a bookmark file. The records are copied on the interface
+// thread (plain values, shared rather than duplicated), then written and saved on a worker
+// thread; the file appears whole or not at all. Interface thread.
+class BookmarkExportJob final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BookmarkExportJob)
+
+public:
+    BookmarkExportJob(LibraryStore &store, QString path, QObject *parent = nullptr);
+
+    // Once only.
+    void start();
+    bool isRunning() const { return m_running; }
+
+signals:
+    void finished(const QString &path, int bookmarks);
+    void failed(const QString &message);
+
+private:
+    LibraryStore &m_store;
+    QString m_path;
+    bool m_running = false;
+};
+
+} // namespace quillory

@@ -1,0 +1,43 @@
+#include "BookmarkImportResult.h"
+
+namespace quillory {
+
+namespace {
+
+QString counted(int count, const QString &one, const QString &many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
+}
+
+} // namespace
+
+QString BookmarkImportResult::summary() const
+{
+    QString text = QStringLiteral("Imported %1")
+                       .arg(counted(bookmarksImported, QStringLiteral("bookmark"),
+                                    QStringLiteral("bookmarks")));
+    if (foldersCreated > 0 || foldersReused > 0) {
+        QStringList folders;
+        if (foldersCreated > 0)
+            folders.append(counted(foldersCreated, QStringLiteral("new folder"),
+                                   QStringLiteral("new folders")));
+        if (foldersReused > 0 && foldersCreated > 0)
+            folders.append(counted(foldersReused, QStringLiteral("existing one"),
+                                   QStringLiteral("existing ones")));
+        else if (foldersReused > 0)
+            folders.append(counted(foldersReused, QStringLiteral("existing folder"),
+                                   QStringLiteral("existing folders")));
+        text += QStringLiteral(" into ") + folders.join(QStringLiteral(" and "));
+    }
+    if (tagsCreated > 0)
+        text += QStringLiteral(", with ") +
+                counted(tagsCreated, QStringLiteral("new tag"), QStringLiteral("new tags"));
+    text += u'.';
+    if (skipped > 0)
+        text +=
+            u' ' + QStringLiteral("Skipped %1 only a browser uses (separators, scripts, feeds).")
+                       .arg(counted(skipped, QStringLiteral("entry"), QStringLiteral("entries")));
+    return text;
+}
+
+} // namespace quillory

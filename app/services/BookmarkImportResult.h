@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+#include <vector>
+
+namespace quillory {
+
+// What an import of a bookmark file did.
+struct BookmarkImportResult
+{
+    // A page an imported bookmark holds, to fetch its details later if the user wants.
+    struct Page
+    {
+        QUuid itemId;
+        QUrl url;
+        bool keepTitle = true; // the bookmark had a title of its own
+    };
+
+    int bookmarksImported = 0;
+    int foldersCreated = 0;
+    int foldersReused = 0;
+    int tagsCreated = 0;
+    int skipped = 0;
+    std::vector<Page> pages;
+
+    // "Imported 120 bookmarks into 8 new folders and 3 existing ones, with 5 new tags.
+    // Skipped 4 entries only a browser uses (separators, scripts, feeds)."
+    QString summary() const;
+};
+
+} // namespace quillory
