@@ -2,6 +2,7 @@
 
 #include "BackupPassphraseSheet.h"
 #include "DisplayText.h"
+#include "ImportProgress.h"
 
 #include <AppError.h>
 #include <AppState.h>
@@ -11,7 +12,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QWidget>
 
@@ -22,10 +22,7 @@ ImportFlow::ImportFlow(AppState &state, LibraryStore &store, QWidget &window)
 {
 }
 
-ImportFlow::~ImportFlow()
-{
-    delete m_progress;
-}
+ImportFlow::~ImportFlow() = default;
 
 QString ImportFlow::askForFile()
 {
@@ -63,36 +60,18 @@ void ImportFlow::importFile(const QString &path)
 
 void ImportFlow::startProgress()
 {
-    closeProgress();
-    m_progress = new QProgressDialog(&m_window);
-    m_progress->setObjectName(QStringLiteral("importProgress"));
-    m_progress->setWindowTitle(QStringLiteral("Import Data"));
-    m_progress->setLabelText(QStringLiteral("Reading the file..."));
-    // Wide enough that the label does not make it jump as the counts grow.
-    m_progress->setMinimumWidth(360);
-    // An import is one transaction: stopping half way would undo it anyway, at the end.
-    m_progress->setCancelButton(nullptr);
-    m_progress->setWindowModality(Qt::WindowModal);
-    m_progress->setMinimumDuration(m_progressDelayMs);
-    m_progress->setAutoReset(false);
-    m_progress->setAutoClose(false);
-    m_progress->setRange(0, 0);
-    // The delay before it appears starts here.
-    m_progress->setValue(0);
+    m_progress = std::make_unique<ImportProgress>(m_window, QStringLiteral("Import Data"),
+                                                  QStringLiteral("items"), m_progressDelayMs);
 }
 
 QProgressDialog *ImportFlow::progressDialog() const
 {
-    return m_progress;
+    return m_progress ? m_progress->dialog() : nullptr;
 }
 
 void ImportFlow::closeProgress()
 {
-    if (!m_progress)
-        return;
-    m_progress->hide();
-    m_progress->deleteLater();
-    m_progress = nullptr;
+    m_progress.reset();
 }
 
 void ImportFlow::runSheet(QDialog &sheet)
@@ -124,24 +103,8 @@ void ImportFlow::askForPassphrase()
 
 void ImportFlow::showProgress(ImportJob::Phase phase, qsizetype done, qsizetype total)
 {
-    if (!m_progress)
-        return;
-    switch (phase) {
-    case ImportJob::Phase::Reading:
-        m_progress->setLabelText(QStringLiteral("Reading the file..."));
-        m_progress->setRange(0, 0);
-        break;
-    case ImportJob::Phase::Adding:
-        m_progress->setLabelText(QStringLiteral("Adding %1 of %2 items...").arg(done).arg(total));
-        // The dialog counts in int; a fraction keeps any count in range.
-        m_progress->setRange(0, 1000);
-        m_progress->setValue(total > 0 ? int(done * 1000 / total) : 0);
-        break;
-    case ImportJob::Phase::Saving:
-        m_progress->setLabelText(QStringLiteral("Saving..."));
-        m_progress->setRange(0, 0);
-        break;
-    }
+    if (m_progress)
+        m_progress->show(phase, done, total);
 }
 
 void ImportFlow::succeeded(const ImportResult &result)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 class QDialog;
 class QProgressDialog;
@@ -13,6 +14,7 @@ class QWidget;
 namespace quillory {
 
 class AppState;
+class ImportProgress;
 class LibraryStore;
 
 // Importing from the settings window: the file picker (export documents and encrypted
@@ -62,7 +64,7 @@ private:
     QWidget &m_window;
     QPointer<ImportJob> m_job;
     QString m_path;
-    QPointer<QProgressDialog> m_progress;
+    std::unique_ptr<ImportProgress> m_progress;
     OpenFileHook m_openFileHook;
     SheetHook m_sheetHook;
     // A small file is imported before a progress window would even appear.
