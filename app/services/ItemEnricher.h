@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QQueue>
+#include <QSet>
 #include <QUrl>
 #include <QUuid>
 #include <optional>
@@ -25,7 +26,14 @@ public:
     // Returns at once; failures print one line and leave the item as it is. At most
     // maxInFlight items are enriched at a time (a share of hundreds of links must not start
     // hundreds of downloads at once); the others wait their turn in order.
-    void enrich(const QUuid &itemId, const QUrl &url);
+    // With Title::Keep, a title the user gave (a bookmark's, say) is not replaced by the
+    // page's.
+    enum class Title { FromPage, Keep };
+    void enrich(const QUuid &itemId, const QUrl &url, Title title = Title::FromPage);
+    // Those of the items that still wait for their turn wait no more; they are not
+    // reported as finished. Enrichments already under way run to their end.
+    void cancelWaiting(const QSet<QUuid> &itemIds);
+    qsizetype waitingCount() const { return m_waiting.size(); }
     static constexpr int maxInFlight = 4;
 
     // The most of a page's own words kept in a record: a hostile page's megabyte title
@@ -41,13 +49,19 @@ signals:
 
 private:
     void startWaiting();
-    void start(const QUuid &itemId, const QUrl &url);
+    struct Request
+    {
+        QUuid itemId;
+        QUrl url;
+        Title title;
+    };
+    void start(const Request &request);
     void done(const QUuid &itemId);
     void fetchPreviewImage(const QUuid &itemId, const QUrl &url);
 
     LibraryStore &m_store;
     MetadataService &m_metadata;
-    QQueue<std::pair<QUuid, QUrl>> m_waiting;
+    QQueue<Request> m_waiting;
     int m_inFlight = 0;
 };
 

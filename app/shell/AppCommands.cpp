@@ -1,6 +1,7 @@
 #include "AppCommands.h"
 
 #include <AppState.h>
+#include <BookmarkFlow.h>
 #include <ItemIntake.h>
 #include <MainWindow.h>
 
@@ -10,9 +11,9 @@
 namespace quillory {
 
 AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
-                         std::function<void()> showSettings)
+                         std::function<void()> showSettings, BookmarkFlow *bookmarks)
     : QObject(&window), m_state(state), m_window(window), m_quit(std::move(quit)),
-      m_showSettings(std::move(showSettings))
+      m_showSettings(std::move(showSettings)), m_bookmarks(bookmarks)
 {
     QMenuBar &bar = *window.menuBar();
     buildFileMenu(bar);
@@ -30,6 +31,18 @@ void AppCommands::buildFileMenu(QMenuBar &bar)
     file->addAction(QStringLiteral("New Folder"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
                     this, [this] { m_state.setShowNewFolderSheet(true); });
     file->addSeparator();
+    if (m_bookmarks) {
+        // Nothing of a locked library goes in or out.
+        file->addAction(QStringLiteral("Import Bookmarks..."), this, [this] {
+            if (!m_window.isLocked())
+                m_bookmarks->chooseAndImport(m_window);
+        });
+        file->addAction(QStringLiteral("Export Bookmarks..."), this, [this] {
+            if (!m_window.isLocked())
+                m_bookmarks->chooseAndExport(m_window);
+        });
+        file->addSeparator();
+    }
     if (m_showSettings) {
         QAction *settings =
             file->addAction(QStringLiteral("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma),

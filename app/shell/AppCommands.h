@@ -8,6 +8,7 @@ class QMenuBar;
 namespace quillory {
 
 class AppState;
+class BookmarkFlow;
 class MainWindow;
 
 // The main window's menus: File, View and Library. Each entry changes the shared state or
@@ -19,9 +20,10 @@ class AppCommands final : public QObject
 
 public:
     // `quit` is the application's own quit, which saves first; `showSettings` opens the
-    // settings window (no entry when empty).
+    // settings window (no entry when empty); `bookmarks` imports and exports bookmark files
+    // (no entries when null).
     AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
-                std::function<void()> showSettings = {});
+                std::function<void()> showSettings = {}, BookmarkFlow *bookmarks = nullptr);
 
 private:
     void buildFileMenu(QMenuBar &bar);
@@ -32,6 +34,7 @@ private:
     MainWindow &m_window;
     std::function<void()> m_quit;
     std::function<void()> m_showSettings;
+    BookmarkFlow *m_bookmarks;
 };
 
 } // namespace quillory

@@ -21,6 +21,7 @@
 #include <StoreProblemReporter.h>
 #include <UnlockView.h>
 
+#include <BookmarkFlow.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -37,6 +38,7 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &s
       m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
       m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state)),
       m_pendingItems(std::make_unique<PendingItemsService>(*m_store, *m_intake)),
+      m_bookmarks(std::make_unique<BookmarkFlow>(*m_state, *m_store, *m_enricher)),
       m_security(security)
 {
     m_state->followStore(*m_store);
@@ -97,7 +99,7 @@ void QuilloryApp::showMainWindow()
             new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         new AppCommands(
-            *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); });
+            *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); }, m_bookmarks.get());
         // Closing the window quits where there is no tray, so it must not lose changes.
         if (!TrayIcon::isAvailable())
             m_window->setCloseGuard([this] { return mayQuit(); });
@@ -124,6 +126,12 @@ void QuilloryApp::updateLock()
         m_window->setLockScreen(new UnlockView(m_security));
 }
 
+void QuilloryApp::setSheetHook(SheetHook hook)
+{
+    m_sheetHook = hook;
+    m_bookmarks->setSheetHook(std::move(hook));
+}
+
 void QuilloryApp::showSettings()
 {
     if (m_security.isLocked()) {
@@ -131,7 +139,8 @@ void QuilloryApp::showSettings()
         return;
     }
     if (m_settingsWindow == nullptr) {
-        m_settingsWindow = new SettingsView(*m_state, *m_store, m_security, *m_revealer);
+        m_settingsWindow =
+            new SettingsView(*m_state, *m_store, m_security, *m_revealer, m_bookmarks.get());
         m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_settingsWindow->setWindowFlag(Qt::Window);
         if (m_sheetHook)

@@ -14,6 +14,7 @@ namespace quillory {
 
 class AppState;
 class FileRevealer;
+class BookmarkFlow;
 class ItemEnricher;
 class ItemIntake;
 class LibraryStore;
@@ -57,6 +58,7 @@ public:
     MainWindow *mainWindow() const { return m_window; }
     ItemIntake &intake() const { return *m_intake; }
     PendingItemsService &pendingItems() const { return *m_pendingItems; }
+    BookmarkFlow &bookmarks() const { return *m_bookmarks; }
     TrayIcon *tray() const { return m_tray.get(); }
     SecurityService &security() const { return m_security; }
     // Opens the settings window, or brings it forward; while the library is locked, the
@@ -66,7 +68,7 @@ public:
 
     // Tests answer the application's own questions instead of a person.
     using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetHook hook);
 
 private:
     QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &security);
@@ -89,6 +91,7 @@ private:
     std::unique_ptr<ItemIntake> m_intake;
     std::unique_ptr<StoreProblemReporter> m_reporter;
     std::unique_ptr<PendingItemsService> m_pendingItems;
+    std::unique_ptr<BookmarkFlow> m_bookmarks;
     std::unique_ptr<NewItemsListener> m_newItems;
     SecurityService &m_security;
     QPointer<MainWindow> m_window;

@@ -1,5 +1,6 @@
 #include "SettingsView.h"
 
+#include "BookmarkFlow.h"
 #include "ExportSheet.h"
 #include "FormGroup.h"
 #include "ImportFlow.h"
@@ -35,9 +36,9 @@ constexpr int headerSquareSize = 56;
 } // namespace
 
 SettingsView::SettingsView(AppState &state, LibraryStore &store, SecurityService &security,
-                           FileRevealer &revealer, QWidget *parent)
+                           FileRevealer &revealer, BookmarkFlow *bookmarks, QWidget *parent)
     : QWidget(parent), m_state(state), m_store(store), m_security(security), m_revealer(revealer),
-      m_import(new ImportFlow(state, store, *this))
+      m_import(new ImportFlow(state, store, *this)), m_bookmarks(bookmarks)
 {
     setObjectName(QStringLiteral("settings"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -167,6 +168,8 @@ QWidget *SettingsView::buildData()
         group->addButtonRow(QStringLiteral("square.and.arrow.down"), QStringLiteral("Import Data"));
     m_importRow->setObjectName(QStringLiteral("importRow"));
     connect(m_importRow, &RowButton::clicked, m_import, &ImportFlow::chooseAndImport);
+    if (m_bookmarks)
+        addBookmarkRows(*group);
     m_deleteAllRow =
         group->addButtonRow(QStringLiteral("trash"), QStringLiteral("Delete All Data"));
     m_deleteAllRow->setObjectName(QStringLiteral("deleteAllRow"));
@@ -174,12 +177,32 @@ QWidget *SettingsView::buildData()
     connect(m_deleteAllRow, &RowButton::clicked, this, &SettingsView::confirmDeleteAll);
     if (m_store.isReadOnly()) {
         const QString why = QStringLiteral("The library can only be read.");
-        for (RowButton *row : {m_importRow, m_deleteAllRow}) {
+        for (RowButton *row : {m_importRow, m_importBookmarksRow, m_deleteAllRow}) {
+            if (row == nullptr)
+                continue;
             row->setEnabled(false);
             row->setToolTip(why);
         }
     }
     return group;
+}
+
+void SettingsView::addBookmarkRows(FormGroup &group)
+{
+    m_importBookmarksRow =
+        group.addButtonRow(QStringLiteral("bookmark"), QStringLiteral("Import Bookmarks..."));
+    m_importBookmarksRow->setObjectName(QStringLiteral("importBookmarksRow"));
+    connect(m_importBookmarksRow, &RowButton::clicked, this, [this] {
+        if (m_bookmarks)
+            m_bookmarks->chooseAndImport(*this);
+    });
+    m_exportBookmarksRow =
+        group.addButtonRow(QStringLiteral("bookmark.fill"), QStringLiteral("Export Bookmarks..."));
+    m_exportBookmarksRow->setObjectName(QStringLiteral("exportBookmarksRow"));
+    connect(m_exportBookmarksRow, &RowButton::clicked, this, [this] {
+        if (m_bookmarks)
+            m_bookmarks->chooseAndExport(*this);
+    });
 }
 
 QWidget *SettingsView::buildAppearance()

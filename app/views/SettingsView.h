@@ -16,6 +16,8 @@ namespace quillory {
 
 class AppState;
 class FileRevealer;
+class BookmarkFlow;
+class FormGroup;
 class ImportFlow;
 class LibraryStore;
 class RowButton;
@@ -32,7 +34,8 @@ class SettingsView final : public QWidget
 
 public:
     SettingsView(AppState &state, LibraryStore &store, SecurityService &security,
-                 FileRevealer &revealer, QWidget *parent = nullptr);
+                 FileRevealer &revealer, BookmarkFlow *bookmarks = nullptr,
+                 QWidget *parent = nullptr);
     ~SettingsView() override;
 
     QLabel *itemsCount() const { return m_counts->itemsCount(); }
@@ -42,6 +45,8 @@ public:
     RowButton *manageTagsRow() const { return m_manageTagsRow; }
     RowButton *exportRow() const { return m_exportRow; }
     RowButton *importRow() const { return m_importRow; }
+    RowButton *importBookmarksRow() const { return m_importBookmarksRow; }
+    RowButton *exportBookmarksRow() const { return m_exportBookmarksRow; }
     RowButton *deleteAllRow() const { return m_deleteAllRow; }
     QComboBox *defaultViewPicker() const { return m_defaultView; }
     QCheckBox *showCountsToggle() const { return m_showCounts; }
@@ -68,6 +73,7 @@ private:
     QWidget *buildLibrary();
     QWidget *buildSecurity();
     QWidget *buildData();
+    void addBookmarkRows(FormGroup &group);
     QWidget *buildAppearance();
     QWidget *buildAbout();
     void showPage(QWidget *page, const QString &title);
@@ -82,6 +88,7 @@ private:
     SecurityService &m_security;
     FileRevealer &m_revealer;
     ImportFlow *m_import;
+    QPointer<BookmarkFlow> m_bookmarks;
     SheetHook m_sheetHook;
 
     QStackedWidget *m_pages = nullptr;
@@ -94,6 +101,8 @@ private:
     RowButton *m_manageTagsRow = nullptr;
     RowButton *m_exportRow = nullptr;
     RowButton *m_importRow = nullptr;
+    RowButton *m_importBookmarksRow = nullptr;
+    RowButton *m_exportBookmarksRow = nullptr;
     RowButton *m_deleteAllRow = nullptr;
     QComboBox *m_defaultView = nullptr;
     QCheckBox *m_showCounts = nullptr;

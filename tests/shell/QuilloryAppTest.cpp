@@ -4,11 +4,13 @@
 
 #include <AppNotifier.h>
 #include <AppState.h>
+#include <BookmarkFlow.h>
 #include <DuplicatesSheet.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <MainWindow.h>
 #include <QuilloryApp.h>
+#include <RowButton.h>
 #include <SettingsView.h>
 #include <StartupFailure.h>
 #include <TrayIcon.h>
@@ -26,6 +28,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -187,6 +190,47 @@ TEST(QuilloryApp, FindDuplicatesInTheLibraryMenuOpensTheGroups)
     ASSERT_NE(find, nullptr);
     find->trigger();
     EXPECT_EQ(groups, 1);
+}
+
+TEST(QuilloryApp, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
+{
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    const QString file = dir.filePath(u"bookmarks.html"_s);
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><H3>Saved</H3><DL><p>"
+                  "<DT><A HREF=\"mailto:ann@example.com\">Write to Ann</A></DL><p>");
+    }
+    BookmarkFlow &flow = app->bookmarks();
+    flow.setOpenFileHook([&] { return file; });
+    flow.setSaveFileHook([&] { return dir.filePath(u"out.html"_s); });
+    QStringList summaries;
+    app->setSheetHook([&](QDialog &dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(&dialog))
+            summaries.append(box->text());
+        dialog.close();
+    });
+
+    QAction *import = findAction(*app->mainWindow(), u"Import Bookmarks..."_s);
+    ASSERT_NE(import, nullptr);
+    QSignalSpy imported(&flow, &BookmarkFlow::importEnded);
+    import->trigger();
+    ASSERT_TRUE(imported.wait(10000));
+    ASSERT_EQ(app->store().items().size(), 1u);
+    EXPECT_EQ(app->store().items().front()->folder()->name(), u"Saved"_s);
+
+    ASSERT_NE(findAction(*app->mainWindow(), u"Export Bookmarks..."_s), nullptr);
+    app->showSettings();
+    ASSERT_NE(app->settingsWindow()->importBookmarksRow(), nullptr);
+    EXPECT_EQ(app->settingsWindow()->importBookmarksRow()->text(), u"Import Bookmarks..."_s);
+    QSignalSpy exported(&flow, &BookmarkFlow::exportEnded);
+    app->settingsWindow()->exportBookmarksRow()->click();
+    ASSERT_TRUE(exported.wait(10000));
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"out.html"_s)));
+    EXPECT_EQ(summaries, (QStringList{u"Imported 1 bookmark into 1 new folder."_s,
+                                      u"Exported 1 bookmark to out.html."_s}));
 }
 
 TEST(QuilloryApp, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
