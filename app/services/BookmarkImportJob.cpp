@@ -70,15 +70,18 @@ void BookmarkImportJob::addToStore(Parsed parsed)
         return;
     }
     emit progress(ImportJob::Phase::Saving, 0, 0);
-    m_store.insertAll(
-        std::move(*parsed.contents), this,
-        [this, result = std::move(parsed.result)](const std::optional<StoreFailure> &failure) {
-            m_running = false;
-            if (failure)
-                emit failed(failure->message);
-            else
-                emit finished(result);
-        });
+    m_store.insertAll(std::move(*parsed.contents), this,
+                      [this, result = std::move(parsed.result)](
+                          const std::optional<StoreFailure> &failure) mutable {
+                          m_running = false;
+                          if (failure)
+                              emit failed(failure->message);
+                          else
+                              emit finished(result);
+                          // A hundred thousand addresses allocated on the worker are not for this
+                          // thread to free.
+                          releaseElsewhere(std::move(result));
+                      });
 }
 
 } // namespace quillory

@@ -31,6 +31,11 @@ public:
 
     void addFolders(const std::vector<BookmarkFolderEntry> &folders);
     void addBookmark(const BookmarkEntry &bookmark);
+    void finish()
+    {
+        m_out.result.pages =
+            std::make_shared<const BookmarkImportResult::Pages>(std::move(m_pages));
+    }
 
 private:
     Folder *folderFor(const BookmarkFolderEntry &entry);
@@ -50,6 +55,7 @@ private:
     QHash<const Folder *, QHash<QString, Folder *>> m_children;
     QHash<QString, Tag *> m_tags;
     std::vector<Folder *> m_resolved; // the folder of each of the file's folders
+    BookmarkImportResult::Pages m_pages;
 };
 
 RecordBuilder::RecordBuilder(const BookmarkImporter::Library &library,
@@ -153,7 +159,7 @@ void RecordBuilder::addBookmark(const BookmarkEntry &bookmark)
 
     const QString scheme = url.scheme().toLower();
     if (scheme == u"http" || scheme == u"https")
-        m_out.result.pages.push_back({item->id(), url, !bookmark.title.isEmpty()});
+        m_pages.push_back({item->id(), url, !bookmark.title.isEmpty()});
     m_out.contents.items.push_back(std::move(item));
     ++m_out.result.bookmarksImported;
 }
@@ -181,7 +187,6 @@ BookmarkImporter::Records BookmarkImporter::records(const BookmarkTree &tree,
     Records out;
     out.result.skipped = tree.skipped;
     out.contents.items.reserve(tree.bookmarks.size());
-    out.result.pages.reserve(tree.bookmarks.size());
     RecordBuilder builder(library, out);
     builder.addFolders(tree.folders);
     const qsizetype total = qsizetype(tree.bookmarks.size());
@@ -191,6 +196,7 @@ BookmarkImporter::Records BookmarkImporter::records(const BookmarkTree &tree,
         if (progress && (++done % 2000 == 0 || done == total))
             progress(done, total);
     }
+    builder.finish();
     return out;
 }
 

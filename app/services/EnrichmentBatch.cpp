@@ -2,10 +2,13 @@
 
 #include "ItemEnricher.h"
 
+#include <ReleaseElsewhere.h>
+
 namespace quillory {
 
 EnrichmentBatch::EnrichmentBatch(ItemEnricher &enricher,
-                                 std::vector<BookmarkImportResult::Page> pages, QObject *parent)
+                                 std::shared_ptr<const BookmarkImportResult::Pages> pages,
+                                 QObject *parent)
     : QObject(parent), m_enricher(enricher), m_pages(std::move(pages))
 {
 }
@@ -15,8 +18,10 @@ void EnrichmentBatch::start()
     if (m_running)
         return;
     m_running = true;
-    m_pending.reserve(qsizetype(m_pages.size()));
-    for (const auto &page : m_pages)
+    if (!m_pages)
+        m_pages = std::make_shared<const BookmarkImportResult::Pages>();
+    m_pending.reserve(qsizetype(m_pages->size()));
+    for (const auto &page : *m_pages)
         m_pending.insert(page.itemId);
     m_total = m_pending.size();
     if (m_total == 0) {
@@ -24,11 +29,11 @@ void EnrichmentBatch::start()
         return;
     }
     connect(&m_enricher, &ItemEnricher::finished, this, &EnrichmentBatch::pageFinished);
-    for (const auto &page : m_pages)
+    for (const auto &page : *m_pages)
         m_enricher.enrich(page.itemId, page.url,
                           page.keepTitle ? ItemEnricher::Title::Keep
                                          : ItemEnricher::Title::FromPage);
-    m_pages = {};
+    releaseElsewhere(std::move(m_pages));
 }
 
 void EnrichmentBatch::stop()

@@ -20,7 +20,8 @@ class EnrichmentBatch final : public QObject
     Q_DISABLE_COPY_MOVE(EnrichmentBatch)
 
 public:
-    EnrichmentBatch(ItemEnricher &enricher, std::vector<BookmarkImportResult::Page> pages,
+    EnrichmentBatch(ItemEnricher &enricher,
+                    std::shared_ptr<const BookmarkImportResult::Pages> pages,
                     QObject *parent = nullptr);
 
     // Once only.
@@ -41,7 +42,7 @@ private:
     void end();
 
     ItemEnricher &m_enricher;
-    std::vector<BookmarkImportResult::Page> m_pages;
+    std::shared_ptr<const BookmarkImportResult::Pages> m_pages;
     QSet<QUuid> m_pending;
     qsizetype m_total = 0;
     bool m_running = false;

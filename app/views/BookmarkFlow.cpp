@@ -16,6 +16,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <ReleaseElsewhere.h>
+#include <utility>
 
 namespace quillory {
 
@@ -98,7 +100,7 @@ void BookmarkFlow::imported(const BookmarkImportResult &result)
     box->setObjectName(QStringLiteral("bookmarkImportSummary"));
     DisplayText::makePlain(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    if (result.pages.empty() || isFetching()) {
+    if (result.pages->empty() || isFetching()) {
         box->addButton(QMessageBox::Ok);
     } else {
         box->setInformativeText(QStringLiteral(
@@ -109,10 +111,13 @@ void BookmarkFlow::imported(const BookmarkImportResult &result)
         fetch->setObjectName(QStringLiteral("fetchPageDetails"));
         box->addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
         box->setDefaultButton(fetch);
-        auto pages = std::make_shared<std::vector<BookmarkImportResult::Page>>(result.pages);
-        connect(box, &QMessageBox::finished, this, [this, box, fetch, pages] {
+        m_offeredPages = result.pages;
+        connect(box, &QMessageBox::finished, this, [this, box, fetch] {
+            auto pages = std::exchange(m_offeredPages, nullptr);
             if (box->clickedButton() == fetch)
-                startFetching(std::move(*pages));
+                startFetching(std::move(pages));
+            else
+                releaseElsewhere(std::move(pages));
         });
     }
     present(*box);
@@ -133,7 +138,7 @@ void BookmarkFlow::endImport()
     emit importEnded();
 }
 
-void BookmarkFlow::startFetching(std::vector<BookmarkImportResult::Page> pages)
+void BookmarkFlow::startFetching(std::shared_ptr<const BookmarkImportResult::Pages> pages)
 {
     if (isFetching())
         return;

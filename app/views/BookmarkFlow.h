@@ -62,7 +62,7 @@ private:
     void imported(const BookmarkImportResult &result);
     void importFailed(const QString &message);
     void endImport();
-    void startFetching(std::vector<BookmarkImportResult::Page> pages);
+    void startFetching(std::shared_ptr<const BookmarkImportResult::Pages> pages);
     void showFetchProgress(qsizetype done, qsizetype total);
     void endFetching();
     void exported(const QString &path, int bookmarks);
@@ -79,6 +79,7 @@ private:
     QPointer<EnrichmentBatch> m_fetch;
     std::unique_ptr<ImportProgress> m_progress;
     QPointer<QProgressDialog> m_fetchProgress;
+    std::shared_ptr<const BookmarkImportResult::Pages> m_offeredPages;
     FileHook m_openFileHook;
     FileHook m_saveFileHook;
     SheetHook m_sheetHook;

@@ -146,7 +146,7 @@ TEST_F(BookmarkImportTest, ImportsFirefoxBookmarksWithTheirFoldersTagsNotesAndDa
     EXPECT_EQ(result.foldersReused, 0);
     EXPECT_EQ(result.tagsCreated, 2);
     EXPECT_EQ(result.skipped, 4);
-    EXPECT_EQ(result.pages.size(), 6u);
+    EXPECT_EQ(result.pages->size(), 6u);
 
     EXPECT_EQ(folderPaths(*store),
               (QStringList{u"Bookmarks Toolbar"_s, u"Bookmarks Toolbar/Reading"_s,
@@ -285,8 +285,8 @@ TEST_F(BookmarkImportTest, ALinkWithoutATitleIsNamedAfterItsHostAndFetchesOne)
     EXPECT_NE(itemTitled(*store, u"host.example"_s), nullptr);
     EXPECT_EQ(result.skipped, 1);
     // Only pages are offered for fetching, and only the untitled one may take the page's.
-    ASSERT_EQ(result.pages.size(), 1u);
-    EXPECT_FALSE(result.pages[0].keepTitle);
+    ASSERT_EQ(result.pages->size(), 1u);
+    EXPECT_FALSE(result.pages->at(0).keepTitle);
 }
 
 TEST_F(BookmarkImportTest, AHostileFileIsCutToSizeNotStoredWhole)
