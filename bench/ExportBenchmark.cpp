@@ -5,6 +5,7 @@
 
 #include "BenchMain.h"
 #include "ProcessMemory.h"
+#include "StallMeter.h"
 #include "StoreFixture.h"
 
 #include <ExportDocumentReader.h>
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -146,8 +146,7 @@ void importBuild(benchmark::State &state)
 // The whole import into a new library, as Import Data runs it, in a real event loop that
 // sleeps while it waits (a loop polling on the interface thread would take a core from the
 // workers). The iteration time is from start to the records being in the library and its
-// file. A timer beats every millisecond; "longest_stall_ms" is the longest gap between two
-// beats less the beat itself: the longest time the interface thread did not get back to its
+// file. "longest_stall_ms" is the longest time the interface thread did not get back to its
 // event loop.
 void importWhole(benchmark::State &state)
 {
@@ -185,29 +184,18 @@ void importWhole(benchmark::State &state)
             if (phase == ImportJob::Phase::Saving && !savingFrom)
                 savingFrom = SteadyClock::now();
         });
-        QTimer beat;
-        beat.setTimerType(Qt::PreciseTimer);
-        beat.setInterval(1);
-        auto lastBeat = SteadyClock::now();
-        double longestGap = 0;
-        QObject::connect(&beat, &QTimer::timeout, [&] {
-            longestGap = std::max(longestGap, millisecondsSince(lastBeat));
-            lastBeat = SteadyClock::now();
-        });
+        StallMeter stalls;
         const auto begin = SteadyClock::now();
+        stalls.begin();
         job.start();
-        longestGap = millisecondsSince(begin);
-        lastBeat = SteadyClock::now();
-        beat.start();
         loop.exec();
-        longestGap = std::max(longestGap, millisecondsSince(lastBeat));
+        const double longestGap = stalls.end();
         state.SetIterationTime(millisecondsSince(begin) / 1e3);
-        beat.stop();
         if (!failure.isEmpty()) {
             state.SkipWithError(qPrintable(failure));
             return;
         }
-        longestStall = std::max(longestStall, longestGap - 1.0);
+        longestStall = std::max(longestStall, longestGap);
         if (savingFrom) {
             readMs += std::chrono::duration<double, std::milli>(*savingFrom - begin).count();
             savingMs += millisecondsSince(*savingFrom);
