@@ -1,5 +1,6 @@
-// Finding duplicates in a 100,000-item library, beside a plain count of the addresses as
-// they are written (what grouping costs without working out which addresses are one page).
+// Finding duplicates in a 100,000-item library, and those of the one link just added,
+// beside a plain count of the addresses as they are written (what grouping costs without
+// working out which addresses are one page).
 
 #include "BenchMain.h"
 #include "StoreFixture.h"
@@ -60,8 +61,27 @@ void countAddressesAnchor(benchmark::State &state)
     }
 }
 
+// What adding one link costs to learn whether the library had its page already: the
+// duplicates of one item, looked up among all the others.
+void duplicatesOfOne(benchmark::State &state)
+{
+    LibraryStore *store = library();
+    if (store == nullptr || store->items().empty()) {
+        state.SkipWithError("the fixture store could not be opened");
+        return;
+    }
+    const Item &item = *store->items()[store->items().size() / 2];
+    std::size_t found = 0;
+    for (auto _ : state)
+        found = DuplicateFinder::sameAs(item, store->items()).size();
+    state.counters["found"] = double(found);
+}
+
 const bool registered = [] {
     benchmark::RegisterBenchmark("find_duplicates/100000", findDuplicates)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2.0);
+    benchmark::RegisterBenchmark("duplicates_of_one/100000", duplicatesOfOne)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(2.0);
     benchmark::RegisterBenchmark("count_addresses_anchor/100000", countAddressesAnchor)

@@ -16,7 +16,9 @@ public:
     // Every group of two or more, each oldest first, the groups in the order of their oldest
     // item.
     static std::vector<Group> groups(const std::vector<Item *> &items);
-    // The items of `items` other than `item` that hold its page, oldest first.
+    // The items of `items` other than `item` that hold its page, oldest first. Cheap enough
+    // to ask on every link added: only addresses that name the same host are looked at
+    // closely.
     static Group sameAs(const Item &item, const std::vector<Item *> &items);
 };
 

@@ -5,6 +5,7 @@
 #include "AppNotifier.h"
 #include "BackgroundWork.h"
 #include "ClipboardReader.h"
+#include "DuplicateFinder.h"
 #include "ItemEnricher.h"
 #include "ItemImages.h"
 
@@ -54,6 +55,17 @@ void ItemIntake::followNotifications(AppNotifier &notifier)
 }
 
 Item *ItemIntake::createItem(const QUrl &url)
+{
+    Item *item = insertLink(url);
+    if (item == nullptr || url.isLocalFile())
+        return item;
+    const DuplicateFinder::Group same = DuplicateFinder::sameAs(*item, m_store.items());
+    if (!same.empty())
+        emit alreadyInLibrary(item, same.front());
+    return item;
+}
+
+Item *ItemIntake::insertLink(const QUrl &url)
 {
     // A copied or dropped file's address is the file itself, not a page to fetch.
     if (url.isLocalFile())
@@ -136,8 +148,14 @@ bool ItemIntake::add(const ClipboardOffer &offer)
             m_waiting.push_back(offer);
         return !offer.isEmpty();
     }
-    for (const QUrl &url : offer.urls)
-        createItem(url);
+    // Each look-up for a page already kept walks the whole library: a paste of many links
+    // is not announced link by link.
+    if (offer.urls.size() == 1) {
+        createItem(offer.urls.front());
+    } else {
+        for (const QUrl &url : offer.urls)
+            insertLink(url);
+    }
     if (!offer.picture.isEmpty())
         createImageItem(offer.picture);
     else if (!offer.image.isNull())

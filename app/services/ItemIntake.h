@@ -33,7 +33,8 @@ public:
     // Follows "createItemFromURL" and "createItemFromImageData".
     void followNotifications(AppNotifier &notifier);
 
-    // A local file's address makes a file item; any other address a link that is enriched.
+    // A local file's address makes a file item; any other address a link that is enriched
+    // (and announced with alreadyInLibrary when the library held its page already).
     Item *createItem(const QUrl &url);
     Item *createImageItem(const QByteArray &data);
     Item *createFileItem(const QUrl &fileUrl);
@@ -62,10 +63,14 @@ public:
 
 signals:
     void itemCreated(quillory::Item *item);
+    // A link just added holds a page the library already had (it is added all the same);
+    // `existing` is the oldest item that holds it.
+    void alreadyInLibrary(quillory::Item *added, quillory::Item *existing);
     // A picture's stored forms have arrived (tests and benchmarks wait for it).
     void imagesStored(quillory::Item *item);
 
 private:
+    Item *insertLink(const QUrl &url);
     void createImageItemFrom(const QImage &image);
     void storeImagesWhenReady(const QUuid &itemId, const QString &filePath, QByteArray data);
 

@@ -5,6 +5,7 @@
 #include "ContentHeader.h"
 #include "DetailColumn.h"
 #include "DisplayText.h"
+#include "DuplicateNotice.h"
 #include "DuplicatesSheet.h"
 #include "FolderEditorSheet.h"
 #include "ItemContextMenu.h"
@@ -57,16 +58,23 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setStretchFactor(2, 1);
     m_splitter->setSizes({240, 560, 400});
-    setCentralWidget(m_splitter);
+    auto *library = new QWidget(this);
+    auto *column = new QVBoxLayout(library);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     if (store.isReadOnly()) {
         buildReadOnlyBanner();
+        column->addWidget(m_readOnlyBanner);
         m_content->setAcceptDrops(false);
         m_content->header().setEditable(false);
         m_sidebar->setEditable(false);
     }
+    m_duplicateNotice = new DuplicateNotice(library);
+    column->addWidget(m_duplicateNotice);
+    column->addWidget(m_splitter, 1);
     // The library and, while it is locked, the unlock screen take turns in the window.
     m_pages = new QStackedWidget(this);
-    m_pages->addWidget(takeCentralWidget());
+    m_pages->addWidget(library);
     setCentralWidget(m_pages);
 
     m_refresh.setSingleShot(true);
@@ -174,6 +182,9 @@ void MainWindow::followIntake()
     // Selected so the user sees what arrived, but not yet viewed: adding a batch of links
     // must not fill Recently Viewed.
     connect(&m_intake, &ItemIntake::itemCreated, this, &MainWindow::showSelected);
+    connect(&m_intake, &ItemIntake::alreadyInLibrary, this,
+            [this](Item *, Item *existing) { m_duplicateNotice->announce(*existing); });
+    connect(m_duplicateNotice, &DuplicateNotice::showRequested, this, &MainWindow::revealItem);
     connect(m_content, &ContentColumn::dropped, &m_intake, &ItemIntake::handleDrop);
 }
 
@@ -517,13 +528,22 @@ void MainWindow::buildReadOnlyBanner()
     m_readOnlyBanner->setContentsMargins(12, 6, 12, 6);
     m_readOnlyBanner->setStyleSheet(
         QStringLiteral("QLabel { background: rgba(255, 204, 0, 60); }"));
-    auto *holder = new QWidget(this);
-    auto *layout = new QVBoxLayout(holder);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_readOnlyBanner);
-    layout->addWidget(m_splitter, 1);
-    setCentralWidget(holder);
+}
+
+void MainWindow::revealItem(const QUuid &itemId)
+{
+    Item *item = m_store.item(itemId);
+    if (item == nullptr)
+        return;
+    // Wherever the window was, the item must be in the list to be selected there.
+    m_state.setSearchQuery(QString());
+    m_state.clearFilterTags();
+    m_state.setShowFavoritesOnly(false);
+    m_state.setContentTypeFilter(std::nullopt);
+    m_state.setSelectedFolder(nullptr);
+    chooseSmartFolder(item->isArchived() ? SmartFolder::Archived : SmartFolder::AllItems);
+    refreshNow();
+    selectItem(item);
 }
 
 void MainWindow::focusSearch()

@@ -18,6 +18,7 @@ namespace quillory {
 class AppState;
 class ContentColumn;
 class DetailColumn;
+class DuplicateNotice;
 class FileRevealer;
 class Item;
 class ItemIntake;
@@ -64,6 +65,8 @@ public:
     void openAddURLSheet();
     // The groups of items that hold the same page, to merge.
     void findDuplicates();
+    // Shows the whole library (or the archive) and selects the item there.
+    void revealItem(const QUuid &itemId);
     void addImageFromFile();
     void addDocumentFromFile();
     void editFolder(Folder *folder);
@@ -85,6 +88,8 @@ public:
 
     // The line above the columns saying the library can only be read; null otherwise.
     QLabel *readOnlyBanner() const { return m_readOnlyBanner; }
+    // The line saying a link just added was in the library already.
+    DuplicateNotice &duplicateNotice() const { return *m_duplicateNotice; }
 
 signals:
     void refreshed();
@@ -131,6 +136,7 @@ private:
     SheetHook m_sheetHook;
     std::function<bool()> m_closeGuard;
     QLabel *m_readOnlyBanner = nullptr;
+    DuplicateNotice *m_duplicateNotice = nullptr;
     QStackedWidget *m_pages = nullptr;
     QPointer<QWidget> m_lockScreen;
     QList<QPointer<QAction>> m_lockedActions;

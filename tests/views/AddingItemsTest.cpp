@@ -8,6 +8,8 @@
 #include <Clock.h>
 #include <ContentColumn.h>
 #include <ContentHeader.h>
+#include <DuplicateNotice.h>
+#include <Folder.h>
 #include <Item.h>
 #include <ItemEnricher.h>
 #include <ItemIntake.h>
@@ -25,6 +27,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -129,6 +132,48 @@ TEST_F(AddingItemsTest, AddMenuListsTheWaysToAdd)
     EXPECT_EQ(entries.mid(0, 6),
               (QStringList{u"Paste from Clipboard"_s, u"Add URL..."_s, u"Add Image from File..."_s,
                            u"Add Document from File..."_s, u"-"_s, u"New Folder"_s}));
+}
+
+TEST_F(AddingItemsTest, AddingAPageAlreadyKeptSaysSoAndLeadsToTheItemThatHadIt)
+{
+    m_window->show();
+    const QUrl address = m_server.url(u"/kept"_s);
+    Item *kept = m_intake->createItem(address);
+    ASSERT_NE(kept, nullptr);
+    kept->setTitle(u"Kept long ago"_s);
+    kept->toggleArchive();
+    DuplicateNotice &notice = m_window->duplicateNotice();
+    EXPECT_FALSE(notice.isVisible());
+
+    // The user looks at a folder and a search that the kept item is not in.
+    Folder *folder =
+        m_store->insert(std::make_unique<Folder>(u"Elsewhere"_s, u"folder"_s, QColor()));
+    m_window->chooseFolder(folder, true);
+    m_state.setSearchQuery(u"nothing like it"_s);
+    QUrl tracked = address;
+    tracked.setQuery(u"utm_source=newsletter"_s);
+    Item *again = m_intake->createItem(tracked);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(m_store->items().size(), 2u) << "added all the same";
+    ASSERT_TRUE(notice.isVisible());
+    EXPECT_TRUE(notice.message()->text().contains(u"Kept long ago"_s));
+
+    notice.showButton()->click();
+    EXPECT_FALSE(notice.isVisible());
+    EXPECT_EQ(m_window->selectedItem(), kept);
+    EXPECT_EQ(m_window->selection().folder, nullptr);
+    EXPECT_EQ(m_window->selection().smartFolder, SmartFolder(SmartFolder::Archived));
+    EXPECT_TRUE(m_state.searchQuery().isEmpty());
+
+    // A paste of many links is added without a look-up for each.
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls({address, m_server.url(u"/other"_s)});
+    ASSERT_TRUE(m_intake->addFrom(*data));
+    EXPECT_EQ(m_store->items().size(), 4u);
+    EXPECT_FALSE(notice.isVisible());
+    // A new page says nothing.
+    m_intake->createItem(m_server.url(u"/new"_s));
+    EXPECT_FALSE(notice.isVisible());
 }
 
 TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
