@@ -1,12 +1,14 @@
 #include "BookmarkImportResult.h"
 
+#include <QLocale>
+
 namespace quillory {
 
 namespace {
 
 QString counted(int count, const QString &one, const QString &many)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
+    return QStringLiteral("%1 %2").arg(QLocale().toString(count), count == 1 ? one : many);
 }
 
 } // namespace

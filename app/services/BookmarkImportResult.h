@@ -29,8 +29,9 @@ struct BookmarkImportResult
     int skipped = 0;
     std::shared_ptr<const Pages> pages = std::make_shared<const Pages>();
 
-    // "Imported 120 bookmarks into 8 new folders and 3 existing ones, with 5 new tags.
-    // Skipped 4 entries only a browser uses (separators, scripts, feeds)."
+    // "Imported 1,200 bookmarks into 8 new folders and 3 existing ones, with 5 new tags.
+    // Skipped 4 entries only a browser uses (separators, scripts, feeds).", the numbers
+    // written as the user's locale writes them.
     QString summary() const;
 };
 

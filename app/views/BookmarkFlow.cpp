@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -166,7 +167,8 @@ void BookmarkFlow::showFetchProgress(qsizetype done, qsizetype total)
 {
     if (!m_fetchProgress)
         return;
-    m_fetchProgress->setLabelText(QStringLiteral("Fetched %1 of %2 pages...").arg(done).arg(total));
+    m_fetchProgress->setLabelText(QStringLiteral("Fetched %1 of %2 pages...")
+                                      .arg(QLocale().toString(done), QLocale().toString(total)));
     m_fetchProgress->setValue(total > 0 ? int(done * 1000 / total) : 0);
 }
 
@@ -218,8 +220,8 @@ void BookmarkFlow::exported(const QString &path, int bookmarks)
         return;
     const QString text =
         QStringLiteral("Exported %1 %2 to %3.")
-            .arg(bookmarks)
-            .arg(bookmarks == 1 ? QStringLiteral("bookmark") : QStringLiteral("bookmarks"),
+            .arg(QLocale().toString(bookmarks),
+                 bookmarks == 1 ? QStringLiteral("bookmark") : QStringLiteral("bookmarks"),
                  QFileInfo(path).fileName());
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Bookmarks Exported"),
                                 text, QMessageBox::Ok, m_window);

@@ -1,5 +1,6 @@
 #include "ImportProgress.h"
 
+#include <QLocale>
 #include <QProgressDialog>
 
 namespace quillory {
@@ -46,7 +47,8 @@ void ImportProgress::show(ImportJob::Phase phase, qsizetype done, qsizetype tota
         break;
     case ImportJob::Phase::Adding:
         m_dialog->setLabelText(
-            QStringLiteral("Adding %1 of %2 %3...").arg(done).arg(total).arg(m_records));
+            QStringLiteral("Adding %1 of %2 %3...")
+                .arg(QLocale().toString(done), QLocale().toString(total), m_records));
         // The dialog counts in int; a fraction keeps any count in range.
         m_dialog->setRange(0, 1000);
         m_dialog->setValue(total > 0 ? int(done * 1000 / total) : 0);
