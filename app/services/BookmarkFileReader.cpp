@@ -88,6 +88,8 @@ public:
 private:
     const char *find(const char *from, char c) const
     {
+        if (from >= m_end)
+            return m_end; // also for empty bytes, whose data may be null
         const void *hit = std::memchr(from, c, size_t(m_end - from));
         return hit != nullptr ? static_cast<const char *>(hit) : m_end;
     }
@@ -442,6 +444,10 @@ std::optional<QByteArray> BookmarkFileReader::convertedToUtf8(QByteArrayView byt
         return bytes.sliced(3).toByteArray();
     const QByteArray charset = declaredCharset(bytes);
     if (charset.isEmpty() || charset == "utf-8" || charset == "utf8" || charset == "us-ascii")
+        return std::nullopt;
+    // A declaration read as ASCII is not in UTF-16 or UTF-32, whatever it says: tools that
+    // convert a file often leave the old one behind.
+    if (charset.startsWith("utf-16") || charset.startsWith("utf-32") || charset.startsWith("ucs-"))
         return std::nullopt;
     return utf8Of(bytes, charset);
 }

@@ -211,6 +211,11 @@ TEST(BookmarkFileReaderTest, HonoursTheDeclaredCharset)
     const QByteArray withBom = "\xEF\xBB\xBF<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT>"
                                "<A HREF=\"https://a/\">\xC3\xA9</A>";
     EXPECT_EQ(treeOf(withBom).bookmarks.at(0).title, u"é"_s);
+    // A file converted to UTF-8 that still declares UTF-16 could not have been read as it is.
+    const QByteArray staleDeclaration =
+        "<!DOCTYPE NETSCAPE-Bookmark-file-1><META CONTENT=\"text/html; charset=UTF-16\">"
+        "<DL><DT><A HREF=\"https://a/\">\xC3\xA9t\xC3\xA9</A>";
+    EXPECT_EQ(treeOf(staleDeclaration).bookmarks.at(0).title, u"été"_s);
 }
 
 TEST(BookmarkFileReaderTest, ReadsTenThousandLevelsWithOrWithoutTheirEnds)
