@@ -1,17 +1,25 @@
-// Search over a synthetic library, against the cheapest conceivable pass over the same bytes.
+// Search over a synthetic library, against the cheapest conceivable pass over the same bytes
+// and against SQLite's own substring search.
 //
 // For each library size there is one "memchr floor" run, which scans every item's search
 // text for a byte that never occurs, and one filter run per query shape. A filter run also
-// measures the floor itself before it starts and reports its own time as a multiple of it
-// (x_memchr), so the ratio can be read off one line.
+// measures, from the same run and before it starts, the floor itself (x_memchr is its own
+// time as a multiple of it), one memchr pass over the same texts laid end to end in one
+// buffer (contiguous_memchr_ms: what the bytes cost without the walk from item to item), and
+// an in-memory FTS5 table with the trigram tokenizer, built untimed, answering the same words
+// (fts5_ms: every word somewhere in the item; words shorter than three letters, which the
+// trigram index cannot look up, through LIKE). FTS5 does not rank; the filter ranks every
+// match by its relevance score.
 
 #include "SyntheticLibrary.h"
 
 #include <LibraryStore.h>
 #include <LiveList.h>
 #include <SearchService.h>
+#include <SearchText.h>
 
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -19,6 +27,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <sqlite3.h>
 #include <string>
 
 namespace quillory::bench {
@@ -91,6 +100,132 @@ const LoadedCorpus &loadedCorpus(std::size_t count)
     return *slot;
 }
 
+// Every item's search text laid end to end, each ended by its NUL, in list order.
+std::string contiguousText(const std::vector<Item *> &items)
+{
+    std::string text;
+    std::size_t size = 0;
+    for (const Item *item : items)
+        size += item->searchText().all().size() + 1;
+    text.reserve(size);
+    for (const Item *item : items)
+        text.append(item->searchText().all()).push_back('\0');
+    return text;
+}
+
+double bestContiguousSeconds(const std::string &text)
+{
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        const auto begin = Clock::now();
+        benchmark::DoNotOptimize(std::memchr(text.data(), absentByte, text.size()));
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - begin).count());
+    }
+    return best;
+}
+
+// The items' fields in an in-memory FTS5 table with the trigram tokenizer, rowid the item's
+// place in the list.
+class Fts5Anchor
+{
+public:
+    explicit Fts5Anchor(const std::vector<Item *> &items)
+    {
+        sqlite3_open(":memory:", &m_db);
+        sqlite3_exec(m_db,
+                     "CREATE VIRTUAL TABLE t USING fts5(title, note, domain, url,"
+                     " tokenize='trigram'); BEGIN",
+                     nullptr, nullptr, nullptr);
+        sqlite3_stmt *insert = nullptr;
+        sqlite3_prepare_v2(m_db, "INSERT INTO t(rowid, title, note, domain, url) VALUES(?,?,?,?,?)",
+                           -1, &insert, nullptr);
+        sqlite3_int64 row = 0;
+        for (const Item *item : items) {
+            const SearchText &text = item->searchText();
+            sqlite3_bind_int64(insert, 1, ++row);
+            const auto bind = [insert](int column, const std::optional<std::string_view> &field) {
+                if (field)
+                    sqlite3_bind_text(insert, column, field->data(), int(field->size()),
+                                      SQLITE_STATIC);
+                else
+                    sqlite3_bind_null(insert, column);
+            };
+            bind(2, text.title());
+            bind(3, text.note());
+            bind(4, text.domain());
+            bind(5, text.url());
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    ~Fts5Anchor() { sqlite3_close(m_db); }
+    Fts5Anchor(const Fts5Anchor &) = delete;
+    Fts5Anchor &operator=(const Fts5Anchor &) = delete;
+
+    // The rows holding every word of `query`.
+    std::size_t count(const QString &query) const
+    {
+        const QStringList words = query.toLower().split(u' ', Qt::SkipEmptyParts);
+        QStringList phrases;
+        QStringList likes;
+        for (const QString &word : words) {
+            if (word.size() >= 3)
+                phrases.append(QStringLiteral("\"%1\"").arg(word));
+            else
+                likes.append(word);
+        }
+        QString sql = QStringLiteral("SELECT rowid FROM t WHERE 1");
+        if (!phrases.isEmpty())
+            sql += QStringLiteral(" AND t MATCH ?1");
+        for (qsizetype i = 0; i < likes.size(); ++i) {
+            const QString p = QStringLiteral("?%1").arg(i + 2);
+            sql += QStringLiteral(" AND (title LIKE %1 OR note LIKE %1 OR domain LIKE %1 OR "
+                                  "url LIKE %1)")
+                       .arg(p);
+        }
+        sqlite3_stmt *select = nullptr;
+        const QByteArray sqlText = sql.toUtf8();
+        sqlite3_prepare_v2(m_db, sqlText.constData(), -1, &select, nullptr);
+        const QByteArray match = phrases.join(u' ').toUtf8();
+        if (!phrases.isEmpty())
+            sqlite3_bind_text(select, 1, match.constData(), int(match.size()), SQLITE_TRANSIENT);
+        for (qsizetype i = 0; i < likes.size(); ++i) {
+            const QByteArray pattern = QByteArray("%") + likes[i].toUtf8() + QByteArray("%");
+            sqlite3_bind_text(select, int(i + 2), pattern.constData(), int(pattern.size()),
+                              SQLITE_TRANSIENT);
+        }
+        std::size_t rows = 0;
+        while (sqlite3_step(select) == SQLITE_ROW)
+            ++rows;
+        sqlite3_finalize(select);
+        return rows;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// The anchors of one list, built once: the FTS5 table of a million items takes a while.
+struct Anchors
+{
+    std::string contiguous;
+    std::unique_ptr<Fts5Anchor> fts5;
+};
+
+const Anchors &anchorsOf(const std::vector<Item *> &items)
+{
+    static std::map<const std::vector<Item *> *, std::unique_ptr<Anchors>> built;
+    auto &slot = built[&items];
+    if (!slot) {
+        slot = std::make_unique<Anchors>();
+        slot->contiguous = contiguousText(items);
+        slot->fts5 = std::make_unique<Fts5Anchor>(items);
+    }
+    return *slot;
+}
+
 // The service keeps recent searches in settings; give it a private file.
 SearchService &service()
 {
@@ -135,6 +270,16 @@ void filter(benchmark::State &state, const CorpusType &c, const QString &query)
 {
     SearchService &search = service();
     const double floorSeconds = bestMemchrSeconds(c.items);
+    const Anchors &anchors = anchorsOf(c.items);
+    const double contiguousSeconds = bestContiguousSeconds(anchors.contiguous);
+    double fts5Seconds = 1e9;
+    std::size_t fts5Matches = 0;
+    for (int round = 0; round < 3; ++round) {
+        const auto start = Clock::now();
+        fts5Matches = anchors.fts5->count(query);
+        fts5Seconds =
+            std::min(fts5Seconds, std::chrono::duration<double>(Clock::now() - start).count());
+    }
 
     std::size_t matches = 0;
     const auto begin = Clock::now();
@@ -151,6 +296,9 @@ void filter(benchmark::State &state, const CorpusType &c, const QString &query)
     state.SetBytesProcessed(iterations * std::int64_t(c.bytes));
     state.counters["matches"] = double(matches);
     state.counters["floor_ms"] = floorSeconds * 1e3;
+    state.counters["contiguous_memchr_ms"] = contiguousSeconds * 1e3;
+    state.counters["fts5_ms"] = fts5Seconds * 1e3;
+    state.counters["fts5_matches"] = double(fts5Matches);
     state.counters["x_memchr"] = iterations > 0 ? seconds / double(iterations) / floorSeconds : 0.0;
 }
 
