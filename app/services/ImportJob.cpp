@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QPointer>
 #include <ReleaseElsewhere.h>
+#include <algorithm>
 
 namespace quillory {
 
@@ -30,6 +31,19 @@ std::optional<QJsonObject> backupEnvelope(const QByteArray &bytes)
     if (!json.isObject() || !EncryptedBackup::isEnvelope(json.object()))
         return std::nullopt;
     return json.object();
+}
+
+// A browser's bookmark file, picked here by mistake, gets a way to where it belongs.
+bool isBookmarkFile(const QByteArray &bytes)
+{
+    return bytes.first(std::min<qsizetype>(bytes.size(), 1024))
+        .contains("<!DOCTYPE NETSCAPE-Bookmark-file");
+}
+
+QString bookmarkFileError()
+{
+    return QStringLiteral("Invalid file format: this is a browser's bookmark file. Import it "
+                          "with Import Bookmarks... instead.");
 }
 
 } // namespace
@@ -70,7 +84,7 @@ void ImportJob::start(const std::optional<QString> &passphrase)
             if (!read.data) {
                 auto envelope = backupEnvelope(*bytes);
                 if (!envelope) {
-                    parsed.error = read.error;
+                    parsed.error = isBookmarkFile(*bytes) ? bookmarkFileError() : read.error;
                     return parsed;
                 }
                 bytes.reset();

@@ -337,6 +337,10 @@ TEST_F(ExportImportTest, BadDocumentsAreRefusedWithAReasonAndChangeNothing)
         EXPECT_TRUE(failure.startsWith(QStringLiteral("Invalid file format")))
             << name << ": " << failure.toStdString();
     }
+    EXPECT_EQ(import(*store, writeFile(QStringLiteral("bookmarks.html"),
+                                       "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n")),
+              QStringLiteral("Invalid file format: this is a browser's bookmark file. Import it "
+                             "with Import Bookmarks... instead."));
     EXPECT_FALSE(import(*store, dir.filePath("absent.json")).isEmpty());
     EXPECT_FALSE(import(*store, dir.path()).isEmpty()); // a folder
     QFile huge(dir.filePath("huge.json"));              // sparse: costs no disk
