@@ -187,6 +187,31 @@ void shownList(benchmark::State &state, ListVariant variant)
     state.counters["first_call_ms"] = firstMilliseconds;
 }
 
+// Title A-Z kept while one title after another changes: each refresh places the renamed
+// item among the others instead of ranking the library again.
+void titleSortAfterRename(benchmark::State &state)
+{
+    QString error;
+    const OpenLibrary *library = openLibrary(&error);
+    if (library == nullptr) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    const std::vector<Record *> &records = library->items->records();
+    AppState appState;
+    appState.setSortOrder(SortOrder::TitleAscending);
+    const SidebarSelection selection;
+    LibraryFilter filter(SearchService::shared());
+    std::size_t shown = shownListAndCounts(filter, records, selection, appState);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        auto *item = static_cast<Item *>(records[next++ % records.size()]);
+        item->setTitle(item->title() + QStringLiteral(" (2)"));
+        shown = shownListAndCounts(filter, records, selection, appState);
+    }
+    state.counters["shown"] = double(shown);
+}
+
 // Notes a paint of the window or any of its widgets.
 class PaintWatch final : public QObject
 {
@@ -351,6 +376,11 @@ const bool registered = [] {
             ->UseRealTime()
             ->MinTime(2.0);
     }
+    // Last of the list benchmarks: it renames items of the shared library.
+    benchmark::RegisterBenchmark("title_sort_after_renaming_one/100000", titleSortAfterRename)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MinTime(2.0);
     benchmark::RegisterBenchmark("add_photo_longest_stall/30mp", addLargePhoto)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()

@@ -60,7 +60,15 @@ std::array<int, 6> LibraryFilter::smartFolderCounts(const std::vector<Record *> 
     return counts;
 }
 
-void LibraryFilter::rankTitles(const std::vector<Record *> &library)
+namespace {
+
+// Room between two neighbouring ranks: twenty halvings before a full ranking is needed.
+constexpr qint64 rankSpacing = qint64(1) << 20;
+// More new or renamed items than this are ranked with the rest: each one placed on its own
+// moves the keys after it.
+constexpr size_t mostRankedOneByOne = 256;
+
+QCollatorSortKey titleKey(const QString &title)
 {
     static const QCollator collator = [] {
         QCollator c;
@@ -68,12 +76,19 @@ void LibraryFilter::rankTitles(const std::vector<Record *> &library)
         c.setNumericMode(true);
         return c;
     }();
+    // Folded first: in the C locale Qt's sort keys ignore the collator's case setting.
+    return collator.sortKey(title.toCaseFolded());
+}
+
+} // namespace
+
+void LibraryFilter::rankTitles(const std::vector<Record *> &library)
+{
     std::vector<std::pair<QCollatorSortKey, const Item *>> keyed;
     keyed.reserve(library.size());
     for (const Record *record : library) {
         const auto *item = static_cast<const Item *>(record);
-        // Folded first: in the C locale Qt's sort keys ignore the collator's case setting.
-        keyed.emplace_back(collator.sortKey(item->title().toCaseFolded()), item);
+        keyed.emplace_back(titleKey(item->title()), item);
     }
     std::sort(keyed.begin(), keyed.end(),
               [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
@@ -81,12 +96,40 @@ void LibraryFilter::rankTitles(const std::vector<Record *> &library)
     // share a rank, which keeps the sort stable for them.
     m_titleRanks.clear();
     m_titleRanks.reserve(qsizetype(keyed.size()));
-    int rank = 0;
+    m_rankedKeys.clear();
+    m_rankedKeys.reserve(keyed.size());
+    qint64 rank = 0;
     for (size_t i = 0; i < keyed.size(); ++i) {
-        if (i > 0 && keyed[i - 1].first.compare(keyed[i].first) != 0)
-            ++rank;
+        if (i == 0 || keyed[i - 1].first.compare(keyed[i].first) != 0) {
+            rank += rankSpacing;
+            m_rankedKeys.emplace_back(keyed[i].first, rank);
+        }
         m_titleRanks.insert(keyed[i].second, TitleRank{keyed[i].second->title(), rank});
     }
+}
+
+bool LibraryFilter::rankTitle(const Item &item)
+{
+    QCollatorSortKey key = titleKey(item.title());
+    const auto at = std::lower_bound(
+        m_rankedKeys.begin(), m_rankedKeys.end(), key,
+        [](const auto &entry, const QCollatorSortKey &k) { return entry.first.compare(k) < 0; });
+    qint64 rank = 0;
+    if (at != m_rankedKeys.end() && at->first.compare(key) == 0) {
+        rank = at->second;
+    } else {
+        const qint64 above = at != m_rankedKeys.end() ? at->second
+                             : m_rankedKeys.empty()   ? 2 * rankSpacing
+                                                    : m_rankedKeys.back().second + 2 * rankSpacing;
+        const qint64 below =
+            at != m_rankedKeys.begin() ? std::prev(at)->second : above - 2 * rankSpacing;
+        if (above - below < 2)
+            return false;
+        rank = below + (above - below) / 2;
+        m_rankedKeys.emplace(at, std::move(key), rank);
+    }
+    m_titleRanks.insert(&item, TitleRank{item.title(), rank});
+    return true;
 }
 
 void LibraryFilter::sortByTitle(std::vector<Item *> &items, bool ascending,
@@ -96,9 +139,20 @@ void LibraryFilter::sortByTitle(std::vector<Item *> &items, bool ascending,
         const auto it = m_titleRanks.constFind(item);
         return it != m_titleRanks.cend() && it->title == item->title();
     };
-    if (!std::all_of(items.cbegin(), items.cend(), current))
-        rankTitles(library); // a new item or a changed title
-    std::vector<std::pair<int, Item *>> ranked;
+    std::vector<const Item *> unranked; // new items and changed titles
+    for (const Item *item : items) {
+        if (!current(item))
+            unranked.push_back(item);
+    }
+    if (!unranked.empty()) {
+        bool all = m_rankedKeys.empty() || unranked.size() > mostRankedOneByOne ||
+                   m_rankedKeys.size() > 2 * library.size() + mostRankedOneByOne;
+        for (size_t i = 0; !all && i < unranked.size(); ++i)
+            all = !rankTitle(*unranked[i]);
+        if (all)
+            rankTitles(library);
+    }
+    std::vector<std::pair<qint64, Item *>> ranked;
     ranked.reserve(items.size());
     for (Item *item : items)
         ranked.emplace_back(m_titleRanks.value(item).rank, item);

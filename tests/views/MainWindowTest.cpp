@@ -25,6 +25,7 @@
 
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QCollator>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,7 @@
 #include <QTest>
 #include <QTreeView>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -235,6 +237,46 @@ TEST_F(MainWindowTest, SortOrderSortsTheShownList)
     });
     EXPECT_EQ(titles, sorted);
     EXPECT_EQ(titles.size(), 4);
+}
+
+// New and renamed items are placed among the ranked ones instead of the whole library being
+// ranked again; whatever happens, the list must be the one a fresh ranking gives.
+TEST_F(MainWindowTest, TitleOrderStaysRightThroughManyRenamesAndAdditions)
+{
+    std::mt19937 random(7);
+    const auto title = [&random](int n) -> QString {
+        static const char *words[] = {"alpha",   "Beta",   "gamma", "delta", "Zeta",
+                                      "item 10", "item 9", "élan",  "eta",   "theta"};
+        return QString::fromUtf8(words[random() % 10]) + u' ' + QString::number(n);
+    };
+    int made = 0;
+    for (; made < 200; ++made)
+        item(title(made).toUtf8().constData(), nullptr, made);
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    for (int step = 0; step < 300; ++step) {
+        const auto &items = m_store->items();
+        switch (random() % 3) {
+        case 0:
+            items[random() % items.size()]->setTitle(title(made++));
+            break;
+        case 1:
+            item(title(made).toUtf8().constData(), nullptr, made);
+            ++made;
+            break;
+        default:
+            m_store->remove(items[random() % items.size()]);
+        }
+        const QStringList titles = shown();
+        QStringList expected = titles;
+        std::sort(expected.begin(), expected.end(), [&](const QString &a, const QString &b) {
+            return collator.compare(a.toCaseFolded(), b.toCaseFolded()) < 0;
+        });
+        ASSERT_EQ(titles, expected) << "step " << step;
+        ASSERT_EQ(titles.size(), qsizetype(m_store->items().size()));
+    }
 }
 
 TEST_F(MainWindowTest, ContextMenuActions)
