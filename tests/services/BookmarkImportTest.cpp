@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include <BookmarkExportJob.h>
 #include <BookmarkImportJob.h>
 #include <BookmarkImporter.h>
@@ -79,11 +81,7 @@ protected:
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return test::writeTestFile(dir, name, bytes);
     }
 
     // Runs an import to its end; the failure message, or empty on success.

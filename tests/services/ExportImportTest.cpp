@@ -1,6 +1,8 @@
 // The test reads JSON members by name on nearly every line: plain literals keep it legible.
 #undef QT_NO_CAST_FROM_ASCII
 
+#include "TestFiles.h"
+
 #include <EncryptedBackup.h>
 #include <ExportDocumentReader.h>
 #include <ExportDocumentWriter.h>
@@ -81,11 +83,7 @@ protected:
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return test::writeTestFile(dir, name, bytes);
     }
 
     // Runs an import to its end; the failure message, or empty on success.

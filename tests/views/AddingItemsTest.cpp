@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
 #include "WindowTestbed.h"
@@ -100,11 +101,7 @@ protected:
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return test::writeTestFile(m_dir, name, bytes);
     }
 
     // Waits until the enrichment of the item `id` has done all it will do.

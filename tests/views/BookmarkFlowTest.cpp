@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestHttpServer.h"
 
 #include <AppState.h>
@@ -42,11 +43,7 @@ protected:
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return test::writeTestFile(m_dir, name, bytes);
     }
 
     QByteArray link(const QString &path, const QByteArray &title)
