@@ -42,6 +42,8 @@ Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
 
 Item::~Item()
 {
+    s_destroyed.fetch_add(1, std::memory_order_relaxed);
+    noteSearchChange();
     if (!m_searchReady)
         --s_pendingSearchText;
     linkFolder(nullptr);
@@ -170,6 +172,7 @@ void Item::setArchived(bool archived)
     if (archived == m_isArchived || !mayChange())
         return;
     m_isArchived = archived;
+    noteSearchChange();
     didChange();
 }
 
@@ -212,6 +215,7 @@ void Item::addTag(Tag *tag)
         return;
     m_tags.append(tag);
     tag->m_items.append(this);
+    noteSearchChange();
     touch();
 }
 
@@ -244,6 +248,7 @@ void Item::toggleArchive()
     if (!mayChange())
         return;
     m_isArchived = !m_isArchived;
+    noteSearchChange();
     touch();
 }
 
@@ -255,6 +260,8 @@ void Item::refreshSearchText()
 void Item::buildSearchText() const
 {
     m_search.assign(m_title, m_note, m_sourceDomain, m_urlString);
+    m_searchRevision = s_searchRevisions.fetch_add(1, std::memory_order_relaxed) + 1;
+    noteSearchChange();
     if (!m_searchReady) {
         m_searchReady = true;
         --s_pendingSearchText;
@@ -291,6 +298,7 @@ void Item::unlinkTag(const Tag &tag)
             m_tags.removeAt(i);
         }
     }
+    noteSearchChange();
 }
 
 } // namespace quillory

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QUrl>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -99,6 +100,20 @@ public:
     // Builds every pending search text among `items`, so that afterwards searchText() only
     // reads and can be used from several threads at once. Interface thread only.
     static void prepareSearchText(const std::vector<Item *> &items);
+    // Different after every rebuild of the search text, and never the same for two items,
+    // so that a copy of the text kept elsewhere can tell whether it still holds; 0 while the
+    // text is not built.
+    quint64 searchRevision() const { return m_searchRevision; }
+    // Where a search index last put this item's text; the index checks it against the
+    // revision before trusting it.
+    quint32 searchSlot() const { return m_searchSlot; }
+    void setSearchSlot(quint32 slot) const { m_searchSlot = slot; }
+    // How many items this process has destroyed: lets an index estimate its dead entries.
+    static quint64 destroyedCount() { return s_destroyed.load(std::memory_order_relaxed); }
+    // Moves on whenever anything a text search reads may have changed anywhere: an item's
+    // search text built, an item archived or brought back or destroyed, a tag added to or
+    // taken from an item. While it stands still, what an index copied from the items still holds.
+    static quint64 searchChanges() { return s_searchChanges.load(std::memory_order_acquire); }
 
 private:
     // Restored items build their search text later, so opening a large store stays quick.
@@ -130,6 +145,10 @@ private:
     void refreshSearchText();
     void buildSearchText() const;
     static inline qsizetype s_pendingSearchText = 0; // items whose search text is not built
+    static inline std::atomic<quint64> s_searchRevisions{0};
+    static inline std::atomic<quint64> s_destroyed{0};
+    static inline std::atomic<quint64> s_searchChanges{0};
+    static void noteSearchChange() { s_searchChanges.fetch_add(1, std::memory_order_acq_rel); }
     static QString internedRawValue(const QString &raw);
     // Relationship plumbing without stamping modifiedAt (used by delete rules and loading).
     void linkFolder(Folder *folder);
@@ -140,6 +159,8 @@ private:
     bool m_isFavorite = false;
     bool m_isRead = false;
     ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
+    mutable quint32 m_searchSlot = ~quint32(0);
+    mutable quint64 m_searchRevision = 0;
     Folder *m_folder = nullptr;
     QList<Tag *> m_tags;
     mutable bool m_searchReady = true;

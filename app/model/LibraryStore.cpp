@@ -370,6 +370,7 @@ std::vector<Record *> LibraryStore::passStandInLinks(StoreFile::Contents &conten
     }
     contents.folderStandIns.clear();
     contents.tagStandIns.clear();
+    Item::noteSearchChange();
     return changed;
 }
 
@@ -465,6 +466,7 @@ void LibraryStore::removeTags(const QList<Tag *> &tags)
         forget(*tag, m_removedTags);
         delete tag;
     }
+    Item::noteSearchChange();
     emit recordsRemoved(RecordKind::Tag);
     // Unlinking is not an edit of the item: modifiedAt stays, but the change is saved.
     for (Item *item : std::as_const(touched))

@@ -85,7 +85,7 @@ int RelevanceScorer::score(const Item &item) const
     return score(item, scores);
 }
 
-int RelevanceScorer::score(const Item &item, TagScores &tagScores) const
+int RelevanceScorer::tagsScore(const Item &item, TagScores &tagScores) const
 {
     int score = 0;
     for (const Tag *tag : item.tags()) {
@@ -94,42 +94,70 @@ int RelevanceScorer::score(const Item &item, TagScores &tagScores) const
             it = tagScores.emplace(tag, tagScore(*tag)).first;
         score += it->second;
     }
+    return score;
+}
 
-    // Every field holding the whole query holds each word too, so the words are scanned
-    // first and the query only where all of them occur.
-    std::vector<unsigned> wordFields;
-    wordFields.reserve(m_words.size());
+int RelevanceScorer::score(const Item &item, TagScores &tagScores) const
+{
+    // At most a few words are typed; a pasted paragraph goes to the heap.
+    constexpr size_t onStack = 16;
+    unsigned stackFields[onStack];
+    std::vector<unsigned> heapFields;
+    unsigned *wordFields = stackFields;
+    if (m_words.size() > onStack) {
+        heapFields.resize(m_words.size());
+        wordFields = heapFields.data();
+    }
+    for (size_t w = 0; w < m_words.size(); ++w)
+        wordFields[w] = fieldsContaining(m_words[w], item);
+    return score(item, wordFields, SearchFields::of(item.searchText()), tagScores);
+}
+
+int RelevanceScorer::textScore(const unsigned *wordFields, const SearchFields &fields,
+                               int fromTags) const
+{
+    int score = fromTags;
+
     unsigned inAllWords = titleBit | noteBit | domainBit | urlBit;
     unsigned inAnyWord = 0;
-    for (const SubstringFinder &w : m_words) {
-        const unsigned f = fieldsContaining(w, item);
-        wordFields.push_back(f);
-        inAllWords &= f;
-        inAnyWord |= f;
+    for (size_t w = 0; w < m_words.size(); ++w) {
+        inAllWords &= wordFields[w];
+        inAnyWord |= wordFields[w];
     }
     if (m_words.empty())
         inAllWords = 0;
     if (inAnyWord == 0 && !m_words.empty())
         return score;
+    // Every field holding the whole query holds each word too, so the query is looked for
+    // only in the fields holding all of them.
     unsigned queryFields = 0;
-    if (m_queryIsOneWord)
-        queryFields = wordFields.front();
-    else if (inAllWords != 0 || m_words.empty())
-        queryFields = fieldsContaining(m_query, item);
+    if (m_queryIsOneWord) {
+        queryFields = wordFields[0];
+    } else {
+        const unsigned candidates =
+            m_words.empty() ? (titleBit | noteBit | domainBit | urlBit) : inAllWords;
+        const auto test = [&](const std::optional<std::string_view> &field, unsigned bit) {
+            if ((candidates & bit) && field && m_query.foundIn(*field))
+                queryFields |= bit;
+        };
+        test(fields.title, titleBit);
+        test(fields.note, noteBit);
+        test(fields.domain, domainBit);
+        test(fields.url, urlBit);
+    }
 
-    const SearchText &text = item.searchText();
     if (queryFields & titleBit)
-        score += m_query.isPrefixOf(text.title()) ? 150 : 100;
-    else if (std::all_of(wordFields.cbegin(), wordFields.cend(),
+        score += m_query.isPrefixOf(fields.title) ? 150 : 100;
+    else if (std::all_of(wordFields, wordFields + m_words.size(),
                          [](unsigned f) { return f & titleBit; }))
         score += 60;
 
-    if (text.note()) {
+    if (fields.note) {
         if (queryFields & noteBit) {
             score += 40;
         } else {
-            for (unsigned f : wordFields)
-                score += (f & noteBit) ? 10 : 0;
+            for (size_t w = 0; w < m_words.size(); ++w)
+                score += (wordFields[w] & noteBit) ? 10 : 0;
         }
     }
     if (queryFields & domainBit)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SearchFields.h"
 #include "SubstringFinder.h"
 
 #include <QString>
@@ -26,11 +27,28 @@ public:
 
     int score(const Item &item) const;
     int score(const Item &item, TagScores &tagScores) const;
+    // The same score, for an item whose fields holding each word were found already (by a
+    // scan of many items at once): `wordFields[w]` has bit SearchText::Field set for every
+    // field holding word w, and `fields` is the item's text.
+    int score(const Item &item, const unsigned *wordFields, const SearchFields &fields,
+              TagScores &tagScores) const
+    {
+        return textScore(wordFields, fields, tagsScore(item, tagScores));
+    }
+    // The same, with what the item's tags add summed already.
+    int textScore(const unsigned *wordFields, const SearchFields &fields, int fromTags) const;
+
+    // What one tag carried by an item adds to its score.
+    int tagScore(const Tag &tag) const;
+    const std::vector<SubstringFinder> &words() const { return m_words; }
+    // False when a needle holds the field separator, so that a scan over fields laid end
+    // to end could join two of them.
+    bool wordsStayInsideFields() const { return !m_needlesSpanFields && !m_words.empty(); }
 
 private:
     // Bit per search-text field (title, note, domain, URL) that contains the needle.
     unsigned fieldsContaining(const SubstringFinder &needle, const Item &item) const;
-    int tagScore(const Tag &tag) const;
+    int tagsScore(const Item &item, TagScores &tagScores) const;
 
     SubstringFinder m_query;
     std::vector<SubstringFinder> m_words;

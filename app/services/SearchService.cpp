@@ -1,6 +1,7 @@
 #include "SearchService.h"
 
 #include "RelevanceScorer.h"
+#include "SearchIndex.h"
 
 #include <Folder.h>
 #include <Item.h>
@@ -49,6 +50,15 @@ struct Criteria
     {
         if (!includeArchived && item.isArchived())
             return false;
+        return passesBeyondArchive(item);
+    }
+    // Whether anything but the archive is asked about.
+    bool looksBeyondArchive() const
+    {
+        return folder != nullptr || favoritesOnly || type || !tagIds.isEmpty();
+    }
+    bool passesBeyondArchive(const Item &item) const
+    {
         if (folder != nullptr && (item.folder() == nullptr || item.folder()->id() != folder->id()))
             return false;
         if (favoritesOnly && !item.isFavorite())
@@ -64,6 +74,26 @@ struct Match
     int score;
     Item *item;
 };
+
+// Runs `pass(begin, end, out)` over the items, split over two threads for large lists; each
+// half keeps its order, and the halves are joined in order, so the result is the same as
+// one pass.
+template <typename Pass> std::vector<Match> splitOverThreads(size_t count, const Pass &pass)
+{
+    std::vector<Match> first;
+    const bool parallel = count >= parallelThreshold && std::thread::hardware_concurrency() > 1;
+    if (!parallel) {
+        pass(0, count, first);
+        return first;
+    }
+    const size_t half = count / 2;
+    std::vector<Match> second;
+    std::thread helper([&] { pass(half, count, second); });
+    pass(0, half, first);
+    helper.join();
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
 
 // One pass per item: the attribute filters, then (with a scorer) the text score. The
 // walk runs ahead of itself with prefetches, because the items and their search texts
@@ -92,25 +122,96 @@ void filterRange(const std::vector<Item *> &items, size_t begin, size_t end,
     }
 }
 
-// Splits large lists over two threads; each half keeps its order, and the halves are
-// joined in order, so the result is the same as one pass.
-std::vector<Match> filterAll(const std::vector<Item *> &items, const Criteria &criteria,
-                             const RelevanceScorer *scorer)
+// The walk after the index was scanned. An item whose words were found nowhere and whose
+// tags add nothing scores nothing, and is passed over without being read; the rest are
+// filtered and scored as usual, their fields read from the index.
+void filterIndexedRange(const std::vector<Item *> &items, size_t begin, size_t end,
+                        const Criteria &criteria, const RelevanceScorer &scorer,
+                        const SearchIndex &index, const std::vector<quint32> &hits,
+                        const std::vector<int> &tagScores, std::vector<Match> &out)
 {
-    std::vector<Match> first;
-    const bool parallel =
-        items.size() >= parallelThreshold && std::thread::hardware_concurrency() > 1;
-    if (!parallel) {
-        filterRange(items, 0, items.size(), criteria, scorer, first);
-        return first;
+    const size_t wordCount = scorer.words().size();
+    const bool lookBeyondArchive = criteria.looksBeyondArchive();
+    unsigned wordFields[SearchIndex::mostNeedles];
+    for (size_t i = begin; i < end; ++i) {
+        const quint32 slot = index.slotAt(i);
+        const quint32 found = hits[slot];
+        int fromTags = 0;
+        for (const quint32 tag : index.tagsAt(i))
+            fromTags += tagScores[tag];
+        if (found == 0 && fromTags == 0)
+            continue;
+        if (!criteria.includeArchived && index.isArchivedAt(i))
+            continue;
+        Item *item = items[i];
+        if (lookBeyondArchive && !criteria.passesBeyondArchive(*item))
+            continue;
+        for (size_t w = 0; w < wordCount; ++w)
+            wordFields[w] = (found >> (4 * w)) & 0xfu;
+        const int score = scorer.textScore(wordFields, index.fieldsOf(slot), fromTags);
+        if (score >= 1)
+            out.push_back({score, item});
     }
-    const size_t half = items.size() / 2;
-    std::vector<Match> second;
-    std::thread helper([&] { filterRange(items, half, items.size(), criteria, scorer, second); });
-    filterRange(items, 0, half, criteria, scorer, first);
-    helper.join();
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
+}
+
+// Scans the index for every word at once, then walks the list. Queries the index cannot
+// serve, and lists much smaller than what it holds (one folder of a large library, where
+// scanning everything would cost more than reading the few items), take the walk over
+// each item's own text.
+std::vector<Match> scoreAll(const std::vector<Item *> &items, const Criteria &criteria,
+                            const RelevanceScorer &scorer, SearchIndex &index)
+{
+    if (!scorer.wordsStayInsideFields() || scorer.words().size() > SearchIndex::mostNeedles ||
+        items.size() * 2 < index.slotCount()) {
+        Item::prepareSearchText(items);
+        return splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
+            filterRange(items, b, e, criteria, &scorer, out);
+        });
+    }
+    index.follow(items);
+    std::vector<quint32> hits;
+    index.scan(scorer.words(), hits);
+    std::vector<int> tagScores;
+    tagScores.reserve(index.tags().size());
+    for (const Tag *tag : index.tags())
+        tagScores.push_back(scorer.tagScore(*tag));
+    return splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
+        filterIndexedRange(items, b, e, criteria, scorer, index, hits, tagScores, out);
+    });
+}
+
+std::vector<Item *> itemsOf(const std::vector<Match> &matches)
+{
+    std::vector<Item *> items;
+    items.reserve(matches.size());
+    for (const Match &m : matches)
+        items.push_back(m.item);
+    return items;
+}
+
+// Highest score first, equal scores in the order found. Scores are small numbers, so a
+// counting sort does it in two passes where a comparison sort would take many.
+std::vector<Item *> byScore(std::vector<Match> &matches)
+{
+    constexpr int mostCounted = 1 << 16;
+    int highest = 0;
+    for (const Match &m : matches)
+        highest = std::max(highest, m.score);
+    if (highest >= mostCounted) { // a tag-heavy item with a long query: rare, sort as usual
+        std::stable_sort(matches.begin(), matches.end(),
+                         [](const Match &a, const Match &b) { return a.score > b.score; });
+        return itemsOf(matches);
+    }
+    // starts[s] ends as the place of the first item scoring s, highest scores first.
+    std::vector<size_t> starts(size_t(highest) + 2, 0);
+    for (const Match &m : matches)
+        ++starts[size_t(highest - m.score) + 1];
+    for (size_t s = 1; s < starts.size(); ++s)
+        starts[s] += starts[s - 1];
+    std::vector<Item *> items(matches.size());
+    for (const Match &m : matches)
+        items[starts[size_t(highest - m.score)]++] = m.item;
+    return items;
 }
 
 } // namespace
@@ -122,7 +223,7 @@ SearchService &SearchService::shared()
 }
 
 SearchService::SearchService(QSettings *settings, QObject *parent)
-    : QObject(parent), m_settings(settings)
+    : QObject(parent), m_index(std::make_unique<SearchIndex>()), m_settings(settings)
 {
     if (m_settings == nullptr) {
         m_ownSettings =
@@ -163,17 +264,13 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
     if (hasAtLeastTwoGraphemes(q))
         scorer.emplace(q);
 
-    // After this the items' search text is only read, which the two threads may share.
-    if (scorer)
-        Item::prepareSearchText(items);
-    std::vector<Match> matches = filterAll(items, criteria, scorer ? &*scorer : nullptr);
-    if (scorer)
-        std::stable_sort(matches.begin(), matches.end(),
-                         [](const Match &a, const Match &b) { return a.score > b.score; });
-    std::vector<Item *> kept;
-    kept.reserve(matches.size());
-    for (const Match &m : matches)
-        kept.push_back(m.item);
+    // Once the search texts are built they are only read, which the two threads may share.
+    std::vector<Match> matches =
+        scorer ? scoreAll(items, criteria, *scorer, *m_index)
+               : splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
+                     filterRange(items, b, e, criteria, nullptr, out);
+                 });
+    std::vector<Item *> kept = scorer ? byScore(matches) : itemsOf(matches);
 
     setSearching(false);
     return kept;

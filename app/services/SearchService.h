@@ -16,11 +16,13 @@ namespace quillory {
 
 class Folder;
 class Item;
+class SearchIndex;
 class Tag;
 
 // Narrows a list of items to the main window's filters and a free-text query, ordering text
-// matches by relevance. Keeps no index: each call walks the list it is given, over the
-// lower-cased search text every item keeps. Interface thread only.
+// matches by relevance. The items' lower-cased search texts are copied, end to end, into an
+// index that follows them as they are searched (SearchIndex); the list each call is given
+// decides what is shown. Interface thread only.
 class SearchService final : public QObject
 {
     Q_OBJECT
@@ -72,6 +74,7 @@ private:
     QStringList m_recentSearches;
     bool m_isSearching = false;
     QTimer m_debounce;
+    std::unique_ptr<SearchIndex> m_index;
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings *m_settings = nullptr;
 };

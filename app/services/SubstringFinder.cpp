@@ -49,6 +49,9 @@ size_t SubstringFinder::find(std::string_view haystack) const
             _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1));
         unsigned mask = unsigned(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(first, blockFirst), _mm_cmpeq_epi8(last, blockLast))));
+        // Two bytes are matched by the first and the last alone.
+        if (n == 2 && mask != 0)
+            return i + unsigned(__builtin_ctz(mask));
         while (mask != 0) {
             const unsigned bit = unsigned(__builtin_ctz(mask));
             if (std::memcmp(data + i + bit + 1, m_needle.data() + 1, n - 2) == 0)

@@ -253,6 +253,131 @@ TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
         ASSERT_EQ(result[i], expected[i].second) << i;
 }
 
+// What filter() must return: every item scored on its own, in list order, archived ones
+// left out, then ordered by score (the test texts are one character per grapheme, so a
+// query shorter than two characters filters nothing).
+std::vector<Item *> expectedResult(const std::vector<Item *> &items, const QString &q,
+                                   bool favoritesOnly)
+{
+    const bool scores = q.trimmed().size() >= 2;
+    std::vector<std::pair<int, Item *>> scored;
+    for (Item *item : items) {
+        if (item->isArchived() || (favoritesOnly && !item->isFavorite()))
+            continue;
+        const int s = scores ? SearchService::relevanceScore(*item, q.trimmed()) : 1;
+        if (s > 0)
+            scored.emplace_back(s, item);
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto &x, const auto &y) { return x.first > y.first; });
+    std::vector<Item *> result;
+    for (const auto &entry : scored)
+        result.push_back(entry.second);
+    return result;
+}
+
+TEST_F(SearchServiceTest, RepeatedSearchesFollowEveryKindOfChange)
+{
+    // Short words from a small alphabet, so that most queries match something and words
+    // recur across fields, items and tags.
+    const QStringList vocabulary{u"ab"_s, u"ba"_s, u"abc"_s, u"cab"_s, u"Äb"_s,
+                                 u"bc"_s, u"aa"_s, u"a"_s,   u"caba"_s};
+    QRandomGenerator random(11);
+    const auto pick = [&] { return vocabulary[int(random.bounded(qsizetype(vocabulary.size())))]; };
+    const auto phrase = [&](int maxWords) {
+        QStringList parts;
+        for (int n = int(random.bounded(maxWords + 1)); n > 0; --n)
+            parts << pick();
+        return parts.join(random.bounded(3) ? u" "_s : QString());
+    };
+    const auto newItem = [&] {
+        Item *item =
+            add(phrase(3), random.bounded(2) ? std::optional<QString>(phrase(4)) : std::nullopt);
+        if (random.bounded(2))
+            item->setUrlString(u"https://"_s + pick() + u".example/"_s + pick());
+        return item;
+    };
+    std::vector<Tag *> tags;
+    for (int i = 0; i < 5; ++i)
+        tags.push_back(tag(phrase(2)));
+    for (int i = 0; i < 600; ++i)
+        newItem();
+
+    SearchService other(&m_settings); // keeps its own index of the same items
+    const auto listOf = [&](int shape) {
+        std::vector<Item *> list = all();
+        if (shape == 0) // a folder's worth
+            list.resize(list.size() / 3);
+        else if (shape == 1) // the same items in another order
+            std::reverse(list.begin(), list.end());
+        return list;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const int shape = int(random.bounded(6));
+        const QString q = random.bounded(8) == 0 ? u"a b c ab ba bc cab aa abc"_s // nine words
+                                                 : phrase(3);
+        const bool favorites = random.bounded(5) == 0;
+        SearchService &search = random.bounded(3) == 0 ? other : m_search;
+        const auto check = [&](const char *when) {
+            const std::vector<Item *> list = listOf(shape);
+            ASSERT_EQ(search.filter(list, q, {}, std::nullopt, favorites, nullptr, false),
+                      expectedResult(list, q, favorites))
+                << when << ", round " << round << ", query " << qPrintable(q);
+        };
+        // The same search before and after one change, so the index must see that change.
+        check("before");
+        Item *item = m_items[size_t(random.bounded(qsizetype(m_items.size())))].get();
+        switch (random.bounded(9)) {
+        case 0:
+            item->setTitle(phrase(3));
+            break;
+        case 1:
+            item->setNote(random.bounded(2) ? std::optional<QString>(phrase(3)) : std::nullopt);
+            break;
+        case 2:
+            item->toggleArchive();
+            break;
+        case 3:
+            item->addTag(tags[size_t(random.bounded(qsizetype(tags.size())))]);
+            break;
+        case 4:
+            if (!item->tags().isEmpty())
+                item->removeTag(*item->tags().front());
+            break;
+        case 5:
+            tags[size_t(random.bounded(qsizetype(tags.size())))]->setName(phrase(2));
+            break;
+        case 6: // deleted: its address may be given to the next new item
+            m_items.erase(m_items.begin() + qsizetype(random.bounded(qsizetype(m_items.size()))));
+            newItem();
+            break;
+        case 7:
+            item->toggleFavorite();
+            break;
+        default:
+            item->setUrlString(u"https://"_s + pick() + u".example"_s);
+            break;
+        }
+        check("after");
+    }
+}
+
+TEST_F(SearchServiceTest, LongTextsSearchedInHalvesFindTheSameItems)
+{
+    // Several megabytes of text, so the scan is split between two threads; the words sit at
+    // both ends of the texts and near where the halves meet.
+    const QString filler(300, u'x');
+    for (int i = 0; i < 20000; ++i) {
+        const QString mark = (i % 7 == 0) ? u"garden "_s : QString();
+        add(mark + filler + QString::number(i),
+            i % 5 == 0 ? std::optional<QString>(filler + u" tools"_s) : std::nullopt);
+    }
+    for (const QString &q : {u"garden tools"_s, u"x1"_s, u"999"_s, u"xx"_s}) {
+        const std::vector<Item *> items = all();
+        ASSERT_EQ(query(q), expectedResult(items, q, false)) << qPrintable(q);
+    }
+}
+
 TEST_F(SearchServiceTest, SearchTextFollowsEdits)
 {
     Item *item = add(u"Old title"_s);

@@ -1,0 +1,212 @@
+#include "SearchIndex.h"
+
+#include "SubstringFinder.h"
+
+#include <Item.h>
+
+#include <QHash>
+#include <thread>
+
+namespace quillory {
+
+namespace {
+
+// Below this much text a second thread costs more than it saves.
+constexpr size_t parallelBytes = size_t(4) << 20;
+// Small indexes are cheap to keep, dead slots and all.
+constexpr size_t smallestRebuilt = 4096;
+
+} // namespace
+
+void SearchIndex::follow(const std::vector<Item *> &items)
+{
+    Item::prepareSearchText(items);
+    // Read before the walk: a change made meanwhile elsewhere is then seen by the next call.
+    const quint64 changes = Item::searchChanges();
+    if (m_followedOnce && changes == m_changesFollowed && items == m_list)
+        return;
+    if (m_slots.empty() || wantsRebuild())
+        rebuild(items);
+    m_slotAt.resize(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        const quint32 slot = slotOf(*items[i]);
+        m_slotAt[i] = slot != noSlot ? slot : add(*items[i]);
+    }
+    recordTagsAndArchived(items);
+    m_list = items;
+    m_changesFollowed = changes;
+    m_followedOnce = true;
+}
+
+void SearchIndex::recordTagsAndArchived(const std::vector<Item *> &items)
+{
+    QHash<const Tag *, quint32> known;
+    m_tags.clear();
+    m_tagIds.clear();
+    m_tagStart.resize(items.size() + 1);
+    m_archivedAt.resize(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        m_archivedAt[i] = items[i]->isArchived() ? 1 : 0;
+        m_tagStart[i] = quint32(m_tagIds.size());
+        for (const Tag *tag : items[i]->tags()) {
+            auto it = known.find(tag);
+            if (it == known.end()) {
+                it = known.insert(tag, quint32(m_tags.size()));
+                m_tags.push_back(tag);
+            }
+            m_tagIds.push_back(*it);
+        }
+    }
+    m_tagStart[items.size()] = quint32(m_tagIds.size());
+}
+
+quint32 SearchIndex::add(const Item &item)
+{
+    const SearchText &text = item.searchText();
+    const std::string_view all = text.all();
+    if (item.searchSlot() < m_slots.size() && m_slots[item.searchSlot()].item == &item)
+        ++m_replaced;
+    Slot slot;
+    slot.item = &item;
+    slot.revision = item.searchRevision();
+    slot.begin = m_text.size();
+    slot.noteAt = quint32(text.endOf(SearchText::Title));
+    slot.domainAt = quint32(text.endOf(SearchText::Note));
+    slot.urlAt = quint32(text.endOf(SearchText::Domain));
+    slot.end = quint32(all.size());
+    slot.present = quint8((text.note() ? 1 : 0) | (text.domain() ? 2 : 0) | (text.url() ? 4 : 0));
+    m_text.append(all);
+    const auto at = quint32(m_slots.size());
+    item.setSearchSlot(at);
+    m_slots.push_back(slot);
+    return at;
+}
+
+void SearchIndex::rebuild(const std::vector<Item *> &items)
+{
+    std::string().swap(m_text);
+    std::vector<Slot>().swap(m_slots);
+    size_t bytes = 0;
+    for (const Item *item : items)
+        bytes += item->searchText().all().size();
+    m_text.reserve(bytes);
+    m_slots.reserve(items.size());
+    m_replaced = 0;
+    m_destroyedAtBuild = Item::destroyedCount();
+    for (const Item *item : items) {
+        // A list may name an item twice; it keeps one slot.
+        if (slotOf(*item) == noSlot)
+            add(*item);
+    }
+}
+
+bool SearchIndex::wantsRebuild() const
+{
+    if (m_slots.size() < smallestRebuilt)
+        return false;
+    // Items destroyed elsewhere may never have been here: an estimate on the safe side,
+    // which at worst builds the index once too often.
+    const size_t dead = m_replaced + size_t(Item::destroyedCount() - m_destroyedAtBuild);
+    return dead * 2 > m_slots.size();
+}
+
+SearchFields SearchIndex::fieldsOf(quint32 slot) const
+{
+    const Slot &s = m_slots[slot];
+    SearchFields fields;
+    fields.title = field(s, 0, s.noteAt);
+    if (s.present & 1)
+        fields.note = field(s, s.noteAt, s.domainAt);
+    if (s.present & 2)
+        fields.domain = field(s, s.domainAt, s.urlAt);
+    if (s.present & 4)
+        fields.url = field(s, s.urlAt, s.end);
+    return fields;
+}
+
+void SearchIndex::scan(const std::vector<SubstringFinder> &needles,
+                       std::vector<quint32> &hits) const
+{
+    hits.assign(m_slots.size(), 0);
+    if (m_slots.empty())
+        return;
+    if (m_text.size() < parallelBytes || std::thread::hardware_concurrency() < 2) {
+        scanRange(0, m_slots.size(), needles, hits);
+        return;
+    }
+    // Halves by bytes, cut at a slot boundary; each thread writes only its own slots' hits.
+    size_t middle = 0;
+    {
+        size_t low = 0;
+        size_t high = m_slots.size();
+        while (low < high) {
+            const size_t mid = (low + high) / 2;
+            if (m_slots[mid].begin < m_text.size() / 2)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        middle = low;
+    }
+    std::thread helper([&] { scanRange(middle, m_slots.size(), needles, hits); });
+    scanRange(0, middle, needles, hits);
+    helper.join();
+}
+
+void SearchIndex::scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
+                            std::vector<quint32> &hits) const
+{
+    // Every needle over one block before the next, so the second needle finds the text
+    // still in the cache instead of reading the whole index from memory again.
+    constexpr size_t blockBytes = size_t(128) << 10;
+    size_t blockFirst = first;
+    while (blockFirst < last) {
+        size_t blockLast = blockFirst + 1;
+        const size_t limit = m_slots[blockFirst].begin + blockBytes;
+        while (blockLast < last && m_slots[blockLast].begin < limit)
+            ++blockLast;
+        for (size_t n = 0; n < needles.size(); ++n)
+            scanBlock(blockFirst, blockLast, needles[n], unsigned(n), hits);
+        blockFirst = blockLast;
+    }
+}
+
+void SearchIndex::scanBlock(size_t first, size_t last, const SubstringFinder &needle,
+                            unsigned needleIndex, std::vector<quint32> &hits) const
+{
+    const char *base = m_text.data();
+    const size_t stop = last < m_slots.size() ? m_slots[last].begin : m_text.size();
+    size_t from = m_slots[first].begin;
+    size_t at = first; // the slot `from` lies in, or one before it
+    while (from < stop) {
+        const size_t hit = needle.find(std::string_view(base + from, stop - from));
+        if (hit == std::string_view::npos)
+            break;
+        const size_t offset = from + hit;
+        while (m_slots[at].begin + m_slots[at].end <= offset)
+            ++at;
+        const Slot &slot = m_slots[at];
+        const size_t inSlot = offset - slot.begin;
+        // No needle holds a separator, so a hit never crosses into the next field: the rest
+        // of this field can be skipped.
+        size_t fieldEnd = 0;
+        unsigned field = 0;
+        if (inSlot < slot.noteAt) {
+            field = SearchText::Title;
+            fieldEnd = slot.noteAt;
+        } else if (inSlot < slot.domainAt) {
+            field = SearchText::Note;
+            fieldEnd = slot.domainAt;
+        } else if (inSlot < slot.urlAt) {
+            field = SearchText::Domain;
+            fieldEnd = slot.urlAt;
+        } else {
+            field = SearchText::Url;
+            fieldEnd = slot.end;
+        }
+        hits[at] |= 1u << (4 * needleIndex + field);
+        from = slot.begin + fieldEnd;
+    }
+}
+
+} // namespace quillory

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "SearchFields.h"
+
+#include <Item.h>
+
+#include <QtGlobal>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillory {
+
+class SubstringFinder;
+class Tag;
+
+// The search texts of a list of items laid end to end in one buffer, so that a search
+// reads the text as one stream instead of following a pointer to a heap block per item,
+// and touches an item only when its text or one of its tags matches.
+//
+// follow() brings the index up to the list a search is given. While neither the list nor
+// anything searchable (Item::searchChanges) has changed, that costs a comparison of the
+// list; otherwise each item is visited once: one the index lacks, or whose text changed, is
+// appended, and the text it had before stays behind, dead, until the index is built again.
+// A slot counts as an item's only while the item's search revision is the one it was made
+// from, so an index that fell behind is slower, never wrong. Interface thread only, except
+// that scan() may run while nothing changes the items.
+class SearchIndex final
+{
+public:
+    static constexpr quint32 noSlot = ~quint32(0);
+    // scan() gives each needle four bits per slot, one per field.
+    static constexpr size_t mostNeedles = 8;
+
+    // Builds the items' pending search texts, then copies what changed.
+    void follow(const std::vector<Item *> &items);
+
+    // For the list last followed:
+    quint32 slotAt(size_t position) const { return m_slotAt[position]; }
+    // Indexes into tags() of the tags the item at `position` carries.
+    std::span<const quint32> tagsAt(size_t position) const
+    {
+        return std::span<const quint32>(m_tagIds).subspan(
+            m_tagStart[position], m_tagStart[position + 1] - m_tagStart[position]);
+    }
+    bool isArchivedAt(size_t position) const { return m_archivedAt[position] != 0; }
+    // Every tag the list's items carry, once each.
+    const std::vector<const Tag *> &tags() const { return m_tags; }
+
+    size_t slotCount() const { return m_slots.size(); }
+    size_t byteCount() const { return m_text.size(); }
+    SearchFields fieldsOf(quint32 slot) const;
+
+    // Sets, for every slot, bit 4 * n + field in `hits` for each field holding needle n.
+    // Needles are not empty and hold no field separator; at most mostNeedles of them.
+    void scan(const std::vector<SubstringFinder> &needles, std::vector<quint32> &hits) const;
+
+private:
+    struct Slot
+    {
+        const Item *item; // compared, never followed: the item may be gone
+        quint64 revision;
+        size_t begin;
+        // Field starts and the end, from `begin`, as in SearchText::all().
+        quint32 noteAt;
+        quint32 domainAt;
+        quint32 urlAt;
+        quint32 end;
+        quint8 present; // bit 0 note, bit 1 domain, bit 2 url
+    };
+
+    // The slot holding `item`'s current text, or noSlot.
+    quint32 slotOf(const Item &item) const
+    {
+        const quint32 slot = item.searchSlot();
+        if (slot >= m_slots.size())
+            return noSlot;
+        const Slot &s = m_slots[slot];
+        return s.item == &item && s.revision == item.searchRevision() ? slot : noSlot;
+    }
+    // Appends `item`'s current text and returns its slot.
+    quint32 add(const Item &item);
+    // Forgets every slot, then holds exactly `items`.
+    void rebuild(const std::vector<Item *> &items);
+    // True once dead slots probably outnumber live ones.
+    bool wantsRebuild() const;
+    void recordTagsAndArchived(const std::vector<Item *> &items);
+
+    void scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
+                   std::vector<quint32> &hits) const;
+    void scanBlock(size_t first, size_t last, const SubstringFinder &needle, unsigned needleIndex,
+                   std::vector<quint32> &hits) const;
+    std::string_view field(const Slot &slot, quint32 from, quint32 next) const
+    {
+        return std::string_view(m_text).substr(slot.begin + from, next - from - 1);
+    }
+
+    std::string m_text;
+    std::vector<Slot> m_slots;
+    size_t m_replaced = 0;          // slots left behind by items appended again
+    quint64 m_destroyedAtBuild = 0; // Item::destroyedCount() when last built
+
+    // The list last followed, and Item::searchChanges() then.
+    std::vector<Item *> m_list;
+    quint64 m_changesFollowed = 0;
+    bool m_followedOnce = false;
+    std::vector<quint32> m_slotAt;
+    std::vector<quint8> m_archivedAt;
+    std::vector<quint32> m_tagStart; // one more than the list, into m_tagIds
+    std::vector<quint32> m_tagIds;
+    std::vector<const Tag *> m_tags;
+};
+
+} // namespace quillory
