@@ -226,13 +226,17 @@ const Anchors &anchorsOf(const std::vector<Item *> &items)
     return *slot;
 }
 
-// The service keeps recent searches in settings; give it a private file.
-SearchService &service()
+// One service per list, as the application has one per library: the service keeps an index
+// of the list it searches. It keeps recent searches in settings; give it a private file.
+SearchService &service(const std::vector<Item *> &items)
 {
     static QTemporaryDir dir;
     static QSettings settings(dir.filePath(QStringLiteral("search.ini")), QSettings::IniFormat);
-    static SearchService instance(&settings);
-    return instance;
+    static std::map<const std::vector<Item *> *, std::unique_ptr<SearchService>> built;
+    auto &slot = built[&items];
+    if (!slot)
+        slot = std::make_unique<SearchService>(&settings);
+    return *slot;
 }
 
 std::size_t memchrPass(const std::vector<Item *> &items)
@@ -268,7 +272,14 @@ template <typename CorpusType> void memchrFloor(benchmark::State &state, const C
 template <typename CorpusType>
 void filter(benchmark::State &state, const CorpusType &c, const QString &query)
 {
-    SearchService &search = service();
+    SearchService &search = service(c.items);
+    // The first search of a list copies its text into the index, as the application's first
+    // search does; it is timed apart (first_call_ms), and the figures are for the searches
+    // typed after it.
+    const auto firstBegin = Clock::now();
+    benchmark::DoNotOptimize(
+        search.filter(c.items, query, {}, std::nullopt, false, nullptr, false).data());
+    const double firstSeconds = std::chrono::duration<double>(Clock::now() - firstBegin).count();
     const double floorSeconds = bestMemchrSeconds(c.items);
     const Anchors &anchors = anchorsOf(c.items);
     const double contiguousSeconds = bestContiguousSeconds(anchors.contiguous);
@@ -295,6 +306,7 @@ void filter(benchmark::State &state, const CorpusType &c, const QString &query)
     state.SetItemsProcessed(iterations * std::int64_t(c.items.size()));
     state.SetBytesProcessed(iterations * std::int64_t(c.bytes));
     state.counters["matches"] = double(matches);
+    state.counters["first_call_ms"] = firstSeconds * 1e3;
     state.counters["floor_ms"] = floorSeconds * 1e3;
     state.counters["contiguous_memchr_ms"] = contiguousSeconds * 1e3;
     state.counters["fts5_ms"] = fts5Seconds * 1e3;

@@ -18,11 +18,13 @@
 #include <MainWindow.h>
 #include <QuilloryApp.h>
 #include <SearchService.h>
+#include <Sidebar.h>
 #include <SymbolIcon.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -358,6 +360,73 @@ void addLargePhoto(benchmark::State &state)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Typing a query into the running window's search field, one character at a time as a
+// person types, in a 100,000-item library: for each character, the longest time the
+// interface thread spends away from its event loop until the list shows the new result
+// (the iteration time; the longest over the word). Each iteration types "garden" into an
+// empty field and clears it again, untimed.
+void typeQuery(benchmark::State &state)
+{
+    const QString &path = StoreFixture::path(libraryItemCount);
+    if (path.isEmpty()) {
+        state.SkipWithError("the fixture store could not be written");
+        return;
+    }
+    QString error;
+    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(LibraryStore::open(path, &error));
+    if (!app) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    app->start();
+    MainWindow *window = app->mainWindow();
+    QLineEdit *field = window->sidebar().searchField();
+    // The window painted and the idle warm-up done, as after a minute of use.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 3000)
+        QCoreApplication::processEvents();
+    bool refreshed = false;
+    QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
+    const auto settle = [&] {
+        while (!refreshed)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    const QString word = QStringLiteral("garden");
+    double typedMilliseconds = 0;
+    double worstCharacter = 0;
+    std::size_t shown = 0;
+    for (auto _ : state) {
+        double longest = 0;
+        const auto begin = SteadyClock::now();
+        for (qsizetype i = 1; i <= word.size(); ++i) {
+            refreshed = false;
+            const auto keystroke = SteadyClock::now();
+            field->setText(word.left(i));
+            longest = std::max(longest, millisecondsSince(keystroke));
+            while (!refreshed) {
+                const auto pass = SteadyClock::now();
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+                longest = std::max(longest, millisecondsSince(pass));
+            }
+        }
+        typedMilliseconds = millisecondsSince(begin);
+        worstCharacter = std::max(worstCharacter, longest);
+        shown = std::size_t(window->content().model().rowCount());
+        state.SetIterationTime(longest / 1e3);
+        state.PauseTiming();
+        refreshed = false;
+        field->clear();
+        settle();
+        state.ResumeTiming();
+    }
+    state.counters["shown"] = double(shown);
+    state.counters["word_ms"] = typedMilliseconds;
+    state.counters["worst_ms"] = worstCharacter;
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Start-up goes first so its first run sees a fresh process.
 const bool registered = [] {
     benchmark::RegisterBenchmark("startup_to_first_paint/100000", startupToFirstPaint)
@@ -381,6 +450,10 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->MinTime(2.0);
+    benchmark::RegisterBenchmark("type_query_longest_stall/100000", typeQuery)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(8);
     benchmark::RegisterBenchmark("add_photo_longest_stall/30mp", addLargePhoto)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
