@@ -91,10 +91,11 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     connect(&store, &LibraryStore::recordsAboutToBeRemoved, this,
             [this](RecordKind, const QList<Record *> &records) { forget(records); });
 
-    for (auto signal : {&AppState::searchQueryChanged, &AppState::filterTagsChanged,
-                        &AppState::showFavoritesOnlyChanged, &AppState::sortOrderChanged,
-                        &AppState::contentTypeFilterChanged})
-        connect(&state, signal, this, &MainWindow::scheduleRefresh);
+    // The sidebar's counts ignore the search and the filters; only its tag marks follow them.
+    connect(&state, &AppState::filterTagsChanged, this, &MainWindow::scheduleRefresh);
+    for (auto signal : {&AppState::searchQueryChanged, &AppState::showFavoritesOnlyChanged,
+                        &AppState::sortOrderChanged, &AppState::contentTypeFilterChanged})
+        connect(&state, signal, this, &MainWindow::scheduleListRefresh);
     connect(&state, &AppState::showNewFolderSheetChanged, this, [this] {
         if (m_state.showNewFolderSheet())
             QMetaObject::invokeMethod(this, &MainWindow::openNewFolderSheet, Qt::QueuedConnection);
@@ -214,6 +215,12 @@ void MainWindow::addDocumentFromFile()
 
 void MainWindow::scheduleRefresh()
 {
+    m_sidebarStale = true;
+    scheduleListRefresh();
+}
+
+void MainWindow::scheduleListRefresh()
+{
     if (!m_refresh.isActive())
         m_refresh.start();
 }
@@ -221,6 +228,7 @@ void MainWindow::scheduleRefresh()
 void MainWindow::refreshNow()
 {
     m_refresh.stop();
+    m_sidebarStale = true;
     refresh();
 }
 
@@ -230,7 +238,8 @@ void MainWindow::refresh()
         m_filter.shownItems(m_items->records(), m_selection, m_state, Clock::nowMSecs());
     m_content->setTitle(contentTitle());
     m_content->showItems(std::move(shown), m_selectedItem);
-    refreshSidebar();
+    if (std::exchange(m_sidebarStale, false))
+        refreshSidebar();
     emit refreshed();
 }
 

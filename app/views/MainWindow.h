@@ -101,6 +101,8 @@ private:
     void buildReadOnlyBanner();
     void showSelected(Item *item);
     void scheduleRefresh();
+    // Refreshes the list alone: for changes the sidebar does not show.
+    void scheduleListRefresh();
     void refresh();
     void refreshSidebar();
     void showContextMenu(Item *item, const QPoint &globalPosition);
@@ -133,6 +135,7 @@ private:
     DetailColumn *m_detail;
     ItemIntake &m_intake;
     QTimer m_refresh;
+    bool m_sidebarStale = true; // set by the changes the sidebar shows
     SheetHook m_sheetHook;
     std::function<bool()> m_closeGuard;
     QLabel *m_readOnlyBanner = nullptr;
