@@ -8,7 +8,8 @@ namespace quillory {
 class Item;
 
 // The shown list of the content column: a snapshot of the filtered items that the main
-// window replaces whenever the library or the filters change.
+// window replaces whenever the library or the filters change, telling the views only the
+// rows that changed.
 class ItemListModel final : public QAbstractListModel
 {
     Q_OBJECT
@@ -19,7 +20,8 @@ public:
 
     explicit ItemListModel(QObject *parent = nullptr) : QAbstractListModel(parent) {}
 
-    // An unchanged list only repaints; a different one resets the views.
+    // An unchanged list only repaints. A list that differs in a few rows (one moved, or a
+    // few runs removed and inserted) is applied as those rows; any other resets the views.
     void setItems(std::vector<Item *> items);
     const std::vector<Item *> &items() const { return m_items; }
     Item *itemAt(int row) const;
@@ -29,6 +31,23 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
+    // Past this many runs of removed and inserted rows the views are reset instead.
+    static constexpr int mostRuns = 16;
+    // Rows removed and inserted in one span, beyond which the span is not searched for runs.
+    static constexpr size_t longestMixedSpan = 4096;
+
+    // Rows [first, oldEnd) of the shown list are rows [first, newEnd) of the new one; the
+    // rest are equal.
+    struct Span
+    {
+        size_t first;
+        size_t oldEnd;
+        size_t newEnd;
+    };
+    Span differingSpan(const std::vector<Item *> &items) const;
+    bool applyAsMove(const std::vector<Item *> &items, const Span &span);
+    bool applyAsRemovesAndInserts(const std::vector<Item *> &items, const Span &span);
+
     std::vector<Item *> m_items;
 };
 

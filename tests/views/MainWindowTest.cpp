@@ -32,7 +32,9 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -577,4 +579,44 @@ TEST_F(MainWindowTest, SelectionSurvivesRefreshesAndShowsDetail)
     item("three");
     m_window->refreshNow();
     EXPECT_EQ(m_window->content().model().itemAt(view->currentIndex().row()), two);
+}
+
+TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
+{
+    for (int i = 0; i < 300; ++i)
+        item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    m_window->resize(1000, 600);
+    m_window->show();
+    m_window->refreshNow();
+    QListView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    Item *chosen = model.itemAt(150);
+    view->setCurrentIndex(model.index(150));
+    view->scrollTo(model.index(150), QAbstractItemView::PositionAtCenter);
+    const int scrolled = view->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    const auto expectKept = [&](const char *after) {
+        m_window->refreshNow();
+        EXPECT_EQ(resets.count(), 0) << after;
+        EXPECT_EQ(view->verticalScrollBar()->value(), scrolled) << after;
+        EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen) << after;
+        EXPECT_TRUE(view->selectionModel()->isRowSelected(model.rowOf(chosen))) << after;
+        EXPECT_EQ(m_window->selectedItem(), chosen) << after;
+    };
+
+    item("item 999");
+    expectKept("adding");
+    m_store->remove(model.itemAt(299));
+    expectKept("deleting");
+    model.itemAt(290)->setTitle(u"item 000a"_s); // moves far up the list, above the view
+    expectKept("renaming");
+    EXPECT_EQ(model.itemAt(1)->title(), u"item 000a"_s);
+    model.itemAt(200)->addTag(tag("read"));
+    expectKept("tagging");
+    chosen->setTitle(u"item 299z"_s); // the selected item itself moves away
+    m_window->refreshNow();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen);
 }
