@@ -79,6 +79,7 @@ void Item::setTitle(const QString &title)
     if (title == m_title || !mayChange())
         return;
     m_title = title;
+    m_titleRanking = 0;
     refreshSearchText();
     didChange();
 }

@@ -108,6 +108,16 @@ public:
     // revision before trusting it.
     quint32 searchSlot() const { return m_searchSlot; }
     void setSearchSlot(quint32 slot) const { m_searchSlot = slot; }
+    // Where a title order last placed this item among the library's titles, and which of its
+    // rankings that was (0: none). A new title forgets it, so the order can trust it without
+    // comparing titles.
+    qint64 titleRank() const { return m_titleRank; }
+    quint32 titleRanking() const { return m_titleRanking; }
+    void setTitleRank(quint32 ranking, qint64 rank) const
+    {
+        m_titleRanking = ranking;
+        m_titleRank = rank;
+    }
     // How many items this process has destroyed: lets an index estimate its dead entries.
     static quint64 destroyedCount() { return s_destroyed.load(std::memory_order_relaxed); }
     // Moves on whenever anything a text search reads may have changed anywhere: an item's
@@ -160,6 +170,8 @@ private:
     bool m_isRead = false;
     ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
     mutable quint32 m_searchSlot = ~quint32(0);
+    mutable quint32 m_titleRanking = 0;
+    mutable qint64 m_titleRank = 0;
     mutable quint64 m_searchRevision = 0;
     Folder *m_folder = nullptr;
     QList<Tag *> m_tags;

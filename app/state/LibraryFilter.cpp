@@ -94,8 +94,7 @@ void LibraryFilter::rankTitles(const std::vector<Record *> &library)
               [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
     // Rebuilt from the library alone, so deleted items leave no entries behind. Equal titles
     // share a rank, which keeps the sort stable for them.
-    m_titleRanks.clear();
-    m_titleRanks.reserve(qsizetype(keyed.size()));
+    m_ranking = ++s_rankings;
     m_rankedKeys.clear();
     m_rankedKeys.reserve(keyed.size());
     qint64 rank = 0;
@@ -104,7 +103,7 @@ void LibraryFilter::rankTitles(const std::vector<Record *> &library)
             rank += rankSpacing;
             m_rankedKeys.emplace_back(keyed[i].first, rank);
         }
-        m_titleRanks.insert(keyed[i].second, TitleRank{keyed[i].second->title(), rank});
+        keyed[i].second->setTitleRank(m_ranking, rank);
     }
 }
 
@@ -128,24 +127,20 @@ bool LibraryFilter::rankTitle(const Item &item)
         rank = below + (above - below) / 2;
         m_rankedKeys.emplace(at, std::move(key), rank);
     }
-    m_titleRanks.insert(&item, TitleRank{item.title(), rank});
+    item.setTitleRank(m_ranking, rank);
     return true;
 }
 
 void LibraryFilter::sortByTitle(std::vector<Item *> &items, bool ascending,
                                 const std::vector<Record *> &library)
 {
-    const auto current = [this](const Item *item) {
-        const auto it = m_titleRanks.constFind(item);
-        return it != m_titleRanks.cend() && it->title == item->title();
-    };
     std::vector<const Item *> unranked; // new items and changed titles
     for (const Item *item : items) {
-        if (!current(item))
+        if (item->titleRanking() != m_ranking || m_ranking == 0)
             unranked.push_back(item);
     }
     if (!unranked.empty()) {
-        bool all = m_rankedKeys.empty() || unranked.size() > mostRankedOneByOne ||
+        bool all = m_ranking == 0 || unranked.size() > mostRankedOneByOne ||
                    m_rankedKeys.size() > 2 * library.size() + mostRankedOneByOne;
         for (size_t i = 0; !all && i < unranked.size(); ++i)
             all = !rankTitle(*unranked[i]);
@@ -155,7 +150,7 @@ void LibraryFilter::sortByTitle(std::vector<Item *> &items, bool ascending,
     std::vector<std::pair<qint64, Item *>> ranked;
     ranked.reserve(items.size());
     for (Item *item : items)
-        ranked.emplace_back(m_titleRanks.value(item).rank, item);
+        ranked.emplace_back(item->titleRank(), item);
     std::stable_sort(ranked.begin(), ranked.end(), [ascending](const auto &a, const auto &b) {
         return ascending ? a.first < b.first : a.first > b.first;
     });

@@ -4,8 +4,8 @@
 #include <SortOrder.h>
 
 #include <QCollatorSortKey>
-#include <QHash>
 #include <array>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -49,22 +49,17 @@ private:
     void sortByTitle(std::vector<Item *> &items, bool ascending,
                      const std::vector<Record *> &library);
     // Ranks every item of the library by title, so that sorting a shown list is a sort of
-    // integers instead of collation keys scattered over the heap. Ranks leave room between
-    // them: a new or renamed item takes one between its neighbours' (rankTitle) without the
-    // library being ranked again.
+    // integers kept on the items instead of collation keys scattered over the heap. Ranks leave
+    // room between them: a new or renamed item takes one between its neighbours' (rankTitle)
+    // without the library being ranked again.
     void rankTitles(const std::vector<Record *> &library);
     // False when its neighbours left no room; then the library is ranked again.
     bool rankTitle(const Item &item);
 
     SearchService &m_search;
-    struct TitleRank
-    {
-        QString title; // the rank holds only while the title it was made from is unchanged
-        qint64 rank = -1;
-    };
-    QHash<const Item *, TitleRank> m_titleRanks;
-    // Every rank given, by the collation key of its title. Those of renamed or deleted items
-    // stay until the library is ranked again: their ranks keep their order among the rest.
+    // Which ranking the items' title ranks must carry to be this filter's (0: none yet).
+    quint32 m_ranking = 0;
+    static inline std::atomic<quint32> s_rankings{0};
     std::vector<std::pair<QCollatorSortKey, qint64>> m_rankedKeys;
 };
 
