@@ -108,11 +108,13 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags,
 {
     const int scroll = m_tree->verticalScrollBar()->value();
     m_tree->setUpdatesEnabled(false);
-    m_model->rebuild(folders, tags, smartCounts, selection, filterTags);
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        const QModelIndex section = m_model->index(r, 0);
-        m_tree->setExpanded(section, !m_collapsedSections.contains(section.data().toString()));
-        restoreExpansion(section);
+    if (m_model->rebuild(folders, tags, smartCounts, selection, filterTags)) {
+        // New rows: open again what the user left open.
+        for (int r = 0; r < m_model->rowCount(); ++r) {
+            const QModelIndex section = m_model->index(r, 0);
+            m_tree->setExpanded(section, !m_collapsedSections.contains(section.data().toString()));
+            restoreExpansion(section);
+        }
     }
     m_tree->setUpdatesEnabled(true);
     m_tree->verticalScrollBar()->setValue(scroll);

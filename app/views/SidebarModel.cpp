@@ -4,6 +4,9 @@
 #include <LiveList.h>
 #include <Tag.h>
 
+#include <array>
+#include <vector>
+
 namespace quillory {
 
 namespace {
@@ -23,20 +26,40 @@ QStandardItem *row(SidebarModel::RowKind kind, const QString &title, const QStri
 
 } // namespace
 
-QStandardItem *SidebarModel::section(const QString &title)
+QStandardItem *SidebarModel::section(QList<QStandardItem *> &sections, const QString &title)
 {
     QStandardItem *header = row(RowKind::Section, title, QString(), QColor());
     header->setSelectable(false);
-    appendRow(header);
+    sections.append(header);
     return header;
 }
 
-void SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
+bool SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
                            const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
                            const QList<Tag *> &filterTags)
 {
+    const QList<QStandardItem *> sections =
+        buildSections(folders, tags, smartCounts, selection, filterTags);
+    // Most refreshes change a count or a mark: updating those rows keeps the view's
+    // expanded folders, scroll position and current row as they are.
+    if (hasShapeOf(sections)) {
+        takeDataOf(sections);
+        qDeleteAll(sections);
+        return false;
+    }
     clear();
-    QStandardItem *library = section(QStringLiteral("Library"));
+    for (QStandardItem *s : sections)
+        appendRow(s);
+    return true;
+}
+
+QList<QStandardItem *> SidebarModel::buildSections(const LiveList &folders, const LiveList &tags,
+                                                   const std::array<int, 6> &smartCounts,
+                                                   const SidebarSelection &selection,
+                                                   const QList<Tag *> &filterTags)
+{
+    QList<QStandardItem *> sections;
+    QStandardItem *library = section(sections, QStringLiteral("Library"));
     for (SmartFolder f : SmartFolder::allCases()) {
         QStandardItem *item = row(RowKind::SmartFolder, f.title(), f.iconName(), toColor(f.tint()));
         item->setData(int(f), SmartFolderRole);
@@ -45,7 +68,7 @@ void SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
         library->appendRow(item);
     }
 
-    QStandardItem *folderSection = section(QStringLiteral("Folders"));
+    QStandardItem *folderSection = section(sections, QStringLiteral("Folders"));
     for (int i = 0; i < folders.rowCount(); ++i) {
         Folder *folder = folders.folder(i);
         if (folder->parent() == nullptr)
@@ -55,8 +78,8 @@ void SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
         row(RowKind::NewFolder, QStringLiteral("New Folder"), QStringLiteral("plus"), QColor()));
 
     if (tags.rowCount() == 0)
-        return;
-    QStandardItem *tagSection = section(QStringLiteral("Tags"));
+        return sections;
+    QStandardItem *tagSection = section(sections, QStringLiteral("Tags"));
     for (int i = 0; i < tags.rowCount(); ++i) {
         Tag *tag = tags.tag(i);
         QStandardItem *item = row(RowKind::Tag, tag->name(), QString(), tag->color());
@@ -66,6 +89,58 @@ void SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
                                          [tag](const Tag *t) { return *t == *tag; });
         item->setData(checked, CheckedRole);
         tagSection->appendRow(item);
+    }
+    return sections;
+}
+
+namespace {
+
+constexpr std::array identityRoles = {
+    int(SidebarModel::KindRole), int(SidebarModel::SmartFolderRole), int(SidebarModel::IdRole)};
+constexpr std::array shownRoles = {
+    int(Qt::DisplayRole),           int(SidebarModel::CountRole), int(SidebarModel::SelectedRole),
+    int(SidebarModel::CheckedRole), int(SidebarModel::TintRole),  int(SidebarModel::SymbolRole)};
+
+} // namespace
+
+bool SidebarModel::hasShapeOf(const QList<QStandardItem *> &sections) const
+{
+    if (rowCount() != sections.size())
+        return false;
+    // Iterative: imported trees may be far deeper than the call stack.
+    std::vector<std::pair<const QStandardItem *, const QStandardItem *>> pending;
+    for (int r = 0; r < rowCount(); ++r)
+        pending.emplace_back(item(r), sections[r]);
+    while (!pending.empty()) {
+        const auto [shown, fresh] = pending.back();
+        pending.pop_back();
+        if (shown->rowCount() != fresh->rowCount())
+            return false;
+        for (int role : identityRoles) {
+            if (shown->data(role) != fresh->data(role))
+                return false;
+        }
+        for (int r = 0; r < shown->rowCount(); ++r)
+            pending.emplace_back(shown->child(r), fresh->child(r));
+    }
+    return true;
+}
+
+void SidebarModel::takeDataOf(const QList<QStandardItem *> &sections)
+{
+    std::vector<std::pair<QStandardItem *, const QStandardItem *>> pending;
+    for (int r = 0; r < rowCount(); ++r)
+        pending.emplace_back(item(r), sections[r]);
+    while (!pending.empty()) {
+        const auto [shown, fresh] = pending.back();
+        pending.pop_back();
+        for (int role : shownRoles) {
+            const QVariant value = fresh->data(role);
+            if (shown->data(role) != value)
+                shown->setData(value, role); // only the rows that changed repaint
+        }
+        for (int r = 0; r < shown->rowCount(); ++r)
+            pending.emplace_back(shown->child(r), fresh->child(r));
     }
 }
 

@@ -14,8 +14,8 @@ class LiveList;
 class Tag;
 
 // The sidebar's rows: the Library section with the smart folders and their counts, the
-// folder tree with a "New Folder" row, and the tag filters. Rebuilt from the live lists
-// whenever the library changes; rows carry what they stand for in their data.
+// folder tree with a "New Folder" row, and the tag filters. Brought up to date from the live
+// lists whenever the library changes; rows carry what they stand for in their data.
 class SidebarModel final : public QStandardItemModel
 {
     Q_OBJECT
@@ -36,7 +36,9 @@ public:
 
     explicit SidebarModel(QObject *parent = nullptr) : QStandardItemModel(parent) {}
 
-    void rebuild(const LiveList &folders, const LiveList &tags,
+    // Updates the rows in place while the same folders and tags are shown in the same order;
+    // otherwise builds them anew and returns true (the view's expanded rows are gone).
+    bool rebuild(const LiveList &folders, const LiveList &tags,
                  const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
                  const QList<Tag *> &filterTags);
 
@@ -44,7 +46,14 @@ public:
     QModelIndex indexOfId(RowKind kind, const QUuid &id) const;
 
 private:
-    QStandardItem *section(const QString &title);
+    QList<QStandardItem *> buildSections(const LiveList &folders, const LiveList &tags,
+                                         const std::array<int, 6> &smartCounts,
+                                         const SidebarSelection &selection,
+                                         const QList<Tag *> &filterTags);
+    static QStandardItem *section(QList<QStandardItem *> &sections, const QString &title);
+    // Whether `sections` has the shown rows' kinds, folders and tags in the same places.
+    bool hasShapeOf(const QList<QStandardItem *> &sections) const;
+    void takeDataOf(const QList<QStandardItem *> &sections);
     void appendFolder(QStandardItem *parent, Folder &folder, const SidebarSelection &selection);
     QModelIndex find(const QModelIndex &parent, RowKind kind, const QVariant &value,
                      int role) const;

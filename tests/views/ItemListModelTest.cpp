@@ -18,9 +18,8 @@ class ItemPool
 public:
     Item *fresh()
     {
-        m_items.push_back(std::make_unique<Item>(ItemType::WebLink,
-                                                 QString::number(m_items.size()), std::nullopt,
-                                                 std::nullopt, nullptr));
+        m_items.push_back(std::make_unique<Item>(ItemType::WebLink, QString::number(m_items.size()),
+                                                 std::nullopt, std::nullopt, nullptr));
         return m_items.back().get();
     }
 
@@ -50,7 +49,9 @@ enum class Change { InsertOne, RemoveOne, MoveOne, InsertRun, RemoveRun, InsertA
 std::vector<Item *> changed(std::vector<Item *> items, Change change, ItemPool &pool,
                             std::mt19937 &random)
 {
-    const auto at = [&](size_t end) { return std::uniform_int_distribution<size_t>(0, end)(random); };
+    const auto at = [&](size_t end) {
+        return std::uniform_int_distribution<size_t>(0, end)(random);
+    };
     switch (change) {
     case Change::InsertOne:
         items.insert(items.begin() + qsizetype(at(items.size())), pool.fresh());

@@ -620,3 +620,43 @@ TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen);
 }
+
+TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlaceUntilTheFoldersOrTagsChange)
+{
+    Folder *work = folder("Work");
+    Folder *reports = folder("Reports", work);
+    folder("Drafts", reports);
+    Tag *read = tag("read");
+    item("one", work);
+    m_window->refreshNow();
+    QTreeView *tree = m_window->sidebar().tree();
+    SidebarModel &model = m_window->sidebar().model();
+    const auto row = [&](const Folder *f) {
+        return model.indexOfId(SidebarModel::RowKind::Folder, f->id());
+    };
+    tree->setExpanded(row(work), true);
+    tree->setExpanded(row(reports), true);
+    tree->setCurrentIndex(row(reports));
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    Item *two = item("two", reports);
+    two->addTag(read);
+    m_window->refreshNow();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(row(reports).data(SidebarModel::CountRole).toInt(), 1);
+    EXPECT_EQ(model.indexOfId(SidebarModel::RowKind::Tag, read->id())
+                  .data(SidebarModel::CountRole)
+                  .toInt(),
+              1);
+    EXPECT_EQ(sidebarCounts().value(u"All Items"_s), 2);
+    EXPECT_EQ(tree->currentIndex(), row(reports));
+    EXPECT_TRUE(tree->isExpanded(row(reports)));
+
+    // A new folder is a new row: the rows are built anew and the open folders open again.
+    folder("Archive 2026", work);
+    m_window->refreshNow();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_TRUE(tree->isExpanded(row(work)));
+    EXPECT_TRUE(tree->isExpanded(row(reports)));
+    EXPECT_EQ(model.rowCount(row(work)), 2);
+}
