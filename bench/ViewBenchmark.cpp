@@ -360,6 +360,67 @@ void addLargePhoto(benchmark::State &state)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// One item added to the running window's 100,000-item library, as a paste or Dropslip adds
+// it, and deleted again (untimed): the iteration time is the longest time the interface
+// thread spends away from its event loop from the insertion until the list, the counts and
+// the sidebar show it; `delete_ms` is the same for the deletion.
+void addOneItem(benchmark::State &state)
+{
+    const QString &path = StoreFixture::path(libraryItemCount);
+    if (path.isEmpty()) {
+        state.SkipWithError("the fixture store could not be written");
+        return;
+    }
+    QString error;
+    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(LibraryStore::open(path, &error));
+    if (!app) {
+        state.SkipWithError(qPrintable(error));
+        return;
+    }
+    app->start();
+    MainWindow *window = app->mainWindow();
+    LibraryStore &store = app->store();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 3000)
+        QCoreApplication::processEvents();
+    bool refreshed = false;
+    QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
+    // The longest event-loop pass until the window has refreshed, `action` included.
+    const auto longestStall = [&](const auto &action) {
+        refreshed = false;
+        const auto begin = SteadyClock::now();
+        action();
+        double longest = millisecondsSince(begin);
+        while (!refreshed) {
+            const auto pass = SteadyClock::now();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            longest = std::max(longest, millisecondsSince(pass));
+        }
+        return longest;
+    };
+    double deleteMilliseconds = 0;
+    int made = 0;
+    for (auto _ : state) {
+        Item *added = nullptr;
+        const double adding = longestStall([&] {
+            ++made;
+            added = store.insert(std::make_unique<Item>(
+                ItemType::WebLink, QStringLiteral("A page kept while browsing %1").arg(made),
+                QUrl(QStringLiteral("https://example.org/kept/%1").arg(made))));
+        });
+        state.SetIterationTime(adding / 1e3);
+        state.PauseTiming();
+        deleteMilliseconds =
+            std::max(deleteMilliseconds, longestStall([&] { store.remove(added); }));
+        state.ResumeTiming();
+    }
+    state.counters["delete_ms"] = deleteMilliseconds;
+    state.counters["shown"] = double(window->content().model().rowCount());
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Typing a query into the running window's search field, one character at a time as a
 // person types, in a 100,000-item library: for each character, the longest time the
 // interface thread spends away from its event loop until the list shows the new result
@@ -470,6 +531,10 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(8);
+    benchmark::RegisterBenchmark("add_one_item_longest_stall/100000", addOneItem)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(20);
     benchmark::RegisterBenchmark("add_photo_longest_stall/30mp", addLargePhoto)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
