@@ -95,31 +95,43 @@ template <typename Pass> std::vector<Match> splitOverThreads(size_t count, const
     return first;
 }
 
-// One pass per item: the attribute filters, then (with a scorer) the text score. The
-// walk runs ahead of itself with prefetches, because the items and their search texts
-// are scattered over the heap and the pass is bound by memory latency, not by compares.
+// One pass per item: the attribute filters, then the text score. The walk runs ahead of
+// itself with prefetches, because the items and their search texts are scattered over the
+// heap and the pass is bound by memory latency, not by compares. Every search text has been
+// built, so here it is only read.
 void filterRange(const std::vector<Item *> &items, size_t begin, size_t end,
-                 const Criteria &criteria, const RelevanceScorer *scorer, std::vector<Match> &out)
+                 const Criteria &criteria, const RelevanceScorer &scorer, std::vector<Match> &out)
 {
     constexpr size_t ahead = 8;
     RelevanceScorer::TagScores tagScores;
     for (size_t i = begin; i < end; ++i) {
         if (i + ahead < end)
             __builtin_prefetch(items[i + ahead]);
-        // Only with a scorer: then every search text has been built and is only read here.
-        if (scorer != nullptr && i + ahead / 2 < end)
+        if (i + ahead / 2 < end)
             __builtin_prefetch(items[i + ahead / 2]->searchText().data());
         Item *item = items[i];
         if (!criteria.passes(*item))
             continue;
-        if (scorer == nullptr) {
-            out.push_back({0, item});
-            continue;
-        }
-        const int score = scorer->score(*item, tagScores);
+        const int score = scorer.score(*item, tagScores);
         if (score >= 1)
             out.push_back({score, item});
     }
+}
+
+// Without a query only the attribute filters apply: one walk straight into the result, as
+// cheap per item as a walk can be, with no scores to carry and join.
+std::vector<Item *> passingItems(const std::vector<Item *> &items, const Criteria &criteria)
+{
+    constexpr size_t ahead = 8;
+    std::vector<Item *> kept;
+    kept.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i + ahead < items.size())
+            __builtin_prefetch(items[i + ahead]);
+        if (criteria.passes(*items[i]))
+            kept.push_back(items[i]);
+    }
+    return kept;
 }
 
 // The walk after the index was scanned. An item whose words were found nowhere and whose
@@ -165,7 +177,7 @@ std::vector<Match> scoreAll(const std::vector<Item *> &items, const Criteria &cr
         items.size() * 2 < index.slotCount()) {
         Item::prepareSearchText(items);
         return splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
-            filterRange(items, b, e, criteria, &scorer, out);
+            filterRange(items, b, e, criteria, scorer, out);
         });
     }
     index.follow(items);
@@ -264,13 +276,13 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
     if (hasAtLeastTwoGraphemes(q))
         scorer.emplace(q);
 
-    // Once the search texts are built they are only read, which the two threads may share.
-    std::vector<Match> matches =
-        scorer ? scoreAll(items, criteria, *scorer, *m_index)
-               : splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
-                     filterRange(items, b, e, criteria, nullptr, out);
-                 });
-    std::vector<Item *> kept = scorer ? byScore(matches) : itemsOf(matches);
+    std::vector<Item *> kept;
+    if (scorer) {
+        std::vector<Match> matches = scoreAll(items, criteria, *scorer, *m_index);
+        kept = byScore(matches);
+    } else {
+        kept = passingItems(items, criteria);
+    }
 
     setSearching(false);
     return kept;
