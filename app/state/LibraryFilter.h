@@ -56,7 +56,18 @@ private:
     // False when its neighbours left no room; then the library is ranked again.
     bool rankTitle(const Item &item);
 
+    struct RankedItem
+    {
+        quint64 key;
+        Item *item;
+    };
+    static void sortByKey(std::vector<RankedItem> &ranked, std::vector<RankedItem> &scratch);
+
     SearchService &m_search;
+    // Kept between refreshes, so that their pages are faulted in once.
+    std::vector<Item *> m_candidates;
+    std::vector<RankedItem> m_ranked;
+    std::vector<RankedItem> m_rankedScratch;
     // Which ranking the items' title ranks must carry to be this filter's (0: none yet).
     quint32 m_ranking = 0;
     static inline std::atomic<quint32> s_rankings{0};
