@@ -360,30 +360,40 @@ void addLargePhoto(benchmark::State &state)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The application over the 100,000-item library, started, its window painted and the idle
+// warm-up done, as after a minute of use; null (and the benchmark skipped) when it cannot be.
+std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state)
+{
+    const QString &path = StoreFixture::path(libraryItemCount);
+    if (path.isEmpty()) {
+        state.SkipWithError("the fixture store could not be written");
+        return nullptr;
+    }
+    QString error;
+    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(LibraryStore::open(path, &error));
+    if (!app) {
+        state.SkipWithError(qPrintable(error));
+        return nullptr;
+    }
+    app->start();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 3000)
+        QCoreApplication::processEvents();
+    return app;
+}
+
 // One item added to the running window's 100,000-item library, as a paste or Dropslip adds
 // it, and deleted again (untimed): the iteration time is the longest time the interface
 // thread spends away from its event loop from the insertion until the list, the counts and
 // the sidebar show it; `delete_ms` is the same for the deletion.
 void addOneItem(benchmark::State &state)
 {
-    const QString &path = StoreFixture::path(libraryItemCount);
-    if (path.isEmpty()) {
-        state.SkipWithError("the fixture store could not be written");
+    std::unique_ptr<QuilloryApp> app = startedApplication(state);
+    if (!app)
         return;
-    }
-    QString error;
-    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(LibraryStore::open(path, &error));
-    if (!app) {
-        state.SkipWithError(qPrintable(error));
-        return;
-    }
-    app->start();
     MainWindow *window = app->mainWindow();
     LibraryStore &store = app->store();
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 3000)
-        QCoreApplication::processEvents();
     bool refreshed = false;
     QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
     // The longest event-loop pass until the window has refreshed, `action` included.
@@ -429,25 +439,11 @@ void addOneItem(benchmark::State &state)
 // iteration.
 void typeQuery(benchmark::State &state)
 {
-    const QString &path = StoreFixture::path(libraryItemCount);
-    if (path.isEmpty()) {
-        state.SkipWithError("the fixture store could not be written");
+    std::unique_ptr<QuilloryApp> app = startedApplication(state);
+    if (!app)
         return;
-    }
-    QString error;
-    std::unique_ptr<QuilloryApp> app = QuilloryApp::create(LibraryStore::open(path, &error));
-    if (!app) {
-        state.SkipWithError(qPrintable(error));
-        return;
-    }
-    app->start();
     MainWindow *window = app->mainWindow();
     QLineEdit *field = window->sidebar().searchField();
-    // The window painted and the idle warm-up done, as after a minute of use.
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 3000)
-        QCoreApplication::processEvents();
     bool refreshed = false;
     QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
     const auto settle = [&] {
