@@ -66,6 +66,26 @@ bool ItemListModel::applyAsMove(const std::vector<Item *> &items, const Span &sp
     return false;
 }
 
+namespace {
+
+// The runs of rows in [begin, end) that `other` lacks; the rest are collected in `staying`.
+int runsOutside(std::vector<Item *>::const_iterator begin, std::vector<Item *>::const_iterator end,
+                const QSet<const Item *> &other, std::vector<const Item *> &staying)
+{
+    int runs = 0;
+    bool inRun = false;
+    for (auto it = begin; it != end; ++it) {
+        const bool stays = other.contains(*it);
+        if (stays)
+            staying.push_back(*it);
+        runs += !stays && !inRun;
+        inRun = !stays;
+    }
+    return runs;
+}
+
+} // namespace
+
 bool ItemListModel::applyAsRemovesAndInserts(const std::vector<Item *> &items, const Span &span)
 {
     // Rows only removed or only inserted are cheap to tell apart at any length; a long span
@@ -99,23 +119,8 @@ bool ItemListModel::applyAsRemovesAndInserts(const std::vector<Item *> &items, c
     // signal every view handles on its own: past a few runs a reset is cheaper.
     std::vector<const Item *> stayingBefore;
     std::vector<const Item *> stayingAfter;
-    int runs = 0;
-    bool inRun = false;
-    for (auto it = oldBegin; it != oldEnd; ++it) {
-        const bool stays = after.contains(*it);
-        if (stays)
-            stayingBefore.push_back(*it);
-        runs += !stays && !inRun;
-        inRun = !stays;
-    }
-    inRun = false;
-    for (auto it = newBegin; it != newEnd; ++it) {
-        const bool stayed = before.contains(*it);
-        if (stayed)
-            stayingAfter.push_back(*it);
-        runs += !stayed && !inRun;
-        inRun = !stayed;
-    }
+    const int runs = runsOutside(oldBegin, oldEnd, after, stayingBefore) +
+                     runsOutside(newBegin, newEnd, before, stayingAfter);
     if (runs > mostRuns || stayingBefore != stayingAfter)
         return false;
     // From the end, so the rows still to remove keep their numbers.

@@ -22,6 +22,13 @@ public:
                                                  std::nullopt, std::nullopt, nullptr));
         return m_items.back().get();
     }
+    std::vector<Item *> fresh(int count)
+    {
+        std::vector<Item *> items;
+        for (int i = 0; i < count; ++i)
+            items.push_back(fresh());
+        return items;
+    }
 
 private:
     std::vector<std::unique_ptr<Item>> m_items;
@@ -91,9 +98,7 @@ TEST(ItemListModel, SmallChangesMoveTheRowsThatChangedAndKeepTheSelection)
 {
     ItemPool pool;
     ModelUnderTest m;
-    std::vector<Item *> items;
-    for (int i = 0; i < 200; ++i)
-        items.push_back(pool.fresh());
+    std::vector<Item *> items = pool.fresh(200);
     m.model.setItems(items);
     std::mt19937 random(7);
     for (int step = 0; step < 600; ++step) {
@@ -117,9 +122,7 @@ TEST(ItemListModel, AnotherListResetsAndTheSameListOnlyRepaints)
 {
     ItemPool pool;
     ModelUnderTest m;
-    std::vector<Item *> items;
-    for (int i = 0; i < 6000; ++i)
-        items.push_back(pool.fresh());
+    std::vector<Item *> items = pool.fresh(6000);
     m.model.setItems(items); // all rows inserted into an empty list
     EXPECT_EQ(m.resets.count(), 0);
 
