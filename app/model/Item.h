@@ -108,6 +108,10 @@ public:
     // revision before trusting it.
     quint32 searchSlot() const { return m_searchSlot; }
     void setSearchSlot(quint32 slot) const { m_searchSlot = slot; }
+    // Where the library's counts last recorded what this item counted for; they check it
+    // against the item before trusting it.
+    quint32 countSlot() const { return m_countSlot; }
+    void setCountSlot(quint32 slot) const { m_countSlot = slot; }
     // Where a title order last placed this item among the library's titles, and which of its
     // rankings that was (0: none). A new title forgets it, so the order can trust it without
     // comparing titles.
@@ -171,6 +175,7 @@ private:
     ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
     mutable quint32 m_searchSlot = ~quint32(0);
     mutable quint32 m_titleRanking = 0;
+    mutable quint32 m_countSlot = ~quint32(0);
     mutable qint64 m_titleRank = 0;
     mutable quint64 m_searchRevision = 0;
     Folder *m_folder = nullptr;

@@ -52,32 +52,6 @@ std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newes
     return shown;
 }
 
-std::array<int, 6> LibraryFilter::smartFolderCounts(const std::vector<Record *> &items,
-                                                    qint64 nowMSecs)
-{
-    const qint64 cutoff =
-        SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
-    std::array<int, 6> counts{};
-    for (size_t i = 0; i < items.size(); ++i) {
-        prefetchAhead(items, i);
-        const auto *item = static_cast<const Item *>(items[i]);
-        if (item->isArchived()) {
-            ++counts[SmartFolder::Archived];
-            continue;
-        }
-        ++counts[SmartFolder::AllItems];
-        if (item->folder() == nullptr)
-            ++counts[SmartFolder::Inbox];
-        if (item->isFavorite())
-            ++counts[SmartFolder::Favorites];
-        if (item->createdAtMSecs() >= cutoff)
-            ++counts[SmartFolder::RecentlyAdded];
-        if (item->accessedAtMSecs() && *item->accessedAtMSecs() >= cutoff)
-            ++counts[SmartFolder::RecentlyViewed];
-    }
-    return counts;
-}
-
 namespace {
 
 // Room between two neighbouring ranks: twenty halvings before a full ranking is needed.

@@ -25,9 +25,8 @@ struct SidebarSelection
     Folder *folder = nullptr;
 };
 
-// Turns the whole library (newest first) into the list the content column shows, and
-// computes the sidebar's smart-folder counts. No widgets: the main window and the
-// benchmarks use it alike.
+// Turns the whole library (newest first) into the list the content column shows. No
+// widgets: the main window and the benchmarks use it alike.
 class LibraryFilter final
 {
 public:
@@ -39,10 +38,6 @@ public:
     std::vector<Item *> shownItems(const std::vector<Record *> &newestFirst,
                                    const SidebarSelection &selection, const AppState &state,
                                    qint64 nowMSecs);
-
-    // Member counts in SmartFolder case order, independent of search and filters.
-    static std::array<int, 6> smartFolderCounts(const std::vector<Record *> &items,
-                                                qint64 nowMSecs);
 
 private:
     void sort(std::vector<Item *> &items, SortOrder order, const std::vector<Record *> &library);

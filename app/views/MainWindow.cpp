@@ -39,7 +39,7 @@ namespace quillory {
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
                        FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer), m_filter(search),
-      m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
+      m_counts(store), m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
@@ -245,9 +245,8 @@ void MainWindow::refresh()
 
 void MainWindow::refreshSidebar()
 {
-    m_sidebar->update(*m_folders, *m_tags,
-                      LibraryFilter::smartFolderCounts(m_items->records(), Clock::nowMSecs()),
-                      m_selection, m_state.filterTags());
+    m_counts.update(Clock::nowMSecs());
+    m_sidebar->update(*m_folders, *m_tags, m_counts, m_selection, m_state.filterTags());
 }
 
 QString MainWindow::contentTitle() const

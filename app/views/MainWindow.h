@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ThumbnailCache.h"
+#include <LibraryCounts.h>
 #include <LibraryFilter.h>
 
 #include <QMainWindow>
@@ -123,6 +124,7 @@ private:
     LibraryStore &m_store;
     FileRevealer &m_revealer;
     LibraryFilter m_filter;
+    LibraryCounts m_counts;
     ThumbnailCache m_thumbnails;
     std::unique_ptr<LiveList> m_items;
     std::unique_ptr<LiveList> m_folders;

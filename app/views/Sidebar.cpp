@@ -102,13 +102,12 @@ Sidebar::Sidebar(QWidget *parent)
     setMaximumWidth(300);
 }
 
-void Sidebar::update(const LiveList &folders, const LiveList &tags,
-                     const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
-                     const QList<Tag *> &filterTags)
+void Sidebar::update(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
+                     const SidebarSelection &selection, const QList<Tag *> &filterTags)
 {
     const int scroll = m_tree->verticalScrollBar()->value();
     m_tree->setUpdatesEnabled(false);
-    if (m_model->rebuild(folders, tags, smartCounts, selection, filterTags)) {
+    if (m_model->rebuild(folders, tags, counts, selection, filterTags)) {
         // New rows: open again what the user left open.
         for (int r = 0; r < m_model->rowCount(); ++r) {
             const QModelIndex section = m_model->index(r, 0);

@@ -30,9 +30,8 @@ public:
     QTreeView *tree() const { return m_tree; }
 
     // Rebuilds the rows, keeping expanded folders and the scroll position.
-    void update(const LiveList &folders, const LiveList &tags,
-                const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
-                const QList<Tag *> &filterTags);
+    void update(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
+                const SidebarSelection &selection, const QList<Tag *> &filterTags);
     // Whether rows show how many items they hold (the "Show Item Counts" preference).
     void setCountsShown(bool shown);
     bool countsShown() const;

@@ -35,11 +35,11 @@ QStandardItem *SidebarModel::section(QList<QStandardItem *> &sections, const QSt
 }
 
 bool SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
-                           const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
+                           const LibraryCounts &counts, const SidebarSelection &selection,
                            const QList<Tag *> &filterTags)
 {
     const QList<QStandardItem *> sections =
-        buildSections(folders, tags, smartCounts, selection, filterTags);
+        buildSections(folders, tags, counts, selection, filterTags);
     // Most refreshes change a count or a mark: updating those rows keeps the view's
     // expanded folders, scroll position and current row as they are.
     if (hasShapeOf(sections)) {
@@ -54,7 +54,7 @@ bool SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
 }
 
 QList<QStandardItem *> SidebarModel::buildSections(const LiveList &folders, const LiveList &tags,
-                                                   const std::array<int, 6> &smartCounts,
+                                                   const LibraryCounts &counts,
                                                    const SidebarSelection &selection,
                                                    const QList<Tag *> &filterTags)
 {
@@ -63,7 +63,7 @@ QList<QStandardItem *> SidebarModel::buildSections(const LiveList &folders, cons
     for (SmartFolder f : SmartFolder::allCases()) {
         QStandardItem *item = row(RowKind::SmartFolder, f.title(), f.iconName(), toColor(f.tint()));
         item->setData(int(f), SmartFolderRole);
-        item->setData(smartCounts[size_t(f)], CountRole);
+        item->setData(counts.smartFolderCounts()[size_t(f)], CountRole);
         item->setData(selection.folder == nullptr && selection.smartFolder == f, SelectedRole);
         library->appendRow(item);
     }
@@ -84,7 +84,7 @@ QList<QStandardItem *> SidebarModel::buildSections(const LiveList &folders, cons
         Tag *tag = tags.tag(i);
         QStandardItem *item = row(RowKind::Tag, tag->name(), QString(), tag->color());
         item->setData(tag->id(), IdRole);
-        item->setData(tag->itemCount(), CountRole);
+        item->setData(counts.tagCount(*tag), CountRole);
         const bool checked = std::any_of(filterTags.cbegin(), filterTags.cend(),
                                          [tag](const Tag *t) { return *t == *tag; });
         item->setData(checked, CheckedRole);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <LibraryCounts.h>
 #include <LibraryFilter.h>
 
 #include <QSet>
@@ -38,16 +39,15 @@ public:
 
     // Updates the rows in place while the same folders and tags are shown in the same order;
     // otherwise builds them anew and returns true (the view's expanded rows are gone).
-    bool rebuild(const LiveList &folders, const LiveList &tags,
-                 const std::array<int, 6> &smartCounts, const SidebarSelection &selection,
-                 const QList<Tag *> &filterTags);
+    bool rebuild(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
+                 const SidebarSelection &selection, const QList<Tag *> &filterTags);
 
     QModelIndex indexOfSmartFolder(SmartFolder folder) const;
     QModelIndex indexOfId(RowKind kind, const QUuid &id) const;
 
 private:
     QList<QStandardItem *> buildSections(const LiveList &folders, const LiveList &tags,
-                                         const std::array<int, 6> &smartCounts,
+                                         const LibraryCounts &counts,
                                          const SidebarSelection &selection,
                                          const QList<Tag *> &filterTags);
     static QStandardItem *section(QList<QStandardItem *> &sections, const QString &title);

@@ -1,0 +1,146 @@
+#include "LibraryCounts.h"
+
+#include <Item.h>
+#include <LibraryStore.h>
+
+#include <algorithm>
+
+namespace quillory {
+
+LibraryCounts::LibraryCounts(LibraryStore &store, QObject *parent) : QObject(parent), m_store(store)
+{
+    connect(&store, &LibraryStore::recordsInserted, this, &LibraryCounts::recordsInserted);
+    connect(&store, &LibraryStore::recordsAboutToBeRemoved, this,
+            &LibraryCounts::recordsAboutToBeRemoved);
+    connect(&store, &LibraryStore::recordChanged, this, &LibraryCounts::recordChanged);
+}
+
+void LibraryCounts::update(qint64 nowMSecs)
+{
+    const qint64 cutoff =
+        SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
+    if (m_stale || cutoff < m_cutoff || cutoff > m_holdsUntil)
+        recount(cutoff);
+}
+
+void LibraryCounts::recordsInserted(RecordKind kind, const QList<Record *> &records)
+{
+    if (kind != RecordKind::Item) {
+        m_stale = true;
+        return;
+    }
+    if (m_stale)
+        return;
+    for (const Record *record : records)
+        add(*static_cast<const Item *>(record));
+}
+
+void LibraryCounts::recordsAboutToBeRemoved(RecordKind kind, const QList<Record *> &records)
+{
+    if (kind != RecordKind::Item) {
+        m_stale = true;
+        return;
+    }
+    if (m_stale)
+        return;
+    for (const Record *record : records)
+        remove(*static_cast<const Item *>(record));
+}
+
+void LibraryCounts::recordChanged(Record *record)
+{
+    if (m_stale || record->kind() != RecordKind::Item)
+        return;
+    const auto &item = *static_cast<const Item *>(record);
+    if (entryOf(item) == nullptr) {
+        // Not one we counted: nothing here can say what it counted for.
+        m_stale = true;
+        return;
+    }
+    remove(item);
+    add(item);
+}
+
+void LibraryCounts::recount(qint64 cutoff)
+{
+    m_entries.clear();
+    m_freeEntries.clear();
+    m_smartFolders.fill(0);
+    m_tags.clear();
+    m_cutoff = cutoff;
+    m_holdsUntil = std::numeric_limits<qint64>::max();
+    const std::vector<Item *> &items = m_store.items();
+    m_entries.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        // The walk waits on memory one item at a time; asking ahead overlaps the waits.
+        if (i + 8 < items.size())
+            __builtin_prefetch(items[i + 8]);
+        add(*items[i]);
+    }
+    m_stale = false;
+}
+
+void LibraryCounts::add(const Item &item)
+{
+    quint32 slot = 0;
+    if (m_freeEntries.empty()) {
+        slot = quint32(m_entries.size());
+        m_entries.emplace_back();
+    } else {
+        slot = m_freeEntries.back();
+        m_freeEntries.pop_back();
+    }
+    Entry &entry = m_entries[slot];
+    entry.item = &item;
+    for (SmartFolder folder : SmartFolder::allCases()) {
+        if (folder.contains(item, m_cutoff))
+            entry.smartFolders |= quint8(1u << unsigned(folder));
+    }
+    if (!item.isArchived())
+        entry.tags = item.tags();
+    item.setCountSlot(slot);
+    apply(entry, 1);
+    noteRecentTimes(item);
+}
+
+void LibraryCounts::remove(const Item &item)
+{
+    Entry *entry = entryOf(item);
+    if (entry == nullptr)
+        return;
+    apply(*entry, -1);
+    *entry = Entry();
+    m_freeEntries.push_back(item.countSlot());
+    item.setCountSlot(~quint32(0));
+}
+
+LibraryCounts::Entry *LibraryCounts::entryOf(const Item &item)
+{
+    const quint32 slot = item.countSlot();
+    if (slot >= m_entries.size() || m_entries[slot].item != &item)
+        return nullptr;
+    return &m_entries[slot];
+}
+
+void LibraryCounts::apply(const Entry &entry, int sign)
+{
+    for (size_t folder = 0; folder < m_smartFolders.size(); ++folder) {
+        if (entry.smartFolders & (1u << folder))
+            m_smartFolders[folder] += sign;
+    }
+    for (const Tag *tag : entry.tags)
+        m_tags[tag] += sign;
+}
+
+void LibraryCounts::noteRecentTimes(const Item &item)
+{
+    const auto holdUntil = [this](qint64 time) {
+        if (time >= m_cutoff)
+            m_holdsUntil = std::min(m_holdsUntil, time);
+    };
+    holdUntil(item.createdAtMSecs());
+    if (item.accessedAtMSecs())
+        holdUntil(*item.accessedAtMSecs());
+}
+
+} // namespace quillory
