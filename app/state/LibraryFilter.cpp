@@ -3,6 +3,7 @@
 #include <AppState.h>
 #include <Folder.h>
 #include <Item.h>
+#include <ItemChanges.h>
 #include <SearchService.h>
 
 #include <QCollator>
@@ -23,42 +24,204 @@ void prefetchAhead(const std::vector<Record *> &records, size_t i)
         __builtin_prefetch(records[i + ahead]);
 }
 
+// Room between two neighbouring ranks: twenty halvings before a full ranking is needed.
+constexpr qint64 rankSpacing = qint64(1) << 20;
+// More new or renamed items than this are ranked with the rest: each one placed on its own
+// moves the keys after it.
+constexpr size_t mostRankedOneByOne = 256;
+
+// A few pointers asked about once per item of a large list: a small open-addressed table
+// answers in one or two probes.
+class PointerSet final
+{
+public:
+    explicit PointerSet(const std::vector<const Item *> &pointers)
+    {
+        while ((size_t(1) << m_bits) < 4 * pointers.size())
+            ++m_bits;
+        m_slots.assign(size_t(1) << m_bits, nullptr);
+        for (const Item *p : pointers) {
+            size_t at = slotOf(p);
+            while (m_slots[at] != nullptr && m_slots[at] != p)
+                at = (at + 1) & (m_slots.size() - 1);
+            m_slots[at] = p;
+        }
+    }
+
+    bool contains(const Item *p) const
+    {
+        for (size_t at = slotOf(p);; at = (at + 1) & (m_slots.size() - 1)) {
+            if (m_slots[at] == p)
+                return true;
+            if (m_slots[at] == nullptr)
+                return false;
+        }
+    }
+
+private:
+    size_t slotOf(const Item *p) const
+    {
+        return size_t((quint64(quintptr(p)) * 0x9E3779B97F4A7C15ull) >> (64 - m_bits));
+    }
+
+    int m_bits = 4;
+    std::vector<const Item *> m_slots;
+};
+
+bool isInSelection(const Item &item, const std::optional<SmartFolder> &smartFolder,
+                   const Folder *folder, qint64 cutoff)
+{
+    if (smartFolder && !smartFolder->contains(item, cutoff))
+        return false;
+    return folder == nullptr || (item.folder() != nullptr && item.folder()->id() == folder->id());
+}
+
 } // namespace
+
+LibraryFilter::Request LibraryFilter::Request::of(const SidebarSelection &selection,
+                                                  const AppState &state,
+                                                  const std::vector<Record *> &library)
+{
+    return Request{selection.smartFolder,     selection.folder,
+                   state.searchQuery(),       state.filterTags(),
+                   state.contentTypeFilter(), state.showFavoritesOnly(),
+                   state.sortOrder(),         &library};
+}
 
 std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newestFirst,
                                               const SidebarSelection &selection,
-                                              const AppState &state, qint64 nowMSecs)
+                                              const AppState &state, qint64 nowMSecs,
+                                              ItemChanges *changes)
 {
     const qint64 cutoff =
         SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
+    Request request = Request::of(selection, state, newestFirst);
+    std::vector<Item *> shown;
+    m_patchedLast = changes != nullptr && patchLastShown(*changes, request, cutoff, shown);
+    if (!m_patchedLast)
+        shown = freshlyShown(newestFirst, request, cutoff);
+    m_lastRequest.reset();
+    if (changes != nullptr) {
+        changes->clear();
+        m_lastShown = shown;
+        m_lastRequest = std::move(request);
+    }
+    return shown;
+}
+
+std::vector<Item *> LibraryFilter::freshlyShown(const std::vector<Record *> &newestFirst,
+                                                const Request &request, qint64 cutoff)
+{
     std::vector<Item *> &candidates = m_candidates;
     candidates.clear();
     candidates.reserve(newestFirst.size());
     for (size_t i = 0; i < newestFirst.size(); ++i) {
         prefetchAhead(newestFirst, i);
         auto *item = static_cast<Item *>(newestFirst[i]);
-        if (selection.smartFolder && !selection.smartFolder->contains(*item, cutoff))
-            continue;
-        if (selection.folder != nullptr &&
-            (item->folder() == nullptr || item->folder()->id() != selection.folder->id()))
-            continue;
-        candidates.push_back(item);
+        if (isInSelection(*item, request.smartFolder, request.folder, cutoff))
+            candidates.push_back(item);
     }
-    const bool archivedToo = selection.smartFolder == SmartFolder::Archived;
-    std::vector<Item *> shown =
-        m_search.filter(candidates, state.searchQuery(), state.filterTags(),
-                        state.contentTypeFilter(), state.showFavoritesOnly(), nullptr, archivedToo);
-    sort(shown, state.sortOrder(), newestFirst);
+    std::vector<Item *> shown = passing(candidates, request);
+    sort(shown, request.order, newestFirst);
     return shown;
 }
 
-namespace {
+std::vector<Item *> LibraryFilter::passing(const std::vector<Item *> &candidates,
+                                           const Request &request)
+{
+    const bool archivedToo = request.smartFolder == SmartFolder::Archived;
+    return m_search.filter(candidates, request.query, request.tags, request.type,
+                           request.favoritesOnly, nullptr, archivedToo);
+}
 
-// Room between two neighbouring ranks: twenty halvings before a full ranking is needed.
-constexpr qint64 rankSpacing = qint64(1) << 20;
-// More new or renamed items than this are ranked with the rest: each one placed on its own
-// moves the keys after it.
-constexpr size_t mostRankedOneByOne = 256;
+bool LibraryFilter::patchLastShown(const ItemChanges &changes, const Request &request,
+                                   qint64 cutoff, std::vector<Item *> &shown)
+{
+    // A query orders by scores the last list did not keep, and the seven-day folders
+    // change with the clock alone.
+    if (!m_lastRequest || changes.isWholesale() || !(request == *m_lastRequest) ||
+        !request.query.isEmpty() || request.smartFolder == SmartFolder::RecentlyAdded ||
+        request.smartFolder == SmartFolder::RecentlyViewed)
+        return false;
+    std::vector<Item *> arrivals;
+    for (Item *item : changes.present()) {
+        if (isInSelection(*item, request.smartFolder, request.folder, cutoff))
+            arrivals.push_back(item);
+    }
+    arrivals = passing(arrivals, request);
+    const SortOrder order = request.order;
+    if (order.key() == SortOrder::Key::Title && !arrivals.empty()) {
+        if (m_ranking == 0 ||
+            m_rankedKeys.size() > 2 * request.library->size() + mostRankedOneByOne)
+            return false;
+        for (const Item *item : arrivals) {
+            if (item->titleRanking() != m_ranking && !rankTitle(*item))
+                return false;
+        }
+    }
+    // Another filter may have ranked the titles since (a benchmark's, a test's): the
+    // items looked at while placing the arrivals tell.
+    bool foreignRanks = false;
+    const auto before = [this, order, &foreignRanks](const Item *a, const Item *b) {
+        if (order.key() == SortOrder::Key::Title &&
+            (a->titleRanking() != m_ranking || b->titleRanking() != m_ranking))
+            foreignRanks = true;
+        return isBefore(*a, *b, order);
+    };
+    std::sort(arrivals.begin(), arrivals.end(), before);
+
+    const PointerSet touched(changes.touched());
+    std::vector<Item *> &kept = m_candidates;
+    kept.clear();
+    for (Item *item : m_lastShown) {
+        if (!touched.contains(item))
+            kept.push_back(item);
+    }
+    shown.clear();
+    shown.reserve(kept.size() + arrivals.size());
+    auto from = kept.cbegin();
+    for (Item *item : arrivals) {
+        const auto at = std::lower_bound(from, kept.cend(), item, before);
+        shown.insert(shown.end(), from, at);
+        shown.push_back(item);
+        from = at;
+    }
+    shown.insert(shown.end(), from, kept.cend());
+    return !foreignRanks;
+}
+
+bool LibraryFilter::isBefore(const Item &a, const Item &b, SortOrder order)
+{
+    const auto isNewer = [&a, &b] {
+        if (a.createdAtMSecs() != b.createdAtMSecs())
+            return a.createdAtMSecs() > b.createdAtMSecs();
+        return a.sequence() < b.sequence();
+    };
+    // Every order is stable on top of the library's newest-first one.
+    switch (order) {
+    case SortOrder::DateAddedDescending:
+        break;
+    case SortOrder::DateAddedAscending:
+        if (a.createdAtMSecs() != b.createdAtMSecs())
+            return a.createdAtMSecs() < b.createdAtMSecs();
+        break;
+    case SortOrder::DateModifiedDescending:
+        if (a.modifiedAtMSecs() != b.modifiedAtMSecs())
+            return a.modifiedAtMSecs() > b.modifiedAtMSecs();
+        break;
+    case SortOrder::TitleAscending:
+        if (a.titleRank() != b.titleRank())
+            return a.titleRank() < b.titleRank();
+        break;
+    case SortOrder::TitleDescending:
+        if (a.titleRank() != b.titleRank())
+            return a.titleRank() > b.titleRank();
+        break;
+    }
+    return isNewer();
+}
+
+namespace {
 
 QCollatorSortKey titleKey(const QString &title)
 {

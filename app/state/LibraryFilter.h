@@ -1,9 +1,12 @@
 #pragma once
 
+#include <ItemType.h>
 #include <SmartFolder.h>
 #include <SortOrder.h>
 
 #include <QCollatorSortKey>
+#include <QList>
+#include <QString>
 #include <array>
 #include <atomic>
 #include <optional>
@@ -14,8 +17,10 @@ namespace quillory {
 class AppState;
 class Folder;
 class Item;
+class ItemChanges;
 class Record;
 class SearchService;
+class Tag;
 
 // What the sidebar has chosen: a smart folder, a user folder, or both (a sub-folder chosen
 // inside a smart folder keeps the smart folder's rule).
@@ -34,12 +39,44 @@ public:
 
     // Smart folder, then direct folder membership, then the search filter with the
     // AppState's query, tags, kind and favourites flag, then the chosen sort order (the
-    // default order keeps relevance while a query is active).
+    // default order keeps relevance while a query is active). `newestFirst` is by creation
+    // time, newest first, and then by record sequence, as the store's item list keeps it.
+    //
+    // Given the changes since the last call, and asked for the same list without a query,
+    // the last list is patched with the changed items instead of being made again from the
+    // whole library; the changes are then cleared.
     std::vector<Item *> shownItems(const std::vector<Record *> &newestFirst,
                                    const SidebarSelection &selection, const AppState &state,
-                                   qint64 nowMSecs);
+                                   qint64 nowMSecs, ItemChanges *changes = nullptr);
+    // Whether the last list was patched rather than made again.
+    bool patchedLast() const { return m_patchedLast; }
 
 private:
+    // What a shown list was asked for.
+    struct Request
+    {
+        std::optional<SmartFolder> smartFolder;
+        const Folder *folder = nullptr;
+        QString query;
+        QList<Tag *> tags;
+        std::optional<ItemType> type;
+        bool favoritesOnly = false;
+        SortOrder order = SortOrder::DateAddedDescending;
+        const std::vector<Record *> *library = nullptr;
+
+        static Request of(const SidebarSelection &selection, const AppState &state,
+                          const std::vector<Record *> &library);
+        bool operator==(const Request &) const = default;
+    };
+
+    std::vector<Item *> freshlyShown(const std::vector<Record *> &newestFirst,
+                                     const Request &request, qint64 cutoff);
+    // False when the last list cannot be patched into the one asked for.
+    bool patchLastShown(const ItemChanges &changes, const Request &request, qint64 cutoff,
+                        std::vector<Item *> &shown);
+    std::vector<Item *> passing(const std::vector<Item *> &candidates, const Request &request);
+    // Whether `a` comes before `b` in a list in `order` without a query.
+    static bool isBefore(const Item &a, const Item &b, SortOrder order);
     void sort(std::vector<Item *> &items, SortOrder order, const std::vector<Record *> &library);
     void sortByTitle(std::vector<Item *> &items, bool ascending,
                      const std::vector<Record *> &library);
@@ -59,6 +96,10 @@ private:
     static void sortByKey(std::vector<RankedItem> &ranked, std::vector<RankedItem> &scratch);
 
     SearchService &m_search;
+    // The last list asked for with changes to follow, for patching.
+    std::optional<Request> m_lastRequest;
+    std::vector<Item *> m_lastShown;
+    bool m_patchedLast = false;
     // Kept between refreshes, so that their pages are faulted in once.
     std::vector<Item *> m_candidates;
     std::vector<RankedItem> m_ranked;

@@ -39,7 +39,8 @@ namespace quillory {
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
                        FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer), m_filter(search),
-      m_counts(store), m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
+      m_counts(store), m_changes(store),
+      m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
@@ -234,8 +235,8 @@ void MainWindow::refreshNow()
 
 void MainWindow::refresh()
 {
-    std::vector<Item *> shown =
-        m_filter.shownItems(m_items->records(), m_selection, m_state, Clock::nowMSecs());
+    std::vector<Item *> shown = m_filter.shownItems(m_items->records(), m_selection, m_state,
+                                                    Clock::nowMSecs(), &m_changes);
     m_content->setTitle(contentTitle());
     m_content->showItems(std::move(shown), m_selectedItem);
     if (std::exchange(m_sidebarStale, false))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ThumbnailCache.h"
+#include <ItemChanges.h>
 #include <LibraryCounts.h>
 #include <LibraryFilter.h>
 
@@ -125,6 +126,7 @@ private:
     FileRevealer &m_revealer;
     LibraryFilter m_filter;
     LibraryCounts m_counts;
+    ItemChanges m_changes;
     ThumbnailCache m_thumbnails;
     std::unique_ptr<LiveList> m_items;
     std::unique_ptr<LiveList> m_folders;
