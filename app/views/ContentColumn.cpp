@@ -8,6 +8,7 @@
 
 #include <AppState.h>
 #include <ClipboardReader.h>
+#include <Item.h>
 
 #include <QDragEnterEvent>
 #include <QEvent>
@@ -20,6 +21,7 @@
 #include <QSet>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillory {
 
@@ -163,10 +165,20 @@ void ContentColumn::selectItem(Item *item)
 
 void ContentColumn::forgetItems(const QList<Record *> &records)
 {
-    const QSet<const void *> gone(records.cbegin(), records.cend());
+    // Mostly one item is deleted: comparing with a few pointers beats a hash lookup a row.
+    constexpr qsizetype fewRecords = 16;
+    const QSet<const void *> gone = records.size() > fewRecords
+                                        ? QSet<const void *>(records.cbegin(), records.cend())
+                                        : QSet<const void *>();
+    const auto isGone = [&](const Item *item) {
+        return records.size() > fewRecords
+                   ? gone.contains(item)
+                   : std::find(records.cbegin(), records.cend(), item) != records.cend();
+    };
     std::vector<Item *> kept;
+    kept.reserve(m_model->items().size());
     for (Item *item : m_model->items()) {
-        if (!gone.contains(item))
+        if (!isGone(item))
             kept.push_back(item);
     }
     if (kept.size() != m_model->items().size()) {

@@ -105,8 +105,9 @@ Sidebar::Sidebar(QWidget *parent)
 void Sidebar::update(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
                      const SidebarSelection &selection, const QList<Tag *> &filterTags)
 {
+    // Nothing is painted before this returns, so the tree needs no holding still; holding
+    // it would repaint all of it afterwards, where rows updated in place repaint alone.
     const int scroll = m_tree->verticalScrollBar()->value();
-    m_tree->setUpdatesEnabled(false);
     if (m_model->rebuild(folders, tags, counts, selection, filterTags)) {
         // New rows: open again what the user left open.
         for (int r = 0; r < m_model->rowCount(); ++r) {
@@ -115,7 +116,6 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags, const Librar
             restoreExpansion(section);
         }
     }
-    m_tree->setUpdatesEnabled(true);
     m_tree->verticalScrollBar()->setValue(scroll);
 }
 
