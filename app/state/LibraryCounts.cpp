@@ -25,17 +25,16 @@ void LibraryCounts::update(qint64 nowMSecs)
 
 void LibraryCounts::recordsInserted(RecordKind kind, const QList<Record *> &records)
 {
-    if (kind != RecordKind::Item) {
-        m_stale = true;
-        return;
-    }
-    if (m_stale)
-        return;
-    for (const Record *record : records)
-        add(*static_cast<const Item *>(record));
+    follow(kind, records, &LibraryCounts::add);
 }
 
 void LibraryCounts::recordsAboutToBeRemoved(RecordKind kind, const QList<Record *> &records)
+{
+    follow(kind, records, &LibraryCounts::remove);
+}
+
+void LibraryCounts::follow(RecordKind kind, const QList<Record *> &records,
+                           void (LibraryCounts::*step)(const Item &))
 {
     if (kind != RecordKind::Item) {
         m_stale = true;
@@ -44,7 +43,7 @@ void LibraryCounts::recordsAboutToBeRemoved(RecordKind kind, const QList<Record 
     if (m_stale)
         return;
     for (const Record *record : records)
-        remove(*static_cast<const Item *>(record));
+        (this->*step)(*static_cast<const Item *>(record));
 }
 
 void LibraryCounts::recordChanged(Record *record)

@@ -50,6 +50,9 @@ private:
     void recordsInserted(RecordKind kind, const QList<Record *> &records);
     void recordsAboutToBeRemoved(RecordKind kind, const QList<Record *> &records);
     void recordChanged(Record *record);
+    // Items arriving or leaving go through `step`; anything else makes the counts stale.
+    void follow(RecordKind kind, const QList<Record *> &records,
+                void (LibraryCounts::*step)(const Item &));
 
     void recount(qint64 cutoff);
     void add(const Item &item);
