@@ -101,7 +101,7 @@ void closeLibrary()
     }
 }
 
-bool allSearchTextReady(const std::vector<Record *> &records)
+template <typename RecordType> bool allSearchTextReady(const std::vector<RecordType *> &records)
 {
     for (const Record *record : records) {
         if (!static_cast<const Item *>(record)->isSearchTextReady())
@@ -364,11 +364,13 @@ void addLargePhoto(benchmark::State &state)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// The application over the 100,000-item library, started, its window painted and the idle
-// warm-up done, as after a minute of use; null (and the benchmark skipped) when it cannot be.
-std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state)
+// The application over a library of `itemCount` items, started, its window painted and the
+// idle warm-up done, as after a minute of use; null (and the benchmark skipped) when it
+// cannot be.
+std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state,
+                                                std::size_t itemCount = libraryItemCount)
 {
-    const QString &path = StoreFixture::path(libraryItemCount);
+    const QString &path = StoreFixture::path(itemCount);
     if (path.isEmpty()) {
         state.SkipWithError("the fixture store could not be written");
         return nullptr;
@@ -382,7 +384,8 @@ std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state)
     app->start();
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 3000)
+    while (waited.elapsed() < 3000 || (!allSearchTextReady(app->store().items()) &&
+                                       waited.elapsed() < warmUpTimeoutMilliseconds))
         QCoreApplication::processEvents();
     return app;
 }
@@ -441,9 +444,9 @@ void addOneItem(benchmark::State &state)
 // (the iteration time; the longest over the word). Each iteration types "garden" into an
 // empty field and clears it again, untimed. charN_ms is the N-th character of the last
 // iteration.
-void typeQuery(benchmark::State &state)
+void typeQuery(benchmark::State &state, std::size_t itemCount)
 {
-    std::unique_ptr<QuilloryApp> app = startedApplication(state);
+    std::unique_ptr<QuilloryApp> app = startedApplication(state, itemCount);
     if (!app)
         return;
     MainWindow *window = app->mainWindow();
@@ -527,10 +530,15 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->MinTime(2.0);
-    benchmark::RegisterBenchmark("type_query_longest_stall/100000", typeQuery)
+    benchmark::RegisterBenchmark("type_query_longest_stall/100000", typeQuery, libraryItemCount)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(8);
+    benchmark::RegisterBenchmark("type_query_longest_stall/1000000", typeQuery,
+                                 10 * libraryItemCount)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(4);
     benchmark::RegisterBenchmark("add_one_item_longest_stall/100000", addOneItem)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()

@@ -57,6 +57,7 @@ void Item::setTypeRawValue(const QString &raw)
         return;
     m_typeRawValue = internedRawValue(raw);
     m_type = ItemType::fromRawValueOrWebLink(raw);
+    noteSearchChange();
     didChange();
 }
 
@@ -182,6 +183,7 @@ void Item::setFavorite(bool favorite)
     if (favorite == m_isFavorite || !mayChange())
         return;
     m_isFavorite = favorite;
+    noteSearchChange();
     didChange();
 }
 
@@ -241,6 +243,7 @@ void Item::toggleFavorite()
     if (!mayChange())
         return;
     m_isFavorite = !m_isFavorite;
+    noteSearchChange();
     touch();
 }
 

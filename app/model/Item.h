@@ -125,8 +125,9 @@ public:
     // How many items this process has destroyed: lets an index estimate its dead entries.
     static quint64 destroyedCount() { return s_destroyed.load(std::memory_order_relaxed); }
     // Moves on whenever anything a text search reads may have changed anywhere: an item's
-    // search text built, an item archived or brought back or destroyed, a tag added to or
-    // taken from an item. While it stands still, what an index copied from the items still holds.
+    // search text built, an item archived or brought back or destroyed, made a favourite or
+    // not, its kind changed, a tag added to or taken from an item. While it stands still,
+    // what an index copied from the items still holds.
     static quint64 searchChanges() { return s_searchChanges.load(std::memory_order_acquire); }
 
 private:

@@ -32,23 +32,26 @@ void SearchIndex::follow(const std::vector<Item *> &items)
         const quint32 slot = slotOf(*items[i]);
         m_slotAt[i] = slot != noSlot ? slot : add(*items[i]);
     }
-    recordTagsAndArchived(items);
+    recordAttributes(items);
     m_list = items;
     m_changesFollowed = changes;
     m_followedOnce = true;
 }
 
-void SearchIndex::recordTagsAndArchived(const std::vector<Item *> &items)
+void SearchIndex::recordAttributes(const std::vector<Item *> &items)
 {
     QHash<const Tag *, quint32> known;
     m_tags.clear();
     m_tagIds.clear();
     m_tagStart.resize(items.size() + 1);
-    m_archivedAt.resize(items.size());
+    m_flagsAt.resize(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
-        m_archivedAt[i] = items[i]->isArchived() ? 1 : 0;
+        const Item &item = *items[i];
+        m_flagsAt[i] =
+            quint8((item.isArchived() ? archivedFlag : 0) | (item.isFavorite() ? favoriteFlag : 0) |
+                   (int(ItemType::Value(item.type())) << typeShift));
         m_tagStart[i] = quint32(m_tagIds.size());
-        for (const Tag *tag : items[i]->tags()) {
+        for (const Tag *tag : item.tags()) {
             auto it = known.find(tag);
             if (it == known.end()) {
                 it = known.insert(tag, quint32(m_tags.size()));
@@ -124,14 +127,14 @@ SearchFields SearchIndex::fieldsOf(quint32 slot) const
     return fields;
 }
 
-void SearchIndex::scan(const std::vector<SubstringFinder> &needles,
-                       std::vector<quint32> &hits) const
+void SearchIndex::scan(const std::vector<SubstringFinder> &needles, std::vector<quint32> &hits,
+                       const std::atomic<bool> *cancelled) const
 {
     hits.assign(m_slots.size(), 0);
     if (m_slots.empty())
         return;
     if (m_text.size() < parallelBytes || std::thread::hardware_concurrency() < 2) {
-        scanRange(0, m_slots.size(), needles, hits);
+        scanRange(0, m_slots.size(), needles, hits, cancelled);
         return;
     }
     // Halves by bytes, cut at a slot boundary; each thread writes only its own slots' hits.
@@ -148,19 +151,21 @@ void SearchIndex::scan(const std::vector<SubstringFinder> &needles,
         }
         middle = low;
     }
-    std::thread helper([&] { scanRange(middle, m_slots.size(), needles, hits); });
-    scanRange(0, middle, needles, hits);
+    std::thread helper([&] { scanRange(middle, m_slots.size(), needles, hits, cancelled); });
+    scanRange(0, middle, needles, hits, cancelled);
     helper.join();
 }
 
 void SearchIndex::scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
-                            std::vector<quint32> &hits) const
+                            std::vector<quint32> &hits, const std::atomic<bool> *cancelled) const
 {
     // Every needle over one block before the next, so the second needle finds the text
     // still in the cache instead of reading the whole index from memory again.
     constexpr size_t blockBytes = size_t(128) << 10;
     size_t blockFirst = first;
     while (blockFirst < last) {
+        if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed))
+            return;
         size_t blockLast = blockFirst + 1;
         const size_t limit = m_slots[blockFirst].begin + blockBytes;
         while (blockLast < last && m_slots[blockLast].begin < limit)

@@ -5,6 +5,7 @@
 #include <Item.h>
 
 #include <QtGlobal>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -24,8 +25,12 @@ class Tag;
 // list; otherwise each item is visited once: one the index lacks, or whose text changed, is
 // appended, and the text it had before stays behind, dead, until the index is built again.
 // A slot counts as an item's only while the item's search revision is the one it was made
-// from, so an index that fell behind is slower, never wrong. Interface thread only, except
-// that scan() may run while nothing changes the items.
+// from, so an index that fell behind is slower, never wrong.
+//
+// Besides the text it keeps what the search filters ask of each item of the list (archived,
+// favourite, kind, tags), so that a search of it reads no item: the getters and scan() may
+// then run on another thread while the items change, as long as nothing follows meanwhile.
+// follow() runs on the interface thread only.
 class SearchIndex final
 {
 public:
@@ -37,6 +42,7 @@ public:
     void follow(const std::vector<Item *> &items);
 
     // For the list last followed:
+    const std::vector<Item *> &list() const { return m_list; }
     quint32 slotAt(size_t position) const { return m_slotAt[position]; }
     // Indexes into tags() of the tags the item at `position` carries.
     std::span<const quint32> tagsAt(size_t position) const
@@ -44,7 +50,12 @@ public:
         return std::span<const quint32>(m_tagIds).subspan(
             m_tagStart[position], m_tagStart[position + 1] - m_tagStart[position]);
     }
-    bool isArchivedAt(size_t position) const { return m_archivedAt[position] != 0; }
+    bool isArchivedAt(size_t position) const { return (m_flagsAt[position] & archivedFlag) != 0; }
+    bool isFavoriteAt(size_t position) const { return (m_flagsAt[position] & favoriteFlag) != 0; }
+    ItemType typeAt(size_t position) const
+    {
+        return ItemType::Value(m_flagsAt[position] >> typeShift);
+    }
     // Every tag the list's items carry, once each.
     const std::vector<const Tag *> &tags() const { return m_tags; }
 
@@ -53,8 +64,10 @@ public:
     SearchFields fieldsOf(quint32 slot) const;
 
     // Sets, for every slot, bit 4 * n + field in `hits` for each field holding needle n.
-    // Needles are not empty and hold no field separator; at most mostNeedles of them.
-    void scan(const std::vector<SubstringFinder> &needles, std::vector<quint32> &hits) const;
+    // Needles are not empty and hold no field separator; at most mostNeedles of them. Gives
+    // up between blocks of text once `cancelled` is set, leaving `hits` incomplete.
+    void scan(const std::vector<SubstringFinder> &needles, std::vector<quint32> &hits,
+              const std::atomic<bool> *cancelled = nullptr) const;
 
 private:
     struct Slot
@@ -85,10 +98,10 @@ private:
     void rebuild(const std::vector<Item *> &items);
     // True once dead slots probably outnumber live ones.
     bool wantsRebuild() const;
-    void recordTagsAndArchived(const std::vector<Item *> &items);
+    void recordAttributes(const std::vector<Item *> &items);
 
     void scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
-                   std::vector<quint32> &hits) const;
+                   std::vector<quint32> &hits, const std::atomic<bool> *cancelled) const;
     void scanBlock(size_t first, size_t last, const SubstringFinder &needle, unsigned needleIndex,
                    std::vector<quint32> &hits) const;
     std::string_view field(const Slot &slot, quint32 from, quint32 next) const
@@ -106,7 +119,10 @@ private:
     quint64 m_changesFollowed = 0;
     bool m_followedOnce = false;
     std::vector<quint32> m_slotAt;
-    std::vector<quint8> m_archivedAt;
+    static constexpr quint8 archivedFlag = 1;
+    static constexpr quint8 favoriteFlag = 2;
+    static constexpr int typeShift = 2;
+    std::vector<quint8> m_flagsAt;
     std::vector<quint32> m_tagStart; // one more than the list, into m_tagIds
     std::vector<quint32> m_tagIds;
     std::vector<const Tag *> m_tags;

@@ -52,11 +52,6 @@ struct Criteria
             return false;
         return passesBeyondArchive(item);
     }
-    // Whether anything but the archive is asked about.
-    bool looksBeyondArchive() const
-    {
-        return folder != nullptr || favoritesOnly || type || !tagIds.isEmpty();
-    }
     bool passesBeyondArchive(const Item &item) const
     {
         if (folder != nullptr && (item.folder() == nullptr || item.folder()->id() != folder->id()))
@@ -134,61 +129,135 @@ std::vector<Item *> passingItems(const std::vector<Item *> &items, const Criteri
     return kept;
 }
 
-// The walk after the index was scanned. An item whose words were found nowhere and whose
-// tags add nothing scores nothing, and is passed over without being read; the rest are
-// filtered and scored as usual, their fields read from the index.
-void filterIndexedRange(const std::vector<Item *> &items, size_t begin, size_t end,
-                        const Criteria &criteria, const RelevanceScorer &scorer,
-                        const SearchIndex &index, const std::vector<quint32> &hits,
-                        const std::vector<int> &tagScores, std::vector<Match> &out)
+// What the filters ask of an item, answered from the index alone, so that a search of it
+// reads no item and may run while the items change.
+class IndexedCriteria final
 {
-    const size_t wordCount = scorer.words().size();
-    const bool lookBeyondArchive = criteria.looksBeyondArchive();
-    unsigned wordFields[SearchIndex::mostNeedles];
-    for (size_t i = begin; i < end; ++i) {
-        const quint32 slot = index.slotAt(i);
-        const quint32 found = hits[slot];
-        int fromTags = 0;
-        for (const quint32 tag : index.tagsAt(i))
-            fromTags += tagScores[tag];
-        if (found == 0 && fromTags == 0)
-            continue;
-        if (!criteria.includeArchived && index.isArchivedAt(i))
-            continue;
-        Item *item = items[i];
-        if (lookBeyondArchive && !criteria.passesBeyondArchive(*item))
-            continue;
-        for (size_t w = 0; w < wordCount; ++w)
-            wordFields[w] = (found >> (4 * w)) & 0xfu;
-        const int score = scorer.textScore(wordFields, index.fieldsOf(slot), fromTags);
-        if (score >= 1)
-            out.push_back({score, item});
+public:
+    // Built on the interface thread, which may read the tags.
+    IndexedCriteria(const Criteria &criteria, const SearchIndex &index)
+        : m_criteria(criteria), m_tagBits(index.tags().size(), 0)
+    {
+        constexpr qsizetype mostTagBits = 32;
+        if (criteria.tagIds.size() > mostTagBits) {
+            m_tagsFromItems = true;
+            return;
+        }
+        m_allTags = quint32((quint64(1) << criteria.tagIds.size()) - 1);
+        for (size_t t = 0; t < index.tags().size(); ++t) {
+            const qsizetype at = criteria.tagIds.indexOf(index.tags()[t]->id());
+            if (at >= 0)
+                m_tagBits[t] = quint32(1) << at;
+        }
     }
-}
 
-// Scans the index for every word at once, then walks the list. Queries the index cannot
-// serve, and lists much smaller than what it holds (one folder of a large library, where
-// scanning everything would cost more than reading the few items), take the walk over
-// each item's own text.
-std::vector<Match> scoreAll(const std::vector<Item *> &items, const Criteria &criteria,
-                            const RelevanceScorer &scorer, SearchIndex &index)
+    // Whether the filters can be answered without reading an item.
+    bool readsNoItem() const { return m_criteria.folder == nullptr && !m_tagsFromItems; }
+
+    bool passesAt(const SearchIndex &index, size_t position, const Item &item) const
+    {
+        if (!m_criteria.includeArchived && index.isArchivedAt(position))
+            return false;
+        if (m_criteria.favoritesOnly && !index.isFavoriteAt(position))
+            return false;
+        if (m_criteria.type && index.typeAt(position) != *m_criteria.type)
+            return false;
+        if (m_allTags != 0) {
+            quint32 carried = 0;
+            for (const quint32 tag : index.tagsAt(position))
+                carried |= m_tagBits[tag];
+            if (carried != m_allTags)
+                return false;
+        }
+        if (readsNoItem())
+            return true;
+        const Folder *folder = m_criteria.folder;
+        if (folder != nullptr && (item.folder() == nullptr || item.folder()->id() != folder->id()))
+            return false;
+        return !m_tagsFromItems || carriesAll(item, m_criteria.tagIds);
+    }
+
+private:
+    Criteria m_criteria;
+    std::vector<quint32> m_tagBits; // per tag of the index: its bit among the wanted tags
+    quint32 m_allTags = 0;
+    bool m_tagsFromItems = false;
+};
+
+// A search of the index: what it needs, gathered on the interface thread, and the run over
+// the index, which may take place on another.
+struct IndexSearch
 {
-    if (!scorer.wordsStayInsideFields() || scorer.words().size() > SearchIndex::mostNeedles ||
-        items.size() * 2 < index.slotCount()) {
-        Item::prepareSearchText(items);
-        return splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
-            filterRange(items, b, e, criteria, scorer, out);
+    RelevanceScorer scorer;
+    IndexedCriteria criteria;
+    std::vector<int> tagScores;
+
+    IndexSearch(RelevanceScorer s, const Criteria &c, const SearchIndex &index)
+        : scorer(std::move(s)), criteria(c, index)
+    {
+        tagScores.reserve(index.tags().size());
+        for (const Tag *tag : index.tags())
+            tagScores.push_back(scorer.tagScore(*tag));
+    }
+
+    // Scans the index for every word at once, then walks the list. An item whose words were
+    // found nowhere and whose tags add nothing scores nothing, and is passed over without
+    // being read; the rest are filtered and scored, their fields read from the index. Gives
+    // up, with an incomplete result, once `cancelled` is set.
+    std::vector<Match> run(const SearchIndex &index, const std::atomic<bool> *cancelled) const
+    {
+        std::vector<quint32> hits;
+        index.scan(scorer.words(), hits, cancelled);
+        return splitOverThreads(index.list().size(), [&](size_t b, size_t e, auto &out) {
+            walk(index, hits, b, e, cancelled, out);
         });
     }
-    index.follow(items);
-    std::vector<quint32> hits;
-    index.scan(scorer.words(), hits);
-    std::vector<int> tagScores;
-    tagScores.reserve(index.tags().size());
-    for (const Tag *tag : index.tags())
-        tagScores.push_back(scorer.tagScore(*tag));
+
+private:
+    void walk(const SearchIndex &index, const std::vector<quint32> &hits, size_t begin, size_t end,
+              const std::atomic<bool> *cancelled, std::vector<Match> &out) const
+    {
+        constexpr size_t cancelCheckEvery = 4096;
+        const std::vector<Item *> &items = index.list();
+        const size_t wordCount = scorer.words().size();
+        unsigned wordFields[SearchIndex::mostNeedles];
+        for (size_t i = begin; i < end; ++i) {
+            if (cancelled != nullptr && i % cancelCheckEvery == 0 &&
+                cancelled->load(std::memory_order_relaxed))
+                return;
+            const quint32 slot = index.slotAt(i);
+            const quint32 found = hits[slot];
+            int fromTags = 0;
+            for (const quint32 tag : index.tagsAt(i))
+                fromTags += tagScores[tag];
+            if (found == 0 && fromTags == 0)
+                continue;
+            if (!criteria.passesAt(index, i, *items[i]))
+                continue;
+            for (size_t w = 0; w < wordCount; ++w)
+                wordFields[w] = (found >> (4 * w)) & 0xfu;
+            const int score = scorer.textScore(wordFields, index.fieldsOf(slot), fromTags);
+            if (score >= 1)
+                out.push_back({score, items[i]});
+        }
+    }
+};
+
+// Whether the index serves this query over this list: lists much smaller than what it holds
+// (one folder of a large library, where scanning everything would cost more than reading the
+// few items) take the walk over each item's own text.
+bool indexServes(const RelevanceScorer &scorer, size_t itemCount, const SearchIndex &index)
+{
+    return scorer.wordsStayInsideFields() && scorer.words().size() <= SearchIndex::mostNeedles &&
+           itemCount * 2 >= index.slotCount();
+}
+
+std::vector<Match> scoreEachItem(const std::vector<Item *> &items, const Criteria &criteria,
+                                 const RelevanceScorer &scorer)
+{
+    Item::prepareSearchText(items);
     return splitOverThreads(items.size(), [&](size_t b, size_t e, auto &out) {
-        filterIndexedRange(items, b, e, criteria, scorer, index, hits, tagScores, out);
+        filterRange(items, b, e, criteria, scorer, out);
     });
 }
 
@@ -226,7 +295,38 @@ std::vector<Item *> byScore(std::vector<Match> &matches)
     return items;
 }
 
+Criteria criteriaOf(const QList<Tag *> &tags, std::optional<ItemType> type, bool favoritesOnly,
+                    const Folder *folder, bool includeArchived)
+{
+    Criteria criteria;
+    criteria.includeArchived = includeArchived;
+    criteria.folder = folder;
+    criteria.favoritesOnly = favoritesOnly;
+    criteria.type = type;
+    for (const Tag *t : tags) {
+        if (!criteria.tagIds.contains(t->id()))
+            criteria.tagIds.append(t->id());
+    }
+    return criteria;
+}
+
+// The text step applies only to queries of two or more characters once trimmed.
+std::optional<RelevanceScorer> scorerOf(const QString &query)
+{
+    const QString q = query.trimmed().toLower();
+    if (!hasAtLeastTwoGraphemes(q))
+        return std::nullopt;
+    return RelevanceScorer(q);
+}
+
 } // namespace
+
+struct SearchService::Job
+{
+    const void *requester = nullptr;
+    std::atomic<bool> cancelled{false};
+    Delivery later;
+};
 
 SearchService &SearchService::shared()
 {
@@ -246,12 +346,16 @@ SearchService::SearchService(QSettings *settings, QObject *parent)
     const QVariant stored = m_settings->value(recentSearchesKey);
     if (stored.isValid())
         m_recentSearches = stored.toStringList();
+    m_pool.setMaxThreadCount(1);
     m_debounce.setSingleShot(true);
     m_debounce.setInterval(settleMilliseconds);
     connect(&m_debounce, &QTimer::timeout, this, &SearchService::settle);
 }
 
-SearchService::~SearchService() = default;
+SearchService::~SearchService()
+{
+    stopDeferred();
+}
 
 std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, const QString &query,
                                           const QList<Tag *> &tags, std::optional<ItemType> type,
@@ -259,33 +363,92 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
                                           bool includeArchived)
 {
     setSearching(true);
-
-    Criteria criteria;
-    criteria.includeArchived = includeArchived;
-    criteria.folder = folder;
-    criteria.favoritesOnly = favoritesOnly;
-    criteria.type = type;
-    for (const Tag *t : tags) {
-        if (!criteria.tagIds.contains(t->id()))
-            criteria.tagIds.append(t->id());
-    }
-
-    // The text step applies only to queries of two or more characters once trimmed.
-    const QString q = query.trimmed().toLower();
-    std::optional<RelevanceScorer> scorer;
-    if (hasAtLeastTwoGraphemes(q))
-        scorer.emplace(q);
-
+    const Criteria criteria = criteriaOf(tags, type, favoritesOnly, folder, includeArchived);
+    std::optional<RelevanceScorer> scorer = scorerOf(query);
     std::vector<Item *> kept;
-    if (scorer) {
-        std::vector<Match> matches = scoreAll(items, criteria, *scorer, *m_index);
+    if (!scorer) {
+        kept = passingItems(items, criteria);
+    } else if (!indexServes(*scorer, items.size(), *m_index)) {
+        std::vector<Match> matches = scoreEachItem(items, criteria, *scorer);
         kept = byScore(matches);
     } else {
-        kept = passingItems(items, criteria);
+        stopDeferred();
+        m_index->follow(items);
+        const IndexSearch search(std::move(*scorer), criteria, *m_index);
+        std::vector<Match> matches = search.run(*m_index, nullptr);
+        kept = byScore(matches);
     }
-
     setSearching(false);
     return kept;
+}
+
+std::optional<std::vector<Item *>>
+SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &items,
+                             const QString &query, const QList<Tag *> &tags,
+                             std::optional<ItemType> type, bool favoritesOnly, bool includeArchived,
+                             Delivery later)
+{
+    cancelDeferred(requester);
+    std::optional<RelevanceScorer> scorer = scorerOf(query);
+    if (!scorer || items.size() < m_backgroundThreshold ||
+        !indexServes(*scorer, items.size(), *m_index))
+        return filter(items, query, tags, type, favoritesOnly, nullptr, includeArchived);
+
+    // The index is brought up to the list here, where the items may be read; the worker
+    // then reads only the index, which nothing follows until it is done.
+    stopDeferred();
+    m_index->follow(items);
+    const Criteria criteria = criteriaOf(tags, type, favoritesOnly, nullptr, includeArchived);
+    auto search = std::make_shared<const IndexSearch>(std::move(*scorer), criteria, *m_index);
+    if (!search->criteria.readsNoItem()) {
+        std::vector<Match> matches = search->run(*m_index, nullptr);
+        return byScore(matches);
+    }
+    auto job = std::make_shared<Job>();
+    job->requester = requester;
+    job->later = std::move(later);
+    m_job = job;
+    setSearching(true);
+    const SearchIndex *index = m_index.get();
+    m_pool.start([this, job, search, index] {
+        std::vector<Match> matches = search->run(*index, &job->cancelled);
+        if (job->cancelled.load(std::memory_order_relaxed))
+            return;
+        std::vector<Item *> found = byScore(matches);
+        // Posted to this object, which waits for the pool before it goes.
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, found = std::move(found)]() mutable { deliver(job, std::move(found)); },
+            Qt::QueuedConnection);
+    });
+    return std::nullopt;
+}
+
+void SearchService::deliver(const std::shared_ptr<Job> &job, std::vector<Item *> found)
+{
+    if (job != m_job) // cancelled, or another search took its place
+        return;
+    m_job.reset();
+    setSearching(false);
+    job->later(std::move(found));
+}
+
+void SearchService::cancelDeferred(const void *requester)
+{
+    if (!m_job || m_job->requester != requester)
+        return;
+    m_job->cancelled.store(true, std::memory_order_relaxed);
+    m_job.reset();
+    setSearching(false);
+}
+
+void SearchService::stopDeferred()
+{
+    if (m_job) {
+        m_job->cancelled.store(true, std::memory_order_relaxed);
+        m_job.reset();
+    }
+    m_pool.waitForDone();
 }
 
 int SearchService::relevanceScore(const Item &item, const QString &query)

@@ -5,7 +5,9 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QThreadPool>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,7 +24,8 @@ class Tag;
 // Narrows a list of items to the main window's filters and a free-text query, ordering text
 // matches by relevance. The items' lower-cased search texts are copied, end to end, into an
 // index that follows them as they are searched (SearchIndex); the list each call is given
-// decides what is shown. Interface thread only.
+// decides what is shown. Interface thread only; a deferred search runs on a worker thread of
+// its own and hands its result back on the interface thread.
 class SearchService final : public QObject
 {
     Q_OBJECT
@@ -36,6 +39,10 @@ public:
     static inline const QString recentSearchesKey = QStringLiteral("recentSearches");
     static constexpr int settleMilliseconds = 250;
     static constexpr int recentSearchesLimit = 10;
+    // Lists this long are searched off the interface thread when the caller can wait.
+    static constexpr size_t defaultBackgroundThreshold = 50000;
+
+    using Delivery = std::function<void(std::vector<Item *>)>;
 
     static SearchService &shared();
 
@@ -47,6 +54,20 @@ public:
                                const QList<Tag *> &tags, std::optional<ItemType> type,
                                bool favoritesOnly, const Folder *folder, bool includeArchived);
     static int relevanceScore(const Item &item, const QString &query);
+
+    // As filter() without a folder, for a caller that can wait: a text search of a long
+    // list runs on a worker thread, and then nothing is returned and `later` gets the result
+    // on this thread. Searches the index cannot serve, and short lists, are made at once and
+    // returned. A deferred search ends, and `later` is never called, when the same requester
+    // asks again or cancels, or when any search of the index starts meanwhile; the requester
+    // must not destroy the items before its result arrives, or must cancel first.
+    std::optional<std::vector<Item *>>
+    filterOrDefer(const void *requester, const std::vector<Item *> &items, const QString &query,
+                  const QList<Tag *> &tags, std::optional<ItemType> type, bool favoritesOnly,
+                  bool includeArchived, Delivery later);
+    // Ends `requester`'s deferred search, if one is running.
+    void cancelDeferred(const void *requester);
+    void setBackgroundThreshold(size_t items) { m_backgroundThreshold = items; }
 
     QString searchQuery() const { return m_searchQuery; }
     // Settles into debouncedQuery once typing pauses.
@@ -65,6 +86,11 @@ signals:
     void isSearchingChanged();
 
 private:
+    struct Job;
+
+    // Waits for a deferred search, cancelled first, to leave the index.
+    void stopDeferred();
+    void deliver(const std::shared_ptr<Job> &job, std::vector<Item *> found);
     void setSearching(bool searching);
     void setRecentSearches(const QStringList &searches);
     void settle();
@@ -75,6 +101,11 @@ private:
     bool m_isSearching = false;
     QTimer m_debounce;
     std::unique_ptr<SearchIndex> m_index;
+    size_t m_backgroundThreshold = defaultBackgroundThreshold;
+    // The deferred search running, if any; the pool has one thread, so that waiting for it
+    // waits for nothing else.
+    std::shared_ptr<Job> m_job;
+    QThreadPool m_pool;
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings *m_settings = nullptr;
 };

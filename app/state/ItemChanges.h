@@ -27,6 +27,8 @@ public:
     explicit ItemChanges(LibraryStore &store, QObject *parent = nullptr);
 
     bool isWholesale() const { return m_wholesale; }
+    // Nothing changed since the last clear().
+    bool isEmpty() const { return !m_wholesale && m_touched.empty(); }
     // Every item inserted, changed or removed, once each. Removed ones are gone: compare
     // them, never follow them.
     const std::vector<const Item *> &touched() const { return m_touched; }

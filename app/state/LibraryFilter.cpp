@@ -88,41 +88,117 @@ LibraryFilter::Request LibraryFilter::Request::of(const SidebarSelection &select
                    state.sortOrder(),         &library};
 }
 
+LibraryFilter::~LibraryFilter()
+{
+    m_search.cancelDeferred(this);
+}
+
 std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newestFirst,
                                               const SidebarSelection &selection,
                                               const AppState &state, qint64 nowMSecs,
                                               ItemChanges *changes)
 {
+    m_search.cancelDeferred(this);
     const qint64 cutoff =
         SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
     Request request = Request::of(selection, state, newestFirst);
+    if (changes == nullptr || !changes->isEmpty())
+        m_selectedFor.reset();
     std::vector<Item *> shown;
     m_patchedLast = changes != nullptr && patchLastShown(*changes, request, cutoff, shown);
     if (!m_patchedLast)
-        shown = freshlyShown(newestFirst, request, cutoff);
+        shown = *freshlyShown(newestFirst, request, cutoff, changes, nullptr);
+    remember(std::move(request), shown, changes);
+    return shown;
+}
+
+std::optional<std::vector<Item *>>
+LibraryFilter::shownItemsOrDefer(const std::vector<Record *> &newestFirst,
+                                 const SidebarSelection &selection, const AppState &state,
+                                 qint64 nowMSecs, ItemChanges &changes, Delivery later)
+{
+    m_search.cancelDeferred(this);
+    const qint64 cutoff =
+        SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
+    Request request = Request::of(selection, state, newestFirst);
+    if (!changes.isEmpty())
+        m_selectedFor.reset();
+    std::vector<Item *> shown;
+    m_patchedLast = patchLastShown(changes, request, cutoff, shown);
+    if (!m_patchedLast) {
+        std::optional<std::vector<Item *>> made =
+            freshlyShown(newestFirst, request, cutoff, &changes, std::move(later));
+        if (!made)
+            return std::nullopt;
+        shown = std::move(*made);
+    }
+    remember(std::move(request), shown, &changes);
+    return shown;
+}
+
+void LibraryFilter::remember(Request request, const std::vector<Item *> &shown,
+                             ItemChanges *changes)
+{
     m_lastRequest.reset();
     if (changes != nullptr) {
         changes->clear();
         m_lastShown = shown;
         m_lastRequest = std::move(request);
     }
-    return shown;
 }
 
-std::vector<Item *> LibraryFilter::freshlyShown(const std::vector<Record *> &newestFirst,
-                                                const Request &request, qint64 cutoff)
+const std::vector<Item *> &LibraryFilter::selectedItems(const std::vector<Record *> &newestFirst,
+                                                        const Request &request, qint64 cutoff)
 {
-    std::vector<Item *> &candidates = m_candidates;
-    candidates.clear();
-    candidates.reserve(newestFirst.size());
+    const auto sameSelection = [&request](const Request &walked) {
+        return walked.library == request.library && walked.smartFolder == request.smartFolder &&
+               walked.folder == request.folder;
+    };
+    // The seven-day folders change with the clock alone.
+    const bool clockBound = request.smartFolder == SmartFolder::RecentlyAdded ||
+                            request.smartFolder == SmartFolder::RecentlyViewed;
+    if (m_selectedFor && !clockBound && sameSelection(*m_selectedFor))
+        return m_selected;
+    m_selected.clear();
+    m_selected.reserve(newestFirst.size());
     for (size_t i = 0; i < newestFirst.size(); ++i) {
         prefetchAhead(newestFirst, i);
         auto *item = static_cast<Item *>(newestFirst[i]);
         if (isInSelection(*item, request.smartFolder, request.folder, cutoff))
-            candidates.push_back(item);
+            m_selected.push_back(item);
     }
-    std::vector<Item *> shown = passing(candidates, request);
-    sort(shown, request.order, newestFirst);
+    m_selectedFor = request;
+    return m_selected;
+}
+
+std::optional<std::vector<Item *>>
+LibraryFilter::freshlyShown(const std::vector<Record *> &newestFirst, const Request &request,
+                            qint64 cutoff, ItemChanges *changes, Delivery later)
+{
+    const std::vector<Item *> &selected = selectedItems(newestFirst, request, cutoff);
+    if (!later) {
+        std::vector<Item *> shown = passing(selected, request);
+        sort(shown, request.order, newestFirst);
+        return shown;
+    }
+    // The list is made from the library as it is now; what changes while a search runs is
+    // counted from here, so the last list can no longer be patched.
+    m_lastRequest.reset();
+    changes->clear();
+    const auto arrived = [this, request, changes,
+                          later = std::move(later)](std::vector<Item *> found) {
+        if (!changes->isEmpty())
+            return;
+        sort(found, request.order, *request.library);
+        remember(request, found, changes);
+        later(std::move(found));
+    };
+    const bool archivedToo = request.smartFolder == SmartFolder::Archived;
+    std::optional<std::vector<Item *>> shown =
+        m_search.filterOrDefer(this, selected, request.query, request.tags, request.type,
+                               request.favoritesOnly, archivedToo, arrived);
+    if (shown)
+        sort(*shown, request.order, newestFirst);
     return shown;
 }
 

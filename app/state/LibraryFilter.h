@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,7 +36,11 @@ struct SidebarSelection
 class LibraryFilter final
 {
 public:
+    using Delivery = std::function<void(std::vector<Item *>)>;
+
     explicit LibraryFilter(SearchService &search) : m_search(search) {}
+    ~LibraryFilter();
+    Q_DISABLE_COPY_MOVE(LibraryFilter)
 
     // Smart folder, then direct folder membership, then the search filter with the
     // AppState's query, tags, kind and favourites flag, then the chosen sort order (the
@@ -48,6 +53,16 @@ public:
     std::vector<Item *> shownItems(const std::vector<Record *> &newestFirst,
                                    const SidebarSelection &selection, const AppState &state,
                                    qint64 nowMSecs, ItemChanges *changes = nullptr);
+    // As shownItems(), for a window that can wait for a long search: when the search runs
+    // off the interface thread, nothing is returned and `later` gets the list on this
+    // thread. The changes are cleared as the search starts; if any arrive before it ends,
+    // its list is dropped (it may hold items gone since) and `later` is not called: the
+    // refresh those changes ask for makes it again. Asking again, in either way, ends a
+    // search still running.
+    std::optional<std::vector<Item *>> shownItemsOrDefer(const std::vector<Record *> &newestFirst,
+                                                         const SidebarSelection &selection,
+                                                         const AppState &state, qint64 nowMSecs,
+                                                         ItemChanges &changes, Delivery later);
     // Whether the last list was patched rather than made again.
     bool patchedLast() const { return m_patchedLast; }
 
@@ -69,8 +84,15 @@ private:
         bool operator==(const Request &) const = default;
     };
 
-    std::vector<Item *> freshlyShown(const std::vector<Record *> &newestFirst,
-                                     const Request &request, qint64 cutoff);
+    // The library's items in the smart folder and folder asked for, newest first: walked
+    // again only when the library, the selection or the clock may have changed them.
+    const std::vector<Item *> &selectedItems(const std::vector<Record *> &newestFirst,
+                                             const Request &request, qint64 cutoff);
+    // The shown list made from the selected items, or nothing when a search was deferred.
+    std::optional<std::vector<Item *>> freshlyShown(const std::vector<Record *> &newestFirst,
+                                                    const Request &request, qint64 cutoff,
+                                                    ItemChanges *changes, Delivery later);
+    void remember(Request request, const std::vector<Item *> &shown, ItemChanges *changes);
     // False when the last list cannot be patched into the one asked for.
     bool patchLastShown(const ItemChanges &changes, const Request &request, qint64 cutoff,
                         std::vector<Item *> &shown);
@@ -100,6 +122,9 @@ private:
     std::optional<Request> m_lastRequest;
     std::vector<Item *> m_lastShown;
     bool m_patchedLast = false;
+    // What selectedItems() last walked the library for.
+    std::optional<Request> m_selectedFor;
+    std::vector<Item *> m_selected;
     // Kept between refreshes, so that their pages are faulted in once.
     std::vector<Item *> m_candidates;
     std::vector<RankedItem> m_ranked;

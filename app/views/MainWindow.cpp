@@ -235,12 +235,21 @@ void MainWindow::refreshNow()
 
 void MainWindow::refresh()
 {
-    std::vector<Item *> shown = m_filter.shownItems(m_items->records(), m_selection, m_state,
-                                                    Clock::nowMSecs(), &m_changes);
-    m_content->setTitle(contentTitle());
-    m_content->showItems(std::move(shown), m_selectedItem);
+    // A long search hands its list over later; until then the last list stays. Any change to
+    // the library meanwhile schedules another refresh, which makes it again.
+    std::optional<std::vector<Item *>> shown = m_filter.shownItemsOrDefer(
+        m_items->records(), m_selection, m_state, Clock::nowMSecs(), m_changes,
+        [this](std::vector<Item *> found) { showList(std::move(found)); });
     if (std::exchange(m_sidebarStale, false))
         refreshSidebar();
+    if (shown)
+        showList(std::move(*shown));
+}
+
+void MainWindow::showList(std::vector<Item *> items)
+{
+    m_content->setTitle(contentTitle());
+    m_content->showItems(std::move(items), m_selectedItem);
     emit refreshed();
 }
 

@@ -94,6 +94,8 @@ public:
     DuplicateNotice &duplicateNotice() const { return *m_duplicateNotice; }
 
 signals:
+    // The list shows what the library and the filters hold now (a long search arrives later
+    // than the refresh that started it).
     void refreshed();
 
 protected:
@@ -106,6 +108,7 @@ private:
     // Refreshes the list alone: for changes the sidebar does not show.
     void scheduleListRefresh();
     void refresh();
+    void showList(std::vector<Item *> items);
     void refreshSidebar();
     void showContextMenu(Item *item, const QPoint &globalPosition);
     void openNewFolderSheet();

@@ -4,6 +4,7 @@
 #include <SearchService.h>
 #include <Tag.h>
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
@@ -453,4 +454,154 @@ TEST_F(SearchServiceTest, QuerySettlesAfterTypingPauses)
     EXPECT_EQ(m_search.debouncedQuery(), QString());
     QTRY_COMPARE_WITH_TIMEOUT(m_search.debouncedQuery(), u"garden"_s, 5000);
     EXPECT_EQ(settled.count(), 1);
+}
+
+namespace {
+
+// Runs the event loop until `arrived` holds or ten seconds pass.
+bool waitFor(const std::optional<std::vector<Item *>> &arrived)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!arrived && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return arrived.has_value();
+}
+
+} // namespace
+
+TEST_F(SearchServiceTest, DeferredSearchesFindWhatSearchingAtOnceFinds)
+{
+    const QStringList vocabulary{u"ab"_s, u"ba"_s, u"abc"_s, u"cab"_s, u"bc"_s, u"aa"_s};
+    QRandomGenerator random(5);
+    const auto pick = [&] { return vocabulary[int(random.bounded(qsizetype(vocabulary.size())))]; };
+    std::vector<Tag *> tags;
+    for (int i = 0; i < 4; ++i)
+        tags.push_back(tag(pick()));
+    const QList<ItemType> kinds{ItemType::WebLink, ItemType::Video, ItemType::Document};
+    // One change at a time, so that none hides another from the index.
+    const auto reshape = [&](Item *item) {
+        switch (random.bounded(4)) {
+        case 0:
+            item->toggleFavorite();
+            break;
+        case 1:
+            item->toggleArchive();
+            break;
+        case 2:
+            item->addTag(tags[size_t(random.bounded(qsizetype(tags.size())))]);
+            break;
+        default:
+            item->setTypeRawValue(kinds[int(random.bounded(qsizetype(kinds.size())))].rawValue());
+            break;
+        }
+    };
+    for (int i = 0; i < 800; ++i) {
+        Item *item =
+            add(pick() + u' ' + pick(), random.bounded(2) ? std::optional(pick()) : std::nullopt);
+        for (int n = 0; n < 3; ++n)
+            reshape(item);
+    }
+
+    m_search.setBackgroundThreshold(0);
+    int deferred = 0;
+    for (int round = 0; round < 150; ++round) {
+        const QString q = pick() + (random.bounded(2) ? u' ' + pick() : QString());
+        QList<Tag *> wanted;
+        if (random.bounded(3) == 0)
+            wanted << tags[size_t(random.bounded(qsizetype(tags.size())))];
+        const std::optional<ItemType> kind =
+            random.bounded(3) == 0 ? std::optional(kinds[int(random.bounded(3))]) : std::nullopt;
+        const bool favorites = random.bounded(3) == 0;
+        const bool archivedToo = random.bounded(3) == 0;
+        const std::vector<Item *> items = all();
+
+        std::optional<std::vector<Item *>> arrived;
+        std::optional<std::vector<Item *>> returned = m_search.filterOrDefer(
+            this, items, q, wanted, kind, favorites, archivedToo,
+            [&arrived](std::vector<Item *> found) { arrived = std::move(found); });
+        if (!returned) {
+            ++deferred;
+            EXPECT_TRUE(m_search.isSearching());
+            ASSERT_TRUE(waitFor(arrived)) << "round " << round;
+            returned = arrived;
+        }
+        EXPECT_FALSE(m_search.isSearching());
+        SearchService atOnce(&m_settings); // its index is made from the items as they are now
+        ASSERT_EQ(*returned, atOnce.filter(items, q, wanted, kind, favorites, nullptr, archivedToo))
+            << "round " << round << ", query " << qPrintable(q);
+        // What the worker reads comes from the index: it must follow these changes too.
+        reshape(m_items[size_t(random.bounded(qsizetype(m_items.size())))].get());
+    }
+    EXPECT_EQ(deferred, 150);
+}
+
+TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
+{
+    for (int i = 0; i < 3000; ++i)
+        add(u"garden tools "_s + QString::number(i));
+    m_search.setBackgroundThreshold(0);
+    const std::vector<Item *> items = all();
+    int firstCalls = 0;
+    std::optional<std::vector<Item *>> second;
+    const auto start = [&](const QString &q, SearchService::Delivery later) {
+        return m_search.filterOrDefer(this, items, q, {}, std::nullopt, false, false,
+                                      std::move(later));
+    };
+    ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
+    ASSERT_FALSE(start(u"tools 12"_s, [&](std::vector<Item *> found) { second = found; }));
+    ASSERT_TRUE(waitFor(second));
+    const std::vector<Item *> expected = query(u"tools 12"_s);
+    EXPECT_EQ(*second, expected);
+    QTest::qWait(50);
+    EXPECT_EQ(firstCalls, 0);
+
+    // Cancelled by its requester, or by anyone's search of the index made at once.
+    ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
+    m_search.cancelDeferred(this);
+    EXPECT_FALSE(m_search.isSearching());
+    ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
+    EXPECT_EQ(query(u"tools 12"_s), expected);
+    QTest::qWait(50);
+    EXPECT_EQ(firstCalls, 0);
+
+    // Another requester's cancel leaves it running.
+    second.reset();
+    ASSERT_FALSE(start(u"tools 12"_s, [&](std::vector<Item *> found) { second = found; }));
+    int other = 0;
+    m_search.cancelDeferred(&other);
+    EXPECT_TRUE(waitFor(second));
+}
+
+TEST_F(SearchServiceTest, ShortListsAndQueriesAreFilteredAtOnce)
+{
+    for (int i = 0; i < 100; ++i)
+        add(u"garden "_s + QString::number(i));
+    const auto never = [](std::vector<Item *>) { ADD_FAILURE() << "deferred"; };
+    // Below the threshold, and without a query, nothing waits.
+    EXPECT_EQ(
+        m_search.filterOrDefer(this, all(), u"garden 1"_s, {}, std::nullopt, false, false, never)
+            ->size(),
+        19u); // 1, 10 to 19, 21, 31 and so on
+    m_search.setBackgroundThreshold(0);
+    EXPECT_EQ(m_search.filterOrDefer(this, all(), u" g "_s, {}, std::nullopt, false, false, never)
+                  ->size(),
+              100u);
+    QTest::qWait(20);
+}
+
+TEST_F(SearchServiceTest, ASearchStillRunningWhenTheServiceGoesIsDropped)
+{
+    const QString filler(200, u'x');
+    for (int i = 0; i < 20000; ++i)
+        add(filler + QString::number(i));
+    bool called = false;
+    {
+        SearchService shortLived(&m_settings);
+        shortLived.setBackgroundThreshold(0);
+        ASSERT_FALSE(shortLived.filterOrDefer(this, all(), u"x1"_s, {}, std::nullopt, false, false,
+                                              [&](std::vector<Item *>) { called = true; }));
+    }
+    QTest::qWait(50);
+    EXPECT_FALSE(called);
 }

@@ -9,6 +9,8 @@
 #include <SearchService.h>
 #include <Tag.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -31,13 +33,34 @@ protected:
             return;
         m_items = LiveList::itemsByCreatedAt(*m_store, Qt::DescendingOrder);
         m_changes = std::make_unique<ItemChanges>(*m_store);
+        // Every text search goes to the worker thread, as a large library's do.
+        m_search.setBackgroundThreshold(0);
     }
     ~LibraryFilterTest() override { Clock::setSource({}); }
 
+    // Starts the window's list; a deferred search is left running, its list arriving in
+    // m_arrived.
+    std::optional<std::vector<Item *>> start()
+    {
+        m_arrived.reset();
+        return m_filter.shownItemsOrDefer(
+            m_items->records(), m_selection, m_state, m_now.toMSecsSinceEpoch(), *m_changes,
+            [this](std::vector<Item *> found) { m_arrived = std::move(found); });
+    }
+    bool waitForArrival()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_arrived && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return m_arrived.has_value();
+    }
+    // The list the window shows, once it has arrived.
     std::vector<Item *> patched()
     {
-        return m_filter.shownItems(m_items->records(), m_selection, m_state,
-                                   m_now.toMSecsSinceEpoch(), m_changes.get());
+        if (std::optional<std::vector<Item *>> shown = start())
+            return *shown;
+        return waitForArrival() ? *m_arrived : std::vector<Item *>{};
     }
     std::vector<Item *> madeAgain()
     {
@@ -54,6 +77,7 @@ protected:
     std::unique_ptr<LiveList> m_items;
     std::unique_ptr<ItemChanges> m_changes;
     LibraryFilter m_filter{m_search};
+    std::optional<std::vector<Item *>> m_arrived;
     AppState m_state;
     SidebarSelection m_selection;
 };
@@ -85,7 +109,7 @@ TEST_F(LibraryFilterTest, PatchesTheLastListIntoTheOneMadeFromTheWholeLibrary)
     for (int step = 0; step < 1200; ++step) {
         std::string what;
         Item *item = any(m_store->items());
-        switch (item == nullptr ? 0 : random() % 12) {
+        switch (item == nullptr ? 0 : random() % 13) {
         case 0:
         case 1: {
             what = "insert";
@@ -139,6 +163,9 @@ TEST_F(LibraryFilterTest, PatchesTheLastListIntoTheOneMadeFromTheWholeLibrary)
             m_state.setSortOrder(pick(SortOrder::allCases()));
             break;
         }
+        case 11:
+            what = "nothing"; // the library walked last time is walked no more
+            break;
         default:
             what = "filters";
             m_selection.smartFolder =
@@ -146,6 +173,8 @@ TEST_F(LibraryFilterTest, PatchesTheLastListIntoTheOneMadeFromTheWholeLibrary)
             m_selection.folder = chance(20) ? work : nullptr;
             m_state.setShowFavoritesOnly(chance(20));
             m_state.setFilterTags(chance(20) ? QList<Tag *>{red} : QList<Tag *>{});
+            m_state.setSearchQuery(chance(25) ? pick(QStringList{u"title 1"_s, u"itle"_s, u"e 3"_s})
+                                              : QString());
             break;
         }
         // Several refreshes between checks: a check's own fresh filter ranks the titles
@@ -179,6 +208,37 @@ TEST_F(LibraryFilterTest, MakesTheListAgainWhenATagOrFolderComesOrGoes)
     m_store->remove(tag);
     EXPECT_EQ(patched().size(), 3u);
     EXPECT_FALSE(m_filter.patchedLast());
+}
+
+TEST_F(LibraryFilterTest, ASearchOvertakenByAChangeIsDroppedAndMadeAgain)
+{
+    ASSERT_TRUE(m_store);
+    for (int i = 0; i < 200; ++i)
+        m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"Garden page %1"_s.arg(i)));
+    m_state.setSearchQuery(u"garden"_s);
+    ASSERT_FALSE(start());
+    // The running search holds the deleted item: its list must never arrive.
+    m_store->remove(m_store->items().front());
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(m_arrived);
+    EXPECT_EQ(patched(), madeAgain());
+    EXPECT_EQ(patched().size(), 199u);
+
+    // Clearing the query while a search runs shows the whole library, and the search's list
+    // never follows it.
+    m_state.setSearchQuery(u"page 1"_s);
+    ASSERT_FALSE(start());
+    m_state.setSearchQuery(QString());
+    const std::optional<std::vector<Item *>> all = start();
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->size(), 199u);
+    waited.restart();
+    while (waited.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(m_arrived);
 }
 
 } // namespace

@@ -670,3 +670,42 @@ TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlaceUntilTheFoldersOrTagsChange)
     EXPECT_TRUE(tree->isExpanded(row(reports)));
     EXPECT_EQ(model.rowCount(row(work)), 2);
 }
+
+TEST_F(MainWindowTest, ALongSearchArrivesLaterAndOnlyTheNewestOne)
+{
+    m_search.setBackgroundThreshold(0); // every text search runs on the worker thread
+    for (int i = 0; i < 30; ++i)
+        item(QStringLiteral("garden %1").arg(i).toUtf8().constData());
+    item("kitchen");
+    const auto titles = [this] {
+        QStringList list;
+        for (const Item *i : m_window->content().model().items())
+            list << i->title();
+        return list;
+    };
+    m_window->refreshNow();
+    ASSERT_EQ(titles().size(), 31);
+
+    QSignalSpy refreshed(m_window.get(), &MainWindow::refreshed);
+    QLineEdit *field = m_window->sidebar().searchField();
+    field->setText(u"garden 1"_s);
+    m_window->refreshNow();
+    field->setText(u"garden 2"_s);
+    m_window->refreshNow();
+    EXPECT_EQ(titles().size(), 31) << "the last list stays until the search's arrives";
+    ASSERT_TRUE(refreshed.wait(10000));
+    QTest::qWait(50);
+    EXPECT_EQ(refreshed.count(), 1) << "the overtaken search must not arrive";
+    EXPECT_EQ(titles().size(), 12); // 2, 20 to 29, and 12
+    EXPECT_EQ(titles().front(), u"garden 2"_s);
+    EXPECT_EQ(m_window->content().header().countText(), u"12 items"_s);
+
+    // An item deleted while the search runs is not shown by it.
+    field->setText(u"garden"_s);
+    m_window->refreshNow();
+    m_store->remove(m_store->items().front());
+    QTRY_COMPARE_WITH_TIMEOUT(titles().size(), 29, 10000);
+    for (const Item *shownItem : m_window->content().model().items())
+        EXPECT_NE(std::find(m_store->items().cbegin(), m_store->items().cend(), shownItem),
+                  m_store->items().cend());
+}
