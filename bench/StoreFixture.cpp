@@ -3,6 +3,7 @@
 #include "BenchMain.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -53,14 +54,22 @@ std::vector<std::unique_ptr<Item>> StoreFixture::adoptTagsAndFolders(LibraryStor
 const QString &StoreFixture::path(std::size_t itemCount)
 {
     static QTemporaryDir dir;
-    static const QString file = [itemCount] {
-        const QString target = dir.filePath(LibraryStore::fileName);
+    static std::map<std::size_t, QString> files;
+    const auto known = files.find(itemCount);
+    if (known != files.end())
+        return known->second;
+    // One folder per size: a store is known by its file name.
+    const QString folder = dir.filePath(QString::number(itemCount));
+    QString target;
+    if (QDir().mkpath(folder)) {
+        target = QDir(folder).filePath(LibraryStore::fileName);
         const int code = QProcess::execute(
             QCoreApplication::applicationFilePath(),
             {QString::fromLatin1(writeStoreCommand), target, QString::number(itemCount)});
-        return code == 0 ? target : QString();
-    }();
-    return file;
+        if (code != 0)
+            target.clear();
+    }
+    return files.emplace(itemCount, target).first->second;
 }
 
 LibraryStore *StoreFixture::opened(std::size_t itemCount)

@@ -20,47 +20,77 @@ constexpr size_t smallestRebuilt = 4096;
 
 void SearchIndex::follow(const std::vector<Item *> &items)
 {
-    Item::prepareSearchText(items);
-    // Read before the walk: a change made meanwhile elsewhere is then seen by the next call.
-    const quint64 changes = Item::searchChanges();
-    if (m_followedOnce && changes == m_changesFollowed && items == m_list)
-        return;
-    if (m_slots.empty() || wantsRebuild())
-        rebuild(items);
-    m_slotAt.resize(items.size());
-    for (size_t i = 0; i < items.size(); ++i) {
-        const quint32 slot = slotOf(*items[i]);
-        m_slotAt[i] = slot != noSlot ? slot : add(*items[i]);
+    size_t cursor = 0;
+    while (!followSome(items, cursor, std::chrono::steady_clock::time_point::max())) {
     }
-    recordAttributes(items);
-    m_list = items;
-    m_changesFollowed = changes;
-    m_followedOnce = true;
 }
 
-void SearchIndex::recordAttributes(const std::vector<Item *> &items)
+bool SearchIndex::follows(const std::vector<Item *> &items) const
 {
-    QHash<const Tag *, quint32> known;
-    m_tags.clear();
-    m_tagIds.clear();
-    m_tagStart.resize(items.size() + 1);
-    m_flagsAt.resize(items.size());
-    for (size_t i = 0; i < items.size(); ++i) {
-        const Item &item = *items[i];
-        m_flagsAt[i] =
-            quint8((item.isArchived() ? archivedFlag : 0) | (item.isFavorite() ? favoriteFlag : 0) |
-                   (int(ItemType::Value(item.type())) << typeShift));
-        m_tagStart[i] = quint32(m_tagIds.size());
-        for (const Tag *tag : item.tags()) {
-            auto it = known.find(tag);
-            if (it == known.end()) {
-                it = known.insert(tag, quint32(m_tags.size()));
-                m_tags.push_back(tag);
-            }
-            m_tagIds.push_back(*it);
-        }
+    return m_followedOnce && Item::searchChanges() == m_changesFollowed && items == m_list;
+}
+
+bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
+                             std::chrono::steady_clock::time_point deadline)
+{
+    if (cursor == 0) {
+        Item::prepareSearchText(items);
+        if (follows(items))
+            return true;
+        startFollowing(items);
+    }
+    constexpr size_t clockEvery = 64;
+    const size_t from = cursor;
+    for (; cursor < items.size(); ++cursor) {
+        if ((cursor - from) % clockEvery == clockEvery - 1 &&
+            std::chrono::steady_clock::now() >= deadline)
+            return false;
+        const Item &item = *items[cursor];
+        const quint32 slot = slotOf(item);
+        m_slotAt[cursor] = slot != noSlot ? slot : add(item);
+        recordAttributesAt(cursor, item);
     }
     m_tagStart[items.size()] = quint32(m_tagIds.size());
+    // Something searchable changed between two slices: what was recorded before it may be
+    // stale, so the walk starts over.
+    if (Item::searchChanges() != m_changesFollowed) {
+        cursor = 0;
+        return false;
+    }
+    m_list = items;
+    m_followedOnce = true;
+    return true;
+}
+
+void SearchIndex::startFollowing(const std::vector<Item *> &items)
+{
+    // Read before the walk: a change made meanwhile elsewhere is then seen by the next call.
+    m_changesFollowed = Item::searchChanges();
+    m_followedOnce = false;
+    if (m_slots.empty() || wantsRebuild())
+        startRebuilding(items);
+    m_slotAt.resize(items.size());
+    m_flagsAt.resize(items.size());
+    m_tagStart.resize(items.size() + 1);
+    m_tagIds.clear();
+    m_tags.clear();
+    m_tagNumbers.clear();
+}
+
+void SearchIndex::recordAttributesAt(size_t position, const Item &item)
+{
+    m_flagsAt[position] =
+        quint8((item.isArchived() ? archivedFlag : 0) | (item.isFavorite() ? favoriteFlag : 0) |
+               (int(ItemType::Value(item.type())) << typeShift));
+    m_tagStart[position] = quint32(m_tagIds.size());
+    for (const Tag *tag : item.tags()) {
+        auto it = m_tagNumbers.find(tag);
+        if (it == m_tagNumbers.end()) {
+            it = m_tagNumbers.insert(tag, quint32(m_tags.size()));
+            m_tags.push_back(tag);
+        }
+        m_tagIds.push_back(*it);
+    }
 }
 
 quint32 SearchIndex::add(const Item &item)
@@ -85,22 +115,23 @@ quint32 SearchIndex::add(const Item &item)
     return at;
 }
 
-void SearchIndex::rebuild(const std::vector<Item *> &items)
+void SearchIndex::startRebuilding(const std::vector<Item *> &items)
 {
     std::string().swap(m_text);
     std::vector<Slot>().swap(m_slots);
+    // Room for all, judged from the first few texts, so that the text is not moved as it
+    // grows: a long list is copied a slice at a time, and moving it would cost what the
+    // slices spare.
+    constexpr size_t sampled = 256;
     size_t bytes = 0;
-    for (const Item *item : items)
-        bytes += item->searchText().all().size();
-    m_text.reserve(bytes);
+    const size_t sample = std::min(items.size(), sampled);
+    for (size_t i = 0; i < sample; ++i)
+        bytes += items[i]->searchText().all().size();
+    if (sample > 0)
+        m_text.reserve(bytes / sample * items.size() * 5 / 4);
     m_slots.reserve(items.size());
     m_replaced = 0;
     m_destroyedAtBuild = Item::destroyedCount();
-    for (const Item *item : items) {
-        // A list may name an item twice; it keeps one slot.
-        if (slotOf(*item) == noSlot)
-            add(*item);
-    }
 }
 
 bool SearchIndex::wantsRebuild() const

@@ -4,8 +4,10 @@
 
 #include <Item.h>
 
+#include <QHash>
 #include <QtGlobal>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -40,6 +42,14 @@ public:
 
     // Builds the items' pending search texts, then copies what changed.
     void follow(const std::vector<Item *> &items);
+    // Whether follow() would find nothing to do.
+    bool follows(const std::vector<Item *> &items) const;
+    // follow() a slice at a time, for a long list: walks on from `cursor` until the end or
+    // `deadline`, and is true once the index follows `items`. A cursor of 0 starts over;
+    // nothing but this may use the index until it is done, and no item of the list may be
+    // destroyed meanwhile.
+    bool followSome(const std::vector<Item *> &items, size_t &cursor,
+                    std::chrono::steady_clock::time_point deadline);
 
     // For the list last followed:
     const std::vector<Item *> &list() const { return m_list; }
@@ -94,11 +104,12 @@ private:
     }
     // Appends `item`'s current text and returns its slot.
     quint32 add(const Item &item);
-    // Forgets every slot, then holds exactly `items`.
-    void rebuild(const std::vector<Item *> &items);
+    void startFollowing(const std::vector<Item *> &items);
+    // Forgets every slot, making room for `items`.
+    void startRebuilding(const std::vector<Item *> &items);
     // True once dead slots probably outnumber live ones.
     bool wantsRebuild() const;
-    void recordAttributes(const std::vector<Item *> &items);
+    void recordAttributesAt(size_t position, const Item &item);
 
     void scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
                    std::vector<quint32> &hits, const std::atomic<bool> *cancelled) const;
@@ -126,6 +137,7 @@ private:
     std::vector<quint32> m_tagStart; // one more than the list, into m_tagIds
     std::vector<quint32> m_tagIds;
     std::vector<const Tag *> m_tags;
+    QHash<const Tag *, quint32> m_tagNumbers; // into m_tags
 };
 
 } // namespace quillory

@@ -10,7 +10,9 @@
 #include <QSettings>
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <chrono>
 #include <thread>
+#include <utility>
 
 namespace quillory {
 
@@ -18,6 +20,10 @@ namespace {
 
 // Below this many items a second thread costs more than it saves.
 constexpr size_t parallelThreshold = 20000;
+// The tags a search of the index can require, one bit each.
+constexpr qsizetype mostTagBits = 32;
+// The longest the index follows a list before letting the window paint.
+constexpr std::chrono::milliseconds followingSlice(8);
 
 bool hasAtLeastTwoGraphemes(const QString &text)
 {
@@ -138,7 +144,6 @@ public:
     IndexedCriteria(const Criteria &criteria, const SearchIndex &index)
         : m_criteria(criteria), m_tagBits(index.tags().size(), 0)
     {
-        constexpr qsizetype mostTagBits = 32;
         if (criteria.tagIds.size() > mostTagBits) {
             m_tagsFromItems = true;
             return;
@@ -326,6 +331,12 @@ struct SearchService::Job
     const void *requester = nullptr;
     std::atomic<bool> cancelled{false};
     Delivery later;
+    std::optional<RelevanceScorer> scorer;
+    Criteria criteria;
+    // While the index follows the list, before the search starts:
+    std::vector<Item *> items;
+    size_t followed = 0;
+    quint64 destroyedAtStart = 0;
 };
 
 SearchService &SearchService::shared()
@@ -347,6 +358,9 @@ SearchService::SearchService(QSettings *settings, QObject *parent)
     if (stored.isValid())
         m_recentSearches = stored.toStringList();
     m_pool.setMaxThreadCount(1);
+    m_following.setSingleShot(true);
+    m_following.setInterval(0);
+    connect(&m_following, &QTimer::timeout, this, &SearchService::followSome);
     m_debounce.setSingleShot(true);
     m_debounce.setInterval(settleMilliseconds);
     connect(&m_debounce, &QTimer::timeout, this, &SearchService::settle);
@@ -390,25 +404,60 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
 {
     cancelDeferred(requester);
     std::optional<RelevanceScorer> scorer = scorerOf(query);
-    if (!scorer || items.size() < m_backgroundThreshold ||
+    Criteria criteria = criteriaOf(tags, type, favoritesOnly, nullptr, includeArchived);
+    if (!scorer || items.size() < m_backgroundThreshold || criteria.tagIds.size() > mostTagBits ||
         !indexServes(*scorer, items.size(), *m_index))
         return filter(items, query, tags, type, favoritesOnly, nullptr, includeArchived);
 
-    // The index is brought up to the list here, where the items may be read; the worker
-    // then reads only the index, which nothing follows until it is done.
     stopDeferred();
-    m_index->follow(items);
-    const Criteria criteria = criteriaOf(tags, type, favoritesOnly, nullptr, includeArchived);
-    auto search = std::make_shared<const IndexSearch>(std::move(*scorer), criteria, *m_index);
-    if (!search->criteria.readsNoItem()) {
-        std::vector<Match> matches = search->run(*m_index, nullptr);
-        return byScore(matches);
-    }
     auto job = std::make_shared<Job>();
     job->requester = requester;
     job->later = std::move(later);
+    job->scorer = std::move(scorer);
+    job->criteria = std::move(criteria);
     m_job = job;
     setSearching(true);
+    // A list the index does not follow yet (the first search of a large library, or one
+    // after a change) is walked a slice per event-loop pass, so that the window keeps
+    // painting meanwhile.
+    if (m_index->follows(items)) {
+        searchOnWorker(job, items);
+    } else {
+        job->items = items;
+        job->destroyedAtStart = Item::destroyedCount();
+        m_following.start();
+    }
+    return std::nullopt;
+}
+
+void SearchService::followSome()
+{
+    const std::shared_ptr<Job> job = m_job;
+    if (!job || job->items.empty())
+        return;
+    // An item of the list may be gone: its requester will ask again once it learns so.
+    if (Item::destroyedCount() != job->destroyedAtStart) {
+        m_job.reset();
+        setSearching(false);
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + followingSlice;
+    if (!m_index->followSome(job->items, job->followed, deadline)) {
+        m_following.start();
+        return;
+    }
+    const std::vector<Item *> items = std::exchange(job->items, {});
+    searchOnWorker(job, items);
+}
+
+void SearchService::searchOnWorker(const std::shared_ptr<Job> &job,
+                                   const std::vector<Item *> &items)
+{
+    // The index is brought up to the list here, where the items may be read; the worker
+    // then reads only the index, which nothing follows until it is done.
+    m_index->follow(items);
+    auto search =
+        std::make_shared<const IndexSearch>(std::move(*job->scorer), job->criteria, *m_index);
     const SearchIndex *index = m_index.get();
     m_pool.start([this, job, search, index] {
         std::vector<Match> matches = search->run(*index, &job->cancelled);
@@ -421,7 +470,6 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
             [this, job, found = std::move(found)]() mutable { deliver(job, std::move(found)); },
             Qt::QueuedConnection);
     });
-    return std::nullopt;
 }
 
 void SearchService::deliver(const std::shared_ptr<Job> &job, std::vector<Item *> found)
@@ -449,6 +497,11 @@ void SearchService::stopDeferred()
         m_job.reset();
     }
     m_pool.waitForDone();
+}
+
+bool SearchService::filtersByText(const QString &query)
+{
+    return hasAtLeastTwoGraphemes(query.trimmed());
 }
 
 int SearchService::relevanceScore(const Item &item, const QString &query)

@@ -54,13 +54,17 @@ public:
                                const QList<Tag *> &tags, std::optional<ItemType> type,
                                bool favoritesOnly, const Folder *folder, bool includeArchived);
     static int relevanceScore(const Item &item, const QString &query);
+    // Whether `query` narrows a list at all: shorter queries leave it as it is.
+    static bool filtersByText(const QString &query);
 
     // As filter() without a folder, for a caller that can wait: a text search of a long
     // list runs on a worker thread, and then nothing is returned and `later` gets the result
-    // on this thread. Searches the index cannot serve, and short lists, are made at once and
-    // returned. A deferred search ends, and `later` is never called, when the same requester
-    // asks again or cancels, or when any search of the index starts meanwhile; the requester
-    // must not destroy the items before its result arrives, or must cancel first.
+    // on this thread (before the first search of a long list, or the first after a change,
+    // the index follows it a slice per event-loop pass). Searches the index cannot serve, and short
+    // lists, are made at once and returned. A deferred search ends, and `later` is never called,
+    // when the same requester asks again or cancels, or when any search of the index starts
+    // meanwhile; the requester must not destroy the items before its result arrives, or must cancel
+    // first.
     std::optional<std::vector<Item *>>
     filterOrDefer(const void *requester, const std::vector<Item *> &items, const QString &query,
                   const QList<Tag *> &tags, std::optional<ItemType> type, bool favoritesOnly,
@@ -90,6 +94,8 @@ private:
 
     // Waits for a deferred search, cancelled first, to leave the index.
     void stopDeferred();
+    void followSome();
+    void searchOnWorker(const std::shared_ptr<Job> &job, const std::vector<Item *> &items);
     void deliver(const std::shared_ptr<Job> &job, std::vector<Item *> found);
     void setSearching(bool searching);
     void setRecentSearches(const QStringList &searches);
@@ -106,6 +112,7 @@ private:
     // waits for nothing else.
     std::shared_ptr<Job> m_job;
     QThreadPool m_pool;
+    QTimer m_following;
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings *m_settings = nullptr;
 };

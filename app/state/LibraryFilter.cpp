@@ -82,10 +82,18 @@ LibraryFilter::Request LibraryFilter::Request::of(const SidebarSelection &select
                                                   const AppState &state,
                                                   const std::vector<Record *> &library)
 {
-    return Request{selection.smartFolder,     selection.folder,
-                   state.searchQuery(),       state.filterTags(),
-                   state.contentTypeFilter(), state.showFavoritesOnly(),
-                   state.sortOrder(),         &library};
+    // A query too short to search by is no query: the first letter typed leaves the list as
+    // it was, patched like any other.
+    const QString query =
+        SearchService::filtersByText(state.searchQuery()) ? state.searchQuery() : QString();
+    return Request{selection.smartFolder,
+                   selection.folder,
+                   query,
+                   state.filterTags(),
+                   state.contentTypeFilter(),
+                   state.showFavoritesOnly(),
+                   state.sortOrder(),
+                   &library};
 }
 
 LibraryFilter::~LibraryFilter()
@@ -219,6 +227,10 @@ bool LibraryFilter::patchLastShown(const ItemChanges &changes, const Request &re
         !request.query.isEmpty() || request.smartFolder == SmartFolder::RecentlyAdded ||
         request.smartFolder == SmartFolder::RecentlyViewed)
         return false;
+    if (changes.touched().empty()) {
+        shown = m_lastShown;
+        return true;
+    }
     std::vector<Item *> arrivals;
     for (Item *item : changes.present()) {
         if (isInSelection(*item, request.smartFolder, request.folder, cutoff))

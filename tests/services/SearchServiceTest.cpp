@@ -573,6 +573,53 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
     EXPECT_TRUE(waitFor(second));
 }
 
+TEST_F(SearchServiceTest, AnItemDestroyedWhileTheListIsFollowedEndsTheSearch)
+{
+    // Long texts, so that the first search copies them over several event-loop passes.
+    const QString filler(400, u'x');
+    for (int i = 0; i < 40000; ++i)
+        add(u"garden "_s + filler + QString::number(i));
+    m_search.setBackgroundThreshold(0);
+    bool called = false;
+    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+                                        [&](std::vector<Item *>) { called = true; }));
+    EXPECT_TRUE(m_search.isSearching());
+    QCoreApplication::processEvents(); // one slice
+    m_items.pop_back();
+    QTest::qWait(100);
+    EXPECT_FALSE(called);
+    EXPECT_FALSE(m_search.isSearching());
+
+    // Asked again, it finishes copying and searches.
+    std::optional<std::vector<Item *>> arrived;
+    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+                                        [&](std::vector<Item *> found) { arrived = found; }));
+    ASSERT_TRUE(waitFor(arrived));
+    EXPECT_EQ(*arrived, query(u"garden 7"_s));
+}
+
+TEST_F(SearchServiceTest, AChangeWhileTheListIsFollowedIsSearchedToo)
+{
+    const QString filler(400, u'x');
+    for (int i = 0; i < 40000; ++i)
+        add(u"garden "_s + filler + QString::number(i));
+    m_search.setBackgroundThreshold(0);
+    std::optional<std::vector<Item *>> arrived;
+    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+                                        [&](std::vector<Item *> found) { arrived = found; }));
+    QCoreApplication::processEvents(); // one slice
+    ASSERT_FALSE(arrived);
+    // Both behind and ahead of where the walk has got to.
+    m_items.front()->setTitle(u"garden 7 at the front"_s);
+    m_items.back()->toggleArchive();
+    m_items[20000]->setNote(u"Garden 7"_s);
+    ASSERT_TRUE(waitFor(arrived));
+    SearchService fresh(&m_settings);
+    EXPECT_EQ(*arrived,
+              fresh.filter(all(), u"garden 7"_s, {}, std::nullopt, false, nullptr, false));
+    EXPECT_EQ(arrived->front(), m_items.front().get());
+}
+
 TEST_F(SearchServiceTest, ShortListsAndQueriesAreFilteredAtOnce)
 {
     for (int i = 0; i < 100; ++i)
