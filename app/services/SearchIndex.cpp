@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <thread>
+#include <utility>
 
 namespace quillory {
 
@@ -13,6 +14,8 @@ namespace {
 
 // Below this much text a second thread costs more than it saves.
 constexpr size_t parallelBytes = size_t(4) << 20;
+// Walks of a long list started over because something changed between its slices.
+constexpr int mostRestarts = 2;
 // Small indexes are cheap to keep, dead slots and all.
 constexpr size_t smallestRebuilt = 4096;
 
@@ -37,6 +40,8 @@ bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
         Item::prepareSearchText(items);
         if (follows(items))
             return true;
+        if (!std::exchange(m_restarting, false))
+            m_restartsLeft = mostRestarts;
         startFollowing(items);
     }
     constexpr size_t clockEvery = 64;
@@ -52,8 +57,13 @@ bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
     }
     m_tagStart[items.size()] = quint32(m_tagIds.size());
     // Something searchable changed between two slices: what was recorded before it may be
-    // stale, so the walk starts over.
-    if (Item::searchChanges() != m_changesFollowed) {
+    // stale, so the walk starts over, a few times at most (items made on another thread move
+    // the count too, for as long as an import runs). Otherwise the index stands as walked;
+    // the count it keeps is the one from before, so the next search walks again.
+    if (Item::searchChanges() != m_changesFollowed &&
+        deadline != std::chrono::steady_clock::time_point::max() && m_restartsLeft > 0) {
+        --m_restartsLeft;
+        m_restarting = true;
         cursor = 0;
         return false;
     }

@@ -45,7 +45,8 @@ public:
     // Whether follow() would find nothing to do.
     bool follows(const std::vector<Item *> &items) const;
     // follow() a slice at a time, for a long list: walks on from `cursor` until the end or
-    // `deadline`, and is true once the index follows `items`. A cursor of 0 starts over;
+    // `deadline`, and is true once the index follows `items` (as far as changes made between
+    // slices let it: then the next call walks again). A cursor of 0 starts over;
     // nothing but this may use the index until it is done, and no item of the list may be
     // destroyed meanwhile.
     bool followSome(const std::vector<Item *> &items, size_t &cursor,
@@ -138,6 +139,8 @@ private:
     std::vector<quint32> m_tagIds;
     std::vector<const Tag *> m_tags;
     QHash<const Tag *, quint32> m_tagNumbers; // into m_tags
+    int m_restartsLeft = 0;
+    bool m_restarting = false;
 };
 
 } // namespace quillory

@@ -405,8 +405,8 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
     cancelDeferred(requester);
     std::optional<RelevanceScorer> scorer = scorerOf(query);
     Criteria criteria = criteriaOf(tags, type, favoritesOnly, nullptr, includeArchived);
-    if (!scorer || items.size() < m_backgroundThreshold || criteria.tagIds.size() > mostTagBits ||
-        !indexServes(*scorer, items.size(), *m_index))
+    if (!scorer || items.empty() || items.size() < m_backgroundThreshold ||
+        criteria.tagIds.size() > mostTagBits || !indexServes(*scorer, items.size(), *m_index))
         return filter(items, query, tags, type, favoritesOnly, nullptr, includeArchived);
 
     stopDeferred();
@@ -421,7 +421,7 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
     // after a change) is walked a slice per event-loop pass, so that the window keeps
     // painting meanwhile.
     if (m_index->follows(items)) {
-        searchOnWorker(job, items);
+        searchOnWorker(job);
     } else {
         job->items = items;
         job->destroyedAtStart = Item::destroyedCount();
@@ -446,16 +446,14 @@ void SearchService::followSome()
         m_following.start();
         return;
     }
-    const std::vector<Item *> items = std::exchange(job->items, {});
-    searchOnWorker(job, items);
+    std::vector<Item *>().swap(job->items);
+    searchOnWorker(job);
 }
 
-void SearchService::searchOnWorker(const std::shared_ptr<Job> &job,
-                                   const std::vector<Item *> &items)
+void SearchService::searchOnWorker(const std::shared_ptr<Job> &job)
 {
-    // The index is brought up to the list here, where the items may be read; the worker
-    // then reads only the index, which nothing follows until it is done.
-    m_index->follow(items);
+    // The index follows the list already, brought up to it here where the items may be
+    // read; the worker then reads only the index, which nothing follows until it is done.
     auto search =
         std::make_shared<const IndexSearch>(std::move(*job->scorer), job->criteria, *m_index);
     const SearchIndex *index = m_index.get();

@@ -95,7 +95,8 @@ private:
     // Waits for a deferred search, cancelled first, to leave the index.
     void stopDeferred();
     void followSome();
-    void searchOnWorker(const std::shared_ptr<Job> &job, const std::vector<Item *> &items);
+    // Starts the search on the worker, once the index follows the job's list.
+    void searchOnWorker(const std::shared_ptr<Job> &job);
     void deliver(const std::shared_ptr<Job> &job, std::vector<Item *> found);
     void setSearching(bool searching);
     void setRecentSearches(const QStringList &searches);
