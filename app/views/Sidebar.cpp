@@ -38,6 +38,7 @@ Sidebar::Sidebar(QWidget *parent)
     m_search->setObjectName(QStringLiteral("searchField"));
 
     m_tree->setModel(m_model);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &Sidebar::openAsLeft);
     m_delegate = new SidebarDelegate(m_tree);
     m_tree->setItemDelegate(m_delegate);
     m_tree->setHeaderHidden(true);
@@ -108,15 +109,24 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags, const Librar
     // Nothing is painted before this returns, so the tree needs no holding still; holding
     // it would repaint all of it afterwards, where rows updated in place repaint alone.
     const int scroll = m_tree->verticalScrollBar()->value();
-    if (m_model->rebuild(folders, tags, counts, selection, filterTags)) {
-        // New rows: open again what the user left open.
-        for (int r = 0; r < m_model->rowCount(); ++r) {
-            const QModelIndex section = m_model->index(r, 0);
-            m_tree->setExpanded(section, !m_collapsedSections.contains(section.data().toString()));
-            restoreExpansion(section);
-        }
-    }
+    m_model->update(folders, tags, counts, selection, filterTags);
     m_tree->verticalScrollBar()->setValue(scroll);
+}
+
+void Sidebar::openAsLeft(const QModelIndex &parent, int first, int last)
+{
+    // A row comes in new, or moved with its subtree when a folder is renamed or moved: open
+    // what the user left open.
+    for (int r = first; r <= last; ++r) {
+        const QModelIndex row = m_model->index(r, 0, parent);
+        const auto kind = SidebarModel::RowKind(row.data(SidebarModel::KindRole).toInt());
+        if (kind == SidebarModel::RowKind::Section)
+            m_tree->setExpanded(row, !m_collapsedSections.contains(row.data().toString()));
+        else if (kind == SidebarModel::RowKind::Folder &&
+                 m_expandedFolders.contains(row.data(SidebarModel::IdRole).toUuid()))
+            m_tree->setExpanded(row, true);
+        restoreExpansion(row);
+    }
 }
 
 void Sidebar::restoreExpansion(const QModelIndex &parent)
@@ -126,10 +136,11 @@ void Sidebar::restoreExpansion(const QModelIndex &parent)
         const QModelIndex at = pending.takeLast();
         for (int r = 0; r < m_model->rowCount(at); ++r) {
             const QModelIndex i = m_model->index(r, 0, at);
-            if (m_expandedFolders.contains(i.data(SidebarModel::IdRole).toUuid())) {
+            // A closed folder keeps its open sub-folders open for when it opens again.
+            if (m_expandedFolders.contains(i.data(SidebarModel::IdRole).toUuid()))
                 m_tree->setExpanded(i, true);
+            if (m_model->hasChildren(i))
                 pending.append(i);
-            }
         }
     }
 }

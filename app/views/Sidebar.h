@@ -29,7 +29,7 @@ public:
     QLineEdit *searchField() const { return m_search; }
     QTreeView *tree() const { return m_tree; }
 
-    // Rebuilds the rows, keeping expanded folders and the scroll position.
+    // Brings the rows up to date, keeping expanded folders and the scroll position.
     void update(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
                 const SidebarSelection &selection, const QList<Tag *> &filterTags);
     // Whether rows show how many items they hold (the "Show Item Counts" preference).
@@ -49,6 +49,7 @@ signals:
 
 private:
     void onClicked(const QModelIndex &index);
+    void openAsLeft(const QModelIndex &parent, int first, int last);
     void restoreExpansion(const QModelIndex &parent);
 
     SidebarModel *m_model;

@@ -4,162 +4,250 @@
 #include <LiveList.h>
 #include <Tag.h>
 
-#include <array>
-#include <vector>
+#include <QHash>
+#include <algorithm>
+#include <map>
 
 namespace quillory {
 
 namespace {
 
-QStandardItem *row(SidebarModel::RowKind kind, const QString &title, const QString &symbol,
-                   const QColor &tint)
+void setIfChanged(QStandardItem &item, int role, const QVariant &value)
 {
-    auto *item = new QStandardItem(title);
-    item->setEditable(false);
-    item->setData(int(kind), SidebarModel::KindRole);
-    item->setData(symbol, SidebarModel::SymbolRole);
-    item->setData(tint, SidebarModel::TintRole);
-    item->setData(-1, SidebarModel::CountRole);
-    item->setData(false, SidebarModel::SelectedRole);
-    return item;
+    if (item.data(role) != value)
+        item.setData(value, role); // only the rows that changed repaint
+}
+
+// Indices into `values` of one longest strictly increasing run, in order.
+std::vector<int> longestIncreasing(const std::vector<int> &values)
+{
+    std::vector<int> tails; // index of the smallest tail of each run length
+    std::vector<int> before(values.size(), -1);
+    for (int i = 0; i < int(values.size()); ++i) {
+        const auto at = std::lower_bound(tails.begin(), tails.end(), values[size_t(i)],
+                                         [&](int t, int v) { return values[size_t(t)] < v; });
+        if (at != tails.begin())
+            before[size_t(i)] = *(at - 1);
+        if (at == tails.end())
+            tails.push_back(i);
+        else
+            *at = i;
+    }
+    std::vector<int> run;
+    for (int i = tails.empty() ? -1 : tails.back(); i >= 0; i = before[size_t(i)])
+        run.push_back(i);
+    std::reverse(run.begin(), run.end());
+    return run;
 }
 
 } // namespace
 
-QStandardItem *SidebarModel::section(QList<QStandardItem *> &sections, const QString &title)
+void SidebarModel::update(const LiveList &folders, const LiveList &tags,
+                          const LibraryCounts &counts, const SidebarSelection &selection,
+                          const QList<Tag *> &filterTags)
 {
-    QStandardItem *header = row(RowKind::Section, title, QString(), QColor());
-    header->setSelectable(false);
-    sections.append(header);
-    return header;
-}
-
-bool SidebarModel::rebuild(const LiveList &folders, const LiveList &tags,
-                           const LibraryCounts &counts, const SidebarSelection &selection,
-                           const QList<Tag *> &filterTags)
-{
-    const QList<QStandardItem *> sections =
-        buildSections(folders, tags, counts, selection, filterTags);
-    // Most refreshes change a count or a mark: updating those rows keeps the view's
-    // expanded folders, scroll position and current row as they are.
-    if (hasShapeOf(sections)) {
-        takeDataOf(sections);
-        qDeleteAll(sections);
-        return false;
+    const Row root = describe(folders, tags, counts, selection, filterTags);
+    // Iterative: imported trees may be far deeper than the call stack.
+    std::vector<std::pair<QStandardItem *, const Row *>> pending{{invisibleRootItem(), &root}};
+    while (!pending.empty()) {
+        const auto [shown, row] = pending.back();
+        pending.pop_back();
+        if (shown != invisibleRootItem())
+            showData(*shown, *row);
+        followChildren(*shown, *row, pending);
     }
-    clear();
-    for (QStandardItem *s : sections)
-        appendRow(s);
-    return true;
 }
 
-QList<QStandardItem *> SidebarModel::buildSections(const LiveList &folders, const LiveList &tags,
-                                                   const LibraryCounts &counts,
-                                                   const SidebarSelection &selection,
-                                                   const QList<Tag *> &filterTags)
+SidebarModel::Row SidebarModel::describe(const LiveList &folders, const LiveList &tags,
+                                         const LibraryCounts &counts,
+                                         const SidebarSelection &selection,
+                                         const QList<Tag *> &filterTags)
 {
-    QList<QStandardItem *> sections;
-    QStandardItem *library = section(sections, QStringLiteral("Library"));
+    Row root;
+    root.children.reserve(3);
+    Row &library = root.children.emplace_back(RowKind::Section, QStringLiteral("Library"));
     for (SmartFolder f : SmartFolder::allCases()) {
-        QStandardItem *item = row(RowKind::SmartFolder, f.title(), f.iconName(), toColor(f.tint()));
-        item->setData(int(f), SmartFolderRole);
-        item->setData(counts.smartFolderCounts()[size_t(f)], CountRole);
-        item->setData(selection.folder == nullptr && selection.smartFolder == f, SelectedRole);
-        library->appendRow(item);
+        Row &row =
+            library.children.emplace_back(RowKind::SmartFolder, f.title(), f.iconName(),
+                                          toColor(f.tint()), counts.smartFolderCounts()[size_t(f)]);
+        row.smartFolder = int(f);
+        row.selected = selection.folder == nullptr && selection.smartFolder == f;
     }
 
-    QStandardItem *folderSection = section(sections, QStringLiteral("Folders"));
-    for (int i = 0; i < folders.rowCount(); ++i) {
-        Folder *folder = folders.folder(i);
-        if (folder->parent() == nullptr)
-            appendFolder(folderSection, *folder, selection);
-    }
-    folderSection->appendRow(
-        row(RowKind::NewFolder, QStringLiteral("New Folder"), QStringLiteral("plus"), QColor()));
+    Row &folderSection = root.children.emplace_back(RowKind::Section, QStringLiteral("Folders"));
+    describeFolders(folderSection, folders, selection);
+    folderSection.children.emplace_back(RowKind::NewFolder, QStringLiteral("New Folder"),
+                                        QStringLiteral("plus"));
 
     if (tags.rowCount() == 0)
-        return sections;
-    QStandardItem *tagSection = section(sections, QStringLiteral("Tags"));
+        return root;
+    Row &tagSection = root.children.emplace_back(RowKind::Section, QStringLiteral("Tags"));
+    tagSection.children.reserve(size_t(tags.rowCount()));
     for (int i = 0; i < tags.rowCount(); ++i) {
-        Tag *tag = tags.tag(i);
-        QStandardItem *item = row(RowKind::Tag, tag->name(), QString(), tag->color());
-        item->setData(tag->id(), IdRole);
-        item->setData(counts.tagCount(*tag), CountRole);
-        const bool checked = std::any_of(filterTags.cbegin(), filterTags.cend(),
-                                         [tag](const Tag *t) { return *t == *tag; });
-        item->setData(checked, CheckedRole);
-        tagSection->appendRow(item);
+        const Tag *tag = tags.tag(i);
+        Row &row = tagSection.children.emplace_back(RowKind::Tag, tag->name(), QString(),
+                                                    tag->color(), counts.tagCount(*tag));
+        row.id = tag->id();
+        row.checked = std::any_of(filterTags.cbegin(), filterTags.cend(),
+                                  [tag](const Tag *t) { return *t == *tag; });
     }
-    return sections;
+    return root;
 }
 
-namespace {
-
-constexpr std::array identityRoles = {
-    int(SidebarModel::KindRole), int(SidebarModel::SmartFolderRole), int(SidebarModel::IdRole)};
-constexpr std::array shownRoles = {
-    int(Qt::DisplayRole),           int(SidebarModel::CountRole), int(SidebarModel::SelectedRole),
-    int(SidebarModel::CheckedRole), int(SidebarModel::TintRole),  int(SidebarModel::SymbolRole)};
-
-} // namespace
-
-bool SidebarModel::hasShapeOf(const QList<QStandardItem *> &sections) const
+void SidebarModel::describeFolders(Row &section, const LiveList &folders,
+                                   const SidebarSelection &selection)
 {
-    if (rowCount() != sections.size())
+    const auto rowOf = [&selection](const Folder *f) {
+        Row row(RowKind::Folder, f->name(), f->iconName(), f->color(), int(f->items().size()));
+        row.id = f->id();
+        row.selected = selection.folder == f;
+        return row;
+    };
+    // A row's children are all added before anything points into them, so the pointers
+    // kept here stay valid. Iterative: imported trees may be far deeper than the call stack.
+    std::vector<std::pair<Row *, const Folder *>> pending;
+    section.children.reserve(size_t(folders.rowCount()) + 1); // room for "New Folder"
+    for (int i = 0; i < folders.rowCount(); ++i) {
+        const Folder *folder = folders.folder(i);
+        if (folder->parent() == nullptr)
+            section.children.push_back(rowOf(folder));
+    }
+    for (size_t i = 0, roots = 0; i < size_t(folders.rowCount()); ++i) {
+        const Folder *folder = folders.folder(int(i));
+        if (folder->parent() == nullptr)
+            pending.emplace_back(&section.children[roots++], folder);
+    }
+    while (!pending.empty()) {
+        const auto [row, folder] = pending.back();
+        pending.pop_back();
+        const QList<Folder *> children = folder->sortedChildren();
+        row->children.reserve(size_t(children.size()));
+        for (const Folder *child : children)
+            row->children.push_back(rowOf(child));
+        for (qsizetype c = 0; c < children.size(); ++c)
+            pending.emplace_back(&row->children[size_t(c)], children[c]);
+    }
+}
+
+bool SidebarModel::standsFor(const QStandardItem &shown, const Row &row)
+{
+    if (shown.data(KindRole).toInt() != int(row.kind))
         return false;
-    // Iterative: imported trees may be far deeper than the call stack.
-    std::vector<std::pair<const QStandardItem *, const QStandardItem *>> pending;
-    for (int r = 0; r < rowCount(); ++r)
-        pending.emplace_back(item(r), sections[r]);
-    while (!pending.empty()) {
-        const auto [shown, fresh] = pending.back();
-        pending.pop_back();
-        if (shown->rowCount() != fresh->rowCount())
-            return false;
-        for (int role : identityRoles) {
-            if (shown->data(role) != fresh->data(role))
-                return false;
-        }
-        for (int r = 0; r < shown->rowCount(); ++r)
-            pending.emplace_back(shown->child(r), fresh->child(r));
+    switch (row.kind) {
+    case RowKind::Section:
+        return shown.text() == row.title;
+    case RowKind::SmartFolder:
+        return shown.data(SmartFolderRole).toInt() == row.smartFolder;
+    case RowKind::Folder:
+    case RowKind::Tag:
+        return shown.data(IdRole).toUuid() == row.id;
+    case RowKind::NewFolder:
+        return true;
     }
-    return true;
+    return false;
 }
 
-void SidebarModel::takeDataOf(const QList<QStandardItem *> &sections)
+void SidebarModel::showData(QStandardItem &shown, const Row &row)
 {
-    std::vector<std::pair<QStandardItem *, const QStandardItem *>> pending;
-    for (int r = 0; r < rowCount(); ++r)
-        pending.emplace_back(item(r), sections[r]);
-    while (!pending.empty()) {
-        const auto [shown, fresh] = pending.back();
-        pending.pop_back();
-        for (int role : shownRoles) {
-            const QVariant value = fresh->data(role);
-            if (shown->data(role) != value)
-                shown->setData(value, role); // only the rows that changed repaint
-        }
-        for (int r = 0; r < shown->rowCount(); ++r)
-            pending.emplace_back(shown->child(r), fresh->child(r));
-    }
+    setIfChanged(shown, Qt::DisplayRole, row.title);
+    setIfChanged(shown, SymbolRole, row.symbol);
+    setIfChanged(shown, TintRole, row.tint);
+    setIfChanged(shown, CountRole, row.count);
+    setIfChanged(shown, SelectedRole, row.selected);
+    if (row.kind == RowKind::Tag)
+        setIfChanged(shown, CheckedRole, row.checked);
 }
 
-void SidebarModel::appendFolder(QStandardItem *parent, Folder &folder,
-                                const SidebarSelection &selection)
+QStandardItem *SidebarModel::made(const Row &row)
 {
-    // Iterative: imported trees may be far deeper than the call stack.
-    QList<std::pair<QStandardItem *, Folder *>> pending{{parent, &folder}};
-    while (!pending.isEmpty()) {
-        const auto [under, f] = pending.takeLast();
-        QStandardItem *item = row(RowKind::Folder, f->name(), f->iconName(), f->color());
-        item->setData(f->id(), IdRole);
-        item->setData(int(f->items().size()), CountRole);
-        item->setData(selection.folder == f, SelectedRole);
-        under->appendRow(item);
-        const QList<Folder *> children = f->sortedChildren();
-        for (auto it = children.crbegin(); it != children.crend(); ++it)
-            pending.append({item, *it});
+    const auto itemOf = [](const Row &r) {
+        auto *item = new QStandardItem;
+        item->setEditable(false);
+        item->setSelectable(r.kind != RowKind::Section);
+        item->setData(int(r.kind), KindRole);
+        if (r.kind == RowKind::SmartFolder)
+            item->setData(r.smartFolder, SmartFolderRole);
+        if (r.kind == RowKind::Folder || r.kind == RowKind::Tag)
+            item->setData(r.id, IdRole);
+        showData(*item, r);
+        return item;
+    };
+    QStandardItem *top = itemOf(row);
+    std::vector<std::pair<QStandardItem *, const Row *>> pending{{top, &row}};
+    while (!pending.empty()) {
+        const auto [item, r] = pending.back();
+        pending.pop_back();
+        QList<QStandardItem *> children;
+        children.reserve(qsizetype(r->children.size()));
+        for (const Row &child : r->children)
+            children.append(itemOf(child));
+        item->appendRows(children);
+        for (size_t c = 0; c < r->children.size(); ++c)
+            pending.emplace_back(children[qsizetype(c)], &r->children[c]);
     }
+    return top;
+}
+
+void SidebarModel::followChildren(QStandardItem &shown, const Row &row,
+                                  std::vector<std::pair<QStandardItem *, const Row *>> &pending)
+{
+    const std::vector<Row> &fresh = row.children;
+    const int count = int(fresh.size());
+    bool same = shown.rowCount() == count;
+    for (int i = 0; same && i < count; ++i)
+        same = standsFor(*shown.child(i), fresh[size_t(i)]);
+    if (!same) {
+        const auto keyOf = [](int kind, const QString &title, int smartFolder,
+                              const QUuid &id) -> QString {
+            return QString::number(kind) + u':' +
+                   (id.isNull() ? title + u':' + QString::number(smartFolder) : id.toString());
+        };
+        QHash<QString, int> freshAt;
+        freshAt.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            const Row &r = fresh[size_t(i)];
+            freshAt.insert(keyOf(int(r.kind), r.kind == RowKind::Section ? r.title : QString(),
+                                 r.smartFolder, r.id),
+                           i);
+        }
+        const auto shownAt = [&](int r) {
+            const QStandardItem &s = *shown.child(r);
+            const int kind = s.data(KindRole).toInt();
+            const QVariant smart = s.data(SmartFolderRole);
+            return freshAt.value(keyOf(kind, kind == int(RowKind::Section) ? s.text() : QString(),
+                                       smart.isValid() ? smart.toInt() : -1,
+                                       s.data(IdRole).toUuid()),
+                                 -1);
+        };
+        // What is gone goes first; of the rest, the longest run already in order stays, and
+        // the others are taken out and put back where they now belong, with their subtrees.
+        for (int r = shown.rowCount() - 1; r >= 0; --r) {
+            if (shownAt(r) < 0)
+                shown.removeRow(r);
+        }
+        std::vector<int> positions;
+        for (int r = 0; r < shown.rowCount(); ++r)
+            positions.push_back(shownAt(r));
+        const std::vector<int> staying = longestIncreasing(positions);
+        std::map<int, QList<QStandardItem *>> moving;
+        for (int r = shown.rowCount() - 1, s = int(staying.size()) - 1; r >= 0; --r) {
+            if (s >= 0 && staying[size_t(s)] == r)
+                --s;
+            else
+                moving.emplace(positions[size_t(r)], shown.takeRow(r));
+        }
+        for (int i = 0; i < count; ++i) {
+            if (i < shown.rowCount() && standsFor(*shown.child(i), fresh[size_t(i)]))
+                continue;
+            const auto taken = moving.find(i);
+            if (taken != moving.end())
+                shown.insertRow(i, taken->second);
+            else
+                shown.insertRow(i, made(fresh[size_t(i)]));
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        pending.emplace_back(shown.child(i), &fresh[size_t(i)]);
 }
 
 QModelIndex SidebarModel::find(const QModelIndex &parent, RowKind kind, const QVariant &value,

@@ -3,10 +3,10 @@
 #include <LibraryCounts.h>
 #include <LibraryFilter.h>
 
-#include <QSet>
+#include <QColor>
 #include <QStandardItemModel>
 #include <QUuid>
-#include <array>
+#include <vector>
 
 namespace quillory {
 
@@ -37,24 +37,48 @@ public:
 
     explicit SidebarModel(QObject *parent = nullptr) : QStandardItemModel(parent) {}
 
-    // Updates the rows in place while the same folders and tags are shown in the same order;
-    // otherwise builds them anew and returns true (the view's expanded rows are gone).
-    bool rebuild(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
-                 const SidebarSelection &selection, const QList<Tag *> &filterTags);
+    // Changes only what differs from the rows shown: a changed count or mark is set on its
+    // row, a new folder or tag is inserted and a gone one removed. The model is never reset,
+    // so the view keeps its expanded rows, scroll position and current row.
+    void update(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
+                const SidebarSelection &selection, const QList<Tag *> &filterTags);
 
     QModelIndex indexOfSmartFolder(SmartFolder folder) const;
     QModelIndex indexOfId(RowKind kind, const QUuid &id) const;
 
 private:
-    QList<QStandardItem *> buildSections(const LiveList &folders, const LiveList &tags,
-                                         const LibraryCounts &counts,
-                                         const SidebarSelection &selection,
-                                         const QList<Tag *> &filterTags);
-    static QStandardItem *section(QList<QStandardItem *> &sections, const QString &title);
-    // Whether `sections` has the shown rows' kinds, folders and tags in the same places.
-    bool hasShapeOf(const QList<QStandardItem *> &sections) const;
-    void takeDataOf(const QList<QStandardItem *> &sections);
-    void appendFolder(QStandardItem *parent, Folder &folder, const SidebarSelection &selection);
+    // What one row shows, described afresh on every update and compared with the row.
+    struct Row
+    {
+        Row() = default;
+        Row(RowKind rowKind, const QString &rowTitle, const QString &rowSymbol = {},
+            const QColor &rowTint = {}, int rowCount = -1)
+            : kind(rowKind), title(rowTitle), symbol(rowSymbol), tint(rowTint), count(rowCount)
+        {
+        }
+
+        RowKind kind = RowKind::Section;
+        int smartFolder = -1;
+        QUuid id;
+        QString title;
+        QString symbol;
+        QColor tint;
+        int count = -1;
+        bool selected = false;
+        bool checked = false;
+        std::vector<Row> children;
+    };
+
+    static Row describe(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
+                        const SidebarSelection &selection, const QList<Tag *> &filterTags);
+    static void describeFolders(Row &section, const LiveList &folders,
+                                const SidebarSelection &selection);
+    static bool standsFor(const QStandardItem &shown, const Row &row);
+    static void showData(QStandardItem &shown, const Row &row);
+    static QStandardItem *made(const Row &row);
+    // Brings the children of `shown` to those of `row`; pairs left to compare go on `pending`.
+    static void followChildren(QStandardItem &shown, const Row &row,
+                               std::vector<std::pair<QStandardItem *, const Row *>> &pending);
     QModelIndex find(const QModelIndex &parent, RowKind kind, const QVariant &value,
                      int role) const;
 };

@@ -631,7 +631,7 @@ TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
     EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen);
 }
 
-TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlaceUntilTheFoldersOrTagsChange)
+TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlace)
 {
     Folder *work = folder("Work");
     Folder *reports = folder("Reports", work);
@@ -662,13 +662,18 @@ TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlaceUntilTheFoldersOrTagsChange)
     EXPECT_EQ(tree->currentIndex(), row(reports));
     EXPECT_TRUE(tree->isExpanded(row(reports)));
 
-    // A new folder is a new row: the rows are built anew and the open folders open again.
+    // A new folder is one row inserted; a moved folder takes its open sub-folders along.
     folder("Archive 2026", work);
     m_window->refreshNow();
-    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(model.rowCount(row(work)), 2);
     EXPECT_TRUE(tree->isExpanded(row(work)));
     EXPECT_TRUE(tree->isExpanded(row(reports)));
-    EXPECT_EQ(model.rowCount(row(work)), 2);
+    reports->setParent(nullptr);
+    m_window->refreshNow();
+    EXPECT_EQ(model.rowCount(row(work)), 1);
+    EXPECT_EQ(row(reports).parent().data().toString(), u"Folders"_s);
+    EXPECT_TRUE(tree->isExpanded(row(reports)));
+    EXPECT_EQ(resets.count(), 0);
 }
 
 TEST_F(MainWindowTest, ALongSearchArrivesLaterAndOnlyTheNewestOne)
