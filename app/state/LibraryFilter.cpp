@@ -106,6 +106,22 @@ std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newes
                                               const AppState &state, qint64 nowMSecs,
                                               ItemChanges *changes)
 {
+    return *shownOrDeferred(newestFirst, selection, state, nowMSecs, changes, nullptr);
+}
+
+std::optional<std::vector<Item *>>
+LibraryFilter::shownItemsOrDefer(const std::vector<Record *> &newestFirst,
+                                 const SidebarSelection &selection, const AppState &state,
+                                 qint64 nowMSecs, ItemChanges &changes, Delivery later)
+{
+    return shownOrDeferred(newestFirst, selection, state, nowMSecs, &changes, std::move(later));
+}
+
+std::optional<std::vector<Item *>>
+LibraryFilter::shownOrDeferred(const std::vector<Record *> &newestFirst,
+                               const SidebarSelection &selection, const AppState &state,
+                               qint64 nowMSecs, ItemChanges *changes, Delivery later)
+{
     m_search.cancelDeferred(this);
     const qint64 cutoff =
         SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
@@ -114,33 +130,14 @@ std::vector<Item *> LibraryFilter::shownItems(const std::vector<Record *> &newes
         m_selectedFor.reset();
     std::vector<Item *> shown;
     m_patchedLast = changes != nullptr && patchLastShown(*changes, request, cutoff, shown);
-    if (!m_patchedLast)
-        shown = *freshlyShown(newestFirst, request, cutoff, changes, nullptr);
-    remember(std::move(request), shown, changes);
-    return shown;
-}
-
-std::optional<std::vector<Item *>>
-LibraryFilter::shownItemsOrDefer(const std::vector<Record *> &newestFirst,
-                                 const SidebarSelection &selection, const AppState &state,
-                                 qint64 nowMSecs, ItemChanges &changes, Delivery later)
-{
-    m_search.cancelDeferred(this);
-    const qint64 cutoff =
-        SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
-    Request request = Request::of(selection, state, newestFirst);
-    if (!changes.isEmpty())
-        m_selectedFor.reset();
-    std::vector<Item *> shown;
-    m_patchedLast = patchLastShown(changes, request, cutoff, shown);
     if (!m_patchedLast) {
         std::optional<std::vector<Item *>> made =
-            freshlyShown(newestFirst, request, cutoff, &changes, std::move(later));
+            freshlyShown(newestFirst, request, cutoff, changes, std::move(later));
         if (!made)
             return std::nullopt;
         shown = std::move(*made);
     }
-    remember(std::move(request), shown, &changes);
+    remember(std::move(request), shown, changes);
     return shown;
 }
 

@@ -88,6 +88,11 @@ private:
     // again only when the library, the selection or the clock may have changed them.
     const std::vector<Item *> &selectedItems(const std::vector<Record *> &newestFirst,
                                              const Request &request, qint64 cutoff);
+    // What shownItems() and shownItemsOrDefer() share; without `later` nothing is deferred.
+    std::optional<std::vector<Item *>> shownOrDeferred(const std::vector<Record *> &newestFirst,
+                                                       const SidebarSelection &selection,
+                                                       const AppState &state, qint64 nowMSecs,
+                                                       ItemChanges *changes, Delivery later);
     // The shown list made from the selected items, or nothing when a search was deferred.
     std::optional<std::vector<Item *>> freshlyShown(const std::vector<Record *> &newestFirst,
                                                     const Request &request, qint64 cutoff,
