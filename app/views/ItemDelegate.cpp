@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
+#include <cmath>
 
 namespace quillory {
 
@@ -42,6 +44,36 @@ QColor tertiary(const QPalette &palette)
     QColor c = palette.color(QPalette::Text);
     c.setAlphaF(0.4f);
     return c;
+}
+
+// Paints `draw` into a kept pixmap the first time `key` is seen and copies that afterwards.
+// Inserting one item moves every card on screen, so all of them repaint: their rounded,
+// antialiased shapes cost far more than a copy. `key` names everything `draw` depends on.
+template <typename Draw>
+void paintKept(QPainter *painter, const QRect &rect, int margin, const QString &key, Draw draw)
+{
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    // Only where the copy lands on whole device pixels, or it would come out blurred.
+    if (painter->transform().type() > QTransform::TxTranslate || ratio != std::floor(ratio)) {
+        draw(painter, rect);
+        return;
+    }
+    const QString fullKey = key + u'@' + QString::number(rect.width()) + u'x' +
+                            QString::number(rect.height()) + u'@' + QString::number(ratio) + u'@' +
+                            QString::number(int(painter->renderHints()));
+    QPixmap kept;
+    if (!QPixmapCache::find(fullKey, &kept)) {
+        const QSize area = rect.size() + QSize(2 * margin, 2 * margin);
+        kept = QPixmap(area * int(ratio));
+        kept.setDevicePixelRatio(ratio);
+        kept.fill(Qt::transparent);
+        QPainter into(&kept);
+        into.setRenderHints(painter->renderHints());
+        draw(&into, QRect(QPoint(margin, margin), rect.size()));
+        into.end();
+        QPixmapCache::insert(fullKey, kept);
+    }
+    painter->drawPixmap(rect.topLeft() - QPoint(margin, margin), kept);
 }
 
 // Draws the title, then the favourite star right after it when there is room.
@@ -96,17 +128,20 @@ void ItemDelegate::paintPlaceholder(QPainter *painter, const QRect &rect, const 
                                     int radius)
 {
     const ItemType type = item.type();
-    QColor fill = toColor(type.tint());
-    fill.setAlphaF(0.1f);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(fill);
-    painter->drawRoundedRect(rect, radius, radius);
-    const int iconSize = std::max(12, std::min(rect.width(), rect.height()) * 2 / 5);
-    const QRect iconRect(rect.center().x() - iconSize / 2, rect.center().y() - iconSize / 2,
-                         iconSize, iconSize);
-    painter->drawPixmap(iconRect,
-                        SymbolIcon::tinted(type.iconName(), toColor(type.tint()), iconSize,
-                                           painter->device()->devicePixelRatioF()));
+    const QString key =
+        QStringLiteral("placeholder:") + type.rawValue() + u':' + QString::number(radius);
+    paintKept(painter, rect, 0, key, [type, radius](QPainter *p, const QRect &area) {
+        QColor fill = toColor(type.tint());
+        fill.setAlphaF(0.1f);
+        p->setPen(Qt::NoPen);
+        p->setBrush(fill);
+        p->drawRoundedRect(area, radius, radius);
+        const int iconSize = std::max(12, std::min(area.width(), area.height()) * 2 / 5);
+        const QRect iconRect(area.center().x() - iconSize / 2, area.center().y() - iconSize / 2,
+                             iconSize, iconSize);
+        p->drawPixmap(iconRect, SymbolIcon::tinted(type.iconName(), toColor(type.tint()), iconSize,
+                                                   p->device()->devicePixelRatioF()));
+    });
 }
 
 void ItemDelegate::paintPicture(QPainter *painter, const QRect &rect, const Item &item,
@@ -136,11 +171,16 @@ void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &opti
     const QRect card = option.rect.adjusted(1, 1, -1, -1);
     const bool selected = option.state & QStyle::State_Selected;
 
-    painter->setPen(
-        QPen(selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid),
-             selected ? 2.5 : 0.6));
-    painter->setBrush(palette.color(QPalette::Base));
-    painter->drawRoundedRect(card, 10, 10);
+    const QColor edge =
+        selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid);
+    const QColor face = palette.color(QPalette::Base);
+    const QString key = QStringLiteral("card:") + QString::number(edge.rgba(), 16) + u':' +
+                        QString::number(face.rgba(), 16) + u':' + QString::number(int(selected));
+    paintKept(painter, card, 2, key, [&](QPainter *p, const QRect &area) {
+        p->setPen(QPen(edge, selected ? 2.5 : 0.6));
+        p->setBrush(face);
+        p->drawRoundedRect(area, 10, 10);
+    });
 
     const QRect picture(card.left() + 8, card.top() + 8, card.width() - 16, 120);
     paintPicture(painter, picture, item, true, 8);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QStyle>
 
 namespace quillory {
@@ -181,13 +182,22 @@ QPixmap SymbolIcon::tinted(const QString &symbolName, const QColor &color, int s
     const QPixmap base = icon(symbolName).pixmap(QSize(size, size), devicePixelRatio);
     if (!isMonochrome(symbolName))
         return base;
-    QPixmap result(base.size());
+    // Lists tint the same few symbols for every row they paint. The icon hands out the same
+    // pixmap while its theme stays, so its key tells when the tint must be made again.
+    const QString key = QStringLiteral("tinted:") + QString::number(base.cacheKey()) + u':' +
+                        QString::number(color.rgba(), 16);
+    QPixmap result;
+    if (QPixmapCache::find(key, &result))
+        return result;
+    result = QPixmap(base.size());
     result.setDevicePixelRatio(base.devicePixelRatio());
     result.fill(Qt::transparent);
     QPainter painter(&result);
     painter.drawPixmap(0, 0, base);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(result.rect(), color);
+    painter.end();
+    QPixmapCache::insert(key, result);
     return result;
 }
 

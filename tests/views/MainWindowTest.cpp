@@ -464,6 +464,31 @@ TEST(SymbolIcons, SidebarAndHeaderIconsDrawFromTheTheme)
     }
 }
 
+// Tints are kept, so a list repainting the same symbol on every row makes it once; each
+// colour still gets its own, and the tint is the colour asked for.
+TEST(SymbolIcons, TintsAreMadeOncePerSymbolColourAndSize)
+{
+    SymbolIcon::installThemeFallback();
+    const QString symbol = u"doc"_s;
+    const QPixmap red = SymbolIcon::tinted(symbol, QColor(Qt::red), 24);
+    EXPECT_EQ(SymbolIcon::tinted(symbol, QColor(Qt::red), 24).cacheKey(), red.cacheKey());
+    const QPixmap blue = SymbolIcon::tinted(symbol, QColor(Qt::blue), 24);
+    EXPECT_NE(blue.cacheKey(), red.cacheKey());
+    EXPECT_NE(SymbolIcon::tinted(symbol, QColor(Qt::red), 32).cacheKey(), red.cacheKey());
+    const QImage image = blue.toImage();
+    bool sawBlue = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.alpha() == 255) {
+                ASSERT_EQ(pixel.rgb(), QColor(Qt::blue).rgb());
+                sawBlue = true;
+            }
+        }
+    }
+    EXPECT_TRUE(sawBlue);
+}
+
 TEST_F(MainWindowTest, PreferencesDecideTheStartingViewTheCountsAndWhetherDeletingAsks)
 {
     Item *first = item("First");

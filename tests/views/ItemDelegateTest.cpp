@@ -1,0 +1,84 @@
+#include <Item.h>
+#include <ItemDelegate.h>
+#include <ItemListModel.h>
+#include <SymbolIcon.h>
+#include <ThumbnailCache.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmapCache>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class ItemDelegateTest : public ::testing::Test
+{
+protected:
+    ItemDelegateTest()
+    {
+        SymbolIcon::installThemeFallback();
+        QPixmapCache::clear();
+        m_model.setItems({&m_item});
+    }
+
+    QImage painted(bool selected, const QPalette &palette = QApplication::palette(),
+                   qreal ratio = 1.0)
+    {
+        QImage image(QSize(220, 220) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QStyleOptionViewItem option;
+        option.rect = QRect(5, 5, 200, ItemDelegate::cardHeight);
+        option.palette = palette;
+        option.font = QApplication::font();
+        option.state = selected ? QStyle::State_Selected : QStyle::State_None;
+        m_delegate.paint(&painter, option, m_model.index(0));
+        return image;
+    }
+
+    ThumbnailCache m_thumbnails;
+    ItemDelegate m_delegate{m_thumbnails};
+    Item m_item{ItemType::WebLink, u"A page about gardens"_s};
+    ItemListModel m_model;
+};
+
+// Cards are copied from pieces painted once; a piece kept for one look must never be shown
+// for another.
+TEST_F(ItemDelegateTest, KeptCardPiecesFollowTheSelectionThePaletteAndTheKind)
+{
+    const QImage plain = painted(false);
+    const QImage selected = painted(true);
+    EXPECT_NE(selected, plain);
+    EXPECT_EQ(painted(false), plain);
+    EXPECT_EQ(painted(true), selected);
+
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Mid, QColor(0x80, 0x20, 0x20));
+    const QImage darkCard = painted(false, dark);
+    EXPECT_NE(darkCard, plain);
+    EXPECT_EQ(darkCard.pixelColor(100, 190), QColor(0x20, 0x20, 0x20)) << "the card face";
+
+    m_item.setTypeRawValue(u"video"_s);
+    EXPECT_NE(painted(false), plain) << "another kind has another placeholder";
+    m_item.setTypeRawValue(u"web_link"_s);
+    EXPECT_EQ(painted(false), plain);
+
+    // Pieces made again after the cache let them go look the same.
+    QPixmapCache::clear();
+    EXPECT_EQ(painted(false), plain);
+}
+
+// Where a copy could not land on whole pixels the card is drawn directly, and still drawn.
+TEST_F(ItemDelegateTest, FractionalScalingDrawsTheCardDirectly)
+{
+    const QImage image = painted(false, QApplication::palette(), 1.5);
+    const QColor face = QApplication::palette().color(QPalette::Base);
+    EXPECT_EQ(image.pixelColor(int(100 * 1.5), int(185 * 1.5)).rgb(), face.rgb());
+}
+
+} // namespace
