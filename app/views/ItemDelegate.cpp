@@ -73,7 +73,16 @@ void paintKept(QPainter *painter, const QRect &rect, int margin, const QString &
         into.end();
         QPixmapCache::insert(fullKey, kept);
     }
-    painter->drawPixmap(rect.topLeft() - QPoint(margin, margin), kept);
+    // In strips: the raster engine hands a blend of more than about 96 lines to its thread
+    // pool, and waking the pool costs far more than copying one card.
+    const QPoint at = rect.topLeft() - QPoint(margin, margin);
+    const int stripLines = 64;
+    for (int top = 0; top < kept.height(); top += stripLines) {
+        const QRect strip(0, top, kept.width(), std::min(stripLines, kept.height() - top));
+        painter->drawPixmap(
+            QRectF(at + QPointF(strip.topLeft()) / ratio, QSizeF(strip.size()) / ratio), kept,
+            QRectF(strip));
+    }
 }
 
 // Draws the title, then the favourite star right after it when there is room.
