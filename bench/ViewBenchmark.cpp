@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -390,10 +391,35 @@ std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state,
     return app;
 }
 
+// Notes a paint of one widget after arm() was called.
+class RepaintWatch final : public QObject
+{
+public:
+    explicit RepaintWatch(QWidget &widget) { widget.installEventFilter(this); }
+    void arm() { m_painted = false; }
+    bool painted() const { return m_painted; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_painted = false;
+};
+
 // One item added to the running window's 100,000-item library, as a paste or Dropslip adds
-// it, and deleted again (untimed): the iteration time is the longest time the interface
-// thread spends away from its event loop from the insertion until the list, the counts and
-// the sidebar show it; `delete_ms` is the same for the deletion.
+// it, and deleted again (untimed). The event loop is run one pass at a time from the
+// insertion until the list, the counts and the sidebar have been updated and the list has
+// been painted again: the iteration time is the longest pass (the insertion itself counts as
+// one, and so do the passes of the 50 ms after it), `busy_ms` the median over the
+// iterations of the time of all passes until painted together, `busy_afterwards_ms` that of
+// the passes in the 50 ms after, and
+// `delete_ms` (the longest pass of any deletion) and `delete_busy_ms` the same for the
+// deletion. The first iteration also paints the cards' kept pieces.
 void addOneItem(benchmark::State &state)
 {
     std::unique_ptr<QuilloryApp> app = startedApplication(state);
@@ -403,36 +429,77 @@ void addOneItem(benchmark::State &state)
     LibraryStore &store = app->store();
     bool refreshed = false;
     QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
-    // The longest event-loop pass until the window has refreshed, `action` included.
-    const auto longestStall = [&](const auto &action) {
+    RepaintWatch listPainted(*window->content().view()->viewport());
+    struct Passes
+    {
+        double longest = 0;
+        double busy = 0;
+        double afterwards = 0;
+    };
+    const auto passesUntilShown = [&](const auto &action) {
         refreshed = false;
         const auto begin = SteadyClock::now();
         action();
-        double longest = millisecondsSince(begin);
-        while (!refreshed) {
+        Passes passes;
+        passes.longest = passes.busy = millisecondsSince(begin);
+        const auto give = SteadyClock::now();
+        while (!refreshed || !listPainted.painted()) {
+            if (!refreshed)
+                listPainted.arm(); // only a paint of the new list counts
             const auto pass = SteadyClock::now();
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            longest = std::max(longest, millisecondsSince(pass));
+            QCoreApplication::processEvents();
+            const double took = millisecondsSince(pass);
+            passes.longest = std::max(passes.longest, took);
+            if (took > 0.02) // idle passes return at once
+                passes.busy += took;
+            if (millisecondsSince(give) > 5000)
+                break;
         }
-        return longest;
+        // What the views do once the new list is painted (the list view lays its rows out
+        // in batches) comes in passes of its own; the longest of them counts too.
+        const auto shown = SteadyClock::now();
+        while (millisecondsSince(shown) < 50) {
+            const auto pass = SteadyClock::now();
+            QCoreApplication::processEvents();
+            const double took = millisecondsSince(pass);
+            passes.longest = std::max(passes.longest, took);
+            if (took > 0.02)
+                passes.afterwards += took;
+        }
+        return passes;
     };
-    double deleteMilliseconds = 0;
+    double deletingLongest = 0;
+    std::vector<double> addingBusy;
+    std::vector<double> deletingBusy;
+    std::vector<double> addingAfterwards;
     int made = 0;
     for (auto _ : state) {
         Item *added = nullptr;
-        const double adding = longestStall([&] {
+        const Passes adding = passesUntilShown([&] {
             ++made;
             added = store.insert(std::make_unique<Item>(
                 ItemType::WebLink, QStringLiteral("A page kept while browsing %1").arg(made),
                 QUrl(QStringLiteral("https://example.org/kept/%1").arg(made))));
         });
-        state.SetIterationTime(adding / 1e3);
+        state.SetIterationTime(adding.longest / 1e3);
+        addingBusy.push_back(adding.busy);
+        addingAfterwards.push_back(adding.afterwards);
         state.PauseTiming();
-        deleteMilliseconds =
-            std::max(deleteMilliseconds, longestStall([&] { store.remove(added); }));
+        const Passes removing = passesUntilShown([&] { store.remove(added); });
+        deletingLongest = std::max(deletingLongest, removing.longest);
+        deletingBusy.push_back(removing.busy);
         state.ResumeTiming();
     }
-    state.counters["delete_ms"] = deleteMilliseconds;
+    const auto median = [](std::vector<double> values) {
+        if (values.empty())
+            return 0.0;
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        return values[values.size() / 2];
+    };
+    state.counters["busy_ms"] = median(addingBusy);
+    state.counters["busy_afterwards_ms"] = median(addingAfterwards);
+    state.counters["delete_ms"] = deletingLongest;
+    state.counters["delete_busy_ms"] = median(deletingBusy);
     state.counters["shown"] = double(window->content().model().rowCount());
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
