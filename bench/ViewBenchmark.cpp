@@ -219,17 +219,22 @@ void titleSortAfterRename(benchmark::State &state)
     state.counters["shown"] = double(shown);
 }
 
-// Notes a paint of the window or any of its widgets.
+// Notes a paint of a widget, or of it and its children, since it was made or armed.
 class PaintWatch final : public QObject
 {
 public:
-    explicit PaintWatch(QWidget &window)
+    enum class Reach { WidgetOnly, WithChildren };
+
+    explicit PaintWatch(QWidget &widget, Reach reach = Reach::WithChildren)
     {
-        window.installEventFilter(this);
-        for (QWidget *child : window.findChildren<QWidget *>())
-            child->installEventFilter(this);
+        widget.installEventFilter(this);
+        if (reach == Reach::WithChildren) {
+            for (QWidget *child : widget.findChildren<QWidget *>())
+                child->installEventFilter(this);
+        }
     }
 
+    void arm() { m_painted = false; }
     bool painted() const { return m_painted; }
 
 protected:
@@ -391,26 +396,6 @@ std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state,
     return app;
 }
 
-// Notes a paint of one widget after arm() was called.
-class RepaintWatch final : public QObject
-{
-public:
-    explicit RepaintWatch(QWidget &widget) { widget.installEventFilter(this); }
-    void arm() { m_painted = false; }
-    bool painted() const { return m_painted; }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            m_painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool m_painted = false;
-};
-
 // One item added to the running window's 100,000-item library, as a paste or Dropslip adds
 // it, and deleted again (untimed). The event loop is run one pass at a time from the
 // insertion until the list, the counts and the sidebar have been updated and the list has
@@ -429,7 +414,7 @@ void addOneItem(benchmark::State &state)
     LibraryStore &store = app->store();
     bool refreshed = false;
     QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
-    RepaintWatch listPainted(*window->content().view()->viewport());
+    PaintWatch listPainted(*window->content().view()->viewport(), PaintWatch::Reach::WidgetOnly);
     struct Passes
     {
         double longest = 0;
