@@ -115,7 +115,7 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags, const Librar
 
 void Sidebar::openAsLeft(const QModelIndex &parent, int first, int last)
 {
-    // A row comes in new, or moved with its subtree when a folder is renamed or moved: open
+    // A row comes in new, or with its subtree when a folder is moved or re-ordered: open
     // what the user left open.
     for (int r = first; r <= last; ++r) {
         const QModelIndex row = m_model->index(r, 0, parent);

@@ -103,19 +103,14 @@ void SidebarModel::describeFolders(Row &section, const LiveList &folders,
         row.selected = selection.folder == f;
         return row;
     };
-    // A row's children are all added before anything points into them, so the pointers
-    // kept here stay valid. Iterative: imported trees may be far deeper than the call stack.
+    // Room is reserved before anything points into a row's children, so the pointers kept
+    // here stay valid. Iterative: imported trees may be far deeper than the call stack.
     std::vector<std::pair<Row *, const Folder *>> pending;
     section.children.reserve(size_t(folders.rowCount()) + 1); // room for "New Folder"
     for (int i = 0; i < folders.rowCount(); ++i) {
         const Folder *folder = folders.folder(i);
         if (folder->parent() == nullptr)
-            section.children.push_back(rowOf(folder));
-    }
-    for (size_t i = 0, roots = 0; i < size_t(folders.rowCount()); ++i) {
-        const Folder *folder = folders.folder(int(i));
-        if (folder->parent() == nullptr)
-            pending.emplace_back(&section.children[roots++], folder);
+            pending.emplace_back(&section.children.emplace_back(rowOf(folder)), folder);
     }
     while (!pending.empty()) {
         const auto [row, folder] = pending.back();

@@ -469,7 +469,8 @@ TEST(SymbolIcons, SidebarAndHeaderIconsDrawFromTheTheme)
 TEST(SymbolIcons, TintsAreMadeOncePerSymbolColourAndSize)
 {
     SymbolIcon::installThemeFallback();
-    const QString symbol = u"doc"_s;
+    const QString symbol = u"checkmark"_s;
+    ASSERT_TRUE(SymbolIcon::isMonochrome(symbol));
     const QPixmap red = SymbolIcon::tinted(symbol, QColor(Qt::red), 24);
     EXPECT_EQ(SymbolIcon::tinted(symbol, QColor(Qt::red), 24).cacheKey(), red.cacheKey());
     const QPixmap blue = SymbolIcon::tinted(symbol, QColor(Qt::blue), 24);
