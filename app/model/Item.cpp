@@ -44,8 +44,6 @@ Item::~Item()
 {
     s_destroyed.fetch_add(1, std::memory_order_relaxed);
     noteSearchChange();
-    if (!m_searchReady)
-        --s_pendingSearchText;
     linkFolder(nullptr);
     for (Tag *tag : std::as_const(m_tags))
         tag->m_items.removeOne(this);
@@ -258,26 +256,39 @@ void Item::toggleArchive()
 
 void Item::refreshSearchText()
 {
-    buildSearchText();
+    m_search.reset(); // built again when next read
+    m_searchRevision = s_searchRevisions.fetch_add(1, std::memory_order_relaxed) + 1;
+    noteSearchChange();
+}
+
+void Item::assignSearchText(SearchText &text) const
+{
+    text.assign(m_title, m_note, m_sourceDomain, m_urlString);
+    // An item read from the store gets its first revision here. Nothing can hold a copy of
+    // its text yet (a copy records the revision after this), so there is no change to tell.
+    if (m_searchRevision == 0)
+        m_searchRevision = s_searchRevisions.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 void Item::buildSearchText() const
 {
-    m_search.assign(m_title, m_note, m_sourceDomain, m_urlString);
-    m_searchRevision = s_searchRevisions.fetch_add(1, std::memory_order_relaxed) + 1;
-    noteSearchChange();
-    if (!m_searchReady) {
-        m_searchReady = true;
-        --s_pendingSearchText;
-    }
+    auto text = std::make_unique<SearchText>();
+    assignSearchText(*text);
+    m_search = std::move(text);
+}
+
+const SearchText &Item::searchText(SearchText &scratch) const
+{
+    if (m_search)
+        return *m_search;
+    assignSearchText(scratch);
+    return scratch;
 }
 
 void Item::prepareSearchText(const std::vector<Item *> &items)
 {
-    if (s_pendingSearchText == 0)
-        return;
     for (const Item *item : items) {
-        if (!item->m_searchReady)
+        if (!item->m_search)
             item->buildSearchText();
     }
 }

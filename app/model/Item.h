@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -88,21 +89,25 @@ public:
     void toggleFavorite();
     void toggleArchive();
 
-    // Built when the item is created or changed; for items read from the store, on first
-    // use or while the application is idle (see LibraryStore).
+    // Built on first use and kept, for the searches that read items one by one. A search
+    // index keeps its own copy instead (see the overload below), so most items of a large
+    // library never keep one. Interface thread only, unless prepared (below).
     const SearchText &searchText() const
     {
-        if (!m_searchReady)
+        if (!m_search)
             buildSearchText();
-        return m_search;
+        return *m_search;
     }
-    bool isSearchTextReady() const { return m_searchReady; }
-    // Builds every pending search text among `items`, so that afterwards searchText() only
+    // The search text for a copy kept elsewhere: the one the item keeps, or else built into
+    // `scratch`, which the item does not keep.
+    const SearchText &searchText(SearchText &scratch) const;
+    bool isSearchTextReady() const { return m_search != nullptr; }
+    // Builds every missing search text among `items`, so that afterwards searchText() only
     // reads and can be used from several threads at once. Interface thread only.
     static void prepareSearchText(const std::vector<Item *> &items);
-    // Different after every rebuild of the search text, and never the same for two items,
-    // so that a copy of the text kept elsewhere can tell whether it still holds; 0 while the
-    // text is not built.
+    // Different after every change of the search text, and never the same for two items,
+    // so that a copy of the text kept elsewhere can tell whether it still holds; 0 until the
+    // text of an item read from the store is first built.
     quint64 searchRevision() const { return m_searchRevision; }
     // Where a search index last put this item's text; the index checks it against the
     // revision before trusting it.
@@ -125,7 +130,7 @@ public:
     // How many items this process has destroyed: lets an index estimate its dead entries.
     static quint64 destroyedCount() { return s_destroyed.load(std::memory_order_relaxed); }
     // Moves on whenever anything a text search reads may have changed anywhere: an item's
-    // search text built, an item archived or brought back or destroyed, made a favourite or
+    // search text changed, an item archived or brought back or destroyed, made a favourite or
     // not, its kind changed, a tag added to or taken from an item. While it stands still,
     // what an index copied from the items still holds.
     static quint64 searchChanges() { return s_searchChanges.load(std::memory_order_acquire); }
@@ -133,9 +138,8 @@ public:
 private:
     // Restored items build their search text later, so opening a large store stays quick.
     Item(const QUuid &id, qint64 createdAt, qint64 modifiedAt)
-        : Record(RecordKind::Item, id, createdAt, modifiedAt), m_searchReady(false)
+        : Record(RecordKind::Item, id, createdAt, modifiedAt)
     {
-        ++s_pendingSearchText;
     }
 
     friend class Folder;
@@ -159,7 +163,7 @@ private:
     void setBlob(ItemBlob which, const std::optional<QByteArray> &data);
     void refreshSearchText();
     void buildSearchText() const;
-    static inline qsizetype s_pendingSearchText = 0; // items whose search text is not built
+    void assignSearchText(SearchText &text) const;
     static inline std::atomic<quint64> s_searchRevisions{0};
     static inline std::atomic<quint64> s_destroyed{0};
     static inline std::atomic<quint64> s_searchChanges{0};
@@ -181,8 +185,7 @@ private:
     mutable quint64 m_searchRevision = 0;
     Folder *m_folder = nullptr;
     QList<Tag *> m_tags;
-    mutable bool m_searchReady = true;
-    mutable SearchText m_search;
+    mutable std::unique_ptr<SearchText> m_search; // out of line: most items keep none
     QString m_typeRawValue;
     std::optional<qint64> m_accessedAt;
     std::optional<QString> m_urlString;

@@ -40,9 +40,6 @@ LibraryStore::LibraryStore(const QString &path) : m_path(path)
     m_retry.setSingleShot(true);
     m_retry.setInterval(5000);
     connect(&m_retry, &QTimer::timeout, this, &LibraryStore::autosave);
-    // Search text of loaded items is built a slice at a time while the event loop is idle.
-    m_warmUp.setInterval(0);
-    connect(&m_warmUp, &QTimer::timeout, this, &LibraryStore::warmUpSearchText);
     if (auto *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { save(); });
 }
@@ -71,7 +68,6 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
         store->adopt(*folder.release());
     for (auto &item : contents.items)
         store->adopt(*item.release());
-    store->m_warmUp.start();
     return store;
 }
 
@@ -114,22 +110,6 @@ LibraryStore::~LibraryStore()
     }
     for (Tag *tag : m_tags.all())
         tag->m_items.clear();
-}
-
-void LibraryStore::warmUpSearchText()
-{
-    constexpr size_t slice = 4000;
-    const auto &items = m_items.all();
-    size_t built = 0;
-    while (m_warmUpCursor < items.size() && built < slice) {
-        const Item *item = items[m_warmUpCursor++];
-        if (!item->isSearchTextReady()) {
-            item->searchText();
-            ++built;
-        }
-    }
-    if (m_warmUpCursor >= items.size())
-        m_warmUp.stop();
 }
 
 void LibraryStore::adopt(Record &record)

@@ -103,7 +103,6 @@ private:
     void finishInsertAll();
     std::vector<Record *> passStandInLinks(StoreFile::Contents &contents);
     void markWritten(Item &item);
-    void warmUpSearchText();
     void adopt(Record &record);
     void forget(Record &record, QList<QUuid> &removedIds);
     void markDirty(Record &record);
@@ -128,8 +127,6 @@ private:
     bool m_readOnly = false;
     std::optional<StoreFailure> m_lastFailure;
     std::shared_ptr<BulkInsert> m_bulk;
-    QTimer m_warmUp;
-    size_t m_warmUpCursor = 0;
 };
 
 } // namespace quillory

@@ -37,7 +37,6 @@ bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
                              std::chrono::steady_clock::time_point deadline)
 {
     if (cursor == 0) {
-        Item::prepareSearchText(items);
         if (follows(items))
             return true;
         if (!std::exchange(m_restarting, false))
@@ -105,7 +104,8 @@ void SearchIndex::recordAttributesAt(size_t position, const Item &item)
 
 quint32 SearchIndex::add(const Item &item)
 {
-    const SearchText &text = item.searchText();
+    // The text is built for the copy only: the index is where a large library keeps it.
+    const SearchText &text = item.searchText(m_scratch);
     const std::string_view all = text.all();
     if (item.searchSlot() < m_slots.size() && m_slots[item.searchSlot()].item == &item)
         ++m_replaced;
@@ -136,7 +136,7 @@ void SearchIndex::startRebuilding(const std::vector<Item *> &items)
     size_t bytes = 0;
     const size_t sample = std::min(items.size(), sampled);
     for (size_t i = 0; i < sample; ++i)
-        bytes += items[i]->searchText().all().size();
+        bytes += items[i]->searchText(m_scratch).all().size();
     if (sample > 0)
         m_text.reserve(bytes / sample * items.size() * 5 / 4);
     m_slots.reserve(items.size());

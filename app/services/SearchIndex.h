@@ -40,7 +40,7 @@ public:
     // scan() gives each needle four bits per slot, one per field.
     static constexpr size_t mostNeedles = 8;
 
-    // Builds the items' pending search texts, then copies what changed.
+    // Copies what changed.
     void follow(const std::vector<Item *> &items);
     // Whether follow() would find nothing to do.
     bool follows(const std::vector<Item *> &items) const;
@@ -123,6 +123,7 @@ private:
 
     std::string m_text;
     std::vector<Slot> m_slots;
+    SearchText m_scratch;           // an item's text on its way into m_text
     size_t m_replaced = 0;          // slots left behind by items appended again
     quint64 m_destroyedAtBuild = 0; // Item::destroyedCount() when last built
 

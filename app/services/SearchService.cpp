@@ -24,6 +24,10 @@ constexpr size_t parallelThreshold = 20000;
 constexpr qsizetype mostTagBits = 32;
 // The longest the index follows a list before letting the window paint.
 constexpr std::chrono::milliseconds followingSlice(8);
+// Preparing the index waits for nobody, so it leaves the window more room.
+constexpr std::chrono::milliseconds preparingSlice(4);
+// How long preparing waits for a cancelled search to leave the index.
+constexpr int preparingRetryMilliseconds = 10;
 
 bool hasAtLeastTwoGraphemes(const QString &text)
 {
@@ -361,6 +365,8 @@ SearchService::SearchService(QSettings *settings, QObject *parent)
     m_following.setSingleShot(true);
     m_following.setInterval(0);
     connect(&m_following, &QTimer::timeout, this, &SearchService::followSome);
+    m_preparingPass.setSingleShot(true);
+    connect(&m_preparingPass, &QTimer::timeout, this, &SearchService::prepareSome);
     m_debounce.setSingleShot(true);
     m_debounce.setInterval(settleMilliseconds);
     connect(&m_debounce, &QTimer::timeout, this, &SearchService::settle);
@@ -386,6 +392,7 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
         std::vector<Match> matches = scoreEachItem(items, criteria, *scorer);
         kept = byScore(matches);
     } else {
+        stopPreparing();
         stopDeferred();
         m_index->follow(items);
         const IndexSearch search(std::move(*scorer), criteria, *m_index);
@@ -409,6 +416,7 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
         criteria.tagIds.size() > mostTagBits || !indexServes(*scorer, items.size(), *m_index))
         return filter(items, query, tags, type, favoritesOnly, nullptr, includeArchived);
 
+    stopPreparing();
     stopDeferred();
     auto job = std::make_shared<Job>();
     job->requester = requester;
@@ -448,6 +456,43 @@ void SearchService::followSome()
     }
     std::vector<Item *>().swap(job->items);
     searchOnWorker(job);
+}
+
+void SearchService::prepareIndex(const std::vector<Item *> &items)
+{
+    if (m_job)
+        return; // that search brings the index up to its list already
+    m_preparing.items = items;
+    m_preparing.cursor = 0;
+    m_preparing.destroyedAtStart = Item::destroyedCount();
+    m_preparingPass.start(0);
+}
+
+void SearchService::prepareSome()
+{
+    if (m_preparing.items.empty())
+        return;
+    if (m_job || Item::destroyedCount() != m_preparing.destroyedAtStart) {
+        stopPreparing();
+        return;
+    }
+    // A cancelled search may still be reading the index on the worker.
+    if (m_pool.activeThreadCount() > 0) {
+        m_preparingPass.start(preparingRetryMilliseconds);
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + preparingSlice;
+    if (m_index->followSome(m_preparing.items, m_preparing.cursor, deadline))
+        stopPreparing();
+    else
+        m_preparingPass.start(0);
+}
+
+void SearchService::stopPreparing()
+{
+    m_preparingPass.stop();
+    std::vector<Item *>().swap(m_preparing.items);
+    m_preparing.cursor = 0;
 }
 
 void SearchService::searchOnWorker(const std::shared_ptr<Job> &job)

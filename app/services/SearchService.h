@@ -71,6 +71,11 @@ public:
                   bool includeArchived, Delivery later);
     // Ends `requester`'s deferred search, if one is running.
     void cancelDeferred(const void *requester);
+    // Copies the search text of `items` into the index a slice per event-loop pass while no
+    // search uses it, so that the first search of a large library finds it there. A search
+    // of the index, or an item destroyed meanwhile, ends it early: the search copies the rest.
+    void prepareIndex(const std::vector<Item *> &items);
+    bool isPreparingIndex() const { return !m_preparing.items.empty(); }
     void setBackgroundThreshold(size_t items) { m_backgroundThreshold = items; }
 
     QString searchQuery() const { return m_searchQuery; }
@@ -97,6 +102,8 @@ private:
     void followSome();
     // Starts the search on the worker, once the index follows the job's list.
     void searchOnWorker(const std::shared_ptr<Job> &job);
+    void prepareSome();
+    void stopPreparing();
     void deliver(const std::shared_ptr<Job> &job, std::vector<Item *> found);
     void setSearching(bool searching);
     void setRecentSearches(const QStringList &searches);
@@ -114,6 +121,14 @@ private:
     std::shared_ptr<Job> m_job;
     QThreadPool m_pool;
     QTimer m_following;
+    struct Preparation
+    {
+        std::vector<Item *> items;
+        size_t cursor = 0;
+        quint64 destroyedAtStart = 0;
+    };
+    Preparation m_preparing;
+    QTimer m_preparingPass;
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings *m_settings = nullptr;
 };

@@ -267,6 +267,7 @@ void QuilloryApp::runLateStartup()
         [](bool) {});
     m_newItems = NewItemsListener::create();
     m_pendingItems->followTriggers(AppNotifier::shared(), *m_newItems);
+    SearchService::shared().prepareIndex(m_store->items());
 }
 
 } // namespace quillory

@@ -652,3 +652,117 @@ TEST_F(SearchServiceTest, ASearchStillRunningWhenTheServiceGoesIsDropped)
     QTest::qWait(50);
     EXPECT_FALSE(called);
 }
+
+namespace {
+
+bool waitForPreparedIndex(const SearchService &search)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (search.isPreparingIndex() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return !search.isPreparingIndex();
+}
+
+std::vector<Item *> withWord(const std::vector<Item *> &items, const QString &word)
+{
+    std::vector<Item *> found;
+    for (Item *item : items) {
+        if (referenceScore(*item, word) > 0)
+            found.push_back(item);
+    }
+    return found;
+}
+
+std::vector<Item *> sorted(std::vector<Item *> items)
+{
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+} // namespace
+
+TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
+{
+    const QString path = m_dir.filePath(u"lib.store"_s);
+    QString error;
+    {
+        auto store = LibraryStore::open(path, &error);
+        for (int i = 0; i < 300; ++i)
+            store->insert(std::make_unique<Item>(
+                ItemType::WebLink, (i % 7 == 0 ? u"Compost "_s : u"Garden "_s) + QString::number(i),
+                QUrl(u"https://soil.example/"_s + QString::number(i))));
+    }
+    auto store = LibraryStore::open(path, &error);
+    ASSERT_TRUE(store);
+    const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
+    m_search.prepareIndex(items);
+    ASSERT_TRUE(waitForPreparedIndex(m_search));
+
+    const auto search = [this](const std::vector<Item *> &list, const QString &q) {
+        return m_search.filter(list, q, {}, std::nullopt, false, nullptr, false);
+    };
+    const auto found = search(items, u"compost"_s);
+    EXPECT_EQ(sorted(found), sorted(withWord(items, u"compost"_s)));
+    EXPECT_EQ(found.size(), 43u);
+    // Searched from the index, the texts were built only to be copied there.
+    EXPECT_TRUE(std::none_of(items.cbegin(), items.cend(),
+                             [](const Item *item) { return item->isSearchTextReady(); }));
+
+    // A list much shorter than the index is read item by item: its items keep their texts,
+    // under the revision the index copied, so the index need not copy them again.
+    Item *first = items.front();
+    const quint64 revision = first->searchRevision();
+    EXPECT_NE(revision, 0u);
+    EXPECT_EQ(search({first}, u"compost"_s), std::vector<Item *>{first});
+    EXPECT_TRUE(first->isSearchTextReady());
+    EXPECT_EQ(first->searchRevision(), revision);
+
+    // An edit drops the kept text and moves the revision on; both ways of searching follow.
+    first->setTitle(u"Leaf mould"_s);
+    EXPECT_FALSE(first->isSearchTextReady());
+    EXPECT_NE(first->searchRevision(), revision);
+    EXPECT_TRUE(search({first}, u"compost"_s).empty());
+    EXPECT_EQ(search(items, u"mould"_s), std::vector<Item *>{first});
+    EXPECT_EQ(search(items, u"compost"_s).size(), 42u);
+}
+
+TEST_F(SearchServiceTest, PreparingTheIndexGivesWayToSearchesAndDeletions)
+{
+    // Long texts, so that preparing takes several event-loop passes.
+    const QString filler(400, u'x');
+    for (int i = 0; i < 40000; ++i)
+        add(u"garden "_s + filler + QString::number(i));
+
+    m_search.prepareIndex(all());
+    QCoreApplication::processEvents(); // one slice
+    ASSERT_TRUE(m_search.isPreparingIndex());
+    // A search takes the index over and copies the rest itself.
+    const auto found = query(u"garden 7"_s);
+    EXPECT_FALSE(m_search.isPreparingIndex());
+    EXPECT_EQ(sorted(found), sorted(withWord(all(), u"garden 7"_s)));
+
+    // A deferred search does too, and finds the same.
+    m_items.front()->setTitle(u"garden 7 first"_s);
+    m_search.setBackgroundThreshold(0);
+    m_search.prepareIndex(all());
+    QCoreApplication::processEvents();
+    std::optional<std::vector<Item *>> arrived;
+    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+                                        [&](std::vector<Item *> result) { arrived = result; }));
+    EXPECT_FALSE(m_search.isPreparingIndex());
+    ASSERT_TRUE(waitFor(arrived));
+    EXPECT_EQ(arrived->front(), m_items.front().get());
+    EXPECT_EQ(sorted(*arrived), sorted(withWord(all(), u"garden 7"_s)));
+
+    // An item destroyed while the index is prepared ends the preparation: the list it was
+    // given holds a dangling pointer now.
+    for (int i = 0; i < 40000; i += 2)
+        m_items[size_t(i)]->setNote(u"renamed"_s); // something left to copy
+    m_search.prepareIndex(all());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(m_search.isPreparingIndex());
+    m_items.pop_back();
+    ASSERT_TRUE(waitForPreparedIndex(m_search));
+    EXPECT_EQ(sorted(query(u"renamed"_s)), sorted(withWord(all(), u"renamed"_s)));
+}
