@@ -94,11 +94,12 @@ void Item::setNote(const std::optional<QString> &note)
 
 std::optional<QByteArray> Item::blob(ItemBlob which) const
 {
-    const BlobSlot &s = slot(which);
-    if (!s.present)
+    if (!hasBlob(which))
         return std::nullopt;
-    if (s.unsaved || context() == nullptr)
-        return s.bytes;
+    if (const QByteArray *bytes = unsavedBlob(which))
+        return *bytes;
+    if (context() == nullptr)
+        return QByteArray();
     return context()->loadBlob(id(), which);
 }
 
@@ -106,10 +107,10 @@ void Item::setBlob(ItemBlob which, const std::optional<QByteArray> &data)
 {
     if (!mayChange())
         return;
-    BlobSlot &s = slot(which);
-    s.present = data.has_value();
-    s.bytes = data.value_or(QByteArray());
-    s.unsaved = true;
+    (which == ItemBlob::Thumbnail ? m_hasThumbnail : m_hasImage) = data.has_value();
+    if (!m_unsavedBlobs)
+        m_unsavedBlobs = std::make_unique<UnsavedBlobs>();
+    m_unsavedBlobs->bytes[blobIndex(which)] = data.value_or(QByteArray());
     didChange();
 }
 
@@ -195,18 +196,18 @@ void Item::setRead(bool read)
 
 std::optional<QDateTime> Item::accessedAt() const
 {
-    if (!m_accessedAt)
+    if (m_accessedAt == neverAccessed)
         return std::nullopt;
-    return QDateTime::fromMSecsSinceEpoch(*m_accessedAt, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(m_accessedAt, Qt::UTC);
 }
 
 void Item::setAccessedAt(const std::optional<QDateTime> &when)
 {
     const std::optional<qint64> ms =
         when ? std::optional<qint64>(when->toMSecsSinceEpoch()) : std::nullopt;
-    if (ms == m_accessedAt || !mayChange())
+    if (ms == accessedAtMSecs() || !mayChange())
         return;
-    m_accessedAt = ms;
+    m_accessedAt = ms.value_or(neverAccessed);
     didChange();
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -49,10 +50,10 @@ public:
     {
         setBlob(ItemBlob::Thumbnail, data);
     }
-    bool hasThumbnailData() const { return slot(ItemBlob::Thumbnail).present; }
+    bool hasThumbnailData() const { return m_hasThumbnail; }
     std::optional<QByteArray> imageData() const { return blob(ItemBlob::Image); }
     void setImageData(const std::optional<QByteArray> &data) { setBlob(ItemBlob::Image, data); }
-    bool hasImageData() const { return slot(ItemBlob::Image).present; }
+    bool hasImageData() const { return m_hasImage; }
 
     const std::optional<QByteArray> &metadataJSON() const { return m_metadataJSON; }
     void setMetadataJSON(const std::optional<QByteArray> &json);
@@ -79,7 +80,10 @@ public:
     void setRead(bool read);
 
     std::optional<QDateTime> accessedAt() const;
-    std::optional<qint64> accessedAtMSecs() const { return m_accessedAt; }
+    std::optional<qint64> accessedAtMSecs() const
+    {
+        return m_accessedAt == neverAccessed ? std::nullopt : std::optional<qint64>(m_accessedAt);
+    }
     void setAccessedAt(const std::optional<QDateTime> &when);
 
     // The mutating operations; each sets modifiedAt as documented in ARCHITECTURE.md.
@@ -147,18 +151,27 @@ private:
     friend class LibraryStore;
     friend class StoreFile;
 
-    struct BlobSlot
+    // Image bytes set since the store last wrote the item, kept here until it has: an
+    // engaged slot with no bytes present stands for bytes removed. Out of line, since
+    // nearly every item of a library has none.
+    struct UnsavedBlobs
     {
-        bool present = false;
-        bool unsaved = false; // bytes live in `bytes` until the store has written them
-        QByteArray bytes;
+        std::optional<QByteArray> bytes[2];
     };
-
-    const BlobSlot &slot(ItemBlob which) const
+    static constexpr size_t blobIndex(ItemBlob which) { return which == ItemBlob::Image ? 1 : 0; }
+    bool hasBlob(ItemBlob which) const
     {
-        return which == ItemBlob::Thumbnail ? m_thumbnail : m_image;
+        return which == ItemBlob::Thumbnail ? m_hasThumbnail : m_hasImage;
     }
-    BlobSlot &slot(ItemBlob which) { return which == ItemBlob::Thumbnail ? m_thumbnail : m_image; }
+    // The bytes set and not yet written, or null when the store holds the item's bytes.
+    const QByteArray *unsavedBlob(ItemBlob which) const
+    {
+        if (!m_unsavedBlobs || !m_unsavedBlobs->bytes[blobIndex(which)])
+            return nullptr;
+        return &*m_unsavedBlobs->bytes[blobIndex(which)];
+    }
+    void markBlobsWritten() { m_unsavedBlobs.reset(); }
+    static constexpr qint64 neverAccessed = std::numeric_limits<qint64>::min();
     std::optional<QByteArray> blob(ItemBlob which) const;
     void setBlob(ItemBlob which, const std::optional<QByteArray> &data);
     void refreshSearchText();
@@ -177,6 +190,8 @@ private:
     bool m_isArchived = false;
     bool m_isFavorite = false;
     bool m_isRead = false;
+    bool m_hasThumbnail = false;
+    bool m_hasImage = false;
     ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
     mutable quint32 m_searchSlot = ~quint32(0);
     mutable quint32 m_titleRanking = 0;
@@ -187,12 +202,11 @@ private:
     QList<Tag *> m_tags;
     mutable std::unique_ptr<SearchText> m_search; // out of line: most items keep none
     QString m_typeRawValue;
-    std::optional<qint64> m_accessedAt;
+    qint64 m_accessedAt = neverAccessed;
     std::optional<QString> m_urlString;
     QString m_title;
     std::optional<QString> m_note;
-    BlobSlot m_thumbnail;
-    BlobSlot m_image;
+    std::unique_ptr<UnsavedBlobs> m_unsavedBlobs;
     std::optional<QByteArray> m_metadataJSON;
     std::optional<QString> m_sourceDomain;
     std::optional<QString> m_sourceApp;

@@ -356,11 +356,7 @@ std::vector<Record *> LibraryStore::passStandInLinks(StoreFile::Contents &conten
 
 void LibraryStore::markWritten(Item &item)
 {
-    for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
-        Item::BlobSlot &slot = item.slot(which);
-        slot.unsaved = false;
-        slot.bytes = QByteArray(); // read back from the file from now on
-    }
+    item.markBlobsWritten(); // read back from the file from now on
 }
 
 void LibraryStore::remove(Item *item)

@@ -11,7 +11,7 @@ Record::Record(RecordKind kind) : m_kind(kind), m_id(QUuid::createUuid())
 }
 
 Record::Record(RecordKind kind, const QUuid &id, qint64 createdAt, qint64 modifiedAt)
-    : m_kind(kind), m_id(id), m_createdAt(createdAt), m_modifiedAt(modifiedAt), m_persisted(true)
+    : m_kind(kind), m_persisted(true), m_id(id), m_createdAt(createdAt), m_modifiedAt(modifiedAt)
 {
 }
 

@@ -71,12 +71,13 @@ private:
     friend class LibraryStore;
     friend class StoreFile;
 
+    // Small fields first, sharing one word: a large library holds a million of these.
     RecordKind m_kind;
+    bool m_persisted = false; // a row for it exists in the store file
     QUuid m_id;
     qint64 m_createdAt = 0;
     qint64 m_modifiedAt = 0;
     quint64 m_sequence = 0;
-    bool m_persisted = false; // a row for it exists in the store file
     RecordContext *m_context = nullptr;
 };
 

@@ -435,9 +435,12 @@ bool StoreFile::load(Contents &contents, QString *error)
         item->m_isRead = items.int64(11) != 0;
         if (!items.isNull(14))
             item->m_accessedAt = items.int64(14);
-        item->m_thumbnail.present = items.int64(15) != 0;
-        item->m_image.present = items.int64(16) != 0;
-        linkTags(*item, items.blobView(17), tagsById);
+        item->m_hasThumbnail = items.int64(15) != 0;
+        item->m_hasImage = items.int64(16) != 0;
+        const std::string_view tagIds = items.blobView(17);
+        if (tagIds.size() >= 16) // exactly: a library holds many short lists
+            item->m_tags.reserve(qsizetype(tagIds.size() / 16));
+        linkTags(*item, tagIds, tagsById);
         contents.items.push_back(std::move(item));
     }
 
@@ -591,15 +594,16 @@ bool StoreFile::writeItem(Item &item)
         return fail(s);
 
     for (ItemBlob which : {ItemBlob::Thumbnail, ItemBlob::Image}) {
-        const Item::BlobSlot &slot = item.slot(which);
-        if (!slot.unsaved)
+        const QByteArray *bytes = item.unsavedBlob(which);
+        if (bytes == nullptr)
             continue;
-        SqliteStatement &b = slot.present ? m_putBlob : m_clearBlob;
+        const bool present = item.hasBlob(which);
+        SqliteStatement &b = present ? m_putBlob : m_clearBlob;
         b.reset();
         b.bind(1, id);
         b.bind(2, qint64(blobKind(which)));
-        if (slot.present)
-            b.bind(3, slot.bytes);
+        if (present)
+            b.bind(3, *bytes);
         b.step();
         if (b.failed())
             return fail(b);
