@@ -42,6 +42,8 @@ public:
 
     // Copies what changed.
     void follow(const std::vector<Item *> &items);
+    // Forgets everything, as a new index.
+    void clear() { *this = SearchIndex(); }
     // Whether follow() would find nothing to do.
     bool follows(const std::vector<Item *> &items) const;
     // follow() a slice at a time, for a long list: walks on from `cursor` until the end or

@@ -464,6 +464,7 @@ void SearchService::prepareIndex(const std::vector<Item *> &items)
         return; // that search brings the index up to its list already
     m_preparing.items = items;
     m_preparing.cursor = 0;
+    m_preparing.started = false;
     m_preparing.destroyedAtStart = Item::destroyedCount();
     m_preparingPass.start(0);
 }
@@ -481,6 +482,10 @@ void SearchService::prepareSome()
         m_preparingPass.start(preparingRetryMilliseconds);
         return;
     }
+    // What the index holds from before (another library, items gone) would only be
+    // scanned along with the new list.
+    if (!std::exchange(m_preparing.started, true))
+        m_index->clear();
     const auto deadline = std::chrono::steady_clock::now() + preparingSlice;
     if (m_index->followSome(m_preparing.items, m_preparing.cursor, deadline))
         stopPreparing();

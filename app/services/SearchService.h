@@ -71,9 +71,10 @@ public:
                   bool includeArchived, Delivery later);
     // Ends `requester`'s deferred search, if one is running.
     void cancelDeferred(const void *requester);
-    // Copies the search text of `items` into the index a slice per event-loop pass while no
-    // search uses it, so that the first search of a large library finds it there. A search
-    // of the index, or an item destroyed meanwhile, ends it early: the search copies the rest.
+    // Starts the index afresh and copies the search text of `items` into it a slice per
+    // event-loop pass while no search uses it, so that the first search of a large library finds it
+    // there. A search of the index, or an item destroyed meanwhile, ends it early: the search
+    // copies the rest.
     void prepareIndex(const std::vector<Item *> &items);
     bool isPreparingIndex() const { return !m_preparing.items.empty(); }
     void setBackgroundThreshold(size_t items) { m_backgroundThreshold = items; }
@@ -125,6 +126,7 @@ private:
     {
         std::vector<Item *> items;
         size_t cursor = 0;
+        bool started = false;
         quint64 destroyedAtStart = 0;
     };
     Preparation m_preparing;

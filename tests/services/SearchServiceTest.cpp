@@ -696,6 +696,11 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     auto store = LibraryStore::open(path, &error);
     ASSERT_TRUE(store);
     const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
+    // Whatever the index held before is forgotten: the library's list is not searched as
+    // one much shorter than the index.
+    for (int i = 0; i < 1000; ++i)
+        add(u"Elsewhere "_s + QString::number(i));
+    ASSERT_EQ(query(u"elsewhere"_s).size(), 1000u);
     m_search.prepareIndex(items);
     ASSERT_TRUE(waitForPreparedIndex(m_search));
 
