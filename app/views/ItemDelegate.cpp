@@ -1,6 +1,7 @@
 #include "ItemDelegate.h"
 
 #include "DisplayText.h"
+#include "ElidedTextCache.h"
 #include "ItemListModel.h"
 #include "RelativeDate.h"
 #include "SymbolIcon.h"
@@ -86,17 +87,15 @@ void paintKept(QPainter *painter, const QRect &rect, int margin, const QString &
 }
 
 // Draws the title, then the favourite star right after it when there is room.
-int paintTitle(QPainter *painter, const QRect &rect, const QString &title, bool favorite,
-               const QFont &font)
+int paintTitle(QPainter *painter, ElidedTextCache &lines, const QRect &rect, const QString &title,
+               bool favorite, const QFont &font)
 {
-    painter->setFont(font);
     const QFontMetrics fm(font);
     const int star = favorite ? fm.height() - 2 : 0;
-    const QString elided = fm.elidedText(DisplayText::bounded(title), Qt::ElideRight,
-                                         rect.width() - (favorite ? star + 4 : 0));
-    painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop, elided);
+    const int drawn = lines.draw(painter, rect.adjusted(0, 0, favorite ? -(star + 4) : 0, 0),
+                                 DisplayText::bounded(title), font);
     if (favorite) {
-        const int x = rect.left() + fm.horizontalAdvance(elided) + 4;
+        const int x = rect.left() + drawn + 4;
         painter->drawPixmap(
             QRect(x, rect.top() + 2, star - 2, star - 2),
             SymbolIcon::tinted(QStringLiteral("star.fill"), QColor(0xFF, 0xCC, 0x00), star));
@@ -197,16 +196,13 @@ void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &opti
     const QFont base = option.font;
     QRect text(picture.left(), picture.bottom() + 8, picture.width(), 40);
     painter->setPen(palette.color(QPalette::Text));
-    const int titleHeight = paintTitle(painter, text, item.title(), item.isFavorite(),
+    const int titleHeight = paintTitle(painter, m_lines, text, item.title(), item.isFavorite(),
                                        scaledFont(base, 0.92, QFont::Medium));
     if (item.sourceDomain()) {
-        const QFont small = scaledFont(base, 0.82);
-        painter->setFont(small);
         painter->setPen(secondary(palette));
         text.setTop(text.top() + titleHeight + 4);
-        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop,
-                          QFontMetrics(small).elidedText(DisplayText::bounded(*item.sourceDomain()),
-                                                         Qt::ElideRight, text.width()));
+        m_lines.draw(painter, text, DisplayText::bounded(*item.sourceDomain()),
+                     scaledFont(base, 0.82));
     }
 }
 
@@ -229,18 +225,18 @@ void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &optio
     QRect text(picture.right() + 12, row.top() + 6, row.right() - picture.right() - 20,
                row.height() - 8);
     painter->setPen(palette.color(QPalette::Text));
-    const int titleHeight = paintTitle(painter, text, item.title(), item.isFavorite(), base);
+    const int titleHeight =
+        paintTitle(painter, m_lines, text, item.title(), item.isFavorite(), base);
 
     text.setTop(text.top() + titleHeight + 2);
     int x = text.left();
     if (item.sourceDomain()) {
-        const QFont caption = scaledFont(base, 0.85);
-        painter->setFont(caption);
         painter->setPen(secondary(palette));
-        const QString domain = QFontMetrics(caption).elidedText(
-            DisplayText::bounded(*item.sourceDomain()), Qt::ElideRight, text.width() / 2);
-        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop, domain);
-        x += QFontMetrics(caption).horizontalAdvance(domain) + 10;
+        QRect half = text;
+        half.setWidth(text.width() / 2);
+        x += m_lines.draw(painter, half, DisplayText::bounded(*item.sourceDomain()),
+                          scaledFont(base, 0.85)) +
+             10;
     }
     const QFont caption2 = scaledFont(base, 0.78);
     painter->setFont(caption2);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ElidedTextCache.h"
+
 #include <QStyledItemDelegate>
 
 namespace quillory {
@@ -38,6 +40,7 @@ private:
                       int radius) const;
 
     ThumbnailCache &m_thumbnails;
+    mutable ElidedTextCache m_lines; // painting is const, and only fills this
     bool m_grid = true;
     int m_cardWidth = 200;
 };

@@ -73,6 +73,30 @@ TEST_F(ItemDelegateTest, KeptCardPiecesFollowTheSelectionThePaletteAndTheKind)
     EXPECT_EQ(painted(false), plain);
 }
 
+// Titles and domains are drawn from kept layouts; an edit must show at once.
+TEST_F(ItemDelegateTest, ARenamedOrFavouredItemPaintsItsNewLook)
+{
+    const QImage before = painted(false);
+    m_item.setTitle(u"A page about orchards"_s);
+    m_item.setSourceDomain(u"orchards.example"_s);
+    m_item.setFavorite(true);
+    const QImage after = painted(false);
+    EXPECT_NE(after, before);
+
+    ThumbnailCache thumbnails;
+    ItemDelegate fresh(thumbnails);
+    QImage image(after.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QStyleOptionViewItem option;
+    option.rect = QRect(5, 5, 200, ItemDelegate::cardHeight);
+    option.palette = QApplication::palette();
+    option.font = QApplication::font();
+    fresh.paint(&painter, option, m_model.index(0));
+    painter.end();
+    EXPECT_EQ(after, image);
+}
+
 // Where a copy could not land on whole pixels the card is drawn directly, and still drawn.
 TEST_F(ItemDelegateTest, FractionalScalingDrawsTheCardDirectly)
 {
