@@ -105,8 +105,41 @@ void LiveList::reload()
         append(m_store.tags());
         break;
     }
-    std::sort(m_rows.begin(), m_rows.end(),
-              [this](const Record *a, const Record *b) { return less(a, b); });
+    if (m_kind == RecordKind::Tag) { // ties compare names
+        std::sort(m_rows.begin(), m_rows.end(),
+                  [this](const Record *a, const Record *b) { return less(a, b); });
+        return;
+    }
+    // The same order as less(), from keys read once: comparing through two record pointers
+    // per step waits on memory most of the time in a large library.
+    struct Keyed
+    {
+        qint64 key;
+        quint64 sequence;
+        Record *record;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(m_rows.size());
+    for (Record *r : m_rows) {
+        qint64 key = 0;
+        switch (m_order) {
+        case Order::CreatedAtDescending:
+            key = ~r->createdAtMSecs(); // reverses the order without overflowing
+            break;
+        case Order::CreatedAtAscending:
+            key = r->createdAtMSecs();
+            break;
+        case Order::SortOrderAscending:
+            key = sortOrderOf(r);
+            break;
+        }
+        keyed.push_back({key, r->sequence(), r});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        return a.key != b.key ? a.key < b.key : a.sequence < b.sequence;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        m_rows[i] = keyed[i].record;
 }
 
 int LiveList::rowCount(const QModelIndex &parent) const

@@ -6,7 +6,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -106,4 +108,37 @@ TEST(LiveList, TagsBySortOrderThenNameFoldersBySortOrder)
     EXPECT_EQ(folders->rowCount(), 2);
     store->remove(parent);
     EXPECT_EQ(folders->rowCount(), 0);
+}
+
+TEST(LiveList, ALoadedLibraryIsOrderedByTimeThenInsertionInBothDirections)
+{
+    QTemporaryDir dir;
+    QString error;
+    const QString path = dir.filePath(u"s.store"_s);
+    {
+        auto store = LibraryStore::open(path, &error);
+        ASSERT_TRUE(store);
+        // Few distinct times, so that most items tie, and the extremes a damaged file may hold.
+        const qint64 times[] = {std::numeric_limits<qint64>::min(), -5, 0, 7, 7, 1'000,
+                                std::numeric_limits<qint64>::max()};
+        for (int i = 0; i < 400; ++i) {
+            auto item = std::make_unique<Item>(ItemType::WebLink, QString::number(i));
+            item->setCreatedAt(QDateTime::fromMSecsSinceEpoch(times[(i * 5) % 7], Qt::UTC));
+            store->insert(std::move(item));
+        }
+    }
+    auto store = LibraryStore::open(path, &error);
+    ASSERT_TRUE(store);
+    for (const Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
+        std::vector<Record *> expected(store->items().cbegin(), store->items().cend());
+        std::stable_sort(expected.begin(), expected.end(), [&](const Record *a, const Record *b) {
+            if (a->createdAtMSecs() != b->createdAtMSecs())
+                return order == Qt::DescendingOrder ? a->createdAtMSecs() > b->createdAtMSecs()
+                                                    : a->createdAtMSecs() < b->createdAtMSecs();
+            return a->sequence() < b->sequence();
+        });
+        const auto list = LiveList::itemsByCreatedAt(*store, order);
+        EXPECT_EQ(list->records(), expected)
+            << (order == Qt::DescendingOrder ? "newest first" : "oldest first");
+    }
 }
