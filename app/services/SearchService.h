@@ -72,9 +72,9 @@ public:
     // Ends `requester`'s deferred search, if one is running.
     void cancelDeferred(const void *requester);
     // Starts the index afresh and copies the search text of `items` into it a slice per
-    // event-loop pass while no search uses it, so that the first search of a large library finds it
-    // there. A search of the index, or an item destroyed meanwhile, ends it early: the search
-    // copies the rest.
+    // event-loop pass while no search uses it, so that the first search of a large library
+    // finds it there. A search of the index, or an item destroyed meanwhile, ends it early:
+    // the search copies the rest.
     void prepareIndex(const std::vector<Item *> &items);
     bool isPreparingIndex() const { return !m_preparing.items.empty(); }
     void setBackgroundThreshold(size_t items) { m_backgroundThreshold = items; }
