@@ -18,7 +18,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSet>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -153,38 +152,25 @@ void ContentColumn::showItems(std::vector<Item *> items, Item *selected)
 
 void ContentColumn::selectItem(Item *item)
 {
-    const int row = m_model->rowOf(item);
-    const QSignalBlocker quiet(m_view->selectionModel());
+    QItemSelectionModel *selection = m_view->selectionModel();
+    const QSignalBlocker quiet(selection);
+    // Called on every refresh: a row already chosen, or none, needs no walk of the list.
+    const QModelIndex current = selection->currentIndex();
+    if (item != nullptr && m_model->itemAt(current.row()) == item &&
+        selection->selectedIndexes() == QModelIndexList{current})
+        return;
+    const int row = item == nullptr ? -1 : m_model->rowOf(item);
     if (row < 0) {
-        m_view->selectionModel()->clear();
+        selection->clear();
         return;
     }
-    const QModelIndex index = m_model->index(row);
-    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    selection->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
 }
 
 void ContentColumn::forgetItems(const QList<Record *> &records)
 {
-    // Mostly one item is deleted: comparing with a few pointers beats a hash lookup a row.
-    constexpr qsizetype fewRecords = 16;
-    const QSet<const void *> gone = records.size() > fewRecords
-                                        ? QSet<const void *>(records.cbegin(), records.cend())
-                                        : QSet<const void *>();
-    const auto isGone = [&](const Item *item) {
-        return records.size() > fewRecords
-                   ? gone.contains(item)
-                   : std::find(records.cbegin(), records.cend(), item) != records.cend();
-    };
-    std::vector<Item *> kept;
-    kept.reserve(m_model->items().size());
-    for (Item *item : m_model->items()) {
-        if (!isGone(item))
-            kept.push_back(item);
-    }
-    if (kept.size() != m_model->items().size()) {
-        const QSignalBlocker quiet(m_view->selectionModel());
-        m_model->setItems(std::move(kept));
-    }
+    const QSignalBlocker quiet(m_view->selectionModel());
+    m_model->removeItems(records);
 }
 
 void ContentColumn::applyViewMode()

@@ -154,6 +154,59 @@ bool ItemListModel::applyAsRemovesAndInserts(const std::vector<Item *> &items, c
     return true;
 }
 
+void ItemListModel::removeItems(const QList<Record *> &records)
+{
+    // Mostly one item is deleted: finding it beats hashing the whole list.
+    constexpr qsizetype fewRecords = 16;
+    std::vector<size_t> rows;
+    if (records.size() <= fewRecords) {
+        for (const Record *record : records) {
+            const auto at = std::find(m_items.cbegin(), m_items.cend(), record);
+            if (at != m_items.cend())
+                rows.push_back(size_t(at - m_items.cbegin()));
+        }
+        std::sort(rows.begin(), rows.end());
+    } else {
+        const QSet<const Record *> gone(records.cbegin(), records.cend());
+        for (size_t row = 0; row < m_items.size(); ++row) {
+            if (gone.contains(m_items[row]))
+                rows.push_back(row);
+        }
+    }
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty())
+        return;
+    int runs = 1;
+    for (size_t i = 1; i < rows.size(); ++i)
+        runs += rows[i] != rows[i - 1] + 1;
+    if (runs > mostRuns) {
+        std::vector<Item *> kept;
+        kept.reserve(m_items.size() - rows.size());
+        auto next = rows.cbegin();
+        for (size_t row = 0; row < m_items.size(); ++row) {
+            if (next != rows.cend() && *next == row)
+                ++next;
+            else
+                kept.push_back(m_items[row]);
+        }
+        beginResetModel();
+        m_items = std::move(kept);
+        endResetModel();
+        return;
+    }
+    // From the end, so the rows still to remove keep their numbers.
+    for (size_t end = rows.size(); end > 0;) {
+        size_t begin = end - 1;
+        while (begin > 0 && rows[begin - 1] + 1 == rows[begin])
+            --begin;
+        beginRemoveRows(QModelIndex(), int(rows[begin]), int(rows[end - 1]));
+        m_items.erase(m_items.begin() + qsizetype(rows[begin]),
+                      m_items.begin() + qsizetype(rows[end - 1]) + 1);
+        endRemoveRows();
+        end = begin;
+    }
+}
+
 Item *ItemListModel::itemAt(int row) const
 {
     return row >= 0 && size_t(row) < m_items.size() ? m_items[size_t(row)] : nullptr;

@@ -6,6 +6,7 @@
 namespace quillory {
 
 class Item;
+class Record;
 
 // The shown list of the content column: a snapshot of the filtered items that the main
 // window replaces whenever the library or the filters change, telling the views only the
@@ -23,6 +24,9 @@ public:
     // An unchanged list only repaints. A list that differs in a few rows (one moved, or a
     // few runs removed and inserted) is applied as those rows; any other resets the views.
     void setItems(std::vector<Item *> items);
+    // The rows of records about to be deleted go as runs of removed rows, the others stay
+    // where they are; past a few runs the views are reset instead.
+    void removeItems(const QList<Record *> &records);
     const std::vector<Item *> &items() const { return m_items; }
     Item *itemAt(int row) const;
     int rowOf(const Item *item) const;

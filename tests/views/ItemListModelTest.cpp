@@ -149,4 +149,46 @@ TEST(ItemListModel, AnotherListResetsAndTheSameListOnlyRepaints)
     EXPECT_EQ(m.model.rowCount(), 0);
 }
 
+TEST(ItemListModel, DeletedItemsLeaveAsRemovedRowsUnlessScatteredWide)
+{
+    ItemPool pool;
+    ModelUnderTest m;
+    std::vector<Item *> items = pool.fresh(300);
+    m.model.setItems(items);
+    Item *stranger = pool.fresh();
+    const auto without = [](std::vector<Item *> list, const QList<Record *> &gone) {
+        std::erase_if(list, [&](Item *i) { return gone.contains(i); });
+        return list;
+    };
+
+    // One item, a run and a few apart, handed over in any order, with one never shown.
+    const QList<Record *> few{items[120], items[5], items[6], items[7],
+                              items[299], stranger, items[0], items[5]};
+    m.select(items[200]);
+    QSignalSpy removals(&m.model, &QAbstractItemModel::rowsRemoved);
+    m.model.removeItems(few);
+    items = without(items, few);
+    EXPECT_EQ(m.model.items(), items);
+    EXPECT_EQ(removals.count(), 4); // [0], [5, 7], [120], [299]
+    EXPECT_EQ(m.resets.count(), 0);
+    EXPECT_EQ(m.current(), items[195]);
+
+    // Many, scattered over the list, are a reset; many in one run are not.
+    QList<Record *> run(items.begin() + 40, items.begin() + 90);
+    m.model.removeItems(run);
+    items = without(items, run);
+    EXPECT_EQ(m.model.items(), items);
+    EXPECT_EQ(m.resets.count(), 0);
+    QList<Record *> scattered;
+    for (size_t i = 0; i < items.size(); i += 3)
+        scattered.append(items[i]);
+    m.model.removeItems(scattered);
+    items = without(items, scattered);
+    EXPECT_EQ(m.model.items(), items);
+    EXPECT_EQ(m.resets.count(), 1);
+
+    m.model.removeItems({stranger});
+    EXPECT_EQ(m.model.items(), items);
+}
+
 } // namespace
