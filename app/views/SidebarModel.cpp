@@ -46,16 +46,17 @@ void SidebarModel::update(const LiveList &folders, const LiveList &tags,
                           const LibraryCounts &counts, const SidebarSelection &selection,
                           const QList<Tag *> &filterTags)
 {
-    const Row root = describe(folders, tags, counts, selection, filterTags);
+    Row root = describe(folders, tags, counts, selection, filterTags);
     // Iterative: imported trees may be far deeper than the call stack.
-    std::vector<std::pair<QStandardItem *, const Row *>> pending{{invisibleRootItem(), &root}};
+    std::vector<Pending> pending{{invisibleRootItem(), &root, &m_shown}};
     while (!pending.empty()) {
-        const auto [shown, row] = pending.back();
+        const Pending next = pending.back();
         pending.pop_back();
-        if (shown != invisibleRootItem())
-            showData(*shown, *row);
-        followChildren(*shown, *row, pending);
+        if (next.shown != invisibleRootItem())
+            showData(*next.shown, *next.row, next.was);
+        followChildren(*next.shown, *next.row, next.was, pending);
     }
+    m_shown = std::move(root);
 }
 
 SidebarModel::Row SidebarModel::describe(const LiveList &folders, const LiveList &tags,
@@ -142,8 +143,40 @@ bool SidebarModel::standsFor(const QStandardItem &shown, const Row &row)
     return false;
 }
 
-void SidebarModel::showData(QStandardItem &shown, const Row &row)
+bool SidebarModel::sameRow(const Row &a, const Row &b)
 {
+    if (a.kind != b.kind)
+        return false;
+    switch (a.kind) {
+    case RowKind::Section:
+        return a.title == b.title;
+    case RowKind::SmartFolder:
+        return a.smartFolder == b.smartFolder;
+    case RowKind::Folder:
+    case RowKind::Tag:
+        return a.id == b.id;
+    case RowKind::NewFolder:
+        return true;
+    }
+    return false;
+}
+
+void SidebarModel::showData(QStandardItem &shown, const Row &row, const Row *was)
+{
+    if (was != nullptr) {
+        const auto set = [&shown](bool differs, int role, const QVariant &value) {
+            if (differs)
+                shown.setData(value, role);
+        };
+        set(was->title != row.title, Qt::DisplayRole, row.title);
+        set(was->symbol != row.symbol, SymbolRole, row.symbol);
+        set(was->tint != row.tint, TintRole, row.tint);
+        set(was->count != row.count, CountRole, row.count);
+        set(was->selected != row.selected, SelectedRole, row.selected);
+        if (row.kind == RowKind::Tag)
+            set(was->checked != row.checked, CheckedRole, row.checked);
+        return;
+    }
     setIfChanged(shown, Qt::DisplayRole, row.title);
     setIfChanged(shown, SymbolRole, row.symbol);
     setIfChanged(shown, TintRole, row.tint);
@@ -164,7 +197,7 @@ QStandardItem *SidebarModel::made(const Row &row)
             item->setData(r.smartFolder, SmartFolderRole);
         if (r.kind == RowKind::Folder || r.kind == RowKind::Tag)
             item->setData(r.id, IdRole);
-        showData(*item, r);
+        showData(*item, r, nullptr);
         return item;
     };
     QStandardItem *top = itemOf(row);
@@ -183,11 +216,17 @@ QStandardItem *SidebarModel::made(const Row &row)
     return top;
 }
 
-void SidebarModel::followChildren(QStandardItem &shown, const Row &row,
-                                  std::vector<std::pair<QStandardItem *, const Row *>> &pending)
+void SidebarModel::followChildren(QStandardItem &shown, const Row &row, const Row *was,
+                                  std::vector<Pending> &pending)
 {
     const std::vector<Row> &fresh = row.children;
     const int count = int(fresh.size());
+    if (was != nullptr && was->children.size() == fresh.size() &&
+        std::equal(fresh.cbegin(), fresh.cend(), was->children.cbegin(), sameRow)) {
+        for (int i = 0; i < count; ++i)
+            pending.push_back({shown.child(i), &fresh[size_t(i)], &was->children[size_t(i)]});
+        return;
+    }
     bool same = shown.rowCount() == count;
     for (int i = 0; same && i < count; ++i)
         same = standsFor(*shown.child(i), fresh[size_t(i)]);
@@ -242,7 +281,7 @@ void SidebarModel::followChildren(QStandardItem &shown, const Row &row,
         }
     }
     for (int i = 0; i < count; ++i)
-        pending.emplace_back(shown.child(i), &fresh[size_t(i)]);
+        pending.push_back({shown.child(i), &fresh[size_t(i)], nullptr});
 }
 
 QModelIndex SidebarModel::find(const QModelIndex &parent, RowKind kind, const QVariant &value,

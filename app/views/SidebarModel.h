@@ -73,14 +73,28 @@ private:
                         const SidebarSelection &selection, const QList<Tag *> &filterTags);
     static void describeFolders(Row &section, const LiveList &folders,
                                 const SidebarSelection &selection);
+    // A shown row, what it is to show, and what it showed when the last update left it if
+    // that is known (it is not for rows just moved or made).
+    struct Pending
+    {
+        QStandardItem *shown;
+        const Row *row;
+        const Row *was;
+    };
+
     static bool standsFor(const QStandardItem &shown, const Row &row);
-    static void showData(QStandardItem &shown, const Row &row);
+    static bool sameRow(const Row &a, const Row &b);
+    static void showData(QStandardItem &shown, const Row &row, const Row *was);
     static QStandardItem *made(const Row &row);
     // Brings the children of `shown` to those of `row`; pairs left to compare go on `pending`.
-    static void followChildren(QStandardItem &shown, const Row &row,
-                               std::vector<std::pair<QStandardItem *, const Row *>> &pending);
+    static void followChildren(QStandardItem &shown, const Row &row, const Row *was,
+                               std::vector<Pending> &pending);
     QModelIndex find(const QModelIndex &parent, RowKind kind, const QVariant &value,
                      int role) const;
+
+    // What the rows show since the last update: comparing with it spares reading every
+    // row's data back from the items on each refresh. Only update() changes the rows.
+    Row m_shown;
 };
 
 } // namespace quillory

@@ -118,9 +118,11 @@ TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpe
             what = "folder moved";
             folder->setParent(random() % 3 == 0 ? nullptr : any(m_store->folders()));
         } else if (kind == 5) {
-            what = "folder reordered and renamed";
+            what = "folder reordered, renamed, recoloured and given another symbol";
             folder->setSortOrder(int(random() % 20));
             folder->setName(folder->name() + u'.');
+            folder->setColorHex(random() % 2 == 0 ? u"#FF0000"_s : u"#00FF00"_s);
+            folder->setIconName(random() % 2 == 0 ? u"star"_s : u"folder"_s);
         } else if (kind == 6 || tag == nullptr) {
             what = "new tag";
             auto made = std::make_unique<Tag>(u"tag %1"_s.arg(step), QColor(Qt::red));
@@ -131,8 +133,10 @@ TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpe
             m_filterTags.removeAll(tag);
             m_store->remove(tag);
         } else if (kind == 8) {
-            what = "tag reordered";
+            what = "tag reordered, renamed and recoloured";
             tag->setSortOrder(int(random() % 20));
+            tag->setName(tag->name() + u'.');
+            tag->setColorHex(random() % 2 == 0 ? u"#0000FF"_s : u"#FFFF00"_s);
         } else if (kind == 9) {
             what = "item filed, tagged";
             Item *item = m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"item"_s));
