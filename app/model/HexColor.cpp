@@ -2,6 +2,7 @@
 
 #include "NamedColor.h"
 
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 
@@ -60,8 +61,12 @@ std::optional<QString> HexColor::toHex(const QColor &color)
 
 QColor HexColor::fromHex(const QString &text)
 {
-    QString s = text.trimmed();
-    s.remove(QLatin1Char('#'));
+    // Every sidebar refresh reads each tag's and folder's colour: no copy on the heap.
+    QVarLengthArray<QChar, 16> s;
+    for (const QChar c : QStringView(text).trimmed()) {
+        if (c != u'#')
+            s.append(c);
+    }
     qsizetype i = 0;
     while (i < s.size() && s[i].isSpace()) // the scanner skips leading white space too
         ++i;

@@ -18,8 +18,8 @@ QRgb readRgb(const char *text)
 TEST(HexColor, ReadsTheScannerForms)
 {
     // Number signs anywhere are dropped before scanning; reading stops at a non-hex digit.
-    for (const char *text :
-         {"#FF8000", "FF8000", "  #ff8000 \n", "0xFF8000", "0XFF8000", "F#F8000", "FF8000zz"})
+    for (const char *text : {"#FF8000", "FF8000", "  #ff8000 \n", "0xFF8000", "0XFF8000", "F#F8000",
+                             "FF8000zz", "#  0x0000000000FF8000 "})
         EXPECT_EQ(readRgb(text), 0xFF8000u) << text;
     EXPECT_EQ(readRgb("#12"), 0x000012u);
     // Only the low 24 bits count.
