@@ -69,6 +69,11 @@ QDateTime SmartFolder::cutoff(const QDateTime &now, const QTimeZone &zone)
     return now.toTimeZone(zone).addDays(-7);
 }
 
+QDateTime SmartFolder::cutoff(const QDateTime &now)
+{
+    return now.toLocalTime().addDays(-7);
+}
+
 bool SmartFolder::contains(const Item &item, qint64 cutoffMSecs) const
 {
     switch (m_value) {

@@ -31,8 +31,10 @@ public:
 
     // The start of the seven-day window: `now` moved back seven calendar days in `zone`,
     // so a daylight-saving change inside the week keeps the wall-clock time.
-    static QDateTime cutoff(const QDateTime &now,
-                            const QTimeZone &zone = QTimeZone::systemTimeZone());
+    static QDateTime cutoff(const QDateTime &now, const QTimeZone &zone);
+    // The same in the user's time zone. Every refresh asks, and the system zone reads its
+    // rules from disk each time it is asked for; local time keeps them.
+    static QDateTime cutoff(const QDateTime &now);
 
     // Membership against a cut-off computed once by the caller (see cutoff()).
     bool contains(const Item &item, qint64 cutoffMSecs) const;

@@ -4,6 +4,7 @@
 #include <SmartFolder.h>
 
 #include <QTimeZone>
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -89,6 +90,33 @@ TEST(SmartFolder, SevenDayWindowEdges)
     justBefore.setAccessedAt(now.addDays(-7).addSecs(-1));
     EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyViewed).contains(atCutoff, cutoff));
     EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyViewed).contains(justBefore, cutoff));
+}
+
+TEST(SmartFolder, TheUsersCutoffIsTheOneInTheirTimeZone)
+{
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid()) << "time zone data is missing";
+    const QByteArray wasZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    // Either side of both changes of 2026, and in the hour that is repeated.
+    for (const QDateTime &local : {QDateTime(QDate(2026, 4, 2), QTime(10, 30), berlin),
+                                   QDateTime(QDate(2026, 10, 28), QTime(9, 0), berlin),
+                                   QDateTime(QDate(2026, 11, 1), QTime(2, 30), berlin),
+                                   QDateTime(QDate(2026, 7, 1), QTime(0, 0), berlin)}) {
+        const QDateTime now = local.toUTC();
+        EXPECT_EQ(SmartFolder::cutoff(now).toMSecsSinceEpoch(),
+                  SmartFolder::cutoff(now, berlin).toMSecsSinceEpoch())
+            << qPrintable(local.toString(Qt::ISODate));
+    }
+    // A week before lands in the hour the clocks skipped: the window starts after it.
+    const QDateTime intoTheGap = QDateTime(QDate(2026, 4, 5), QTime(2, 30), berlin).toUTC();
+    EXPECT_EQ(SmartFolder::cutoff(intoTheGap), QDateTime(QDate(2026, 3, 29), QTime(3, 30), berlin));
+    if (wasZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", wasZone);
+    tzset();
 }
 
 TEST(SmartFolder, CutoffKeepsWallClockAcrossDaylightSaving)
