@@ -292,6 +292,10 @@ bool LibraryFilter::patchLastShown(const ItemChanges &changes, const Request &re
 
     std::vector<Item *> &kept = m_candidates;
     copyWithout(m_lastShown, changes.touched(), kept);
+    if (arrivals.empty()) {
+        shown.swap(kept); // a deletion, or an item that left the list: nothing to place
+        return true;
+    }
     shown.clear();
     shown.reserve(kept.size() + arrivals.size());
     auto from = kept.cbegin();
