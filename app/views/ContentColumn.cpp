@@ -76,7 +76,7 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     m_view->setObjectName(QStringLiteral("itemView"));
     m_view->setUniformItemSizes(true);
     m_view->setLayoutMode(QListView::Batched);
-    m_view->setBatchSize(2000);
+    m_view->setBatchSize(layoutBatchRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_view->verticalScrollBar()->setSingleStep(24);
@@ -84,6 +84,10 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &ContentColumn::fitLayoutBatchToView);
+    connect(m_view->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &ContentColumn::fitLayoutBatchToView);
     connect(
         m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex &current) { emit itemSelected(m_model->itemAt(current.row())); });
@@ -171,6 +175,20 @@ void ContentColumn::forgetItems(const QList<Record *> &records)
 {
     const QSignalBlocker quiet(m_view->selectionModel());
     m_model->removeItems(records);
+}
+
+void ContentColumn::fitLayoutBatchToView()
+{
+    // Every added or deleted row lays the list out again, in batches, and until the last
+    // batch the scroll range only reaches as far as the rows laid out so far. A first batch
+    // ending above the shown cards would clamp the scroll position and jump the view up:
+    // it reaches past the bottom of the view instead, whatever that costs deep in the list.
+    const QScrollBar *bar = m_view->verticalScrollBar();
+    const qint64 extent = qint64(bar->maximum()) + bar->pageStep();
+    const qint64 rows = m_model->rowCount();
+    const qint64 reached =
+        extent > 0 ? rows * (qint64(bar->value()) + bar->pageStep()) / extent : 0;
+    m_view->setBatchSize(int(std::min(rows, reached)) + layoutBatchRows);
 }
 
 void ContentColumn::applyViewMode()

@@ -56,7 +56,11 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Rows a layout pass lays out before it lets the event loop run again.
+    static constexpr int layoutBatchRows = 2000;
+
     static void acceptAsCopy(QDropEvent &event);
+    void fitLayoutBatchToView();
     void applyViewMode();
     void layoutGrid();
 

@@ -657,6 +657,42 @@ TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
     EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen);
 }
 
+TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPositionWhileItIsLaidOut)
+{
+    // Longer than the list lays out in one go: the layout after each change comes in
+    // batches, and the view must not jump while they come.
+    for (int i = 0; i < 9000; ++i)
+        item(QStringLiteral("item %1").arg(i, 4, 10, QLatin1Char('0')).toUtf8().constData());
+    m_window->resize(1000, 600);
+    m_window->show();
+    m_window->refreshNow();
+    QListView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    QScrollBar *bar = view->verticalScrollBar();
+    const auto laidOut = [bar] {
+        for (int range = -1; range != bar->maximum();) {
+            range = bar->maximum();
+            QTest::qWait(100);
+        }
+    };
+    laidOut();
+    const int fullRange = bar->maximum();
+    view->scrollTo(model.index(8000), QAbstractItemView::PositionAtCenter);
+    const int scrolled = bar->value();
+    ASSERT_GT(scrolled, fullRange / 2);
+    std::vector<int> values;
+    QObject::connect(bar, &QScrollBar::valueChanged, [&values](int v) { values.push_back(v); });
+
+    m_store->remove(model.itemAt(8990));
+    m_window->refreshNow();
+    laidOut();
+    item("item new");
+    m_window->refreshNow();
+    laidOut();
+    EXPECT_EQ(bar->value(), scrolled);
+    EXPECT_EQ(values, std::vector<int>{});
+}
+
 TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlace)
 {
     Folder *work = folder("Work");
