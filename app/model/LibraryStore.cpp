@@ -66,8 +66,12 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
         store->adopt(*tag.release());
     for (auto &folder : contents.folders)
         store->adopt(*folder.release());
-    for (auto &item : contents.items)
-        store->adopt(*item.release());
+    for (auto &item : contents.items) {
+        // Only a damaged file holds an id twice (in two spellings): the row read first stays,
+        // and the other is dropped with the contents, letting go of its folder and tags.
+        if (!store->m_items.contains(item->id()))
+            store->adopt(*item.release());
+    }
     return store;
 }
 

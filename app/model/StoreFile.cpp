@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -410,13 +409,10 @@ bool StoreFile::load(Contents &contents, QString *error)
         "source_app,"
         " folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
         " has_thumbnail, has_image, tag_ids FROM items ORDER BY rowid");
-    QSet<QUuid> itemIds;
-    itemIds.reserve(qsizetype(contents.items.capacity()));
     while (items.step()) {
         const QUuid id = readId(items, 0);
-        if (id.isNull() || itemIds.contains(id))
+        if (id.isNull())
             continue;
-        itemIds.insert(id);
         auto item = std::unique_ptr<Item>(new Item(id, items.int64(12), items.int64(13)));
         item->m_typeRawValue = Item::internedRawValue(items.text(1));
         item->m_type = ItemType::fromRawValueOrWebLink(item->m_typeRawValue);

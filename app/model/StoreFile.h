@@ -61,6 +61,8 @@ public:
     // text is left for the caller to build (it can do so on several threads). Ids another
     // program stored in another spelling (lower case, braces) are rewritten in the one
     // spelling saves use, so that later saves update those rows instead of adding new ones.
+    // Where that cannot be done (a read-only file), two items may come with one id; the
+    // store keeps the first.
     bool load(Contents &contents, QString *error);
     // Writes all changes in one transaction: all of them land, or none.
     bool write(const Changes &changes, StoreFailure *failure);

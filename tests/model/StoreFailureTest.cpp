@@ -198,6 +198,27 @@ TEST_F(StoreFailureTest, ReadOnlyLibraryOpensForBrowsingAndRefusesEveryChange)
     }
 }
 
+TEST_F(StoreFailureTest, AReadOnlyLibraryHoldingAnIdTwiceShowsTheFirstRowOnce)
+{
+    makeLibrary();
+    // Another tool copied the item under its id in lower case; the file cannot be mended.
+    execOn(path(), "INSERT INTO items SELECT lower(id), type_raw_value, url_string, 'Copy',"
+                   " note, metadata_json, source_domain, source_app, folder_id, is_archived,"
+                   " is_favorite, is_read, created_at, modified_at, accessed_at,"
+                   " has_thumbnail, has_image, tag_ids FROM items");
+    FaultyDisk disk;
+    disk.setReadOnly(true);
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(store->isReadOnly());
+    ASSERT_EQ(store->items().size(), 1u);
+    Item *item = store->items().front();
+    EXPECT_EQ(item->title(), u"Page"_s);
+    // The copy let go of the folder and the tag it was linked to while read.
+    EXPECT_EQ(store->folders().front()->items(), QList<Item *>{item});
+    EXPECT_EQ(store->tags().front()->items(), QList<Item *>{item});
+}
+
 TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)
 {
     const struct
