@@ -86,8 +86,6 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     m_view->viewport()->installEventFilter(this);
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &ContentColumn::fitLayoutBatchToView);
-    connect(m_view->verticalScrollBar(), &QScrollBar::rangeChanged, this,
-            &ContentColumn::fitLayoutBatchToView);
     connect(
         m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex &current) { emit itemSelected(m_model->itemAt(current.row())); });
@@ -183,12 +181,22 @@ void ContentColumn::fitLayoutBatchToView()
     // batch the scroll range only reaches as far as the rows laid out so far. A first batch
     // ending above the shown cards would clamp the scroll position and jump the view up:
     // it reaches past the bottom of the view instead, whatever that costs deep in the list.
-    const QScrollBar *bar = m_view->verticalScrollBar();
-    const qint64 extent = qint64(bar->maximum()) + bar->pageStep();
-    const qint64 rows = m_model->rowCount();
-    const qint64 reached =
-        extent > 0 ? rows * (qint64(bar->value()) + bar->pageStep()) / extent : 0;
-    m_view->setBatchSize(int(std::min(rows, reached)) + layoutBatchRows);
+    // Counted from the cards' size, not the scroll range, which is short of the list while
+    // it is laid out.
+    const QRect first = m_view->visualRect(m_model->index(0));
+    if (first.isEmpty()) {
+        m_view->setBatchSize(layoutBatchRows);
+        return;
+    }
+    const QSize grid = m_view->gridSize();
+    const qint64 lineHeight =
+        std::max(1, grid.isValid() ? grid.height() : first.height() + m_view->spacing());
+    const qint64 perLine =
+        grid.isValid() ? std::max(1, m_view->viewport()->width() / std::max(1, grid.width())) : 1;
+    const qint64 bottom =
+        qint64(m_view->verticalScrollBar()->value()) + m_view->viewport()->height();
+    const qint64 reached = (bottom / lineHeight + 1) * perLine;
+    m_view->setBatchSize(int(std::min<qint64>(m_model->rowCount(), reached)) + layoutBatchRows);
 }
 
 void ContentColumn::applyViewMode()

@@ -665,7 +665,6 @@ TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPositionWhileItIsLaid
         item(QStringLiteral("item %1").arg(i, 4, 10, QLatin1Char('0')).toUtf8().constData());
     m_window->resize(1000, 600);
     m_window->show();
-    m_window->refreshNow();
     QListView *view = m_window->content().view();
     const ItemListModel &model = m_window->content().model();
     QScrollBar *bar = view->verticalScrollBar();
@@ -675,22 +674,29 @@ TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPositionWhileItIsLaid
             QTest::qWait(100);
         }
     };
-    laidOut();
-    const int fullRange = bar->maximum();
-    view->scrollTo(model.index(8000), QAbstractItemView::PositionAtCenter);
-    const int scrolled = bar->value();
-    ASSERT_GT(scrolled, fullRange / 2);
-    std::vector<int> values;
-    QObject::connect(bar, &QScrollBar::valueChanged, [&values](int v) { values.push_back(v); });
+    for (const ViewMode mode : {ViewMode::Grid, ViewMode::List}) {
+        SCOPED_TRACE(mode == ViewMode::Grid ? "cards" : "rows");
+        m_state.setViewMode(mode);
+        m_window->refreshNow();
+        laidOut();
+        const int fullRange = bar->maximum();
+        view->scrollTo(model.index(8000), QAbstractItemView::PositionAtCenter);
+        const int scrolled = bar->value();
+        ASSERT_GT(scrolled, fullRange / 2);
+        std::vector<int> values;
+        const QMetaObject::Connection watching = QObject::connect(
+            bar, &QScrollBar::valueChanged, [&values](int v) { values.push_back(v); });
 
-    m_store->remove(model.itemAt(8990));
-    m_window->refreshNow();
-    laidOut();
-    item("item new");
-    m_window->refreshNow();
-    laidOut();
-    EXPECT_EQ(bar->value(), scrolled);
-    EXPECT_EQ(values, std::vector<int>{});
+        m_store->remove(model.itemAt(8990));
+        m_window->refreshNow();
+        laidOut();
+        item("item new");
+        m_window->refreshNow();
+        laidOut();
+        QObject::disconnect(watching);
+        EXPECT_EQ(bar->value(), scrolled);
+        EXPECT_EQ(values, std::vector<int>{});
+    }
 }
 
 TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlace)
