@@ -26,12 +26,13 @@ QString Item::internedRawValue(const QString &raw)
 
 Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
            const std::optional<QString> &note, Folder *folder)
-    : Record(RecordKind::Item), m_typeRawValue(internedRawValue(type.rawValue())), m_title(title),
-      m_note(note)
+    : Record(RecordKind::Item), m_typeRawValue(internedRawValue(type.rawValue()))
 {
     m_type = type;
+    m_texts.set(ItemTexts::Title, title);
+    m_texts.set(ItemTexts::Note, note);
     if (url) {
-        m_urlString = url->toString(QUrl::FullyEncoded);
+        m_texts.set(ItemTexts::Url, url->toString(QUrl::FullyEncoded));
         const QString host = url->host();
         if (!host.isEmpty())
             m_sourceDomain = host;
@@ -61,23 +62,22 @@ void Item::setTypeRawValue(const QString &raw)
 
 void Item::setUrlString(const std::optional<QString> &url)
 {
-    if (url == m_urlString || !mayChange())
+    if (!mayChange() || !m_texts.set(ItemTexts::Url, url))
         return;
-    m_urlString = url;
     refreshSearchText();
     didChange();
 }
 
 QUrl Item::url() const
 {
-    return m_urlString ? QUrl(*m_urlString) : QUrl();
+    const std::optional<QString> address = urlString();
+    return address ? QUrl(*address) : QUrl();
 }
 
 void Item::setTitle(const QString &title)
 {
-    if (title == m_title || !mayChange())
+    if (!mayChange() || !m_texts.set(ItemTexts::Title, title))
         return;
-    m_title = title;
     m_titleRanking = 0;
     refreshSearchText();
     didChange();
@@ -85,9 +85,8 @@ void Item::setTitle(const QString &title)
 
 void Item::setNote(const std::optional<QString> &note)
 {
-    if (note == m_note || !mayChange())
+    if (!mayChange() || !m_texts.set(ItemTexts::Note, note))
         return;
-    m_note = note;
     refreshSearchText();
     didChange();
 }
@@ -264,7 +263,8 @@ void Item::refreshSearchText()
 
 void Item::assignSearchText(SearchText &text) const
 {
-    text.assign(m_title, m_note, m_sourceDomain, m_urlString);
+    text.assign(m_texts.utf8(ItemTexts::Title), m_texts.optionalUtf8(ItemTexts::Note),
+                m_sourceDomain, m_texts.optionalUtf8(ItemTexts::Url));
     // An item read from the store gets its first revision here. Nothing can hold a copy of
     // its text yet (a copy records the revision after this), so there is no change to tell.
     if (m_searchRevision == 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ItemMetadata.h"
+#include "ItemTexts.h"
 #include "ItemType.h"
 #include "Record.h"
 #include "SearchText.h"
@@ -34,14 +35,16 @@ public:
     const QString &typeRawValue() const { return m_typeRawValue; }
     void setTypeRawValue(const QString &raw);
 
-    const std::optional<QString> &urlString() const { return m_urlString; }
+    std::optional<QString> urlString() const { return m_texts.optionalText(ItemTexts::Url); }
+    // The address as stored, UTF-8, for scans over a whole library that decode none.
+    std::optional<std::string_view> urlUtf8() const { return m_texts.optionalUtf8(ItemTexts::Url); }
     void setUrlString(const std::optional<QString> &url);
     QUrl url() const;
 
-    const QString &title() const { return m_title; }
+    QString title() const { return m_texts.text(ItemTexts::Title); }
     void setTitle(const QString &title);
 
-    const std::optional<QString> &note() const { return m_note; }
+    std::optional<QString> note() const { return m_texts.optionalText(ItemTexts::Note); }
     void setNote(const std::optional<QString> &note);
 
     // The image bytes stay on disk until read; reading a stored item's bytes asks the store.
@@ -203,9 +206,7 @@ private:
     mutable std::unique_ptr<SearchText> m_search; // out of line: most items keep none
     QString m_typeRawValue;
     qint64 m_accessedAt = neverAccessed;
-    std::optional<QString> m_urlString;
-    QString m_title;
-    std::optional<QString> m_note;
+    ItemTexts m_texts;
     std::unique_ptr<UnsavedBlobs> m_unsavedBlobs;
     std::optional<QByteArray> m_metadataJSON;
     std::optional<QString> m_sourceDomain;

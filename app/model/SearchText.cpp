@@ -26,6 +26,25 @@ void appendFolded(std::string &out, const QString &text)
     }
 }
 
+// The same folding for UTF-8: ASCII bytes are the characters themselves.
+void appendFolded(std::string &out, std::string_view utf8)
+{
+    size_t ascii = 0;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80)
+        ++ascii;
+    if (ascii < utf8.size()) {
+        appendFolded(out, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + utf8.size());
+    char *dest = out.data() + at;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        dest[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+    }
+}
+
 } // namespace
 
 std::string SearchText::fold(const QString &text)
@@ -35,22 +54,27 @@ std::string SearchText::fold(const QString &text)
     return folded;
 }
 
-void SearchText::assign(const QString &title, const std::optional<QString> &note,
-                        const std::optional<QString> &domain, const std::optional<QString> &url)
+void SearchText::assign(std::string_view title, std::optional<std::string_view> note,
+                        const std::optional<QString> &domain, std::optional<std::string_view> url)
 {
     std::string text;
-    text.reserve(size_t(title.size() + (note ? note->size() : 0) + (domain ? domain->size() : 0) +
-                        (url ? url->size() : 0) + 4));
-    const auto append = [&text](const QString *value) {
-        if (value)
-            appendFolded(text, *value);
+    text.reserve(title.size() + (note ? note->size() : 0) + (domain ? size_t(domain->size()) : 0) +
+                 (url ? url->size() : 0) + 4);
+    const auto ended = [&text] {
         text += separator;
         return uint32_t(text.size());
     };
-    m_noteAt = append(&title);
-    m_domainAt = append(note ? &*note : nullptr);
-    m_urlAt = append(domain ? &*domain : nullptr);
-    append(url ? &*url : nullptr);
+    appendFolded(text, title);
+    m_noteAt = ended();
+    if (note)
+        appendFolded(text, *note);
+    m_domainAt = ended();
+    if (domain)
+        appendFolded(text, *domain);
+    m_urlAt = ended();
+    if (url)
+        appendFolded(text, *url);
+    ended();
     m_text = std::move(text);
     m_present = uint8_t((note ? 1 : 0) | (domain ? 2 : 0) | (url ? 4 : 0));
 }

@@ -14,8 +14,9 @@ namespace quillory {
 class SearchText final
 {
 public:
-    void assign(const QString &title, const std::optional<QString> &note,
-                const std::optional<QString> &domain, const std::optional<QString> &url);
+    // The title, note and address as UTF-8; the domain is one string shared by many items.
+    void assign(std::string_view title, std::optional<std::string_view> note,
+                const std::optional<QString> &domain, std::optional<std::string_view> url);
 
     std::string_view all() const { return m_text; }
     const char *data() const { return m_text.data(); }

@@ -115,6 +115,13 @@ std::string_view SqliteStatement::blobView(int column) const
     return data ? std::string_view(data, size_t(size)) : std::string_view();
 }
 
+std::optional<std::string_view> SqliteStatement::optionalTextView(int column) const
+{
+    if (isNull(column))
+        return std::nullopt;
+    return textView(column);
+}
+
 QString SqliteStatement::text(int column) const
 {
     const std::string_view v = textView(column);

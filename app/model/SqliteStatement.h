@@ -46,6 +46,7 @@ public:
     std::optional<QByteArray> optionalBlob(int column) const;
     // Valid until the next step(); no copy.
     std::string_view textView(int column) const;
+    std::optional<std::string_view> optionalTextView(int column) const;
     std::string_view blobView(int column) const;
 
 private:

@@ -438,9 +438,8 @@ bool StoreFile::load(Contents &contents, QString *error)
         auto item = std::unique_ptr<Item>(new Item(id, items.int64(12), items.int64(13)));
         item->m_typeRawValue = Item::internedRawValue(items.text(1));
         item->m_type = ItemType::fromRawValueOrWebLink(item->m_typeRawValue);
-        item->m_urlString = items.optionalText(2);
-        item->m_title = items.text(3);
-        item->m_note = items.optionalText(4);
+        item->m_texts =
+            ItemTexts(items.textView(3), items.optionalTextView(2), items.optionalTextView(4));
         item->m_metadataJSON = items.optionalBlob(5);
         item->m_sourceDomain = sharedTexts.shared(items.optionalText(6));
         item->m_sourceApp = sharedTexts.shared(items.optionalText(7));

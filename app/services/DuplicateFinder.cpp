@@ -5,9 +5,10 @@
 #include <Item.h>
 
 #include <QHash>
-#include <QStringMatcher>
 #include <QUrl>
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 namespace quillory {
 
@@ -22,7 +23,7 @@ bool olderFirst(const Item *a, const Item *b)
 
 // Text every address of the page must contain, to skip the others without working out
 // their key: the host, without "www.", when it is plain ASCII. Empty when there is none.
-QString hostNeedle(const QString &address)
+std::string hostNeedle(const QString &address)
 {
     QString host = QUrl(address).host().toLower();
     if (host.startsWith(u"www."))
@@ -31,30 +32,28 @@ QString hostNeedle(const QString &address)
         if (c.unicode() >= 0x80)
             return {};
     }
-    return host;
+    return host.toStdString();
 }
 
-// Whether `address` can hold the page whose host is `needle` (lower case): it names that
-// host as written, or spells its own host otherwise than in plain lower case (capitals,
+// Whether `address` (UTF-8) can hold the page whose host is `needle` (lower case): it names
+// that host as written, or spells its own host otherwise than in plain lower case (capitals,
 // escapes, punycode or another script), which only its key can tell. Looks at the host part
-// only, so most addresses are passed over at the cost of one case-sensitive search.
-bool mayHoldHost(const QString &address, const QStringMatcher &needle)
+// only, so most addresses are passed over at the cost of one case-sensitive search, without
+// being decoded.
+bool mayHoldHost(std::string_view address, std::string_view needle)
 {
-    if (needle.pattern().isEmpty() || needle.indexIn(address) >= 0)
+    if (needle.empty() || address.find(needle) != std::string_view::npos)
         return true;
-    const qsizetype start = address.indexOf(u"://");
-    if (start < 0)
+    const size_t start = address.find("://");
+    if (start == std::string_view::npos)
         return true;
-    qsizetype end = start + 3;
-    while (end < address.size() && address[end] != u'/' && address[end] != u'?' &&
-           address[end] != u'#')
-        ++end;
-    const QStringView host = QStringView(address).sliced(start + 3, end - start - 3);
-    for (const QChar c : host) {
-        if ((c >= u'A' && c <= u'Z') || c == u'%' || c.unicode() >= 0x80)
+    const size_t end = std::min(address.find_first_of("/?#", start + 3), address.size());
+    const std::string_view host = address.substr(start + 3, end - start - 3);
+    for (const char c : host) {
+        if ((c >= 'A' && c <= 'Z') || c == '%' || static_cast<unsigned char>(c) >= 0x80)
             return true;
     }
-    return host.contains(u"xn--");
+    return host.find("xn--") != std::string_view::npos;
 }
 
 } // namespace
@@ -64,8 +63,9 @@ std::vector<DuplicateFinder::Group> DuplicateFinder::groups(const std::vector<It
     QHash<QString, Group> byKey;
     byKey.reserve(qsizetype(items.size()));
     for (Item *item : items) {
-        if (item->urlString() && !item->urlString()->isEmpty())
-            byKey[WebAddressKey::of(*item->urlString())].push_back(item);
+        const std::optional<QString> address = item->urlString();
+        if (address && !address->isEmpty())
+            byKey[WebAddressKey::of(*address)].push_back(item);
     }
     std::vector<Group> found;
     for (auto it = byKey.begin(); it != byKey.end(); ++it) {
@@ -85,12 +85,14 @@ DuplicateFinder::Group DuplicateFinder::sameAs(const Item &item, const std::vect
     if (!item.urlString() || item.urlString()->isEmpty())
         return same;
     const QString key = WebAddressKey::of(*item.urlString());
-    const QStringMatcher needle(hostNeedle(*item.urlString()));
+    const std::string needle = hostNeedle(*item.urlString());
     for (Item *other : items) {
-        if (other == &item || !other->urlString())
+        if (other == &item)
             continue;
-        const QString &address = *other->urlString();
-        if (mayHoldHost(address, needle) && WebAddressKey::of(address) == key)
+        const std::optional<std::string_view> address = other->urlUtf8();
+        if (address && mayHoldHost(*address, needle) &&
+            WebAddressKey::of(QString::fromUtf8(address->data(), qsizetype(address->size()))) ==
+                key)
             same.push_back(other);
     }
     std::sort(same.begin(), same.end(), olderFirst);

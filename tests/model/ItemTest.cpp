@@ -65,6 +65,45 @@ TEST(Item, UrlKeepsQueryAndHostKeepsWww)
     EXPECT_FALSE(file.sourceDomain()) << "a URL without a host gives no source domain";
 }
 
+// The title, address and note share one block of text: changing one must leave the others,
+// and an empty field must stay apart from an absent one.
+TEST(Item, EachTextChangesAloneAndEmptyIsNotAbsent)
+{
+    Item item(ItemType::WebLink, u""_s);
+    EXPECT_FALSE(item.title().isNull());
+    EXPECT_FALSE(item.note());
+    EXPECT_FALSE(item.urlString());
+
+    item.setNote(u""_s);
+    ASSERT_TRUE(item.note());
+    EXPECT_TRUE(item.note()->isEmpty());
+    EXPECT_FALSE(item.urlString());
+    EXPECT_TRUE(item.title().isEmpty());
+
+    const QString title = u"Grüße aus Köln \U0001F600 "_s + QString(70000, u'x');
+    item.setTitle(title);
+    item.setUrlString(u"https://example.org/caf\u00E9"_s);
+    item.setNote(u"note"_s);
+    EXPECT_EQ(item.title(), title);
+    EXPECT_EQ(item.urlString(), u"https://example.org/caf\u00E9"_s);
+    EXPECT_EQ(item.urlUtf8(), std::string_view("https://example.org/caf\xC3\xA9"));
+    EXPECT_EQ(item.note(), u"note"_s);
+
+    const qint64 modified = item.modifiedAtMSecs();
+    const quint64 revision = item.searchRevision();
+    item.setUrlString(u"https://example.org/caf\u00E9"_s);
+    EXPECT_EQ(item.searchRevision(), revision) << "setting the same text changed nothing";
+    item.setNote(std::nullopt);
+    EXPECT_FALSE(item.note());
+    EXPECT_EQ(item.title(), title);
+    EXPECT_EQ(item.urlString(), u"https://example.org/caf\u00E9"_s);
+    EXPECT_NE(item.searchRevision(), revision);
+    item.setTitle(u""_s);
+    EXPECT_TRUE(item.title().isEmpty());
+    EXPECT_EQ(item.urlString(), u"https://example.org/caf\u00E9"_s);
+    EXPECT_GE(item.modifiedAtMSecs(), modified);
+}
+
 TEST(Item, OperationsStampModifiedAtAsDocumented)
 {
     SteppingClock clock(start);

@@ -94,13 +94,15 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     Item *bare = store->insert(std::make_unique<Item>(ItemType::Document, u"Bare"_s));
     bare->toggleArchive();
     bare->setTypeRawValue(u"hologram"_s);
+    Item *blank = store->insert(
+        std::make_unique<Item>(ItemType::Image, u"Caf\u00E9 \u2615"_s, std::nullopt, u""_s));
 
     const QUuid itemId = item->id(), bareId = bare->id(), rootId = root->id(),
-                firstId = first->id();
+                firstId = first->id(), blankId = blank->id();
     const QDateTime created = item->createdAt(), modified = item->modifiedAt();
     reopen(store);
 
-    ASSERT_EQ(store->items().size(), 2u);
+    ASSERT_EQ(store->items().size(), 3u);
     ASSERT_EQ(store->folders().size(), 3u);
     ASSERT_EQ(store->tags().size(), 2u);
     Item *back = store->item(itemId);
@@ -141,6 +143,12 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     EXPECT_FALSE(bareBack->urlString());
     EXPECT_FALSE(bareBack->note());
     EXPECT_FALSE(bareBack->metadataJSON());
+
+    Item *blankBack = store->item(blankId);
+    EXPECT_EQ(blankBack->title(), u"Caf\u00E9 \u2615"_s);
+    ASSERT_TRUE(blankBack->note()) << "an empty note is not an absent one";
+    EXPECT_TRUE(blankBack->note()->isEmpty());
+    EXPECT_FALSE(blankBack->urlString());
 }
 
 TEST_F(LibraryStoreTest, ItemsFromOneSiteHoldItsNameOnceRead)
