@@ -35,7 +35,7 @@ Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
         m_texts.set(ItemTexts::Url, url->toString(QUrl::FullyEncoded));
         const QString host = url->host();
         if (!host.isEmpty())
-            m_sourceDomain = host;
+            m_texts.set(ItemTexts::SourceDomain, host);
     }
     linkFolder(folder);
     refreshSearchText();
@@ -115,17 +115,17 @@ void Item::setBlob(ItemBlob which, const std::optional<QByteArray> &data)
 
 void Item::setMetadataJSON(const std::optional<QByteArray> &json)
 {
-    if (json == m_metadataJSON || !mayChange())
+    if (!mayChange() || !m_texts.setBytes(ItemTexts::MetadataJSON, json))
         return;
-    m_metadataJSON = json;
     didChange();
 }
 
 std::optional<ItemMetadata> Item::metadata() const
 {
-    if (!m_metadataJSON)
+    const std::optional<QByteArray> json = metadataJSON();
+    if (!json)
         return std::nullopt;
-    return ItemMetadata::fromJson(*m_metadataJSON);
+    return ItemMetadata::fromJson(*json);
 }
 
 void Item::setMetadata(const std::optional<ItemMetadata> &metadata)
@@ -135,18 +135,16 @@ void Item::setMetadata(const std::optional<ItemMetadata> &metadata)
 
 void Item::setSourceDomain(const std::optional<QString> &domain)
 {
-    if (domain == m_sourceDomain || !mayChange())
+    if (!mayChange() || !m_texts.set(ItemTexts::SourceDomain, domain))
         return;
-    m_sourceDomain = domain;
     refreshSearchText();
     didChange();
 }
 
 void Item::setSourceApp(const std::optional<QString> &app)
 {
-    if (app == m_sourceApp || !mayChange())
+    if (!mayChange() || !m_texts.set(ItemTexts::SourceApp, app))
         return;
-    m_sourceApp = app;
     didChange();
 }
 
@@ -264,7 +262,8 @@ void Item::refreshSearchText()
 void Item::assignSearchText(SearchText &text) const
 {
     text.assign(m_texts.utf8(ItemTexts::Title), m_texts.optionalUtf8(ItemTexts::Note),
-                m_sourceDomain, m_texts.optionalUtf8(ItemTexts::Url));
+                m_texts.optionalUtf8(ItemTexts::SourceDomain),
+                m_texts.optionalUtf8(ItemTexts::Url));
     // An item read from the store gets its first revision here. Nothing can hold a copy of
     // its text yet (a copy records the revision after this), so there is no change to tell.
     if (m_searchRevision == 0)

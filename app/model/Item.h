@@ -58,15 +58,21 @@ public:
     void setImageData(const std::optional<QByteArray> &data) { setBlob(ItemBlob::Image, data); }
     bool hasImageData() const { return m_hasImage; }
 
-    const std::optional<QByteArray> &metadataJSON() const { return m_metadataJSON; }
+    std::optional<QByteArray> metadataJSON() const
+    {
+        return m_texts.optionalBytes(ItemTexts::MetadataJSON);
+    }
     void setMetadataJSON(const std::optional<QByteArray> &json);
     // Undecodable JSON reads as absent. Writing does not change modifiedAt.
     std::optional<ItemMetadata> metadata() const;
     void setMetadata(const std::optional<ItemMetadata> &metadata);
 
-    const std::optional<QString> &sourceDomain() const { return m_sourceDomain; }
+    std::optional<QString> sourceDomain() const
+    {
+        return m_texts.optionalText(ItemTexts::SourceDomain);
+    }
     void setSourceDomain(const std::optional<QString> &domain);
-    const std::optional<QString> &sourceApp() const { return m_sourceApp; }
+    std::optional<QString> sourceApp() const { return m_texts.optionalText(ItemTexts::SourceApp); }
     void setSourceApp(const std::optional<QString> &app);
 
     Folder *folder() const { return m_folder; }
@@ -208,9 +214,6 @@ private:
     qint64 m_accessedAt = neverAccessed;
     ItemTexts m_texts;
     std::unique_ptr<UnsavedBlobs> m_unsavedBlobs;
-    std::optional<QByteArray> m_metadataJSON;
-    std::optional<QString> m_sourceDomain;
-    std::optional<QString> m_sourceApp;
 };
 
 } // namespace quillory

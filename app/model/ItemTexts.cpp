@@ -1,35 +1,47 @@
 #include "ItemTexts.h"
 
-#include <QByteArray>
-#include <array>
 #include <cstring>
 
 namespace quillory {
 
-ItemTexts::ItemTexts(std::string_view title, std::optional<std::string_view> url,
-                     std::optional<std::string_view> note)
+namespace {
+
+constexpr uint8_t bit(ItemTexts::Field field)
 {
-    const std::array<std::string_view, 3> parts = {title, url.value_or(std::string_view()),
-                                                   note.value_or(std::string_view())};
+    return uint8_t(1u << field);
+}
+
+std::optional<std::string_view> viewOf(const std::optional<QByteArray> &bytes)
+{
+    if (!bytes)
+        return std::nullopt;
+    return std::string_view(bytes->constData(), size_t(bytes->size()));
+}
+
+} // namespace
+
+ItemTexts::ItemTexts(const Parts &parts)
+{
     Header h{};
-    h.present = uint8_t(1u << Title | (url ? 1u << Url : 0u) | (note ? 1u << Note : 0u));
     size_t size = 0;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        size += parts[i].size();
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (parts[i] || i == Title)
+            h.present |= uint8_t(1u << i);
+        size += parts[i] ? parts[i]->size() : 0;
         h.end[i] = uint32_t(size);
     }
-    if (h.present == 1u << Title && size == 0)
+    if (h.present == bit(Title) && size == 0)
         return;
-    // A field's size is counted in 32 bits; text past 4 GB could not have been read into
-    // one string in the first place.
+    // Offsets are 32 bits: text past 4 GB could not have been read into one string anyway.
     Q_ASSERT(size <= UINT32_MAX);
     m_block = std::make_unique_for_overwrite<char[]>(sizeof(Header) + size);
     std::memcpy(m_block.get(), &h, sizeof(Header));
     char *out = m_block.get() + sizeof(Header);
-    for (std::string_view part : parts) {
-        if (!part.empty())
-            std::memcpy(out, part.data(), part.size());
-        out += part.size();
+    for (const std::optional<std::string_view> &part : parts) {
+        if (part && !part->empty()) {
+            std::memcpy(out, part->data(), part->size());
+            out += part->size();
+        }
     }
 }
 
@@ -39,13 +51,13 @@ ItemTexts::Header ItemTexts::header() const
     if (m_block)
         std::memcpy(&h, m_block.get(), sizeof(Header));
     else
-        h.present = 1u << Title;
+        h.present = bit(Title);
     return h;
 }
 
 bool ItemTexts::has(Field field) const
 {
-    return (header().present & (1u << field)) != 0;
+    return (header().present & bit(field)) != 0;
 }
 
 std::string_view ItemTexts::utf8(Field field) const
@@ -78,16 +90,38 @@ std::optional<QString> ItemTexts::optionalText(Field field) const
     return text(field);
 }
 
+std::optional<QByteArray> ItemTexts::optionalBytes(Field field) const
+{
+    if (!has(field))
+        return std::nullopt;
+    const std::string_view v = utf8(field);
+    return QByteArray(v.data(), qsizetype(v.size()));
+}
+
 bool ItemTexts::set(Field field, const std::optional<QString> &value)
 {
-    const bool present = field == Title || value.has_value();
-    const QByteArray encoded = value ? value->toUtf8() : QByteArray();
-    const std::string_view now(encoded.constData(), size_t(encoded.size()));
-    if (has(field) == present && utf8(field) == now)
+    return replace(field,
+                   viewOf(value ? std::optional<QByteArray>(value->toUtf8()) : std::nullopt));
+}
+
+bool ItemTexts::setBytes(Field field, const std::optional<QByteArray> &value)
+{
+    return replace(field, viewOf(value));
+}
+
+bool ItemTexts::replace(Field field, std::optional<std::string_view> value)
+{
+    if (field == Title && !value)
+        value = std::string_view();
+    if (has(field) == value.has_value() && utf8(field) == value.value_or(std::string_view()))
         return false;
-    std::optional<std::string_view> parts[3] = {utf8(Title), optionalUtf8(Url), optionalUtf8(Note)};
-    parts[field] = present ? std::optional<std::string_view>(now) : std::nullopt;
-    *this = ItemTexts(*parts[Title], parts[Url], parts[Note]);
+    Parts parts;
+    for (size_t i = 0; i < fieldCount; ++i)
+        parts[i] = optionalUtf8(Field(i));
+    parts[field] = value;
+    // The parts point into the old block, which the assignment frees only once the new one
+    // is made.
+    *this = ItemTexts(parts);
     return true;
 }
 

@@ -55,10 +55,10 @@ std::string SearchText::fold(const QString &text)
 }
 
 void SearchText::assign(std::string_view title, std::optional<std::string_view> note,
-                        const std::optional<QString> &domain, std::optional<std::string_view> url)
+                        std::optional<std::string_view> domain, std::optional<std::string_view> url)
 {
     std::string text;
-    text.reserve(title.size() + (note ? note->size() : 0) + (domain ? size_t(domain->size()) : 0) +
+    text.reserve(title.size() + (note ? note->size() : 0) + (domain ? domain->size() : 0) +
                  (url ? url->size() : 0) + 4);
     const auto ended = [&text] {
         text += separator;

@@ -14,9 +14,9 @@ namespace quillory {
 class SearchText final
 {
 public:
-    // The title, note and address as UTF-8; the domain is one string shared by many items.
+    // From the fields as UTF-8.
     void assign(std::string_view title, std::optional<std::string_view> note,
-                const std::optional<QString> &domain, std::optional<std::string_view> url);
+                std::optional<std::string_view> domain, std::optional<std::string_view> url);
 
     std::string_view all() const { return m_text; }
     const char *data() const { return m_text.data(); }

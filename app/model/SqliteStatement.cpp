@@ -122,6 +122,13 @@ std::optional<std::string_view> SqliteStatement::optionalTextView(int column) co
     return textView(column);
 }
 
+std::optional<std::string_view> SqliteStatement::optionalBlobView(int column) const
+{
+    if (isNull(column))
+        return std::nullopt;
+    return blobView(column);
+}
+
 QString SqliteStatement::text(int column) const
 {
     const std::string_view v = textView(column);

@@ -48,6 +48,7 @@ public:
     std::string_view textView(int column) const;
     std::optional<std::string_view> optionalTextView(int column) const;
     std::string_view blobView(int column) const;
+    std::optional<std::string_view> optionalBlobView(int column) const;
 
 private:
     sqlite3_stmt *m_statement = nullptr;

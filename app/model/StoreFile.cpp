@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -106,26 +105,6 @@ int blobKind(ItemBlob blob)
 {
     return blob == ItemBlob::Thumbnail ? 0 : 1;
 }
-
-// Texts many items repeat (the site they came from, the program that shared them), held
-// once: a library of 100,000 items from a few thousand sites saves megabytes.
-class SharedTexts final
-{
-public:
-    std::optional<QString> shared(std::optional<QString> &&text)
-    {
-        if (!text)
-            return std::nullopt;
-        const auto known = m_texts.constFind(*text);
-        if (known != m_texts.cend())
-            return *known;
-        m_texts.insert(*text);
-        return std::move(text);
-    }
-
-private:
-    QSet<QString> m_texts;
-};
 
 } // namespace
 
@@ -430,7 +409,6 @@ bool StoreFile::load(Contents &contents, QString *error)
         "source_app,"
         " folder_id, is_archived, is_favorite, is_read, created_at, modified_at, accessed_at,"
         " has_thumbnail, has_image, tag_ids FROM items ORDER BY rowid");
-    SharedTexts sharedTexts;
     while (items.step()) {
         const QUuid id = readId(items, 0);
         if (id.isNull())
@@ -438,11 +416,9 @@ bool StoreFile::load(Contents &contents, QString *error)
         auto item = std::unique_ptr<Item>(new Item(id, items.int64(12), items.int64(13)));
         item->m_typeRawValue = Item::internedRawValue(items.text(1));
         item->m_type = ItemType::fromRawValueOrWebLink(item->m_typeRawValue);
-        item->m_texts =
-            ItemTexts(items.textView(3), items.optionalTextView(2), items.optionalTextView(4));
-        item->m_metadataJSON = items.optionalBlob(5);
-        item->m_sourceDomain = sharedTexts.shared(items.optionalText(6));
-        item->m_sourceApp = sharedTexts.shared(items.optionalText(7));
+        item->m_texts = ItemTexts({items.textView(3), items.optionalTextView(2),
+                                   items.optionalTextView(4), items.optionalTextView(6),
+                                   items.optionalTextView(7), items.optionalBlobView(5)});
         if (!items.isNull(8)) {
             if (Folder *folder = foldersById.value(readId(items, 8)))
                 item->linkFolder(folder);

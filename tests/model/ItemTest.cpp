@@ -98,9 +98,20 @@ TEST(Item, EachTextChangesAloneAndEmptyIsNotAbsent)
     EXPECT_EQ(item.title(), title);
     EXPECT_EQ(item.urlString(), u"https://example.org/caf\u00E9"_s);
     EXPECT_NE(item.searchRevision(), revision);
+    item.setSourceApp(u"Browser"_s);
+    item.setMetadataJSON(QByteArray());
+    ASSERT_TRUE(item.metadataJSON()) << "empty bytes are not absent bytes";
+    EXPECT_TRUE(item.metadataJSON()->isEmpty());
+    item.setSourceDomain(std::nullopt);
     item.setTitle(u""_s);
     EXPECT_TRUE(item.title().isEmpty());
     EXPECT_EQ(item.urlString(), u"https://example.org/caf\u00E9"_s);
+    EXPECT_FALSE(item.sourceDomain());
+    EXPECT_EQ(item.sourceApp(), u"Browser"_s);
+    EXPECT_TRUE(item.metadataJSON());
+    item.setMetadataJSON(std::nullopt);
+    EXPECT_FALSE(item.metadataJSON());
+    EXPECT_EQ(item.sourceApp(), u"Browser"_s);
     EXPECT_GE(item.modifiedAtMSecs(), modified);
 }
 

@@ -151,30 +151,6 @@ TEST_F(LibraryStoreTest, EveryAttributeAndRelationshipSurvivesReopening)
     EXPECT_FALSE(blankBack->urlString());
 }
 
-TEST_F(LibraryStoreTest, ItemsFromOneSiteHoldItsNameOnceRead)
-{
-    {
-        auto store = openStore();
-        newItem(*store, "a");
-        newItem(*store, "b");
-        newItem(*store, "c")->setSourceDomain(u"other.example"_s);
-        ASSERT_TRUE(store->save());
-    }
-    auto store = openStore();
-    std::map<QString, std::set<const QChar *>> held;
-    for (const Item *item : store->items())
-        held[item->sourceDomain().value_or(QString())].insert(item->sourceDomain()->constData());
-    ASSERT_EQ(held.size(), 2u);
-    EXPECT_EQ(held[u"example.com"_s].size(), 1u) << "one string for both items";
-    EXPECT_EQ(held[u"other.example"_s].size(), 1u);
-    const auto titled = [&store](const QString &title) {
-        return *std::find_if(store->items().cbegin(), store->items().cend(),
-                             [&title](const Item *i) { return i->title() == title; });
-    };
-    titled(u"a"_s)->setSourceDomain(u"changed.example"_s);
-    EXPECT_EQ(titled(u"b"_s)->sourceDomain(), u"example.com"_s);
-}
-
 TEST_F(LibraryStoreTest, ChangesAreSavedSoonWithoutAnExplicitSave)
 {
     auto store = openStore();
