@@ -8,25 +8,9 @@
 
 namespace quillory {
 
-// Known raw values share one string each instead of one allocation per item.
-QString Item::internedRawValue(const QString &raw)
-{
-    static const QList<QString> known = [] {
-        QList<QString> l;
-        for (ItemType t : ItemType::allCases())
-            l.append(t.rawValue());
-        return l;
-    }();
-    for (const QString &k : known) {
-        if (k == raw)
-            return k;
-    }
-    return raw;
-}
-
 Item::Item(ItemType type, const QString &title, const std::optional<QUrl> &url,
            const std::optional<QString> &note, Folder *folder)
-    : Record(RecordKind::Item), m_typeRawValue(internedRawValue(type.rawValue()))
+    : Record(RecordKind::Item)
 {
     m_type = type;
     m_texts.set(ItemTexts::Title, title);
@@ -52,10 +36,11 @@ Item::~Item()
 
 void Item::setTypeRawValue(const QString &raw)
 {
-    if (raw == m_typeRawValue || !mayChange())
+    if (raw == typeRawValue() || !mayChange())
         return;
-    m_typeRawValue = internedRawValue(raw);
-    m_type = ItemType::fromRawValueOrWebLink(raw);
+    const std::optional<ItemType> known = ItemType::fromRawValue(raw);
+    m_type = known.value_or(ItemType::WebLink);
+    m_texts.set(ItemTexts::UnknownType, known ? std::nullopt : std::optional<QString>(raw));
     noteSearchChange();
     didChange();
 }

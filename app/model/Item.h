@@ -32,7 +32,11 @@ public:
 
     // A raw value that names no kind reads as a web link.
     ItemType type() const { return m_type; }
-    const QString &typeRawValue() const { return m_typeRawValue; }
+    QString typeRawValue() const
+    {
+        return m_texts.has(ItemTexts::UnknownType) ? m_texts.text(ItemTexts::UnknownType)
+                                                   : m_type.rawValue();
+    }
     void setTypeRawValue(const QString &raw);
 
     std::optional<QString> urlString() const { return m_texts.optionalText(ItemTexts::Url); }
@@ -190,7 +194,6 @@ private:
     static inline std::atomic<quint64> s_destroyed{0};
     static inline std::atomic<quint64> s_searchChanges{0};
     static void noteSearchChange() { s_searchChanges.fetch_add(1, std::memory_order_acq_rel); }
-    static QString internedRawValue(const QString &raw);
     // Relationship plumbing without stamping modifiedAt (used by delete rules and loading).
     void linkFolder(Folder *folder);
     void unlinkTag(const Tag &tag);
@@ -201,7 +204,7 @@ private:
     bool m_isRead = false;
     bool m_hasThumbnail = false;
     bool m_hasImage = false;
-    ItemType m_type = ItemType::WebLink; // follows m_typeRawValue
+    ItemType m_type = ItemType::WebLink; // what an unknown raw value reads as
     mutable quint32 m_searchSlot = ~quint32(0);
     mutable quint32 m_titleRanking = 0;
     mutable quint32 m_countSlot = ~quint32(0);
@@ -210,7 +213,6 @@ private:
     Folder *m_folder = nullptr;
     QList<Tag *> m_tags;
     mutable std::unique_ptr<SearchText> m_search; // out of line: most items keep none
-    QString m_typeRawValue;
     qint64 m_accessedAt = neverAccessed;
     ItemTexts m_texts;
     std::unique_ptr<UnsavedBlobs> m_unsavedBlobs;

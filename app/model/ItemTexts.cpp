@@ -6,9 +6,36 @@ namespace quillory {
 
 namespace {
 
-constexpr uint8_t bit(ItemTexts::Field field)
+constexpr unsigned bit(size_t field)
 {
-    return uint8_t(1u << field);
+    return 1u << field;
+}
+
+size_t varintSize(size_t value)
+{
+    size_t n = 1;
+    for (; value >= 0x80; value >>= 7)
+        ++n;
+    return n;
+}
+
+char *writeVarint(char *out, size_t value)
+{
+    for (; value >= 0x80; value >>= 7)
+        *out++ = char(0x80 | (value & 0x7f));
+    *out++ = char(value);
+    return out;
+}
+
+size_t readVarint(const char *&in)
+{
+    size_t value = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*in++);
+        value |= size_t(byte & 0x7f) << shift;
+        if (byte < 0x80)
+            return value;
+    }
 }
 
 std::optional<std::string_view> viewOf(const std::optional<QByteArray> &bytes)
@@ -22,21 +49,25 @@ std::optional<std::string_view> viewOf(const std::optional<QByteArray> &bytes)
 
 ItemTexts::ItemTexts(const Parts &parts)
 {
-    Header h{};
-    size_t size = 0;
+    unsigned present = bit(Title);
+    size_t size = 1;
     for (size_t i = 0; i < fieldCount; ++i) {
-        if (parts[i] || i == Title)
-            h.present |= uint8_t(1u << i);
-        size += parts[i] ? parts[i]->size() : 0;
-        h.end[i] = uint32_t(size);
+        if (parts[i]) {
+            present |= bit(i);
+            size += varintSize(parts[i]->size()) + parts[i]->size();
+        } else if (i == Title) {
+            size += varintSize(0);
+        }
     }
-    if (h.present == bit(Title) && size == 0)
+    if (present == bit(Title) && (!parts[Title] || parts[Title]->empty()))
         return;
-    // Offsets are 32 bits: text past 4 GB could not have been read into one string anyway.
-    Q_ASSERT(size <= UINT32_MAX);
-    m_block = std::make_unique_for_overwrite<char[]>(sizeof(Header) + size);
-    std::memcpy(m_block.get(), &h, sizeof(Header));
-    char *out = m_block.get() + sizeof(Header);
+    m_block = std::make_unique_for_overwrite<char[]>(size);
+    m_block[0] = char(present);
+    char *out = m_block.get() + 1;
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (present & bit(i))
+            out = writeVarint(out, parts[i] ? parts[i]->size() : 0);
+    }
     for (const std::optional<std::string_view> &part : parts) {
         if (part && !part->empty()) {
             std::memcpy(out, part->data(), part->size());
@@ -45,28 +76,30 @@ ItemTexts::ItemTexts(const Parts &parts)
     }
 }
 
-ItemTexts::Header ItemTexts::header() const
-{
-    Header h{};
-    if (m_block)
-        std::memcpy(&h, m_block.get(), sizeof(Header));
-    else
-        h.present = bit(Title);
-    return h;
-}
-
 bool ItemTexts::has(Field field) const
 {
-    return (header().present & bit(field)) != 0;
+    const unsigned present = m_block ? static_cast<unsigned char>(m_block[0]) : bit(Title);
+    return (present & bit(field)) != 0;
 }
 
 std::string_view ItemTexts::utf8(Field field) const
 {
-    if (!m_block)
+    if (!m_block || !has(field))
         return {};
-    const Header h = header();
-    const uint32_t begin = field == Title ? 0 : h.end[field - 1];
-    return std::string_view(bytes() + begin, h.end[field] - begin);
+    const unsigned present = static_cast<unsigned char>(m_block[0]);
+    const char *in = m_block.get() + 1;
+    size_t offset = 0;
+    size_t size = 0;
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (!(present & bit(i)))
+            continue;
+        const size_t n = readVarint(in);
+        if (i < field)
+            offset += n;
+        else if (i == field)
+            size = n;
+    }
+    return std::string_view(in + offset, size);
 }
 
 std::optional<std::string_view> ItemTexts::optionalUtf8(Field field) const

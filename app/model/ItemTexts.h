@@ -11,15 +11,16 @@
 namespace quillory {
 
 // An item's texts, kept as UTF-8 in one block: its title, web address, note, the site and
-// the program it came from, and its page metadata (JSON). A large library holds hundreds
-// of thousands of items and shows a few dozen: a string each would cost twice the bytes of
-// text, a pointer or two per field and an allocation per field, for text mostly read once,
-// to be indexed.
+// the program it came from, its page metadata (JSON), and a kind's raw value when it names
+// no kind this version knows. A large library holds hundreds of thousands of items and
+// shows a few dozen: a string each would cost twice the bytes of text, a pointer or two per
+// field and an allocation per field, for text mostly read once, to be indexed.
 class ItemTexts final
 {
 public:
-    enum Field : uint8_t { Title, Url, Note, SourceDomain, SourceApp, MetadataJSON };
-    static constexpr size_t fieldCount = 6;
+    enum Field : uint8_t { Title, Url, Note, SourceDomain, SourceApp, MetadataJSON, UnknownType };
+    static constexpr size_t fieldCount = 7;
+    static_assert(fieldCount <= 8, "one byte tells which fields are present");
     using Parts = std::array<std::optional<std::string_view>, fieldCount>;
 
     // An empty title and nothing else.
@@ -43,17 +44,10 @@ public:
     bool setBytes(Field field, const std::optional<QByteArray> &value);
 
 private:
-    // The block begins with the end of each field's bytes, counted from the first byte of
-    // text, and which fields are present; the text follows.
-    struct Header
-    {
-        uint32_t end[fieldCount];
-        uint8_t present;
-    };
-    Header header() const;
-    const char *bytes() const { return m_block.get() + sizeof(Header); }
     bool replace(Field field, std::optional<std::string_view> value);
 
+    // One byte of which fields are present, the size of each present field as a base-128
+    // varint (one byte for most), then their bytes, in field order.
     std::unique_ptr<char[]> m_block; // null: the empty title alone
 };
 

@@ -63,6 +63,15 @@ std::optional<ItemType> ItemType::fromRawValue(const QString &raw)
     return std::nullopt;
 }
 
+std::optional<ItemType> ItemType::fromRawUtf8(std::string_view raw)
+{
+    for (const KindInfo &k : kinds) {
+        if (raw == std::string_view(k.rawValue))
+            return ItemType(k.value);
+    }
+    return std::nullopt;
+}
+
 ItemType ItemType::fromRawValueOrWebLink(const QString &raw)
 {
     return fromRawValue(raw).value_or(WebLink);

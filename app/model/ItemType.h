@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <optional>
+#include <string_view>
 
 namespace quillory {
 
@@ -22,6 +23,7 @@ public:
 
     static const QList<ItemType> &allCases();
     static std::optional<ItemType> fromRawValue(const QString &raw);
+    static std::optional<ItemType> fromRawUtf8(std::string_view raw);
     // fromRawValue(), or WebLink for text that names no kind.
     static ItemType fromRawValueOrWebLink(const QString &raw);
 

@@ -414,11 +414,13 @@ bool StoreFile::load(Contents &contents, QString *error)
         if (id.isNull())
             continue;
         auto item = std::unique_ptr<Item>(new Item(id, items.int64(12), items.int64(13)));
-        item->m_typeRawValue = Item::internedRawValue(items.text(1));
-        item->m_type = ItemType::fromRawValueOrWebLink(item->m_typeRawValue);
+        const std::string_view rawType = items.textView(1);
+        const std::optional<ItemType> type = ItemType::fromRawUtf8(rawType);
+        item->m_type = type.value_or(ItemType::WebLink);
         item->m_texts = ItemTexts({items.textView(3), items.optionalTextView(2),
                                    items.optionalTextView(4), items.optionalTextView(6),
-                                   items.optionalTextView(7), items.optionalBlobView(5)});
+                                   items.optionalTextView(7), items.optionalBlobView(5),
+                                   type ? std::nullopt : std::optional<std::string_view>(rawType)});
         if (!items.isNull(8)) {
             if (Folder *folder = foldersById.value(readId(items, 8)))
                 item->linkFolder(folder);

@@ -112,6 +112,18 @@ TEST(Item, EachTextChangesAloneAndEmptyIsNotAbsent)
     item.setMetadataJSON(std::nullopt);
     EXPECT_FALSE(item.metadataJSON());
     EXPECT_EQ(item.sourceApp(), u"Browser"_s);
+
+    item.setTypeRawValue(u"hologram"_s);
+    EXPECT_EQ(item.type(), ItemType::WebLink);
+    EXPECT_EQ(item.typeRawValue(), u"hologram"_s);
+    item.setNote(QString(300, u'n'));
+    EXPECT_EQ(item.typeRawValue(), u"hologram"_s);
+    EXPECT_EQ(item.sourceApp(), u"Browser"_s);
+    item.setTypeRawValue(u"video"_s);
+    EXPECT_EQ(item.type(), ItemType::Video);
+    EXPECT_EQ(item.typeRawValue(), u"video"_s);
+    EXPECT_EQ(item.note(), QString(300, u'n'));
+    EXPECT_EQ(item.sourceApp(), u"Browser"_s);
     EXPECT_GE(item.modifiedAtMSecs(), modified);
 }
 
