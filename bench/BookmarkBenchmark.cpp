@@ -210,9 +210,9 @@ void exportFile(benchmark::State &state)
     qsizetype bytes = 0;
     for (auto _ : state) {
         const auto begin = SteadyClock::now();
-        const BookmarkTree tree = BookmarkFileWriter::treeOf(*library);
+        const BookmarkFileWriter::LibraryCopy copy = BookmarkFileWriter::copyOf(*library);
         copyMs += millisecondsSince(begin);
-        const QByteArray written = BookmarkFileWriter::write(tree);
+        const QByteArray written = BookmarkFileWriter::write(BookmarkFileWriter::treeOf(copy));
         bytes = written.size();
         benchmark::DoNotOptimize(written);
     }

@@ -40,6 +40,8 @@ public:
     void setTypeRawValue(const QString &raw);
 
     std::optional<QString> urlString() const { return m_texts.optionalText(ItemTexts::Url); }
+    // Every text at once, for a copy taken on the interface thread and read elsewhere.
+    const ItemTexts &texts() const { return m_texts; }
     // The address as stored, UTF-8, for scans over a whole library that decode none.
     std::optional<std::string_view> urlUtf8() const { return m_texts.optionalUtf8(ItemTexts::Url); }
     void setUrlString(const std::optional<QString> &url);

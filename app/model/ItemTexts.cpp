@@ -76,6 +76,29 @@ ItemTexts::ItemTexts(const Parts &parts)
     }
 }
 
+ItemTexts ItemTexts::clone() const
+{
+    ItemTexts copy;
+    if (m_block) {
+        const size_t size = blockSize();
+        copy.m_block = std::make_unique_for_overwrite<char[]>(size);
+        std::memcpy(copy.m_block.get(), m_block.get(), size);
+    }
+    return copy;
+}
+
+size_t ItemTexts::blockSize() const
+{
+    const unsigned present = static_cast<unsigned char>(m_block[0]);
+    const char *in = m_block.get() + 1;
+    size_t bytes = 0;
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (present & bit(i))
+            bytes += readVarint(in);
+    }
+    return size_t(in - m_block.get()) + bytes;
+}
+
 bool ItemTexts::has(Field field) const
 {
     const unsigned present = m_block ? static_cast<unsigned char>(m_block[0]) : bit(Title);

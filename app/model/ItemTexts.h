@@ -29,6 +29,8 @@ public:
     explicit ItemTexts(const Parts &parts);
     ItemTexts(ItemTexts &&) noexcept = default;
     ItemTexts &operator=(ItemTexts &&) noexcept = default;
+    // A copy is one allocation; an explicit one, so that none is made by accident.
+    ItemTexts clone() const;
 
     // The title is always present, if perhaps empty.
     bool has(Field field) const;
@@ -45,6 +47,7 @@ public:
 
 private:
     bool replace(Field field, std::optional<std::string_view> value);
+    size_t blockSize() const;
 
     // One byte of which fields are present, the size of each present field as a base-128
     // varint (one byte for most), then their bytes, in field order.

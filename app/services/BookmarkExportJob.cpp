@@ -50,18 +50,20 @@ void BookmarkExportJob::start()
     if (m_running)
         return;
     m_running = true;
-    auto tree = std::make_shared<BookmarkTree>(BookmarkFileWriter::treeOf(m_store));
+    auto library =
+        std::make_shared<BookmarkFileWriter::LibraryCopy>(BookmarkFileWriter::copyOf(m_store));
     BackgroundWork::run<Saved>(
         this,
-        [path = m_path, tree] {
-            const QByteArray bytes = BookmarkFileWriter::write(*tree);
-            return save(path, bytes, int(tree->bookmarks.size()));
+        [path = m_path, library] {
+            const BookmarkTree tree = BookmarkFileWriter::treeOf(*library);
+            const QByteArray bytes = BookmarkFileWriter::write(tree);
+            return save(path, bytes, int(tree.bookmarks.size()));
         },
-        [this, tree](Saved saved) mutable {
+        [this, library](Saved saved) mutable {
             m_running = false;
-            // The copies share their text with the records; letting go of them is the
-            // worker's business, not the window's.
-            releaseElsewhere(std::move(tree));
+            // Letting go of the copy of every item is the worker's business, not the
+            // window's.
+            releaseElsewhere(std::move(library));
             if (saved.error.isEmpty())
                 emit finished(m_path, saved.bookmarks);
             else

@@ -77,12 +77,12 @@ void appendBookmark(QByteArray &out, const BookmarkEntry &bookmark, size_t depth
 
 } // namespace
 
-BookmarkTree BookmarkFileWriter::treeOf(const LibraryStore &store)
+BookmarkFileWriter::LibraryCopy BookmarkFileWriter::copyOf(const LibraryStore &store)
 {
-    BookmarkTree tree;
+    LibraryCopy library;
     QHash<const Folder *, qsizetype> indexOf;
     indexOf.reserve(qsizetype(store.folders().size()));
-    tree.folders.reserve(store.folders().size());
+    library.folders.reserve(store.folders().size());
     std::vector<const Folder *> roots;
     for (const Folder *folder : store.folders()) {
         if (folder->parent() == nullptr)
@@ -97,27 +97,45 @@ BookmarkTree BookmarkFileWriter::treeOf(const LibraryStore &store)
         const Folder *folder = stack.back();
         stack.pop_back();
         const qsizetype parent = folder->parent() != nullptr ? indexOf.value(folder->parent()) : -1;
-        indexOf.insert(folder, qsizetype(tree.folders.size()));
-        tree.folders.push_back({folder->name(), folder->createdAtMSecs(), parent});
+        indexOf.insert(folder, qsizetype(library.folders.size()));
+        library.folders.push_back({folder->name(), folder->createdAtMSecs(), parent});
         const QList<Folder *> children = folder->sortedChildren();
         for (auto it = children.crbegin(); it != children.crend(); ++it)
             stack.push_back(*it);
     }
 
-    tree.bookmarks.reserve(store.items().size());
+    library.links.reserve(store.items().size());
     for (const Item *item : store.items()) {
-        if (!item->urlString() || item->urlString()->isEmpty())
+        const std::optional<std::string_view> url = item->urlUtf8();
+        if (!url || url->empty())
             continue;
-        BookmarkEntry bookmark;
-        bookmark.url = *item->urlString();
-        bookmark.title = item->title();
-        bookmark.note = item->note().value_or(QString());
-        bookmark.addedAt = item->createdAtMSecs();
-        bookmark.modifiedAt = item->modifiedAtMSecs();
-        bookmark.tags.reserve(item->tags().size());
+        LibraryCopy::Link link;
+        link.texts = item->texts().clone();
+        link.addedAt = item->createdAtMSecs();
+        link.modifiedAt = item->modifiedAtMSecs();
+        link.tags.reserve(item->tags().size());
         for (const Tag *tag : item->tags())
-            bookmark.tags.append(tag->name());
-        bookmark.folder = item->folder() != nullptr ? indexOf.value(item->folder(), -1) : -1;
+            link.tags.append(tag->name());
+        link.folder = item->folder() != nullptr ? indexOf.value(item->folder(), -1) : -1;
+        library.links.push_back(std::move(link));
+    }
+    return library;
+}
+
+BookmarkTree BookmarkFileWriter::treeOf(const LibraryCopy &library)
+{
+    BookmarkTree tree;
+    tree.folders = library.folders;
+    tree.bookmarks.reserve(library.links.size());
+    for (const LibraryCopy::Link &link : library.links) {
+        BookmarkEntry bookmark;
+        bookmark.url = link.texts.text(ItemTexts::Url);
+        bookmark.title = link.texts.text(ItemTexts::Title);
+        bookmark.note = link.texts.optionalText(ItemTexts::Note).value_or(QString());
+        bookmark.tags = link.tags;
+        bookmark.addedAt = link.addedAt;
+        bookmark.modifiedAt = link.modifiedAt;
+        bookmark.folder = link.folder;
         tree.bookmarks.push_back(std::move(bookmark));
     }
     return tree;

@@ -2,7 +2,10 @@
 
 #include "BookmarkTree.h"
 
+#include <ItemTexts.h>
+
 #include <QByteArray>
+#include <vector>
 
 namespace quillory {
 
@@ -14,9 +17,27 @@ class LibraryStore;
 class BookmarkFileWriter final
 {
 public:
-    // The library's folders (depth first, in their order) and its items with an address.
+    // What a bookmark file is written from, copied quickly: the library's folders (depth
+    // first, in their order) and its items with an address, their texts not yet decoded.
+    struct LibraryCopy
+    {
+        struct Link
+        {
+            ItemTexts texts;
+            QStringList tags;
+            qint64 addedAt = 0;
+            qint64 modifiedAt = 0;
+            qsizetype folder = -1;
+        };
+        std::vector<BookmarkFolderEntry> folders;
+        std::vector<Link> links;
+    };
     // Interface thread.
-    static BookmarkTree treeOf(const LibraryStore &store);
+    static LibraryCopy copyOf(const LibraryStore &store);
+    // Thread-safe.
+    static BookmarkTree treeOf(const LibraryCopy &library);
+    // Interface thread.
+    static BookmarkTree treeOf(const LibraryStore &store) { return treeOf(copyOf(store)); }
     // Thread-safe. A comma, which separates tags in the file, becomes a space in a name.
     static QByteArray write(const BookmarkTree &tree);
 };
