@@ -76,41 +76,18 @@ ItemTexts::ItemTexts(const Parts &parts)
     }
 }
 
-ItemTexts ItemTexts::clone() const
-{
-    ItemTexts copy;
-    if (m_block) {
-        const size_t size = blockSize();
-        copy.m_block = std::make_unique_for_overwrite<char[]>(size);
-        std::memcpy(copy.m_block.get(), m_block.get(), size);
-    }
-    return copy;
-}
-
-size_t ItemTexts::blockSize() const
-{
-    const unsigned present = static_cast<unsigned char>(m_block[0]);
-    const char *in = m_block.get() + 1;
-    size_t bytes = 0;
-    for (size_t i = 0; i < fieldCount; ++i) {
-        if (present & bit(i))
-            bytes += readVarint(in);
-    }
-    return size_t(in - m_block.get()) + bytes;
-}
-
-bool ItemTexts::has(Field field) const
+bool ItemTexts::View::has(Field field) const
 {
     const unsigned present = m_block ? static_cast<unsigned char>(m_block[0]) : bit(Title);
     return (present & bit(field)) != 0;
 }
 
-std::string_view ItemTexts::utf8(Field field) const
+std::string_view ItemTexts::View::utf8(Field field) const
 {
     if (!m_block || !has(field))
         return {};
     const unsigned present = static_cast<unsigned char>(m_block[0]);
-    const char *in = m_block.get() + 1;
+    const char *in = m_block + 1;
     size_t offset = 0;
     size_t size = 0;
     for (size_t i = 0; i < fieldCount; ++i) {
@@ -125,25 +102,39 @@ std::string_view ItemTexts::utf8(Field field) const
     return std::string_view(in + offset, size);
 }
 
-std::optional<std::string_view> ItemTexts::optionalUtf8(Field field) const
+std::optional<std::string_view> ItemTexts::View::optionalUtf8(Field field) const
 {
     if (!has(field))
         return std::nullopt;
     return utf8(field);
 }
 
-QString ItemTexts::text(Field field) const
+QString ItemTexts::View::text(Field field) const
 {
     // An empty field reads as an empty string, never a null one, as it was set.
     const std::string_view v = m_block ? utf8(field) : std::string_view("", 0);
     return QString::fromUtf8(v.data(), qsizetype(v.size()));
 }
 
-std::optional<QString> ItemTexts::optionalText(Field field) const
+std::optional<QString> ItemTexts::View::optionalText(Field field) const
 {
     if (!has(field))
         return std::nullopt;
     return text(field);
+}
+
+std::string_view ItemTexts::View::bytes() const
+{
+    if (!m_block)
+        return {};
+    const unsigned present = static_cast<unsigned char>(m_block[0]);
+    const char *in = m_block + 1;
+    size_t size = 0;
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (present & bit(i))
+            size += readVarint(in);
+    }
+    return std::string_view(m_block, size_t(in - m_block) + size);
 }
 
 std::optional<QByteArray> ItemTexts::optionalBytes(Field field) const

@@ -29,16 +29,36 @@ public:
     explicit ItemTexts(const Parts &parts);
     ItemTexts(ItemTexts &&) noexcept = default;
     ItemTexts &operator=(ItemTexts &&) noexcept = default;
-    // A copy is one allocation; an explicit one, so that none is made by accident.
-    ItemTexts clone() const;
+    // Reads a block wherever it is kept: the item's own, or a copy of bytes() made for
+    // another thread.
+    class View
+    {
+    public:
+        // Null: the empty title alone.
+        explicit View(const char *block) : m_block(block) {}
+        bool has(Field field) const;
+        std::string_view utf8(Field field) const;
+        std::optional<std::string_view> optionalUtf8(Field field) const;
+        QString text(Field field) const;
+        std::optional<QString> optionalText(Field field) const;
+        // The whole block, empty for the empty title alone.
+        std::string_view bytes() const;
+
+    private:
+        const char *m_block;
+    };
+    View view() const { return View(m_block.get()); }
 
     // The title is always present, if perhaps empty.
-    bool has(Field field) const;
+    bool has(Field field) const { return view().has(field); }
     // The field's bytes; empty when absent.
-    std::string_view utf8(Field field) const;
-    std::optional<std::string_view> optionalUtf8(Field field) const;
-    std::optional<QString> optionalText(Field field) const;
-    QString text(Field field) const;
+    std::string_view utf8(Field field) const { return view().utf8(field); }
+    std::optional<std::string_view> optionalUtf8(Field field) const
+    {
+        return view().optionalUtf8(field);
+    }
+    std::optional<QString> optionalText(Field field) const { return view().optionalText(field); }
+    QString text(Field field) const { return view().text(field); }
     std::optional<QByteArray> optionalBytes(Field field) const;
 
     // False, and nothing changed, when the field already holds `value`.
@@ -47,7 +67,6 @@ public:
 
 private:
     bool replace(Field field, std::optional<std::string_view> value);
-    size_t blockSize() const;
 
     // One byte of which fields are present, the size of each present field as a base-128
     // varint (one byte for most), then their bytes, in field order.

@@ -1,5 +1,8 @@
 #include "ItemType.h"
 
+#include <array>
+#include <iterator>
+
 namespace quillory {
 
 namespace {
@@ -79,7 +82,14 @@ ItemType ItemType::fromRawValueOrWebLink(const QString &raw)
 
 QString ItemType::rawValue() const
 {
-    return QString::fromLatin1(info(m_value).rawValue);
+    // Read for every item saved or exported: one string per kind, shared, not one per read.
+    static const std::array<QString, std::size(kinds)> values = [] {
+        std::array<QString, std::size(kinds)> v;
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = QString::fromLatin1(kinds[i].rawValue);
+        return v;
+    }();
+    return values[size_t(m_value)];
 }
 
 QString ItemType::displayName() const

@@ -110,7 +110,11 @@ BookmarkFileWriter::LibraryCopy BookmarkFileWriter::copyOf(const LibraryStore &s
         if (!url || url->empty())
             continue;
         LibraryCopy::Link link;
-        link.texts = item->texts().clone();
+        const std::string_view texts = item->texts().view().bytes();
+        if (!texts.empty()) {
+            link.textsAt = library.texts.size();
+            library.texts.append(texts);
+        }
         link.addedAt = item->createdAtMSecs();
         link.modifiedAt = item->modifiedAtMSecs();
         link.tags.reserve(item->tags().size());
@@ -129,9 +133,11 @@ BookmarkTree BookmarkFileWriter::treeOf(const LibraryCopy &library)
     tree.bookmarks.reserve(library.links.size());
     for (const LibraryCopy::Link &link : library.links) {
         BookmarkEntry bookmark;
-        bookmark.url = link.texts.text(ItemTexts::Url);
-        bookmark.title = link.texts.text(ItemTexts::Title);
-        bookmark.note = link.texts.optionalText(ItemTexts::Note).value_or(QString());
+        const ItemTexts::View texts(
+            link.textsAt == LibraryCopy::noTexts ? nullptr : library.texts.data() + link.textsAt);
+        bookmark.url = texts.text(ItemTexts::Url);
+        bookmark.title = texts.text(ItemTexts::Title);
+        bookmark.note = texts.optionalText(ItemTexts::Note).value_or(QString());
         bookmark.tags = link.tags;
         bookmark.addedAt = link.addedAt;
         bookmark.modifiedAt = link.modifiedAt;

@@ -5,6 +5,7 @@
 #include <ItemTexts.h>
 
 #include <QByteArray>
+#include <string>
 #include <vector>
 
 namespace quillory {
@@ -23,14 +24,18 @@ public:
     {
         struct Link
         {
-            ItemTexts texts;
+            size_t textsAt = noTexts; // the item's block of texts in `texts`
             QStringList tags;
             qint64 addedAt = 0;
             qint64 modifiedAt = 0;
             qsizetype folder = -1;
         };
+        static constexpr size_t noTexts = ~size_t(0);
         std::vector<BookmarkFolderEntry> folders;
         std::vector<Link> links;
+        // Every link's texts end to end: copying them is a few large copies, not an
+        // allocation for each.
+        std::string texts;
     };
     // Interface thread.
     static LibraryCopy copyOf(const LibraryStore &store);
