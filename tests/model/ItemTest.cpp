@@ -1,11 +1,15 @@
 #include <Clock.h>
 #include <Folder.h>
 #include <Item.h>
+#include <ItemTexts.h>
 #include <Tag.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
+#include <array>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -125,6 +129,32 @@ TEST(Item, EachTextChangesAloneAndEmptyIsNotAbsent)
     EXPECT_EQ(item.note(), QString(300, u'n'));
     EXPECT_EQ(item.sourceApp(), u"Browser"_s);
     EXPECT_GE(item.modifiedAtMSecs(), modified);
+}
+
+// Sizes around the steps of the block's varints, set in random order against plain strings.
+TEST(ItemTexts, EveryFieldReadsBackWhateverTheOthersHold)
+{
+    const std::array<qsizetype, 9> sizes = {0, 1, 127, 128, 129, 16383, 16384, 70000, 3};
+    QRandomGenerator random(11);
+    std::array<std::optional<QString>, ItemTexts::fieldCount> expected;
+    expected[ItemTexts::Title] = QString();
+    ItemTexts texts;
+    for (int step = 0; step < 600; ++step) {
+        const auto field = ItemTexts::Field(random.bounded(int(ItemTexts::fieldCount)));
+        std::optional<QString> value;
+        if (field == ItemTexts::Title || random.bounded(4) != 0)
+            value = QString(sizes[size_t(random.bounded(int(sizes.size())))],
+                            random.bounded(2) ? u'\u00E9' : QChar(u'a' + step % 26));
+        const bool changed = texts.set(field, value);
+        EXPECT_EQ(changed, expected[field] != value) << step;
+        expected[field] = value;
+        for (size_t f = 0; f < ItemTexts::fieldCount; ++f)
+            ASSERT_EQ(texts.optionalText(ItemTexts::Field(f)), expected[f]) << step << " " << f;
+        const std::string bytes(texts.view().bytes());
+        const ItemTexts::View copy(bytes.empty() ? nullptr : bytes.data());
+        for (size_t f = 0; f < ItemTexts::fieldCount; ++f)
+            ASSERT_EQ(copy.optionalText(ItemTexts::Field(f)), expected[f]) << step << " " << f;
+    }
 }
 
 TEST(Item, OperationsStampModifiedAtAsDocumented)
