@@ -79,9 +79,17 @@ void appendBookmark(QByteArray &out, const BookmarkEntry &bookmark, size_t depth
 
 BookmarkFileWriter::LibraryCopy BookmarkFileWriter::copyOf(const LibraryStore &store)
 {
+    LibraryCopy library = copyFolders(store);
+    library.links.reserve(store.items().size());
+    for (const Item *item : store.items())
+        addLink(library, *item);
+    return library;
+}
+
+BookmarkFileWriter::LibraryCopy BookmarkFileWriter::copyFolders(const LibraryStore &store)
+{
     LibraryCopy library;
-    QHash<const Folder *, qsizetype> indexOf;
-    indexOf.reserve(qsizetype(store.folders().size()));
+    library.folderIndex.reserve(qsizetype(store.folders().size()));
     library.folders.reserve(store.folders().size());
     std::vector<const Folder *> roots;
     for (const Folder *folder : store.folders()) {
@@ -96,34 +104,37 @@ BookmarkFileWriter::LibraryCopy BookmarkFileWriter::copyOf(const LibraryStore &s
     while (!stack.empty()) {
         const Folder *folder = stack.back();
         stack.pop_back();
-        const qsizetype parent = folder->parent() != nullptr ? indexOf.value(folder->parent()) : -1;
-        indexOf.insert(folder, qsizetype(library.folders.size()));
+        const qsizetype parent = folder->parent() != nullptr
+                                     ? library.folderIndex.value(folder->parent()->id(), -1)
+                                     : -1;
+        library.folderIndex.insert(folder->id(), qsizetype(library.folders.size()));
         library.folders.push_back({folder->name(), folder->createdAtMSecs(), parent});
         const QList<Folder *> children = folder->sortedChildren();
         for (auto it = children.crbegin(); it != children.crend(); ++it)
             stack.push_back(*it);
     }
-
-    library.links.reserve(store.items().size());
-    for (const Item *item : store.items()) {
-        const std::optional<std::string_view> url = item->urlUtf8();
-        if (!url || url->empty())
-            continue;
-        LibraryCopy::Link link;
-        const std::string_view texts = item->texts().view().bytes();
-        if (!texts.empty()) {
-            link.textsAt = library.texts.size();
-            library.texts.append(texts);
-        }
-        link.addedAt = item->createdAtMSecs();
-        link.modifiedAt = item->modifiedAtMSecs();
-        link.tags.reserve(item->tags().size());
-        for (const Tag *tag : item->tags())
-            link.tags.append(tag->name());
-        link.folder = item->folder() != nullptr ? indexOf.value(item->folder(), -1) : -1;
-        library.links.push_back(std::move(link));
-    }
     return library;
+}
+
+void BookmarkFileWriter::addLink(LibraryCopy &library, const Item &item)
+{
+    const std::optional<std::string_view> url = item.urlUtf8();
+    if (!url || url->empty())
+        return;
+    LibraryCopy::Link link;
+    const std::string_view texts = item.texts().view().bytes();
+    if (!texts.empty()) {
+        link.textsAt = library.texts.size();
+        library.texts.append(texts);
+    }
+    link.addedAt = item.createdAtMSecs();
+    link.modifiedAt = item.modifiedAtMSecs();
+    link.tags.reserve(item.tags().size());
+    for (const Tag *tag : item.tags())
+        link.tags.append(tag->name());
+    link.folder =
+        item.folder() != nullptr ? library.folderIndex.value(item.folder()->id(), -1) : -1;
+    library.links.push_back(std::move(link));
 }
 
 BookmarkTree BookmarkFileWriter::treeOf(const LibraryCopy &library)

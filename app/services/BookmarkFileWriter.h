@@ -5,11 +5,14 @@
 #include <ItemTexts.h>
 
 #include <QByteArray>
+#include <QHash>
+#include <QUuid>
 #include <string>
 #include <vector>
 
 namespace quillory {
 
+class Item;
 class LibraryStore;
 
 // Writes the library as the bookmark file browsers import: folders nested as the library
@@ -36,9 +39,17 @@ public:
         // Every link's texts end to end: copying them is a few large copies, not an
         // allocation for each.
         std::string texts;
+        // A folder's place in `folders`, by id: a folder deleted while links are still being
+        // added may leave its address to another.
+        QHash<QUuid, qsizetype> folderIndex;
     };
     // Interface thread.
     static LibraryCopy copyOf(const LibraryStore &store);
+    // copyOf() in steps: the folders, then links one item at a time. Interface thread.
+    static LibraryCopy copyFolders(const LibraryStore &store);
+    // Adds `item` if it has an address; one in a folder copied after the folders reads as
+    // at the top level.
+    static void addLink(LibraryCopy &library, const Item &item);
     // Thread-safe.
     static BookmarkTree treeOf(const LibraryCopy &library);
     // Interface thread.

@@ -410,3 +410,33 @@ TEST_F(BookmarkImportTest, AnExportThatCannotBeSavedSaysWhyAndLeavesNoFile)
         << failure.toStdString();
     EXPECT_FALSE(QFile::exists(path));
 }
+
+// The export copies the library a few milliseconds at a time; what changes meanwhile must
+// neither crash it nor reach the file as it was.
+TEST_F(BookmarkImportTest, WhatIsDeletedWhileTheExportCopiesIsLeftOut)
+{
+    Folder *folder = store->insert(std::make_unique<Folder>(u"Soon gone"_s, u"folder"_s, QColor()));
+    store->insert(std::make_unique<Item>(ItemType::WebLink, u"Kept"_s,
+                                         QUrl(u"https://kept.example/"_s), std::nullopt, folder));
+    Item *gone = store->insert(
+        std::make_unique<Item>(ItemType::WebLink, u"Gone"_s, QUrl(u"https://gone.example/"_s)));
+    const QString path = dir.filePath(u"during.html"_s);
+    BookmarkExportJob job(*store, path);
+    int count = -1;
+    bool over = false;
+    QObject::connect(&job, &BookmarkExportJob::finished, [&](const QString &, int n) {
+        count = n;
+        over = true;
+    });
+    QObject::connect(&job, &BookmarkExportJob::failed, [&](const QString &) { over = true; });
+    job.start();
+    store->remove(gone);
+    store->remove(folder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return over; }, 30000));
+    EXPECT_EQ(count, 1);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_TRUE(written.contains("https://kept.example/"));
+    EXPECT_FALSE(written.contains("https://gone.example/"));
+}
