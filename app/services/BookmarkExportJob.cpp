@@ -3,10 +3,8 @@
 #include "BackgroundWork.h"
 #include "BookmarkFileWriter.h"
 
-#include <Item.h>
 #include <LibraryStore.h>
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <ReleaseElsewhere.h>
@@ -20,9 +18,6 @@ struct Saved
     int bookmarks = 0;
     QString error;
 };
-
-// Time the interface thread spends copying records before it lets other events through.
-constexpr qint64 sliceMilliseconds = 8;
 
 QString saveError(const QString &path, const QString &why)
 {
@@ -48,10 +43,8 @@ Saved save(const QString &path, const QByteArray &bytes, int bookmarks)
 } // namespace
 
 BookmarkExportJob::BookmarkExportJob(LibraryStore &store, QString path, QObject *parent)
-    : QObject(parent), m_store(store), m_path(std::move(path))
+    : QObject(parent), m_store(store), m_path(std::move(path)), m_slices(store)
 {
-    m_slices.setInterval(0);
-    connect(&m_slices, &QTimer::timeout, this, &BookmarkExportJob::copySlice);
 }
 
 void BookmarkExportJob::start()
@@ -62,29 +55,10 @@ void BookmarkExportJob::start()
     // Folders are few: they are copied at once, as they are now.
     m_library =
         std::make_shared<BookmarkFileWriter::LibraryCopy>(BookmarkFileWriter::copyFolders(m_store));
-    m_itemIds.reserve(m_store.items().size());
-    for (const Item *item : m_store.items())
-        m_itemIds.push_back(item->id());
-    m_library->links.reserve(m_itemIds.size());
-    m_slices.start();
-}
-
-void BookmarkExportJob::copySlice()
-{
-    constexpr int batch = 256;
-    QElapsedTimer clock;
-    clock.start();
-    while (m_next < m_itemIds.size() && clock.elapsed() < sliceMilliseconds) {
-        for (int i = 0; i < batch && m_next < m_itemIds.size(); ++i) {
-            if (const Item *item = m_store.item(m_itemIds[m_next++]))
-                BookmarkFileWriter::addLink(*m_library, *item);
-        }
-    }
-    if (m_next < m_itemIds.size())
-        return;
-    m_slices.stop();
-    m_itemIds = {};
-    writeOnWorker();
+    m_library->links.reserve(m_store.items().size());
+    m_slices.start(
+        256, [this](const Item &item) { BookmarkFileWriter::addLink(*m_library, item); }, {},
+        [this] { writeOnWorker(); });
 }
 
 void BookmarkExportJob::writeOnWorker()

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "BookmarkFileWriter.h"
+#include "ItemSlices.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
-#include <QUuid>
 #include <memory>
-#include <vector>
 
 namespace quillory {
 
@@ -34,16 +32,13 @@ signals:
     void failed(const QString &message);
 
 private:
-    void copySlice();
     void writeOnWorker();
 
     LibraryStore &m_store;
     QString m_path;
     bool m_running = false;
     std::shared_ptr<BookmarkFileWriter::LibraryCopy> m_library;
-    std::vector<QUuid> m_itemIds; // what is left to copy, from m_next
-    size_t m_next = 0;
-    QTimer m_slices;
+    ItemSlices m_slices;
 };
 
 } // namespace quillory

@@ -3,11 +3,10 @@
 #include "ExportDocumentWriter.h"
 #include "ExportRecords.h"
 #include "ExportService.h"
+#include "ItemSlices.h"
 
 #include <QDateTime>
 #include <QObject>
-#include <QTimer>
-#include <QUuid>
 #include <memory>
 #include <vector>
 
@@ -39,18 +38,15 @@ signals:
     void failed(const QString &message);
 
 private:
-    void copySlice();
     void writeOnWorker();
 
     LibraryStore &m_store;
     ExportService::FileOptions m_options;
     QString m_directory;
     QDateTime m_startedAt;
-    std::vector<QUuid> m_itemIds;
-    size_t m_next = 0;
     std::unique_ptr<ExportDocumentWriter> m_writer;
     std::vector<ExportedTag> m_tags;
-    QTimer m_slices;
+    ItemSlices m_slices;
     bool m_running = false;
 };
 
