@@ -85,7 +85,7 @@ ExportedItem ExportService::exportedItem(const Item &item, bool includeImages)
     exported.isFavorite = item.isFavorite();
     exported.createdAt = item.createdAtMSecs();
     exported.modifiedAt = item.modifiedAtMSecs();
-    if (item.metadataJSON())
+    if (item.texts().has(ItemTexts::MetadataJSON))
         exported.metadata = exportedMetadata(item);
     if (includeImages) {
         if (item.hasImageData())

@@ -177,9 +177,9 @@ QWidget *DuplicatesSheet::buildGroup(int index)
         details->setContentsMargins(24, 0, 0, 0);
         rowLayout->addWidget(details);
         // Which of the addresses this one is, when it is written differently.
-        if (item->urlString() && *item->urlString() != address) {
-            auto *written =
-                SheetParts::footnote(DisplayText::bounded(*item->urlString(), 120), row);
+        const std::optional<QString> url = item->urlString();
+        if (url && *url != address) {
+            auto *written = SheetParts::footnote(DisplayText::bounded(*url, 120), row);
             written->setContentsMargins(24, 0, 0, 0);
             rowLayout->addWidget(written);
         }

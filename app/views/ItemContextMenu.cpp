@@ -83,9 +83,10 @@ void ItemContextMenu::addTagMenu(const Item &item, const std::vector<Record *> &
 
 void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer)
 {
-    if (!item.urlString())
+    const std::optional<QString> address = item.urlString();
+    if (!address)
         return;
-    const QUrl url(*item.urlString(), QUrl::StrictMode);
+    const QUrl url(*address, QUrl::StrictMode);
     if (!url.isValid())
         return;
     QMenu::addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy Link"),

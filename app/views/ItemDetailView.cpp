@@ -42,9 +42,10 @@ namespace {
 
 std::optional<QUrl> linkOf(const Item &item)
 {
-    if (!item.urlString())
+    const std::optional<QString> address = item.urlString();
+    if (!address)
         return std::nullopt;
-    const QUrl url(*item.urlString(), QUrl::StrictMode);
+    const QUrl url(*address, QUrl::StrictMode);
     return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
 }
 

@@ -43,10 +43,11 @@ ItemEditorSheet::ItemEditorSheet(LibraryStore &store, Item &item, QWidget *paren
     m_shownTitle = m_title->text(); // a field holds at most 32767 characters
     layout->addWidget(m_title);
 
-    if (item.urlString() && parsesAsUrl(*item.urlString())) {
+    const std::optional<QString> address = item.urlString();
+    if (address && parsesAsUrl(*address)) {
         layout->addSpacing(10);
         layout->addWidget(SheetParts::sectionTitle(QStringLiteral("URL"), this));
-        m_url = new QLineEdit(*item.urlString(), this);
+        m_url = new QLineEdit(*address, this);
         m_url->setPlaceholderText(QStringLiteral("URL"));
         m_url->setObjectName(QStringLiteral("url"));
         m_shownUrl = m_url->text();

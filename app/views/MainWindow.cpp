@@ -389,9 +389,11 @@ void MainWindow::addItemShortcuts()
 
 void MainWindow::openLink(Item *item)
 {
-    if (item == nullptr || !item->urlString())
+    const std::optional<QString> address =
+        item != nullptr ? item->urlString() : std::optional<QString>();
+    if (!address)
         return;
-    const QUrl url(*item->urlString(), QUrl::StrictMode);
+    const QUrl url(*address, QUrl::StrictMode);
     if (url.isValid())
         QDesktopServices::openUrl(url);
 }
