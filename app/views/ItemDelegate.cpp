@@ -198,11 +198,10 @@ void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setPen(palette.color(QPalette::Text));
     const int titleHeight = paintTitle(painter, m_lines, text, item.title(), item.isFavorite(),
                                        scaledFont(base, 0.92, QFont::Medium));
-    if (item.sourceDomain()) {
+    if (const std::optional<QString> domain = item.sourceDomain()) {
         painter->setPen(secondary(palette));
         text.setTop(text.top() + titleHeight + 4);
-        m_lines.draw(painter, text, DisplayText::bounded(*item.sourceDomain()),
-                     scaledFont(base, 0.82));
+        m_lines.draw(painter, text, DisplayText::bounded(*domain), scaledFont(base, 0.82));
     }
 }
 
@@ -230,13 +229,12 @@ void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &optio
 
     text.setTop(text.top() + titleHeight + 2);
     int x = text.left();
-    if (item.sourceDomain()) {
+    if (const std::optional<QString> domain = item.sourceDomain()) {
         painter->setPen(secondary(palette));
         QRect half = text;
         half.setWidth(text.width() / 2);
-        x += m_lines.draw(painter, half, DisplayText::bounded(*item.sourceDomain()),
-                          scaledFont(base, 0.85)) +
-             10;
+        x +=
+            m_lines.draw(painter, half, DisplayText::bounded(*domain), scaledFont(base, 0.85)) + 10;
     }
     const QFont caption2 = scaledFont(base, 0.78);
     painter->setFont(caption2);

@@ -233,7 +233,9 @@ QVariant ItemListModel::data(const QModelIndex &index, int role) const
     case Qt::AccessibleTextRole:
         return DisplayText::bounded(item->title());
     case Qt::ToolTipRole:
-        return DisplayText::toolTip(item->urlString().value_or(item->title()));
+        if (std::optional<QString> url = item->urlString())
+            return DisplayText::toolTip(*url);
+        return DisplayText::toolTip(item->title());
     case ItemRole:
         return QVariant::fromValue(static_cast<void *>(const_cast<Item *>(item)));
     default:
