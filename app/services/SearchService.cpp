@@ -223,17 +223,38 @@ struct IndexSearch
     }
 
 private:
+    struct Candidate
+    {
+        size_t position;
+        quint32 slot;
+        quint32 found;
+        int fromTags;
+    };
+
+    // A chunk at a time: first the positions that may score, found from the hits and the
+    // index's attributes alone, then their scores, which read each one's offsets and text
+    // from wherever they lie in the index; fetching those a few candidates ahead keeps the
+    // processor from waiting on memory for each in turn.
     void walk(const SearchIndex &index, const std::vector<quint32> &hits, size_t begin, size_t end,
               const std::atomic<bool> *cancelled, std::vector<Match> &out) const
     {
-        constexpr size_t cancelCheckEvery = 4096;
-        const std::vector<Item *> &items = index.list();
-        const size_t wordCount = scorer.words().size();
-        unsigned wordFields[SearchIndex::mostNeedles];
-        for (size_t i = begin; i < end; ++i) {
-            if (cancelled != nullptr && i % cancelCheckEvery == 0 &&
-                cancelled->load(std::memory_order_relaxed))
+        constexpr size_t chunk = 4096;
+        std::vector<Candidate> candidates;
+        candidates.reserve(chunk);
+        for (size_t first = begin; first < end; first += chunk) {
+            if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed))
                 return;
+            candidates.clear();
+            gather(index, hits, first, std::min(end, first + chunk), candidates);
+            score(index, candidates, out);
+        }
+    }
+
+    void gather(const SearchIndex &index, const std::vector<quint32> &hits, size_t first,
+                size_t last, std::vector<Candidate> &candidates) const
+    {
+        const std::vector<Item *> &items = index.list();
+        for (size_t i = first; i < last; ++i) {
             const quint32 slot = index.slotAt(i);
             const quint32 found = hits[slot];
             int fromTags = 0;
@@ -241,13 +262,30 @@ private:
                 fromTags += tagScores[tag];
             if (found == 0 && fromTags == 0)
                 continue;
-            if (!criteria.passesAt(index, i, *items[i]))
-                continue;
+            if (criteria.passesAt(index, i, *items[i]))
+                candidates.push_back({i, slot, found, fromTags});
+        }
+    }
+
+    void score(const SearchIndex &index, const std::vector<Candidate> &candidates,
+               std::vector<Match> &out) const
+    {
+        constexpr size_t slotsAhead = 8;
+        constexpr size_t textAhead = 4;
+        const std::vector<Item *> &items = index.list();
+        const size_t wordCount = scorer.words().size();
+        unsigned wordFields[SearchIndex::mostNeedles];
+        for (size_t k = 0; k < candidates.size(); ++k) {
+            if (k + slotsAhead < candidates.size())
+                index.prefetchSlot(candidates[k + slotsAhead].slot);
+            if (k + textAhead < candidates.size())
+                index.prefetchText(candidates[k + textAhead].slot);
+            const Candidate &c = candidates[k];
             for (size_t w = 0; w < wordCount; ++w)
-                wordFields[w] = (found >> (4 * w)) & 0xfu;
-            const int score = scorer.textScore(wordFields, index.fieldsOf(slot), fromTags);
+                wordFields[w] = (c.found >> (4 * w)) & 0xfu;
+            const int score = scorer.textScore(wordFields, index.fieldsOf(c.slot), c.fromTags);
             if (score >= 1)
-                out.push_back({score, items[i]});
+                out.push_back({score, items[c.position]});
         }
     }
 };
