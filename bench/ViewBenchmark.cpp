@@ -23,11 +23,11 @@
 #include <Sidebar.h>
 #include <SymbolIcon.h>
 
+#include <ItemGridView.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
-#include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -448,8 +448,8 @@ void addOneItem(benchmark::State &state)
             if (millisecondsSince(give) > 5000)
                 break;
         }
-        // What the views do once the new list is painted (the list view lays its rows out
-        // in batches) comes in passes of its own; the longest of them counts too.
+        // What the window does once the new list is painted (the autosave, the sidebar's
+        // repaint) comes in passes of its own; the longest of them counts too.
         const auto shown = SteadyClock::now();
         while (millisecondsSince(shown) < 50) {
             const auto pass = SteadyClock::now();

@@ -4,6 +4,7 @@
 #include "DisplayText.h"
 #include "EmptyStateView.h"
 #include "ItemDelegate.h"
+#include "ItemGridView.h"
 #include "ItemListModel.h"
 
 #include <AppState.h>
@@ -14,7 +15,6 @@
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
-#include <QListView>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
@@ -58,7 +58,7 @@ protected:
 ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidget *parent)
     : QWidget(parent), m_state(state), m_title(new QLabel(this)),
       m_header(new ContentHeader(state, this)), m_stack(new QStackedWidget(this)),
-      m_empty(new EmptyStateView(this)), m_view(new QListView(this)),
+      m_empty(new EmptyStateView(this)), m_view(new ItemGridView(this)),
       m_model(new ItemListModel(this)), m_delegate(new ItemDelegate(thumbnails, this)),
       m_dropHighlight(new DropHighlight(this))
 {
@@ -74,22 +74,16 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     m_view->setModel(m_model);
     m_view->setItemDelegate(m_delegate);
     m_view->setObjectName(QStringLiteral("itemView"));
-    m_view->setUniformItemSizes(true);
-    m_view->setLayoutMode(QListView::Batched);
-    m_view->setBatchSize(layoutBatchRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_view->verticalScrollBar()->setSingleStep(24);
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &ContentColumn::fitLayoutBatchToView);
     connect(
         m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex &current) { emit itemSelected(m_model->itemAt(current.row())); });
-    connect(m_view, &QListView::customContextMenuRequested, this, [this](const QPoint &at) {
+    connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         const QModelIndex index = m_view->indexAt(at);
         if (Item *item = m_model->itemAt(index.row())) {
             m_view->setCurrentIndex(index);
@@ -175,49 +169,14 @@ void ContentColumn::forgetItems(const QList<Record *> &records)
     m_model->removeItems(records);
 }
 
-void ContentColumn::fitLayoutBatchToView()
-{
-    // Every added or deleted row lays the list out again, in batches, and until the last
-    // batch the scroll range only reaches as far as the rows laid out so far. A first batch
-    // ending above the shown cards would clamp the scroll position and jump the view up:
-    // it reaches past the bottom of the view instead, whatever that costs deep in the list.
-    // Counted from the cards' size, not the scroll range, which is short of the list while
-    // it is laid out.
-    const QRect first = m_view->visualRect(m_model->index(0));
-    if (first.isEmpty()) {
-        m_view->setBatchSize(layoutBatchRows);
-        return;
-    }
-    const QSize grid = m_view->gridSize();
-    const qint64 lineHeight =
-        std::max(1, grid.isValid() ? grid.height() : first.height() + m_view->spacing());
-    const qint64 perLine =
-        grid.isValid() ? std::max(1, m_view->viewport()->width() / std::max(1, grid.width())) : 1;
-    const qint64 bottom =
-        qint64(m_view->verticalScrollBar()->value()) + m_view->viewport()->height();
-    const qint64 reached = (bottom / lineHeight + 1) * perLine;
-    m_view->setBatchSize(int(std::min<qint64>(m_model->rowCount(), reached)) + layoutBatchRows);
-}
-
 void ContentColumn::applyViewMode()
 {
     const bool grid = m_state.viewMode() == ViewMode::Grid;
     m_delegate->setGridMode(grid);
-    // Grid cards flow left to right and wrap; a static layout keeps it linear in the item
-    // count with uniform sizes.
-    m_view->setViewMode(QListView::ListMode);
-    m_view->setFlow(grid ? QListView::LeftToRight : QListView::TopToBottom);
-    m_view->setWrapping(grid);
-    m_view->setResizeMode(QListView::Adjust);
-    m_view->setMovement(QListView::Static);
-    m_view->setSpacing(0);
-    if (grid) {
+    if (grid)
         layoutGrid();
-    } else {
-        m_view->setGridSize(QSize());
-        m_view->setSpacing(1);
-    }
-    m_view->doItemsLayout();
+    else
+        m_view->setRows(ItemDelegate::rowHeight, 1);
 }
 
 void ContentColumn::layoutGrid()
@@ -228,9 +187,8 @@ void ContentColumn::layoutGrid()
     const int columns = std::max(1, width / (minCardWidth + gap));
     const int cardWidth = std::clamp(width / columns - gap, minCardWidth, maxCardWidth);
     m_delegate->setCardWidth(cardWidth);
-    const QSize cell(cardWidth + gap, ItemDelegate::cardHeight + gap);
-    if (m_view->gridSize() != cell)
-        m_view->setGridSize(cell);
+    m_view->setCards(QSize(cardWidth + gap, ItemDelegate::cardHeight + gap),
+                     QSize(cardWidth, ItemDelegate::cardHeight));
 }
 
 void ContentColumn::dragEnterEvent(QDragEnterEvent *event)

@@ -3,7 +3,6 @@
 #include <QWidget>
 
 class QLabel;
-class QListView;
 class QMimeData;
 class QStackedWidget;
 
@@ -14,6 +13,7 @@ class ContentHeader;
 class EmptyStateView;
 class Item;
 class ItemDelegate;
+class ItemGridView;
 class ItemListModel;
 class Record;
 class ThumbnailCache;
@@ -30,7 +30,7 @@ public:
 
     ItemListModel &model() const { return *m_model; }
     ContentHeader &header() const { return *m_header; }
-    QListView *view() const { return m_view; }
+    ItemGridView *view() const { return m_view; }
     EmptyStateView &emptyState() const { return *m_empty; }
 
     void setTitle(const QString &title);
@@ -56,11 +56,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    // Rows a layout pass lays out before it lets the event loop run again.
-    static constexpr int layoutBatchRows = 2000;
-
     static void acceptAsCopy(QDropEvent &event);
-    void fitLayoutBatchToView();
     void applyViewMode();
     void layoutGrid();
 
@@ -69,7 +65,7 @@ private:
     ContentHeader *m_header;
     QStackedWidget *m_stack;
     EmptyStateView *m_empty;
-    QListView *m_view;
+    ItemGridView *m_view;
     ItemListModel *m_model;
     ItemDelegate *m_delegate;
     QWidget *m_dropHighlight;

@@ -10,6 +10,7 @@
 #include "FolderEditorSheet.h"
 #include "ItemContextMenu.h"
 #include "ItemEditorSheet.h"
+#include "ItemGridView.h"
 #include "ItemListModel.h"
 #include "OpenPanel.h"
 #include "Sidebar.h"
@@ -25,7 +26,6 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -367,7 +367,7 @@ void MainWindow::openNewFolderSheet()
 void MainWindow::addItemShortcuts()
 {
     // These act on the selected item while the item list has focus.
-    QListView *view = m_content->view();
+    ItemGridView *view = m_content->view();
     const auto add = [this, view](const QList<QKeySequence> &keys, auto action) {
         auto *a = new QAction(view);
         a->setShortcuts(keys);
@@ -383,7 +383,7 @@ void MainWindow::addItemShortcuts()
         [this] { deleteItem(m_selectedItem); });
     add({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
         [this] { openLink(m_selectedItem); });
-    connect(view, &QListView::doubleClicked, this,
+    connect(view, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &index) { openLink(m_content->model().itemAt(index.row())); });
 }
 
