@@ -11,6 +11,7 @@
 #include <Clock.h>
 #include <ContentColumn.h>
 #include <Item.h>
+#include <ItemGridView.h>
 #include <ItemIntake.h>
 #include <ItemListModel.h>
 #include <LibraryCounts.h>
@@ -22,8 +23,8 @@
 #include <SearchService.h>
 #include <Sidebar.h>
 #include <SymbolIcon.h>
+#include <Tag.h>
 
-#include <ItemGridView.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -412,7 +413,9 @@ std::unique_ptr<QuilloryApp> startedApplication(benchmark::State &state,
 // iterations of the time of all passes until painted together, `busy_afterwards_ms` that of
 // the passes in the 50 ms after, and
 // `delete_ms` (the longest pass of any deletion) and `delete_busy_ms` the same for the
-// deletion. The first iteration also paints the cards' kept pieces.
+// deletion. Between them the item is renamed and then tagged: `rename_ms` and `tag_ms` are
+// the medians of their longest passes. One such round before the iterations paints the
+// cards' kept pieces and the tag's chip once for all; `first_add_ms` is its addition.
 void addOneItem(benchmark::State &state)
 {
     std::unique_ptr<QuilloryApp> app = startedApplication(state);
@@ -462,26 +465,45 @@ void addOneItem(benchmark::State &state)
         return passes;
     };
     double deletingLongest = 0;
+    std::vector<double> renamingLongest;
+    std::vector<double> taggingLongest;
+    Tag *tag = store.insert(std::make_unique<Tag>(QStringLiteral("kept"), QColor()));
     std::vector<double> addingBusy;
     std::vector<double> deletingBusy;
     std::vector<double> addingAfterwards;
+    struct Cycle
+    {
+        Passes adding;
+        Passes renaming;
+        Passes tagging;
+        Passes removing;
+    };
     int made = 0;
-    for (auto _ : state) {
+    const auto cycle = [&] {
+        Cycle c;
         Item *added = nullptr;
-        const Passes adding = passesUntilShown([&] {
-            ++made;
+        ++made;
+        c.adding = passesUntilShown([&] {
             added = store.insert(std::make_unique<Item>(
                 ItemType::WebLink, QStringLiteral("A page kept while browsing %1").arg(made),
                 QUrl(QStringLiteral("https://example.org/kept/%1").arg(made))));
         });
-        state.SetIterationTime(adding.longest / 1e3);
-        addingBusy.push_back(adding.busy);
-        addingAfterwards.push_back(adding.afterwards);
-        state.PauseTiming();
-        const Passes removing = passesUntilShown([&] { store.remove(added); });
-        deletingLongest = std::max(deletingLongest, removing.longest);
-        deletingBusy.push_back(removing.busy);
-        state.ResumeTiming();
+        c.renaming = passesUntilShown(
+            [&] { added->setTitle(QStringLiteral("A page renamed while kept %1").arg(made)); });
+        c.tagging = passesUntilShown([&] { added->addTag(tag); });
+        c.removing = passesUntilShown([&] { store.remove(added); });
+        return c;
+    };
+    const Cycle first = cycle();
+    for (auto _ : state) {
+        const Cycle c = cycle();
+        state.SetIterationTime(c.adding.longest / 1e3);
+        addingBusy.push_back(c.adding.busy);
+        addingAfterwards.push_back(c.adding.afterwards);
+        renamingLongest.push_back(c.renaming.longest);
+        taggingLongest.push_back(c.tagging.longest);
+        deletingLongest = std::max(deletingLongest, c.removing.longest);
+        deletingBusy.push_back(c.removing.busy);
     }
     const auto median = [](std::vector<double> values) {
         if (values.empty())
@@ -493,6 +515,9 @@ void addOneItem(benchmark::State &state)
     state.counters["busy_afterwards_ms"] = median(addingAfterwards);
     state.counters["delete_ms"] = deletingLongest;
     state.counters["delete_busy_ms"] = median(deletingBusy);
+    state.counters["rename_ms"] = median(renamingLongest);
+    state.counters["tag_ms"] = median(taggingLongest);
+    state.counters["first_add_ms"] = first.adding.longest;
     state.counters["shown"] = double(window->content().model().rowCount());
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
