@@ -17,7 +17,7 @@ constexpr qint64 farthest = std::numeric_limits<int>::max() / 4;
 
 } // namespace
 
-ItemGridView::ItemGridView(QWidget *parent) : QAbstractItemView(parent)
+ItemGridView::ItemGridView(QWidget *parent) : QListView(parent)
 {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
@@ -42,7 +42,7 @@ void ItemGridView::setModel(QAbstractItemModel *model)
 {
     for (const QMetaObject::Connection &watch : std::exchange(m_watches, {}))
         disconnect(watch);
-    QAbstractItemView::setModel(model);
+    QListView::setModel(model);
     if (model != nullptr) {
         // Nothing to lay out: a change of the rows only moves the end of the scroll range
         // and what is painted.
@@ -279,6 +279,31 @@ void ItemGridView::paintEvent(QPaintEvent *event)
             option.state |= QStyle::State_HasFocus;
         itemDelegateForIndex(index)->paint(&painter, option, index);
     }
+}
+
+void ItemGridView::doItemsLayout()
+{
+    QAbstractItemView::doItemsLayout();
+}
+
+void ItemGridView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+}
+
+void ItemGridView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void ItemGridView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractItemView::resizeEvent(event);
+}
+
+void ItemGridView::scrollContentsBy(int dx, int dy)
+{
+    QAbstractItemView::scrollContentsBy(dx, dy);
 }
 
 void ItemGridView::updateGeometries()

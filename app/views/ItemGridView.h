@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractItemView>
+#include <QListView>
 
 namespace quillory {
 
@@ -8,7 +8,11 @@ namespace quillory {
 // line. Every item's place follows from its row number, so adding or removing an item
 // costs what the view shows, however long the list and however far down it is scrolled,
 // and the scroll range never shrinks to what a layout has reached so far.
-class ItemGridView final : public QAbstractItemView
+//
+// A list view only by descent, so that screen readers are offered its items as a list's:
+// every part of QListView that reads or builds its own layout is replaced here, and what
+// would start that layout goes to QAbstractItemView instead.
+class ItemGridView final : public QListView
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ItemGridView)
@@ -37,6 +41,11 @@ protected:
                      const QList<int> &roles = QList<int>()) override;
     void paintEvent(QPaintEvent *event) override;
     void updateGeometries() override;
+    void doItemsLayout() override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     // One line's worth of cells, for the present width of the view.

@@ -1,5 +1,6 @@
 #include <ItemGridView.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
 #include <QStringListModel>
@@ -108,6 +109,21 @@ TEST_F(ItemGridViewTest, AClickChoosesTheCardUnderIt)
     EXPECT_EQ(m_view.currentIndex(), at(7));
     EXPECT_TRUE(m_view.selectionModel()->isSelected(at(7)));
     EXPECT_EQ(m_view.selectionModel()->selectedIndexes().size(), 1);
+}
+
+TEST_F(ItemGridViewTest, AScreenReaderFindsEachItemWhereItIsDrawn)
+{
+    QAccessibleInterface *view = QAccessible::queryAccessibleInterface(&m_view);
+    ASSERT_NE(view, nullptr);
+    QAccessibleTableInterface *table = view->tableInterface();
+    ASSERT_NE(table, nullptr) << "role " << int(view->role());
+    EXPECT_EQ(table->rowCount(), 101);
+    m_view.verticalScrollBar()->setValue(130);
+    QAccessibleInterface *cell = table->cellAt(7, 0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("7"));
+    const QRect drawn = m_view.visualRect(at(7));
+    EXPECT_EQ(cell->rect(), QRect(m_view.viewport()->mapToGlobal(drawn.topLeft()), drawn.size()));
 }
 
 } // namespace
