@@ -68,6 +68,7 @@ bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
     }
     m_list = items;
     m_followedOnce = true;
+    m_rebuilding = false;
     return true;
 }
 
@@ -107,16 +108,16 @@ quint32 SearchIndex::add(const Item &item)
     // The text is built for the copy only: the index is where a large library keeps it.
     const SearchText &text = item.searchText(m_scratch);
     const std::string_view all = text.all();
-    if (item.searchSlot() < m_slots.size() && m_slots[item.searchSlot()].item == &item)
+    // An item seen before leaves its old slot dead. The slot number may be another index's,
+    // which at worst builds this one again a little early.
+    if (!m_rebuilding && item.searchSlot() < m_slots.size())
         ++m_replaced;
     Slot slot;
-    slot.item = &item;
     slot.revision = item.searchRevision();
     slot.begin = m_text.size();
     slot.noteAt = quint32(text.endOf(SearchText::Title));
     slot.domainAt = quint32(text.endOf(SearchText::Note));
     slot.urlAt = quint32(text.endOf(SearchText::Domain));
-    slot.end = quint32(all.size());
     slot.present = quint8((text.note() ? 1 : 0) | (text.domain() ? 2 : 0) | (text.url() ? 4 : 0));
     m_text.append(all);
     const auto at = quint32(m_slots.size());
@@ -141,6 +142,7 @@ void SearchIndex::startRebuilding(const std::vector<Item *> &items)
         m_text.reserve(bytes / sample * items.size() * 5 / 4);
     m_slots.reserve(items.size());
     m_replaced = 0;
+    m_rebuilding = true;
     m_destroyedAtBuild = Item::destroyedCount();
 }
 
@@ -164,7 +166,7 @@ SearchFields SearchIndex::fieldsOf(quint32 slot) const
     if (s.present & 2)
         fields.domain = field(s, s.domainAt, s.urlAt);
     if (s.present & 4)
-        fields.url = field(s, s.urlAt, s.end);
+        fields.url = field(s, s.urlAt, endOf(slot) - s.begin);
     return fields;
 }
 
@@ -229,7 +231,7 @@ void SearchIndex::scanBlock(size_t first, size_t last, const SubstringFinder &ne
         if (hit == std::string_view::npos)
             break;
         const size_t offset = from + hit;
-        while (m_slots[at].begin + m_slots[at].end <= offset)
+        while (endOf(at) <= offset)
             ++at;
         const Slot &slot = m_slots[at];
         const size_t inSlot = offset - slot.begin;
@@ -248,7 +250,7 @@ void SearchIndex::scanBlock(size_t first, size_t last, const SubstringFinder &ne
             fieldEnd = slot.urlAt;
         } else {
             field = SearchText::Url;
-            fieldEnd = slot.end;
+            fieldEnd = endOf(at) - slot.begin;
         }
         hits[at] |= 1u << (4 * needleIndex + field);
         from = slot.begin + fieldEnd;

@@ -73,6 +73,9 @@ public:
     const std::vector<const Tag *> &tags() const { return m_tags; }
 
     size_t slotCount() const { return m_slots.size(); }
+    // True once dead slots probably outnumber live ones: the next follow() builds the index
+    // again, for its list alone.
+    bool wantsRebuild() const;
     size_t byteCount() const { return m_text.size(); }
     SearchFields fieldsOf(quint32 slot) const;
     // Asks the processor for what fieldsOf(slot) reads, for a walk that knows its next slots:
@@ -90,18 +93,22 @@ public:
               const std::atomic<bool> *cancelled = nullptr) const;
 
 private:
+    // A slot's text runs from its `begin` to the next slot's: slots are appended in order.
+    // 32 bytes, as a large library keeps one per item.
     struct Slot
     {
-        const Item *item; // compared, never followed: the item may be gone
+        // Item::searchRevision() when copied. No two items, nor two texts of one item, share
+        // a revision, so it tells the slot's item too, without a pointer to an item that may
+        // be gone.
         quint64 revision;
         size_t begin;
-        // Field starts and the end, from `begin`, as in SearchText::all().
+        // Field starts, from `begin`, as in SearchText::all().
         quint32 noteAt;
         quint32 domainAt;
         quint32 urlAt;
-        quint32 end;
         quint8 present; // bit 0 note, bit 1 domain, bit 2 url
     };
+    static_assert(sizeof(Slot) == 32);
 
     // The slot holding `item`'s current text, or noSlot.
     quint32 slotOf(const Item &item) const
@@ -109,31 +116,34 @@ private:
         const quint32 slot = item.searchSlot();
         if (slot >= m_slots.size())
             return noSlot;
-        const Slot &s = m_slots[slot];
-        return s.item == &item && s.revision == item.searchRevision() ? slot : noSlot;
+        return m_slots[slot].revision == item.searchRevision() ? slot : noSlot;
+    }
+    size_t endOf(size_t slot) const
+    {
+        return slot + 1 < m_slots.size() ? m_slots[slot + 1].begin : m_text.size();
     }
     // Appends `item`'s current text and returns its slot.
     quint32 add(const Item &item);
     void startFollowing(const std::vector<Item *> &items);
     // Forgets every slot, making room for `items`.
     void startRebuilding(const std::vector<Item *> &items);
-    // True once dead slots probably outnumber live ones.
-    bool wantsRebuild() const;
     void recordAttributesAt(size_t position, const Item &item);
 
     void scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
                    std::vector<quint32> &hits, const std::atomic<bool> *cancelled) const;
     void scanBlock(size_t first, size_t last, const SubstringFinder &needle, unsigned needleIndex,
                    std::vector<quint32> &hits) const;
-    std::string_view field(const Slot &slot, quint32 from, quint32 next) const
+    std::string_view field(const Slot &slot, size_t from, size_t next) const
     {
         return std::string_view(m_text).substr(slot.begin + from, next - from - 1);
     }
 
     std::string m_text;
     std::vector<Slot> m_slots;
-    SearchText m_scratch;           // an item's text on its way into m_text
-    size_t m_replaced = 0;          // slots left behind by items appended again
+    SearchText m_scratch;  // an item's text on its way into m_text
+    size_t m_replaced = 0; // slots left behind by items appended again
+    // From a rebuild until its walk is done, when the items' slot numbers are the old index's.
+    bool m_rebuilding = false;
     quint64 m_destroyedAtBuild = 0; // Item::destroyedCount() when last built
 
     // The list last followed, and Item::searchChanges() then.

@@ -292,11 +292,12 @@ private:
 
 // Whether the index serves this query over this list: lists much smaller than what it holds
 // (one folder of a large library, where scanning everything would cost more than reading the
-// few items) take the walk over each item's own text.
+// few items) take the walk over each item's own text. An index mostly of items deleted or
+// changed since is built again for the list instead: it holds more than it is worth.
 bool indexServes(const RelevanceScorer &scorer, size_t itemCount, const SearchIndex &index)
 {
     return scorer.wordsStayInsideFields() && scorer.words().size() <= SearchIndex::mostNeedles &&
-           itemCount * 2 >= index.slotCount();
+           (itemCount * 2 >= index.slotCount() || index.wantsRebuild());
 }
 
 std::vector<Match> scoreEachItem(const std::vector<Item *> &items, const Criteria &criteria,

@@ -732,6 +732,22 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     EXPECT_EQ(search(items, u"compost"_s).size(), 42u);
 }
 
+TEST_F(SearchServiceTest, AnIndexMostlyOfDeletedItemsIsBuiltAgainForWhatIsLeft)
+{
+    for (int i = 0; i < 6000; ++i)
+        add((i % 2 == 0 ? u"Orchard "_s : u"Meadow "_s) + QString::number(i));
+    ASSERT_EQ(query(u"orchard"_s).size(), 3000u);
+    // Two thirds deleted: the index holds twice as many slots as the list has items, the
+    // shape of one folder of a large library, yet the list is all that is left of it.
+    m_items.erase(m_items.begin(), m_items.begin() + 4000);
+    const auto found = query(u"orchard"_s);
+    EXPECT_EQ(found.size(), 1000u);
+    // Searched from the index again (built anew), not item by item, which would keep a
+    // text of its own for every item.
+    EXPECT_TRUE(std::none_of(m_items.cbegin(), m_items.cend(),
+                             [](const auto &item) { return item->isSearchTextReady(); }));
+}
+
 TEST_F(SearchServiceTest, PreparingTheIndexGivesWayToSearchesAndDeletions)
 {
     // Long texts, so that preparing takes several event-loop passes.
