@@ -149,8 +149,10 @@ QIcon SymbolIcon::icon(const QString &symbolName)
 
 bool SymbolIcon::isMonochrome(const QString &symbolName)
 {
+    // Asked for every row painted, so kept; per theme, as each draws its own artwork.
     static QHash<QString, bool> known;
-    const auto cached = known.constFind(symbolName);
+    const QString key = QIcon::themeName() + u'/' + symbolName;
+    const auto cached = known.constFind(key);
     if (cached != known.cend())
         return *cached;
     const QImage image =
@@ -172,7 +174,7 @@ bool SymbolIcon::isMonochrome(const QString &symbolName)
     constexpr int tolerance = 48;
     const bool monochrome = high[0] - low[0] <= tolerance && high[1] - low[1] <= tolerance &&
                             high[2] - low[2] <= tolerance;
-    known.insert(symbolName, monochrome);
+    known.insert(key, monochrome);
     return monochrome;
 }
 
