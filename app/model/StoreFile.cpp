@@ -448,8 +448,12 @@ bool StoreFile::load(Contents &contents, QString *error)
     }
     // A read-only library keeps its spelling; nothing can be saved into it anyway. After
     // respelling, the rows read are read again, as duplicates may have gone.
-    if (!m_misspelledIds || m_respelled || m_db.isReadOnly())
+    if (!m_misspelledIds || m_respelled || m_db.isReadOnly()) {
+        // Every page read on the way stays cached otherwise, for nothing: the next reads
+        // are of single rows, far apart.
+        m_db.releaseMemory();
         return true;
+    }
     m_misspelledIds = false;
     m_respelled = true; // once: what respelling cannot mend must not loop
     if (!respellIds(error))
