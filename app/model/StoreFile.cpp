@@ -76,8 +76,15 @@ bool isCanonicalId(std::string_view text)
 
 // Ids in any other spelling become canonical. Where one id is stored in two spellings (our
 // saves added a canonical row beside another tool's), the canonical row holds the later
-// edits and is kept, else the most recently modified one.
+// edits and is kept, else the most recently modified one. Pictures are respelled first:
+// a save writes them only when they change, so those of such an item are often stored
+// under the other spelling, and deleting that row would take them along (item_deleted).
 const char *const respellSql = R"sql(
+DELETE FROM item_blobs WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
+    PARTITION BY upper(trim(item_id, '{}')), kind
+    ORDER BY item_id = upper(trim(item_id, '{}')) DESC, rowid DESC) AS n FROM item_blobs) WHERE n > 1);
+UPDATE item_blobs SET item_id = upper(trim(item_id, '{}'))
+    WHERE item_id <> upper(trim(item_id, '{}'));
 DELETE FROM items WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
     PARTITION BY upper(trim(id, '{}'))
     ORDER BY id = upper(trim(id, '{}')) DESC, modified_at DESC, rowid) AS n FROM items) WHERE n > 1);
@@ -87,9 +94,6 @@ DELETE FROM folders WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number(
 DELETE FROM tags WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
     PARTITION BY upper(trim(id, '{}'))
     ORDER BY id = upper(trim(id, '{}')) DESC, modified_at DESC, rowid) AS n FROM tags) WHERE n > 1);
-DELETE FROM item_blobs WHERE rowid IN (SELECT rowid FROM (SELECT rowid, row_number() OVER (
-    PARTITION BY upper(trim(item_id, '{}')), kind
-    ORDER BY item_id = upper(trim(item_id, '{}')) DESC, rowid DESC) AS n FROM item_blobs) WHERE n > 1);
 UPDATE items SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
 UPDATE items SET folder_id = upper(trim(folder_id, '{}'))
     WHERE folder_id <> upper(trim(folder_id, '{}'));
@@ -97,8 +101,6 @@ UPDATE folders SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
 UPDATE folders SET parent_id = upper(trim(parent_id, '{}'))
     WHERE parent_id <> upper(trim(parent_id, '{}'));
 UPDATE tags SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
-UPDATE item_blobs SET item_id = upper(trim(item_id, '{}'))
-    WHERE item_id <> upper(trim(item_id, '{}'));
 )sql";
 
 int blobKind(ItemBlob blob)
@@ -337,8 +339,11 @@ void StoreFile::linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
         if (parent != nullptr)
             parentOf.insert(folder, parent);
     }
-    // Colour each chain: 1 = on the walk now, 2 = known to reach a root.
+    // Colour each chain: 1 = on the walk now, 2 = known to reach a root. The links that close
+    // a cycle are cut once the walks are done: removing from a hash while iterating it moves
+    // later entries under the iterator, and the walks they start would be skipped.
     QHash<Folder *, int> state;
+    QList<Folder *> cut;
     for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
         QList<Folder *> walk;
         Folder *f = it.key();
@@ -348,10 +353,12 @@ void StoreFile::linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
             f = parentOf.value(f);
         }
         if (f != nullptr && state.value(f) == 1)
-            parentOf.remove(f); // f closes a cycle: cut it loose, it becomes a root
+            cut.append(f); // f closes a cycle: cut it loose, it becomes a root
         for (Folder *w : std::as_const(walk))
             state.insert(w, 2);
     }
+    for (Folder *f : std::as_const(cut))
+        parentOf.remove(f);
     for (const auto &[folder, parentId] : std::as_const(parents)) {
         Folder *parent = parentOf.value(folder);
         if (parent != nullptr) {
