@@ -479,7 +479,12 @@ void ItemDetailView::refreshFolders(const Item &item)
 
 void ItemDetailView::refreshToolbar(const Item &item)
 {
+    // clear() only takes the actions off the bar, and the bar owns them: every refresh would
+    // leave its actions behind. Later, since one of them may be the one being triggered.
+    const QList<QAction *> previous = m_toolbar->actions();
     m_toolbar->clear();
+    for (QAction *action : previous)
+        action->deleteLater();
     // A library that can only be read offers what reads: opening, copying, viewing.
     const bool editable = !m_store.isReadOnly();
     if (editable)

@@ -167,6 +167,30 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
     EXPECT_EQ(m_sheets, 1);
 }
 
+TEST_F(ItemDetailTest, RefreshesLeaveNoActionsBehind)
+{
+    Item *web = add("web");
+    m_view->setItem(web);
+    const auto actionsNow = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return m_view->toolbar()->findChildren<QAction *>().size();
+    };
+    const auto shown = actionsNow();
+    for (int i = 0; i < 20; ++i)
+        m_view->refresh();
+    EXPECT_EQ(actionsNow(), shown);
+
+    // An action whose work refreshes the view outlives its own trigger.
+    QAction *favorite = nullptr;
+    for (QAction *a : m_view->toolbar()->actions())
+        favorite = a->text() == u"Favorite"_s ? a : favorite;
+    ASSERT_NE(favorite, nullptr);
+    QObject::connect(favorite, &QAction::triggered, m_view.get(), [this] { m_view->refresh(); });
+    favorite->trigger();
+    EXPECT_TRUE(web->isFavorite());
+    EXPECT_EQ(actionsNow(), shown);
+}
+
 TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
 {
     const QString title = u"Home & Garden <b>not bold</b>"_s;
