@@ -80,9 +80,13 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
-    connect(
-        m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this](const QModelIndex &current) { emit itemSelected(m_model->itemAt(current.row())); });
+    // Only a row made current and selected is chosen: the view also makes its first row
+    // current, unselected, when it takes the focus with none, and that item was not picked.
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (!current.isValid() || m_view->selectionModel()->isSelected(current))
+                    emit itemSelected(m_model->itemAt(current.row()));
+            });
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         const QModelIndex index = m_view->indexAt(at);
         if (Item *item = m_model->itemAt(index.row())) {
@@ -153,18 +157,37 @@ void ContentColumn::selectItem(Item *item)
     // Called on every refresh: a row already chosen, or none, needs no walk of the list.
     const QModelIndex current = selection->currentIndex();
     if (item != nullptr && m_model->itemAt(current.row()) == item &&
-        selection->selectedIndexes() == QModelIndexList{current})
+        selection->selectedIndexes() == QModelIndexList{current}) {
+        scrollToIfRevealing(item, current);
         return;
+    }
     const int row = item == nullptr ? -1 : m_model->rowOf(item);
     if (row < 0) {
         selection->clear();
         return;
     }
     selection->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+    scrollToIfRevealing(item, m_model->index(row));
+}
+
+void ContentColumn::revealItem(Item *item)
+{
+    m_revealing = item;
+    selectItem(item);
+}
+
+void ContentColumn::scrollToIfRevealing(const Item *item, const QModelIndex &index)
+{
+    if (item == nullptr || item != m_revealing)
+        return;
+    m_revealing = nullptr;
+    m_view->scrollTo(index);
 }
 
 void ContentColumn::forgetItems(const QList<Record *> &records)
 {
+    if (records.contains(m_revealing))
+        m_revealing = nullptr;
     const QSignalBlocker quiet(m_view->selectionModel());
     m_model->removeItems(records);
 }

@@ -37,7 +37,11 @@ public:
     QString title() const;
     // Replaces the shown list and keeps `selected` selected when it is still in it.
     void showItems(std::vector<Item *> items, Item *selected);
+    // Keeps `item` selected; none for null.
     void selectItem(Item *item);
+    // Selects `item` and scrolls it into view, once it is in the list: an item chosen from
+    // elsewhere (a new one, one shown from a notice) may arrive with a later refresh.
+    void revealItem(Item *item);
     // Takes records that are about to be destroyed out of the shown list.
     void forgetItems(const QList<Record *> &records);
     bool isShowingEmptyState() const;
@@ -59,6 +63,7 @@ private:
     static void acceptAsCopy(QDropEvent &event);
     void applyViewMode();
     void layoutGrid();
+    void scrollToIfRevealing(const Item *item, const QModelIndex &index);
 
     AppState &m_state;
     QLabel *m_title;
@@ -69,6 +74,7 @@ private:
     ItemListModel *m_model;
     ItemDelegate *m_delegate;
     QWidget *m_dropHighlight;
+    Item *m_revealing = nullptr; // to be scrolled to once shown
 };
 
 } // namespace quillory

@@ -310,7 +310,7 @@ void MainWindow::selectItem(Item *item)
 void MainWindow::showSelected(Item *item)
 {
     m_selectedItem = item;
-    m_content->selectItem(item);
+    m_content->revealItem(item);
     m_detail->showItem(item);
 }
 

@@ -25,6 +25,7 @@
 
 #include <ItemGridView.h>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
 #include <QCollator>
 #include <QGuiApplication>
@@ -615,6 +616,62 @@ TEST_F(MainWindowTest, SelectionSurvivesRefreshesAndShowsDetail)
     item("three");
     m_window->refreshNow();
     EXPECT_EQ(m_window->content().model().itemAt(view->currentIndex().row()), two);
+}
+
+TEST_F(MainWindowTest, TakingTheFocusChoosesNoItem)
+{
+    Item *one = item("one");
+    Item *two = item("two");
+    m_window->show();
+    m_window->refreshNow();
+    ItemGridView *view = m_window->content().view();
+    // What Tab into the list, or the window coming back after unlocking, sends it.
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(view, &focusIn);
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+    EXPECT_FALSE(one->accessedAt());
+    EXPECT_FALSE(two->accessedAt());
+
+    QTest::keyClick(view, Qt::Key_Right);
+    ASSERT_NE(m_window->selectedItem(), nullptr) << "moving from there chooses";
+    EXPECT_TRUE(m_window->selectedItem()->accessedAt());
+}
+
+TEST_F(MainWindowTest, AnItemShownFromElsewhereIsScrolledIntoView)
+{
+    for (int i = 0; i < 300; ++i)
+        item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    m_window->resize(1000, 600);
+    m_window->show();
+    m_window->refreshNow();
+    ItemGridView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    const auto inView = [&](const Item *shown) {
+        const QRect rect = view->visualRect(model.index(model.rowOf(shown)));
+        return view->viewport()->rect().contains(rect);
+    };
+    ASSERT_EQ(view->verticalScrollBar()->value(), 0);
+    Item *far = model.itemAt(280);
+    ASSERT_FALSE(inView(far));
+    m_window->revealItem(far->id());
+    EXPECT_EQ(m_window->selectedItem(), far);
+    EXPECT_TRUE(inView(far));
+
+    // A new item is chosen before the list holds it, and shown once it does.
+    view->verticalScrollBar()->setValue(0);
+    auto added = std::make_unique<Item>(ItemType::WebLink, u"item 290a"_s,
+                                        QUrl(u"https://example.com/new"_s));
+    Item *fresh = m_store->insert(std::move(added));
+    emit m_intake->itemCreated(fresh);
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->selectedItem(), fresh);
+    ASSERT_GE(model.rowOf(fresh), 0);
+    EXPECT_TRUE(inView(fresh));
+    // Once there, later refreshes leave the scrolling to the user.
+    view->verticalScrollBar()->setValue(0);
+    m_window->refreshNow();
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
