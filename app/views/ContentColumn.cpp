@@ -163,7 +163,9 @@ void ContentColumn::selectItem(Item *item)
     }
     const int row = item == nullptr ? -1 : m_model->rowOf(item);
     if (row < 0) {
-        selection->clear();
+        // The current row stays: after the chosen item is deleted it is the row beside it,
+        // where the arrow keys go on from, instead of the top of the list.
+        selection->clearSelection();
         return;
     }
     selection->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);

@@ -674,6 +674,33 @@ TEST_F(MainWindowTest, AnItemShownFromElsewhereIsScrolledIntoView)
     EXPECT_EQ(view->verticalScrollBar()->value(), 0);
 }
 
+TEST_F(MainWindowTest, AfterTheChosenItemIsDeletedTheKeysGoOnFromItsPlace)
+{
+    for (int i = 0; i < 300; ++i)
+        item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    m_state.setViewMode(ViewMode::List);
+    m_window->resize(1000, 600);
+    m_window->show();
+    m_window->refreshNow();
+    ItemGridView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    view->setCurrentIndex(model.index(150));
+    view->scrollTo(model.index(150), QAbstractItemView::PositionAtCenter);
+    const int scrolled = view->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    m_store->remove(m_window->selectedItem());
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+    EXPECT_TRUE(view->selectionModel()->selectedIndexes().isEmpty());
+
+    QTest::keyClick(view, Qt::Key_Down);
+    ASSERT_NE(m_window->selectedItem(), nullptr);
+    const int row = model.rowOf(m_window->selectedItem());
+    EXPECT_TRUE(row >= 149 && row <= 151) << row << ": a step from the deleted row, not the top";
+    EXPECT_EQ(view->verticalScrollBar()->value(), scrolled);
+}
+
 TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
 {
     for (int i = 0; i < 300; ++i)
