@@ -1,5 +1,7 @@
 #include "InboxFiles.h"
 
+#include "InboxLayout.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
@@ -50,8 +52,13 @@ bool writeAll(int fd, const char *data, qint64 size)
 QString temporaryNameFor(const QString &path)
 {
     const QFileInfo info(path);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
-           QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".partial");
+    const QString tail =
+        QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".partial");
+    // The target's name is only a hint at what is being written: a name that already fills
+    // the file system's limit leaves no room for all of it beside the tail.
+    const QString hint =
+        InboxLayout::leadingPart(info.fileName(), InboxLayout::nameLimit - 1 - tail.size());
+    return info.absolutePath() + QStringLiteral("/.") + hint + tail;
 }
 
 bool syncFolder(const QString &folder)

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextBoundaryFinder>
 #include <QUuid>
 
 namespace quillory {
@@ -42,7 +43,37 @@ std::optional<QString> InboxLayout::ensureInbox()
 
 QString InboxLayout::uniqueName(const QString &suffix)
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + suffix;
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const qsizetype room = nameLimit - uuid.size(); // the UUID is ASCII
+    if (QFile::encodeName(suffix).size() <= room)
+        return uuid + suffix;
+    // The stem gives way so that a shared file's copy still opens as what it is; an
+    // "extension" longer than any real one is only more of the stem.
+    constexpr qsizetype longestExtension = 32;
+    const qsizetype dot = suffix.lastIndexOf(QLatin1Char('.'));
+    QString extension = dot > 0 ? suffix.sliced(dot) : QString();
+    if (QFile::encodeName(extension).size() > longestExtension)
+        extension.clear();
+    const QString stem = suffix.first(suffix.size() - extension.size());
+    return uuid + leadingPart(stem, room - QFile::encodeName(extension).size()) + extension;
+}
+
+QString InboxLayout::leadingPart(const QString &text, qsizetype bytes)
+{
+    if (QFile::encodeName(text).size() <= bytes)
+        return text;
+    // Grapheme by grapheme, so that neither a character's bytes nor an accent and the letter
+    // it sits on are parted.
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    qsizetype used = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        used += QFile::encodeName(text.sliced(end, next - end)).size();
+        if (used > bytes)
+            break;
+        end = next;
+    }
+    return text.first(end);
 }
 
 bool InboxLayout::isBareName(const QString &name)

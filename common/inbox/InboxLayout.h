@@ -15,6 +15,8 @@ public:
     static inline const QString inboxName = QStringLiteral("PendingItems");
     static inline const QString importedName = QStringLiteral("Imported");
     static inline const QString recordSuffix = QStringLiteral(".json");
+    // The most bytes a file name may take, on ext4 as on most Linux file systems.
+    static constexpr qsizetype nameLimit = 255;
 
     // The inbox folder, whether or not it exists yet; absent without a container.
     static std::optional<QString> inboxPath();
@@ -22,8 +24,12 @@ public:
     // absent when there is no container or they cannot be made.
     static std::optional<QString> ensureInbox();
 
-    // A fresh UUID followed by `suffix`, e.g. ".json" or "_Report.pdf".
+    // A fresh UUID followed by `suffix`, e.g. ".json" or "_Report.pdf". A suffix too long for
+    // one file name loses the end of its stem and keeps its extension ("_Repo.pdf").
     static QString uniqueName(const QString &suffix);
+    // The longest start of `text` whose file name encoding takes at most `bytes` bytes, cut
+    // between characters, never inside one.
+    static QString leadingPart(const QString &text, qsizetype bytes);
     // A plain file name: not empty, no folder part, not "." or "..", no NUL.
     static bool isBareName(const QString &name);
     // The file name in "Imported/<name>", when the path is exactly that with a bare name.
