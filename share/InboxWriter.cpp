@@ -9,6 +9,22 @@
 
 namespace quillory {
 
+namespace {
+
+// For messages: a title may be a whole file name or address, too long to read in one line.
+QString shortened(const QString &title)
+{
+    constexpr qsizetype longest = 80;
+    if (title.size() <= longest)
+        return title;
+    qsizetype cut = longest - 1;
+    if (title.at(cut - 1).isHighSurrogate())
+        --cut;
+    return title.first(cut) + QChar(u'\u2026');
+}
+
+} // namespace
+
 InboxWriter::InboxWriter(std::function<QDateTime()> now) : m_now(std::move(now))
 {
 }
@@ -28,46 +44,85 @@ InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items,
 {
     Outcome outcome;
     const QString imported = inbox + QLatin1Char('/') + InboxLayout::importedName;
+    const auto importedPath = [](const QString &name) {
+        return InboxLayout::importedName + QLatin1Char('/') + name;
+    };
     QDir().mkpath(imported);
     for (const SharedItem &item : items) {
+        const QString title = shortened(item.title);
+        const qsizetype reported = outcome.problems.size();
         PendingItemRecord record;
         record.type = item.type.rawValue();
         record.title = item.title;
         record.createdAt = m_now();
-        if (item.url && !item.url->isLocalFile()) {
+        record.note = item.note;
+        if (item.url && !item.url->isLocalFile())
             record.url = item.url->toString(QUrl::FullyEncoded);
-        } else if (item.url) {
-            const QString name = InboxLayout::uniqueName(
-                QLatin1Char('_') + QFileInfo(item.url->toLocalFile()).fileName());
+
+        // Every name is chosen before anything is written, so that a record too large to be
+        // read is refused before its companions are written and left behind without it.
+        std::optional<QString> copyName;
+        std::optional<QString> pictureName;
+        std::optional<QString> documentName;
+        if (item.url && item.url->isLocalFile())
+            copyName = InboxLayout::uniqueName(QLatin1Char('_') +
+                                               QFileInfo(item.url->toLocalFile()).fileName());
+        if (item.imageData && item.type != SharedItemType::Document)
+            pictureName = InboxLayout::uniqueName(QStringLiteral(".jpg"));
+        else if (item.imageData)
+            documentName = InboxLayout::uniqueName(QStringLiteral(".pdf"));
+        PendingItemRecord whole = record;
+        if (const auto name = documentName ? documentName : copyName)
+            whole.filePath = importedPath(*name);
+        whole.imageFileName = pictureName;
+        if (whole.toJson().size() > PendingItemRecord::sizeLimit) {
+            outcome.problems << QStringLiteral("\u201C%1\u201D is too large to save: its address, "
+                                               "title and note come to more than %2 MiB.")
+                                    .arg(title)
+                                    .arg(PendingItemRecord::sizeLimit / (1024 * 1024));
+            continue;
+        }
+
+        if (copyName) {
             if (InboxFiles::copyAtomically(item.url->toLocalFile(),
-                                           imported + QLatin1Char('/') + name))
-                record.filePath = InboxLayout::importedName + QLatin1Char('/') + name;
+                                           imported + QLatin1Char('/') + *copyName))
+                record.filePath = importedPath(*copyName);
             else
                 outcome.problems
                     << QStringLiteral("Could not copy %1.").arg(item.url->toLocalFile());
         }
-        if (item.imageData && item.type != SharedItemType::Document) {
-            const QString name = InboxLayout::uniqueName(QStringLiteral(".jpg"));
-            if (!InboxFiles::writeAtomically(inbox + QLatin1Char('/') + name, *item.imageData))
-                outcome.problems << QStringLiteral("Could not write the picture of \u201C%1\u201D.")
-                                        .arg(item.title);
-            record.imageFileName = name;
-        } else if (item.imageData) {
-            const QString name = InboxLayout::uniqueName(QStringLiteral(".pdf"));
-            if (InboxFiles::writeAtomically(imported + QLatin1Char('/') + name, *item.imageData))
-                record.filePath = InboxLayout::importedName + QLatin1Char('/') + name;
+        if (pictureName) {
+            if (InboxFiles::writeAtomically(inbox + QLatin1Char('/') + *pictureName,
+                                            *item.imageData))
+                record.imageFileName = *pictureName;
             else
-                outcome.problems << QStringLiteral("Could not write the document \u201C%1\u201D.")
-                                        .arg(item.title);
+                outcome.problems
+                    << QStringLiteral("Could not write the picture of \u201C%1\u201D.").arg(title);
         }
-        record.note = item.note;
+        if (documentName) {
+            if (InboxFiles::writeAtomically(imported + QLatin1Char('/') + *documentName,
+                                            *item.imageData))
+                record.filePath = importedPath(*documentName);
+            else
+                outcome.problems
+                    << QStringLiteral("Could not write the document \u201C%1\u201D.").arg(title);
+        }
+        // Quillory throws away a record with nothing to import, so it is neither written nor
+        // counted as saved.
+        if (!record.url && !record.filePath && !record.imageFileName) {
+            if (outcome.problems.size() == reported)
+                outcome.problems
+                    << QStringLiteral("\u201C%1\u201D holds nothing to save.").arg(title);
+            continue;
+        }
+
         const QString recordPath =
             inbox + QLatin1Char('/') + InboxLayout::uniqueName(InboxLayout::recordSuffix);
         if (InboxFiles::writeAtomically(recordPath, record.toJson()))
             ++outcome.written;
         else
             outcome.problems
-                << QStringLiteral("Could not write the record of \u201C%1\u201D.").arg(item.title);
+                << QStringLiteral("Could not write the record of \u201C%1\u201D.").arg(title);
     }
     return outcome;
 }

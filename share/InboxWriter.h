@@ -12,7 +12,8 @@ namespace quillory {
 // Writes shared items into the inbox as Quillory reads them: for each item its companion
 // files first (a copy of a shared file in Imported, picture bytes beside the record, document
 // bytes in Imported), its record last, each file under a temporary name until it is complete
-// and on the disk. What cannot be written costs that file or record only.
+// and on the disk. What cannot be written costs that file or record only; an item left with
+// nothing Quillory could import, or whose record would be too large to be read, gets no record.
 class InboxWriter final
 {
 public:

@@ -70,11 +70,11 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
     const QDateTime when(QDate(2026, 1, 31), QTime(9, 5, 0, 123), Qt::UTC);
     const InboxWriter::Outcome outcome =
         InboxWriter([&] { return when; }).saveItems({link, file, picture, pdf, vanished}, inbox);
-    EXPECT_EQ(outcome.written, 5);
+    EXPECT_EQ(outcome.written, 4);
     EXPECT_EQ(outcome.problems.size(), 1) << "the file that was gone";
 
     const auto records = recordsIn(inbox);
-    ASSERT_EQ(records.size(), 5);
+    ASSERT_EQ(records.size(), 4);
     EXPECT_EQ(records[u"link"_s].url, u"https://youtu.be/x"_s);
     EXPECT_EQ(records[u"link"_s].type, u"video"_s);
     EXPECT_EQ(records[u"link"_s].note, u" "_s) << "a note of blanks is still a note";
@@ -90,7 +90,7 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
     EXPECT_TRUE(QFile::exists(inbox + u'/' + pictureName));
     EXPECT_TRUE(records[u"pdf"_s].filePath->endsWith(u".pdf"_s));
     EXPECT_FALSE(records[u"pdf"_s].imageFileName);
-    EXPECT_FALSE(records[u"vanished"_s].filePath);
+    EXPECT_FALSE(records.contains(u"vanished"_s)) << "a record with nothing to import";
     EXPECT_FALSE(records[u"file"_s].note);
 
     // Nothing half-written is left under any name.
@@ -98,7 +98,120 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
     all += QDir(inbox + u"/Imported"_s).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : all)
         EXPECT_FALSE(name.startsWith(u'.')) << qPrintable(name);
-    EXPECT_EQ(all.size(), 5 + 1 + 2);
+    EXPECT_EQ(all.size(), 4 + 1 + 2);
+}
+
+TEST(InboxWriter, FilesWithLongNamesAreCopiedUnderNamesTheFileSystemTakes)
+{
+    QTemporaryDir dir;
+    const QString inbox = dir.filePath(u"PendingItems"_s);
+    QDir().mkpath(inbox);
+    const QString names[] = {
+        QString(176, u'a') + u".pdf"_s,         // 180 bytes
+        QString(251, u'b') + u".pdf"_s,         // 255 bytes
+        QString(80, QChar(0x5831)) + u".pdf"_s, // 244 bytes, three to a character
+    };
+    QList<SharedItem> items;
+    for (const QString &name : names) {
+        QFile source(dir.filePath(name));
+        ASSERT_TRUE(source.open(QIODevice::WriteOnly)) << QFile::encodeName(name).size();
+        source.write(QFile::encodeName(name));
+        SharedItem file = item(SharedItemType::Document, QString::number(items.size()));
+        file.url = QUrl::fromLocalFile(source.fileName());
+        items.append(file);
+    }
+
+    const InboxWriter::Outcome outcome = InboxWriter().saveItems(items, inbox);
+    EXPECT_EQ(outcome.written, 3);
+    EXPECT_TRUE(outcome.problems.isEmpty()) << qPrintable(outcome.problems.join(u'\n'));
+    const auto records = recordsIn(inbox);
+    ASSERT_EQ(records.size(), 3);
+    for (qsizetype i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const auto filePath = records[QString::number(i)].filePath;
+        ASSERT_TRUE(filePath);
+        const auto name = InboxLayout::importedFileName(*filePath);
+        ASSERT_TRUE(name);
+        EXPECT_LE(QFile::encodeName(*name).size(), InboxLayout::nameLimit);
+        EXPECT_TRUE(name->endsWith(u".pdf"_s));
+        EXPECT_TRUE(names[i].startsWith(name->sliced(37).chopped(4)));
+        QFile copy(inbox + u'/' + *filePath);
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << "the record names the copy made";
+        EXPECT_EQ(copy.readAll(), QFile::encodeName(names[i]));
+    }
+    EXPECT_EQ(QDir(inbox + u"/Imported"_s).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+TEST(InboxWriter, AnItemLeftWithNothingToImportGetsNoRecord)
+{
+    QTemporaryDir dir;
+    const QString inbox = dir.filePath(u"PendingItems"_s);
+    QDir().mkpath(inbox);
+    // Where the copies go is taken by a plain file: no copy can be made.
+    QFile blocker(inbox + u"/Imported"_s);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QFile source(dir.filePath(u"Report.pdf"_s));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write("%PDF-1.4");
+    source.close();
+
+    SharedItem file = item(SharedItemType::Document, u"file"_s);
+    file.url = QUrl::fromLocalFile(source.fileName());
+    SharedItem pdf = item(SharedItemType::Document, u"pdf"_s);
+    pdf.imageData = QByteArray("%PDF-1.4");
+    const InboxWriter::Outcome alone = InboxWriter().saveItems({file}, inbox);
+    EXPECT_EQ(alone.written, 0);
+    ASSERT_EQ(alone.problems.size(), 1);
+    EXPECT_TRUE(alone.problems[0].contains(source.fileName())) << qPrintable(alone.problems[0]);
+    EXPECT_TRUE(recordsIn(inbox).isEmpty());
+
+    SharedItem link = item(SharedItemType::WebLink, u"link"_s);
+    link.url = QUrl(u"https://example.org/a"_s);
+    const InboxWriter::Outcome outcome = InboxWriter().saveItems({file, pdf, link}, inbox);
+    EXPECT_EQ(outcome.written, 1);
+    EXPECT_EQ(outcome.problems.size(), 2);
+    const auto records = recordsIn(inbox);
+    EXPECT_EQ(records.keys(), QStringList{u"link"_s});
+    EXPECT_EQ(QDir(inbox).entryList(QDir::Files | QDir::Hidden).size(), 1 + 1)
+        << "the link's record and the file in the way";
+}
+
+TEST(InboxWriter, ARecordTooLargeToBeReadIsRefusedWithItsFiles)
+{
+    QTemporaryDir dir;
+    const QString inbox = dir.filePath(u"PendingItems"_s);
+    QDir().mkpath(inbox);
+    QFile source(dir.filePath(u"notes.txt"_s));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write("notes");
+    source.close();
+    const qsizetype limit = PendingItemRecord::sizeLimit;
+
+    SharedItem longNote = item(SharedItemType::WebLink, QString(10000, u'T'));
+    longNote.url = QUrl(u"https://example.org/a"_s);
+    longNote.note = QString(limit, u'n');
+    SharedItem longUrl = item(SharedItemType::WebLink, u"long address"_s);
+    longUrl.url = QUrl(u"https://example.org/?q="_s + QString(limit, u'q'));
+    SharedItem fileWithNote = item(SharedItemType::Document, u"file with a long note"_s);
+    fileWithNote.url = QUrl::fromLocalFile(source.fileName());
+    fileWithNote.note = QString(limit, u'n');
+    SharedItem fits = item(SharedItemType::WebLink, u"fits"_s);
+    fits.url = QUrl(u"https://example.org/b"_s);
+    fits.note = QString(limit - 1000, u'n');
+
+    const InboxWriter::Outcome outcome =
+        InboxWriter().saveItems({longNote, longUrl, fileWithNote, fits}, inbox);
+    EXPECT_EQ(outcome.written, 1);
+    ASSERT_EQ(outcome.problems.size(), 3);
+    EXPECT_TRUE(outcome.problems[0].contains(QString(40, u'T')));
+    EXPECT_LT(outcome.problems[0].size(), 200) << "the title shortened";
+    EXPECT_TRUE(outcome.problems[1].contains(u"long address"_s));
+    EXPECT_TRUE(outcome.problems[2].contains(u"file with a long note"_s));
+    for (const QString &problem : outcome.problems)
+        EXPECT_TRUE(problem.contains(u"too large"_s)) << qPrintable(problem);
+    EXPECT_EQ(recordsIn(inbox).keys(), QStringList{u"fits"_s});
+    EXPECT_TRUE(QDir(inbox + u"/Imported"_s).isEmpty()) << "no copy left without its record";
 }
 
 TEST(ShareSheet, ShowsTheItemsAndSavesWithTheNote)
