@@ -22,10 +22,27 @@ void addFile(ShareCommandLine &line, const QString &argument, const QString &pat
         line.attachments.append(Attachment::forFile(info.absoluteFilePath()));
 }
 
+// Addresses that stay links whatever the current folder holds. Any other "scheme" may just
+// as well be the start of a file name ("report:v2.pdf"), and a file of that name wins.
+bool isWellKnownScheme(const QString &scheme)
+{
+    static const QStringList schemes{
+        QStringLiteral("http"), QStringLiteral("https"),  QStringLiteral("ftp"),
+        QStringLiteral("ftps"), QStringLiteral("sftp"),   QStringLiteral("ssh"),
+        QStringLiteral("git"),  QStringLiteral("mailto"), QStringLiteral("tel"),
+        QStringLiteral("sms"),  QStringLiteral("geo"),    QStringLiteral("magnet"),
+        QStringLiteral("irc"),  QStringLiteral("ircs"),   QStringLiteral("news"),
+        QStringLiteral("nntp"), QStringLiteral("feed"),   QStringLiteral("webcal"),
+        QStringLiteral("xmpp"), QStringLiteral("matrix"), QStringLiteral("gemini"),
+        QStringLiteral("data")};
+    return schemes.contains(scheme, Qt::CaseInsensitive);
+}
+
 } // namespace
 
-ShareCommandLine ShareCommandLine::parse(const QStringList &arguments,
-                                         const std::function<QByteArray()> &readInput)
+ShareCommandLine
+ShareCommandLine::parse(const QStringList &arguments,
+                        const std::function<std::optional<QByteArray>()> &readInput)
 {
     ShareCommandLine line;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -40,17 +57,22 @@ ShareCommandLine ShareCommandLine::parse(const QStringList &arguments,
             else
                 line.problems << QStringLiteral("--text: the text is missing");
         } else if (argument == QLatin1String("-")) {
-            const QByteArray bytes = readInput();
-            if (bytes.isEmpty())
+            const auto bytes = readInput();
+            if (!bytes)
+                line.problems << QStringLiteral("-: standard input holds more than %1 MiB; none "
+                                                "of it was shared")
+                                     .arg(inputLimit / (1024 * 1024));
+            else if (bytes->isEmpty())
                 line.problems << QStringLiteral("-: standard input was empty");
             else
-                line.attachments.append(Attachment::forBytes(bytes));
-        } else if (const QUrl url(argument, QUrl::StrictMode);
-                   url.isValid() && url.scheme().size() > 1 && !url.isLocalFile()) {
-            // A one-letter "scheme" would be a Windows drive; everything else is an address.
-            line.attachments.append(Attachment::forLink(url));
-        } else if (url.isLocalFile()) {
+                line.attachments.append(Attachment::forBytes(*bytes));
+        } else if (const QUrl url(argument, QUrl::StrictMode); url.isLocalFile()) {
             addFile(line, argument, url.toLocalFile());
+        } else if (url.isValid() && url.scheme().size() > 1 &&
+                   (isWellKnownScheme(url.scheme()) || !QFileInfo::exists(argument))) {
+            // A one-letter "scheme" would be a Windows drive; anything else that names no file is
+            // an address.
+            line.attachments.append(Attachment::forLink(url));
         } else if (argument.startsWith(QLatin1Char('-'))) {
             line.problems << QStringLiteral("%1: unknown option (see --help)").arg(argument);
         } else {
@@ -58,6 +80,22 @@ ShareCommandLine ShareCommandLine::parse(const QStringList &arguments,
         }
     }
     return line;
+}
+
+std::optional<QByteArray> ShareCommandLine::readWhole(QIODevice &input, qint64 limit)
+{
+    // A pipe tells its size only by ending: read on until it does, or one byte past the
+    // limit shows there is more than will be taken.
+    constexpr qint64 piece = 1024 * 1024;
+    QByteArray bytes;
+    for (;;) {
+        const QByteArray read = input.read(qMin(piece, limit + 1 - bytes.size()));
+        if (read.isEmpty())
+            return bytes;
+        bytes += read;
+        if (bytes.size() > limit)
+            return std::nullopt;
+    }
 }
 
 QString ShareCommandLine::usage()

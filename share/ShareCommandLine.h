@@ -2,9 +2,11 @@
 
 #include "Attachment.h"
 
+#include <QIODevice>
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace quillory {
 
@@ -19,9 +21,12 @@ struct ShareCommandLine
     bool yes = false;
     bool help = false;
 
-    // `readInput` gives standard input's bytes (at most `inputLimit` of them).
+    // `readInput` gives standard input's bytes, or nothing when it held more than
+    // `inputLimit` of them.
     static ShareCommandLine parse(const QStringList &arguments,
-                                  const std::function<QByteArray()> &readInput);
+                                  const std::function<std::optional<QByteArray>()> &readInput);
+    // All of `input` to its end, or nothing when it holds more than `limit` bytes.
+    static std::optional<QByteArray> readWhole(QIODevice &input, qint64 limit = inputLimit);
     static QString usage();
     static constexpr qint64 inputLimit = qint64(256) * 1024 * 1024;
 };

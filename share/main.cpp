@@ -11,12 +11,12 @@ using namespace quillory;
 
 namespace {
 
-QByteArray readStandardInput()
+std::optional<QByteArray> readStandardInput()
 {
     QFile input;
     if (!input.open(stdin, QIODevice::ReadOnly))
-        return {};
-    return input.read(ShareCommandLine::inputLimit);
+        return QByteArray();
+    return ShareCommandLine::readWhole(input);
 }
 
 void print(FILE *stream, const QString &text)

@@ -4,6 +4,8 @@
 #include <ShareCommandLine.h>
 #include <SharedItemExtractor.h>
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <functional>
@@ -143,4 +145,47 @@ TEST(ShareCommandLine, EachArgumentIsOneAttachmentOrSaysWhyNot)
     EXPECT_TRUE(line.problems[1].contains(u"no such file"_s));
     EXPECT_TRUE(line.problems[2].contains(u"unknown option"_s));
     EXPECT_TRUE(ShareCommandLine::usage().contains(u"--yes"_s));
+}
+
+TEST(ShareCommandLine, StandardInputOverTheLimitIsRefusedNotCut)
+{
+    const auto read = [](const QByteArray &bytes, qint64 limit) {
+        QBuffer input;
+        input.setData(bytes);
+        EXPECT_TRUE(input.open(QIODevice::ReadOnly));
+        return ShareCommandLine::readWhole(input, limit);
+    };
+    EXPECT_EQ(read(QByteArray(), 10), QByteArray());
+    EXPECT_EQ(read("0123456789", 10), QByteArray("0123456789"));
+    EXPECT_EQ(read("0123456789A", 10), std::nullopt);
+    const QByteArray large(3 * 1024 * 1024 + 5, 'x'); // more than one piece
+    EXPECT_EQ(read(large, large.size()), large);
+    EXPECT_EQ(read(large, large.size() - 1), std::nullopt);
+
+    const ShareCommandLine line =
+        ShareCommandLine::parse({u"-"_s}, []() -> std::optional<QByteArray> { return {}; });
+    EXPECT_TRUE(line.attachments.isEmpty());
+    ASSERT_EQ(line.problems.size(), 1);
+    EXPECT_TRUE(line.problems[0].contains(u"more than 256 MiB"_s)) << qPrintable(line.problems[0]);
+}
+
+TEST(ShareCommandLine, AnExistingFileWinsOverTheAddressItsNameLooksLike)
+{
+    QTemporaryDir dir;
+    const QString file = makeFile(dir, u"report:v2.pdf"_s, "%PDF-1.4\n");
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const ShareCommandLine line = ShareCommandLine::parse(
+        {u"report:v2.pdf"_s, u"https://example.com/a"_s, u"mailto:a@b.example"_s, u"notes:draft"_s},
+        [] { return QByteArray(); });
+    QDir::setCurrent(before);
+    EXPECT_TRUE(line.problems.isEmpty()) << qPrintable(line.problems.join(u'\n'));
+    ASSERT_EQ(line.attachments.size(), 4);
+    EXPECT_EQ(line.attachments[0].load(Attachment::fileUrl), QVariant(QUrl::fromLocalFile(file)));
+    EXPECT_TRUE(line.attachments[0].conformsTo(Attachment::pdf));
+    EXPECT_EQ(line.attachments[1].load(Attachment::url),
+              QVariant(QUrl(u"https://example.com/a"_s)));
+    EXPECT_EQ(line.attachments[2].load(Attachment::url), QVariant(QUrl(u"mailto:a@b.example"_s)));
+    EXPECT_EQ(line.attachments[3].load(Attachment::url), QVariant(QUrl(u"notes:draft"_s)))
+        << "with no such file, an address";
 }
