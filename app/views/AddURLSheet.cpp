@@ -1,5 +1,6 @@
 #include "AddURLSheet.h"
 
+#include "ClearButton.h"
 #include "SheetParts.h"
 
 #include <QFont>
@@ -30,7 +31,7 @@ AddURLSheet::AddURLSheet(OnAdd onAdd, QWidget *parent)
     m_urlField->setObjectName(QStringLiteral("url"));
     m_urlField->setPlaceholderText(QStringLiteral("https://example.com/article"));
     m_urlField->setMinimumWidth(300);
-    m_urlField->setClearButtonEnabled(true);
+    ClearButton::enable(*m_urlField);
     layout->addWidget(m_urlField);
 
     const SheetParts::Buttons buttons = SheetParts::addButtons(*this, *layout, tr("Add"));

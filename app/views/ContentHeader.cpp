@@ -49,6 +49,8 @@ ContentHeader::ContentHeader(AppState &state, QWidget *parent)
     m_add =
         menuButton(this, QStringLiteral("plus.circle.fill"), QString(), QStringLiteral("addMenu"));
     m_add->setToolTip(QStringLiteral("Add Item"));
+    // A screen reader reads a tooltip as a description: an icon alone has no name to say.
+    m_add->setAccessibleName(QStringLiteral("Add Item"));
     m_add->setIconSize(QSize(22, 22));
     m_add->setMenu(m_addMenu);
 
@@ -71,6 +73,7 @@ ContentHeader::ContentHeader(AppState &state, QWidget *parent)
                                                                 : QStringLiteral("list.bullet")));
         button->setToolTip(mode == ViewMode::Grid ? QStringLiteral("Grid")
                                                   : QStringLiteral("List"));
+        button->setAccessibleName(button->toolTip());
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setObjectName(mode.rawValue() + QStringLiteral("Mode"));

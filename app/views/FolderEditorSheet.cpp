@@ -1,5 +1,6 @@
 #include "FolderEditorSheet.h"
 
+#include "ClearButton.h"
 #include "DisplayText.h"
 #include "SheetParts.h"
 
@@ -131,7 +132,7 @@ QWidget *FolderEditorSheet::buildForm()
     m_name->setObjectName(QStringLiteral("name"));
     m_name->setPlaceholderText(tr("Name"));
     m_name->setAccessibleName(tr("Name"));
-    m_name->setClearButtonEnabled(true);
+    ClearButton::enable(*m_name);
     m_preview = new QLabel(form);
     m_preview->setFixedSize(previewSize + 8, previewSize + 8);
     m_preview->setAlignment(Qt::AlignCenter);

@@ -205,6 +205,7 @@ QWidget *ItemDetailView::buildNoteSection()
     pencil->setIcon(SymbolIcon::icon(QStringLiteral("pencil")));
     pencil->setAutoRaise(true);
     pencil->setToolTip(QStringLiteral("Edit Note"));
+    pencil->setAccessibleName(QStringLiteral("Edit Note"));
     pencil->setObjectName(QStringLiteral("editNote"));
     connect(pencil, &QToolButton::clicked, this, &ItemDetailView::startEditingNote);
     pencil->setVisible(!m_store.isReadOnly());

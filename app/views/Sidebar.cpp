@@ -1,5 +1,6 @@
 #include "Sidebar.h"
 
+#include "ClearButton.h"
 #include "SidebarDelegate.h"
 #include "SymbolIcon.h"
 
@@ -27,14 +28,19 @@ Sidebar::Sidebar(QWidget *parent)
 
     m_newFolder->setIcon(SymbolIcon::icon(QStringLiteral("folder.badge.plus")));
     m_newFolder->setToolTip(QStringLiteral("New Folder"));
+    // A screen reader reads a tooltip as a description: an icon alone has no name to say.
+    m_newFolder->setAccessibleName(QStringLiteral("New Folder"));
     m_newFolder->setAutoRaise(true);
     m_newFolder->setObjectName(QStringLiteral("newFolderButton"));
     connect(m_newFolder, &QToolButton::clicked, this, &Sidebar::newFolderRequested);
 
     m_search->setPlaceholderText(QStringLiteral("Search..."));
-    m_search->setClearButtonEnabled(true);
-    m_search->addAction(SymbolIcon::icon(QStringLiteral("magnifyingglass")),
-                        QLineEdit::LeadingPosition);
+    ClearButton::enable(*m_search);
+    // Named, since the field shows it as a button a screen reader would announce bare.
+    m_search
+        ->addAction(SymbolIcon::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition)
+        ->setText(QStringLiteral("Search"));
+    m_search->setAccessibleName(QStringLiteral("Search"));
     m_search->setObjectName(QStringLiteral("searchField"));
 
     m_tree->setModel(m_model);

@@ -1,5 +1,6 @@
 #include "TagEditorSheet.h"
 
+#include "ClearButton.h"
 #include "SheetParts.h"
 
 #include "ColorPickerGrid.h"
@@ -71,7 +72,7 @@ QWidget *TagEditorSheet::buildForm()
     m_name->setObjectName(QStringLiteral("name"));
     m_name->setPlaceholderText(tr("Name"));
     m_name->setAccessibleName(tr("Name"));
-    m_name->setClearButtonEnabled(true);
+    ClearButton::enable(*m_name);
     m_colorPicker = new ColorPickerGrid(AppInfo::colorPalette(), form);
     m_colorPicker->setObjectName(QStringLiteral("colorPicker"));
     m_colorPicker->setAccessibleName(tr("Color"));

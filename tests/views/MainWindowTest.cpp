@@ -25,6 +25,7 @@
 
 #include <ItemGridView.h>
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCollator>
@@ -348,6 +349,38 @@ TEST_F(MainWindowTest, ContextMenuActions)
     EXPECT_EQ(m_window->selectedItem(), nullptr);
     EXPECT_TRUE(m_window->detail().isShowingEmptyState());
     EXPECT_EQ(shown(), QStringList{u"doc"_s});
+}
+
+TEST_F(MainWindowTest, EveryButtonHasANameAScreenReaderCanSay)
+{
+    Item *shown = item("shown");
+    shown->setNote(u"a note"_s);
+    m_window->resize(1200, 700);
+    m_window->show();
+    m_window->refreshNow();
+    m_window->revealItem(shown->id());
+    m_window->refreshNow();
+    const auto expectNamed = [this](const char *when) {
+        int checked = 0;
+        for (QAbstractButton *button : m_window->findChildren<QAbstractButton *>()) {
+            if (!button->isVisibleTo(m_window.get()))
+                continue;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(button);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+                << when << ": " << button->metaObject()->className() << " "
+                << qPrintable(button->objectName()) << " in "
+                << qPrintable(button->parentWidget()->objectName()) << " "
+                << qPrintable(button->toolTip());
+            ++checked;
+        }
+        EXPECT_GT(checked, 5) << when;
+    };
+    expectNamed("an item shown");
+    // The search field's clear button comes with text.
+    m_window->findChild<QLineEdit *>(u"searchField"_s)->setText(u"shown"_s);
+    m_window->refreshNow();
+    expectNamed("while searching");
 }
 
 TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
