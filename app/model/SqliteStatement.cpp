@@ -11,7 +11,8 @@ SqliteStatement::~SqliteStatement()
 }
 
 SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
-    : m_statement(std::exchange(other.m_statement, nullptr)), m_failed(other.m_failed)
+    : m_statement(std::exchange(other.m_statement, nullptr)), m_failed(other.m_failed),
+      m_bindFailed(other.m_bindFailed)
 {
 }
 
@@ -21,6 +22,7 @@ SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
         sqlite3_finalize(m_statement);
         m_statement = std::exchange(other.m_statement, nullptr);
         m_failed = other.m_failed;
+        m_bindFailed = other.m_bindFailed;
     }
     return *this;
 }
@@ -28,7 +30,8 @@ SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
 void SqliteStatement::bind(int index, const QString &value)
 {
     const QByteArray utf8 = value.toUtf8();
-    sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    bound(sqlite3_bind_text64(m_statement, index, utf8.constData(), sqlite3_uint64(utf8.size()),
+                              SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
 void SqliteStatement::bind(int index, const std::optional<QString> &value)
@@ -43,10 +46,10 @@ void SqliteStatement::bind(int index, const QByteArray &value)
 {
     // A zero-length blob must stay a blob, not NULL: empty bytes are not absent bytes.
     if (value.isEmpty())
-        sqlite3_bind_zeroblob(m_statement, index, 0);
+        bound(sqlite3_bind_zeroblob(m_statement, index, 0));
     else
-        sqlite3_bind_blob64(m_statement, index, value.constData(), sqlite3_uint64(value.size()),
-                            SQLITE_TRANSIENT);
+        bound(sqlite3_bind_blob64(m_statement, index, value.constData(),
+                                  sqlite3_uint64(value.size()), SQLITE_TRANSIENT));
 }
 
 void SqliteStatement::bind(int index, const std::optional<QByteArray> &value)
@@ -59,7 +62,7 @@ void SqliteStatement::bind(int index, const std::optional<QByteArray> &value)
 
 void SqliteStatement::bind(int index, qint64 value)
 {
-    sqlite3_bind_int64(m_statement, index, value);
+    bound(sqlite3_bind_int64(m_statement, index, value));
 }
 
 void SqliteStatement::bind(int index, const std::optional<qint64> &value)
@@ -72,11 +75,23 @@ void SqliteStatement::bind(int index, const std::optional<qint64> &value)
 
 void SqliteStatement::bindNull(int index)
 {
-    sqlite3_bind_null(m_statement, index);
+    bound(sqlite3_bind_null(m_statement, index));
+}
+
+void SqliteStatement::bound(int result)
+{
+    if (result != SQLITE_OK)
+        m_bindFailed = true;
 }
 
 bool SqliteStatement::step()
 {
+    // A value SQLite refused (too large, say) would leave its parameter NULL: the row would
+    // be written without it and the write reported as done.
+    if (m_bindFailed) {
+        m_failed = true;
+        return false;
+    }
     const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW)
         return true;
@@ -89,6 +104,7 @@ void SqliteStatement::reset()
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
     m_failed = false;
+    m_bindFailed = false;
 }
 
 bool SqliteStatement::isNull(int column) const

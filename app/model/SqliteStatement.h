@@ -32,7 +32,8 @@ public:
     void bind(int index, const std::optional<qint64> &value);
     void bindNull(int index);
 
-    // True while a row is available; false at the end or on error (see failed()).
+    // True while a row is available; false at the end or on error (see failed()), which
+    // includes a value a bind() since the last reset() could not hand to SQLite.
     bool step();
     bool failed() const { return m_failed; }
     // Resets for another run with new bindings.
@@ -51,8 +52,11 @@ public:
     std::optional<std::string_view> optionalBlobView(int column) const;
 
 private:
+    void bound(int result);
+
     sqlite3_stmt *m_statement = nullptr;
     bool m_failed = false;
+    bool m_bindFailed = false;
 };
 
 } // namespace quillory
