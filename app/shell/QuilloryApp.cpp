@@ -100,9 +100,18 @@ void QuilloryApp::showMainWindow()
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         new AppCommands(
             *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); }, m_bookmarks.get());
-        // Closing the window quits where there is no tray, so it must not lose changes.
+        // Closing the window quits where there is no tray, so it must not lose changes. The
+        // settings window goes with it: left open, it would keep the application running on
+        // a decision to quit already taken, and its changes would be saved only on the way
+        // out, with nobody asked when that fails.
         if (!TrayIcon::isAvailable())
-            m_window->setCloseGuard([this] { return mayQuit(); });
+            m_window->setCloseGuard([this] {
+                if (!mayQuit())
+                    return false;
+                if (m_settingsWindow)
+                    m_settingsWindow->close();
+                return true;
+            });
     }
     updateLock();
     m_window->show();

@@ -27,6 +27,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -285,6 +286,22 @@ TEST(QuilloryApp, QuittingWithUnsavedChangesAsksFirst)
     asked.clear();
     EXPECT_TRUE(app->mayQuit()) << "the window closing as the application quits";
     EXPECT_TRUE(asked.isEmpty()) << "the answer already given holds";
+}
+
+TEST(QuilloryApp, WithoutATrayClosingTheWindowClosesSettingsToo)
+{
+    if (TrayIcon::isAvailable())
+        GTEST_SKIP() << "with a tray, closing the window does not quit";
+    QTemporaryDir dir;
+    auto app = startApp(dir);
+    app->showSettings();
+    QPointer<SettingsView> settings = app->settingsWindow();
+    ASSERT_TRUE(settings && settings->isVisible());
+    app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
+    EXPECT_TRUE(app->mainWindow()->close());
+    EXPECT_FALSE(app->store().hasUnsavedChanges()) << "saved before the window went";
+    EXPECT_TRUE(!settings || !settings->isVisible())
+        << "nothing stays open to change the library after the decision to quit";
 }
 
 TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
