@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -49,7 +50,10 @@ Sidebar::Sidebar(QWidget *parent)
     m_tree->setItemDelegate(m_delegate);
     m_tree->setHeaderHidden(true);
     m_tree->setSelectionMode(QAbstractItemView::NoSelection);
-    m_tree->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab and walked with the arrow keys; a click leaves the focus where it was,
+    // in the list or the search field.
+    m_tree->setFocusPolicy(Qt::TabFocus);
+    m_tree->installEventFilter(this);
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setIndentation(14);
     m_tree->setMouseTracking(true);
@@ -149,6 +153,22 @@ void Sidebar::restoreExpansion(const QModelIndex &parent)
                 pending.append(i);
         }
     }
+}
+
+bool Sidebar::eventFilter(QObject *watched, QEvent *event)
+{
+    // Return or Space chooses the row the keys are on, as a click does. Not through
+    // activated(), which some styles also send for a single click, and a tag row clicked
+    // twice would toggle its filter back.
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+            m_tree->currentIndex().isValid()) {
+            onClicked(m_tree->currentIndex());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Sidebar::onClicked(const QModelIndex &index)

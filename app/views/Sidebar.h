@@ -47,6 +47,9 @@ signals:
     void editTagRequested(const QUuid &id);
     void deleteTagRequested(const QUuid &id);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void onClicked(const QModelIndex &index);
     void openAsLeft(const QModelIndex &parent, int first, int last);

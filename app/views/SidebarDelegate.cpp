@@ -56,6 +56,12 @@ void SidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         painter->setBrush(faded(text, 0.05f));
         painter->drawRoundedRect(r, 6, 6);
     }
+    // The row the arrow keys are on, while the sidebar has the keyboard.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(palette.color(QPalette::Highlight), 1.5));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(r).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
+    }
 
     const int iconSize = 16;
     QRect icon(r.left() + 6, r.center().y() - iconSize / 2 + 1, iconSize, iconSize);

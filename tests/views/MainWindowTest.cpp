@@ -205,6 +205,40 @@ TEST_F(MainWindowTest, SidebarTagRowsToggleTheFilter)
     EXPECT_EQ(shown().size(), 2);
 }
 
+TEST_F(MainWindowTest, TheSidebarIsReachedAndUsedFromTheKeyboard)
+{
+    Folder *work = folder("Work");
+    item("filed", work);
+    item("loose");
+    Tag *t = tag("reading");
+    item("tagged")->addTag(t);
+    m_window->show();
+    m_window->refreshNow();
+    QTreeView *tree = m_window->sidebar().tree();
+    EXPECT_TRUE(tree->focusPolicy() & Qt::TabFocus);
+    SidebarModel &model = m_window->sidebar().model();
+
+    tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Folder, work->id()));
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(shown(), QStringList{u"filed"_s});
+
+    tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_EQ(m_state.filterTags(), QList<Tag *>{t});
+    tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_TRUE(m_state.filterTags().isEmpty()) << "each press toggles once";
+
+    // The arrow keys walk the rows; Return on a smart folder shows it.
+    const QModelIndex library = model.index(0, 0);
+    tree->setCurrentIndex(model.index(0, 0, library));
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(tree->currentIndex(), model.index(1, 0, library));
+    QTest::keyClick(tree, Qt::Key_Return);
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->content().title(), model.index(1, 0, library).data().toString());
+}
+
 TEST_F(MainWindowTest, FolderAndKindFiltersCombine)
 {
     Folder *f = folder("F");
