@@ -1,6 +1,7 @@
 #include <DuplicateFinder.h>
 #include <DuplicateMerger.h>
 #include <FaultyDisk.h>
+#include <Folder.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <Tag.h>
@@ -134,6 +135,16 @@ TEST_F(DuplicatesTest, OneItemsDuplicatesAreItsGroup)
     EXPECT_GE(groups.size(), 2u);
 }
 
+// Each keeps its own copy of what was at that path when it was added.
+TEST_F(DuplicatesTest, ItemsOfOneFilePathAreNotDuplicates)
+{
+    Item *first = link(u"file:///home/ann/Downloads/image.png"_s, 1000);
+    link(u"FILE:///home/ann/Downloads/image.png"_s, 2000);
+    link(u"file:///home/ann/Downloads/image.png"_s, 3000);
+    EXPECT_TRUE(DuplicateFinder::groups(m_store->items()).empty());
+    EXPECT_TRUE(DuplicateFinder::sameAs(*first, m_store->items()).empty());
+}
+
 TEST_F(DuplicatesTest, MergeKeepsOneItemWithTheUnionOfTheOthers)
 {
     Tag *red = m_store->insert(std::make_unique<Tag>(u"red"_s, QColor(255, 0, 0)));
@@ -158,7 +169,8 @@ TEST_F(DuplicatesTest, MergeKeepsOneItemWithTheUnionOfTheOthers)
     EXPECT_EQ(keep->tags().size(), 3);
     for (Tag *tag : {red, blue, green})
         EXPECT_TRUE(keep->tags().contains(tag)) << tag->name().toStdString();
-    EXPECT_EQ(keep->note(), u"the longer note of the two"_s);
+    EXPECT_EQ(keep->note(), u"short\n\nthe longer note of the two"_s)
+        << "no note written on any copy is lost";
     EXPECT_EQ(keep->createdAtMSecs(), 1000);
     EXPECT_TRUE(keep->isFavorite());
     EXPECT_EQ(keep->title(), u"https://example.com/a"_s) << "its own title stays";
@@ -166,6 +178,36 @@ TEST_F(DuplicatesTest, MergeKeepsOneItemWithTheUnionOfTheOthers)
 
     EXPECT_FALSE(DuplicateMerger::merge(*m_store, *keep, {keep})) << "an item with itself";
     EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+TEST_F(DuplicatesTest, MergeKeepsTheFilingAndUseOfEveryCopy)
+{
+    Folder *thesis = m_store->insert(std::make_unique<Folder>(u"Thesis"_s, QString(), QColor()));
+    Item *keep = link(u"https://example.com/a"_s, 1000);
+    keep->setArchived(true);
+    keep->setNote(u"quote p.12"_s);
+    Item *filed = link(u"https://example.com/a/"_s, 2000);
+    filed->moveToFolder(thesis);
+    filed->setNote(u"see also quote p.12 and p.14"_s);
+    Item *same = link(u"https://www.example.com/a"_s, 3000);
+    same->setNote(u"quote p.12"_s);
+
+    ASSERT_TRUE(DuplicateMerger::merge(*m_store, *keep, {filed, same}));
+    ASSERT_EQ(m_store->items().size(), 1u);
+    EXPECT_EQ(keep->folder(), thesis) << "a copy was filed";
+    EXPECT_FALSE(keep->isArchived()) << "a copy was still in use";
+    EXPECT_EQ(keep->note(), u"see also quote p.12 and p.14"_s)
+        << "a note held in full by another is not repeated";
+
+    // Its own folder stays, and all archived stays archived.
+    Folder *other = m_store->insert(std::make_unique<Folder>(u"Other"_s, QString(), QColor()));
+    Item *second = link(u"https://example.com/a"_s, 4000);
+    second->moveToFolder(other);
+    second->setArchived(true);
+    keep->setArchived(true);
+    ASSERT_TRUE(DuplicateMerger::merge(*m_store, *keep, {second}));
+    EXPECT_EQ(keep->folder(), thesis);
+    EXPECT_TRUE(keep->isArchived());
 }
 
 TEST_F(DuplicatesTest, ALibraryThatCanOnlyBeReadIsNotMerged)
