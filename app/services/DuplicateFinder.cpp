@@ -14,6 +14,16 @@ namespace quillory {
 
 namespace {
 
+// A file's address names a place on the disk, not its contents: two pictures dropped from
+// one path on different days are different pictures, and each item keeps its own copy.
+bool namesAFile(std::string_view address)
+{
+    constexpr std::string_view scheme = "file:";
+    return address.size() >= scheme.size() &&
+           std::equal(scheme.begin(), scheme.end(), address.begin(),
+                      [](char a, char b) { return a == (b | 0x20) || a == b; });
+}
+
 bool olderFirst(const Item *a, const Item *b)
 {
     if (a->createdAtMSecs() != b->createdAtMSecs())
@@ -63,9 +73,11 @@ std::vector<DuplicateFinder::Group> DuplicateFinder::groups(const std::vector<It
     QHash<QString, Group> byKey;
     byKey.reserve(qsizetype(items.size()));
     for (Item *item : items) {
-        const std::optional<QString> address = item->urlString();
-        if (address && !address->isEmpty())
-            byKey[WebAddressKey::of(*address)].push_back(item);
+        const std::optional<std::string_view> utf8 = item->urlUtf8();
+        if (!utf8 || utf8->empty() || namesAFile(*utf8))
+            continue;
+        byKey[WebAddressKey::of(QString::fromUtf8(utf8->data(), qsizetype(utf8->size())))]
+            .push_back(item);
     }
     std::vector<Group> found;
     for (auto it = byKey.begin(); it != byKey.end(); ++it) {
@@ -82,7 +94,8 @@ std::vector<DuplicateFinder::Group> DuplicateFinder::groups(const std::vector<It
 DuplicateFinder::Group DuplicateFinder::sameAs(const Item &item, const std::vector<Item *> &items)
 {
     Group same;
-    if (!item.urlString() || item.urlString()->isEmpty())
+    const std::optional<std::string_view> own = item.urlUtf8();
+    if (!own || own->empty() || namesAFile(*own))
         return same;
     const QString key = WebAddressKey::of(*item.urlString());
     const std::string needle = hostNeedle(*item.urlString());
@@ -90,7 +103,7 @@ DuplicateFinder::Group DuplicateFinder::sameAs(const Item &item, const std::vect
         if (other == &item)
             continue;
         const std::optional<std::string_view> address = other->urlUtf8();
-        if (address && mayHoldHost(*address, needle) &&
+        if (address && !namesAFile(*address) && mayHoldHost(*address, needle) &&
             WebAddressKey::of(QString::fromUtf8(address->data(), qsizetype(address->size()))) ==
                 key)
             same.push_back(other);

@@ -7,7 +7,7 @@ namespace quillory {
 class Item;
 
 // Items that hold the same page: equal WebAddressKey of their web addresses. Items without
-// an address are never duplicates.
+// an address, or whose address names a file, are never duplicates.
 class DuplicateFinder final
 {
 public:
