@@ -138,7 +138,7 @@ void DuplicatesSheet::rebuild()
         m_groups.empty()
             ? QStringLiteral("Items that hold the same page appear here, to be merged into one.")
             : QStringLiteral("%1 saved more than once. Merging a group keeps the chosen item, "
-                             "gives it the tags of all, the longest note and the earliest date, "
+                             "gives it the tags and notes of all and the earliest date, "
                              "and deletes the other %2.")
                   .arg(m_groups.size() == 1 ? QStringLiteral("1 page is")
                                             : QStringLiteral("%1 pages are").arg(m_groups.size()))
@@ -185,7 +185,25 @@ QWidget *DuplicatesSheet::buildGroup(int index)
         }
         group->addRow(row);
     }
-    choices->button(0)->setChecked(true);
+    // The item chosen stays chosen through the rebuilds that every change to the library,
+    // and every merge, brings: snapping back to the first would merge into the wrong one.
+    int kept = 0;
+    for (size_t member = 0; member < items.size(); ++member) {
+        if (m_chosen.contains(items[member]->id())) {
+            kept = int(member);
+            break;
+        }
+    }
+    choices->button(kept)->setChecked(true);
+    connect(choices, &QButtonGroup::idToggled, this, [this, index, choices](int member, bool on) {
+        if (size_t(index) >= m_choices.size() || m_choices[size_t(index)] != choices)
+            return;
+        const QUuid id = m_groups[size_t(index)][size_t(member)]->id();
+        if (on)
+            m_chosen.insert(id);
+        else
+            m_chosen.remove(id);
+    });
     auto *merge = new QPushButton(QStringLiteral("Merge %1 Items").arg(items.size()));
     merge->setObjectName(QStringLiteral("mergeButton"));
     merge->setEnabled(!m_store.isReadOnly());

@@ -3,7 +3,9 @@
 #include <DuplicateFinder.h>
 
 #include <QDialog>
+#include <QSet>
 #include <QTimer>
+#include <QUuid>
 #include <vector>
 
 class QButtonGroup;
@@ -49,6 +51,7 @@ private:
     std::vector<DuplicateFinder::Group> m_groups;
     std::vector<QButtonGroup *> m_choices;
     std::vector<QPushButton *> m_mergeButtons;
+    QSet<QUuid> m_chosen; // the items picked to be kept, by id
     QWidget *m_rows = nullptr;
     QVBoxLayout *m_rowsLayout = nullptr;
     QLabel *m_summary = nullptr;

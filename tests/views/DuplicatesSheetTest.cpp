@@ -81,6 +81,28 @@ TEST_F(DuplicatesSheetTest, MergesEachGroupIntoTheChosenItemUntilNoneAreLeft)
     EXPECT_TRUE(sheet.emptyLabel()->isVisibleTo(&sheet));
 }
 
+TEST_F(DuplicatesSheetTest, TheItemChosenStaysChosenThroughChangesAndOtherMerges)
+{
+    link(u"A"_s, u"https://example.com/a"_s, 1000);
+    link(u"A again"_s, u"https://example.com/a/"_s, 2000);
+    link(u"B"_s, u"https://example.com/b"_s, 3000);
+    Item *newerB = link(u"B again"_s, u"https://example.com/b/"_s, 4000);
+    DuplicatesSheet sheet(*m_store);
+    ASSERT_EQ(sheet.groupCount(), 2);
+    sheet.chooseKept(1, 1);
+    ASSERT_EQ(sheet.keptItem(1), newerB);
+
+    newerB->setTitle(u"B, retitled by its page"_s); // an enrichment arriving
+    sheet.refreshNow();
+    EXPECT_EQ(sheet.keptItem(1), newerB);
+    sheet.mergeButton(0)->click();
+    ASSERT_EQ(sheet.groupCount(), 1);
+    EXPECT_EQ(sheet.keptItem(0), newerB) << "merging another group keeps this choice";
+    sheet.mergeButton(0)->click();
+    EXPECT_TRUE(m_store->item(newerB->id()));
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
 TEST_F(DuplicatesSheetTest, FollowsTheLibraryWhileOpen)
 {
     link(u"A"_s, u"https://example.com/a"_s, 1000);
