@@ -44,39 +44,6 @@ const SecretSchema &itemSchema()
     return schema;
 }
 
-int statusFor(const GError *error)
-{
-    if (error == nullptr)
-        return Keychain::OtherFailure;
-    if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED) ||
-        g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
-        return Keychain::AuthenticationFailed;
-    if (error->domain == G_DBUS_ERROR) {
-        switch (error->code) {
-        case G_DBUS_ERROR_ACCESS_DENIED:
-        case G_DBUS_ERROR_AUTH_FAILED:
-            return Keychain::AccessRefused;
-        case G_DBUS_ERROR_SERVICE_UNKNOWN:
-        case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
-        case G_DBUS_ERROR_NO_SERVER:
-        case G_DBUS_ERROR_DISCONNECTED:
-        case G_DBUS_ERROR_UNKNOWN_OBJECT:
-        case G_DBUS_ERROR_UNKNOWN_METHOD:
-        case G_DBUS_ERROR_SPAWN_EXEC_FAILED:
-        case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
-        case G_DBUS_ERROR_SPAWN_FAILED:
-        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
-            return Keychain::NotAvailable;
-        default:
-            return Keychain::OtherFailure;
-        }
-    }
-    // No session bus, or one that cannot be reached.
-    if (error->domain == G_IO_ERROR)
-        return Keychain::NotAvailable;
-    return Keychain::OtherFailure;
-}
-
 GLibPointer<GHashTable> attributesFor(const QString &service, const QString &account)
 {
     const QByteArray serviceText = service.toUtf8();
@@ -93,7 +60,7 @@ GLibPointer<SecretService> connectToService(int *status)
         secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error));
     GLibPointer<GError> owned(error);
     if (!service)
-        *status = statusFor(error);
+        *status = SecretServiceKeychain::statusFor(error);
     return service;
 }
 
@@ -105,7 +72,7 @@ int unlockDefaultCollection(SecretService *service)
         service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error));
     GLibPointer<GError> owned(error);
     if (error != nullptr)
-        return statusFor(error);
+        return SecretServiceKeychain::statusFor(error);
     if (!collection)
         return Keychain::NotAvailable; // a service with no keyring to keep items in
     if (!secret_collection_get_locked(collection.get()))
@@ -115,7 +82,7 @@ int unlockDefaultCollection(SecretService *service)
     g_list_free(objects);
     owned.reset(error);
     if (error != nullptr)
-        return statusFor(error);
+        return SecretServiceKeychain::statusFor(error);
     return secret_collection_get_locked(collection.get()) ? Keychain::AuthenticationFailed
                                                           : Keychain::Success;
 }
@@ -130,7 +97,7 @@ GLibPointer<GList> findItems(SecretService *service, GHashTable *attributes, int
         secret_service_search_sync(service, &itemSchema(), attributes, flags, nullptr, &error));
     GLibPointer<GError> owned(error);
     if (error != nullptr)
-        *status = statusFor(error);
+        *status = SecretServiceKeychain::statusFor(error);
     else if (!items)
         *status = Keychain::ItemNotFound;
     else
@@ -177,7 +144,7 @@ int SecretServiceKeychain::add(const QString &service, const QString &account,
                                                   attributes.get(), SECRET_COLLECTION_DEFAULT,
                                                   label.constData(), secret.get(), nullptr, &error);
     GLibPointer<GError> owned(error);
-    return stored ? Success : statusFor(error);
+    return stored ? Success : SecretServiceKeychain::statusFor(error);
 }
 
 int SecretServiceKeychain::copy(const QString &service, const QString &account, QByteArray *value)
@@ -214,7 +181,7 @@ int SecretServiceKeychain::remove(const QString &service, const QString &account
         const bool deleted = secret_item_delete_sync(item, nullptr, &error);
         GLibPointer<GError> owned(error);
         if (!deleted)
-            return statusFor(error);
+            return SecretServiceKeychain::statusFor(error);
     }
     return Success;
 }
@@ -222,6 +189,46 @@ int SecretServiceKeychain::remove(const QString &service, const QString &account
 std::unique_ptr<Keychain> Keychain::create()
 {
     return std::make_unique<SecretServiceKeychain>();
+}
+
+int SecretServiceKeychain::statusFor(const GError *error)
+{
+    if (error == nullptr)
+        return Keychain::OtherFailure;
+    if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED) ||
+        g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
+        return Keychain::AuthenticationFailed;
+    if (error->domain == G_DBUS_ERROR) {
+        switch (error->code) {
+        case G_DBUS_ERROR_ACCESS_DENIED:
+        case G_DBUS_ERROR_AUTH_FAILED:
+            return Keychain::AccessRefused;
+        case G_DBUS_ERROR_SERVICE_UNKNOWN:
+        case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+        case G_DBUS_ERROR_NO_SERVER:
+        case G_DBUS_ERROR_DISCONNECTED:
+        case G_DBUS_ERROR_UNKNOWN_OBJECT:
+        case G_DBUS_ERROR_UNKNOWN_METHOD:
+        case G_DBUS_ERROR_SPAWN_EXEC_FAILED:
+        case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
+        case G_DBUS_ERROR_SPAWN_FAILED:
+        case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
+        // A daemon that died in the call, or is still starting at login: a caller that took
+        // this for a store without its items would act on what it never learnt.
+        case G_DBUS_ERROR_NO_REPLY:
+        case G_DBUS_ERROR_TIMEOUT:
+        case G_DBUS_ERROR_TIMED_OUT:
+        case G_DBUS_ERROR_LIMITS_EXCEEDED:
+        case G_DBUS_ERROR_NO_MEMORY:
+            return Keychain::NotAvailable;
+        default:
+            return Keychain::OtherFailure;
+        }
+    }
+    // No session bus, or one that cannot be reached.
+    if (error->domain == G_IO_ERROR)
+        return Keychain::NotAvailable;
+    return Keychain::OtherFailure;
 }
 
 } // namespace quillory

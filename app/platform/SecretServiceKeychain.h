@@ -2,6 +2,8 @@
 
 #include "Keychain.h"
 
+typedef struct _GError GError;
+
 namespace quillory {
 
 // The freedesktop Secret Service (GNOME Keyring, KWallet) through libsecret: one item per
@@ -14,6 +16,9 @@ public:
             Protection protection) override;
     int copy(const QString &service, const QString &account, QByteArray *value) override;
     int remove(const QString &service, const QString &account) override;
+
+    // The status a failure of libsecret or of the bus under it stands for.
+    static int statusFor(const GError *error);
 };
 
 } // namespace quillory

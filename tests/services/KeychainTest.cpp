@@ -1,3 +1,6 @@
+// Before Qt, whose keyword macros clash with GIO's member names.
+#include <gio/gio.h>
+
 #include <KeychainService.h>
 #include <SecretServiceKeychain.h>
 #include <TestKeyring.h>
@@ -91,4 +94,20 @@ TEST_F(KeychainTest, ALockedKeyringNobodyUnlocksIsAnAuthenticationFailure)
     const auto deleted = m_keychain.deleteItem(QStringLiteral("encryptionKey_salt"));
     ASSERT_TRUE(deleted);
     EXPECT_EQ(deleted->message(), QStringLiteral("Delete failed: -25293"));
+}
+
+// A daemon that dies in the call or is still starting at login has said nothing about what
+// it holds: read as a missing item, that would turn encryption off for good.
+TEST(SecretServiceKeychain, ABusThatDoesNotAnswerIsAnUnreachableStore)
+{
+    for (const GDBusError code :
+         {G_DBUS_ERROR_NO_REPLY, G_DBUS_ERROR_TIMEOUT, G_DBUS_ERROR_TIMED_OUT,
+          G_DBUS_ERROR_SERVICE_UNKNOWN, G_DBUS_ERROR_NAME_HAS_NO_OWNER}) {
+        GError *error = g_error_new_literal(G_DBUS_ERROR, code, "test");
+        EXPECT_EQ(SecretServiceKeychain::statusFor(error), Keychain::NotAvailable) << code;
+        g_error_free(error);
+    }
+    GError *denied = g_error_new_literal(G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED, "test");
+    EXPECT_EQ(SecretServiceKeychain::statusFor(denied), Keychain::AccessRefused);
+    g_error_free(denied);
 }
