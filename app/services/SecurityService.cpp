@@ -125,15 +125,18 @@ void SecurityService::setKey(std::optional<SymmetricKey> key)
     emit stateChanged();
 }
 
-void SecurityService::setEncryptionEnabled(bool enabled)
+bool SecurityService::setEncryptionEnabled(bool enabled)
 {
+    bool written = false;
     {
         const std::lock_guard lock(m_mutex);
         m_isEncryptionEnabled = enabled;
         m_defaults->setValue(encryptionEnabledKey, enabled);
         m_defaults->sync();
+        written = m_defaults->status() == QSettings::NoError;
     }
     emit stateChanged();
+    return written;
 }
 
 std::optional<SymmetricKey> SecurityService::currentKey() const
@@ -187,7 +190,15 @@ std::optional<SecurityError> SecurityService::enableEncryption(const QString &pa
     if (auto error = m_keychain.save(record.value(), verifyAccount))
         return error;
     setKey(key.value());
-    setEncryptionEnabled(true);
+    // A choice that did not reach the disk would hold for this run only: the next launch
+    // would open the library with no passphrase while the user believes it guarded.
+    if (!setEncryptionEnabled(true)) {
+        m_keychain.deleteItem(saltAccount);
+        m_keychain.deleteItem(verifyAccount);
+        setKey(std::nullopt);
+        setEncryptionEnabled(false);
+        return SecurityError(SecurityError::Kind::EncryptionFailed);
+    }
     return std::nullopt;
 }
 

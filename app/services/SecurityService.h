@@ -92,7 +92,8 @@ private:
     // Opens the verification record with `key`: the proof that it is the library's key.
     std::optional<SecurityError> verify(const SymmetricKey &key, const QByteArray &record) const;
     void setKey(std::optional<SymmetricKey> key);
-    void setEncryptionEnabled(bool enabled);
+    // False when the choice could not be written to the settings file.
+    bool setEncryptionEnabled(bool enabled);
     void writeDefault(const QString &name, bool value);
     std::optional<SymmetricKey> currentKey() const;
 

@@ -4,6 +4,7 @@
 #include <SecurityService.h>
 #include <TestKeyring.h>
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -79,6 +80,31 @@ TEST_F(SecurityServiceTest, UnlocksInALaterLaunchOnlyWithTheSamePassphrase)
     const auto sealed = second->encrypt("library");
     ASSERT_TRUE(sealed.ok());
     EXPECT_EQ(second->decrypt(sealed.value(), derived.value()).value(), "library");
+}
+
+TEST_F(SecurityServiceTest, EncryptionIsNotReportedOnWhenTheChoiceCannotBeSaved)
+{
+    // A settings file that cannot be written: its folder is a plain file.
+    QFile blocker(m_dir.filePath(QStringLiteral("config")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString unwritable = m_dir.filePath(QStringLiteral("config/settings.ini"));
+    {
+        SecurityService security(
+            std::make_unique<SecretServiceKeychain>(), std::make_unique<NullBiometrics>(),
+            std::make_unique<QSettings>(unwritable, QSettings::IniFormat), m_service);
+        security.prepareAtLaunch();
+        const auto error = security.enableEncryption(passphrase);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), SecurityError::Kind::EncryptionFailed);
+        EXPECT_FALSE(security.isEncryptionEnabled());
+        EXPECT_FALSE(security.encrypt("x").ok()) << "no key is left in use";
+    }
+    // Nothing left behind that a later, writable launch would trip over.
+    auto later = launch();
+    EXPECT_FALSE(later->isEncryptionEnabled());
+    ASSERT_FALSE(later->enableEncryption(passphrase));
+    EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
 }
 
 TEST_F(SecurityServiceTest, EnablingAgainReplacesTheSaltAndRecord)
