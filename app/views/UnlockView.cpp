@@ -8,10 +8,12 @@
 #include <Biometrics.h>
 #include <SecurityService.h>
 
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace quillory {
 
@@ -72,15 +74,17 @@ UnlockView::UnlockView(SecurityService &security, QWidget *parent)
     connect(&biometrics, &Biometrics::availabilityChanged, this, &UnlockView::update);
     connect(&biometrics, &Biometrics::verifyFinished, this,
             [this](Biometrics::Outcome outcome, const QString &problem) {
-                if (!m_working)
-                    return; // another view's verification
+                if (!m_scanning)
+                    return; // another view's verification, or one given up
+                m_scanning = false;
                 if (outcome == Biometrics::Outcome::Matched) {
+                    m_working = true;
+                    update();
                     BackgroundWork::run<std::optional<SecurityError>>(
                         this, [&security = m_security] { return security.unlockWithKeyCopy(); },
                         [this](std::optional<SecurityError> error) { finishAttempt(error); });
                     return;
                 }
-                m_working = false;
                 update();
                 showProblem(outcome == Biometrics::Outcome::NoMatch
                                 ? QStringLiteral("Fingerprint not recognized. Try again or enter "
@@ -105,9 +109,25 @@ void UnlockView::update()
     m_biometric->setText(QStringLiteral("Unlock with ") + name);
     m_biometric->setVisible(m_security.isBiometricUnlockEnabled() &&
                             m_security.biometrics().isAvailable());
-    m_biometric->setEnabled(!m_working);
+    // While the reader waits for a finger, which may be never, the passphrase stays usable.
+    m_biometric->setEnabled(!m_working && !m_scanning);
     m_unlock->setEnabled(!m_working && !m_passphrase->text().isEmpty());
     m_passphrase->setEnabled(!m_working);
+}
+
+void UnlockView::stopScanning()
+{
+    if (!std::exchange(m_scanning, false))
+        return;
+    // Gives the reader back, for the screen lock or sudo.
+    m_security.biometrics().cancelVerify();
+    update();
+}
+
+void UnlockView::hideEvent(QHideEvent *event)
+{
+    stopScanning();
+    QWidget::hideEvent(event);
 }
 
 void UnlockView::showProblem(const QString &text)
@@ -120,6 +140,7 @@ void UnlockView::unlock()
 {
     if (m_working || m_passphrase->text().isEmpty())
         return;
+    stopScanning();
     m_working = true;
     showProblem(QString());
     update();
@@ -132,9 +153,9 @@ void UnlockView::unlock()
 
 void UnlockView::unlockWithBiometrics()
 {
-    if (m_working)
+    if (m_working || m_scanning)
         return;
-    m_working = true;
+    m_scanning = true;
     showProblem(QStringLiteral("Touch the fingerprint reader."));
     update();
     m_security.biometrics().verify();

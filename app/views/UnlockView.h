@@ -37,9 +37,11 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void update();
+    void stopScanning();
     void showProblem(const QString &text);
     void finishAttempt(const std::optional<class SecurityError> &error);
 
@@ -48,7 +50,8 @@ private:
     QPushButton *m_unlock;
     QPushButton *m_biometric;
     QLabel *m_problem;
-    bool m_working = false;
+    bool m_working = false;  // a passphrase or key being checked
+    bool m_scanning = false; // the reader waiting for a finger
 };
 
 } // namespace quillory

@@ -244,6 +244,28 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenTakesOnlyTheRightPassphrase)
     EXPECT_TRUE(view.problemLabel()->isHidden());
 }
 
+TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
+{
+    ASSERT_FALSE(security(true).enableEncryption(passphrase));
+    ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
+    m_security->clearKey();
+    UnlockView view(*m_security);
+    view.show();
+    QTRY_VERIFY_WITH_TIMEOUT(view.biometricButton()->isVisible(), 5000);
+    m_fprintd->device.answerDelayMilliseconds = 3600 * 1000; // the lid is closed
+    view.biometricButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(m_fprintd->device.verifications == 1, 5000);
+    EXPECT_TRUE(view.passphraseField()->isEnabled());
+    EXPECT_FALSE(view.biometricButton()->isEnabled()) << "one verification at a time";
+
+    QSignalSpy attempts(&view, &UnlockView::attemptFinished);
+    view.passphraseField()->setText(passphrase);
+    QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 1, 10000);
+    EXPECT_FALSE(m_security->isLocked());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_fprintd->device.claimed, 5000); // the reader is given back
+}
+
 TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
 {
     ASSERT_FALSE(security(true).enableEncryption(passphrase));
