@@ -66,6 +66,9 @@ void SecureFieldWithToggle::setSecure(bool secure)
 void SecureFieldWithToggle::updateMode()
 {
     m_edit->setEchoMode(m_secure ? QLineEdit::Password : QLineEdit::Normal);
+    // Shown is still secret: a normal field lets an input method learn and suggest it.
+    m_edit->setInputMethodHints(m_edit->inputMethodHints() | Qt::ImhSensitiveData |
+                                Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
     m_toggle->setIcon(
         SymbolIcon::icon(m_secure ? QStringLiteral("eye") : QStringLiteral("eye.slash")));
     const QString action = m_secure ? tr("Show") : tr("Hide");

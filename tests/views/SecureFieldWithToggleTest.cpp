@@ -35,6 +35,10 @@ TEST(SecureFieldWithToggle, ToggleFlipsEchoModeAndKeepsTheText)
     EXPECT_FALSE(field.isSecure());
     EXPECT_EQ(field.lineEdit()->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(field.text(), u"s3cret pass"_s);
+    const Qt::InputMethodHints secret =
+        Qt::ImhSensitiveData | Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase;
+    EXPECT_EQ(field.lineEdit()->inputMethodHints() & secret, secret)
+        << "shown, it is still kept from input methods";
 
     QTest::mouseClick(field.toggleButton(), Qt::LeftButton);
     EXPECT_TRUE(field.isSecure());
