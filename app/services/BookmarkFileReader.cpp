@@ -2,6 +2,7 @@
 
 #include "HtmlMetadataParser.h"
 
+#include <QSet>
 #include <QStringDecoder>
 #include <cstring>
 #include <string_view>
@@ -235,12 +236,20 @@ QString decodedText(QByteArrayView raw)
     return text;
 }
 
+// The first spelling of each name wins. Names already taken are kept case-folded, which
+// matches them as a case-insensitive comparison would, so that one bookmark listing a
+// hundred thousand names is not compared name by name against every earlier one.
 QStringList tagsOf(QByteArrayView raw)
 {
     QStringList tags;
+    QSet<QString> taken;
     for (const QString &part : decodedText(raw).split(u',')) {
         const QString name = part.simplified();
-        if (!name.isEmpty() && !tags.contains(name, Qt::CaseInsensitive))
+        if (name.isEmpty())
+            continue;
+        const qsizetype before = taken.size();
+        taken.insert(name.toCaseFolded());
+        if (taken.size() != before)
             tags.append(name);
     }
     return tags;

@@ -6,6 +6,7 @@
 #include <ItemType.h>
 #include <LibraryStore.h>
 #include <QHash>
+#include <QSet>
 #include <Tag.h>
 
 namespace quillory {
@@ -150,8 +151,17 @@ void RecordBuilder::addBookmark(const BookmarkEntry &bookmark)
         item->setNote(BoundedText::of(bookmark.note, BookmarkImporter::noteLimit));
     if (bookmark.folder >= 0)
         item->moveToFolder(m_resolved[size_t(bookmark.folder)]);
-    for (const QString &name : bookmark.tags)
-        item->addTag(tagNamed(name));
+    // Names that differ only past nameLimit come to the same tag, which is linked once.
+    QSet<const Tag *> linked;
+    for (const QString &name : bookmark.tags) {
+        if (linked.size() == BookmarkImporter::tagLimit)
+            break;
+        Tag *tag = tagNamed(name);
+        if (!linked.contains(tag)) {
+            linked.insert(tag);
+            item->addTag(tag);
+        }
+    }
     if (bookmark.addedAt > 0)
         item->setCreatedAt(utc(bookmark.addedAt));
     if (const qint64 modified = std::max(bookmark.addedAt, bookmark.modifiedAt); modified > 0)

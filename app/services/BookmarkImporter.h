@@ -48,6 +48,10 @@ public:
     // become a megabyte title in every list, search and save.
     static constexpr qsizetype nameLimit = 1000;
     static constexpr qsizetype noteLimit = 100'000;
+    // The most tags one bookmark is given; the rest of a longer list are left out. Far more
+    // than anyone tags a bookmark with, and it bounds the import of a hostile list, since an
+    // item checks each tag it is given against every tag it already has.
+    static constexpr qsizetype tagLimit = 1000;
 
     // Interface thread.
     static Library libraryOf(const LibraryStore &store);

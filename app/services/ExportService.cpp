@@ -11,6 +11,7 @@
 #include <Item.h>
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <Tag.h>
 
 namespace quillory {
@@ -205,9 +206,15 @@ StoreFile::Contents ExportService::importRecords(const ExportData &data, const P
         item->setSourceDomain(exported.sourceDomain);
         if (Folder *folder = lookUp(folders, exported.folderId))
             item->moveToFolder(folder);
+        QSet<const Tag *> linked;
         for (const QString &id : exported.tagIds) {
-            if (Tag *tag = tags.value(id, nullptr))
+            if (linked.size() == itemTagLimit)
+                break;
+            Tag *tag = tags.value(id, nullptr);
+            if (tag != nullptr && !linked.contains(tag)) {
+                linked.insert(tag);
                 item->addTag(tag);
+            }
         }
         if (exported.metadata) {
             ItemMetadata metadata;

@@ -37,6 +37,11 @@ public:
     };
     using Progress = std::function<void(qsizetype done, qsizetype total)>;
 
+    // The most tags an imported item is given, the first its document lists; the rest are
+    // left out. It bounds the import of a hostile document, since an item checks each tag
+    // it is given against every tag it already has.
+    static constexpr qsizetype itemTagLimit = 1000;
+
     // The export document of these records, in the order given. Interface thread.
     static QByteArray exportDocument(const std::vector<Item *> &items,
                                      const std::vector<Folder *> &folders,

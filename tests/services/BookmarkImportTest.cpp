@@ -303,6 +303,27 @@ TEST_F(BookmarkImportTest, AHostileFileIsCutToSizeNotStoredWhole)
     EXPECT_LE(item.tags().front()->name().size(), BookmarkImporter::nameLimit + 1);
 }
 
+// Each tag given to an item is checked against those it has, so a list past any real use
+// is cut: all 200,000 would not be linked within the test's time.
+TEST_F(BookmarkImportTest, ABookmarkListingTooManyTagsKeepsTheFirstOnes)
+{
+    QByteArray names;
+    for (int i = 0; i < 200'000; ++i)
+        names += 't' + QByteArray::number(i) + ",T" + QByteArray::number(i) + ',';
+    const QString path = writeFile(u"b.html"_s, "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT>"
+                                                "<A HREF=\"https://a.example/\" TAGS=\"" +
+                                                    names + "\">A</A>");
+    BookmarkImportResult result;
+    ASSERT_EQ(import(*store, path, &result), QString());
+    ASSERT_EQ(store->items().size(), 1u);
+    const QList<Tag *> &tags = store->items().front()->tags();
+    ASSERT_EQ(tags.size(), BookmarkImporter::tagLimit);
+    for (qsizetype i = 0; i < tags.size(); ++i)
+        ASSERT_EQ(tags[i]->name(), u"t"_s + QString::number(i));
+    EXPECT_EQ(result.tagsCreated, BookmarkImporter::tagLimit);
+    EXPECT_EQ(store->tags().size(), size_t(BookmarkImporter::tagLimit));
+}
+
 TEST_F(BookmarkImportTest, AFailedImportChangesNothing)
 {
     ASSERT_EQ(import(*store, fixturePath("chromium.html")), QString());
