@@ -1,6 +1,7 @@
 #include "EncryptedBackup.h"
 
 #include "AesGcm.h"
+#include "JsonCursor.h"
 #include "SecureRandom.h"
 #include "SecurityService.h"
 
@@ -20,15 +21,21 @@ QByteArray escapedBase64(const QByteArray &bytes)
     return text;
 }
 
-std::optional<QByteArray> strictBase64(const QJsonValue &value)
+std::optional<QByteArray> strictBase64(const std::optional<QByteArray> &text)
 {
-    if (!value.isString())
+    if (!text)
         return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(value.toString().toLatin1(),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded = QByteArray::fromBase64Encoding(*text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return std::nullopt;
     return std::move(*decoded);
+}
+
+std::optional<QByteArray> textOf(const QJsonValue &value)
+{
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString().toUtf8();
 }
 
 } // namespace
@@ -70,16 +77,62 @@ bool EncryptedBackup::isEnvelope(const QJsonObject &object)
            !object.contains(QLatin1StringView("items"));
 }
 
+std::optional<EncryptedBackup::Envelope> EncryptedBackup::envelopeOf(QByteArrayView json)
+{
+    JsonCursor cursor(json);
+    if (cursor.peek() != JsonCursor::Type::Object || !cursor.beginObject())
+        return std::nullopt;
+    Envelope envelope;
+    bool salt = false, data = false;
+    QByteArrayView name;
+    while (cursor.nextMember(name)) {
+        if (name == QByteArrayView("items"))
+            return std::nullopt; // an export, however damaged
+        std::optional<QByteArray> *text = nullptr;
+        if (name == QByteArrayView("version")) {
+            text = &envelope.version;
+        } else if (name == QByteArrayView("salt")) {
+            text = &envelope.salt;
+            salt = true;
+        } else if (name == QByteArrayView("data")) {
+            text = &envelope.data;
+            data = true;
+        }
+        if (text == nullptr || cursor.peek() != JsonCursor::Type::String) {
+            if (!cursor.skipValue())
+                return std::nullopt;
+            if (text != nullptr)
+                text->reset(); // of a member named twice, the last counts
+            continue;
+        }
+        QByteArray value;
+        if (!cursor.readString(value))
+            return std::nullopt;
+        *text = std::move(value);
+    }
+    if (cursor.failed() || !cursor.atEnd() || !salt || !data)
+        return std::nullopt;
+    return envelope;
+}
+
 std::variant<QByteArray, ImportError> EncryptedBackup::open(const QJsonObject &envelope,
                                                             const QString &passphrase)
 {
-    const QJsonValue version = envelope.value(QLatin1StringView("version"));
-    if (!version.isString())
+    return open(Envelope{textOf(envelope.value(QLatin1StringView("version"))),
+                         textOf(envelope.value(QLatin1StringView("salt"))),
+                         textOf(envelope.value(QLatin1StringView("data")))},
+                passphrase);
+}
+
+std::variant<QByteArray, ImportError> EncryptedBackup::open(const Envelope &envelope,
+                                                            const QString &passphrase)
+{
+    if (!envelope.version)
         return ImportError(ImportError::Kind::InvalidFormat);
-    if (version.toString() != currentVersion)
+    if (*envelope.version != currentVersion.toUtf8())
         return ImportError(ImportError::Kind::UnsupportedVersion);
-    const auto salt = strictBase64(envelope.value(QLatin1StringView("salt")));
-    const auto box = strictBase64(envelope.value(QLatin1StringView("data")));
+    const auto salt = strictBase64(envelope.salt);
+    const auto box = strictBase64(envelope.data);
     if (!salt || salt->size() != saltSize || !box ||
         box->size() < AesGcm::nonceSize + AesGcm::tagSize)
         return ImportError(ImportError::Kind::InvalidFormat);

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <optional>
 #include <variant>
 
 namespace quillory {
@@ -31,8 +32,22 @@ public:
     // a file is a backup, however damaged its values are.
     static bool isEnvelope(const QJsonObject &object);
 
+    // The members opening reads, as UTF-8; one that is missing or not a text is absent.
+    struct Envelope
+    {
+        std::optional<QByteArray> version;
+        std::optional<QByteArray> salt;
+        std::optional<QByteArray> data;
+    };
+    // The envelope that `json` is, when it is valid JSON and an envelope by the rule of
+    // isEnvelope. Read value by value, never into a tree: a large document of another kind
+    // is only looked through, and of an envelope only these texts are kept.
+    static std::optional<Envelope> envelopeOf(QByteArrayView json);
+
     // The export document sealed inside `envelope`.
     static std::variant<QByteArray, ImportError> open(const QJsonObject &envelope,
+                                                      const QString &passphrase);
+    static std::variant<QByteArray, ImportError> open(const Envelope &envelope,
                                                       const QString &passphrase);
 };
 

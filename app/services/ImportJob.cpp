@@ -7,7 +7,6 @@
 #include "ImportFile.h"
 
 #include <LibraryStore.h>
-#include <QJsonDocument>
 #include <QPointer>
 #include <ReleaseElsewhere.h>
 #include <algorithm>
@@ -23,15 +22,6 @@ struct ImportJob::Parsed
 };
 
 namespace {
-
-// The envelope of a backup, when `bytes` are one: a small object around the sealed document.
-std::optional<QJsonObject> backupEnvelope(const QByteArray &bytes)
-{
-    const QJsonDocument json = QJsonDocument::fromJson(bytes);
-    if (!json.isObject() || !EncryptedBackup::isEnvelope(json.object()))
-        return std::nullopt;
-    return json.object();
-}
 
 // A browser's bookmark file, picked here by mistake, gets a way to where it belongs.
 bool isBookmarkFile(const QByteArray &bytes)
@@ -82,7 +72,7 @@ void ImportJob::start(const std::optional<QString> &passphrase)
             }
             auto read = ExportDocumentReader::read(*bytes);
             if (!read.data) {
-                auto envelope = backupEnvelope(*bytes);
+                auto envelope = EncryptedBackup::envelopeOf(*bytes);
                 if (!envelope) {
                     parsed.error = isBookmarkFile(*bytes) ? bookmarkFileError() : read.error;
                     return parsed;

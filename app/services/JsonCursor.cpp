@@ -239,9 +239,19 @@ bool JsonCursor::readString(QString &text)
     return stringBytes(nullptr, &text);
 }
 
+bool JsonCursor::readString(QByteArray &utf8)
+{
+    if (m_failed)
+        return false;
+    skipWhitespace();
+    if (m_at >= m_end || *m_at != '"')
+        return fail("expected a text");
+    return stringBytes(nullptr, nullptr, &utf8);
+}
+
 // At the opening quote: the string, unescaped, as UTF-8 bytes in `name` (valid until the next
-// name) or as `text`; with neither it is only checked.
-bool JsonCursor::stringBytes(QByteArrayView *name, QString *text)
+// name) or `utf8`, or as `text`; with none of them it is only checked.
+bool JsonCursor::stringBytes(QByteArrayView *name, QString *text, QByteArray *utf8)
 {
     const char *const opening = m_at++;
     const char *run = m_at;
@@ -338,6 +348,8 @@ bool JsonCursor::stringBytes(QByteArrayView *name, QString *text)
     if (text != nullptr)
         *text = (seen & 0x80) == 0 ? QString::fromLatin1(bytes, length)
                                    : QString::fromUtf8(bytes, length);
+    if (utf8 != nullptr)
+        *utf8 = escaped ? std::move(decoded) : QByteArray(bytes, length);
     if (name != nullptr) {
         if (escaped) {
             m_name = std::move(decoded);

@@ -36,6 +36,8 @@ public:
     bool nextElement();
 
     bool readString(QString &text);
+    // The text as its UTF-8 bytes: a long text only passed on costs no copy in UTF-16.
+    bool readString(QByteArray &utf8);
     bool readNumber(double &number);
     bool readBoolean(bool &value);
     bool readNull();
@@ -60,7 +62,7 @@ private:
     void skipWhitespace();
     bool expect(char c);
     bool enter(bool object);
-    bool stringBytes(QByteArrayView *name, QString *text);
+    bool stringBytes(QByteArrayView *name, QString *text, QByteArray *utf8 = nullptr);
     bool literal(const char *word);
     bool skip(int depth);
 

@@ -11,6 +11,7 @@
 #include <ImportFile.h>
 #include <ImportJob.h>
 #include <Item.h>
+#include <JsonCursor.h>
 #include <LibraryStore.h>
 #include <QDir>
 #include <QFile>
@@ -129,6 +130,27 @@ QJsonObject firstWhere(const QJsonDocument &doc, const char *list, const char *m
             return v.toObject();
     }
     return {};
+}
+
+// The most memory the process has held at once, in KiB.
+qint64 peakResidentKiB()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toLongLong();
+    }
+    return 0;
+}
+
+// Starts the peak over from what is held now, where the system allows it.
+void resetPeakResident()
+{
+    QFile clear("/proc/self/clear_refs");
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 } // namespace
@@ -299,6 +321,73 @@ TEST_F(ExportImportTest, BackupOpensOnlyWithItsPassphraseAndNeverAfterAChangedBy
     EXPECT_EQ(target->items().size(), 2u);
 }
 
+// An envelope is known by its members, in any order or layout and among others; one whose
+// values are damaged is still a backup, and only opening it says what is wrong.
+TEST_F(ExportImportTest, BackupEnvelopeIsKnownByItsMembersWhateverItsLayout)
+{
+    fill(*store);
+    const auto sealed = EncryptedBackup::seal(exportOf(*store, false), "pass");
+    ASSERT_TRUE(sealed.ok());
+    QJsonObject envelope = QJsonDocument::fromJson(sealed.value()).object();
+    envelope.insert("comment", QJsonArray{1, QJsonObject{{"items", 2}}, "x"});
+    QByteArray reordered = QJsonDocument(envelope).toJson(QJsonDocument::Indented);
+    reordered.replace("\"salt\"", "\"s\\u0061lt\"");
+    const QString path = writeFile("reordered.qlbackup", reordered);
+    auto target = open("target.store");
+    EXPECT_EQ(import(*target, path), "passphrase needed");
+    EXPECT_EQ(import(*target, path, QStringLiteral("pass")), QString());
+    EXPECT_EQ(target->items().size(), 2u);
+
+    const QString damaged = writeFile("damaged.qlbackup", R"({"version":1,"salt":[],"data":{}})");
+    EXPECT_EQ(import(*target, damaged), "passphrase needed");
+    EXPECT_EQ(import(*target, damaged, QStringLiteral("pass")), "Invalid file format");
+    const QString wrongSalt =
+        writeFile("salt.qlbackup", R"({"version":"1.0","salt":null,"data":"AAAA"})");
+    EXPECT_EQ(import(*target, wrongSalt, QStringLiteral("pass")), "Invalid file format");
+    const QString truncated = writeFile("truncated.qlbackup", sealed.value().chopped(2));
+    EXPECT_TRUE(import(*target, truncated).startsWith("Invalid file format:"));
+    EXPECT_EQ(target->items().size(), 2u);
+
+    // Damaged copies are envelopes when the platform's parser reads one, unless they are not
+    // strictly JSON (that parser lets some of it through), and open alike either way.
+    const QByteArray small = EncryptedBackup::seal("{}", "pass").value();
+    static const char alphabet[] = "{}[]\",:\\/ 0a1.eE+-tfnulx\x00\x80\xc3";
+    quint32 seed = 20260311;
+    const auto next = [&seed](quint32 bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % bound;
+    };
+    int envelopes = 0;
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray edited = small;
+        const auto at = qsizetype(next(quint32(edited.size())));
+        const char c = alphabet[next(sizeof alphabet - 1)];
+        if (next(2) == 0)
+            edited[at] = c;
+        else
+            edited.insert(at, c);
+        QJsonParseError error;
+        const QJsonDocument reference = QJsonDocument::fromJson(edited, &error);
+        const bool isOne = error.error == QJsonParseError::NoError && reference.isObject() &&
+                           EncryptedBackup::isEnvelope(reference.object());
+        const auto read = EncryptedBackup::envelopeOf(edited);
+        if (!read) {
+            JsonCursor strict(edited);
+            EXPECT_FALSE(isOne && strict.skipValue() && strict.atEnd()) << edited.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(isOne) << edited.toStdString();
+        ++envelopes;
+        const auto opened = EncryptedBackup::open(*read, "pass");
+        const auto expected = EncryptedBackup::open(reference.object(), "pass");
+        ASSERT_EQ(opened.index(), expected.index()) << edited.toStdString();
+        if (const auto *failure = std::get_if<ImportError>(&opened)) {
+            EXPECT_EQ(*failure, std::get<ImportError>(expected)) << edited.toStdString();
+        }
+    }
+    EXPECT_GT(envelopes, 0);
+}
+
 TEST_F(ExportImportTest, BackupKeyDiffersFromTheLibraryKey)
 {
     const QByteArray salt(32, '\x07');
@@ -400,6 +489,62 @@ TEST_F(ExportImportTest, ExportFileIsWrittenWholeUnderItsDatedName)
                                                       dir.filePath("absent/dir"), when);
     EXPECT_FALSE(refused.path);
     EXPECT_FALSE(refused.error.isEmpty());
+}
+
+// Whether a refused file is a backup is decided from a look at its members: read into a
+// tree, a large file would take many times its size, here hundreds of megabytes.
+TEST_F(ExportImportTest, ALargeFileThatIsNeitherExportNorBackupIsRefusedWithoutATree)
+{
+    const qsizetype zeros = 25'000'000; // some 50 MB
+    for (const char *start : {"[", R"({"salt":"","padding":[)", R"({"data":"","items":{},"x":[)"}) {
+        QByteArray bytes = start + QByteArray("0,").repeated(zeros) + '0' + ']';
+        if (bytes.startsWith('{'))
+            bytes += '}';
+        const QString expected = ExportDocumentReader::read(bytes).error;
+        ASSERT_TRUE(expected.startsWith("Invalid file format: ")) << expected.toStdString();
+        if (bytes.startsWith('[')) {
+            EXPECT_EQ(expected, "Invalid file format: the file holds no Quillory export.");
+        }
+        const qint64 sizeKiB = bytes.size() / 1024;
+        const QString path = writeFile("large.json", bytes);
+        bytes = QByteArray();
+
+        resetPeakResident();
+        const qint64 before = peakResidentKiB();
+        EXPECT_EQ(import(*store, path), expected) << start;
+        const qint64 grown = peakResidentKiB() - before;
+        EXPECT_LT(grown, 2 * sizeKiB) << start << ": the import held " << grown << " KiB more";
+    }
+    EXPECT_TRUE(store->items().empty());
+}
+
+// Each tag given to an item is checked against those it has, so a list past any real use
+// is cut: linking all 200,000 would not end within the test's time.
+TEST_F(ExportImportTest, AnItemListingTooManyTagsKeepsTheFirstOnes)
+{
+    ExportData data;
+    ExportedItem item;
+    item.id = ExportDocumentWriter::uuidText(QUuid::createUuid());
+    item.type = "web_link";
+    item.title = "tagged";
+    data.tags.reserve(200'000);
+    for (int i = 0; i < 200'000; ++i) {
+        ExportedTag tag;
+        tag.id = ExportDocumentWriter::uuidText(QUuid::createUuid());
+        tag.name = QString::number(i);
+        data.tags.push_back(tag);
+        item.tagIds.push_back(tag.id);
+        item.tagIds.push_back(data.tags.front().id); // repeats count for nothing
+        item.tagIds.push_back("unknown");
+    }
+    data.items.push_back(std::move(item));
+    const StoreFile::Contents contents = ExportService::importRecords(data);
+    EXPECT_EQ(contents.tags.size(), 200'000u);
+    ASSERT_EQ(contents.items.size(), 1u);
+    const QList<Tag *> &tags = contents.items.front()->tags();
+    ASSERT_EQ(tags.size(), ExportService::itemTagLimit);
+    for (qsizetype i = 0; i < tags.size(); ++i)
+        ASSERT_EQ(tags[i]->name(), QString::number(i));
 }
 
 // A large document keeps the file's order, and the problem reported is the first in the

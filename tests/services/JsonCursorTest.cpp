@@ -23,8 +23,14 @@ std::optional<QString> stringOf(QByteArrayView text)
 {
     JsonCursor json(text);
     QString value;
-    if (!json.readString(value) || !json.atEnd())
+    const bool read = json.readString(value) && json.atEnd();
+    // Read as UTF-8 bytes, the same text or the same refusal.
+    JsonCursor asBytes(text);
+    QByteArray utf8;
+    EXPECT_EQ(asBytes.readString(utf8) && asBytes.atEnd(), read) << text.toByteArray().data();
+    if (!read)
         return std::nullopt;
+    EXPECT_EQ(utf8, value.toUtf8()) << text.toByteArray().data();
     return value;
 }
 
