@@ -72,6 +72,17 @@ protected:
         return m_store->insert(std::make_unique<Tag>(QString::fromUtf8(name), QColor()));
     }
 
+    // "item 000" to "item <count - 1>" in title order, in a shown window.
+    void showNumberedItems(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
+        m_state.setSortOrder(SortOrder::TitleAscending);
+        m_window->resize(1000, 600);
+        m_window->show();
+        m_window->refreshNow();
+    }
+
     QStringList shown()
     {
         m_window->refreshNow();
@@ -706,12 +717,7 @@ TEST_F(MainWindowTest, TakingTheFocusChoosesNoItem)
 
 TEST_F(MainWindowTest, AnItemShownFromElsewhereIsScrolledIntoView)
 {
-    for (int i = 0; i < 300; ++i)
-        item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
-    m_state.setSortOrder(SortOrder::TitleAscending);
-    m_window->resize(1000, 600);
-    m_window->show();
-    m_window->refreshNow();
+    showNumberedItems(300);
     ItemGridView *view = m_window->content().view();
     const ItemListModel &model = m_window->content().model();
     const auto inView = [&](const Item *shown) {
@@ -743,13 +749,8 @@ TEST_F(MainWindowTest, AnItemShownFromElsewhereIsScrolledIntoView)
 
 TEST_F(MainWindowTest, AfterTheChosenItemIsDeletedTheKeysGoOnFromItsPlace)
 {
-    for (int i = 0; i < 300; ++i)
-        item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
-    m_state.setSortOrder(SortOrder::TitleAscending);
     m_state.setViewMode(ViewMode::List);
-    m_window->resize(1000, 600);
-    m_window->show();
-    m_window->refreshNow();
+    showNumberedItems(300);
     ItemGridView *view = m_window->content().view();
     const ItemListModel &model = m_window->content().model();
     view->setCurrentIndex(model.index(150));
@@ -770,12 +771,7 @@ TEST_F(MainWindowTest, AfterTheChosenItemIsDeletedTheKeysGoOnFromItsPlace)
 
 TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
 {
-    for (int i = 0; i < 300; ++i)
-        item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
-    m_state.setSortOrder(SortOrder::TitleAscending);
-    m_window->resize(1000, 600);
-    m_window->show();
-    m_window->refreshNow();
+    showNumberedItems(300);
     ItemGridView *view = m_window->content().view();
     const ItemListModel &model = m_window->content().model();
     Item *chosen = model.itemAt(150);
