@@ -44,7 +44,8 @@ InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items,
 {
     Outcome outcome;
     const QString imported = inbox + QLatin1Char('/') + InboxLayout::importedName;
-    const auto importedPath = [](const QString &name) {
+    // Spelled out: a QStringBuilder returned would refer to the separator gone with the call.
+    const auto importedPath = [](const QString &name) -> QString {
         return InboxLayout::importedName + QLatin1Char('/') + name;
     };
     QDir().mkpath(imported);
