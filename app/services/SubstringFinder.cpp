@@ -36,6 +36,17 @@ constexpr std::array<unsigned char, 256> byteFrequencies = [] {
     return table;
 }();
 
+constexpr bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A to Z as a to z, every other byte as it is.
+constexpr char foldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
 #if defined(__x86_64__)
 const bool hasWideVectors = [] {
     __builtin_cpu_init();
@@ -47,6 +58,8 @@ const bool hasWideVectors = [] {
 
 SubstringFinder::SubstringFinder(std::string_view needle) : m_needle(needle)
 {
+    for (char &c : m_needle)
+        c = foldAscii(c);
     const auto frequency = [&](size_t at) {
         return byteFrequencies[static_cast<unsigned char>(m_needle[at])];
     };
@@ -59,13 +72,18 @@ SubstringFinder::SubstringFinder(std::string_view needle) : m_needle(needle)
         if (i != m_rarest && frequency(i) < frequency(m_rarer))
             m_rarer = i;
     }
+    // A letter is tested with its case bit set on both sides; any other byte as it is.
+    if (!m_needle.empty()) {
+        m_rarestCase = isLetter(m_needle[m_rarest]) ? caseBit : 0;
+        m_rarerCase = isLetter(m_needle[m_rarer]) ? caseBit : 0;
+    }
 }
 
 bool SubstringFinder::matchesAt(const char *start) const
 {
     // Needles are a few bytes long: a loop the compiler keeps inline beats a call.
     for (size_t i = 0; i < m_needle.size(); ++i) {
-        if (start[i] != m_needle[i])
+        if (foldAscii(start[i]) != m_needle[i])
             return false;
     }
     return true;
@@ -78,18 +96,20 @@ __attribute__((target("avx2"))) size_t SubstringFinder::findWide(const char *dat
     const size_t n = m_needle.size();
     const __m256i rarest = _mm256_set1_epi8(m_needle[m_rarest]);
     const __m256i rarer = _mm256_set1_epi8(m_needle[m_rarer]);
+    const __m256i rarestCase = _mm256_set1_epi8(m_rarestCase);
+    const __m256i rarerCase = _mm256_set1_epi8(m_rarerCase);
     // Each round tests the 32 start positions i..i+31, each of which has the whole needle's
     // length left before the end, so every load and every check stays inside the haystack.
     for (size_t i = from; i + n - 1 + 32 <= size; i += 32) {
-        const __m256i atRarest =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarest));
-        const __m256i atRarer =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarer));
+        const __m256i atRarest = _mm256_or_si256(
+            rarestCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarest)));
+        const __m256i atRarer = _mm256_or_si256(
+            rarerCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarer)));
         auto mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
             _mm256_cmpeq_epi8(rarest, atRarest), _mm256_cmpeq_epi8(rarer, atRarer))));
         while (mask != 0) {
             const size_t start = i + unsigned(__builtin_ctz(mask));
-            if (n == 2 || matchesAt(data + start))
+            if (n <= 2 || matchesAt(data + start))
                 return start;
             mask &= mask - 1;
         }
@@ -110,16 +130,18 @@ size_t SubstringFinder::findNarrow(const char *data, size_t size, size_t &from) 
     const size_t n = m_needle.size();
     const __m128i rarest = _mm_set1_epi8(m_needle[m_rarest]);
     const __m128i rarer = _mm_set1_epi8(m_needle[m_rarer]);
+    const __m128i rarestCase = _mm_set1_epi8(m_rarestCase);
+    const __m128i rarerCase = _mm_set1_epi8(m_rarerCase);
     for (size_t i = from; i + n - 1 + 16 <= size; i += 16) {
-        const __m128i atRarest =
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + m_rarest));
-        const __m128i atRarer =
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + m_rarer));
+        const __m128i atRarest = _mm_or_si128(
+            rarestCase, _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + m_rarest)));
+        const __m128i atRarer = _mm_or_si128(
+            rarerCase, _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + m_rarer)));
         auto mask = unsigned(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(rarest, atRarest), _mm_cmpeq_epi8(rarer, atRarer))));
         while (mask != 0) {
             const size_t start = i + unsigned(__builtin_ctz(mask));
-            if (n == 2 || matchesAt(data + start))
+            if (n <= 2 || matchesAt(data + start))
                 return start;
             mask &= mask - 1;
         }
@@ -137,16 +159,29 @@ size_t SubstringFinder::findScalar(const char *data, size_t size, size_t from) c
 {
     const size_t n = m_needle.size();
     const char rarest = m_needle[m_rarest];
-    for (size_t i = from; i + n <= size;) {
-        const void *seen = std::memchr(data + i + m_rarest, rarest, size - n + 1 - i);
-        if (seen == nullptr)
-            return std::string_view::npos;
-        const size_t start = size_t(static_cast<const char *>(seen) - data) - m_rarest;
-        if (matchesAt(data + start))
-            return start;
-        i = start + 1;
+    if (!isLetter(rarest)) {
+        for (size_t i = from; i + n <= size;) {
+            const void *seen = std::memchr(data + i + m_rarest, rarest, size - n + 1 - i);
+            if (seen == nullptr)
+                return std::string_view::npos;
+            const size_t start = size_t(static_cast<const char *>(seen) - data) - m_rarest;
+            if (matchesAt(data + start))
+                return start;
+            i = start + 1;
+        }
+        return std::string_view::npos;
+    }
+    // A letter in either case: the vector paths leave only a short tail to this loop.
+    for (size_t i = from; i + n <= size; ++i) {
+        if ((data[i + m_rarest] | caseBit) == rarest && matchesAt(data + i))
+            return i;
     }
     return std::string_view::npos;
+}
+
+bool SubstringFinder::isPrefixOf(std::string_view haystack) const
+{
+    return haystack.size() >= m_needle.size() && matchesAt(haystack.data());
 }
 
 size_t SubstringFinder::find(std::string_view haystack) const
@@ -157,7 +192,7 @@ size_t SubstringFinder::find(std::string_view haystack) const
     if (haystack.size() < n)
         return std::string_view::npos;
     const char *data = haystack.data();
-    if (n == 1) {
+    if (n == 1 && !isLetter(m_needle[0])) {
         const void *hit = std::memchr(data, m_needle[0], haystack.size());
         return hit ? size_t(static_cast<const char *>(hit) - data) : std::string_view::npos;
     }
