@@ -261,10 +261,16 @@ void Item::assignSearchText(SearchText &text) const
     text.assign(m_texts.utf8(ItemTexts::Title), m_texts.optionalUtf8(ItemTexts::Note),
                 m_texts.optionalUtf8(ItemTexts::SourceDomain),
                 m_texts.optionalUtf8(ItemTexts::Url));
+    copiedSearchRevision();
+}
+
+quint64 Item::copiedSearchRevision() const
+{
     // An item read from the store gets its first revision here. Nothing can hold a copy of
     // its text yet (a copy records the revision after this), so there is no change to tell.
     if (m_searchRevision == 0)
         m_searchRevision = s_searchRevisions.fetch_add(1, std::memory_order_relaxed) + 1;
+    return m_searchRevision;
 }
 
 void Item::buildSearchText() const

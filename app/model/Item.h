@@ -128,6 +128,9 @@ public:
     // so that a copy of the text kept elsewhere can tell whether it still holds; 0 until the
     // text of an item read from the store is first built.
     quint64 searchRevision() const { return m_searchRevision; }
+    // searchRevision(), first giving one to an item read from the store that has none yet:
+    // for a copy of its text taken from texts() instead of searchText().
+    quint64 copiedSearchRevision() const;
     // Where a search index last put this item's text; the index checks it against the
     // revision before trusting it.
     quint32 searchSlot() const { return m_searchSlot; }

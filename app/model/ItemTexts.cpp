@@ -1,5 +1,7 @@
 #include "ItemTexts.h"
 
+#include "TextArena.h"
+
 #include <cstring>
 
 namespace quillory {
@@ -10,6 +12,9 @@ constexpr unsigned bit(size_t field)
 {
     return 1u << field;
 }
+
+// The presence byte's last bit: the block lies in a TextArena.
+constexpr unsigned inArenaBit = 0x80;
 
 size_t varintSize(size_t value)
 {
@@ -47,23 +52,27 @@ std::optional<std::string_view> viewOf(const std::optional<QByteArray> &bytes)
 
 } // namespace
 
-ItemTexts::ItemTexts(const Parts &parts)
+size_t ItemTexts::blockSize(const Parts &parts)
 {
-    unsigned present = bit(Title);
     size_t size = 1;
     for (size_t i = 0; i < fieldCount; ++i) {
-        if (parts[i]) {
-            present |= bit(i);
+        if (parts[i])
             size += varintSize(parts[i]->size()) + parts[i]->size();
-        } else if (i == Title) {
+        else if (i == Title)
             size += varintSize(0);
-        }
     }
-    if (present == bit(Title) && (!parts[Title] || parts[Title]->empty()))
-        return;
-    m_block = std::make_unique_for_overwrite<char[]>(size);
-    m_block[0] = char(present);
-    char *out = m_block.get() + 1;
+    return size;
+}
+
+void ItemTexts::fill(char *block, const Parts &parts, bool inArena)
+{
+    unsigned present = bit(Title) | (inArena ? inArenaBit : 0);
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (parts[i])
+            present |= bit(i);
+    }
+    block[0] = char(present);
+    char *out = block + 1;
     for (size_t i = 0; i < fieldCount; ++i) {
         if (present & bit(i))
             out = writeVarint(out, parts[i] ? parts[i]->size() : 0);
@@ -74,6 +83,43 @@ ItemTexts::ItemTexts(const Parts &parts)
             out += part->size();
         }
     }
+}
+
+ItemTexts::ItemTexts(const Parts &parts, TextArena *arena)
+{
+    bool onlyTitle = !parts[Title] || parts[Title]->empty();
+    for (size_t i = 0; i < fieldCount; ++i)
+        onlyTitle = onlyTitle && (i == Title || !parts[i]);
+    if (onlyTitle)
+        return;
+    if (arena != nullptr) {
+        m_block.reset(const_cast<char *>(write(parts, *arena)));
+        return;
+    }
+    m_block.reset(new char[blockSize(parts)]);
+    fill(m_block.get(), parts, false);
+}
+
+const char *ItemTexts::write(const Parts &parts, TextArena &arena)
+{
+    char *block = arena.allocate(blockSize(parts));
+    fill(block, parts, true);
+    return block;
+}
+
+void ItemTexts::BlockDeleter::operator()(char *block) const
+{
+    if (static_cast<unsigned char>(block[0]) & inArenaBit)
+        TextArena::release(block);
+    else
+        delete[] block;
+}
+
+const char *ItemTexts::arenaBlock() const
+{
+    const char *block = m_block.get();
+    return block != nullptr && (static_cast<unsigned char>(block[0]) & inArenaBit) ? block
+                                                                                   : nullptr;
 }
 
 bool ItemTexts::View::has(Field field) const
@@ -135,6 +181,49 @@ std::string_view ItemTexts::View::bytes() const
             size += readVarint(in);
     }
     return std::string_view(m_block, size_t(in - m_block) + size);
+}
+
+ItemTexts::Parts ItemTexts::View::parts() const
+{
+    Parts parts;
+    if (!m_block) {
+        parts[Title] = std::string_view("", 0);
+        return parts;
+    }
+    const unsigned present = static_cast<unsigned char>(m_block[0]);
+    const char *in = m_block + 1;
+    size_t sizes[fieldCount] = {};
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (present & bit(i))
+            sizes[i] = readVarint(in);
+    }
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (present & bit(i)) {
+            parts[i] = std::string_view(in, sizes[i]);
+            in += sizes[i];
+        }
+    }
+    return parts;
+}
+
+ItemTexts::View::Searched ItemTexts::View::searched() const
+{
+    Searched searched{"", {}, uint8_t(bit(Title))};
+    if (!m_block)
+        return searched;
+    const unsigned present = static_cast<unsigned char>(m_block[0]);
+    searched.present = uint8_t(present & 0xf);
+    const char *in = m_block + 1;
+    uint32_t end = 0;
+    for (size_t i = 0; i < fieldCount; ++i) {
+        const size_t n = (present & bit(i)) ? readVarint(in) : 0;
+        if (i <= Url) {
+            end += uint32_t(n);
+            searched.ends[i] = end;
+        }
+    }
+    searched.begin = in;
+    return searched;
 }
 
 std::optional<QByteArray> ItemTexts::optionalBytes(Field field) const

@@ -10,23 +10,27 @@
 
 namespace quillory {
 
-// An item's texts, kept as UTF-8 in one block: its title, web address, note, the site and
-// the program it came from, its page metadata (JSON), and a kind's raw value when it names
-// no kind this version knows. A large library holds hundreds of thousands of items and
-// shows a few dozen: a string each would cost twice the bytes of text, a pointer or two per
-// field and an allocation per field, for text mostly read once, to be indexed.
+class TextArena;
+
+// An item's texts, kept as UTF-8 in one block: its title, note, the site it came from, its
+// web address, the program it came from, its page metadata (JSON), and a kind's raw value
+// when it names no kind this version knows. The four a search reads come first, in the
+// order it reads them, so that they lie end to end in the block. A large library holds hundreds of
+// thousands of items and shows a few dozen: a string each would cost twice the bytes of text, a
+// pointer or two per field and an allocation per field, for text mostly read once, to be indexed.
 class ItemTexts final
 {
 public:
-    enum Field : uint8_t { Title, Url, Note, SourceDomain, SourceApp, MetadataJSON, UnknownType };
+    enum Field : uint8_t { Title, Note, SourceDomain, Url, SourceApp, MetadataJSON, UnknownType };
     static constexpr size_t fieldCount = 7;
-    static_assert(fieldCount <= 8, "one byte tells which fields are present");
+    static_assert(fieldCount < 8, "one byte tells which fields are present, and where");
     using Parts = std::array<std::optional<std::string_view>, fieldCount>;
 
     // An empty title and nothing else.
     ItemTexts() = default;
-    // An absent title stands for an empty one.
-    explicit ItemTexts(const Parts &parts);
+    // An absent title stands for an empty one. With an arena, the block is made in it (for
+    // the many items of a library read at once).
+    explicit ItemTexts(const Parts &parts, TextArena *arena = nullptr);
     ItemTexts(ItemTexts &&) noexcept = default;
     ItemTexts &operator=(ItemTexts &&) noexcept = default;
     // Reads a block wherever it is kept: the item's own, or a copy of bytes() made for
@@ -43,11 +47,28 @@ public:
         std::optional<QString> optionalText(Field field) const;
         // The whole block, empty for the empty title alone.
         std::string_view bytes() const;
+        // Every field at once, read in one pass.
+        Parts parts() const;
+        // Where the four fields a search reads (Title to Url) lie, end to end from `begin`:
+        // field f ends `ends[f]` bytes after it, and is present when bit f of `present` is.
+        struct Searched
+        {
+            const char *begin;
+            std::array<uint32_t, 4> ends;
+            uint8_t present;
+        };
+        static_assert(Url == 3, "the searched fields come first");
+        Searched searched() const;
 
     private:
         const char *m_block;
     };
     View view() const { return View(m_block.get()); }
+    // The block, when it lies in a TextArena: a reader may then hold it there
+    // (TextArena::retain) and read it on after this item has changed or gone. Null otherwise.
+    const char *arenaBlock() const;
+    // Makes a block of `parts` in `arena`, held once for the caller, and returns it.
+    static const char *write(const Parts &parts, TextArena &arena);
 
     // The title is always present, if perhaps empty.
     bool has(Field field) const { return view().has(field); }
@@ -67,10 +88,18 @@ public:
 
 private:
     bool replace(Field field, std::optional<std::string_view> value);
+    static size_t blockSize(const Parts &parts);
+    static void fill(char *block, const Parts &parts, bool inArena);
 
-    // One byte of which fields are present, the size of each present field as a base-128
-    // varint (one byte for most), then their bytes, in field order.
-    std::unique_ptr<char[]> m_block; // null: the empty title alone
+    struct BlockDeleter
+    {
+        void operator()(char *block) const;
+    };
+
+    // One byte of which fields are present (and whether the block lies in an arena), the
+    // size of each present field as a base-128 varint (one byte for most), then their bytes,
+    // in field order.
+    std::unique_ptr<char[], BlockDeleter> m_block; // null: the empty title alone
 };
 
 } // namespace quillory

@@ -3,6 +3,7 @@
 #include "Folder.h"
 #include "Item.h"
 #include "Tag.h"
+#include "TextArena.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -408,6 +409,9 @@ bool StoreFile::load(Contents &contents, QString *error)
     }
     linkFolders(parents, foldersById);
 
+    // The items' texts end to end in load order: no allocation each, and a search reads
+    // them as long runs.
+    TextArena arena;
     SqliteStatement count = m_db.prepare("SELECT count(*) FROM items");
     if (count.step())
         contents.items.reserve(size_t(count.int64(0)));
@@ -424,10 +428,16 @@ bool StoreFile::load(Contents &contents, QString *error)
         const std::string_view rawType = items.textView(1);
         const std::optional<ItemType> type = ItemType::fromRawUtf8(rawType);
         item->m_type = type.value_or(ItemType::WebLink);
-        item->m_texts = ItemTexts({items.textView(3), items.optionalTextView(2),
-                                   items.optionalTextView(4), items.optionalTextView(6),
-                                   items.optionalTextView(7), items.optionalBlobView(5),
-                                   type ? std::nullopt : std::optional<std::string_view>(rawType)});
+        ItemTexts::Parts texts;
+        texts[ItemTexts::Title] = items.textView(3);
+        texts[ItemTexts::Note] = items.optionalTextView(4);
+        texts[ItemTexts::SourceDomain] = items.optionalTextView(6);
+        texts[ItemTexts::Url] = items.optionalTextView(2);
+        texts[ItemTexts::SourceApp] = items.optionalTextView(7);
+        texts[ItemTexts::MetadataJSON] = items.optionalBlobView(5);
+        if (!type)
+            texts[ItemTexts::UnknownType] = rawType;
+        item->m_texts = ItemTexts(texts, &arena);
         if (!items.isNull(8)) {
             if (Folder *folder = foldersById.value(readId(items, 8)))
                 item->linkFolder(folder);

@@ -3,6 +3,7 @@
 #include <Item.h>
 #include <ItemTexts.h>
 #include <Tag.h>
+#include <TextArena.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -139,6 +140,8 @@ TEST(ItemTexts, EveryFieldReadsBackWhateverTheOthersHold)
     std::array<std::optional<QString>, ItemTexts::fieldCount> expected;
     expected[ItemTexts::Title] = QString();
     ItemTexts texts;
+    TextArena arena;
+    std::vector<ItemTexts> kept; // blocks made in the arena outlive it, some of them
     for (int step = 0; step < 600; ++step) {
         const auto field = ItemTexts::Field(random.bounded(int(ItemTexts::fieldCount)));
         std::optional<QString> value;
@@ -154,7 +157,34 @@ TEST(ItemTexts, EveryFieldReadsBackWhateverTheOthersHold)
         const ItemTexts::View copy(bytes.empty() ? nullptr : bytes.data());
         for (size_t f = 0; f < ItemTexts::fieldCount; ++f)
             ASSERT_EQ(copy.optionalText(ItemTexts::Field(f)), expected[f]) << step << " " << f;
+        // The same block made in an arena reads the same, and so do its searched fields,
+        // end to end from where they begin.
+        ItemTexts inArena(copy.parts(), &arena);
+        ASSERT_EQ(inArena.arenaBlock() != nullptr, !bytes.empty()) << step;
+        const ItemTexts::View::Searched searched = inArena.view().searched();
+        for (size_t f = 0; f < ItemTexts::fieldCount; ++f) {
+            const auto which = ItemTexts::Field(f);
+            ASSERT_EQ(inArena.optionalText(which), expected[f]) << step << " " << f;
+            if (f > ItemTexts::Url)
+                continue;
+            const uint32_t from = f == 0 ? 0 : searched.ends[f - 1];
+            ASSERT_EQ(std::string_view(searched.begin + from, searched.ends[f] - from),
+                      inArena.utf8(which))
+                << step << " " << f;
+            ASSERT_EQ((searched.present >> f) & 1, inArena.has(which) ? 1 : 0) << step << " " << f;
+        }
+        kept.push_back(std::move(inArena));
+        if (kept.size() > 40)
+            kept.erase(kept.begin(), kept.begin() + 20);
     }
+    // One too large to share a chunk gets one of its own.
+    ItemTexts::Parts large;
+    const std::string title(700000, 'l');
+    large[ItemTexts::Title] = title;
+    const ItemTexts alone(large, &arena);
+    ASSERT_NE(alone.arenaBlock(), nullptr);
+    EXPECT_EQ(alone.utf8(ItemTexts::Title), title);
+    EXPECT_EQ(alone.view().searched().ends[3], title.size());
 }
 
 TEST(Item, OperationsStampModifiedAtAsDocumented)
