@@ -5,6 +5,7 @@
 #include <Item.h>
 
 #include <QHash>
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -18,8 +19,76 @@ constexpr size_t parallelBytes = size_t(4) << 20;
 constexpr int mostRestarts = 2;
 // Small indexes are cheap to keep, dead slots and all.
 constexpr size_t smallestRebuilt = 4096;
+// What may lie between two texts of one run and be scanned for nothing: the fields a search
+// does not read (page metadata, mostly) and the next block's header.
+constexpr size_t mostSkipped = 256;
+// Items given slots at once, in the order of their texts in memory: enough for long runs
+// in a list roughly the reverse of load order, few enough to keep a slice of the walk short.
+constexpr size_t placedTogether = 8192;
+
+bool isAscii(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Whether `typed`, with only A to Z lower-cased, reads as `folded`.
+bool foldsToAscii(std::string_view typed, std::string_view folded)
+{
+    if (typed.size() != folded.size())
+        return false;
+    for (size_t i = 0; i < typed.size(); ++i) {
+        const char c = typed[i];
+        if (((c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c) != folded[i])
+            return false;
+    }
+    return true;
+}
 
 } // namespace
+
+SearchIndex::SearchIndex() : m_copies(std::make_unique<TextArena>())
+{
+}
+
+SearchIndex::~SearchIndex()
+{
+    releaseSlots();
+}
+
+void SearchIndex::clear()
+{
+    releaseSlots();
+    m_runStarts.clear();
+    m_unplaced.clear();
+    m_lastBlock = nullptr;
+    m_bytes = 0;
+    m_copies = std::make_unique<TextArena>();
+    m_replaced = 0;
+    m_rebuilding = false;
+    m_destroyedAtBuild = 0;
+    m_list.clear();
+    m_changesFollowed = 0;
+    m_followedOnce = false;
+    m_slotAt.clear();
+    m_flagsAt.clear();
+    m_tagStart.clear();
+    m_tagIds.clear();
+    m_tags.clear();
+    m_tagNumbers.clear();
+    m_restartsLeft = 0;
+    m_restarting = false;
+}
+
+void SearchIndex::releaseSlots()
+{
+    for (const Slot &slot : m_slots)
+        TextArena::release(slot.block);
+    m_slots.clear();
+}
 
 void SearchIndex::follow(const std::vector<Item *> &items)
 {
@@ -47,13 +116,21 @@ bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
     const size_t from = cursor;
     for (; cursor < items.size(); ++cursor) {
         if ((cursor - from) % clockEvery == clockEvery - 1 &&
-            std::chrono::steady_clock::now() >= deadline)
+            std::chrono::steady_clock::now() >= deadline) {
+            placeUnplaced(items);
             return false;
+        }
         const Item &item = *items[cursor];
         const quint32 slot = slotOf(item);
-        m_slotAt[cursor] = slot != noSlot ? slot : add(item);
+        m_slotAt[cursor] = slot;
+        if (slot == noSlot) {
+            m_unplaced.push_back({nullptr, cursor});
+            if (m_unplaced.size() == placedTogether)
+                placeUnplaced(items);
+        }
         recordAttributesAt(cursor, item);
     }
+    placeUnplaced(items);
     m_tagStart[items.size()] = quint32(m_tagIds.size());
     // Something searchable changed between two slices: what was recorded before it may be
     // stale, so the walk starts over, a few times at most (items made on another thread move
@@ -83,8 +160,23 @@ void SearchIndex::startFollowing(const std::vector<Item *> &items)
     m_flagsAt.resize(items.size());
     m_tagStart.resize(items.size() + 1);
     m_tagIds.clear();
+    reserveTagIds(items);
     m_tags.clear();
     m_tagNumbers.clear();
+}
+
+void SearchIndex::reserveTagIds(const std::vector<Item *> &items)
+{
+    // Judged from the first few items, so that a large list's tags are not copied over and
+    // over as they grow: each copy would leave the one before as free memory the process
+    // keeps. Room that is never written costs nothing.
+    constexpr size_t sampled = 256;
+    const size_t sample = std::min(items.size(), sampled);
+    size_t tags = 0;
+    for (size_t i = 0; i < sample; ++i)
+        tags += size_t(items[i]->tags().size());
+    if (sample > 0)
+        m_tagIds.reserve((tags + 1) * items.size() / sample * 5 / 4);
 }
 
 void SearchIndex::recordAttributesAt(size_t position, const Item &item)
@@ -103,44 +195,95 @@ void SearchIndex::recordAttributesAt(size_t position, const Item &item)
     }
 }
 
+void SearchIndex::placeUnplaced(const std::vector<Item *> &items)
+{
+    // In the order their texts lie in memory, whatever the list's: the slots of a library
+    // read from its store then make long runs even when it is listed newest first.
+    for (Unplaced &entry : m_unplaced)
+        entry.block = items[entry.position]->texts().arenaBlock();
+    std::sort(m_unplaced.begin(), m_unplaced.end(), [](const Unplaced &a, const Unplaced &b) {
+        return std::less<const char *>()(a.block, b.block);
+    });
+    for (const Unplaced &entry : m_unplaced) {
+        const Item &item = *items[entry.position];
+        const quint32 slot = slotOf(item); // a list may hold an item twice
+        m_slotAt[entry.position] = slot != noSlot ? slot : add(item);
+    }
+    m_unplaced.clear();
+}
+
 quint32 SearchIndex::add(const Item &item)
 {
-    // The text is built for the copy only: the index is where a large library keeps it.
-    const SearchText &text = item.searchText(m_scratch);
-    const std::string_view all = text.all();
     // An item seen before leaves its old slot dead. The slot number may be another index's,
     // which at worst builds this one again a little early.
     if (!m_rebuilding && item.searchSlot() < m_slots.size())
         ++m_replaced;
-    Slot slot;
-    slot.revision = item.searchRevision();
-    slot.begin = m_text.size();
-    slot.noteAt = quint32(text.endOf(SearchText::Title));
-    slot.domainAt = quint32(text.endOf(SearchText::Note));
-    slot.urlAt = quint32(text.endOf(SearchText::Domain));
-    slot.present = quint8((text.note() ? 1 : 0) | (text.domain() ? 2 : 0) | (text.url() ? 4 : 0));
-    m_text.append(all);
+    const char *block = readableAsTyped(item);
+    if (block != nullptr)
+        TextArena::retain(block);
+    else
+        block = lowerCasedCopy(item.searchText(m_scratch));
+    const Placed text = placed(block);
+    m_bytes += text.ends[3];
+    extendRuns(block);
     const auto at = quint32(m_slots.size());
+    m_slots.push_back({item.copiedSearchRevision(), block});
     item.setSearchSlot(at);
-    m_slots.push_back(slot);
     return at;
+}
+
+const char *SearchIndex::readableAsTyped(const Item &item)
+{
+    const char *block = item.texts().arenaBlock();
+    if (block == nullptr)
+        return nullptr;
+    const ItemTexts::View texts(block);
+    const Placed text = placed(block);
+    if (isAscii(std::string_view(text.begin, text.ends[3])))
+        return block;
+    // Other characters may fold to other bytes: only the folding itself can tell.
+    const SearchText &folded = item.searchText(m_scratch);
+    const auto same = [&](ItemTexts::Field field, std::optional<std::string_view> to) {
+        const std::optional<std::string_view> from = texts.optionalUtf8(field);
+        return from.has_value() == to.has_value() && (!from || foldsToAscii(*from, *to));
+    };
+    return same(ItemTexts::Title, folded.title()) && same(ItemTexts::Note, folded.note()) &&
+                   same(ItemTexts::SourceDomain, folded.domain()) &&
+                   same(ItemTexts::Url, folded.url())
+               ? block
+               : nullptr;
+}
+
+const char *SearchIndex::lowerCasedCopy(const SearchText &text)
+{
+    ItemTexts::Parts parts;
+    parts[ItemTexts::Title] = text.title();
+    parts[ItemTexts::Note] = text.note();
+    parts[ItemTexts::SourceDomain] = text.domain();
+    parts[ItemTexts::Url] = text.url();
+    return ItemTexts::write(parts, *m_copies);
+}
+
+void SearchIndex::extendRuns(const char *block)
+{
+    // As addresses: the two blocks may lie in different chunks.
+    const char *previous = std::exchange(m_lastBlock, block);
+    const auto end = previous != nullptr ? reinterpret_cast<uintptr_t>(endOf(placed(previous))) : 0;
+    const auto start = reinterpret_cast<uintptr_t>(block);
+    const bool follows = previous != nullptr && start >= end && start - end <= mostSkipped;
+    if (!follows)
+        m_runStarts.push_back(quint32(m_slots.size()));
 }
 
 void SearchIndex::startRebuilding(const std::vector<Item *> &items)
 {
-    std::string().swap(m_text);
+    releaseSlots();
     std::vector<Slot>().swap(m_slots);
-    // Room for all, judged from the first few texts, so that the text is not moved as it
-    // grows: a long list is copied a slice at a time, and moving it would cost what the
-    // slices spare.
-    constexpr size_t sampled = 256;
-    size_t bytes = 0;
-    const size_t sample = std::min(items.size(), sampled);
-    for (size_t i = 0; i < sample; ++i)
-        bytes += items[i]->searchText(m_scratch).all().size();
-    if (sample > 0)
-        m_text.reserve(bytes / sample * items.size() * 5 / 4);
     m_slots.reserve(items.size());
+    m_runStarts.clear();
+    m_lastBlock = nullptr;
+    m_bytes = 0;
+    m_copies = std::make_unique<TextArena>();
     m_replaced = 0;
     m_rebuilding = true;
     m_destroyedAtBuild = Item::destroyedCount();
@@ -158,16 +301,17 @@ bool SearchIndex::wantsRebuild() const
 
 SearchFields SearchIndex::fieldsOf(quint32 slot) const
 {
-    const Slot &s = m_slots[slot];
-    SearchFields fields;
-    fields.title = field(s, 0, s.noteAt);
-    if (s.present & 1)
-        fields.note = field(s, s.noteAt, s.domainAt);
-    if (s.present & 2)
-        fields.domain = field(s, s.domainAt, s.urlAt);
-    if (s.present & 4)
-        fields.url = field(s, s.urlAt, endOf(slot) - s.begin);
-    return fields;
+    const Placed text = placed(m_slots[slot].block);
+    const auto field = [&](size_t f) {
+        const uint32_t from = f == 0 ? 0 : text.ends[f - 1];
+        return std::string_view(text.begin + from, text.ends[f] - from);
+    };
+    const auto optionalField = [&](size_t f) {
+        return (text.present & (1u << f)) ? std::optional<std::string_view>(field(f))
+                                          : std::nullopt;
+    };
+    return {field(SearchText::Title), optionalField(SearchText::Note),
+            optionalField(SearchText::Domain), optionalField(SearchText::Url)};
 }
 
 void SearchIndex::scan(const std::vector<SubstringFinder> &needles, std::vector<quint32> &hits,
@@ -176,24 +320,12 @@ void SearchIndex::scan(const std::vector<SubstringFinder> &needles, std::vector<
     hits.assign(m_slots.size(), 0);
     if (m_slots.empty())
         return;
-    if (m_text.size() < parallelBytes || std::thread::hardware_concurrency() < 2) {
+    if (m_bytes < parallelBytes || std::thread::hardware_concurrency() < 2) {
         scanRange(0, m_slots.size(), needles, hits, cancelled);
         return;
     }
-    // Halves by bytes, cut at a slot boundary; each thread writes only its own slots' hits.
-    size_t middle = 0;
-    {
-        size_t low = 0;
-        size_t high = m_slots.size();
-        while (low < high) {
-            const size_t mid = (low + high) / 2;
-            if (m_slots[mid].begin < m_text.size() / 2)
-                low = mid + 1;
-            else
-                high = mid;
-        }
-        middle = low;
-    }
+    // Each thread writes only its own slots' hits.
+    const size_t middle = m_slots.size() / 2;
     std::thread helper([&] { scanRange(middle, m_slots.size(), needles, hits, cancelled); });
     scanRange(0, middle, needles, hits, cancelled);
     helper.join();
@@ -202,58 +334,67 @@ void SearchIndex::scan(const std::vector<SubstringFinder> &needles, std::vector<
 void SearchIndex::scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
                             std::vector<quint32> &hits, const std::atomic<bool> *cancelled) const
 {
-    // Every needle over one block before the next, so the second needle finds the text
-    // still in the cache instead of reading the whole index from memory again.
-    constexpr size_t blockBytes = size_t(128) << 10;
-    size_t blockFirst = first;
-    while (blockFirst < last) {
+    // Every needle over one piece of text before the next, so the second needle finds the
+    // text still in the cache instead of reading the whole index from memory again.
+    constexpr size_t pieceBytes = size_t(128) << 10;
+    // The run after the one `first` lies in (the first run starts at slot 0).
+    auto nextRun = std::upper_bound(m_runStarts.begin(), m_runStarts.end(), quint32(first));
+    size_t pieceFirst = first;
+    while (pieceFirst < last) {
         if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed))
             return;
-        size_t blockLast = blockFirst + 1;
-        const size_t limit = m_slots[blockFirst].begin + blockBytes;
-        while (blockLast < last && m_slots[blockLast].begin < limit)
-            ++blockLast;
+        const size_t runEnd = nextRun == m_runStarts.end() ? m_slots.size() : *nextRun;
+        const size_t limit = std::min(last, runEnd);
+        const char *start = m_slots[pieceFirst].block;
+        size_t pieceLast = pieceFirst + 1;
+        while (pieceLast < limit && size_t(m_slots[pieceLast].block - start) < pieceBytes)
+            ++pieceLast;
         for (size_t n = 0; n < needles.size(); ++n)
-            scanBlock(blockFirst, blockLast, needles[n], unsigned(n), hits);
-        blockFirst = blockLast;
+            scanPiece(pieceFirst, pieceLast, needles[n], unsigned(n), hits);
+        pieceFirst = pieceLast;
+        if (pieceFirst == runEnd)
+            ++nextRun;
     }
 }
 
-void SearchIndex::scanBlock(size_t first, size_t last, const SubstringFinder &needle,
+void SearchIndex::scanPiece(size_t first, size_t last, const SubstringFinder &needle,
                             unsigned needleIndex, std::vector<quint32> &hits) const
 {
-    const char *base = m_text.data();
-    const size_t stop = last < m_slots.size() ? m_slots[last].begin : m_text.size();
-    size_t from = m_slots[first].begin;
+    Placed text = placed(m_slots[first].block);
+    const char *from = text.begin;
+    const char *stop = endOf(placed(m_slots[last - 1].block));
+    const size_t length = needle.needle().size();
     size_t at = first; // the slot `from` lies in, or one before it
     while (from < stop) {
-        const size_t hit = needle.find(std::string_view(base + from, stop - from));
+        const size_t hit = needle.find(std::string_view(from, size_t(stop - from)));
         if (hit == std::string_view::npos)
             break;
-        const size_t offset = from + hit;
-        while (endOf(at) <= offset)
-            ++at;
-        const Slot &slot = m_slots[at];
-        const size_t inSlot = offset - slot.begin;
-        // No needle holds a separator, so a hit never crosses into the next field: the rest
-        // of this field can be skipped.
-        size_t fieldEnd = 0;
+        const char *found = from + hit;
+        if (at + 1 < last && m_slots[at + 1].block <= found) {
+            do
+                ++at;
+            while (at + 1 < last && m_slots[at + 1].block <= found);
+            text = placed(m_slots[at].block);
+        }
+        if (found < text.begin) { // in the block's header
+            from = text.begin;
+            continue;
+        }
+        const size_t inText = size_t(found - text.begin);
         unsigned field = 0;
-        if (inSlot < slot.noteAt) {
-            field = SearchText::Title;
-            fieldEnd = slot.noteAt;
-        } else if (inSlot < slot.domainAt) {
-            field = SearchText::Note;
-            fieldEnd = slot.domainAt;
-        } else if (inSlot < slot.urlAt) {
-            field = SearchText::Domain;
-            fieldEnd = slot.urlAt;
-        } else {
-            field = SearchText::Url;
-            fieldEnd = endOf(at) - slot.begin;
+        while (field < 4 && inText >= text.ends[field])
+            ++field;
+        if (field == 4) { // in the fields no search reads
+            from = at + 1 < last ? m_slots[at + 1].block : stop;
+            continue;
+        }
+        if (inText + length > text.ends[field]) { // runs into the next field
+            from = found + 1;
+            continue;
         }
         hits[at] |= 1u << (4 * needleIndex + field);
-        from = slot.begin + fieldEnd;
+        // One hit is enough: the rest of this field can be skipped.
+        from = text.begin + text.ends[field];
     }
 }
 

@@ -3,12 +3,14 @@
 #include "SearchFields.h"
 
 #include <Item.h>
+#include <TextArena.h>
 
 #include <QHash>
 #include <QtGlobal>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,16 +20,23 @@ namespace quillory {
 class SubstringFinder;
 class Tag;
 
-// The search texts of a list of items laid end to end in one buffer, so that a search
-// reads the text as one stream instead of following a pointer to a heap block per item,
-// and touches an item only when its text or one of its tags matches.
+// The search texts of a list of items, read as a few long runs of text instead of a heap
+// block per item: a search touches an item only when its text or one of its tags matches.
+//
+// The text is kept once. An item read from the store has its texts in a TextArena, laid end
+// to end in load order; the index holds those blocks there (so they outlast an edit or a
+// deletion while a scan runs) and reads them in the case they were typed, since the finder
+// matches A to Z in either case. Only an item whose text lies elsewhere (made or changed
+// since the store was read), or whose lower case is more than A to Z (its Unicode folding
+// changes other characters), gets a lower-cased copy, in the index's own arena. Fields lie
+// end to end without a separator, so a hit that runs past its field's end is no hit.
 //
 // follow() brings the index up to the list a search is given. While neither the list nor
 // anything searchable (Item::searchChanges) has changed, that costs a comparison of the
 // list; otherwise each item is visited once: one the index lacks, or whose text changed, is
-// appended, and the text it had before stays behind, dead, until the index is built again.
-// A slot counts as an item's only while the item's search revision is the one it was made
-// from, so an index that fell behind is slower, never wrong.
+// given a slot, and the text it had before stays behind, dead, until the index is built
+// again. A slot counts as an item's only while the item's search revision is the one it was
+// made from, so an index that fell behind is slower, never wrong.
 //
 // Besides the text it keeps what the search filters ask of each item of the list (archived,
 // favourite, kind, tags), so that a search of it reads no item: the getters and scan() may
@@ -40,10 +49,15 @@ public:
     // scan() gives each needle four bits per slot, one per field.
     static constexpr size_t mostNeedles = 8;
 
+    SearchIndex();
+    ~SearchIndex();
+    SearchIndex(const SearchIndex &) = delete;
+    SearchIndex &operator=(const SearchIndex &) = delete;
+
     // Copies what changed.
     void follow(const std::vector<Item *> &items);
     // Forgets everything, as a new index.
-    void clear() { *this = SearchIndex(); }
+    void clear();
     // Whether follow() would find nothing to do.
     bool follows(const std::vector<Item *> &items) const;
     // follow() a slice at a time, for a long list: walks on from `cursor` until the end or
@@ -76,15 +90,14 @@ public:
     // True once dead slots probably outnumber live ones: the next follow() builds the index
     // again, for its list alone.
     bool wantsRebuild() const;
-    size_t byteCount() const { return m_text.size(); }
+    // The bytes of text the slots hold, dead ones included.
+    size_t byteCount() const { return m_bytes; }
+    // As typed, or lower-cased: compare them with a SubstringFinder.
     SearchFields fieldsOf(quint32 slot) const;
     // Asks the processor for what fieldsOf(slot) reads, for a walk that knows its next slots:
-    // first the offsets, then (once they have arrived) the start of the text.
+    // first where the text lies, then (once that has arrived) the text.
     void prefetchSlot(quint32 slot) const { __builtin_prefetch(&m_slots[slot]); }
-    void prefetchText(quint32 slot) const
-    {
-        __builtin_prefetch(m_text.data() + m_slots[slot].begin);
-    }
+    void prefetchText(quint32 slot) const { __builtin_prefetch(m_slots[slot].block); }
 
     // Sets, for every slot, bit 4 * n + field in `hits` for each field holding needle n.
     // Needles are not empty and hold no field separator; at most mostNeedles of them. Gives
@@ -93,22 +106,19 @@ public:
               const std::atomic<bool> *cancelled = nullptr) const;
 
 private:
-    // A slot's text runs from its `begin` to the next slot's: slots are appended in order.
-    // 32 bytes, as a large library keeps one per item.
     struct Slot
     {
-        // Item::searchRevision() when copied. No two items, nor two texts of one item, share
-        // a revision, so it tells the slot's item too, without a pointer to an item that may
+        // Item::searchRevision() when made. No two items, nor two texts of one item, share a
+        // revision, so it tells the slot's item too, without a pointer to an item that may
         // be gone.
         quint64 revision;
-        size_t begin;
-        // Field starts, from `begin`, as in SearchText::all().
-        quint32 noteAt;
-        quint32 domainAt;
-        quint32 urlAt;
-        quint8 present; // bit 0 note, bit 1 domain, bit 2 url
+        // An ItemTexts block in a TextArena, held by the index.
+        const char *block;
     };
-    static_assert(sizeof(Slot) == 32);
+    static_assert(sizeof(Slot) == 16, "a large library keeps one per item");
+    using Placed = ItemTexts::View::Searched;
+    static Placed placed(const char *block) { return ItemTexts::View(block).searched(); }
+    static const char *endOf(const Placed &text) { return text.begin + text.ends[3]; }
 
     // The slot holding `item`'s current text, or noSlot.
     quint32 slotOf(const Item &item) const
@@ -118,30 +128,43 @@ private:
             return noSlot;
         return m_slots[slot].revision == item.searchRevision() ? slot : noSlot;
     }
-    size_t endOf(size_t slot) const
-    {
-        return slot + 1 < m_slots.size() ? m_slots[slot + 1].begin : m_text.size();
-    }
-    // Appends `item`'s current text and returns its slot.
+    // Gives `item`'s current text a slot and returns it.
     quint32 add(const Item &item);
+    void placeUnplaced(const std::vector<Item *> &items);
+    // The item's own block, when a search may read it as it is.
+    const char *readableAsTyped(const Item &item);
+    const char *lowerCasedCopy(const SearchText &text);
+    void extendRuns(const char *block);
+    void releaseSlots();
     void startFollowing(const std::vector<Item *> &items);
     // Forgets every slot, making room for `items`.
     void startRebuilding(const std::vector<Item *> &items);
+    void reserveTagIds(const std::vector<Item *> &items);
     void recordAttributesAt(size_t position, const Item &item);
 
     void scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
                    std::vector<quint32> &hits, const std::atomic<bool> *cancelled) const;
-    void scanBlock(size_t first, size_t last, const SubstringFinder &needle, unsigned needleIndex,
+    // Slots first to last - 1, of one run.
+    void scanPiece(size_t first, size_t last, const SubstringFinder &needle, unsigned needleIndex,
                    std::vector<quint32> &hits) const;
-    std::string_view field(const Slot &slot, size_t from, size_t next) const
-    {
-        return std::string_view(m_text).substr(slot.begin + from, next - from - 1);
-    }
 
-    std::string m_text;
     std::vector<Slot> m_slots;
-    SearchText m_scratch;  // an item's text on its way into m_text
-    size_t m_replaced = 0; // slots left behind by items appended again
+    // Where runs of slots begin whose texts lie one after the other in memory, with little
+    // between them: each run is scanned as one text.
+    std::vector<quint32> m_runStarts;
+    // Positions of the list followed that want a slot, given one a batch at a time.
+    struct Unplaced
+    {
+        const char *block; // where the item's texts lie, if in an arena
+        size_t position;
+    };
+    std::vector<Unplaced> m_unplaced;
+    const char *m_lastBlock = nullptr; // the last slot's, for the runs
+    size_t m_bytes = 0;
+    // Lower-cased copies of the texts that cannot be read as typed.
+    std::unique_ptr<TextArena> m_copies;
+    SearchText m_scratch;  // an item's lower-cased text on its way into m_copies
+    size_t m_replaced = 0; // slots left behind by items given a slot again
     // From a rebuild until its walk is done, when the items' slot numbers are the old index's.
     bool m_rebuilding = false;
     quint64 m_destroyedAtBuild = 0; // Item::destroyedCount() when last built

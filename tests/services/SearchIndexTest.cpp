@@ -1,10 +1,14 @@
 #include <Item.h>
+#include <LibraryStore.h>
 #include <SearchIndex.h>
 #include <SubstringFinder.h>
 
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -29,7 +33,118 @@ size_t itemsHolding(const SearchIndex &index, std::string_view word)
     return found;
 }
 
+// The fields holding `word`, as bits 0 to 3, read from the item's own lower-cased text.
+unsigned fieldsHolding(const Item &item, std::string_view word)
+{
+    const SearchFields fields = SearchFields::of(item.searchText());
+    const SubstringFinder finder(word);
+    unsigned bits = 0;
+    const std::optional<std::string_view> each[] = {fields.title, fields.note, fields.domain,
+                                                    fields.url};
+    for (unsigned f = 0; f < 4; ++f)
+        bits |= each[f] && finder.foundIn(*each[f]) ? 1u << f : 0;
+    return bits;
+}
+
+// Whether `indexed` reads as `own`, the item's lower-cased field, with A to Z folded.
+bool readsAs(std::optional<std::string_view> indexed, std::optional<std::string_view> own)
+{
+    if (indexed.has_value() != own.has_value())
+        return false;
+    return !indexed || (indexed->size() == own->size() &&
+                        (indexed->empty() || SubstringFinder(*own).isPrefixOf(*indexed)));
+}
+
 } // namespace
+
+// An index over a library read from its store reads most texts where the store put them, as
+// typed. Whatever the order of the list, every field it finds a word in must be one the
+// item's own lower-cased text holds it in, and no other: capitals, letters whose lower case
+// is more than A to Z, a word running from one field into the next, words in the page
+// metadata no search reads, items edited since, and the store gone while the index stays.
+TEST(SearchIndex, ReadsAStoredLibraryAsTheItemsOwnLowerCasedTexts)
+{
+    const QStringList words{u"Garden"_s, u"TOOLS"_s, u"rake"_s,  u"gar"_s,     u"den"_s,
+                            u"ÉCOLE"_s,  u"école"_s, u"İzmir"_s, u"STRASSE"_s, u"Straße"_s};
+    QRandomGenerator random(11);
+    const auto phrase = [&](int most) {
+        QStringList parts;
+        for (int n = 1 + int(random.bounded(most)); n > 0; --n)
+            parts << words[int(random.bounded(qsizetype(words.size())))];
+        return parts.join(random.bounded(3) == 0 ? QString() : u" "_s);
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"lib.store"_s);
+    QString error;
+    {
+        auto store = LibraryStore::open(path, &error);
+        ASSERT_TRUE(store) << qPrintable(error);
+        for (int i = 0; i < 3000; ++i) {
+            const bool linked = random.bounded(2) == 0;
+            auto item = std::make_unique<Item>(
+                ItemType::WebLink, phrase(4),
+                linked ? std::optional<QUrl>(QUrl(u"https://"_s + phrase(1).remove(u' ') +
+                                                  u".example/"_s + phrase(2).remove(u' ')))
+                       : std::nullopt,
+                random.bounded(3) == 0 ? std::optional<QString>(phrase(6)) : std::nullopt);
+            if (random.bounded(4) == 0)
+                item->setMetadataJSON(QByteArray(R"({"description":"garden rake tools"})"));
+            if (random.bounded(5) == 0)
+                item->setSourceApp(u"Garden Tools"_s);
+            store->insert(std::move(item));
+        }
+        ASSERT_TRUE(store->save(&error)) << qPrintable(error);
+    }
+    auto store = LibraryStore::open(path, &error);
+    ASSERT_TRUE(store) << qPrintable(error);
+    std::vector<Item *> items(store->items().cbegin(), store->items().cend());
+    ASSERT_EQ(items.size(), 3000u);
+    for (size_t i = 0; i < items.size(); i += 97)
+        items[i]->setTitle(u"Rake "_s + phrase(3));
+
+    const std::vector<std::string> needles{"garden",  "tools",  "rake",  "garden tools", "école",
+                                           "strasse", "straße", "i̇zmir", "ende",         "n g"};
+    const auto check = [&](const SearchIndex &index, const std::vector<Item *> &list) {
+        for (const std::string &needle : needles) {
+            std::vector<quint32> hits;
+            index.scan({SubstringFinder(needle)}, hits);
+            for (size_t position = 0; position < list.size(); ++position) {
+                const Item &item = *list[position];
+                const quint32 slot = index.slotAt(position);
+                ASSERT_EQ(hits[slot], fieldsHolding(item, needle))
+                    << needle << " in " << qPrintable(item.title()) << " / "
+                    << qPrintable(item.note().value_or(QString()));
+            }
+        }
+        for (size_t position = 0; position < list.size(); ++position) {
+            const SearchFields indexed = index.fieldsOf(index.slotAt(position));
+            const SearchFields own = SearchFields::of(list[position]->searchText());
+            ASSERT_TRUE(readsAs(indexed.title, own.title) && readsAs(indexed.note, own.note) &&
+                        readsAs(indexed.domain, own.domain) && readsAs(indexed.url, own.url))
+                << qPrintable(list[position]->title());
+        }
+    };
+    std::vector<Item *> reversed(items.rbegin(), items.rend());
+    std::vector<Item *> shuffled = items;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    for (const std::vector<Item *> *list : {&items, &reversed, &shuffled}) {
+        SearchIndex index;
+        index.follow(*list);
+        check(index, *list);
+    }
+
+    // The store and its items go; the texts the index holds stay readable.
+    SearchIndex index;
+    index.follow(items);
+    std::vector<quint32> before;
+    index.scan({SubstringFinder("garden")}, before);
+    std::vector<Item *>().swap(items);
+    store.reset();
+    std::vector<quint32> after;
+    index.scan({SubstringFinder("garden")}, after);
+    EXPECT_EQ(after, before);
+    EXPECT_GT(std::count_if(after.cbegin(), after.cend(), [](quint32 h) { return h != 0; }), 0);
+}
 
 // Dead slots are counted, neither too few (the index would grow without end) nor too many
 // (it would be built again and again): a rebuild copies only what is left, and after it the
