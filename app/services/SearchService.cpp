@@ -13,10 +13,23 @@
 #include <chrono>
 #include <thread>
 #include <utility>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace quillory {
 
 namespace {
+
+// Opening a library and copying it into the index leave freed blocks of tens of megabytes
+// (lists copied, then dropped) that the allocator keeps mapped for later use. Once start-up
+// is over there is no such use: their pages go back to the system.
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 // Below this many items a second thread costs more than it saves.
 constexpr size_t parallelThreshold = 20000;
@@ -526,9 +539,10 @@ void SearchService::prepareSome()
     if (!std::exchange(m_preparing.started, true))
         m_index->clear();
     const auto deadline = std::chrono::steady_clock::now() + preparingSlice;
-    if (m_index->followSome(m_preparing.items, m_preparing.cursor, deadline))
+    if (m_index->followSome(m_preparing.items, m_preparing.cursor, deadline)) {
         stopPreparing();
-    else
+        returnFreedMemory();
+    } else
         m_preparingPass.start(0);
 }
 
