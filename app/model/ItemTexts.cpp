@@ -206,24 +206,9 @@ ItemTexts::Parts ItemTexts::View::parts() const
     return parts;
 }
 
-ItemTexts::View::Searched ItemTexts::View::searched() const
+size_t ItemTexts::View::readLongSize(const char *&in)
 {
-    Searched searched{"", {}, uint8_t(bit(Title))};
-    if (!m_block)
-        return searched;
-    const unsigned present = static_cast<unsigned char>(m_block[0]);
-    searched.present = uint8_t(present & 0xf);
-    const char *in = m_block + 1;
-    uint32_t end = 0;
-    for (size_t i = 0; i < fieldCount; ++i) {
-        const size_t n = (present & bit(i)) ? readVarint(in) : 0;
-        if (i <= Url) {
-            end += uint32_t(n);
-            searched.ends[i] = end;
-        }
-    }
-    searched.begin = in;
-    return searched;
+    return readVarint(in);
 }
 
 std::optional<QByteArray> ItemTexts::optionalBytes(Field field) const

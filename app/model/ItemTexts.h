@@ -58,9 +58,42 @@ public:
             uint8_t present;
         };
         static_assert(Url == 3, "the searched fields come first");
-        Searched searched() const;
+        // Inline: a search reads it for nearly every item on some queries.
+        Searched searched() const
+        {
+            Searched searched{"", {}, 1};
+            if (!m_block)
+                return searched;
+            const auto present = static_cast<unsigned char>(m_block[0]);
+            searched.present = uint8_t(present & 0xf);
+            const char *in = m_block + 1;
+            uint32_t end = 0;
+            for (size_t i = 0; i <= Url; ++i) {
+                if (present & (1u << i))
+                    end += uint32_t(readSize(in));
+                searched.ends[i] = end;
+            }
+            for (size_t i = Url + 1; i < fieldCount; ++i) {
+                if (present & (1u << i))
+                    readSize(in);
+            }
+            searched.begin = in;
+            return searched;
+        }
 
     private:
+        // A field's size, moving `in` past it: one byte for most.
+        static size_t readSize(const char *&in)
+        {
+            const auto first = static_cast<unsigned char>(*in);
+            if (first < 0x80) {
+                ++in;
+                return first;
+            }
+            return readLongSize(in);
+        }
+        static size_t readLongSize(const char *&in);
+
         const char *m_block;
     };
     View view() const { return View(m_block.get()); }
