@@ -160,7 +160,6 @@ void SearchIndex::startFollowing(const std::vector<Item *> &items)
     m_flagsAt.resize(items.size());
     m_tagStart.resize(items.size() + 1);
     m_tagIds.clear();
-    reserveTagIds(items);
     m_tags.clear();
     m_tagNumbers.clear();
 }
@@ -169,7 +168,8 @@ void SearchIndex::reserveTagIds(const std::vector<Item *> &items)
 {
     // Judged from the first few items, so that a large list's tags are not copied over and
     // over as they grow: each copy would leave the one before as free memory the process
-    // keeps. Room that is never written costs nothing.
+    // keeps. Room that is never written costs nothing. Later walks keep the room, already
+    // paged in, and grow it only if they must.
     constexpr size_t sampled = 256;
     const size_t sample = std::min(items.size(), sampled);
     size_t tags = 0;
@@ -287,6 +287,7 @@ void SearchIndex::startRebuilding(const std::vector<Item *> &items)
     m_replaced = 0;
     m_rebuilding = true;
     m_destroyedAtBuild = Item::destroyedCount();
+    reserveTagIds(items);
 }
 
 bool SearchIndex::wantsRebuild() const
