@@ -52,7 +52,9 @@ void Item::setTypeRawValue(const QString &raw)
         return;
     const std::optional<ItemType> known = ItemType::fromRawValue(raw);
     m_type = known.value_or(ItemType::WebLink);
-    m_texts.set(ItemTexts::UnknownType, known ? std::nullopt : std::optional<QString>(raw));
+    const bool shared = m_texts.arenaBlock() != nullptr;
+    if (m_texts.set(ItemTexts::UnknownType, known ? std::nullopt : std::optional<QString>(raw)))
+        letGoOfSharedTexts(shared);
     noteSearchChange();
     didChange();
 }
@@ -112,8 +114,10 @@ void Item::setBlob(ItemBlob which, const std::optional<QByteArray> &data)
 
 void Item::setMetadataJSON(const std::optional<QByteArray> &json)
 {
+    const bool shared = m_texts.arenaBlock() != nullptr;
     if (!mayChange() || !m_texts.setBytes(ItemTexts::MetadataJSON, json))
         return;
+    letGoOfSharedTexts(shared);
     didChange();
 }
 
@@ -140,8 +144,10 @@ void Item::setSourceDomain(const std::optional<QString> &domain)
 
 void Item::setSourceApp(const std::optional<QString> &app)
 {
+    const bool shared = m_texts.arenaBlock() != nullptr;
     if (!mayChange() || !m_texts.set(ItemTexts::SourceApp, app))
         return;
+    letGoOfSharedTexts(shared);
     didChange();
 }
 
@@ -247,6 +253,15 @@ void Item::toggleArchive()
     m_isArchived = !m_isArchived;
     noteSearchChange();
     touch();
+}
+
+void Item::letGoOfSharedTexts(bool wereShared)
+{
+    // A search index may hold the block the texts had in the store's arena, and lets go of
+    // it only for a new search revision: without one, an edit of a text no search reads
+    // would keep the whole chunk alive.
+    if (wereShared)
+        refreshSearchText();
 }
 
 void Item::refreshSearchText()

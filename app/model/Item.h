@@ -193,6 +193,8 @@ private:
     std::optional<QByteArray> blob(ItemBlob which) const;
     void setBlob(ItemBlob which, const std::optional<QByteArray> &data);
     void refreshSearchText();
+    // After a text no search reads changed, when the texts were in an arena before.
+    void letGoOfSharedTexts(bool wereShared);
     void buildSearchText() const;
     void assignSearchText(SearchText &text) const;
     static inline std::atomic<quint64> s_searchRevisions{0};

@@ -190,3 +190,52 @@ TEST(SearchIndex, IsBuiltAgainOnceMostlyDeadAndOnlyThen)
     EXPECT_EQ(itemsHolding(index, "plum"), 3000u);
     EXPECT_EQ(itemsHolding(index, "pear"), 0u);
 }
+
+// An edit of a text no search reads moves a stored item's texts out of the store's arena: the
+// index must let go of the block it held there (or the chunk would stay for as long as the
+// index does), so the item is copied again. An item whose texts were never there is not.
+TEST(SearchIndex, LetsGoOfAStoredBlockOnceItsItemsTextsMoveOut)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"lib.store"_s);
+    QString error;
+    {
+        auto store = LibraryStore::open(path, &error);
+        ASSERT_TRUE(store) << qPrintable(error);
+        for (int i = 0; i < 50; ++i)
+            store->insert(
+                std::make_unique<Item>(ItemType::WebLink, u"Garden "_s + QString::number(i)));
+        ASSERT_TRUE(store->save(&error)) << qPrintable(error);
+    }
+    auto store = LibraryStore::open(path, &error);
+    ASSERT_TRUE(store) << qPrintable(error);
+    std::vector<Item *> items(store->items().cbegin(), store->items().cend());
+    Item made(ItemType::WebLink, u"Garden shed"_s);
+    items.push_back(&made);
+    SearchIndex index;
+    index.follow(items);
+    ASSERT_EQ(index.slotCount(), 51u);
+
+    const auto revisions = [&] {
+        std::vector<quint64> all;
+        for (const Item *item : items)
+            all.push_back(item->searchRevision());
+        return all;
+    };
+    const std::vector<quint64> before = revisions();
+    items[0]->setMetadataJSON(QByteArray(R"({"description":"shed"})"));
+    items[1]->setSourceApp(u"Files"_s);
+    items[2]->setTypeRawValue(u"hologram"_s);
+    made.setMetadataJSON(QByteArray(R"({"description":"shed"})"));
+    const std::vector<quint64> after = revisions();
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(after[i] != before[i], i < 3) << i;
+    // Once out, a further edit leaves the revision alone.
+    items[0]->setMetadataJSON(QByteArray(R"({"description":"barn"})"));
+    EXPECT_EQ(items[0]->searchRevision(), after[0]);
+
+    index.follow(items);
+    EXPECT_EQ(index.slotCount(), 54u);
+    EXPECT_EQ(itemsHolding(index, "garden"), 51u);
+    EXPECT_EQ(itemsHolding(index, "shed"), 1u);
+}
