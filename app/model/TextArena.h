@@ -27,6 +27,8 @@ public:
     // `block` is a start allocate() returned.
     static void retain(const char *block);
     static void release(const char *block);
+    // Whether two blocks lie in one chunk: only then may what lies between them be read.
+    static bool sameChunk(const char *a, const char *b) { return chunkOf(a) == chunkOf(b); }
 
 private:
     struct Chunk;

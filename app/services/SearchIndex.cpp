@@ -61,13 +61,7 @@ SearchIndex::~SearchIndex()
 
 void SearchIndex::clear()
 {
-    releaseSlots();
-    m_runStarts.clear();
-    m_unplaced.clear();
-    m_lastBlock = nullptr;
-    m_bytes = 0;
-    m_copies = std::make_unique<TextArena>();
-    m_replaced = 0;
+    forgetSlots();
     m_rebuilding = false;
     m_destroyedAtBuild = 0;
     m_list.clear();
@@ -88,6 +82,17 @@ void SearchIndex::releaseSlots()
     for (const Slot &slot : m_slots)
         TextArena::release(slot.block);
     m_slots.clear();
+}
+
+void SearchIndex::forgetSlots()
+{
+    releaseSlots();
+    m_runStarts.clear();
+    m_unplaced.clear();
+    m_lastBlock = nullptr;
+    m_bytes = 0;
+    m_copies = std::make_unique<TextArena>();
+    m_replaced = 0;
 }
 
 void SearchIndex::follow(const std::vector<Item *> &items)
@@ -218,11 +223,12 @@ quint32 SearchIndex::add(const Item &item)
     // which at worst builds this one again a little early.
     if (!m_rebuilding && item.searchSlot() < m_slots.size())
         ++m_replaced;
-    const char *block = readableAsTyped(item);
+    const SearchText *folded = nullptr;
+    const char *block = readableAsTyped(item, folded);
     if (block != nullptr)
         TextArena::retain(block);
     else
-        block = lowerCasedCopy(item.searchText(m_scratch));
+        block = lowerCasedCopy(folded != nullptr ? *folded : item.searchText(m_scratch));
     const Placed text = placed(block);
     m_bytes += text.ends[3];
     extendRuns(block);
@@ -232,7 +238,7 @@ quint32 SearchIndex::add(const Item &item)
     return at;
 }
 
-const char *SearchIndex::readableAsTyped(const Item &item)
+const char *SearchIndex::readableAsTyped(const Item &item, const SearchText *&folded)
 {
     const char *block = item.texts().arenaBlock();
     if (block == nullptr)
@@ -242,14 +248,14 @@ const char *SearchIndex::readableAsTyped(const Item &item)
     if (isAscii(std::string_view(text.begin, text.ends[3])))
         return block;
     // Other characters may fold to other bytes: only the folding itself can tell.
-    const SearchText &folded = item.searchText(m_scratch);
+    folded = &item.searchText(m_scratch);
     const auto same = [&](ItemTexts::Field field, std::optional<std::string_view> to) {
         const std::optional<std::string_view> from = texts.optionalUtf8(field);
         return from.has_value() == to.has_value() && (!from || foldsToAscii(*from, *to));
     };
-    return same(ItemTexts::Title, folded.title()) && same(ItemTexts::Note, folded.note()) &&
-                   same(ItemTexts::SourceDomain, folded.domain()) &&
-                   same(ItemTexts::Url, folded.url())
+    return same(ItemTexts::Title, folded->title()) && same(ItemTexts::Note, folded->note()) &&
+                   same(ItemTexts::SourceDomain, folded->domain()) &&
+                   same(ItemTexts::Url, folded->url())
                ? block
                : nullptr;
 }
@@ -270,21 +276,17 @@ void SearchIndex::extendRuns(const char *block)
     const char *previous = std::exchange(m_lastBlock, block);
     const auto end = previous != nullptr ? reinterpret_cast<uintptr_t>(endOf(placed(previous))) : 0;
     const auto start = reinterpret_cast<uintptr_t>(block);
-    const bool follows = previous != nullptr && start >= end && start - end <= mostSkipped;
+    const bool follows = previous != nullptr && TextArena::sameChunk(previous, block) &&
+                         start >= end && start - end <= mostSkipped;
     if (!follows)
         m_runStarts.push_back(quint32(m_slots.size()));
 }
 
 void SearchIndex::startRebuilding(const std::vector<Item *> &items)
 {
-    releaseSlots();
+    forgetSlots();
     std::vector<Slot>().swap(m_slots);
     m_slots.reserve(items.size());
-    m_runStarts.clear();
-    m_lastBlock = nullptr;
-    m_bytes = 0;
-    m_copies = std::make_unique<TextArena>();
-    m_replaced = 0;
     m_rebuilding = true;
     m_destroyedAtBuild = Item::destroyedCount();
     reserveTagIds(items);

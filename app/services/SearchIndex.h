@@ -131,11 +131,14 @@ private:
     // Gives `item`'s current text a slot and returns it.
     quint32 add(const Item &item);
     void placeUnplaced(const std::vector<Item *> &items);
-    // The item's own block, when a search may read it as it is.
-    const char *readableAsTyped(const Item &item);
+    // The item's own block, when a search may read it as it is. `folded` is left at the
+    // item's lower-cased text when that had to be built to tell.
+    const char *readableAsTyped(const Item &item, const SearchText *&folded);
     const char *lowerCasedCopy(const SearchText &text);
     void extendRuns(const char *block);
     void releaseSlots();
+    // Every slot and what only slots need, with the copies they held.
+    void forgetSlots();
     void startFollowing(const std::vector<Item *> &items);
     // Forgets every slot, making room for `items`.
     void startRebuilding(const std::vector<Item *> &items);
