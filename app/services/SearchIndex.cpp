@@ -67,6 +67,7 @@ void SearchIndex::clear()
     m_list.clear();
     m_changesFollowed = 0;
     m_followedOnce = false;
+    m_source.reset();
     m_slotAt.clear();
     m_flagsAt.clear();
     m_tagStart.clear();
@@ -74,7 +75,7 @@ void SearchIndex::clear()
     m_tags.clear();
     m_tagNumbers.clear();
     m_restartsLeft = 0;
-    m_restarting = false;
+    m_cursor = 0;
 }
 
 void SearchIndex::releaseSlots()
@@ -97,8 +98,9 @@ void SearchIndex::forgetSlots()
 
 void SearchIndex::follow(const std::vector<Item *> &items)
 {
-    size_t cursor = 0;
-    while (!followSome(items, cursor, std::chrono::steady_clock::time_point::max())) {
+    if (startFollowing(items))
+        return;
+    while (!followSome(std::chrono::steady_clock::time_point::max())) {
     }
 }
 
@@ -107,36 +109,62 @@ bool SearchIndex::follows(const std::vector<Item *> &items) const
     return m_followedOnce && Item::searchChanges() == m_changesFollowed && items == m_list;
 }
 
-bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
-                             std::chrono::steady_clock::time_point deadline)
+bool SearchIndex::startFollowing(const std::vector<Item *> &items)
 {
-    if (cursor == 0) {
-        if (follows(items))
-            return true;
-        if (!std::exchange(m_restarting, false))
-            m_restartsLeft = mostRestarts;
-        startFollowing(items);
-    }
+    if (follows(items))
+        return true;
+    m_source.reset();
+    if (&items != &m_list)
+        m_list.assign(items.begin(), items.end());
+    m_restartsLeft = mostRestarts;
+    startWalk();
+    return false;
+}
+
+void SearchIndex::startFollowing(std::vector<Item *> &&items)
+{
+    m_source.reset();
+    m_list = std::move(items);
+    m_restartsLeft = mostRestarts;
+    startWalk();
+}
+
+bool SearchIndex::startFollowing(std::shared_ptr<const std::vector<Item *>> items)
+{
+    if (follows(*items))
+        return true;
+    // Only sized here: each slice of the walk copies what it reads.
+    m_list.resize(items->size());
+    m_source = std::move(items);
+    m_restartsLeft = mostRestarts;
+    startWalk();
+    return false;
+}
+
+bool SearchIndex::followSome(std::chrono::steady_clock::time_point deadline)
+{
     constexpr size_t clockEvery = 64;
-    const size_t from = cursor;
-    for (; cursor < items.size(); ++cursor) {
-        if ((cursor - from) % clockEvery == clockEvery - 1 &&
+    const size_t from = m_cursor;
+    for (; m_cursor < m_list.size(); ++m_cursor) {
+        if ((m_cursor - from) % clockEvery == clockEvery - 1 &&
             std::chrono::steady_clock::now() >= deadline) {
-            placeUnplaced(items);
+            placeUnplaced();
             return false;
         }
-        const Item &item = *items[cursor];
+        if (m_source)
+            m_list[m_cursor] = (*m_source)[m_cursor];
+        const Item &item = *m_list[m_cursor];
         const quint32 slot = slotOf(item);
-        m_slotAt[cursor] = slot;
+        m_slotAt[m_cursor] = slot;
         if (slot == noSlot) {
-            m_unplaced.push_back({nullptr, cursor});
+            m_unplaced.push_back({nullptr, m_cursor});
             if (m_unplaced.size() == placedTogether)
-                placeUnplaced(items);
+                placeUnplaced();
         }
-        recordAttributesAt(cursor, item);
+        recordAttributesAt(m_cursor, item);
     }
-    placeUnplaced(items);
-    m_tagStart[items.size()] = quint32(m_tagIds.size());
+    placeUnplaced();
+    m_tagStart[m_list.size()] = quint32(m_tagIds.size());
     // Something searchable changed between two slices: what was recorded before it may be
     // stale, so the walk starts over, a few times at most (items made on another thread move
     // the count too, for as long as an import runs). Otherwise the index stands as walked;
@@ -144,33 +172,35 @@ bool SearchIndex::followSome(const std::vector<Item *> &items, size_t &cursor,
     if (Item::searchChanges() != m_changesFollowed &&
         deadline != std::chrono::steady_clock::time_point::max() && m_restartsLeft > 0) {
         --m_restartsLeft;
-        m_restarting = true;
-        cursor = 0;
+        startWalk();
         return false;
     }
-    m_list = items;
+    m_source.reset();
     m_followedOnce = true;
     m_rebuilding = false;
     return true;
 }
 
-void SearchIndex::startFollowing(const std::vector<Item *> &items)
+void SearchIndex::startWalk()
 {
     // Read before the walk: a change made meanwhile elsewhere is then seen by the next call.
     m_changesFollowed = Item::searchChanges();
     m_followedOnce = false;
+    m_cursor = 0;
+    m_unplaced.clear();
     if (m_slots.empty() || wantsRebuild())
-        startRebuilding(items);
-    m_slotAt.resize(items.size());
-    m_flagsAt.resize(items.size());
-    m_tagStart.resize(items.size() + 1);
+        startRebuilding();
+    m_slotAt.resize(m_list.size());
+    m_flagsAt.resize(m_list.size());
+    m_tagStart.resize(m_list.size() + 1);
     m_tagIds.clear();
     m_tags.clear();
     m_tagNumbers.clear();
 }
 
-void SearchIndex::reserveTagIds(const std::vector<Item *> &items)
+void SearchIndex::reserveTagIds()
 {
+    const std::vector<Item *> &items = walked();
     // Judged from the first few items, so that a large list's tags are not copied over and
     // over as they grow: each copy would leave the one before as free memory the process
     // keeps. Room that is never written costs nothing. Later walks keep the room, already
@@ -200,8 +230,9 @@ void SearchIndex::recordAttributesAt(size_t position, const Item &item)
     }
 }
 
-void SearchIndex::placeUnplaced(const std::vector<Item *> &items)
+void SearchIndex::placeUnplaced()
 {
+    const std::vector<Item *> &items = walked();
     // In the order their texts lie in memory, whatever the list's: the slots of a library
     // read from its store then make long runs even when it is listed newest first.
     for (Unplaced &entry : m_unplaced)
@@ -282,14 +313,14 @@ void SearchIndex::extendRuns(const char *block)
         m_runStarts.push_back(quint32(m_slots.size()));
 }
 
-void SearchIndex::startRebuilding(const std::vector<Item *> &items)
+void SearchIndex::startRebuilding()
 {
     forgetSlots();
     std::vector<Slot>().swap(m_slots);
-    m_slots.reserve(items.size());
+    m_slots.reserve(m_list.size());
     m_rebuilding = true;
     m_destroyedAtBuild = Item::destroyedCount();
-    reserveTagIds(items);
+    reserveTagIds();
 }
 
 bool SearchIndex::wantsRebuild() const

@@ -60,13 +60,20 @@ public:
     void clear();
     // Whether follow() would find nothing to do.
     bool follows(const std::vector<Item *> &items) const;
-    // follow() a slice at a time, for a long list: walks on from `cursor` until the end or
-    // `deadline`, and is true once the index follows `items` (as far as changes made between
-    // slices let it: then the next call walks again). A cursor of 0 starts over;
-    // nothing but this may use the index until it is done, and no item of the list may be
-    // destroyed meanwhile.
-    bool followSome(const std::vector<Item *> &items, size_t &cursor,
-                    std::chrono::steady_clock::time_point deadline);
+    // follow() a slice at a time, for a long list. startFollowing() takes the list, copied
+    // into the room the last one left (a large list then costs no fresh memory, which the
+    // interface thread would wait for page by page) or moved in, and is true if the index
+    // follows it already. followSome() then walks on until the end or `deadline`, and is true
+    // once the index follows the list (as far as changes made between slices let it: then
+    // the next follow walks again). Nothing but followSome() may use the index until it is
+    // done, and no item of the list may be destroyed meanwhile; a walk left unfinished is
+    // dropped by the next start.
+    bool startFollowing(const std::vector<Item *> &items);
+    void startFollowing(std::vector<Item *> &&items);
+    // As above, reading the list from where it lies as the walk goes instead of copying it
+    // first; the index lets go of it once the walk is done. No one may change it meanwhile.
+    bool startFollowing(std::shared_ptr<const std::vector<Item *>> items);
+    bool followSome(std::chrono::steady_clock::time_point deadline);
 
     // For the list last followed:
     const std::vector<Item *> &list() const { return m_list; }
@@ -130,7 +137,7 @@ private:
     }
     // Gives `item`'s current text a slot and returns it.
     quint32 add(const Item &item);
-    void placeUnplaced(const std::vector<Item *> &items);
+    void placeUnplaced();
     // The item's own block, when a search may read it as it is. `folded` is left at the
     // item's lower-cased text when that had to be built to tell.
     const char *readableAsTyped(const Item &item, const SearchText *&folded);
@@ -139,10 +146,12 @@ private:
     void releaseSlots();
     // Every slot and what only slots need, with the copies they held.
     void forgetSlots();
-    void startFollowing(const std::vector<Item *> &items);
-    // Forgets every slot, making room for `items`.
-    void startRebuilding(const std::vector<Item *> &items);
-    void reserveTagIds(const std::vector<Item *> &items);
+    // Readies a walk of the list from its start.
+    void startWalk();
+    const std::vector<Item *> &walked() const { return m_source ? *m_source : m_list; }
+    // Forgets every slot, making room for m_list.
+    void startRebuilding();
+    void reserveTagIds();
     void recordAttributesAt(size_t position, const Item &item);
 
     void scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,
@@ -174,8 +183,11 @@ private:
 
     // The list last followed, and Item::searchChanges() then.
     std::vector<Item *> m_list;
+    // Where a walk reads the list from, when not m_list itself: copied into m_list as it goes.
+    std::shared_ptr<const std::vector<Item *>> m_source;
     quint64 m_changesFollowed = 0;
     bool m_followedOnce = false;
+    size_t m_cursor = 0; // where the walk of m_list goes on
     std::vector<quint32> m_slotAt;
     static constexpr quint8 archivedFlag = 1;
     static constexpr quint8 favoriteFlag = 2;
@@ -186,7 +198,6 @@ private:
     std::vector<const Tag *> m_tags;
     QHash<const Tag *, quint32> m_tagNumbers; // into m_tags
     int m_restartsLeft = 0;
-    bool m_restarting = false;
 };
 
 } // namespace quillory

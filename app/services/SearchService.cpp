@@ -390,8 +390,7 @@ struct SearchService::Job
     std::optional<RelevanceScorer> scorer;
     Criteria criteria;
     // While the index follows the list, before the search starts:
-    std::vector<Item *> items;
-    size_t followed = 0;
+    bool following = false;
     quint64 destroyedAtStart = 0;
 };
 
@@ -456,17 +455,17 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
 }
 
 std::optional<std::vector<Item *>>
-SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &items,
-                             const QString &query, const QList<Tag *> &tags,
-                             std::optional<ItemType> type, bool favoritesOnly, bool includeArchived,
-                             Delivery later)
+SearchService::filterOrDefer(const void *requester,
+                             std::shared_ptr<const std::vector<Item *>> items, const QString &query,
+                             const QList<Tag *> &tags, std::optional<ItemType> type,
+                             bool favoritesOnly, bool includeArchived, Delivery later)
 {
     cancelDeferred(requester);
     std::optional<RelevanceScorer> scorer = scorerOf(query);
     Criteria criteria = criteriaOf(tags, type, favoritesOnly, nullptr, includeArchived);
-    if (!scorer || items.empty() || items.size() < m_backgroundThreshold ||
-        criteria.tagIds.size() > mostTagBits || !indexServes(*scorer, items.size(), *m_index))
-        return filter(items, query, tags, type, favoritesOnly, nullptr, includeArchived);
+    if (!scorer || items->empty() || items->size() < m_backgroundThreshold ||
+        criteria.tagIds.size() > mostTagBits || !indexServes(*scorer, items->size(), *m_index))
+        return filter(*items, query, tags, type, favoritesOnly, nullptr, includeArchived);
 
     stopPreparing();
     stopDeferred();
@@ -480,10 +479,10 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
     // A list the index does not follow yet (the first search of a large library, or one
     // after a change) is walked a slice per event-loop pass, so that the window keeps
     // painting meanwhile.
-    if (m_index->follows(items)) {
+    if (m_index->startFollowing(std::move(items))) {
         searchOnWorker(job);
     } else {
-        job->items = items;
+        job->following = true;
         job->destroyedAtStart = Item::destroyedCount();
         m_following.start();
     }
@@ -493,7 +492,7 @@ SearchService::filterOrDefer(const void *requester, const std::vector<Item *> &i
 void SearchService::followSome()
 {
     const std::shared_ptr<Job> job = m_job;
-    if (!job || job->items.empty())
+    if (!job || !job->following)
         return;
     // An item of the list may be gone: its requester will ask again once it learns so.
     if (Item::destroyedCount() != job->destroyedAtStart) {
@@ -502,11 +501,11 @@ void SearchService::followSome()
         return;
     }
     const auto deadline = std::chrono::steady_clock::now() + followingSlice;
-    if (!m_index->followSome(job->items, job->followed, deadline)) {
+    if (!m_index->followSome(deadline)) {
         m_following.start();
         return;
     }
-    std::vector<Item *>().swap(job->items);
+    job->following = false;
     searchOnWorker(job);
 }
 
@@ -515,7 +514,7 @@ void SearchService::prepareIndex(const std::vector<Item *> &items)
     if (m_job)
         return; // that search brings the index up to its list already
     m_preparing.items = items;
-    m_preparing.cursor = 0;
+    m_preparing.active = true;
     m_preparing.started = false;
     m_preparing.destroyedAtStart = Item::destroyedCount();
     m_preparingPass.start(0);
@@ -523,7 +522,7 @@ void SearchService::prepareIndex(const std::vector<Item *> &items)
 
 void SearchService::prepareSome()
 {
-    if (m_preparing.items.empty())
+    if (!m_preparing.active)
         return;
     if (m_job || Item::destroyedCount() != m_preparing.destroyedAtStart) {
         stopPreparing();
@@ -535,11 +534,14 @@ void SearchService::prepareSome()
         return;
     }
     // What the index holds from before (another library, items gone) would only be
-    // scanned along with the new list.
-    if (!std::exchange(m_preparing.started, true))
+    // scanned along with the new list. The index takes the list over, so that it is not
+    // held twice.
+    if (!std::exchange(m_preparing.started, true)) {
         m_index->clear();
+        m_index->startFollowing(std::move(m_preparing.items));
+    }
     const auto deadline = std::chrono::steady_clock::now() + preparingSlice;
-    if (m_index->followSome(m_preparing.items, m_preparing.cursor, deadline)) {
+    if (m_index->followSome(deadline)) {
         stopPreparing();
         returnFreedMemory();
     } else
@@ -550,7 +552,7 @@ void SearchService::stopPreparing()
 {
     m_preparingPass.stop();
     std::vector<Item *>().swap(m_preparing.items);
-    m_preparing.cursor = 0;
+    m_preparing.active = false;
 }
 
 void SearchService::searchOnWorker(const std::shared_ptr<Job> &job)

@@ -64,11 +64,12 @@ public:
     // lists, are made at once and returned. A deferred search ends, and `later` is never called,
     // when the same requester asks again or cancels, or when any search of the index starts
     // meanwhile; the requester must not destroy the items before its result arrives, or must cancel
-    // first.
+    // first. The list is shared, not copied, while the index follows it: the requester must not
+    // change it meanwhile either.
     std::optional<std::vector<Item *>>
-    filterOrDefer(const void *requester, const std::vector<Item *> &items, const QString &query,
-                  const QList<Tag *> &tags, std::optional<ItemType> type, bool favoritesOnly,
-                  bool includeArchived, Delivery later);
+    filterOrDefer(const void *requester, std::shared_ptr<const std::vector<Item *>> items,
+                  const QString &query, const QList<Tag *> &tags, std::optional<ItemType> type,
+                  bool favoritesOnly, bool includeArchived, Delivery later);
     // Ends `requester`'s deferred search, if one is running.
     void cancelDeferred(const void *requester);
     // Starts the index afresh and copies the search text of `items` into it a slice per
@@ -76,7 +77,7 @@ public:
     // finds it there. A search of the index, or an item destroyed meanwhile, ends it early:
     // the search copies the rest.
     void prepareIndex(const std::vector<Item *> &items);
-    bool isPreparingIndex() const { return !m_preparing.items.empty(); }
+    bool isPreparingIndex() const { return m_preparing.active; }
     void setBackgroundThreshold(size_t items) { m_backgroundThreshold = items; }
 
     QString searchQuery() const { return m_searchQuery; }
@@ -124,8 +125,8 @@ private:
     QTimer m_following;
     struct Preparation
     {
-        std::vector<Item *> items;
-        size_t cursor = 0;
+        std::vector<Item *> items; // until the index takes them over
+        bool active = false;
         bool started = false;
         quint64 destroyedAtStart = 0;
     };

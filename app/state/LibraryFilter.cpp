@@ -187,8 +187,9 @@ void LibraryFilter::remember(Request request, const std::vector<Item *> &shown,
     }
 }
 
-const std::vector<Item *> &LibraryFilter::selectedItems(const std::vector<Record *> &newestFirst,
-                                                        const Request &request, qint64 cutoff)
+std::shared_ptr<const std::vector<Item *>>
+LibraryFilter::selectedItems(const std::vector<Record *> &newestFirst, const Request &request,
+                             qint64 cutoff)
 {
     const auto sameSelection = [&request](const Request &walked) {
         return walked.library == request.library && walked.smartFolder == request.smartFolder &&
@@ -197,15 +198,19 @@ const std::vector<Item *> &LibraryFilter::selectedItems(const std::vector<Record
     // The seven-day folders change with the clock alone.
     const bool clockBound = request.smartFolder == SmartFolder::RecentlyAdded ||
                             request.smartFolder == SmartFolder::RecentlyViewed;
-    if (m_selectedFor && !clockBound && sameSelection(*m_selectedFor))
+    if (m_selected && m_selectedFor && !clockBound && sameSelection(*m_selectedFor))
         return m_selected;
-    m_selected.clear();
-    m_selected.reserve(newestFirst.size());
+    // The room of the list before, already paged in, unless a search still reads it.
+    if (!m_selected || m_selected.use_count() > 1)
+        m_selected = std::make_shared<std::vector<Item *>>();
+    std::vector<Item *> &selected = *m_selected;
+    selected.clear();
+    selected.reserve(newestFirst.size());
     for (size_t i = 0; i < newestFirst.size(); ++i) {
         prefetchAhead(newestFirst, i);
         auto *item = static_cast<Item *>(newestFirst[i]);
         if (isInSelection(*item, request.smartFolder, request.folder, cutoff))
-            m_selected.push_back(item);
+            selected.push_back(item);
     }
     m_selectedFor = request;
     return m_selected;
@@ -215,9 +220,10 @@ std::optional<std::vector<Item *>>
 LibraryFilter::freshlyShown(const std::vector<Record *> &newestFirst, const Request &request,
                             qint64 cutoff, ItemChanges *changes, Delivery later)
 {
-    const std::vector<Item *> &selected = selectedItems(newestFirst, request, cutoff);
+    std::shared_ptr<const std::vector<Item *>> selected =
+        selectedItems(newestFirst, request, cutoff);
     if (!later) {
-        std::vector<Item *> shown = passing(selected, request);
+        std::vector<Item *> shown = passing(*selected, request);
         sort(shown, request.order, newestFirst);
         return shown;
     }
@@ -235,7 +241,7 @@ LibraryFilter::freshlyShown(const std::vector<Record *> &newestFirst, const Requ
     };
     const bool archivedToo = request.smartFolder == SmartFolder::Archived;
     std::optional<std::vector<Item *>> shown =
-        m_search.filterOrDefer(this, selected, request.query, request.tags, request.type,
+        m_search.filterOrDefer(this, std::move(selected), request.query, request.tags, request.type,
                                request.favoritesOnly, archivedToo, arrived);
     if (shown)
         sort(*shown, request.order, newestFirst);

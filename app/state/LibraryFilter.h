@@ -86,8 +86,8 @@ private:
 
     // The library's items in the smart folder and folder asked for, newest first: walked
     // again only when the library, the selection or the clock may have changed them.
-    const std::vector<Item *> &selectedItems(const std::vector<Record *> &newestFirst,
-                                             const Request &request, qint64 cutoff);
+    std::shared_ptr<const std::vector<Item *>>
+    selectedItems(const std::vector<Record *> &newestFirst, const Request &request, qint64 cutoff);
     // What shownItems() and shownItemsOrDefer() share; without `later` nothing is deferred.
     std::optional<std::vector<Item *>> shownOrDeferred(const std::vector<Record *> &newestFirst,
                                                        const SidebarSelection &selection,
@@ -129,7 +129,8 @@ private:
     bool m_patchedLast = false;
     // What selectedItems() last walked the library for.
     std::optional<Request> m_selectedFor;
-    std::vector<Item *> m_selected;
+    // Shared with a search that follows it; walked again into a list of its own if so.
+    std::shared_ptr<std::vector<Item *>> m_selected;
     // Kept between refreshes, so that their pages are faulted in once.
     std::vector<Item *> m_candidates;
     std::vector<RankedItem> m_ranked;

@@ -146,6 +146,40 @@ TEST(SearchIndex, ReadsAStoredLibraryAsTheItemsOwnLowerCasedTexts)
     EXPECT_GT(std::count_if(after.cbegin(), after.cend(), [](quint32 h) { return h != 0; }), 0);
 }
 
+// A long list is followed a slice at a time, read from where its owner keeps it: the index
+// ends up holding the same list, item for item, and lets go of the owner's once done. An edit
+// between two slices starts the walk over, so the index holds the edit too.
+TEST(SearchIndex, FollowsASharedListASliceAtATime)
+{
+    std::vector<std::unique_ptr<Item>> items;
+    for (int i = 0; i < 20000; ++i) {
+        items.push_back(std::make_unique<Item>(ItemType::WebLink, u"Pear "_s + QString::number(i)));
+        items.back()->setFavorite(i % 3 == 0);
+    }
+    SearchIndex index;
+    index.follow(pointers(items)); // another list before, in another order
+    std::vector<Item *> reversed = pointers(items);
+    std::reverse(reversed.begin(), reversed.end());
+    auto shared = std::make_shared<const std::vector<Item *>>(reversed);
+
+    ASSERT_FALSE(index.startFollowing(shared));
+    int slices = 0;
+    while (!index.followSome(std::chrono::steady_clock::now())) {
+        if (++slices == 10)
+            items[19994]->setTitle(u"Quince"_s); // walked already
+        ASSERT_LT(slices, 100000);
+    }
+    EXPECT_GT(slices, 10);
+    EXPECT_EQ(shared.use_count(), 1);
+    ASSERT_EQ(index.list(), reversed);
+    EXPECT_TRUE(index.follows(reversed));
+    EXPECT_TRUE(index.startFollowing(shared));
+    EXPECT_EQ(itemsHolding(index, "quince"), 1u);
+    EXPECT_EQ(itemsHolding(index, "pear"), 19999u);
+    for (size_t position = 0; position < reversed.size(); ++position)
+        ASSERT_EQ(index.isFavoriteAt(position), reversed[position]->isFavorite()) << position;
+}
+
 // Dead slots are counted, neither too few (the index would grow without end) nor too many
 // (it would be built again and again): a rebuild copies only what is left, and after it the
 // items' old slot numbers, from the index before, count as nothing.

@@ -18,6 +18,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+std::shared_ptr<const std::vector<Item *>> shared(std::vector<Item *> items)
+{
+    return std::make_shared<const std::vector<Item *>>(std::move(items));
+}
+
 class SearchServiceTest : public ::testing::Test
 {
 protected:
@@ -518,7 +523,7 @@ TEST_F(SearchServiceTest, DeferredSearchesFindWhatSearchingAtOnceFinds)
 
         std::optional<std::vector<Item *>> arrived;
         std::optional<std::vector<Item *>> returned = m_search.filterOrDefer(
-            this, items, q, wanted, kind, favorites, archivedToo,
+            this, shared(items), q, wanted, kind, favorites, archivedToo,
             [&arrived](std::vector<Item *> found) { arrived = std::move(found); });
         if (!returned) {
             ++deferred;
@@ -545,7 +550,7 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
     int firstCalls = 0;
     std::optional<std::vector<Item *>> second;
     const auto start = [&](const QString &q, SearchService::Delivery later) {
-        return m_search.filterOrDefer(this, items, q, {}, std::nullopt, false, false,
+        return m_search.filterOrDefer(this, shared(items), q, {}, std::nullopt, false, false,
                                       std::move(later));
     };
     ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
@@ -581,8 +586,8 @@ TEST_F(SearchServiceTest, AnItemDestroyedWhileTheListIsFollowedEndsTheSearch)
         add(u"garden "_s + filler + QString::number(i));
     m_search.setBackgroundThreshold(0);
     bool called = false;
-    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
-                                        [&](std::vector<Item *>) { called = true; }));
+    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
+                                        false, [&](std::vector<Item *>) { called = true; }));
     EXPECT_TRUE(m_search.isSearching());
     QCoreApplication::processEvents(); // one slice
     m_items.pop_back();
@@ -592,7 +597,8 @@ TEST_F(SearchServiceTest, AnItemDestroyedWhileTheListIsFollowedEndsTheSearch)
 
     // Asked again, it finishes copying and searches.
     std::optional<std::vector<Item *>> arrived;
-    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
+                                        false,
                                         [&](std::vector<Item *> found) { arrived = found; }));
     ASSERT_TRUE(waitFor(arrived));
     EXPECT_EQ(*arrived, query(u"garden 7"_s));
@@ -605,7 +611,8 @@ TEST_F(SearchServiceTest, AChangeWhileTheListIsFollowedIsSearchedToo)
         add(u"garden "_s + filler + QString::number(i));
     m_search.setBackgroundThreshold(0);
     std::optional<std::vector<Item *>> arrived;
-    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
+                                        false,
                                         [&](std::vector<Item *> found) { arrived = found; }));
     QCoreApplication::processEvents(); // one slice
     ASSERT_FALSE(arrived);
@@ -626,14 +633,17 @@ TEST_F(SearchServiceTest, ShortListsAndQueriesAreFilteredAtOnce)
         add(u"garden "_s + QString::number(i));
     const auto never = [](std::vector<Item *>) { ADD_FAILURE() << "deferred"; };
     // Below the threshold, and without a query, nothing waits.
-    EXPECT_EQ(
-        m_search.filterOrDefer(this, all(), u"garden 1"_s, {}, std::nullopt, false, false, never)
-            ->size(),
-        19u); // 1, 10 to 19, 21, 31 and so on
-    m_search.setBackgroundThreshold(0);
-    EXPECT_EQ(m_search.filterOrDefer(this, all(), u" g "_s, {}, std::nullopt, false, false, never)
+    EXPECT_EQ(m_search
+                  .filterOrDefer(this, shared(all()), u"garden 1"_s, {}, std::nullopt, false, false,
+                                 never)
                   ->size(),
-              100u);
+              19u); // 1, 10 to 19, 21, 31 and so on
+    m_search.setBackgroundThreshold(0);
+    EXPECT_EQ(
+        m_search
+            .filterOrDefer(this, shared(all()), u" g "_s, {}, std::nullopt, false, false, never)
+            ->size(),
+        100u);
     QTest::qWait(20);
 }
 
@@ -646,8 +656,8 @@ TEST_F(SearchServiceTest, ASearchStillRunningWhenTheServiceGoesIsDropped)
     {
         SearchService shortLived(&m_settings);
         shortLived.setBackgroundThreshold(0);
-        ASSERT_FALSE(shortLived.filterOrDefer(this, all(), u"x1"_s, {}, std::nullopt, false, false,
-                                              [&](std::vector<Item *>) { called = true; }));
+        ASSERT_FALSE(shortLived.filterOrDefer(this, shared(all()), u"x1"_s, {}, std::nullopt, false,
+                                              false, [&](std::vector<Item *>) { called = true; }));
     }
     QTest::qWait(50);
     EXPECT_FALSE(called);
@@ -769,7 +779,8 @@ TEST_F(SearchServiceTest, PreparingTheIndexGivesWayToSearchesAndDeletions)
     m_search.prepareIndex(all());
     QCoreApplication::processEvents();
     std::optional<std::vector<Item *>> arrived;
-    ASSERT_FALSE(m_search.filterOrDefer(this, all(), u"garden 7"_s, {}, std::nullopt, false, false,
+    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
+                                        false,
                                         [&](std::vector<Item *> result) { arrived = result; }));
     EXPECT_FALSE(m_search.isPreparingIndex());
     ASSERT_TRUE(waitFor(arrived));
