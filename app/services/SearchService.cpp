@@ -206,6 +206,21 @@ private:
     bool m_tagsFromItems = false;
 };
 
+// passingItems() read from what the index keeps of each item of the list it follows: a byte
+// of attributes per item, where a walk of a large library's items would wait on memory for
+// each one, long gone cold.
+std::vector<Item *> passingInIndex(const SearchIndex &index, const IndexedCriteria &criteria)
+{
+    const std::vector<Item *> &items = index.list();
+    std::vector<Item *> kept;
+    kept.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (criteria.passesAt(index, i, *items[i]))
+            kept.push_back(items[i]);
+    }
+    return kept;
+}
+
 // A search of the index: what it needs, gathered on the interface thread, and the run over
 // the index, which may take place on another.
 struct IndexSearch
@@ -438,7 +453,9 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
     std::optional<RelevanceScorer> scorer = scorerOf(query);
     std::vector<Item *> kept;
     if (!scorer) {
-        kept = passingItems(items, criteria);
+        const IndexedCriteria inIndex(criteria, *m_index);
+        kept = inIndex.readsNoItem() && m_index->follows(items) ? passingInIndex(*m_index, inIndex)
+                                                                : passingItems(items, criteria);
     } else if (!indexServes(*scorer, items.size(), *m_index)) {
         std::vector<Match> matches = scoreEachItem(items, criteria, *scorer);
         kept = byScore(matches);

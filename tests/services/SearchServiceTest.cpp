@@ -535,8 +535,24 @@ TEST_F(SearchServiceTest, DeferredSearchesFindWhatSearchingAtOnceFinds)
         SearchService atOnce(&m_settings); // its index is made from the items as they are now
         ASSERT_EQ(*returned, atOnce.filter(items, q, wanted, kind, favorites, nullptr, archivedToo))
             << "round " << round << ", query " << qPrintable(q);
+        // Without a query the index answers from what it keeps while it follows the list; the
+        // filters read from the items themselves must agree, before a change and after it.
+        const auto unqueried = [&] {
+            std::vector<Item *> passing;
+            for (Item *item : items) {
+                if ((archivedToo || !item->isArchived()) && (!favorites || item->isFavorite()) &&
+                    (!kind || item->type() == *kind) &&
+                    std::all_of(wanted.cbegin(), wanted.cend(),
+                                [item](const Tag *t) { return item->hasTag(*t); }))
+                    passing.push_back(item);
+            }
+            return m_search.filter(items, QString(), wanted, kind, favorites, nullptr,
+                                   archivedToo) == passing;
+        };
+        ASSERT_TRUE(unqueried()) << "round " << round;
         // What the worker reads comes from the index: it must follow these changes too.
         reshape(m_items[size_t(random.bounded(qsizetype(m_items.size())))].get());
+        ASSERT_TRUE(unqueried()) << "round " << round << ", after a change";
     }
     EXPECT_EQ(deferred, 150);
 }
