@@ -141,6 +141,14 @@ bool SearchIndex::startFollowing(std::shared_ptr<const std::vector<Item *>> item
     return false;
 }
 
+void SearchIndex::abandonWalk()
+{
+    if (m_followedOnce)
+        return;
+    m_source.reset();
+    m_list.resize(m_cursor);
+}
+
 bool SearchIndex::followSome(std::chrono::steady_clock::time_point deadline)
 {
     constexpr size_t clockEvery = 64;

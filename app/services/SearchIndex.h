@@ -62,20 +62,24 @@ public:
     bool follows(const std::vector<Item *> &items) const;
     // follow() a slice at a time, for a long list. startFollowing() takes the list, copied
     // into the room the last one left (a large list then costs no fresh memory, which the
-    // interface thread would wait for page by page) or moved in, and is true if the index
-    // follows it already. followSome() then walks on until the end or `deadline`, and is true
-    // once the index follows the list (as far as changes made between slices let it: then
-    // the next follow walks again). Nothing but followSome() may use the index until it is
-    // done, and no item of the list may be destroyed meanwhile; a walk left unfinished is
-    // dropped by the next start.
+    // interface thread would wait for page by page), and is true if the index follows it
+    // already; or moved in, always walked. followSome() then walks on until the end or
+    // `deadline`, and is true once the index follows the list (as far as changes made between
+    // slices let it: then the next follow walks again). Until it is done nothing but
+    // followSome() and follows() may use the index, and no item of the list may be destroyed;
+    // a walk left unfinished is dropped by the next start, or by abandonWalk().
     bool startFollowing(const std::vector<Item *> &items);
     void startFollowing(std::vector<Item *> &&items);
     // As above, reading the list from where it lies as the walk goes instead of copying it
-    // first; the index lets go of it once the walk is done. No one may change it meanwhile.
+    // first; the index lets go of it once the walk is done or abandoned. No one may change it
+    // meanwhile.
     bool startFollowing(std::shared_ptr<const std::vector<Item *>> items);
     bool followSome(std::chrono::steady_clock::time_point deadline);
+    // Ends an unfinished walk where it is: the index lets go of the list it read from and
+    // keeps the part walked, which it then follows at most.
+    void abandonWalk();
 
-    // For the list last followed:
+    // For the list last followed (of an unfinished walk, only the part walked):
     const std::vector<Item *> &list() const { return m_list; }
     quint32 slotAt(size_t position) const { return m_slotAt[position]; }
     // Indexes into tags() of the tags the item at `position` carries.
@@ -181,7 +185,7 @@ private:
     bool m_rebuilding = false;
     quint64 m_destroyedAtBuild = 0; // Item::destroyedCount() when last built
 
-    // The list last followed, and Item::searchChanges() then.
+    // The list last followed (or being walked), and Item::searchChanges() then.
     std::vector<Item *> m_list;
     // Where a walk reads the list from, when not m_list itself: copied into m_list as it goes.
     std::shared_ptr<const std::vector<Item *>> m_source;

@@ -453,9 +453,11 @@ std::vector<Item *> SearchService::filter(const std::vector<Item *> &items, cons
     std::optional<RelevanceScorer> scorer = scorerOf(query);
     std::vector<Item *> kept;
     if (!scorer) {
-        const IndexedCriteria inIndex(criteria, *m_index);
-        kept = inIndex.readsNoItem() && m_index->follows(items) ? passingInIndex(*m_index, inIndex)
-                                                                : passingItems(items, criteria);
+        // The index's tags are read only while it follows the list: some may be gone since.
+        const bool fromIndex = criteria.folder == nullptr &&
+                               criteria.tagIds.size() <= mostTagBits && m_index->follows(items);
+        kept = fromIndex ? passingInIndex(*m_index, IndexedCriteria(criteria, *m_index))
+                         : passingItems(items, criteria);
     } else if (!indexServes(*scorer, items.size(), *m_index)) {
         std::vector<Match> matches = scoreEachItem(items, criteria, *scorer);
         kept = byScore(matches);
@@ -513,7 +515,7 @@ void SearchService::followSome()
         return;
     // An item of the list may be gone: its requester will ask again once it learns so.
     if (Item::destroyedCount() != job->destroyedAtStart) {
-        m_job.reset();
+        dropJob();
         setSearching(false);
         return;
     }
@@ -528,8 +530,8 @@ void SearchService::followSome()
 
 void SearchService::prepareIndex(const std::vector<Item *> &items)
 {
-    if (m_job)
-        return; // that search brings the index up to its list already
+    if (m_job || items.empty())
+        return; // that search brings the index up to its list already, or nothing to copy
     m_preparing.items = items;
     m_preparing.active = true;
     m_preparing.started = false;
@@ -568,8 +570,9 @@ void SearchService::prepareSome()
 void SearchService::stopPreparing()
 {
     m_preparingPass.stop();
+    if (std::exchange(m_preparing.active, false) && m_preparing.started)
+        m_index->abandonWalk();
     std::vector<Item *>().swap(m_preparing.items);
-    m_preparing.active = false;
 }
 
 void SearchService::searchOnWorker(const std::shared_ptr<Job> &job)
@@ -605,18 +608,25 @@ void SearchService::cancelDeferred(const void *requester)
 {
     if (!m_job || m_job->requester != requester)
         return;
-    m_job->cancelled.store(true, std::memory_order_relaxed);
-    m_job.reset();
+    dropJob();
     setSearching(false);
 }
 
 void SearchService::stopDeferred()
 {
-    if (m_job) {
-        m_job->cancelled.store(true, std::memory_order_relaxed);
-        m_job.reset();
-    }
+    if (m_job)
+        dropJob();
     m_pool.waitForDone();
+}
+
+void SearchService::dropJob()
+{
+    m_job->cancelled.store(true, std::memory_order_relaxed);
+    // The walk bringing the index up to the job's list goes no further: the index lets go of
+    // that list, which its requester may want to refill.
+    if (m_job->following)
+        m_index->abandonWalk();
+    m_job.reset();
 }
 
 bool SearchService::filtersByText(const QString &query)

@@ -64,8 +64,8 @@ public:
     // lists, are made at once and returned. A deferred search ends, and `later` is never called,
     // when the same requester asks again or cancels, or when any search of the index starts
     // meanwhile; the requester must not destroy the items before its result arrives, or must cancel
-    // first. The list is shared, not copied, while the index follows it: the requester must not
-    // change it meanwhile either.
+    // first. The list is shared, not copied, until the index has walked it or the search ends:
+    // the requester must not change it meanwhile either.
     std::optional<std::vector<Item *>>
     filterOrDefer(const void *requester, std::shared_ptr<const std::vector<Item *>> items,
                   const QString &query, const QList<Tag *> &tags, std::optional<ItemType> type,
@@ -101,6 +101,8 @@ private:
 
     // Waits for a deferred search, cancelled first, to leave the index.
     void stopDeferred();
+    // Cancels the deferred search m_job and forgets it.
+    void dropJob();
     void followSome();
     // Starts the search on the worker, once the index follows the job's list.
     void searchOnWorker(const std::shared_ptr<Job> &job);

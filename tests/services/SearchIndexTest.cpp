@@ -178,6 +178,16 @@ TEST(SearchIndex, FollowsASharedListASliceAtATime)
     EXPECT_EQ(itemsHolding(index, "pear"), 19999u);
     for (size_t position = 0; position < reversed.size(); ++position)
         ASSERT_EQ(index.isFavoriteAt(position), reversed[position]->isFavorite()) << position;
+
+    // A walk given up halfway lets go of the list and keeps only what it walked.
+    auto other = std::make_shared<const std::vector<Item *>>(pointers(items));
+    ASSERT_FALSE(index.startFollowing(other));
+    ASSERT_FALSE(index.followSome(std::chrono::steady_clock::now()));
+    index.abandonWalk();
+    EXPECT_EQ(other.use_count(), 1);
+    ASSERT_GT(index.list().size(), 0u);
+    ASSERT_LT(index.list().size(), other->size());
+    EXPECT_TRUE(std::equal(index.list().cbegin(), index.list().cend(), other->cbegin()));
 }
 
 // Dead slots are counted, neither too few (the index would grow without end) nor too many

@@ -557,6 +557,24 @@ TEST_F(SearchServiceTest, DeferredSearchesFindWhatSearchingAtOnceFinds)
     EXPECT_EQ(deferred, 150);
 }
 
+// A tag deleted after a search stays among the index's tags until it walks a list again: a
+// filter without a query must not read it meanwhile (AddressSanitizer tells if it does).
+TEST_F(SearchServiceTest, AFilterWithoutAQueryReadsNoTagDeletedSince)
+{
+    Tag *doomed = tag(u"doomed"_s);
+    for (int i = 0; i < 50; ++i) {
+        Item *item = add(u"garden "_s + QString::number(i));
+        if (i % 2 == 0)
+            item->addTag(doomed);
+    }
+    ASSERT_EQ(query(u"garden"_s).size(), 50u); // the index follows the list, tags and all
+    for (const auto &item : m_items)
+        item->removeTag(*doomed);
+    m_tags.clear();
+    EXPECT_EQ(m_search.filter(all(), QString(), {}, std::nullopt, false, nullptr, false).size(),
+              50u);
+}
+
 TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
 {
     for (int i = 0; i < 3000; ++i)
