@@ -70,6 +70,7 @@ void SearchIndex::clear()
     m_source.reset();
     m_slotAt.clear();
     m_flagsAt.clear();
+    m_tagBitsAt.clear();
     m_tagStart.clear();
     m_tagIds.clear();
     m_tags.clear();
@@ -200,6 +201,7 @@ void SearchIndex::startWalk()
         startRebuilding();
     m_slotAt.resize(m_list.size());
     m_flagsAt.resize(m_list.size());
+    m_tagBitsAt.resize(m_list.size());
     m_tagStart.resize(m_list.size() + 1);
     m_tagIds.clear();
     m_tags.clear();
@@ -228,6 +230,7 @@ void SearchIndex::recordAttributesAt(size_t position, const Item &item)
         quint8((item.isArchived() ? archivedFlag : 0) | (item.isFavorite() ? favoriteFlag : 0) |
                (int(ItemType::Value(item.type())) << typeShift));
     m_tagStart[position] = quint32(m_tagIds.size());
+    quint16 bits = 0;
     for (const Tag *tag : item.tags()) {
         auto it = m_tagNumbers.find(tag);
         if (it == m_tagNumbers.end()) {
@@ -235,7 +238,9 @@ void SearchIndex::recordAttributesAt(size_t position, const Item &item)
             m_tags.push_back(tag);
         }
         m_tagIds.push_back(*it);
+        bits |= tagBit(*it);
     }
+    m_tagBitsAt[position] = bits;
 }
 
 void SearchIndex::placeUnplaced()

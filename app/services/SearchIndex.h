@@ -96,6 +96,11 @@ public:
     }
     // Every tag the list's items carry, once each.
     const std::vector<const Tag *> &tags() const { return m_tags; }
+    // A bit for each tag the item at `position` carries, tagBit() of its index into tags();
+    // tags share bits, so a bit says only that the item may carry the tag. A search asks this
+    // before it reads an item's tags.
+    quint16 tagBitsAt(size_t position) const { return m_tagBitsAt[position]; }
+    static quint16 tagBit(size_t tag) { return quint16(1u << (tag % 16)); }
 
     size_t slotCount() const { return m_slots.size(); }
     // True once dead slots probably outnumber live ones: the next follow() builds the index
@@ -197,6 +202,7 @@ private:
     static constexpr quint8 favoriteFlag = 2;
     static constexpr int typeShift = 2;
     std::vector<quint8> m_flagsAt;
+    std::vector<quint16> m_tagBitsAt;
     std::vector<quint32> m_tagStart; // one more than the list, into m_tagIds
     std::vector<quint32> m_tagIds;
     std::vector<const Tag *> m_tags;

@@ -228,13 +228,19 @@ struct IndexSearch
     RelevanceScorer scorer;
     IndexedCriteria criteria;
     std::vector<int> tagScores;
+    // The tag bits of the tags that score: an item with none of them scores nothing by its
+    // tags, and they are not read.
+    quint16 scoringTagBits = 0;
 
     IndexSearch(RelevanceScorer s, const Criteria &c, const SearchIndex &index)
         : scorer(std::move(s)), criteria(c, index)
     {
         tagScores.reserve(index.tags().size());
-        for (const Tag *tag : index.tags())
+        for (const Tag *tag : index.tags()) {
             tagScores.push_back(scorer.tagScore(*tag));
+            if (tagScores.back() != 0)
+                scoringTagBits |= SearchIndex::tagBit(tagScores.size() - 1);
+        }
     }
 
     // Scans the index for every word at once, then walks the list. An item whose words were
@@ -286,8 +292,10 @@ private:
             const quint32 slot = index.slotAt(i);
             const quint32 found = hits[slot];
             int fromTags = 0;
-            for (const quint32 tag : index.tagsAt(i))
-                fromTags += tagScores[tag];
+            if ((index.tagBitsAt(i) & scoringTagBits) != 0) {
+                for (const quint32 tag : index.tagsAt(i))
+                    fromTags += tagScores[tag];
+            }
             if (found == 0 && fromTags == 0)
                 continue;
             if (criteria.passesAt(index, i, *items[i]))
