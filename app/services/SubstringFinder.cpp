@@ -98,23 +98,55 @@ __attribute__((target("avx2"))) size_t SubstringFinder::findWide(const char *dat
     const __m256i rarer = _mm256_set1_epi8(m_needle[m_rarer]);
     const __m256i rarestCase = _mm256_set1_epi8(m_rarestCase);
     const __m256i rarerCase = _mm256_set1_epi8(m_rarerCase);
-    // Each round tests the 32 start positions i..i+31, each of which has the whole needle's
-    // length left before the end, so every load and every check stays inside the haystack.
-    for (size_t i = from; i + n - 1 + 32 <= size; i += 32) {
+    const auto firstMatch = [&](size_t i, unsigned mask) {
+        for (; mask != 0; mask &= mask - 1) {
+            const size_t start = i + unsigned(__builtin_ctz(mask));
+            if (n <= 2 || matchesAt(data + start))
+                return start;
+        }
+        return std::string_view::npos;
+    };
+    // Each round tests 32 start positions, each of which has the whole needle's length left
+    // before the end, so every load and every check stays inside the haystack. A needle of
+    // more than two bytes takes 64 at a time while far from the end: most such rounds find
+    // nothing, and one branch then serves both halves. (Two bytes match wherever the pair
+    // does, so often that the second half would mostly be tested for nothing.)
+    size_t i = from;
+    for (; n > 2 && i + n - 1 + 64 <= size; i += 64) {
+        const __m256i lowRarest = _mm256_or_si256(
+            rarestCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarest)));
+        const __m256i lowRarer = _mm256_or_si256(
+            rarerCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarer)));
+        const __m256i highRarest = _mm256_or_si256(
+            rarestCase,
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 32 + m_rarest)));
+        const __m256i highRarer = _mm256_or_si256(
+            rarerCase,
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 32 + m_rarer)));
+        const __m256i low = _mm256_and_si256(_mm256_cmpeq_epi8(rarest, lowRarest),
+                                             _mm256_cmpeq_epi8(rarer, lowRarer));
+        const __m256i high = _mm256_and_si256(_mm256_cmpeq_epi8(rarest, highRarest),
+                                              _mm256_cmpeq_epi8(rarer, highRarer));
+        if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) != 0)
+            continue;
+        if (const size_t hit = firstMatch(i, unsigned(_mm256_movemask_epi8(low)));
+            hit != std::string_view::npos)
+            return hit;
+        if (const size_t hit = firstMatch(i + 32, unsigned(_mm256_movemask_epi8(high)));
+            hit != std::string_view::npos)
+            return hit;
+    }
+    for (; i + n - 1 + 32 <= size; i += 32) {
         const __m256i atRarest = _mm256_or_si256(
             rarestCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarest)));
         const __m256i atRarer = _mm256_or_si256(
             rarerCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarer)));
-        auto mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+        const auto mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
             _mm256_cmpeq_epi8(rarest, atRarest), _mm256_cmpeq_epi8(rarer, atRarer))));
-        while (mask != 0) {
-            const size_t start = i + unsigned(__builtin_ctz(mask));
-            if (n <= 2 || matchesAt(data + start))
-                return start;
-            mask &= mask - 1;
-        }
-        from = i + 32;
+        if (const size_t hit = firstMatch(i, mask); hit != std::string_view::npos)
+            return hit;
     }
+    from = i;
     return std::string_view::npos;
 }
 #else
