@@ -1,6 +1,7 @@
 #include "SubstringFinder.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__x86_64__)
@@ -94,57 +95,67 @@ __attribute__((target("avx2"))) size_t SubstringFinder::findWide(const char *dat
                                                                  size_t &from) const
 {
     const size_t n = m_needle.size();
+    const size_t rarestAt = m_rarest;
+    const size_t rarerAt = m_rarer;
     const __m256i rarest = _mm256_set1_epi8(m_needle[m_rarest]);
     const __m256i rarer = _mm256_set1_epi8(m_needle[m_rarer]);
     const __m256i rarestCase = _mm256_set1_epi8(m_rarestCase);
     const __m256i rarerCase = _mm256_set1_epi8(m_rarerCase);
-    const auto firstMatch = [&](size_t i, unsigned mask) {
-        for (; mask != 0; mask &= mask - 1) {
-            const size_t start = i + unsigned(__builtin_ctz(mask));
+    const auto pairsAt = [&](size_t at) __attribute__((target("avx2")))
+    {
+        const __m256i atRarest = _mm256_or_si256(
+            rarestCase,
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + at + rarestAt)));
+        const __m256i atRarer = _mm256_or_si256(
+            rarerCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + at + rarerAt)));
+        return _mm256_and_si256(_mm256_cmpeq_epi8(rarest, atRarest),
+                                _mm256_cmpeq_epi8(rarer, atRarer));
+    };
+    // Each round tests the start positions of 32 or 64 bytes, each of which has the whole
+    // needle's length left before the end, so every load and every check stays inside the
+    // haystack. Rounds that find no pair (most of them) run in a loop of their own, without a
+    // call that would have the compiler keep its vectors on the stack. A needle of more than
+    // two bytes takes 64 positions a round while far from the end, one branch serving both
+    // halves; two bytes match wherever the pair does, so often that the second half would
+    // mostly be tested for nothing.
+    const size_t width = n > 2 ? 64 : 32;
+    size_t i = from;
+    while (i + n - 1 + width <= size) {
+        uint64_t pairs = 0;
+        if (width == 64) {
+            for (; i + n - 1 + 64 <= size; i += 64) {
+                const __m256i low = pairsAt(i);
+                const __m256i high = pairsAt(i + 32);
+                const __m256i either = _mm256_or_si256(low, high);
+                if (_mm256_testz_si256(either, either) == 0) {
+                    pairs = uint64_t(unsigned(_mm256_movemask_epi8(low))) |
+                            uint64_t(unsigned(_mm256_movemask_epi8(high))) << 32;
+                    break;
+                }
+            }
+        } else {
+            for (; i + n - 1 + 32 <= size; i += 32) {
+                pairs = unsigned(_mm256_movemask_epi8(pairsAt(i)));
+                if (pairs != 0)
+                    break;
+            }
+        }
+        if (pairs == 0)
+            break;
+        for (; pairs != 0; pairs &= pairs - 1) {
+            const size_t start = i + unsigned(__builtin_ctzll(pairs));
             if (n <= 2 || matchesAt(data + start))
                 return start;
         }
-        return std::string_view::npos;
-    };
-    // Each round tests 32 start positions, each of which has the whole needle's length left
-    // before the end, so every load and every check stays inside the haystack. A needle of
-    // more than two bytes takes 64 at a time while far from the end: most such rounds find
-    // nothing, and one branch then serves both halves. (Two bytes match wherever the pair
-    // does, so often that the second half would mostly be tested for nothing.)
-    size_t i = from;
-    for (; n > 2 && i + n - 1 + 64 <= size; i += 64) {
-        const __m256i lowRarest = _mm256_or_si256(
-            rarestCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarest)));
-        const __m256i lowRarer = _mm256_or_si256(
-            rarerCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarer)));
-        const __m256i highRarest = _mm256_or_si256(
-            rarestCase,
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 32 + m_rarest)));
-        const __m256i highRarer = _mm256_or_si256(
-            rarerCase,
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 32 + m_rarer)));
-        const __m256i low = _mm256_and_si256(_mm256_cmpeq_epi8(rarest, lowRarest),
-                                             _mm256_cmpeq_epi8(rarer, lowRarer));
-        const __m256i high = _mm256_and_si256(_mm256_cmpeq_epi8(rarest, highRarest),
-                                              _mm256_cmpeq_epi8(rarer, highRarer));
-        if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) != 0)
-            continue;
-        if (const size_t hit = firstMatch(i, unsigned(_mm256_movemask_epi8(low)));
-            hit != std::string_view::npos)
-            return hit;
-        if (const size_t hit = firstMatch(i + 32, unsigned(_mm256_movemask_epi8(high)));
-            hit != std::string_view::npos)
-            return hit;
+        i += width;
     }
     for (; i + n - 1 + 32 <= size; i += 32) {
-        const __m256i atRarest = _mm256_or_si256(
-            rarestCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarest)));
-        const __m256i atRarer = _mm256_or_si256(
-            rarerCase, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + m_rarer)));
-        const auto mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-            _mm256_cmpeq_epi8(rarest, atRarest), _mm256_cmpeq_epi8(rarer, atRarer))));
-        if (const size_t hit = firstMatch(i, mask); hit != std::string_view::npos)
-            return hit;
+        for (auto pairs = unsigned(_mm256_movemask_epi8(pairsAt(i))); pairs != 0;
+             pairs &= pairs - 1) {
+            const size_t start = i + unsigned(__builtin_ctz(pairs));
+            if (n <= 2 || matchesAt(data + start))
+                return start;
+        }
     }
     from = i;
     return std::string_view::npos;
