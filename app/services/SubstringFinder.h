@@ -8,10 +8,9 @@ namespace quillory {
 // Finds one fixed needle in many haystacks, short fields and long runs of text alike.
 // Letters A to Z match in either case, every other byte only itself: a text whose only
 // capitals are ASCII is searched as it was typed, without a lower-cased copy. Tests two of the
-// needle's bytes at 32 or 16 start positions at once, and checks the whole needle only where both
-// match; the two are the needle's rarest bytes in typical titles and addresses, so that common
-// letters
-// ("e", "t", "s") rarely send it to that check.
+// needle's bytes at up to 64 start positions at once, and checks the whole needle only where
+// both match; the two are the needle's rarest bytes in typical titles and addresses, so that
+// common letters ("e", "t", "s") rarely send it to that check.
 class SubstringFinder final
 {
 public:
