@@ -1,5 +1,6 @@
 #include "SearchIndex.h"
 
+#include "SecondThread.h"
 #include "SubstringFinder.h"
 
 #include <Item.h>
@@ -373,9 +374,8 @@ void SearchIndex::scan(const std::vector<SubstringFinder> &needles, std::vector<
     }
     // Each thread writes only its own slots' hits.
     const size_t middle = m_slots.size() / 2;
-    std::thread helper([&] { scanRange(middle, m_slots.size(), needles, hits, cancelled); });
-    scanRange(0, middle, needles, hits, cancelled);
-    helper.join();
+    SecondThread::runBoth([&] { scanRange(0, middle, needles, hits, cancelled); },
+                          [&] { scanRange(middle, m_slots.size(), needles, hits, cancelled); });
 }
 
 void SearchIndex::scanRange(size_t first, size_t last, const std::vector<SubstringFinder> &needles,

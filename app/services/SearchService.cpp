@@ -2,6 +2,7 @@
 
 #include "RelevanceScorer.h"
 #include "SearchIndex.h"
+#include "SecondThread.h"
 
 #include <Folder.h>
 #include <Item.h>
@@ -106,9 +107,7 @@ template <typename Pass> std::vector<Match> splitOverThreads(size_t count, const
     }
     const size_t half = count / 2;
     std::vector<Match> second;
-    std::thread helper([&] { pass(half, count, second); });
-    pass(0, half, first);
-    helper.join();
+    SecondThread::runBoth([&] { pass(0, half, first); }, [&] { pass(half, count, second); });
     first.insert(first.end(), second.begin(), second.end());
     return first;
 }

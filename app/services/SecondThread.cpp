@@ -1,0 +1,63 @@
+#include "SecondThread.h"
+
+namespace quillory {
+
+SecondThread::SecondThread() : m_thread([this] { serve(); })
+{
+}
+
+SecondThread::~SecondThread()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_woken.notify_one();
+    m_thread.join();
+}
+
+SecondThread &SecondThread::instance()
+{
+    static SecondThread kept;
+    return kept;
+}
+
+bool SecondThread::tryStart(Task task)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_held)
+            return false;
+        m_held = true;
+        m_done = false;
+        m_task = task;
+    }
+    m_woken.notify_one();
+    return true;
+}
+
+void SecondThread::waitUntilDone()
+{
+    std::unique_lock lock(m_mutex);
+    m_finished.wait(lock, [this] { return m_done; });
+    m_held = false;
+}
+
+void SecondThread::serve()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_woken.wait(lock, [this] { return m_task.run != nullptr || m_stopping; });
+        if (m_stopping)
+            return;
+        const Task task = m_task;
+        m_task = {};
+        lock.unlock();
+        task.run(task.closure);
+        lock.lock();
+        m_done = true;
+        m_finished.notify_one();
+    }
+}
+
+} // namespace quillory

@@ -1,0 +1,78 @@
+#include <SecondThread.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+using namespace quillory;
+
+// Both halves run at once, on two threads, and the call returns only once the slower one
+// is done: the caller reads what the kept thread wrote as soon as it returns.
+TEST(SecondThread, RunsBothHalvesAndReturnsOnceBothAreDone)
+{
+    for (int round = 0; round < 50; ++round) {
+        std::thread::id here;
+        std::thread::id there;
+        int written = 0;
+        SecondThread::runBoth([&] { here = std::this_thread::get_id(); },
+                              [&] {
+                                  there = std::this_thread::get_id();
+                                  if (round % 10 == 0)
+                                      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                  written = round + 1;
+                              });
+        ASSERT_EQ(written, round + 1);
+        ASSERT_EQ(here, std::this_thread::get_id());
+        ASSERT_NE(there, here);
+    }
+}
+
+// Passes on several threads at once: each gets its second half run exactly once, whether by
+// the kept thread or by one of its own, and none waits forever for another's.
+TEST(SecondThread, PassesOnSeveralThreadsAtOnceEachRunOnce)
+{
+    constexpr int callers = 4;
+    constexpr int rounds = 300;
+    std::vector<std::thread> threads;
+    std::vector<int> halves(callers * rounds * 2, 0);
+    for (int c = 0; c < callers; ++c) {
+        threads.emplace_back([&halves, c] {
+            for (int r = 0; r < rounds; ++r) {
+                const size_t at = size_t((c * rounds + r) * 2);
+                SecondThread::runBoth([&] { ++halves[at]; }, [&] { ++halves[at + 1]; });
+                if (halves[at + 1] != 1)
+                    return; // seen below
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    for (size_t i = 0; i < halves.size(); ++i)
+        ASSERT_EQ(halves[i], 1) << "half " << i;
+}
+
+// The caller's half may throw; the other half still reads the caller's frame meanwhile, so
+// the call waits for it before the exception leaves.
+TEST(SecondThread, WaitsForTheOtherHalfWhenTheCallersHalfThrows)
+{
+    std::atomic<bool> finished = false;
+    bool finishedWhenCaught = false;
+    try {
+        SecondThread::runBoth([] { throw std::runtime_error("caller's half"); },
+                              [&] {
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                                  finished = true;
+                              });
+    } catch (const std::runtime_error &) {
+        finishedWhenCaught = finished;
+    }
+    EXPECT_TRUE(finishedWhenCaught);
+    // The kept thread serves the next pass as before.
+    int written = 0;
+    SecondThread::runBoth([] {}, [&] { written = 1; });
+    EXPECT_EQ(written, 1);
+}
