@@ -6,20 +6,10 @@ SecondThread::SecondThread() : m_thread([this] { serve(); })
 {
 }
 
-SecondThread::~SecondThread()
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_woken.notify_one();
-    m_thread.join();
-}
-
 SecondThread &SecondThread::instance()
 {
-    static SecondThread kept;
-    return kept;
+    static SecondThread *kept = new SecondThread();
+    return *kept;
 }
 
 bool SecondThread::tryStart(Task task)
@@ -47,9 +37,7 @@ void SecondThread::serve()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_woken.wait(lock, [this] { return m_task.run != nullptr || m_stopping; });
-        if (m_stopping)
-            return;
+        m_woken.wait(lock, [this] { return m_task.run != nullptr; });
         const Task task = m_task;
         m_task = {};
         lock.unlock();

@@ -14,21 +14,20 @@ class SecondThread final
 {
 public:
     // Runs `here` on the calling thread and `there` on the kept one at the same time, and
-    // returns once both are done. While another pass holds the kept thread, `there` gets a
-    // thread of its own instead, so passes on several threads at once never wait for each
-    // other.
+    // returns once both are done, also when `here` throws (`there` may be reading the caller's
+    // frame meanwhile). `there` must not throw. While another pass holds the kept thread (one
+    // on another thread, or the pass this one is nested in), `there` gets a thread of its own
+    // instead, so that no pass waits for another to end.
     template <typename Here, typename There> static void runBoth(Here &&here, There &&there)
     {
         using Closure = std::remove_reference_t<There>;
         const Task task{&there, [](void *closure) { (*static_cast<Closure *>(closure))(); }};
         SecondThread &kept = instance();
         if (!kept.tryStart(task)) {
-            std::thread helper([&there] { there(); });
+            const std::jthread helper([&there] { there(); }); // joined on the way out
             here();
-            helper.join();
             return;
         }
-        // Waits even if `here` throws: `there` may still be reading the caller's frame.
         struct Waiter
         {
             SecondThread &thread;
@@ -48,7 +47,9 @@ private:
     };
 
     SecondThread();
-    ~SecondThread();
+    // Lives as long as the process: a search still running on a worker thread as the process
+    // ends may yet split its pass.
+    ~SecondThread() = delete;
     static SecondThread &instance();
 
     bool tryStart(Task task);
@@ -61,7 +62,6 @@ private:
     Task m_task;
     bool m_held = false; // by a pass, from tryStart() until waitUntilDone()
     bool m_done = false;
-    bool m_stopping = false;
     std::thread m_thread;
 };
 

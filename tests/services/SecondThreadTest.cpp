@@ -11,9 +11,11 @@
 using namespace quillory;
 
 // Both halves run at once, on two threads, and the call returns only once the slower one
-// is done: the caller reads what the kept thread wrote as soon as it returns.
+// is done: the caller reads what the kept thread wrote as soon as it returns. One pass at a
+// time, the second half runs on the same kept thread each time.
 TEST(SecondThread, RunsBothHalvesAndReturnsOnceBothAreDone)
 {
+    std::thread::id kept;
     for (int round = 0; round < 50; ++round) {
         std::thread::id here;
         std::thread::id there;
@@ -28,6 +30,9 @@ TEST(SecondThread, RunsBothHalvesAndReturnsOnceBothAreDone)
         ASSERT_EQ(written, round + 1);
         ASSERT_EQ(here, std::this_thread::get_id());
         ASSERT_NE(there, here);
+        if (round == 0)
+            kept = there;
+        ASSERT_EQ(there, kept) << "round " << round;
     }
 }
 
@@ -75,4 +80,32 @@ TEST(SecondThread, WaitsForTheOtherHalfWhenTheCallersHalfThrows)
     int written = 0;
     SecondThread::runBoth([] {}, [&] { written = 1; });
     EXPECT_EQ(written, 1);
+}
+
+// A pass nested in another finds the kept thread held and starts a thread of its own; when its
+// caller's half throws, it too waits for the other half before the exception leaves.
+TEST(SecondThread, ANestedPassGetsAThreadOfItsOwnAndWaitsForItToo)
+{
+    std::thread::id outerThere;
+    std::thread::id innerThere;
+    std::atomic<bool> finished = false;
+    bool finishedWhenCaught = false;
+    SecondThread::runBoth(
+        [&] {
+            try {
+                SecondThread::runBoth([] { throw std::runtime_error("caller's half"); },
+                                      [&] {
+                                          innerThere = std::this_thread::get_id();
+                                          std::this_thread::sleep_for(
+                                              std::chrono::milliseconds(30));
+                                          finished = true;
+                                      });
+            } catch (const std::runtime_error &) {
+                finishedWhenCaught = finished;
+            }
+        },
+        [&] { outerThere = std::this_thread::get_id(); });
+    EXPECT_TRUE(finishedWhenCaught);
+    EXPECT_NE(innerThere, outerThere);
+    EXPECT_NE(innerThere, std::this_thread::get_id());
 }
