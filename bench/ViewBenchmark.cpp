@@ -605,6 +605,56 @@ void typeQuery(benchmark::State &state, std::size_t itemCount)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Choosing what the list shows, in the running window: each smart folder in turn, then the
+// title order and back. Each choice's figure is the longest event-loop pass from the choice
+// until the window has refreshed and 300 ms more have passed (what follows a refresh, such as
+// painting, counts too). The first Title A-Z ranks every title of the library. One iteration:
+// later choices of the title order cost what a refresh costs.
+void chooseWhatIsShown(benchmark::State &state, std::size_t itemCount)
+{
+    std::unique_ptr<QuilloryApp> app = startedApplication(state, itemCount);
+    if (!app)
+        return;
+    MainWindow *window = app->mainWindow();
+    bool refreshed = false;
+    QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
+    const auto longestPass = [&](const auto &choose) {
+        refreshed = false;
+        const auto begin = SteadyClock::now();
+        choose();
+        double longest = millisecondsSince(begin);
+        const auto until = SteadyClock::now() + std::chrono::milliseconds(300);
+        while (!refreshed || SteadyClock::now() < until) {
+            const auto pass = SteadyClock::now();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            longest = std::max(longest, millisecondsSince(pass));
+        }
+        return longest;
+    };
+    const std::pair<const char *, SmartFolder::Value> folders[] = {
+        {"favorites_ms", SmartFolder::Favorites}, {"recently_added_ms", SmartFolder::RecentlyAdded},
+        {"inbox_ms", SmartFolder::Inbox},         {"archived_ms", SmartFolder::Archived},
+        {"all_items_ms", SmartFolder::AllItems},
+    };
+    for (auto _ : state) {
+        double longestFolder = 0;
+        for (const auto &[name, folder] : folders) {
+            const double ms = longestPass([&] { window->chooseSmartFolder(SmartFolder(folder)); });
+            state.counters[name] = ms;
+            longestFolder = std::max(longestFolder, ms);
+        }
+        state.counters["first_title_sort_ms"] =
+            longestPass([&] { app->state().setSortOrder(SortOrder::TitleAscending); });
+        state.counters["back_to_date_ms"] =
+            longestPass([&] { app->state().setSortOrder(SortOrder::DateAddedDescending); });
+        state.counters["title_sort_again_ms"] =
+            longestPass([&] { app->state().setSortOrder(SortOrder::TitleAscending); });
+        state.SetIterationTime(longestFolder / 1e3);
+    }
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Start-up goes first so its first run sees a fresh process.
 const bool registered = [] {
     benchmark::RegisterBenchmark("startup_to_first_paint/100000", startupToFirstPaint,
@@ -633,6 +683,15 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(8);
+    benchmark::RegisterBenchmark("choose_longest_stall/100000", chooseWhatIsShown, libraryItemCount)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("choose_longest_stall/1000000", chooseWhatIsShown,
+                                 10 * libraryItemCount)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(1);
     benchmark::RegisterBenchmark("type_query_longest_stall/1000000", typeQuery,
                                  10 * libraryItemCount)
         ->Unit(benchmark::kMillisecond)
