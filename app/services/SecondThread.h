@@ -1,9 +1,9 @@
 #pragma once
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
-#include <type_traits>
 
 namespace quillory {
 
@@ -15,13 +15,39 @@ class SecondThread final
 public:
     // Runs `here` on the calling thread and `there` on the kept one at the same time, and
     // returns once both are done, also when `here` throws (`there` may be reading the caller's
-    // frame meanwhile). `there` must not throw. While another pass holds the kept thread (one
-    // on another thread, or the pass this one is nested in), `there` gets a thread of its own
-    // instead, so that no pass waits for another to end.
+    // frame meanwhile). What `there` throws is thrown here once both are done, unless `here`
+    // threw too. While another pass holds the kept thread (one on another thread, or the pass
+    // this one is nested in), `there` gets a thread of its own instead, so that no pass waits
+    // for another to end.
     template <typename Here, typename There> static void runBoth(Here &&here, There &&there)
     {
-        using Closure = std::remove_reference_t<There>;
-        const Task task{&there, [](void *closure) { (*static_cast<Closure *>(closure))(); }};
+        std::exception_ptr thrown;
+        const auto guarded = [&there, &thrown] {
+            try {
+                there();
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+        };
+        runGuarded(here, guarded);
+        if (thrown)
+            std::rethrow_exception(thrown);
+    }
+
+    SecondThread(const SecondThread &) = delete;
+    SecondThread &operator=(const SecondThread &) = delete;
+
+private:
+    struct Task
+    {
+        const void *closure = nullptr;
+        void (*run)(const void *) = nullptr;
+    };
+
+    template <typename Here, typename There> static void runGuarded(Here &here, const There &there)
+    {
+        const Task task{&there,
+                        [](const void *closure) { (*static_cast<const There *>(closure))(); }};
         SecondThread &kept = instance();
         if (!kept.tryStart(task)) {
             const std::jthread helper([&there] { there(); }); // joined on the way out
@@ -35,16 +61,6 @@ public:
         } waiter{kept};
         here();
     }
-
-    SecondThread(const SecondThread &) = delete;
-    SecondThread &operator=(const SecondThread &) = delete;
-
-private:
-    struct Task
-    {
-        void *closure = nullptr;
-        void (*run)(void *) = nullptr;
-    };
 
     SecondThread();
     // Lives as long as the process: a search still running on a worker thread as the process

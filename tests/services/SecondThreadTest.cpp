@@ -109,3 +109,33 @@ TEST(SecondThread, ANestedPassGetsAThreadOfItsOwnAndWaitsForItToo)
     EXPECT_NE(innerThere, outerThere);
     EXPECT_NE(innerThere, std::this_thread::get_id());
 }
+
+// What the second half throws reaches the caller once both halves are done, whichever thread
+// ran it, and the kept thread serves the next pass as before.
+TEST(SecondThread, WhatTheSecondHalfThrowsReachesTheCaller)
+{
+    for (int nested = 0; nested < 2; ++nested) {
+        bool hereFinished = false;
+        bool caught = false;
+        const auto pass = [&] {
+            try {
+                SecondThread::runBoth(
+                    [&] {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                        hereFinished = true;
+                    },
+                    [] { throw std::runtime_error("second half"); });
+            } catch (const std::runtime_error &) {
+                caught = hereFinished;
+            }
+        };
+        if (nested == 1)
+            SecondThread::runBoth(pass, [] {});
+        else
+            pass();
+        EXPECT_TRUE(caught) << (nested == 1 ? "on a thread of its own" : "on the kept thread");
+    }
+    int written = 0;
+    SecondThread::runBoth([] {}, [&] { written = 1; });
+    EXPECT_EQ(written, 1);
+}
