@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 namespace quillory {
@@ -368,7 +367,7 @@ void SearchIndex::scan(const std::vector<SubstringFinder> &needles, std::vector<
     hits.assign(m_slots.size(), 0);
     if (m_slots.empty())
         return;
-    if (m_bytes < parallelBytes || std::thread::hardware_concurrency() < 2) {
+    if (m_bytes < parallelBytes || !SecondThread::helps()) {
         scanRange(0, m_slots.size(), needles, hits, cancelled);
         return;
     }

@@ -12,7 +12,6 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <utility>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -100,7 +99,7 @@ struct Match
 template <typename Pass> std::vector<Match> splitOverThreads(size_t count, const Pass &pass)
 {
     std::vector<Match> first;
-    const bool parallel = count >= parallelThreshold && std::thread::hardware_concurrency() > 1;
+    const bool parallel = count >= parallelThreshold && SecondThread::helps();
     if (!parallel) {
         pass(0, count, first);
         return first;

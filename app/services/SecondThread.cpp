@@ -6,6 +6,12 @@ SecondThread::SecondThread() : m_thread([this] { serve(); })
 {
 }
 
+bool SecondThread::helps()
+{
+    static const bool twoCores = std::thread::hardware_concurrency() > 1;
+    return twoCores;
+}
+
 SecondThread &SecondThread::instance()
 {
     static SecondThread *kept = new SecondThread();

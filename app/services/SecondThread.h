@@ -34,6 +34,10 @@ public:
             std::rethrow_exception(thrown);
     }
 
+    // Whether a second core is there to run the other half: splitting a pass on one core
+    // only adds the handover. Asked of the system once.
+    static bool helps();
+
     SecondThread(const SecondThread &) = delete;
     SecondThread &operator=(const SecondThread &) = delete;
 

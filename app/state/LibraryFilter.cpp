@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
-#include <thread>
 #include <utility>
 
 namespace quillory {
@@ -396,7 +395,7 @@ void LibraryFilter::rankTitles(const std::vector<Record *> &library)
     // items took 86 ms and sorting the keys 38 ms (1,000,000 items: 965 and 788 ms), all of it
     // while the window waits.
     std::vector<KeyedTitle> keyed;
-    if (library.size() < parallelRanking || std::thread::hardware_concurrency() < 2) {
+    if (library.size() < parallelRanking || !SecondThread::helps()) {
         keyed = sortedTitles(library, 0, library.size());
     } else {
         const size_t half = library.size() / 2;
