@@ -5,12 +5,9 @@
 #include <Item.h>
 #include <ItemChanges.h>
 #include <SearchService.h>
-#include <SecondThread.h>
 
-#include <QCollator>
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <utility>
 
 namespace quillory {
@@ -25,14 +22,6 @@ void prefetchAhead(const std::vector<Record *> &records, size_t i)
     if (i + ahead < records.size())
         __builtin_prefetch(records[i + ahead]);
 }
-
-// Room between two neighbouring ranks: twenty halvings before a full ranking is needed.
-constexpr qint64 rankSpacing = qint64(1) << 20;
-// More new or renamed items than this are ranked with the rest: each one placed on its own
-// moves the keys after it.
-constexpr size_t mostRankedOneByOne = 256;
-// Libraries at least this large are ranked on two threads.
-constexpr size_t parallelRanking = 4096;
 
 // A few pointers asked about once per item of a large list: a small open-addressed table
 // answers in one or two probes.
@@ -162,6 +151,7 @@ LibraryFilter::shownOrDeferred(const std::vector<Record *> &newestFirst,
                                qint64 nowMSecs, ItemChanges *changes, Delivery later)
 {
     m_search.cancelDeferred(this);
+    m_waiting.reset();
     const qint64 cutoff =
         SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
     Request request = Request::of(selection, state, newestFirst);
@@ -235,21 +225,44 @@ LibraryFilter::freshlyShown(const std::vector<Record *> &newestFirst, const Requ
     // counted from here, so the last list can no longer be patched.
     m_lastRequest.reset();
     changes->clear();
-    const auto arrived = [this, request, changes,
-                          later = std::move(later)](std::vector<Item *> found) {
-        if (!changes->isEmpty())
-            return;
-        sort(found, request.order, *request.library);
-        remember(request, found, changes);
-        later(std::move(found));
+    const auto arrived = [this, request, changes, later](std::vector<Item *> found) {
+        handOver({request, std::move(found), changes, later});
     };
     const bool archivedToo = request.smartFolder == SmartFolder::Archived;
     std::optional<std::vector<Item *>> shown =
         m_search.filterOrDefer(this, std::move(selected), request.query, request.tags, request.type,
                                request.favoritesOnly, archivedToo, arrived);
-    if (shown)
-        sort(*shown, request.order, newestFirst);
+    if (!shown || waitsForRanks(*shown, request, changes, later))
+        return std::nullopt;
+    sort(*shown, request.order, newestFirst);
     return shown;
+}
+
+bool LibraryFilter::waitsForRanks(std::vector<Item *> &items, const Request &request,
+                                  ItemChanges *changes, const Delivery &later)
+{
+    // Ranking a large library's titles takes longer than a frame: the window shows the list
+    // it has until they are.
+    if (request.order.key() != SortOrder::Key::Title ||
+        request.library->size() < m_titles.backgroundThreshold() ||
+        m_titles.place(items, *request.library))
+        return false;
+    m_waiting = Waiting{request, std::move(items), changes, later};
+    m_titles.rankInBackground(*request.library, [this] {
+        if (m_waiting)
+            handOver(*std::exchange(m_waiting, std::nullopt));
+    });
+    return true;
+}
+
+void LibraryFilter::handOver(Waiting waiting)
+{
+    if (!waiting.changes->isEmpty() ||
+        waitsForRanks(waiting.items, waiting.request, waiting.changes, waiting.later))
+        return;
+    sort(waiting.items, waiting.request.order, *waiting.request.library);
+    remember(waiting.request, waiting.items, waiting.changes);
+    waiting.later(std::move(waiting.items));
 }
 
 std::vector<Item *> LibraryFilter::passing(const std::vector<Item *> &candidates,
@@ -280,21 +293,14 @@ bool LibraryFilter::patchLastShown(const ItemChanges &changes, const Request &re
     }
     arrivals = passing(arrivals, request);
     const SortOrder order = request.order;
-    if (order.key() == SortOrder::Key::Title && !arrivals.empty()) {
-        if (m_ranking == 0 ||
-            m_rankedKeys.size() > 2 * request.library->size() + mostRankedOneByOne)
-            return false;
-        for (const Item *item : arrivals) {
-            if (item->titleRanking() != m_ranking && !rankTitle(*item))
-                return false;
-        }
-    }
+    if (order.key() == SortOrder::Key::Title && !m_titles.place(arrivals, *request.library))
+        return false;
     // Another filter may have ranked the titles since (a benchmark's, a test's): the
     // items looked at while placing the arrivals tell.
     bool foreignRanks = false;
     const auto before = [this, order, &foreignRanks](const Item *a, const Item *b) {
         if (order.key() == SortOrder::Key::Title &&
-            (a->titleRanking() != m_ranking || b->titleRanking() != m_ranking))
+            (!m_titles.isRanked(*a) || !m_titles.isRanked(*b)))
             foreignRanks = true;
         return isBefore(*a, *b, order);
     };
@@ -350,119 +356,11 @@ bool LibraryFilter::isBefore(const Item &a, const Item &b, SortOrder order)
     return isNewer();
 }
 
-namespace {
-
-QCollatorSortKey titleKey(const QString &title)
-{
-    // One per thread: a collator may be used by one thread at a time. Keys of collators set
-    // alike compare with each other wherever they were made.
-    thread_local const QCollator collator = [] {
-        QCollator c;
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        c.setNumericMode(true);
-        return c;
-    }();
-    // Folded first: in the C locale Qt's sort keys ignore the collator's case setting.
-    return collator.sortKey(title.toCaseFolded());
-}
-
-using KeyedTitle = std::pair<QCollatorSortKey, const Item *>;
-
-bool keyedBefore(const KeyedTitle &a, const KeyedTitle &b)
-{
-    return a.first.compare(b.first) < 0;
-}
-
-// The titles of library[first, last), keyed and in order.
-std::vector<KeyedTitle> sortedTitles(const std::vector<Record *> &library, size_t first,
-                                     size_t last)
-{
-    std::vector<KeyedTitle> keyed;
-    keyed.reserve(last - first);
-    for (size_t i = first; i < last; ++i) {
-        const auto *item = static_cast<const Item *>(library[i]);
-        keyed.emplace_back(titleKey(item->title()), item);
-    }
-    std::sort(keyed.begin(), keyed.end(), keyedBefore);
-    return keyed;
-}
-
-} // namespace
-
-void LibraryFilter::rankTitles(const std::vector<Record *> &library)
-{
-    // Half the library each on both cores, then merged: on one, keying the titles of 100,000
-    // items took 86 ms and sorting the keys 38 ms (1,000,000 items: 965 and 788 ms), all of it
-    // while the window waits.
-    std::vector<KeyedTitle> keyed;
-    if (library.size() < parallelRanking || !SecondThread::helps()) {
-        keyed = sortedTitles(library, 0, library.size());
-    } else {
-        const size_t half = library.size() / 2;
-        std::vector<KeyedTitle> first;
-        std::vector<KeyedTitle> second;
-        SecondThread::runBoth([&] { first = sortedTitles(library, 0, half); },
-                              [&] { second = sortedTitles(library, half, library.size()); });
-        keyed.reserve(library.size());
-        std::merge(std::make_move_iterator(first.begin()), std::make_move_iterator(first.end()),
-                   std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()),
-                   std::back_inserter(keyed), keyedBefore);
-    }
-    // Rebuilt from the library alone, so deleted items leave no entries behind. Equal titles
-    // share a rank, which keeps the sort stable for them.
-    m_ranking = ++s_rankings;
-    m_rankedKeys.clear();
-    m_rankedKeys.reserve(keyed.size());
-    qint64 rank = 0;
-    for (size_t i = 0; i < keyed.size(); ++i) {
-        if (i == 0 || keyed[i - 1].first.compare(keyed[i].first) != 0) {
-            rank += rankSpacing;
-            m_rankedKeys.emplace_back(keyed[i].first, rank);
-        }
-        keyed[i].second->setTitleRank(m_ranking, rank);
-    }
-}
-
-bool LibraryFilter::rankTitle(const Item &item)
-{
-    QCollatorSortKey key = titleKey(item.title());
-    const auto at = std::lower_bound(
-        m_rankedKeys.begin(), m_rankedKeys.end(), key,
-        [](const auto &entry, const QCollatorSortKey &k) { return entry.first.compare(k) < 0; });
-    qint64 rank = 0;
-    if (at != m_rankedKeys.end() && at->first.compare(key) == 0) {
-        rank = at->second;
-    } else {
-        const qint64 above = at != m_rankedKeys.end() ? at->second
-                             : m_rankedKeys.empty()   ? 2 * rankSpacing
-                                                    : m_rankedKeys.back().second + 2 * rankSpacing;
-        const qint64 below =
-            at != m_rankedKeys.begin() ? std::prev(at)->second : above - 2 * rankSpacing;
-        if (above - below < 2)
-            return false;
-        rank = below + (above - below) / 2;
-        m_rankedKeys.emplace(at, std::move(key), rank);
-    }
-    item.setTitleRank(m_ranking, rank);
-    return true;
-}
-
 void LibraryFilter::sortByTitle(std::vector<Item *> &items, bool ascending,
                                 const std::vector<Record *> &library)
 {
-    std::vector<const Item *> unranked; // new items and changed titles
-    for (const Item *item : items) {
-        if (item->titleRanking() != m_ranking || m_ranking == 0)
-            unranked.push_back(item);
-    }
-    if (!unranked.empty()) {
-        bool all = m_ranking == 0 || unranked.size() > mostRankedOneByOne ||
-                   m_rankedKeys.size() > 2 * library.size() + mostRankedOneByOne;
-        for (size_t i = 0; !all && i < unranked.size(); ++i)
-            all = !rankTitle(*unranked[i]);
-        if (all)
-            rankTitles(library);
-    }
+    if (!m_titles.place(items, library))
+        m_titles.rankAll(library);
     std::vector<RankedItem> &ranked = m_ranked;
     ranked.clear();
     ranked.reserve(items.size());

@@ -3,8 +3,8 @@
 #include <ItemType.h>
 #include <SmartFolder.h>
 #include <SortOrder.h>
+#include <TitleRanks.h>
 
-#include <QCollatorSortKey>
 #include <QList>
 #include <QString>
 #include <array>
@@ -64,6 +64,9 @@ public:
                                                          const SidebarSelection &selection,
                                                          const AppState &state, qint64 nowMSecs,
                                                          ItemChanges &changes, Delivery later);
+    // Libraries this large have their titles ranked off the interface thread for a window
+    // that can wait (TitleRanks::defaultBackgroundThreshold unless set).
+    void setBackgroundRankingFrom(size_t items) { m_titles.setBackgroundThreshold(items); }
     // Whether the last list was patched rather than made again.
     bool patchedLast() const { return m_patchedLast; }
 
@@ -108,13 +111,22 @@ private:
     void sort(std::vector<Item *> &items, SortOrder order, const std::vector<Record *> &library);
     void sortByTitle(std::vector<Item *> &items, bool ascending,
                      const std::vector<Record *> &library);
-    // Ranks every item of the library by title, so that sorting a shown list is a sort of
-    // integers kept on the items instead of collation keys scattered over the heap. Ranks leave
-    // room between them: a new or renamed item takes one between its neighbours' (rankTitle)
-    // without the library being ranked again.
-    void rankTitles(const std::vector<Record *> &library);
-    // False when its neighbours left no room; then the library is ranked again.
-    bool rankTitle(const Item &item);
+
+    // A list made for a window that can wait, to be sorted and handed to it.
+    struct Waiting
+    {
+        Request request;
+        std::vector<Item *> items;
+        ItemChanges *changes;
+        Delivery later;
+    };
+    // Whether the list must wait for the library's titles to be ranked in the background;
+    // if so, it is kept and handed over once they are.
+    bool waitsForRanks(std::vector<Item *> &items, const Request &request, ItemChanges *changes,
+                       const Delivery &later);
+    // Sorts the list and hands it over, unless the library changed since it was made (the
+    // refresh the changes ask for makes it again) or it must wait for ranks.
+    void handOver(Waiting waiting);
 
     struct RankedItem
     {
@@ -136,10 +148,8 @@ private:
     std::vector<Item *> m_candidates;
     std::vector<RankedItem> m_ranked;
     std::vector<RankedItem> m_rankedScratch;
-    // Which ranking the items' title ranks must carry to be this filter's (0: none yet).
-    quint32 m_ranking = 0;
-    static inline std::atomic<quint32> s_rankings{0};
-    std::vector<std::pair<QCollatorSortKey, qint64>> m_rankedKeys;
+    TitleRanks m_titles;
+    std::optional<Waiting> m_waiting;
 };
 
 } // namespace quillory
