@@ -608,8 +608,10 @@ void typeQuery(benchmark::State &state, std::size_t itemCount)
 // Choosing what the list shows, in the running window: each smart folder in turn, then the
 // title order and back. Each choice's figure is the longest event-loop pass from the choice
 // until the window has refreshed and 300 ms more have passed (what follows a refresh, such as
-// painting, counts too). The first Title A-Z ranks every title of the library. One iteration:
-// later choices of the title order cost what a refresh costs.
+// painting, counts too). The first Title A-Z ranks every title of the library, off the
+// interface thread in a library this large; first_title_sort_shown_ms is how long the list
+// took to show in title order. One iteration: later choices of the title order cost what a
+// refresh costs.
 void chooseWhatIsShown(benchmark::State &state, std::size_t itemCount)
 {
     std::unique_ptr<QuilloryApp> app = startedApplication(state, itemCount);
@@ -618,17 +620,25 @@ void chooseWhatIsShown(benchmark::State &state, std::size_t itemCount)
     MainWindow *window = app->mainWindow();
     bool refreshed = false;
     QObject::connect(window, &MainWindow::refreshed, [&refreshed] { refreshed = true; });
+    double shownAfter = 0; // the last choice's, from the choice until the window refreshed
     const auto longestPass = [&](const auto &choose) {
         refreshed = false;
         const auto begin = SteadyClock::now();
         choose();
         double longest = millisecondsSince(begin);
-        const auto until = SteadyClock::now() + std::chrono::milliseconds(300);
+        shownAfter = -1;
+        auto until = SteadyClock::now() + std::chrono::milliseconds(300);
         while (!refreshed || SteadyClock::now() < until) {
+            if (refreshed && shownAfter < 0) {
+                shownAfter = millisecondsSince(begin);
+                until = std::max(until, SteadyClock::now() + std::chrono::milliseconds(300));
+            }
             const auto pass = SteadyClock::now();
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             longest = std::max(longest, millisecondsSince(pass));
         }
+        if (shownAfter < 0)
+            shownAfter = millisecondsSince(begin);
         return longest;
     };
     const std::pair<const char *, SmartFolder::Value> folders[] = {
@@ -645,6 +655,7 @@ void chooseWhatIsShown(benchmark::State &state, std::size_t itemCount)
         }
         state.counters["first_title_sort_ms"] =
             longestPass([&] { app->state().setSortOrder(SortOrder::TitleAscending); });
+        state.counters["first_title_sort_shown_ms"] = shownAfter;
         state.counters["back_to_date_ms"] =
             longestPass([&] { app->state().setSortOrder(SortOrder::DateAddedDescending); });
         state.counters["title_sort_again_ms"] =
