@@ -54,12 +54,13 @@ public:
     std::vector<Item *> shownItems(const std::vector<Record *> &newestFirst,
                                    const SidebarSelection &selection, const AppState &state,
                                    qint64 nowMSecs, ItemChanges *changes = nullptr);
-    // As shownItems(), for a window that can wait for a long search: when the search runs
-    // off the interface thread, nothing is returned and `later` gets the list on this
-    // thread. The changes are cleared as the search starts; if any arrive before it ends,
-    // its list is dropped (it may hold items gone since) and `later` is not called: the
-    // refresh those changes ask for makes it again. Asking again, in either way, ends a
-    // search still running.
+    // As shownItems(), for a window that can wait for a long search or for a large library's
+    // titles to be ranked: when either runs off the interface thread, nothing is returned and
+    // `later` gets the list on this thread. The changes are cleared as the list is made; if
+    // any arrive before it is handed over, it is dropped (it may hold items gone since) and
+    // `later` is not called: the refresh those changes ask for makes it again. Asking again,
+    // in either way, ends a search still running and hands the list asked for before to no
+    // one; a ranking runs on, for the lists asked for next.
     std::optional<std::vector<Item *>> shownItemsOrDefer(const std::vector<Record *> &newestFirst,
                                                          const SidebarSelection &selection,
                                                          const AppState &state, qint64 nowMSecs,

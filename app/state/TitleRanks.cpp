@@ -80,17 +80,12 @@ struct TitleRanks::Snapshot
             const char *block = item->texts().arenaBlock();
             if (block == nullptr) {
                 copied.emplace_back(i, item->title());
-            } else if (held.empty() || !TextArena::sameChunk(held.back(), block)) {
+            } else if (held.blocks.empty() || !TextArena::sameChunk(held.blocks.back(), block)) {
+                held.blocks.push_back(block);
                 TextArena::retain(block);
-                held.push_back(block);
             }
             blocks.push_back(block);
         }
-    }
-    ~Snapshot()
-    {
-        for (const char *block : held)
-            TextArena::release(block);
     }
     Q_DISABLE_COPY_MOVE(Snapshot)
 
@@ -123,8 +118,19 @@ struct TitleRanks::Snapshot
     // Per entry, the block of a TextArena its title lies in, or null when it was copied.
     std::vector<const char *> blocks;
     std::vector<std::pair<size_t, QString>> copied; // by entry
-    // A block of each chunk the blocks lie in, held so that the chunks outlast their items.
-    std::vector<const char *> held;
+    // A block of each chunk the blocks lie in, held so that the chunks outlast their items;
+    // let go of also when the snapshot's making throws halfway.
+    struct Held
+    {
+        Held() = default;
+        ~Held()
+        {
+            for (const char *block : blocks)
+                TextArena::release(block);
+        }
+        Q_DISABLE_COPY_MOVE(Held)
+        std::vector<const char *> blocks;
+    } held;
 };
 
 // A snapshot's ranks, one per entry, and the distinct keys they were given for.
@@ -195,7 +201,10 @@ quint32 TitleRanks::adoptKeys(Ranking &done)
 
 void TitleRanks::rankAll(const std::vector<Record *> &library)
 {
-    m_done.reset(); // older than this one
+    // Older than this one: one still running would replace its keys, and leave the items
+    // ranked by this one unranked.
+    m_done.reset();
+    m_superseded = m_running;
     const std::shared_ptr<Ranking> done = ranked(std::make_unique<Snapshot>(library), {});
     const quint32 ranking = adoptKeys(*done);
     const std::vector<Snapshot::Entry> &entries = done->snapshot->entries;
@@ -210,43 +219,49 @@ void TitleRanks::rankInBackground(const std::vector<Record *> &library,
     if (m_running)
         return;
     if (m_failed) {
-        // The last one ran out of room: this thread's may still find it, or fail where it
-        // shows, not silently in a worker.
+        // The last one failed (out of memory, most likely): this thread ranks as it did before
+        // rankings moved off it, and whatever it throws shows where it happens.
         m_failed = false;
         rankAll(library);
-        m_running = true; // until the caller hears of it, from the event loop as always
         QMetaObject::invokeMethod(
             m_receiver.get(), [this] { finished(nullptr); }, Qt::QueuedConnection);
+        m_running = true; // until the caller hears of it, from the event loop as always
         return;
     }
-    m_done.reset();
-    m_running = true;
-    m_worker = std::jthread(
-        [this, receiver = m_receiver.get(),
-         snapshot = std::make_unique<Snapshot>(library)](std::stop_token stop) mutable {
-            std::shared_ptr<Ranking> done;
-            bool failed = false;
-            try {
-                done = ranked(std::move(snapshot), stop);
-            } catch (const std::bad_alloc &) {
-                failed = true;
-            }
-            if (stop.stop_requested())
-                return;
+    auto snapshot = std::make_unique<Snapshot>(library);
+    m_worker = std::jthread([this, receiver = m_receiver.get(),
+                             snapshot = std::move(snapshot)](std::stop_token stop) mutable {
+        std::shared_ptr<Ranking> done;
+        bool failed = false;
+        try {
+            done = ranked(std::move(snapshot), stop);
+        } catch (...) {
+            failed = true; // out of memory, or no thread for the second half
+        }
+        if (stop.stop_requested())
+            return;
+        try {
             QMetaObject::invokeMethod(
                 receiver,
-                [this, done = std::move(done), failed] {
+                [this, done = std::move(done), failed]() mutable {
                     m_failed = failed;
-                    finished(done);
+                    finished(std::move(done));
                 },
                 Qt::QueuedConnection);
-        });
+        } catch (...) {
+            // No room left even to say so: the window keeps the list it shows.
+        }
+    });
+    m_done.reset();
+    m_superseded = false;
+    m_running = true;
 }
 
 void TitleRanks::finished(std::shared_ptr<Ranking> done)
 {
     m_running = false;
-    m_done = std::move(done);
+    if (!std::exchange(m_superseded, false))
+        m_done = std::move(done);
     if (std::function<void()> onRanked = std::exchange(m_onRanked, {}))
         onRanked();
 }

@@ -34,7 +34,8 @@ public:
     static constexpr size_t defaultBackgroundThreshold = 10000;
 
     TitleRanks();
-    // Waits for a ranking still running, which then stops early.
+    // Waits for a ranking still running: one still keying titles stops at once, one sorting
+    // them when it is done (hundreds of milliseconds for a million items).
     ~TitleRanks();
     Q_DISABLE_COPY_MOVE(TitleRanks)
 
@@ -53,9 +54,11 @@ public:
     bool place(const std::vector<Item *> &items, const std::vector<Record *> &library);
     // Ranks every item of `library` now, on this thread and perhaps one more.
     void rankAll(const std::vector<Record *> &library);
-    // Starts ranking `library` on worker threads, unless a ranking is running already; either
-    // way `ranked` is called on this thread once one is done, instead of whatever was asked
-    // before. The library is read now; what it holds then is for place() to take over.
+    // Starts ranking `library` on worker threads, reading it now, unless a ranking is running
+    // already (then the library it read is the one ranked); either way `ranked` is called on
+    // this thread once one is done, instead of whatever was asked before. The ranks wait for
+    // place() to give them to the items, with the library as it is then. A ranking never
+    // taken over keeps its snapshot until the next one.
     void rankInBackground(const std::vector<Record *> &library, std::function<void()> ranked);
 
 private:
@@ -83,6 +86,8 @@ private:
     std::shared_ptr<Ranking> m_done;
     std::function<void()> m_onRanked;
     bool m_running = false;
+    // The one running is older than a ranking made since on this thread: its ranks are dropped.
+    bool m_superseded = false;
     // The last ranking in the background ran out of memory: the next is made on this thread.
     bool m_failed = false;
     // Receives the workers' results on this thread; destroyed only once they are stopped.
