@@ -2,6 +2,7 @@
 
 #include <Item.h>
 #include <LibraryStore.h>
+#include <PrefetchAhead.h>
 
 #include <algorithm>
 
@@ -71,9 +72,7 @@ void LibraryCounts::recount(qint64 cutoff)
     const std::vector<Item *> &items = m_store.items();
     m_entries.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
-        // The walk waits on memory one item at a time; asking ahead overlaps the waits.
-        if (i + 8 < items.size())
-            __builtin_prefetch(items[i + 8]);
+        prefetchAhead(items, i);
         add(*items[i]);
     }
     m_stale = false;

@@ -4,6 +4,7 @@
 #include <Folder.h>
 #include <Item.h>
 #include <ItemChanges.h>
+#include <PrefetchAhead.h>
 #include <SearchService.h>
 
 #include <algorithm>
@@ -13,15 +14,6 @@
 namespace quillory {
 
 namespace {
-
-// The walks over the whole library wait on memory, one item at a time: asking for an item a
-// few places ahead overlaps those waits.
-void prefetchAhead(const std::vector<Record *> &records, size_t i)
-{
-    constexpr size_t ahead = 8;
-    if (i + ahead < records.size())
-        __builtin_prefetch(records[i + ahead]);
-}
 
 // A few pointers asked about once per item of a large list: a small open-addressed table
 // answers in one or two probes.

@@ -1,6 +1,7 @@
 #include "TitleRanks.h"
 
 #include <ItemTexts.h>
+#include <PrefetchAhead.h>
 #include <ReleaseElsewhere.h>
 #include <SecondThread.h>
 #include <TextArena.h>
@@ -44,13 +45,6 @@ using KeyedTitle = std::pair<QCollatorSortKey, quint32>;
 bool keyedBefore(const KeyedTitle &a, const KeyedTitle &b)
 {
     return a.first.compare(b.first) < 0;
-}
-
-void prefetchAhead(const std::vector<Record *> &records, size_t i)
-{
-    constexpr size_t ahead = 8;
-    if (i + ahead < records.size())
-        __builtin_prefetch(records[i + ahead]);
 }
 
 } // namespace
