@@ -2,6 +2,7 @@
 #include "ShareController.h"
 #include "ShareSheet.h"
 
+#include <CountedNoun.h>
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
@@ -51,9 +52,10 @@ int saveWithoutAsking(ShareController &controller)
     const int written = controller.save(QString());
     for (const QString &problem : controller.problems())
         print(stderr, QStringLiteral("dropslip: ") + problem);
-    print(stdout, QStringLiteral("Saved %1 of %2 items to the Quillory inbox.")
-                      .arg(written)
-                      .arg(controller.sharedItems().size()));
+    print(stdout, QStringLiteral("Saved %1 of %2 to the Quillory inbox.")
+                      .arg(QString::number(written),
+                           CountedNoun::of(controller.sharedItems().size(), QStringLiteral("item"),
+                                           QStringLiteral("items"))));
     return written > 0 ? 0 : 1;
 }
 
@@ -100,10 +102,11 @@ int main(int argc, char *argv[])
     controller.loadSharedItems(line.attachments);
     if (const qsizetype unused = line.attachments.size() - controller.sharedItems().size();
         unused > 0)
-        print(stderr, QStringLiteral("dropslip: %1 of the %2 things given held nothing to share "
+        print(stderr, QStringLiteral("dropslip: %1 of the %2 given held nothing to share "
                                      "(text is kept only when it is an address)")
-                          .arg(unused)
-                          .arg(line.attachments.size()));
+                          .arg(QString::number(unused),
+                               CountedNoun::of(line.attachments.size(), QStringLiteral("thing"),
+                                               QStringLiteral("things"))));
     if (line.yes)
         return saveWithoutAsking(controller);
 

@@ -1,44 +1,36 @@
 #include "BookmarkImportResult.h"
 
-#include <QLocale>
+#include <CountedNoun.h>
 
 namespace quillory {
-
-namespace {
-
-QString counted(int count, const QString &one, const QString &many)
-{
-    return QStringLiteral("%1 %2").arg(QLocale().toString(count), count == 1 ? one : many);
-}
-
-} // namespace
 
 QString BookmarkImportResult::summary() const
 {
     QString text = QStringLiteral("Imported %1")
-                       .arg(counted(bookmarksImported, QStringLiteral("bookmark"),
-                                    QStringLiteral("bookmarks")));
+                       .arg(CountedNoun::of(bookmarksImported, QStringLiteral("bookmark"),
+                                            QStringLiteral("bookmarks")));
     if (foldersCreated > 0 || foldersReused > 0) {
         QStringList folders;
         if (foldersCreated > 0)
-            folders.append(counted(foldersCreated, QStringLiteral("new folder"),
-                                   QStringLiteral("new folders")));
+            folders.append(CountedNoun::of(foldersCreated, QStringLiteral("new folder"),
+                                           QStringLiteral("new folders")));
         if (foldersReused > 0 && foldersCreated > 0)
-            folders.append(counted(foldersReused, QStringLiteral("existing one"),
-                                   QStringLiteral("existing ones")));
+            folders.append(CountedNoun::of(foldersReused, QStringLiteral("existing one"),
+                                           QStringLiteral("existing ones")));
         else if (foldersReused > 0)
-            folders.append(counted(foldersReused, QStringLiteral("existing folder"),
-                                   QStringLiteral("existing folders")));
+            folders.append(CountedNoun::of(foldersReused, QStringLiteral("existing folder"),
+                                           QStringLiteral("existing folders")));
         text += QStringLiteral(" into ") + folders.join(QStringLiteral(" and "));
     }
     if (tagsCreated > 0)
         text += QStringLiteral(", with ") +
-                counted(tagsCreated, QStringLiteral("new tag"), QStringLiteral("new tags"));
+                CountedNoun::of(tagsCreated, QStringLiteral("new tag"), QStringLiteral("new tags"));
     text += u'.';
     if (skipped > 0)
         text +=
-            u' ' + QStringLiteral("Skipped %1 only a browser uses (separators, scripts, feeds).")
-                       .arg(counted(skipped, QStringLiteral("entry"), QStringLiteral("entries")));
+            u' ' +
+            QStringLiteral("Skipped %1 only a browser uses (separators, scripts, feeds).")
+                .arg(CountedNoun::of(skipped, QStringLiteral("entry"), QStringLiteral("entries")));
     return text;
 }
 

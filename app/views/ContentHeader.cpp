@@ -3,6 +3,7 @@
 #include "SymbolIcon.h"
 
 #include <AppState.h>
+#include <CountedNoun.h>
 
 #include <QActionGroup>
 #include <QButtonGroup>
@@ -138,7 +139,7 @@ void ContentHeader::syncFromState()
 
 void ContentHeader::setCount(int count)
 {
-    m_count->setText(QStringLiteral("%1 items").arg(count));
+    m_count->setText(CountedNoun::of(count, QStringLiteral("item"), QStringLiteral("items")));
 }
 
 QString ContentHeader::countText() const

@@ -6,6 +6,7 @@
 #include "SheetParts.h"
 
 #include <Clock.h>
+#include <CountedNoun.h>
 #include <DuplicateMerger.h>
 #include <Item.h>
 #include <LibraryStore.h>
@@ -140,10 +141,11 @@ void DuplicatesSheet::rebuild()
             : QStringLiteral("%1 saved more than once. Merging a group keeps the chosen item, "
                              "gives it the tags and notes of all and the earliest date, "
                              "and deletes the other %2.")
-                  .arg(m_groups.size() == 1 ? QStringLiteral("1 page is")
-                                            : QStringLiteral("%1 pages are").arg(m_groups.size()))
+                  .arg(CountedNoun::of(qint64(m_groups.size()), QStringLiteral("page is"),
+                                       QStringLiteral("pages are")))
                   .arg(extra == 1 ? QStringLiteral("item")
-                                  : QStringLiteral("%1 items").arg(extra)));
+                                  : CountedNoun::of(extra, QStringLiteral("item"),
+                                                    QStringLiteral("items"))));
     m_empty->setVisible(m_groups.empty());
     for (int i = 0; i < groupCount(); ++i)
         m_rowsLayout->insertWidget(m_rowsLayout->count() - 1, buildGroup(i));
@@ -170,7 +172,7 @@ QWidget *DuplicatesSheet::buildGroup(int index)
         auto *details = SheetParts::footnote(
             QStringLiteral("Added %1 · %2 · %3")
                 .arg(RelativeDate::format(item->createdAt(), now),
-                     tags == 1 ? QStringLiteral("1 tag") : QStringLiteral("%1 tags").arg(tags),
+                     CountedNoun::of(tags, QStringLiteral("tag"), QStringLiteral("tags")),
                      item->note() && !item->note()->isEmpty() ? QStringLiteral("a note")
                                                               : QStringLiteral("no note")),
             row);

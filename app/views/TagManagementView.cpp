@@ -7,6 +7,7 @@
 #include "TagChipView.h"
 #include "TagEditorSheet.h"
 
+#include <CountedNoun.h>
 #include <LibraryStore.h>
 #include <LiveList.h>
 #include <Tag.h>
@@ -27,8 +28,7 @@ namespace {
 
 QString countText(int count)
 {
-    // The same "N items" wording as the main window's header, for every N.
-    return QString::number(count) + QStringLiteral(" items");
+    return CountedNoun::of(count, QStringLiteral("item"), QStringLiteral("items"));
 }
 
 // One tag: its chip, how many items carry it, and a trash button shown while the pointer

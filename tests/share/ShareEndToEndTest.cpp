@@ -205,7 +205,7 @@ TEST_F(ShareEndToEndTest, WithoutASessionBusTheInboxWatchStillBringsSharesIn)
 {
     startQuilloryOn(QString());
     const QString output = share({u"--yes"_s, m_server.url(u"/article"_s).toString()}, QString());
-    EXPECT_TRUE(output.contains(u"Saved 1 of 1 items"_s)) << output.toStdString();
+    EXPECT_TRUE(output.contains(u"Saved 1 of 1 item"_s)) << output.toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return records().isEmpty(); }, 20000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return storeHasItemTitled(u"From the article"_s); }, 20000));
     const auto store = stopQuilloryAndOpenLibrary();

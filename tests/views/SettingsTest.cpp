@@ -128,6 +128,32 @@ TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
     EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
 }
 
+TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
+{
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    // What the security row promises: the window is locked, the file is not sealed.
+    QStringList footers;
+    for (const QLabel *label : view.findChildren<QLabel *>(u"formGroupFooter"_s))
+        footers << label->text();
+    EXPECT_TRUE(footers.join(u' ').contains(u"the library file itself is not encrypted yet"_s))
+        << footers.join(u" | "_s).toStdString();
+
+    view.showPrivacy();
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
+    EXPECT_TRUE(view.isVisible());
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.showTagManagement();
+    QTest::keyClick(&view, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(view.isVisible()) << "Ctrl+W closes from any page";
+}
+
 TEST_F(SettingsTest, AppearancePreferencesAreStoredAtOnce)
 {
     SettingsView view(m_state, *m_store, m_security, m_revealer);
@@ -290,7 +316,7 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAdded)
     QSignalSpy ended(&flow, &ImportFlow::ended);
     view.importRow()->click();
     ASSERT_TRUE(ended.wait(10000));
-    EXPECT_EQ(summary, u"Imported 2 items, 1 folders, 1 tags"_s);
+    EXPECT_EQ(summary, u"Imported 2 items, 1 folder, 1 tag"_s);
     EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
     EXPECT_FALSE(m_state.showErrorAlert());
 

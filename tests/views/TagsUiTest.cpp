@@ -467,11 +467,11 @@ TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchived)
         return child<QLabel>(*rowFor(view, tag), "itemCount")->text();
     };
     EXPECT_EQ(count(*archivedOnly), u"0 items"_s);
-    EXPECT_EQ(count(*mixed), u"1 items"_s);
+    EXPECT_EQ(count(*mixed), u"1 item"_s);
 
     archived->setArchived(false);
     view.refreshNow();
-    EXPECT_EQ(count(*archivedOnly), u"1 items"_s);
+    EXPECT_EQ(count(*archivedOnly), u"1 item"_s);
     EXPECT_EQ(count(*mixed), u"2 items"_s);
 }
 
