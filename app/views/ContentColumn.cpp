@@ -6,6 +6,7 @@
 #include "ItemDelegate.h"
 #include "ItemGridView.h"
 #include "ItemListModel.h"
+#include "TagDragItem.h"
 
 #include <AppState.h>
 #include <ClipboardReader.h>
@@ -80,13 +81,13 @@ ContentColumn::ContentColumn(AppState &state, ThumbnailCache &thumbnails, QWidge
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
-    // Only a row made current and selected is chosen: the view also makes its first row
-    // current, unselected, when it takes the focus with none, and that item was not picked.
-    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (!current.isValid() || m_view->selectionModel()->isSelected(current))
-                    emit itemSelected(m_model->itemAt(current.row()));
-            });
+    // The selection, not the current row, says what the user chose: a mouse press makes its
+    // row current before it selects it, and taking the focus makes the first row current
+    // without choosing it. The window's own changes come with these signals blocked.
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList chosen = m_view->selectionModel()->selectedIndexes();
+        emit itemSelected(chosen.isEmpty() ? nullptr : m_model->itemAt(chosen.first().row()));
+    });
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         const QModelIndex index = m_view->indexAt(at);
         if (Item *item = m_model->itemAt(index.row())) {
@@ -172,6 +173,16 @@ void ContentColumn::selectItem(Item *item)
     scrollToIfRevealing(item, m_model->index(row));
 }
 
+void ContentColumn::focusItems()
+{
+    if (m_stack->currentWidget() != m_view)
+        return;
+    m_view->setFocus(Qt::OtherFocusReason);
+    QItemSelectionModel *selection = m_view->selectionModel();
+    if (!selection->hasSelection() && m_model->rowCount() > 0)
+        selection->setCurrentIndex(m_model->index(0), QItemSelectionModel::ClearAndSelect);
+}
+
 void ContentColumn::revealItem(Item *item)
 {
     m_revealing = item;
@@ -218,16 +229,32 @@ void ContentColumn::layoutGrid()
 
 void ContentColumn::dragEnterEvent(QDragEnterEvent *event)
 {
+    // A tag is taken card by card, as the moves that follow say where it is held.
+    if (event->mimeData()->hasFormat(TagDragItem::mimeType)) {
+        if (TagDragItem::fromMimeData(*event->mimeData()).isEmpty())
+            return event->ignore();
+        return event->acceptProposedAction();
+    }
     if (!ClipboardReader::mayOffer(*event->mimeData()))
         return;
     acceptAsCopy(*event);
-    m_dropHighlight->setGeometry(m_stack->geometry());
-    m_dropHighlight->raise();
-    m_dropHighlight->show();
+    showDropHighlight(m_stack->geometry());
 }
 
 void ContentColumn::dragMoveEvent(QDragMoveEvent *event)
 {
+    if (event->mimeData()->hasFormat(TagDragItem::mimeType)) {
+        const QModelIndex card = cardAt(event->position().toPoint());
+        if (!card.isValid()) {
+            m_dropHighlight->hide();
+            return event->ignore();
+        }
+        const QRect area(m_view->viewport()->mapTo(this, m_view->visualRect(card).topLeft()),
+                         m_view->visualRect(card).size());
+        showDropHighlight(area.adjusted(-4, -4, 4, 4));
+        acceptAsCopy(*event);
+        return;
+    }
     if (ClipboardReader::mayOffer(*event->mimeData()))
         acceptAsCopy(*event);
 }
@@ -240,10 +267,32 @@ void ContentColumn::dragLeaveEvent(QDragLeaveEvent *)
 void ContentColumn::dropEvent(QDropEvent *event)
 {
     m_dropHighlight->hide();
+    if (event->mimeData()->hasFormat(TagDragItem::mimeType)) {
+        Item *item = m_model->itemAt(cardAt(event->position().toPoint()).row());
+        if (item == nullptr)
+            return event->ignore();
+        acceptAsCopy(*event);
+        emit tagsDropped(item, *event->mimeData());
+        return;
+    }
     if (!ClipboardReader::mayOffer(*event->mimeData()))
         return;
     acceptAsCopy(*event);
     emit dropped(*event->mimeData());
+}
+
+QModelIndex ContentColumn::cardAt(QPoint position) const
+{
+    if (m_stack->currentWidget() != m_view)
+        return {};
+    return m_view->indexAt(m_view->viewport()->mapFrom(this, position));
+}
+
+void ContentColumn::showDropHighlight(const QRect &area)
+{
+    m_dropHighlight->setGeometry(area);
+    m_dropHighlight->raise();
+    m_dropHighlight->show();
 }
 
 void ContentColumn::acceptAsCopy(QDropEvent &event)

@@ -4,6 +4,7 @@
 
 class QLabel;
 class QMimeData;
+class QModelIndex;
 class QStackedWidget;
 
 namespace quillory {
@@ -42,6 +43,8 @@ public:
     // Selects `item` and scrolls it into view, once it is in the list: an item chosen from
     // elsewhere (a new one, one shown from a notice) may arrive with a later refresh.
     void revealItem(Item *item);
+    // Moves the keyboard to the shown items, choosing the first when none is chosen.
+    void focusItems();
     // Takes records that are about to be destroyed out of the shown list.
     void forgetItems(const QList<Record *> &records);
     bool isShowingEmptyState() const;
@@ -51,6 +54,8 @@ signals:
     void contextMenuRequested(quillory::Item *item, const QPoint &globalPosition);
     // Links, files, text and pictures dropped anywhere on the column.
     void dropped(const QMimeData &data);
+    // Tags dropped on the card or row of `item`.
+    void tagsDropped(quillory::Item *item, const QMimeData &data);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,6 +66,9 @@ protected:
 
 private:
     static void acceptAsCopy(QDropEvent &event);
+    // The shown card or row under `position`, in the column's coordinates.
+    QModelIndex cardAt(QPoint position) const;
+    void showDropHighlight(const QRect &area);
     void applyViewMode();
     void layoutGrid();
     void scrollToIfRevealing(const Item *item, const QModelIndex &index);

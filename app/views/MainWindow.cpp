@@ -14,10 +14,12 @@
 #include "ItemListModel.h"
 #include "OpenPanel.h"
 #include "Sidebar.h"
+#include "TagDragItem.h"
 #include "TagEditorSheet.h"
 
 #include <AppState.h>
 #include <Clock.h>
+#include <CountedNoun.h>
 #include <ItemIntake.h>
 #include <LibraryStore.h>
 #include <LiveList.h>
@@ -136,6 +138,7 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
             [this](const QUuid &id, bool isRoot) { chooseFolder(m_store.folder(id), isRoot); });
     connect(m_sidebar, &Sidebar::tagClicked, this,
             [this](const QUuid &id) { toggleFilterTag(m_store.tag(id)); });
+    connect(m_sidebar, &Sidebar::resultsRequested, m_content, &ContentColumn::focusItems);
     connect(m_sidebar, &Sidebar::newFolderRequested, this,
             [this] { m_state.setShowNewFolderSheet(true); });
     connect(m_sidebar, &Sidebar::editFolderRequested, this,
@@ -154,6 +157,11 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
 
     connect(m_content, &ContentColumn::itemSelected, this, &MainWindow::selectItem);
     connect(m_content, &ContentColumn::contextMenuRequested, this, &MainWindow::showContextMenu);
+    connect(m_content, &ContentColumn::tagsDropped, this,
+            [this](Item *item, const QMimeData &mime) {
+                if (!m_store.isReadOnly())
+                    TagDragItem::addTo(*item, m_store, mime);
+            });
     addItemShortcuts();
     buildAddMenu();
     followIntake();
@@ -465,10 +473,13 @@ void MainWindow::deleteFolder(Folder *folder)
                         .arg(DisplayText::bounded(folder->name())),
                     QMessageBox::Cancel, this);
     box.setInformativeText(
-        below > 0 ? QStringLiteral("Its %1 sub-folders are deleted too. The items in them "
-                                   "stay in your library, in the Inbox.")
-                        .arg(below)
-                  : QStringLiteral("The items in it stay in your library, in the Inbox."));
+        below == 1  ? QStringLiteral("Its sub-folder is deleted too. The items in it stay in "
+                                      "your library, in the Inbox.")
+        : below > 1 ? QStringLiteral("Its %1 are deleted too. The items in them stay in your "
+                                     "library, in the Inbox.")
+                          .arg(CountedNoun::of(below, QStringLiteral("sub-folder"),
+                                               QStringLiteral("sub-folders")))
+                    : QStringLiteral("The items in it stay in your library, in the Inbox."));
     DisplayText::makePlain(box);
     QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     box.setDefaultButton(QMessageBox::Cancel);

@@ -43,6 +43,7 @@ Sidebar::Sidebar(QWidget *parent)
         ->setText(QStringLiteral("Search"));
     m_search->setAccessibleName(QStringLiteral("Search"));
     m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->installEventFilter(this);
 
     m_tree->setModel(m_model);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &Sidebar::openAsLeft);
@@ -59,6 +60,9 @@ Sidebar::Sidebar(QWidget *parent)
     m_tree->setMouseTracking(true);
     m_tree->setAnimated(true);
     m_tree->setObjectName(QStringLiteral("sidebarTree"));
+    m_tree->setDragEnabled(true);
+    m_tree->setDragDropMode(QAbstractItemView::DragOnly);
+    m_tree->setDefaultDropAction(Qt::CopyAction);
     m_tree->viewport()->setAutoFillBackground(false);
     connect(m_tree, &QTreeView::clicked, this, &Sidebar::onClicked);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -165,6 +169,13 @@ bool Sidebar::eventFilter(QObject *watched, QEvent *event)
         if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
             m_tree->currentIndex().isValid()) {
             onClicked(m_tree->currentIndex());
+            return true;
+        }
+    }
+    if (watched == m_search && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit resultsRequested();
             return true;
         }
     }

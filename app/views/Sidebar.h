@@ -46,6 +46,8 @@ signals:
     void deleteFolderRequested(const QUuid &id);
     void editTagRequested(const QUuid &id);
     void deleteTagRequested(const QUuid &id);
+    // Down or Return in the search field: the user goes on to what it found.
+    void resultsRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,10 +1,12 @@
 #include "SidebarModel.h"
+#include "TagDragItem.h"
 
 #include <Folder.h>
 #include <LiveList.h>
 #include <Tag.h>
 
 #include <QHash>
+#include <QMimeData>
 #include <algorithm>
 #include <map>
 
@@ -192,6 +194,9 @@ QStandardItem *SidebarModel::made(const Row &row)
         auto *item = new QStandardItem;
         item->setEditable(false);
         item->setSelectable(r.kind != RowKind::Section);
+        // A tag row is dragged onto a card to give its item the tag.
+        item->setDragEnabled(r.kind == RowKind::Tag);
+        item->setDropEnabled(false);
         item->setData(int(r.kind), KindRole);
         if (r.kind == RowKind::SmartFolder)
             item->setData(r.smartFolder, SmartFolderRole);
@@ -308,6 +313,21 @@ QModelIndex SidebarModel::indexOfSmartFolder(SmartFolder folder) const
 QModelIndex SidebarModel::indexOfId(RowKind kind, const QUuid &id) const
 {
     return find(QModelIndex(), kind, id, IdRole);
+}
+
+QStringList SidebarModel::mimeTypes() const
+{
+    return {TagDragItem::mimeType};
+}
+
+QMimeData *SidebarModel::mimeData(const QModelIndexList &indexes) const
+{
+    QList<TagDragItem> tags;
+    for (const QModelIndex &index : indexes) {
+        if (RowKind(index.data(KindRole).toInt()) == RowKind::Tag)
+            tags.append(TagDragItem{index.data(IdRole).toUuid()});
+    }
+    return tags.isEmpty() ? nullptr : TagDragItem::toMimeData(tags);
 }
 
 } // namespace quillory

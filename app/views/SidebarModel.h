@@ -44,6 +44,9 @@ public:
                 const SidebarSelection &selection, const QList<Tag *> &filterTags);
 
     QModelIndex indexOfSmartFolder(SmartFolder folder) const;
+    // Tag rows are dragged as tags; no other row is dragged.
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
     QModelIndex indexOfId(RowKind kind, const QUuid &id) const;
 
 private:

@@ -1,5 +1,9 @@
 #include "TagDragItem.h"
 
+#include <Item.h>
+#include <LibraryStore.h>
+#include <Tag.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -104,6 +108,19 @@ QList<TagDragItem> TagDragItem::fromMimeData(const QMimeData &mime)
         }
     }
     return items;
+}
+
+bool TagDragItem::addTo(Item &item, LibraryStore &store, const QMimeData &mime)
+{
+    const QList<TagDragItem> payloads = fromMimeData(mime);
+    if (payloads.isEmpty())
+        return false;
+    for (const TagDragItem &payload : payloads) {
+        if (Tag *tag = store.tag(payload.tagId))
+            item.addTag(tag);
+    }
+    store.save();
+    return true;
 }
 
 } // namespace quillory

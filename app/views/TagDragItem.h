@@ -10,6 +10,9 @@ class QMimeData;
 
 namespace quillory {
 
+class Item;
+class LibraryStore;
+
 // What dragging a tag carries: its id, as the JSON object {"tagId": "<UUID>"} under its own
 // MIME type. Several tags travel as a JSON array of such objects.
 struct TagDragItem
@@ -28,6 +31,9 @@ struct TagDragItem
     static QMimeData *toMimeData(const QList<TagDragItem> &items);
     // Every decodable payload in `mime`, in order; entries that do not decode are skipped.
     static QList<TagDragItem> fromMimeData(const QMimeData &mime);
+    // Gives `item` the dragged tags that are still in `store` and saves at once, as every
+    // change made by hand to an item's tags is. False when `mime` holds no tag.
+    static bool addTo(Item &item, LibraryStore &store, const QMimeData &mime);
 
     bool operator==(const TagDragItem &other) const = default;
 };

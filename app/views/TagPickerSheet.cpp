@@ -404,16 +404,7 @@ void TagPickerSheet::addNewTag()
 
 bool TagPickerSheet::dropPayload(const QMimeData &mime)
 {
-    const QList<TagDragItem> payloads = TagDragItem::fromMimeData(mime);
-    if (payloads.isEmpty())
-        return false;
-    for (const TagDragItem &payload : payloads) {
-        Tag *tag = m_store.tag(payload.tagId);
-        if (tag != nullptr && m_item != nullptr)
-            m_item->addTag(tag);
-    }
-    m_store.save();
-    return true;
+    return m_item != nullptr && TagDragItem::addTo(*m_item, m_store, mime);
 }
 
 } // namespace quillory

@@ -209,7 +209,7 @@ TEST_F(MainWindowTest, SidebarTagRowsToggleTheFilter)
     EXPECT_TRUE(model.indexOfId(SidebarModel::RowKind::Tag, t->id())
                     .data(SidebarModel::CheckedRole)
                     .toBool());
-    EXPECT_EQ(m_window->content().header().countText(), u"1 items"_s);
+    EXPECT_EQ(m_window->content().header().countText(), u"1 item"_s);
 
     emit m_window->sidebar().tree()->clicked(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
     EXPECT_TRUE(m_state.filterTags().isEmpty());
@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, FolderAndKindFiltersCombine)
     m_window->chooseFolder(f, true);
     m_state.setContentTypeFilter(ItemType::Video);
     EXPECT_EQ(shown(), QStringList{u"clip"_s});
-    EXPECT_EQ(m_window->content().header().countText(), u"1 items"_s);
+    EXPECT_EQ(m_window->content().header().countText(), u"1 item"_s);
 }
 
 TEST_F(MainWindowTest, SortOrderSortsTheShownList)
@@ -648,7 +648,7 @@ TEST_F(MainWindowTest, DeletingAFolderAsksFirst)
     });
     m_window->deleteFolder(f);
     EXPECT_EQ(m_store->folders().size(), 2u);
-    EXPECT_TRUE(question.contains(u"1 sub-folders"_s)) << qPrintable(question);
+    EXPECT_TRUE(question.contains(u"Its sub-folder is deleted too"_s)) << qPrintable(question);
     answer = u"Delete"_s;
     m_window->deleteFolder(f);
     EXPECT_TRUE(m_store->folders().empty());
