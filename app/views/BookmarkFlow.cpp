@@ -2,11 +2,13 @@
 
 #include "DisplayText.h"
 #include "ImportProgress.h"
+#include "OpenPanel.h"
 
 #include <AppError.h>
 #include <AppState.h>
 #include <BookmarkExportJob.h>
 #include <BookmarkImportJob.h>
+#include <CountedNoun.h>
 #include <EnrichmentBatch.h>
 
 #include <QDir>
@@ -23,11 +25,6 @@
 namespace quillory {
 
 namespace {
-
-QString documentsFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-}
 
 QString bookmarkFilter()
 {
@@ -68,7 +65,7 @@ void BookmarkFlow::chooseAndImport(QWidget &window)
     const QString path =
         m_openFileHook ? m_openFileHook()
                        : QFileDialog::getOpenFileName(&window, QStringLiteral("Import Bookmarks"),
-                                                      documentsFolder(), bookmarkFilter());
+                                                      OpenPanel::startFolder(), bookmarkFilter());
     if (!path.isEmpty())
         importFile(window, path);
 }
@@ -167,8 +164,10 @@ void BookmarkFlow::showFetchProgress(qsizetype done, qsizetype total)
 {
     if (!m_fetchProgress)
         return;
-    m_fetchProgress->setLabelText(QStringLiteral("Fetched %1 of %2 pages...")
-                                      .arg(QLocale().toString(done), QLocale().toString(total)));
+    m_fetchProgress->setLabelText(
+        QStringLiteral("Fetched %1 of %2...")
+            .arg(QLocale().toString(done),
+                 CountedNoun::of(total, QStringLiteral("page"), QStringLiteral("pages"))));
     m_fetchProgress->setValue(total > 0 ? int(done * 1000 / total) : 0);
 }
 
@@ -189,12 +188,13 @@ void BookmarkFlow::chooseAndExport(QWidget &window)
 {
     if (isExporting())
         return;
-    QString path = m_saveFileHook
-                       ? m_saveFileHook()
-                       : QFileDialog::getSaveFileName(
-                             &window, QStringLiteral("Export Bookmarks"),
-                             QDir(documentsFolder()).filePath(QStringLiteral("bookmarks.html")),
-                             bookmarkFilter());
+    QString path =
+        m_saveFileHook
+            ? m_saveFileHook()
+            : QFileDialog::getSaveFileName(
+                  &window, QStringLiteral("Export Bookmarks"),
+                  QDir(OpenPanel::startFolder()).filePath(QStringLiteral("bookmarks.html")),
+                  bookmarkFilter());
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

@@ -3,6 +3,7 @@
 #include "BackupPassphraseSheet.h"
 #include "DisplayText.h"
 #include "ImportProgress.h"
+#include "OpenPanel.h"
 
 #include <AppError.h>
 #include <AppState.h>
@@ -29,8 +30,7 @@ QString ImportFlow::askForFile()
     if (m_openFileHook)
         return m_openFileHook();
     return QFileDialog::getOpenFileName(
-        &m_window, QStringLiteral("Import Data"),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        &m_window, QStringLiteral("Import Data"), OpenPanel::startFolder(),
         QStringLiteral("Quillory export or backup (*.json *.qlbackup);;All files (*)"));
 }
 

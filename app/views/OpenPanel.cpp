@@ -1,8 +1,11 @@
 #include "OpenPanel.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 
 namespace quillory {
 
@@ -24,11 +27,20 @@ std::optional<QString> OpenPanel::choose(QWidget *parent, const QString &title,
     panel.setFileMode(QFileDialog::ExistingFile);
     panel.setAcceptMode(QFileDialog::AcceptOpen);
     panel.setNameFilter(filter);
+    panel.setDirectory(startFolder());
     run(panel);
     const QStringList files = panel.selectedFiles();
     if (panel.result() != QDialog::Accepted || files.isEmpty())
         return std::nullopt;
     return files.first();
+}
+
+QString OpenPanel::startFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
 }
 
 QString OpenPanel::imageFilter()

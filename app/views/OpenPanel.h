@@ -19,6 +19,10 @@ public:
     static std::optional<QString> chooseImage(QWidget *parent, const Runner &run);
     static std::optional<QString> chooseDocument(QWidget *parent, const Runner &run);
 
+    // Where every file panel starts: the user's Documents folder when there is one, else the
+    // home folder. A folder that does not exist would be offered as a file name instead.
+    static QString startFolder();
+
     static QString imageFilter();
     // PDF, plain text, RTF, composite documents, spreadsheets, presentations, source code
     // and HTML, in that order.

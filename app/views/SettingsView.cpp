@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -69,6 +70,17 @@ SettingsView::SettingsView(AppState &state, LibraryStore &store, SecurityService
     m_form = buildForm();
     m_pages->addWidget(m_form);
     layout->addWidget(m_pages, 1);
+
+    // Closed from the keyboard as any window is; Escape first leaves a page for the form.
+    auto *close = new QShortcut(this);
+    close->setKeys({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(QKeySequence::Close)});
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (m_backBar->isVisible())
+            showForm();
+        else
+            this->close();
+    });
 
     connect(&store, &LibraryStore::recordsInserted, this, &SettingsView::updateCounts);
     connect(&store, &LibraryStore::recordsRemoved, this, &SettingsView::updateCounts);
@@ -148,7 +160,8 @@ QWidget *SettingsView::buildSecurity()
     m_encryptionRow->setLeadsOn(true);
     connect(m_encryptionRow, &RowButton::clicked, this, &SettingsView::showPrivacy);
     group->setFooter(QStringLiteral(
-        "All data stays on your device. Encryption adds an extra layer of protection."));
+        "All data stays on your device. Encryption keeps Quillory's window locked until "
+        "your passphrase is given; the library file itself is not encrypted yet."));
     return group;
 }
 
