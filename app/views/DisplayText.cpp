@@ -1,15 +1,33 @@
 #include "DisplayText.h"
 
 #include <BoundedText.h>
+#include <InboxLayout.h>
+#include <Item.h>
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace quillory {
 
 QString DisplayText::bounded(const QString &text, qsizetype limit)
 {
     return BoundedText::of(text, limit);
+}
+
+std::optional<QString> DisplayText::source(const Item &item)
+{
+    std::optional<QString> domain = item.sourceDomain();
+    if (!domain)
+        return domain;
+    // Painted for every card on screen: the cheap test of the name comes first.
+    QString shared = InboxLayout::sharedFileName(*domain);
+    if (shared.size() == domain->size())
+        return domain;
+    const QUrl url(item.urlString().value_or(QString()));
+    if (url.isLocalFile() && url.fileName() == *domain)
+        return shared;
+    return domain;
 }
 
 QString DisplayText::forMenu(const QString &text)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QMessageBox;
 
 namespace quillory {
+
+class Item;
 
 // How user text (titles, notes, names, addresses) is put on screen. Laying out text costs
 // time in step with its length, and a stored value may be megabytes long, so every view
@@ -25,6 +28,9 @@ public:
     static QString forMenu(const QString &text);
     // A tooltip that shows the text as it is (tooltips read anything tag-like as markup).
     static QString toolTip(const QString &text);
+    // Where an item comes from, as cards, rows and the detail show it: the site of a link,
+    // or the name a shared file had (the stored name carries a prefix that keeps it unique).
+    static std::optional<QString> source(const Item &item);
     // Both the text and the informative text of an alert shown as plain text.
     static void makePlain(QMessageBox &box);
 };

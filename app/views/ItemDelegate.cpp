@@ -198,7 +198,7 @@ void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setPen(palette.color(QPalette::Text));
     const int titleHeight = paintTitle(painter, m_lines, text, item.title(), item.isFavorite(),
                                        scaledFont(base, 0.92, QFont::Medium));
-    if (const std::optional<QString> domain = item.sourceDomain()) {
+    if (const std::optional<QString> domain = DisplayText::source(item)) {
         painter->setPen(secondary(palette));
         text.setTop(text.top() + titleHeight + 4);
         m_lines.draw(painter, text, DisplayText::bounded(*domain), scaledFont(base, 0.82));
@@ -229,7 +229,7 @@ void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &optio
 
     text.setTop(text.top() + titleHeight + 2);
     int x = text.left();
-    if (const std::optional<QString> domain = item.sourceDomain()) {
+    if (const std::optional<QString> domain = DisplayText::source(item)) {
         painter->setPen(secondary(palette));
         QRect half = text;
         half.setWidth(text.width() / 2);

@@ -417,8 +417,8 @@ void ItemDetailView::refreshLink(const Item &item)
     } else {
         m_link->setIcon(SymbolIcon::icon(QStringLiteral("link")));
         m_link->setText(DisplayText::forMenu(fontMetrics().elidedText(
-            DisplayText::bounded(item.sourceDomain().value_or(url->toString())), Qt::ElideRight,
-            320)));
+            DisplayText::bounded(DisplayText::source(item).value_or(url->toString())),
+            Qt::ElideRight, 320)));
         m_link->setToolTip(DisplayText::toolTip(url->toString()));
     }
 }

@@ -41,6 +41,17 @@ std::optional<QString> InboxLayout::ensureInbox()
     return inbox;
 }
 
+QString InboxLayout::sharedFileName(const QString &storedName)
+{
+    constexpr qsizetype uuidLength = 36;
+    if (storedName.size() <= uuidLength + 1 || storedName[uuidLength] != QLatin1Char('_'))
+        return storedName;
+    const QString uuid = storedName.first(uuidLength);
+    if (uuid != uuid.toUpper() || QUuid::fromString(uuid).isNull())
+        return storedName;
+    return storedName.sliced(uuidLength + 1);
+}
+
 QString InboxLayout::uniqueName(const QString &suffix)
 {
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();

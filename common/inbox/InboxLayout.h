@@ -34,6 +34,9 @@ public:
     static bool isBareName(const QString &name);
     // The file name in "Imported/<name>", when the path is exactly that with a bare name.
     static std::optional<QString> importedFileName(const QString &relativePath);
+    // The name a shared file had before uniqueName() made it unique: "<UUID>_report.pdf" is
+    // "report.pdf". Any other name comes back as it is.
+    static QString sharedFileName(const QString &storedName);
 };
 
 } // namespace quillory

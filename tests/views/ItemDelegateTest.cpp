@@ -1,3 +1,4 @@
+#include <DisplayText.h>
 #include <Item.h>
 #include <ItemDelegate.h>
 #include <ItemListModel.h>
@@ -106,3 +107,24 @@ TEST_F(ItemDelegateTest, FractionalScalingDrawsTheCardDirectly)
 }
 
 } // namespace
+
+TEST(DisplayText, ASharedFileShowsTheNameItWasSharedUnder)
+{
+    const QString stored = u"0F3C2A4E-7B1D-4C55-9E2A-3D4B5C6D7E8F_Report final.pdf"_s;
+    Item shared(ItemType::Document, u"Report final"_s);
+    shared.setUrlString(
+        QUrl::fromLocalFile(u"/home/u/.local/share/PendingItems/Imported/"_s + stored)
+            .toString(QUrl::FullyEncoded));
+    shared.setSourceDomain(stored);
+    EXPECT_EQ(DisplayText::source(shared), u"Report final.pdf"_s);
+
+    // Only the prefix the inbox adds to a file it keeps is taken off.
+    Item web(ItemType::WebLink, u"Odd host"_s, QUrl(u"https://example.com/"_s));
+    web.setSourceDomain(stored);
+    EXPECT_EQ(DisplayText::source(web), stored);
+    const QString lower = stored.toLower();
+    shared.setSourceDomain(lower);
+    shared.setUrlString(QUrl::fromLocalFile(u"/tmp/"_s + lower).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(DisplayText::source(shared), lower);
+    EXPECT_EQ(DisplayText::source(Item(ItemType::Screenshot, u"Shot"_s)), std::nullopt);
+}
