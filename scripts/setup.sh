@@ -4,17 +4,18 @@
 # configures and builds the given CMake preset.
 set -euo pipefail
 
-# Build tools and libraries, what the running application loads (the X11 platform plugin,
-# the SVG icon engine the Breeze theme needs, picture formats, fonts, certificates for https
-# pages, xdg-open for links), and what the tests run against (a D-Bus daemon, the GNOME
-# keyring daemon, a virtual X server, the validators of desktop entries and AppStream metadata).
+# Build tools and libraries, what the running application loads (the X11 and Wayland platform
+# plugins, the SVG icon engine the Breeze theme needs, picture formats, fonts, certificates for
+# https pages, xdg-open for links), and what the tests run against (a D-Bus daemon, the GNOME
+# keyring daemon, a virtual X server, a headless Wayland compositor, the validators of desktop
+# entries and AppStream metadata).
 QUILLORY_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format tzdata
   qt6-base-dev libsqlite3-dev libssl-dev libsecret-1-dev
-  qt6-qpa-plugins libqt6svg6 qt6-image-formats-plugins breeze-icon-theme fonts-dejavu-core
+  qt6-qpa-plugins qt6-wayland libqt6svg6 qt6-image-formats-plugins breeze-icon-theme fonts-dejavu-core
   ca-certificates xdg-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  dbus-daemon dbus-bin gnome-keyring xvfb xauth desktop-file-utils appstream
+  dbus-daemon dbus-bin gnome-keyring xvfb xauth weston desktop-file-utils appstream
 )
 
 quillory_install_missing() {
