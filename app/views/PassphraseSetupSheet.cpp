@@ -57,8 +57,9 @@ PassphraseSetupSheet::PassphraseSetupSheet(SecurityService &security, QWidget *p
     warningSymbol->setAlignment(Qt::AlignTop);
     warning->addWidget(warningSymbol);
     QLabel *warningText = SheetParts::footnote(
-        QStringLiteral("If you forget your passphrase, your data cannot be recovered. Write it "
-                       "down and store it securely."),
+        QStringLiteral("Quillory cannot tell you a forgotten passphrase: to open the library "
+                       "without it you would have to remove Quillory's entries from your "
+                       "keyring. Write it down and store it securely."),
         this);
     warningText->setObjectName(QStringLiteral("warning"));
     warning->addWidget(warningText, 1);

@@ -11,8 +11,8 @@ namespace quillory {
 class SecureFieldWithToggle;
 class SecurityService;
 
-// "Setup Encryption": the new passphrase twice, the two rules it must meet, and the warning
-// that a forgotten passphrase cannot be recovered. "Enable" switches encryption on (off the
+// "Setup Encryption": the new passphrase twice, the two rules it must meet, and what a
+// forgotten passphrase costs. "Enable" switches encryption on (off the
 // interface thread: the keyring may ask to be unlocked) and closes the sheet; a failure is
 // shown in an alert and the sheet stays open.
 class PassphraseSetupSheet final : public QDialog

@@ -51,8 +51,11 @@ QWidget *PrivacySettingsView::buildEncryptionSection()
     connect(m_encryption, &QCheckBox::toggled, this, &PrivacySettingsView::encryptionToggled);
     layout->addLayout(SheetParts::section(QStringLiteral("Encryption"), m_encryption));
     layout->addWidget(SheetParts::footnote(
-        QStringLiteral("AES-256-GCM encryption. You'll enter your passphrase when the app "
-                       "launches."),
+        QStringLiteral("Quillory asks for your passphrase when it starts and shows nothing of your "
+                       "library, nor adds what was shared meanwhile, until it is given. The "
+                       "library file itself is not encrypted yet: anyone who can read your "
+                       "files can read it. Backups are sealed (AES-256-GCM) when you export "
+                       "them with \u201CEncrypt Backup\u201D."),
         section));
     return section;
 }
@@ -186,7 +189,8 @@ void PrivacySettingsView::askToDisable()
                          QStringLiteral("Disable Encryption?"), QMessageBox::NoButton, this);
     question.setObjectName(QStringLiteral("disableConfirmation"));
     question.setInformativeText(
-        QStringLiteral("Your data will no longer be encrypted. This action cannot be undone."));
+        QStringLiteral("Quillory will open without asking for a passphrase, and the "
+                       "passphrase's records are removed from your keyring."));
     QPushButton *disableButton =
         question.addButton(QStringLiteral("Disable Encryption"), QMessageBox::DestructiveRole);
     question.addButton(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));

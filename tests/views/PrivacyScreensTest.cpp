@@ -154,8 +154,9 @@ TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
     });
     QSignalSpy settled(&view, &PrivacySettingsView::settled);
     view.encryptionToggle()->click();
-    EXPECT_EQ(question, QStringLiteral("Disable Encryption?|Your data will no longer be "
-                                       "encrypted. This action cannot be undone."));
+    EXPECT_EQ(question, QStringLiteral("Disable Encryption?|Quillory will open without asking "
+                                       "for a passphrase, and the passphrase's records are "
+                                       "removed from your keyring."));
     QTRY_VERIFY_WITH_TIMEOUT(!m_security->isEncryptionEnabled(), 10000);
     EXPECT_FALSE(view.encryptionToggle()->isChecked());
     EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
