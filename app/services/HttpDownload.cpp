@@ -54,9 +54,8 @@ HttpDownload::HttpDownload(QNetworkAccessManager &network, QNetworkRequest reque
       m_done(std::move(done)), m_currentUrl(m_request.url())
 {
     m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        finish({Status::Transport, {}, timedOutText()});
-    });
+    connect(&m_deadline, &QTimer::timeout, this,
+            [this] { fail(Status::Transport, timedOutText()); });
 }
 
 HttpDownload::~HttpDownload()
@@ -73,7 +72,7 @@ void HttpDownload::start()
 void HttpDownload::send()
 {
     if (!isFetchable(m_currentUrl)) {
-        finish({Status::Refused, {}, {}});
+        fail(Status::Refused);
         return;
     }
     // Redirects are followed here rather than by the network layer, so that every hop
@@ -101,13 +100,14 @@ void HttpDownload::onMetaDataChanged()
         return;
     }
     if (!isSuccess(status)) {
-        finish({Status::BadStatus, {}, {}}); // the body of an error page is of no use
+        fail(Status::BadStatus); // the body of an error page is of no use
         return;
     }
+    m_contentType = m_reply->rawHeader(QByteArrayLiteral("Content-Type"));
     if (m_settings.overflow == Overflow::Fail) {
         const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
         if (declared.isValid() && declared.toLongLong() > m_settings.byteLimit)
-            finish({Status::TooLarge, {}, {}});
+            fail(Status::TooLarge);
     }
 }
 
@@ -115,18 +115,19 @@ void HttpDownload::follow()
 {
     const QByteArray location = m_reply->rawHeader(QByteArrayLiteral("Location"));
     if (location.isEmpty()) {
-        finish({Status::BadStatus, {}, {}});
+        fail(Status::BadStatus);
         return;
     }
     const QUrl target = m_currentUrl.resolved(QUrl(QString::fromUtf8(location)));
     ++m_redirects;
     if (m_redirects > m_settings.maxRedirects || !redirectAllowed(m_currentUrl, target)) {
-        finish({Status::Refused, {}, {}});
+        fail(Status::Refused);
         return;
     }
     dropReply();
     m_currentUrl = target;
     m_body.clear();
+    m_contentType.clear();
     send();
 }
 
@@ -145,11 +146,11 @@ bool HttpDownload::takeBody()
     if (m_body.size() <= m_settings.byteLimit)
         return false;
     if (m_settings.overflow == Overflow::Fail) {
-        finish({Status::TooLarge, {}, {}});
+        fail(Status::TooLarge);
         return true;
     }
     m_body.truncate(m_settings.byteLimit);
-    finish({Status::Truncated, std::move(m_body), {}});
+    succeed(Status::Truncated);
     return true;
 }
 
@@ -161,7 +162,7 @@ void HttpDownload::onFinished()
         return;
     }
     if (status != 0 && !isSuccess(status)) {
-        finish({Status::BadStatus, {}, {}});
+        fail(Status::BadStatus);
         return;
     }
     switch (m_reply->error()) {
@@ -169,14 +170,31 @@ void HttpDownload::onFinished()
         break;
     case QNetworkReply::OperationCanceledError:
         // Nothing here aborts a reply, so this is the inactivity time-out.
-        finish({Status::Transport, {}, timedOutText()});
+        fail(Status::Transport, timedOutText());
         return;
     default:
-        finish({Status::Transport, {}, m_reply->errorString()});
+        fail(Status::Transport, m_reply->errorString());
         return;
     }
     if (!takeBody())
-        finish({Status::Complete, std::move(m_body), {}});
+        succeed(Status::Complete);
+}
+
+void HttpDownload::fail(Status status, QString errorText)
+{
+    Result result;
+    result.status = status;
+    result.errorText = std::move(errorText);
+    finish(std::move(result));
+}
+
+void HttpDownload::succeed(Status status)
+{
+    Result result;
+    result.status = status;
+    result.body = std::move(m_body);
+    result.contentType = m_contentType;
+    finish(std::move(result));
 }
 
 void HttpDownload::finish(Result result)

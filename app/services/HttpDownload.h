@@ -40,8 +40,9 @@ public:
     struct Result
     {
         Status status = Status::Transport;
-        QByteArray body;   // Complete and Truncated only
-        QString errorText; // Transport only
+        QByteArray body;        // Complete and Truncated only
+        QString errorText;      // Transport only
+        QByteArray contentType; // Complete and Truncated only
     };
     using Done = std::function<void(const Result &)>;
 
@@ -68,6 +69,8 @@ private:
     void onFinished();
     // Moves what has arrived into the body; true when that ended the download.
     bool takeBody();
+    void fail(Status status, QString errorText = {});
+    void succeed(Status status); // Complete or Truncated, with the body taken so far
     void finish(Result result);
     void release();
     void dropReply();
@@ -78,6 +81,7 @@ private:
     Done m_done;
     QPointer<QNetworkReply> m_reply;
     QUrl m_currentUrl;
+    QByteArray m_contentType;
     QByteArray m_body;
     QTimer m_deadline;
     int m_redirects = 0;

@@ -1,5 +1,6 @@
 #include "MetadataService.h"
 
+#include "HtmlDecoding.h"
 #include "HtmlMetadataParser.h"
 #include "HttpDownload.h"
 
@@ -45,7 +46,7 @@ public:
     }
 
     // Decoding and parsing a page of megabytes runs on the thread pool.
-    void parse(const QByteArray &body, bool truncated, const QUrl &base,
+    void parse(const HttpDownload::Result &page, const QUrl &base,
                std::function<void(const MetadataOutcome &)> then)
     {
         auto promise = std::make_shared<QPromise<FetchedMetadata>>();
@@ -55,11 +56,13 @@ public:
         });
         watcher->setFuture(promise->future());
         promise->start();
-        QThreadPool::globalInstance()->start([promise, body, truncated, base] {
-            promise->addResult(
-                HtmlMetadataParser::parse(HtmlMetadataParser::decodePage(body, truncated), base));
-            promise->finish();
-        });
+        QThreadPool::globalInstance()->start(
+            [promise, body = page.body, contentType = page.contentType,
+             truncated = page.status == HttpDownload::Status::Truncated, base] {
+                promise->addResult(HtmlMetadataParser::parse(
+                    HtmlDecoding::decodePage(body, contentType, truncated), base));
+                promise->finish();
+            });
     }
 
 signals:
@@ -186,7 +189,7 @@ void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, Metadata
         case Status::Truncated:
             // Relative addresses resolve against the address asked for, not the one
             // redirects ended at.
-            call->parse(result.body, result.status == Status::Truncated, url, then);
+            call->parse(result, url, then);
             return;
         case Status::Transport:
             then({{}, MetadataError::transport(result.errorText)});
