@@ -1,5 +1,8 @@
 #include "HttpDownload.h"
 
+#include "AddressScope.h"
+
+#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -29,6 +32,24 @@ bool isHttps(const QUrl &url)
     return url.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
 }
 
+// Errors that come before any answer and may be the address's alone, so that the name's
+// next address is worth a try.
+bool isUnreachable(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool HttpDownload::isFetchable(const QUrl &url)
@@ -51,7 +72,7 @@ QString HttpDownload::timedOutText()
 HttpDownload::HttpDownload(QNetworkAccessManager &network, QNetworkRequest request,
                            Settings settings, Done done, QObject *parent)
     : QObject(parent), m_network(network), m_request(std::move(request)), m_settings(settings),
-      m_done(std::move(done)), m_currentUrl(m_request.url())
+      m_done(std::move(done)), m_currentUrl(m_request.url()), m_reach(m_settings.reach)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this,
@@ -75,10 +96,59 @@ void HttpDownload::send()
         fail(Status::Refused);
         return;
     }
+    QHostAddress literal;
+    if (literal.setAddress(m_currentUrl.host())) {
+        QHostInfo info;
+        info.setAddresses({literal});
+        onResolved(info);
+        return;
+    }
+    m_lookup = QHostInfo::lookupHost(m_currentUrl.host(), this, [this](const QHostInfo &info) {
+        m_lookup = -1;
+        onResolved(info);
+    });
+}
+
+void HttpDownload::onResolved(const QHostInfo &info)
+{
+    if (m_finished)
+        return;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        fail(Status::Transport, info.error() == QHostInfo::HostNotFound
+                                    ? QStringLiteral("Host %1 not found").arg(m_currentUrl.host())
+                                    : info.errorString());
+        return;
+    }
+    m_addresses = info.addresses();
+    if (m_reach == Reach::PublicOnly)
+        m_addresses.removeIf([](const QHostAddress &a) { return !AddressScope::isPublic(a); });
+    if (m_addresses.isEmpty()) {
+        fail(Status::Refused);
+        return;
+    }
+    m_tried = 0;
+    request();
+}
+
+void HttpDownload::request()
+{
+    m_address = m_addresses.at(m_tried++);
+    QNetworkRequest request = m_request;
+    QUrl pinned = m_currentUrl;
+    if (QHostAddress(m_currentUrl.host()).isNull()) {
+        // The name travels in the Host header and the certificate check (and TLS's server
+        // name) instead; HTTP/2 would name the server by the address.
+        pinned.setHost(m_address.toString());
+        QByteArray host = m_currentUrl.host(QUrl::FullyEncoded).toLatin1();
+        if (m_currentUrl.port() != -1)
+            host += ':' + QByteArray::number(m_currentUrl.port());
+        request.setRawHeader(QByteArrayLiteral("Host"), host);
+        request.setPeerVerifyName(m_currentUrl.host(QUrl::FullyEncoded));
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    }
+    request.setUrl(pinned);
     // Redirects are followed here rather than by the network layer, so that every hop
     // passes the same checks and is counted against one limit.
-    QNetworkRequest request = m_request;
-    request.setUrl(m_currentUrl);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_network.get(request);
@@ -88,6 +158,11 @@ void HttpDownload::send()
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpDownload::onMetaDataChanged);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpDownload::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpDownload::onFinished);
+}
+
+HttpDownload::Reach HttpDownload::reachOnward() const
+{
+    return AddressScope::isPublic(m_address) ? Reach::PublicOnly : m_reach;
 }
 
 void HttpDownload::onMetaDataChanged()
@@ -125,6 +200,7 @@ void HttpDownload::follow()
         return;
     }
     dropReply();
+    m_reach = reachOnward();
     m_currentUrl = target;
     m_body.clear();
     m_contentType.clear();
@@ -165,6 +241,12 @@ void HttpDownload::onFinished()
         fail(Status::BadStatus);
         return;
     }
+    if (status == 0 && m_body.isEmpty() && m_tried < m_addresses.size() &&
+        isUnreachable(m_reply->error())) {
+        dropReply();
+        request();
+        return;
+    }
     switch (m_reply->error()) {
     case QNetworkReply::NoError:
         break;
@@ -194,6 +276,7 @@ void HttpDownload::succeed(Status status)
     result.status = status;
     result.body = std::move(m_body);
     result.contentType = m_contentType;
+    result.onward = reachOnward();
     finish(std::move(result));
 }
 
@@ -211,6 +294,8 @@ void HttpDownload::finish(Result result)
 void HttpDownload::release()
 {
     m_deadline.stop();
+    if (m_lookup != -1)
+        QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
     dropReply();
 }
 
