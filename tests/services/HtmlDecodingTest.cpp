@@ -2,6 +2,7 @@
 
 #include <HtmlDecoding.h>
 
+#include <QRandomGenerator>
 #include <QStringEncoder>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,36 @@ TEST(HtmlDecoding, DecidesTheEncodingAsABrowserDoes)
                        s(seen ? cyrillicText : cyrillicAs1252);
         }
         EXPECT_EQ(HtmlDecoding::decodePage(c.bytes, c.contentType, c.truncated), expected);
+    }
+}
+
+// Fragments of declarations cut and shuffled at random: whatever the prescan meets, each one
+// ends, and within the bytes (the sanitizer build watches the reads).
+TEST(HtmlDecoding, ReadsAnyShuffleOfDeclarationsWithinItsBytes)
+{
+    const QByteArray pieces[] = {"<meta",       " charset=", "http-equiv=content-type",
+                                 " content=\"", "charset",   "=",
+                                 "\"",          "'",         "<!--",
+                                 "-->",         "<",         ">",
+                                 "/",           "</a",       "<?",
+                                 "<!",          " ",         "shift_jis",
+                                 "utf-16",      ";",         "\xEF\xBB\xBF",
+                                 "\xFF",        "\xC3",      "x"};
+    QRandomGenerator random(20240501);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        const int count = random.bounded(1, 60);
+        for (int i = 0; i < count; ++i) {
+            const QByteArray &piece = pieces[random.bounded(int(std::size(pieces)))];
+            bytes += piece.first(random.bounded(qsizetype(1), piece.size() + 1));
+        }
+        const qsizetype limit = random.bounded(qsizetype(0), bytes.size() + 2);
+        const QByteArray contentType = "text/html;" + bytes.first(random.bounded(bytes.size() + 1));
+        const HtmlDecoding::Choice choice =
+            HtmlDecoding::choose(bytes, contentType, round % 2 == 0, limit);
+        EXPECT_FALSE(choice.encoding.isEmpty());
+        // No byte becomes more than one UTF-16 unit.
+        EXPECT_LE(HtmlDecoding::decode(bytes, choice, round % 2 == 0).size(), bytes.size());
     }
 }
 
