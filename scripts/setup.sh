@@ -8,14 +8,15 @@ set -euo pipefail
 # plugins, the SVG icon engine the Breeze theme needs, picture formats, fonts, certificates for
 # https pages, xdg-open for links), and what the tests run against (a D-Bus daemon, the GNOME
 # keyring daemon, a virtual X server, a headless Wayland compositor, the validators of desktop
-# entries and AppStream metadata).
+# entries and AppStream metadata, `ip` for the network namespace the address tests give
+# themselves).
 QUILLORY_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format tzdata
   qt6-base-dev libsqlite3-dev libssl-dev libsecret-1-dev
   qt6-qpa-plugins qt6-wayland libqt6svg6 qt6-image-formats-plugins breeze-icon-theme fonts-dejavu-core
   ca-certificates xdg-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  dbus-daemon dbus-bin gnome-keyring xvfb xauth weston desktop-file-utils appstream
+  dbus-daemon dbus-bin gnome-keyring xvfb xauth weston desktop-file-utils appstream iproute2
 )
 
 quillory_install_missing() {

@@ -1,9 +1,9 @@
 #include "BookmarkFileReader.h"
 
+#include "HtmlDecoding.h"
 #include "HtmlMetadataParser.h"
 
 #include <QSet>
-#include <QStringDecoder>
 #include <cstring>
 #include <string_view>
 
@@ -409,56 +409,18 @@ void TreeBuilder::closeList()
     m_noteFor = -1;
 }
 
-// The charset a <META> near the start declares, lower case; empty when none does.
-QByteArray declaredCharset(QByteArrayView bytes)
-{
-    const QByteArrayView head = bytes.first(std::min<qsizetype>(bytes.size(), 64 * 1024));
-    Scanner scanner(head);
-    QByteArrayView text;
-    TagToken tag;
-    while (scanner.next(text, tag)) {
-        if (!tag.is("meta"))
-            continue;
-        if (auto charset = tag.attribute("charset"))
-            return charset->trimmed().toByteArray().toLower();
-        const QByteArray content = tag.attribute("content").value_or("").toByteArray().toLower();
-        const qsizetype at = content.indexOf("charset=");
-        if (at >= 0) {
-            QByteArray name = content.mid(at + 8);
-            const qsizetype end = name.indexOf(';');
-            return (end >= 0 ? name.first(end) : name).trimmed();
-        }
-    }
-    return {};
-}
-
-QByteArray utf8Of(QByteArrayView bytes, const QByteArray &charset)
-{
-    QStringDecoder decoder(charset.constData());
-    if (decoder.isValid())
-        return QString(decoder.decode(bytes)).toUtf8();
-    // Without a converter for the charset, Latin 1 keeps every byte a character.
-    return QString::fromLatin1(bytes).toUtf8();
-}
-
 } // namespace
 
 std::optional<QByteArray> BookmarkFileReader::convertedToUtf8(QByteArrayView bytes)
 {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(QStringDecoder::Utf16, QStringDecoder::Flag::Stateless);
-        return QString(utf16.decode(bytes)).toUtf8();
-    }
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return bytes.sliced(3).toByteArray();
-    const QByteArray charset = declaredCharset(bytes);
-    if (charset.isEmpty() || charset == "utf-8" || charset == "utf8" || charset == "us-ascii")
-        return std::nullopt;
-    // A declaration read as ASCII is not in UTF-16 or UTF-32, whatever it says: tools that
-    // convert a file often leave the old one behind.
-    if (charset.startsWith("utf-16") || charset.startsWith("utf-32") || charset.startsWith("ucs-"))
-        return std::nullopt;
-    return utf8Of(bytes, charset);
+    // Exporters put the <META> after a comment or two, sometimes long ones.
+    constexpr qsizetype prescanLimit = 64 * 1024;
+    const HtmlDecoding::Choice choice = HtmlDecoding::choose(bytes, {}, false, prescanLimit);
+    if (!choice.isUtf8())
+        return HtmlDecoding::decode(bytes, choice, false).toUtf8();
+    if (choice.bomLength > 0)
+        return bytes.sliced(choice.bomLength).toByteArray();
+    return std::nullopt;
 }
 
 qint64 BookmarkFileReader::millisecondsOf(QByteArrayView attribute)

@@ -27,8 +27,9 @@ public:
     // Fails only for bytes that hold no bookmark file at all.
     static Result read(QByteArrayView bytes);
 
-    // The bytes in UTF-8 when they are in another encoding (a byte order mark or a charset
-    // a <META> declares says which); absent when they are UTF-8 already.
+    // The bytes in UTF-8 when they are in another encoding, told as a browser tells a page's
+    // (HtmlDecoding), with a <META> looked for in the first 64 KiB; absent when they are
+    // UTF-8 already.
     static std::optional<QByteArray> convertedToUtf8(QByteArrayView bytes);
 
     // ADD_DATE and LAST_MODIFIED count seconds; some tools write milliseconds or

@@ -2,7 +2,6 @@
 
 #include "HtmlEntities.h"
 
-#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -427,22 +426,6 @@ void appendCodePoint(QString &out, char32_t c)
     }
 }
 
-// The bytes up to the last complete UTF-8 sequence, for a page cut mid-character.
-QByteArrayView withoutIncompleteUtf8Tail(QByteArrayView bytes)
-{
-    qsizetype i = bytes.size();
-    int continuation = 0;
-    while (i > 0 && continuation < 3 && (uchar(bytes[i - 1]) & 0xC0) == 0x80) {
-        --i;
-        ++continuation;
-    }
-    if (i == 0)
-        return bytes;
-    const uchar lead = uchar(bytes[i - 1]);
-    const int expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return expected > 1 && continuation + 1 < expected ? bytes.first(i - 1) : bytes;
-}
-
 } // namespace
 
 FetchedMetadata HtmlMetadataParser::parse(const QString &html, const QUrl &baseURL)
@@ -525,15 +508,6 @@ QString HtmlMetadataParser::decodeEntities(QStringView text)
     }
     out.append(text.mid(copied));
     return out;
-}
-
-QString HtmlMetadataParser::decodePage(const QByteArray &bytes, bool truncated)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(truncated ? withoutIncompleteUtf8Tail(bytes) : bytes);
-    if (!utf8.hasError())
-        return text;
-    return QString::fromLatin1(bytes);
 }
 
 } // namespace quillory

@@ -2,7 +2,6 @@
 
 #include "FetchedMetadata.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <QUrl>
@@ -30,10 +29,6 @@ public:
     // Decodes every named, decimal and hexadecimal character reference once; references
     // HTML does not define stay as written. "&nbsp;" gives an ordinary space.
     static QString decodeEntities(QStringView text);
-
-    // Strict UTF-8, else Latin 1; a declared charset is not consulted. For a page cut short
-    // at a byte limit, an incomplete last UTF-8 sequence does not count against UTF-8.
-    static QString decodePage(const QByteArray &bytes, bool truncated);
 };
 
 } // namespace quillory

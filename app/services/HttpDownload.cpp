@@ -1,5 +1,8 @@
 #include "HttpDownload.h"
 
+#include "AddressScope.h"
+
+#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -29,6 +32,24 @@ bool isHttps(const QUrl &url)
     return url.scheme().compare(QStringLiteral("https"), Qt::CaseInsensitive) == 0;
 }
 
+// Errors that come before any answer and may be the address's alone, so that the name's
+// next address is worth a try.
+bool isUnreachable(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool HttpDownload::isFetchable(const QUrl &url)
@@ -51,12 +72,11 @@ QString HttpDownload::timedOutText()
 HttpDownload::HttpDownload(QNetworkAccessManager &network, QNetworkRequest request,
                            Settings settings, Done done, QObject *parent)
     : QObject(parent), m_network(network), m_request(std::move(request)), m_settings(settings),
-      m_done(std::move(done)), m_currentUrl(m_request.url())
+      m_done(std::move(done)), m_currentUrl(m_request.url()), m_reach(m_settings.reach)
 {
     m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        finish({Status::Transport, {}, timedOutText()});
-    });
+    connect(&m_deadline, &QTimer::timeout, this,
+            [this] { fail(Status::Transport, timedOutText()); });
 }
 
 HttpDownload::~HttpDownload()
@@ -73,13 +93,62 @@ void HttpDownload::start()
 void HttpDownload::send()
 {
     if (!isFetchable(m_currentUrl)) {
-        finish({Status::Refused, {}, {}});
+        fail(Status::Refused);
         return;
     }
+    QHostAddress literal;
+    if (literal.setAddress(m_currentUrl.host())) {
+        QHostInfo info;
+        info.setAddresses({literal});
+        onResolved(info);
+        return;
+    }
+    m_lookup = QHostInfo::lookupHost(m_currentUrl.host(), this, [this](const QHostInfo &info) {
+        m_lookup = -1;
+        onResolved(info);
+    });
+}
+
+void HttpDownload::onResolved(const QHostInfo &info)
+{
+    if (m_finished)
+        return;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        fail(Status::Transport, info.error() == QHostInfo::HostNotFound
+                                    ? QStringLiteral("Host %1 not found").arg(m_currentUrl.host())
+                                    : info.errorString());
+        return;
+    }
+    m_addresses = info.addresses();
+    if (m_reach == Reach::PublicOnly)
+        m_addresses.removeIf([](const QHostAddress &a) { return !AddressScope::isPublic(a); });
+    if (m_addresses.isEmpty()) {
+        fail(Status::Refused);
+        return;
+    }
+    m_tried = 0;
+    request();
+}
+
+void HttpDownload::request()
+{
+    m_address = m_addresses.at(m_tried++);
+    QNetworkRequest request = m_request;
+    QUrl pinned = m_currentUrl;
+    if (QHostAddress(m_currentUrl.host()).isNull()) {
+        // The name travels in the Host header and the certificate check (and TLS's server
+        // name) instead; HTTP/2 would name the server by the address.
+        pinned.setHost(m_address.toString());
+        QByteArray host = m_currentUrl.host(QUrl::FullyEncoded).toLatin1();
+        if (m_currentUrl.port() != -1)
+            host += ':' + QByteArray::number(m_currentUrl.port());
+        request.setRawHeader(QByteArrayLiteral("Host"), host);
+        request.setPeerVerifyName(m_currentUrl.host(QUrl::FullyEncoded));
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    }
+    request.setUrl(pinned);
     // Redirects are followed here rather than by the network layer, so that every hop
     // passes the same checks and is counted against one limit.
-    QNetworkRequest request = m_request;
-    request.setUrl(m_currentUrl);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_network.get(request);
@@ -89,6 +158,11 @@ void HttpDownload::send()
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpDownload::onMetaDataChanged);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpDownload::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpDownload::onFinished);
+}
+
+HttpDownload::Reach HttpDownload::reachOnward() const
+{
+    return AddressScope::isPublic(m_address) ? Reach::PublicOnly : m_reach;
 }
 
 void HttpDownload::onMetaDataChanged()
@@ -101,13 +175,14 @@ void HttpDownload::onMetaDataChanged()
         return;
     }
     if (!isSuccess(status)) {
-        finish({Status::BadStatus, {}, {}}); // the body of an error page is of no use
+        fail(Status::BadStatus); // the body of an error page is of no use
         return;
     }
+    m_contentType = m_reply->rawHeader(QByteArrayLiteral("Content-Type"));
     if (m_settings.overflow == Overflow::Fail) {
         const QVariant declared = m_reply->header(QNetworkRequest::ContentLengthHeader);
         if (declared.isValid() && declared.toLongLong() > m_settings.byteLimit)
-            finish({Status::TooLarge, {}, {}});
+            fail(Status::TooLarge);
     }
 }
 
@@ -115,18 +190,20 @@ void HttpDownload::follow()
 {
     const QByteArray location = m_reply->rawHeader(QByteArrayLiteral("Location"));
     if (location.isEmpty()) {
-        finish({Status::BadStatus, {}, {}});
+        fail(Status::BadStatus);
         return;
     }
     const QUrl target = m_currentUrl.resolved(QUrl(QString::fromUtf8(location)));
     ++m_redirects;
     if (m_redirects > m_settings.maxRedirects || !redirectAllowed(m_currentUrl, target)) {
-        finish({Status::Refused, {}, {}});
+        fail(Status::Refused);
         return;
     }
     dropReply();
+    m_reach = reachOnward();
     m_currentUrl = target;
     m_body.clear();
+    m_contentType.clear();
     send();
 }
 
@@ -145,11 +222,11 @@ bool HttpDownload::takeBody()
     if (m_body.size() <= m_settings.byteLimit)
         return false;
     if (m_settings.overflow == Overflow::Fail) {
-        finish({Status::TooLarge, {}, {}});
+        fail(Status::TooLarge);
         return true;
     }
     m_body.truncate(m_settings.byteLimit);
-    finish({Status::Truncated, std::move(m_body), {}});
+    succeed(Status::Truncated);
     return true;
 }
 
@@ -161,7 +238,13 @@ void HttpDownload::onFinished()
         return;
     }
     if (status != 0 && !isSuccess(status)) {
-        finish({Status::BadStatus, {}, {}});
+        fail(Status::BadStatus);
+        return;
+    }
+    if (status == 0 && m_body.isEmpty() && m_tried < m_addresses.size() &&
+        isUnreachable(m_reply->error())) {
+        dropReply();
+        request();
         return;
     }
     switch (m_reply->error()) {
@@ -169,14 +252,32 @@ void HttpDownload::onFinished()
         break;
     case QNetworkReply::OperationCanceledError:
         // Nothing here aborts a reply, so this is the inactivity time-out.
-        finish({Status::Transport, {}, timedOutText()});
+        fail(Status::Transport, timedOutText());
         return;
     default:
-        finish({Status::Transport, {}, m_reply->errorString()});
+        fail(Status::Transport, m_reply->errorString());
         return;
     }
     if (!takeBody())
-        finish({Status::Complete, std::move(m_body), {}});
+        succeed(Status::Complete);
+}
+
+void HttpDownload::fail(Status status, QString errorText)
+{
+    Result result;
+    result.status = status;
+    result.errorText = std::move(errorText);
+    finish(std::move(result));
+}
+
+void HttpDownload::succeed(Status status)
+{
+    Result result;
+    result.status = status;
+    result.body = std::move(m_body);
+    result.contentType = m_contentType;
+    result.onward = reachOnward();
+    finish(std::move(result));
 }
 
 void HttpDownload::finish(Result result)
@@ -193,6 +294,8 @@ void HttpDownload::finish(Result result)
 void HttpDownload::release()
 {
     m_deadline.stop();
+    if (m_lookup != -1)
+        QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
     dropReply();
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "AddressScope.h"
+
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
@@ -9,14 +13,18 @@
 #include <QUrl>
 #include <functional>
 
+class QHostInfo;
 class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace quillory {
 
 // One GET held to its limits: only http and https on every hop, a bounded number of
-// redirects never leaving https for http, a cap on the body and a deadline for the
-// whole transfer. It deletes itself once it has reported; deleting it (or its parent)
+// redirects never leaving https for http, a cap on the body, a deadline for the whole
+// transfer, and no hop to the user's own machine or networks once a hop was answered from
+// the internet. Each hop's name is resolved here and the connection made to the address
+// that was checked, so a name that answers differently a moment later (DNS rebinding)
+// cannot move it. It deletes itself once it has reported; deleting it (or its parent)
 // earlier abandons the transfer.
 class HttpDownload final : public QObject
 {
@@ -26,22 +34,31 @@ public:
     // What to do with a body that grows past the byte limit.
     enum class Overflow { Truncate, Fail };
 
+    // Anywhere: the first hop anywhere; once a hop is answered from a public address, every
+    // later one public too.
+    using Reach = AddressReach;
+
     struct Settings
     {
         qint64 byteLimit = 0;
         Overflow overflow = Overflow::Fail;
         int resourceTimeoutMs = 15000;
         int maxRedirects = 10;
+        Reach reach = Reach::Anywhere;
     };
 
-    // Refused: the address, or a redirect's target, is not one this download may fetch.
+    // Refused: the address, a redirect's target, or every address its name resolves to, is
+    // not one this download may fetch.
     enum class Status { Complete, Truncated, BadStatus, Refused, TooLarge, Transport };
 
     struct Result
     {
         Status status = Status::Transport;
-        QByteArray body;   // Complete and Truncated only
-        QString errorText; // Transport only
+        QByteArray body;        // Complete and Truncated only
+        QString errorText;      // Transport only
+        QByteArray contentType; // Complete and Truncated only
+        // What a download of an address the body names may reach.
+        Reach onward = Reach::Anywhere;
     };
     using Done = std::function<void(const Result &)>;
 
@@ -62,12 +79,17 @@ public:
 
 private:
     void send();
+    void onResolved(const QHostInfo &info);
+    void request();
+    Reach reachOnward() const;
     void onMetaDataChanged();
     void follow();
     void onReadyRead();
     void onFinished();
     // Moves what has arrived into the body; true when that ended the download.
     bool takeBody();
+    void fail(Status status, QString errorText = {});
+    void succeed(Status status); // Complete or Truncated, with the body taken so far
     void finish(Result result);
     void release();
     void dropReply();
@@ -78,6 +100,12 @@ private:
     Done m_done;
     QPointer<QNetworkReply> m_reply;
     QUrl m_currentUrl;
+    Reach m_reach;
+    QList<QHostAddress> m_addresses; // the current hop's, in the order they are tried
+    qsizetype m_tried = 0;
+    QHostAddress m_address; // the one the current request goes to
+    int m_lookup = -1;
+    QByteArray m_contentType;
     QByteArray m_body;
     QTimer m_deadline;
     int m_redirects = 0;

@@ -1,5 +1,6 @@
 #include "MetadataService.h"
 
+#include "HtmlDecoding.h"
 #include "HtmlMetadataParser.h"
 #include "HttpDownload.h"
 
@@ -45,7 +46,7 @@ public:
     }
 
     // Decoding and parsing a page of megabytes runs on the thread pool.
-    void parse(const QByteArray &body, bool truncated, const QUrl &base,
+    void parse(const HttpDownload::Result &page, const QUrl &base,
                std::function<void(const MetadataOutcome &)> then)
     {
         auto promise = std::make_shared<QPromise<FetchedMetadata>>();
@@ -55,11 +56,13 @@ public:
         });
         watcher->setFuture(promise->future());
         promise->start();
-        QThreadPool::globalInstance()->start([promise, body, truncated, base] {
-            promise->addResult(
-                HtmlMetadataParser::parse(HtmlMetadataParser::decodePage(body, truncated), base));
-            promise->finish();
-        });
+        QThreadPool::globalInstance()->start(
+            [promise, body = page.body, contentType = page.contentType,
+             truncated = page.status == HttpDownload::Status::Truncated, base] {
+                promise->addResult(HtmlMetadataParser::parse(
+                    HtmlDecoding::decodePage(body, contentType, truncated), base));
+                promise->finish();
+            });
     }
 
 signals:
@@ -103,7 +106,9 @@ void MetadataService::fetchMetadata(const QUrl &url, const QObject *context,
                                     std::function<void(const MetadataOutcome &)> done)
 {
     auto *call = new MetadataCall(*this, context);
-    resolveMetadata(call, url, call->deliverer(std::move(done)));
+    resolveMetadata(call, url,
+                    [deliver = call->deliverer(std::move(done))](
+                        const MetadataOutcome &page, std::optional<Reach>) { deliver(page); });
 }
 
 void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *context,
@@ -111,26 +116,35 @@ void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *cont
 {
     auto *call = new MetadataCall(*this, context);
     ImageStep deliver = call->deliverer(std::move(done));
-    resolveMetadata(call, pageUrl, [this, call, deliver](const MetadataOutcome &page) {
-        if (page.error) {
-            deliver({std::nullopt, page.error});
-            return;
-        }
-        const QUrl image =
-            page.metadata.imageURL ? QUrl(*page.metadata.imageURL, QUrl::TolerantMode) : QUrl();
-        if (image.isEmpty() || !image.isValid()) {
-            deliver({});
-            return;
-        }
-        downloadImage(call, image, deliver);
-    });
+    resolveMetadata(
+        call, pageUrl,
+        [this, call, pageUrl, deliver](const MetadataOutcome &page,
+                                       std::optional<Reach> imageReach) {
+            if (page.error) {
+                deliver({std::nullopt, page.error});
+                return;
+            }
+            const QUrl image =
+                page.metadata.imageURL ? QUrl(*page.metadata.imageURL, QUrl::TolerantMode) : QUrl();
+            if (image.isEmpty() || !image.isValid()) {
+                deliver({});
+                return;
+            }
+            if (imageReach) {
+                downloadImage(call, image, *imageReach, deliver);
+                return;
+            }
+            AddressScope::reachNamedBy(pageUrl, call, [this, call, image, deliver](Reach reach) {
+                downloadImage(call, image, reach, deliver);
+            });
+        });
 }
 
 void MetadataService::fetchImageData(const QUrl &imageUrl, const QObject *context,
                                      std::function<void(const ImageOutcome &)> done)
 {
     auto *call = new MetadataCall(*this, context);
-    downloadImage(call, imageUrl, call->deliverer(std::move(done)));
+    downloadImage(call, imageUrl, Reach::Anywhere, call->deliverer(std::move(done)));
 }
 
 FetchedMetadata MetadataService::parseHTMLMetadata(const QString &html, const QUrl &baseURL)
@@ -143,15 +157,15 @@ QString MetadataService::decodeHTMLEntities(const QString &text)
     return HtmlMetadataParser::decodeEntities(text);
 }
 
-void MetadataService::resolveMetadata(MetadataCall *call, const QUrl &url, MetadataStep then)
+void MetadataService::resolveMetadata(MetadataCall *call, const QUrl &url, PageStep then)
 {
     if (!HttpDownload::isFetchable(url)) {
-        then({{}, MetadataError(MetadataError::Kind::FetchFailed)});
+        then({{}, MetadataError(MetadataError::Kind::FetchFailed)}, Reach::PublicOnly);
         return;
     }
     const CachedMetadata *cached = m_cache.object(url);
     if (cached != nullptr && cached->timestamp.msecsTo(Clock::now()) < cacheLifetimeMs) {
-        then({cached->metadata, std::nullopt});
+        then({cached->metadata, std::nullopt}, std::nullopt);
         return;
     }
     if (!m_provider) {
@@ -171,14 +185,16 @@ void MetadataService::resolveMetadata(MetadataCall *call, const QUrl &url, Metad
                           metadata.title = preview->title;
                           metadata.imageURL = preview->imageURL;
                           m_cache.insert(url, new CachedMetadata{metadata, Clock::now()});
-                          then({metadata, std::nullopt});
+                          then({metadata, std::nullopt}, std::nullopt);
                       });
 }
 
-void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, MetadataStep then)
+void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, PageStep then)
 {
+    // The page is the one the user named, so it may be on their own network.
     const HttpDownload::Settings settings{m_limits.pageByteLimit, HttpDownload::Overflow::Truncate,
-                                          m_limits.resourceTimeoutMs, m_limits.maxRedirects};
+                                          m_limits.resourceTimeoutMs, m_limits.maxRedirects,
+                                          Reach::Anywhere};
     const auto done = [call, url, then](const HttpDownload::Result &result) {
         using Status = HttpDownload::Status;
         switch (result.status) {
@@ -186,29 +202,32 @@ void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, Metadata
         case Status::Truncated:
             // Relative addresses resolve against the address asked for, not the one
             // redirects ended at.
-            call->parse(result.body, result.status == Status::Truncated, url, then);
+            call->parse(result, url, [then, onward = result.onward](const MetadataOutcome &o) {
+                then(o, onward);
+            });
             return;
         case Status::Transport:
-            then({{}, MetadataError::transport(result.errorText)});
+            then({{}, MetadataError::transport(result.errorText)}, Reach::PublicOnly);
             return;
         case Status::BadStatus:
         case Status::Refused:
         case Status::TooLarge:
             break;
         }
-        then({{}, MetadataError(MetadataError::Kind::FetchFailed)});
+        then({{}, MetadataError(MetadataError::Kind::FetchFailed)}, Reach::PublicOnly);
     };
     (new HttpDownload(*m_network, request(url), settings, done, call))->start();
 }
 
-void MetadataService::downloadImage(MetadataCall *call, const QUrl &url, ImageStep then)
+void MetadataService::downloadImage(MetadataCall *call, const QUrl &url, Reach reach,
+                                    ImageStep then)
 {
     if (!HttpDownload::isFetchable(url)) {
         then({std::nullopt, MetadataError(MetadataError::Kind::ImageFetchFailed)});
         return;
     }
     const HttpDownload::Settings settings{m_limits.imageByteLimit, HttpDownload::Overflow::Fail,
-                                          m_limits.resourceTimeoutMs, m_limits.maxRedirects};
+                                          m_limits.resourceTimeoutMs, m_limits.maxRedirects, reach};
     const auto done = [then](const HttpDownload::Result &result) {
         using Status = HttpDownload::Status;
         switch (result.status) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AddressScope.h"
 #include "FetchedMetadata.h"
 #include "MetadataError.h"
 
@@ -99,12 +100,15 @@ private:
         FetchedMetadata metadata;
         QDateTime timestamp;
     };
-    using MetadataStep = std::function<void(const MetadataOutcome &)>;
+    using Reach = AddressReach;
+    // A page's metadata, and what its preview image's download may reach: absent when the
+    // page was read by a preview service, whose answer says nothing of where the page lives.
+    using PageStep = std::function<void(const MetadataOutcome &, std::optional<Reach>)>;
     using ImageStep = std::function<void(const ImageOutcome &)>;
 
-    void resolveMetadata(MetadataCall *call, const QUrl &url, MetadataStep then);
-    void downloadPage(MetadataCall *call, const QUrl &url, MetadataStep then);
-    void downloadImage(MetadataCall *call, const QUrl &url, ImageStep then);
+    void resolveMetadata(MetadataCall *call, const QUrl &url, PageStep then);
+    void downloadPage(MetadataCall *call, const QUrl &url, PageStep then);
+    void downloadImage(MetadataCall *call, const QUrl &url, Reach reach, ImageStep then);
     QNetworkRequest request(const QUrl &url) const;
 
     Limits m_limits;

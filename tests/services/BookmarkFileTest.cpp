@@ -223,6 +223,16 @@ TEST(BookmarkFileReaderTest, HonoursTheDeclaredCharset)
     const QByteArray unknown = "<!DOCTYPE NETSCAPE-Bookmark-file-1><meta charset=\"x-unheard\">"
                                "<DL><DT><A HREF=\"https://a/\">caf\xE9</A>";
     EXPECT_EQ(treeOf(unknown).bookmarks.at(0).title, u"café"_s);
+    // Undeclared, bytes that are not UTF-8 are read as windows-1252, as a browser reads them.
+    const QByteArray undeclared = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT>"
+                                  "<A HREF=\"https://a/\">caf\xE9 \x93q\x94</A>";
+    EXPECT_EQ(treeOf(undeclared).bookmarks.at(0).title, u"café “q”"_s);
+    // A <META> far past where a browser looks in a page still counts in a bookmark file.
+    const QByteArray late = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<!--" + QByteArray(8000, '-') +
+                            "-->\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                            "charset=windows-1251\">\n<DL><DT><A HREF=\"https://a/\">"
+                            "\xCD\xEE\xE2\xEE\xF1\xF2\xE8</A>";
+    EXPECT_EQ(treeOf(late).bookmarks.at(0).title, u"Новости"_s);
 
     QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
     const QByteArray wide = utf16.encode(

@@ -427,25 +427,4 @@ const EntityCase entities[] = {
 INSTANTIATE_TEST_SUITE_P(HtmlMetadataParser, Entities, ::testing::ValuesIn(entities),
                          caseName<EntityCase>);
 
-// --- Page text --------------------------------------------------------------------------------
-
-TEST(HtmlMetadataParser, DecodesUtf8ElseLatin1AndForgivesOnlyACutLastCharacter)
-{
-    const auto decode = HtmlMetadataParser::decodePage;
-    EXPECT_EQ(decode("caf\xc3\xa9", false), s("café"));
-    EXPECT_EQ(decode("caf\xe9", false), QString::fromLatin1("caf\xe9"));
-    EXPECT_EQ(decode(QByteArray(), false), QString());
-    const QByteArray emoji = "ok \xf0\x9f\x98\x80";
-    EXPECT_EQ(decode(emoji, true), s("ok 😀"));
-    for (int cut = 1; cut <= 3; ++cut) {
-        const QByteArray page = emoji.chopped(cut);
-        EXPECT_EQ(decode(page, true), s("ok ")) << cut;
-        // Complete as delivered, the same bytes are simply not UTF-8.
-        EXPECT_EQ(decode(page, false), QString::fromLatin1(page)) << cut;
-    }
-    EXPECT_EQ(decode("caf\xc3", true), s("caf"));
-    // Invalid before the cut stays invalid.
-    EXPECT_EQ(decode("\xe9t\xc3", true), QString::fromLatin1("\xe9t\xc3"));
-}
-
 } // namespace

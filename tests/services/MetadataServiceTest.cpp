@@ -107,19 +107,6 @@ TEST_F(MetadataServiceTest, TransportErrorsPassThrough)
     EXPECT_FALSE(image.bytes);
 }
 
-TEST_F(MetadataServiceTest, DecodesUtf8ElseLatin1WhateverTheDeclaredCharset)
-{
-    Response utf8 = Response::html("<title>Caf\xc3\xa9 \xe2\x80\x94 Men\xc3\xbc</title>");
-    utf8.contentType = "text/html; charset=iso-8859-1";
-    route("/utf8", utf8);
-    EXPECT_EQ(fetchMetadata(m_service, url("/utf8")).metadata.title, s("Café — Menü"));
-
-    Response latin1 = Response::html("<title>Caf\xe9 Men\xfc</title>");
-    latin1.contentType = "text/html; charset=utf-8";
-    route("/latin1", latin1);
-    EXPECT_EQ(fetchMetadata(m_service, url("/latin1")).metadata.title, s("Café Menü"));
-}
-
 TEST_F(MetadataServiceTest, ResolvesAgainstTheAddressAskedForNotWhereRedirectsLed)
 {
     route("/old/page", Response::redirect(url("/new/page")));

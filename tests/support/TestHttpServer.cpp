@@ -163,7 +163,12 @@ TestHttpServer::Response TestHttpServer::Response::redirect(const QUrl &to, int 
     return r;
 }
 
-TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent), m_server(new QTcpServer(this))
+TestHttpServer::TestHttpServer(QObject *parent) : TestHttpServer(QHostAddress::LocalHost, parent)
+{
+}
+
+TestHttpServer::TestHttpServer(const QHostAddress &address, QObject *parent)
+    : QObject(parent), m_server(new QTcpServer(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server->nextPendingConnection()) {
@@ -177,7 +182,7 @@ TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent), m_server(new 
             connect(connection, &QObject::destroyed, this, [this] { --m_openConnections; });
         }
     });
-    m_server->listen(QHostAddress::LocalHost);
+    m_server->listen(address);
 }
 
 TestHttpServer::~TestHttpServer() = default;
@@ -194,7 +199,9 @@ quint16 TestHttpServer::port() const
 
 QUrl TestHttpServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()) + path);
+    return QUrl(
+        QStringLiteral("http://%1:%2").arg(m_server->serverAddress().toString()).arg(port()) +
+        path);
 }
 
 void TestHttpServer::route(const QString &path, Response response)

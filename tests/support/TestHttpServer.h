@@ -9,12 +9,14 @@
 #include <optional>
 #include <utility>
 
+class QHostAddress;
 class QTcpServer;
 
 namespace quillory::test {
 
-// A small HTTP/1.1 server on 127.0.0.1 (a free port chosen at construction) that answers
-// GET requests with canned responses by path, for tests that need a real transport.
+// A small HTTP/1.1 server on 127.0.0.1 (or another local address; a free port chosen at
+// construction) that answers GET requests with canned responses by path, for tests that need
+// a real transport.
 // It runs on the thread that made it, so a test waits for a client with an event loop
 // (QTest::qWaitFor, QSignalSpy::wait). Connections are kept alive after complete answers of
 // known length, as ordinary servers do, and closed after any other; a path with no route
@@ -59,6 +61,8 @@ public:
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
+    // On another local address, for tests in a network namespace that has one.
+    explicit TestHttpServer(const QHostAddress &address, QObject *parent = nullptr);
     ~TestHttpServer() override;
 
     bool isListening() const;

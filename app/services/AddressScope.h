@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+
+class QHostAddress;
+class QObject;
+class QUrl;
+
+namespace quillory {
+
+// The addresses a fetch may connect to. A link the user gave may be on their own network;
+// what a page on the internet names may not.
+enum class AddressReach { Anywhere, PublicOnly };
+
+// Tells the internet's addresses from those of the user's own machine and networks, for
+// fetches a page on the internet asks for.
+class AddressScope final
+{
+public:
+    // False for loopback, link-local, private (RFC 1918, fc00::/7), shared (100.64.0.0/10),
+    // unspecified and "this network" (0.0.0.0/8), multicast and reserved addresses, and for
+    // any IPv6 address that carries one of those IPv4 addresses (mapped, compatible, NAT64,
+    // 6to4). Documentation ranges count as public: nothing routes them to the user's network.
+    static bool isPublic(const QHostAddress &address);
+
+    // What a fetch of an address the page at `page` names may reach, told by where the page
+    // itself lives, for a page read by someone else (a preview service): anywhere when its
+    // host resolves to addresses of the user's own only, public addresses otherwise. `done`
+    // runs on `context`'s thread, and not once `context` is destroyed.
+    static void reachNamedBy(const QUrl &page, QObject *context,
+                             std::function<void(AddressReach)> done);
+};
+
+} // namespace quillory
