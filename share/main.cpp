@@ -2,6 +2,8 @@
 #include "ShareController.h"
 #include "ShareSheet.h"
 
+#include <PictureLimits.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
@@ -61,6 +63,10 @@ int saveWithoutAsking(ShareController &controller)
 
 int main(int argc, char *argv[])
 {
+    // Dropslip only reads pictures' headers; should anything of Qt's decode one, libjpeg is
+    // held to the same cap as in Quillory.
+    PictureLimits::capJpegMemory();
+
     // Saving at once needs no window: starting without a display is faster, and works in a
     // terminal or a keyboard shortcut's script. Neither does saying there is nothing to do.
     const bool windowless =
