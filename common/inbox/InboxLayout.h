@@ -5,10 +5,12 @@
 
 namespace quillory {
 
+class InboxFolder;
+
 // Where the share inbox lives inside the shared container, and the rules for the names in
 // it. The inbox is "PendingItems" in the container; shared files and document bytes are kept
 // in its "Imported" folder. Every file gets a name of its own: a fresh UUID in upper case,
-// then a suffix.
+// then a suffix. Only names of these forms are ever read as records or deleted.
 class InboxLayout final
 {
 public:
@@ -20,8 +22,12 @@ public:
 
     // The inbox folder, whether or not it exists yet; absent without a container.
     static std::optional<QString> inboxPath();
-    // The inbox and its Imported folder, created (private to the user) when missing;
-    // absent when there is no container or they cannot be made.
+    // The inbox held open, it and its Imported folder made (private to the user) when
+    // missing; not open without a container, or when the container or the inbox is a
+    // symbolic link or no folder. Imported is opened on its own, and may not open when the
+    // inbox does.
+    static InboxFolder openInbox();
+    // The path of openInbox(), for watching the folder; absent when it does not open.
     static std::optional<QString> ensureInbox();
 
     // A fresh UUID followed by `suffix`, e.g. ".json" or "_Report.pdf". A suffix too long for
@@ -34,6 +40,12 @@ public:
     static bool isBareName(const QString &name);
     // The file name in "Imported/<name>", when the path is exactly that with a bare name.
     static std::optional<QString> importedFileName(const QString &relativePath);
+
+    // A UUID and ".json".
+    static bool isRecordName(const QString &name);
+    // A picture beside a record: a UUID, a dot and an extension of at most 16 letters and
+    // digits, other than a record's own.
+    static bool isCompanionName(const QString &name);
 };
 
 } // namespace quillory
