@@ -95,6 +95,12 @@ void PendingItemsService::processPendingItems()
     m_inbox = std::move(inbox);
     const QStringList names = m_inbox->names();
     for (const QString &name : names) {
+        // No picture of this process is being decoded now, so a record in that state was
+        // left by one that ended while decoding, perhaps because of that very picture.
+        if (InboxLayout::isImportingName(name))
+            setAsideUnfinished(*m_inbox, name);
+    }
+    for (const QString &name : names) {
         if (InboxLayout::isRecordName(name) && !m_seen.contains(name))
             processPendingRecord(name);
     }
@@ -178,6 +184,11 @@ bool PendingItemsService::isPictureKind(const QString &raw)
 void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QString &name,
                                         const QString &picture, PictureSource source)
 {
+    // Marked before anything of the picture is read: should decoding end the process, the
+    // next scan finds the record so and sets it aside instead of trying it at every start.
+    const QString importing = InboxLayout::withSuffix(name, InboxLayout::importingSuffix);
+    if (!m_inbox->move(name, *m_inbox, importing))
+        return; // it waits, unread, for an inbox that can be written
     ++m_picturesReading;
     // Read and decoded off the interface thread: a shared picture may be a large photo.
     BackgroundWork::run<std::optional<ItemImages::Prepared>>(
@@ -190,26 +201,27 @@ void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QStrin
             return ItemImages::prepare(*bytes, ItemImages::Forms::ImageAndThumbnail,
                                        ThumbnailService::shared());
         },
-        [this, inbox = m_inbox, name, picture, source,
+        [this, inbox = m_inbox, name, importing, picture, source,
          held = std::make_shared<std::unique_ptr<Item>>(std::move(item))](
             std::optional<ItemImages::Prepared> prepared) {
             --m_picturesReading;
             std::unique_ptr<Item> made = std::move(*held);
-            if (source == PictureSource::ImportedFile) {
-                // The file is there whatever it holds: what cannot be shown is a document.
-                if (prepared && prepared->image)
+            const bool decoded = prepared && prepared->image;
+            if (source == PictureSource::ImportedFile || decoded) {
+                if (decoded)
                     ItemImages::apply(*made, *prepared);
-                else
+                else // the file is there whatever it holds: what cannot be shown is a document
                     made->setTypeRawValue(ItemType(ItemType::Document).rawValue());
+                // Back to waiting for the save like any record, so that a crash before it
+                // imports the record again.
+                const QString waiting = inbox->move(importing, *inbox, name) ? name : importing;
                 m_batch.push_back(std::move(made));
-                m_batchFiles.push_back({inbox, name, QString()});
+                m_batchFiles.push_back(
+                    {inbox, waiting, source == PictureSource::Companion ? picture : QString()});
             } else if (prepared) {
-                // Bytes that are no picture still make the item, without image or thumbnail.
-                ItemImages::apply(*made, *prepared);
-                m_batch.push_back(std::move(made));
-                m_batchFiles.push_back({inbox, name, picture});
+                setAside(*inbox, importing, picture); // refused, or not a picture at all
             } else {
-                discard(*inbox, name); // its picture is missing or unreadable: no item
+                discard(*inbox, importing); // its picture is missing or unreadable: no item
             }
             finishScanWhenIdle();
         });
@@ -218,6 +230,29 @@ void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QStrin
 void PendingItemsService::discard(const InboxFolder &inbox, const QString &name)
 {
     inbox.remove(name);
+}
+
+void PendingItemsService::setAside(const InboxFolder &inbox, const QString &name,
+                                   const QString &companion)
+{
+    const QString record = InboxLayout::withSuffix(name, InboxLayout::recordSuffix);
+    const InboxFolder failed = inbox.folder(InboxLayout::failedName, InboxFolder::Missing::Create);
+    // Rather lost than tried at every start, should Failed be unusable (a link in its place).
+    if (!inbox.move(name, failed, record))
+        inbox.remove(name);
+    if (!companion.isEmpty())
+        inbox.move(companion, failed, companion);
+}
+
+void PendingItemsService::setAsideUnfinished(const InboxFolder &inbox, const QString &name)
+{
+    const auto bytes = inbox.read(name, PendingItemRecord::sizeLimit);
+    const auto record = bytes ? PendingItemRecord::fromJson(*bytes) : std::nullopt;
+    const QString companion =
+        record && record->imageFileName && InboxLayout::isCompanionName(*record->imageFileName)
+            ? *record->imageFileName
+            : QString();
+    setAside(inbox, name, companion);
 }
 
 void PendingItemsService::finishScanWhenIdle()

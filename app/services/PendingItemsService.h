@@ -25,6 +25,8 @@ struct PendingItemRecord;
 // links, only names of the inbox's own forms are read or deleted, a record may only name files
 // inside it (a picture beside it, or "Imported/" and a bare name), links, FIFOs and oversized
 // files are refused, and a record is deleted only once the item it produced has been saved.
+// A record whose picture is refused or does not decode, or whose decoding the process did not
+// survive, is set aside in the inbox's Failed folder instead of being tried again.
 class PendingItemsService final : public QObject
 {
     Q_OBJECT
@@ -75,6 +77,9 @@ private:
                        PictureSource source);
     // Deletes a record that made nothing.
     void discard(const InboxFolder &inbox, const QString &name);
+    // Moves a record (under `name`, in whichever state) and its picture into Failed.
+    void setAside(const InboxFolder &inbox, const QString &name, const QString &companion);
+    void setAsideUnfinished(const InboxFolder &inbox, const QString &name);
     void finishScanWhenIdle();
     void deleteSaved();
     void watchInbox();

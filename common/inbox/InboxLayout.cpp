@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTextBoundaryFinder>
 #include <QUuid>
+#include <algorithm>
 
 namespace quillory {
 
@@ -116,12 +117,17 @@ bool InboxLayout::isRecordName(const QString &name)
     return isUuidAnd(name, recordSuffix);
 }
 
+bool InboxLayout::isImportingName(const QString &name)
+{
+    return isUuidAnd(name, importingSuffix);
+}
+
 bool InboxLayout::isCompanionName(const QString &name)
 {
     constexpr qsizetype longestExtension = 16;
     const qsizetype extension = name.size() - uuidLength - 1;
     if (!startsWithUuid(name) || extension < 1 || extension > longestExtension ||
-        name.at(uuidLength) != u'.' || isRecordName(name))
+        name.at(uuidLength) != u'.' || isRecordName(name) || isImportingName(name))
         return false;
     for (qsizetype i = uuidLength + 1; i < name.size(); ++i) {
         const char16_t c = name.at(i).unicode();
@@ -129,6 +135,11 @@ bool InboxLayout::isCompanionName(const QString &name)
             return false;
     }
     return true;
+}
+
+QString InboxLayout::withSuffix(const QString &name, const QString &suffix)
+{
+    return name.first(std::min(name.size(), uuidLength)) + suffix;
 }
 
 } // namespace quillory

@@ -9,14 +9,18 @@ class InboxFolder;
 
 // Where the share inbox lives inside the shared container, and the rules for the names in
 // it. The inbox is "PendingItems" in the container; shared files and document bytes are kept
-// in its "Imported" folder. Every file gets a name of its own: a fresh UUID in upper case,
-// then a suffix. Only names of these forms are ever read as records or deleted.
+// in its "Imported" folder, and records that could not be imported are set aside in its
+// "Failed" folder. Every file gets a name of its own: a fresh UUID in upper case, then a
+// suffix. Only names of these forms are ever read as records or deleted.
 class InboxLayout final
 {
 public:
     static inline const QString inboxName = QStringLiteral("PendingItems");
     static inline const QString importedName = QStringLiteral("Imported");
+    static inline const QString failedName = QStringLiteral("Failed");
     static inline const QString recordSuffix = QStringLiteral(".json");
+    // A record while the picture it brought is being decoded.
+    static inline const QString importingSuffix = QStringLiteral(".importing");
     // The most bytes a file name may take, on ext4 as on most Linux file systems.
     static constexpr qsizetype nameLimit = 255;
 
@@ -43,9 +47,13 @@ public:
 
     // A UUID and ".json".
     static bool isRecordName(const QString &name);
+    // A UUID and ".importing".
+    static bool isImportingName(const QString &name);
     // A picture beside a record: a UUID, a dot and an extension of at most 16 letters and
     // digits, other than a record's own.
     static bool isCompanionName(const QString &name);
+    // The UUID `name` begins with, then `suffix`: a record's name in another state.
+    static QString withSuffix(const QString &name, const QString &suffix);
 };
 
 } // namespace quillory

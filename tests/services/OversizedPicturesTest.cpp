@@ -3,15 +3,18 @@
 #include "TestPictures.h"
 
 #include <ImageDecoder.h>
+#include <InboxLayout.h>
 #include <Item.h>
 #include <ItemEnricher.h>
 #include <ItemIntake.h>
 #include <LibraryStore.h>
 #include <MetadataService.h>
+#include <PendingItemsService.h>
 #include <PictureLimits.h>
 #include <ThumbnailService.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QMimeData>
@@ -229,4 +232,45 @@ TEST_F(OversizedPicturesTest, ADroppedAddedOrPastedPictureIsRefused)
         EXPECT_FALSE(item->hasThumbnailData());
     }
     EXPECT_LT(memory.growthKiB(), budgetKiB);
+}
+
+TEST_F(OversizedPicturesTest, ASharedPictureIsSetAsideAndNotRetried)
+{
+    const QString inbox = *InboxLayout::ensureInbox();
+    const QString picture = InboxLayout::uniqueName(u".jpg"_s);
+    const QString record = InboxLayout::uniqueName(InboxLayout::recordSuffix);
+    const QString sharedFile = InboxLayout::uniqueName(u"_huge.jpg"_s);
+    const QString fileRecord = InboxLayout::uniqueName(InboxLayout::recordSuffix);
+    const auto write = [&inbox](const QString &name, const QByteArray &bytes) {
+        QFile file(inbox + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write(picture, bomb());
+    write(record,
+          R"({"type":"image","title":"Huge","imageFileName":")" + picture.toUtf8() + R"("})");
+    write(u"Imported/"_s + sharedFile, bomb());
+    write(fileRecord, R"({"type":"image","title":"File","filePath":"Imported/)" +
+                          sharedFile.toUtf8() + R"("})");
+
+    MemoryWatch memory;
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        PendingItemsService service(*m_store, *m_intake);
+        QSignalSpy finished(&service, &PendingItemsService::scanFinished);
+        service.processPendingItems();
+        ASSERT_TRUE(!finished.isEmpty() || finished.wait(10000));
+        // The shared file stays a document, as any file that is no picture does.
+        ASSERT_EQ(m_store->items().size(), 1u);
+        EXPECT_EQ(m_store->items().front()->type(), ItemType::Document);
+        EXPECT_FALSE(m_store->items().front()->hasThumbnailData());
+        QStringList failed = QDir(inbox + u"/Failed"_s).entryList(QDir::Files);
+        failed.sort();
+        QStringList expected{record, picture};
+        expected.sort();
+        EXPECT_EQ(failed, expected);
+        EXPECT_TRUE(QDir(inbox).entryList({u"*.json"_s, u"*.importing"_s}).isEmpty());
+    }
+    EXPECT_LT(memory.growthKiB(), budgetKiB);
+    QDir(inbox).removeRecursively();
 }

@@ -14,9 +14,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,7 +64,21 @@ protected:
         write(name, json);
         return name;
     }
-
+    // A picture beside a record, under a name of the inbox's own form.
+    QString companion(const QByteArray &bytes, const QString &extension = u".jpg"_s)
+    {
+        const QString name = InboxLayout::uniqueName(extension);
+        write(name, bytes);
+        return name;
+    }
+    static QByteArray pictureRecord(const QString &companion)
+    {
+        return R"({"type":"image","title":"P","imageFileName":")" + companion.toUtf8() + R"("})";
+    }
+    QStringList failed() const
+    {
+        return QDir(inboxFile(InboxLayout::failedName)).entryList(QDir::Files, QDir::Name);
+    }
     // Runs one scan and waits until it has finished, pictures included.
     void scan()
     {
@@ -92,7 +108,6 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
 {
     const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(80, 60), "png");
     const QString shot = InboxLayout::uniqueName(u".png"_s);
-    const QString garbage = InboxLayout::uniqueName(u".jpg"_s);
     write(u"Imported/A_Report.pdf"_s, "%PDF-1.4\n");
     const struct
     {
@@ -128,13 +143,6 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
              EXPECT_TRUE(i->hasImageData());
              EXPECT_TRUE(i->hasThumbnailData());
              EXPECT_FALSE(QFile::exists(inboxFile(shot))) << "the picture goes with it";
-         }},
-        {"bytes that are no picture",
-         R"({"type":"image","title":"N","imageFileName":")" + garbage.toUtf8() + R"("})",
-         [&] { write(garbage, "not a picture"); },
-         [](Item *i) {
-             EXPECT_EQ(i->type(), ItemType::Screenshot);
-             EXPECT_FALSE(i->hasImageData());
          }},
         {"a document",
          R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
@@ -406,4 +414,66 @@ TEST_F(PendingItemsServiceTest, AScanMakesTheContainerPrivate)
     struct stat info = {};
     ASSERT_EQ(::stat(QFile::encodeName(container).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(PendingItemsServiceTest, APictureThatDoesNotDecodeIsSetAsideNotRetried)
+{
+    const QString garbage = companion("not a picture at all");
+    const QString name = record(pictureRecord(garbage));
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_FALSE(QFile::exists(inboxFile(name)));
+    EXPECT_FALSE(QFile::exists(inboxFile(garbage)));
+    QStringList expected{name, garbage};
+    expected.sort();
+    EXPECT_EQ(failed(), expected) << "kept to be looked at";
+
+    // Neither this run nor the next takes it up again.
+    scan();
+    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_EQ(failed(), expected);
+}
+
+TEST_F(PendingItemsServiceTest, AnImportTheProcessDidNotSurviveIsSetAside)
+{
+    const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(64, 48), "png");
+    const QString shot = companion(picture, u".png"_s);
+    const QString name = record(pictureRecord(shot));
+    const QString importing = InboxLayout::withSuffix(name, InboxLayout::importingSuffix);
+    {
+        // Every worker busy, so the picture waits to be decoded; the process then "ends":
+        // the service goes without ever hearing of it.
+        QThreadPool *pool = QThreadPool::globalInstance();
+        QSemaphore release;
+        for (int i = 0; i < pool->maxThreadCount(); ++i)
+            pool->start([&release] { release.acquire(); });
+        m_service->processPendingItems();
+        EXPECT_TRUE(QFile::exists(inboxFile(importing))) << "marked before it is decoded";
+        EXPECT_FALSE(QFile::exists(inboxFile(name)));
+        m_service.reset();
+        release.release(pool->maxThreadCount());
+        pool->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+    ASSERT_TRUE(QFile::exists(inboxFile(importing)));
+
+    // The next start finds it so and does not try the picture again.
+    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    QStringList expected{name, shot};
+    expected.sort();
+    EXPECT_EQ(failed(), expected);
+    EXPECT_FALSE(QFile::exists(inboxFile(importing)));
+    EXPECT_FALSE(QFile::exists(inboxFile(shot)));
+
+    // A record marked so and found decoded in this run goes back to waiting for the save.
+    const QString next = record(pictureRecord(companion(picture, u".png"_s)));
+    scan();
+    ASSERT_NE(only(), nullptr);
+    EXPECT_TRUE(only()->hasImageData());
+    EXPECT_FALSE(QFile::exists(inboxFile(next)));
+    EXPECT_EQ(failed(), expected);
 }
