@@ -94,6 +94,8 @@ void PendingItemsService::processPendingItems()
     m_imported = std::make_shared<InboxFolder>(inbox->folder(InboxLayout::importedName));
     m_inbox = std::move(inbox);
     const QStringList names = m_inbox->names();
+    const QSet<QString> present(names.begin(), names.end());
+    m_seen.removeIf([&present](const QString &name) { return !present.contains(name); });
     for (const QString &name : names) {
         // No picture of this process is being decoded now, so a record in that state was
         // left by one that ended while decoding, perhaps because of that very picture.
@@ -229,7 +231,9 @@ void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QStrin
 
 void PendingItemsService::discard(const InboxFolder &inbox, const QString &name)
 {
-    inbox.remove(name);
+    // A record that cannot be deleted stays remembered, so that it is not read again.
+    if (inbox.remove(name))
+        m_seen.remove(InboxLayout::withSuffix(name, InboxLayout::recordSuffix));
 }
 
 void PendingItemsService::setAside(const InboxFolder &inbox, const QString &name,
@@ -238,8 +242,8 @@ void PendingItemsService::setAside(const InboxFolder &inbox, const QString &name
     const QString record = InboxLayout::withSuffix(name, InboxLayout::recordSuffix);
     const InboxFolder failed = inbox.folder(InboxLayout::failedName, InboxFolder::Missing::Create);
     // Rather lost than tried at every start, should Failed be unusable (a link in its place).
-    if (!inbox.move(name, failed, record))
-        inbox.remove(name);
+    if (inbox.move(name, failed, record) || inbox.remove(name))
+        m_seen.remove(record);
     if (!companion.isEmpty())
         inbox.move(companion, failed, companion);
 }
@@ -279,7 +283,9 @@ void PendingItemsService::finishScanWhenIdle()
 void PendingItemsService::deleteSaved()
 {
     for (const Imported &imported : std::exchange(m_unsaved, {})) {
-        imported.inbox->remove(imported.record);
+        // Forgotten once gone: a record written later under the same name is a new share.
+        if (imported.inbox->remove(imported.record))
+            m_seen.remove(imported.record);
         if (!imported.companion.isEmpty())
             imported.inbox->remove(imported.companion);
     }

@@ -86,7 +86,9 @@ private:
 
     LibraryStore &m_store;
     ItemIntake &m_intake;
-    // Record names met in this run, so a record that cannot be deleted is not imported again.
+    // Names of records met in this run, each kept while its file is there, so that a record
+    // that cannot be deleted is not imported again, and one written anew under a name used
+    // before is.
     QSet<QString> m_seen;
     // The folders of the scan under way.
     Folder m_inbox;

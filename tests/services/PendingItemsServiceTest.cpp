@@ -416,6 +416,22 @@ TEST_F(PendingItemsServiceTest, AScanMakesTheContainerPrivate)
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
+TEST_F(PendingItemsServiceTest, ANameUsedAgainIsANewShare)
+{
+    const QString name = record(R"({"type":"web_link","title":"first","url":"mailto:a"})");
+    scan();
+    ASSERT_EQ(m_store->items().size(), 1u);
+    ASSERT_FALSE(QFile::exists(inboxFile(name)));
+    write(name, R"({"type":"web_link","title":"second","url":"mailto:b"})");
+    scan();
+    ASSERT_EQ(m_store->items().size(), 2u);
+    QStringList titles;
+    for (const Item *item : m_store->items())
+        titles << item->title();
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{u"first"_s, u"second"_s}));
+}
+
 TEST_F(PendingItemsServiceTest, APictureThatDoesNotDecodeIsSetAsideNotRetried)
 {
     const QString garbage = companion("not a picture at all");
