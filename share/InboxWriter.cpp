@@ -1,10 +1,9 @@
 #include "InboxWriter.h"
 
-#include <InboxFiles.h>
+#include <InboxFolder.h>
 #include <InboxLayout.h>
 #include <PendingItemRecord.h>
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace quillory {
@@ -31,24 +30,35 @@ InboxWriter::InboxWriter(std::function<QDateTime()> now) : m_now(std::move(now))
 
 InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items) const
 {
-    const auto inbox = InboxLayout::ensureInbox();
-    if (!inbox)
+    const InboxFolder inbox = InboxLayout::openInbox();
+    if (!inbox.isOpen())
         return {0,
                 {QStringLiteral("There is no place for the inbox (no HOME and no "
-                                "XDG_DATA_HOME, or the folder cannot be made).")}};
-    return saveItems(items, *inbox);
+                                "XDG_DATA_HOME, the folder cannot be made, or a symbolic link "
+                                "stands where it should be).")}};
+    return saveItems(items, inbox);
 }
 
 InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items,
                                             const QString &inbox) const
 {
+    const InboxFolder folder = InboxFolder::open(inbox);
+    if (!folder.isOpen())
+        return {
+            0, {QStringLiteral("The inbox %1 is not a folder, or is a symbolic link.").arg(inbox)}};
+    return saveItems(items, folder);
+}
+
+InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items,
+                                            const InboxFolder &inbox) const
+{
     Outcome outcome;
-    const QString imported = inbox + QLatin1Char('/') + InboxLayout::importedName;
+    const InboxFolder imported =
+        inbox.folder(InboxLayout::importedName, InboxFolder::Missing::Create);
     // Spelled out: a QStringBuilder returned would refer to the separator gone with the call.
     const auto importedPath = [](const QString &name) -> QString {
         return InboxLayout::importedName + QLatin1Char('/') + name;
     };
-    QDir().mkpath(imported);
     for (const SharedItem &item : items) {
         const QString title = shortened(item.title);
         const qsizetype reported = outcome.problems.size();
@@ -85,24 +95,21 @@ InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items,
         }
 
         if (copyName) {
-            if (InboxFiles::copyAtomically(item.url->toLocalFile(),
-                                           imported + QLatin1Char('/') + *copyName))
+            if (imported.copy(item.url->toLocalFile(), *copyName))
                 record.filePath = importedPath(*copyName);
             else
                 outcome.problems
                     << QStringLiteral("Could not copy %1.").arg(item.url->toLocalFile());
         }
         if (pictureName) {
-            if (InboxFiles::writeAtomically(inbox + QLatin1Char('/') + *pictureName,
-                                            *item.imageData))
+            if (inbox.write(*pictureName, *item.imageData))
                 record.imageFileName = *pictureName;
             else
                 outcome.problems
                     << QStringLiteral("Could not write the picture of \u201C%1\u201D.").arg(title);
         }
         if (documentName) {
-            if (InboxFiles::writeAtomically(imported + QLatin1Char('/') + *documentName,
-                                            *item.imageData))
+            if (imported.write(*documentName, *item.imageData))
                 record.filePath = importedPath(*documentName);
             else
                 outcome.problems
@@ -117,9 +124,7 @@ InboxWriter::Outcome InboxWriter::saveItems(const QList<SharedItem> &items,
             continue;
         }
 
-        const QString recordPath =
-            inbox + QLatin1Char('/') + InboxLayout::uniqueName(InboxLayout::recordSuffix);
-        if (InboxFiles::writeAtomically(recordPath, record.toJson()))
+        if (inbox.write(InboxLayout::uniqueName(InboxLayout::recordSuffix), record.toJson()))
             ++outcome.written;
         else
             outcome.problems

@@ -9,11 +9,15 @@
 
 namespace quillory {
 
+class InboxFolder;
+
 // Writes shared items into the inbox as Quillory reads them: for each item its companion
 // files first (a copy of a shared file in Imported, picture bytes beside the record, document
 // bytes in Imported), its record last, each file under a temporary name until it is complete
 // and on the disk. What cannot be written costs that file or record only; an item left with
 // nothing Quillory could import, or whose record would be too large to be read, gets no record.
+// The inbox and its Imported folder are opened without following links, and every file is
+// written relative to them, so a planted link never sends a share elsewhere.
 class InboxWriter final
 {
 public:
@@ -30,6 +34,8 @@ public:
     Outcome saveItems(const QList<SharedItem> &items, const QString &inbox) const;
 
 private:
+    Outcome saveItems(const QList<SharedItem> &items, const InboxFolder &inbox) const;
+
     std::function<QDateTime()> m_now;
 };
 

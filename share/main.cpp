@@ -3,6 +3,8 @@
 #include "ShareSheet.h"
 
 #include <CountedNoun.h>
+#include <PictureLimits.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
@@ -63,6 +65,10 @@ int saveWithoutAsking(ShareController &controller)
 
 int main(int argc, char *argv[])
 {
+    // Dropslip only reads pictures' headers; should anything of Qt's decode one, libjpeg is
+    // held to the same cap as in Quillory.
+    PictureLimits::capJpegMemory();
+
     // Saving at once needs no window: starting without a display is faster, and works in a
     // terminal or a keyboard shortcut's script. Neither does saying there is nothing to do.
     const bool windowless =

@@ -3,6 +3,7 @@
 #include "HtmlDecoding.h"
 #include "HtmlMetadataParser.h"
 #include "HttpDownload.h"
+#include "ImageDecoder.h"
 
 #include <Clock.h>
 
@@ -233,7 +234,12 @@ void MetadataService::downloadImage(MetadataCall *call, const QUrl &url, Reach r
         switch (result.status) {
         case Status::Complete:
         case Status::Truncated:
-            then({result.body, std::nullopt});
+            // A page may name anything as its picture; only the formats pages use are
+            // decoded, by what the bytes are, whatever the server calls them.
+            if (ImageDecoder::webFormat(result.body).isEmpty())
+                then({std::nullopt, MetadataError(MetadataError::Kind::InvalidData)});
+            else
+                then({result.body, std::nullopt});
             return;
         case Status::TooLarge:
             then({std::nullopt, MetadataError(MetadataError::Kind::ImageTooLarge)});

@@ -85,7 +85,9 @@ public:
     // context delivers on this service's thread.
     void fetchMetadata(const QUrl &url, const QObject *context,
                        std::function<void(const MetadataOutcome &)> done);
-    // The page's metadata, then its preview image when it names one that parses.
+    // The page's metadata, then its preview image when it names one that parses. Image
+    // bytes come back only in a format pages use (JPEG, PNG, GIF, WebP), told from the bytes
+    // themselves; others are invalid data.
     void fetchPreviewImage(const QUrl &pageUrl, const QObject *context,
                            std::function<void(const ImageOutcome &)> done);
     void fetchImageData(const QUrl &imageUrl, const QObject *context,

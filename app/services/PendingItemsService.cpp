@@ -9,15 +9,13 @@
 
 #include <BoundedText.h>
 #include <ContainerDirectory.h>
-#include <InboxFiles.h>
+#include <InboxFolder.h>
 #include <InboxLayout.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <NewItemsListener.h>
 #include <PendingItemRecord.h>
 
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 
 namespace quillory {
@@ -86,44 +84,56 @@ void PendingItemsService::processPendingItems()
         m_scanAgain = true;
         return;
     }
-    const auto inbox = InboxLayout::inboxPath();
-    if (!inbox)
+    // Opened afresh for each scan, and never through a link: a planted link would otherwise
+    // have the scan read and delete another program's files.
+    auto inbox = std::make_shared<InboxFolder>(InboxLayout::openInbox());
+    if (!inbox->isOpen()) {
+        finishScanWhenIdle();
         return;
-    const QStringList entries =
-        QDir(*inbox).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QString &name : entries) {
-        if (name.endsWith(InboxLayout::recordSuffix) && !m_seen.contains(name))
-            processPendingRecord(*inbox + QLatin1Char('/') + name);
+    }
+    m_imported = std::make_shared<InboxFolder>(inbox->folder(InboxLayout::importedName));
+    m_inbox = std::move(inbox);
+    const QStringList names = m_inbox->names();
+    const QSet<QString> present(names.begin(), names.end());
+    m_seen.removeIf([&present](const QString &name) { return !present.contains(name); });
+    for (const QString &name : names) {
+        // No picture of this process is being decoded now, so a record in that state was
+        // left by one that ended while decoding, perhaps because of that very picture.
+        if (InboxLayout::isImportingName(name))
+            setAsideUnfinished(*m_inbox, name);
+    }
+    for (const QString &name : names) {
+        if (InboxLayout::isRecordName(name) && !m_seen.contains(name))
+            processPendingRecord(name);
     }
     finishScanWhenIdle();
 }
 
-void PendingItemsService::processPendingRecord(const QString &path)
+void PendingItemsService::processPendingRecord(const QString &name)
 {
-    const QString name = QFileInfo(path).fileName();
     m_seen.insert(name);
-    const auto bytes = InboxFiles::readRegularFile(path, PendingItemRecord::sizeLimit);
+    const auto bytes = m_inbox->read(name, PendingItemRecord::sizeLimit);
     const auto record = bytes ? PendingItemRecord::fromJson(*bytes) : std::nullopt;
     if (!record) {
-        QFile::remove(path); // not a record; nothing was made from it
+        discard(*m_inbox, name); // not a record; nothing was made from it
         return;
     }
-    const QString inbox = QFileInfo(path).absolutePath();
     const bool hasUrl =
         record->url && QUrl(*record->url, QUrl::StrictMode).isValid() && !record->url->isEmpty();
     if (!hasUrl && record->imageFileName) {
-        if (InboxLayout::isBareName(*record->imageFileName))
-            importPicture(pictureItem(*record), path,
-                          inbox + QLatin1Char('/') + *record->imageFileName,
+        // Only a name no other record or folder of the inbox can have: the picture is deleted
+        // with the record.
+        if (InboxLayout::isCompanionName(*record->imageFileName))
+            importPicture(pictureItem(*record), name, *record->imageFileName,
                           PictureSource::Companion);
         else
-            QFile::remove(path); // names a file outside the inbox: refused
+            discard(*m_inbox, name); // names a file outside the inbox: refused
         return;
     }
-    importLinkOrDocument(*record, path);
+    importLinkOrDocument(*record, name);
 }
 
-void PendingItemsService::importLinkOrDocument(const PendingItemRecord &record, const QString &path)
+void PendingItemsService::importLinkOrDocument(const PendingItemRecord &record, const QString &name)
 {
     // A hostile record may carry a title of megabytes; a page's title is bounded the same way.
     const QString title = BoundedText::of(record.title, ItemEnricher::titleLimit);
@@ -131,32 +141,32 @@ void PendingItemsService::importLinkOrDocument(const PendingItemRecord &record, 
     const QUrl url(record.url.value_or(QString()), QUrl::StrictMode);
     if (record.url && !record.url->isEmpty() && url.isValid()) {
         item = std::make_unique<Item>(ItemType::fromRawValueOrWebLink(record.type), title, url);
+    } else if (record.filePath && !m_imported->isOpen()) {
+        return; // it waits, unread, for an Imported folder that is one (not a link)
     } else if (record.filePath) {
-        const auto name = InboxLayout::importedFileName(*record.filePath);
-        const QString file = QFileInfo(path).absolutePath() + QLatin1Char('/') +
-                             InboxLayout::importedName + QLatin1Char('/') +
-                             name.value_or(QString());
-        if (name && InboxFiles::isRegularFile(file)) {
+        const auto file = InboxLayout::importedFileName(*record.filePath);
+        if (file && m_imported->isRegularFile(*file)) {
             item = std::make_unique<Item>(ItemType::Document, title);
-            item->setUrlString(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
-            item->setSourceDomain(*name);
+            item->setUrlString(
+                QUrl::fromLocalFile(m_imported->filePath(*file)).toString(QUrl::FullyEncoded));
+            item->setSourceDomain(*file);
             // A shared picture file would otherwise be a document nobody can see: it is
             // shown as the picture it is, and stays in the inbox like any shared file.
             if (isPictureKind(record.type)) {
                 item->setTypeRawValue(record.type);
                 item->setNote(record.note);
-                importPicture(std::move(item), path, file, PictureSource::ImportedFile);
+                importPicture(std::move(item), name, *file, PictureSource::ImportedFile);
                 return;
             }
         }
     }
     if (!item) {
-        QFile::remove(path);
+        discard(*m_inbox, name);
         return;
     }
     item->setNote(record.note);
     m_batch.push_back(std::move(item));
-    m_batchFiles.push_back({path, QString()});
+    m_batchFiles.push_back({m_inbox, name, QString()});
 }
 
 std::unique_ptr<Item> PendingItemsService::pictureItem(const PendingItemRecord &record)
@@ -173,44 +183,80 @@ bool PendingItemsService::isPictureKind(const QString &raw)
     return type && (*type == ItemType::Image || *type == ItemType::Screenshot);
 }
 
-void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QString &path,
-                                        const QString &picturePath, PictureSource source)
+void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QString &name,
+                                        const QString &picture, PictureSource source)
 {
+    // Marked before anything of the picture is read: should decoding end the process, the
+    // next scan finds the record so and sets it aside instead of trying it at every start.
+    const QString importing = InboxLayout::withSuffix(name, InboxLayout::importingSuffix);
+    if (!m_inbox->move(name, *m_inbox, importing))
+        return; // it waits, unread, for an inbox that can be written
     ++m_picturesReading;
     // Read and decoded off the interface thread: a shared picture may be a large photo.
     BackgroundWork::run<std::optional<ItemImages::Prepared>>(
         this,
-        [picturePath]() -> std::optional<ItemImages::Prepared> {
-            const auto bytes =
-                InboxFiles::readRegularFile(picturePath, ItemImages::pictureFileLimit);
+        [folder = source == PictureSource::Companion ? m_inbox : m_imported,
+         picture]() -> std::optional<ItemImages::Prepared> {
+            const auto bytes = folder->read(picture, ItemImages::pictureFileLimit);
             if (!bytes)
                 return std::nullopt;
             return ItemImages::prepare(*bytes, ItemImages::Forms::ImageAndThumbnail,
                                        ThumbnailService::shared());
         },
-        [this, path, picturePath, source,
+        [this, inbox = m_inbox, name, importing, picture, source,
          held = std::make_shared<std::unique_ptr<Item>>(std::move(item))](
             std::optional<ItemImages::Prepared> prepared) {
             --m_picturesReading;
             std::unique_ptr<Item> made = std::move(*held);
-            if (source == PictureSource::ImportedFile) {
-                // The file is there whatever it holds: what cannot be shown is a document.
-                if (prepared && prepared->image)
+            const bool decoded = prepared && prepared->image;
+            if (source == PictureSource::ImportedFile || decoded) {
+                if (decoded)
                     ItemImages::apply(*made, *prepared);
-                else
+                else // the file is there whatever it holds: what cannot be shown is a document
                     made->setTypeRawValue(ItemType(ItemType::Document).rawValue());
+                // Back to waiting for the save like any record, so that a crash before it
+                // imports the record again.
+                const QString waiting = inbox->move(importing, *inbox, name) ? name : importing;
                 m_batch.push_back(std::move(made));
-                m_batchFiles.push_back({path, QString()});
+                m_batchFiles.push_back(
+                    {inbox, waiting, source == PictureSource::Companion ? picture : QString()});
             } else if (prepared) {
-                // Bytes that are no picture still make the item, without image or thumbnail.
-                ItemImages::apply(*made, *prepared);
-                m_batch.push_back(std::move(made));
-                m_batchFiles.push_back({path, picturePath});
+                setAside(*inbox, importing, picture); // refused, or not a picture at all
             } else {
-                QFile::remove(path); // its picture is missing or unreadable: no item
+                discard(*inbox, importing); // its picture is missing or unreadable: no item
             }
             finishScanWhenIdle();
         });
+}
+
+void PendingItemsService::discard(const InboxFolder &inbox, const QString &name)
+{
+    // A record that cannot be deleted stays remembered, so that it is not read again.
+    if (inbox.remove(name))
+        m_seen.remove(InboxLayout::withSuffix(name, InboxLayout::recordSuffix));
+}
+
+void PendingItemsService::setAside(const InboxFolder &inbox, const QString &name,
+                                   const QString &companion)
+{
+    const QString record = InboxLayout::withSuffix(name, InboxLayout::recordSuffix);
+    const InboxFolder failed = inbox.folder(InboxLayout::failedName, InboxFolder::Missing::Create);
+    // Rather lost than tried at every start, should Failed be unusable (a link in its place).
+    if (inbox.move(name, failed, record) || inbox.remove(name))
+        m_seen.remove(record);
+    if (!companion.isEmpty())
+        inbox.move(companion, failed, companion);
+}
+
+void PendingItemsService::setAsideUnfinished(const InboxFolder &inbox, const QString &name)
+{
+    const auto bytes = inbox.read(name, PendingItemRecord::sizeLimit);
+    const auto record = bytes ? PendingItemRecord::fromJson(*bytes) : std::nullopt;
+    const QString companion =
+        record && record->imageFileName && InboxLayout::isCompanionName(*record->imageFileName)
+            ? *record->imageFileName
+            : QString();
+    setAside(inbox, name, companion);
 }
 
 void PendingItemsService::finishScanWhenIdle()
@@ -237,9 +283,11 @@ void PendingItemsService::finishScanWhenIdle()
 void PendingItemsService::deleteSaved()
 {
     for (const Imported &imported : std::exchange(m_unsaved, {})) {
-        QFile::remove(imported.record);
+        // Forgotten once gone: a record written later under the same name is a new share.
+        if (imported.inbox->remove(imported.record))
+            m_seen.remove(imported.record);
         if (!imported.companion.isEmpty())
-            QFile::remove(imported.companion);
+            imported.inbox->remove(imported.companion);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <ContainerDirectory.h>
 #include <LibraryStore.h>
+#include <PictureLimits.h>
 #include <SymbolIcon.h>
 
 #include <QApplication>
@@ -14,6 +15,7 @@ using namespace quillory;
 
 int main(int argc, char *argv[])
 {
+    PictureLimits::capJpegMemory();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillory"));
     QApplication::setApplicationName(QStringLiteral("Quillory"));

@@ -1,5 +1,7 @@
 #include "ContainerDirectory.h"
 
+#include "InboxFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,13 +26,25 @@ std::optional<QString> ContainerDirectory::ensure()
     const auto dir = path();
     if (!dir)
         return std::nullopt;
-    if (QFileInfo(*dir).isDir())
-        return dir;
-    if (!QDir().mkpath(*dir))
-        return std::nullopt;
-    QFile::setPermissions(*dir,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!QFileInfo(*dir).isDir()) {
+        if (!QDir().mkpath(*dir))
+            return std::nullopt;
+        QFile::setPermissions(*dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner);
+    }
+    // A container others can read holds the library and every share; it is tightened when
+    // it is a folder of this user's own (a link is left to whoever made it).
+    InboxFolder::open(*dir).makePrivate();
     return dir;
+}
+
+InboxFolder ContainerDirectory::open()
+{
+    const auto dir = ensure();
+    if (!dir)
+        return {};
+    InboxFolder container = InboxFolder::open(*dir);
+    return container.makePrivate() ? std::move(container) : InboxFolder();
 }
 
 } // namespace quillory

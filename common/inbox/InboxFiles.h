@@ -2,22 +2,15 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 namespace quillory {
 
-// File work on the shared inbox, which any program of the user's may write into: reads
-// never follow a symbolic link, never block on a FIFO or device and never read more than
-// they were told to; writes never leave a half-written file under its final name.
+// Safe writing of a file anywhere by its path (an export, a copy of one), as the inbox's own
+// files are written: never a half-written file under its final name. The folder is found by
+// its path as given, links included; the inbox's folders are opened with InboxFolder instead.
 class InboxFiles final
 {
 public:
-    // The bytes of a regular file (not a link to one), or absent when there is none, it
-    // cannot be read, or it holds more than `limit` bytes.
-    static std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit);
-    // True when `path` names a regular file itself, not through a link.
-    static bool isRegularFile(const QString &path);
-
     // Writes to a temporary name in the same folder (one that never ends in ".json", so a
     // reader never takes it for a record), flushes it to the disk, renames it into place and
     // flushes the folder, so that after a crash the file is either whole or absent.

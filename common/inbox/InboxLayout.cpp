@@ -1,26 +1,38 @@
 #include "InboxLayout.h"
 
 #include "ContainerDirectory.h"
+#include "InboxFolder.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTextBoundaryFinder>
 #include <QUuid>
+#include <algorithm>
 
 namespace quillory {
 
 namespace {
 
-bool ensureFolder(const QString &path)
+constexpr qsizetype uuidLength = 36;
+
+bool startsWithUuid(const QString &name)
 {
-    if (QFileInfo(path).isDir())
-        return true;
-    if (!QDir().mkpath(path))
+    if (name.size() < uuidLength)
         return false;
-    QFile::setPermissions(path,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    for (qsizetype i = 0; i < uuidLength; ++i) {
+        const char16_t c = name.at(i).unicode();
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex =
+            (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+        if (dash ? c != u'-' : !hex)
+            return false;
+    }
     return true;
+}
+
+bool isUuidAnd(const QString &name, const QString &suffix)
+{
+    return name.size() == uuidLength + suffix.size() && startsWithUuid(name) &&
+           name.endsWith(suffix);
 }
 
 } // namespace
@@ -33,12 +45,19 @@ std::optional<QString> InboxLayout::inboxPath()
     return *container + QLatin1Char('/') + inboxName;
 }
 
+InboxFolder InboxLayout::openInbox()
+{
+    InboxFolder inbox = ContainerDirectory::open().folder(inboxName, InboxFolder::Missing::Create);
+    inbox.folder(importedName, InboxFolder::Missing::Create);
+    return inbox;
+}
+
 std::optional<QString> InboxLayout::ensureInbox()
 {
-    const auto inbox = inboxPath();
-    if (!inbox || !ensureFolder(*inbox) || !ensureFolder(*inbox + QLatin1Char('/') + importedName))
+    const InboxFolder inbox = openInbox();
+    if (!inbox.isOpen())
         return std::nullopt;
-    return inbox;
+    return inbox.path();
 }
 
 QString InboxLayout::sharedFileName(const QString &storedName)
@@ -102,6 +121,36 @@ std::optional<QString> InboxLayout::importedFileName(const QString &relativePath
     if (!isBareName(name))
         return std::nullopt;
     return name;
+}
+
+bool InboxLayout::isRecordName(const QString &name)
+{
+    return isUuidAnd(name, recordSuffix);
+}
+
+bool InboxLayout::isImportingName(const QString &name)
+{
+    return isUuidAnd(name, importingSuffix);
+}
+
+bool InboxLayout::isCompanionName(const QString &name)
+{
+    constexpr qsizetype longestExtension = 16;
+    const qsizetype extension = name.size() - uuidLength - 1;
+    if (!startsWithUuid(name) || extension < 1 || extension > longestExtension ||
+        name.at(uuidLength) != u'.' || isRecordName(name) || isImportingName(name))
+        return false;
+    for (qsizetype i = uuidLength + 1; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')))
+            return false;
+    }
+    return true;
+}
+
+QString InboxLayout::withSuffix(const QString &name, const QString &suffix)
+{
+    return name.first(std::min(name.size(), uuidLength)) + suffix;
 }
 
 } // namespace quillory

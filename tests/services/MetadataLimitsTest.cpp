@@ -155,7 +155,9 @@ class ImageSize : public MetadataServerTest, public ::testing::WithParamInterfac
 TEST_P(ImageSize, IsCappedAtTenMebibytes)
 {
     const ImageSizeCase &c = GetParam();
-    Response image = Response::bytes(QByteArray(c.size, 'i'), "image/png");
+    const QByteArray png("\x89PNG\r\n\x1A\n");
+    Response image = Response::bytes(
+        c.size > 0 ? png + QByteArray(c.size - png.size(), 'i') : QByteArray(), "image/png");
     image.mode = c.mode;
     image.declaredLength = c.declared;
     route("/image.png", image);

@@ -158,13 +158,35 @@ const PreviewCase previewCases[] = {
 INSTANTIATE_TEST_SUITE_P(MetadataService, PreviewImage, ::testing::ValuesIn(previewCases),
                          [](const auto &p) { return std::string(p.param.name); });
 
-TEST_F(MetadataServiceTest, ImageBytesComeBackUnchanged)
+TEST_F(MetadataServiceTest, ImageBytesComeBackUnchangedInTheFormatsPagesUse)
 {
     QByteArray binary(256 * 1024, '\0');
     for (qsizetype i = 0; i < binary.size(); ++i)
         binary[i] = char(i * 7);
-    route("/blob", Response::bytes(binary, "application/octet-stream"));
-    EXPECT_EQ(fetchImageData(m_service, url("/blob")).bytes, binary);
+    // Told by the bytes, not by what the server calls them.
+    const QByteArray webp = QByteArrayLiteral("RIFF\x10\0\0\0WEBP") + binary;
+    route("/blob", Response::bytes(webp, "application/octet-stream"));
+    EXPECT_EQ(fetchImageData(m_service, url("/blob")).bytes, webp);
+    for (const char *start : {"\xFF\xD8\xFF\xE0", "GIF87a", "GIF89a", "\x89PNG\r\n\x1A\n"}) {
+        route("/web", Response::bytes(start + binary, "image/x-whatever"));
+        EXPECT_TRUE(fetchImageData(m_service, url("/web")).bytes) << start;
+    }
+    // Formats no page needs are not handed to their decoders.
+    const QByteArray others[] = {
+        "BM" + binary,
+        QByteArrayLiteral("II*\0") + binary,
+        QByteArrayLiteral("MM\0*") + binary,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\"/>",
+        QByteArrayLiteral("\0\0\1\0") + binary,
+        QByteArrayLiteral("RIFF\x10\0\0\0AVI ") + binary,
+        binary,
+    };
+    for (const QByteArray &other : others) {
+        route("/other.png", Response::bytes(other, "image/png"));
+        const ImageOutcome o = fetchImageData(m_service, url("/other.png"));
+        EXPECT_EQ(errorText(o), s("Invalid data received")) << other.left(12).toHex().constData();
+        EXPECT_FALSE(o.bytes);
+    }
 
     route("/missing.png", Response::html("gone", 404));
     const ImageOutcome o = fetchImageData(m_service, url("/missing.png"));

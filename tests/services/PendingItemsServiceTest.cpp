@@ -14,9 +14,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,6 +64,21 @@ protected:
         write(name, json);
         return name;
     }
+    // A picture beside a record, under a name of the inbox's own form.
+    QString companion(const QByteArray &bytes, const QString &extension = u".jpg"_s)
+    {
+        const QString name = InboxLayout::uniqueName(extension);
+        write(name, bytes);
+        return name;
+    }
+    static QByteArray pictureRecord(const QString &companion)
+    {
+        return R"({"type":"image","title":"P","imageFileName":")" + companion.toUtf8() + R"("})";
+    }
+    QStringList failed() const
+    {
+        return QDir(inboxFile(InboxLayout::failedName)).entryList(QDir::Files, QDir::Name);
+    }
     // Runs one scan and waits until it has finished, pictures included.
     void scan()
     {
@@ -90,7 +107,7 @@ protected:
 TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembers)
 {
     const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(80, 60), "png");
-    QDir().mkpath(inboxFile(u"Imported"_s));
+    const QString shot = InboxLayout::uniqueName(u".png"_s);
     write(u"Imported/A_Report.pdf"_s, "%PDF-1.4\n");
     const struct
     {
@@ -117,20 +134,15 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
          {},
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::WebLink); }},
         {"an unparsable address falls through to the picture",
-         R"({"type":"image","title":"P","url":"http://exa mple","imageFileName":"P.jpg"})",
-         [&] { write(u"P.jpg"_s, picture); },
-         [this](Item *i) {
+         R"({"type":"image","title":"P","url":"http://exa mple","imageFileName":")" +
+             shot.toUtf8() + R"("})",
+         [&] { write(shot, picture); },
+         [&](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Screenshot);
              EXPECT_FALSE(i->urlString());
              EXPECT_TRUE(i->hasImageData());
              EXPECT_TRUE(i->hasThumbnailData());
-             EXPECT_FALSE(QFile::exists(inboxFile(u"P.jpg"_s))) << "the picture goes with it";
-         }},
-        {"bytes that are no picture", R"({"type":"image","title":"N","imageFileName":"N.jpg"})",
-         [this] { write(u"N.jpg"_s, "not a picture"); },
-         [](Item *i) {
-             EXPECT_EQ(i->type(), ItemType::Screenshot);
-             EXPECT_FALSE(i->hasImageData());
+             EXPECT_FALSE(QFile::exists(inboxFile(shot))) << "the picture goes with it";
          }},
         {"a document",
          R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
@@ -175,18 +187,28 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
 
 TEST_F(PendingItemsServiceTest, RecordsThatMakeNothingAreDeletedAndOthersLeftAlone)
 {
-    write(u"upper.JSON"_s, R"({"type":"web_link","title":"x","url":"mailto:x"})");
+    // Only a UUID and ".json" is a record: the inbox may hold other programs' files.
+    const QByteArray link = R"({"type":"web_link","title":"x","url":"mailto:x"})";
+    const QStringList others = {
+        u"upper.JSON"_s, u"notes.json"_s, InboxLayout::uniqueName(u".JSON"_s),
+        InboxLayout::uniqueName(u".json.bak"_s), u"x"_s + InboxLayout::uniqueName(u".json"_s)};
+    for (const QString &name : others)
+        write(name, link);
     const QString noTitle = record(R"({"type":"web_link","url":"mailto:x"})");
     const QString missing =
         record(R"({"type":"document","title":"D","filePath":"Imported/gone.pdf"})");
     const QString numberPath = record(R"({"type":"document","title":"D","filePath":7})");
+    const QString lower = InboxLayout::uniqueName(u".json"_s).toLower();
+    write(lower, R"({"type":"web_link","title":"lower","url":"mailto:l"})");
     scan();
-    EXPECT_TRUE(m_store->items().empty());
-    for (const QString &name : {noTitle, missing, numberPath})
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(only()->title(), u"lower"_s) << "a UUID in lower case is a UUID";
+    for (const QString &name : {noTitle, missing, numberPath, lower})
         EXPECT_FALSE(QFile::exists(inboxFile(name)));
-    EXPECT_TRUE(QFile::exists(inboxFile(u"upper.JSON"_s)));
+    for (const QString &name : others)
+        EXPECT_TRUE(QFile::exists(inboxFile(name))) << qPrintable(name);
     scan(); // back to back: nothing twice
-    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_EQ(m_store->items().size(), 1u);
 }
 
 TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
@@ -194,27 +216,45 @@ TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
     QTemporaryDir outside;
     const QString secret = outside.filePath(u"secret.png"_s);
     const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(8, 8), "png");
+    const QByteArray outsideRecord = R"({"type":"web_link","title":"t","url":"mailto:x"})";
     {
         QFile file(secret);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(picture);
+        QFile other(outside.filePath(u"record.json"_s));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write(outsideRecord);
     }
     const QByteArray relative = QDir(m_inbox).relativeFilePath(secret).toUtf8();
-    QFile::link(secret, inboxFile(u"link.png"_s));
+    const QString link = InboxLayout::uniqueName(u".png"_s);
+    const QString fifo = InboxLayout::uniqueName(u".png"_s);
+    const QString huge = InboxLayout::uniqueName(u".png"_s);
+    const QString fifoRecord = InboxLayout::uniqueName(u".json"_s);
+    const QString folderRecord = InboxLayout::uniqueName(u".json"_s);
+    const QString linkedRecord = InboxLayout::uniqueName(u".json"_s);
+    const QString anotherRecord = record(outsideRecord);
+    QFile::link(secret, inboxFile(link));
     QFile::link(secret, inboxFile(u"Imported/link.pdf"_s));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(inboxFile(u"fifo.png"_s)).constData(), 0600), 0);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(inboxFile(u"fifo.json"_s)).constData(), 0600), 0);
-    QDir().mkpath(inboxFile(u"folder.json"_s));
+    QFile::link(outside.filePath(u"record.json"_s), inboxFile(linkedRecord));
+    write(u"plain.png"_s, picture); // another program's file
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inboxFile(fifo)).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inboxFile(fifoRecord)).constData(), 0600), 0);
+    QDir().mkpath(inboxFile(folderRecord));
     {
-        QFile huge(inboxFile(u"huge.png"_s)); // sparse: no disk used
-        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(huge.resize(qint64(300) * 1024 * 1024));
+        QFile file(inboxFile(huge)); // sparse: no disk used
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(300) * 1024 * 1024));
     }
+    const auto named = [](const QString &name) -> QByteArray {
+        return R"({"type":"image","title":"t","imageFileName":")" + name.toUtf8() + R"("})";
+    };
     const QByteArray records[] = {
-        R"({"type":"image","title":"t","imageFileName":")" + relative + R"("})",
-        R"({"type":"image","title":"t","imageFileName":"link.png"})",
-        R"({"type":"image","title":"t","imageFileName":"fifo.png"})",
-        R"({"type":"image","title":"t","imageFileName":"huge.png"})",
+        named(QString::fromUtf8(relative)),
+        named(link),
+        named(fifo),
+        named(huge),
+        named(u"plain.png"_s),
+        named(anotherRecord), // another record is no picture of this one's to delete
         R"({"type":"document","title":"t","filePath":"Imported/../)" + relative + R"("})",
         R"({"type":"document","title":"t","filePath":")" + secret.toUtf8() + R"("})",
         R"({"type":"document","title":"t","filePath":"Imported/link.pdf"})",
@@ -228,15 +268,20 @@ TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
     QStringList names;
     for (const QByteArray &json : records)
         names << record(json);
-    QFile::link(inboxFile(names.first()), inboxFile(u"linked-record.json"_s));
     scan();
-    EXPECT_TRUE(m_store->items().empty());
+    // Only the other record's own item: the record naming it as its picture took nothing.
+    ASSERT_EQ(m_store->items().size(), 1u);
     for (const QString &name : names)
         EXPECT_FALSE(QFile::exists(inboxFile(name))) << qPrintable(name);
     QFile file(secret);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), picture) << "the file outside is neither moved nor deleted";
-    EXPECT_TRUE(QFileInfo(inboxFile(u"folder.json"_s)).isDir());
+    QFile other(outside.filePath(u"record.json"_s));
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+    EXPECT_EQ(other.readAll(), outsideRecord) << "a linked record is neither read nor deleted";
+    EXPECT_TRUE(QFileInfo(inboxFile(folderRecord)).isDir());
+    EXPECT_TRUE(QFile::exists(inboxFile(u"plain.png"_s)));
+    EXPECT_TRUE(QFile::exists(inboxFile(huge))) << "a picture its record could not use stays";
 }
 
 TEST_F(PendingItemsServiceTest, HugeTitlesAreBounded)
@@ -299,4 +344,152 @@ TEST_F(PendingItemsServiceTest, TriggersScanAndWebItemsAreEnrichedAFewAtATime)
     listener.announce();
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(inboxFile(late)), 5000);
     EXPECT_EQ(m_store->items().size(), 11u);
+}
+
+TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
+{
+    // Another folder's files, reachable through links planted where the inbox and its
+    // Imported folder should be: a scan that followed them would import and delete them.
+    QTemporaryDir elsewhere;
+    const QByteArray victimRecord = R"({"type":"web_link","title":"victim","url":"mailto:v"})";
+    const QString victimName = InboxLayout::uniqueName(u".json"_s);
+    for (const QString &name : {u"victim.json"_s, victimName}) {
+        QFile victim(elsewhere.filePath(name));
+        ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+        victim.write(victimRecord);
+    }
+    const auto victimsIntact = [&] {
+        for (const QString &name : {u"victim.json"_s, victimName}) {
+            QFile victim(elsewhere.filePath(name));
+            ASSERT_TRUE(victim.open(QIODevice::ReadOnly)) << qPrintable(name);
+            EXPECT_EQ(victim.readAll(), victimRecord);
+        }
+    };
+    ASSERT_TRUE(QDir(m_inbox).removeRecursively());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), m_inbox));
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    victimsIntact();
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2)
+        << "nothing made in the folder the link points at";
+
+    // The same files as someone's Imported folder: a document record naming one waits, while
+    // the rest of the inbox is imported.
+    ASSERT_TRUE(QFile::remove(m_inbox));
+    ASSERT_TRUE(QDir().mkpath(m_inbox));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), inboxFile(InboxLayout::importedName)));
+    const QString document = record(R"({"type":"document","title":"D","filePath":"Imported/)" +
+                                    victimName.toUtf8() + R"("})");
+    record(R"({"type":"web_link","title":"link","url":"mailto:l"})");
+    scan();
+    ASSERT_NE(only(), nullptr);
+    EXPECT_EQ(only()->title(), u"link"_s);
+    EXPECT_TRUE(QFile::exists(inboxFile(document)));
+    victimsIntact();
+    m_store->removeAll(RecordKind::Item);
+
+    // A container that is itself a link is not used at all.
+    ASSERT_TRUE(QFile::remove(inboxFile(InboxLayout::importedName)));
+    const QString container = QFileInfo(m_inbox).absolutePath();
+    const QString moved = container + u".real"_s;
+    ASSERT_TRUE(QDir().rename(container, moved));
+    ASSERT_TRUE(QFile::link(moved, container));
+    const QString waiting = record(R"({"type":"web_link","title":"t","url":"mailto:t"})");
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_TRUE(QFile::exists(inboxFile(waiting)));
+    ASSERT_TRUE(QFile::remove(container));
+    ASSERT_TRUE(QDir().rename(moved, container));
+}
+
+TEST_F(PendingItemsServiceTest, AScanMakesTheContainerPrivate)
+{
+    const QString container = QFileInfo(m_inbox).absolutePath();
+    ASSERT_TRUE(QFile::setPermissions(
+        container, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    record(R"({"type":"web_link","title":"t","url":"mailto:t"})");
+    scan();
+    EXPECT_EQ(m_store->items().size(), 1u);
+    struct stat info = {};
+    ASSERT_EQ(::stat(QFile::encodeName(container).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(PendingItemsServiceTest, ANameUsedAgainIsANewShare)
+{
+    const QString name = record(R"({"type":"web_link","title":"first","url":"mailto:a"})");
+    scan();
+    ASSERT_EQ(m_store->items().size(), 1u);
+    ASSERT_FALSE(QFile::exists(inboxFile(name)));
+    write(name, R"({"type":"web_link","title":"second","url":"mailto:b"})");
+    scan();
+    ASSERT_EQ(m_store->items().size(), 2u);
+    QStringList titles;
+    for (const Item *item : m_store->items())
+        titles << item->title();
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{u"first"_s, u"second"_s}));
+}
+
+TEST_F(PendingItemsServiceTest, APictureThatDoesNotDecodeIsSetAsideNotRetried)
+{
+    const QString garbage = companion("not a picture at all");
+    const QString name = record(pictureRecord(garbage));
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_FALSE(QFile::exists(inboxFile(name)));
+    EXPECT_FALSE(QFile::exists(inboxFile(garbage)));
+    QStringList expected{name, garbage};
+    expected.sort();
+    EXPECT_EQ(failed(), expected) << "kept to be looked at";
+
+    // Neither this run nor the next takes it up again.
+    scan();
+    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_EQ(failed(), expected);
+}
+
+TEST_F(PendingItemsServiceTest, AnImportTheProcessDidNotSurviveIsSetAside)
+{
+    const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(64, 48), "png");
+    const QString shot = companion(picture, u".png"_s);
+    const QString name = record(pictureRecord(shot));
+    const QString importing = InboxLayout::withSuffix(name, InboxLayout::importingSuffix);
+    {
+        // Every worker busy, so the picture waits to be decoded; the process then "ends":
+        // the service goes without ever hearing of it.
+        QThreadPool *pool = QThreadPool::globalInstance();
+        QSemaphore release;
+        for (int i = 0; i < pool->maxThreadCount(); ++i)
+            pool->start([&release] { release.acquire(); });
+        m_service->processPendingItems();
+        EXPECT_TRUE(QFile::exists(inboxFile(importing))) << "marked before it is decoded";
+        EXPECT_FALSE(QFile::exists(inboxFile(name)));
+        m_service.reset();
+        release.release(pool->maxThreadCount());
+        pool->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
+    ASSERT_TRUE(QFile::exists(inboxFile(importing)));
+
+    // The next start finds it so and does not try the picture again.
+    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    scan();
+    EXPECT_TRUE(m_store->items().empty());
+    QStringList expected{name, shot};
+    expected.sort();
+    EXPECT_EQ(failed(), expected);
+    EXPECT_FALSE(QFile::exists(inboxFile(importing)));
+    EXPECT_FALSE(QFile::exists(inboxFile(shot)));
+
+    // A record marked so and found decoded in this run goes back to waiting for the save.
+    const QString next = record(pictureRecord(companion(picture, u".png"_s)));
+    scan();
+    ASSERT_NE(only(), nullptr);
+    EXPECT_TRUE(only()->hasImageData());
+    EXPECT_FALSE(QFile::exists(inboxFile(next)));
+    EXPECT_EQ(failed(), expected);
 }

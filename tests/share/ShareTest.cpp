@@ -1,4 +1,5 @@
 #include <Attachment.h>
+#include <ContainerDirectory.h>
 #include <InboxLayout.h>
 #include <InboxWriter.h>
 #include <PendingItemRecord.h>
@@ -8,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -212,6 +214,75 @@ TEST(InboxWriter, ARecordTooLargeToBeReadIsRefusedWithItsFiles)
         EXPECT_TRUE(problem.contains(u"too large"_s)) << qPrintable(problem);
     EXPECT_EQ(recordsIn(inbox).keys(), QStringList{u"fits"_s});
     EXPECT_TRUE(QDir(inbox + u"/Imported"_s).isEmpty()) << "no copy left without its record";
+}
+
+TEST(InboxWriter, LinksInPlaceOfTheInboxFoldersAreNeverWrittenThrough)
+{
+    QTemporaryDir dir;
+    const QString elsewhere = dir.filePath(u"elsewhere"_s);
+    QDir().mkpath(elsewhere);
+    const auto untouched = [&elsewhere] {
+        return QDir(elsewhere)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+            .isEmpty();
+    };
+    QFile source(dir.filePath(u"Report.pdf"_s));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write("%PDF-1.4");
+    source.close();
+    SharedItem link = item(SharedItemType::WebLink, u"link"_s);
+    link.url = QUrl(u"https://example.org/a"_s);
+    SharedItem file = item(SharedItemType::Document, u"file"_s);
+    file.url = QUrl::fromLocalFile(source.fileName());
+    SharedItem pdf = item(SharedItemType::Document, u"pdf"_s);
+    pdf.imageData = QByteArray("%PDF-1.4");
+    SharedItem picture = item(SharedItemType::Image, u"picture"_s);
+    picture.imageData = QByteArray("picture bytes");
+    const QList<SharedItem> items{link, file, pdf, picture};
+
+    const QString linkedInbox = dir.filePath(u"PendingItems"_s);
+    ASSERT_TRUE(QFile::link(elsewhere, linkedInbox));
+    const InboxWriter::Outcome refused = InboxWriter().saveItems(items, linkedInbox);
+    EXPECT_EQ(refused.written, 0);
+    EXPECT_EQ(refused.problems.size(), 1);
+    EXPECT_TRUE(untouched());
+
+    // A linked Imported costs the files that would go there; the rest is saved.
+    ASSERT_TRUE(QFile::remove(linkedInbox));
+    const QString inbox = dir.filePath(u"PendingItems"_s);
+    QDir().mkpath(inbox);
+    ASSERT_TRUE(QFile::link(elsewhere, inbox + u"/Imported"_s));
+    const InboxWriter::Outcome outcome = InboxWriter().saveItems(items, inbox);
+    EXPECT_EQ(outcome.written, 2);
+    EXPECT_EQ(outcome.problems.size(), 2) << qPrintable(outcome.problems.join(u'\n'));
+    EXPECT_EQ(recordsIn(inbox).keys(), (QStringList{u"link"_s, u"picture"_s}));
+    EXPECT_TRUE(untouched());
+}
+
+TEST(InboxWriter, TheSharedInboxIsOpenedWithoutLinksInAPrivateContainer)
+{
+    const QString container = *ContainerDirectory::path();
+    const QString inbox = *InboxLayout::inboxPath();
+    QDir().mkpath(container);
+    ASSERT_TRUE(QFile::setPermissions(
+        container, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    SharedItem link = item(SharedItemType::WebLink, u"link"_s);
+    link.url = QUrl(u"https://example.org/a"_s);
+    EXPECT_EQ(InboxWriter().saveItems({link}).written, 1);
+    EXPECT_EQ(QFileInfo(container).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    EXPECT_EQ(recordsIn(inbox).size(), 1);
+
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir(inbox).removeRecursively());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), inbox));
+    const InboxWriter::Outcome refused = InboxWriter().saveItems({link});
+    EXPECT_EQ(refused.written, 0);
+    ASSERT_EQ(refused.problems.size(), 1);
+    EXPECT_TRUE(refused.problems[0].contains(u"symbolic link"_s))
+        << qPrintable(refused.problems[0]);
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
+    ASSERT_TRUE(QFile::remove(inbox));
 }
 
 TEST(ShareSheet, ShowsTheItemsAndSavesWithTheNote)

@@ -75,8 +75,9 @@ TEST_F(LockedLaunchTest, TheLibraryAndNewItemsWaitForThePassphrase)
     record.title = QStringLiteral("Shared while locked");
     record.createdAt = QDateTime::currentDateTimeUtc();
     record.url = QStringLiteral("https://example.com/shared");
-    ASSERT_TRUE(InboxFiles::writeAtomically(QDir(*inbox).filePath(QStringLiteral("a.json")),
-                                            record.toJson()));
+    ASSERT_TRUE(InboxFiles::writeAtomically(
+        QDir(*inbox).filePath(InboxLayout::uniqueName(InboxLayout::recordSuffix)),
+        record.toJson()));
 
     QString error;
     auto app = QuilloryApp::create(

@@ -1,8 +1,14 @@
 #include <ContainerDirectory.h>
+#include <InboxFolder.h>
+#include <InboxLayout.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -75,4 +81,49 @@ TEST(ContainerDirectory, EnsureCreatesAPrivateDirectory)
     const QFileInfo info(*created);
     EXPECT_TRUE(info.isDir());
     EXPECT_FALSE(info.permission(QFileDevice::ReadOther));
+}
+
+TEST(ContainerDirectory, AContainerOthersCanReachIsMadePrivateAndALinkIsNotOpened)
+{
+    QTemporaryDir dir;
+    ScopedEnv data("XDG_DATA_HOME", dir.path().toUtf8());
+    const QString container = *ContainerDirectory::path();
+    ASSERT_TRUE(QDir().mkpath(container));
+    const auto mode = [&container] {
+        struct stat info = {};
+        EXPECT_EQ(::stat(QFile::encodeName(container).constData(), &info), 0);
+        return info.st_mode & 0777;
+    };
+    ASSERT_EQ(::chmod(QFile::encodeName(container).constData(), 0755), 0);
+    EXPECT_TRUE(ContainerDirectory::open().isOpen());
+    EXPECT_EQ(mode(), 0700u);
+    ASSERT_EQ(::chmod(QFile::encodeName(container).constData(), 0775), 0);
+    EXPECT_TRUE(ContainerDirectory::ensure());
+    EXPECT_EQ(mode(), 0700u) << "at Quillory's start too";
+
+    // A link in the container's place is another folder: the inbox is not made in it.
+    const QString real = dir.filePath(u"elsewhere"_s);
+    ASSERT_TRUE(QDir().rename(container, real));
+    ASSERT_TRUE(QFile::link(real, container));
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0755), 0);
+    EXPECT_FALSE(ContainerDirectory::open().isOpen());
+    EXPECT_FALSE(InboxLayout::openInbox().isOpen());
+    EXPECT_FALSE(QFileInfo::exists(real + u"/PendingItems"_s));
+    struct stat info = {};
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u) << "the folder it points at is left as it is";
+}
+
+TEST(ContainerDirectory, AnotherUsersContainerIsNotOpened)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a folder to another user";
+    QTemporaryDir dir;
+    ScopedEnv data("XDG_DATA_HOME", dir.path().toUtf8());
+    const QString container = *ContainerDirectory::ensure();
+    ASSERT_EQ(::chown(QFile::encodeName(container).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(container).constData(), 0777), 0);
+    EXPECT_FALSE(ContainerDirectory::open().isOpen());
+    EXPECT_FALSE(InboxLayout::openInbox().isOpen());
+    EXPECT_FALSE(QFileInfo::exists(container + u"/PendingItems"_s));
 }

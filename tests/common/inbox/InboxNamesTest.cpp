@@ -59,6 +59,48 @@ TEST(InboxLayout, UniqueNamesKeepWithinTheNameLimitAndKeepTheExtension)
     EXPECT_EQ((accents.size() - 36 - 1 - 4) % 2, 0) << "no accent parted from its letter";
 }
 
+TEST(InboxLayout, OnlyNamesOfTheInboxsFormsAreRecordsAndPictures)
+{
+    const QString uuid = InboxLayout::uniqueName(QString());
+    const struct
+    {
+        QString name;
+        bool record;
+        bool importing;
+        bool picture;
+    } cases[] = {
+        {uuid + u".json"_s, true, false, false},
+        {uuid.toLower() + u".json"_s, true, false, false},
+        {uuid + u".importing"_s, false, true, false},
+        {uuid + u".jpg"_s, false, false, true},
+        {uuid + u".PNG"_s, false, false, true},
+        {uuid + u".webp2"_s, false, false, true},
+        {uuid + u".JSON"_s, false, false, true},
+        {uuid + u"."_s + QString(16, u'x'), false, false, true},
+        {uuid + u"."_s + QString(17, u'x'), false, false, false},
+        {uuid + u"."_s, false, false, false},
+        {uuid, false, false, false},
+        {uuid + u"_cat.png"_s, false, false, false},
+        {uuid + u".tar.gz"_s, false, false, false},
+        {uuid + u".json.bak"_s, false, false, false},
+        {uuid + u".jég"_s, false, false, false},
+        {u"x"_s + uuid + u".json"_s, false, false, false},
+        {uuid.sliced(1) + u".json"_s, false, false, false},
+        {QString(uuid).replace(8, 1, u'_') + u".json"_s, false, false, false},
+        {QString(uuid).replace(0, 1, u'G') + u".jpg"_s, false, false, false},
+        {u"victim.json"_s, false, false, false},
+        {u"Failed"_s, false, false, false},
+        {u"../"_s + uuid + u".json"_s, false, false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.name));
+        EXPECT_EQ(InboxLayout::isRecordName(c.name), c.record);
+        EXPECT_EQ(InboxLayout::isImportingName(c.name), c.importing);
+        EXPECT_EQ(InboxLayout::isCompanionName(c.name), c.picture);
+    }
+    EXPECT_EQ(InboxLayout::withSuffix(uuid + u".json"_s, u".importing"_s), uuid + u".importing"_s);
+}
+
 TEST(InboxFiles, WritesAndCopiesUnderNamesThatFillTheLimit)
 {
     QTemporaryDir dir;
