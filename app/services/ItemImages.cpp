@@ -1,6 +1,7 @@
 #include "ItemImages.h"
 
 #include "BackgroundWork.h"
+#include "ImageDecoder.h"
 #include "ThumbnailService.h"
 
 #include <Clock.h>
@@ -44,6 +45,10 @@ ItemImages::Prepared ItemImages::prepare(const QByteArray &data, Forms forms,
                                          const ThumbnailService &service)
 {
     Prepared prepared;
+    if (!ImageDecoder(data).fitsLimits()) {
+        prepared.tooLarge = true;
+        return prepared;
+    }
     if (forms == Forms::ImageAndThumbnail)
         prepared.image = service.compressForStorage(data);
     prepared.thumbnail = service.generateThumbnail(data);

@@ -23,6 +23,9 @@ public:
     {
         std::optional<QByteArray> image;
         std::optional<QByteArray> thumbnail;
+        // The bytes declare a picture larger than any decode may take: refused unread, where
+        // other bytes that make no picture are simply none.
+        bool tooLarge = false;
     };
     enum class Forms { ThumbnailOnly, ImageAndThumbnail };
 

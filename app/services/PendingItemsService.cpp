@@ -220,8 +220,13 @@ void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QStrin
                 m_batch.push_back(std::move(made));
                 m_batchFiles.push_back(
                     {inbox, waiting, source == PictureSource::Companion ? picture : QString()});
+            } else if (prepared && prepared->tooLarge) {
+                setAside(*inbox, importing, picture); // kept for the user, never tried again
             } else if (prepared) {
-                setAside(*inbox, importing, picture); // refused, or not a picture at all
+                // Bytes that are no picture still make the item, without image or thumbnail.
+                const QString waiting = inbox->move(importing, *inbox, name) ? name : importing;
+                m_batch.push_back(std::move(made));
+                m_batchFiles.push_back({inbox, waiting, picture});
             } else {
                 discard(*inbox, importing); // its picture is missing or unreadable: no item
             }
