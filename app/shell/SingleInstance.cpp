@@ -1,12 +1,12 @@
 #include "SingleInstance.h"
 
-#include <QCryptographicHash>
+#include <InstanceChannel.h>
+#include <InstanceServer.h>
+
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QSysInfo>
 #include <QThread>
 
@@ -18,16 +18,10 @@
 
 namespace quillory {
 
-namespace {
-
-const QByteArray activateMessage = QByteArrayLiteral("activate\n");
-
-} // namespace
-
 SingleInstance::SingleInstance(const QString &directory, QObject *parent)
     : QObject(parent), m_directory(directory)
 {
-    // One library is one name, however it is reached (through a link, a relative path).
+    // One library is one lock, however it is reached (through a link, a relative path).
     const QString canonical = QFileInfo(directory).canonicalFilePath();
     if (!canonical.isEmpty())
         m_directory = canonical;
@@ -44,35 +38,29 @@ QString SingleInstance::lockPath() const
     return QDir(m_directory).filePath(lockFileName);
 }
 
-QString SingleInstance::serverName() const
-{
-    // In the abstract namespace, so every launch finds it whatever its XDG_RUNTIME_DIR or
-    // temporary folder; the user id keeps users apart.
-    const QByteArray hash =
-        QCryptographicHash::hash(m_directory.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("quillory-%1-").arg(::getuid()) + QString::fromLatin1(hash);
-}
-
 SingleInstance::Outcome SingleInstance::acquire()
 {
-    QElapsedTimer waited;
-    waited.start();
+    const auto socket = InstanceChannel::socketPath(m_directory);
+    const QDeadlineTimer patience(m_patienceMSecs);
     for (;;) {
         const Lock lock = takeLock();
         if (lock == Lock::Taken) {
-            listen();
+            listen(socket);
             return Outcome::Acquired;
         }
-        if (askRunningInstance())
+        // A running Quillory answers from a thread of its own within milliseconds, however
+        // busy its window is; waiting longer only serves a process that does not answer.
+        if (askRunningInstance(socket, int(qBound(qint64(100), patience.remainingTime(),
+                                                  qint64(InstanceChannel::requestTimeoutMSecs)))))
             return Outcome::AnotherRunning;
         if (lock == Lock::NoFile) {
-            listen();
+            listen(socket);
             return Outcome::Acquired;
         }
         // Held, so its holder is alive, yet it does not answer: a Quillory between taking the
         // lock and listening gets a moment. A live holder is never pushed aside, or two
         // processes would write one library.
-        if (waited.elapsed() >= m_patienceMSecs) {
+        if (patience.hasExpired()) {
             m_problem = QStringLiteral("Another process (%1) holds the lock %2 but does not "
                                        "answer. If Quillory is still running, end it first.")
                             .arg(holderDescription(), lockPath());
@@ -121,37 +109,25 @@ void SingleInstance::recordHolder()
         (void)!::pwrite(m_lockFd, holder.constData(), size_t(holder.size()), 0);
 }
 
-bool SingleInstance::askRunningInstance()
+bool SingleInstance::askRunningInstance(const std::optional<QString> &socket, int timeoutMSecs)
 {
-    QLocalSocket socket;
-    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    socket.connectToServer(serverName());
-    if (!socket.waitForConnected(500))
-        return false;
-    // A Quillory still opening a large library reads this once its window is up.
-    socket.write(activateMessage);
-    socket.waitForBytesWritten(1000);
-    socket.disconnectFromServer();
-    return true;
+    // Only the answer counts: anything of this user's may listen at the socket's name.
+    return socket && InstanceChannel::ask(*socket, InstanceChannel::activate, timeoutMSecs) ==
+                         InstanceChannel::ok;
 }
 
-void SingleInstance::listen()
+void SingleInstance::listen(const std::optional<QString> &socket)
 {
-    m_server = new QLocalServer(this);
-    // An abstract name disappears with its process: no socket file is ever left behind.
-    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-    if (!m_server->listen(serverName()))
+    if (!socket)
         return; // the lock still protects the library; only activation is lost
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *peer = m_server->nextPendingConnection()) {
-            connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                if (peer->readAll().startsWith(activateMessage.trimmed()))
-                    emit activationRequested();
-                peer->disconnectFromServer();
-            });
-            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        }
-    });
+    m_server = new InstanceServer(this);
+    if (!m_server->listen(*socket)) {
+        delete m_server;
+        m_server = nullptr;
+        return;
+    }
+    connect(m_server, &InstanceServer::activationRequested, this,
+            &SingleInstance::activationRequested);
 }
 
 } // namespace quillory
