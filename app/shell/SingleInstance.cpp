@@ -18,6 +18,13 @@
 
 namespace quillory {
 
+namespace {
+
+// Never through a link, and never waiting on a pipe put in the file's place.
+constexpr int lockFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+
+} // namespace
+
 SingleInstance::SingleInstance(const QString &directory, QObject *parent)
     : QObject(parent), m_directory(directory)
 {
@@ -57,6 +64,13 @@ SingleInstance::Outcome SingleInstance::acquire()
             listen(socket);
             return Outcome::Acquired;
         }
+        if (lock == Lock::NotAFile) {
+            m_problem = QStringLiteral("%1 is not a plain file (a link, a folder or a pipe has "
+                                       "its name), so Quillory cannot use it as its lock and "
+                                       "leaves it alone. Remove it and start Quillory again.")
+                            .arg(lockPath());
+            return Outcome::Refused;
+        }
         // Held, so its holder is alive, yet it does not answer: a Quillory between taking the
         // lock and listening gets a moment. A live holder is never pushed aside, or two
         // processes would write one library.
@@ -72,9 +86,13 @@ SingleInstance::Outcome SingleInstance::acquire()
 
 QString SingleInstance::holderDescription() const
 {
-    QFile file(lockPath());
-    const QByteArray pid =
-        file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
+    QByteArray head(32, '\0');
+    const int fd = ::open(QFile::encodeName(lockPath()).constData(), O_RDONLY | lockFlags);
+    const ssize_t read = fd >= 0 ? ::read(fd, head.data(), size_t(head.size())) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    head.truncate(qMax(qsizetype(read), qsizetype(0)));
+    const QByteArray pid = head.left(head.indexOf('\n')).trimmed();
     bool number = false;
     pid.toLongLong(&number);
     return number ? QStringLiteral("process id ") + QString::fromLatin1(pid)
@@ -84,25 +102,33 @@ QString SingleInstance::holderDescription() const
 SingleInstance::Lock SingleInstance::takeLock()
 {
     const QByteArray path = QFile::encodeName(lockPath());
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | lockFlags, 0600);
+    if (fd < 0 && errno != ELOOP) // an unwritable folder's old lock
+        fd = ::open(path.constData(), O_RDONLY | lockFlags);
     if (fd < 0)
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC); // an unwritable folder's old lock
-    if (fd < 0)
-        return Lock::NoFile;
+        return errno == ELOOP ? Lock::NotAFile : Lock::NoFile;
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Lock::NotAFile;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
         return error == EWOULDBLOCK ? Lock::HeldByAnother : Lock::NoFile;
     }
     m_lockFd = fd;
-    recordHolder();
+    // Only a file of this user's with no other name is Quillory's to rewrite: one another
+    // user left (after a run as root) or a hard link to some other file keeps its contents.
+    if (info.st_uid == ::geteuid() && info.st_nlink == 1)
+        recordHolder();
     return Lock::Taken;
 }
 
 void SingleInstance::recordHolder()
 {
-    // For a person looking at the folder only; nothing reads it back. A full disk or a
-    // read-only file just leaves it as it was.
+    // For a person looking at the folder; only the refusal message reads it back. A full
+    // disk or a read-only file just leaves it as it was.
     const QByteArray holder =
         QByteArray::number(qint64(::getpid())) + '\n' + QSysInfo::machineHostName().toUtf8() + '\n';
     if (::ftruncate(m_lockFd, 0) == 0)

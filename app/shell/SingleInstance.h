@@ -26,6 +26,7 @@ public:
         Acquired,       // this process is the one
         AnotherRunning, // a running Quillory answered and was asked to show its window
         Unresponsive,   // a live process holds the lock but does not answer (see problem())
+        Refused,        // something that is not a plain file has the lock's name (problem())
     };
 
     // `directory` is where the library store lives.
@@ -36,7 +37,7 @@ public:
     // apart; where no socket can be made, the lock alone does, and a second launch cannot
     // bring the running window forward.
     Outcome acquire();
-    // Why a held lock could not be used, for the user.
+    // Why the lock could not be used, for the user.
     QString problem() const { return m_problem; }
 
     // How long a held lock's holder is given to answer (a Quillory starting up takes the
@@ -48,7 +49,7 @@ signals:
     void activationRequested();
 
 private:
-    enum class Lock { Taken, HeldByAnother, NoFile };
+    enum class Lock { Taken, HeldByAnother, NoFile, NotAFile };
 
     QString lockPath() const;
     Lock takeLock();

@@ -90,6 +90,12 @@ private:
     bool m_listening = false;
 };
 
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
 } // namespace
 
 TEST(SingleInstance, SecondLaunchAsksTheFirstToComeForward)
@@ -257,6 +263,73 @@ TEST(SingleInstance, AListenerThatNeverAnswersIsNotTakenForQuillory)
     EXPECT_EQ(launch.acquire(), Outcome::Unresponsive);
     EXPECT_FALSE(launch.holdsLockFile());
     ::close(holder);
+}
+
+// The lock's name may hold anything; nothing is ever written through it.
+TEST(SingleInstance, ALockFileThatIsNotAPlainFileIsLeftAloneAndSaidSo)
+{
+    QTemporaryDir dir;
+    const QString lock = QDir(dir.path()).filePath(SingleInstance::lockFileName);
+    const QString victim = dir.filePath(u"victim.txt"_s);
+    const auto makeVictim = [&] {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("precious\n");
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void()> make;
+    } cases[] = {
+        {"a link to another file", [&] { QFile::link(victim, lock); }},
+        {"a link to nothing", [&] { QFile::link(dir.filePath(u"nowhere"_s), lock); }},
+        {"a named pipe", [&] { ::mkfifo(QFile::encodeName(lock).constData(), 0600); }},
+        {"a folder", [&] { QDir().mkdir(lock); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        makeVictim();
+        c.make();
+        SingleInstance instance(dir.path());
+        instance.setPatience(100);
+        EXPECT_EQ(instance.acquire(), Outcome::Refused);
+        EXPECT_FALSE(instance.holdsLockFile());
+        EXPECT_TRUE(instance.problem().contains(lock)) << instance.problem().toStdString();
+        EXPECT_EQ(contentsOf(victim), "precious\n");
+        EXPECT_FALSE(QFile::exists(dir.filePath(u"nowhere"_s)));
+        QFile::remove(lock);
+        QDir().rmdir(lock);
+    }
+
+    // A second name of another file is locked but never rewritten.
+    makeVictim();
+    ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(lock).constData()),
+              0);
+    SingleInstance instance(dir.path());
+    EXPECT_EQ(instance.acquire(), Outcome::Acquired);
+    EXPECT_EQ(contentsOf(victim), "precious\n");
+}
+
+TEST(SingleInstance, QuilloryRefusesToStartOverALinkedLock)
+{
+    QTemporaryDir home;
+    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
+    ASSERT_TRUE(QDir().mkpath(container));
+    const QString victim = home.filePath(u"victim.txt"_s);
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("precious\n");
+    }
+    ASSERT_TRUE(QFile::link(victim, QDir(container).filePath(SingleInstance::lockFileName)));
+    QProcess quillory;
+    startQuillory(quillory, home.path());
+    ASSERT_TRUE(quillory.waitForFinished(15000));
+    EXPECT_EQ(quillory.exitCode(), 1);
+    const QByteArray said = quillory.readAllStandardOutput();
+    EXPECT_TRUE(said.contains("is not a plain file")) << said.constData();
+    EXPECT_EQ(contentsOf(victim), "precious\n");
+    EXPECT_FALSE(QFile::exists(container + u"/default.store"_s)) << "the library was not opened";
 }
 
 // The real program, with idle peers at its socket: a second launch is answered and leaves.
