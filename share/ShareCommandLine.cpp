@@ -38,6 +38,52 @@ bool isWellKnownScheme(const QString &scheme)
     return schemes.contains(scheme, Qt::CaseInsensitive);
 }
 
+enum class Argument { Yes, Help, Text, TextMissing, Input, Other };
+
+// The one reading of the arguments' grammar, which parse() and optionsIn() share: each
+// argument is an option, "--text" with the argument after it, "-", or a thing to share.
+void walk(const QStringList &arguments,
+          const std::function<void(Argument, const QString &argument, const QString &text)> &visit)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--yes") || argument == QLatin1String("-y"))
+            visit(Argument::Yes, argument, {});
+        else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            visit(Argument::Help, argument, {});
+        else if (argument != QLatin1String("--text"))
+            visit(argument == QLatin1String("-") ? Argument::Input : Argument::Other, argument, {});
+        else if (++i < arguments.size())
+            visit(Argument::Text, argument, arguments.at(i));
+        else
+            visit(Argument::TextMissing, argument, {});
+    }
+}
+
+bool isOption(const QString &text)
+{
+    static const QStringList options{QStringLiteral("--yes"), QStringLiteral("-y"),
+                                     QStringLiteral("--help"), QStringLiteral("-h")};
+    return options.contains(text);
+}
+
+// An address, a file, or an argument that is neither.
+void addOther(ShareCommandLine &line, const QString &argument)
+{
+    if (const QUrl url(argument, QUrl::StrictMode); url.isLocalFile()) {
+        addFile(line, argument, url.toLocalFile());
+    } else if (url.isValid() && url.scheme().size() > 1 &&
+               (isWellKnownScheme(url.scheme()) || !QFileInfo::exists(argument))) {
+        // A one-letter "scheme" would be a Windows drive; anything else that names no file is
+        // an address.
+        line.attachments.append(Attachment::forLink(url));
+    } else if (argument.startsWith(QLatin1Char('-'))) {
+        line.problems << QStringLiteral("%1: unknown option (see --help)").arg(argument);
+    } else {
+        addFile(line, argument, argument);
+    }
+}
+
 } // namespace
 
 ShareCommandLine
@@ -45,20 +91,28 @@ ShareCommandLine::parse(const QStringList &arguments,
                         const std::function<std::optional<QByteArray>()> &readInput)
 {
     ShareCommandLine line;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (argument == QLatin1String("--yes") || argument == QLatin1String("-y")) {
+    walk(arguments, [&](Argument kind, const QString &argument, const QString &text) {
+        switch (kind) {
+        case Argument::Yes:
             line.yes = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            break;
+        case Argument::Help:
             line.help = true;
-        } else if (argument == QLatin1String("--text")) {
-            if (++i < arguments.size())
-                line.attachments.append(Attachment::forText(arguments.at(i)));
-            else
-                line.problems << QStringLiteral("--text: the text is missing");
-        } else if (argument == QLatin1String("-")) {
-            const auto bytes = readInput();
-            if (!bytes)
+            break;
+        case Argument::Text:
+            line.attachments.append(Attachment::forText(text));
+            // QCommandLineParser's rule: an option's value is the next argument, whatever it
+            // looks like. Someone who meant the option is told where it went.
+            if (isOption(text))
+                line.problems << QStringLiteral("--text %1: %1 was taken as the text to share, "
+                                                "not as an option; give it apart from --text")
+                                     .arg(text);
+            break;
+        case Argument::TextMissing:
+            line.problems << QStringLiteral("--text: the text is missing");
+            break;
+        case Argument::Input:
+            if (const auto bytes = readInput(); !bytes)
                 line.problems << QStringLiteral("-: standard input holds more than %1 MiB; none "
                                                 "of it was shared")
                                      .arg(inputLimit / (1024 * 1024));
@@ -66,20 +120,23 @@ ShareCommandLine::parse(const QStringList &arguments,
                 line.problems << QStringLiteral("-: standard input was empty");
             else
                 line.attachments.append(Attachment::forBytes(*bytes));
-        } else if (const QUrl url(argument, QUrl::StrictMode); url.isLocalFile()) {
-            addFile(line, argument, url.toLocalFile());
-        } else if (url.isValid() && url.scheme().size() > 1 &&
-                   (isWellKnownScheme(url.scheme()) || !QFileInfo::exists(argument))) {
-            // A one-letter "scheme" would be a Windows drive; anything else that names no file is
-            // an address.
-            line.attachments.append(Attachment::forLink(url));
-        } else if (argument.startsWith(QLatin1Char('-'))) {
-            line.problems << QStringLiteral("%1: unknown option (see --help)").arg(argument);
-        } else {
-            addFile(line, argument, argument);
+            break;
+        case Argument::Other:
+            addOther(line, argument);
+            break;
         }
-    }
+    });
     return line;
+}
+
+ShareCommandLine::Options ShareCommandLine::optionsIn(const QStringList &arguments)
+{
+    Options options;
+    walk(arguments, [&](Argument kind, const QString &, const QString &) {
+        options.yes = options.yes || kind == Argument::Yes;
+        options.help = options.help || kind == Argument::Help;
+    });
+    return options;
 }
 
 std::optional<QByteArray> ShareCommandLine::readWhole(QIODevice &input, qint64 limit)

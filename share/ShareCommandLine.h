@@ -21,10 +21,19 @@ struct ShareCommandLine
     bool yes = false;
     bool help = false;
 
+    struct Options
+    {
+        bool yes = false;
+        bool help = false;
+    };
+
     // `readInput` gives standard input's bytes, or nothing when it held more than
-    // `inputLimit` of them.
+    // `inputLimit` of them. The argument after "--text" is its text, whatever it looks like.
     static ShareCommandLine parse(const QStringList &arguments,
                                   const std::function<std::optional<QByteArray>()> &readInput);
+    // The options parse() would find, read without touching files or standard input: what
+    // decides whether a window may be needed before there is an application to parse for.
+    static Options optionsIn(const QStringList &arguments);
     // All of `input` to its end, or nothing when it holds more than `limit` bytes.
     static std::optional<QByteArray> readWhole(QIODevice &input, qint64 limit = inputLimit);
     static QString usage();

@@ -25,7 +25,7 @@ void ShareController::loadSharedItems(const QList<Attachment> &attachments)
 
 int ShareController::save(const QString &note)
 {
-    if (!note.isEmpty()) {
+    if (!note.trimmed().isEmpty()) {
         for (SharedItem &item : m_sharedItems)
             item.note = note;
     }

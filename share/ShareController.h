@@ -28,7 +28,8 @@ public:
     const QList<SharedItem> &sharedItems() const { return m_sharedItems; }
     bool loadComplete() const { return m_loadComplete; }
 
-    // A note that is not empty (blanks count) goes on every item. Returns the records written.
+    // A note with more than blanks in it goes on every item, as typed. Returns the records
+    // written.
     int save(const QString &note);
     QStringList problems() const { return m_problems; }
 

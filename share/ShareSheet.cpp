@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -102,6 +103,7 @@ QWidget *ShareSheet::buildNote()
     m_note->setObjectName(QStringLiteral("note"));
     m_note->setPlaceholderText(QStringLiteral("Note..."));
     m_note->setTabChangesFocus(true);
+    m_note->installEventFilter(this);
     layout->addWidget(m_note);
     connect(m_note, &QPlainTextEdit::textChanged, this, &ShareSheet::fitNoteHeight);
     fitNoteHeight();
@@ -138,6 +140,20 @@ QWidget *ShareSheet::buildEmptyState()
     }
     column->addStretch(1);
     return empty;
+}
+
+bool ShareSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    // As in a chat's message field: Enter sends, Shift+Enter starts a new line.
+    if (watched == m_note && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            !(key->modifiers() & Qt::ShiftModifier)) {
+            m_save->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ShareSheet::reject()

@@ -30,6 +30,7 @@ signals:
 
 protected:
     void reject() override; // Escape and the window's close button cancel
+    bool eventFilter(QObject *watched, QEvent *event) override; // Enter in the note saves
 
 private:
     QWidget *buildList(const QList<SharedItem> &items);

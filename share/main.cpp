@@ -28,13 +28,13 @@ void print(FILE *stream, const QString &text)
     std::fputs(line.constData(), stream);
 }
 
-bool wants(int argc, char *argv[], const char *longName, const char *shortName)
+// The arguments as QCoreApplication::arguments() will give them, before there is one.
+QStringList rawArguments(int argc, char *argv[])
 {
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], longName) == 0 || qstrcmp(argv[i], shortName) == 0)
-            return true;
-    }
-    return false;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
 // Qt would abort, with advice about reinstalling, when it finds no display to open.
@@ -71,13 +71,10 @@ int main(int argc, char *argv[])
 
     // Saving at once needs no window: starting without a display is faster, and works in a
     // terminal or a keyboard shortcut's script. Neither does saying there is nothing to do.
-    const bool windowless =
-        argc < 2 || wants(argc, argv, "--yes", "-y") || wants(argc, argv, "--help", "-h");
-    if (!windowless && !hasDisplay()) {
-        print(stderr, QStringLiteral("dropslip: there is no display to show the share sheet "
-                                     "on; use --yes to save without it"));
-        return 2;
-    }
+    // Read by the parser's own rules, so that "--text --yes" (the text "--yes") still gets
+    // the window it needs, or is told why there is none.
+    const ShareCommandLine::Options options = ShareCommandLine::optionsIn(rawArguments(argc, argv));
+    const bool windowless = argc < 2 || options.yes || options.help || !hasDisplay();
     std::unique_ptr<QCoreApplication> app(windowless ? new QCoreApplication(argc, argv)
                                                      : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("Dropslip"));
@@ -101,6 +98,17 @@ int main(int argc, char *argv[])
         print(stderr, QStringLiteral("dropslip: ") + problem);
     if (line.attachments.isEmpty() && line.problems.isEmpty()) {
         print(stderr, QStringLiteral("dropslip: nothing to share (see --help)"));
+        return 2;
+    }
+
+    if (windowless && !line.yes) {
+        // A sheet without a QApplication would abort. Besides a missing display, Qt taking an
+        // option of its own out of the arguments ("-qmljsdebugger=...") can lead here.
+        print(stderr, hasDisplay()
+                          ? QStringLiteral("dropslip: the arguments ask both to show the "
+                                           "share sheet and not to; see --help")
+                          : QStringLiteral("dropslip: there is no display to show the "
+                                           "share sheet on; use --yes to save without it"));
         return 2;
     }
 

@@ -4,6 +4,7 @@
 
 #include <QUrl>
 #include <sqlite3.h>
+#include <utility>
 
 namespace quillory {
 
@@ -37,6 +38,18 @@ bool SqliteDatabase::open(const QString &path, Mode mode, QString *error)
             *error = m_db ? lastError() : QString::fromUtf8(sqlite3_errstr(rc));
         close();
         return false;
+    }
+    // A file from elsewhere is data, not code: nothing its schema holds may run functions with
+    // side effects or rewrite the schema itself, and views are never needed.
+    for (const auto &[option, value] :
+         {std::pair{SQLITE_DBCONFIG_DEFENSIVE, 1}, std::pair{SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+          std::pair{SQLITE_DBCONFIG_ENABLE_VIEW, 0}}) {
+        if (sqlite3_db_config(m_db, option, value, nullptr) != SQLITE_OK) {
+            if (error)
+                *error = lastError();
+            close();
+            return false;
+        }
     }
     sqlite3_extended_result_codes(m_db, 1);
     // Saves run on the interface thread: waiting long for another program's lock would

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -104,6 +105,15 @@ UPDATE folders SET parent_id = upper(trim(parent_id, '{}'))
 UPDATE tags SET id = upper(trim(id, '{}')) WHERE id <> upper(trim(id, '{}'));
 )sql";
 
+const char *const objectsSql = "SELECT type, name, tbl_name, sql FROM sqlite_schema";
+
+// One schema object as objectsSql reads it; spaces in its definition do not matter.
+QString objectKey(const SqliteStatement &s)
+{
+    return s.text(0) + QChar(0) + s.text(1) + QChar(0) + s.text(2) + QChar(0) +
+           s.text(3).simplified();
+}
+
 int blobKind(ItemBlob blob)
 {
     return blob == ItemBlob::Thumbnail ? 0 : 1;
@@ -141,18 +151,20 @@ bool StoreFile::open(const QString &path, QString *error)
         return false;
     }
     const bool existed = info.exists();
-    int tables = 0;
-    if (!m_db.open(path, SqliteDatabase::Mode::ReadWrite, error) || !countTables(tables, error)) {
+    int objects = 0;
+    if (!m_db.open(path, SqliteDatabase::Mode::ReadWrite, error) || !countObjects(objects, error)) {
         // A library on a read-only disk or in a folder we may not write to can still be read,
         // as long as SQLite can do without the files it would create beside it.
         const auto cause = StoreFailure::causeOf(m_db.lastErrorCode());
         const bool refusedWriting =
             cause == StoreFailure::Cause::ReadOnly || cause == StoreFailure::Cause::InputOutput;
         if (!existed || (m_db.isOpen() && !refusedWriting) || !openReadOnly(path, error) ||
-            !countTables(tables, error))
+            !countObjects(objects, error))
             return false;
     }
-    if (tables == 0) {
+    // Only a file holding nothing at all becomes a library: one with a lone view or table of
+    // another program's is not ours to add to.
+    if (objects == 0) {
         if (m_db.isReadOnly()) {
             if (error)
                 *error = QStringLiteral("The library store is empty and cannot be written to.");
@@ -179,8 +191,8 @@ bool StoreFile::openReadOnly(const QString &path, QString *error)
 {
     if (!m_db.open(path, SqliteDatabase::Mode::ReadOnly, error))
         return false;
-    int tables = 0;
-    if (countTables(tables, error))
+    int objects = 0;
+    if (countObjects(objects, error))
         return true;
     // Where not even the -shm index can be made (a read-only folder or disk), SQLite can read
     // a file that holds everything by itself: one with no write-ahead log or rollback journal
@@ -196,15 +208,15 @@ bool StoreFile::openReadOnly(const QString &path, QString *error)
     return m_db.open(path, SqliteDatabase::Mode::ReadOnlyFrozen, error);
 }
 
-bool StoreFile::countTables(int &tables, QString *error)
+bool StoreFile::countObjects(int &objects, QString *error)
 {
-    SqliteStatement count = m_db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+    SqliteStatement count = m_db.prepare("SELECT count(*) FROM sqlite_schema");
     if (!count.isValid() || !count.step()) {
         if (error)
             *error = m_db.lastError();
         return false;
     }
-    tables = int(count.int64(0));
+    objects = int(count.int64(0));
     return true;
 }
 
@@ -245,6 +257,53 @@ bool StoreFile::checkSchema(QString *error)
                 QStringLiteral("The library store has schema version %1, which this version of "
                                "Quillory cannot read.")
                     .arg(found);
+        return false;
+    }
+    return checkObjects(error);
+}
+
+// A trigger, a view or a table someone added to the file would take part in every save (a
+// trigger deleting items on update, say), so the file must hold what createSchema makes and
+// nothing more, besides the tables SQLite adds on its own (ANALYZE's statistics and the
+// AUTOINCREMENT counters, which hold data, never code).
+bool StoreFile::checkObjects(QString *error)
+{
+    static const QSet<QString> made = [] {
+        QSet<QString> objects;
+        SqliteDatabase reference;
+        QString ignored;
+        if (reference.open(QStringLiteral(":memory:"), SqliteDatabase::Mode::ReadWrite, &ignored) &&
+            reference.exec(schemaSql)) {
+            SqliteStatement all = reference.prepare(objectsSql);
+            while (all.step())
+                objects.insert(objectKey(all));
+        }
+        return objects;
+    }();
+    SqliteStatement all = m_db.prepare(objectsSql);
+    if (made.isEmpty() || !all.isValid()) {
+        if (error)
+            *error =
+                QStringLiteral("The library store's schema could not be read: ") + m_db.lastError();
+        return false;
+    }
+    while (all.step()) {
+        const QString type = all.text(0);
+        const QString name = all.text(1);
+        const bool sqliteOwn =
+            type == QLatin1String("table") &&
+            (name == QLatin1String("sqlite_sequence") || name.startsWith(u"sqlite_stat"));
+        if (made.contains(objectKey(all)) || sqliteOwn)
+            continue;
+        if (error)
+            *error = QStringLiteral("The library store holds the %1 \"%2\", which Quillory does "
+                                    "not make. It is not opened, so that nothing in it runs.")
+                         .arg(type, name.left(200));
+        return false;
+    }
+    if (all.failed()) {
+        if (error)
+            *error = m_db.lastError();
         return false;
     }
     return true;

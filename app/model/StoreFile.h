@@ -50,8 +50,8 @@ public:
     };
 
     // Creates the schema in a new file, or checks that an existing one is a library store
-    // of a version this program reads, before anything in it is changed. A file that can
-    // only be read is opened read-only.
+    // of a version this program reads holding nothing Quillory did not make, before anything
+    // in it is changed. A file that can only be read is opened read-only.
     bool open(const QString &path, QString *error);
     bool isReadOnly() const { return m_db.isReadOnly(); }
     // Switches a writable file to the write-ahead log; called once it has been read whole,
@@ -70,12 +70,13 @@ public:
 
 private:
     bool openReadOnly(const QString &path, QString *error);
-    bool countTables(int &tables, QString *error);
+    bool countObjects(int &objects, QString *error);
     QUuid readId(const SqliteStatement &s, int column);
     bool respellIds(QString *error);
     bool writeTransaction(const Changes &changes);
     bool createSchema(QString *error);
     bool checkSchema(QString *error);
+    bool checkObjects(QString *error);
     bool prepareStatements(QString *error);
     static void linkTags(Item &item, std::string_view tagIds, const QHash<QUuid, Tag *> &tagsById);
     static QByteArray tagIdsOf(const Item &item);

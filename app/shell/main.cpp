@@ -43,6 +43,7 @@ int main(int argc, char *argv[])
         case SingleInstance::Outcome::AnotherRunning:
             return 0;
         case SingleInstance::Outcome::Unresponsive:
+        case SingleInstance::Outcome::Refused:
             StartupFailure::report(instance->problem(),
                                    LibraryStore::defaultPath().value_or(QString()));
             return 1;

@@ -68,6 +68,12 @@ protected:
         return store;
     }
 
+    void removeLibrary()
+    {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(path() + QLatin1String(suffix));
+    }
+
     // A library with one item in a folder, carrying one tag, saved and closed.
     void makeLibrary()
     {
@@ -115,6 +121,9 @@ TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
          },
          u"not a database"_s},
         {"a folder", [](const QString &p) { ASSERT_TRUE(QDir().mkpath(p)); }, u"folder"_s},
+        {"a database holding only a view",
+         [](const QString &p) { execOn(p, "CREATE VIEW v AS SELECT 1"); },
+         u"The file is not a Quillory library store."_s},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,6 +138,62 @@ TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
         // Nothing was switched to the write-ahead log, or begun beside the file.
         EXPECT_FALSE(QFile::exists(path() + u"-wal"_s));
     }
+}
+
+// A library file handed over from elsewhere may carry code of its own: nothing Quillory did not
+// make is let run, or even opened.
+TEST_F(StoreFailureTest, LibrariesHoldingObjectsQuilloryDidNotMakeAreRefusedAndLeftAsTheyWere)
+{
+    const struct
+    {
+        const char *name;
+        const char *sql;
+        QString reason;
+    } cases[] = {
+        // The misspelt id makes opening update the row, which would set the trigger off.
+        {"a trigger that deletes items on update",
+         "UPDATE items SET id = lower(id);"
+         "CREATE TRIGGER wipe AFTER UPDATE ON items BEGIN DELETE FROM items; END",
+         u"trigger \"wipe\""_s},
+        {"the store's own trigger made to do something else",
+         "DROP TRIGGER item_deleted;"
+         "CREATE TRIGGER item_deleted AFTER DELETE ON items BEGIN DELETE FROM folders; END",
+         u"trigger \"item_deleted\""_s},
+        {"a view", "CREATE VIEW recent AS SELECT * FROM items", u"view \"recent\""_s},
+        {"an extra table", "CREATE TABLE extra(x); INSERT INTO extra VALUES(1)",
+         u"table \"extra\""_s},
+        {"an extra index", "CREATE INDEX items_by_title ON items(title)",
+         u"index \"items_by_title\""_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        removeLibrary();
+        makeLibrary();
+        execOn(path(), c.sql);
+        const QByteArray before = fingerprint(path());
+        QString error;
+        EXPECT_FALSE(LibraryStore::open(path(), &error));
+        EXPECT_TRUE(error.contains(c.reason)) << qPrintable(error);
+        EXPECT_EQ(fingerprint(path()), before);
+        EXPECT_EQ(queryText(path(), "SELECT count(*) FROM items"), u"1"_s);
+        EXPECT_EQ(queryText(path(), "SELECT count(*) FROM folders"), u"1"_s);
+    }
+
+    // What SQLite adds by itself (ANALYZE's statistics) is no reason to refuse a library.
+    removeLibrary();
+    makeLibrary();
+    execOn(path(), "ANALYZE");
+    ASSERT_FALSE(
+        queryText(path(), "SELECT name FROM sqlite_schema WHERE name = 'sqlite_stat1'").isEmpty());
+    auto store = openStore();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->items().size(), 1u);
+    EXPECT_EQ(store->items().front()->thumbnailData(), QByteArray("thumb"));
+    store->remove(store->items().front());
+    ASSERT_TRUE(store->save());
+    store.reset();
+    EXPECT_EQ(queryText(path(), "SELECT count(*) FROM item_blobs"), u"0"_s)
+        << "the store's own trigger still runs";
 }
 
 TEST_F(StoreFailureTest, DamagedPagesAreRefusedAndLeftAsTheyWere)

@@ -266,3 +266,71 @@ TEST_F(ShareEndToEndTest, DropslipSaysWhyItDidNothing)
         EXPECT_TRUE(records().isEmpty());
     }
 }
+
+// An option right after --text is that text, as QCommandLineParser reads it: the program says
+// so, shows the sheet or explains why it cannot, and never aborts or drops a link given with it.
+TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
+{
+    const QString link = u"https://example.org/kept"_s;
+    const auto run = [&](const QStringList &arguments, bool withDisplay, QProcess &dropslip) {
+        QProcessEnvironment env = sessionEnvironment(m_home.path());
+        if (!withDisplay)
+            env.remove(u"QT_QPA_PLATFORM"_s);
+        dropslip.setProcessEnvironment(env);
+        dropslip.start(QStringLiteral(DROPSLIP_PATH), arguments);
+        EXPECT_TRUE(dropslip.waitForStarted(5000));
+        dropslip.closeWriteChannel();
+    };
+
+    // Without a display the sheet cannot be shown, and the program says why.
+    for (const QString &option : {u"--yes"_s, u"-y"_s, u"-h"_s, u"--help"_s}) {
+        SCOPED_TRACE(option.toStdString());
+        QProcess dropslip;
+        run({u"--text"_s, option, link}, false, dropslip);
+        ASSERT_TRUE(dropslip.waitForFinished(10000));
+        EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(dropslip.exitCode(), 2);
+        const QString said = QString::fromUtf8(dropslip.readAllStandardError());
+        EXPECT_TRUE(
+            said.contains(u"--text "_s + option + u": "_s + option + u" was taken as the text"_s))
+            << said.toStdString();
+        EXPECT_TRUE(said.contains(u"no display"_s)) << said.toStdString();
+        EXPECT_TRUE(records().isEmpty());
+    }
+
+    // With one, the sheet comes up holding the link, and waits.
+    {
+        QProcess dropslip;
+        run({u"--text"_s, u"--yes"_s, link}, true, dropslip);
+        QByteArray said;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return (said += dropslip.readAllStandardError()).contains("held nothing"); },
+            10000))
+            << said.constData();
+        EXPECT_FALSE(dropslip.waitForFinished(1500)) << "the sheet waits for Save or Cancel";
+        EXPECT_EQ(dropslip.state(), QProcess::Running) << dropslip.exitCode();
+        dropslip.kill();
+        dropslip.waitForFinished(5000);
+        EXPECT_TRUE(records().isEmpty());
+    }
+
+    // --yes given apart from --text saves the link.
+    for (const QStringList &arguments : {QStringList{u"--yes"_s, u"--text"_s, u"--yes"_s, link},
+                                         QStringList{u"--text"_s, u"-h"_s, link, u"-y"_s}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        QProcess dropslip;
+        run(arguments, true, dropslip);
+        ASSERT_TRUE(dropslip.waitForFinished(20000));
+        EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().constData();
+        EXPECT_TRUE(dropslip.readAllStandardOutput().contains("Saved 1 of 1 items"));
+        const QStringList saved = records();
+        ASSERT_EQ(saved.size(), 1);
+        QFile file(inbox() + u'/' + saved.first());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const auto record = PendingItemRecord::fromJson(file.readAll());
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->url, link);
+        file.remove();
+    }
+}

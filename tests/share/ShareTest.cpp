@@ -59,7 +59,7 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
 
     SharedItem link = item(SharedItemType::Video, u"link"_s);
     link.url = QUrl(u"https://youtu.be/x"_s);
-    link.note = u" "_s;
+    link.note = u"to watch"_s;
     SharedItem file = item(SharedItemType::Document, u"file"_s);
     file.url = QUrl::fromLocalFile(source.fileName());
     SharedItem picture = item(SharedItemType::Image, u"picture"_s);
@@ -79,7 +79,7 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
     ASSERT_EQ(records.size(), 4);
     EXPECT_EQ(records[u"link"_s].url, u"https://youtu.be/x"_s);
     EXPECT_EQ(records[u"link"_s].type, u"video"_s);
-    EXPECT_EQ(records[u"link"_s].note, u" "_s) << "a note of blanks is still a note";
+    EXPECT_EQ(records[u"link"_s].note, u"to watch"_s);
     EXPECT_EQ(records[u"link"_s].createdAt, QDateTime(QDate(2026, 1, 31), QTime(9, 5), Qt::UTC));
     const QString copied = *records[u"file"_s].filePath;
     EXPECT_TRUE(copied.startsWith(u"Imported/"_s) && copied.endsWith(u"_My Notes.txt"_s));
@@ -304,6 +304,30 @@ TEST(ShareSheet, ShowsTheItemsAndSavesWithTheNote)
     EXPECT_EQ(saved.count(), 1) << "saved once";
 }
 
+TEST(ShareSheet, EnterInTheNoteSavesAndShiftEnterStartsANewLine)
+{
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(enter == Qt::Key_Return ? "Return" : "Enter on the keypad");
+        ShareSheet sheet({item(SharedItemType::WebLink, u"a"_s)});
+        QSignalSpy saved(&sheet, &ShareSheet::saveRequested);
+        sheet.show();
+        sheet.noteField()->setFocus();
+        QTest::keyClicks(sheet.noteField(), u"first"_s);
+        QTest::keyClick(sheet.noteField(), enter, Qt::ShiftModifier);
+        QTest::keyClicks(sheet.noteField(), u"second"_s);
+        EXPECT_EQ(saved.count(), 0);
+        EXPECT_EQ(sheet.noteField()->toPlainText(), u"first\nsecond"_s);
+        EXPECT_TRUE(sheet.saveButton()->isEnabled());
+
+        QTest::keyClick(sheet.noteField(), enter);
+        ASSERT_EQ(saved.count(), 1);
+        EXPECT_EQ(saved.at(0).at(0).toString(), u"first\nsecond"_s);
+        EXPECT_EQ(sheet.noteField()->toPlainText(), u"first\nsecond"_s) << "no line added";
+        QTest::keyClick(sheet.noteField(), enter);
+        EXPECT_EQ(saved.count(), 1) << "saved once";
+    }
+}
+
 TEST(ShareSheet, NothingToShareLeavesOnlyCancel)
 {
     ShareSheet sheet({});
@@ -340,4 +364,28 @@ TEST(ShareController, ExtractsOnceAndPutsTheNoteOnEveryItem)
     ASSERT_EQ(records.size(), 2);
     for (const PendingItemRecord &record : records)
         EXPECT_EQ(record.note, u"both"_s);
+}
+
+TEST(ShareController, ANoteOfOnlyBlanksIsNoNote)
+{
+    const QString inbox = *InboxLayout::ensureInbox();
+    QDir(inbox).removeRecursively();
+    ShareController controller;
+    controller.loadSharedItems({Attachment::forLink(QUrl(u"https://a.example"_s))});
+    ShareSheet sheet(controller.sharedItems());
+    QObject::connect(&sheet, &ShareSheet::saveRequested, &controller, &ShareController::save);
+    sheet.show();
+    sheet.noteField()->setFocus();
+    QTest::keyClicks(sheet.noteField(), u"  "_s);
+    QTest::keyClick(sheet.noteField(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(sheet.noteField(), u" \u00a0 "_s);
+    QTest::keyClick(sheet.noteField(), Qt::Key_Return);
+
+    const QStringList names = QDir(inbox).entryList({u"*.json"_s}, QDir::Files);
+    ASSERT_EQ(names.size(), 1);
+    QFile record(inbox + u'/' + names.first());
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QByteArray json = record.readAll();
+    EXPECT_FALSE(json.contains("\"note\"")) << json.constData();
+    QDir(inbox).removeRecursively();
 }

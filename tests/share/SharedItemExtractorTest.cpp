@@ -147,6 +147,37 @@ TEST(ShareCommandLine, EachArgumentIsOneAttachmentOrSaysWhyNot)
     EXPECT_TRUE(ShareCommandLine::usage().contains(u"--yes"_s));
 }
 
+// What decides whether Dropslip starts with a window must read the arguments as the parser
+// does, or a sheet is asked of a program started without one.
+TEST(ShareCommandLine, AnOptionRightAfterTextIsTheTextByBothReadings)
+{
+    const QList<QStringList> cases{
+        {u"--text"_s, u"--yes"_s, u"https://a.example"_s},
+        {u"--text"_s, u"-h"_s},
+        {u"-y"_s, u"--text"_s, u"--help"_s},
+        {u"--text"_s, u"--text"_s, u"-y"_s},
+        {u"https://a.example"_s, u"--text"_s},
+        {u"--help"_s, u"--text"_s, u"x"_s, u"--yes"_s},
+    };
+    for (const QStringList &arguments : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const ShareCommandLine line =
+            ShareCommandLine::parse(arguments, [] { return QByteArray(); });
+        const ShareCommandLine::Options options = ShareCommandLine::optionsIn(arguments);
+        EXPECT_EQ(options.yes, line.yes);
+        EXPECT_EQ(options.help, line.help);
+    }
+
+    const ShareCommandLine line = ShareCommandLine::parse(
+        {u"--text"_s, u"--yes"_s, u"https://a.example"_s}, [] { return QByteArray(); });
+    EXPECT_FALSE(line.yes);
+    ASSERT_EQ(line.attachments.size(), 2);
+    EXPECT_EQ(line.attachments[0].load(Attachment::plainText), QVariant(u"--yes"_s));
+    EXPECT_TRUE(line.attachments[1].conformsTo(Attachment::url)) << "the link is kept";
+    ASSERT_EQ(line.problems.size(), 1);
+    EXPECT_TRUE(line.problems[0].contains(u"taken as the text"_s)) << qPrintable(line.problems[0]);
+}
+
 TEST(ShareCommandLine, StandardInputOverTheLimitIsRefusedNotCut)
 {
     const auto read = [](const QByteArray &bytes, qint64 limit) {

@@ -1,10 +1,13 @@
 #include "QuilloryProcess.h"
 
+#include <InstanceChannel.h>
 #include <SingleInstance.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -12,8 +15,12 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace quillory;
@@ -48,6 +55,45 @@ QString unwritableFolder(const QTemporaryDir &dir)
         return u"/proc/self"_s;
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     return dir.path();
+}
+
+QString socketOf(const QString &library)
+{
+    const auto path = InstanceChannel::socketPath(library);
+    EXPECT_TRUE(path);
+    return path.value_or(QString());
+}
+
+// A process of this user's that listens at the library's socket and never says a word; the
+// system accepts connections for it all the same.
+class Squatter final
+{
+public:
+    explicit Squatter(const QString &path) : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        qstrncpy(address.sun_path, name.constData(), sizeof(address.sun_path));
+        ::unlink(name.constData());
+        m_listening =
+            ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0 &&
+            ::listen(m_fd, 64) == 0;
+    }
+    ~Squatter() { ::close(m_fd); }
+    Squatter(const Squatter &) = delete;
+    Squatter &operator=(const Squatter &) = delete;
+    bool isListening() const { return m_listening; }
+
+private:
+    int m_fd;
+    bool m_listening = false;
+};
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
 } // namespace
@@ -153,4 +199,171 @@ TEST(SingleInstance, QuilloryStartsOverALockLeftByACrash)
     ::kill(pid_t(quillory.processId()), SIGTERM);
     ASSERT_TRUE(quillory.waitForFinished(15000));
     EXPECT_EQ(quillory.exitCode(), 0);
+}
+
+// Connections that never say anything (a stuck or hostile program of this user's) neither
+// hold a second launch back nor pile up.
+TEST(SingleInstance, IdlePeersAreDroppedAndDoNotKeepALaunchUnanswered)
+{
+    QTemporaryDir dir;
+    SingleInstance first(dir.path());
+    ASSERT_EQ(first.acquire(), Outcome::Acquired);
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+    const QString socket = socketOf(dir.path());
+
+    QLocalSocket idle;
+    idle.connectToServer(socket);
+    ASSERT_TRUE(idle.waitForConnected(2000));
+    QElapsedTimer connected;
+    connected.start();
+    SingleInstance second(dir.path());
+    EXPECT_EQ(second.acquire(), Outcome::AnotherRunning);
+    EXPECT_LT(connected.elapsed(), 800) << "answered without waiting for the idle peer";
+    EXPECT_TRUE(idle.state() == QLocalSocket::UnconnectedState || idle.waitForDisconnected(3000));
+    EXPECT_GT(connected.elapsed(), 700);
+    EXPECT_LT(connected.elapsed(), 2000) << "dropped after about a second";
+    EXPECT_TRUE(activated.wait(2000));
+
+    std::vector<std::unique_ptr<QLocalSocket>> crowd;
+    for (int i = 0; i < 50; ++i) {
+        crowd.push_back(std::make_unique<QLocalSocket>());
+        crowd.back()->connectToServer(socket);
+        ASSERT_TRUE(crowd.back()->waitForConnected(2000)) << i;
+    }
+    SingleInstance third(dir.path());
+    EXPECT_EQ(third.acquire(), Outcome::AnotherRunning);
+    EXPECT_TRUE(activated.wait(2000));
+    // The crowd is let go of, not kept open.
+    for (const auto &peer : crowd)
+        EXPECT_TRUE(peer->state() == QLocalSocket::UnconnectedState ||
+                    peer->waitForDisconnected(3000));
+}
+
+// Anything of this user's can listen at the socket's name; only a Quillory's answer counts.
+TEST(SingleInstance, AListenerThatNeverAnswersIsNotTakenForQuillory)
+{
+    QTemporaryDir dir;
+    {
+        // Nobody holds the lock: the squatter's place is taken over.
+        Squatter squatter(socketOf(dir.path()));
+        ASSERT_TRUE(squatter.isListening());
+        SingleInstance first(dir.path());
+        ASSERT_EQ(first.acquire(), Outcome::Acquired);
+        EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::AnotherRunning)
+            << "the launch after is answered by the real one";
+    }
+    // A silent holder of the lock and a squatter: still nobody that answers.
+    const QString path = QDir(dir.path()).filePath(SingleInstance::lockFileName);
+    const int holder = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    Squatter squatter(socketOf(dir.path()));
+    ASSERT_TRUE(squatter.isListening());
+    SingleInstance launch(dir.path());
+    launch.setPatience(300);
+    EXPECT_EQ(launch.acquire(), Outcome::Unresponsive);
+    EXPECT_FALSE(launch.holdsLockFile());
+    ::close(holder);
+}
+
+// The lock's name may hold anything; nothing is ever written through it.
+TEST(SingleInstance, ALockFileThatIsNotAPlainFileIsLeftAloneAndSaidSo)
+{
+    QTemporaryDir dir;
+    const QString lock = QDir(dir.path()).filePath(SingleInstance::lockFileName);
+    const QString victim = dir.filePath(u"victim.txt"_s);
+    const auto makeVictim = [&] {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("precious\n");
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void()> make;
+    } cases[] = {
+        {"a link to another file", [&] { QFile::link(victim, lock); }},
+        {"a link to nothing", [&] { QFile::link(dir.filePath(u"nowhere"_s), lock); }},
+        {"a named pipe", [&] { ::mkfifo(QFile::encodeName(lock).constData(), 0600); }},
+        {"a folder", [&] { QDir().mkdir(lock); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        makeVictim();
+        c.make();
+        SingleInstance instance(dir.path());
+        instance.setPatience(100);
+        EXPECT_EQ(instance.acquire(), Outcome::Refused);
+        EXPECT_FALSE(instance.holdsLockFile());
+        EXPECT_TRUE(instance.problem().contains(lock)) << instance.problem().toStdString();
+        EXPECT_EQ(contentsOf(victim), "precious\n");
+        EXPECT_FALSE(QFile::exists(dir.filePath(u"nowhere"_s)));
+        QFile::remove(lock);
+        QDir().rmdir(lock);
+    }
+
+    // A second name of another file is locked but never rewritten.
+    makeVictim();
+    ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(lock).constData()),
+              0);
+    SingleInstance instance(dir.path());
+    EXPECT_EQ(instance.acquire(), Outcome::Acquired);
+    EXPECT_EQ(contentsOf(victim), "precious\n");
+}
+
+TEST(SingleInstance, QuilloryRefusesToStartOverALinkedLock)
+{
+    QTemporaryDir home;
+    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
+    ASSERT_TRUE(QDir().mkpath(container));
+    const QString victim = home.filePath(u"victim.txt"_s);
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("precious\n");
+    }
+    ASSERT_TRUE(QFile::link(victim, QDir(container).filePath(SingleInstance::lockFileName)));
+    QProcess quillory;
+    startQuillory(quillory, home.path());
+    ASSERT_TRUE(quillory.waitForFinished(15000));
+    EXPECT_EQ(quillory.exitCode(), 1);
+    const QByteArray said = quillory.readAllStandardOutput();
+    EXPECT_TRUE(said.contains("is not a plain file")) << said.constData();
+    EXPECT_EQ(contentsOf(victim), "precious\n");
+    EXPECT_FALSE(QFile::exists(container + u"/default.store"_s)) << "the library was not opened";
+}
+
+// The real program, with idle peers at its socket: a second launch is answered and leaves.
+TEST(SingleInstance, ASecondQuilloryIsAnsweredDespiteIdlePeers)
+{
+    QTemporaryDir home;
+    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
+    QProcess first;
+    startQuillory(first, home.path());
+    const QString lock = QDir(container).filePath(SingleInstance::lockFileName);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return lockIsHeld(lock) || first.state() == QProcess::NotRunning; }, 15000));
+    // Its socket, found as the program finds it (in the same runtime folder).
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+    const QString socket = socketOf(container);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 15000));
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < 20; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(socket);
+        ASSERT_TRUE(idle.back()->waitForConnected(2000));
+    }
+    QProcess second;
+    QElapsedTimer timer;
+    timer.start();
+    startQuillory(second, home.path());
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardOutput().constData();
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    ::kill(pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(15000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(socket)) << "the socket goes with the program";
 }
