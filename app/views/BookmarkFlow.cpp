@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 #include "ImportProgress.h"
+#include "OpenPanel.h"
 
 #include <AppError.h>
 #include <AppState.h>
@@ -16,18 +17,12 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <ReleaseElsewhere.h>
 #include <utility>
 
 namespace quillory {
 
 namespace {
-
-QString documentsFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-}
 
 QString bookmarkFilter()
 {
@@ -66,9 +61,10 @@ void BookmarkFlow::chooseAndImport(QWidget &window)
     if (isImporting())
         return;
     const QString path =
-        m_openFileHook ? m_openFileHook()
-                       : QFileDialog::getOpenFileName(&window, QStringLiteral("Import Bookmarks"),
-                                                      documentsFolder(), bookmarkFilter());
+        m_openFileHook
+            ? m_openFileHook()
+            : QFileDialog::getOpenFileName(&window, QStringLiteral("Import Bookmarks"),
+                                           OpenPanel::startingFolder(), bookmarkFilter());
     if (!path.isEmpty())
         importFile(window, path);
 }
@@ -189,12 +185,13 @@ void BookmarkFlow::chooseAndExport(QWidget &window)
 {
     if (isExporting())
         return;
-    QString path = m_saveFileHook
-                       ? m_saveFileHook()
-                       : QFileDialog::getSaveFileName(
-                             &window, QStringLiteral("Export Bookmarks"),
-                             QDir(documentsFolder()).filePath(QStringLiteral("bookmarks.html")),
-                             bookmarkFilter());
+    QString path =
+        m_saveFileHook
+            ? m_saveFileHook()
+            : QFileDialog::getSaveFileName(
+                  &window, QStringLiteral("Export Bookmarks"),
+                  QDir(OpenPanel::startingFolder()).filePath(QStringLiteral("bookmarks.html")),
+                  bookmarkFilter());
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

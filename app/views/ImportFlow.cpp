@@ -3,6 +3,7 @@
 #include "BackupPassphraseSheet.h"
 #include "DisplayText.h"
 #include "ImportProgress.h"
+#include "OpenPanel.h"
 
 #include <AppError.h>
 #include <AppState.h>
@@ -12,7 +13,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QWidget>
 
 namespace quillory {
@@ -29,8 +29,7 @@ QString ImportFlow::askForFile()
     if (m_openFileHook)
         return m_openFileHook();
     return QFileDialog::getOpenFileName(
-        &m_window, QStringLiteral("Import Data"),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        &m_window, QStringLiteral("Import Data"), OpenPanel::startingFolder(),
         QStringLiteral("Quillory export or backup (*.json *.qlbackup);;All files (*)"));
 }
 

@@ -1,8 +1,11 @@
 #include "OpenPanel.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 
 namespace quillory {
 
@@ -29,6 +32,14 @@ std::optional<QString> OpenPanel::choose(QWidget *parent, const QString &title,
     if (panel.result() != QDialog::Accepted || files.isEmpty())
         return std::nullopt;
     return files.first();
+}
+
+QString OpenPanel::startingFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
 }
 
 QString OpenPanel::imageFilter()

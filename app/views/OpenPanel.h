@@ -10,7 +10,8 @@ class QWidget;
 namespace quillory {
 
 // The file panels of the add menu: one existing file, no folders, filtered to pictures or
-// to documents. The panel is shown through `run`, so tests can answer it.
+// to documents. The panel is shown through `run`, so tests can answer it. Also where every
+// file panel of the application starts.
 class OpenPanel final
 {
 public:
@@ -18,6 +19,10 @@ public:
 
     static std::optional<QString> chooseImage(QWidget *parent, const Runner &run);
     static std::optional<QString> chooseDocument(QWidget *parent, const Runner &run);
+
+    // The user's Documents folder when it exists, else the home folder: a panel offered a
+    // folder that is not there opens somewhere else and shows the missing name as the file's.
+    static QString startingFolder();
 
     static QString imageFilter();
     // PDF, plain text, RTF, composite documents, spreadsheets, presentations, source code
