@@ -1,5 +1,7 @@
 #include "BookmarkImportResult.h"
 
+#include "ImportResult.h"
+
 #include <QLocale>
 
 namespace quillory {
@@ -39,6 +41,8 @@ QString BookmarkImportResult::summary() const
         text +=
             u' ' + QStringLiteral("Skipped %1 only a browser uses (separators, scripts, feeds).")
                        .arg(counted(skipped, QStringLiteral("entry"), QStringLiteral("entries")));
+    if (foldersMovedUp > 0)
+        text += u' ' + ImportResult::foldersMovedUpText(foldersMovedUp);
     return text;
 }
 

@@ -1,13 +1,28 @@
 #include "ImportResult.h"
 
+#include <FolderNesting.h>
+#include <QLocale>
+
 namespace quillory {
 
 QString ImportResult::summary() const
 {
-    return QStringLiteral("Imported %1 items, %2 folders, %3 tags")
-        .arg(itemsImported)
-        .arg(foldersImported)
-        .arg(tagsImported);
+    QString text = QStringLiteral("Imported %1 items, %2 folders, %3 tags")
+                       .arg(itemsImported)
+                       .arg(foldersImported)
+                       .arg(tagsImported);
+    if (foldersMovedUp > 0)
+        text += QStringLiteral(". ") + foldersMovedUpText(foldersMovedUp);
+    return text;
+}
+
+QString ImportResult::foldersMovedUpText(qsizetype count)
+{
+    return (count == 1 ? QStringLiteral("1 folder lay deeper than %2 levels and was moved up to "
+                                        "level %2.")
+                       : QStringLiteral("%1 folders lay deeper than %2 levels and were moved up "
+                                        "to level %2."))
+        .arg(QLocale().toString(count), QString::number(FolderNesting::maxDepth));
 }
 
 } // namespace quillory
