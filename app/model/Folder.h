@@ -47,6 +47,7 @@ private:
     {
     }
 
+    friend class FolderNesting;
     friend class Item;
     friend class LibraryStore;
     friend class StoreFile;

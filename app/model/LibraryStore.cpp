@@ -72,6 +72,12 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, QString *e
         if (!store->m_items.contains(item->id()))
             store->adopt(*item.release());
     }
+    // Saved where they now lie, so the next start finds the tree as it is shown.
+    store->m_foldersMovedUp = qsizetype(contents.foldersMovedUp.size());
+    if (!store->m_readOnly) {
+        for (Folder *folder : contents.foldersMovedUp)
+            store->markDirty(*folder);
+    }
     return store;
 }
 
@@ -466,10 +472,18 @@ void LibraryStore::removeFolders(const QList<Folder *> &subtree)
         }
         folder->m_items.clear();
     }
-    // Children before parents, so each destructor finds its parent still alive.
-    for (auto it = subtree.crbegin(); it != subtree.crend(); ++it) {
-        forget(**it, m_removedFolders);
-        delete *it;
+    // Unlinked here in one pass: a destructor each taking itself out of a parent's list of a
+    // hundred thousand children would make deleting a wide tree quadratic.
+    const QSet<const Folder *> going(subtree.cbegin(), subtree.cend());
+    for (Folder *folder : subtree) {
+        if (folder->m_parent != nullptr && !going.contains(folder->m_parent))
+            folder->m_parent->m_children.removeOne(folder);
+        folder->m_parent = nullptr;
+        folder->m_children.clear();
+    }
+    for (Folder *folder : subtree) {
+        forget(*folder, m_removedFolders);
+        delete folder;
     }
     emit recordsRemoved(RecordKind::Folder);
     for (Item *item : std::as_const(released))

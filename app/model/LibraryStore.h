@@ -72,6 +72,9 @@ public:
     // A library that can only be read (the file, its folder or the disk refuses writing)
     // is opened for browsing: every change to it is refused, and records stay as they are.
     bool isReadOnly() const { return m_readOnly; }
+    // How many folders the file held nested deeper than FolderNesting::maxDepth, which now
+    // lie on that level (and are saved there unless the library can only be read).
+    qsizetype foldersMovedUp() const { return m_foldersMovedUp; }
 
     const std::vector<Item *> &items() const { return m_items.all(); }
     const std::vector<Folder *> &folders() const { return m_folders.all(); }
@@ -125,6 +128,7 @@ private:
     QTimer m_autosave;
     QTimer m_retry;
     bool m_readOnly = false;
+    qsizetype m_foldersMovedUp = 0;
     std::optional<StoreFailure> m_lastFailure;
     std::shared_ptr<BulkInsert> m_bulk;
 };

@@ -1,6 +1,7 @@
 #include "StoreFile.h"
 
 #include "Folder.h"
+#include "FolderNesting.h"
 #include "Item.h"
 #include "Tag.h"
 #include "TextArena.h"
@@ -384,48 +385,19 @@ QByteArray StoreFile::tagIdsOf(const Item &item)
     return ids;
 }
 
-// Links each folder to its parent, children in their stored rank. A link that would close a
-// cycle (only a damaged file has one) is dropped; the walk up is bounded by marks, so even a
-// very deep tree loads in linear time.
-void StoreFile::linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
-                            const QHash<QUuid, Folder *> &foldersById)
+// Links each folder to its parent, children in their stored rank, with a cycle (only a
+// damaged file has one) cut and a tree too deep moved up (FolderNesting), in linear time.
+std::vector<Folder *> StoreFile::linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
+                                             const QHash<QUuid, Folder *> &foldersById)
 {
     std::stable_sort(parents.begin(), parents.end(), [](const auto &a, const auto &b) {
         return a.first->m_childRank < b.first->m_childRank;
     });
-    QHash<Folder *, Folder *> parentOf;
-    for (const auto &[folder, parentId] : std::as_const(parents)) {
-        Folder *parent = foldersById.value(parentId);
-        if (parent != nullptr)
-            parentOf.insert(folder, parent);
-    }
-    // Colour each chain: 1 = on the walk now, 2 = known to reach a root. The links that close
-    // a cycle are cut once the walks are done: removing from a hash while iterating it moves
-    // later entries under the iterator, and the walks they start would be skipped.
-    QHash<Folder *, int> state;
-    QList<Folder *> cut;
-    for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
-        QList<Folder *> walk;
-        Folder *f = it.key();
-        while (f != nullptr && state.value(f) == 0) {
-            state.insert(f, 1);
-            walk.append(f);
-            f = parentOf.value(f);
-        }
-        if (f != nullptr && state.value(f) == 1)
-            cut.append(f); // f closes a cycle: cut it loose, it becomes a root
-        for (Folder *w : std::as_const(walk))
-            state.insert(w, 2);
-    }
-    for (Folder *f : std::as_const(cut))
-        parentOf.remove(f);
-    for (const auto &[folder, parentId] : std::as_const(parents)) {
-        Folder *parent = parentOf.value(folder);
-        if (parent != nullptr) {
-            folder->m_parent = parent;
-            parent->m_children.append(folder);
-        }
-    }
+    std::vector<std::pair<Folder *, Folder *>> links;
+    links.reserve(size_t(parents.size()));
+    for (const auto &[folder, parentId] : std::as_const(parents))
+        links.emplace_back(folder, foldersById.value(parentId));
+    return FolderNesting::link(links);
 }
 
 bool StoreFile::load(Contents &contents, QString *error)
@@ -466,7 +438,7 @@ bool StoreFile::load(Contents &contents, QString *error)
         foldersById.insert(folder->id(), folder.get());
         contents.folders.push_back(std::move(folder));
     }
-    linkFolders(parents, foldersById);
+    contents.foldersMovedUp = linkFolders(parents, foldersById);
 
     // The items' texts end to end in load order: no allocation each, and a search reads
     // them as long runs.

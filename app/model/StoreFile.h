@@ -36,6 +36,9 @@ public:
         // their links pass to the stored records.
         std::vector<std::unique_ptr<Tag>> tagStandIns;
         std::vector<std::unique_ptr<Folder>> folderStandIns;
+        // Folders of `folders` that lay deeper than FolderNesting::maxDepth and were moved
+        // up while they were read.
+        std::vector<Folder *> foldersMovedUp;
     };
 
     // One save: the records to write in full and the ids of records to remove.
@@ -80,8 +83,8 @@ private:
     bool prepareStatements(QString *error);
     static void linkTags(Item &item, std::string_view tagIds, const QHash<QUuid, Tag *> &tagsById);
     static QByteArray tagIdsOf(const Item &item);
-    static void linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
-                            const QHash<QUuid, Folder *> &foldersById);
+    static std::vector<Folder *> linkFolders(QList<std::pair<Folder *, QUuid>> &parents,
+                                             const QHash<QUuid, Folder *> &foldersById);
     bool writeFolder(const Folder &folder);
     bool writeTag(const Tag &tag);
     bool writeItem(Item &item);

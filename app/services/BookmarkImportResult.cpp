@@ -1,5 +1,7 @@
 #include "BookmarkImportResult.h"
 
+#include "ImportResult.h"
+
 #include <CountedNoun.h>
 
 namespace quillory {
@@ -31,6 +33,8 @@ QString BookmarkImportResult::summary() const
             u' ' +
             QStringLiteral("Skipped %1 only a browser uses (separators, scripts, feeds).")
                 .arg(CountedNoun::of(skipped, QStringLiteral("entry"), QStringLiteral("entries")));
+    if (foldersMovedUp > 0)
+        text += u' ' + ImportResult::foldersMovedUpText(foldersMovedUp);
     return text;
 }
 

@@ -27,11 +27,12 @@ struct BookmarkImportResult
     int foldersReused = 0;
     int tagsCreated = 0;
     int skipped = 0;
+    int foldersMovedUp = 0; // nested too deep (FolderNesting)
     std::shared_ptr<const Pages> pages = std::make_shared<const Pages>();
 
     // "Imported 1,200 bookmarks into 8 new folders and 3 existing ones, with 5 new tags.
     // Skipped 4 entries only a browser uses (separators, scripts, feeds).", the numbers
-    // written as the user's locale writes them.
+    // written as the user's locale writes them, then ImportResult::foldersMovedUpText().
     QString summary() const;
 };
 

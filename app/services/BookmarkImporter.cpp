@@ -2,6 +2,7 @@
 
 #include <BoundedText.h>
 #include <Folder.h>
+#include <FolderNesting.h>
 #include <Item.h>
 #include <ItemType.h>
 #include <LibraryStore.h>
@@ -30,7 +31,9 @@ class RecordBuilder
 public:
     RecordBuilder(const BookmarkImporter::Library &library, BookmarkImporter::Records &out);
 
-    void addFolders(const std::vector<BookmarkFolderEntry> &folders);
+    // `parents` holds each folder's parent, as the file nests them or moved up.
+    void addFolders(const std::vector<BookmarkFolderEntry> &folders,
+                    const std::vector<qsizetype> &parents);
     void addBookmark(const BookmarkEntry &bookmark);
     void finish()
     {
@@ -39,7 +42,7 @@ public:
     }
 
 private:
-    Folder *folderFor(const BookmarkFolderEntry &entry);
+    Folder *folderFor(const BookmarkFolderEntry &entry, qsizetype parentIndex);
     Folder *standInFolder(const QUuid &id);
     Tag *tagNamed(const QString &name);
     bool isStandIn(const Folder *folder) const
@@ -85,9 +88,9 @@ Folder *RecordBuilder::standInFolder(const QUuid &id)
     return standIn;
 }
 
-Folder *RecordBuilder::folderFor(const BookmarkFolderEntry &entry)
+Folder *RecordBuilder::folderFor(const BookmarkFolderEntry &entry, qsizetype parentIndex)
 {
-    Folder *parent = entry.parent >= 0 ? m_resolved[size_t(entry.parent)] : nullptr;
+    Folder *parent = parentIndex >= 0 ? m_resolved[size_t(parentIndex)] : nullptr;
     const QString name = nameOf(entry.name);
     QHash<QString, Folder *> &siblings = m_children[parent];
     if (Folder *known = siblings.value(name))
@@ -109,11 +112,12 @@ Folder *RecordBuilder::folderFor(const BookmarkFolderEntry &entry)
     return siblings[name] = created;
 }
 
-void RecordBuilder::addFolders(const std::vector<BookmarkFolderEntry> &folders)
+void RecordBuilder::addFolders(const std::vector<BookmarkFolderEntry> &folders,
+                               const std::vector<qsizetype> &parents)
 {
     m_resolved.reserve(folders.size());
-    for (const BookmarkFolderEntry &entry : folders)
-        m_resolved.push_back(folderFor(entry));
+    for (size_t f = 0; f < folders.size(); ++f)
+        m_resolved.push_back(folderFor(folders[f], parents[f]));
 }
 
 Tag *RecordBuilder::tagNamed(const QString &name)
@@ -198,7 +202,15 @@ BookmarkImporter::Records BookmarkImporter::records(const BookmarkTree &tree,
     out.result.skipped = tree.skipped;
     out.contents.items.reserve(tree.bookmarks.size());
     RecordBuilder builder(library, out);
-    builder.addFolders(tree.folders);
+    // A folder the file nests deeper than the library shows goes up to the deepest level
+    // (the library's own folders it is merged into lie just as deep as in the file). Each
+    // folder comes after its parent, so the moved ones find theirs resolved.
+    std::vector<qsizetype> parents;
+    parents.reserve(tree.folders.size());
+    for (const BookmarkFolderEntry &entry : tree.folders)
+        parents.push_back(entry.parent);
+    out.result.foldersMovedUp = int(FolderNesting::cap(parents));
+    builder.addFolders(tree.folders, parents);
     const qsizetype total = qsizetype(tree.bookmarks.size());
     qsizetype done = 0;
     for (const BookmarkEntry &bookmark : tree.bookmarks) {

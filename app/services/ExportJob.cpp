@@ -6,14 +6,19 @@
 #include <Clock.h>
 #include <LibraryStore.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 namespace quillory {
 
-ExportJob::ExportJob(LibraryStore &store, ExportService::FileOptions options, QString directory,
-                     QObject *parent)
+ExportJob::ExportJob(LibraryStore &store, ExportService::FileOptions options,
+                     QString parentDirectory, QObject *parent)
     : QObject(parent), m_store(store), m_options(std::move(options)),
-      m_directory(std::move(directory)), m_slices(store)
+      m_parentDirectory(std::move(parentDirectory)), m_slices(store)
 {
 }
+
+ExportJob::~ExportJob() = default;
 
 void ExportJob::start()
 {
@@ -21,6 +26,23 @@ void ExportJob::start()
         return;
     m_running = true;
     m_startedAt = QDateTime::currentDateTime();
+    auto own = std::make_shared<QTemporaryDir>(
+        QDir(m_parentDirectory).filePath(QStringLiteral("quillory-export-XXXXXX")));
+    if (!own->isValid()) {
+        // Told on the next pass, as a failure to write is, not inside start().
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_running = false;
+                emit failed(QStringLiteral("No folder for the export could be made in %1. Check "
+                                           "that the disk has room and the folder can be "
+                                           "written to.")
+                                .arg(QDir::toNativeSeparators(m_parentDirectory)));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_folder = std::move(own);
     // Folders and tags are few: they are copied at once, as they are now.
     std::vector<ExportedFolder> folders;
     for (const Folder *folder : m_store.folders())
@@ -51,8 +73,11 @@ void ExportJob::writeOnWorker()
     m_tags = {};
     BackgroundWork::run<ExportService::FileResult>(
         this,
-        [document, options = m_options, directory = m_directory, when = m_startedAt] {
-            return ExportService::writeDocument(std::move(*document), options, directory, when);
+        // The worker holds the folder, so a sheet closed meanwhile removes it only once the
+        // file in it is complete, never while it is being written.
+        [document, options = m_options, folder = m_folder, when = m_startedAt] {
+            return ExportService::writeDocument(std::move(*document), options, folder->path(),
+                                                when);
         },
         [this](ExportService::FileResult result) {
             m_running = false;

@@ -6,6 +6,7 @@
 
 #include <Clock.h>
 #include <Folder.h>
+#include <FolderNesting.h>
 #include <HexColor.h>
 #include <InboxFiles.h>
 #include <Item.h>
@@ -186,14 +187,15 @@ StoreFile::Contents ExportService::importRecords(const ExportData &data, const P
         folders.insert(exported.id, folder.get());
         contents.folders.push_back(std::move(folder));
     }
-    // Nesting once every folder exists, so a parent later in the file is found. A parent
-    // that would make a cycle is refused by setParent, and that folder stays at the top.
+    // Nesting once every folder exists, so a parent later in the file is found. A link that
+    // would close a cycle is dropped, and a tree too deep is cut (FolderNesting).
+    std::vector<std::pair<Folder *, Folder *>> links;
+    links.reserve(data.folders.size());
     for (const ExportedFolder &exported : data.folders) {
-        Folder *child = folders.value(exported.id, nullptr);
-        Folder *parent = lookUp(folders, exported.parentId);
-        if (child != nullptr && parent != nullptr)
-            child->setParent(parent);
+        if (Folder *child = folders.value(exported.id, nullptr))
+            links.emplace_back(child, lookUp(folders, exported.parentId));
     }
+    contents.foldersMovedUp = FolderNesting::link(links);
 
     const qsizetype total = qsizetype(data.items.size());
     qsizetype done = 0;

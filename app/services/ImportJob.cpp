@@ -98,6 +98,7 @@ void ImportJob::start(const std::optional<QString> &passphrase)
             parsed.result = ExportService::resultOf(*read.data);
             parsed.contents = std::make_shared<StoreFile::Contents>(
                 ExportService::importRecords(*read.data, report));
+            parsed.result.foldersMovedUp = int(parsed.contents->foldersMovedUp.size());
             releaseElsewhere(std::move(*read.data));
             return parsed;
         },

@@ -1,15 +1,32 @@
 #include "ImportResult.h"
 
 #include <CountedNoun.h>
+#include <FolderNesting.h>
+
+#include <QLocale>
 
 namespace quillory {
 
 QString ImportResult::summary() const
 {
-    return QStringLiteral("Imported %1, %2, %3")
-        .arg(CountedNoun::of(itemsImported, QStringLiteral("item"), QStringLiteral("items")),
-             CountedNoun::of(foldersImported, QStringLiteral("folder"), QStringLiteral("folders")),
-             CountedNoun::of(tagsImported, QStringLiteral("tag"), QStringLiteral("tags")));
+    QString text =
+        QStringLiteral("Imported %1, %2, %3")
+            .arg(CountedNoun::of(itemsImported, QStringLiteral("item"), QStringLiteral("items")),
+                 CountedNoun::of(foldersImported, QStringLiteral("folder"),
+                                 QStringLiteral("folders")),
+                 CountedNoun::of(tagsImported, QStringLiteral("tag"), QStringLiteral("tags")));
+    if (foldersMovedUp > 0)
+        text += QStringLiteral(". ") + foldersMovedUpText(foldersMovedUp);
+    return text;
+}
+
+QString ImportResult::foldersMovedUpText(qsizetype count)
+{
+    return (count == 1 ? QStringLiteral("1 folder lay deeper than %2 levels and was moved up to "
+                                        "level %2.")
+                       : QStringLiteral("%1 folders lay deeper than %2 levels and were moved up "
+                                        "to level %2."))
+        .arg(QLocale().toString(count), QString::number(FolderNesting::maxDepth));
 }
 
 } // namespace quillory

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 
+#include <ImportResult.h>
 #include <LibraryStore.h>
 
 namespace quillory {
@@ -16,7 +17,10 @@ StoreProblemReporter::StoreProblemReporter(LibraryStore &store, AppState &state,
         m_state.showError(errorFor(failure));
     });
     connect(&store, &LibraryStore::saveRecovered, this, [this] { m_reported.reset(); });
-    if (store.isReadOnly())
+    // One alert at most: the state shows the last error reported.
+    if (store.foldersMovedUp() > 0)
+        m_state.showError(foldersMovedUp(store.foldersMovedUp(), store.isReadOnly()));
+    else if (store.isReadOnly())
         m_state.showError(readOnlyLibrary());
 }
 
@@ -33,6 +37,18 @@ AppError StoreProblemReporter::readOnlyLibrary()
         QStringLiteral("Quillory may not write to the library's file or folder, or the disk is "
                        "read-only. Give yourself write permission there (or mount the disk for "
                        "writing), then start Quillory again."));
+}
+
+AppError StoreProblemReporter::foldersMovedUp(qsizetype count, bool readOnly)
+{
+    return AppError::storageError(
+        QStringLiteral("The library's folders were nested too deep to show. ") +
+            ImportResult::foldersMovedUpText(count),
+        readOnly ? QStringLiteral("Their items and names are as they were. The library can only "
+                                  "be read, so this happens again at every start until Quillory "
+                                  "may write to it; until then, changes are not possible.")
+                 : QStringLiteral("Their items and names are as they were, and the library is "
+                                  "saved this way."));
 }
 
 QString StoreProblemReporter::advice(StoreFailure::Cause cause)

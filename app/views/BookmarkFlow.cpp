@@ -18,7 +18,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <ReleaseElsewhere.h>
 #include <utility>
 

@@ -20,8 +20,8 @@ class DetailColumn final : public QWidget
     Q_DISABLE_COPY_MOVE(DetailColumn)
 
 public:
-    DetailColumn(LibraryStore &store, FileRevealer &revealer, ItemDetailView::SheetRunner runSheet,
-                 QWidget *parent = nullptr);
+    DetailColumn(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
+                 ItemDetailView::SheetRunner runSheet, QWidget *parent = nullptr);
 
     void showItem(Item *item);
     bool isShowingEmptyState() const;

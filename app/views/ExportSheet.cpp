@@ -3,6 +3,7 @@
 #include "BusyIndicator.h"
 #include "DisplayText.h"
 #include "FormGroup.h"
+#include "OpenPanel.h"
 #include "SecureFieldWithToggle.h"
 #include "SheetParts.h"
 
@@ -21,7 +22,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 namespace quillory {
@@ -65,6 +66,13 @@ ExportSheet::ExportSheet(LibraryStore &store, FileRevealer &revealer, QWidget *p
 }
 
 ExportSheet::~ExportSheet() = default;
+
+void ExportSheet::done(int result)
+{
+    // The plain document is not left behind once the sheet is gone.
+    m_written.reset();
+    QDialog::done(result);
+}
 
 FormGroup *ExportSheet::buildOptions()
 {
@@ -169,6 +177,7 @@ void ExportSheet::startExport()
 
 void ExportSheet::exported(const QString &path)
 {
+    m_written = m_job->folder(); // the last export's private copy goes
     m_job->deleteLater();
     m_job = nullptr;
     m_result = path;
@@ -209,20 +218,30 @@ void ExportSheet::saveExportFile()
     if (!m_result)
         return;
     const QString source = *m_result;
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString destination =
-        askForSaveLocation(QDir(documents).filePath(QFileInfo(source).fileName()));
+        askForSaveLocation(QDir(OpenPanel::startFolder()).filePath(QFileInfo(source).fileName()));
     if (destination.isEmpty() || QFileInfo(destination) == QFileInfo(source))
         return;
     m_save->setEnabled(false);
-    // A backup with pictures can be large: copied off the interface thread.
+    // A backup with pictures can be large: copied off the interface thread, which holds the
+    // private copy until it is read even if the sheet closes meanwhile.
     BackgroundWork::run<bool>(
-        this, [source, destination] { return InboxFiles::copyAtomically(source, destination); },
-        [this, destination](bool copied) {
+        this,
+        [source, destination, held = m_written] {
+            return InboxFiles::copyAtomically(source, destination);
+        },
+        [this, source, destination](bool copied) {
             m_save->setEnabled(true);
-            if (!copied)
+            if (!copied) {
                 showError(QStringLiteral("The export file could not be saved to %1.")
                               .arg(QDir::toNativeSeparators(destination)));
+                return;
+            }
+            if (m_result != source)
+                return; // a later export took its place
+            m_written.reset();
+            m_result = destination;
+            m_doneName->setText(QFileInfo(destination).fileName());
         });
 }
 

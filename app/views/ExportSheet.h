@@ -12,6 +12,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QTemporaryDir;
 
 namespace quillory {
 
@@ -23,7 +24,9 @@ class SecureFieldWithToggle;
 // "Export": whether pictures go along, whether to write an encrypted backup and with which
 // passphrase, what will be exported, and, once written, where the file can be saved or
 // found. The sheet stays open after an export, so a second one can follow with other
-// options. Starts fresh each time it opens.
+// options. Starts fresh each time it opens. The written file waits in a private folder of
+// its own (ExportJob), which goes once the user has saved a copy, a later export took its
+// place, or the sheet closed.
 class ExportSheet final : public QDialog
 {
     Q_OBJECT
@@ -46,14 +49,17 @@ public:
     QLabel *itemsCount() const { return m_counts->itemsCount(); }
     QLabel *foldersCount() const { return m_counts->foldersCount(); }
     QLabel *tagsCount() const { return m_counts->tagsCount(); }
+    // The written file: the private copy until one is saved, then the saved one.
     const std::optional<QString> &exportResult() const { return m_result; }
     bool isExporting() const { return m_job != nullptr; }
 
     void startExport();
     // Asks where to keep the written file and copies it there.
     void saveExportFile();
+    void done(int result) override;
 
-    // Where files are produced: the temporary directory unless tests say otherwise.
+    // Where the private folders for the files are made: the temporary directory unless tests
+    // say otherwise.
     void setDirectory(const QString &directory) { m_directory = directory; }
     // Tests answer the save dialog (an empty answer cancels) and the alerts.
     using SaveLocationHook = std::function<QString(const QString &suggestedPath)>;
@@ -81,6 +87,7 @@ private:
     QString m_directory;
     QPointer<ExportJob> m_job;
     std::optional<QString> m_result;
+    std::shared_ptr<const QTemporaryDir> m_written; // holds m_result until a copy is saved
     SaveLocationHook m_saveLocationHook;
     SheetHook m_sheetHook;
 

@@ -1,6 +1,7 @@
 #include "ItemContextMenu.h"
 
 #include "DisplayText.h"
+#include "LinkOpener.h"
 #include "SymbolIcon.h"
 #include <FileRevealer.h>
 
@@ -9,20 +10,19 @@
 #include <Tag.h>
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 
 namespace quillory {
 
 ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder,
-                                 LibraryStore &store, FileRevealer &revealer, QWidget *parent,
-                                 std::function<void(Item &)> edit,
+                                 LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
+                                 QWidget *parent, std::function<void(Item &)> edit,
                                  std::function<void(Item &)> remove)
     : QMenu(parent), m_store(store), m_itemId(item.id())
 {
     // A library that can only be read offers only what reads it.
     if (store.isReadOnly()) {
-        addLinkActions(item, revealer);
+        addLinkActions(item, revealer, links);
         return;
     }
     if (edit) {
@@ -37,7 +37,7 @@ ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsIn
                            : QStringLiteral("Add to Favorites"),
                   [](Item &i) { i.toggleFavorite(); });
 
-    addLinkActions(item, revealer);
+    addLinkActions(item, revealer, links);
     addSeparator();
 
     const bool archived = item.isArchived();
@@ -81,14 +81,12 @@ void ItemContextMenu::addTagMenu(const Item &item, const std::vector<Record *> &
     }
 }
 
-void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer)
+void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer, LinkOpener &links)
 {
-    const std::optional<QString> address = item.urlString();
-    if (!address)
+    const std::optional<QUrl> link = LinkOpener::linkOf(item);
+    if (!link)
         return;
-    const QUrl url(*address, QUrl::StrictMode);
-    if (!url.isValid())
-        return;
+    const QUrl url = *link;
     QMenu::addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy Link"),
                      this, [url] {
                          QClipboard *clipboard = QGuiApplication::clipboard();
@@ -100,9 +98,8 @@ void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer)
                          QStringLiteral("Show in File Manager"), this,
                          [url, &revealer] { revealer.reveal(url.toLocalFile()); });
     } else {
-        QMenu::addAction(SymbolIcon::icon(QStringLiteral("safari")),
-                         QStringLiteral("Open in Browser"), this,
-                         [url] { QDesktopServices::openUrl(url); });
+        addItemAction(QStringLiteral("safari"), QStringLiteral("Open in Browser"),
+                      [&links](Item &i) { links.open(i); });
     }
 }
 

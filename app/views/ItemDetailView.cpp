@@ -3,6 +3,7 @@
 #include "DisplayText.h"
 #include "FlowLayout.h"
 #include "ItemDelegate.h"
+#include "LinkOpener.h"
 #include "SheetParts.h"
 #include "SymbolIcon.h"
 #include "TagChipView.h"
@@ -19,7 +20,6 @@
 
 #include <QClipboard>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
@@ -39,15 +39,6 @@
 namespace quillory {
 
 namespace {
-
-std::optional<QUrl> linkOf(const Item &item)
-{
-    const std::optional<QString> address = item.urlString();
-    if (!address)
-        return std::nullopt;
-    const QUrl url(*address, QUrl::StrictMode);
-    return url.isValid() ? std::optional<QUrl>(url) : std::nullopt;
-}
 
 // Decodes at most `bound` in size (keeping proportions, EXIF orientation applied); JPEG
 // readers scale while decoding, so a large photo stays cheap to show.
@@ -75,9 +66,10 @@ QImage bestPicture(const Item &item, QSize bound)
 
 } // namespace
 
-ItemDetailView::ItemDetailView(LibraryStore &store, FileRevealer &revealer, SheetRunner runSheet,
-                               QWidget *parent)
-    : QWidget(parent), m_store(store), m_revealer(revealer), m_runSheet(std::move(runSheet))
+ItemDetailView::ItemDetailView(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
+                               SheetRunner runSheet, QWidget *parent)
+    : QWidget(parent), m_store(store), m_revealer(revealer), m_links(links),
+      m_runSheet(std::move(runSheet))
 {
     build();
     // Deferred: a change often comes from one of this view's own buttons or chips, which a
@@ -405,7 +397,7 @@ void ItemDetailView::paintPicture(const Item &item, const QImage &image)
 
 void ItemDetailView::refreshLink(const Item &item)
 {
-    const auto url = linkOf(item);
+    const auto url = LinkOpener::linkOf(item);
     m_link->setVisible(url.has_value());
     if (!url)
         return;
@@ -491,12 +483,14 @@ void ItemDetailView::refreshToolbar(const Item &item)
     if (editable)
         m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("tag")), QStringLiteral("Add Tag"),
                              this, &ItemDetailView::openTagPicker);
-    if (const auto url = linkOf(item)) {
+    if (const auto url = LinkOpener::linkOf(item)) {
         const bool file = url->isLocalFile();
         m_toolbar->addAction(
             SymbolIcon::icon(file ? QStringLiteral("doc") : QStringLiteral("safari")),
-            file ? QStringLiteral("Open File") : QStringLiteral("Open"), this,
-            [url] { QDesktopServices::openUrl(*url); });
+            file ? QStringLiteral("Open File") : QStringLiteral("Open"), this, [this] {
+                if (const Item *i = this->item())
+                    m_links.open(*i);
+            });
         m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy"),
                              this, &ItemDetailView::copyLink);
     }
@@ -528,19 +522,19 @@ void ItemDetailView::refreshToolbar(const Item &item)
 void ItemDetailView::openLink()
 {
     const Item *i = item();
-    const auto url = i != nullptr ? linkOf(*i) : std::nullopt;
+    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
     if (!url)
         return;
     if (url->isLocalFile())
         m_revealer.reveal(url->toLocalFile());
     else
-        QDesktopServices::openUrl(*url);
+        m_links.open(*i);
 }
 
 void ItemDetailView::copyLink()
 {
     const Item *i = item();
-    const auto url = i != nullptr ? linkOf(*i) : std::nullopt;
+    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
     if (!url)
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();

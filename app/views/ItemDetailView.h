@@ -21,6 +21,7 @@ class FileRevealer;
 class FlowLayout;
 class Item;
 class LibraryStore;
+class LinkOpener;
 
 // The selected item in full: picture, title, link, kind and date, the note edited in
 // place, tags as removable chips, the folder, and a toolbar of actions. Changes go straight
@@ -33,8 +34,8 @@ class ItemDetailView final : public QWidget
 public:
     using SheetRunner = std::function<void(QDialog &)>;
 
-    ItemDetailView(LibraryStore &store, FileRevealer &revealer, SheetRunner runSheet,
-                   QWidget *parent = nullptr);
+    ItemDetailView(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
+                   SheetRunner runSheet, QWidget *parent = nullptr);
 
     // Shows `item` (null clears). A new item starts with the note out of edit mode.
     void setItem(Item *item);
@@ -73,6 +74,7 @@ private:
 
     LibraryStore &m_store;
     FileRevealer &m_revealer;
+    LinkOpener &m_links;
     SheetRunner m_runSheet;
     QUuid m_itemId;
     // What the shown picture was decoded from; a refresh that changes none of it keeps it.

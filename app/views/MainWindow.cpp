@@ -25,7 +25,6 @@
 #include <LiveList.h>
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -40,14 +39,14 @@ namespace quillory {
 
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
                        FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer), m_filter(search),
-      m_counts(store), m_changes(store),
-      m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
+    : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer),
+      m_links(this, [this](QDialog &sheet) { runSheet(sheet); }), m_filter(search), m_counts(store),
+      m_changes(store), m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
       m_detail(new DetailColumn(
-          store, revealer, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter)),
+          store, revealer, m_links, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter)),
       m_intake(intake)
 {
     setObjectName(identifier);
@@ -349,7 +348,7 @@ void MainWindow::forget(const QList<Record *> &records)
 void MainWindow::showContextMenu(Item *item, const QPoint &globalPosition)
 {
     ItemContextMenu menu(
-        *item, m_tags->records(), m_store, m_revealer, this,
+        *item, m_tags->records(), m_store, m_revealer, m_links, this,
         [this](Item &i) { m_state.setEditingItem(&i); }, [this](Item &i) { deleteItem(&i); });
     menu.exec(globalPosition);
 }
@@ -397,13 +396,8 @@ void MainWindow::addItemShortcuts()
 
 void MainWindow::openLink(Item *item)
 {
-    const std::optional<QString> address =
-        item != nullptr ? item->urlString() : std::optional<QString>();
-    if (!address)
-        return;
-    const QUrl url(*address, QUrl::StrictMode);
-    if (url.isValid())
-        QDesktopServices::openUrl(url);
+    if (item != nullptr)
+        m_links.open(*item);
 }
 
 void MainWindow::deleteItem(Item *item)

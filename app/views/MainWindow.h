@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkOpener.h"
 #include "ThumbnailCache.h"
 #include <ItemChanges.h>
 #include <LibraryCounts.h>
@@ -81,6 +82,8 @@ public:
     // Tests answer sheets and alerts instead of a person.
     using SheetHook = std::function<void(QDialog &)>;
     void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    // How every part of the window opens an item's link (tests replace its opener).
+    LinkOpener &links() { return m_links; }
     // Asked before the window closes; false keeps it open (closing may quit Quillory).
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
     // Shows `screen` (the unlock screen) instead of the library, with every menu command but
@@ -127,6 +130,7 @@ private:
     AppState &m_state;
     LibraryStore &m_store;
     FileRevealer &m_revealer;
+    LinkOpener m_links;
     LibraryFilter m_filter;
     LibraryCounts m_counts;
     ItemChanges m_changes;

@@ -10,7 +10,8 @@ class QWidget;
 namespace quillory {
 
 // The file panels of the add menu: one existing file, no folders, filtered to pictures or
-// to documents. The panel is shown through `run`, so tests can answer it.
+// to documents. The panel is shown through `run`, so tests can answer it. Also where every
+// file panel of the application starts.
 class OpenPanel final
 {
 public:

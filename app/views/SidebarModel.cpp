@@ -42,7 +42,45 @@ std::vector<int> longestIncreasing(const std::vector<int> &values)
     return run;
 }
 
+// ~QStandardItem deletes its children by recursion, as deep as the tree goes. Rows already
+// taken out of the model are taken apart from the lowest up instead, so each is childless
+// when it is deleted; outside the model, taking a row out tells no view.
+void deleteRows(QList<QStandardItem *> rows)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i) { // every row below, each after its parent
+        const QStandardItem *row = rows.at(i);
+        for (int r = 0; r < row->rowCount(); ++r)
+            rows.append(row->child(r));
+    }
+    for (qsizetype i = rows.size() - 1; i >= 0; --i) {
+        QStandardItem *row = rows.at(i);
+        while (row->rowCount() > 0)
+            row->takeRow(row->rowCount() - 1); // childless by now, and deleted below
+    }
+    qDeleteAll(rows);
+}
+
 } // namespace
+
+SidebarModel::~SidebarModel()
+{
+    QStandardItem *root = invisibleRootItem();
+    QList<QStandardItem *> rows;
+    while (root->rowCount() > 0)
+        rows.append(root->takeRow(root->rowCount() - 1));
+    deleteRows(std::move(rows));
+}
+
+SidebarModel::Row::~Row()
+{
+    std::vector<Row> pending = std::move(children);
+    while (!pending.empty()) {
+        std::vector<Row> below = std::move(pending.back().children);
+        pending.pop_back(); // childless now: its destructor has nothing to walk
+        pending.insert(pending.end(), std::make_move_iterator(below.begin()),
+                       std::make_move_iterator(below.end()));
+    }
+}
 
 void SidebarModel::update(const LiveList &folders, const LiveList &tags,
                           const LibraryCounts &counts, const SidebarSelection &selection,
@@ -262,7 +300,7 @@ void SidebarModel::followChildren(QStandardItem &shown, const Row &row, const Ro
         // the others are taken out and put back where they now belong, with their subtrees.
         for (int r = shown.rowCount() - 1; r >= 0; --r) {
             if (shownAt(r) < 0)
-                shown.removeRow(r);
+                deleteRows(shown.takeRow(r));
         }
         std::vector<int> positions;
         for (int r = 0; r < shown.rowCount(); ++r)

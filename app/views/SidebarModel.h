@@ -36,6 +36,7 @@ public:
     };
 
     explicit SidebarModel(QObject *parent = nullptr) : QStandardItemModel(parent) {}
+    ~SidebarModel() override;
 
     // Changes only what differs from the rows shown: a changed count or mark is set on its
     // row, a new folder or tag is inserted and a gone one removed. The model is never reset,
@@ -59,6 +60,13 @@ private:
             : kind(rowKind), title(rowTitle), symbol(rowSymbol), tint(rowTint), count(rowCount)
         {
         }
+        Row(const Row &) = default;
+        Row(Row &&) = default;
+        Row &operator=(const Row &) = default;
+        Row &operator=(Row &&) = default;
+        // Takes the rows below apart from a list: nested destructors would recurse as deep
+        // as the tree goes.
+        ~Row();
 
         RowKind kind = RowKind::Section;
         int smartFolder = -1;

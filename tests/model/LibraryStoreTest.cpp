@@ -1,4 +1,7 @@
+#include "DeepTrees.h"
+
 #include <Folder.h>
+#include <FolderNesting.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <Tag.h>
@@ -483,4 +486,41 @@ TEST_F(LibraryStoreTest, SignalsFollowInsertChangeAndRemove)
     EXPECT_EQ(changed.count(), 1);
     store->remove(item);
     EXPECT_EQ(removed.count(), 1);
+}
+
+// A file holding a chain of folders a hundred thousand levels deep: read without walking it
+// by recursion, cut at the deepest level every view shows, and saved that way.
+TEST_F(LibraryStoreTest, AFolderTreeTooDeepIsCutWhenReadAndSavedThatWay)
+{
+    constexpr int depth = 100'000;
+    openStore().reset();
+    quillory::test::DeepTrees::addToStore(path(), depth);
+    auto store = openStore();
+    ASSERT_EQ(store->folders().size(), size_t(depth));
+    EXPECT_EQ(store->foldersMovedUp(), depth - FolderNesting::maxDepth);
+    const auto byLevel = [&](int level) {
+        return store->folder(QUuid::fromString(quillory::test::DeepTrees::storedId(level)));
+    };
+    const Folder *anchor = byLevel(FolderNesting::maxDepth - 2);
+    ASSERT_NE(anchor, nullptr);
+    EXPECT_EQ(anchor->name(), u"Level 62"_s);
+    EXPECT_EQ(anchor->children().size(), depth - FolderNesting::maxDepth + 1);
+    for (const Folder *f : store->folders()) {
+        int levels = 1;
+        for (const Folder *up = f->parent(); up != nullptr; up = up->parent())
+            ++levels;
+        ASSERT_LE(levels, FolderNesting::maxDepth) << f->name().toStdString();
+    }
+    EXPECT_EQ(byLevel(depth - 1)->parent(), anchor);
+    EXPECT_TRUE(store->hasUnsavedChanges());
+
+    reopen(store);
+    EXPECT_EQ(store->foldersMovedUp(), 0) << "the file now holds the tree as it is shown";
+    EXPECT_EQ(byLevel(depth - 1)->parent(), byLevel(FolderNesting::maxDepth - 2));
+    EXPECT_EQ(byLevel(FolderNesting::maxDepth - 2)->children().size(),
+              depth - FolderNesting::maxDepth + 1);
+
+    // Deleting the tree unlinks it in one pass, however wide the level it was cut at.
+    store->remove(byLevel(0));
+    EXPECT_TRUE(store->folders().empty());
 }

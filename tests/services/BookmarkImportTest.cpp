@@ -1,3 +1,4 @@
+#include "DeepTrees.h"
 #include "TestFiles.h"
 
 #include <BookmarkExportJob.h>
@@ -5,6 +6,7 @@
 #include <BookmarkImporter.h>
 #include <FaultyDisk.h>
 #include <Folder.h>
+#include <FolderNesting.h>
 #include <Item.h>
 #include <LibraryStore.h>
 #include <Tag.h>
@@ -460,4 +462,37 @@ TEST_F(BookmarkImportTest, WhatIsDeletedWhileTheExportCopiesIsLeftOut)
     const QByteArray written = file.readAll();
     EXPECT_TRUE(written.contains("https://kept.example/"));
     EXPECT_FALSE(written.contains("https://gone.example/"));
+}
+
+// A bookmark file nesting its folders a hundred thousand levels deep, imported twice: the
+// tree is cut at the deepest level the library shows, the summary says how many folders
+// moved up, and the second import finds every folder where the first one put it.
+TEST_F(BookmarkImportTest, FoldersNestedTooDeepAreMovedUpAndCounted)
+{
+    constexpr int depth = 100'000;
+    const QString file = writeFile(u"deep.html"_s, test::DeepTrees::bookmarkFile(depth));
+    BookmarkImportResult result;
+    ASSERT_EQ(import(*store, file, &result), QString());
+    EXPECT_EQ(result.foldersCreated, depth);
+    EXPECT_EQ(result.foldersMovedUp, depth - FolderNesting::maxDepth);
+    EXPECT_TRUE(result.summary().endsWith(
+        u"folders lay deeper than 64 levels and were moved up to level 64."_s))
+        << result.summary().toStdString();
+    ASSERT_EQ(store->folders().size(), size_t(depth));
+    for (const Folder *f : store->folders()) {
+        int levels = 1;
+        for (const Folder *up = f->parent(); up != nullptr; up = up->parent())
+            ++levels;
+        ASSERT_LE(levels, FolderNesting::maxDepth) << f->name().toStdString();
+    }
+    const Item *deep = itemTitled(*store, u"Deep"_s);
+    ASSERT_NE(deep, nullptr);
+    ASSERT_NE(deep->folder(), nullptr);
+    EXPECT_EQ(deep->folder()->name(), u"Level 99999"_s);
+    EXPECT_EQ(deep->folder()->parent()->name(), u"Level 62"_s);
+
+    ASSERT_EQ(import(*store, file, &result), QString());
+    EXPECT_EQ(result.foldersCreated, 0);
+    EXPECT_EQ(result.foldersReused, depth);
+    EXPECT_EQ(store->folders().size(), size_t(depth));
 }

@@ -1,6 +1,7 @@
 // The test reads JSON members by name on nearly every line: plain literals keep it legible.
 #undef QT_NO_CAST_FROM_ASCII
 
+#include "DeepTrees.h"
 #include "TestFiles.h"
 
 #include <EncryptedBackup.h>
@@ -8,6 +9,7 @@
 #include <ExportDocumentWriter.h>
 #include <ExportService.h>
 #include <Folder.h>
+#include <FolderNesting.h>
 #include <ImportFile.h>
 #include <ImportJob.h>
 #include <Item.h>
@@ -651,4 +653,34 @@ TEST_F(ExportImportTest, ReaderAgreesWithAConformingParserOnDamagedAndReformatte
         }
     }
     EXPECT_GT(accepted, 0) << "some edits land in texts and keep the document readable";
+}
+
+// A document nesting its folders a hundred thousand levels deep: the tree is cut at the
+// deepest level the library shows, in linear time, and the summary says how many moved.
+TEST_F(ExportImportTest, FoldersNestedTooDeepAreMovedUpAndCounted)
+{
+    constexpr int depth = 100'000;
+    ImportResult result;
+    ASSERT_EQ(import(*store, writeFile("deep.json", test::DeepTrees::exportDocument(depth)),
+                     std::nullopt, &result),
+              QString());
+    EXPECT_EQ(result.foldersImported, depth);
+    EXPECT_EQ(result.foldersMovedUp, depth - FolderNesting::maxDepth);
+    EXPECT_TRUE(result.summary().startsWith("Imported 1 items, 100000 folders, 0 tags. "))
+        << result.summary().toStdString();
+    EXPECT_TRUE(result.summary().endsWith(
+        "folders lay deeper than 64 levels and were moved up to level 64."))
+        << result.summary().toStdString();
+    ASSERT_EQ(store->folders().size(), size_t(depth));
+    for (const Folder *f : store->folders()) {
+        int levels = 1;
+        for (const Folder *up = f->parent(); up != nullptr; up = up->parent())
+            ++levels;
+        ASSERT_LE(levels, FolderNesting::maxDepth) << f->name().toStdString();
+    }
+    ASSERT_EQ(store->items().size(), 1u);
+    const Folder *deepest = store->items().front()->folder();
+    ASSERT_NE(deepest, nullptr);
+    EXPECT_EQ(deepest->name(), "Level 99999") << "the item stays in its folder";
+    EXPECT_EQ(deepest->parent()->name(), "Level 62");
 }

@@ -1,3 +1,4 @@
+#include "DeepTrees.h"
 #include "FaultyDisk.h"
 
 #include <AppState.h>
@@ -98,5 +99,28 @@ TEST_F(StoreProblemReporterTest, ReadOnlyLibraryIsAnnouncedOnceWhenItOpens)
     // Browsing writes nothing, so nothing more is said.
     EXPECT_FALSE(store->insert(std::make_unique<Item>(ItemType::WebLink, u"a"_s)));
     EXPECT_TRUE(store->save());
+    EXPECT_FALSE(m_state.showErrorAlert());
+}
+
+TEST_F(StoreProblemReporterTest, FoldersMovedUpWhenReadAreAnnouncedOnce)
+{
+    openStore().reset();
+    quillory::test::DeepTrees::addToStore(m_dir.filePath(u"default.store"_s), 100'000);
+    auto store = openStore();
+    {
+        StoreProblemReporter reporter(*store, m_state);
+        ASSERT_TRUE(m_state.showErrorAlert());
+        EXPECT_EQ(m_state.currentError(), StoreProblemReporter::foldersMovedUp(99'936, false));
+        EXPECT_TRUE(m_state.currentError()->errorDescription().contains(
+            u"folders lay deeper than 64 levels and were moved up to level 64."_s))
+            << m_state.currentError()->errorDescription().toStdString();
+        dismiss();
+    }
+    ASSERT_TRUE(store->save());
+    store.reset();
+
+    // Saved where they now lie: the next start has nothing to say.
+    store = openStore();
+    StoreProblemReporter reporter(*store, m_state);
     EXPECT_FALSE(m_state.showErrorAlert());
 }

@@ -11,6 +11,7 @@
 #include <ItemEnricher.h>
 #include <ItemIntake.h>
 #include <LibraryStore.h>
+#include <LinkOpener.h>
 #include <MainWindow.h>
 #include <MetadataService.h>
 #include <NullFileRevealer.h>
@@ -41,10 +42,8 @@ protected:
     {
         QString error;
         m_store = LibraryStore::open(m_dir.filePath(u"lib.store"_s), &error);
-        m_view = std::make_unique<ItemDetailView>(*m_store, m_revealer, [this](QDialog &sheet) {
-            ++m_sheets;
-            sheet.reject();
-        });
+        m_links.setOpener([](const QUrl &) { return false; });
+        m_view = std::make_unique<ItemDetailView>(*m_store, m_revealer, m_links, m_runSheet);
     }
     ~ItemDetailTest() override { m_view.reset(); }
 
@@ -65,9 +64,14 @@ protected:
 
     QTemporaryDir m_dir;
     NullFileRevealer m_revealer;
+    int m_sheets = 0;
+    ItemDetailView::SheetRunner m_runSheet = [this](QDialog &sheet) {
+        ++m_sheets;
+        sheet.reject();
+    };
+    LinkOpener m_links{nullptr, m_runSheet};
     std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<ItemDetailView> m_view;
-    int m_sheets = 0;
 };
 
 } // namespace

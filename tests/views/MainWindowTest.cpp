@@ -347,7 +347,7 @@ TEST_F(MainWindowTest, ContextMenuActions)
     Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, u"bare"_s));
 
     const auto texts = [&](Item *i) {
-        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer);
+        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer, m_window->links());
         QStringList names;
         for (QAction *a : menu.actions())
             names << (a->isSeparator() ? u"-"_s : a->text());
@@ -360,7 +360,7 @@ TEST_F(MainWindowTest, ContextMenuActions)
     EXPECT_FALSE(texts(bare).contains(u"Copy Link"_s));
 
     const auto trigger = [&](Item *i, const QString &text) {
-        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer);
+        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer, m_window->links());
         QList<QAction *> actions = menu.actions();
         actions += actions.first()->menu()->actions();
         for (QAction *a : actions) {
@@ -447,7 +447,8 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
     m_window->show();
     m_window->grab(); // paints every visible card, the huge title among them
 
-    ItemContextMenu menu(*marked, std::vector<Record *>{rd}, *m_store, m_revealer);
+    ItemContextMenu menu(*marked, std::vector<Record *>{rd}, *m_store, m_revealer,
+                         m_window->links());
     EXPECT_EQ(menu.actions().first()->menu()->actions().first()->text(), u"R&&D"_s);
 
     QString question;
@@ -508,7 +509,7 @@ TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
     EXPECT_FALSE(shown("addTag"));
     EXPECT_FALSE(shown("folderPicker"));
     EXPECT_FALSE(m_window->acceptDrops() || m_window->findChild<ContentColumn *>()->acceptDrops());
-    ItemContextMenu menu(*kept, {}, *m_store, m_revealer);
+    ItemContextMenu menu(*kept, {}, *m_store, m_revealer, m_window->links());
     QStringList entries;
     for (const QAction *action : menu.actions())
         entries << action->text();
@@ -598,7 +599,7 @@ TEST_F(MainWindowTest, PreferencesDecideTheStartingViewTheCountsAndWhetherDeleti
 
     m_state.preferences().setConfirmBeforeDelete(true);
     Item *second = m_store->items().front();
-    ItemContextMenu menu(*second, {}, *m_store, m_revealer, nullptr, {},
+    ItemContextMenu menu(*second, {}, *m_store, m_revealer, m_window->links(), nullptr, {},
                          [this](Item &i) { m_window->deleteItem(&i); });
     for (QAction *action : menu.actions()) {
         if (action->text() == u"Delete"_s)

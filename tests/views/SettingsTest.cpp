@@ -81,14 +81,29 @@ protected:
         return counts(sheet.itemsCount(), sheet.foldersCount(), sheet.tagsCount());
     }
 
-    // Writes an export (or a backup) of `store` into the test folder and returns its path.
+    // Writes an export (or a backup) of `store` into the test folder and returns its path;
+    // the file stays while the test runs.
     QString exportOf(LibraryStore &store, const ExportService::FileOptions &options)
     {
         ExportJob job(store, options, m_dir.path());
         QSignalSpy finished(&job, &ExportJob::finished);
         job.start();
         EXPECT_TRUE(finished.wait(5000));
+        m_exports.push_back(job.folder());
         return finished.isEmpty() ? QString() : finished.first().first().toString();
+    }
+    // Where the sheet's export waits: a folder of ours alone, named unpredictably.
+    static void expectPrivateFolder(const QString &file, const QString &under)
+    {
+        const QFileInfo folder(QFileInfo(file).absolutePath());
+        EXPECT_EQ(folder.absolutePath(), QFileInfo(under).absoluteFilePath());
+        EXPECT_TRUE(
+            folder.fileName().contains(QRegularExpression(u"^quillory-export-[A-Za-z0-9]{6}$"_s)))
+            << folder.fileName().toStdString();
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        EXPECT_EQ(folder.permissions() & others, QFile::Permissions()) << "mode 0700";
+        EXPECT_EQ(folder.ownerId(), QFileInfo(QDir::homePath()).ownerId());
     }
 
     static QAbstractButton *buttonNamed(QMessageBox &box, const QString &text)
@@ -105,6 +120,7 @@ protected:
     SecurityService m_security;
     NullFileRevealer m_revealer;
     std::unique_ptr<LibraryStore> m_store;
+    std::vector<std::shared_ptr<const QTemporaryDir>> m_exports;
 };
 
 TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
@@ -253,15 +269,19 @@ TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
     EXPECT_FALSE(sheet.exportButton()->isEnabled()) << "one export at a time";
     ASSERT_TRUE(ended.wait(5000));
     ASSERT_TRUE(sheet.exportResult());
-    EXPECT_TRUE(sheet.exportResult()->startsWith(produced.path()));
-    EXPECT_TRUE(sheet.exportResult()->endsWith(u".json"_s));
-    EXPECT_TRUE(QFile::exists(*sheet.exportResult()));
+    const QString written = *sheet.exportResult();
+    expectPrivateFolder(written, produced.path());
+    EXPECT_TRUE(written.endsWith(u".json"_s));
+    EXPECT_TRUE(QFile::exists(written));
     EXPECT_TRUE(sheet.doneSection()->isVisible());
     EXPECT_FALSE(sheet.progressRow()->isVisible());
 
     sheet.revealButton()->click();
-    EXPECT_EQ(m_revealer.requests(), QStringList{*sheet.exportResult()});
+    EXPECT_EQ(m_revealer.requests(), QStringList{written});
 
+    QFile original(written);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray document = original.readAll();
     const QString kept = m_dir.filePath(u"kept.json"_s);
     QString suggested;
     sheet.setSaveLocationHook([&](const QString &path) {
@@ -270,10 +290,69 @@ TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
     });
     sheet.saveButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(kept), 5000);
-    EXPECT_TRUE(suggested.endsWith(QFileInfo(*sheet.exportResult()).fileName()));
-    QFile copy(kept), original(*sheet.exportResult());
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), original.readAll());
+    EXPECT_TRUE(suggested.endsWith(QFileInfo(written).fileName()));
+    QFile copy(kept);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), document);
+    // Once saved, the plain copy in the temporary folder goes, folder and all.
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QFileInfo(written).absolutePath()), 5000);
+    EXPECT_EQ(sheet.exportResult(), kept);
+}
+
+TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
+{
+    fill(*m_store);
+    QTemporaryDir produced;
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.setDirectory(produced.path());
+    sheet.show();
+    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    ASSERT_TRUE(sheet.exportResult());
+    const QString first = *sheet.exportResult();
+    expectPrivateFolder(first, produced.path());
+
+    // A second export takes the first one's place, in a folder of its own.
+    sheet.includeImagesToggle()->click();
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    const QString second = sheet.exportResult().value_or(QString());
+    expectPrivateFolder(second, produced.path());
+    EXPECT_NE(QFileInfo(first).absolutePath(), QFileInfo(second).absolutePath());
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QFileInfo(first).absolutePath()), 5000);
+    EXPECT_TRUE(QFile::exists(second));
+
+    sheet.findChild<QPushButton *>(u"close"_s)->click();
+    EXPECT_FALSE(sheet.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QFileInfo(second).absolutePath()), 5000);
+    EXPECT_EQ(QDir(produced.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList())
+        << "nothing is left behind";
+}
+
+TEST_F(SettingsTest, TheSaveDialogOpensInAFolderThatExists)
+{
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.setDirectory(m_dir.path());
+    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    QString suggested;
+    sheet.setSaveLocationHook([&](const QString &path) {
+        suggested = path;
+        return QString();
+    });
+    // The tests' home has no Documents folder: the home folder is offered instead.
+    ASSERT_FALSE(QFileInfo::exists(QDir::home().filePath(u"Documents"_s)));
+    sheet.saveButton()->click();
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::homePath());
+    EXPECT_EQ(QFileInfo(suggested).fileName(), QFileInfo(*sheet.exportResult()).fileName());
+
+    ASSERT_TRUE(QDir::home().mkdir(u"Documents"_s));
+    sheet.saveButton()->click();
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::home().filePath(u"Documents"_s));
+    QDir::home().rmdir(u"Documents"_s);
 }
 
 TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)

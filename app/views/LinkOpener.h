@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace quillory {
+
+class Item;
+
+// Hands an item's link to the desktop, the one place every window, menu and key opens one
+// through. A record, an import or a copied library may carry a link of any scheme, and the
+// desktop passes each to whatever program claims it: web pages open at once, and so does
+// the file of a file item the library stored; any other link is shown first and opened only
+// when the person agrees.
+class LinkOpener final
+{
+public:
+    enum class Handling { Open, AskFirst };
+    using Opener = std::function<bool(const QUrl &)>;
+    using SheetRunner = std::function<void(QDialog &)>;
+
+    // The question is shown over `parent` through `runSheet`, which tests answer.
+    LinkOpener(QWidget *parent, SheetRunner runSheet);
+
+    // The item's address, when it parses.
+    static std::optional<QUrl> linkOf(const Item &item);
+    // http and https open at once. A file link does when it names a regular file that is not
+    // a program: one the share inbox keeps (in its "Imported" folder) for a document or
+    // picture item, or one whose name makes its item the kind it is, as adding a file from
+    // disk does. Anything else asks: another scheme, a file named by a web link, a program.
+    static Handling handlingOf(const Item &item, const QUrl &url);
+
+    // Opens the item's link, asking first when handlingOf says so. True when it was handed
+    // over.
+    bool open(const Item &item);
+
+    // The desktop's opener unless tests put something in its place, so nothing is launched.
+    void setOpener(Opener opener) { m_open = std::move(opener); }
+
+private:
+    bool confirm(const QUrl &url);
+
+    QWidget *m_parent;
+    SheetRunner m_runSheet;
+    Opener m_open;
+};
+
+} // namespace quillory
