@@ -323,7 +323,7 @@ TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
         ASSERT_TRUE(dropslip.waitForFinished(20000));
         EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().constData();
-        EXPECT_TRUE(dropslip.readAllStandardOutput().contains("Saved 1 of 1 items"));
+        EXPECT_TRUE(dropslip.readAllStandardOutput().contains("Saved 1 of 1 item"));
         const QStringList saved = records();
         ASSERT_EQ(saved.size(), 1);
         QFile file(inbox() + u'/' + saved.first());
