@@ -1,4 +1,5 @@
 #include "DeepTrees.h"
+#include "Eventually.h"
 
 #include <Folder.h>
 #include <FolderNesting.h>
@@ -161,7 +162,7 @@ TEST_F(LibraryStoreTest, ChangesAreSavedSoonWithoutAnExplicitSave)
     Item *item = newItem(*store, "first");
     item->setTitle(u"renamed"_s);
     EXPECT_TRUE(store->hasUnsavedChanges());
-    QTRY_VERIFY_WITH_TIMEOUT(!store->hasUnsavedChanges(), 5000);
+    ASSERT_EVENTUALLY(!store->hasUnsavedChanges(), 5000);
 
     // A second connection sees the change while the first store is still open.
     auto reader = openStore();

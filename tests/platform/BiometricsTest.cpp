@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include <FakeFprintd.h>
 #include <FprintdBiometrics.h>
 
@@ -75,7 +76,7 @@ TEST(FprintdBiometricsTest, VerifiesOnceAndReleasesTheReader)
     EXPECT_EQ(verified(biometrics, &problem), Biometrics::Outcome::Failed);
     EXPECT_EQ(problem, QStringLiteral("verify-disconnected"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(fprintd.device.releases, 3, 5000);
+    ASSERT_EVENTUALLY((fprintd.device.releases) == (3), 5000);
     EXPECT_EQ(fprintd.device.claims, 3);
     EXPECT_FALSE(fprintd.device.claimed);
 }
@@ -89,9 +90,9 @@ TEST(FprintdBiometricsTest, ACancelledVerificationSaysNothingAndFreesTheReader)
     FprintdBiometrics biometrics(fprintd.client());
     QSignalSpy finished(&biometrics, &Biometrics::verifyFinished);
     biometrics.verify();
-    QTRY_COMPARE_WITH_TIMEOUT(fprintd.device.verifications, 1, 5000);
+    ASSERT_EVENTUALLY((fprintd.device.verifications) == (1), 5000);
     biometrics.cancelVerify();
     QTest::qWait(500);
     EXPECT_TRUE(finished.isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(!fprintd.device.claimed, 5000);
+    ASSERT_EVENTUALLY(!fprintd.device.claimed, 5000);
 }

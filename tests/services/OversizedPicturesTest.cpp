@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "PeakMemory.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
@@ -225,7 +226,7 @@ TEST_F(OversizedPicturesTest, ADroppedAddedOrPastedPictureIsRefused)
     QMimeData pasted;
     pasted.setData(u"image/jpeg"_s, bomb());
     ASSERT_TRUE(m_intake->addFrom(pasted));
-    QTRY_COMPARE_WITH_TIMEOUT(stored.count(), 3, 10000);
+    ASSERT_EVENTUALLY((stored.count()) == (3), 10000);
     ASSERT_EQ(m_store->items().size(), 3u);
     for (const Item *item : m_store->items()) {
         EXPECT_FALSE(item->hasImageData());

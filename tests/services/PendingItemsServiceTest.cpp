@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "FaultyDisk.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
@@ -314,7 +315,7 @@ TEST_F(PendingItemsServiceTest, RecordsStayUntilTheirItemsAreSaved)
     scan();
     EXPECT_EQ(m_store->items().size(), 1u) << "not imported a second time";
     disk.setFull(false);
-    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(inboxFile(name)), 5000);
+    ASSERT_EVENTUALLY(!QFile::exists(inboxFile(name)), 5000);
     EXPECT_FALSE(m_store->hasUnsavedChanges());
 }
 
@@ -335,14 +336,14 @@ TEST_F(PendingItemsServiceTest, TriggersScanAndWebItemsAreEnrichedAFewAtATime)
     ASSERT_EQ(m_store->items().size(), 10u);
     QTest::qWait(250);
     EXPECT_EQ(server.totalHits(), ItemEnricher::maxInFlight);
-    QTRY_COMPARE_WITH_TIMEOUT(enriched.count(), 10, 20000);
+    ASSERT_EVENTUALLY((enriched.count()) == (10), 20000);
     for (const Item *item : m_store->items())
         EXPECT_EQ(item->title(), u"From the page"_s);
 
     // Dropslip's signal, relayed as the in-process notification, makes a new scan.
     const QString late = record(R"({"type":"web_link","title":"late","url":"mailto:l"})");
     listener.announce();
-    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(inboxFile(late)), 5000);
+    ASSERT_EVENTUALLY(!QFile::exists(inboxFile(late)), 5000);
     EXPECT_EQ(m_store->items().size(), 11u);
 }
 

@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include <Folder.h>
 #include <Item.h>
 #include <LibraryStore.h>
@@ -467,7 +468,7 @@ TEST_F(SearchServiceTest, QuerySettlesAfterTypingPauses)
     m_search.setSearchQuery(u"ga"_s);
     m_search.setSearchQuery(u"garden"_s);
     EXPECT_EQ(m_search.debouncedQuery(), QString());
-    QTRY_COMPARE_WITH_TIMEOUT(m_search.debouncedQuery(), u"garden"_s, 5000);
+    ASSERT_EVENTUALLY((m_search.debouncedQuery()) == (u"garden"_s), 5000);
     EXPECT_EQ(settled.count(), 1);
 }
 

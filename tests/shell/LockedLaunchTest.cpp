@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "QuilloryProcess.h"
 #include "TestKeyring.h"
 
@@ -104,10 +105,10 @@ TEST_F(LockedLaunchTest, TheLibraryAndNewItemsWaitForThePassphrase)
 
     unlock->passphraseField()->setText(passphrase);
     unlock->unlockButton()->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isLocked(), 10000);
+    ASSERT_EVENTUALLY(!window->isLocked(), 10000);
     EXPECT_TRUE(window->sidebar().isVisible());
     EXPECT_GT(enabledMenuCommands(*window).size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(app->store().items().size(), size_t(2), 10000);
+    ASSERT_EVENTUALLY((app->store().items().size()) == (size_t(2)), 10000);
     QStringList urls;
     for (const Item *item : app->store().items())
         urls << item->urlString().value_or(QString());
@@ -131,16 +132,16 @@ TEST_F(LockedLaunchTest, ARelaunchWithoutTheVerificationRecordTurnsEncryptionOff
                                   QString::fromUtf8(qgetenv("QUILLORY_KEYRING_BUS")));
     ASSERT_TRUE(quillory.waitForStarted(10000));
     QByteArray output;
-    QTRY_VERIFY_WITH_TIMEOUT(
+    ASSERT_EVENTUALLY(
         (output += quillory.readAllStandardOutput()).contains("Keychain integrity check failed: "),
         15000);
     EXPECT_TRUE(
         output.contains("Keychain integrity check failed: Keychain error: Load failed: -25300\n"))
         << output.constData();
-    QTRY_VERIFY_WITH_TIMEOUT(!QSettings(settings, QSettings::IniFormat)
-                                  .value(SecurityService::encryptionEnabledKey, true)
-                                  .toBool(),
-                             10000);
+    ASSERT_EVENTUALLY(!QSettings(settings, QSettings::IniFormat)
+                           .value(SecurityService::encryptionEnabledKey, true)
+                           .toBool(),
+                      10000);
     quillory.terminate();
     ASSERT_TRUE(quillory.waitForFinished(10000));
     EXPECT_EQ(quillory.exitCode(), 0);

@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "FaultyDisk.h"
 #include "QuilloryProcess.h"
 #include "TestPictures.h"
@@ -83,7 +84,7 @@ TEST(QuilloryApp, ClosedWindowIsNotReopenedByTheDelayedRaise)
     QTemporaryDir dir;
     auto app = startApp(dir);
     app->mainWindow()->close();
-    QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() == nullptr, 2000);
+    ASSERT_EVENTUALLY(app->mainWindow() == nullptr, 2000);
     QTest::qWait(700); // past both delayed raises
     EXPECT_EQ(app->mainWindow(), nullptr);
     app->showMainWindow();
@@ -104,7 +105,7 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
     {
         auto app = startApp(dir);
         app->mainWindow()->close();
-        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() == nullptr, 2000);
+        ASSERT_EVENTUALLY(app->mainWindow() == nullptr, 2000);
         // The tray's "Paste from Clipboard" with the window closed.
         emit AppNotifier::shared().createItemFromURL(QUrl::fromLocalFile(pdf));
         emit AppNotifier::shared().createItemFromImageData(png);
@@ -134,7 +135,7 @@ TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
     window.setSheetHook([](QDialog &sheet) { sheet.reject(); });
     newFolder->trigger();
     EXPECT_TRUE(state.showNewFolderSheet());
-    QTRY_VERIFY_WITH_TIMEOUT(!state.showNewFolderSheet(), 2000);
+    ASSERT_EVENTUALLY(!state.showNewFolderSheet(), 2000);
 
     findAction(window, u"Show Favorites"_s)->trigger();
     EXPECT_TRUE(state.showFavoritesOnly());
@@ -310,7 +311,7 @@ TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
     QTemporaryDir dir;
     auto app = startApp(dir);
     app->mainWindow()->close();
-    QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() == nullptr, 2000);
+    ASSERT_EVENTUALLY(app->mainWindow() == nullptr, 2000);
     disk.setFull(true);
     app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
     EXPECT_FALSE(app->store().save());
@@ -322,7 +323,7 @@ TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
         shown << static_cast<QMessageBox &>(dialog).text();
         dialog.accept();
     });
-    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
+    ASSERT_EVENTUALLY((shown.size()) == (1), 2000);
     EXPECT_TRUE(shown.first().startsWith(u"Storage Error: "_s));
     EXPECT_FALSE(app->state().showErrorAlert());
 
@@ -332,7 +333,7 @@ TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
     ASSERT_EQ(sqlite3_open(dir.filePath(u"s.store"_s).toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_FALSE(app->store().save());
-    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 2000);
+    ASSERT_EVENTUALLY((shown.size()) == (2), 2000);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 }

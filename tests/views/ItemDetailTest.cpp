@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "WindowTestbed.h"
 
 #include <AppState.h>
@@ -298,7 +299,7 @@ TEST_F(MainWindowItemsTest, ViewingRecordsAccessNotModification)
         sheet.reject();
     });
     state.setEditingItem(item);
-    QTRY_COMPARE_WITH_TIMEOUT(edited, 1, 2000);
+    ASSERT_EVENTUALLY((edited) == (1), 2000);
     EXPECT_EQ(state.editingItem(), nullptr);
 
     // Delete asks first.

@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "FaultyDisk.h"
 #include "WindowTestbed.h"
 
@@ -665,7 +666,7 @@ TEST_F(MainWindowTest, NewFolderRequestOpensTheSheetAndClearsTheFlag)
         sheet.reject();
     });
     m_state.setShowNewFolderSheet(true);
-    QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
+    ASSERT_EVENTUALLY((opened) == (1), 5000);
     EXPECT_FALSE(m_state.showNewFolderSheet());
 }
 
@@ -678,7 +679,7 @@ TEST_F(MainWindowTest, ErrorsAreShownWithTheirSuggestion)
         box.accept();
     });
     m_state.showError(AppError::storageError(u"disk full"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(!shownText.isEmpty(), 5000);
+    ASSERT_EVENTUALLY(!shownText.isEmpty(), 5000);
     EXPECT_EQ(shownText, u"Storage Error: disk full|Check available storage space."_s);
     EXPECT_FALSE(m_state.showErrorAlert());
 }
@@ -931,7 +932,7 @@ TEST_F(MainWindowTest, ALongSearchArrivesLaterAndOnlyTheNewestOne)
     field->setText(u"garden"_s);
     m_window->refreshNow();
     m_store->remove(m_store->items().front());
-    QTRY_COMPARE_WITH_TIMEOUT(titles().size(), 29, 10000);
+    ASSERT_EVENTUALLY((titles().size()) == (29), 10000);
     for (const Item *shownItem : m_window->content().model().items())
         EXPECT_NE(std::find(m_store->items().cbegin(), m_store->items().cend(), shownItem),
                   m_store->items().cend());

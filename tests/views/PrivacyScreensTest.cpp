@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include <BiometricEnableSheet.h>
 #include <FakeFprintd.h>
 #include <FprintdBiometrics.h>
@@ -113,7 +114,7 @@ TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
         sheet->passphraseField()->setText(passphrase);
         sheet->confirmField()->setText(passphrase);
         QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(sheet->result(), int(QDialog::Accepted), 10000);
+        ASSERT_EVENTUALLY((sheet->result()) == (int(QDialog::Accepted)), 10000);
     });
     view.encryptionToggle()->click();
     EXPECT_TRUE(sawSheet);
@@ -157,7 +158,7 @@ TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
     EXPECT_EQ(question, QStringLiteral("Disable Encryption?|Quillory will open without asking "
                                        "for a passphrase, and the passphrase's records are "
                                        "removed from your keyring."));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_security->isEncryptionEnabled(), 10000);
+    ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
     EXPECT_FALSE(view.encryptionToggle()->isChecked());
     EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
 }
@@ -167,7 +168,7 @@ TEST_F(PrivacyScreensTest, CancellingTheDisableKeepsEncryptionButNotTheFingerpri
     ASSERT_FALSE(security(true).enableEncryption(passphrase));
     ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
     PrivacySettingsView view(*m_security);
-    QTRY_VERIFY_WITH_TIMEOUT(!view.biometricSection()->isHidden(), 5000);
+    ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
     EXPECT_EQ(view.biometricToggle()->text(), QStringLiteral("Unlock with Fingerprint"));
     EXPECT_TRUE(view.biometricToggle()->isChecked());
 
@@ -182,16 +183,16 @@ TEST_F(PrivacyScreensTest, CancellingTheDisableKeepsEncryptionButNotTheFingerpri
     EXPECT_TRUE(view.encryptionToggle()->isChecked());
     EXPECT_TRUE(m_security->isEncryptionEnabled());
     EXPECT_FALSE(view.biometricToggle()->isChecked());
-    QTRY_VERIFY_WITH_TIMEOUT(!m_security->isBiometricUnlockEnabled(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !m_security->keychain().load(SecurityService::biometricKeyAccount).ok(), 10000);
+    ASSERT_EVENTUALLY(!m_security->isBiometricUnlockEnabled(), 10000);
+    ASSERT_EVENTUALLY(!m_security->keychain().load(SecurityService::biometricKeyAccount).ok(),
+                      10000);
 }
 
 TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
 {
     ASSERT_FALSE(security(true).enableEncryption(passphrase));
     PrivacySettingsView view(*m_security);
-    QTRY_VERIFY_WITH_TIMEOUT(!view.biometricSection()->isHidden(), 5000);
+    ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
 
     QString alertTitle;
     QString alertText;
@@ -232,14 +233,14 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenTakesOnlyTheRightPassphrase)
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
     view.passphraseField()->setText(QStringLiteral("guess"));
     QTest::keyClick(view.passphraseField()->lineEdit(), Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 1, 10000);
+    ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_EQ(view.problemLabel()->text(), QStringLiteral("Invalid passphrase"));
     EXPECT_TRUE(m_security->isLocked());
 
     // Trying again works, and the field is emptied once it has.
     view.passphraseField()->setText(passphrase);
     QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 2, 10000);
+    ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
     EXPECT_FALSE(m_security->isLocked());
     EXPECT_TRUE(view.passphraseField()->text().isEmpty());
     EXPECT_TRUE(view.problemLabel()->isHidden());
@@ -252,19 +253,19 @@ TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
     m_security->clearKey();
     UnlockView view(*m_security);
     view.show();
-    QTRY_VERIFY_WITH_TIMEOUT(view.biometricButton()->isVisible(), 5000);
+    ASSERT_EVENTUALLY(view.biometricButton()->isVisible(), 5000);
     m_fprintd->device.answerDelayMilliseconds = 3600 * 1000; // the lid is closed
     view.biometricButton()->click();
-    QTRY_VERIFY_WITH_TIMEOUT(m_fprintd->device.verifications == 1, 5000);
+    ASSERT_EVENTUALLY(m_fprintd->device.verifications == 1, 5000);
     EXPECT_TRUE(view.passphraseField()->isEnabled());
     EXPECT_FALSE(view.biometricButton()->isEnabled()) << "one verification at a time";
 
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
     view.passphraseField()->setText(passphrase);
     QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 1, 10000);
+    ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_FALSE(m_security->isLocked());
-    QTRY_VERIFY_WITH_TIMEOUT(!m_fprintd->device.claimed, 5000); // the reader is given back
+    ASSERT_EVENTUALLY(!m_fprintd->device.claimed, 5000); // the reader is given back
 }
 
 TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
@@ -275,19 +276,19 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
     ASSERT_TRUE(m_security->isLocked());
     UnlockView view(*m_security);
     view.show();
-    QTRY_VERIFY_WITH_TIMEOUT(view.biometricButton()->isVisible(), 5000);
+    ASSERT_EVENTUALLY(view.biometricButton()->isVisible(), 5000);
     EXPECT_EQ(view.biometricButton()->text(), QStringLiteral("Unlock with Fingerprint"));
 
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
     m_fprintd->device.verifyResult = QStringLiteral("verify-no-match");
     view.biometricButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 1, 10000);
+    ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_TRUE(m_security->isLocked());
     EXPECT_TRUE(
         view.problemLabel()->text().startsWith(QStringLiteral("Fingerprint not recognized")));
 
     m_fprintd->device.verifyResult = QStringLiteral("verify-match");
     view.biometricButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(attempts.count(), 2, 10000);
+    ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
     EXPECT_FALSE(m_security->isLocked());
 }

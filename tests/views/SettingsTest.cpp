@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include <AppState.h>
 #include <BackupPassphraseSheet.h>
 #include <ExportJob.h>
@@ -289,13 +290,13 @@ TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
         return kept;
     });
     sheet.saveButton()->click();
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(kept), 5000);
+    ASSERT_EVENTUALLY(QFile::exists(kept), 5000);
     EXPECT_TRUE(suggested.endsWith(QFileInfo(written).fileName()));
     QFile copy(kept);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), document);
     // Once saved, the plain copy in the temporary folder goes, folder and all.
-    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QFileInfo(written).absolutePath()), 5000);
+    ASSERT_EVENTUALLY(!QFileInfo::exists(QFileInfo(written).absolutePath()), 5000);
     EXPECT_EQ(sheet.exportResult(), kept);
 }
 
@@ -320,12 +321,12 @@ TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
     const QString second = sheet.exportResult().value_or(QString());
     expectPrivateFolder(second, produced.path());
     EXPECT_NE(QFileInfo(first).absolutePath(), QFileInfo(second).absolutePath());
-    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QFileInfo(first).absolutePath()), 5000);
+    ASSERT_EVENTUALLY(!QFileInfo::exists(QFileInfo(first).absolutePath()), 5000);
     EXPECT_TRUE(QFile::exists(second));
 
     sheet.findChild<QPushButton *>(u"close"_s)->click();
     EXPECT_FALSE(sheet.isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QFileInfo(second).absolutePath()), 5000);
+    ASSERT_EVENTUALLY(!QFileInfo::exists(QFileInfo(second).absolutePath()), 5000);
     EXPECT_EQ(QDir(produced.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList())
         << "nothing is left behind";
