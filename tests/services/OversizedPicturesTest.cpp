@@ -1,5 +1,6 @@
 #include "Eventually.h"
 #include "PeakMemory.h"
+#include "ScopedEnv.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
 
@@ -33,6 +34,8 @@ using quillory::test::TestPictures;
 // A progressive JPEG of a few hundred bytes that declares 45000 x 45000 pixels took 6 GB to
 // decode at thumbnail size: libjpeg allocated the coefficients of the whole picture. Each way
 // a picture comes in must refuse it for no more than this growth of the peak memory.
+using quillory::test::ScopedEnv;
+
 namespace {
 
 constexpr qint64 budgetKiB = 64 * 1024;
@@ -61,34 +64,6 @@ public:
 
 private:
     qint64 m_start = 0;
-};
-
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char *name, const QByteArray &value)
-        : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-
-private:
-    const char *m_name;
-    QByteArray m_old;
-    bool m_had;
 };
 
 // The smallest GIF: Qt writes none.

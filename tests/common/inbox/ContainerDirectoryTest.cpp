@@ -1,3 +1,4 @@
+#include "ScopedEnv.h"
 #include <ContainerDirectory.h>
 #include <InboxFolder.h>
 #include <InboxLayout.h>
@@ -13,33 +14,9 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 
+using quillory::test::ScopedEnv;
+
 namespace {
-
-// Sets environment variables for one test and restores them afterwards.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char *name, const QByteArray &value)
-        : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    QByteArray m_old;
-    bool m_had;
-};
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "ScopedEnv.h"
 #include <InstanceChannel.h>
 #include <InstanceServer.h>
 
@@ -22,35 +23,9 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 
+using quillory::test::ScopedEnv;
+
 namespace {
-
-// Sets an environment variable for one scope.
-class ScopedEnvironment final
-{
-public:
-    ScopedEnvironment(const char *name, const QString &value)
-        : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, QFile::encodeName(value));
-    }
-    ~ScopedEnvironment()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    ScopedEnvironment(const ScopedEnvironment &) = delete;
-    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
-
-private:
-    const char *m_name;
-    QByteArray m_old;
-    bool m_had;
-};
 
 int modeOf(const QString &path)
 {
@@ -91,10 +66,10 @@ TEST(InstanceChannel, SocketsLiveOnlyInAFolderNoOneElseMayEnter)
     QTemporaryDir runtime; // made 0700
     QTemporaryDir temporary;
     QTemporaryDir library;
-    ScopedEnvironment tmpdir("TMPDIR", temporary.path());
+    ScopedEnv tmpdir("TMPDIR", temporary.path());
     const QString fallback = temporary.filePath(u"quillory-%1"_s.arg(::geteuid()));
     {
-        ScopedEnvironment xdg("XDG_RUNTIME_DIR", runtime.path());
+        ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
         const auto path = InstanceChannel::socketPath(library.path());
         ASSERT_TRUE(path);
         EXPECT_EQ(QFileInfo(*path).path(), runtime.path());
@@ -117,7 +92,7 @@ TEST(InstanceChannel, SocketsLiveOnlyInAFolderNoOneElseMayEnter)
     ASSERT_TRUE(QFile::link(runtime.path(), runtimeLink));
     for (const QString &value : {open.path(), runtimeLink, u"relative"_s, QString()}) {
         SCOPED_TRACE(value.toStdString());
-        ScopedEnvironment xdg("XDG_RUNTIME_DIR", value);
+        ScopedEnv xdg("XDG_RUNTIME_DIR", value);
         const auto path = InstanceChannel::socketPath(library.path());
         ASSERT_TRUE(path);
         EXPECT_EQ(QFileInfo(*path).path(), fallback);
@@ -126,7 +101,7 @@ TEST(InstanceChannel, SocketsLiveOnlyInAFolderNoOneElseMayEnter)
     EXPECT_EQ(modeOf(open.path()), 0705) << "left as it was";
 
     // Something else holding the fallback's name is left alone, and there is no socket.
-    ScopedEnvironment xdg("XDG_RUNTIME_DIR", QString());
+    ScopedEnv xdg("XDG_RUNTIME_DIR", QString());
     ASSERT_TRUE(QDir(fallback).removeRecursively());
     QTemporaryDir target;
     const struct
