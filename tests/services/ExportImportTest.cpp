@@ -17,11 +17,11 @@
 #include <LibraryStore.h>
 #include <QDir>
 #include <QFile>
-#include <QLocale>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -667,8 +667,8 @@ TEST_F(ExportImportTest, FoldersNestedTooDeepAreMovedUpAndCounted)
               QString());
     EXPECT_EQ(result.foldersImported, depth);
     EXPECT_EQ(result.foldersMovedUp, depth - FolderNesting::maxDepth);
-    EXPECT_TRUE(result.summary().startsWith(
-        "Imported 1 item, " + QLocale().toString(depth) + " folders, 0 tags. "))
+    EXPECT_TRUE(result.summary().startsWith("Imported 1 item, " + QLocale().toString(depth) +
+                                            " folders, 0 tags. "))
         << result.summary().toStdString();
     EXPECT_TRUE(result.summary().endsWith(
         "folders lay deeper than 64 levels and were moved up to level 64."))

@@ -24,8 +24,8 @@
 
 #include <QBuffer>
 #include <QClipboard>
-#include <QDragEnterEvent>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
