@@ -21,7 +21,9 @@ bool isPublicIPv4(quint32 a)
              || in(0x7F000000, 8)   // loopback
              || in(0xA9FE0000, 16)  // link-local
              || in(0xAC100000, 12)  // 172.16.0.0/12
+             || in(0xC0000000, 24)  // 192.0.0.0/24, protocol assignments
              || in(0xC0A80000, 16)  // 192.168.0.0/16
+             || in(0xC6120000, 15)  // 198.18.0.0/15, benchmarking
              || in(0xE0000000, 4)   // multicast
              || in(0xF0000000, 4)); // reserved, and the broadcast address
 }
@@ -43,6 +45,12 @@ bool isPublicIPv6(const Q_IPV6ADDR &b)
     // ::a.b.c.d (with :: and ::1 among them) and ::ffff:a.b.c.d reach the IPv4 address.
     if (zeros(0, 10) && ((b[10] == 0 && b[11] == 0) || (b[10] == 0xFF && b[11] == 0xFF)))
         return isPublicIPv4(ipv4At(b, 12));
+    // ::ffff:0:a.b.c.d, the translated form.
+    if (zeros(0, 8) && b[8] == 0xFF && b[9] == 0xFF && b[10] == 0 && b[11] == 0)
+        return isPublicIPv4(ipv4At(b, 12));
+    // Teredo carries an IPv4 address (inverted) that decides where the packets go.
+    if (b[0] == 0x20 && b[1] == 0x01 && b[2] == 0x00 && b[3] == 0x00)
+        return false;
     // NAT64: the well-known prefix carries an IPv4 address, the local-use one a local one.
     if (b[0] == 0x00 && b[1] == 0x64 && b[2] == 0xFF && b[3] == 0x9B) {
         if (zeros(4, 12))

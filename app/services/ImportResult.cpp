@@ -22,11 +22,12 @@ QString ImportResult::summary() const
 
 QString ImportResult::foldersMovedUpText(qsizetype count)
 {
-    return (count == 1 ? QStringLiteral("1 folder lay deeper than %2 levels and was moved up to "
-                                        "level %2.")
-                       : QStringLiteral("%1 folders lay deeper than %2 levels and were moved up "
-                                        "to level %2."))
-        .arg(QLocale().toString(count), QString::number(FolderNesting::maxDepth));
+    const QString depth = QString::number(FolderNesting::maxDepth);
+    if (count == 1)
+        return QStringLiteral("1 folder lay deeper than %1 levels and was moved up to level %1.")
+            .arg(depth);
+    return QStringLiteral("%1 folders lay deeper than %2 levels and were moved up to level %2.")
+        .arg(QLocale().toString(count), depth);
 }
 
 } // namespace quillory

@@ -17,6 +17,7 @@
 #include <PendingItemRecord.h>
 
 #include <QGuiApplication>
+#include <algorithm>
 
 namespace quillory {
 
@@ -99,7 +100,7 @@ void PendingItemsService::processPendingItems()
     for (const QString &name : names) {
         // No picture of this process is being decoded now, so a record in that state was
         // left by one that ended while decoding, perhaps because of that very picture.
-        if (InboxLayout::isImportingName(name))
+        if (InboxLayout::isImportingName(name) && !isAwaitingSave(name))
             setAsideUnfinished(*m_inbox, name);
     }
     for (const QString &name : names) {
@@ -227,11 +228,21 @@ void PendingItemsService::importPicture(std::unique_ptr<Item> item, const QStrin
                 const QString waiting = inbox->move(importing, *inbox, name) ? name : importing;
                 m_batch.push_back(std::move(made));
                 m_batchFiles.push_back({inbox, waiting, picture});
+            } else if (inbox->isRegularFile(picture)) {
+                setAside(*inbox, importing, picture); // there but unreadable: kept, not retried
             } else {
-                discard(*inbox, importing); // its picture is missing or unreadable: no item
+                discard(*inbox, importing); // its picture is missing: no item
             }
             finishScanWhenIdle();
         });
+}
+
+bool PendingItemsService::isAwaitingSave(const QString &name) const
+{
+    // A record whose name could not be given back waits for the save under its marked name.
+    const auto named = [&name](const Imported &imported) { return imported.record == name; };
+    return std::any_of(m_unsaved.begin(), m_unsaved.end(), named) ||
+           std::any_of(m_batchFiles.begin(), m_batchFiles.end(), named);
 }
 
 void PendingItemsService::discard(const InboxFolder &inbox, const QString &name)

@@ -66,6 +66,7 @@ private:
     };
 
     void requestScan();
+    bool isAwaitingSave(const QString &name) const;
     void processPendingRecord(const QString &name);
     void importLinkOrDocument(const PendingItemRecord &record, const QString &name);
     // A picture beside the record (deleted with it), or a file shared into "Imported"

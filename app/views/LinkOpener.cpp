@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
 
 namespace quillory {
 
@@ -34,6 +37,18 @@ bool liesInInbox(const QFileInfo &file)
     return !imported.isEmpty() && QFileInfo(file.canonicalFilePath()).absolutePath() == imported;
 }
 
+// Documents and pictures whose usual programs only show them. A page, a script or a
+// drawing that can carry one (.html, .svg, .sh, .desktop) may act when opened, and the
+// item's kind and the file's name are both whatever an imported library or record says.
+bool isInertKind(const QFileInfo &file)
+{
+    static const QSet<QString> inert = {
+        u"pdf"_s,  u"txt"_s,  u"md"_s,   u"rtf"_s,  u"odt"_s,  u"ods"_s,  u"odp"_s,  u"doc"_s,
+        u"docx"_s, u"xls"_s,  u"xlsx"_s, u"ppt"_s,  u"pptx"_s, u"epub"_s, u"csv"_s,  u"png"_s,
+        u"jpg"_s,  u"jpeg"_s, u"gif"_s,  u"webp"_s, u"bmp"_s,  u"tif"_s,  u"tiff"_s, u"heic"_s};
+    return inert.contains(file.suffix().toLower());
+}
+
 bool isOwnFile(const Item &item, const QUrl &url)
 {
     // A host would make the path another machine's share, and a query or fragment is no
@@ -48,7 +63,7 @@ bool isOwnFile(const Item &item, const QUrl &url)
         if (liesInInbox(file))
             return true;
     }
-    return type != ItemType::WebLink && type == ItemType::detect(url);
+    return type != ItemType::WebLink && type == ItemType::detect(url) && isInertKind(file);
 }
 
 } // namespace

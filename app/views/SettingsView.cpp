@@ -73,7 +73,11 @@ SettingsView::SettingsView(AppState &state, LibraryStore &store, SecurityService
 
     // Closed from the keyboard as any window is; Escape first leaves a page for the form.
     auto *close = new QShortcut(this);
-    close->setKeys({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(QKeySequence::Close)});
+    // Once each: a key given twice makes the shortcut ambiguous, and then it does nothing.
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W)))
+        closeKeys.append(QKeySequence(Qt::CTRL | Qt::Key_W));
+    close->setKeys(closeKeys);
     connect(close, &QShortcut::activated, this, &QWidget::close);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
         if (m_backBar->isVisible())

@@ -17,6 +17,15 @@ class Listener final : public QLocalServer
 {
 public:
     explicit Listener(std::function<void()> activated) : m_activated(std::move(activated)) {}
+    ~Listener() override
+    {
+        // A peer still connected says it disconnected while QObject deletes it, after the
+        // members drop() uses are gone: its ties are cut and it goes first.
+        for (QLocalSocket *peer : findChildren<QLocalSocket *>(Qt::FindDirectChildrenOnly)) {
+            QObject::disconnect(peer, nullptr, nullptr, nullptr);
+            delete peer;
+        }
+    }
 
     bool start(const QString &path)
     {
@@ -42,8 +51,8 @@ private:
         m_waiting.push_back(peer);
         QTimer::singleShot(InstanceChannel::requestTimeoutMSecs, peer,
                            [this, peer] { drop(peer); });
-        connect(peer, &QLocalSocket::readyRead, peer, [this, peer] { hear(peer); });
-        connect(peer, &QLocalSocket::disconnected, peer, [this, peer] { drop(peer); });
+        connect(peer, &QLocalSocket::readyRead, this, [this, peer] { hear(peer); });
+        connect(peer, &QLocalSocket::disconnected, this, [this, peer] { drop(peer); });
         hear(peer);
     }
 
@@ -66,7 +75,7 @@ private:
     void drop(QLocalSocket *peer)
     {
         forget(peer);
-        QObject::disconnect(peer, nullptr, peer, nullptr); // nothing it does reaches us now
+        QObject::disconnect(peer, nullptr, this, nullptr); // nothing it does reaches us now
         peer->abort();
         peer->deleteLater();
     }

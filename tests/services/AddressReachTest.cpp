@@ -75,6 +75,10 @@ TEST(AddressScope, TellsTheInternetFromTheUsersOwnNetworks)
         {"[64:ff9b:1::1]", false},
         {"[2002:7f00:1::1]", false},
         {"[2002:c0a8:101::1]", false},
+        {"[::ffff:0:7f00:1]", false},
+        {"[2001:0:4136:e378:8000:63bf:3fff:fdd2]", false}, // Teredo
+        {"198.18.0.1", false},
+        {"192.0.0.8", false},
         // Other ways of writing loopback, as addresses normalise them.
         {"0x7f.1", false},
         {"0177.0.0.1", false},

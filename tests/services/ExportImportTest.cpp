@@ -673,6 +673,11 @@ TEST_F(ExportImportTest, FoldersNestedTooDeepAreMovedUpAndCounted)
     EXPECT_TRUE(result.summary().endsWith(
         "folders lay deeper than 64 levels and were moved up to level 64."))
         << result.summary().toStdString();
+    ImportResult one;
+    one.foldersMovedUp = 1;
+    EXPECT_TRUE(one.summary().endsWith(
+        ". 1 folder lay deeper than 64 levels and was moved up to level 64."))
+        << one.summary().toStdString();
     ASSERT_EQ(store->folders().size(), size_t(depth));
     for (const Folder *f : store->folders()) {
         int levels = 1;

@@ -318,11 +318,16 @@ TEST_F(WindowInput, ATagDraggedFromTheSidebarOntoACardTagsThatItem)
     std::unique_ptr<QMimeData> payload(sidebar.mimeData({tagRow}));
     ASSERT_TRUE(payload);
 
-    // Dropped on Alpha's card: the drag is taken over a card and given to that card's item.
+    // Held over the empty space there is no card to take it; over Alpha's card there is,
+    // and dropped there it goes to that card's item.
     QWidget *viewport = items().viewport();
+    const QPoint nowhere = viewport->rect().bottomRight() - QPoint(10, 10);
     const QPoint onAlpha = rectOf(u"Alpha"_s).center();
-    QDragEnterEvent enter(onAlpha, Qt::CopyAction, payload.get(), Qt::LeftButton, {});
+    QDragEnterEvent enter(nowhere, Qt::CopyAction, payload.get(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent away(nowhere, Qt::CopyAction, payload.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &away);
+    EXPECT_FALSE(away.isAccepted());
     QDragMoveEvent move(onAlpha, Qt::CopyAction, payload.get(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &move);
     EXPECT_TRUE(move.isAccepted());
@@ -333,12 +338,6 @@ TEST_F(WindowInput, ATagDraggedFromTheSidebarOntoACardTagsThatItem)
     EXPECT_FALSE(beta->tags().contains(tag));
     EXPECT_FALSE(store().hasUnsavedChanges()) << "a tag given by hand is saved at once";
     EXPECT_EQ(store().items().size(), 2u) << "a tag is not a link to add";
-
-    // Over the empty space there is no card to take it.
-    const QPoint nowhere = viewport->rect().bottomRight() - QPoint(10, 10);
-    QDragMoveEvent away(nowhere, Qt::CopyAction, payload.get(), Qt::LeftButton, {});
-    QApplication::sendEvent(viewport, &away);
-    EXPECT_FALSE(away.isAccepted());
 }
 
 #include "WindowInputTest.moc"

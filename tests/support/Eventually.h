@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTest>
 
 // QtTest's QTRY_ macros report to QtTest's own log and return quietly, so under GoogleTest a
@@ -11,14 +9,7 @@ namespace quillory::test {
 // Runs the event loop until `condition` holds or `timeoutMs` has passed; true if it held.
 template <typename Condition> bool eventually(Condition condition, int timeoutMs = 5000)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QTest::qWait(5);
-    }
-    return true;
+    return QTest::qWaitFor(condition, timeoutMs);
 }
 
 } // namespace quillory::test

@@ -136,11 +136,13 @@ TEST_F(LinkOpenerTest, OnlyFilesTheLibraryStoredOpenWithoutAsking)
     const QString script =
         file(m_dir.filePath(u"run.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString entry = file(m_dir.filePath(u"launch.desktop"_s));
+    const QString page = file(m_dir.filePath(u"Downloads.html"_s));
     doubleClick(add(ItemType::WebLink, QUrl::fromLocalFile(report).toString()));
     doubleClick(m_intake->createFileItem(QUrl::fromLocalFile(script)));
     doubleClick(add(ItemType::Document, QUrl::fromLocalFile(entry).toString()));
     doubleClick(add(ItemType::Document, u"file://server.example/share/report.pdf"_s));
-    EXPECT_EQ(m_questions, QStringList(4, u"Open this file: link?"_s));
+    doubleClick(add(ItemType::Document, QUrl::fromLocalFile(page).toString()));
+    EXPECT_EQ(m_questions, QStringList(5, u"Open this file: link?"_s));
     EXPECT_TRUE(m_opened.isEmpty()) << m_opened.join(u"; "_s).toStdString();
 }
 
