@@ -7,11 +7,11 @@
 #include "StallMeter.h"
 #include "SyntheticLibrary.h"
 
-#include <BookmarkExportJob.h>
-#include <BookmarkFileReader.h>
-#include <BookmarkFileWriter.h>
-#include <BookmarkImportJob.h>
-#include <LibraryStore.h>
+#include <bookmarks/BookmarkExportJob.h>
+#include <bookmarks/BookmarkFileReader.h>
+#include <bookmarks/BookmarkFileWriter.h>
+#include <bookmarks/BookmarkImportJob.h>
+#include <model/LibraryStore.h>
 
 #include <QEventLoop>
 #include <QFile>

@@ -5,9 +5,9 @@
 #include "BenchMain.h"
 #include "StoreFixture.h"
 
-#include <DuplicateFinder.h>
-#include <Item.h>
-#include <LibraryStore.h>
+#include <duplicates/DuplicateFinder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
 
 #include <QHash>
 #include <benchmark/benchmark.h>

@@ -8,10 +8,10 @@
 #include "StallMeter.h"
 #include "StoreFixture.h"
 
-#include <ExportDocumentReader.h>
-#include <ExportService.h>
-#include <ImportJob.h>
-#include <LibraryStore.h>
+#include <exchange/ExportDocumentReader.h>
+#include <exchange/ExportService.h>
+#include <exchange/ImportJob.h>
+#include <model/LibraryStore.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>

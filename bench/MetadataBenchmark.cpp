@@ -13,7 +13,7 @@
 //   with no '>' until one real tag at the very end: about 870,000 tag openings that all run
 //   to that tag's end.
 
-#include <MetadataService.h>
+#include <metadata/MetadataService.h>
 
 #include <QString>
 #include <QUrl>

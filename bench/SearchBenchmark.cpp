@@ -13,10 +13,10 @@
 
 #include "SyntheticLibrary.h"
 
-#include <LibraryStore.h>
-#include <LiveList.h>
-#include <SearchService.h>
-#include <SearchText.h>
+#include <model/LibraryStore.h>
+#include <model/LiveList.h>
+#include <model/SearchText.h>
+#include <search/SearchService.h>
 
 #include <QSettings>
 #include <QStringList>

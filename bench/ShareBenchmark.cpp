@@ -10,13 +10,13 @@
 // - dropslip_help: the dropslip executable printing its help (Qt's start-up, nothing written).
 // - dropslip_yes_url: `dropslip --yes https://...` writing one record and ringing the bus.
 
-#include <InboxLayout.h>
-#include <ItemEnricher.h>
-#include <ItemIntake.h>
-#include <LibraryStore.h>
-#include <MetadataService.h>
-#include <PendingItemRecord.h>
-#include <PendingItemsService.h>
+#include <inbox/InboxLayout.h>
+#include <inbox/PendingItemRecord.h>
+#include <intake/ItemEnricher.h>
+#include <intake/ItemIntake.h>
+#include <intake/PendingItemsService.h>
+#include <metadata/MetadataService.h>
+#include <model/LibraryStore.h>
 
 #include <QDateTime>
 #include <QDir>

@@ -6,8 +6,8 @@
 #include "StoreFixture.h"
 #include "SyntheticLibrary.h"
 
-#include <LibraryStore.h>
-#include <LiveList.h>
+#include <model/LibraryStore.h>
+#include <model/LiveList.h>
 
 #include <QCoreApplication>
 #include <QFile>

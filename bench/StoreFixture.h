@@ -2,7 +2,7 @@
 
 #include "SyntheticLibrary.h"
 
-#include <LibraryStore.h>
+#include <model/LibraryStore.h>
 
 #include <QString>
 #include <cstddef>

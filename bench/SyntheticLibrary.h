@@ -1,8 +1,8 @@
 #pragma once
 
-#include <Folder.h>
-#include <Item.h>
-#include <Tag.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/Tag.h>
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
 
 #include "SyntheticPhoto.h"
 
-#include <ThumbnailService.h>
+#include <intake/ThumbnailService.h>
 
 #include <QImage>
 #include <benchmark/benchmark.h>

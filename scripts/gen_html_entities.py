@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes app/services/HtmlEntities.cpp: the HTML5 named character references.
+"""Writes app/html/HtmlEntities.cpp: the HTML5 named character references.
 
 The table comes from Python's html.entities.html5. Only the names written with their
 closing semicolon are kept, sorted by name so that a lookup can search them in halves.
@@ -46,7 +46,7 @@ const HtmlEntity *findHtmlEntity(std::string_view name)
 
 
 def main() -> int:
-    out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "app/services/HtmlEntities.cpp")
+    out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "app/html/HtmlEntities.cpp")
     rows = []
     for key, value in html.entities.html5.items():
         if not key.endswith(";"):

@@ -1,4 +1,4 @@
-#include "Attachment.h"
+#include <share/Attachment.h>
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,8 +1,8 @@
-#include "InboxWriter.h"
+#include <share/InboxWriter.h>
 
-#include <InboxFolder.h>
-#include <InboxLayout.h>
-#include <PendingItemRecord.h>
+#include <inbox/InboxFolder.h>
+#include <inbox/InboxLayout.h>
+#include <inbox/PendingItemRecord.h>
 
 #include <QFileInfo>
 

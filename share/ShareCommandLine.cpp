@@ -1,4 +1,4 @@
-#include "ShareCommandLine.h"
+#include <share/ShareCommandLine.h>
 
 #include <QFileInfo>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Attachment.h"
+#include <share/Attachment.h>
 
 #include <QIODevice>
 #include <QList>

@@ -1,10 +1,10 @@
-#include "ShareController.h"
+#include <share/ShareController.h>
 
-#include "Attachment.h"
-#include "InboxWriter.h"
-#include "SharedItemExtractor.h"
+#include <share/Attachment.h>
+#include <share/InboxWriter.h>
+#include <share/SharedItemExtractor.h>
 
-#include <NewItemsSignal.h>
+#include <inbox/NewItemsSignal.h>
 
 #include <QDBusConnection>
 #include <QDBusMessage>

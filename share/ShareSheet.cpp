@@ -1,4 +1,4 @@
-#include "ShareSheet.h"
+#include <share/ShareSheet.h>
 
 #include <QHBoxLayout>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SharedItem.h"
+#include <share/SharedItem.h>
 
 #include <QDialog>
 

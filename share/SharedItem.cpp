@@ -1,4 +1,4 @@
-#include "SharedItem.h"
+#include <share/SharedItem.h>
 
 namespace quillory {
 

@@ -1,8 +1,8 @@
-#include "SharedItemExtractor.h"
+#include <share/SharedItemExtractor.h>
 
-#include "Attachment.h"
+#include <share/Attachment.h>
 
-#include <ShortDateTime.h>
+#include <inbox/ShortDateTime.h>
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "ShareCommandLine.h"
-#include "ShareController.h"
-#include "ShareSheet.h"
+#include <share/ShareCommandLine.h>
+#include <share/ShareController.h>
+#include <share/ShareSheet.h>
 
-#include <CountedNoun.h>
-#include <PictureLimits.h>
+#include <inbox/PictureLimits.h>
+#include <text/CountedNoun.h>
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "BoundedText.h"
+#include <model/BoundedText.h>
 
 namespace quillory {
 

@@ -1,7 +1,7 @@
-#include "Folder.h"
+#include <model/Folder.h>
 
-#include "HexColor.h"
-#include "Item.h"
+#include <model/HexColor.h>
+#include <model/Item.h>
 
 #include <algorithm>
 

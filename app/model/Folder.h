@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Record.h"
+#include <model/Record.h>
 
 #include <QColor>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "FolderNesting.h"
+#include <model/FolderNesting.h>
 
-#include "Folder.h"
+#include <model/Folder.h>
 
 #include <QHash>
 

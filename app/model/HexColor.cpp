@@ -1,6 +1,6 @@
-#include "HexColor.h"
+#include <model/HexColor.h>
 
-#include "NamedColor.h"
+#include <model/NamedColor.h>
 
 #include <QVarLengthArray>
 #include <algorithm>

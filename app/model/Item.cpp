@@ -1,7 +1,7 @@
-#include "Item.h"
+#include <model/Item.h>
 
-#include "Folder.h"
-#include "Tag.h"
+#include <model/Folder.h>
+#include <model/Tag.h>
 
 #include <QCollator>
 #include <algorithm>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ItemMetadata.h"
-#include "ItemTexts.h"
-#include "ItemType.h"
-#include "Record.h"
-#include "SearchText.h"
+#include <model/ItemMetadata.h>
+#include <model/ItemTexts.h>
+#include <model/ItemType.h>
+#include <model/Record.h>
+#include <model/SearchText.h>
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "ItemMetadata.h"
+#include <model/ItemMetadata.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "ItemTexts.h"
+#include <model/ItemTexts.h>
 
-#include "TextArena.h"
+#include <model/TextArena.h>
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NamedColor.h"
+#include <model/NamedColor.h>
 
 #include <QList>
 #include <QString>

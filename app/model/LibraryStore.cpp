@@ -1,8 +1,8 @@
-#include "LibraryStore.h"
+#include <model/LibraryStore.h>
 
-#include "ReleaseElsewhere.h"
+#include <model/ReleaseElsewhere.h>
 
-#include <ContainerDirectory.h>
+#include <inbox/ContainerDirectory.h>
 
 #include <QCoreApplication>
 #include <QDir>

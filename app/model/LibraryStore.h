@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Folder.h"
-#include "Item.h"
-#include "RecordTable.h"
-#include "StoreFile.h"
-#include "Tag.h"
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/RecordTable.h>
+#include <model/StoreFile.h>
+#include <model/Tag.h>
 
 #include <QObject>
 #include <QSet>

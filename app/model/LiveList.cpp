@@ -1,6 +1,6 @@
-#include "LiveList.h"
+#include <model/LiveList.h>
 
-#include "LibraryStore.h"
+#include <model/LibraryStore.h>
 
 #include <algorithm>
 

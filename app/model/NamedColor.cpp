@@ -1,4 +1,4 @@
-#include "NamedColor.h"
+#include <model/NamedColor.h>
 
 namespace quillory {
 

@@ -1,6 +1,6 @@
-#include "Record.h"
+#include <model/Record.h>
 
-#include "Clock.h"
+#include <model/Clock.h>
 
 namespace quillory {
 

@@ -1,4 +1,4 @@
-#include "SearchText.h"
+#include <model/SearchText.h>
 
 namespace quillory {
 

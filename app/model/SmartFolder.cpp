@@ -1,7 +1,7 @@
-#include "SmartFolder.h"
+#include <model/SmartFolder.h>
 
-#include "Clock.h"
-#include "Item.h"
+#include <model/Clock.h>
+#include <model/Item.h>
 
 #include <limits>
 

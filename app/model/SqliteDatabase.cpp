@@ -1,6 +1,6 @@
-#include "SqliteDatabase.h"
+#include <model/SqliteDatabase.h>
 
-#include "SqliteStatement.h"
+#include <model/SqliteStatement.h>
 
 #include <QUrl>
 #include <sqlite3.h>

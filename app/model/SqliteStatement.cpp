@@ -1,4 +1,4 @@
-#include "SqliteStatement.h"
+#include <model/SqliteStatement.h>
 
 #include <sqlite3.h>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "StoreFailure.h"
+#include <model/StoreFailure.h>
 
 #include <sqlite3.h>
 

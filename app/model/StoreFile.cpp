@@ -1,10 +1,10 @@
-#include "StoreFile.h"
+#include <model/StoreFile.h>
 
-#include "Folder.h"
-#include "FolderNesting.h"
-#include "Item.h"
-#include "Tag.h"
-#include "TextArena.h"
+#include <model/Folder.h>
+#include <model/FolderNesting.h>
+#include <model/Item.h>
+#include <model/Tag.h>
+#include <model/TextArena.h>
 
 #include <QFileInfo>
 #include <QHash>

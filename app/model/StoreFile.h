@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Record.h"
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
-#include "StoreFailure.h"
+#include <model/Record.h>
+#include <model/SqliteDatabase.h>
+#include <model/SqliteStatement.h>
+#include <model/StoreFailure.h>
 
 #include <QHash>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "Tag.h"
+#include <model/Tag.h>
 
-#include "HexColor.h"
-#include "Item.h"
-#include "SearchText.h"
+#include <model/HexColor.h>
+#include <model/Item.h>
+#include <model/SearchText.h>
 
 #include <QCollator>
 #include <algorithm>

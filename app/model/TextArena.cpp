@@ -1,4 +1,4 @@
-#include "TextArena.h"
+#include <model/TextArena.h>
 
 #include <algorithm>
 #include <atomic>

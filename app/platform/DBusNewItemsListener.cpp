@@ -1,6 +1,6 @@
-#include "DBusNewItemsListener.h"
+#include <platform/DBusNewItemsListener.h>
 
-#include <NewItemsSignal.h>
+#include <inbox/NewItemsSignal.h>
 
 namespace quillory {
 

@@ -1,4 +1,4 @@
-#include "FprintdBiometrics.h"
+#include <platform/FprintdBiometrics.h>
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

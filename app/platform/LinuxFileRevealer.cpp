@@ -1,4 +1,4 @@
-#include "LinuxFileRevealer.h"
+#include <platform/LinuxFileRevealer.h>
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileRevealer.h"
+#include <platform/FileRevealer.h>
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Biometrics.h"
+#include <platform/Biometrics.h>
 
 namespace quillory {
 

@@ -1,4 +1,4 @@
-#include "NullFileRevealer.h"
+#include <platform/NullFileRevealer.h>
 
 namespace quillory {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Keychain.h"
+#include <platform/Keychain.h>
 
 namespace quillory {
 

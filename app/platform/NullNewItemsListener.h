@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NewItemsListener.h"
+#include <platform/NewItemsListener.h>
 
 namespace quillory {
 

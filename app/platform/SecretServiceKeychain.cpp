@@ -1,4 +1,4 @@
-#include "SecretServiceKeychain.h"
+#include <platform/SecretServiceKeychain.h>
 
 // GLib names struct members "signals", which Qt defines as a keyword.
 #undef signals

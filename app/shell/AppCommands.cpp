@@ -1,9 +1,9 @@
-#include "AppCommands.h"
+#include <shell/AppCommands.h>
 
-#include <AppState.h>
-#include <BookmarkFlow.h>
-#include <ItemIntake.h>
-#include <MainWindow.h>
+#include <intake/ItemIntake.h>
+#include <state/AppState.h>
+#include <views/dialogs/BookmarkFlow.h>
+#include <views/window/MainWindow.h>
 
 #include <QMenu>
 #include <QMenuBar>

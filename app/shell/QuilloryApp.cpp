@@ -1,33 +1,33 @@
-#include "QuilloryApp.h"
+#include <shell/QuilloryApp.h>
 
-#include "AppCommands.h"
-#include "TrayIcon.h"
+#include <shell/AppCommands.h>
+#include <shell/TrayIcon.h>
 
-#include <AppNotifier.h>
-#include <AppState.h>
-#include <BackgroundWork.h>
-#include <DisplayText.h>
-#include <FileRevealer.h>
-#include <ItemEnricher.h>
-#include <ItemIntake.h>
-#include <LibraryStore.h>
-#include <MainWindow.h>
-#include <MetadataService.h>
-#include <NewItemsListener.h>
-#include <PendingItemsService.h>
-#include <SearchService.h>
-#include <SecurityService.h>
-#include <SettingsView.h>
-#include <StoreProblemReporter.h>
-#include <UnlockView.h>
+#include <intake/AppNotifier.h>
+#include <intake/ItemEnricher.h>
+#include <intake/ItemIntake.h>
+#include <intake/PendingItemsService.h>
+#include <metadata/MetadataService.h>
+#include <model/LibraryStore.h>
+#include <platform/FileRevealer.h>
+#include <platform/NewItemsListener.h>
+#include <search/SearchService.h>
+#include <security/SecurityService.h>
+#include <state/AppState.h>
+#include <state/StoreProblemReporter.h>
+#include <util/BackgroundWork.h>
+#include <views/settings/SettingsView.h>
+#include <views/widgets/DisplayText.h>
+#include <views/window/MainWindow.h>
+#include <views/window/UnlockView.h>
 
-#include <BookmarkFlow.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+#include <views/dialogs/BookmarkFlow.h>
 
 namespace quillory {
 

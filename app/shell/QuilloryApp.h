@@ -1,7 +1,7 @@
 #pragma once
 
-#include <MainWindow.h>
-#include <SettingsView.h>
+#include <views/settings/SettingsView.h>
+#include <views/window/MainWindow.h>
 
 #include <QObject>
 #include <QPointer>

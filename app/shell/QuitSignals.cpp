@@ -1,4 +1,4 @@
-#include "QuitSignals.h"
+#include <shell/QuitSignals.h>
 
 #include <QSocketNotifier>
 

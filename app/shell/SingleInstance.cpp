@@ -1,7 +1,7 @@
-#include "SingleInstance.h"
+#include <shell/SingleInstance.h>
 
-#include <InstanceChannel.h>
-#include <InstanceServer.h>
+#include <instance/InstanceChannel.h>
+#include <instance/InstanceServer.h>
 
 #include <QDeadlineTimer>
 #include <QDir>

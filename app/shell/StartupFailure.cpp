@@ -1,6 +1,6 @@
-#include "StartupFailure.h"
+#include <shell/StartupFailure.h>
 
-#include <DisplayText.h>
+#include <views/widgets/DisplayText.h>
 
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "TrayIcon.h"
+#include <shell/TrayIcon.h>
 
-#include <SymbolIcon.h>
+#include <views/widgets/SymbolIcon.h>
 
 #include <QMenu>
 #include <QSystemTrayIcon>

@@ -1,12 +1,12 @@
-#include "QuilloryApp.h"
-#include "QuitSignals.h"
-#include "SingleInstance.h"
-#include "StartupFailure.h"
+#include <shell/QuilloryApp.h>
+#include <shell/QuitSignals.h>
+#include <shell/SingleInstance.h>
+#include <shell/StartupFailure.h>
 
-#include <ContainerDirectory.h>
-#include <LibraryStore.h>
-#include <PictureLimits.h>
-#include <SymbolIcon.h>
+#include <inbox/ContainerDirectory.h>
+#include <inbox/PictureLimits.h>
+#include <model/LibraryStore.h>
+#include <views/widgets/SymbolIcon.h>
 
 #include <QApplication>
 #include <QIcon>

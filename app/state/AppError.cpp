@@ -1,4 +1,4 @@
-#include "AppError.h"
+#include <state/AppError.h>
 
 namespace quillory {
 

@@ -1,7 +1,7 @@
-#include "AppInfo.h"
+#include <state/AppInfo.h>
 
-#include <BuildInfo.h>
-#include <NamedColor.h>
+#include <model/NamedColor.h>
+#include <util/BuildInfo.h>
 
 namespace quillory {
 

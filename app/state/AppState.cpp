@@ -1,6 +1,6 @@
-#include "AppState.h"
+#include <state/AppState.h>
 
-#include <LibraryStore.h>
+#include <model/LibraryStore.h>
 
 #include <QSet>
 #include <algorithm>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AppError.h"
-#include "Preferences.h"
-#include "SortOrder.h"
+#include <state/AppError.h>
+#include <state/Preferences.h>
+#include <state/SortOrder.h>
 
-#include <ItemType.h>
+#include <model/ItemType.h>
 
 #include <QList>
 #include <QObject>

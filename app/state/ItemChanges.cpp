@@ -1,7 +1,7 @@
-#include "ItemChanges.h"
+#include <state/ItemChanges.h>
 
-#include <Item.h>
-#include <LibraryStore.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
 
 #include <algorithm>
 

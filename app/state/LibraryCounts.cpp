@@ -1,8 +1,8 @@
-#include "LibraryCounts.h"
+#include <state/LibraryCounts.h>
 
-#include <Item.h>
-#include <LibraryStore.h>
-#include <PrefetchAhead.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/PrefetchAhead.h>
 
 #include <algorithm>
 

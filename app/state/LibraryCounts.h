@@ -1,7 +1,7 @@
 #pragma once
 
-#include <Record.h>
-#include <SmartFolder.h>
+#include <model/Record.h>
+#include <model/SmartFolder.h>
 
 #include <QHash>
 #include <QList>

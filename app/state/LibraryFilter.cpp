@@ -1,11 +1,11 @@
-#include "LibraryFilter.h"
+#include <state/LibraryFilter.h>
 
-#include <AppState.h>
-#include <Folder.h>
-#include <Item.h>
-#include <ItemChanges.h>
-#include <PrefetchAhead.h>
-#include <SearchService.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/PrefetchAhead.h>
+#include <search/SearchService.h>
+#include <state/AppState.h>
+#include <state/ItemChanges.h>
 
 #include <algorithm>
 #include <array>

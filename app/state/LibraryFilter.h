@@ -1,9 +1,9 @@
 #pragma once
 
-#include <ItemType.h>
-#include <SmartFolder.h>
-#include <SortOrder.h>
-#include <TitleRanks.h>
+#include <model/ItemType.h>
+#include <model/SmartFolder.h>
+#include <state/SortOrder.h>
+#include <state/TitleRanks.h>
 
 #include <QList>
 #include <QString>

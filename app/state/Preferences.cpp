@@ -1,4 +1,4 @@
-#include "Preferences.h"
+#include <state/Preferences.h>
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SortOrder.h"
+#include <state/SortOrder.h>
 
 #include <QObject>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "SortOrder.h"
+#include <state/SortOrder.h>
 
 namespace quillory {
 

@@ -1,9 +1,9 @@
-#include "StoreProblemReporter.h"
+#include <state/StoreProblemReporter.h>
 
-#include "AppState.h"
+#include <state/AppState.h>
 
-#include <ImportResult.h>
-#include <LibraryStore.h>
+#include <exchange/ImportResult.h>
+#include <model/LibraryStore.h>
 
 namespace quillory {
 

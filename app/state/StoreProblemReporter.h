@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppError.h"
+#include <state/AppError.h>
 
-#include <StoreFailure.h>
+#include <model/StoreFailure.h>
 
 #include <QObject>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "TitleRanks.h"
+#include <state/TitleRanks.h>
 
-#include <ItemTexts.h>
-#include <PrefetchAhead.h>
-#include <ReleaseElsewhere.h>
-#include <SecondThread.h>
-#include <TextArena.h>
+#include <model/ItemTexts.h>
+#include <model/PrefetchAhead.h>
+#include <model/ReleaseElsewhere.h>
+#include <model/TextArena.h>
+#include <util/SecondThread.h>
 
 #include <QCollator>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <Item.h>
+#include <model/Item.h>
 
 #include <QCollatorSortKey>
 #include <QtGlobal>

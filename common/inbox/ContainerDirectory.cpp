@@ -1,6 +1,6 @@
-#include "ContainerDirectory.h"
+#include <inbox/ContainerDirectory.h>
 
-#include "InboxFolder.h"
+#include <inbox/InboxFolder.h>
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "InboxFiles.h"
+#include <inbox/InboxFiles.h>
 
-#include "InboxFolder.h"
+#include <inbox/InboxFolder.h>
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "InboxFolder.h"
+#include <inbox/InboxFolder.h>
 
-#include "InboxLayout.h"
+#include <inbox/InboxLayout.h>
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "InboxLayout.h"
+#include <inbox/InboxLayout.h>
 
-#include "ContainerDirectory.h"
-#include "InboxFolder.h"
+#include <inbox/ContainerDirectory.h>
+#include <inbox/InboxFolder.h>
 
 #include <QFile>
 #include <QTextBoundaryFinder>

@@ -1,4 +1,4 @@
-#include "PendingItemRecord.h"
+#include <inbox/PendingItemRecord.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>

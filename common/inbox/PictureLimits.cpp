@@ -1,4 +1,4 @@
-#include "PictureLimits.h"
+#include <inbox/PictureLimits.h>
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "ShortDateTime.h"
+#include <inbox/ShortDateTime.h>
 
 namespace quillory {
 

@@ -1,4 +1,4 @@
-#include "InstanceChannel.h"
+#include <instance/InstanceChannel.h>
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "InstanceServer.h"
+#include <instance/InstanceServer.h>
 
-#include "InstanceChannel.h"
+#include <instance/InstanceChannel.h>
 
 #include <QLocalServer>
 #include <QLocalSocket>

@@ -1,4 +1,4 @@
-#include "CountedNoun.h"
+#include <text/CountedNoun.h>
 
 #include <QLocale>
 

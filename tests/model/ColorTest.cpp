@@ -1,5 +1,5 @@
-#include <HexColor.h>
-#include <NamedColor.h>
+#include <model/HexColor.h>
+#include <model/NamedColor.h>
 
 #include <gtest/gtest.h>
 

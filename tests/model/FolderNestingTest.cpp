@@ -1,5 +1,5 @@
-#include <Folder.h>
-#include <FolderNesting.h>
+#include <model/Folder.h>
+#include <model/FolderNesting.h>
 
 #include <algorithm>
 #include <gtest/gtest.h>

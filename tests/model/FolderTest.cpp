@@ -1,5 +1,5 @@
-#include <Folder.h>
-#include <Item.h>
+#include <model/Folder.h>
+#include <model/Item.h>
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,9 +1,9 @@
-#include <Clock.h>
-#include <Folder.h>
-#include <Item.h>
-#include <ItemTexts.h>
-#include <Tag.h>
-#include <TextArena.h>
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/ItemTexts.h>
+#include <model/Tag.h>
+#include <model/TextArena.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>

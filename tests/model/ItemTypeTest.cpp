@@ -1,4 +1,4 @@
-#include <ItemType.h>
+#include <model/ItemType.h>
 
 #include <QSet>
 

@@ -1,11 +1,11 @@
 #include "DeepTrees.h"
 #include "Eventually.h"
 
-#include <Folder.h>
-#include <FolderNesting.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <Tag.h>
+#include <model/Folder.h>
+#include <model/FolderNesting.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include <Folder.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <LiveList.h>
-#include <Tag.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/LiveList.h>
+#include <model/Tag.h>
 
 #include <QAbstractItemModelTester>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include <Clock.h>
-#include <Folder.h>
-#include <Item.h>
-#include <SmartFolder.h>
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/SmartFolder.h>
 
 #include <QTimeZone>
 #include <ctime>

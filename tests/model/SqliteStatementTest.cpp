@@ -1,5 +1,5 @@
-#include <SqliteDatabase.h>
-#include <SqliteStatement.h>
+#include <model/SqliteDatabase.h>
+#include <model/SqliteStatement.h>
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

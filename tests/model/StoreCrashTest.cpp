@@ -1,5 +1,5 @@
-#include <Item.h>
-#include <LibraryStore.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
 
 #include <QMap>
 #include <QProcess>

@@ -1,9 +1,9 @@
 #include "FaultyDisk.h"
 
-#include <Folder.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <Tag.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Child process for the store's crash and quit tests.
 //   store_writer crash PATH  - saves batches of 50 items forever, printing "saved N" after each
 //   store_writer quit PATH   - inserts and edits an item, then quits normally without saving
-#include <Item.h>
-#include <LibraryStore.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
 
 #include <QCoreApplication>
 #include <QTimer>

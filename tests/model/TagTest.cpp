@@ -1,5 +1,5 @@
-#include <Item.h>
-#include <Tag.h>
+#include <model/Item.h>
+#include <model/Tag.h>
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "Eventually.h"
 #include <FakeFprintd.h>
-#include <FprintdBiometrics.h>
+#include <platform/FprintdBiometrics.h>
 
 #include <QSignalSpy>
 #include <QTest>

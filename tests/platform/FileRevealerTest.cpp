@@ -1,5 +1,5 @@
-#include <LinuxFileRevealer.h>
 #include <PrivateBus.h>
+#include <platform/LinuxFileRevealer.h>
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>

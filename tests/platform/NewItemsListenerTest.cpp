@@ -1,6 +1,6 @@
-#include <DBusNewItemsListener.h>
-#include <NewItemsSignal.h>
 #include <PrivateBus.h>
+#include <inbox/NewItemsSignal.h>
+#include <platform/DBusNewItemsListener.h>
 
 #include <QDBusMessage>
 #include <QSignalSpy>

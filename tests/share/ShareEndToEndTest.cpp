@@ -1,13 +1,13 @@
 // Dropslip and Quillory as separate, real programs, talking only through the inbox and the
 // session bus, as they do on a desktop.
-#include <DBusNewItemsListener.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <PendingItemRecord.h>
 #include <PrivateBus.h>
 #include <QuilloryProcess.h>
 #include <TestHttpServer.h>
 #include <TestPictures.h>
+#include <inbox/PendingItemRecord.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <platform/DBusNewItemsListener.h>
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include <Attachment.h>
-#include <ContainerDirectory.h>
-#include <InboxLayout.h>
-#include <InboxWriter.h>
-#include <PendingItemRecord.h>
-#include <ShareController.h>
-#include <ShareSheet.h>
+#include <inbox/ContainerDirectory.h>
+#include <inbox/InboxLayout.h>
+#include <inbox/PendingItemRecord.h>
+#include <share/Attachment.h>
+#include <share/InboxWriter.h>
+#include <share/ShareController.h>
+#include <share/ShareSheet.h>
 
 #include <QAbstractItemView>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "TestPictures.h"
 
-#include <Attachment.h>
-#include <ShareCommandLine.h>
-#include <SharedItemExtractor.h>
+#include <share/Attachment.h>
+#include <share/ShareCommandLine.h>
+#include <share/SharedItemExtractor.h>
 
 #include <QBuffer>
 #include <QDir>

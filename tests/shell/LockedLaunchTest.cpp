@@ -2,20 +2,20 @@
 #include "QuilloryProcess.h"
 #include "TestKeyring.h"
 
-#include <InboxFiles.h>
-#include <InboxLayout.h>
-#include <Item.h>
-#include <ItemIntake.h>
-#include <LibraryStore.h>
-#include <MainWindow.h>
-#include <NullBiometrics.h>
-#include <PendingItemRecord.h>
-#include <QuilloryApp.h>
-#include <SecretServiceKeychain.h>
-#include <SecureFieldWithToggle.h>
-#include <SecurityService.h>
-#include <Sidebar.h>
-#include <UnlockView.h>
+#include <inbox/InboxFiles.h>
+#include <inbox/InboxLayout.h>
+#include <inbox/PendingItemRecord.h>
+#include <intake/ItemIntake.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <platform/NullBiometrics.h>
+#include <platform/SecretServiceKeychain.h>
+#include <security/SecurityService.h>
+#include <shell/QuilloryApp.h>
+#include <views/widgets/SecureFieldWithToggle.h>
+#include <views/window/MainWindow.h>
+#include <views/window/Sidebar.h>
+#include <views/window/UnlockView.h>
 
 #include <QDir>
 #include <QMenuBar>

@@ -3,18 +3,18 @@
 #include "QuilloryProcess.h"
 #include "TestPictures.h"
 
-#include <AppNotifier.h>
-#include <AppState.h>
-#include <BookmarkFlow.h>
-#include <DuplicatesSheet.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <MainWindow.h>
-#include <QuilloryApp.h>
-#include <RowButton.h>
-#include <SettingsView.h>
-#include <StartupFailure.h>
-#include <TrayIcon.h>
+#include <intake/AppNotifier.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <shell/QuilloryApp.h>
+#include <shell/StartupFailure.h>
+#include <shell/TrayIcon.h>
+#include <state/AppState.h>
+#include <views/dialogs/BookmarkFlow.h>
+#include <views/dialogs/DuplicatesSheet.h>
+#include <views/settings/SettingsView.h>
+#include <views/widgets/RowButton.h>
+#include <views/window/MainWindow.h>
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // A Quillory that adds one item and then waits to be told to stop, for the test that a
 // termination signal saves before the process ends.
-#include <ItemIntake.h>
-#include <LibraryStore.h>
-#include <QuilloryApp.h>
-#include <QuitSignals.h>
+#include <intake/ItemIntake.h>
+#include <model/LibraryStore.h>
+#include <shell/QuilloryApp.h>
+#include <shell/QuitSignals.h>
 
 #include <QApplication>
 #include <QUrl>

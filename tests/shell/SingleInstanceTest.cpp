@@ -1,7 +1,7 @@
 #include "QuilloryProcess.h"
 
-#include <InstanceChannel.h>
-#include <SingleInstance.h>
+#include <instance/InstanceChannel.h>
+#include <shell/SingleInstance.h>
 
 #include <QDir>
 #include <QElapsedTimer>

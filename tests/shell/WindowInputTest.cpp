@@ -1,13 +1,13 @@
 #include "Eventually.h"
 
-#include <AppState.h>
-#include <DetailColumn.h>
-#include <EmptyStateView.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <MainWindow.h>
-#include <QuilloryApp.h>
-#include <Tag.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <shell/QuilloryApp.h>
+#include <state/AppState.h>
+#include <views/widgets/EmptyStateView.h>
+#include <views/window/DetailColumn.h>
+#include <views/window/MainWindow.h>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,7 +1,7 @@
-#include <AppError.h>
-#include <AppInfo.h>
-#include <HexColor.h>
-#include <SortOrder.h>
+#include <model/HexColor.h>
+#include <state/AppError.h>
+#include <state/AppInfo.h>
+#include <state/SortOrder.h>
 
 #include <QSet>
 

@@ -1,8 +1,8 @@
-#include <AppState.h>
-#include <Folder.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <Tag.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <state/AppState.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

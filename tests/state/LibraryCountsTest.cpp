@@ -1,10 +1,10 @@
-#include <Clock.h>
-#include <Folder.h>
-#include <Item.h>
-#include <LibraryCounts.h>
-#include <LibraryStore.h>
-#include <SmartFolder.h>
-#include <Tag.h>
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/SmartFolder.h>
+#include <model/Tag.h>
+#include <state/LibraryCounts.h>
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
-#include <AppState.h>
-#include <Clock.h>
-#include <Folder.h>
-#include <Item.h>
-#include <ItemChanges.h>
-#include <LibraryFilter.h>
-#include <LibraryStore.h>
-#include <LiveList.h>
-#include <SearchService.h>
-#include <Tag.h>
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/LiveList.h>
+#include <model/Tag.h>
+#include <search/SearchService.h>
+#include <state/AppState.h>
+#include <state/ItemChanges.h>
+#include <state/LibraryFilter.h>
 
 #include <QCollator>
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "DeepTrees.h"
 #include "FaultyDisk.h"
 
-#include <AppState.h>
-#include <Item.h>
-#include <LibraryStore.h>
-#include <StoreProblemReporter.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <state/AppState.h>
+#include <state/StoreProblemReporter.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

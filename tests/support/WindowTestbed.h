@@ -1,13 +1,13 @@
 #pragma once
 
-#include <AppState.h>
-#include <ItemEnricher.h>
-#include <ItemIntake.h>
-#include <LibraryStore.h>
-#include <MainWindow.h>
-#include <MetadataService.h>
-#include <NullFileRevealer.h>
-#include <SearchService.h>
+#include <intake/ItemEnricher.h>
+#include <intake/ItemIntake.h>
+#include <metadata/MetadataService.h>
+#include <model/LibraryStore.h>
+#include <platform/NullFileRevealer.h>
+#include <search/SearchService.h>
+#include <state/AppState.h>
+#include <views/window/MainWindow.h>
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "ScopedEnv.h"
-#include <ContainerDirectory.h>
-#include <InboxFolder.h>
-#include <InboxLayout.h>
+#include <inbox/ContainerDirectory.h>
+#include <inbox/InboxFolder.h>
+#include <inbox/InboxLayout.h>
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include <InboxFolder.h>
-#include <InboxLayout.h>
+#include <inbox/InboxFolder.h>
+#include <inbox/InboxLayout.h>
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include <InboxFiles.h>
-#include <InboxLayout.h>
+#include <inbox/InboxFiles.h>
+#include <inbox/InboxLayout.h>
 
 #include <QDir>
 #include <QFile>

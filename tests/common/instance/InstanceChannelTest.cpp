@@ -1,6 +1,6 @@
 #include "ScopedEnv.h"
-#include <InstanceChannel.h>
-#include <InstanceServer.h>
+#include <instance/InstanceChannel.h>
+#include <instance/InstanceServer.h>
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <views/widgets/LibraryCountsGroup.h>
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QStackedWidget;
+
+namespace quillory {
+
+class AppState;
+class FileRevealer;
+class BookmarkFlow;
+class FormGroup;
+class ImportFlow;
+class LibraryStore;
+class RowButton;
+class SecurityService;
+
+// "Settings": what the library holds, the way to the privacy and encryption screen and to
+// tag management, exporting, importing and deleting everything, the appearance
+// preferences, and who made Quillory. The privacy and tag screens open inside the window,
+// with a way back.
+class SettingsView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SettingsView)
+
+public:
+    SettingsView(AppState &state, LibraryStore &store, SecurityService &security,
+                 FileRevealer &revealer, BookmarkFlow *bookmarks = nullptr,
+                 QWidget *parent = nullptr);
+    ~SettingsView() override;
+
+    QLabel *itemsCount() const { return m_counts->itemsCount(); }
+    QLabel *foldersCount() const { return m_counts->foldersCount(); }
+    QLabel *tagsCount() const { return m_counts->tagsCount(); }
+    RowButton *encryptionRow() const { return m_encryptionRow; }
+    RowButton *manageTagsRow() const { return m_manageTagsRow; }
+    RowButton *exportRow() const { return m_exportRow; }
+    RowButton *importRow() const { return m_importRow; }
+    RowButton *importBookmarksRow() const { return m_importBookmarksRow; }
+    RowButton *exportBookmarksRow() const { return m_exportBookmarksRow; }
+    RowButton *deleteAllRow() const { return m_deleteAllRow; }
+    QComboBox *defaultViewPicker() const { return m_defaultView; }
+    QCheckBox *showCountsToggle() const { return m_showCounts; }
+    QCheckBox *confirmDeleteToggle() const { return m_confirmDelete; }
+    QLabel *versionLabel() const { return m_version; }
+    ImportFlow &importFlow() const { return *m_import; }
+    // The screen shown now: the form, or the privacy or tag screen opened from it.
+    QWidget *currentPage() const;
+
+    void showPrivacy();
+    void showTagManagement();
+    void showForm();
+    void openExportSheet();
+    // Asks "Delete All Data?" first.
+    void confirmDeleteAll();
+
+    // Tests answer the sheets and questions instead of a person.
+    using SheetHook = std::function<void(QDialog &)>;
+    void setSheetHook(SheetHook hook);
+
+private:
+    QWidget *buildForm();
+    QWidget *buildHeader();
+    QWidget *buildLibrary();
+    QWidget *buildSecurity();
+    QWidget *buildData();
+    void addBookmarkRows(FormGroup &group);
+    QWidget *buildAppearance();
+    QWidget *buildAbout();
+    void showPage(QWidget *page, const QString &title);
+    void updateCounts();
+    void updateEncryptionStatus();
+    void updatePreferences();
+    void deleteAll();
+    void runSheet(QDialog &sheet);
+
+    AppState &m_state;
+    LibraryStore &m_store;
+    SecurityService &m_security;
+    FileRevealer &m_revealer;
+    ImportFlow *m_import;
+    QPointer<BookmarkFlow> m_bookmarks;
+    SheetHook m_sheetHook;
+
+    QStackedWidget *m_pages = nullptr;
+    QWidget *m_form = nullptr;
+    QWidget *m_backBar = nullptr;
+    QLabel *m_pageTitle = nullptr;
+    QPointer<QWidget> m_subpage;
+    LibraryCountsGroup *m_counts = nullptr;
+    RowButton *m_encryptionRow = nullptr;
+    RowButton *m_manageTagsRow = nullptr;
+    RowButton *m_exportRow = nullptr;
+    RowButton *m_importRow = nullptr;
+    RowButton *m_importBookmarksRow = nullptr;
+    RowButton *m_exportBookmarksRow = nullptr;
+    RowButton *m_deleteAllRow = nullptr;
+    QComboBox *m_defaultView = nullptr;
+    QCheckBox *m_showCounts = nullptr;
+    QCheckBox *m_confirmDelete = nullptr;
+    QLabel *m_version = nullptr;
+};
+
+} // namespace quillory

@@ -1,0 +1,592 @@
+#include <views/window/ItemDetailView.h>
+
+#include <platform/FileRevealer.h>
+#include <views/dialogs/TagPickerSheet.h>
+#include <views/widgets/DisplayText.h>
+#include <views/widgets/FlowLayout.h>
+#include <views/widgets/SheetParts.h>
+#include <views/widgets/SymbolIcon.h>
+#include <views/widgets/TagChipView.h>
+#include <views/window/ItemDelegate.h>
+#include <views/window/LinkOpener.h>
+
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <util/BackgroundWork.h>
+#include <util/ImageDecoder.h>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quillory {
+
+namespace {
+
+// Decodes at most `bound` in size (keeping proportions, EXIF orientation applied); JPEG
+// readers scale while decoding, so a large photo stays cheap to show.
+QImage decodeWithin(const QByteArray &bytes, QSize bound)
+{
+    ImageDecoder decoder(bytes);
+    const QSize size = decoder.storedSize();
+    if (decoder.isTurned())
+        bound.transpose();
+    if (size.isValid() && (size.width() > bound.width() || size.height() > bound.height()))
+        return decoder.read(size.scaled(bound, Qt::KeepAspectRatio));
+    return decoder.read();
+}
+
+// The item's full image when it decodes, else its thumbnail.
+QImage bestPicture(const Item &item, QSize bound)
+{
+    QImage image;
+    if (item.hasImageData())
+        image = decodeWithin(item.imageData().value_or(QByteArray()), bound);
+    if (image.isNull() && item.hasThumbnailData())
+        image = decodeWithin(item.thumbnailData().value_or(QByteArray()), bound);
+    return image;
+}
+
+} // namespace
+
+ItemDetailView::ItemDetailView(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
+                               SheetRunner runSheet, QWidget *parent)
+    : QWidget(parent), m_store(store), m_revealer(revealer), m_links(links),
+      m_runSheet(std::move(runSheet))
+{
+    build();
+    // Deferred: a change often comes from one of this view's own buttons or chips, which a
+    // refresh replaces and must not delete while they are still handling the click.
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &ItemDetailView::refresh);
+    connect(&store, &LibraryStore::recordChanged, this, [this](Record *record) {
+        if (record->id() == m_itemId || record->kind() != RecordKind::Item)
+            m_refresh.start();
+    });
+    connect(&store, &LibraryStore::recordsInserted, this, [this] { m_refresh.start(); });
+    connect(&store, &LibraryStore::recordsRemoved, this, [this] { m_refresh.start(); });
+}
+
+Item *ItemDetailView::item() const
+{
+    return m_store.item(m_itemId);
+}
+
+void ItemDetailView::setItem(Item *item)
+{
+    const QUuid id = item != nullptr ? item->id() : QUuid();
+    if (id != m_itemId)
+        m_noteStack->setCurrentIndex(0); // each item starts out of note editing
+    m_itemId = id;
+    refresh();
+}
+
+void ItemDetailView::build()
+{
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setIconSize(QSize(18, 18));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    auto *content = new QWidget;
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(20, 16, 20, 20);
+    column->setSpacing(14);
+
+    m_picture = new QLabel(content);
+    m_picture->setAlignment(Qt::AlignCenter);
+    m_picture->setMinimumHeight(120);
+    column->addWidget(m_picture);
+
+    m_title = new QLabel(content);
+    QFont titleFont = m_title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.35);
+    titleFont.setWeight(QFont::Bold);
+    m_title->setFont(titleFont);
+    m_title->setWordWrap(true);
+    m_title->setTextFormat(Qt::PlainText);
+    m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_title->setObjectName(QStringLiteral("detailTitle"));
+    m_favoriteStar = new QLabel(QStringLiteral("\u2605"), content);
+    m_favoriteStar->setFont(titleFont);
+    m_favoriteStar->setStyleSheet(QStringLiteral("color: #FFCC00"));
+    m_favoriteStar->setObjectName(QStringLiteral("favoriteStar"));
+    m_favoriteStar->setAccessibleName(QStringLiteral("Favorite"));
+    auto *titleRow = new QHBoxLayout;
+    titleRow->addWidget(m_title, 1);
+    titleRow->addWidget(m_favoriteStar, 0, Qt::AlignTop);
+    column->addLayout(titleRow);
+
+    m_link = new QPushButton(content);
+    m_link->setFlat(true);
+    m_link->setCursor(Qt::PointingHandCursor);
+    m_link->setStyleSheet(QStringLiteral("text-align: left; color: palette(link); padding: 0;"));
+    m_link->setObjectName(QStringLiteral("linkRow"));
+    connect(m_link, &QPushButton::clicked, this, &ItemDetailView::openLink);
+    column->addWidget(m_link);
+
+    auto *info = new QHBoxLayout;
+    m_badge = new QLabel(content);
+    m_badge->setObjectName(QStringLiteral("kindBadge"));
+    m_added = new QLabel(content);
+    m_added->setEnabled(false);
+    info->addWidget(m_badge);
+    info->addSpacing(8);
+    info->addWidget(m_added);
+    info->addStretch(1);
+    column->addLayout(info);
+
+    column->addWidget(buildNoteSection());
+    column->addWidget(buildTagSection());
+
+    column->addWidget(SheetParts::sectionTitle(QStringLiteral("Folder"), content));
+    m_folder = new QComboBox(content);
+    m_folder->setObjectName(QStringLiteral("folderPicker"));
+    m_folder->setAccessibleName(QStringLiteral("Folder"));
+    m_folder->setEnabled(!m_store.isReadOnly());
+    connect(m_folder, &QComboBox::activated, this, [this](int index) {
+        Item *i = item();
+        if (i == nullptr)
+            return;
+        const QVariant id = m_folder->itemData(index);
+        if (id.isNull() || id.toUuid().isNull())
+            i->moveToFolder(nullptr);
+        else if (Folder *f = m_store.folder(id.toUuid()))
+            i->moveToFolder(f);
+    });
+    column->addWidget(m_folder);
+    column->addStretch(1);
+
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_toolbar);
+    layout->addWidget(scroll, 1);
+}
+
+QWidget *ItemDetailView::buildNoteSection()
+{
+    auto *section = new QWidget(this);
+    auto *layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *header = new QHBoxLayout;
+    header->addWidget(SheetParts::sectionTitle(QStringLiteral("Note"), section));
+    header->addStretch(1);
+    auto *pencil = new QToolButton(section);
+    pencil->setIcon(SymbolIcon::icon(QStringLiteral("pencil")));
+    pencil->setAutoRaise(true);
+    pencil->setToolTip(QStringLiteral("Edit Note"));
+    pencil->setAccessibleName(QStringLiteral("Edit Note"));
+    pencil->setObjectName(QStringLiteral("editNote"));
+    connect(pencil, &QToolButton::clicked, this, &ItemDetailView::startEditingNote);
+    pencil->setVisible(!m_store.isReadOnly());
+    header->addWidget(pencil);
+    layout->addLayout(header);
+
+    m_noteStack = new QStackedWidget(section);
+    m_noteBody = new QLabel(m_noteStack);
+    m_noteBody->setWordWrap(true);
+    m_noteBody->setTextFormat(Qt::PlainText);
+    m_noteBody->setCursor(Qt::IBeamCursor);
+    m_noteBody->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_noteBody->setObjectName(QStringLiteral("noteBody"));
+    m_noteBody->installEventFilter(this);
+    m_noteStack->addWidget(m_noteBody);
+
+    auto *editor = new QWidget(m_noteStack);
+    auto *editorLayout = new QVBoxLayout(editor);
+    editorLayout->setContentsMargins(0, 0, 0, 0);
+    m_noteEditor = new QPlainTextEdit(editor);
+    m_noteEditor->setMinimumHeight(80);
+    m_noteEditor->setObjectName(QStringLiteral("noteEditor"));
+    editorLayout->addWidget(m_noteEditor);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), editor);
+    auto *save = new QPushButton(QStringLiteral("Save"), editor);
+    save->setDefault(true);
+    connect(cancel, &QPushButton::clicked, this, &ItemDetailView::cancelNote);
+    connect(save, &QPushButton::clicked, this, &ItemDetailView::saveNote);
+    buttons->addWidget(cancel);
+    buttons->addWidget(save);
+    editorLayout->addLayout(buttons);
+    m_noteStack->addWidget(editor);
+    layout->addWidget(m_noteStack);
+    // A stack is as tall as its tallest page; let it follow the page on show instead.
+    connect(m_noteStack, &QStackedWidget::currentChanged, this, [this](int current) {
+        for (int i = 0; i < m_noteStack->count(); ++i)
+            m_noteStack->widget(i)->setSizePolicy(QSizePolicy::Preferred,
+                                                  i == current ? QSizePolicy::Preferred
+                                                               : QSizePolicy::Ignored);
+        m_noteStack->adjustSize();
+    });
+    emit m_noteStack->currentChanged(0);
+    return section;
+}
+
+QWidget *ItemDetailView::buildTagSection()
+{
+    auto *section = new QWidget(this);
+    auto *layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *header = new QHBoxLayout;
+    header->addWidget(SheetParts::sectionTitle(QStringLiteral("Tags"), section));
+    header->addStretch(1);
+    auto *add = new QToolButton(section);
+    add->setIcon(SymbolIcon::icon(QStringLiteral("plus.circle.fill")));
+    add->setText(QStringLiteral("Add Tag"));
+    add->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    add->setAutoRaise(true);
+    add->setObjectName(QStringLiteral("addTag"));
+    connect(add, &QToolButton::clicked, this, &ItemDetailView::openTagPicker);
+    add->setVisible(!m_store.isReadOnly());
+    header->addWidget(add);
+    layout->addLayout(header);
+
+    m_noTags = new QLabel(QStringLiteral("No tags"), section);
+    m_noTags->setEnabled(false);
+    layout->addWidget(m_noTags);
+    m_chips = new QWidget(section);
+    m_chipLayout = new FlowLayout(m_chips, 6);
+    layout->addWidget(m_chips);
+    return section;
+}
+
+bool ItemDetailView::isEditingNote() const
+{
+    return m_noteStack->currentIndex() == 1;
+}
+
+void ItemDetailView::startEditingNote()
+{
+    const Item *i = item();
+    if (i == nullptr || m_store.isReadOnly())
+        return;
+    m_noteEditor->setPlainText(i->note().value_or(QString()));
+    m_noteStack->setCurrentIndex(1);
+    m_noteEditor->setFocus();
+}
+
+void ItemDetailView::saveNote()
+{
+    Item *i = item();
+    if (i == nullptr || !isEditingNote())
+        return;
+    const QString text = m_noteEditor->toPlainText();
+    i->setNote(text.isEmpty() ? std::nullopt : std::optional<QString>(text));
+    i->setModifiedAt(Clock::now());
+    m_noteStack->setCurrentIndex(0);
+    m_refresh.start();
+}
+
+void ItemDetailView::cancelNote()
+{
+    m_noteStack->setCurrentIndex(0);
+}
+
+QString ItemDetailView::noteText() const
+{
+    return m_noteBody->text();
+}
+
+QStringList ItemDetailView::chipNames() const
+{
+    QStringList names;
+    for (const TagChipView *chip : m_chips->findChildren<TagChipView *>()) {
+        if (!chip->isHidden()) // replaced chips linger hidden until deleted
+            names << chip->name();
+    }
+    return names;
+}
+
+void ItemDetailView::refresh()
+{
+    const Item *i = item();
+    setEnabled(i != nullptr);
+    if (i == nullptr)
+        return;
+    refreshPicture(*i);
+    m_title->setText(DisplayText::bounded(i->title(), DisplayText::titleLimit));
+    m_favoriteStar->setVisible(i->isFavorite());
+    refreshLink(*i);
+    const ItemType type = i->type();
+    const QColor tint = toColor(type.tint());
+    m_badge->setText(type.displayName());
+    m_badge->setStyleSheet(
+        QStringLiteral("QLabel { color: %1; background: rgba(%2,%3,%4,26); border-radius: 6px; "
+                       "padding: 2px 8px; }")
+            .arg(tint.name())
+            .arg(tint.red())
+            .arg(tint.green())
+            .arg(tint.blue()));
+    m_added->setText(
+        QStringLiteral("Added ") +
+        QLocale().toString(i->createdAt().toLocalTime().date(), QStringLiteral("MMM d, yyyy")));
+    refreshNote(*i);
+    refreshTags(*i);
+    refreshFolders(*i);
+    refreshToolbar(*i);
+}
+
+// The item's full image when it decodes, else its thumbnail, else a placeholder. The
+// thumbnail is small enough to decode here at once; the full image may be a photo of tens of
+// megapixels, so it is decoded on the thread pool and replaces the thumbnail when ready.
+void ItemDetailView::refreshPicture(const Item &item)
+{
+    const QSize bound = QSize(320, 200) * devicePixelRatioF();
+    const PictureKey key{item.id(), item.modifiedAtMSecs(), item.hasImageData(),
+                         item.hasThumbnailData(), bound};
+    if (key == m_pictureKey)
+        return;
+    m_pictureKey = key;
+    paintPicture(item, item.hasThumbnailData()
+                           ? decodeWithin(item.thumbnailData().value_or(QByteArray()), bound)
+                           : QImage());
+    if (!item.hasImageData())
+        return;
+    BackgroundWork::run<QImage>(
+        this,
+        [bytes = item.imageData().value_or(QByteArray()), bound] {
+            return decodeWithin(bytes, bound);
+        },
+        [this, key](QImage image) {
+            Item *shown = this->item();
+            if (key == m_pictureKey && shown != nullptr && !image.isNull())
+                paintPicture(*shown, image);
+        });
+}
+
+void ItemDetailView::paintPicture(const Item &item, const QImage &image)
+{
+    const int width = 320, height = 200;
+    QPixmap picture(width, height);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (image.isNull()) {
+        ItemDelegate::paintPlaceholder(&painter, picture.rect(), item, 12);
+    } else {
+        const QImage scaled =
+            image.scaled(picture.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage((width - scaled.width()) / 2, (height - scaled.height()) / 2, scaled);
+    }
+    painter.end();
+    m_picture->setPixmap(picture);
+}
+
+void ItemDetailView::refreshLink(const Item &item)
+{
+    const auto url = LinkOpener::linkOf(item);
+    m_link->setVisible(url.has_value());
+    if (!url)
+        return;
+    if (url->isLocalFile()) {
+        m_link->setIcon(SymbolIcon::icon(QStringLiteral("folder")));
+        m_link->setText(DisplayText::forMenu(fontMetrics().elidedText(
+            DisplayText::bounded(url->toLocalFile()), Qt::ElideMiddle, 320)));
+        m_link->setToolTip(QStringLiteral("Show in File Manager"));
+    } else {
+        m_link->setIcon(SymbolIcon::icon(QStringLiteral("link")));
+        m_link->setText(DisplayText::forMenu(fontMetrics().elidedText(
+            DisplayText::bounded(DisplayText::source(item).value_or(url->toString())),
+            Qt::ElideRight, 320)));
+        m_link->setToolTip(DisplayText::toolTip(url->toString()));
+    }
+}
+
+void ItemDetailView::refreshNote(const Item &item)
+{
+    const QString note = item.note().value_or(QString());
+    if (note.isEmpty()) {
+        m_noteBody->setText(QStringLiteral("Click to add a note..."));
+        m_noteBody->setEnabled(false);
+    } else {
+        m_noteBody->setText(DisplayText::bounded(note, DisplayText::blockLimit));
+        m_noteBody->setEnabled(true);
+    }
+}
+
+void ItemDetailView::refreshTags(const Item &item)
+{
+    while (QLayoutItem *child = m_chipLayout->takeAt(0)) {
+        child->widget()->hide();
+        child->widget()->deleteLater();
+        delete child;
+    }
+    for (const Tag *tag : item.tags()) {
+        const QUuid tagId = tag->id();
+        auto *chip = new TagChipView(*tag, TagChipSize::Medium, m_chips);
+        chip->setShowRemove(!m_store.isReadOnly());
+        chip->setOnRemove([this, tagId] {
+            Item *i = this->item();
+            if (const Tag *t = m_store.tag(tagId); i != nullptr && t != nullptr)
+                i->removeTag(*t);
+        });
+        m_chipLayout->addWidget(chip);
+    }
+    m_noTags->setVisible(item.tags().isEmpty());
+    m_chips->setVisible(!item.tags().isEmpty());
+}
+
+void ItemDetailView::refreshFolders(const Item &item)
+{
+    m_folder->clear();
+    m_folder->addItem(SymbolIcon::icon(QStringLiteral("tray")), QStringLiteral("Inbox"), QUuid());
+    std::vector<Folder *> roots;
+    for (Folder *f : m_store.folders()) {
+        if (f->parent() == nullptr)
+            roots.push_back(f);
+    }
+    std::stable_sort(roots.begin(), roots.end(), [](const Folder *a, const Folder *b) {
+        return a->sortOrder() != b->sortOrder() ? a->sortOrder() < b->sortOrder()
+                                                : a->sequence() < b->sequence();
+    });
+    for (const Folder *f : roots)
+        m_folder->addItem(SymbolIcon::tintedIcon(f->iconName(), f->color()),
+                          DisplayText::bounded(f->name()), f->id());
+    // A sub-folder is not offered, so it shows as no choice at all.
+    const int current = item.folder() == nullptr ? 0 : m_folder->findData(item.folder()->id());
+    m_folder->setCurrentIndex(current);
+}
+
+void ItemDetailView::refreshToolbar(const Item &item)
+{
+    // clear() only takes the actions off the bar, and the bar owns them: every refresh would
+    // leave its actions behind. Later, since one of them may be the one being triggered.
+    const QList<QAction *> previous = m_toolbar->actions();
+    m_toolbar->clear();
+    for (QAction *action : previous)
+        action->deleteLater();
+    // A library that can only be read offers what reads: opening, copying, viewing.
+    const bool editable = !m_store.isReadOnly();
+    if (editable)
+        m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("tag")), QStringLiteral("Add Tag"),
+                             this, &ItemDetailView::openTagPicker);
+    if (const auto url = LinkOpener::linkOf(item)) {
+        const bool file = url->isLocalFile();
+        m_toolbar->addAction(
+            SymbolIcon::icon(file ? QStringLiteral("doc") : QStringLiteral("safari")),
+            file ? QStringLiteral("Open File") : QStringLiteral("Open"), this, [this] {
+                if (const Item *i = this->item())
+                    m_links.open(*i);
+            });
+        m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy"),
+                             this, &ItemDetailView::copyLink);
+    }
+    if (item.hasImageData() || item.hasThumbnailData())
+        m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("photo")),
+                             QStringLiteral("View Full Size"), this,
+                             &ItemDetailView::showFullSizeImage);
+    if (!editable)
+        return;
+    const QUuid id = item.id();
+    const bool favorite = item.isFavorite();
+    m_toolbar->addAction(
+        favorite ? SymbolIcon::tintedIcon(QStringLiteral("star.fill"), QColor(0xFF, 0xCC, 0x00))
+                 : SymbolIcon::icon(QStringLiteral("star")),
+        favorite ? QStringLiteral("Unfavorite") : QStringLiteral("Favorite"), this, [this, id] {
+            if (Item *i = m_store.item(id))
+                i->toggleFavorite();
+        });
+    const bool archived = item.isArchived();
+    m_toolbar->addAction(SymbolIcon::icon(archived ? QStringLiteral("tray.and.arrow.up")
+                                                   : QStringLiteral("archivebox")),
+                         archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"), this,
+                         [this, id] {
+                             if (Item *i = m_store.item(id))
+                                 i->toggleArchive();
+                         });
+}
+
+void ItemDetailView::openLink()
+{
+    const Item *i = item();
+    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
+    if (!url)
+        return;
+    if (url->isLocalFile())
+        m_revealer.reveal(url->toLocalFile());
+    else
+        m_links.open(*i);
+}
+
+void ItemDetailView::copyLink()
+{
+    const Item *i = item();
+    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
+    if (!url)
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(url->toString(QUrl::FullyEncoded));
+}
+
+void ItemDetailView::openTagPicker()
+{
+    Item *i = item();
+    if (i == nullptr)
+        return;
+    TagPickerSheet sheet(m_store, *i, this);
+    m_runSheet(sheet);
+}
+
+void ItemDetailView::showFullSizeImage()
+{
+    const Item *i = item();
+    if (i == nullptr)
+        return;
+    const QImage image = bestPicture(*i, window()->size() * 0.9 * devicePixelRatioF());
+    if (image.isNull())
+        return;
+    QDialog sheet(this);
+    sheet.setWindowTitle(DisplayText::bounded(i->title()));
+    auto *layout = new QVBoxLayout(&sheet);
+    auto *close = new QToolButton(&sheet);
+    close->setIcon(SymbolIcon::icon(QStringLiteral("xmark.circle.fill")));
+    close->setIconSize(QSize(24, 24));
+    close->setAutoRaise(true);
+    close->setObjectName(QStringLiteral("close"));
+    connect(close, &QToolButton::clicked, &sheet, &QDialog::accept);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    auto *picture = new QLabel(&sheet);
+    const QSize room = window()->size() * 0.9;
+    picture->setPixmap(
+        QPixmap::fromImage(image.width() > room.width() || image.height() > room.height()
+                               ? image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                               : image));
+    picture->setAlignment(Qt::AlignCenter);
+    layout->addWidget(picture, 1);
+    m_runSheet(sheet);
+}
+
+bool ItemDetailView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_noteBody && event->type() == QEvent::MouseButtonRelease) {
+        startEditingNote();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quillory

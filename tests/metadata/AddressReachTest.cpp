@@ -1,0 +1,239 @@
+#include "MetadataTestSupport.h"
+#include "TestPictures.h"
+
+#include <TestHttpServer.h>
+#include <intake/ItemEnricher.h>
+#include <intake/ItemIntake.h>
+#include <metadata/AddressScope.h>
+#include <metadata/MetadataService.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace quillory::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TEST(AddressScope, TellsTheInternetFromTheUsersOwnNetworks)
+{
+    struct Case
+    {
+        const char *host; // as a link's address writes it
+        bool isPublic;
+    };
+    const Case cases[] = {
+        {"8.8.8.8", true},
+        {"198.51.100.7", true}, // documentation ranges route nowhere near the user
+        {"[2001:db8::1]", true},
+        {"[2606:4700::1111]", true},
+        {"11.0.0.0", true},
+        {"100.63.255.255", true},
+        {"100.128.0.0", true},
+        {"169.253.255.255", true},
+        {"172.15.255.255", true},
+        {"172.32.0.0", true},
+        {"192.167.255.255", true},
+        {"223.255.255.255", true},
+        {"[::ffff:8.8.8.8]", true},
+        {"[64:ff9b::808:808]", true},
+        {"[2002:808:808::1]", true},
+        {"0.0.0.0", false},
+        {"0.1.2.3", false},
+        {"10.0.0.1", false},
+        {"10.255.255.255", false},
+        {"100.64.0.1", false},
+        {"100.127.255.255", false},
+        {"127.0.0.1", false},
+        {"127.255.255.254", false},
+        {"169.254.169.254", false},
+        {"172.16.0.1", false},
+        {"172.31.255.255", false},
+        {"192.168.1.1", false},
+        {"224.0.0.1", false},
+        {"239.255.255.250", false},
+        {"240.0.0.1", false},
+        {"255.255.255.255", false},
+        {"[::]", false},
+        {"[::1]", false},
+        {"[::ffff:127.0.0.1]", false},
+        {"[::ffff:a00:1]", false},
+        {"[::127.0.0.1]", false},
+        {"[fc00::1]", false},
+        {"[fd12:3456::1]", false},
+        {"[fe80::1]", false},
+        {"[febf::1]", false},
+        {"[fec0::1]", false},
+        {"[ff02::1]", false},
+        {"[64:ff9b::7f00:1]", false},
+        {"[64:ff9b:1::1]", false},
+        {"[2002:7f00:1::1]", false},
+        {"[2002:c0a8:101::1]", false},
+        {"[::ffff:0:7f00:1]", false},
+        {"[2001:0:4136:e378:8000:63bf:3fff:fdd2]", false}, // Teredo
+        {"198.18.0.1", false},
+        {"192.0.0.8", false},
+        // Other ways of writing loopback, as addresses normalise them.
+        {"0x7f.1", false},
+        {"0177.0.0.1", false},
+        {"2130706433", false},
+        {"127.1", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.host);
+        const QUrl url(u"http://"_s + QLatin1StringView(c.host) + u"/"_s);
+        const QHostAddress address(url.host());
+        ASSERT_FALSE(address.isNull());
+        EXPECT_EQ(AddressScope::isPublic(address), c.isPublic);
+    }
+    EXPECT_FALSE(AddressScope::isPublic(QHostAddress()));
+}
+
+// A platform preview service that names the same image for every page.
+class FixedPreview final : public LinkPreviewProvider
+{
+public:
+    explicit FixedPreview(const QUrl &image) : m_image(image.toString()) {}
+    void fetch(const QUrl &, std::function<void(std::optional<Preview>)> done) override
+    {
+        done(Preview{u"Previewed"_s, m_image});
+    }
+
+private:
+    QString m_image;
+};
+
+// 198.51.100.7 plays a server on the internet. Only with-public-address.sh makes it a local
+// address, and gives the names public.test, sneaky.test and twice.test, in network and mount
+// namespaces of the test's own.
+const QHostAddress publicAddress(u"198.51.100.7"_s);
+
+class PublicAddressTest : public MetadataServerTest
+{
+protected:
+    void SetUp() override
+    {
+        MetadataServerTest::SetUp();
+        if (!m_public.isListening())
+            GTEST_SKIP() << "198.51.100.7 is no address of this machine: these tests run "
+                            "through tests/support/with-public-address.sh, which needs "
+                            "unprivileged user namespaces (unshare -rnm) and iproute2";
+        ASSERT_EQ(QHostInfo::fromName(u"sneaky.test"_s).addresses().value(0),
+                  QHostAddress(QHostAddress::LocalHost));
+    }
+    QUrl on(const TestHttpServer &server, const char *host, const char *path) const
+    {
+        return QUrl(
+            u"http://%1:%2%3"_s.arg(QLatin1StringView(host)).arg(server.port()).arg(s(path)));
+    }
+    QUrl publicUrl(const char *path) const { return m_public.url(s(path)); }
+    static Response naming(const QUrl &image)
+    {
+        return Response::html("<title>Public</title><meta property=\"og:image\" content=\"" +
+                              image.toEncoded() + "\">");
+    }
+
+    TestHttpServer m_public{publicAddress};
+    const QByteArray m_picture = TestPictures::encoded(TestPictures::twoTone(64, 48), "PNG");
+};
+
+TEST_F(PublicAddressTest, APublicPageReachesNothingOnTheUsersMachine)
+{
+    route("/secret.png", Response::bytes(m_picture, "image/png"));
+    route("/admin", Response::html("<title>Router admin</title>"));
+    const QUrl secret = url("/secret.png");
+
+    // However the local address is written or named, directly or through a redirect.
+    const QUrl images[] = {
+        secret, on(m_server, "0x7f.1", "/secret.png"), on(m_server, "sneaky.test", "/secret.png"),
+        on(m_server, "[::ffff:127.0.0.1]", "/secret.png"), publicUrl("/hop-home")};
+    m_public.route(u"/hop-home"_s, Response::redirect(secret));
+    int n = 0;
+    for (const QUrl &image : images) {
+        SCOPED_TRACE(image.toString().toStdString());
+        const QString page = u"/page%1"_s.arg(++n);
+        m_public.route(page, naming(image));
+        const ImageOutcome o = fetchPreviewImage(m_service, m_public.url(page));
+        EXPECT_FALSE(o.bytes);
+        EXPECT_EQ(errorKind(o), Kind::ImageFetchFailed);
+    }
+    // A redirect of the page itself, and one from a public page a local one led to.
+    m_public.route(u"/moved"_s, Response::redirect(url("/admin")));
+    EXPECT_EQ(errorKind(fetchMetadata(m_service, publicUrl("/moved"))), Kind::FetchFailed);
+    route("/out", Response::redirect(publicUrl("/moved")));
+    EXPECT_EQ(errorKind(fetchMetadata(m_service, url("/out"))), Kind::FetchFailed);
+    // A preview service's image for a public page, and for a local one.
+    MetadataService previewed;
+    previewed.setLinkPreviewProvider(std::make_unique<FixedPreview>(secret));
+    EXPECT_FALSE(fetchPreviewImage(previewed, on(m_public, "public.test", "/any")).bytes);
+    EXPECT_EQ(m_server.totalHits(), 1);
+    EXPECT_EQ(fetchPreviewImage(previewed, on(m_server, "sneaky.test", "/any")).bytes, m_picture);
+    EXPECT_EQ(m_server.hits(u"/secret.png"_s), 1);
+    EXPECT_EQ(m_server.hits(u"/out"_s), 1);
+    EXPECT_EQ(m_server.totalHits(), 2);
+
+    // Added as a link, such a page still gives its title, and nothing else happens.
+    QTemporaryDir dir;
+    QString error;
+    const std::unique_ptr<LibraryStore> store =
+        LibraryStore::open(dir.filePath(u"library.store"_s), &error);
+    ASSERT_TRUE(store);
+    ItemEnricher enricher(*store, m_service);
+    ItemIntake intake(*store, enricher);
+    QSignalSpy finished(&enricher, &ItemEnricher::finished);
+    Item *item = intake.createItem(m_public.url(u"/page1"_s));
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(item->title(), u"Public"_s);
+    EXPECT_FALSE(item->thumbnailData());
+    EXPECT_EQ(m_server.totalHits(), 2);
+}
+
+TEST_F(PublicAddressTest, ALocalPageMayNameLocalAddressesAndPublicOnesStayReachable)
+{
+    route("/secret.png", Response::bytes(m_picture, "image/png"));
+    route("/page", naming(url("/secret.png")));
+    route("/hop", Response::redirect(url("/page")));
+    EXPECT_EQ(fetchPreviewImage(m_service, url("/hop")).bytes, m_picture);
+    EXPECT_EQ(fetchPreviewImage(m_service, on(m_server, "sneaky.test", "/page")).bytes, m_picture);
+
+    // A name is connected to at the address that was checked, and still sent as the name.
+    m_public.route(u"/picture.png"_s, Response::bytes(m_picture, "image/png"));
+    m_public.route(u"/named"_s, naming(on(m_public, "public.test", "/picture.png")));
+    EXPECT_EQ(fetchPreviewImage(m_service, on(m_public, "public.test", "/named")).bytes, m_picture);
+    EXPECT_EQ(m_public.lastRequestHeader("Host"),
+              "public.test:" + QByteArray::number(m_public.port()));
+    // A local page may lead to a public one.
+    route("/away", Response::redirect(on(m_public, "public.test", "/named")));
+    EXPECT_EQ(fetchPreviewImage(m_service, url("/away")).bytes, m_picture);
+
+    QTemporaryDir dir;
+    QString error;
+    const std::unique_ptr<LibraryStore> store =
+        LibraryStore::open(dir.filePath(u"library.store"_s), &error);
+    ASSERT_TRUE(store);
+    ItemEnricher enricher(*store, m_service);
+    ItemIntake intake(*store, enricher);
+    QSignalSpy finished(&enricher, &ItemEnricher::finished);
+    Item *item = intake.createItem(url("/page"));
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_TRUE(item->thumbnailData());
+}
+
+TEST_F(PublicAddressTest, ANamesNextAddressIsTriedWhenOneRefuses)
+{
+    // twice.test is 127.0.0.1 first, where nothing may listen on this server's port.
+    auto second = std::make_unique<TestHttpServer>(publicAddress);
+    while (second->port() == m_server.port())
+        second = std::make_unique<TestHttpServer>(publicAddress);
+    second->route(u"/page"_s, Response::html("<title>Second address</title>"));
+    EXPECT_EQ(fetchMetadata(m_service, on(*second, "twice.test", "/page")).metadata.title,
+              u"Second address"_s);
+}
+
+} // namespace

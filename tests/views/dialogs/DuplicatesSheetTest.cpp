@@ -1,0 +1,136 @@
+#include <FaultyDisk.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <views/dialogs/DuplicatesSheet.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class DuplicatesSheetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_store = open();
+        ASSERT_TRUE(m_store);
+    }
+
+    std::unique_ptr<LibraryStore> open()
+    {
+        QString error;
+        auto store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
+        EXPECT_TRUE(store) << error.toStdString();
+        return store;
+    }
+
+    Item *link(const QString &title, const QString &url, qint64 created)
+    {
+        auto item = std::make_unique<Item>(ItemType::WebLink, title, QUrl(url));
+        item->setCreatedAt(QDateTime::fromMSecsSinceEpoch(created, Qt::UTC));
+        return m_store->insert(std::move(item));
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<LibraryStore> m_store;
+};
+
+} // namespace
+
+TEST_F(DuplicatesSheetTest, MergesEachGroupIntoTheChosenItemUntilNoneAreLeft)
+{
+    Tag *reading = m_store->insert(std::make_unique<Tag>(u"reading"_s, QColor(255, 0, 0)));
+    Item *oldA = link(u"A, first save"_s, u"https://example.com/a"_s, 1000);
+    Item *newA = link(u"A, saved again"_s, u"https://www.example.com/a/?utm_source=x"_s, 9000);
+    newA->setFavorite(true);
+    oldA->addTag(reading);
+    link(u"B"_s, u"https://example.com/b"_s, 2000);
+    link(u"B again"_s, u"http://example.com/b#top"_s, 3000);
+    link(u"C"_s, u"https://example.com/c"_s, 4000);
+
+    DuplicatesSheet sheet(*m_store);
+    ASSERT_EQ(sheet.groupCount(), 2);
+    EXPECT_FALSE(sheet.emptyLabel()->isVisibleTo(&sheet));
+    ASSERT_EQ(sheet.group(0).front(), oldA);
+    EXPECT_EQ(sheet.keptItem(0), oldA) << "the oldest is kept unless another is chosen";
+
+    sheet.chooseKept(0, 1);
+    ASSERT_EQ(sheet.keptItem(0), newA);
+    const QUuid oldId = oldA->id();
+    sheet.mergeButton(0)->click();
+    EXPECT_EQ(m_store->items().size(), 4u);
+    EXPECT_FALSE(m_store->item(oldId));
+    EXPECT_TRUE(newA->isFavorite());
+    EXPECT_TRUE(newA->tags().contains(reading));
+    EXPECT_EQ(newA->createdAtMSecs(), 1000);
+    ASSERT_EQ(sheet.groupCount(), 1);
+    EXPECT_EQ(sheet.group(0).size(), 2u);
+
+    sheet.mergeButton(0)->click();
+    EXPECT_EQ(m_store->items().size(), 3u);
+    EXPECT_EQ(sheet.groupCount(), 0);
+    EXPECT_TRUE(sheet.emptyLabel()->isVisibleTo(&sheet));
+}
+
+TEST_F(DuplicatesSheetTest, TheItemChosenStaysChosenThroughChangesAndOtherMerges)
+{
+    link(u"A"_s, u"https://example.com/a"_s, 1000);
+    link(u"A again"_s, u"https://example.com/a/"_s, 2000);
+    link(u"B"_s, u"https://example.com/b"_s, 3000);
+    Item *newerB = link(u"B again"_s, u"https://example.com/b/"_s, 4000);
+    DuplicatesSheet sheet(*m_store);
+    ASSERT_EQ(sheet.groupCount(), 2);
+    sheet.chooseKept(1, 1);
+    ASSERT_EQ(sheet.keptItem(1), newerB);
+
+    newerB->setTitle(u"B, retitled by its page"_s); // an enrichment arriving
+    sheet.refreshNow();
+    EXPECT_EQ(sheet.keptItem(1), newerB);
+    sheet.mergeButton(0)->click();
+    ASSERT_EQ(sheet.groupCount(), 1);
+    EXPECT_EQ(sheet.keptItem(0), newerB) << "merging another group keeps this choice";
+    sheet.mergeButton(0)->click();
+    EXPECT_TRUE(m_store->item(newerB->id()));
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+TEST_F(DuplicatesSheetTest, FollowsTheLibraryWhileOpen)
+{
+    link(u"A"_s, u"https://example.com/a"_s, 1000);
+    DuplicatesSheet sheet(*m_store);
+    EXPECT_EQ(sheet.groupCount(), 0);
+    Item *again = link(u"A again"_s, u"https://example.com/a/"_s, 2000);
+    sheet.refreshNow();
+    ASSERT_EQ(sheet.groupCount(), 1);
+    m_store->remove(again);
+    EXPECT_EQ(sheet.groupCount(), 0) << "no group points at a deleted item";
+    sheet.refreshNow();
+    EXPECT_EQ(sheet.groupCount(), 0);
+}
+
+TEST_F(DuplicatesSheetTest, ALibraryThatCanOnlyBeReadShowsItsGroupsButMergesNothing)
+{
+    link(u"A"_s, u"https://example.com/a"_s, 1000);
+    link(u"A again"_s, u"https://example.com/a/"_s, 2000);
+    ASSERT_TRUE(m_store->save());
+    m_store.reset();
+    test::FaultyDisk disk;
+    disk.setReadOnly(true);
+    m_store = open();
+    ASSERT_TRUE(m_store && m_store->isReadOnly());
+
+    DuplicatesSheet sheet(*m_store);
+    ASSERT_EQ(sheet.groupCount(), 1);
+    EXPECT_FALSE(sheet.mergeButton(0)->isEnabled());
+    sheet.mergeGroup(0);
+    EXPECT_EQ(m_store->items().size(), 2u);
+}

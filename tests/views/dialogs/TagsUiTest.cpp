@@ -1,0 +1,530 @@
+#include <model/Clock.h>
+#include <model/HexColor.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <state/AppInfo.h>
+#include <views/dialogs/TagEditorSheet.h>
+#include <views/dialogs/TagPickerSheet.h>
+#include <views/settings/TagManagementView.h>
+#include <views/widgets/ColorPickerGrid.h>
+#include <views/widgets/EmptyStateView.h>
+#include <views/widgets/TagChipView.h>
+#include <views/widgets/TagDragItem.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString blueHex = u"#007AFF"_s;
+
+QSet<QUuid> idsOf(const QList<Tag *> &tags)
+{
+    QSet<QUuid> ids;
+    for (const Tag *t : tags)
+        ids.insert(t->id());
+    return ids;
+}
+
+template <typename T = QWidget> T *child(const QWidget &root, const char *objectName)
+{
+    return root.findChild<T *>(QString::fromLatin1(objectName));
+}
+
+class TagsUiTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(u"test.store"_s), &error);
+        ASSERT_TRUE(m_store) << error.toStdString();
+    }
+    void TearDown() override { Clock::setSource({}); }
+
+    Tag *addTag(const QString &name, int sortOrder = 0)
+    {
+        Tag *tag = m_store->insert(std::make_unique<Tag>(name, QColor(255, 59, 48)));
+        tag->setSortOrder(sortOrder);
+        return tag;
+    }
+
+    Item *addItem(const QString &title = u"Item"_s)
+    {
+        return m_store->insert(std::make_unique<Item>(ItemType::WebLink, title));
+    }
+
+    // Removing another record of the kind leaves the sheet open; removing its own closes it.
+    template <typename Record>
+    void expectClosesWithItsRecord(const QDialog &sheet, Record *own, Record *other)
+    {
+        m_store->remove(other);
+        EXPECT_TRUE(sheet.isVisible());
+        m_store->remove(own);
+        EXPECT_FALSE(sheet.isVisible());
+        EXPECT_EQ(sheet.result(), QDialog::Rejected);
+    }
+
+    // The rows in the order shown, as tag ids.
+    static QList<QUuid> shownTags(const QWidget &root)
+    {
+        QList<std::pair<int, QUuid>> rows;
+        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s))
+            rows.append({row->y(), row->findChild<TagChipView *>()->tagId()});
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto &a, const auto &b) { return a.first < b.first; });
+        QList<QUuid> ids;
+        for (const auto &row : rows)
+            ids.append(row.second);
+        return ids;
+    }
+
+    static QWidget *rowFor(const QWidget &root, const Tag &tag)
+    {
+        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s)) {
+            if (row->findChild<TagChipView *>()->tagId() == tag.id())
+                return row;
+        }
+        return nullptr;
+    }
+
+    static bool checkmarkShown(const QWidget &picker, const Tag &tag)
+    {
+        return child<QLabel>(*rowFor(picker, tag), "checkmark")->isVisible();
+    }
+
+    static void press(QWidget &root, const char *objectName)
+    {
+        auto *button = child<QAbstractButton>(root, objectName);
+        ASSERT_NE(button, nullptr) << objectName;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<LibraryStore> m_store;
+};
+
+} // namespace
+
+// Chips
+
+TEST_F(TagsUiTest, ChipShowsRemoveOnlyWithAnAction)
+{
+    Tag *tag = addTag(u"Work"_s);
+    tag->setColorHex(u"garbage"_s);
+    TagChipView chip(*tag, TagChipSize::Small);
+    EXPECT_EQ(HexColor::toHexOrDefault(chip.color()), blueHex);
+    auto *remove = child<QAbstractButton>(chip, "removeTag");
+    ASSERT_NE(remove, nullptr);
+    chip.show();
+    chip.setShowRemove(true);
+    EXPECT_FALSE(remove->isVisible());
+    int removed = 0;
+    chip.setOnRemove([&removed] { ++removed; });
+    EXPECT_TRUE(remove->isVisible());
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_EQ(removed, 1);
+    chip.setShowRemove(false);
+    EXPECT_FALSE(remove->isVisible());
+
+    const QUuid id = tag->id();
+    tag->setName(u"Renamed"_s);
+    chip.updateFromTag(*tag);
+    EXPECT_EQ(chip.name(), u"Renamed"_s);
+    m_store->remove(tag);
+    EXPECT_EQ(chip.tagId(), id); // the chip keeps its own copy
+    EXPECT_EQ(chip.name(), u"Renamed"_s);
+}
+
+// Picker
+
+TEST_F(TagsUiTest, PickerListsTagsBySortOrderWithCheckmarks)
+{
+    Tag *c = addTag(u"C"_s, 2);
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
+    Item *item = addItem();
+    item->addTag(b);
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"Tags"_s);
+    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
+    EXPECT_GE(sheet.minimumWidth(), 320);
+    EXPECT_GE(sheet.minimumHeight(), 400);
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id(), c->id()}));
+    EXPECT_TRUE(checkmarkShown(sheet, *b));
+    EXPECT_FALSE(checkmarkShown(sheet, *a));
+    EXPECT_TRUE(child(sheet, "dropZone")->isVisible());
+    press(sheet, "done");
+    EXPECT_FALSE(sheet.isVisible());
+}
+
+TEST_F(TagsUiTest, PressingARowTwiceLeavesTheTagsAsTheyWere)
+{
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
+    Tag *c = addTag(u"C"_s, 2);
+    Item *item = addItem();
+    item->addTag(a);
+    item->addTag(b);
+    const QSet<QUuid> before = idsOf(item->tags());
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+
+    for (Tag *tag : {c, a}) {
+        QTest::mouseClick(rowFor(sheet, *tag), Qt::LeftButton);
+        EXPECT_NE(idsOf(item->tags()), before);
+        EXPECT_FALSE(m_store->hasUnsavedChanges());
+        sheet.refreshNow();
+        QTest::mouseClick(rowFor(sheet, *tag), Qt::LeftButton);
+        EXPECT_EQ(idsOf(item->tags()), before);
+        EXPECT_EQ(item->tags().size(), 2);
+    }
+    sheet.refreshNow();
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
+    EXPECT_FALSE(checkmarkShown(sheet, *c));
+}
+
+TEST_F(TagsUiTest, PickerNewTagRowAddsOnlyATrimmedNameAndOnlyOnAdd)
+{
+    Item *item = addItem();
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+    EXPECT_FALSE(child(sheet, "dropZone")->isVisible());
+    auto *name = child<QLineEdit>(sheet, "tagName");
+    auto *add = child<QPushButton>(sheet, "add");
+    EXPECT_FALSE(name->isVisible());
+    press(sheet, "newTag");
+    ASSERT_TRUE(name->isVisible());
+    EXPECT_EQ(name->placeholderText(), u"Tag name"_s);
+    EXPECT_FALSE(add->isEnabled());
+
+    // Return in the field does nothing.
+    QTest::keyClicks(name, u"Later"_s);
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_TRUE(m_store->tags().empty());
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(name->text(), u"Later"_s);
+
+    // Spaces alone enable Add, but create nothing and stay in the field.
+    name->clear();
+    EXPECT_FALSE(add->isEnabled());
+    QTest::keyClicks(name, u"   "_s);
+    EXPECT_TRUE(add->isEnabled());
+    press(sheet, "add");
+    EXPECT_TRUE(m_store->tags().empty());
+    EXPECT_EQ(name->text(), u"   "_s);
+    EXPECT_TRUE(name->isVisible());
+
+    name->clear();
+    QTest::keyClicks(name, u"  Reading list  "_s);
+    press(sheet, "add");
+    ASSERT_EQ(m_store->tags().size(), 1u);
+    Tag *created = m_store->tags().front();
+    EXPECT_EQ(created->name(), u"Reading list"_s);
+    EXPECT_EQ(created->colorHex(), HexColor::toHexOrDefault(AppInfo::colorPalette().first()));
+    EXPECT_EQ(item->tags(), QList<Tag *>{created});
+    EXPECT_FALSE(m_store->hasUnsavedChanges());
+    EXPECT_TRUE(name->text().isEmpty());
+    EXPECT_FALSE(name->isVisible());
+    EXPECT_FALSE(child<QAbstractButton>(sheet, "newTag")->isChecked());
+
+    sheet.refreshNow();
+    EXPECT_EQ(shownTags(sheet), QList<QUuid>{created->id()});
+    EXPECT_TRUE(child(sheet, "dropZone")->isVisible());
+}
+
+TEST_F(TagsUiTest, PickerDropAddsTagsOnceAndSkipsUnknownIds)
+{
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
+    Item *item = addItem();
+    item->addTag(a);
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+
+    std::unique_ptr<QMimeData> mime(TagDragItem::toMimeData(
+        {TagDragItem{a->id()}, TagDragItem{QUuid::createUuid()}, TagDragItem{b->id()}}));
+    EXPECT_TRUE(sheet.dropPayload(*mime));
+    EXPECT_EQ(item->tags(), (QList<Tag *>{a, b}));
+    EXPECT_FALSE(m_store->hasUnsavedChanges());
+
+    std::unique_ptr<QMimeData> unknown(TagDragItem{QUuid::createUuid()}.toMimeData());
+    EXPECT_TRUE(sheet.dropPayload(*unknown));
+    EXPECT_EQ(item->tags(), (QList<Tag *>{a, b}));
+    QMimeData noIds;
+    noIds.setData(TagDragItem::mimeType, "{}");
+    EXPECT_FALSE(sheet.dropPayload(noIds));
+    QMimeData empty;
+    EXPECT_FALSE(sheet.dropPayload(empty));
+}
+
+TEST_F(TagsUiTest, PickerDropZoneTakesRealDrops)
+{
+    Tag *a = addTag(u"A"_s);
+    Item *item = addItem();
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+    QWidget *zone = child(sheet, "dropZone");
+    ASSERT_TRUE(zone->acceptDrops());
+    EXPECT_EQ(child<QLabel>(*zone, "dropHelp")->text(), u"Drag a tag here to add it"_s);
+
+    std::unique_ptr<QMimeData> mime(TagDragItem{a->id()}.toMimeData());
+    const QPointF centre = QRectF(zone->rect()).center();
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, mime.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(zone, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(centre, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(zone, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(item->tags(), QList<Tag *>{a});
+
+    QMimeData other;
+    other.setText(u"A"_s);
+    QDragEnterEvent refused(centre.toPoint(), Qt::CopyAction, &other, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(zone, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(TagsUiTest, PickerFollowsTagChanges)
+{
+    Tag *a = addTag(u"A"_s, 0);
+    Item *item = addItem();
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+    Tag *b = addTag(u"B"_s, 1);
+    sheet.refreshNow();
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id()}));
+    b->setSortOrder(-1);
+    a->setName(u"Renamed"_s);
+    sheet.refreshNow();
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{b->id(), a->id()}));
+    EXPECT_EQ(rowFor(sheet, *a)->findChild<TagChipView *>()->name(), u"Renamed"_s);
+    item->addTag(a);
+    sheet.refreshNow();
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
+    const QUuid gone = b->id();
+    m_store->remove(b);
+    sheet.toggle(gone); // a stale row's id does nothing
+    sheet.refreshNow();
+    EXPECT_EQ(shownTags(sheet), QList<QUuid>{a->id()});
+}
+
+TEST_F(TagsUiTest, PickerClosesWhenTheItemIsDeleted)
+{
+    Tag *a = addTag(u"A"_s);
+    Item *item = addItem();
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+    expectClosesWithItsRecord(sheet, item, addItem(u"Other"_s));
+    EXPECT_EQ(sheet.item(), nullptr);
+    sheet.toggle(a->id());
+    std::unique_ptr<QMimeData> mime(TagDragItem{a->id()}.toMimeData());
+    sheet.dropPayload(*mime);
+    EXPECT_TRUE(a->items().isEmpty());
+}
+
+// Editor
+
+TEST_F(TagsUiTest, EditorCreatesATag)
+{
+    TagEditorSheet sheet(*m_store, nullptr);
+    sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"New Tag"_s);
+    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
+    auto *confirm = child<QPushButton>(sheet, "confirm");
+    EXPECT_EQ(confirm->text(), u"Create"_s);
+    EXPECT_FALSE(confirm->isEnabled());
+    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), blueHex);
+    auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_TRUE(name->text().isEmpty());
+    QTest::keyClicks(name, u" Ideas "_s);
+    const QString purple = HexColor::toHexOrDefault(AppInfo::colorPalette()[2]);
+    QTest::mouseClick(child<ColorPickerGrid>(sheet, "colorPicker")->cell(purple), Qt::LeftButton);
+    press(sheet, "confirm");
+
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    ASSERT_EQ(m_store->tags().size(), 1u);
+    EXPECT_EQ(sheet.savedTag(), m_store->tags().front());
+    EXPECT_EQ(m_store->tags().front()->name(), u" Ideas "_s);
+    EXPECT_EQ(m_store->tags().front()->colorHex(), purple);
+}
+
+TEST_F(TagsUiTest, EditorRenameKeepsSurroundingSpacesAndStampsModifiedAt)
+{
+    const QDateTime created(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
+    Clock::setSource([created] { return created; });
+    Tag *tag = addTag(u"Old"_s);
+    const QDateTime later = created.addSecs(3600);
+    Clock::setSource([later] { return later; });
+
+    TagEditorSheet sheet(*m_store, tag);
+    sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"Edit Tag"_s);
+    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Save"_s);
+    auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_EQ(name->text(), u"Old"_s);
+    name->selectAll();
+    QTest::keyClicks(name, u"  New  "_s);
+    QTest::keyClick(name, Qt::Key_Return);
+
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    EXPECT_EQ(tag->name(), u"  New  "_s);
+    EXPECT_EQ(tag->modifiedAt(), later);
+    EXPECT_EQ(tag->createdAt(), created);
+    EXPECT_EQ(m_store->tags().size(), 1u);
+}
+
+TEST_F(TagsUiTest, EditorUnreadableColourStartsBlueAndSavesTheStandardText)
+{
+    Tag *tag = addTag(u"Odd"_s);
+    tag->setColorHex(u"not a colour"_s);
+    TagEditorSheet sheet(*m_store, tag);
+    sheet.show();
+    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), blueHex);
+    press(sheet, "confirm");
+    EXPECT_EQ(tag->colorHex(), blueHex);
+}
+
+TEST_F(TagsUiTest, EditorConfirmNeedsAName)
+{
+    Tag *tag = addTag(u"Keep"_s);
+    TagEditorSheet sheet(*m_store, tag);
+    sheet.show();
+    auto *confirm = child<QPushButton>(sheet, "confirm");
+    auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_TRUE(confirm->isEnabled());
+    name->clear();
+    EXPECT_FALSE(confirm->isEnabled());
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(tag->name(), u"Keep"_s);
+    QTest::keyClicks(name, u" "_s);
+    EXPECT_TRUE(confirm->isEnabled());
+    press(sheet, "cancel");
+    EXPECT_EQ(sheet.result(), QDialog::Rejected);
+    EXPECT_EQ(tag->name(), u"Keep"_s);
+}
+
+TEST_F(TagsUiTest, EditorClosesWhenItsTagIsDeleted)
+{
+    Tag *tag = addTag(u"Doomed"_s);
+    TagEditorSheet sheet(*m_store, tag);
+    sheet.show();
+    expectClosesWithItsRecord(sheet, tag, addTag(u"Other"_s));
+}
+
+// Management
+
+TEST_F(TagsUiTest, ManagementShowsTheEmptyStateWithoutTags)
+{
+    TagManagementView view(*m_store);
+    view.show();
+    auto *empty = view.findChild<EmptyStateView *>();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(empty->isVisible());
+    EXPECT_EQ(empty->title(), u"No Tags"_s);
+    EXPECT_EQ(empty->description(), u"Create tags to organize your items"_s);
+
+    Tag *tag = addTag(u"First"_s);
+    view.refreshNow();
+    EXPECT_FALSE(empty->isVisible());
+    EXPECT_EQ(shownTags(view), QList<QUuid>{tag->id()});
+    m_store->remove(tag);
+    view.refreshNow();
+    EXPECT_TRUE(empty->isVisible());
+}
+
+TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchived)
+{
+    Tag *archivedOnly = addTag(u"Old"_s, 0);
+    Tag *mixed = addTag(u"Mixed"_s, 1);
+    Item *archived = addItem();
+    archived->addTag(archivedOnly);
+    archived->addTag(mixed);
+    archived->setArchived(true);
+    addItem()->addTag(mixed);
+    TagManagementView view(*m_store);
+    view.show();
+    EXPECT_EQ(shownTags(view), (QList<QUuid>{archivedOnly->id(), mixed->id()}));
+    const auto count = [&view](const Tag &tag) {
+        return child<QLabel>(*rowFor(view, tag), "itemCount")->text();
+    };
+    EXPECT_EQ(count(*archivedOnly), u"0 items"_s);
+    EXPECT_EQ(count(*mixed), u"1 item"_s);
+
+    archived->setArchived(false);
+    view.refreshNow();
+    EXPECT_EQ(count(*archivedOnly), u"1 item"_s);
+    EXPECT_EQ(count(*mixed), u"2 items"_s);
+}
+
+TEST_F(TagsUiTest, ManagementDeleteRemovesTheTagFromItems)
+{
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
+    Item *item = addItem();
+    item->addTag(a);
+    item->addTag(b);
+    TagManagementView view(*m_store);
+    view.show();
+
+    const QUuid aId = a->id(); // `a` is destroyed by the delete
+    auto *trash = child<QAbstractButton>(*rowFor(view, *a), "deleteTag");
+    ASSERT_NE(trash, nullptr);
+    EXPECT_EQ(trash->toolTip(), u"Delete"_s);
+    trash->click();
+    EXPECT_EQ(m_store->tag(aId), nullptr);
+    EXPECT_EQ(item->tags(), QList<Tag *>{b});
+    view.refreshNow();
+    EXPECT_EQ(shownTags(view), QList<QUuid>{b->id()});
+
+    QWidget *row = rowFor(view, *b);
+    row->setFocus();
+    QTest::keyClick(row, Qt::Key_Delete);
+    EXPECT_TRUE(m_store->tags().empty());
+    EXPECT_TRUE(item->tags().isEmpty());
+}
+
+TEST_F(TagsUiTest, ManagementOpensTheEditorForNewAndExistingTags)
+{
+    Tag *tag = addTag(u"Work"_s);
+    TagManagementView view(*m_store);
+    view.show();
+    QList<std::pair<bool, QString>> opened;
+    view.setSheetHook([&opened](QDialog &dialog) {
+        auto &sheet = dynamic_cast<TagEditorSheet &>(dialog);
+        opened.append({sheet.isCreating(), sheet.name()});
+        EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
+        child<QLineEdit>(sheet, "name")->setText(sheet.isCreating() ? u"Fresh"_s : u"Job"_s);
+        child<QPushButton>(sheet, "confirm")->click();
+    });
+
+    QTest::mouseClick(rowFor(view, *tag), Qt::LeftButton);
+    press(view, "newTag");
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0], std::make_pair(false, u"Work"_s));
+    EXPECT_EQ(opened[1], std::make_pair(true, QString()));
+    EXPECT_EQ(tag->name(), u"Job"_s);
+    ASSERT_EQ(m_store->tags().size(), 2u);
+
+    view.refreshNow();
+    EXPECT_EQ(shownTags(view).size(), 2);
+    EXPECT_EQ(rowFor(view, *tag)->findChild<TagChipView *>()->name(), u"Job"_s);
+}

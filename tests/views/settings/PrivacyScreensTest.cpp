@@ -1,0 +1,294 @@
+#include "Eventually.h"
+#include <FakeFprintd.h>
+#include <TestKeyring.h>
+#include <platform/FprintdBiometrics.h>
+#include <platform/NullBiometrics.h>
+#include <platform/SecretServiceKeychain.h>
+#include <security/SecurityService.h>
+#include <views/dialogs/BiometricEnableSheet.h>
+#include <views/dialogs/PassphraseSetupSheet.h>
+#include <views/settings/PrivacySettingsView.h>
+#include <views/widgets/SecureFieldWithToggle.h>
+#include <views/window/UnlockView.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using quillory::test::FakeFprintd;
+using quillory::test::TestKeyring;
+
+namespace {
+
+// The privacy screens over a real keyring and, when asked for, a fingerprint reader with
+// one enrolled finger.
+class PrivacyScreensTest : public quillory::test::KeyringTest
+{
+protected:
+    SecurityService &security(bool withReader = false)
+    {
+        std::unique_ptr<Biometrics> biometrics;
+        if (withReader) {
+            m_fprintd = std::make_unique<FakeFprintd>();
+            m_fprintd->device.enrolledFingers = {QStringLiteral("right-index-finger")};
+            biometrics = std::make_unique<FprintdBiometrics>(m_fprintd->client());
+        } else {
+            biometrics = std::make_unique<NullBiometrics>();
+        }
+        m_security = std::make_unique<SecurityService>(
+            std::make_unique<SecretServiceKeychain>(), std::move(biometrics),
+            std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")),
+                                        QSettings::IniFormat),
+            m_service);
+        return *m_security;
+    }
+
+    static bool isMet(QDialog &sheet, const char *rule)
+    {
+        return sheet.findChild<QLabel *>(QString::fromLatin1(rule))->property("met").toBool();
+    }
+
+    // Waits for the sheet to close itself, or for its error alert.
+    static QMessageBox *waitForAlert(QDialog &sheet)
+    {
+        QMessageBox *alert = nullptr;
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                alert = sheet.findChild<QMessageBox *>(QStringLiteral("errorAlert"));
+                return alert != nullptr;
+            },
+            10000);
+        return shown ? alert : nullptr;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_service = TestKeyring::freshService();
+    std::unique_ptr<FakeFprintd> m_fprintd;
+    std::unique_ptr<SecurityService> m_security;
+};
+
+} // namespace
+
+TEST_F(PrivacyScreensTest, PassphraseRulesDecideWhetherEnableIsOffered)
+{
+    PassphraseSetupSheet sheet(security());
+    EXPECT_FALSE(isMet(sheet, "lengthRule"));
+    EXPECT_FALSE(isMet(sheet, "matchRule"));
+    EXPECT_FALSE(sheet.enableButton()->isEnabled());
+
+    sheet.passphraseField()->setText(QStringLiteral("1234567"));
+    sheet.confirmField()->setText(QStringLiteral("1234567"));
+    EXPECT_FALSE(isMet(sheet, "lengthRule"));
+    EXPECT_TRUE(isMet(sheet, "matchRule"));
+    EXPECT_FALSE(sheet.enableButton()->isEnabled());
+
+    sheet.passphraseField()->setText(QStringLiteral("12345678"));
+    EXPECT_TRUE(isMet(sheet, "lengthRule"));
+    EXPECT_FALSE(isMet(sheet, "matchRule"));
+    EXPECT_FALSE(sheet.enableButton()->isEnabled());
+
+    sheet.confirmField()->setText(QStringLiteral("12345678"));
+    EXPECT_TRUE(isMet(sheet, "matchRule"));
+    EXPECT_TRUE(sheet.enableButton()->isEnabled());
+    // Matching means exactly: a trailing space is another passphrase.
+    sheet.confirmField()->setText(QStringLiteral("12345678 "));
+    EXPECT_FALSE(sheet.enableButton()->isEnabled());
+}
+
+TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
+{
+    PrivacySettingsView view(security());
+    bool sawSheet = false;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto *sheet = qobject_cast<PassphraseSetupSheet *>(&dialog);
+        ASSERT_NE(sheet, nullptr);
+        sawSheet = true;
+        sheet->passphraseField()->setText(passphrase);
+        sheet->confirmField()->setText(passphrase);
+        QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
+        ASSERT_EVENTUALLY((sheet->result()) == (int(QDialog::Accepted)), 10000);
+    });
+    view.encryptionToggle()->click();
+    EXPECT_TRUE(sawSheet);
+    EXPECT_TRUE(view.encryptionToggle()->isChecked());
+    EXPECT_TRUE(m_security->isEncryptionEnabled());
+    EXPECT_FALSE(m_security->isLocked());
+    // No reader: the fingerprint section stays away even with encryption on.
+    EXPECT_TRUE(view.biometricSection()->isHidden());
+}
+
+TEST_F(PrivacyScreensTest, CancellingThePassphraseSheetLeavesEncryptionOff)
+{
+    PrivacySettingsView view(security());
+    view.setSheetHook([](QDialog &dialog) {
+        auto *sheet = qobject_cast<PassphraseSetupSheet *>(&dialog);
+        sheet->passphraseField()->setText(passphrase);
+        sheet->findChild<QPushButton *>(QStringLiteral("cancel"))->click();
+    });
+    view.encryptionToggle()->click();
+    EXPECT_FALSE(view.encryptionToggle()->isChecked());
+    EXPECT_FALSE(m_security->isEncryptionEnabled());
+}
+
+TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
+{
+    ASSERT_FALSE(security().enableEncryption(passphrase));
+    PrivacySettingsView view(*m_security);
+    ASSERT_TRUE(view.encryptionToggle()->isChecked());
+    QString question;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto *box = qobject_cast<QMessageBox *>(&dialog);
+        ASSERT_NE(box, nullptr);
+        question = box->text() + QLatin1Char('|') + box->informativeText();
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == QLatin1String("Disable Encryption"))
+                button->click();
+        }
+    });
+    QSignalSpy settled(&view, &PrivacySettingsView::settled);
+    view.encryptionToggle()->click();
+    EXPECT_EQ(question, QStringLiteral("Disable Encryption?|Quillory will open without asking "
+                                       "for a passphrase, and the passphrase's records are "
+                                       "removed from your keyring."));
+    ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
+    EXPECT_FALSE(view.encryptionToggle()->isChecked());
+    EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
+}
+
+TEST_F(PrivacyScreensTest, CancellingTheDisableKeepsEncryptionButNotTheFingerprint)
+{
+    ASSERT_FALSE(security(true).enableEncryption(passphrase));
+    ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
+    PrivacySettingsView view(*m_security);
+    ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
+    EXPECT_EQ(view.biometricToggle()->text(), QStringLiteral("Unlock with Fingerprint"));
+    EXPECT_TRUE(view.biometricToggle()->isChecked());
+
+    view.setSheetHook([](QDialog &dialog) {
+        auto *box = qobject_cast<QMessageBox *>(&dialog);
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == QLatin1String("Cancel"))
+                button->click();
+        }
+    });
+    view.encryptionToggle()->click();
+    EXPECT_TRUE(view.encryptionToggle()->isChecked());
+    EXPECT_TRUE(m_security->isEncryptionEnabled());
+    EXPECT_FALSE(view.biometricToggle()->isChecked());
+    ASSERT_EVENTUALLY(!m_security->isBiometricUnlockEnabled(), 10000);
+    ASSERT_EVENTUALLY(!m_security->keychain().load(SecurityService::biometricKeyAccount).ok(),
+                      10000);
+}
+
+TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
+{
+    ASSERT_FALSE(security(true).enableEncryption(passphrase));
+    PrivacySettingsView view(*m_security);
+    ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
+
+    QString alertTitle;
+    QString alertText;
+    bool toggleOnWhileOpen = false;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto *sheet = qobject_cast<BiometricEnableSheet *>(&dialog);
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Enable Fingerprint"));
+        EXPECT_FALSE(sheet->enableButton()->isEnabled());
+        sheet->passphraseField()->setText(QStringLiteral("not the passphrase"));
+        QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
+        QMessageBox *alert = waitForAlert(*sheet);
+        ASSERT_NE(alert, nullptr);
+        alertTitle = alert->windowTitle();
+        alertText = alert->text();
+        toggleOnWhileOpen = view.biometricToggle()->isChecked();
+        alert->accept();
+        sheet->findChild<QPushButton *>(QStringLiteral("cancel"))->click();
+    });
+    view.biometricToggle()->click();
+    EXPECT_EQ(alertTitle, QStringLiteral("Error"));
+    EXPECT_EQ(alertText, QStringLiteral("Invalid passphrase"));
+    EXPECT_TRUE(toggleOnWhileOpen);
+    EXPECT_FALSE(view.biometricToggle()->isChecked());
+    EXPECT_FALSE(m_security->isBiometricUnlockEnabled());
+}
+
+TEST_F(PrivacyScreensTest, TheUnlockScreenTakesOnlyTheRightPassphrase)
+{
+    ASSERT_FALSE(security().enableEncryption(passphrase));
+    security(); // a later launch: the key is gone
+    ASSERT_TRUE(m_security->isLocked());
+    UnlockView view(*m_security);
+    view.show();
+    EXPECT_FALSE(view.unlockButton()->isEnabled());
+    EXPECT_TRUE(view.biometricButton()->isHidden());
+
+    QSignalSpy attempts(&view, &UnlockView::attemptFinished);
+    view.passphraseField()->setText(QStringLiteral("guess"));
+    QTest::keyClick(view.passphraseField()->lineEdit(), Qt::Key_Return);
+    ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
+    EXPECT_EQ(view.problemLabel()->text(), QStringLiteral("Invalid passphrase"));
+    EXPECT_TRUE(m_security->isLocked());
+
+    // Trying again works, and the field is emptied once it has.
+    view.passphraseField()->setText(passphrase);
+    QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
+    ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
+    EXPECT_FALSE(m_security->isLocked());
+    EXPECT_TRUE(view.passphraseField()->text().isEmpty());
+    EXPECT_TRUE(view.problemLabel()->isHidden());
+}
+
+TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
+{
+    ASSERT_FALSE(security(true).enableEncryption(passphrase));
+    ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
+    m_security->clearKey();
+    UnlockView view(*m_security);
+    view.show();
+    ASSERT_EVENTUALLY(view.biometricButton()->isVisible(), 5000);
+    m_fprintd->device.answerDelayMilliseconds = 3600 * 1000; // the lid is closed
+    view.biometricButton()->click();
+    ASSERT_EVENTUALLY(m_fprintd->device.verifications == 1, 5000);
+    EXPECT_TRUE(view.passphraseField()->isEnabled());
+    EXPECT_FALSE(view.biometricButton()->isEnabled()) << "one verification at a time";
+
+    QSignalSpy attempts(&view, &UnlockView::attemptFinished);
+    view.passphraseField()->setText(passphrase);
+    QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
+    ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
+    EXPECT_FALSE(m_security->isLocked());
+    ASSERT_EVENTUALLY(!m_fprintd->device.claimed, 5000); // the reader is given back
+}
+
+TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
+{
+    ASSERT_FALSE(security(true).enableEncryption(passphrase));
+    ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
+    m_security->clearKey();
+    ASSERT_TRUE(m_security->isLocked());
+    UnlockView view(*m_security);
+    view.show();
+    ASSERT_EVENTUALLY(view.biometricButton()->isVisible(), 5000);
+    EXPECT_EQ(view.biometricButton()->text(), QStringLiteral("Unlock with Fingerprint"));
+
+    QSignalSpy attempts(&view, &UnlockView::attemptFinished);
+    m_fprintd->device.verifyResult = QStringLiteral("verify-no-match");
+    view.biometricButton()->click();
+    ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
+    EXPECT_TRUE(m_security->isLocked());
+    EXPECT_TRUE(
+        view.problemLabel()->text().startsWith(QStringLiteral("Fingerprint not recognized")));
+
+    m_fprintd->device.verifyResult = QStringLiteral("verify-match");
+    view.biometricButton()->click();
+    ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
+    EXPECT_FALSE(m_security->isLocked());
+}

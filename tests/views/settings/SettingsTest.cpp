@@ -1,0 +1,489 @@
+#include "Eventually.h"
+#include <exchange/ExportJob.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <platform/NullBiometrics.h>
+#include <platform/NullFileRevealer.h>
+#include <platform/NullKeychain.h>
+#include <security/SecurityService.h>
+#include <state/AppState.h>
+#include <views/dialogs/BackupPassphraseSheet.h>
+#include <views/dialogs/ExportSheet.h>
+#include <views/dialogs/ImportFlow.h>
+#include <views/settings/SettingsView.h>
+#include <views/settings/TagManagementView.h>
+#include <views/widgets/RowButton.h>
+#include <views/widgets/SecureFieldWithToggle.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class SettingsTest : public ::testing::Test
+{
+protected:
+    SettingsTest()
+        : m_state(
+              std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat)),
+          m_security(
+              std::make_unique<NullKeychain>(), std::make_unique<NullBiometrics>(),
+              std::make_unique<QSettings>(m_dir.filePath(u"security.ini"_s), QSettings::IniFormat))
+    {
+        m_store = openStore(u"library.store"_s);
+        m_state.followStore(*m_store);
+    }
+
+    std::unique_ptr<LibraryStore> openStore(const QString &name)
+    {
+        QString error;
+        auto store = LibraryStore::open(m_dir.filePath(name), &error);
+        EXPECT_TRUE(store) << error.toStdString();
+        return store;
+    }
+
+    static void fill(LibraryStore &store)
+    {
+        Tag *tag = store.insert(std::make_unique<Tag>(u"reading"_s, QColor(255, 0, 0)));
+        Folder *folder = store.insert(std::make_unique<Folder>(u"Work"_s, u"folder"_s, QColor()));
+        auto item = std::make_unique<Item>(ItemType::WebLink, u"Qt"_s,
+                                           QUrl(u"https://www.qt.io/"_s), u"note"_s, folder);
+        item->addTag(tag);
+        store.insert(std::move(item));
+        store.insert(std::make_unique<Item>(ItemType::Screenshot, u"Shot"_s));
+    }
+
+    static QStringList counts(QLabel *items, QLabel *folders, QLabel *tags)
+    {
+        return {items->text(), folders->text(), tags->text()};
+    }
+    static QStringList counts(const SettingsView &view)
+    {
+        return counts(view.itemsCount(), view.foldersCount(), view.tagsCount());
+    }
+    static QStringList counts(const ExportSheet &sheet)
+    {
+        return counts(sheet.itemsCount(), sheet.foldersCount(), sheet.tagsCount());
+    }
+
+    // Writes an export (or a backup) of `store` into the test folder and returns its path;
+    // the file stays while the test runs.
+    QString exportOf(LibraryStore &store, const ExportService::FileOptions &options)
+    {
+        ExportJob job(store, options, m_dir.path());
+        QSignalSpy finished(&job, &ExportJob::finished);
+        job.start();
+        EXPECT_TRUE(finished.wait(5000));
+        m_exports.push_back(job.folder());
+        return finished.isEmpty() ? QString() : finished.first().first().toString();
+    }
+    // Where the sheet's export waits: a folder of ours alone, named unpredictably.
+    static void expectPrivateFolder(const QString &file, const QString &under)
+    {
+        const QFileInfo folder(QFileInfo(file).absolutePath());
+        EXPECT_EQ(folder.absolutePath(), QFileInfo(under).absoluteFilePath());
+        EXPECT_TRUE(
+            folder.fileName().contains(QRegularExpression(u"^quillory-export-[A-Za-z0-9]{6}$"_s)))
+            << folder.fileName().toStdString();
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        EXPECT_EQ(folder.permissions() & others, QFile::Permissions()) << "mode 0700";
+        EXPECT_EQ(folder.ownerId(), QFileInfo(QDir::homePath()).ownerId());
+    }
+
+    static QAbstractButton *buttonNamed(QMessageBox &box, const QString &text)
+    {
+        for (QAbstractButton *button : box.buttons()) {
+            if (button->text() == text)
+                return button;
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir m_dir;
+    AppState m_state;
+    SecurityService m_security;
+    NullFileRevealer m_revealer;
+    std::unique_ptr<LibraryStore> m_store;
+    std::vector<std::shared_ptr<const QTemporaryDir>> m_exports;
+};
+
+TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
+{
+    fill(*m_store);
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    EXPECT_EQ(view.windowTitle(), u"Settings"_s);
+    EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
+    m_store->insert(std::make_unique<Tag>(u"later"_s, QColor()));
+    EXPECT_EQ(view.tagsCount()->text(), u"2"_s) << "the counts follow the library";
+
+    EXPECT_EQ(view.encryptionRow()->trailingText(), u"Off"_s);
+    EXPECT_TRUE(view.versionLabel()->text().contains(QRegularExpression(u"^\\S+ \\(\\S+\\)$"_s)))
+        << view.versionLabel()->text().toStdString();
+
+    view.showTagManagement();
+    EXPECT_NE(qobject_cast<TagManagementView *>(view.currentPage()), nullptr);
+    view.showPrivacy();
+    EXPECT_EQ(view.currentPage()->objectName(), u"privacySettings"_s);
+    view.showForm();
+    EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
+}
+
+TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
+{
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    // What the security row promises: the window is locked, the file is not sealed.
+    QStringList footers;
+    for (const QLabel *label : view.findChildren<QLabel *>(u"formGroupFooter"_s))
+        footers << label->text();
+    EXPECT_TRUE(footers.join(u' ').contains(u"the library file itself is not encrypted yet"_s))
+        << footers.join(u" | "_s).toStdString();
+
+    view.showPrivacy();
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
+    EXPECT_TRUE(view.isVisible());
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.showTagManagement();
+    QTest::keyClick(&view, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(view.isVisible()) << "Ctrl+W closes from any page";
+}
+
+TEST_F(SettingsTest, AppearancePreferencesAreStoredAtOnce)
+{
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    Preferences &preferences = m_state.preferences();
+    EXPECT_EQ(view.defaultViewPicker()->currentText(), u"Grid"_s);
+    EXPECT_TRUE(view.showCountsToggle()->isChecked());
+    EXPECT_TRUE(view.confirmDeleteToggle()->isChecked());
+
+    QSignalSpy changed(&preferences, &Preferences::changed);
+    view.defaultViewPicker()->setCurrentIndex(1);
+    emit view.defaultViewPicker()->activated(1);
+    view.showCountsToggle()->click();
+    view.confirmDeleteToggle()->click();
+    EXPECT_EQ(changed.count(), 3);
+    const QSettings stored(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(u"preferredViewMode"_s).toString(), u"list"_s);
+    EXPECT_FALSE(stored.value(u"showItemCounts"_s).toBool());
+    EXPECT_FALSE(stored.value(u"confirmBeforeDelete"_s).toBool());
+
+    // A stored value nobody wrote reads as the default.
+    preferences.setShowItemCounts(true);
+    EXPECT_TRUE(view.showCountsToggle()->isChecked()) << "the switch follows the preference";
+    QSettings(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat)
+        .setValue(u"preferredViewMode"_s, u"mosaic"_s);
+    Preferences reread(
+        std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat));
+    EXPECT_EQ(reread.preferredViewMode(), ViewMode::Grid);
+}
+
+TEST_F(SettingsTest, DeleteEverythingAsksThenEmptiesTheLibrary)
+{
+    fill(*m_store);
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    QString message;
+    bool confirm = false;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        EXPECT_EQ(box.text(), u"Delete All Data?"_s);
+        message = box.informativeText();
+        QAbstractButton *answer = buttonNamed(box, confirm ? u"Delete Everything"_s : u"Cancel"_s);
+        ASSERT_NE(answer, nullptr);
+        answer->click();
+    });
+    view.deleteAllRow()->click();
+    EXPECT_EQ(message, u"This will permanently delete all items, folders, and tags. This cannot "
+                       "be undone."_s);
+    EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s})) << "cancel keeps everything";
+
+    confirm = true;
+    view.deleteAllRow()->click();
+    EXPECT_EQ(counts(view), (QStringList{u"0"_s, u"0"_s, u"0"_s}));
+    EXPECT_TRUE(m_store->items().empty() && m_store->folders().empty() && m_store->tags().empty());
+    ASSERT_TRUE(m_store->save());
+    auto reopened = openStore(u"library.store"_s);
+    EXPECT_TRUE(reopened->items().empty()) << "the deletion reaches the file";
+}
+
+TEST_F(SettingsTest, ExportButtonNeedsEightCharactersOnlyWhileEncrypting)
+{
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.show();
+    QPushButton *exportButton = sheet.exportButton();
+    SecureFieldWithToggle *passphrase = sheet.passphraseField();
+    EXPECT_TRUE(exportButton->isEnabled());
+    EXPECT_FALSE(passphrase->isVisible());
+
+    sheet.encryptToggle()->click();
+    EXPECT_TRUE(passphrase->isVisible());
+    EXPECT_TRUE(sheet.includeImagesToggle()->isVisible()) << "turning encryption on hides nothing";
+    EXPECT_FALSE(exportButton->isEnabled());
+    passphrase->setText(u"1234567"_s);
+    EXPECT_FALSE(exportButton->isEnabled()) << "7 characters";
+    passphrase->setText(u"12345678"_s);
+    EXPECT_TRUE(exportButton->isEnabled()) << "8 characters";
+    passphrase->setText(u"\U0001F511\U0001F511\U0001F511\U0001F511"_s);
+    EXPECT_TRUE(exportButton->isEnabled()) << "counted as the library passphrase is";
+
+    passphrase->setText(u"secret-passphrase"_s);
+    sheet.encryptToggle()->click();
+    EXPECT_FALSE(passphrase->isVisible());
+    EXPECT_EQ(passphrase->text(), u"secret-passphrase"_s) << "hidden, the text stays";
+    EXPECT_TRUE(exportButton->isEnabled());
+}
+
+TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
+{
+    QTemporaryDir produced;
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.setDirectory(produced.path());
+    sheet.show();
+    EXPECT_EQ(counts(sheet), (QStringList{u"0"_s, u"0"_s, u"0"_s}));
+    EXPECT_FALSE(sheet.doneSection()->isVisible());
+
+    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+    sheet.exportButton()->click();
+    EXPECT_TRUE(sheet.progressRow()->isVisible());
+    EXPECT_FALSE(sheet.exportButton()->isEnabled()) << "one export at a time";
+    ASSERT_TRUE(ended.wait(5000));
+    ASSERT_TRUE(sheet.exportResult());
+    const QString written = *sheet.exportResult();
+    expectPrivateFolder(written, produced.path());
+    EXPECT_TRUE(written.endsWith(u".json"_s));
+    EXPECT_TRUE(QFile::exists(written));
+    EXPECT_TRUE(sheet.doneSection()->isVisible());
+    EXPECT_FALSE(sheet.progressRow()->isVisible());
+
+    sheet.revealButton()->click();
+    EXPECT_EQ(m_revealer.requests(), QStringList{written});
+
+    QFile original(written);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray document = original.readAll();
+    const QString kept = m_dir.filePath(u"kept.json"_s);
+    QString suggested;
+    sheet.setSaveLocationHook([&](const QString &path) {
+        suggested = path;
+        return kept;
+    });
+    sheet.saveButton()->click();
+    ASSERT_EVENTUALLY(QFile::exists(kept), 5000);
+    EXPECT_TRUE(suggested.endsWith(QFileInfo(written).fileName()));
+    QFile copy(kept);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), document);
+    // Once saved, the plain copy in the temporary folder goes, folder and all.
+    ASSERT_EVENTUALLY(!QFileInfo::exists(QFileInfo(written).absolutePath()), 5000);
+    EXPECT_EQ(sheet.exportResult(), kept);
+}
+
+TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
+{
+    fill(*m_store);
+    QTemporaryDir produced;
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.setDirectory(produced.path());
+    sheet.show();
+    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    ASSERT_TRUE(sheet.exportResult());
+    const QString first = *sheet.exportResult();
+    expectPrivateFolder(first, produced.path());
+
+    // A second export takes the first one's place, in a folder of its own.
+    sheet.includeImagesToggle()->click();
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    const QString second = sheet.exportResult().value_or(QString());
+    expectPrivateFolder(second, produced.path());
+    EXPECT_NE(QFileInfo(first).absolutePath(), QFileInfo(second).absolutePath());
+    ASSERT_EVENTUALLY(!QFileInfo::exists(QFileInfo(first).absolutePath()), 5000);
+    EXPECT_TRUE(QFile::exists(second));
+
+    sheet.findChild<QPushButton *>(u"close"_s)->click();
+    EXPECT_FALSE(sheet.isVisible());
+    ASSERT_EVENTUALLY(!QFileInfo::exists(QFileInfo(second).absolutePath()), 5000);
+    EXPECT_EQ(QDir(produced.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList())
+        << "nothing is left behind";
+}
+
+TEST_F(SettingsTest, TheSaveDialogOpensInAFolderThatExists)
+{
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.setDirectory(m_dir.path());
+    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    QString suggested;
+    sheet.setSaveLocationHook([&](const QString &path) {
+        suggested = path;
+        return QString();
+    });
+    // The tests' home has no Documents folder: the home folder is offered instead.
+    ASSERT_FALSE(QFileInfo::exists(QDir::home().filePath(u"Documents"_s)));
+    sheet.saveButton()->click();
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::homePath());
+    EXPECT_EQ(QFileInfo(suggested).fileName(), QFileInfo(*sheet.exportResult()).fileName());
+
+    ASSERT_TRUE(QDir::home().mkdir(u"Documents"_s));
+    sheet.saveButton()->click();
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::home().filePath(u"Documents"_s));
+    QDir::home().rmdir(u"Documents"_s);
+}
+
+TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
+{
+    fill(*m_store);
+    ExportSheet sheet(*m_store, m_revealer);
+    sheet.setDirectory(m_dir.filePath(u"missing/folder"_s));
+    QString title, shownMessage, buttonText;
+    sheet.setSheetHook([&](QDialog &dialog) {
+        auto &alert = static_cast<QMessageBox &>(dialog);
+        title = alert.windowTitle();
+        shownMessage = alert.text();
+        buttonText = alert.buttons().value(0)->text();
+    });
+    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+    sheet.exportButton()->click();
+    ASSERT_TRUE(ended.wait(5000));
+    EXPECT_EQ(title, u"Export Error"_s);
+    EXPECT_FALSE(shownMessage.isEmpty());
+    EXPECT_EQ(buttonText, u"OK"_s);
+    EXPECT_FALSE(sheet.exportResult());
+    EXPECT_TRUE(sheet.exportButton()->isEnabled()) << "the sheet stays usable";
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAdded)
+{
+    auto other = openStore(u"other.store"_s);
+    fill(*other);
+    const QString file = exportOf(*other, {});
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    QString summary;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        summary = box.text();
+        box.close();
+    });
+    ImportFlow &flow = view.importFlow();
+    flow.setOpenFileHook([&] { return file; });
+    QSignalSpy ended(&flow, &ImportFlow::ended);
+    view.importRow()->click();
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_EQ(summary, u"Imported 2 items, 1 folder, 1 tag"_s);
+    EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
+    EXPECT_FALSE(m_state.showErrorAlert());
+
+    flow.setOpenFileHook([] { return QString(); });
+    view.importRow()->click();
+    EXPECT_FALSE(flow.isRunning()) << "a cancelled picker imports nothing";
+}
+
+TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
+{
+    auto other = openStore(u"other.store"_s);
+    fill(*other);
+    const QString file = exportOf(*other, {});
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    ImportFlow &flow = view.importFlow();
+    flow.setProgressDelay(0); // what a large file gets after the delay
+    bool progressUnderSummary = true;
+    view.setSheetHook([&](QDialog &dialog) {
+        progressUnderSummary = flow.progressDialog() && flow.progressDialog()->isVisible();
+        dialog.close();
+    });
+    QSignalSpy ended(&flow, &ImportFlow::ended);
+    flow.importFile(file);
+    // The import needs a worker, a transaction and a sync: the window's next pass comes first.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return flow.progressDialog() && flow.progressDialog()->isVisible(); }, 5000));
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_EQ(flow.progressDialog()->windowModality(), Qt::WindowModal);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_FALSE(progressUnderSummary);
+    EXPECT_FALSE(flow.progressDialog());
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
+{
+    auto other = openStore(u"other.store"_s);
+    fill(*other);
+    const QString backup = exportOf(*other, {false, true, u"correct horse"_s});
+    ASSERT_TRUE(backup.endsWith(u".qlbackup"_s));
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    QString answer;
+    int asked = 0;
+    view.setSheetHook([&](QDialog &dialog) {
+        if (auto *sheet = qobject_cast<BackupPassphraseSheet *>(&dialog)) {
+            ++asked;
+            sheet->passphraseField()->setText(answer);
+            sheet->accept();
+        } else {
+            dialog.close();
+        }
+    });
+    ImportFlow &flow = view.importFlow();
+    QSignalSpy ended(&flow, &ImportFlow::ended);
+
+    answer = u"wrong horse"_s;
+    flow.importFile(backup);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(m_state.currentError());
+    EXPECT_EQ(m_state.currentError()->kind(), AppError::Kind::Import);
+    EXPECT_TRUE(m_store->items().empty());
+
+    answer = u"correct horse"_s;
+    flow.importFile(backup);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+TEST_F(SettingsTest, FileThatIsNotAnExportIsReportedAndChangesNothing)
+{
+    fill(*m_store);
+    const QString path = m_dir.filePath(u"photo.json"_s);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG\r\n\x1a\n not json at all");
+    file.close();
+    SettingsView view(m_state, *m_store, m_security, m_revealer);
+    ImportFlow &flow = view.importFlow();
+    QSignalSpy ended(&flow, &ImportFlow::ended);
+    flow.importFile(path);
+    ASSERT_TRUE(ended.wait(10000));
+    ASSERT_TRUE(m_state.currentError());
+    EXPECT_EQ(m_state.currentError()->kind(), AppError::Kind::Import);
+    EXPECT_TRUE(m_state.showErrorAlert());
+    EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
+}
+
+} // namespace

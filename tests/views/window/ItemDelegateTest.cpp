@@ -1,0 +1,130 @@
+#include <model/Item.h>
+#include <views/widgets/DisplayText.h>
+#include <views/widgets/SymbolIcon.h>
+#include <views/widgets/ThumbnailCache.h>
+#include <views/window/ItemDelegate.h>
+#include <views/window/ItemListModel.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmapCache>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class ItemDelegateTest : public ::testing::Test
+{
+protected:
+    ItemDelegateTest()
+    {
+        SymbolIcon::installThemeFallback();
+        QPixmapCache::clear();
+        m_model.setItems({&m_item});
+    }
+
+    QImage painted(bool selected, const QPalette &palette = QApplication::palette(),
+                   qreal ratio = 1.0)
+    {
+        QImage image(QSize(220, 220) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QStyleOptionViewItem option;
+        option.rect = QRect(5, 5, 200, ItemDelegate::cardHeight);
+        option.palette = palette;
+        option.font = QApplication::font();
+        option.state = selected ? QStyle::State_Selected : QStyle::State_None;
+        m_delegate.paint(&painter, option, m_model.index(0));
+        return image;
+    }
+
+    ThumbnailCache m_thumbnails;
+    ItemDelegate m_delegate{m_thumbnails};
+    Item m_item{ItemType::WebLink, u"A page about gardens"_s};
+    ItemListModel m_model;
+};
+
+// Cards are copied from pieces painted once; a piece kept for one look must never be shown
+// for another.
+TEST_F(ItemDelegateTest, KeptCardPiecesFollowTheSelectionThePaletteAndTheKind)
+{
+    const QImage plain = painted(false);
+    const QImage selected = painted(true);
+    EXPECT_NE(selected, plain);
+    EXPECT_EQ(painted(false), plain);
+    EXPECT_EQ(painted(true), selected);
+
+    QPalette dark = QApplication::palette();
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Mid, QColor(0x80, 0x20, 0x20));
+    const QImage darkCard = painted(false, dark);
+    EXPECT_NE(darkCard, plain);
+    EXPECT_EQ(darkCard.pixelColor(100, 190), QColor(0x20, 0x20, 0x20)) << "the card face";
+
+    m_item.setTypeRawValue(u"video"_s);
+    EXPECT_NE(painted(false), plain) << "another kind has another placeholder";
+    m_item.setTypeRawValue(u"web_link"_s);
+    EXPECT_EQ(painted(false), plain);
+
+    // Pieces made again after the cache let them go look the same.
+    QPixmapCache::clear();
+    EXPECT_EQ(painted(false), plain);
+}
+
+// Titles and domains are drawn from kept layouts; an edit must show at once.
+TEST_F(ItemDelegateTest, ARenamedOrFavouredItemPaintsItsNewLook)
+{
+    const QImage before = painted(false);
+    m_item.setTitle(u"A page about orchards"_s);
+    m_item.setSourceDomain(u"orchards.example"_s);
+    m_item.setFavorite(true);
+    const QImage after = painted(false);
+    EXPECT_NE(after, before);
+
+    ThumbnailCache thumbnails;
+    ItemDelegate fresh(thumbnails);
+    QImage image(after.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QStyleOptionViewItem option;
+    option.rect = QRect(5, 5, 200, ItemDelegate::cardHeight);
+    option.palette = QApplication::palette();
+    option.font = QApplication::font();
+    fresh.paint(&painter, option, m_model.index(0));
+    painter.end();
+    EXPECT_EQ(after, image);
+}
+
+// Where a copy could not land on whole pixels the card is drawn directly, and still drawn.
+TEST_F(ItemDelegateTest, FractionalScalingDrawsTheCardDirectly)
+{
+    const QImage image = painted(false, QApplication::palette(), 1.5);
+    const QColor face = QApplication::palette().color(QPalette::Base);
+    EXPECT_EQ(image.pixelColor(int(100 * 1.5), int(185 * 1.5)).rgb(), face.rgb());
+}
+
+} // namespace
+
+TEST(DisplayText, ASharedFileShowsTheNameItWasSharedUnder)
+{
+    const QString stored = u"0F3C2A4E-7B1D-4C55-9E2A-3D4B5C6D7E8F_Report final.pdf"_s;
+    Item shared(ItemType::Document, u"Report final"_s);
+    shared.setUrlString(
+        QUrl::fromLocalFile(u"/home/u/.local/share/PendingItems/Imported/"_s + stored)
+            .toString(QUrl::FullyEncoded));
+    shared.setSourceDomain(stored);
+    EXPECT_EQ(DisplayText::source(shared), u"Report final.pdf"_s);
+
+    // Only the prefix the inbox adds to a file it keeps is taken off.
+    Item web(ItemType::WebLink, u"Odd host"_s, QUrl(u"https://example.com/"_s));
+    web.setSourceDomain(stored);
+    EXPECT_EQ(DisplayText::source(web), stored);
+    const QString lower = stored.toLower();
+    shared.setSourceDomain(lower);
+    shared.setUrlString(QUrl::fromLocalFile(u"/tmp/"_s + lower).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(DisplayText::source(shared), lower);
+    EXPECT_EQ(DisplayText::source(Item(ItemType::Screenshot, u"Shot"_s)), std::nullopt);
+}

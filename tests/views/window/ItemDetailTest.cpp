@@ -1,0 +1,315 @@
+#include "Eventually.h"
+#include "WindowTestbed.h"
+
+#include <intake/ItemEnricher.h>
+#include <intake/ItemIntake.h>
+#include <metadata/MetadataService.h>
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <platform/NullFileRevealer.h>
+#include <search/SearchService.h>
+#include <state/AppState.h>
+#include <views/dialogs/ItemEditorSheet.h>
+#include <views/widgets/DisplayText.h>
+#include <views/window/DetailColumn.h>
+#include <views/window/ItemDetailView.h>
+#include <views/window/LinkOpener.h>
+#include <views/window/MainWindow.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class ItemDetailTest : public ::testing::Test
+{
+protected:
+    ItemDetailTest()
+    {
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(u"lib.store"_s), &error);
+        m_links.setOpener([](const QUrl &) { return false; });
+        m_view = std::make_unique<ItemDetailView>(*m_store, m_revealer, m_links, m_runSheet);
+    }
+    ~ItemDetailTest() override { m_view.reset(); }
+
+    Item *add(const char *title, const char *url = "https://www.example.com/a")
+    {
+        return m_store->insert(std::make_unique<Item>(
+            ItemType::WebLink, QString::fromUtf8(title),
+            url ? std::optional<QUrl>(QUrl(QString::fromUtf8(url))) : std::nullopt));
+    }
+    QStringList toolbarTexts()
+    {
+        m_view->refresh();
+        QStringList texts;
+        for (QAction *a : m_view->toolbar()->actions())
+            texts << a->text();
+        return texts;
+    }
+
+    QTemporaryDir m_dir;
+    NullFileRevealer m_revealer;
+    int m_sheets = 0;
+    ItemDetailView::SheetRunner m_runSheet = [this](QDialog &sheet) {
+        ++m_sheets;
+        sheet.reject();
+    };
+    LinkOpener m_links{nullptr, m_runSheet};
+    std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<ItemDetailView> m_view;
+};
+
+} // namespace
+
+TEST_F(ItemDetailTest, NoteSaveAndCancel)
+{
+    Item *item = add("note me");
+    const QDateTime before = item->modifiedAt();
+    m_view->setItem(item);
+    EXPECT_EQ(m_view->noteText(), u"Click to add a note..."_s);
+
+    m_view->startEditingNote();
+    ASSERT_TRUE(m_view->isEditingNote());
+    m_view->noteEditor()->setPlainText(u"  spaced  "_s);
+    m_view->cancelNote();
+    EXPECT_FALSE(item->note()) << "cancel leaves the item alone";
+    EXPECT_EQ(item->modifiedAt(), before);
+
+    m_view->startEditingNote();
+    m_view->noteEditor()->setPlainText(u"  spaced  "_s);
+    m_view->saveNote();
+    m_view->refresh();
+    EXPECT_EQ(item->note(), u"  spaced  "_s) << "saved as typed";
+    EXPECT_GT(item->modifiedAt(), before);
+    EXPECT_EQ(m_view->noteText(), u"  spaced  "_s);
+
+    m_view->startEditingNote();
+    EXPECT_EQ(m_view->noteEditor()->toPlainText(), u"  spaced  "_s);
+    m_view->noteEditor()->clear();
+    m_view->saveNote();
+    m_view->refresh();
+    EXPECT_FALSE(item->note()) << "an empty note is no note";
+    EXPECT_EQ(m_view->noteText(), u"Click to add a note..."_s);
+}
+
+TEST_F(ItemDetailTest, SwitchingItemsLeavesNoteEditing)
+{
+    Item *a = add("a");
+    Item *b = add("b");
+    m_view->setItem(a);
+    m_view->startEditingNote();
+    m_view->setItem(b);
+    EXPECT_FALSE(m_view->isEditingNote());
+}
+
+TEST_F(ItemDetailTest, TagChipsRemoveTags)
+{
+    Item *item = add("tagged");
+    Tag *a = m_store->insert(std::make_unique<Tag>(u"alpha"_s, QColor()));
+    Tag *b = m_store->insert(std::make_unique<Tag>(u"beta"_s, QColor()));
+    item->addTag(b);
+    item->addTag(a);
+    m_view->setItem(item);
+    EXPECT_EQ(m_view->chipNames(), (QStringList{u"beta"_s, u"alpha"_s}));
+    item->removeTag(*b);
+    m_view->refresh();
+    EXPECT_EQ(m_view->chipNames(), QStringList{u"alpha"_s});
+}
+
+TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
+{
+    Folder *root = m_store->insert(std::make_unique<Folder>(u"Root"_s, u"folder"_s, QColor()));
+    Folder *sub = m_store->insert(std::make_unique<Folder>(u"Sub"_s, u"folder"_s, QColor(), root));
+    Item *item = add("filed");
+    item->moveToFolder(sub);
+    m_view->setItem(item);
+    QComboBox *picker = m_view->folderPicker();
+    ASSERT_EQ(picker->count(), 2);
+    EXPECT_EQ(picker->itemText(0), u"Inbox"_s);
+    EXPECT_EQ(picker->itemText(1), u"Root"_s);
+    EXPECT_EQ(picker->currentIndex(), -1) << "a sub-folder is not among the choices";
+    emit picker->activated(0);
+    EXPECT_EQ(item->folder(), nullptr);
+    emit picker->activated(1);
+    EXPECT_EQ(item->folder(), root);
+}
+
+TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
+{
+    Item *web = add("web");
+    m_view->setItem(web);
+    EXPECT_EQ(toolbarTexts(),
+              (QStringList{u"Add Tag"_s, u"Open"_s, u"Copy"_s, u"Favorite"_s, u"Archive"_s}));
+    web->toggleFavorite();
+    web->setThumbnailData(QByteArray("not an image"));
+    EXPECT_TRUE(toolbarTexts().contains(u"Unfavorite"_s));
+    EXPECT_TRUE(toolbarTexts().contains(u"View Full Size"_s));
+
+    Item *file = add("doc", "file:///tmp/paper.pdf");
+    m_view->setItem(file);
+    EXPECT_TRUE(toolbarTexts().contains(u"Open File"_s));
+    Item *bare = add("bare", nullptr);
+    m_view->setItem(bare);
+    EXPECT_FALSE(toolbarTexts().contains(u"Copy"_s));
+
+    m_view->openTagPicker();
+    EXPECT_EQ(m_sheets, 1);
+}
+
+TEST_F(ItemDetailTest, RefreshesLeaveNoActionsBehind)
+{
+    Item *web = add("web");
+    m_view->setItem(web);
+    const auto actionsNow = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return m_view->toolbar()->findChildren<QAction *>().size();
+    };
+    const auto shown = actionsNow();
+    for (int i = 0; i < 20; ++i)
+        m_view->refresh();
+    EXPECT_EQ(actionsNow(), shown);
+
+    // An action whose work refreshes the view outlives its own trigger.
+    QAction *favorite = nullptr;
+    for (QAction *a : m_view->toolbar()->actions())
+        favorite = a->text() == u"Favorite"_s ? a : favorite;
+    ASSERT_NE(favorite, nullptr);
+    QObject::connect(favorite, &QAction::triggered, m_view.get(), [this] { m_view->refresh(); });
+    favorite->trigger();
+    EXPECT_TRUE(web->isFavorite());
+    EXPECT_EQ(actionsNow(), shown);
+}
+
+TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
+{
+    const QString title = u"Home & Garden <b>not bold</b>"_s;
+    const QString note = u"<b>bold?</b><br>next line &amp; more"_s;
+    Item *item = add("");
+    item->setTitle(title);
+    item->setNote(note);
+    m_view->setItem(item);
+    auto *titleLabel = m_view->findChild<QLabel *>(u"detailTitle"_s);
+    auto *noteLabel = m_view->findChild<QLabel *>(u"noteBody"_s);
+    auto *star = m_view->findChild<QLabel *>(u"favoriteStar"_s);
+    ASSERT_TRUE(titleLabel && noteLabel && star);
+    for (QLabel *label : {titleLabel, noteLabel})
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(titleLabel->text(), title);
+    EXPECT_EQ(noteLabel->text(), note);
+    EXPECT_TRUE(star->isHidden());
+    item->toggleFavorite();
+    m_view->refresh();
+    EXPECT_FALSE(star->isHidden());
+    EXPECT_EQ(titleLabel->text(), title) << "the star is not part of the title's text";
+
+    // Megabytes written by another tool: only a bounded prefix is laid out.
+    item->setTitle(QString(4'000'000, QLatin1Char('t')));
+    item->setNote(QString(4'000'000, QLatin1Char('n')));
+    m_view->refresh();
+    EXPECT_LE(titleLabel->text().size(), DisplayText::titleLimit + 1);
+    EXPECT_LE(noteLabel->text().size(), DisplayText::blockLimit + 1);
+    EXPECT_TRUE(titleLabel->text().endsWith(QChar(0x2026)));
+}
+
+TEST(ItemEditorSheet, SaveRules)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"Old"_s,
+                                                      QUrl(u"https://old.example/x"_s), u"note"_s));
+    const QDateTime before = item->modifiedAt();
+    {
+        ItemEditorSheet cancelled(*store, *item);
+        cancelled.findChild<QLineEdit *>(u"title"_s)->setText(u"Changed"_s);
+        cancelled.findChild<QPushButton *>(u"cancel"_s)->click();
+        EXPECT_EQ(item->title(), u"Old"_s);
+        EXPECT_EQ(item->modifiedAt(), before);
+    }
+    {
+        ItemEditorSheet sheet(*store, *item);
+        ASSERT_TRUE(sheet.showsUrl());
+        auto *title = sheet.findChild<QLineEdit *>(u"title"_s);
+        auto *save = sheet.findChild<QPushButton *>(u"save"_s);
+        title->clear();
+        EXPECT_FALSE(save->isEnabled());
+        title->setText(u"  New  "_s);
+        EXPECT_TRUE(save->isEnabled());
+        sheet.findChild<QPlainTextEdit *>(u"note"_s)->clear();
+        sheet.findChild<QLineEdit *>(u"url"_s)->clear();
+        save->click();
+        EXPECT_EQ(item->title(), u"  New  "_s);
+        EXPECT_FALSE(item->note()) << "a cleared note is no note";
+        EXPECT_EQ(item->urlString(), u"https://old.example/x"_s)
+            << "a cleared URL keeps the old one";
+        EXPECT_GT(item->modifiedAt(), before);
+    }
+    {
+        ItemEditorSheet sheet(*store, *item);
+        sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"https://new.example/y?q=1"_s);
+        sheet.findChild<QPushButton *>(u"save"_s)->click();
+        EXPECT_EQ(item->urlString(), u"https://new.example/y?q=1"_s);
+        EXPECT_EQ(item->sourceDomain(), u"new.example"_s);
+    }
+    Item *noLink = store->insert(std::make_unique<Item>(ItemType::Image, u"pic"_s));
+    ItemEditorSheet sheet(*store, *noLink);
+    EXPECT_FALSE(sheet.showsUrl());
+    EXPECT_EQ(sheet.findChild<QLineEdit *>(u"url"_s), nullptr);
+}
+
+class MainWindowItemsTest : public ::testing::Test, protected quillory::test::WindowTestbed
+{
+};
+
+TEST_F(MainWindowItemsTest, ViewingRecordsAccessNotModification)
+{
+    LibraryStore *store = m_store.get();
+    MainWindow &window = *m_window;
+    AppState &state = m_state;
+    Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"x"_s));
+    const QDateTime modified = item->modifiedAt();
+    EXPECT_FALSE(item->accessedAt());
+    window.refreshNow();
+    window.selectItem(item);
+    ASSERT_TRUE(item->accessedAt());
+    EXPECT_EQ(item->modifiedAt(), modified);
+    EXPECT_FALSE(window.detail().isShowingEmptyState());
+
+    // Edit from the context menu's request; the sheet is answered by the hook.
+    int edited = 0;
+    window.setSheetHook([&edited](QDialog &sheet) {
+        ++edited;
+        EXPECT_EQ(sheet.windowTitle(), u"Edit Item"_s);
+        sheet.reject();
+    });
+    state.setEditingItem(item);
+    ASSERT_EVENTUALLY((edited) == (1), 2000);
+    EXPECT_EQ(state.editingItem(), nullptr);
+
+    // Delete asks first.
+    window.setSheetHook([](QDialog &dialog) {
+        for (QPushButton *b : dialog.findChildren<QPushButton *>()) {
+            if (b->text() == u"Delete"_s)
+                b->click();
+        }
+    });
+    window.confirmDelete(item);
+    EXPECT_TRUE(store->items().empty());
+    EXPECT_TRUE(window.detail().isShowingEmptyState());
+}

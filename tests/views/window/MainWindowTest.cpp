@@ -1,0 +1,939 @@
+#include "Eventually.h"
+#include "FaultyDisk.h"
+#include "WindowTestbed.h"
+
+#include <intake/ItemEnricher.h>
+#include <intake/ItemIntake.h>
+#include <metadata/MetadataService.h>
+#include <model/Clock.h>
+#include <model/Folder.h>
+#include <model/Item.h>
+#include <model/LibraryStore.h>
+#include <model/Tag.h>
+#include <platform/NullFileRevealer.h>
+#include <search/SearchService.h>
+#include <state/AppState.h>
+#include <views/widgets/DisplayText.h>
+#include <views/widgets/EmptyStateView.h>
+#include <views/widgets/SymbolIcon.h>
+#include <views/window/ContentColumn.h>
+#include <views/window/ContentHeader.h>
+#include <views/window/DetailColumn.h>
+#include <views/window/ItemContextMenu.h>
+#include <views/window/ItemListModel.h>
+#include <views/window/MainWindow.h>
+#include <views/window/Sidebar.h>
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QCollator>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <random>
+#include <views/window/ItemGridView.h>
+
+using namespace quillory;
+using namespace Qt::StringLiterals;
+using quillory::test::FaultyDisk;
+using quillory::test::WindowTestbed;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test, protected WindowTestbed
+{
+protected:
+    Item *item(const char *title, Folder *folder = nullptr, int daysOld = 0)
+    {
+        auto i = std::make_unique<Item>(
+            ItemType::WebLink, QString::fromUtf8(title),
+            QUrl(u"https://example.com/"_s + QString::fromUtf8(title).remove(QLatin1Char(' '))),
+            std::nullopt, folder);
+        i->setCreatedAt(Clock::now().addDays(-daysOld).addSecs(-60));
+        return m_store->insert(std::move(i));
+    }
+    Folder *folder(const char *name, Folder *parent = nullptr)
+    {
+        return m_store->insert(
+            std::make_unique<Folder>(QString::fromUtf8(name), u"folder"_s, QColor(), parent));
+    }
+    Tag *tag(const char *name)
+    {
+        return m_store->insert(std::make_unique<Tag>(QString::fromUtf8(name), QColor()));
+    }
+
+    // "item 000" to "item <count - 1>" in title order, in a shown window.
+    void showNumberedItems(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            item(QStringLiteral("item %1").arg(i, 3, 10, QLatin1Char('0')).toUtf8().constData());
+        m_state.setSortOrder(SortOrder::TitleAscending);
+        m_window->resize(1000, 600);
+        m_window->show();
+        m_window->refreshNow();
+    }
+
+    QStringList shown()
+    {
+        m_window->refreshNow();
+        QStringList titles;
+        for (const Item *i : m_window->content().model().items())
+            titles << i->title();
+        return titles;
+    }
+    // The counts the sidebar shows beside each smart folder, by title.
+    QMap<QString, int> sidebarCounts()
+    {
+        m_window->refreshNow();
+        QMap<QString, int> counts;
+        const SidebarModel &model = m_window->sidebar().model();
+        const QModelIndex library = model.index(0, 0);
+        for (int r = 0; r < model.rowCount(library); ++r) {
+            const QModelIndex row = model.index(r, 0, library);
+            counts.insert(row.data().toString(), row.data(SidebarModel::CountRole).toInt());
+        }
+        return counts;
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, EmptyLibraryShowsNoItemsThenNoResults)
+{
+    m_window->refreshNow();
+    ContentColumn &content = m_window->content();
+    EXPECT_TRUE(content.isShowingEmptyState());
+    EXPECT_EQ(content.emptyState().title(), u"No Items"_s);
+    EXPECT_EQ(content.emptyState().description(),
+              u"Paste a URL, drop a file, or send it with Dropslip"_s);
+    EXPECT_EQ(content.header().countText(), u"0 items"_s);
+    EXPECT_EQ(content.title(), u"All Items"_s);
+    EXPECT_TRUE(m_window->detail().isShowingEmptyState());
+
+    m_window->sidebar().searchField()->setText(u"anything"_s);
+    EXPECT_EQ(m_state.searchQuery(), u"anything"_s);
+    m_window->refreshNow();
+    EXPECT_EQ(content.emptyState().title(), u"No Results"_s);
+    EXPECT_EQ(content.emptyState().description(), u"Try a different search term"_s);
+}
+
+TEST_F(MainWindowTest, SmartFolderWithSubFolderAppliesBothRules)
+{
+    Folder *root = folder("Root");
+    Folder *sub = folder("Sub", root);
+    item("loose");
+    Item *favInSub = item("fav in sub", sub);
+    favInSub->toggleFavorite();
+    item("plain in sub", sub);
+    item("in root", root);
+
+    EXPECT_EQ(shown().size(), 4);
+    m_window->chooseSmartFolder(SmartFolder::Favorites);
+    EXPECT_EQ(shown(), QStringList{u"fav in sub"_s});
+    m_window->chooseFolder(sub, false);
+    EXPECT_EQ(shown(), QStringList{u"fav in sub"_s});
+    EXPECT_EQ(m_window->content().title(), u"Sub"_s);
+
+    // A root row replaces the smart folder; only direct members show.
+    m_window->chooseFolder(root, true);
+    EXPECT_FALSE(m_window->selection().smartFolder.has_value());
+    EXPECT_EQ(shown(), QStringList{u"in root"_s});
+    m_window->chooseFolder(sub, false);
+    EXPECT_EQ(shown().size(), 2);
+}
+
+TEST_F(MainWindowTest, ArchivedListsArchivedItemsThatPassTheFilters)
+{
+    Tag *t = tag("keep");
+    Item *a = item("archived tagged");
+    a->addTag(t);
+    a->toggleArchive();
+    Item *b = item("archived plain");
+    b->toggleArchive();
+    item("active tagged")->addTag(t);
+
+    const QMap<QString, int> counts = sidebarCounts();
+    EXPECT_EQ(counts.value(u"Archived"_s), 2);
+    EXPECT_EQ(counts.value(u"All Items"_s), 1);
+    EXPECT_EQ(counts.value(u"Inbox"_s), 1);
+
+    m_window->chooseSmartFolder(SmartFolder::Archived);
+    EXPECT_EQ(shown().size(), counts.value(u"Archived"_s));
+    m_state.setFilterTags({t});
+    EXPECT_EQ(shown(), QStringList{u"archived tagged"_s});
+    m_state.setContentTypeFilter(ItemType::Video);
+    EXPECT_TRUE(shown().isEmpty());
+}
+
+TEST_F(MainWindowTest, CountsFollowTheMembershipRules)
+{
+    Folder *f = folder("F");
+    item("new");
+    item("old", nullptr, 8);
+    Item *viewed = item("viewed", f);
+    viewed->setAccessedAt(Clock::now());
+    item("filed", f)->toggleFavorite();
+    const QMap<QString, int> counts = sidebarCounts();
+    EXPECT_EQ(counts.value(u"Inbox"_s), 2);
+    EXPECT_EQ(counts.value(u"Favorites"_s), 1);
+    EXPECT_EQ(counts.value(u"Recently Added"_s), 3);
+    EXPECT_EQ(counts.value(u"Recently Viewed"_s), 1);
+    EXPECT_EQ(counts.value(u"All Items"_s), 4);
+}
+
+TEST_F(MainWindowTest, SidebarTagRowsToggleTheFilter)
+{
+    Tag *t = tag("reading");
+    Item *tagged = item("tagged");
+    tagged->addTag(t);
+    item("untagged");
+    m_window->refreshNow();
+
+    SidebarModel &model = m_window->sidebar().model();
+    const QModelIndex tagRow = model.indexOfId(SidebarModel::RowKind::Tag, t->id());
+    ASSERT_TRUE(tagRow.isValid());
+    EXPECT_EQ(tagRow.data(SidebarModel::CountRole).toInt(), 1);
+    emit m_window->sidebar().tree()->clicked(tagRow);
+    EXPECT_EQ(m_state.filterTags(), QList<Tag *>{t});
+    EXPECT_EQ(shown(), QStringList{u"tagged"_s});
+    EXPECT_TRUE(model.indexOfId(SidebarModel::RowKind::Tag, t->id())
+                    .data(SidebarModel::CheckedRole)
+                    .toBool());
+    EXPECT_EQ(m_window->content().header().countText(), u"1 item"_s);
+
+    emit m_window->sidebar().tree()->clicked(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
+    EXPECT_TRUE(m_state.filterTags().isEmpty());
+    EXPECT_EQ(shown().size(), 2);
+}
+
+TEST_F(MainWindowTest, TheSidebarIsReachedAndUsedFromTheKeyboard)
+{
+    Folder *work = folder("Work");
+    item("filed", work);
+    item("loose");
+    Tag *t = tag("reading");
+    item("tagged")->addTag(t);
+    m_window->show();
+    m_window->refreshNow();
+    QTreeView *tree = m_window->sidebar().tree();
+    EXPECT_TRUE(tree->focusPolicy() & Qt::TabFocus);
+    SidebarModel &model = m_window->sidebar().model();
+
+    tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Folder, work->id()));
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(shown(), QStringList{u"filed"_s});
+
+    tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_EQ(m_state.filterTags(), QList<Tag *>{t});
+    tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Tag, t->id()));
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_TRUE(m_state.filterTags().isEmpty()) << "each press toggles once";
+
+    // The arrow keys walk the rows; Return on a smart folder shows it.
+    const QModelIndex library = model.index(0, 0);
+    tree->setCurrentIndex(model.index(0, 0, library));
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(tree->currentIndex(), model.index(1, 0, library));
+    QTest::keyClick(tree, Qt::Key_Return);
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->content().title(), model.index(1, 0, library).data().toString());
+}
+
+TEST_F(MainWindowTest, FolderAndKindFiltersCombine)
+{
+    Folder *f = folder("F");
+    Item *video = item("clip", f);
+    video->setTypeRawValue(u"video"_s);
+    item("page", f);
+    item("elsewhere");
+    m_window->chooseFolder(f, true);
+    m_state.setContentTypeFilter(ItemType::Video);
+    EXPECT_EQ(shown(), QStringList{u"clip"_s});
+    EXPECT_EQ(m_window->content().header().countText(), u"1 item"_s);
+}
+
+TEST_F(MainWindowTest, SortOrderSortsTheShownList)
+{
+    item("banana", nullptr, 1);
+    item("Apple", nullptr, 2);
+    item("cherry", nullptr, 0);
+    EXPECT_EQ(shown(), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    EXPECT_EQ(shown(), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
+    m_state.setSortOrder(SortOrder::DateAddedAscending);
+    EXPECT_EQ(shown(), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
+    m_state.setSortOrder(SortOrder::TitleDescending);
+    EXPECT_EQ(shown(), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
+    // Renames and new items take their place in the title order at once.
+    m_state.setSortOrder(SortOrder::TitleAscending);
+    m_store->items().front()->setTitle(u"aardvark"_s);
+    item("Blueberry");
+    const QStringList titles = shown();
+    QStringList sorted = titles;
+    std::sort(sorted.begin(), sorted.end(), [](const QString &x, const QString &y) {
+        return x.compare(y, Qt::CaseInsensitive) < 0;
+    });
+    EXPECT_EQ(titles, sorted);
+    EXPECT_EQ(titles.size(), 4);
+}
+
+// New and renamed items are placed among the ranked ones instead of the whole library being
+// ranked again; whatever happens, the list must be the one a fresh ranking gives, with equal
+// titles in their newest-first order in either direction.
+TEST_F(MainWindowTest, TitleOrderStaysRightThroughManyRenamesAndAdditions)
+{
+    std::mt19937 random(7);
+    const auto title = [&random](int n) -> QString {
+        static const char *words[] = {"alpha",   "Beta",   "gamma", "delta", "Zeta",
+                                      "item 10", "item 9", "élan",  "eta",   "theta"};
+        const QString word = QString::fromUtf8(words[random() % 10]);
+        return random() % 3 == 0 ? word : word + u' ' + QString::number(n);
+    };
+    int made = 0;
+    for (; made < 200; ++made)
+        item(title(made).toUtf8().constData(), nullptr, made);
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    const auto shownIn = [this](SortOrder order) {
+        m_state.setSortOrder(order);
+        m_window->refreshNow();
+        return m_window->content().model().items();
+    };
+    for (int step = 0; step < 300; ++step) {
+        const auto &items = m_store->items();
+        switch (random() % 3) {
+        case 0:
+            items[random() % items.size()]->setTitle(title(made++));
+            break;
+        case 1:
+            item(title(made).toUtf8().constData(), nullptr, made);
+            ++made;
+            break;
+        default:
+            m_store->remove(items[random() % items.size()]);
+        }
+        const std::vector<Item *> newestFirst = shownIn(SortOrder::DateAddedDescending);
+        ASSERT_EQ(newestFirst.size(), m_store->items().size());
+        for (const SortOrder order : {SortOrder::TitleAscending, SortOrder::TitleDescending}) {
+            std::vector<Item *> expected = newestFirst;
+            std::stable_sort(expected.begin(), expected.end(), [&](const Item *a, const Item *b) {
+                const int c =
+                    collator.compare(a->title().toCaseFolded(), b->title().toCaseFolded());
+                return order == SortOrder::TitleAscending ? c < 0 : c > 0;
+            });
+            ASSERT_EQ(shownIn(order), expected) << "step " << step;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ContextMenuActions)
+{
+    Tag *t = tag("later");
+    Item *web = item("web");
+    auto file = std::make_unique<Item>(ItemType::Document, u"doc"_s, QUrl(u"file:///tmp/a.pdf"_s));
+    Item *doc = m_store->insert(std::move(file));
+    Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, u"bare"_s));
+
+    const auto texts = [&](Item *i) {
+        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer, m_window->links());
+        QStringList names;
+        for (QAction *a : menu.actions())
+            names << (a->isSeparator() ? u"-"_s : a->text());
+        return names;
+    };
+    EXPECT_EQ(texts(web), (QStringList{u"Tags"_s, u"Add to Favorites"_s, u"Copy Link"_s,
+                                       u"Open in Browser"_s, u"-"_s, u"Archive"_s, u"Delete"_s}));
+    EXPECT_TRUE(texts(doc).contains(u"Show in File Manager"_s));
+    EXPECT_FALSE(texts(doc).contains(u"Open in Browser"_s));
+    EXPECT_FALSE(texts(bare).contains(u"Copy Link"_s));
+
+    const auto trigger = [&](Item *i, const QString &text) {
+        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer, m_window->links());
+        QList<QAction *> actions = menu.actions();
+        actions += actions.first()->menu()->actions();
+        for (QAction *a : actions) {
+            if (a->text() == text) {
+                a->trigger();
+                return;
+            }
+        }
+        FAIL() << qPrintable(text);
+    };
+    trigger(web, u"later"_s);
+    EXPECT_TRUE(web->hasTag(*t));
+    trigger(web, u"later"_s);
+    EXPECT_FALSE(web->hasTag(*t));
+    trigger(web, u"Add to Favorites"_s);
+    EXPECT_TRUE(web->isFavorite());
+    EXPECT_EQ(texts(web).at(1), u"Remove from Favorites"_s);
+    trigger(web, u"Copy Link"_s);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"https://example.com/web"_s);
+    trigger(doc, u"Show in File Manager"_s);
+    EXPECT_EQ(m_revealer.requests(), QStringList{u"/tmp/a.pdf"_s});
+    trigger(web, u"Archive"_s);
+    EXPECT_TRUE(web->isArchived());
+    EXPECT_EQ(texts(web).at(texts(web).size() - 2), u"Unarchive"_s);
+
+    m_window->selectItem(bare);
+    EXPECT_FALSE(m_window->detail().isShowingEmptyState());
+    const QUuid bareId = bare->id();
+    trigger(bare, u"Delete"_s);
+    EXPECT_EQ(m_store->item(bareId), nullptr);
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+    EXPECT_TRUE(m_window->detail().isShowingEmptyState());
+    EXPECT_EQ(shown(), QStringList{u"doc"_s});
+}
+
+TEST_F(MainWindowTest, EveryButtonHasANameAScreenReaderCanSay)
+{
+    Item *shown = item("shown");
+    shown->setNote(u"a note"_s);
+    m_window->resize(1200, 700);
+    m_window->show();
+    m_window->refreshNow();
+    m_window->revealItem(shown->id());
+    m_window->refreshNow();
+    const auto expectNamed = [this](const char *when) {
+        int checked = 0;
+        for (QAbstractButton *button : m_window->findChildren<QAbstractButton *>()) {
+            if (!button->isVisibleTo(m_window.get()))
+                continue;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(button);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+                << when << ": " << button->metaObject()->className() << " "
+                << qPrintable(button->objectName()) << " in "
+                << qPrintable(button->parentWidget()->objectName()) << " "
+                << qPrintable(button->toolTip());
+            ++checked;
+        }
+        EXPECT_GT(checked, 5) << when;
+    };
+    expectNamed("an item shown");
+    // The search field's clear button comes with text.
+    m_window->findChild<QLineEdit *>(u"searchField"_s)->setText(u"shown"_s);
+    m_window->refreshNow();
+    expectNamed("while searching");
+}
+
+TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
+{
+    Tag *rd = tag("R&D");
+    Item *marked =
+        m_store->insert(std::make_unique<Item>(ItemType::Image, u"<i>Home & Garden</i>"_s));
+    Item *huge = item("");
+    huge->setTitle(QString(2'000'000, QLatin1Char('h')));
+    m_window->refreshNow();
+    const ItemListModel &model = m_window->content().model();
+    const QModelIndex hugeRow = model.index(model.rowOf(huge));
+    EXPECT_LE(hugeRow.data(Qt::DisplayRole).toString().size(), DisplayText::lineLimit + 1);
+    EXPECT_LE(hugeRow.data(Qt::ToolTipRole).toString().size(), DisplayText::lineLimit + 100);
+    EXPECT_TRUE(model.index(model.rowOf(marked))
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(u"&lt;i&gt;Home &amp; Garden"_s));
+    m_window->show();
+    m_window->grab(); // paints every visible card, the huge title among them
+
+    ItemContextMenu menu(*marked, std::vector<Record *>{rd}, *m_store, m_revealer,
+                         m_window->links());
+    EXPECT_EQ(menu.actions().first()->menu()->actions().first()->text(), u"R&&D"_s);
+
+    QString question;
+    m_window->setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        EXPECT_EQ(box.textFormat(), Qt::PlainText);
+        question = box.text();
+        box.reject();
+    });
+    m_window->confirmDelete(marked);
+    EXPECT_EQ(question, u"Delete \u201C<i>Home & Garden</i>\u201D?"_s);
+    m_window->confirmDelete(huge);
+    EXPECT_LE(question.size(), DisplayText::lineLimit + 20);
+    EXPECT_EQ(m_store->items().size(), 2u);
+}
+
+// The disk comes first: the window's library opens on it.
+struct OnAFaultyDisk
+{
+    FaultyDisk m_disk;
+};
+
+class ReadOnlyWindowTest : public ::testing::Test, protected OnAFaultyDisk, protected WindowTestbed
+{
+protected:
+    ReadOnlyWindowTest()
+        : WindowTestbed([this](const QString &path) {
+              QString error;
+              LibraryStore::open(path, &error)
+                  ->insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s,
+                                                  QUrl(u"https://example.com/kept"_s)));
+              m_disk.setReadOnly(true);
+          })
+    {
+    }
+};
+
+TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
+{
+    ASSERT_NE(m_window->readOnlyBanner(), nullptr);
+    EXPECT_TRUE(m_window->readOnlyBanner()->text().contains(u"can only be read"_s));
+    Item *kept = m_store->items().front();
+    m_window->selectItem(kept);
+    EXPECT_EQ(m_window->selectedItem(), kept);
+    EXPECT_FALSE(kept->accessedAt()) << "viewing is not recorded in a library that cannot be saved";
+    EXPECT_FALSE(m_store->hasUnsavedChanges());
+    EXPECT_FALSE(m_intake->createItem(QUrl(u"https://example.com/new"_s)));
+    EXPECT_EQ(m_store->items().size(), 1u);
+
+    // Nothing offers a change the library would refuse; what only reads stays.
+    const auto shown = [&](const char *name) {
+        const auto *w = m_window->findChild<QWidget *>(QString::fromLatin1(name));
+        return w != nullptr && w->isVisibleTo(m_window.get()) && w->isEnabled();
+    };
+    EXPECT_FALSE(shown("addMenu"));
+    EXPECT_FALSE(shown("newFolderButton"));
+    EXPECT_FALSE(shown("editNote"));
+    EXPECT_FALSE(shown("addTag"));
+    EXPECT_FALSE(shown("folderPicker"));
+    EXPECT_FALSE(m_window->acceptDrops() || m_window->findChild<ContentColumn *>()->acceptDrops());
+    ItemContextMenu menu(*kept, {}, *m_store, m_revealer, m_window->links());
+    QStringList entries;
+    for (const QAction *action : menu.actions())
+        entries << action->text();
+    EXPECT_FALSE(entries.contains(u"Delete"_s)) << entries.join(u", "_s).toStdString();
+    EXPECT_FALSE(entries.contains(u"Add to Favorites"_s));
+    EXPECT_TRUE(entries.contains(u"Copy Link"_s)) << entries.join(u", "_s).toStdString();
+}
+
+// Every icon the sidebar, the header and the settings window show must come from the icon theme.
+// When the SVG icon engine is missing (the Breeze theme is all SVG) the theme still names the
+// files, but each one draws as nothing: this is the check that fails then.
+TEST(SymbolIcons, SidebarAndHeaderIconsDrawFromTheTheme)
+{
+    SymbolIcon::installThemeFallback(); // as the application does at start
+    const char *symbols[] = {
+        "tray", "star", "clock", "eye", "archivebox", "square.grid.2x2", "folder", "tag",
+        "magnifyingglass", "plus.circle.fill", "line.3.horizontal.decrease", "arrow.up.arrow.down",
+        "list.bullet", "bookmark.fill", "link", "photo", "doc",
+        // the settings window
+        "square.grid.2x2.fill", "lock.shield.fill", "tag.fill", "square.and.arrow.up",
+        "square.and.arrow.down", "trash", "globe", "envelope", "chevron.right"};
+    for (const char *symbol : symbols) {
+        SCOPED_TRACE(symbol);
+        const QIcon icon = SymbolIcon::icon(QString::fromLatin1(symbol));
+        EXPECT_FALSE(icon.name().isEmpty()) << "not a themed icon";
+        const QImage image = icon.pixmap(QSize(22, 22)).toImage();
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 128 ? 1 : 0;
+        EXPECT_GT(opaque, 10) << "draws as nothing";
+    }
+}
+
+// Tints are kept, so a list repainting the same symbol on every row makes it once; each
+// colour still gets its own, and the tint is the colour asked for.
+TEST(SymbolIcons, TintsAreMadeOncePerSymbolColourAndSize)
+{
+    SymbolIcon::installThemeFallback();
+    const QString symbol = u"checkmark"_s;
+    ASSERT_TRUE(SymbolIcon::isMonochrome(symbol));
+    const QPixmap red = SymbolIcon::tinted(symbol, QColor(Qt::red), 24);
+    EXPECT_EQ(SymbolIcon::tinted(symbol, QColor(Qt::red), 24).cacheKey(), red.cacheKey());
+    const QPixmap blue = SymbolIcon::tinted(symbol, QColor(Qt::blue), 24);
+    EXPECT_NE(blue.cacheKey(), red.cacheKey());
+    EXPECT_NE(SymbolIcon::tinted(symbol, QColor(Qt::red), 32).cacheKey(), red.cacheKey());
+    const QImage image = blue.toImage();
+    bool sawBlue = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.alpha() == 255) {
+                ASSERT_EQ(pixel.rgb(), QColor(Qt::blue).rgb());
+                sawBlue = true;
+            }
+        }
+    }
+    EXPECT_TRUE(sawBlue);
+}
+
+TEST_F(MainWindowTest, PreferencesDecideTheStartingViewTheCountsAndWhetherDeletingAsks)
+{
+    Item *first = item("First");
+    item("Second");
+    int asked = 0;
+    m_window->setSheetHook([&asked](QDialog &dialog) {
+        ++asked;
+        dialog.reject();
+    });
+    m_window->refreshNow();
+    m_window->selectItem(first);
+    // The shortcut as the list view carries it (offscreen windows never hold the keyboard).
+    QAction *deleteKey = nullptr;
+    for (QAction *action : m_window->content().view()->actions()) {
+        if (action->shortcuts().contains(QKeySequence(Qt::Key_Backspace)))
+            deleteKey = action;
+    }
+    ASSERT_NE(deleteKey, nullptr);
+    deleteKey->trigger();
+    EXPECT_EQ(asked, 1) << "the keyboard asks first";
+    EXPECT_EQ(m_store->items().size(), 2u);
+
+    m_state.preferences().setConfirmBeforeDelete(false);
+    deleteKey->trigger();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(m_store->items().size(), 1u) << "deleted without a question";
+
+    m_state.preferences().setConfirmBeforeDelete(true);
+    Item *second = m_store->items().front();
+    ItemContextMenu menu(*second, {}, *m_store, m_revealer, m_window->links(), nullptr, {},
+                         [this](Item &i) { m_window->deleteItem(&i); });
+    for (QAction *action : menu.actions()) {
+        if (action->text() == u"Delete"_s)
+            action->trigger();
+    }
+    EXPECT_EQ(asked, 2) << "the context menu asks as the keyboard does";
+    EXPECT_EQ(m_store->items().size(), 1u);
+
+    EXPECT_TRUE(m_window->sidebar().countsShown());
+    m_state.preferences().setShowItemCounts(false);
+    EXPECT_FALSE(m_window->sidebar().countsShown());
+
+    m_state.setViewMode(ViewMode::Grid);
+    m_state.preferences().setPreferredViewMode(ViewMode::List);
+    EXPECT_EQ(m_state.viewMode(), ViewMode::Grid) << "the open window keeps its view";
+    m_window = std::make_unique<MainWindow>(m_state, *m_store, m_search, m_revealer, *m_intake);
+    EXPECT_EQ(m_state.viewMode(), ViewMode::List) << "a new window starts with the preferred one";
+    EXPECT_FALSE(m_window->sidebar().countsShown());
+}
+
+TEST_F(MainWindowTest, DeletingTheShownFolderFallsBackToAllItems)
+{
+    Folder *f = folder("F");
+    item("in f", f);
+    m_window->chooseFolder(f, true);
+    EXPECT_EQ(shown().size(), 1);
+    m_store->remove(f);
+    EXPECT_EQ(m_window->selection().folder, nullptr);
+    EXPECT_EQ(shown().size(), 1);
+    EXPECT_EQ(m_window->content().title(), u"All Items"_s);
+}
+
+TEST_F(MainWindowTest, DeletingAFolderAsksFirst)
+{
+    Folder *f = folder("F");
+    folder("Child", f);
+    item("in f", f);
+    QString question;
+    QString answer = u"Cancel"_s;
+    m_window->setSheetHook([&](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        question = box.text() + QLatin1Char('|') + box.informativeText();
+        for (QAbstractButton *button : box.buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+    });
+    m_window->deleteFolder(f);
+    EXPECT_EQ(m_store->folders().size(), 2u);
+    EXPECT_TRUE(question.contains(u"Its sub-folder is deleted too"_s)) << qPrintable(question);
+    answer = u"Delete"_s;
+    m_window->deleteFolder(f);
+    EXPECT_TRUE(m_store->folders().empty());
+    EXPECT_EQ(m_store->items().size(), 1u);
+}
+
+TEST_F(MainWindowTest, NewFolderRequestOpensTheSheetAndClearsTheFlag)
+{
+    int opened = 0;
+    m_window->setSheetHook([&opened](QDialog &sheet) {
+        ++opened;
+        EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
+        sheet.reject();
+    });
+    m_state.setShowNewFolderSheet(true);
+    ASSERT_EVENTUALLY((opened) == (1), 5000);
+    EXPECT_FALSE(m_state.showNewFolderSheet());
+}
+
+TEST_F(MainWindowTest, ErrorsAreShownWithTheirSuggestion)
+{
+    QString shownText;
+    m_window->setSheetHook([&shownText](QDialog &alert) {
+        auto &box = static_cast<QMessageBox &>(alert);
+        shownText = box.text() + QLatin1Char('|') + box.informativeText();
+        box.accept();
+    });
+    m_state.showError(AppError::storageError(u"disk full"_s));
+    ASSERT_EVENTUALLY(!shownText.isEmpty(), 5000);
+    EXPECT_EQ(shownText, u"Storage Error: disk full|Check available storage space."_s);
+    EXPECT_FALSE(m_state.showErrorAlert());
+}
+
+TEST_F(MainWindowTest, SelectionSurvivesRefreshesAndShowsDetail)
+{
+    item("one");
+    Item *two = item("two");
+    m_window->refreshNow();
+    ItemGridView *view = m_window->content().view();
+    view->setCurrentIndex(
+        m_window->content().model().index(m_window->content().model().rowOf(two)));
+    EXPECT_EQ(m_window->selectedItem(), two);
+    item("three");
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->content().model().itemAt(view->currentIndex().row()), two);
+}
+
+TEST_F(MainWindowTest, TakingTheFocusChoosesNoItem)
+{
+    Item *one = item("one");
+    Item *two = item("two");
+    m_window->show();
+    m_window->refreshNow();
+    ItemGridView *view = m_window->content().view();
+    // What Tab into the list, or the window coming back after unlocking, sends it.
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(view, &focusIn);
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+    EXPECT_FALSE(one->accessedAt());
+    EXPECT_FALSE(two->accessedAt());
+
+    QTest::keyClick(view, Qt::Key_Right);
+    ASSERT_NE(m_window->selectedItem(), nullptr) << "moving from there chooses";
+    EXPECT_TRUE(m_window->selectedItem()->accessedAt());
+}
+
+TEST_F(MainWindowTest, AnItemShownFromElsewhereIsScrolledIntoView)
+{
+    showNumberedItems(300);
+    ItemGridView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    const auto inView = [&](const Item *shown) {
+        const QRect rect = view->visualRect(model.index(model.rowOf(shown)));
+        return view->viewport()->rect().contains(rect);
+    };
+    ASSERT_EQ(view->verticalScrollBar()->value(), 0);
+    Item *far = model.itemAt(280);
+    ASSERT_FALSE(inView(far));
+    m_window->revealItem(far->id());
+    EXPECT_EQ(m_window->selectedItem(), far);
+    EXPECT_TRUE(inView(far));
+
+    // A new item is chosen before the list holds it, and shown once it does.
+    view->verticalScrollBar()->setValue(0);
+    auto added = std::make_unique<Item>(ItemType::WebLink, u"item 290a"_s,
+                                        QUrl(u"https://example.com/new"_s));
+    Item *fresh = m_store->insert(std::move(added));
+    emit m_intake->itemCreated(fresh);
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->selectedItem(), fresh);
+    ASSERT_GE(model.rowOf(fresh), 0);
+    EXPECT_TRUE(inView(fresh));
+    // Once there, later refreshes leave the scrolling to the user.
+    view->verticalScrollBar()->setValue(0);
+    m_window->refreshNow();
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(MainWindowTest, AfterTheChosenItemIsDeletedTheKeysGoOnFromItsPlace)
+{
+    m_state.setViewMode(ViewMode::List);
+    showNumberedItems(300);
+    ItemGridView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    view->setCurrentIndex(model.index(150));
+    view->scrollTo(model.index(150), QAbstractItemView::PositionAtCenter);
+    const int scrolled = view->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    m_store->remove(m_window->selectedItem());
+    m_window->refreshNow();
+    EXPECT_EQ(m_window->selectedItem(), nullptr);
+    EXPECT_TRUE(view->selectionModel()->selectedIndexes().isEmpty());
+
+    QTest::keyClick(view, Qt::Key_Down);
+    ASSERT_NE(m_window->selectedItem(), nullptr);
+    const int row = model.rowOf(m_window->selectedItem());
+    EXPECT_TRUE(row >= 149 && row <= 151) << row << ": a step from the deleted row, not the top";
+    EXPECT_EQ(view->verticalScrollBar()->value(), scrolled);
+}
+
+TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
+{
+    showNumberedItems(300);
+    ItemGridView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    Item *chosen = model.itemAt(150);
+    view->setCurrentIndex(model.index(150));
+    view->scrollTo(model.index(150), QAbstractItemView::PositionAtCenter);
+    const int scrolled = view->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    const auto expectKept = [&](const char *after) {
+        m_window->refreshNow();
+        EXPECT_EQ(resets.count(), 0) << after;
+        EXPECT_EQ(view->verticalScrollBar()->value(), scrolled) << after;
+        EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen) << after;
+        EXPECT_TRUE(view->selectionModel()->isRowSelected(model.rowOf(chosen))) << after;
+        EXPECT_EQ(m_window->selectedItem(), chosen) << after;
+    };
+
+    item("item 999");
+    expectKept("adding");
+    m_store->remove(model.itemAt(299));
+    expectKept("deleting");
+    model.itemAt(290)->setTitle(u"item 000a"_s); // moves far up the list, above the view
+    expectKept("renaming");
+    EXPECT_EQ(model.itemAt(1)->title(), u"item 000a"_s);
+    model.itemAt(200)->addTag(tag("read"));
+    expectKept("tagging");
+    chosen->setTitle(u"item 299z"_s); // the selected item itself moves away
+    m_window->refreshNow();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen);
+}
+
+TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPosition)
+{
+    // The view must not jump, not even for a moment while the list settles.
+    for (int i = 0; i < 9000; ++i)
+        item(QStringLiteral("item %1").arg(i, 4, 10, QLatin1Char('0')).toUtf8().constData());
+    m_window->resize(1000, 600);
+    m_window->show();
+    ItemGridView *view = m_window->content().view();
+    const ItemListModel &model = m_window->content().model();
+    QScrollBar *bar = view->verticalScrollBar();
+    const auto laidOut = [bar] {
+        for (int range = -1; range != bar->maximum();) {
+            range = bar->maximum();
+            QTest::qWait(100);
+        }
+    };
+    for (const ViewMode mode : {ViewMode::Grid, ViewMode::List}) {
+        SCOPED_TRACE(mode == ViewMode::Grid ? "cards" : "rows");
+        m_state.setViewMode(mode);
+        m_window->refreshNow();
+        laidOut();
+        const int fullRange = bar->maximum();
+        view->scrollTo(model.index(8000), QAbstractItemView::PositionAtCenter);
+        const int scrolled = bar->value();
+        ASSERT_GT(scrolled, fullRange / 2);
+        std::vector<int> values;
+        const QMetaObject::Connection watching = QObject::connect(
+            bar, &QScrollBar::valueChanged, [&values](int v) { values.push_back(v); });
+
+        m_store->remove(model.itemAt(8990));
+        m_window->refreshNow();
+        laidOut();
+        item("item new");
+        m_window->refreshNow();
+        laidOut();
+        QObject::disconnect(watching);
+        EXPECT_EQ(bar->value(), scrolled);
+        EXPECT_EQ(values, std::vector<int>{});
+    }
+}
+
+TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlace)
+{
+    Folder *work = folder("Work");
+    Folder *reports = folder("Reports", work);
+    folder("Drafts", reports);
+    Tag *read = tag("read");
+    item("one", work);
+    m_window->refreshNow();
+    QTreeView *tree = m_window->sidebar().tree();
+    SidebarModel &model = m_window->sidebar().model();
+    const auto row = [&](const Folder *f) {
+        return model.indexOfId(SidebarModel::RowKind::Folder, f->id());
+    };
+    tree->setExpanded(row(work), true);
+    tree->setExpanded(row(reports), true);
+    tree->setCurrentIndex(row(reports));
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    Item *two = item("two", reports);
+    two->addTag(read);
+    m_window->refreshNow();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(row(reports).data(SidebarModel::CountRole).toInt(), 1);
+    EXPECT_EQ(model.indexOfId(SidebarModel::RowKind::Tag, read->id())
+                  .data(SidebarModel::CountRole)
+                  .toInt(),
+              1);
+    EXPECT_EQ(sidebarCounts().value(u"All Items"_s), 2);
+    EXPECT_EQ(tree->currentIndex(), row(reports));
+    EXPECT_TRUE(tree->isExpanded(row(reports)));
+
+    // A new folder is one row inserted; a moved folder takes its open sub-folders along.
+    folder("Archive 2026", work);
+    m_window->refreshNow();
+    EXPECT_EQ(model.rowCount(row(work)), 2);
+    EXPECT_TRUE(tree->isExpanded(row(work)));
+    EXPECT_TRUE(tree->isExpanded(row(reports)));
+    reports->setParent(nullptr);
+    m_window->refreshNow();
+    EXPECT_EQ(model.rowCount(row(work)), 1);
+    EXPECT_EQ(row(reports).parent().data().toString(), u"Folders"_s);
+    EXPECT_TRUE(tree->isExpanded(row(reports)));
+    EXPECT_EQ(resets.count(), 0);
+}
+
+TEST_F(MainWindowTest, ALongSearchArrivesLaterAndOnlyTheNewestOne)
+{
+    m_search.setBackgroundThreshold(0); // every text search runs on the worker thread
+    for (int i = 0; i < 30; ++i)
+        item(QStringLiteral("garden %1").arg(i).toUtf8().constData());
+    item("kitchen");
+    const auto titles = [this] {
+        QStringList list;
+        for (const Item *i : m_window->content().model().items())
+            list << i->title();
+        return list;
+    };
+    m_window->refreshNow();
+    ASSERT_EQ(titles().size(), 31);
+
+    QSignalSpy refreshed(m_window.get(), &MainWindow::refreshed);
+    QLineEdit *field = m_window->sidebar().searchField();
+    field->setText(u"garden 1"_s);
+    m_window->refreshNow();
+    field->setText(u"garden 2"_s);
+    m_window->refreshNow();
+    EXPECT_EQ(titles().size(), 31) << "the last list stays until the search's arrives";
+    ASSERT_TRUE(refreshed.wait(10000));
+    QTest::qWait(50);
+    EXPECT_EQ(refreshed.count(), 1) << "the overtaken search must not arrive";
+    // Equal scores keep the list's newest-first order, and items made in the same
+    // millisecond tie on that too, so only the set of titles is certain.
+    QStringList expected{u"garden 2"_s, u"garden 12"_s};
+    for (int i = 20; i < 30; ++i)
+        expected << QStringLiteral("garden %1").arg(i);
+    QStringList shown = titles();
+    shown.sort();
+    expected.sort();
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(m_window->content().header().countText(), u"12 items"_s);
+
+    // An item deleted while the search runs is not shown by it.
+    field->setText(u"garden"_s);
+    m_window->refreshNow();
+    m_store->remove(m_store->items().front());
+    ASSERT_EVENTUALLY((titles().size()) == (29), 10000);
+    for (const Item *shownItem : m_window->content().model().items())
+        EXPECT_NE(std::find(m_store->items().cbegin(), m_store->items().cend(), shownItem),
+                  m_store->items().cend());
+}
