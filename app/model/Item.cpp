@@ -77,7 +77,7 @@ void Item::setTitle(const QString &title)
 {
     if (!mayChange() || !m_texts.set(ItemTexts::Title, title))
         return;
-    m_titleRanking = 0;
+    m_slots.titleRanking = 0;
     refreshSearchText();
     didChange();
 }

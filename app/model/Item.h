@@ -1,6 +1,7 @@
 #pragma once
 
 #include <model/ItemMetadata.h>
+#include <model/ItemSlots.h>
 #include <model/ItemTexts.h>
 #include <model/ItemType.h>
 #include <model/Record.h>
@@ -131,24 +132,9 @@ public:
     // searchRevision(), first giving one to an item read from the store that has none yet:
     // for a copy of its text taken from texts() instead of searchText().
     quint64 copiedSearchRevision() const;
-    // Where a search index last put this item's text; the index checks it against the
-    // revision before trusting it.
-    quint32 searchSlot() const { return m_searchSlot; }
-    void setSearchSlot(quint32 slot) const { m_searchSlot = slot; }
-    // Where the library's counts last recorded what this item counted for; they check it
-    // against the item before trusting it.
-    quint32 countSlot() const { return m_countSlot; }
-    void setCountSlot(quint32 slot) const { m_countSlot = slot; }
-    // Where a title order last placed this item among the library's titles, and which of its
-    // rankings that was (0: none). A new title forgets it, so the order can trust it without
-    // comparing titles.
-    qint64 titleRank() const { return m_titleRank; }
-    quint32 titleRanking() const { return m_titleRanking; }
-    void setTitleRank(quint32 ranking, qint64 rank) const
-    {
-        m_titleRanking = ranking;
-        m_titleRank = rank;
-    }
+    // What the layers above keep on the item (see ItemSlots). Any thread that may read the
+    // item may read them; only the interface thread writes them.
+    ItemSlots &layerSlots() const { return m_slots; }
     // How many items this process has destroyed: lets an index estimate its dead entries.
     static quint64 destroyedCount() { return s_destroyed.load(std::memory_order_relaxed); }
     // Moves on whenever anything a text search reads may have changed anywhere: an item's
@@ -212,10 +198,7 @@ private:
     bool m_hasThumbnail = false;
     bool m_hasImage = false;
     ItemType m_type = ItemType::WebLink; // what an unknown raw value reads as
-    mutable quint32 m_searchSlot = ~quint32(0);
-    mutable quint32 m_titleRanking = 0;
-    mutable quint32 m_countSlot = ~quint32(0);
-    mutable qint64 m_titleRank = 0;
+    mutable ItemSlots m_slots;
     mutable quint64 m_searchRevision = 0;
     Folder *m_folder = nullptr;
     QList<Tag *> m_tags;

@@ -265,7 +265,7 @@ quint32 SearchIndex::add(const Item &item)
 {
     // An item seen before leaves its old slot dead. The slot number may be another index's,
     // which at worst builds this one again a little early.
-    if (!m_rebuilding && item.searchSlot() < m_slots.size())
+    if (!m_rebuilding && item.layerSlots().searchIndex < m_slots.size())
         ++m_replaced;
     const SearchText *folded = nullptr;
     const char *block = readableAsTyped(item, folded);
@@ -278,7 +278,7 @@ quint32 SearchIndex::add(const Item &item)
     extendRuns(block);
     const auto at = quint32(m_slots.size());
     m_slots.push_back({item.copiedSearchRevision(), block});
-    item.setSearchSlot(at);
+    item.layerSlots().searchIndex = at;
     return at;
 }
 

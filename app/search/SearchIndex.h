@@ -139,7 +139,7 @@ private:
     // The slot holding `item`'s current text, or noSlot.
     quint32 slotOf(const Item &item) const
     {
-        const quint32 slot = item.searchSlot();
+        const quint32 slot = item.layerSlots().searchIndex;
         if (slot >= m_slots.size())
             return noSlot;
         return m_slots[slot].revision == item.searchRevision() ? slot : noSlot;

@@ -96,7 +96,7 @@ void LibraryCounts::add(const Item &item)
     }
     if (!item.isArchived())
         entry.tags = item.tags();
-    item.setCountSlot(slot);
+    item.layerSlots().counts = slot;
     apply(entry, 1);
     noteRecentTimes(item);
 }
@@ -108,13 +108,13 @@ void LibraryCounts::remove(const Item &item)
         return;
     apply(*entry, -1);
     *entry = Entry();
-    m_freeEntries.push_back(item.countSlot());
-    item.setCountSlot(~quint32(0));
+    m_freeEntries.push_back(item.layerSlots().counts);
+    item.layerSlots().counts = ~quint32(0);
 }
 
 LibraryCounts::Entry *LibraryCounts::entryOf(const Item &item)
 {
-    const quint32 slot = item.countSlot();
+    const quint32 slot = item.layerSlots().counts;
     if (slot >= m_entries.size() || m_entries[slot].item != &item)
         return nullptr;
     return &m_entries[slot];

@@ -2,12 +2,13 @@
 
 #include <model/ItemType.h>
 #include <model/SmartFolder.h>
+#include <state/ListPatch.h>
+#include <state/SelectionWalk.h>
 #include <state/SortOrder.h>
-#include <state/TitleRanks.h>
+#include <state/TitleOrder.h>
 
 #include <QList>
 #include <QString>
-#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -67,7 +68,7 @@ public:
                                                          ItemChanges &changes, Delivery later);
     // Libraries this large have their titles ranked off the interface thread for a window
     // that can wait (TitleRanks::defaultBackgroundThreshold unless set).
-    void setBackgroundRankingFrom(size_t items) { m_titles.setBackgroundThreshold(items); }
+    void setBackgroundRankingFrom(size_t items) { m_titles.ranks().setBackgroundThreshold(items); }
     // Whether the last list was patched rather than made again.
     bool patchedLast() const { return m_patchedLast; }
 
@@ -89,10 +90,6 @@ private:
         bool operator==(const Request &) const = default;
     };
 
-    // The library's items in the smart folder and folder asked for, newest first: walked
-    // again only when the library, the selection or the clock may have changed them.
-    std::shared_ptr<const std::vector<Item *>>
-    selectedItems(const std::vector<Record *> &newestFirst, const Request &request, qint64 cutoff);
     // What shownItems() and shownItemsOrDefer() share; without `later` nothing is deferred.
     std::optional<std::vector<Item *>> shownOrDeferred(const std::vector<Record *> &newestFirst,
                                                        const SidebarSelection &selection,
@@ -110,8 +107,6 @@ private:
     // Whether `a` comes before `b` in a list in `order` without a query.
     static bool isBefore(const Item &a, const Item &b, SortOrder order);
     void sort(std::vector<Item *> &items, SortOrder order, const std::vector<Record *> &library);
-    void sortByTitle(std::vector<Item *> &items, bool ascending,
-                     const std::vector<Record *> &library);
 
     // A list made for a window that can wait, to be sorted and handed to it.
     struct Waiting
@@ -129,27 +124,15 @@ private:
     // refresh the changes ask for makes it again) or it must wait for ranks.
     void handOver(Waiting waiting);
 
-    struct RankedItem
-    {
-        quint64 key;
-        Item *item;
-    };
-    static void sortByKey(std::vector<RankedItem> &ranked, std::vector<RankedItem> &scratch);
-
     SearchService &m_search;
-    // The last list asked for with changes to follow, for patching.
+    // The stages, each with the cache it keeps between lists: the walk of the library for the
+    // sidebar's selection, the last list to patch (and what it was asked for), and the
+    // titles' order.
+    SelectionWalk m_selection;
     std::optional<Request> m_lastRequest;
-    std::vector<Item *> m_lastShown;
+    ListPatch m_patch;
     bool m_patchedLast = false;
-    // What selectedItems() last walked the library for.
-    std::optional<Request> m_selectedFor;
-    // Shared with a search that follows it; walked again into a list of its own if so.
-    std::shared_ptr<std::vector<Item *>> m_selected;
-    // Kept between refreshes, so that their pages are faulted in once.
-    std::vector<Item *> m_candidates;
-    std::vector<RankedItem> m_ranked;
-    std::vector<RankedItem> m_rankedScratch;
-    TitleRanks m_titles;
+    TitleOrder m_titles;
     std::optional<Waiting> m_waiting;
 };
 

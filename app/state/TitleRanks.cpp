@@ -15,6 +15,13 @@ namespace quillory {
 
 namespace {
 
+void giveRank(const Item &item, quint32 ranking, qint64 rank)
+{
+    ItemSlots &kept = item.layerSlots();
+    kept.titleRanking = ranking;
+    kept.titleRank = rank;
+}
+
 // Room between two neighbouring ranks: twenty halvings before a full ranking is needed.
 constexpr qint64 rankSpacing = qint64(1) << 20;
 // More new or renamed items than this are ranked with the rest: each one placed on its own
@@ -203,7 +210,7 @@ void TitleRanks::rankAll(const std::vector<Record *> &library)
     const quint32 ranking = adoptKeys(*done);
     const std::vector<Snapshot::Entry> &entries = done->snapshot->entries;
     for (size_t i = 0; i < entries.size(); ++i)
-        entries[i].item->setTitleRank(ranking, done->ranks[i]);
+        giveRank(*entries[i].item, ranking, done->ranks[i]);
 }
 
 void TitleRanks::rankInBackground(const std::vector<Record *> &library,
@@ -300,7 +307,7 @@ void TitleRanks::takeOver(std::shared_ptr<Ranking> done, const std::vector<Recor
             ++at;
         if (at < entries.size() && entries[at].item == item && entries[at].sequence == sequence &&
             entries[at].revision == item->searchRevision()) {
-            item->setTitleRank(ranking, done->ranks[at]);
+            giveRank(*item, ranking, done->ranks[at]);
             ++at;
         }
     }
@@ -326,7 +333,7 @@ bool TitleRanks::placeOne(const Item &item)
         rank = below + (above - below) / 2;
         m_keys.emplace(at, std::move(key), rank);
     }
-    item.setTitleRank(m_ranking, rank);
+    giveRank(item, m_ranking, rank);
     return true;
 }
 

@@ -45,7 +45,7 @@ public:
     // Whether the item carries a rank of this ranking, which a rename takes away.
     bool isRanked(const Item &item) const
     {
-        return m_ranking != 0 && item.titleRanking() == m_ranking;
+        return m_ranking != 0 && item.layerSlots().titleRanking == m_ranking;
     }
     // Gives every item of `items` a rank, placing the unranked ones among the ranked (after
     // taking over a ranking done in the background, if one waits). False, with some items
