@@ -90,7 +90,8 @@ private:
     };
 
     // The library's items in the smart folder and folder asked for, newest first: walked
-    // again only when the library, the selection or the clock may have changed them.
+    // again only when the library, the selection or the clock may have changed them, so that
+    // typing a query does not walk the whole library on every keystroke.
     std::shared_ptr<const std::vector<Item *>>
     selectedItems(const std::vector<Record *> &newestFirst, const Request &request, qint64 cutoff);
     // What shownItems() and shownItemsOrDefer() share; without `later` nothing is deferred.
