@@ -43,6 +43,9 @@ struct FirstOpen
     double peakRss = 0;
 };
 
+// The time is the mean over repeated opens of a file in the file cache. first_open_ms is the
+// first open in the process, which also faults in fresh heap pages, as an application start
+// does; rss_MB is VmRSS after it, rss_increase_MB its growth during it, peak_rss_MB VmHWM.
 void storeOpen(benchmark::State &state)
 {
     const QString &path = StoreFixture::path(storeItemCount);

@@ -1,5 +1,7 @@
-// The main window at 100,000 items: the list and sidebar counts it computes on every
-// refresh, and starting the application up to the window's first paint.
+// The main window at 100,000 items (and some at 1,000,000): the list and sidebar counts it
+// computes on every refresh, starting the application up to the window's first paint and
+// its memory then, and the longest stretch the interface thread spends away from its event
+// loop while a person adds an item or a photo, types a query or chooses what is shown.
 
 #include "BenchMain.h"
 #include "ProcessMemory.h"
@@ -305,6 +307,9 @@ StartupResult startOnce(const QString &path, Memory memory = Memory::Skip)
     return result;
 }
 
+// first_ms is the first start in the process; rss_painted_MB is VmRSS at that paint,
+// rss_settled_MB once at least three more seconds have passed and the idle preparation has
+// copied the library into the search index, and peak_rss_MB is VmHWM then.
 void startupToFirstPaint(benchmark::State &state, std::size_t itemCount)
 {
     const QString &path = StoreFixture::path(itemCount);
@@ -528,7 +533,10 @@ void addOneItem(benchmark::State &state)
 // interface thread spends away from its event loop until the list shows the new result
 // (the iteration time; the longest over the word). Each iteration types "garden" into an
 // empty field and clears it again, untimed (clear_stall_ms is the longest pass of the
-// clearing). charN_ms is the N-th character of the last iteration.
+// clearing). charN_ms is the N-th character of the last iteration, worst_ms the longest
+// character of the run, word_ms the whole word; first_search_ms is how long the first word
+// after the start took to show its list (it also brings the index up to the list), and
+// first_search_stall_ms its longest pass.
 void typeQuery(benchmark::State &state, std::size_t itemCount)
 {
     std::unique_ptr<QuilloryApp> app = startedApplication(state, itemCount);

@@ -22,8 +22,8 @@ class SearchIndex;
 class Tag;
 
 // Narrows a list of items to the main window's filters and a free-text query, ordering text
-// matches by relevance. The items' lower-cased search texts are copied, end to end, into an
-// index that follows them as they are searched (SearchIndex); the list each call is given
+// matches by relevance. The items' search texts are read through an index that follows them
+// as they are searched (SearchIndex; app/search/README.md); the list each call is given
 // decides what is shown. Interface thread only; a deferred search runs on a worker thread of
 // its own and hands its result back on the interface thread.
 class SearchService final : public QObject
@@ -39,7 +39,8 @@ public:
     static inline const QString recentSearchesKey = QStringLiteral("recentSearches");
     static constexpr int settleMilliseconds = 250;
     static constexpr int recentSearchesLimit = 10;
-    // Lists this long are searched off the interface thread when the caller can wait.
+    // Lists this long are searched off the interface thread when the caller can wait: a
+    // search of a million items takes tens of milliseconds, longer than a frame.
     static constexpr size_t defaultBackgroundThreshold = 50000;
 
     using Delivery = std::function<void(std::vector<Item *>)>;

@@ -15,7 +15,8 @@ class Record;
 
 // The shown list's first stage: the library's items in the chosen smart folder and folder,
 // newest first. The walk is kept and walked again only when the library, the selection or
-// the clock may have changed what it holds.
+// the clock may have changed what it holds, so that typing a query does not walk the whole
+// library on every keystroke.
 class SelectionWalk final
 {
 public:
