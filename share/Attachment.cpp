@@ -9,13 +9,23 @@ namespace quillory {
 
 namespace {
 
-bool isPicture(const QByteArray &bytes)
+// The type of the picture Qt's readers find in `bytes`, by the MIME types they list for their
+// formats; absent when none of them reads a picture with a size there.
+std::optional<QString> pictureType(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    return reader.canRead() && reader.size().isValid();
+    if (!reader.canRead() || !reader.size().isValid())
+        return std::nullopt;
+    const QByteArray format = reader.format();
+    for (const QByteArray &type : QImageReader::supportedMimeTypes()) {
+        if (QImageReader::imageFormatsForMimeType(type).contains(format))
+            return QString::fromLatin1(type);
+    }
+    // A reader that lists no type for its format has read a picture all the same.
+    return QStringLiteral("image/x-") + QString::fromLatin1(format);
 }
 
 bool isText(const QByteArray &bytes)
@@ -29,68 +39,59 @@ bool isText(const QByteArray &bytes)
 
 } // namespace
 
+Attachment::Attachment(QString type, std::variant<QUrl, QString, QByteArray> content)
+    : m_type(std::move(type)), m_content(std::move(content))
+{
+}
+
 Attachment Attachment::forLink(const QUrl &link)
 {
-    Attachment a;
-    a.m_values = {{url, link}, {plainText, link.toString(QUrl::FullyEncoded)}};
-    return a;
+    // The shared MIME database's resource location; "text/uri-list" is drag and drop's.
+    return {QStringLiteral("text/x-uri"), link};
 }
 
 Attachment Attachment::forFile(const QString &path)
 {
-    const QUrl file = QUrl::fromLocalFile(path);
-    Attachment a;
-    // As in a share menu, a file's address is a URL too, one the link rule steps past.
-    a.m_values = {{url, file}, {fileUrl, file}};
-    const QString mime = QMimeDatabase().mimeTypeForFile(path).name();
-    if (mime.startsWith(QLatin1String("image/")))
-        a.m_values.append({image, file});
-    if (mime == QLatin1String("application/pdf"))
-        a.m_values.append({pdf, file});
-    a.m_values.append({data, file});
-    return a;
+    return {QMimeDatabase().mimeTypeForFile(path).name(), QUrl::fromLocalFile(path)};
 }
 
 Attachment Attachment::forText(const QString &text)
 {
-    Attachment a;
-    a.m_values = {{plainText, text}};
-    return a;
+    return {QStringLiteral("text/plain"), text};
 }
 
 Attachment Attachment::forBytes(const QByteArray &bytes)
 {
-    Attachment a;
+    // In this order: a PDF's header decides before anything else, and a picture in a format
+    // written as text (XPM, XBM, SVG) is a picture.
     if (bytes.startsWith("%PDF-"))
-        a.m_values = {{pdf, bytes}};
-    else if (isPicture(bytes))
-        a.m_values = {{image, bytes}};
-    else if (isText(bytes))
-        a.m_values = {{plainText, bytes}};
-    a.m_values.append({data, bytes});
-    return a;
+        return {QStringLiteral("application/pdf"), bytes};
+    if (const auto picture = pictureType(bytes))
+        return {*picture, bytes};
+    if (isText(bytes))
+        return {QStringLiteral("text/plain"), bytes};
+    return {QStringLiteral("application/octet-stream"), bytes};
 }
 
-bool Attachment::conformsTo(const QString &type) const
+std::optional<QUrl> Attachment::address() const
 {
-    return load(type).has_value();
-}
-
-std::optional<QVariant> Attachment::load(const QString &type) const
-{
-    for (const auto &[offered, value] : m_values) {
-        if (offered == type)
-            return value;
-    }
+    if (const auto *url = std::get_if<QUrl>(&m_content))
+        return *url;
     return std::nullopt;
 }
 
-QStringList Attachment::types() const
+std::optional<QString> Attachment::text() const
 {
-    QStringList names;
-    for (const auto &entry : m_values)
-        names << entry.first;
-    return names;
+    if (const auto *text = std::get_if<QString>(&m_content))
+        return *text;
+    return std::nullopt;
+}
+
+std::optional<QByteArray> Attachment::bytes() const
+{
+    if (const auto *bytes = std::get_if<QByteArray>(&m_content))
+        return *bytes;
+    return std::nullopt;
 }
 
 } // namespace quillory

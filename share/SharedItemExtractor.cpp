@@ -4,32 +4,24 @@
 
 #include <inbox/ShortDateTime.h>
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace quillory {
 
 namespace {
 
-std::optional<QString> textOf(const QVariant &value)
-{
-    if (value.typeId() == QMetaType::QString)
-        return value.toString();
-    if (value.typeId() == QMetaType::QByteArray)
-        return QString::fromUtf8(value.toByteArray());
-    return std::nullopt;
-}
+// What the extraction tells apart among attachments that came with their content.
+enum class Content { Pdf, Picture, Text, Other };
 
-std::optional<QByteArray> fileContents(const QUrl &url)
+Content contentOf(const QString &type)
 {
-    QFile file(url.toLocalFile());
-    if (!url.isLocalFile() || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly) ||
-        file.size() > SharedItemExtractor::pictureLimit)
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    if (type == QLatin1String("application/pdf"))
+        return Content::Pdf;
+    if (type.startsWith(QLatin1String("image/")))
+        return Content::Picture;
+    if (type == QLatin1String("text/plain"))
+        return Content::Text;
+    return Content::Other;
 }
 
 } // namespace
@@ -50,87 +42,28 @@ QList<SharedItem> SharedItemExtractor::extract(const QList<Attachment> &attachme
 
 std::optional<SharedItem> SharedItemExtractor::extractSharedItem(const Attachment &attachment) const
 {
-    for (const QString &type : {Attachment::url, Attachment::plainText, Attachment::fileUrl,
-                                Attachment::image, Attachment::pdf, Attachment::data}) {
-        const auto value = attachment.load(type);
-        if (!value)
-            continue;
-        if (auto item = apply(type, *value))
-            return item;
-    }
-    return std::nullopt;
-}
-
-std::optional<SharedItem> SharedItemExtractor::apply(const QString &type,
-                                                     const QVariant &value) const
-{
-    if (type == Attachment::url) {
-        if (const auto url = urlFromLoadedItem(value); url && !url->isLocalFile())
-            return webItem(*url);
-        if (const auto url = webURLFromText(value))
-            return webItem(*url);
-        return std::nullopt;
-    }
-    if (type == Attachment::plainText) {
-        const auto text = textOf(value);
-        const QUrl url(text.value_or(QString()).trimmed(), QUrl::StrictMode);
-        if (text && url.isValid() && !url.scheme().isEmpty())
+    // A file, whatever its type, is a file item; any other address a page.
+    if (const auto address = attachment.address())
+        return address->isLocalFile() ? fileItem(*address) : webItem(*address);
+    const Content content = contentOf(attachment.mimeType());
+    const auto bytes = attachment.bytes();
+    if (content == Content::Text) {
+        const QString text =
+            bytes ? QString::fromUtf8(*bytes) : attachment.text().value_or(QString());
+        const QUrl url(text.trimmed(), QUrl::StrictMode);
+        if (url.isValid() && !url.scheme().isEmpty())
             return webItem(url);
         return std::nullopt;
     }
-    if (type == Attachment::fileUrl || type == Attachment::data) {
-        if (const auto url = urlFromLoadedItem(value); url && url->isLocalFile())
-            return fileItem(*url);
+    if (!bytes || content == Content::Other)
         return std::nullopt;
-    }
-    if (type == Attachment::image) {
-        std::optional<QByteArray> bytes;
-        if (value.typeId() == QMetaType::QUrl)
-            bytes = fileContents(value.toUrl());
-        else if (value.typeId() == QMetaType::QByteArray)
-            bytes = value.toByteArray();
-        if (!bytes)
-            return std::nullopt;
-        SharedItem item;
-        item.type = SharedItemType::Image;
-        item.imageData = *bytes;
-        item.title = dated(QStringLiteral("Image "));
-        return item;
-    }
-    if (type == Attachment::pdf) {
-        if (const auto url = urlFromLoadedItem(value); url && url->isLocalFile()) {
-            SharedItem item = fileItem(*url);
-            item.type = SharedItemType::Document;
-            return item;
-        }
-        if (value.typeId() != QMetaType::QByteArray)
-            return std::nullopt;
-        SharedItem item;
-        item.type = SharedItemType::Document;
-        item.imageData = value.toByteArray();
-        item.title = dated(QStringLiteral("Document "));
-        return item;
-    }
-    return std::nullopt;
-}
-
-// Bytes would be bookmark data on the desktop this comes from; Linux has none to resolve.
-std::optional<QUrl> SharedItemExtractor::urlFromLoadedItem(const QVariant &value)
-{
-    if (value.typeId() == QMetaType::QUrl)
-        return value.toUrl();
-    return std::nullopt;
-}
-
-std::optional<QUrl> SharedItemExtractor::webURLFromText(const QVariant &value)
-{
-    const auto text = textOf(value);
-    if (!text)
-        return std::nullopt;
-    const QUrl url(text->trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty() || url.isLocalFile())
-        return std::nullopt;
-    return url;
+    // Bytes that came without a file: the item holds them, under a title that dates them.
+    const bool document = content == Content::Pdf;
+    SharedItem item;
+    item.type = document ? SharedItemType::Document : SharedItemType::Image;
+    item.imageData = *bytes;
+    item.title = dated(document ? QStringLiteral("Document ") : QStringLiteral("Image "));
+    return item;
 }
 
 SharedItemType SharedItemExtractor::detectWebKind(const QUrl &url)
@@ -154,6 +87,7 @@ SharedItemType SharedItemExtractor::detectWebKind(const QUrl &url)
 
 SharedItemType SharedItemExtractor::detectFileKind(const QUrl &url)
 {
+    // By the name alone, as records have always had it, whatever the file's MIME type says.
     const QString path = url.path().toLower();
     for (const char *ending : {".jpg", ".jpeg", ".png", ".gif", ".webp"}) {
         if (path.endsWith(QLatin1String(ending)))

@@ -334,3 +334,42 @@ TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
         file.remove();
     }
 }
+
+// Where the shared MIME database is out of reach (a session whose XDG_DATA_DIRS leaves out
+// /usr/share), links, text and standard input are still told apart: Dropslip types them itself.
+TEST_F(ShareEndToEndTest, WithoutTheMimeDatabaseEachKindIsStillSaved)
+{
+    const QString pdf = m_home.filePath(u"Report.pdf"_s);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("%PDF-1.4\n");
+    file.close();
+    QDir().mkpath(m_home.filePath(u"no-data"_s));
+
+    QProcess dropslip;
+    QProcessEnvironment env = sessionEnvironment(m_home.path());
+    env.insert(u"XDG_DATA_DIRS"_s, m_home.filePath(u"no-data"_s));
+    dropslip.setProcessEnvironment(env);
+    dropslip.start(QStringLiteral(DROPSLIP_PATH),
+                   {u"--yes"_s, u"https://example.org/a"_s, u"--text"_s, u"https://vimeo.com/1"_s,
+                    pdf, u"-"_s});
+    ASSERT_TRUE(dropslip.waitForStarted(5000));
+    dropslip.write(TestPictures::encoded(TestPictures::twoTone(8, 6), "png"));
+    dropslip.closeWriteChannel();
+    ASSERT_TRUE(dropslip.waitForFinished(20000));
+    EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().constData();
+
+    QMap<QString, PendingItemRecord> saved;
+    for (const QString &name : records()) {
+        QFile record(inbox() + u'/' + name);
+        ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+        const auto read = PendingItemRecord::fromJson(record.readAll());
+        ASSERT_TRUE(read);
+        saved.insert(read->type, *read);
+    }
+    EXPECT_EQ(saved.keys(), (QStringList{u"document"_s, u"image"_s, u"video"_s, u"web_link"_s}));
+    EXPECT_EQ(saved[u"web_link"_s].url, u"https://example.org/a"_s);
+    EXPECT_EQ(saved[u"video"_s].url, u"https://vimeo.com/1"_s);
+    EXPECT_TRUE(saved[u"document"_s].filePath.value_or(QString()).endsWith(u"_Report.pdf"_s));
+    EXPECT_TRUE(saved[u"image"_s].imageFileName);
+}

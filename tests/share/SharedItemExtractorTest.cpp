@@ -112,6 +112,46 @@ TEST(SharedItemExtractor, EachAttachmentGivesAtMostOneItemByTheFirstRuleThatAppl
     QLocale::setDefault(QLocale::c());
 }
 
+// Standard input says nothing of what it holds: its content alone types it, and bytes that
+// only look like something are not taken for it.
+TEST(Attachment, BytesAreTypedByWhatTheirContentIs)
+{
+    const QImage picture = TestPictures::twoTone(8, 6);
+    const QByteArray png = TestPictures::encoded(picture, "png");
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString type;
+    } cases[] = {
+        {"PNG", png, u"image/png"_s},
+        {"JPEG", TestPictures::encoded(picture, "jpeg"), u"image/jpeg"_s},
+        {"XBM, a picture written as text", TestPictures::encoded(picture, "xbm"),
+         u"image/x-xbitmap"_s},
+        {"a PDF", "%PDF-1.7\n%\xe2\xe3\xcf\xd3\n", u"application/pdf"_s},
+        {"a PDF header not at the start", "see %PDF-1.7", u"text/plain"_s},
+        {"a PNG cut before its size", png.first(16), u"application/octet-stream"_s},
+        {"text", "https://example.org/\n", u"text/plain"_s},
+        {"text with a NUL", QByteArray("abc\0def", 7), u"application/octet-stream"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Attachment attachment = Attachment::forBytes(c.bytes);
+        EXPECT_EQ(attachment.mimeType(), c.type);
+        EXPECT_EQ(attachment.bytes(), c.bytes) << "held as given";
+        EXPECT_FALSE(attachment.address());
+        EXPECT_FALSE(attachment.text());
+    }
+
+    // A file's type comes from its name and content; what it becomes, from its name alone.
+    QTemporaryDir dir;
+    EXPECT_EQ(Attachment::forFile(makeFile(dir, u"photo.png"_s, png)).mimeType(), u"image/png"_s);
+    EXPECT_EQ(Attachment::forFile(makeFile(dir, u"unnamed"_s, "%PDF-1.4\n")).mimeType(),
+              u"application/pdf"_s);
+    EXPECT_EQ(Attachment::forFile(makeFile(dir, u"empty"_s, {})).mimeType(),
+              u"application/x-zerosize"_s);
+}
+
 TEST(SharedItemExtractor, SeveralAttachmentsGiveItemsInTheirOrder)
 {
     const QList<SharedItem> items = SharedItemExtractor().extract(
@@ -135,11 +175,15 @@ TEST(ShareCommandLine, EachArgumentIsOneAttachmentOrSaysWhyNot)
     EXPECT_TRUE(line.yes);
     EXPECT_FALSE(line.help);
     ASSERT_EQ(line.attachments.size(), 5);
-    EXPECT_TRUE(line.attachments[0].conformsTo(Attachment::url));
-    EXPECT_TRUE(line.attachments[1].conformsTo(Attachment::fileUrl));
-    EXPECT_TRUE(line.attachments[2].conformsTo(Attachment::fileUrl));
-    EXPECT_EQ(line.attachments[3].types(), QStringList{Attachment::plainText});
-    EXPECT_TRUE(line.attachments[4].conformsTo(Attachment::pdf));
+    EXPECT_EQ(line.attachments[0].mimeType(), u"text/x-uri"_s);
+    EXPECT_EQ(line.attachments[0].address(), QUrl(u"https://example.com/a"_s));
+    EXPECT_EQ(line.attachments[1].address(), QUrl::fromLocalFile(file));
+    EXPECT_EQ(line.attachments[1].mimeType(), u"text/plain"_s);
+    EXPECT_EQ(line.attachments[2].address(), QUrl::fromLocalFile(file));
+    EXPECT_EQ(line.attachments[3].mimeType(), u"text/plain"_s);
+    EXPECT_EQ(line.attachments[3].text(), u"https://t.example"_s);
+    EXPECT_EQ(line.attachments[4].mimeType(), u"application/pdf"_s);
+    EXPECT_EQ(line.attachments[4].bytes(), QByteArray("%PDF-1.4"));
     ASSERT_EQ(line.problems.size(), 3);
     EXPECT_TRUE(line.problems[0].contains(u"folder"_s));
     EXPECT_TRUE(line.problems[1].contains(u"no such file"_s));
@@ -172,8 +216,8 @@ TEST(ShareCommandLine, AnOptionRightAfterTextIsTheTextByBothReadings)
         {u"--text"_s, u"--yes"_s, u"https://a.example"_s}, [] { return QByteArray(); });
     EXPECT_FALSE(line.yes);
     ASSERT_EQ(line.attachments.size(), 2);
-    EXPECT_EQ(line.attachments[0].load(Attachment::plainText), QVariant(u"--yes"_s));
-    EXPECT_TRUE(line.attachments[1].conformsTo(Attachment::url)) << "the link is kept";
+    EXPECT_EQ(line.attachments[0].text(), u"--yes"_s);
+    EXPECT_EQ(line.attachments[1].address(), QUrl(u"https://a.example"_s)) << "the link is kept";
     ASSERT_EQ(line.problems.size(), 1);
     EXPECT_TRUE(line.problems[0].contains(u"taken as the text"_s)) << qPrintable(line.problems[0]);
 }
@@ -212,11 +256,12 @@ TEST(ShareCommandLine, AnExistingFileWinsOverTheAddressItsNameLooksLike)
     QDir::setCurrent(before);
     EXPECT_TRUE(line.problems.isEmpty()) << qPrintable(line.problems.join(u'\n'));
     ASSERT_EQ(line.attachments.size(), 4);
-    EXPECT_EQ(line.attachments[0].load(Attachment::fileUrl), QVariant(QUrl::fromLocalFile(file)));
-    EXPECT_TRUE(line.attachments[0].conformsTo(Attachment::pdf));
-    EXPECT_EQ(line.attachments[1].load(Attachment::url),
-              QVariant(QUrl(u"https://example.com/a"_s)));
-    EXPECT_EQ(line.attachments[2].load(Attachment::url), QVariant(QUrl(u"mailto:a@b.example"_s)));
-    EXPECT_EQ(line.attachments[3].load(Attachment::url), QVariant(QUrl(u"notes:draft"_s)))
+    EXPECT_EQ(line.attachments[0].address(), QUrl::fromLocalFile(file));
+    EXPECT_EQ(line.attachments[0].mimeType(), u"application/pdf"_s);
+    EXPECT_EQ(line.attachments[1].address(), QUrl(u"https://example.com/a"_s));
+    EXPECT_EQ(line.attachments[2].address(), QUrl(u"mailto:a@b.example"_s));
+    EXPECT_EQ(line.attachments[3].address(), QUrl(u"notes:draft"_s))
         << "with no such file, an address";
+    for (qsizetype i = 1; i < 4; ++i)
+        EXPECT_EQ(line.attachments[i].mimeType(), u"text/x-uri"_s);
 }
