@@ -135,9 +135,9 @@ void QuilloryApp::updateLock()
         m_window->setLockScreen(new UnlockView(m_security));
 }
 
-void QuilloryApp::setSheetHook(SheetHook hook)
+void QuilloryApp::setSheetHook(SheetRunner::Hook hook)
 {
-    m_sheetHook = hook;
+    m_sheets.setHook(hook);
     m_bookmarks->setSheetHook(std::move(hook));
 }
 
@@ -152,8 +152,7 @@ void QuilloryApp::showSettings()
             new SettingsView(*m_state, *m_store, m_security, *m_revealer, m_bookmarks.get());
         m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_settingsWindow->setWindowFlag(Qt::Window);
-        if (m_sheetHook)
-            m_settingsWindow->setSheetHook(m_sheetHook);
+        m_settingsWindow->setSheetHook(m_sheets.hook());
     }
     m_settingsWindow->show();
     m_settingsWindow->raise();
@@ -237,10 +236,7 @@ QuilloryApp::Answer QuilloryApp::askAboutUnsavedChanges()
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(retry);
     box.setWindowModality(Qt::ApplicationModal);
-    if (m_sheetHook)
-        m_sheetHook(box);
-    else
-        box.exec();
+    m_sheets.run(box);
     if (box.clickedButton() == retry)
         return Answer::TryAgain;
     if (box.clickedButton() == quitAnyway)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <views/settings/SettingsView.h>
+#include <views/widgets/SheetRunner.h>
 #include <views/window/MainWindow.h>
 
 #include <QObject>
@@ -67,8 +68,7 @@ public:
     SettingsView *settingsWindow() const { return m_settingsWindow; }
 
     // Tests answer the application's own questions instead of a person.
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook);
+    void setSheetHook(SheetRunner::Hook hook);
 
 private:
     QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &security);
@@ -97,7 +97,7 @@ private:
     QPointer<MainWindow> m_window;
     QPointer<SettingsView> m_settingsWindow;
     std::unique_ptr<TrayIcon> m_tray;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
     bool m_quitting = false;
 };
 

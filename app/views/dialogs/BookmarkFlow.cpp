@@ -48,15 +48,6 @@ QProgressDialog *BookmarkFlow::importProgress() const
     return m_progress ? m_progress->dialog() : nullptr;
 }
 
-void BookmarkFlow::present(QDialog &sheet)
-{
-    sheet.setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(sheet);
-    else
-        sheet.open();
-}
-
 void BookmarkFlow::chooseAndImport(QWidget &window)
 {
     if (isImporting())
@@ -117,7 +108,7 @@ void BookmarkFlow::imported(const BookmarkImportResult &result)
                 releaseElsewhere(std::move(pages));
         });
     }
-    present(*box);
+    m_sheets.present(*box);
 }
 
 void BookmarkFlow::importFailed(const QString &message)
@@ -227,7 +218,7 @@ void BookmarkFlow::exported(const QString &path, int bookmarks)
     box->setObjectName(QStringLiteral("bookmarkExportSummary"));
     DisplayText::makePlain(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    present(*box);
+    m_sheets.present(*box);
 }
 
 void BookmarkFlow::exportFailed(const QString &message)

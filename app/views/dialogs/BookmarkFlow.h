@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/widgets/SheetRunner.h>
+
 #include <QObject>
 #include <QPointer>
 #include <QProgressDialog>
@@ -47,8 +49,7 @@ public:
     using FileHook = std::function<QString()>;
     void setOpenFileHook(FileHook hook) { m_openFileHook = std::move(hook); }
     void setSaveFileHook(FileHook hook) { m_saveFileHook = std::move(hook); }
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
     void setProgressDelay(int milliseconds) { m_progressDelayMs = milliseconds; }
     QProgressDialog *importProgress() const;
     QProgressDialog *fetchProgress() const { return m_fetchProgress; }
@@ -82,7 +83,7 @@ private:
     std::shared_ptr<const BookmarkImportResult::Pages> m_offeredPages;
     FileHook m_openFileHook;
     FileHook m_saveFileHook;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
     int m_progressDelayMs = 400;
 };
 

@@ -199,10 +199,7 @@ void ExportSheet::showError(const QString &message)
     alert.addButton(QStringLiteral("OK"), QMessageBox::RejectRole);
     DisplayText::makePlain(alert);
     emit exportEnded();
-    if (m_sheetHook)
-        m_sheetHook(alert);
-    else
-        alert.exec();
+    m_sheets.run(alert);
 }
 
 QString ExportSheet::askForSaveLocation(const QString &suggestedPath)

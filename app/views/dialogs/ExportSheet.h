@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/widgets/SheetRunner.h>
+
 #include <views/widgets/LibraryCountsGroup.h>
 
 #include <exchange/ExportJob.h>
@@ -64,8 +66,7 @@ public:
     // Tests answer the save dialog (an empty answer cancels) and the alerts.
     using SaveLocationHook = std::function<QString(const QString &suggestedPath)>;
     void setSaveLocationHook(SaveLocationHook hook) { m_saveLocationHook = std::move(hook); }
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
 
 signals:
     // An export ended, written or not.
@@ -89,7 +90,7 @@ private:
     std::optional<QString> m_result;
     std::shared_ptr<const QTemporaryDir> m_written; // holds m_result until a copy is saved
     SaveLocationHook m_saveLocationHook;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
 
     QCheckBox *m_includeImages = nullptr;
     QCheckBox *m_encrypt = nullptr;

@@ -73,15 +73,6 @@ void ImportFlow::closeProgress()
     m_progress.reset();
 }
 
-void ImportFlow::runSheet(QDialog &sheet)
-{
-    sheet.setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(sheet);
-    else
-        sheet.exec();
-}
-
 void ImportFlow::askForPassphrase()
 {
     if (!m_job)
@@ -89,7 +80,7 @@ void ImportFlow::askForPassphrase()
     // Otherwise its delay could end while the question is open and cover it.
     closeProgress();
     BackupPassphraseSheet sheet(QFileInfo(m_path).fileName(), &m_window);
-    runSheet(sheet);
+    m_sheets.run(sheet);
     if (!m_job)
         return;
     if (sheet.result() != QDialog::Accepted) {
@@ -114,11 +105,7 @@ void ImportFlow::succeeded(const ImportResult &result)
     box->setObjectName(QStringLiteral("importSummary"));
     DisplayText::makePlain(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(*box);
-    else
-        box->open();
+    m_sheets.present(*box);
 }
 
 void ImportFlow::failed(const QString &message)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/widgets/SheetRunner.h>
+
 #include <exchange/ImportJob.h>
 
 #include <QObject>
@@ -38,8 +40,7 @@ public:
     // Tests pick the file (an empty answer cancels) and answer the sheets.
     using OpenFileHook = std::function<QString()>;
     void setOpenFileHook(OpenFileHook hook) { m_openFileHook = std::move(hook); }
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
     // How long an import runs before its progress appears (tests shorten it).
     void setProgressDelay(int milliseconds) { m_progressDelayMs = milliseconds; }
     QProgressDialog *progressDialog() const;
@@ -57,7 +58,6 @@ private:
     void succeeded(const ImportResult &result);
     void failed(const QString &message);
     void finish();
-    void runSheet(QDialog &sheet);
 
     AppState &m_state;
     LibraryStore &m_store;
@@ -66,7 +66,7 @@ private:
     QString m_path;
     std::unique_ptr<ImportProgress> m_progress;
     OpenFileHook m_openFileHook;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
     // A small file is imported before a progress window would even appear.
     int m_progressDelayMs = 400;
 };

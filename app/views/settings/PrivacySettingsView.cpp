@@ -142,15 +142,6 @@ void PrivacySettingsView::setBusy(bool busy)
     m_biometric->setEnabled(!busy);
 }
 
-void PrivacySettingsView::runSheet(QDialog &sheet)
-{
-    sheet.setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(sheet);
-    else
-        sheet.exec();
-}
-
 void PrivacySettingsView::encryptionToggled(bool on)
 {
     if (!on) {
@@ -162,7 +153,7 @@ void PrivacySettingsView::encryptionToggled(bool on)
     }
     {
         PassphraseSetupSheet sheet(m_security, this);
-        runSheet(sheet);
+        m_sheets.run(sheet);
     }
     // However the sheet closed, the switch says what the service has.
     if (!m_security.isEncryptionEnabled())
@@ -195,7 +186,7 @@ void PrivacySettingsView::askToDisable()
         question.addButton(QStringLiteral("Disable Encryption"), QMessageBox::DestructiveRole);
     question.addButton(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
     question.setDefaultButton(QMessageBox::Cancel);
-    runSheet(question);
+    m_sheets.run(question);
     if (question.clickedButton() == disableButton) {
         disable();
         return;
@@ -231,7 +222,7 @@ void PrivacySettingsView::biometricToggled(bool on)
         return;
     }
     BiometricEnableSheet sheet(m_security, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
     if (sheet.result() != QDialog::Accepted)
         setChecked(m_biometric, false);
     emit settled();

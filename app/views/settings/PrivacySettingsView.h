@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/widgets/SheetRunner.h>
+
 #include <QWidget>
 #include <functional>
 
@@ -29,8 +31,7 @@ public:
     QWidget *biometricSection() const { return m_biometricSection; }
 
     // Tests answer the sheets and the question instead of a person.
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
 
 signals:
     // A change that reaches the keyring has finished (tests wait for it).
@@ -46,7 +47,6 @@ private:
     void disable();
     void forgetKeyCopy();
     void updateBiometricSection();
-    void runSheet(QDialog &sheet);
     void setBusy(bool busy);
     static void setChecked(QCheckBox *toggle, bool checked);
 
@@ -55,7 +55,7 @@ private:
     QCheckBox *m_biometric = nullptr;
     QLabel *m_biometricFooter = nullptr;
     QWidget *m_biometricSection = nullptr;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
 };
 
 } // namespace quillory

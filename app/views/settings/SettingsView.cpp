@@ -301,16 +301,14 @@ void SettingsView::showPage(QWidget *page, const QString &title)
 void SettingsView::showPrivacy()
 {
     auto *privacy = new PrivacySettingsView(m_security, m_pages);
-    if (m_sheetHook)
-        privacy->setSheetHook(m_sheetHook);
+    privacy->setSheetHook(m_sheets.hook());
     showPage(privacy, QStringLiteral("Privacy & Security"));
 }
 
 void SettingsView::showTagManagement()
 {
     auto *tags = new TagManagementView(m_store, m_pages);
-    if (m_sheetHook)
-        tags->setSheetHook(m_sheetHook);
+    tags->setSheetHook(m_sheets.hook());
     showPage(tags, QStringLiteral("Tags"));
 }
 
@@ -323,25 +321,16 @@ void SettingsView::showForm()
     m_subpage = nullptr;
 }
 
-void SettingsView::setSheetHook(SheetHook hook)
+void SettingsView::setSheetHook(SheetRunner::Hook hook)
 {
-    m_sheetHook = hook;
+    m_sheets.setHook(hook);
     m_import->setSheetHook(std::move(hook));
-}
-
-void SettingsView::runSheet(QDialog &sheet)
-{
-    sheet.setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(sheet);
-    else
-        sheet.exec();
 }
 
 void SettingsView::openExportSheet()
 {
     ExportSheet sheet(m_store, m_revealer, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
 }
 
 void SettingsView::confirmDeleteAll()
@@ -356,7 +345,7 @@ void SettingsView::confirmDeleteAll()
     QPushButton *cancel = question.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     question.setDefaultButton(cancel);
     question.setEscapeButton(cancel);
-    runSheet(question);
+    m_sheets.run(question);
     if (question.clickedButton() == deleteButton)
         deleteAll();
 }

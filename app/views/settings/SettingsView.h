@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/widgets/SheetRunner.h>
+
 #include <views/widgets/LibraryCountsGroup.h>
 
 #include <QPointer>
@@ -64,8 +66,7 @@ public:
     void confirmDeleteAll();
 
     // Tests answer the sheets and questions instead of a person.
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook);
+    void setSheetHook(SheetRunner::Hook hook);
 
 private:
     QWidget *buildForm();
@@ -81,7 +82,6 @@ private:
     void updateEncryptionStatus();
     void updatePreferences();
     void deleteAll();
-    void runSheet(QDialog &sheet);
 
     AppState &m_state;
     LibraryStore &m_store;
@@ -89,7 +89,7 @@ private:
     FileRevealer &m_revealer;
     ImportFlow *m_import;
     QPointer<BookmarkFlow> m_bookmarks;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
 
     QStackedWidget *m_pages = nullptr;
     QWidget *m_form = nullptr;

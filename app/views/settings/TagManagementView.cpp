@@ -258,11 +258,7 @@ void TagManagementView::rebuildRows()
 void TagManagementView::runSheet(QDialog &sheet)
 {
     ++m_busy;
-    sheet.setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(sheet);
-    else
-        sheet.exec();
+    m_sheets.run(sheet);
     --m_busy;
     scheduleRefresh();
 }

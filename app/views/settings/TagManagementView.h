@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/widgets/SheetRunner.h>
+
 #include <QList>
 #include <QTimer>
 #include <QUuid>
@@ -41,8 +43,7 @@ public:
     void refreshNow();
 
     // Tests answer sheets instead of a person: when set, sheets go to the hook, not exec().
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
 
 private:
     QWidget *buildHeader();
@@ -58,7 +59,7 @@ private:
     QTimer m_refresh;
     // While a sheet or menu runs its own event loop, rows must not be rebuilt under it.
     int m_busy = 0;
-    SheetHook m_sheetHook;
+    SheetRunner m_sheets;
 
     QToolButton *m_newTag = nullptr;
     QStackedWidget *m_stack = nullptr;

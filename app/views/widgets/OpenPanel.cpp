@@ -1,5 +1,7 @@
 #include <views/widgets/OpenPanel.h>
 
+#include <views/widgets/SheetRunner.h>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,18 +11,18 @@
 
 namespace quillory {
 
-std::optional<QString> OpenPanel::chooseImage(QWidget *parent, const Runner &run)
+std::optional<QString> OpenPanel::chooseImage(QWidget *parent, const SheetRunner &sheets)
 {
-    return choose(parent, QStringLiteral("Add Image"), imageFilter(), run);
+    return choose(parent, QStringLiteral("Add Image"), imageFilter(), sheets);
 }
 
-std::optional<QString> OpenPanel::chooseDocument(QWidget *parent, const Runner &run)
+std::optional<QString> OpenPanel::chooseDocument(QWidget *parent, const SheetRunner &sheets)
 {
-    return choose(parent, QStringLiteral("Add Document"), documentFilter(), run);
+    return choose(parent, QStringLiteral("Add Document"), documentFilter(), sheets);
 }
 
 std::optional<QString> OpenPanel::choose(QWidget *parent, const QString &title,
-                                         const QString &filter, const Runner &run)
+                                         const QString &filter, const SheetRunner &sheets)
 {
     QFileDialog panel(parent, title);
     panel.setObjectName(QStringLiteral("openPanel"));
@@ -28,7 +30,7 @@ std::optional<QString> OpenPanel::choose(QWidget *parent, const QString &title,
     panel.setAcceptMode(QFileDialog::AcceptOpen);
     panel.setNameFilter(filter);
     panel.setDirectory(startFolder());
-    run(panel);
+    sheets.run(panel);
     const QStringList files = panel.selectedFiles();
     if (panel.result() != QDialog::Accepted || files.isEmpty())
         return std::nullopt;

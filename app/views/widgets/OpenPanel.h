@@ -1,24 +1,22 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <optional>
 
-class QDialog;
 class QWidget;
 
 namespace quillory {
 
+class SheetRunner;
+
 // The file panels of the add menu: one existing file, no folders, filtered to pictures or
-// to documents. The panel is shown through `run`, so tests can answer it. Also where every
+// to documents. The panel is shown through `sheets`, so tests can answer it. Also where every
 // file panel of the application starts.
 class OpenPanel final
 {
 public:
-    using Runner = std::function<void(QDialog &)>;
-
-    static std::optional<QString> chooseImage(QWidget *parent, const Runner &run);
-    static std::optional<QString> chooseDocument(QWidget *parent, const Runner &run);
+    static std::optional<QString> chooseImage(QWidget *parent, const SheetRunner &sheets);
+    static std::optional<QString> chooseDocument(QWidget *parent, const SheetRunner &sheets);
 
     // Where every file panel starts: the user's Documents folder when there is one, else the
     // home folder. A folder that does not exist would be offered as a file name instead.
@@ -31,7 +29,7 @@ public:
 
 private:
     static std::optional<QString> choose(QWidget *parent, const QString &title,
-                                         const QString &filter, const Runner &run);
+                                         const QString &filter, const SheetRunner &sheets);
 };
 
 } // namespace quillory

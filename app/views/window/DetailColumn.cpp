@@ -7,10 +7,10 @@
 
 namespace quillory {
 
-DetailColumn::DetailColumn(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
-                           ItemDetailView::SheetRunner runSheet, QWidget *parent)
+DetailColumn::DetailColumn(LibraryStore &store, const ItemActions &actions,
+                           const SheetRunner &sheets, QWidget *parent)
     : QWidget(parent), m_stack(new QStackedWidget(this)), m_empty(new EmptyStateView(this)),
-      m_detail(new ItemDetailView(store, revealer, links, std::move(runSheet), this))
+      m_detail(new ItemDetailView(store, actions, sheets, this))
 {
     m_empty->setContent(QStringLiteral("sidebar.right"), QStringLiteral("Select an Item"),
                         QStringLiteral("Choose an item from the list to view details"));

@@ -9,7 +9,6 @@ class QStackedWidget;
 namespace quillory {
 
 class EmptyStateView;
-class FileRevealer;
 class Item;
 class LibraryStore;
 
@@ -20,8 +19,8 @@ class DetailColumn final : public QWidget
     Q_DISABLE_COPY_MOVE(DetailColumn)
 
 public:
-    DetailColumn(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
-                 ItemDetailView::SheetRunner runSheet, QWidget *parent = nullptr);
+    DetailColumn(LibraryStore &store, const ItemActions &actions, const SheetRunner &sheets,
+                 QWidget *parent = nullptr);
 
     void showItem(Item *item);
     bool isShowingEmptyState() const;

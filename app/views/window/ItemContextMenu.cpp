@@ -1,61 +1,38 @@
 #include <views/window/ItemContextMenu.h>
 
-#include <platform/FileRevealer.h>
 #include <views/widgets/DisplayText.h>
 #include <views/widgets/SymbolIcon.h>
+#include <views/window/ItemActions.h>
 #include <views/window/LinkOpener.h>
 
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 #include <model/Tag.h>
 
-#include <QClipboard>
-#include <QGuiApplication>
-
 namespace quillory {
 
-ItemContextMenu::ItemContextMenu(Item &item, const std::vector<Record *> &tagsInOrder,
-                                 LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
-                                 QWidget *parent, std::function<void(Item &)> edit,
-                                 std::function<void(Item &)> remove)
-    : QMenu(parent), m_store(store), m_itemId(item.id())
+ItemContextMenu::ItemContextMenu(const ItemActions &actions,
+                                 const std::vector<Record *> &tagsInOrder, LibraryStore &store,
+                                 QWidget *parent)
+    : QMenu(parent), m_store(store)
 {
+    const Item *item = actions.item();
+    if (item == nullptr)
+        return;
+    m_itemId = item->id();
     // A library that can only be read offers only what reads it.
     if (store.isReadOnly()) {
-        addLinkActions(item, revealer, links);
+        addLinkActions(*item, actions);
         return;
     }
-    if (edit) {
-        addItemAction(QStringLiteral("pencil"), QStringLiteral("Edit..."), std::move(edit));
-        addSeparator();
-    }
-    addTagMenu(item, tagsInOrder);
-
-    const bool favorite = item.isFavorite();
-    addItemAction(favorite ? QStringLiteral("star.slash") : QStringLiteral("star"),
-                  favorite ? QStringLiteral("Remove from Favorites")
-                           : QStringLiteral("Add to Favorites"),
-                  [](Item &i) { i.toggleFavorite(); });
-
-    addLinkActions(item, revealer, links);
+    addAction(actions.edit());
     addSeparator();
-
-    const bool archived = item.isArchived();
-    addItemAction(archived ? QStringLiteral("tray.and.arrow.up") : QStringLiteral("archivebox"),
-                  archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
-                  [](Item &i) { i.toggleArchive(); });
-    if (!remove)
-        remove = [this](Item &i) { m_store.remove(&i); };
-    addItemAction(QStringLiteral("trash"), QStringLiteral("Delete"), std::move(remove));
-}
-
-void ItemContextMenu::addItemAction(const QString &icon, const QString &text,
-                                    std::function<void(Item &)> action)
-{
-    QMenu::addAction(SymbolIcon::icon(icon), text, this, [this, action = std::move(action)] {
-        if (Item *item = m_store.item(m_itemId))
-            action(*item);
-    });
+    addTagMenu(*item, tagsInOrder);
+    addAction(actions.favorite());
+    addLinkActions(*item, actions);
+    addSeparator();
+    addAction(actions.archive());
+    addAction(actions.remove());
 }
 
 void ItemContextMenu::addTagMenu(const Item &item, const std::vector<Record *> &tagsInOrder)
@@ -81,26 +58,14 @@ void ItemContextMenu::addTagMenu(const Item &item, const std::vector<Record *> &
     }
 }
 
-void ItemContextMenu::addLinkActions(const Item &item, FileRevealer &revealer, LinkOpener &links)
+void ItemContextMenu::addLinkActions(const Item &item, const ItemActions &actions)
 {
     const std::optional<QUrl> link = LinkOpener::linkOf(item);
     if (!link)
         return;
-    const QUrl url = *link;
-    QMenu::addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy Link"),
-                     this, [url] {
-                         QClipboard *clipboard = QGuiApplication::clipboard();
-                         clipboard->clear();
-                         clipboard->setText(url.toString(QUrl::FullyEncoded));
-                     });
-    if (url.isLocalFile()) {
-        QMenu::addAction(SymbolIcon::icon(QStringLiteral("folder")),
-                         QStringLiteral("Show in File Manager"), this,
-                         [url, &revealer] { revealer.reveal(url.toLocalFile()); });
-    } else {
-        addItemAction(QStringLiteral("safari"), QStringLiteral("Open in Browser"),
-                      [&links](Item &i) { links.open(i); });
-    }
+    addAction(actions.copyLink());
+    // A file is shown where it lies; opening it is the list's Return and double-click.
+    addAction(link->isLocalFile() ? actions.showInFileManager() : actions.open());
 }
 
 } // namespace quillory

@@ -1,12 +1,13 @@
 #include <views/window/ItemDetailView.h>
 
-#include <platform/FileRevealer.h>
 #include <views/dialogs/TagPickerSheet.h>
 #include <views/widgets/DisplayText.h>
 #include <views/widgets/FlowLayout.h>
 #include <views/widgets/SheetParts.h>
+#include <views/widgets/SheetRunner.h>
 #include <views/widgets/SymbolIcon.h>
 #include <views/widgets/TagChipView.h>
+#include <views/window/ItemActions.h>
 #include <views/window/ItemDelegate.h>
 #include <views/window/LinkOpener.h>
 
@@ -18,11 +19,9 @@
 #include <util/BackgroundWork.h>
 #include <util/ImageDecoder.h>
 
-#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -66,10 +65,9 @@ QImage bestPicture(const Item &item, QSize bound)
 
 } // namespace
 
-ItemDetailView::ItemDetailView(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
-                               SheetRunner runSheet, QWidget *parent)
-    : QWidget(parent), m_store(store), m_revealer(revealer), m_links(links),
-      m_runSheet(std::move(runSheet))
+ItemDetailView::ItemDetailView(LibraryStore &store, const ItemActions &actions,
+                               const SheetRunner &sheets, QWidget *parent)
+    : QWidget(parent), m_store(store), m_actions(actions), m_sheets(sheets)
 {
     build();
     // Deferred: a change often comes from one of this view's own buttons or chips, which a
@@ -101,9 +99,7 @@ void ItemDetailView::setItem(Item *item)
 
 void ItemDetailView::build()
 {
-    m_toolbar = new QToolBar(this);
-    m_toolbar->setIconSize(QSize(18, 18));
-    m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    buildToolbar();
 
     auto *content = new QWidget;
     auto *column = new QVBoxLayout(content);
@@ -139,7 +135,7 @@ void ItemDetailView::build()
     m_link->setCursor(Qt::PointingHandCursor);
     m_link->setStyleSheet(QStringLiteral("text-align: left; color: palette(link); padding: 0;"));
     m_link->setObjectName(QStringLiteral("linkRow"));
-    connect(m_link, &QPushButton::clicked, this, &ItemDetailView::openLink);
+    connect(m_link, &QPushButton::clicked, this, &ItemDetailView::followLink);
     column->addWidget(m_link);
 
     auto *info = new QHBoxLayout;
@@ -346,7 +342,7 @@ void ItemDetailView::refresh()
     refreshNote(*i);
     refreshTags(*i);
     refreshFolders(*i);
-    refreshToolbar(*i);
+    m_viewFullSize->setVisible(i->hasImageData() || i->hasThumbnailData());
 }
 
 // The item's full image when it decodes, else its thumbnail, else a placeholder. The
@@ -470,76 +466,32 @@ void ItemDetailView::refreshFolders(const Item &item)
     m_folder->setCurrentIndex(current);
 }
 
-void ItemDetailView::refreshToolbar(const Item &item)
+void ItemDetailView::followLink()
 {
-    // clear() only takes the actions off the bar, and the bar owns them: every refresh would
-    // leave its actions behind. Later, since one of them may be the one being triggered.
-    const QList<QAction *> previous = m_toolbar->actions();
-    m_toolbar->clear();
-    for (QAction *action : previous)
-        action->deleteLater();
+    const Item *i = item();
+    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
+    if (!url)
+        return;
+    // A file's path is shown where it lies, a web address is opened.
+    (url->isLocalFile() ? m_actions.showInFileManager() : m_actions.open())->trigger();
+}
+
+void ItemDetailView::buildToolbar()
+{
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setIconSize(QSize(18, 18));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     // A library that can only be read offers what reads: opening, copying, viewing.
-    const bool editable = !m_store.isReadOnly();
-    if (editable)
+    if (!m_store.isReadOnly())
         m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("tag")), QStringLiteral("Add Tag"),
                              this, &ItemDetailView::openTagPicker);
-    if (const auto url = LinkOpener::linkOf(item)) {
-        const bool file = url->isLocalFile();
-        m_toolbar->addAction(
-            SymbolIcon::icon(file ? QStringLiteral("doc") : QStringLiteral("safari")),
-            file ? QStringLiteral("Open File") : QStringLiteral("Open"), this, [this] {
-                if (const Item *i = this->item())
-                    m_links.open(*i);
-            });
-        m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("doc.on.doc")), QStringLiteral("Copy"),
-                             this, &ItemDetailView::copyLink);
-    }
-    if (item.hasImageData() || item.hasThumbnailData())
-        m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("photo")),
-                             QStringLiteral("View Full Size"), this,
-                             &ItemDetailView::showFullSizeImage);
-    if (!editable)
-        return;
-    const QUuid id = item.id();
-    const bool favorite = item.isFavorite();
-    m_toolbar->addAction(
-        favorite ? SymbolIcon::tintedIcon(QStringLiteral("star.fill"), QColor(0xFF, 0xCC, 0x00))
-                 : SymbolIcon::icon(QStringLiteral("star")),
-        favorite ? QStringLiteral("Unfavorite") : QStringLiteral("Favorite"), this, [this, id] {
-            if (Item *i = m_store.item(id))
-                i->toggleFavorite();
-        });
-    const bool archived = item.isArchived();
-    m_toolbar->addAction(SymbolIcon::icon(archived ? QStringLiteral("tray.and.arrow.up")
-                                                   : QStringLiteral("archivebox")),
-                         archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"), this,
-                         [this, id] {
-                             if (Item *i = m_store.item(id))
-                                 i->toggleArchive();
-                         });
-}
-
-void ItemDetailView::openLink()
-{
-    const Item *i = item();
-    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
-    if (!url)
-        return;
-    if (url->isLocalFile())
-        m_revealer.reveal(url->toLocalFile());
-    else
-        m_links.open(*i);
-}
-
-void ItemDetailView::copyLink()
-{
-    const Item *i = item();
-    const auto url = i != nullptr ? LinkOpener::linkOf(*i) : std::nullopt;
-    if (!url)
-        return;
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(url->toString(QUrl::FullyEncoded));
+    m_toolbar->addAction(m_actions.open());
+    m_toolbar->addAction(m_actions.copyLink());
+    m_viewFullSize = m_toolbar->addAction(SymbolIcon::icon(QStringLiteral("photo")),
+                                          QStringLiteral("View Full Size"), this,
+                                          &ItemDetailView::showFullSizeImage);
+    m_toolbar->addAction(m_actions.favorite());
+    m_toolbar->addAction(m_actions.archive());
 }
 
 void ItemDetailView::openTagPicker()
@@ -548,7 +500,7 @@ void ItemDetailView::openTagPicker()
     if (i == nullptr)
         return;
     TagPickerSheet sheet(m_store, *i, this);
-    m_runSheet(sheet);
+    m_sheets.run(sheet);
 }
 
 void ItemDetailView::showFullSizeImage()
@@ -577,7 +529,7 @@ void ItemDetailView::showFullSizeImage()
                                : image));
     picture->setAlignment(Qt::AlignCenter);
     layout->addWidget(picture, 1);
-    m_runSheet(sheet);
+    m_sheets.run(sheet);
 }
 
 bool ItemDetailView::eventFilter(QObject *watched, QEvent *event)

@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QUuid>
 #include <QWidget>
-#include <functional>
 
+class QAction;
 class QComboBox;
 class QImage;
 class QLabel;
@@ -17,11 +17,11 @@ class QToolButton;
 
 namespace quillory {
 
-class FileRevealer;
 class FlowLayout;
 class Item;
+class ItemActions;
 class LibraryStore;
-class LinkOpener;
+class SheetRunner;
 
 // The selected item in full: picture, title, link, kind and date, the note edited in
 // place, tags as removable chips, the folder, and a toolbar of actions. Changes go straight
@@ -32,10 +32,9 @@ class ItemDetailView final : public QWidget
     Q_DISABLE_COPY_MOVE(ItemDetailView)
 
 public:
-    using SheetRunner = std::function<void(QDialog &)>;
-
-    ItemDetailView(LibraryStore &store, FileRevealer &revealer, LinkOpener &links,
-                   SheetRunner runSheet, QWidget *parent = nullptr);
+    // The toolbar and the link act through `actions`, which the window keeps on the same item.
+    ItemDetailView(LibraryStore &store, const ItemActions &actions, const SheetRunner &sheets,
+                   QWidget *parent = nullptr);
 
     // Shows `item` (null clears). A new item starts with the note out of edit mode.
     void setItem(Item *item);
@@ -68,14 +67,12 @@ private:
     void refreshNote(const Item &item);
     void refreshTags(const Item &item);
     void refreshFolders(const Item &item);
-    void refreshToolbar(const Item &item);
-    void openLink();
-    void copyLink();
+    void buildToolbar();
+    void followLink();
 
     LibraryStore &m_store;
-    FileRevealer &m_revealer;
-    LinkOpener &m_links;
-    SheetRunner m_runSheet;
+    const ItemActions &m_actions;
+    const SheetRunner &m_sheets;
     QUuid m_itemId;
     // What the shown picture was decoded from; a refresh that changes none of it keeps it.
     struct PictureKey
@@ -89,6 +86,7 @@ private:
     };
     PictureKey m_pictureKey;
     QToolBar *m_toolbar = nullptr;
+    QAction *m_viewFullSize = nullptr;
     QLabel *m_picture = nullptr;
     QLabel *m_title = nullptr;
     QLabel *m_favoriteStar = nullptr;

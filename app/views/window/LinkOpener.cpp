@@ -1,6 +1,7 @@
 #include <views/window/LinkOpener.h>
 
 #include <views/widgets/DisplayText.h>
+#include <views/widgets/SheetRunner.h>
 
 #include <inbox/InboxLayout.h>
 #include <model/Item.h>
@@ -68,8 +69,8 @@ bool isOwnFile(const Item &item, const QUrl &url)
 
 } // namespace
 
-LinkOpener::LinkOpener(QWidget *parent, SheetRunner runSheet)
-    : m_parent(parent), m_runSheet(std::move(runSheet)),
+LinkOpener::LinkOpener(QWidget *parent, const SheetRunner &sheets)
+    : m_parent(parent), m_sheets(sheets),
       m_open([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
 }
@@ -114,7 +115,7 @@ bool LinkOpener::confirm(const QUrl &url)
     QPushButton *cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
-    m_runSheet(box);
+    m_sheets.run(box);
     return box.clickedButton() == open;
 }
 

@@ -4,12 +4,12 @@
 #include <functional>
 #include <optional>
 
-class QDialog;
 class QWidget;
 
 namespace quillory {
 
 class Item;
+class SheetRunner;
 
 // Hands an item's link to the desktop, the one place every window, menu and key opens one
 // through. A record, an import or a copied library may carry a link of any scheme, and the
@@ -21,10 +21,9 @@ class LinkOpener final
 public:
     enum class Handling { Open, AskFirst };
     using Opener = std::function<bool(const QUrl &)>;
-    using SheetRunner = std::function<void(QDialog &)>;
 
-    // The question is shown over `parent` through `runSheet`, which tests answer.
-    LinkOpener(QWidget *parent, SheetRunner runSheet);
+    // The question is shown over `parent` through `sheets`, which tests answer.
+    LinkOpener(QWidget *parent, const SheetRunner &sheets);
 
     // The item's address, when it parses.
     static std::optional<QUrl> linkOf(const Item &item);
@@ -45,7 +44,7 @@ private:
     bool confirm(const QUrl &url);
 
     QWidget *m_parent;
-    SheetRunner m_runSheet;
+    const SheetRunner &m_sheets;
     Opener m_open;
 };
 

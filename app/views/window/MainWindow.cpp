@@ -12,6 +12,7 @@
 #include <views/window/ContentHeader.h>
 #include <views/window/DetailColumn.h>
 #include <views/window/DuplicateNotice.h>
+#include <views/window/ItemActions.h>
 #include <views/window/ItemContextMenu.h>
 #include <views/window/ItemGridView.h>
 #include <views/window/ItemListModel.h>
@@ -39,15 +40,14 @@ namespace quillory {
 
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
                        FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_store(store), m_revealer(revealer),
-      m_links(this, [this](QDialog &sheet) { runSheet(sheet); }), m_filter(search), m_counts(store),
-      m_changes(store), m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
+    : QMainWindow(parent), m_state(state), m_store(store), m_links(this, m_sheets),
+      m_filter(search), m_counts(store), m_changes(store),
+      m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
+      m_actions(new ItemActions(state, store, revealer, m_links, m_sheets, *this)),
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
       m_content(new ContentColumn(state, m_thumbnails, m_splitter)),
-      m_detail(new DetailColumn(
-          store, revealer, m_links, [this](QDialog &sheet) { runSheet(sheet); }, m_splitter)),
-      m_intake(intake)
+      m_detail(new DetailColumn(store, *m_actions, m_sheets, m_splitter)), m_intake(intake)
 {
     setObjectName(identifier);
     setWindowTitle(QStringLiteral("Quillory"));
@@ -145,7 +145,7 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     connect(m_sidebar, &Sidebar::editTagRequested, this, [this](const QUuid &id) {
         if (Tag *tag = m_store.tag(id)) {
             TagEditorSheet sheet(m_store, tag, this);
-            runSheet(sheet);
+            m_sheets.run(sheet);
         }
     });
     // Deleting a tag only unlinks it from its items; the items stay.
@@ -200,24 +200,24 @@ void MainWindow::followIntake()
 void MainWindow::openAddURLSheet()
 {
     AddURLSheet sheet([this](const QUrl &url) { m_intake.createItem(url); }, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
 }
 
 void MainWindow::findDuplicates()
 {
     DuplicatesSheet sheet(m_store, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
 }
 
 void MainWindow::addImageFromFile()
 {
-    if (const auto path = OpenPanel::chooseImage(this, [this](QDialog &p) { runSheet(p); }))
+    if (const auto path = OpenPanel::chooseImage(this, m_sheets))
         m_intake.addImageFile(*path);
 }
 
 void MainWindow::addDocumentFromFile()
 {
-    if (const auto path = OpenPanel::chooseDocument(this, [this](QDialog &p) { runSheet(p); }))
+    if (const auto path = OpenPanel::chooseDocument(this, m_sheets))
         m_intake.createFileItem(QUrl::fromLocalFile(*path));
 }
 
@@ -317,6 +317,7 @@ void MainWindow::selectItem(Item *item)
 void MainWindow::showSelected(Item *item)
 {
     m_selectedItem = item;
+    m_actions->setItem(item);
     m_content->revealItem(item);
     m_detail->showItem(item);
 }
@@ -347,19 +348,11 @@ void MainWindow::forget(const QList<Record *> &records)
 
 void MainWindow::showContextMenu(Item *item, const QPoint &globalPosition)
 {
-    ItemContextMenu menu(
-        *item, m_tags->records(), m_store, m_revealer, m_links, this,
-        [this](Item &i) { m_state.setEditingItem(&i); }, [this](Item &i) { deleteItem(&i); });
+    // The row under the pointer was selected first, so the shared actions act on it.
+    if (item != m_selectedItem)
+        selectItem(item);
+    ItemContextMenu menu(*m_actions, m_tags->records(), m_store, this);
     menu.exec(globalPosition);
-}
-
-void MainWindow::runSheet(QDialog &sheet)
-{
-    sheet.setWindowModality(Qt::WindowModal);
-    if (m_sheetHook)
-        m_sheetHook(sheet);
-    else
-        sheet.exec();
 }
 
 void MainWindow::openNewFolderSheet()
@@ -367,66 +360,17 @@ void MainWindow::openNewFolderSheet()
     if (!m_state.showNewFolderSheet())
         return;
     FolderEditorSheet sheet(m_store, nullptr, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
     m_state.setShowNewFolderSheet(false);
 }
 
 void MainWindow::addItemShortcuts()
 {
-    // These act on the selected item while the item list has focus.
+    // The item keys act on the selected item while the item list has focus.
     ItemGridView *view = m_content->view();
-    const auto add = [this, view](const QList<QKeySequence> &keys, auto action) {
-        auto *a = new QAction(view);
-        a->setShortcuts(keys);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(a, &QAction::triggered, this, action);
-        view->addAction(a);
-    };
-    add({QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] {
-        if (m_selectedItem != nullptr)
-            m_state.setEditingItem(m_selectedItem);
-    });
-    add({QKeySequence::Delete, QKeySequence(Qt::Key_Backspace)},
-        [this] { deleteItem(m_selectedItem); });
-    add({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
-        [this] { openLink(m_selectedItem); });
-    connect(view, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex &index) { openLink(m_content->model().itemAt(index.row())); });
-}
-
-void MainWindow::openLink(Item *item)
-{
-    if (item != nullptr)
-        m_links.open(*item);
-}
-
-void MainWindow::deleteItem(Item *item)
-{
-    if (item == nullptr)
-        return;
-    if (m_state.preferences().confirmBeforeDelete())
-        confirmDelete(item);
-    else
-        m_store.remove(item);
-}
-
-void MainWindow::confirmDelete(Item *item)
-{
-    if (item == nullptr)
-        return;
-    const QUuid id = item->id();
-    QMessageBox box(
-        QMessageBox::Warning, QStringLiteral("Delete Item"),
-        QStringLiteral("Delete \u201C%1\u201D?").arg(DisplayText::bounded(item->title())),
-        QMessageBox::Cancel, this);
-    box.setInformativeText(
-        QStringLiteral("It is removed from your library. This cannot be undone."));
-    DisplayText::makePlain(box);
-    QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
-    box.setDefaultButton(QMessageBox::Cancel);
-    runSheet(box);
-    if (box.clickedButton() == confirm)
-        m_store.remove(m_store.item(id));
+    m_actions->addKeysTo(*view);
+    // A double click selects its row first.
+    connect(view, &QAbstractItemView::doubleClicked, m_actions->open(), &QAction::trigger);
 }
 
 void MainWindow::openNewTagSheet()
@@ -434,7 +378,7 @@ void MainWindow::openNewTagSheet()
     if (!m_state.showNewTagSheet())
         return;
     TagEditorSheet sheet(m_store, nullptr, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
     m_state.setShowNewTagSheet(false);
 }
 
@@ -444,7 +388,7 @@ void MainWindow::openItemEditor()
     if (item == nullptr)
         return;
     ItemEditorSheet sheet(m_store, *item, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
     m_state.setEditingItem(nullptr);
 }
 
@@ -453,7 +397,7 @@ void MainWindow::editFolder(Folder *folder)
     if (folder == nullptr)
         return;
     FolderEditorSheet sheet(m_store, folder, this);
-    runSheet(sheet);
+    m_sheets.run(sheet);
 }
 
 void MainWindow::deleteFolder(Folder *folder)
@@ -477,7 +421,7 @@ void MainWindow::deleteFolder(Folder *folder)
     DisplayText::makePlain(box);
     QPushButton *confirm = box.addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
     box.setDefaultButton(QMessageBox::Cancel);
-    runSheet(box);
+    m_sheets.run(box);
     // Looked up again: the folder may have gone while the question was open.
     if (box.clickedButton() == confirm)
         m_store.remove(m_store.folder(id));
@@ -494,7 +438,7 @@ void MainWindow::showErrorAlert()
                         QMessageBox::Ok, this);
         box.setInformativeText(shown->recoverySuggestion());
         DisplayText::makePlain(box);
-        runSheet(box);
+        m_sheets.run(box);
     }
     m_state.setShowErrorAlert(false);
 }

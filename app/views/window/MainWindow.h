@@ -3,6 +3,7 @@
 #include <state/ItemChanges.h>
 #include <state/LibraryCounts.h>
 #include <state/LibraryFilter.h>
+#include <views/widgets/SheetRunner.h>
 #include <views/widgets/ThumbnailCache.h>
 #include <views/window/LinkOpener.h>
 
@@ -24,6 +25,7 @@ class DetailColumn;
 class DuplicateNotice;
 class FileRevealer;
 class Item;
+class ItemActions;
 class ItemIntake;
 class LibraryStore;
 class LiveList;
@@ -54,6 +56,8 @@ public:
     const SidebarSelection &selection() const { return m_selection; }
     Item *selectedItem() const { return m_selectedItem; }
     ItemIntake &intake() const { return m_intake; }
+    // What can be done to the selected item, from every menu, toolbar and key.
+    ItemActions &itemActions() const { return *m_actions; }
 
     void chooseSmartFolder(SmartFolder folder);
     // A root folder's row replaces the smart folder; a sub-folder's row keeps it.
@@ -61,10 +65,6 @@ public:
     void toggleFilterTag(Tag *tag);
     void selectItem(Item *item);
     void toggleSidebar();
-    // Deletes the item from the library, asking first when "Confirm Before Delete" is on.
-    void deleteItem(Item *item);
-    // Asks first, then deletes the item from the library.
-    void confirmDelete(Item *item);
     void openAddURLSheet();
     // The groups of items that hold the same page, to merge.
     void findDuplicates();
@@ -80,8 +80,7 @@ public:
     void refreshNow();
 
     // Tests answer sheets and alerts instead of a person.
-    using SheetHook = std::function<void(QDialog &)>;
-    void setSheetHook(SheetHook hook) { m_sheetHook = std::move(hook); }
+    void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
     // How every part of the window opens an item's link (tests replace its opener).
     LinkOpener &links() { return m_links; }
     // Asked before the window closes; false keeps it open (closing may quit Quillory).
@@ -118,18 +117,16 @@ private:
     void addItemShortcuts();
     void buildAddMenu();
     void followIntake();
-    void openLink(Item *item);
     void openItemEditor();
     void openNewTagSheet();
     void showErrorAlert();
     void focusSearch();
     void forget(const QList<Record *> &records);
     QString contentTitle() const;
-    void runSheet(QDialog &sheet);
 
     AppState &m_state;
     LibraryStore &m_store;
-    FileRevealer &m_revealer;
+    SheetRunner m_sheets;
     LinkOpener m_links;
     LibraryFilter m_filter;
     LibraryCounts m_counts;
@@ -140,6 +137,7 @@ private:
     std::unique_ptr<LiveList> m_tags;
     SidebarSelection m_selection;
     Item *m_selectedItem = nullptr;
+    ItemActions *m_actions;
     QSplitter *m_splitter;
     Sidebar *m_sidebar;
     ContentColumn *m_content;
@@ -147,7 +145,6 @@ private:
     ItemIntake &m_intake;
     QTimer m_refresh;
     bool m_sidebarStale = true; // set by the changes the sidebar shows
-    SheetHook m_sheetHook;
     std::function<bool()> m_closeGuard;
     QLabel *m_readOnlyBanner = nullptr;
     DuplicateNotice *m_duplicateNotice = nullptr;

@@ -14,7 +14,9 @@
 #include <state/AppState.h>
 #include <views/dialogs/ItemEditorSheet.h>
 #include <views/widgets/DisplayText.h>
+#include <views/widgets/SheetRunner.h>
 #include <views/window/DetailColumn.h>
+#include <views/window/ItemActions.h>
 #include <views/window/ItemDetailView.h>
 #include <views/window/LinkOpener.h>
 #include <views/window/MainWindow.h>
@@ -44,9 +46,22 @@ protected:
         QString error;
         m_store = LibraryStore::open(m_dir.filePath(u"lib.store"_s), &error);
         m_links.setOpener([](const QUrl &) { return false; });
-        m_view = std::make_unique<ItemDetailView>(*m_store, m_revealer, m_links, m_runSheet);
+        m_sheetRunner.setHook([this](QDialog &sheet) {
+            ++m_sheets;
+            sheet.reject();
+        });
+        m_actions = std::make_unique<ItemActions>(m_state, *m_store, m_revealer, m_links,
+                                                  m_sheetRunner, m_host);
+        m_view = std::make_unique<ItemDetailView>(*m_store, *m_actions, m_sheetRunner);
     }
     ~ItemDetailTest() override { m_view.reset(); }
+
+    // As the window does: the view and the item's actions show the same item.
+    void show(Item *item)
+    {
+        m_actions->setItem(item);
+        m_view->setItem(item);
+    }
 
     Item *add(const char *title, const char *url = "https://www.example.com/a")
     {
@@ -58,20 +73,23 @@ protected:
     {
         m_view->refresh();
         QStringList texts;
-        for (QAction *a : m_view->toolbar()->actions())
-            texts << a->text();
+        for (QAction *a : m_view->toolbar()->actions()) {
+            if (a->isVisible())
+                texts << a->iconText();
+        }
         return texts;
     }
 
     QTemporaryDir m_dir;
     NullFileRevealer m_revealer;
     int m_sheets = 0;
-    ItemDetailView::SheetRunner m_runSheet = [this](QDialog &sheet) {
-        ++m_sheets;
-        sheet.reject();
-    };
-    LinkOpener m_links{nullptr, m_runSheet};
+    SheetRunner m_sheetRunner;
+    LinkOpener m_links{nullptr, m_sheetRunner};
+    AppState m_state{
+        std::make_unique<QSettings>(m_dir.filePath(u"preferences.ini"_s), QSettings::IniFormat)};
+    QWidget m_host;
     std::unique_ptr<LibraryStore> m_store;
+    std::unique_ptr<ItemActions> m_actions;
     std::unique_ptr<ItemDetailView> m_view;
 };
 
@@ -81,7 +99,7 @@ TEST_F(ItemDetailTest, NoteSaveAndCancel)
 {
     Item *item = add("note me");
     const QDateTime before = item->modifiedAt();
-    m_view->setItem(item);
+    show(item);
     EXPECT_EQ(m_view->noteText(), u"Click to add a note..."_s);
 
     m_view->startEditingNote();
@@ -112,9 +130,9 @@ TEST_F(ItemDetailTest, SwitchingItemsLeavesNoteEditing)
 {
     Item *a = add("a");
     Item *b = add("b");
-    m_view->setItem(a);
+    show(a);
     m_view->startEditingNote();
-    m_view->setItem(b);
+    show(b);
     EXPECT_FALSE(m_view->isEditingNote());
 }
 
@@ -125,7 +143,7 @@ TEST_F(ItemDetailTest, TagChipsRemoveTags)
     Tag *b = m_store->insert(std::make_unique<Tag>(u"beta"_s, QColor()));
     item->addTag(b);
     item->addTag(a);
-    m_view->setItem(item);
+    show(item);
     EXPECT_EQ(m_view->chipNames(), (QStringList{u"beta"_s, u"alpha"_s}));
     item->removeTag(*b);
     m_view->refresh();
@@ -138,7 +156,7 @@ TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
     Folder *sub = m_store->insert(std::make_unique<Folder>(u"Sub"_s, u"folder"_s, QColor(), root));
     Item *item = add("filed");
     item->moveToFolder(sub);
-    m_view->setItem(item);
+    show(item);
     QComboBox *picker = m_view->folderPicker();
     ASSERT_EQ(picker->count(), 2);
     EXPECT_EQ(picker->itemText(0), u"Inbox"_s);
@@ -153,7 +171,7 @@ TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
 TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
 {
     Item *web = add("web");
-    m_view->setItem(web);
+    show(web);
     EXPECT_EQ(toolbarTexts(),
               (QStringList{u"Add Tag"_s, u"Open"_s, u"Copy"_s, u"Favorite"_s, u"Archive"_s}));
     web->toggleFavorite();
@@ -162,10 +180,10 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
     EXPECT_TRUE(toolbarTexts().contains(u"View Full Size"_s));
 
     Item *file = add("doc", "file:///tmp/paper.pdf");
-    m_view->setItem(file);
+    show(file);
     EXPECT_TRUE(toolbarTexts().contains(u"Open File"_s));
     Item *bare = add("bare", nullptr);
-    m_view->setItem(bare);
+    show(bare);
     EXPECT_FALSE(toolbarTexts().contains(u"Copy"_s));
 
     m_view->openTagPicker();
@@ -175,7 +193,7 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
 TEST_F(ItemDetailTest, RefreshesLeaveNoActionsBehind)
 {
     Item *web = add("web");
-    m_view->setItem(web);
+    show(web);
     const auto actionsNow = [this] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return m_view->toolbar()->findChildren<QAction *>().size();
@@ -188,7 +206,7 @@ TEST_F(ItemDetailTest, RefreshesLeaveNoActionsBehind)
     // An action whose work refreshes the view outlives its own trigger.
     QAction *favorite = nullptr;
     for (QAction *a : m_view->toolbar()->actions())
-        favorite = a->text() == u"Favorite"_s ? a : favorite;
+        favorite = a->iconText() == u"Favorite"_s ? a : favorite;
     ASSERT_NE(favorite, nullptr);
     QObject::connect(favorite, &QAction::triggered, m_view.get(), [this] { m_view->refresh(); });
     favorite->trigger();
@@ -203,7 +221,7 @@ TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
     Item *item = add("");
     item->setTitle(title);
     item->setNote(note);
-    m_view->setItem(item);
+    show(item);
     auto *titleLabel = m_view->findChild<QLabel *>(u"detailTitle"_s);
     auto *noteLabel = m_view->findChild<QLabel *>(u"noteBody"_s);
     auto *star = m_view->findChild<QLabel *>(u"favoriteStar"_s);
@@ -309,7 +327,7 @@ TEST_F(MainWindowItemsTest, ViewingRecordsAccessNotModification)
                 b->click();
         }
     });
-    window.confirmDelete(item);
+    window.itemActions().confirmDelete(item);
     EXPECT_TRUE(store->items().empty());
     EXPECT_TRUE(window.detail().isShowingEmptyState());
 }

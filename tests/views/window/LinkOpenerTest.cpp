@@ -154,14 +154,14 @@ TEST_F(LinkOpenerTest, TheDetailColumnAndTheItemMenuAskAlike)
     detail.refresh();
     QAction *open = nullptr;
     for (QAction *action : detail.toolbar()->actions()) {
-        if (action->text() == u"Open"_s)
+        if (action->iconText() == u"Open"_s)
             open = action;
     }
     ASSERT_NE(open, nullptr);
     open->trigger();
     EXPECT_EQ(m_questions, QStringList{u"Open this ssh: link?"_s});
 
-    ItemContextMenu menu(*item, {}, *m_store, m_revealer, m_window->links());
+    ItemContextMenu menu(m_window->itemActions(), {}, *m_store);
     for (QAction *action : menu.actions()) {
         if (action->text() == u"Open in Browser"_s)
             action->trigger();

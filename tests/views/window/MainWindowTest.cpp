@@ -19,6 +19,7 @@
 #include <views/window/ContentColumn.h>
 #include <views/window/ContentHeader.h>
 #include <views/window/DetailColumn.h>
+#include <views/window/ItemActions.h>
 #include <views/window/ItemContextMenu.h>
 #include <views/window/ItemListModel.h>
 #include <views/window/MainWindow.h>
@@ -348,22 +349,25 @@ TEST_F(MainWindowTest, ContextMenuActions)
     Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, u"bare"_s));
 
     const auto texts = [&](Item *i) {
-        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer, m_window->links());
+        m_window->selectItem(i);
+        ItemContextMenu menu(m_window->itemActions(), std::vector<Record *>{t}, *m_store);
         QStringList names;
         for (QAction *a : menu.actions())
             names << (a->isSeparator() ? u"-"_s : a->text());
         return names;
     };
-    EXPECT_EQ(texts(web), (QStringList{u"Tags"_s, u"Add to Favorites"_s, u"Copy Link"_s,
-                                       u"Open in Browser"_s, u"-"_s, u"Archive"_s, u"Delete"_s}));
+    EXPECT_EQ(texts(web),
+              (QStringList{u"Edit..."_s, u"-"_s, u"Tags"_s, u"Add to Favorites"_s, u"Copy Link"_s,
+                           u"Open in Browser"_s, u"-"_s, u"Archive"_s, u"Delete"_s}));
     EXPECT_TRUE(texts(doc).contains(u"Show in File Manager"_s));
     EXPECT_FALSE(texts(doc).contains(u"Open in Browser"_s));
     EXPECT_FALSE(texts(bare).contains(u"Copy Link"_s));
 
     const auto trigger = [&](Item *i, const QString &text) {
-        ItemContextMenu menu(*i, std::vector<Record *>{t}, *m_store, m_revealer, m_window->links());
+        m_window->selectItem(i);
+        ItemContextMenu menu(m_window->itemActions(), std::vector<Record *>{t}, *m_store);
         QList<QAction *> actions = menu.actions();
-        actions += actions.first()->menu()->actions();
+        actions += actions.at(2)->menu()->actions();
         for (QAction *a : actions) {
             if (a->text() == text) {
                 a->trigger();
@@ -378,7 +382,7 @@ TEST_F(MainWindowTest, ContextMenuActions)
     EXPECT_FALSE(web->hasTag(*t));
     trigger(web, u"Add to Favorites"_s);
     EXPECT_TRUE(web->isFavorite());
-    EXPECT_EQ(texts(web).at(1), u"Remove from Favorites"_s);
+    EXPECT_EQ(texts(web).at(3), u"Remove from Favorites"_s);
     trigger(web, u"Copy Link"_s);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), u"https://example.com/web"_s);
     trigger(doc, u"Show in File Manager"_s);
@@ -390,6 +394,7 @@ TEST_F(MainWindowTest, ContextMenuActions)
     m_window->selectItem(bare);
     EXPECT_FALSE(m_window->detail().isShowingEmptyState());
     const QUuid bareId = bare->id();
+    m_state.preferences().setConfirmBeforeDelete(false);
     trigger(bare, u"Delete"_s);
     EXPECT_EQ(m_store->item(bareId), nullptr);
     EXPECT_EQ(m_window->selectedItem(), nullptr);
@@ -448,9 +453,9 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
     m_window->show();
     m_window->grab(); // paints every visible card, the huge title among them
 
-    ItemContextMenu menu(*marked, std::vector<Record *>{rd}, *m_store, m_revealer,
-                         m_window->links());
-    EXPECT_EQ(menu.actions().first()->menu()->actions().first()->text(), u"R&&D"_s);
+    m_window->selectItem(marked);
+    ItemContextMenu menu(m_window->itemActions(), std::vector<Record *>{rd}, *m_store);
+    EXPECT_EQ(menu.actions().at(2)->menu()->actions().first()->text(), u"R&&D"_s);
 
     QString question;
     m_window->setSheetHook([&](QDialog &dialog) {
@@ -459,9 +464,9 @@ TEST_F(MainWindowTest, UserTextIsBoundedAndNeverReadAsMarkupOrAccelerators)
         question = box.text();
         box.reject();
     });
-    m_window->confirmDelete(marked);
+    m_window->itemActions().confirmDelete(marked);
     EXPECT_EQ(question, u"Delete \u201C<i>Home & Garden</i>\u201D?"_s);
-    m_window->confirmDelete(huge);
+    m_window->itemActions().confirmDelete(huge);
     EXPECT_LE(question.size(), DisplayText::lineLimit + 20);
     EXPECT_EQ(m_store->items().size(), 2u);
 }
@@ -510,7 +515,8 @@ TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
     EXPECT_FALSE(shown("addTag"));
     EXPECT_FALSE(shown("folderPicker"));
     EXPECT_FALSE(m_window->acceptDrops() || m_window->findChild<ContentColumn *>()->acceptDrops());
-    ItemContextMenu menu(*kept, {}, *m_store, m_revealer, m_window->links());
+    m_window->selectItem(kept);
+    ItemContextMenu menu(m_window->itemActions(), {}, *m_store);
     QStringList entries;
     for (const QAction *action : menu.actions())
         entries << action->text();
@@ -600,8 +606,8 @@ TEST_F(MainWindowTest, PreferencesDecideTheStartingViewTheCountsAndWhetherDeleti
 
     m_state.preferences().setConfirmBeforeDelete(true);
     Item *second = m_store->items().front();
-    ItemContextMenu menu(*second, {}, *m_store, m_revealer, m_window->links(), nullptr, {},
-                         [this](Item &i) { m_window->deleteItem(&i); });
+    m_window->selectItem(second);
+    ItemContextMenu menu(m_window->itemActions(), {}, *m_store);
     for (QAction *action : menu.actions()) {
         if (action->text() == u"Delete"_s)
             action->trigger();
