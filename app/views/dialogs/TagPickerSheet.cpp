@@ -1,6 +1,7 @@
 #include <views/dialogs/TagPickerSheet.h>
 
 #include <views/widgets/DisplayText.h>
+#include <views/widgets/ModelRowWidgets.h>
 #include <views/widgets/SheetParts.h>
 #include <views/widgets/SymbolIcon.h>
 #include <views/widgets/TagChipView.h>
@@ -219,28 +220,18 @@ TagPickerSheet::TagPickerSheet(LibraryStore &store, Item &item, QWidget *parent)
     layout->addWidget(m_dropZone);
     layout->addWidget(buildList(), 1);
 
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &TagPickerSheet::refresh);
-    connect(&m_store, &LibraryStore::recordsInserted, this, [this](RecordKind kind) {
-        if (kind == RecordKind::Tag)
-            m_refresh.start();
-    });
+    // Rows follow m_tags; what they show beyond the tag is whether the item carries it.
     connect(&m_store, &LibraryStore::recordChanged, this, [this](Record *record) {
-        if (record->kind() == RecordKind::Tag || record == m_item)
-            m_refresh.start();
+        if (record == m_item)
+            m_rows->showAll();
     });
     connect(&m_store, &LibraryStore::recordsAboutToBeRemoved, this,
             [this](RecordKind kind, const QList<Record *> &records) {
-                if (kind == RecordKind::Tag) {
-                    m_refresh.start();
-                } else if (kind == RecordKind::Item && m_item != nullptr &&
-                           records.contains(m_item)) {
+                if (kind == RecordKind::Item && m_item != nullptr && records.contains(m_item)) {
                     m_item = nullptr;
                     reject();
                 }
             });
-    refresh();
 }
 
 TagPickerSheet::~TagPickerSheet() = default;
@@ -304,11 +295,18 @@ QWidget *TagPickerSheet::buildList()
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *content = new QWidget(scroll);
-    m_rowsLayout = new QVBoxLayout(content);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    m_rowsLayout->setSpacing(2);
-    m_rowsLayout->addStretch(1);
+    auto *rowsLayout = new QVBoxLayout(content);
+    rowsLayout->setContentsMargins(0, 0, 0, 0);
+    rowsLayout->setSpacing(2);
+    rowsLayout->addStretch(1);
     scroll->setWidget(content);
+    m_rows = new ModelRowWidgets(
+        *m_tags, *rowsLayout,
+        [this](const QModelIndex &index, QWidget *parent) { return makeRow(index, parent); },
+        [this](QWidget &row, const QModelIndex &index) { showRow(row, index); }, this);
+    m_dropZone->setVisible(m_rows->count() > 0);
+    connect(m_rows, &ModelRowWidgets::countChanged, m_dropZone,
+            [this](int count) { m_dropZone->setVisible(count > 0); });
     return scroll;
 }
 
@@ -321,47 +319,19 @@ void TagPickerSheet::setNewTagRowShown(bool shown)
         m_tagName->setFocus();
 }
 
-void TagPickerSheet::refreshNow()
+QWidget *TagPickerSheet::makeRow(const QModelIndex &index, QWidget *parent)
 {
-    if (m_refresh.isActive())
-        refresh();
+    auto *row = new TagRow(*m_tags->tag(index.row()), parent);
+    const QUuid id = row->tagId();
+    connect(row, &QAbstractButton::clicked, this, [this, id] { toggle(id); });
+    row->onDrag = [this, row, id] { dragTag(*row, id); };
+    return row;
 }
 
-void TagPickerSheet::refresh()
+void TagPickerSheet::showRow(QWidget &row, const QModelIndex &index) const
 {
-    m_refresh.stop();
-    // A row being dragged runs the drag's event loop; it must outlive it.
-    if (m_dragging)
-        return;
-    const auto &tags = m_tags->records();
-    bool sameTags = qsizetype(tags.size()) == m_rows.size();
-    for (size_t i = 0; sameTags && i < tags.size(); ++i)
-        sameTags = static_cast<TagRow *>(m_rows[qsizetype(i)])->tagId() == tags[i]->id();
-    if (!sameTags)
-        rebuildRows();
-    for (qsizetype i = 0; i < m_rows.size(); ++i) {
-        const auto *tag = static_cast<const Tag *>(tags[size_t(i)]);
-        static_cast<TagRow *>(m_rows[i])->setState(*tag, m_item != nullptr && m_item->hasTag(*tag));
-    }
-    m_dropZone->setVisible(!tags.empty());
-}
-
-void TagPickerSheet::rebuildRows()
-{
-    qDeleteAll(m_rows);
-    m_rows.clear();
-    const auto &tags = m_tags->records();
-    for (size_t i = 0; i < tags.size(); ++i) {
-        auto *row = new TagRow(*static_cast<const Tag *>(tags[i]), m_rowsLayout->parentWidget());
-        const QUuid id = tags[i]->id();
-        connect(row, &QAbstractButton::clicked, this, [this, id] { toggle(id); });
-        row->onDrag = [this, row, id] { dragTag(*row, id); };
-        m_rowsLayout->insertWidget(int(i), row);
-        // Shown now rather than on the next turn of the event loop, so a row is never
-        // missing for a moment.
-        row->show();
-        m_rows.append(row);
-    }
+    const Tag &tag = *m_tags->tag(index.row());
+    static_cast<TagRow &>(row).setState(tag, m_item != nullptr && m_item->hasTag(tag));
 }
 
 void TagPickerSheet::dragTag(QWidget &row, const QUuid &tagId)
@@ -371,10 +341,10 @@ void TagPickerSheet::dragTag(QWidget &row, const QUuid &tagId)
     const QPixmap image = static_cast<TagRow &>(row).chip().grab();
     drag->setPixmap(image);
     drag->setHotSpot(QPoint(image.width() / 2, image.height() / 2) / image.devicePixelRatio());
-    m_dragging = true;
+    // The drag runs its own event loop inside this row's mouse handler: the row must outlive it.
+    m_rows->hold();
     drag->exec(Qt::CopyAction);
-    m_dragging = false;
-    m_refresh.start();
+    m_rows->release();
 }
 
 void TagPickerSheet::toggle(const QUuid &tagId)

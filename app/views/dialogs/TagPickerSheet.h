@@ -1,22 +1,21 @@
 #pragma once
 
 #include <QDialog>
-#include <QList>
-#include <QTimer>
 #include <QUuid>
 #include <memory>
 
 class QLineEdit;
 class QMimeData;
+class QModelIndex;
 class QPushButton;
 class QToolButton;
-class QVBoxLayout;
 
 namespace quillory {
 
 class Item;
 class LibraryStore;
 class LiveList;
+class ModelRowWidgets;
 
 // Chooses the tags of one item: pressing a tag's row adds or removes it, "+" creates a new
 // tag on the item, and tags dropped on the drop zone are added. Every change is saved at
@@ -38,14 +37,12 @@ public:
     bool dropPayload(const QMimeData &mime);
     // Adds the tag to the item, or removes it when the item carries it.
     void toggle(const QUuid &tagId);
-    // Rows follow the store on the next turn of the event loop; this catches up now.
-    void refreshNow();
 
 private:
     QWidget *buildHeader();
     QWidget *buildList();
-    void refresh();
-    void rebuildRows();
+    QWidget *makeRow(const QModelIndex &index, QWidget *parent);
+    void showRow(QWidget &row, const QModelIndex &index) const;
     void addNewTag();
     void setNewTagRowShown(bool shown);
     void dragTag(QWidget &row, const QUuid &tagId);
@@ -53,16 +50,14 @@ private:
     LibraryStore &m_store;
     Item *m_item;
     std::unique_ptr<LiveList> m_tags;
-    QTimer m_refresh;
-    bool m_dragging = false;
 
     QToolButton *m_newTag = nullptr;
     QWidget *m_newTagRow = nullptr;
     QLineEdit *m_tagName = nullptr;
     QPushButton *m_add = nullptr;
     QWidget *m_dropZone = nullptr;
-    QVBoxLayout *m_rowsLayout = nullptr;
-    QList<QWidget *> m_rows;
+    // One row per tag, following m_tags.
+    ModelRowWidgets *m_rows = nullptr;
 };
 
 } // namespace quillory

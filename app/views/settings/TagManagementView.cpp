@@ -3,6 +3,7 @@
 #include <views/dialogs/TagEditorSheet.h>
 #include <views/widgets/DisplayText.h>
 #include <views/widgets/EmptyStateView.h>
+#include <views/widgets/ModelRowWidgets.h>
 #include <views/widgets/SheetParts.h>
 #include <views/widgets/SymbolIcon.h>
 #include <views/widgets/TagChipView.h>
@@ -144,14 +145,19 @@ TagManagementView::TagManagementView(LibraryStore &store, QWidget *parent)
     layout->addWidget(buildHeader());
     layout->addWidget(buildList(), 1);
 
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &TagManagementView::refresh);
-    // Counts depend on items too (their tags and archived flags), so every change counts.
-    connect(&m_store, &LibraryStore::recordsInserted, this, &TagManagementView::scheduleRefresh);
-    connect(&m_store, &LibraryStore::recordChanged, this, &TagManagementView::scheduleRefresh);
-    connect(&m_store, &LibraryStore::recordsRemoved, this, &TagManagementView::scheduleRefresh);
-    refresh();
+    // Rows follow m_tags at once. Counts follow the items' tags and archived flags, once per
+    // turn of the event loop however many items change in it.
+    m_countsRefresh.setSingleShot(true);
+    m_countsRefresh.setInterval(0);
+    connect(&m_countsRefresh, &QTimer::timeout, m_rows, &ModelRowWidgets::showAll);
+    const auto countItems = [this](RecordKind kind) {
+        if (kind == RecordKind::Item)
+            m_countsRefresh.start();
+    };
+    connect(&m_store, &LibraryStore::recordsInserted, this, countItems);
+    connect(&m_store, &LibraryStore::recordsRemoved, this, countItems);
+    connect(&m_store, &LibraryStore::recordChanged, this,
+            [countItems](Record *record) { countItems(record->kind()); });
 }
 
 TagManagementView::~TagManagementView() = default;
@@ -194,73 +200,59 @@ QWidget *TagManagementView::buildList()
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *content = new QWidget(scroll);
-    m_rowsLayout = new QVBoxLayout(content);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    m_rowsLayout->setSpacing(2);
-    m_rowsLayout->addStretch(1);
+    auto *rowsLayout = new QVBoxLayout(content);
+    rowsLayout->setContentsMargins(0, 0, 0, 0);
+    rowsLayout->setSpacing(2);
+    rowsLayout->addStretch(1);
     scroll->setWidget(content);
     m_listPage = scroll;
 
     m_stack->addWidget(m_empty);
     m_stack->addWidget(m_listPage);
+    m_rows = new ModelRowWidgets(
+        *m_tags, *rowsLayout,
+        [this](const QModelIndex &index, QWidget *parent) { return makeRow(index, parent); },
+        [this](QWidget &row, const QModelIndex &index) { showRow(row, index); }, this);
+    const auto showPage = [this](int count) {
+        m_stack->setCurrentWidget(count == 0 ? static_cast<QWidget *>(m_empty) : m_listPage);
+    };
+    showPage(m_rows->count());
+    connect(m_rows, &ModelRowWidgets::countChanged, m_stack, showPage);
     return m_stack;
-}
-
-void TagManagementView::scheduleRefresh()
-{
-    m_refresh.start();
 }
 
 void TagManagementView::refreshNow()
 {
-    if (m_refresh.isActive())
-        refresh();
-}
-
-void TagManagementView::refresh()
-{
-    m_refresh.stop();
-    if (m_busy > 0)
-        return;
-    const auto &tags = m_tags->records();
-    bool sameTags = qsizetype(tags.size()) == m_rows.size();
-    for (size_t i = 0; sameTags && i < tags.size(); ++i)
-        sameTags = static_cast<ManagedTagRow *>(m_rows[qsizetype(i)])->tagId() == tags[i]->id();
-    if (!sameTags)
-        rebuildRows();
-    for (qsizetype i = 0; i < m_rows.size(); ++i)
-        static_cast<ManagedTagRow *>(m_rows[i])->setState(*static_cast<Tag *>(tags[size_t(i)]));
-    m_stack->setCurrentWidget(tags.empty() ? static_cast<QWidget *>(m_empty) : m_listPage);
-}
-
-void TagManagementView::rebuildRows()
-{
-    qDeleteAll(m_rows);
-    m_rows.clear();
-    const auto &tags = m_tags->records();
-    for (size_t i = 0; i < tags.size(); ++i) {
-        auto *row =
-            new ManagedTagRow(*static_cast<const Tag *>(tags[i]), m_rowsLayout->parentWidget());
-        const QUuid id = tags[i]->id();
-        connect(row, &QAbstractButton::clicked, this, [this, id] { editTag(id); });
-        connect(&row->deleteButton(), &QToolButton::clicked, this, [this, id] { deleteTag(id); });
-        row->onDelete = [this, id] { deleteTag(id); };
-        connect(row, &QWidget::customContextMenuRequested, this,
-                [this, row, id](const QPoint &at) { showRowMenu(id, row->mapToGlobal(at)); });
-        m_rowsLayout->insertWidget(int(i), row);
-        // Shown now rather than on the next turn of the event loop, so a row is never
-        // missing for a moment.
-        row->show();
-        m_rows.append(row);
+    if (m_countsRefresh.isActive()) {
+        m_countsRefresh.stop();
+        m_rows->showAll();
     }
 }
 
+QWidget *TagManagementView::makeRow(const QModelIndex &index, QWidget *parent)
+{
+    auto *row = new ManagedTagRow(*m_tags->tag(index.row()), parent);
+    const QUuid id = row->tagId();
+    connect(row, &QAbstractButton::clicked, this, [this, id] { editTag(id); });
+    connect(&row->deleteButton(), &QToolButton::clicked, this, [this, id] { deleteTag(id); });
+    row->onDelete = [this, id] { deleteTag(id); };
+    connect(row, &QWidget::customContextMenuRequested, this,
+            [this, row, id](const QPoint &at) { showRowMenu(id, row->mapToGlobal(at)); });
+    return row;
+}
+
+void TagManagementView::showRow(QWidget &row, const QModelIndex &index) const
+{
+    static_cast<ManagedTagRow &>(row).setState(*m_tags->tag(index.row()));
+}
+
+// A sheet or menu runs its own event loop, often from inside the handlers of the row it is
+// about: the rows it removes must outlive it.
 void TagManagementView::runSheet(QDialog &sheet)
 {
-    ++m_busy;
+    m_rows->hold();
     m_sheets.run(sheet);
-    --m_busy;
-    scheduleRefresh();
+    m_rows->release();
 }
 
 void TagManagementView::createTag()
@@ -289,14 +281,13 @@ void TagManagementView::showRowMenu(const QUuid &tagId, const QPoint &globalPosi
     QAction *edit = menu.addAction(SymbolIcon::icon(QStringLiteral("pencil")), tr("Edit"));
     menu.addSeparator();
     QAction *remove = menu.addAction(SymbolIcon::icon(QStringLiteral("trash")), tr("Delete"));
-    ++m_busy;
+    m_rows->hold();
     QAction *chosen = menu.exec(globalPosition);
-    --m_busy;
     if (chosen == edit)
         editTag(tagId);
     else if (chosen == remove)
         deleteTag(tagId);
-    scheduleRefresh();
+    m_rows->release();
 }
 
 } // namespace quillory

@@ -2,7 +2,6 @@
 
 #include <views/widgets/SheetRunner.h>
 
-#include <QList>
 #include <QTimer>
 #include <QUuid>
 #include <QWidget>
@@ -11,16 +10,17 @@
 #include <utility>
 
 class QDialog;
+class QModelIndex;
 class QPoint;
 class QStackedWidget;
 class QToolButton;
-class QVBoxLayout;
 
 namespace quillory {
 
 class EmptyStateView;
 class LibraryStore;
 class LiveList;
+class ModelRowWidgets;
 
 // Every tag with the number of items carrying it: "+" creates a tag, clicking a row edits
 // it, and a row's trash button, context menu or the Delete key deletes it at once.
@@ -39,7 +39,7 @@ public:
     // Deletes the tag from the store, and so from every item carrying it.
     void deleteTag(const QUuid &tagId);
 
-    // Rows follow the store on the next turn of the event loop; this catches up now.
+    // Item counts follow the items on the next turn of the event loop; this catches up now.
     void refreshNow();
 
     // Tests answer sheets instead of a person: when set, sheets go to the hook, not exec().
@@ -48,25 +48,22 @@ public:
 private:
     QWidget *buildHeader();
     QWidget *buildList();
-    void scheduleRefresh();
-    void refresh();
-    void rebuildRows();
+    QWidget *makeRow(const QModelIndex &index, QWidget *parent);
+    void showRow(QWidget &row, const QModelIndex &index) const;
     void runSheet(QDialog &sheet);
     void showRowMenu(const QUuid &tagId, const QPoint &globalPosition);
 
     LibraryStore &m_store;
     std::unique_ptr<LiveList> m_tags;
-    QTimer m_refresh;
-    // While a sheet or menu runs its own event loop, rows must not be rebuilt under it.
-    int m_busy = 0;
+    QTimer m_countsRefresh;
     SheetRunner m_sheets;
 
     QToolButton *m_newTag = nullptr;
     QStackedWidget *m_stack = nullptr;
     EmptyStateView *m_empty = nullptr;
     QWidget *m_listPage = nullptr;
-    QVBoxLayout *m_rowsLayout = nullptr;
-    QList<QWidget *> m_rows;
+    // One row per tag, following m_tags.
+    ModelRowWidgets *m_rows = nullptr;
 };
 
 } // namespace quillory

@@ -54,6 +54,13 @@ void FlowLayout::addItem(QLayoutItem *item)
     invalidate();
 }
 
+void FlowLayout::insertWidget(int index, QWidget *widget)
+{
+    addChildWidget(widget);
+    m_items.insert(std::clamp<qsizetype>(index, 0, m_items.size()), new QWidgetItem(widget));
+    invalidate();
+}
+
 QLayoutItem *FlowLayout::itemAt(int index) const
 {
     return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;

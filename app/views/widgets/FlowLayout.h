@@ -35,6 +35,8 @@ public:
     void setSpacing(int spacing) override;
 
     void addItem(QLayoutItem *item) override;
+    // Places `widget` at `index` among the items (at the end when past them).
+    void insertWidget(int index, QWidget *widget);
     int count() const override { return int(m_items.size()); }
     QLayoutItem *itemAt(int index) const override;
     QLayoutItem *takeAt(int index) override;

@@ -7,6 +7,7 @@
 #include <views/widgets/SheetRunner.h>
 #include <views/widgets/SymbolIcon.h>
 #include <views/widgets/TagChipView.h>
+#include <views/window/FolderChoicesModel.h>
 #include <views/window/ItemActions.h>
 #include <views/window/ItemDelegate.h>
 #include <views/window/LinkOpener.h>
@@ -29,6 +30,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -155,6 +157,7 @@ void ItemDetailView::build()
     column->addWidget(SheetParts::sectionTitle(QStringLiteral("Folder"), content));
     m_folder = new QComboBox(content);
     m_folder->setObjectName(QStringLiteral("folderPicker"));
+    m_folder->setModel(new FolderChoicesModel(m_store, m_folder));
     m_folder->setAccessibleName(QStringLiteral("Folder"));
     m_folder->setEnabled(!m_store.isReadOnly());
     connect(m_folder, &QComboBox::activated, this, [this](int index) {
@@ -309,10 +312,8 @@ QString ItemDetailView::noteText() const
 QStringList ItemDetailView::chipNames() const
 {
     QStringList names;
-    for (const TagChipView *chip : m_chips->findChildren<TagChipView *>()) {
-        if (!chip->isHidden()) // replaced chips linger hidden until deleted
-            names << chip->name();
-    }
+    for (const TagChipView *chip : m_chipViews)
+        names << chip->name();
     return names;
 }
 
@@ -340,7 +341,7 @@ void ItemDetailView::refresh()
         QStringLiteral("Added ") +
         QLocale().toString(i->createdAt().toLocalTime().date(), QStringLiteral("MMM d, yyyy")));
     refreshNote(*i);
-    refreshTags(*i);
+    followTags(*i);
     refreshFolders(*i);
     m_viewFullSize->setVisible(i->hasImageData() || i->hasThumbnailData());
 }
@@ -423,44 +424,57 @@ void ItemDetailView::refreshNote(const Item &item)
     }
 }
 
-void ItemDetailView::refreshTags(const Item &item)
+// Only the chips of tags that came or went are made or deleted: the others keep their focus
+// and their place under the pointer.
+void ItemDetailView::followTags(const Item &item)
 {
-    while (QLayoutItem *child = m_chipLayout->takeAt(0)) {
-        child->widget()->hide();
-        child->widget()->deleteLater();
-        delete child;
+    const QList<Tag *> tags = item.tags();
+    QSet<QUuid> carried;
+    for (const Tag *tag : tags)
+        carried.insert(tag->id());
+    for (qsizetype i = m_chipViews.size() - 1; i >= 0; --i) {
+        TagChipView *chip = m_chipViews[i];
+        if (carried.contains(chip->tagId()))
+            continue;
+        m_chipViews.removeAt(i);
+        m_chipLayout->removeWidget(chip);
+        // Later: the chip's own remove button may be what took its tag off.
+        chip->hide();
+        chip->deleteLater();
     }
-    for (const Tag *tag : item.tags()) {
-        const QUuid tagId = tag->id();
-        auto *chip = new TagChipView(*tag, TagChipSize::Medium, m_chips);
-        chip->setShowRemove(!m_store.isReadOnly());
-        chip->setOnRemove([this, tagId] {
-            Item *i = this->item();
-            if (const Tag *t = m_store.tag(tagId); i != nullptr && t != nullptr)
-                i->removeTag(*t);
-        });
-        m_chipLayout->addWidget(chip);
+    for (qsizetype at = 0; at < tags.size(); ++at) {
+        const Tag &tag = *tags[at];
+        qsizetype found = at;
+        while (found < m_chipViews.size() && m_chipViews[found]->tagId() != tag.id())
+            ++found;
+        TagChipView *chip = nullptr;
+        if (found < m_chipViews.size()) {
+            chip = m_chipViews.takeAt(found);
+            if (found != at)
+                m_chipLayout->removeWidget(chip);
+            chip->updateFromTag(tag);
+        } else {
+            chip = new TagChipView(tag, TagChipSize::Medium, m_chips);
+            chip->setShowRemove(!m_store.isReadOnly());
+            chip->setOnRemove([this, tagId = tag.id()] {
+                Item *i = this->item();
+                if (const Tag *t = m_store.tag(tagId); i != nullptr && t != nullptr)
+                    i->removeTag(*t);
+            });
+        }
+        m_chipViews.insert(at, chip);
+        if (found != at || m_chipLayout->indexOf(chip) < 0) {
+            m_chipLayout->insertWidget(int(at), chip);
+            chip->show();
+        }
     }
-    m_noTags->setVisible(item.tags().isEmpty());
-    m_chips->setVisible(!item.tags().isEmpty());
+    m_noTags->setVisible(tags.isEmpty());
+    m_chips->setVisible(!tags.isEmpty());
 }
 
+// The choices follow the folders themselves; only the choice shown follows the item.
 void ItemDetailView::refreshFolders(const Item &item)
 {
-    m_folder->clear();
-    m_folder->addItem(SymbolIcon::icon(QStringLiteral("tray")), QStringLiteral("Inbox"), QUuid());
-    std::vector<Folder *> roots;
-    for (Folder *f : m_store.folders()) {
-        if (f->parent() == nullptr)
-            roots.push_back(f);
-    }
-    std::stable_sort(roots.begin(), roots.end(), [](const Folder *a, const Folder *b) {
-        return a->sortOrder() != b->sortOrder() ? a->sortOrder() < b->sortOrder()
-                                                : a->sequence() < b->sequence();
-    });
-    for (const Folder *f : roots)
-        m_folder->addItem(SymbolIcon::tintedIcon(f->iconName(), f->color()),
-                          DisplayText::bounded(f->name()), f->id());
     // A sub-folder is not offered, so it shows as no choice at all.
     const int current = item.folder() == nullptr ? 0 : m_folder->findData(item.folder()->id());
     m_folder->setCurrentIndex(current);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QSize>
 #include <QTimer>
 #include <QUuid>
@@ -22,6 +23,7 @@ class Item;
 class ItemActions;
 class LibraryStore;
 class SheetRunner;
+class TagChipView;
 
 // The selected item in full: picture, title, link, kind and date, the note edited in
 // place, tags as removable chips, the folder, and a toolbar of actions. Changes go straight
@@ -65,7 +67,7 @@ private:
     void paintPicture(const Item &item, const QImage &image);
     void refreshLink(const Item &item);
     void refreshNote(const Item &item);
-    void refreshTags(const Item &item);
+    void followTags(const Item &item);
     void refreshFolders(const Item &item);
     void buildToolbar();
     void followLink();
@@ -98,6 +100,8 @@ private:
     QPlainTextEdit *m_noteEditor = nullptr;
     QWidget *m_chips = nullptr;
     FlowLayout *m_chipLayout = nullptr;
+    // The chips shown, in the item's tag order.
+    QList<TagChipView *> m_chipViews;
     QLabel *m_noTags = nullptr;
     QComboBox *m_folder = nullptr;
     QTimer m_refresh;

@@ -15,8 +15,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
@@ -79,12 +81,25 @@ protected:
         EXPECT_EQ(sheet.result(), QDialog::Rejected);
     }
 
-    // The rows in the order shown, as tag ids.
+    // The rows shown, as tag ids in the order shown. A removed row lingers hidden until the
+    // event loop deletes it.
+    static QList<QWidget *> shownRows(const QWidget &root)
+    {
+        QList<QWidget *> rows;
+        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s)) {
+            if (!row->isHidden())
+                rows.append(row);
+        }
+        return rows;
+    }
+
+    // By place in the layout: a row just placed has its geometry only once the layout runs.
     static QList<QUuid> shownTags(const QWidget &root)
     {
         QList<std::pair<int, QUuid>> rows;
-        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s))
-            rows.append({row->y(), row->findChild<TagChipView *>()->tagId()});
+        for (QWidget *row : shownRows(root))
+            rows.append({row->parentWidget()->layout()->indexOf(row),
+                         row->findChild<TagChipView *>()->tagId()});
         std::sort(rows.begin(), rows.end(),
                   [](const auto &a, const auto &b) { return a.first < b.first; });
         QList<QUuid> ids;
@@ -95,7 +110,7 @@ protected:
 
     static QWidget *rowFor(const QWidget &root, const Tag &tag)
     {
-        for (QWidget *row : root.findChildren<QWidget *>(u"tagRow"_s)) {
+        for (QWidget *row : shownRows(root)) {
             if (row->findChild<TagChipView *>()->tagId() == tag.id())
                 return row;
         }
@@ -189,12 +204,10 @@ TEST_F(TagsUiTest, PressingARowTwiceLeavesTheTagsAsTheyWere)
         QTest::mouseClick(rowFor(sheet, *tag), Qt::LeftButton);
         EXPECT_NE(idsOf(item->tags()), before);
         EXPECT_FALSE(m_store->hasUnsavedChanges());
-        sheet.refreshNow();
         QTest::mouseClick(rowFor(sheet, *tag), Qt::LeftButton);
         EXPECT_EQ(idsOf(item->tags()), before);
         EXPECT_EQ(item->tags().size(), 2);
     }
-    sheet.refreshNow();
     EXPECT_TRUE(checkmarkShown(sheet, *a));
     EXPECT_FALSE(checkmarkShown(sheet, *c));
 }
@@ -243,7 +256,6 @@ TEST_F(TagsUiTest, PickerNewTagRowAddsOnlyATrimmedNameAndOnlyOnAdd)
     EXPECT_FALSE(name->isVisible());
     EXPECT_FALSE(child<QAbstractButton>(sheet, "newTag")->isChecked());
 
-    sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), QList<QUuid>{created->id()});
     EXPECT_TRUE(child(sheet, "dropZone")->isVisible());
 }
@@ -309,21 +321,55 @@ TEST_F(TagsUiTest, PickerFollowsTagChanges)
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
     Tag *b = addTag(u"B"_s, 1);
-    sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id()}));
     b->setSortOrder(-1);
     a->setName(u"Renamed"_s);
-    sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), (QList<QUuid>{b->id(), a->id()}));
     EXPECT_EQ(rowFor(sheet, *a)->findChild<TagChipView *>()->name(), u"Renamed"_s);
     item->addTag(a);
-    sheet.refreshNow();
     EXPECT_TRUE(checkmarkShown(sheet, *a));
     const QUuid gone = b->id();
     m_store->remove(b);
     sheet.toggle(gone); // a stale row's id does nothing
-    sheet.refreshNow();
     EXPECT_EQ(shownTags(sheet), QList<QUuid>{a->id()});
+}
+
+TEST_F(TagsUiTest, PickerRowsSurviveChangesToOtherTags)
+{
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *c = addTag(u"C"_s, 2);
+    Item *item = addItem();
+    item->addTag(a);
+    TagPickerSheet sheet(*m_store, *item);
+    sheet.show();
+    const QPointer<QWidget> rowA = rowFor(sheet, *a);
+    const QPointer<QWidget> rowC = rowFor(sheet, *c);
+    rowC->setFocus();
+
+    Tag *b = addTag(u"B"_s, 1);
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id(), c->id()}));
+    const QPointer<QWidget> rowB = rowFor(sheet, *b);
+    a->setName(u"Renamed"_s);
+    EXPECT_EQ(rowA->findChild<TagChipView *>()->name(), u"Renamed"_s);
+    m_store->remove(b);
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), c->id()}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(rowB.isNull());
+    EXPECT_EQ(rowFor(sheet, *a), rowA.data());
+    EXPECT_EQ(rowFor(sheet, *c), rowC.data());
+    EXPECT_EQ(sheet.focusWidget(), rowC.data());
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
+
+    // A tag arriving between the press and the release of a row leaves the click to it.
+    QTest::mousePress(rowC, Qt::LeftButton);
+    addTag(u"D"_s, 3);
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(rowC, Qt::LeftButton);
+    EXPECT_EQ(item->tags(), (QList<Tag *>{a, c}));
+    EXPECT_TRUE(checkmarkShown(sheet, *c));
+    QTest::mouseClick(rowA, Qt::LeftButton);
+    EXPECT_EQ(item->tags(), QList<Tag *>{c});
+    EXPECT_FALSE(checkmarkShown(sheet, *a));
 }
 
 TEST_F(TagsUiTest, PickerClosesWhenTheItemIsDeleted)
@@ -527,4 +573,35 @@ TEST_F(TagsUiTest, ManagementOpensTheEditorForNewAndExistingTags)
     view.refreshNow();
     EXPECT_EQ(shownTags(view).size(), 2);
     EXPECT_EQ(rowFor(view, *tag)->findChild<TagChipView *>()->name(), u"Job"_s);
+}
+
+TEST_F(TagsUiTest, ManagementRowsSurviveChangesToOtherTags)
+{
+    Tag *a = addTag(u"A"_s, 0);
+    Tag *b = addTag(u"B"_s, 1);
+    TagManagementView view(*m_store);
+    view.show();
+    const QPointer<QWidget> rowA = rowFor(view, *a);
+    const QPointer<QWidget> rowB = rowFor(view, *b);
+    rowB->setFocus();
+
+    Tag *first = addTag(u"First"_s, -1);
+    EXPECT_EQ(shownTags(view), (QList<QUuid>{first->id(), a->id(), b->id()}));
+    first->setName(u"Top"_s);
+    EXPECT_EQ(rowFor(view, *first)->findChild<TagChipView *>()->name(), u"Top"_s);
+    addItem()->addTag(a);
+    view.refreshNow();
+    EXPECT_EQ(child<QLabel>(*rowA, "itemCount")->text(), u"1 item"_s);
+    m_store->remove(first);
+    EXPECT_EQ(shownTags(view), (QList<QUuid>{a->id(), b->id()}));
+    EXPECT_EQ(rowFor(view, *a), rowA.data());
+    EXPECT_EQ(rowFor(view, *b), rowB.data());
+    EXPECT_EQ(view.focusWidget(), rowB.data());
+
+    // The Delete key removes the row it was pressed on, and only that one.
+    QTest::keyClick(rowB, Qt::Key_Delete);
+    EXPECT_EQ(shownTags(view), QList<QUuid>{a->id()});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(rowB.isNull());
+    EXPECT_EQ(rowFor(view, *a), rowA.data());
 }

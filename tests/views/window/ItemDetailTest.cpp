@@ -15,17 +15,20 @@
 #include <views/dialogs/ItemEditorSheet.h>
 #include <views/widgets/DisplayText.h>
 #include <views/widgets/SheetRunner.h>
+#include <views/widgets/TagChipView.h>
 #include <views/window/DetailColumn.h>
 #include <views/window/ItemActions.h>
 #include <views/window/ItemDetailView.h>
 #include <views/window/LinkOpener.h>
 #include <views/window/MainWindow.h>
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -150,6 +153,52 @@ TEST_F(ItemDetailTest, TagChipsRemoveTags)
     EXPECT_EQ(m_view->chipNames(), QStringList{u"alpha"_s});
 }
 
+TEST_F(ItemDetailTest, TagChipsFollowTheItemAndKeepTheOthers)
+{
+    Item *item = add("tagged");
+    Tag *a = m_store->insert(std::make_unique<Tag>(u"alpha"_s, QColor()));
+    Tag *b = m_store->insert(std::make_unique<Tag>(u"beta"_s, QColor()));
+    item->addTag(a);
+    item->addTag(b);
+    m_view->setItem(item);
+    m_view->show();
+    const auto chipOf = [this](const Tag &tag) -> TagChipView * {
+        for (TagChipView *chip : m_view->findChildren<TagChipView *>()) {
+            if (!chip->isHidden() && chip->tagId() == tag.id())
+                return chip;
+        }
+        return nullptr;
+    };
+    const QPointer<TagChipView> alpha = chipOf(*a);
+    ASSERT_FALSE(alpha.isNull());
+    auto *alphaRemove = alpha->findChild<QWidget *>(u"removeTag"_s);
+    alphaRemove->setFocus();
+
+    m_store->insert(std::make_unique<Tag>(u"unrelated"_s, QColor()));
+    Tag *c = m_store->insert(std::make_unique<Tag>(u"gamma"_s, QColor()));
+    item->addTag(c);
+    m_view->refresh();
+    EXPECT_EQ(m_view->chipNames(), (QStringList{u"alpha"_s, u"beta"_s, u"gamma"_s}));
+    b->setName(u"bravo"_s);
+    m_view->refresh();
+    EXPECT_EQ(m_view->chipNames(), (QStringList{u"alpha"_s, u"bravo"_s, u"gamma"_s}));
+    const QPointer<TagChipView> bravo = chipOf(*b);
+    m_store->remove(b);
+    m_view->refresh();
+    EXPECT_EQ(m_view->chipNames(), (QStringList{u"alpha"_s, u"gamma"_s}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(bravo.isNull());
+    EXPECT_EQ(chipOf(*a), alpha.data());
+    EXPECT_EQ(m_view->focusWidget(), alphaRemove);
+
+    // A chip's own remove button takes its tag off, and only its chip goes.
+    QTest::mouseClick(chipOf(*c)->findChild<QWidget *>(u"removeTag"_s), Qt::LeftButton);
+    EXPECT_EQ(item->tags(), QList<Tag *>{a});
+    m_view->refresh();
+    EXPECT_EQ(m_view->chipNames(), QStringList{u"alpha"_s});
+    EXPECT_EQ(chipOf(*a), alpha.data());
+}
+
 TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
 {
     Folder *root = m_store->insert(std::make_unique<Folder>(u"Root"_s, u"folder"_s, QColor()));
@@ -166,6 +215,47 @@ TEST_F(ItemDetailTest, FolderPickerOffersInboxAndRootFolders)
     EXPECT_EQ(item->folder(), nullptr);
     emit picker->activated(1);
     EXPECT_EQ(item->folder(), root);
+}
+
+TEST_F(ItemDetailTest, FolderPickerFollowsTheFoldersAndKeepsItsRows)
+{
+    Folder *work = m_store->insert(std::make_unique<Folder>(u"Work"_s, u"folder"_s, QColor()));
+    Item *item = add("filed");
+    item->moveToFolder(work);
+    m_view->setItem(item);
+    QComboBox *picker = m_view->folderPicker();
+    QAbstractItemModelTester tester(picker->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QPersistentModelIndex workRow = picker->model()->index(1, 0);
+    const auto texts = [picker] {
+        QStringList shown;
+        for (int i = 0; i < picker->count(); ++i)
+            shown << picker->itemText(i);
+        return shown;
+    };
+
+    Folder *home = m_store->insert(std::make_unique<Folder>(u"Home"_s, u"house"_s, QColor()));
+    home->setSortOrder(1);
+    Folder *sub = m_store->insert(std::make_unique<Folder>(u"Sub"_s, u"folder"_s, QColor(), work));
+    m_view->refresh();
+    EXPECT_EQ(texts(), (QStringList{u"Inbox"_s, u"Work"_s, u"Home"_s}));
+    EXPECT_EQ(picker->currentIndex(), 1);
+    work->setName(u"Job"_s);
+    EXPECT_EQ(texts(), (QStringList{u"Inbox"_s, u"Job"_s, u"Home"_s}));
+    ASSERT_TRUE(workRow.isValid()) << "rows not touched by a change stay where they were";
+    EXPECT_EQ(workRow.data(Qt::UserRole).toUuid(), work->id());
+
+    ASSERT_TRUE(sub->setParent(nullptr));
+    home->setSortOrder(-1);
+    EXPECT_EQ(texts(), (QStringList{u"Inbox"_s, u"Home"_s, u"Job"_s, u"Sub"_s}));
+    ASSERT_TRUE(home->setParent(work));
+    EXPECT_EQ(texts(), (QStringList{u"Inbox"_s, u"Job"_s, u"Sub"_s}));
+    m_store->remove(sub);
+    m_view->refresh();
+    EXPECT_EQ(texts(), (QStringList{u"Inbox"_s, u"Job"_s}));
+    EXPECT_EQ(picker->currentText(), u"Job"_s);
+    emit picker->activated(0);
+    EXPECT_EQ(item->folder(), nullptr);
 }
 
 TEST_F(ItemDetailTest, ToolbarFollowsTheItem)
