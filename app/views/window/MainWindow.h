@@ -91,11 +91,6 @@ public:
     void setLockScreen(QWidget *screen);
     bool isLocked() const { return m_lockScreen != nullptr; }
 
-    // The line above the columns saying the library can only be read; null otherwise.
-    QLabel *readOnlyBanner() const { return m_readOnlyBanner; }
-    // The line saying a link just added was in the library already.
-    DuplicateNotice &duplicateNotice() const { return *m_duplicateNotice; }
-
 signals:
     // The list shows what the library and the filters hold now (a long search arrives later
     // than the refresh that started it).

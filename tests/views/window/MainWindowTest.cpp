@@ -489,8 +489,9 @@ protected:
 
 TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
 {
-    ASSERT_NE(m_window->readOnlyBanner(), nullptr);
-    EXPECT_TRUE(m_window->readOnlyBanner()->text().contains(u"can only be read"_s));
+    const auto *banner = m_window->findChild<QLabel *>(u"readOnlyBanner"_s);
+    ASSERT_NE(banner, nullptr);
+    EXPECT_TRUE(banner->text().contains(u"can only be read"_s));
     Item *kept = m_store->items().front();
     m_window->selectItem(kept);
     EXPECT_EQ(m_window->selectedItem(), kept);
