@@ -107,6 +107,8 @@ private:
     void scheduleListRefresh();
     void refresh();
     void showList(std::vector<Item *> items);
+    // Keeps the settled search among the recent ones once the list shows it found something.
+    void rememberSearch();
     void refreshSidebar();
     void showContextMenu(Item *item, const QPoint &globalPosition);
     void openNewFolderSheet();
@@ -126,6 +128,7 @@ private:
     LibraryStore &m_store;
     FileRevealer &m_revealer;
     LinkOpener m_links;
+    SearchService &m_search;
     LibraryFilter m_filter;
     LibraryCounts m_counts;
     ItemChanges m_changes;
@@ -135,6 +138,9 @@ private:
     std::unique_ptr<LiveList> m_tags;
     SidebarSelection m_selection;
     Item *m_selectedItem = nullptr;
+    // The search the shown list was made for, and whether it found anything.
+    QString m_listQuery;
+    bool m_listFound = false;
     QSplitter *m_splitter;
     Sidebar *m_sidebar;
     ContentColumn *m_content;
