@@ -13,7 +13,7 @@
 //   with no '>' until one real tag at the very end: about 870,000 tag openings that all run
 //   to that tag's end.
 
-#include <metadata/MetadataService.h>
+#include <metadata/HtmlMetadataParser.h>
 
 #include <QString>
 #include <QUrl>
@@ -108,7 +108,7 @@ void parse(benchmark::State &state, const QString &html)
 {
     const QUrl base(QStringLiteral("https://garden.example.com/2024/tomatoes"));
     for (auto _ : state)
-        benchmark::DoNotOptimize(MetadataService::parseHTMLMetadata(html, base));
+        benchmark::DoNotOptimize(HtmlMetadataParser::parse(html, base));
     // The pages are ASCII, so each character is one byte of the page as served.
     state.SetBytesProcessed(std::int64_t(state.iterations()) * html.size());
     state.counters["page_KiB"] = double(html.size()) / 1024.0;

@@ -57,7 +57,7 @@ void BookmarkExportJob::start()
         std::make_shared<BookmarkFileWriter::LibraryCopy>(BookmarkFileWriter::copyFolders(m_store));
     m_library->links.reserve(m_store.items().size());
     m_slices.start(
-        256, [this](const Item &item) { BookmarkFileWriter::addLink(*m_library, item); }, {},
+        256, [this](const Item &item) { BookmarkFileWriter::addLink(*m_library, item); },
         [this] { writeOnWorker(); });
 }
 

@@ -25,7 +25,6 @@ public:
 
     // Once only.
     void start();
-    bool isRunning() const { return m_running; }
 
 signals:
     void finished(const QString &path, int bookmarks);

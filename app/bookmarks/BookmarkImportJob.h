@@ -24,7 +24,6 @@ public:
 
     // Once only.
     void start();
-    bool isRunning() const { return m_running; }
 
 signals:
     void progress(quillory::ImportJob::Phase phase, qsizetype done, qsizetype total);

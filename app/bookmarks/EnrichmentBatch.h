@@ -30,7 +30,6 @@ public:
     void stop();
     qsizetype total() const { return m_total; }
     qsizetype done() const { return m_total - m_pending.size(); }
-    bool isRunning() const { return m_running; }
 
 signals:
     void progress(qsizetype done, qsizetype total);

@@ -52,7 +52,6 @@ void ExportJob::start()
     const size_t total = m_store.items().size();
     m_writer = std::make_unique<ExportDocumentWriter>(BuildInfo::appVersion(), Clock::nowMSecs(),
                                                       folders, ExportService::expectedSize(total));
-    emit progress(0, qsizetype(total));
     // A backup always carries the pictures, whatever the choice for a plain export.
     const bool images = m_options.includeImages || m_options.encrypt;
     // With pictures one item can take milliseconds, so the clock is read after each.
@@ -62,7 +61,6 @@ void ExportJob::start()
         [this, images](const Item &item) {
             m_writer->addItem(ExportService::exportedItem(item, images));
         },
-        [this](size_t done, size_t all) { emit progress(qsizetype(done), qsizetype(all)); },
         [this] { writeOnWorker(); });
 }
 

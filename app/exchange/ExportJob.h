@@ -35,13 +35,11 @@ public:
 
     // Once only.
     void start();
-    bool isRunning() const { return m_running; }
     // The folder the file is written into. It is removed, with the file, once neither a
     // holder of this pointer nor the job's worker needs it any longer.
     std::shared_ptr<const QTemporaryDir> folder() const { return m_folder; }
 
 signals:
-    void progress(qsizetype done, qsizetype total);
     void finished(const QString &path);
     void failed(const QString &message);
 

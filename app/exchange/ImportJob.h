@@ -27,7 +27,6 @@ public:
 
     // Starts (or, after passphraseNeeded, starts again with the backup's passphrase).
     void start(const std::optional<QString> &passphrase = std::nullopt);
-    bool isRunning() const { return m_running; }
 
 signals:
     void progress(quillory::ImportJob::Phase phase, qsizetype done, qsizetype total);

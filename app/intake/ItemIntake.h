@@ -57,7 +57,6 @@ public:
     // While the library is locked behind its passphrase, what is pasted waits here and is
     // added, in order, once it is released.
     void setOnHold(bool onHold);
-    bool isOnHold() const { return m_onHold; }
 
     static QString screenshotTitle(const QDateTime &when, const QLocale &locale = QLocale());
 

@@ -7,7 +7,6 @@
 #include <intake/ThumbnailService.h>
 #include <util/BackgroundWork.h>
 
-#include <inbox/ContainerDirectory.h>
 #include <inbox/InboxFolder.h>
 #include <inbox/InboxLayout.h>
 #include <inbox/PendingItemRecord.h>
@@ -32,11 +31,6 @@ PendingItemsService::PendingItemsService(LibraryStore &store, ItemIntake &intake
 }
 
 PendingItemsService::~PendingItemsService() = default;
-
-std::optional<QString> PendingItemsService::inboxContainerURL()
-{
-    return ContainerDirectory::path();
-}
 
 void PendingItemsService::followTriggers(AppNotifier &notifier, NewItemsListener &listener)
 {

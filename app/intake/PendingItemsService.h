@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace quillory {
@@ -48,9 +47,6 @@ public:
     // While the library is locked behind its passphrase the records wait; releasing the
     // hold scans at once.
     void setOnHold(bool onHold);
-
-    // The container holding the inbox, absent when there is none.
-    static std::optional<QString> inboxContainerURL();
 
 signals:
     // A scan has created what it will create and, when the save worked, deleted its records.

@@ -8,7 +8,7 @@
 namespace quillory {
 
 // Turns image bytes into what an item stores: a small JPEG thumbnail for lists and cards,
-// and a full image of at most storageLimit() bytes. Stateless apart from its limit and
+// and a full image of at most its storage limit in bytes. Stateless apart from its limit and
 // safe to call from any thread; the item operations live in ItemImages.
 class ThumbnailService final
 {
@@ -27,8 +27,6 @@ public:
     }
 
     static const ThumbnailService &shared();
-
-    qint64 storageLimit() const { return m_storageLimit; }
 
     // A JPEG whose longer side is at most 400, in the orientation the photo was taken;
     // nothing for bytes that are not an image.

@@ -1,10 +1,7 @@
 #include <metadata/AddressScope.h>
 
 #include <QHostAddress>
-#include <QHostInfo>
-#include <QUrl>
 #include <QtEndian>
-#include <algorithm>
 
 namespace quillory {
 
@@ -79,23 +76,6 @@ bool AddressScope::isPublic(const QHostAddress &address)
     default:
         return false;
     }
-}
-
-void AddressScope::reachNamedBy(const QUrl &page, QObject *context,
-                                std::function<void(AddressReach)> done)
-{
-    const auto decide = [done = std::move(done)](const QList<QHostAddress> &addresses) {
-        const bool local =
-            !addresses.isEmpty() && std::none_of(addresses.begin(), addresses.end(), isPublic);
-        done(local ? AddressReach::Anywhere : AddressReach::PublicOnly);
-    };
-    QHostAddress literal;
-    if (literal.setAddress(page.host())) {
-        decide({literal});
-        return;
-    }
-    QHostInfo::lookupHost(page.host(), context,
-                          [decide](const QHostInfo &info) { decide(info.addresses()); });
 }
 
 } // namespace quillory

@@ -1,10 +1,6 @@
 #pragma once
 
-#include <functional>
-
 class QHostAddress;
-class QObject;
-class QUrl;
 
 namespace quillory {
 
@@ -22,13 +18,6 @@ public:
     // any IPv6 address that carries one of those IPv4 addresses (mapped, compatible, NAT64,
     // 6to4). Documentation ranges count as public: nothing routes them to the user's network.
     static bool isPublic(const QHostAddress &address);
-
-    // What a fetch of an address the page at `page` names may reach, told by where the page
-    // itself lives, for a page read by someone else (a preview service): anywhere when its
-    // host resolves to addresses of the user's own only, public addresses otherwise. `done`
-    // runs on `context`'s thread, and not once `context` is destroyed.
-    static void reachNamedBy(const QUrl &page, QObject *context,
-                             std::function<void(AddressReach)> done);
 };
 
 } // namespace quillory

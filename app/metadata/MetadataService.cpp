@@ -6,12 +6,9 @@
 #include <metadata/HttpDownload.h>
 #include <util/ImageDecoder.h>
 
-#include <model/Clock.h>
-
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QPromise>
 #include <QThreadPool>
 
@@ -95,18 +92,13 @@ QByteArray MetadataService::userAgent()
     return agent;
 }
 
-void MetadataService::setLinkPreviewProvider(std::unique_ptr<LinkPreviewProvider> provider)
-{
-    m_provider = std::move(provider);
-}
-
 void MetadataService::fetchMetadata(const QUrl &url, const QObject *context,
                                     std::function<void(const MetadataOutcome &)> done)
 {
     auto *call = new MetadataCall(*this, context);
     resolveMetadata(call, url,
-                    [deliver = call->deliverer(std::move(done))](
-                        const MetadataOutcome &page, std::optional<Reach>) { deliver(page); });
+                    [deliver = call->deliverer(std::move(done))](const MetadataOutcome &page,
+                                                                 Reach) { deliver(page); });
 }
 
 void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *context,
@@ -115,9 +107,7 @@ void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *cont
     auto *call = new MetadataCall(*this, context);
     ImageStep deliver = call->deliverer(std::move(done));
     resolveMetadata(
-        call, pageUrl,
-        [this, call, pageUrl, deliver](const MetadataOutcome &page,
-                                       std::optional<Reach> imageReach) {
+        call, pageUrl, [this, call, deliver](const MetadataOutcome &page, Reach imageReach) {
             if (page.error) {
                 deliver({std::nullopt, page.error});
                 return;
@@ -128,31 +118,8 @@ void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *cont
                 deliver({});
                 return;
             }
-            if (imageReach) {
-                downloadImage(call, image, *imageReach, deliver);
-                return;
-            }
-            AddressScope::reachNamedBy(pageUrl, call, [this, call, image, deliver](Reach reach) {
-                downloadImage(call, image, reach, deliver);
-            });
+            downloadImage(call, image, imageReach, deliver);
         });
-}
-
-void MetadataService::fetchImageData(const QUrl &imageUrl, const QObject *context,
-                                     std::function<void(const ImageOutcome &)> done)
-{
-    auto *call = new MetadataCall(*this, context);
-    downloadImage(call, imageUrl, Reach::Anywhere, call->deliverer(std::move(done)));
-}
-
-FetchedMetadata MetadataService::parseHTMLMetadata(const QString &html, const QUrl &baseURL)
-{
-    return HtmlMetadataParser::parse(html, baseURL);
-}
-
-QString MetadataService::decodeHTMLEntities(const QString &text)
-{
-    return HtmlMetadataParser::decodeEntities(text);
 }
 
 void MetadataService::resolveMetadata(MetadataCall *call, const QUrl &url, PageStep then)
@@ -161,30 +128,7 @@ void MetadataService::resolveMetadata(MetadataCall *call, const QUrl &url, PageS
         then({{}, MetadataError(MetadataError::Kind::FetchFailed)}, Reach::PublicOnly);
         return;
     }
-    const CachedMetadata *cached = m_cache.object(url);
-    if (cached != nullptr && cached->timestamp.msecsTo(Clock::now()) < cacheLifetimeMs) {
-        then({cached->metadata, std::nullopt}, std::nullopt);
-        return;
-    }
-    if (!m_provider) {
-        downloadPage(call, url, std::move(then));
-        return;
-    }
-    m_provider->fetch(url,
-                      [this, guard = QPointer<MetadataCall>(call), url, then = std::move(then)](
-                          std::optional<LinkPreviewProvider::Preview> preview) {
-                          if (!guard)
-                              return;
-                          if (!preview) {
-                              downloadPage(guard, url, then);
-                              return;
-                          }
-                          FetchedMetadata metadata;
-                          metadata.title = preview->title;
-                          metadata.imageURL = preview->imageURL;
-                          m_cache.insert(url, new CachedMetadata{metadata, Clock::now()});
-                          then({metadata, std::nullopt}, std::nullopt);
-                      });
+    downloadPage(call, url, std::move(then));
 }
 
 void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, PageStep then)

@@ -6,22 +6,22 @@
 
 namespace quillory {
 
-// The desktop's store of small secrets: one byte value per service and account. Answers
-// with the status codes the keychain layer above turns into messages, so every platform
-// reports failures alike. Calls may wait on a prompt to unlock the store: never call them
-// on the interface thread where the window must stay responsive.
+// The desktop's store of small secrets: one byte value per service and account. Every call
+// answers with a Status, which callers decide on; turning it into words is theirs. Calls may wait
+// on a prompt to unlock the store: never call them on the interface thread where the window must
+// stay responsive.
 class Keychain
 {
 public:
-    // Status codes: 0 is success; the others name the failures callers tell apart.
-    enum Status : int {
-        Success = 0,
-        ItemNotFound = -25300,
-        DuplicateItem = -25299,
-        AuthenticationFailed = -25293, // the store is locked, or its unlock prompt was dismissed
-        NotAvailable = -25291,         // no store is reachable
-        AccessRefused = -34018,
-        OtherFailure = -26000, // a failure of the store's own that has no code above
+    // Only NotFound says anything about what the store holds; every other failure means
+    // the store could not be asked.
+    enum class Status {
+        Ok,
+        NotFound,
+        NoService, // no store is reachable, or it has no keyring to keep items in
+        Locked,    // the store stays locked: its unlock prompt was dismissed or never shown
+        Denied,    // the store or the bus refused this program
+        Failed,    // a failure of the store's own that says nothing more
     };
 
     enum class Protection {
@@ -34,11 +34,11 @@ public:
     virtual ~Keychain() = default;
 
     // Adds an item; one that already exists under the account is replaced.
-    virtual int add(const QString &service, const QString &account, const QByteArray &value,
-                    Protection protection) = 0;
-    virtual int copy(const QString &service, const QString &account, QByteArray *value) = 0;
-    // ItemNotFound when there was nothing to remove.
-    virtual int remove(const QString &service, const QString &account) = 0;
+    virtual Status add(const QString &service, const QString &account, const QByteArray &value,
+                       Protection protection) = 0;
+    virtual Status copy(const QString &service, const QString &account, QByteArray *value) = 0;
+    // NotFound when there was nothing to remove.
+    virtual Status remove(const QString &service, const QString &account) = 0;
 
     // The implementation for this platform.
     static std::unique_ptr<Keychain> create();

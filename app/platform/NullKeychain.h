@@ -4,16 +4,19 @@
 
 namespace quillory {
 
-// A desktop without any store of secrets: every call answers NotAvailable.
+// A desktop without any store of secrets: every call answers NoService.
 class NullKeychain final : public Keychain
 {
 public:
-    int add(const QString &, const QString &, const QByteArray &, Protection) override
+    Status add(const QString &, const QString &, const QByteArray &, Protection) override
     {
-        return NotAvailable;
+        return Status::NoService;
     }
-    int copy(const QString &, const QString &, QByteArray *) override { return NotAvailable; }
-    int remove(const QString &, const QString &) override { return NotAvailable; }
+    Status copy(const QString &, const QString &, QByteArray *) override
+    {
+        return Status::NoService;
+    }
+    Status remove(const QString &, const QString &) override { return Status::NoService; }
 };
 
 } // namespace quillory

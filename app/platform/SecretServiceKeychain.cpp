@@ -53,7 +53,7 @@ GLibPointer<GHashTable> attributesFor(const QString &service, const QString &acc
                                                            accountText.constData(), nullptr));
 }
 
-GLibPointer<SecretService> connectToService(int *status)
+GLibPointer<SecretService> connectToService(Keychain::Status *status)
 {
     GError *error = nullptr;
     GLibPointer<SecretService> service(
@@ -65,7 +65,7 @@ GLibPointer<SecretService> connectToService(int *status)
 }
 
 // The default collection, unlocked (which may show the service's prompt).
-int unlockDefaultCollection(SecretService *service)
+Keychain::Status unlockDefaultCollection(SecretService *service)
 {
     GError *error = nullptr;
     GLibPointer<SecretCollection> collection(secret_collection_for_alias_sync(
@@ -74,21 +74,22 @@ int unlockDefaultCollection(SecretService *service)
     if (error != nullptr)
         return SecretServiceKeychain::statusFor(error);
     if (!collection)
-        return Keychain::NotAvailable; // a service with no keyring to keep items in
+        return Keychain::Status::NoService; // a service with no keyring to keep items in
     if (!secret_collection_get_locked(collection.get()))
-        return Keychain::Success;
+        return Keychain::Status::Ok;
     GList *objects = g_list_append(nullptr, collection.get());
     secret_service_unlock_sync(service, objects, nullptr, nullptr, &error);
     g_list_free(objects);
     owned.reset(error);
     if (error != nullptr)
         return SecretServiceKeychain::statusFor(error);
-    return secret_collection_get_locked(collection.get()) ? Keychain::AuthenticationFailed
-                                                          : Keychain::Success;
+    return secret_collection_get_locked(collection.get()) ? Keychain::Status::Locked
+                                                          : Keychain::Status::Ok;
 }
 
 // Every item of the account, unlocked where the service agreed to unlock it.
-GLibPointer<GList> findItems(SecretService *service, GHashTable *attributes, int *status)
+GLibPointer<GList> findItems(SecretService *service, GHashTable *attributes,
+                             Keychain::Status *status)
 {
     GError *error = nullptr;
     const auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK |
@@ -99,14 +100,15 @@ GLibPointer<GList> findItems(SecretService *service, GHashTable *attributes, int
     if (error != nullptr)
         *status = SecretServiceKeychain::statusFor(error);
     else if (!items)
-        *status = Keychain::ItemNotFound;
+        *status = Keychain::Status::NotFound;
     else
-        *status = Keychain::Success;
+        *status = Keychain::Status::Ok;
     return items;
 }
 
 // The account's items; each keeps the service it came from alive.
-GLibPointer<GList> findAccountItems(const QString &service, const QString &account, int *status)
+GLibPointer<GList> findAccountItems(const QString &service, const QString &account,
+                                    Keychain::Status *status)
 {
     const auto secretService = connectToService(status);
     if (!secretService)
@@ -117,16 +119,16 @@ GLibPointer<GList> findAccountItems(const QString &service, const QString &accou
 
 } // namespace
 
-int SecretServiceKeychain::add(const QString &service, const QString &account,
-                               const QByteArray &value, Protection protection)
+Keychain::Status SecretServiceKeychain::add(const QString &service, const QString &account,
+                                            const QByteArray &value, Protection protection)
 {
     const std::lock_guard lock(keychainMutex());
-    int status = Success;
+    Status status = Status::Ok;
     const auto secretService = connectToService(&status);
     if (!secretService)
         return status;
     status = unlockDefaultCollection(secretService.get());
-    if (status != Success)
+    if (status != Status::Ok)
         return status;
     // The Secret Service keeps no per-item protection; the label tells a person looking at
     // their keyring what the item is for.
@@ -144,46 +146,47 @@ int SecretServiceKeychain::add(const QString &service, const QString &account,
                                                   attributes.get(), SECRET_COLLECTION_DEFAULT,
                                                   label.constData(), secret.get(), nullptr, &error);
     GLibPointer<GError> owned(error);
-    return stored ? Success : SecretServiceKeychain::statusFor(error);
+    return stored ? Status::Ok : SecretServiceKeychain::statusFor(error);
 }
 
-int SecretServiceKeychain::copy(const QString &service, const QString &account, QByteArray *value)
+Keychain::Status SecretServiceKeychain::copy(const QString &service, const QString &account,
+                                             QByteArray *value)
 {
     const std::lock_guard lock(keychainMutex());
-    int status = Success;
+    Status status = Status::Ok;
     const auto items = findAccountItems(service, account, &status);
-    if (status != Success)
+    if (status != Status::Ok)
         return status;
     auto *item = static_cast<SecretItem *>(items->data);
     if (secret_item_get_locked(item))
-        return AuthenticationFailed; // the unlock prompt was dismissed or could not be shown
+        return Status::Locked; // the unlock prompt was dismissed or could not be shown
     GLibPointer<SecretValue> secret(secret_item_get_secret(item));
     if (!secret)
-        return OtherFailure;
+        return Status::Failed;
     gsize length = 0;
     const gchar *bytes = secret_value_get(secret.get(), &length);
     *value = QByteArray(bytes, static_cast<qsizetype>(length));
-    return Success;
+    return Status::Ok;
 }
 
-int SecretServiceKeychain::remove(const QString &service, const QString &account)
+Keychain::Status SecretServiceKeychain::remove(const QString &service, const QString &account)
 {
     const std::lock_guard lock(keychainMutex());
-    int status = Success;
+    Status status = Status::Ok;
     const auto items = findAccountItems(service, account, &status);
-    if (status != Success)
+    if (status != Status::Ok)
         return status;
     for (GList *entry = items.get(); entry != nullptr; entry = entry->next) {
         auto *item = static_cast<SecretItem *>(entry->data);
         if (secret_item_get_locked(item))
-            return AuthenticationFailed;
+            return Status::Locked;
         GError *error = nullptr;
         const bool deleted = secret_item_delete_sync(item, nullptr, &error);
         GLibPointer<GError> owned(error);
         if (!deleted)
             return SecretServiceKeychain::statusFor(error);
     }
-    return Success;
+    return Status::Ok;
 }
 
 std::unique_ptr<Keychain> Keychain::create()
@@ -191,18 +194,21 @@ std::unique_ptr<Keychain> Keychain::create()
     return std::make_unique<SecretServiceKeychain>();
 }
 
-int SecretServiceKeychain::statusFor(const GError *error)
+Keychain::Status SecretServiceKeychain::statusFor(const GError *error)
 {
     if (error == nullptr)
-        return Keychain::OtherFailure;
+        return Keychain::Status::Failed;
     if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED) ||
         g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
-        return Keychain::AuthenticationFailed;
+        return Keychain::Status::Locked;
+    // The item went between finding it and acting on it.
+    if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_NO_SUCH_OBJECT))
+        return Keychain::Status::NotFound;
     if (error->domain == G_DBUS_ERROR) {
         switch (error->code) {
         case G_DBUS_ERROR_ACCESS_DENIED:
         case G_DBUS_ERROR_AUTH_FAILED:
-            return Keychain::AccessRefused;
+            return Keychain::Status::Denied;
         case G_DBUS_ERROR_SERVICE_UNKNOWN:
         case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
         case G_DBUS_ERROR_NO_SERVER:
@@ -220,15 +226,15 @@ int SecretServiceKeychain::statusFor(const GError *error)
         case G_DBUS_ERROR_TIMED_OUT:
         case G_DBUS_ERROR_LIMITS_EXCEEDED:
         case G_DBUS_ERROR_NO_MEMORY:
-            return Keychain::NotAvailable;
+            return Keychain::Status::NoService;
         default:
-            return Keychain::OtherFailure;
+            return Keychain::Status::Failed;
         }
     }
     // No session bus, or one that cannot be reached.
     if (error->domain == G_IO_ERROR)
-        return Keychain::NotAvailable;
-    return Keychain::OtherFailure;
+        return Keychain::Status::NoService;
+    return Keychain::Status::Failed;
 }
 
 } // namespace quillory

@@ -12,13 +12,13 @@ namespace quillory {
 class SecretServiceKeychain final : public Keychain
 {
 public:
-    int add(const QString &service, const QString &account, const QByteArray &value,
-            Protection protection) override;
-    int copy(const QString &service, const QString &account, QByteArray *value) override;
-    int remove(const QString &service, const QString &account) override;
+    Status add(const QString &service, const QString &account, const QByteArray &value,
+               Protection protection) override;
+    Status copy(const QString &service, const QString &account, QByteArray *value) override;
+    Status remove(const QString &service, const QString &account) override;
 
     // The status a failure of libsecret or of the bus under it stands for.
-    static int statusFor(const GError *error);
+    static Status statusFor(const GError *error);
 };
 
 } // namespace quillory

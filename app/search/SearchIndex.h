@@ -107,7 +107,6 @@ public:
     // again, for its list alone.
     bool wantsRebuild() const;
     // The bytes of text the slots hold, dead ones included.
-    size_t byteCount() const { return m_bytes; }
     // As typed, or lower-cased: compare them with a SubstringFinder.
     SearchFields fieldsOf(quint32 slot) const;
     // Asks the processor for what fieldsOf(slot) reads, for a walk that knows its next slots:

@@ -432,7 +432,7 @@ SearchService::SearchService(QSettings *settings, QObject *parent)
     }
     const QVariant stored = m_settings->value(recentSearchesKey);
     if (stored.isValid())
-        m_recentSearches = stored.toStringList();
+        m_recentSearches = stored.toStringList().mid(0, recentSearchesLimit);
     m_pool.setMaxThreadCount(1);
     m_following.setSingleShot(true);
     m_following.setInterval(0);
@@ -668,7 +668,10 @@ void SearchService::addRecentSearch(const QString &query)
     if (trimmed.isEmpty())
         return;
     QStringList searches = m_recentSearches;
-    searches.removeAll(trimmed);
+    // Searching ignores case, so "Rust" and "rust" are one search: the later spelling stays.
+    searches.removeIf([&trimmed](const QString &earlier) {
+        return earlier.trimmed().compare(trimmed, Qt::CaseInsensitive) == 0;
+    });
     searches.prepend(trimmed);
     while (searches.size() > recentSearchesLimit)
         searches.removeLast();

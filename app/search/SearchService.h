@@ -81,12 +81,16 @@ public:
     bool isPreparingIndex() const { return m_preparing.active; }
     void setBackgroundThreshold(size_t items) { m_backgroundThreshold = items; }
 
+    // The query state is kept as the designed model of the app's state even where nothing
+    // reads it yet (isSearching has no reader; the window feeds searchQuery and reads
+    // debouncedQuery only to keep recentSearches).
     QString searchQuery() const { return m_searchQuery; }
     // Settles into debouncedQuery once typing pauses.
     void setSearchQuery(const QString &query);
     QString debouncedQuery() const { return m_debouncedQuery; }
     QStringList recentSearches() const { return m_recentSearches; }
-    // Most recent first, without duplicates, at most recentSearchesLimit; saved at once.
+    // Most recent first, distinct regardless of case, at most recentSearchesLimit; saved at
+    // once. The window adds a query once it settles and finds something.
     void addRecentSearch(const QString &query);
     void clearRecentSearches();
     bool isSearching() const { return m_isSearching; }

@@ -13,7 +13,7 @@ class Keychain;
 
 // Small secrets (the encryption salt, the verification record, a copy of the key) kept in
 // the desktop's keychain, one item per account under one service name, with the keychain's
-// failures turned into SecurityError messages. Synchronous: a call may wait on the
+// failures carried in SecurityError. Synchronous: a call may wait on the
 // keychain's unlock prompt, so callers keep it off the interface thread.
 class KeychainService final
 {
@@ -35,8 +35,6 @@ public:
     // Stores a value whose every read needs the user's presence; where the keychain cannot
     // demand it, the reader asks for a fingerprint first.
     std::optional<SecurityError> saveWithUserPresence(const QByteArray &data, const QString &key);
-
-    static QString keychainMessage(int status);
 
 private:
     std::optional<SecurityError> add(const QByteArray &data, const QString &key, bool userPresence);

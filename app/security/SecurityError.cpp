@@ -1,43 +1,82 @@
 #include <security/SecurityError.h>
 
-#include <array>
-
 namespace quillory {
 
-SecurityError SecurityError::keychainError(const QString &message)
+SecurityError SecurityError::keychainError(Keychain::Status status, KeychainStep step)
 {
     SecurityError error(Kind::KeychainError);
-    error.m_message = message;
+    error.m_status = status;
+    error.m_step = step;
     return error;
 }
 
 namespace {
 
-// Messages that say the keychain cannot be used at all, rather than that one call failed.
-bool namesUnavailableKeychain(const QString &message)
+// The numbers these messages have always shown; reports people filed quote them.
+int displayedCode(Keychain::Status status)
 {
-    // Tested in this order; "Gerçek" is kept from the keychain texts of other platforms.
-    static const std::array<QString, 6> markers = {
-        QStringLiteral("Simulator"), QStringLiteral("real device"), QStringLiteral("not available"),
-        QStringLiteral("Gerçek"),    QStringLiteral("-34018"),      QStringLiteral("34018")};
-    for (const QString &marker : markers) {
-        if (message.contains(marker))
-            return true;
+    switch (status) {
+    case Keychain::Status::Ok:
+        return 0;
+    case Keychain::Status::NotFound:
+        return -25300;
+    case Keychain::Status::NoService:
+        return -25291;
+    case Keychain::Status::Locked:
+        return -25293;
+    case Keychain::Status::Denied:
+        return -34018;
+    case Keychain::Status::Failed:
+        break;
     }
-    return false;
+    return -26000;
+}
+
+QString saveMessage(Keychain::Status status)
+{
+    switch (status) {
+    case Keychain::Status::Denied:
+        return QStringLiteral("Keychain access failed (the Secret Service refused access).");
+    case Keychain::Status::Locked:
+        return QStringLiteral("Authentication failed. Unlock your keyring and try again.");
+    case Keychain::Status::NoService:
+        return QStringLiteral("Keychain is not available. Make sure a Secret Service provider "
+                              "(GNOME Keyring or KWallet) is running.");
+    case Keychain::Status::Ok:
+    case Keychain::Status::NotFound:
+    case Keychain::Status::Failed:
+        break;
+    }
+    return QStringLiteral("Keychain error (") + QString::number(displayedCode(status)) +
+           QStringLiteral("). Make sure a Secret Service provider is running and unlocked.");
 }
 
 } // namespace
+
+QString SecurityError::message() const
+{
+    if (m_kind != Kind::KeychainError)
+        return {};
+    switch (m_step) {
+    case KeychainStep::Save:
+        return saveMessage(m_status);
+    case KeychainStep::Load:
+        return QStringLiteral("Load failed: ") + QString::number(displayedCode(m_status));
+    case KeychainStep::Delete:
+        return QStringLiteral("Delete failed: ") + QString::number(displayedCode(m_status));
+    }
+    return {};
+}
 
 QString SecurityError::errorDescription() const
 {
     switch (m_kind) {
     case Kind::KeychainError:
-        if (namesUnavailableKeychain(m_message))
+        if (m_status == Keychain::Status::NoService)
             return QStringLiteral("Keychain access is not available. Make sure a Secret Service "
                                   "provider (GNOME Keyring or KWallet) is running and unlocked, "
                                   "then try again.");
-        return QStringLiteral("Keychain error: ") + m_message;
+        return QStringLiteral("Keychain error: ") + message();
     case Kind::EncryptionFailed:
         return QStringLiteral("Failed to encrypt data");
     case Kind::DecryptionFailed:

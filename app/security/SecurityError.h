@@ -1,5 +1,7 @@
 #pragma once
 
+#include <platform/Keychain.h>
+
 #include <QString>
 #include <optional>
 #include <utility>
@@ -7,7 +9,8 @@
 
 namespace quillory {
 
-// Why a keychain or encryption step failed. Keychain failures carry the keychain's message.
+// Why a keychain or encryption step failed. Keychain failures carry the keychain's status,
+// which is what callers decide on; the words are for display only.
 class SecurityError final
 {
 public:
@@ -23,19 +26,29 @@ public:
         BiometricFailed,
     };
 
+    // The keychain call that failed.
+    enum class KeychainStep {
+        Save,
+        Load,
+        Delete,
+    };
+
     explicit SecurityError(Kind kind) : m_kind(kind) {}
-    static SecurityError keychainError(const QString &message);
+    static SecurityError keychainError(Keychain::Status status, KeychainStep step);
 
     Kind kind() const { return m_kind; }
-    // The keychain's message; empty for the other kinds.
-    const QString &message() const { return m_message; }
+    // Ok for the kinds that are not keychain failures.
+    Keychain::Status keychainStatus() const { return m_status; }
+    // What the keychain said, in words; empty for the other kinds.
+    QString message() const;
     QString errorDescription() const;
 
     bool operator==(const SecurityError &) const = default;
 
 private:
     Kind m_kind;
-    QString m_message;
+    Keychain::Status m_status = Keychain::Status::Ok;
+    KeychainStep m_step = KeychainStep::Save;
 };
 
 // A value, or the error that kept it from being made.

@@ -8,7 +8,6 @@
 #include <platform/Keychain.h>
 
 #include <QSettings>
-#include <array>
 #include <cstdio>
 
 namespace quillory {
@@ -17,32 +16,6 @@ namespace {
 
 const QByteArray derivationInfo = QByteArrayLiteral("Quillory_Encryption");
 const QByteArray verificationText = QByteArrayLiteral("Quillory_Verification");
-
-bool namesUnavailableKeychain(const SecurityError &error)
-{
-    if (error.kind() != SecurityError::Kind::KeychainError)
-        return false;
-    static const std::array<QString, 4> markers = {
-        QStringLiteral("not available"), QStringLiteral("real device"), QStringLiteral("Simulator"),
-        QStringLiteral("Gerçek")};
-    for (const QString &marker : markers) {
-        if (error.message().contains(marker))
-            return true;
-    }
-    return false;
-}
-
-// A load's message carries only its status; these two say the keychain could not be asked.
-bool isUnreachableLoad(const SecurityError &error)
-{
-    if (error.kind() != SecurityError::Kind::KeychainError)
-        return false;
-    for (const int status : {Keychain::NotAvailable, Keychain::AuthenticationFailed}) {
-        if (error.message() == QStringLiteral("Load failed: ") + QString::number(status))
-            return true;
-    }
-    return false;
-}
 
 // Half of a surrogate pair has no UTF-8 form; Qt would quietly write U+FFFD for it, and two
 // different passphrases would give the same key.
@@ -319,10 +292,10 @@ void SecurityService::checkKeychainIntegrity()
         salt = record.error();
     }
     const SecurityError &error = salt.error();
-    // A keychain that cannot be reached now, or stays locked, says nothing about what it
-    // holds: turning encryption off for that would drop the user's choice over a keyring
-    // that had not started yet.
-    if (namesUnavailableKeychain(error) || isUnreachableLoad(error))
+    // Only a keychain that answered tells what it holds. One that cannot be reached now,
+    // stays locked or refuses this program says nothing: turning encryption off for that
+    // would drop the user's choice over a keyring that had not started yet.
+    if (error.keychainStatus() != Keychain::Status::NotFound)
         return;
     const QByteArray line =
         "Keychain integrity check failed: " + error.errorDescription().toUtf8() + '\n';

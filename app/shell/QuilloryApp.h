@@ -58,7 +58,6 @@ public:
     LibraryStore &store() const { return *m_store; }
     MainWindow *mainWindow() const { return m_window; }
     ItemIntake &intake() const { return *m_intake; }
-    PendingItemsService &pendingItems() const { return *m_pendingItems; }
     BookmarkFlow &bookmarks() const { return *m_bookmarks; }
     TrayIcon *tray() const { return m_tray.get(); }
     SecurityService &security() const { return m_security; }

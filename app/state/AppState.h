@@ -22,6 +22,9 @@ class Tag;
 // The application-wide interface state: the main list's filters and view options, requests
 // to open sheets, and the last error. One instance, created before the first window. Each
 // setter notifies only when the value really changes. Interface thread only.
+// Every property here is kept as the designed model of the app's state even where nothing
+// reads it yet (selectedFolder, navigationPath, the import and export requests, isLoading,
+// loadingMessage, isUnlocked): views grow into it rather than keeping state of their own.
 class AppState final : public QObject
 {
     Q_OBJECT

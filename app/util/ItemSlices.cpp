@@ -21,11 +21,10 @@ ItemSlices::ItemSlices(LibraryStore &store) : m_store(store)
     QObject::connect(&m_timer, &QTimer::timeout, [this] { slice(); });
 }
 
-void ItemSlices::start(int batch, Visit visit, Progress progress, std::function<void()> done)
+void ItemSlices::start(int batch, Visit visit, std::function<void()> done)
 {
     m_batch = std::max(batch, 1);
     m_visit = std::move(visit);
-    m_progress = std::move(progress);
     m_done = std::move(done);
     m_ids.clear();
     m_ids.reserve(m_store.items().size());
@@ -45,8 +44,6 @@ void ItemSlices::slice()
                 m_visit(*item);
         }
     }
-    if (m_progress)
-        m_progress(m_next, m_ids.size());
     if (m_next < m_ids.size())
         return;
     m_timer.stop();

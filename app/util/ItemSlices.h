@@ -17,14 +17,12 @@ class ItemSlices final
 {
 public:
     using Visit = std::function<void(const Item &)>;
-    // After each slice: how many of the items have been walked, of how many.
-    using Progress = std::function<void(size_t walked, size_t total)>;
 
     explicit ItemSlices(LibraryStore &store);
 
     // `batch` items are visited between looks at the clock: 1 when one item may take
     // milliseconds. `done` runs once every item has been visited.
-    void start(int batch, Visit visit, Progress progress, std::function<void()> done);
+    void start(int batch, Visit visit, std::function<void()> done);
 
 private:
     void slice();
@@ -34,7 +32,6 @@ private:
     size_t m_next = 0;
     int m_batch = 1;
     Visit m_visit;
-    Progress m_progress;
     std::function<void()> m_done;
     QTimer m_timer;
 };

@@ -20,7 +20,7 @@ const QUrl pageUrl(u"https://example.com/guides/garden/page.html"_s);
 
 FetchedMetadata parse(const QString &html)
 {
-    return MetadataService::parseHTMLMetadata(html, pageUrl);
+    return HtmlMetadataParser::parse(html, pageUrl);
 }
 
 template <typename Case> std::string caseName(const ::testing::TestParamInfo<Case> &info)
@@ -234,8 +234,8 @@ public:
         for (const QRegularExpression &re : m_tries) {
             const QRegularExpressionMatch m = re.match(html);
             if (m.hasMatch())
-                return MetadataService::decodeHTMLEntities(m.hasCaptured(1) ? m.captured(1)
-                                                                            : m.captured(2));
+                return HtmlMetadataParser::decodeEntities(m.hasCaptured(1) ? m.captured(1)
+                                                                           : m.captured(2));
         }
         return std::nullopt;
     }
@@ -390,7 +390,7 @@ class Entities : public ::testing::TestWithParam<EntityCase>
 
 TEST_P(Entities, DecodeOnce)
 {
-    EXPECT_EQ(MetadataService::decodeHTMLEntities(s(GetParam().text)), s(GetParam().expected))
+    EXPECT_EQ(HtmlMetadataParser::decodeEntities(s(GetParam().text)), s(GetParam().expected))
         << GetParam().text;
 }
 

@@ -92,7 +92,7 @@ TEST_F(TimeLimitTest, TricklingTransferMeetsTheWholeTransferDeadline)
     EXPECT_GE(clock.elapsed(), resourceTimeoutMs - 50);
     EXPECT_LT(clock.elapsed(), 10000);
 
-    const ImageOutcome image = fetchImageData(m_quick, url("/trickle.png"));
+    const ImageOutcome image = fetchImageNamed(m_quick, url("/trickle.png"));
     EXPECT_EQ(errorText(image), s("The request timed out."));
     EXPECT_FALSE(image.bytes);
     EXPECT_TRUE(serverConnectionsClose());
@@ -163,7 +163,7 @@ TEST_P(ImageSize, IsCappedAtTenMebibytes)
     route("/image.png", image);
     QElapsedTimer clock;
     clock.start();
-    const ImageOutcome o = fetchImageData(m_service, url("/image.png"));
+    const ImageOutcome o = fetchImageNamed(m_service, url("/image.png"));
     EXPECT_LT(clock.elapsed(), 8000);
     EXPECT_EQ(errorText(o), c.accepted ? QString() : s("Image is too large"));
     EXPECT_EQ(o.bytes ? o.bytes->size() : -1, c.accepted ? c.size : -1);
@@ -232,7 +232,7 @@ TEST_F(MetadataLimitsTest, RefusesAnEleventhRedirect)
     EXPECT_EQ(hits("/hop11"), 1);
 
     route("/loop.png", Response::redirect(url("/loop.png")));
-    const ImageOutcome image = fetchImageData(m_service, url("/loop.png"));
+    const ImageOutcome image = fetchImageNamed(m_service, url("/loop.png"));
     EXPECT_EQ(errorText(image), s("Failed to fetch image"));
     EXPECT_EQ(hits("/loop.png"), 11);
 }
@@ -248,7 +248,7 @@ TEST_F(MetadataLimitsTest, RedirectOffTheWebIsRefused)
         const MetadataOutcome page = fetchMetadata(m_service, url(path));
         EXPECT_EQ(errorKind(page), Kind::FetchFailed);
         EXPECT_EQ(page.metadata, FetchedMetadata());
-        const ImageOutcome image = fetchImageData(m_service, url(path));
+        const ImageOutcome image = fetchImageNamed(m_service, url(path));
         EXPECT_EQ(errorKind(image), Kind::ImageFetchFailed);
         EXPECT_FALSE(image.bytes);
     }
@@ -262,10 +262,16 @@ TEST_F(MetadataLimitsTest, OtherSchemesFailWithoutARequest)
         SCOPED_TRACE(address);
         const QUrl target(s(address));
         EXPECT_EQ(errorText(fetchMetadata(m_service, target)), s("Failed to fetch metadata"));
-        EXPECT_EQ(errorText(fetchImageData(m_service, target)), s("Failed to fetch image"));
         EXPECT_EQ(errorText(fetchPreviewImage(m_service, target)), s("Failed to fetch metadata"));
     }
     EXPECT_EQ(m_server.totalHits(), 0);
+    // Named as a page's picture, they are not fetched either.
+    for (const char *address :
+         {"file:///etc/passwd", "ftp://127.0.0.1/page.png", "data:image/png;base64,iVBORw0KGgo="}) {
+        SCOPED_TRACE(address);
+        EXPECT_FALSE(fetchImageNamed(m_service, QUrl(s(address))).bytes);
+    }
+    EXPECT_EQ(m_server.totalHits(), 3);
 }
 
 TEST(RedirectPolicy, StaysOnTheWebAndNeverDowngrades)

@@ -2,13 +2,11 @@
 
 #include <TestHttpServer.h>
 #include <metadata/MetadataService.h>
-#include <model/Clock.h>
 
 #include <QFutureWatcher>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -102,7 +100,7 @@ TEST_F(MetadataServiceTest, TransportErrorsPassThrough)
     const MetadataOutcome page = fetchMetadata(m_service, nowhere);
     // Only a transport error carries the network layer's own text.
     EXPECT_EQ(errorText(page), s("Connection refused"));
-    const ImageOutcome image = fetchImageData(m_service, nowhere);
+    const ImageOutcome image = fetchImageNamed(m_service, nowhere);
     EXPECT_EQ(errorText(image), s("Connection refused"));
     EXPECT_FALSE(image.bytes);
 }
@@ -166,10 +164,10 @@ TEST_F(MetadataServiceTest, ImageBytesComeBackUnchangedInTheFormatsPagesUse)
     // Told by the bytes, not by what the server calls them.
     const QByteArray webp = QByteArrayLiteral("RIFF\x10\0\0\0WEBP") + binary;
     route("/blob", Response::bytes(webp, "application/octet-stream"));
-    EXPECT_EQ(fetchImageData(m_service, url("/blob")).bytes, webp);
+    EXPECT_EQ(fetchImageNamed(m_service, url("/blob")).bytes, webp);
     for (const char *start : {"\xFF\xD8\xFF\xE0", "GIF87a", "GIF89a", "\x89PNG\r\n\x1A\n"}) {
         route("/web", Response::bytes(start + binary, "image/x-whatever"));
-        EXPECT_TRUE(fetchImageData(m_service, url("/web")).bytes) << start;
+        EXPECT_TRUE(fetchImageNamed(m_service, url("/web")).bytes) << start;
     }
     // Formats no page needs are not handed to their decoders.
     const QByteArray others[] = {
@@ -183,129 +181,16 @@ TEST_F(MetadataServiceTest, ImageBytesComeBackUnchangedInTheFormatsPagesUse)
     };
     for (const QByteArray &other : others) {
         route("/other.png", Response::bytes(other, "image/png"));
-        const ImageOutcome o = fetchImageData(m_service, url("/other.png"));
+        const ImageOutcome o = fetchImageNamed(m_service, url("/other.png"));
         EXPECT_EQ(errorText(o), s("Invalid data received")) << other.left(12).toHex().constData();
         EXPECT_FALSE(o.bytes);
     }
 
     route("/missing.png", Response::html("gone", 404));
-    const ImageOutcome o = fetchImageData(m_service, url("/missing.png"));
+    const ImageOutcome o = fetchImageNamed(m_service, url("/missing.png"));
     EXPECT_EQ(errorText(o), s("Failed to fetch image"));
     EXPECT_FALSE(o.bytes);
 }
-
-// --- The preview-provider cache ---------------------------------------------------------------
-
-class FakePreviewProvider final : public LinkPreviewProvider
-{
-public:
-    FakePreviewProvider(int &calls, std::optional<Preview> answer, bool later)
-        : m_calls(calls), m_answer(std::move(answer)), m_later(later)
-    {
-    }
-
-    void fetch(const QUrl &, std::function<void(std::optional<Preview>)> done) override
-    {
-        ++m_calls;
-        if (m_later)
-            QTimer::singleShot(10, [answer = m_answer, done] { done(answer); });
-        else
-            done(m_answer);
-    }
-
-private:
-    int &m_calls;
-    std::optional<Preview> m_answer;
-    bool m_later;
-};
-
-class ClockOverride final
-{
-public:
-    explicit ClockOverride(const QDateTime &start) : m_now(start)
-    {
-        Clock::setSource([this] { return m_now; });
-    }
-    ~ClockOverride() { Clock::setSource({}); }
-    void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
-
-private:
-    QDateTime m_now;
-};
-
-class PreviewCacheTest : public MetadataServiceTest, public ::testing::WithParamInterface<bool>
-{
-protected:
-    void useProvider(std::optional<LinkPreviewProvider::Preview> answer)
-    {
-        m_service.setLinkPreviewProvider(
-            std::make_unique<FakePreviewProvider>(m_providerCalls, std::move(answer), GetParam()));
-    }
-
-    int m_providerCalls = 0;
-    ClockOverride m_clock{QDateTime(QDate(2024, 5, 1), QTime(9, 0), Qt::UTC)};
-};
-
-TEST_P(PreviewCacheTest, ProviderAnswerIsCachedForAnHour)
-{
-    useProvider(
-        LinkPreviewProvider::Preview{s("From the provider"), s("https://example.com/p.png")});
-    route("/article", Response::html(articlePage));
-
-    const MetadataOutcome first = fetchMetadata(m_service, url("/article"));
-    EXPECT_FALSE(first.error);
-    const FetchedMetadata fromProvider =
-        Fields{.title = "From the provider", .imageURL = "https://example.com/p.png"}.metadata();
-    EXPECT_EQ(first.metadata, fromProvider);
-    EXPECT_EQ(m_providerCalls, 1);
-
-    m_clock.advanceSeconds(59 * 60);
-    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata, first.metadata);
-    EXPECT_EQ(m_providerCalls, 1);
-
-    m_clock.advanceSeconds(60);
-    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata, first.metadata);
-    EXPECT_EQ(m_providerCalls, 2);
-    EXPECT_EQ(hits("/article"), 0);
-}
-
-TEST_P(PreviewCacheTest, EntriesAreKeyedByPageAndRenewedByTheNextProviderAnswer)
-{
-    useProvider(LinkPreviewProvider::Preview{s("Title"), std::nullopt});
-    fetchMetadata(m_service, url("/one"));
-    fetchMetadata(m_service, url("/two"));
-    fetchMetadata(m_service, url("/one"));
-    EXPECT_EQ(m_providerCalls, 2);
-    m_clock.advanceSeconds(60 * 60);
-    fetchMetadata(m_service, url("/one"));
-    m_clock.advanceSeconds(59 * 60);
-    fetchMetadata(m_service, url("/one"));
-    EXPECT_EQ(m_providerCalls, 3);
-}
-
-TEST_P(PreviewCacheTest, NoProviderAnswerFallsBackToTheHtmlUncached)
-{
-    useProvider(std::nullopt);
-    route("/article", Response::html(articlePage));
-    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata.title, s("Growing Tomatoes"));
-    EXPECT_EQ(fetchMetadata(m_service, url("/article")).metadata.title, s("Growing Tomatoes"));
-    EXPECT_EQ(m_providerCalls, 2);
-    EXPECT_EQ(hits("/article"), 2);
-}
-
-TEST_P(PreviewCacheTest, PreviewImageUsesTheCachedAnswer)
-{
-    route("/p.png", Response::bytes(imageBytes, "image/png"));
-    useProvider(LinkPreviewProvider::Preview{s("Title"), url("/p.png").toString()});
-    fetchMetadata(m_service, url("/article"));
-    const ImageOutcome o = fetchPreviewImage(m_service, url("/article"));
-    EXPECT_EQ(o.bytes, imageBytes);
-    EXPECT_EQ(m_providerCalls, 1);
-    EXPECT_EQ(hits("/article"), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(MetadataService, PreviewCacheTest, ::testing::Bool(),
-                         [](const auto &p) { return std::string(p.param ? "later" : "at_once"); });
 
 // --- Calls and their contexts -----------------------------------------------------------------
 
@@ -365,8 +250,8 @@ TEST_F(MetadataServiceTest, NoAnswerOnceTheContextIsGone)
     context = std::make_unique<QObject>();
     m_service.fetchMetadata(QUrl(u"file:///etc/hostname"_s), context.get(),
                             [&answers](const MetadataOutcome &) { ++answers; });
-    m_service.fetchImageData(QUrl(u"data:image/png;base64,AAAA"_s), context.get(),
-                             [&answers](const ImageOutcome &) { ++answers; });
+    m_service.fetchPreviewImage(QUrl(u"data:text/html,hi"_s), context.get(),
+                                [&answers](const ImageOutcome &) { ++answers; });
     context.reset();
     QTest::qWait(200);
     EXPECT_EQ(answers, 0);

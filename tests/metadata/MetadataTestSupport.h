@@ -95,11 +95,6 @@ inline ImageOutcome fetchPreviewImage(MetadataService &service, const QUrl &url)
     return waitedCall(service, &MetadataService::fetchPreviewImage, url);
 }
 
-inline ImageOutcome fetchImageData(MetadataService &service, const QUrl &url)
-{
-    return waitedCall(service, &MetadataService::fetchImageData, url);
-}
-
 // The error's text, or "" when there is none.
 template <typename Outcome> QString errorText(const Outcome &outcome)
 {
@@ -126,6 +121,15 @@ protected:
     {
         m_server.route(s(path), std::move(response));
     }
+    // What `service` makes of `image` named as the picture of a page on this server; each
+    // call serves a page of its own, and counts as one hit.
+    ImageOutcome fetchImageNamed(MetadataService &service, const QUrl &image)
+    {
+        const QString page = QStringLiteral("/naming%1").arg(++m_namingPages);
+        m_server.route(page, Response::html("<meta property=\"og:image\" content=\"" +
+                                            image.toEncoded() + "\">"));
+        return fetchPreviewImage(service, m_server.url(page));
+    }
     // True once every connection the server accepted has closed, within five seconds.
     bool serverConnectionsClose()
     {
@@ -134,6 +138,7 @@ protected:
 
     TestHttpServer m_server;
     MetadataService m_service;
+    int m_namingPages = 0;
 };
 
 } // namespace quillory::test

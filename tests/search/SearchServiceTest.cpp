@@ -454,12 +454,23 @@ TEST_F(SearchServiceTest, RecentSearchesLoadAsStoredAndSave)
     loaded.addRecentSearch(u"b"_s);
     EXPECT_EQ(loaded.recentSearches(), (QStringList{u"b"_s, u" padded "_s}));
     EXPECT_EQ(changed.count(), 1);
+    // The same search typed in another case is one search, kept as last typed.
+    loaded.addRecentSearch(u"PADDED"_s);
+    EXPECT_EQ(loaded.recentSearches(), (QStringList{u"PADDED"_s, u"b"_s}));
     for (int i = 0; i < 20; ++i)
         loaded.addRecentSearch(QString::number(i));
     EXPECT_EQ(loaded.recentSearches().size(), SearchService::recentSearchesLimit);
     EXPECT_EQ(m_settings.value(u"recentSearches"_s).toStringList(), loaded.recentSearches());
     loaded.clearRecentSearches();
     EXPECT_TRUE(m_settings.value(u"recentSearches"_s).toStringList().isEmpty());
+
+    // A settings file edited by hand holds any number of them; only the limit is offered.
+    QStringList many;
+    for (int i = 0; i < 10000; ++i)
+        many << QString::number(i);
+    m_settings.setValue(u"recentSearches"_s, many);
+    EXPECT_EQ(SearchService(&m_settings).recentSearches(),
+              many.mid(0, SearchService::recentSearchesLimit));
 }
 
 TEST_F(SearchServiceTest, QuerySettlesAfterTypingPauses)

@@ -1,5 +1,5 @@
 // Before Qt, whose keyword macros clash with GIO's member names.
-#include <gio/gio.h>
+#include <libsecret/secret.h>
 
 #include <TestKeyring.h>
 #include <platform/SecretServiceKeychain.h>
@@ -50,7 +50,7 @@ TEST_F(KeychainTest, MissingItemsLoadAsNotFoundAndDeleteQuietly)
     const auto loaded = m_keychain.load(QStringLiteral("never saved"));
     ASSERT_FALSE(loaded.ok());
     EXPECT_EQ(loaded.error().kind(), SecurityError::Kind::KeychainError);
-    EXPECT_EQ(loaded.error().message(), QStringLiteral("Load failed: -25300"));
+    EXPECT_EQ(loaded.error().keychainStatus(), Keychain::Status::NotFound);
     EXPECT_EQ(loaded.error().errorDescription(),
               QStringLiteral("Keychain error: Load failed: -25300"));
 }
@@ -81,10 +81,11 @@ TEST_F(KeychainTest, ALockedKeyringNobodyUnlocksIsAnAuthenticationFailure)
 
     const auto loaded = m_keychain.load(QStringLiteral("encryptionKey_salt"));
     ASSERT_FALSE(loaded.ok());
-    EXPECT_EQ(loaded.error().message(), QStringLiteral("Load failed: -25293"));
+    EXPECT_EQ(loaded.error().keychainStatus(), Keychain::Status::Locked);
 
     const auto saved = m_keychain.save("other", QStringLiteral("encryptionKey_verify"));
     ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->keychainStatus(), Keychain::Status::Locked);
     EXPECT_EQ(saved->message(),
               QStringLiteral("Authentication failed. Unlock your keyring and try again."));
     EXPECT_EQ(saved->errorDescription(),
@@ -93,7 +94,7 @@ TEST_F(KeychainTest, ALockedKeyringNobodyUnlocksIsAnAuthenticationFailure)
 
     const auto deleted = m_keychain.deleteItem(QStringLiteral("encryptionKey_salt"));
     ASSERT_TRUE(deleted);
-    EXPECT_EQ(deleted->message(), QStringLiteral("Delete failed: -25293"));
+    EXPECT_EQ(deleted->keychainStatus(), Keychain::Status::Locked);
 }
 
 // A daemon that dies in the call or is still starting at login has said nothing about what
@@ -104,10 +105,13 @@ TEST(SecretServiceKeychain, ABusThatDoesNotAnswerIsAnUnreachableStore)
          {G_DBUS_ERROR_NO_REPLY, G_DBUS_ERROR_TIMEOUT, G_DBUS_ERROR_TIMED_OUT,
           G_DBUS_ERROR_SERVICE_UNKNOWN, G_DBUS_ERROR_NAME_HAS_NO_OWNER}) {
         GError *error = g_error_new_literal(G_DBUS_ERROR, code, "test");
-        EXPECT_EQ(SecretServiceKeychain::statusFor(error), Keychain::NotAvailable) << code;
+        EXPECT_EQ(SecretServiceKeychain::statusFor(error), Keychain::Status::NoService) << code;
         g_error_free(error);
     }
     GError *denied = g_error_new_literal(G_DBUS_ERROR, G_DBUS_ERROR_ACCESS_DENIED, "test");
-    EXPECT_EQ(SecretServiceKeychain::statusFor(denied), Keychain::AccessRefused);
+    EXPECT_EQ(SecretServiceKeychain::statusFor(denied), Keychain::Status::Denied);
     g_error_free(denied);
+    GError *gone = g_error_new_literal(SECRET_ERROR, SECRET_ERROR_NO_SUCH_OBJECT, "test");
+    EXPECT_EQ(SecretServiceKeychain::statusFor(gone), Keychain::Status::NotFound);
+    g_error_free(gone);
 }

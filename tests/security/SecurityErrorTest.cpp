@@ -33,34 +33,39 @@ TEST(SecurityErrorTest, DescribesEveryCase)
         EXPECT_EQ(SecurityError(kind).errorDescription(), QString::fromUtf8(text));
 }
 
-TEST(SecurityErrorTest, NamesAnUnavailableKeychainInItsOwnWords)
+// Only a keychain that cannot be reached gets the sentence saying what to start, whichever
+// call found it so; the rest show the keychain's own words.
+TEST(SecurityErrorTest, DescribesKeychainFailuresByTheirStatus)
 {
-    for (const char *message : {"runs on the Simulator", "use a real device", "is not available",
-                                "Gerçek cihaz", "status -34018", "34018"})
-        EXPECT_EQ(SecurityError::keychainError(QString::fromUtf8(message)).errorDescription(),
-                  unavailableDescription)
-            << message;
-    EXPECT_EQ(
-        SecurityError::keychainError(QStringLiteral("Load failed: -25300")).errorDescription(),
-        QStringLiteral("Keychain error: Load failed: -25300"));
-    // The substring tests are case-sensitive.
-    EXPECT_EQ(SecurityError::keychainError(QStringLiteral("NOT AVAILABLE")).errorDescription(),
-              QStringLiteral("Keychain error: NOT AVAILABLE"));
-}
-
-TEST(KeychainMessageTest, SaysWhatEachStatusMeansOnLinux)
-{
-    EXPECT_EQ(KeychainService::keychainMessage(-34018),
-              QStringLiteral("Keychain access failed (the Secret Service refused access)."));
-    EXPECT_EQ(KeychainService::keychainMessage(-25299), QStringLiteral("Item already exists"));
-    EXPECT_EQ(KeychainService::keychainMessage(-25293),
-              QStringLiteral("Authentication failed. Unlock your keyring and try again."));
-    EXPECT_EQ(KeychainService::keychainMessage(-25291),
-              QStringLiteral("Keychain is not available. Make sure a Secret Service provider "
-                             "(GNOME Keyring or KWallet) is running."));
-    EXPECT_EQ(KeychainService::keychainMessage(-50),
-              QStringLiteral("Keychain error (-50). Make sure a Secret Service provider is "
-                             "running and unlocked."));
+    using Status = Keychain::Status;
+    using Step = SecurityError::KeychainStep;
+    const std::tuple<Status, Step, const char *> cases[] = {
+        {Status::NoService, Step::Save, nullptr},
+        {Status::NoService, Step::Load, nullptr},
+        {Status::NoService, Step::Delete, nullptr},
+        {Status::Denied, Step::Save,
+         "Keychain error: Keychain access failed (the Secret Service refused access)."},
+        {Status::Denied, Step::Load, "Keychain error: Load failed: -34018"},
+        {Status::Locked, Step::Save,
+         "Keychain error: Authentication failed. Unlock your keyring and try again."},
+        {Status::Locked, Step::Delete, "Keychain error: Delete failed: -25293"},
+        {Status::NotFound, Step::Load, "Keychain error: Load failed: -25300"},
+        {Status::Failed, Step::Save,
+         "Keychain error: Keychain error (-26000). Make sure a Secret Service provider is "
+         "running and unlocked."},
+        {Status::Failed, Step::Delete, "Keychain error: Delete failed: -26000"},
+    };
+    for (const auto &[status, step, text] : cases) {
+        const auto error = SecurityError::keychainError(status, step);
+        EXPECT_EQ(error.kind(), SecurityError::Kind::KeychainError);
+        EXPECT_EQ(error.keychainStatus(), status);
+        EXPECT_EQ(error.errorDescription(),
+                  text == nullptr ? unavailableDescription : QString::fromUtf8(text))
+            << static_cast<int>(status) << ' ' << static_cast<int>(step);
+    }
+    EXPECT_EQ(SecurityError(SecurityError::Kind::KeyNotFound).keychainStatus(),
+              Keychain::Status::Ok);
+    EXPECT_TRUE(SecurityError(SecurityError::Kind::KeyNotFound).message().isEmpty());
 }
 
 // A desktop with no Secret Service at all: every call says the keychain is not available,
@@ -69,13 +74,18 @@ void expectUnavailable(KeychainService &keychain)
 {
     const auto saved = keychain.save("salt", QStringLiteral("encryptionKey_salt"));
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->message(), KeychainService::keychainMessage(-25291));
+    EXPECT_EQ(saved->keychainStatus(), Keychain::Status::NoService);
+    EXPECT_EQ(saved->message(),
+              QStringLiteral("Keychain is not available. Make sure a Secret Service provider "
+                             "(GNOME Keyring or KWallet) is running."));
     EXPECT_EQ(saved->errorDescription(), unavailableDescription);
     const auto loaded = keychain.load(QStringLiteral("encryptionKey_salt"));
     ASSERT_FALSE(loaded.ok());
+    EXPECT_EQ(loaded.error().keychainStatus(), Keychain::Status::NoService);
     EXPECT_EQ(loaded.error().message(), QStringLiteral("Load failed: -25291"));
     const auto deleted = keychain.deleteItem(QStringLiteral("encryptionKey_salt"));
     ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->keychainStatus(), Keychain::Status::NoService);
     EXPECT_EQ(deleted->message(), QStringLiteral("Delete failed: -25291"));
 }
 

@@ -208,7 +208,7 @@ TEST_F(SecurityServiceTest, AnUnreachableKeychainAtLaunchChangesNothing)
     const auto error = security.enableEncryption(passphrase);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), SecurityError::Kind::KeychainError);
-    EXPECT_EQ(error->message(), KeychainService::keychainMessage(-25291));
+    EXPECT_EQ(error->keychainStatus(), Keychain::Status::NoService);
 }
 
 // Locking changes the keyring for the rest of this process, so this test comes last.

@@ -104,7 +104,7 @@ TEST_F(LockedLaunchTest, TheLibraryAndNewItemsWaitForThePassphrase)
     EXPECT_TRUE(app->store().items().empty());
 
     unlock->passphraseField()->setText(passphrase);
-    unlock->unlockButton()->click();
+    unlock->findChild<QPushButton *>(QStringLiteral("unlock"))->click();
     ASSERT_EVENTUALLY(!window->isLocked(), 10000);
     EXPECT_TRUE(window->sidebar().isVisible());
     EXPECT_GT(enabledMenuCommands(*window).size(), 1);

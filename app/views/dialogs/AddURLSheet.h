@@ -21,7 +21,6 @@ public:
 
     explicit AddURLSheet(OnAdd onAdd, QWidget *parent = nullptr);
 
-    QLineEdit *urlField() const { return m_urlField; }
     QPushButton *addButton() const { return m_add; }
 
     static bool isValid(const QString &urlString);

@@ -20,7 +20,6 @@ public:
 
     QString passphrase() const;
     SecureFieldWithToggle *passphraseField() const { return m_passphrase; }
-    QPushButton *openButton() const { return m_open; }
 
 private:
     SecureFieldWithToggle *m_passphrase;

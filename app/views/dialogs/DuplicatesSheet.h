@@ -37,7 +37,6 @@ public:
     QPushButton *mergeButton(int group) const;
     // What a group's button does.
     void mergeGroup(int group);
-    QLabel *emptyLabel() const { return m_empty; }
 
     // The groups follow the store on the next turn of the event loop; this catches up now.
     void refreshNow();

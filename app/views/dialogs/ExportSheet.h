@@ -40,13 +40,8 @@ public:
     ExportSheet(LibraryStore &store, FileRevealer &revealer, QWidget *parent = nullptr);
     ~ExportSheet() override;
 
-    QCheckBox *includeImagesToggle() const { return m_includeImages; }
-    QCheckBox *encryptToggle() const { return m_encrypt; }
     SecureFieldWithToggle *passphraseField() const { return m_passphrase; }
-    QPushButton *exportButton() const { return m_export; }
     QPushButton *saveButton() const { return m_save; }
-    QPushButton *revealButton() const { return m_reveal; }
-    QWidget *progressRow() const { return m_progress; }
     QWidget *doneSection() const { return m_done; }
     QLabel *itemsCount() const { return m_counts->itemsCount(); }
     QLabel *foldersCount() const { return m_counts->foldersCount(); }

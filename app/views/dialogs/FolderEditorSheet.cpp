@@ -47,7 +47,6 @@ FolderEditorSheet::FolderEditorSheet(LibraryStore &store, Folder *folder, QWidge
 
     const SheetParts::Buttons buttons =
         SheetParts::addButtons(*this, *layout, m_creating ? tr("Create") : tr("Save"));
-    m_cancel = buttons.cancel;
     m_confirm = buttons.confirm;
 
     m_iconPicker->setSelectedIcon(folder != nullptr ? folder->iconName()

@@ -63,7 +63,6 @@ private:
     ColorPickerGrid *m_colorPicker = nullptr;
     QComboBox *m_parent = nullptr;
     QPushButton *m_confirm = nullptr;
-    QPushButton *m_cancel = nullptr;
 };
 
 } // namespace quillory

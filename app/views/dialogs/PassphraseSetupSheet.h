@@ -26,7 +26,6 @@ public:
     explicit PassphraseSetupSheet(SecurityService &security, QWidget *parent = nullptr);
 
     SecureFieldWithToggle *passphraseField() const { return m_passphrase; }
-    SecureFieldWithToggle *confirmField() const { return m_confirm; }
     QPushButton *enableButton() const { return m_enable; }
     bool isLongEnough() const;
     bool doPassphrasesMatch() const;

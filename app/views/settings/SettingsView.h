@@ -50,10 +50,6 @@ public:
     RowButton *importBookmarksRow() const { return m_importBookmarksRow; }
     RowButton *exportBookmarksRow() const { return m_exportBookmarksRow; }
     RowButton *deleteAllRow() const { return m_deleteAllRow; }
-    QComboBox *defaultViewPicker() const { return m_defaultView; }
-    QCheckBox *showCountsToggle() const { return m_showCounts; }
-    QCheckBox *confirmDeleteToggle() const { return m_confirmDelete; }
-    QLabel *versionLabel() const { return m_version; }
     ImportFlow &importFlow() const { return *m_import; }
     // The screen shown now: the form, or the privacy or tag screen opened from it.
     QWidget *currentPage() const;

@@ -21,7 +21,6 @@ public:
     // Edge length of the square it draws in.
     int diameter() const { return m_diameter; }
     void setDiameter(int diameter);
-    bool isAnimating() const { return m_timer.isActive(); }
 
     QSize sizeHint() const override { return QSize(m_diameter, m_diameter); }
     QSize minimumSizeHint() const override { return sizeHint(); }

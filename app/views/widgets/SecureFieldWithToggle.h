@@ -31,7 +31,6 @@ public:
     void toggleSecure() { setSecure(!m_secure); }
 
     QLineEdit *lineEdit() const { return m_edit; }
-    QToolButton *toggleButton() const { return m_toggle; }
 
 signals:
     void textChanged(const QString &text);

@@ -25,9 +25,6 @@ public:
     explicit DuplicateNotice(QWidget *parent = nullptr);
 
     void announce(const Item &existing);
-    QLabel *message() const { return m_message; }
-    QPushButton *showButton() const { return m_show; }
-    QPushButton *closeButton() const { return m_close; }
 
 signals:
     void showRequested(const QUuid &itemId);

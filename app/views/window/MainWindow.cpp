@@ -22,6 +22,7 @@
 #include <model/Clock.h>
 #include <model/LibraryStore.h>
 #include <model/LiveList.h>
+#include <search/SearchService.h>
 #include <state/AppState.h>
 #include <text/CountedNoun.h>
 
@@ -41,7 +42,7 @@ namespace quillory {
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
                        FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_store(store), m_links(this, m_sheets),
-      m_filter(search), m_counts(store), m_changes(store),
+      m_search(search), m_filter(search), m_counts(store), m_changes(store),
       m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
       m_actions(new ItemActions(state, store, revealer, m_links, m_sheets, *this)),
@@ -131,6 +132,13 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
         if (searchField->text() != m_state.searchQuery())
             searchField->setText(m_state.searchQuery());
     });
+    // A query joins the recent ones when typing pauses on it, not at every keystroke.
+    connect(&state, &AppState::searchQueryChanged, this,
+            [this] { m_search.setSearchQuery(m_state.searchQuery()); });
+    connect(&search, &SearchService::debouncedQueryChanged, this, &MainWindow::rememberSearch);
+    m_sidebar->setRecentSearches(search.recentSearches());
+    connect(&search, &SearchService::recentSearchesChanged, this,
+            [this] { m_sidebar->setRecentSearches(m_search.recentSearches()); });
 
     connect(m_sidebar, &Sidebar::smartFolderClicked, this, &MainWindow::chooseSmartFolder);
     connect(m_sidebar, &Sidebar::folderClicked, this,
@@ -255,9 +263,19 @@ void MainWindow::refresh()
 
 void MainWindow::showList(std::vector<Item *> items)
 {
+    m_listQuery = m_state.searchQuery();
+    m_listFound = !items.empty();
+    rememberSearch();
     m_content->setTitle(contentTitle());
     m_content->showItems(std::move(items), m_selectedItem);
     emit refreshed();
+}
+
+void MainWindow::rememberSearch()
+{
+    const QString query = m_search.debouncedQuery();
+    if (m_listFound && query == m_listQuery && SearchService::filtersByText(query))
+        m_search.addRecentSearch(query);
 }
 
 void MainWindow::refreshSidebar()

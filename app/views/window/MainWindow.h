@@ -90,11 +90,6 @@ public:
     void setLockScreen(QWidget *screen);
     bool isLocked() const { return m_lockScreen != nullptr; }
 
-    // The line above the columns saying the library can only be read; null otherwise.
-    QLabel *readOnlyBanner() const { return m_readOnlyBanner; }
-    // The line saying a link just added was in the library already.
-    DuplicateNotice &duplicateNotice() const { return *m_duplicateNotice; }
-
 signals:
     // The list shows what the library and the filters hold now (a long search arrives later
     // than the refresh that started it).
@@ -111,6 +106,8 @@ private:
     void scheduleListRefresh();
     void refresh();
     void showList(std::vector<Item *> items);
+    // Keeps the settled search among the recent ones once the list shows it found something.
+    void rememberSearch();
     void refreshSidebar();
     void showContextMenu(Item *item, const QPoint &globalPosition);
     void openNewFolderSheet();
@@ -128,6 +125,7 @@ private:
     LibraryStore &m_store;
     SheetRunner m_sheets;
     LinkOpener m_links;
+    SearchService &m_search;
     LibraryFilter m_filter;
     LibraryCounts m_counts;
     ItemChanges m_changes;
@@ -138,6 +136,9 @@ private:
     SidebarSelection m_selection;
     Item *m_selectedItem = nullptr;
     ItemActions *m_actions;
+    // The search the shown list was made for, and whether it found anything.
+    QString m_listQuery;
+    bool m_listFound = false;
     QSplitter *m_splitter;
     Sidebar *m_sidebar;
     ContentColumn *m_content;

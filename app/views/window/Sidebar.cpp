@@ -4,13 +4,17 @@
 #include <views/widgets/SymbolIcon.h>
 #include <views/window/SidebarDelegate.h>
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScrollBar>
+#include <QStringListModel>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -19,7 +23,9 @@ namespace quillory {
 
 Sidebar::Sidebar(QWidget *parent)
     : QWidget(parent), m_model(new SidebarModel(this)), m_search(new QLineEdit(this)),
-      m_newFolder(new QToolButton(this)), m_tree(new QTreeView(this))
+      m_recentSearches(new QStringListModel(this)),
+      m_recentPopup(new QCompleter(m_recentSearches, this)), m_newFolder(new QToolButton(this)),
+      m_tree(new QTreeView(this))
 {
     auto *title = new QLabel(QStringLiteral("Quillory"), this);
     QFont titleFont = title->font();
@@ -44,6 +50,14 @@ Sidebar::Sidebar(QWidget *parent)
     m_search->setAccessibleName(QStringLiteral("Search"));
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->installEventFilter(this);
+    // Not the field's own completer: that one would open while the user types, and take the
+    // Down and Return that go on to the results.
+    m_recentPopup->setObjectName(QStringLiteral("recentSearches"));
+    m_recentPopup->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    m_recentPopup->setWidget(m_search);
+    connect(m_recentPopup, qOverload<const QString &>(&QCompleter::activated), m_search,
+            &QLineEdit::setText);
+    connect(m_search, &QLineEdit::textEdited, this, [this] { m_recentPopup->popup()->hide(); });
 
     m_tree->setModel(m_model);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &Sidebar::openAsLeft);
@@ -174,12 +188,31 @@ bool Sidebar::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_search && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Down && m_search->text().isEmpty() && offerRecentSearches())
+            return true;
         if (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter) {
             emit resultsRequested();
             return true;
         }
     }
+    if (watched == m_search && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && m_search->text().isEmpty())
+        offerRecentSearches();
     return QWidget::eventFilter(watched, event);
+}
+
+void Sidebar::setRecentSearches(const QStringList &searches)
+{
+    m_recentSearches->setStringList(searches);
+}
+
+bool Sidebar::offerRecentSearches()
+{
+    if (m_recentSearches->rowCount() == 0)
+        return false;
+    m_recentPopup->setCompletionPrefix(QString());
+    m_recentPopup->complete();
+    return true;
 }
 
 void Sidebar::onClicked(const QModelIndex &index)

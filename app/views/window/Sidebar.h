@@ -5,7 +5,9 @@
 #include <QSet>
 #include <QWidget>
 
+class QCompleter;
 class QLineEdit;
+class QStringListModel;
 class QToolButton;
 class QTreeView;
 
@@ -28,6 +30,8 @@ public:
     SidebarModel &model() { return *m_model; }
     QLineEdit *searchField() const { return m_search; }
     QTreeView *tree() const { return m_tree; }
+    // Offered under the empty search field, most recent first, on Down or a click into it.
+    void setRecentSearches(const QStringList &searches);
 
     // Brings the rows up to date, keeping expanded folders and the scroll position.
     void update(const LiveList &folders, const LiveList &tags, const LibraryCounts &counts,
@@ -56,10 +60,14 @@ private:
     void onClicked(const QModelIndex &index);
     void openAsLeft(const QModelIndex &parent, int first, int last);
     void restoreExpansion(const QModelIndex &parent);
+    // True when there were recent searches to offer.
+    bool offerRecentSearches();
 
     SidebarModel *m_model;
     SidebarDelegate *m_delegate;
     QLineEdit *m_search;
+    QStringListModel *m_recentSearches;
+    QCompleter *m_recentPopup;
     QToolButton *m_newFolder;
     bool m_editable = true;
     QTreeView *m_tree;

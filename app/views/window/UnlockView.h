@@ -23,10 +23,6 @@ public:
     explicit UnlockView(SecurityService &security, QWidget *parent = nullptr);
 
     SecureFieldWithToggle *passphraseField() const { return m_passphrase; }
-    QPushButton *unlockButton() const { return m_unlock; }
-    QPushButton *biometricButton() const { return m_biometric; }
-    // Why the last attempt failed; empty before any.
-    QLabel *problemLabel() const { return m_problem; }
 
     void unlock();
     void unlockWithBiometrics();

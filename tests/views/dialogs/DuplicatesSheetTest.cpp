@@ -59,7 +59,7 @@ TEST_F(DuplicatesSheetTest, MergesEachGroupIntoTheChosenItemUntilNoneAreLeft)
 
     DuplicatesSheet sheet(*m_store);
     ASSERT_EQ(sheet.groupCount(), 2);
-    EXPECT_FALSE(sheet.emptyLabel()->isVisibleTo(&sheet));
+    EXPECT_FALSE(sheet.findChild<QLabel *>(u"noDuplicates"_s)->isVisibleTo(&sheet));
     ASSERT_EQ(sheet.group(0).front(), oldA);
     EXPECT_EQ(sheet.keptItem(0), oldA) << "the oldest is kept unless another is chosen";
 
@@ -78,7 +78,7 @@ TEST_F(DuplicatesSheetTest, MergesEachGroupIntoTheChosenItemUntilNoneAreLeft)
     sheet.mergeButton(0)->click();
     EXPECT_EQ(m_store->items().size(), 3u);
     EXPECT_EQ(sheet.groupCount(), 0);
-    EXPECT_TRUE(sheet.emptyLabel()->isVisibleTo(&sheet));
+    EXPECT_TRUE(sheet.findChild<QLabel *>(u"noDuplicates"_s)->isVisibleTo(&sheet));
 }
 
 TEST_F(DuplicatesSheetTest, TheItemChosenStaysChosenThroughChangesAndOtherMerges)

@@ -85,7 +85,8 @@ TEST_F(PrivacyScreensTest, PassphraseRulesDecideWhetherEnableIsOffered)
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 
     sheet.passphraseField()->setText(QStringLiteral("1234567"));
-    sheet.confirmField()->setText(QStringLiteral("1234567"));
+    sheet.findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
+        ->setText(QStringLiteral("1234567"));
     EXPECT_FALSE(isMet(sheet, "lengthRule"));
     EXPECT_TRUE(isMet(sheet, "matchRule"));
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
@@ -95,11 +96,13 @@ TEST_F(PrivacyScreensTest, PassphraseRulesDecideWhetherEnableIsOffered)
     EXPECT_FALSE(isMet(sheet, "matchRule"));
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 
-    sheet.confirmField()->setText(QStringLiteral("12345678"));
+    sheet.findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
+        ->setText(QStringLiteral("12345678"));
     EXPECT_TRUE(isMet(sheet, "matchRule"));
     EXPECT_TRUE(sheet.enableButton()->isEnabled());
     // Matching means exactly: a trailing space is another passphrase.
-    sheet.confirmField()->setText(QStringLiteral("12345678 "));
+    sheet.findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
+        ->setText(QStringLiteral("12345678 "));
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 }
 
@@ -112,7 +115,8 @@ TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
         ASSERT_NE(sheet, nullptr);
         sawSheet = true;
         sheet->passphraseField()->setText(passphrase);
-        sheet->confirmField()->setText(passphrase);
+        sheet->findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
+            ->setText(passphrase);
         QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
         ASSERT_EVENTUALLY((sheet->result()) == (int(QDialog::Accepted)), 10000);
     });
@@ -227,23 +231,24 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenTakesOnlyTheRightPassphrase)
     ASSERT_TRUE(m_security->isLocked());
     UnlockView view(*m_security);
     view.show();
-    EXPECT_FALSE(view.unlockButton()->isEnabled());
-    EXPECT_TRUE(view.biometricButton()->isHidden());
+    EXPECT_FALSE(view.findChild<QPushButton *>(QStringLiteral("unlock"))->isEnabled());
+    EXPECT_TRUE(view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isHidden());
 
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
     view.passphraseField()->setText(QStringLiteral("guess"));
     QTest::keyClick(view.passphraseField()->lineEdit(), Qt::Key_Return);
     ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
-    EXPECT_EQ(view.problemLabel()->text(), QStringLiteral("Invalid passphrase"));
+    EXPECT_EQ(view.findChild<QLabel *>(QStringLiteral("problem"))->text(),
+              QStringLiteral("Invalid passphrase"));
     EXPECT_TRUE(m_security->isLocked());
 
     // Trying again works, and the field is emptied once it has.
     view.passphraseField()->setText(passphrase);
-    QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
+    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("unlock")), Qt::LeftButton);
     ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
     EXPECT_FALSE(m_security->isLocked());
     EXPECT_TRUE(view.passphraseField()->text().isEmpty());
-    EXPECT_TRUE(view.problemLabel()->isHidden());
+    EXPECT_TRUE(view.findChild<QLabel *>(QStringLiteral("problem"))->isHidden());
 }
 
 TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
@@ -253,16 +258,18 @@ TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
     m_security->clearKey();
     UnlockView view(*m_security);
     view.show();
-    ASSERT_EVENTUALLY(view.biometricButton()->isVisible(), 5000);
+    ASSERT_EVENTUALLY(
+        view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isVisible(), 5000);
     m_fprintd->device.answerDelayMilliseconds = 3600 * 1000; // the lid is closed
-    view.biometricButton()->click();
+    view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->click();
     ASSERT_EVENTUALLY(m_fprintd->device.verifications == 1, 5000);
     EXPECT_TRUE(view.passphraseField()->isEnabled());
-    EXPECT_FALSE(view.biometricButton()->isEnabled()) << "one verification at a time";
+    EXPECT_FALSE(view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isEnabled())
+        << "one verification at a time";
 
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
     view.passphraseField()->setText(passphrase);
-    QTest::mouseClick(view.unlockButton(), Qt::LeftButton);
+    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("unlock")), Qt::LeftButton);
     ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_FALSE(m_security->isLocked());
     ASSERT_EVENTUALLY(!m_fprintd->device.claimed, 5000); // the reader is given back
@@ -276,19 +283,22 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
     ASSERT_TRUE(m_security->isLocked());
     UnlockView view(*m_security);
     view.show();
-    ASSERT_EVENTUALLY(view.biometricButton()->isVisible(), 5000);
-    EXPECT_EQ(view.biometricButton()->text(), QStringLiteral("Unlock with Fingerprint"));
+    ASSERT_EVENTUALLY(
+        view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isVisible(), 5000);
+    EXPECT_EQ(view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->text(),
+              QStringLiteral("Unlock with Fingerprint"));
 
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
     m_fprintd->device.verifyResult = QStringLiteral("verify-no-match");
-    view.biometricButton()->click();
+    view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->click();
     ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_TRUE(m_security->isLocked());
-    EXPECT_TRUE(
-        view.problemLabel()->text().startsWith(QStringLiteral("Fingerprint not recognized")));
+    EXPECT_TRUE(view.findChild<QLabel *>(QStringLiteral("problem"))
+                    ->text()
+                    .startsWith(QStringLiteral("Fingerprint not recognized")));
 
     m_fprintd->device.verifyResult = QStringLiteral("verify-match");
-    view.biometricButton()->click();
+    view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->click();
     ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
     EXPECT_FALSE(m_security->isLocked());
 }

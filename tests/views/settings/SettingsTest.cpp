@@ -134,8 +134,10 @@ TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
     EXPECT_EQ(view.tagsCount()->text(), u"2"_s) << "the counts follow the library";
 
     EXPECT_EQ(view.encryptionRow()->trailingText(), u"Off"_s);
-    EXPECT_TRUE(view.versionLabel()->text().contains(QRegularExpression(u"^\\S+ \\(\\S+\\)$"_s)))
-        << view.versionLabel()->text().toStdString();
+    EXPECT_TRUE(view.findChild<QLabel *>(u"version"_s)
+                    ->text()
+                    .contains(QRegularExpression(u"^\\S+ \\(\\S+\\)$"_s)))
+        << view.findChild<QLabel *>(u"version"_s)->text().toStdString();
 
     view.showTagManagement();
     EXPECT_NE(qobject_cast<TagManagementView *>(view.currentPage()), nullptr);
@@ -175,15 +177,15 @@ TEST_F(SettingsTest, AppearancePreferencesAreStoredAtOnce)
 {
     SettingsView view(m_state, *m_store, m_security, m_revealer);
     Preferences &preferences = m_state.preferences();
-    EXPECT_EQ(view.defaultViewPicker()->currentText(), u"Grid"_s);
-    EXPECT_TRUE(view.showCountsToggle()->isChecked());
-    EXPECT_TRUE(view.confirmDeleteToggle()->isChecked());
+    EXPECT_EQ(view.findChild<QComboBox *>(u"defaultView"_s)->currentText(), u"Grid"_s);
+    EXPECT_TRUE(view.findChild<QCheckBox *>(u"showItemCounts"_s)->isChecked());
+    EXPECT_TRUE(view.findChild<QCheckBox *>(u"confirmBeforeDelete"_s)->isChecked());
 
     QSignalSpy changed(&preferences, &Preferences::changed);
-    view.defaultViewPicker()->setCurrentIndex(1);
-    emit view.defaultViewPicker()->activated(1);
-    view.showCountsToggle()->click();
-    view.confirmDeleteToggle()->click();
+    view.findChild<QComboBox *>(u"defaultView"_s)->setCurrentIndex(1);
+    emit view.findChild<QComboBox *>(u"defaultView"_s)->activated(1);
+    view.findChild<QCheckBox *>(u"showItemCounts"_s)->click();
+    view.findChild<QCheckBox *>(u"confirmBeforeDelete"_s)->click();
     EXPECT_EQ(changed.count(), 3);
     const QSettings stored(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat);
     EXPECT_EQ(stored.value(u"preferredViewMode"_s).toString(), u"list"_s);
@@ -192,7 +194,8 @@ TEST_F(SettingsTest, AppearancePreferencesAreStoredAtOnce)
 
     // A stored value nobody wrote reads as the default.
     preferences.setShowItemCounts(true);
-    EXPECT_TRUE(view.showCountsToggle()->isChecked()) << "the switch follows the preference";
+    EXPECT_TRUE(view.findChild<QCheckBox *>(u"showItemCounts"_s)->isChecked())
+        << "the switch follows the preference";
     QSettings(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat)
         .setValue(u"preferredViewMode"_s, u"mosaic"_s);
     Preferences reread(
@@ -232,14 +235,15 @@ TEST_F(SettingsTest, ExportButtonNeedsEightCharactersOnlyWhileEncrypting)
 {
     ExportSheet sheet(*m_store, m_revealer);
     sheet.show();
-    QPushButton *exportButton = sheet.exportButton();
+    QPushButton *exportButton = sheet.findChild<QPushButton *>(u"export"_s);
     SecureFieldWithToggle *passphrase = sheet.passphraseField();
     EXPECT_TRUE(exportButton->isEnabled());
     EXPECT_FALSE(passphrase->isVisible());
 
-    sheet.encryptToggle()->click();
+    sheet.findChild<QCheckBox *>(u"encryptBackup"_s)->click();
     EXPECT_TRUE(passphrase->isVisible());
-    EXPECT_TRUE(sheet.includeImagesToggle()->isVisible()) << "turning encryption on hides nothing";
+    EXPECT_TRUE(sheet.findChild<QCheckBox *>(u"includeImages"_s)->isVisible())
+        << "turning encryption on hides nothing";
     EXPECT_FALSE(exportButton->isEnabled());
     passphrase->setText(u"1234567"_s);
     EXPECT_FALSE(exportButton->isEnabled()) << "7 characters";
@@ -249,7 +253,7 @@ TEST_F(SettingsTest, ExportButtonNeedsEightCharactersOnlyWhileEncrypting)
     EXPECT_TRUE(exportButton->isEnabled()) << "counted as the library passphrase is";
 
     passphrase->setText(u"secret-passphrase"_s);
-    sheet.encryptToggle()->click();
+    sheet.findChild<QCheckBox *>(u"encryptBackup"_s)->click();
     EXPECT_FALSE(passphrase->isVisible());
     EXPECT_EQ(passphrase->text(), u"secret-passphrase"_s) << "hidden, the text stays";
     EXPECT_TRUE(exportButton->isEnabled());
@@ -265,9 +269,10 @@ TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
     EXPECT_FALSE(sheet.doneSection()->isVisible());
 
     QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.exportButton()->click();
-    EXPECT_TRUE(sheet.progressRow()->isVisible());
-    EXPECT_FALSE(sheet.exportButton()->isEnabled()) << "one export at a time";
+    sheet.findChild<QPushButton *>(u"export"_s)->click();
+    EXPECT_TRUE(sheet.findChild<QWidget *>(u"exportProgress"_s)->isVisible());
+    EXPECT_FALSE(sheet.findChild<QPushButton *>(u"export"_s)->isEnabled())
+        << "one export at a time";
     ASSERT_TRUE(ended.wait(5000));
     ASSERT_TRUE(sheet.exportResult());
     const QString written = *sheet.exportResult();
@@ -275,9 +280,9 @@ TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
     EXPECT_TRUE(written.endsWith(u".json"_s));
     EXPECT_TRUE(QFile::exists(written));
     EXPECT_TRUE(sheet.doneSection()->isVisible());
-    EXPECT_FALSE(sheet.progressRow()->isVisible());
+    EXPECT_FALSE(sheet.findChild<QWidget *>(u"exportProgress"_s)->isVisible());
 
-    sheet.revealButton()->click();
+    sheet.findChild<QPushButton *>(u"showInFileManager"_s)->click();
     EXPECT_EQ(m_revealer.requests(), QStringList{written});
 
     QFile original(written);
@@ -308,15 +313,15 @@ TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
     sheet.setDirectory(produced.path());
     sheet.show();
     QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.exportButton()->click();
+    sheet.findChild<QPushButton *>(u"export"_s)->click();
     ASSERT_TRUE(ended.wait(5000));
     ASSERT_TRUE(sheet.exportResult());
     const QString first = *sheet.exportResult();
     expectPrivateFolder(first, produced.path());
 
     // A second export takes the first one's place, in a folder of its own.
-    sheet.includeImagesToggle()->click();
-    sheet.exportButton()->click();
+    sheet.findChild<QCheckBox *>(u"includeImages"_s)->click();
+    sheet.findChild<QPushButton *>(u"export"_s)->click();
     ASSERT_TRUE(ended.wait(5000));
     const QString second = sheet.exportResult().value_or(QString());
     expectPrivateFolder(second, produced.path());
@@ -337,7 +342,7 @@ TEST_F(SettingsTest, TheSaveDialogOpensInAFolderThatExists)
     ExportSheet sheet(*m_store, m_revealer);
     sheet.setDirectory(m_dir.path());
     QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.exportButton()->click();
+    sheet.findChild<QPushButton *>(u"export"_s)->click();
     ASSERT_TRUE(ended.wait(5000));
     QString suggested;
     sheet.setSaveLocationHook([&](const QString &path) {
@@ -369,13 +374,14 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
         buttonText = alert.buttons().value(0)->text();
     });
     QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.exportButton()->click();
+    sheet.findChild<QPushButton *>(u"export"_s)->click();
     ASSERT_TRUE(ended.wait(5000));
     EXPECT_EQ(title, u"Export Error"_s);
     EXPECT_FALSE(shownMessage.isEmpty());
     EXPECT_EQ(buttonText, u"OK"_s);
     EXPECT_FALSE(sheet.exportResult());
-    EXPECT_TRUE(sheet.exportButton()->isEnabled()) << "the sheet stays usable";
+    EXPECT_TRUE(sheet.findChild<QPushButton *>(u"export"_s)->isEnabled())
+        << "the sheet stays usable";
     EXPECT_EQ(m_store->items().size(), 2u);
 }
 

@@ -31,7 +31,7 @@ TEST(SecureFieldWithToggle, ToggleFlipsEchoModeAndKeepsTheText)
     EXPECT_EQ(field.text(), u"s3cret pass"_s);
     EXPECT_EQ(text.count(), 11);
 
-    QTest::mouseClick(field.toggleButton(), Qt::LeftButton);
+    QTest::mouseClick(field.findChild<QToolButton *>(u"toggle"_s), Qt::LeftButton);
     EXPECT_FALSE(field.isSecure());
     EXPECT_EQ(field.lineEdit()->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(field.text(), u"s3cret pass"_s);
@@ -40,7 +40,7 @@ TEST(SecureFieldWithToggle, ToggleFlipsEchoModeAndKeepsTheText)
     EXPECT_EQ(field.lineEdit()->inputMethodHints() & secret, secret)
         << "shown, it is still kept from input methods";
 
-    QTest::mouseClick(field.toggleButton(), Qt::LeftButton);
+    QTest::mouseClick(field.findChild<QToolButton *>(u"toggle"_s), Qt::LeftButton);
     EXPECT_TRUE(field.isSecure());
     EXPECT_EQ(field.lineEdit()->echoMode(), QLineEdit::Password);
     EXPECT_EQ(field.text(), u"s3cret pass"_s);
@@ -75,12 +75,12 @@ TEST(SecureFieldWithToggle, ButtonShowsTheEyeWhileHidden)
     ASSERT_NE(eye, eyeSlash) << "no icon theme with the eye symbols is installed";
 
     SecureFieldWithToggle field;
-    EXPECT_EQ(field.toggleButton()->icon().name(), eye);
-    EXPECT_EQ(field.toggleButton()->toolTip(), u"Show"_s);
+    EXPECT_EQ(field.findChild<QToolButton *>(u"toggle"_s)->icon().name(), eye);
+    EXPECT_EQ(field.findChild<QToolButton *>(u"toggle"_s)->toolTip(), u"Show"_s);
     field.setSecure(false);
-    EXPECT_EQ(field.toggleButton()->icon().name(), eyeSlash);
-    EXPECT_EQ(field.toggleButton()->toolTip(), u"Hide"_s);
-    EXPECT_EQ(field.toggleButton()->accessibleName(), u"Hide"_s);
+    EXPECT_EQ(field.findChild<QToolButton *>(u"toggle"_s)->icon().name(), eyeSlash);
+    EXPECT_EQ(field.findChild<QToolButton *>(u"toggle"_s)->toolTip(), u"Hide"_s);
+    EXPECT_EQ(field.findChild<QToolButton *>(u"toggle"_s)->accessibleName(), u"Hide"_s);
 }
 
 TEST(SecureFieldWithToggle, SetTextNotifies)

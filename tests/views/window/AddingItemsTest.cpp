@@ -18,7 +18,6 @@
 #include <views/widgets/TagDragItem.h>
 #include <views/window/ContentColumn.h>
 #include <views/window/ContentHeader.h>
-#include <views/window/DuplicateNotice.h>
 #include <views/window/ItemListModel.h>
 #include <views/window/MainWindow.h>
 
@@ -140,7 +139,7 @@ TEST_F(AddingItemsTest, AddingAPageAlreadyKeptSaysSoAndLeadsToTheItemThatHadIt)
     ASSERT_NE(kept, nullptr);
     kept->setTitle(u"Kept long ago"_s);
     kept->toggleArchive();
-    DuplicateNotice &notice = m_window->duplicateNotice();
+    auto &notice = *m_window->findChild<QWidget *>(u"duplicateNotice"_s);
     EXPECT_FALSE(notice.isVisible());
 
     // The user looks at a folder and a search that the kept item is not in.
@@ -154,9 +153,10 @@ TEST_F(AddingItemsTest, AddingAPageAlreadyKeptSaysSoAndLeadsToTheItemThatHadIt)
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(m_store->items().size(), 2u) << "added all the same";
     ASSERT_TRUE(notice.isVisible());
-    EXPECT_TRUE(notice.message()->text().contains(u"Kept long ago"_s));
+    EXPECT_TRUE(
+        notice.findChild<QLabel *>(u"duplicateMessage"_s)->text().contains(u"Kept long ago"_s));
 
-    notice.showButton()->click();
+    QTest::mouseClick(notice.findChild<QPushButton *>(u"showExistingItem"_s), Qt::LeftButton);
     EXPECT_FALSE(notice.isVisible());
     EXPECT_EQ(m_window->selectedItem(), kept);
     EXPECT_EQ(m_window->selection().folder, nullptr);
@@ -179,19 +179,19 @@ TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
     QList<QUrl> added;
     AddURLSheet sheet([&added](const QUrl &url) { added << url; });
     EXPECT_FALSE(sheet.addButton()->isEnabled());
-    sheet.urlField()->setText(u"example.com"_s);
+    sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"example.com"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
-    sheet.urlField()->setText(u"https://exa mple.com"_s);
+    sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"https://exa mple.com"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
     sheet.show();
     // Return with an incomplete address neither adds nor closes.
-    QTest::keyClick(sheet.urlField(), Qt::Key_Return);
+    QTest::keyClick(sheet.findChild<QLineEdit *>(u"url"_s), Qt::Key_Return);
     EXPECT_TRUE(added.isEmpty());
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
 
-    sheet.urlField()->setText(u"mailto:someone@example.com"_s);
+    sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"mailto:someone@example.com"_s);
     EXPECT_TRUE(sheet.addButton()->isEnabled());
-    QTest::keyClick(sheet.urlField(), Qt::Key_Return);
+    QTest::keyClick(sheet.findChild<QLineEdit *>(u"url"_s), Qt::Key_Return);
     EXPECT_EQ(added, QList<QUrl>{QUrl(u"mailto:someone@example.com"_s)});
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
 }
@@ -212,8 +212,8 @@ TEST_F(AddingItemsTest, TypedAddressIsAddedSelectedAndEnrichedFromThePage)
         auto *sheet = qobject_cast<AddURLSheet *>(&dialog);
         ASSERT_NE(sheet, nullptr);
         sheet->show(); // Return reaches only a visible default button
-        QTest::keyClicks(sheet->urlField(), url.toString());
-        QTest::keyClick(sheet->urlField(), Qt::Key_Return);
+        QTest::keyClicks(sheet->findChild<QLineEdit *>(u"url"_s), url.toString());
+        QTest::keyClick(sheet->findChild<QLineEdit *>(u"url"_s), Qt::Key_Return);
     });
     addMenuAction(u"Add URL..."_s)->trigger();
 

@@ -30,6 +30,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCollator>
+#include <QCompleter>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -250,6 +251,53 @@ TEST_F(MainWindowTest, TheSidebarIsReachedAndUsedFromTheKeyboard)
     QTest::keyClick(tree, Qt::Key_Return);
     m_window->refreshNow();
     EXPECT_EQ(m_window->content().title(), model.index(1, 0, library).data().toString());
+}
+
+// A search that found something is offered again under the emptied field, and picking it
+// searches again.
+TEST_F(MainWindowTest, TheSearchFieldOffersRecentSearches)
+{
+    item("Garden tools");
+    item("Bread recipe");
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    auto *field = m_window->findChild<QLineEdit *>(u"searchField"_s);
+    auto *count = m_window->findChild<QLabel *>(u"itemCount"_s);
+    auto *recent = m_window->findChild<QCompleter *>(u"recentSearches"_s);
+    ASSERT_TRUE(field != nullptr && count != nullptr && recent != nullptr);
+    m_window->refreshNow();
+    EXPECT_EQ(count->text(), u"2 items"_s);
+
+    // Nothing offered yet: Down goes on to the list as before.
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_Down);
+    EXPECT_FALSE(recent->popup()->isVisible());
+
+    field->setFocus();
+    QTest::keyClicks(field, u"nothing like it"_s);
+    QTest::qWait(2 * SearchService::settleMilliseconds);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, u"garden"_s);
+    ASSERT_EVENTUALLY(m_search.recentSearches() == QStringList{u"garden"_s}, 3000);
+    EXPECT_EQ(count->text(), u"1 item"_s);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    m_window->refreshNow();
+    EXPECT_EQ(count->text(), u"2 items"_s);
+
+    QTest::keyClick(field, Qt::Key_Down);
+    QAbstractItemView *offered = recent->popup();
+    ASSERT_TRUE(offered->isVisible());
+    ASSERT_EQ(offered->model()->rowCount(), 1) << "a search that found nothing is not kept";
+    const QModelIndex garden = offered->model()->index(0, 0);
+    EXPECT_EQ(garden.data().toString(), u"garden"_s);
+    QTest::mouseClick(offered->viewport(), Qt::LeftButton, {},
+                      offered->visualRect(garden).center());
+    EXPECT_FALSE(offered->isVisible());
+    EXPECT_EQ(field->text(), u"garden"_s);
+    m_window->refreshNow();
+    EXPECT_EQ(count->text(), u"1 item"_s);
 }
 
 TEST_F(MainWindowTest, FolderAndKindFiltersCombine)
@@ -494,8 +542,9 @@ protected:
 
 TEST_F(ReadOnlyWindowTest, SaysSoAndBrowsingWritesNothing)
 {
-    ASSERT_NE(m_window->readOnlyBanner(), nullptr);
-    EXPECT_TRUE(m_window->readOnlyBanner()->text().contains(u"can only be read"_s));
+    const auto *banner = m_window->findChild<QLabel *>(u"readOnlyBanner"_s);
+    ASSERT_NE(banner, nullptr);
+    EXPECT_TRUE(banner->text().contains(u"can only be read"_s));
     Item *kept = m_store->items().front();
     m_window->selectItem(kept);
     EXPECT_EQ(m_window->selectedItem(), kept);
