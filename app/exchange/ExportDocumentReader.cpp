@@ -2,7 +2,7 @@
 
 #include <exchange/JsonCursor.h>
 
-#include <QDateTime>
+#include <chrono>
 #include <climits>
 
 namespace quillory {
@@ -28,9 +28,15 @@ std::optional<qint64> parseDate(const QString &text)
     if (text.size() < 20 || !is(4, '-') || !is(7, '-') || !(is(10, 'T') || is(10, 't')) ||
         !is(13, ':') || !is(16, ':'))
         return std::nullopt;
-    const QDate date(digits(0, 4), digits(5, 2), digits(8, 2));
-    const QTime time(digits(11, 2), digits(14, 2), digits(17, 2));
-    if (!date.isValid() || !time.isValid())
+    using namespace std::chrono;
+    const int yearNumber = digits(0, 4), monthNumber = digits(5, 2), dayNumber = digits(8, 2);
+    const int hours = digits(11, 2), minutes = digits(14, 2), seconds = digits(17, 2);
+    if (yearNumber < 0 || monthNumber < 0 || dayNumber < 0 || hours < 0 || hours > 23 ||
+        minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
+        return std::nullopt;
+    const year_month_day date{year{yearNumber}, month{unsigned(monthNumber)},
+                              day{unsigned(dayNumber)}};
+    if (!date.ok()) // February 30, a thirteenth month, day 0
         return std::nullopt;
     qsizetype at = 19;
     int msecs = 0;
@@ -48,19 +54,21 @@ std::optional<qint64> parseDate(const QString &text)
     if (is(at, 'Z') || is(at, 'z')) {
         ++at;
     } else if ((is(at, '+') || is(at, '-')) && is(at + 3, ':')) {
-        const int hours = digits(at + 1, 2);
-        const int minutes = digits(at + 4, 2);
-        if (hours < 0 || minutes < 0 || hours > 23 || minutes > 59)
+        const int offsetHours = digits(at + 1, 2);
+        const int offsetMinutes = digits(at + 4, 2);
+        if (offsetHours < 0 || offsetMinutes < 0 || offsetHours > 23 || offsetMinutes > 59)
             return std::nullopt;
-        offsetSeconds = (hours * 3600 + minutes * 60) * (is(at, '-') ? -1 : 1);
+        offsetSeconds = (offsetHours * 3600 + offsetMinutes * 60) * (is(at, '-') ? -1 : 1);
         at += 6;
     } else {
         return std::nullopt;
     }
     if (at != text.size())
         return std::nullopt;
-    return QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch() + msecs -
-           qint64(offsetSeconds) * 1000;
+    const auto utc = sys_days(date) + std::chrono::hours(hours) + std::chrono::minutes(minutes) +
+                     std::chrono::seconds(seconds) + milliseconds(msecs) -
+                     std::chrono::seconds(offsetSeconds);
+    return duration_cast<milliseconds>(utc.time_since_epoch()).count();
 }
 
 // Where a record sits, for messages: "of item 3", or the document itself. Only spelled out

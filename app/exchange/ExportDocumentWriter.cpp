@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -63,28 +64,24 @@ template <typename Unit> char *escaped(char *out, const Unit *text, qsizetype le
     return out;
 }
 
-// 2025-03-01T09:15:30.250Z into `text`; false outside the years 0 to 9999.
+// 2025-03-01T09:15:30.250Z into `text`; false outside the years 0 to 9999. By hand from the
+// calendar types: QDateTime's formatting costs more than the rest of an item's export.
 bool formatDate(qint64 msecs, std::array<char, 32> &text)
 {
-    // Days to a civil date (Howard Hinnant's algorithm): QDateTime's formatting costs more
-    // than the rest of an item's export.
-    qint64 days = msecs >= 0 ? msecs / 86400000 : (msecs - 86399999) / 86400000;
-    const qint64 msOfDay = msecs - days * 86400000;
-    days += 719468;
-    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
-    const qint64 doe = days - era * 146097;
-    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const qint64 mp = (5 * doy + 2) / 153;
-    const qint64 day = doy - (153 * mp + 2) / 5 + 1;
-    const qint64 month = mp < 10 ? mp + 3 : mp - 9;
-    const qint64 year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-    if (year < 0 || year > 9999) // outside what the four-digit form can say
+    using namespace std::chrono;
+    static constexpr sys_days first = year(0) / January / 1;
+    static constexpr sys_days last = year(9999) / December / 31;
+    const sys_time<milliseconds> when{milliseconds(msecs)};
+    const sys_days midnight = floor<days>(when);
+    // Checked before year_month_day, whose year would wrap far outside them.
+    if (midnight < first || midnight > last) // outside what the four-digit form can say
         return false;
-    const qint64 seconds = msOfDay / 1000;
-    std::snprintf(text.data(), text.size(), "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", int(year),
-                  int(month), int(day), int(seconds / 3600), int(seconds / 60 % 60),
-                  int(seconds % 60), int(msOfDay % 1000));
+    const year_month_day date(midnight);
+    const hh_mm_ss time(when - midnight);
+    std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()),
+                  int(time.subseconds().count()));
     return true;
 }
 

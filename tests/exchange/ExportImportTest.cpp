@@ -691,3 +691,64 @@ TEST_F(ExportImportTest, FoldersNestedTooDeepAreMovedUpAndCounted)
     EXPECT_EQ(deepest->name(), "Level 99999") << "the item stays in its folder";
     EXPECT_EQ(deepest->parent()->name(), "Level 62");
 }
+
+// Dates as the document carries them: the Gregorian calendar from year 0 to 9999, to the
+// millisecond, read back to the same instant; anything else refused, never wrapped.
+TEST(ExportDateTest, DatesRoundTripWithinTheCalendarAndImpossibleOnesAreRefused)
+{
+    const auto exportDated = [](const QString &date) {
+        return ExportDocumentReader::read(
+                   QStringLiteral(R"({"appVersion":"1","exportDate":"%1","folders":[],)"
+                                  R"("items":[],"tags":[],"version":"1"})")
+                       .arg(date)
+                       .toUtf8())
+            .data;
+    };
+    const auto utc = [](int y, int m, int d, int h, int min, int s, int ms) {
+        return QDateTime(QDate(y, m, d), QTime(h, min, s, ms), Qt::UTC).toMSecsSinceEpoch();
+    };
+    const qint64 yearZero = -62'167'219'200'000; // 0000-01-01, Qt's 1 BC
+    const std::vector<std::pair<const char *, qint64>> valid{
+        {"2024-02-29T12:00:00Z", utc(2024, 2, 29, 12, 0, 0, 0)},
+        {"2000-02-29T00:00:00.5Z", utc(2000, 2, 29, 0, 0, 0, 500)},
+        {"1969-12-31T23:59:59.999Z", -1},
+        {"2025-03-01T10:15:30.25+01:00", utc(2025, 3, 1, 9, 15, 30, 250)},
+        {"2025-03-01T00:15:30.250-09:30", utc(2025, 3, 1, 9, 45, 30, 250)},
+        {"0000-01-01T00:00:00.000Z", yearZero},
+        {"9999-12-31T23:59:59.999Z", utc(9999, 12, 31, 23, 59, 59, 999)},
+    };
+    for (const auto &[text, msecs] : valid) {
+        const auto read = exportDated(QLatin1StringView(text));
+        ASSERT_TRUE(read) << text;
+        EXPECT_EQ(read->exportDate, msecs) << text;
+    }
+    for (const char *text :
+         {"2023-02-29T00:00:00Z", "1900-02-29T00:00:00Z", "2025-02-30T00:00:00Z",
+          "2025-04-31T00:00:00Z", "2025-13-01T00:00:00Z", "2025-00-10T00:00:00Z",
+          "2025-01-00T00:00:00Z", "10000-01-01T00:00:00Z", "-001-01-01T00:00:00Z",
+          "x025-01-01T00:00:00Z", "2025-01-01T24:00:00Z", "2025-01-01T23:60:00Z",
+          "2025-01-01T23:59:60Z", "2025-01-01T00:00:00+24:00", "2025-01-01T00:00:00"})
+        EXPECT_FALSE(exportDated(QLatin1StringView(text))) << text;
+
+    // Written in the four-digit form across the whole range, and read back to the same instant.
+    for (const qint64 msecs : {qint64(0), qint64(-1), yearZero, utc(2000, 2, 29, 23, 59, 59, 1),
+                               utc(2024, 12, 31, 0, 0, 0, 0), utc(9999, 12, 31, 23, 59, 59, 999)}) {
+        const QString text = ExportDocumentWriter::dateText(msecs);
+        EXPECT_EQ(text.size(), 24) << text.toStdString();
+        const auto read = exportDated(text);
+        ASSERT_TRUE(read) << text.toStdString();
+        EXPECT_EQ(read->exportDate, msecs) << text.toStdString();
+    }
+    EXPECT_EQ(ExportDocumentWriter::dateText(yearZero), "0000-01-01T00:00:00.000Z");
+    EXPECT_EQ(ExportDocumentWriter::dateText(-1), "1969-12-31T23:59:59.999Z");
+    EXPECT_EQ(ExportDocumentWriter::dateText(utc(2024, 2, 29, 7, 5, 3, 9)),
+              "2024-02-29T07:05:03.009Z");
+    // Outside the four digits the writer falls back to Qt's form, whatever the value.
+    EXPECT_FALSE(
+        ExportDocumentWriter::dateText(yearZero - 1).startsWith(QLatin1StringView("0000")));
+    EXPECT_FALSE(ExportDocumentWriter::dateText(utc(9999, 12, 31, 23, 59, 59, 999) + 1)
+                     .startsWith(QLatin1StringView("9999")));
+    for (const qint64 extreme :
+         {std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max()})
+        EXPECT_FALSE(ExportDocumentWriter::dateText(extreme).startsWith(QLatin1StringView("0")));
+}
