@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks formatting, then builds and runs the whole test suite
 # twice: a normal debug build, and a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Exits non-zero on the first failure.
+# UndefinedBehaviorSanitizer; then the tests of the worker threads (the executables the tsan
+# preset names) under ThreadSanitizer. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
@@ -22,3 +23,8 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 quillory_build asan
 ctest --preset asan -j"$jobs"
+
+echo "== ThreadSanitizer build and tests"
+# The preset builds only its test executables and picks their tests by label.
+quillory_build tsan
+ctest --preset tsan -j"$jobs"
