@@ -25,6 +25,8 @@ quillory_build asan
 ctest --preset asan -j"$jobs"
 
 echo "== ThreadSanitizer build and tests"
-# The preset builds only its test executables and picks their tests by label.
+# The preset builds only its test executables and picks their tests by label. The search
+# tests are not among them yet: a result handed back with a queued call is reported, since
+# the mutex that orders Qt's event queue lives in the uninstrumented Qt library.
 quillory_build tsan
 ctest --preset tsan -j"$jobs"
