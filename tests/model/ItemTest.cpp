@@ -39,24 +39,6 @@ const QDateTime start(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
 
 } // namespace
 
-TEST(Item, NewItemDefaults)
-{
-    SteppingClock clock(start);
-    Item item(ItemType::Video, u"Talk"_s);
-    EXPECT_EQ(item.typeRawValue(), u"video"_s);
-    EXPECT_EQ(item.title(), u"Talk"_s);
-    EXPECT_FALSE(item.urlString());
-    EXPECT_FALSE(item.sourceDomain());
-    EXPECT_FALSE(item.note());
-    EXPECT_TRUE(item.tags().isEmpty());
-    EXPECT_FALSE(item.isArchived() || item.isFavorite() || item.isRead());
-    EXPECT_FALSE(item.accessedAt());
-    EXPECT_FALSE(item.thumbnailData() || item.imageData());
-    EXPECT_LE(item.createdAt(), item.modifiedAt());
-    EXPECT_FALSE(item.id().isNull());
-    EXPECT_NE(item.id(), Item(ItemType::Video, QString()).id());
-}
-
 TEST(Item, UrlKeepsQueryAndHostKeepsWww)
 {
     Item item(ItemType::WebLink, u"t"_s, QUrl(u"https://www.Example.com/a?b=1&c=2#frag"_s),

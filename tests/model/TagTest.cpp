@@ -7,16 +7,6 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 
-TEST(Tag, CreationDefaults)
-{
-    Tag tag(u"Reading"_s, QColor(0, 0x7A, 0xFF));
-    EXPECT_EQ(tag.name(), u"Reading"_s);
-    EXPECT_EQ(tag.colorHex(), u"#007AFF"_s);
-    EXPECT_EQ(tag.sortOrder(), 0);
-    EXPECT_TRUE(tag.items().isEmpty());
-    EXPECT_EQ(Tag(u"x"_s, QColor()).colorHex(), u"#007AFF"_s);
-}
-
 TEST(Tag, OrderBySortOrderThenLocalizedCaseInsensitiveName)
 {
     Tag beta(u"beta"_s, QColor());

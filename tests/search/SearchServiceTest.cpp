@@ -50,9 +50,22 @@ protected:
             v.push_back(i.get());
         return v;
     }
-    std::vector<Item *> query(const QString &q)
+    std::vector<Item *> query(const std::vector<Item *> &list, const QString &q)
     {
-        return m_search.filter(all(), q, {}, std::nullopt, false, nullptr, false);
+        return m_search.filter(list, q, {}, std::nullopt, false, nullptr, false);
+    }
+    std::vector<Item *> query(const QString &q) { return query(all(), q); }
+    std::optional<std::vector<Item *>> defer(const QString &q, SearchService::Delivery later)
+    {
+        return m_search.filterOrDefer(this, shared(all()), q, {}, std::nullopt, false, false,
+                                      std::move(later));
+    }
+    // Texts long enough that copying them into the index takes several event-loop passes.
+    void addLong(int count, qsizetype fill = 400, const QString &prefix = u"garden "_s)
+    {
+        const QString filler(fill, u'x');
+        for (int i = 0; i < count; ++i)
+            add(prefix + filler + QString::number(i));
     }
 
     QTemporaryDir m_dir;
@@ -61,6 +74,21 @@ protected:
     std::vector<std::unique_ptr<Tag>> m_tags; // destroyed after the items
     std::vector<std::unique_ptr<Item>> m_items;
 };
+
+// Runs the event loop until `arrived` holds or ten seconds pass.
+bool waitFor(const std::optional<std::vector<Item *>> &arrived)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!arrived && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return arrived.has_value();
+}
+
+SearchService::Delivery into(std::optional<std::vector<Item *>> &arrived)
+{
+    return [&arrived](std::vector<Item *> found) { arrived = std::move(found); };
+}
 
 int score(const Item &item, const char *q)
 {
@@ -425,8 +453,7 @@ TEST_F(SearchServiceTest, ItemsReadFromTheStoreAreSearchableAtOnce)
     ASSERT_TRUE(store);
     // No event loop has run, so nothing was prepared ahead of this search.
     const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
-    const auto found =
-        m_search.filter(items, u"compost"_s, {}, std::nullopt, false, nullptr, false);
+    const auto found = query(items, u"compost"_s);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found.front()->title(), u"Compost guide"_s);
     EXPECT_EQ(SearchService::relevanceScore(*found.front(), u"soil"_s), 30);
@@ -483,20 +510,6 @@ TEST_F(SearchServiceTest, QuerySettlesAfterTypingPauses)
     EXPECT_EQ(settled.count(), 1);
 }
 
-namespace {
-
-// Runs the event loop until `arrived` holds or ten seconds pass.
-bool waitFor(const std::optional<std::vector<Item *>> &arrived)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!arrived && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return arrived.has_value();
-}
-
-} // namespace
-
 TEST_F(SearchServiceTest, DeferredSearchesFindWhatSearchingAtOnceFinds)
 {
     const QStringList vocabulary{u"ab"_s, u"ba"_s, u"abc"_s, u"cab"_s, u"bc"_s, u"aa"_s};
@@ -545,8 +558,7 @@ TEST_F(SearchServiceTest, DeferredSearchesFindWhatSearchingAtOnceFinds)
 
         std::optional<std::vector<Item *>> arrived;
         std::optional<std::vector<Item *>> returned = m_search.filterOrDefer(
-            this, shared(items), q, wanted, kind, favorites, archivedToo,
-            [&arrived](std::vector<Item *> found) { arrived = std::move(found); });
+            this, shared(items), q, wanted, kind, favorites, archivedToo, into(arrived));
         if (!returned) {
             ++deferred;
             EXPECT_TRUE(m_search.isSearching());
@@ -593,8 +605,7 @@ TEST_F(SearchServiceTest, AFilterWithoutAQueryReadsNoTagDeletedSince)
     for (const auto &item : m_items)
         item->removeTag(*doomed);
     m_tags.clear();
-    EXPECT_EQ(m_search.filter(all(), QString(), {}, std::nullopt, false, nullptr, false).size(),
-              50u);
+    EXPECT_EQ(query(QString()).size(), 50u);
 }
 
 TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
@@ -610,7 +621,7 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
                                       std::move(later));
     };
     ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
-    ASSERT_FALSE(start(u"tools 12"_s, [&](std::vector<Item *> found) { second = found; }));
+    ASSERT_FALSE(start(u"tools 12"_s, into(second)));
     ASSERT_TRUE(waitFor(second));
     const std::vector<Item *> expected = query(u"tools 12"_s);
     EXPECT_EQ(*second, expected);
@@ -628,7 +639,7 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
 
     // Another requester's cancel leaves it running.
     second.reset();
-    ASSERT_FALSE(start(u"tools 12"_s, [&](std::vector<Item *> found) { second = found; }));
+    ASSERT_FALSE(start(u"tools 12"_s, into(second)));
     int other = 0;
     m_search.cancelDeferred(&other);
     EXPECT_TRUE(waitFor(second));
@@ -636,14 +647,10 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
 
 TEST_F(SearchServiceTest, AnItemDestroyedWhileTheListIsFollowedEndsTheSearch)
 {
-    // Long texts, so that the first search copies them over several event-loop passes.
-    const QString filler(400, u'x');
-    for (int i = 0; i < 40000; ++i)
-        add(u"garden "_s + filler + QString::number(i));
+    addLong(40000);
     m_search.setBackgroundThreshold(0);
     bool called = false;
-    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
-                                        false, [&](std::vector<Item *>) { called = true; }));
+    ASSERT_FALSE(defer(u"garden 7"_s, [&](std::vector<Item *>) { called = true; }));
     EXPECT_TRUE(m_search.isSearching());
     QCoreApplication::processEvents(); // one slice
     m_items.pop_back();
@@ -653,23 +660,17 @@ TEST_F(SearchServiceTest, AnItemDestroyedWhileTheListIsFollowedEndsTheSearch)
 
     // Asked again, it finishes copying and searches.
     std::optional<std::vector<Item *>> arrived;
-    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
-                                        false,
-                                        [&](std::vector<Item *> found) { arrived = found; }));
+    ASSERT_FALSE(defer(u"garden 7"_s, into(arrived)));
     ASSERT_TRUE(waitFor(arrived));
     EXPECT_EQ(*arrived, query(u"garden 7"_s));
 }
 
 TEST_F(SearchServiceTest, AChangeWhileTheListIsFollowedIsSearchedToo)
 {
-    const QString filler(400, u'x');
-    for (int i = 0; i < 40000; ++i)
-        add(u"garden "_s + filler + QString::number(i));
+    addLong(40000);
     m_search.setBackgroundThreshold(0);
     std::optional<std::vector<Item *>> arrived;
-    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
-                                        false,
-                                        [&](std::vector<Item *> found) { arrived = found; }));
+    ASSERT_FALSE(defer(u"garden 7"_s, into(arrived)));
     QCoreApplication::processEvents(); // one slice
     ASSERT_FALSE(arrived);
     // Both behind and ahead of where the walk has got to.
@@ -689,25 +690,15 @@ TEST_F(SearchServiceTest, ShortListsAndQueriesAreFilteredAtOnce)
         add(u"garden "_s + QString::number(i));
     const auto never = [](std::vector<Item *>) { ADD_FAILURE() << "deferred"; };
     // Below the threshold, and without a query, nothing waits.
-    EXPECT_EQ(m_search
-                  .filterOrDefer(this, shared(all()), u"garden 1"_s, {}, std::nullopt, false, false,
-                                 never)
-                  ->size(),
-              19u); // 1, 10 to 19, 21, 31 and so on
+    EXPECT_EQ(defer(u"garden 1"_s, never)->size(), 19u); // 1, 10 to 19, 21, 31 and so on
     m_search.setBackgroundThreshold(0);
-    EXPECT_EQ(
-        m_search
-            .filterOrDefer(this, shared(all()), u" g "_s, {}, std::nullopt, false, false, never)
-            ->size(),
-        100u);
+    EXPECT_EQ(defer(u" g "_s, never)->size(), 100u);
     QTest::qWait(20);
 }
 
 TEST_F(SearchServiceTest, ASearchStillRunningWhenTheServiceGoesIsDropped)
 {
-    const QString filler(200, u'x');
-    for (int i = 0; i < 20000; ++i)
-        add(filler + QString::number(i));
+    addLong(20000, 200, QString());
     bool called = false;
     {
         SearchService shortLived(&m_settings);
@@ -770,10 +761,7 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     m_search.prepareIndex(items);
     ASSERT_TRUE(waitForPreparedIndex(m_search));
 
-    const auto search = [this](const std::vector<Item *> &list, const QString &q) {
-        return m_search.filter(list, q, {}, std::nullopt, false, nullptr, false);
-    };
-    const auto found = search(items, u"compost"_s);
+    const auto found = query(items, u"compost"_s);
     EXPECT_EQ(sorted(found), sorted(withWord(items, u"compost"_s)));
     EXPECT_EQ(found.size(), 43u);
     // Searched from the index, the texts were built only to be copied there.
@@ -785,7 +773,7 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     Item *first = items.front();
     const quint64 revision = first->searchRevision();
     EXPECT_NE(revision, 0u);
-    EXPECT_EQ(search({first}, u"compost"_s), std::vector<Item *>{first});
+    EXPECT_EQ(query({first}, u"compost"_s), std::vector<Item *>{first});
     EXPECT_TRUE(first->isSearchTextReady());
     EXPECT_EQ(first->searchRevision(), revision);
 
@@ -793,9 +781,9 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     first->setTitle(u"Leaf mould"_s);
     EXPECT_FALSE(first->isSearchTextReady());
     EXPECT_NE(first->searchRevision(), revision);
-    EXPECT_TRUE(search({first}, u"compost"_s).empty());
-    EXPECT_EQ(search(items, u"mould"_s), std::vector<Item *>{first});
-    EXPECT_EQ(search(items, u"compost"_s).size(), 42u);
+    EXPECT_TRUE(query({first}, u"compost"_s).empty());
+    EXPECT_EQ(query(items, u"mould"_s), std::vector<Item *>{first});
+    EXPECT_EQ(query(items, u"compost"_s).size(), 42u);
 }
 
 TEST_F(SearchServiceTest, AnIndexMostlyOfDeletedItemsIsBuiltAgainForWhatIsLeft)
@@ -816,10 +804,7 @@ TEST_F(SearchServiceTest, AnIndexMostlyOfDeletedItemsIsBuiltAgainForWhatIsLeft)
 
 TEST_F(SearchServiceTest, PreparingTheIndexGivesWayToSearchesAndDeletions)
 {
-    // Long texts, so that preparing takes several event-loop passes.
-    const QString filler(400, u'x');
-    for (int i = 0; i < 40000; ++i)
-        add(u"garden "_s + filler + QString::number(i));
+    addLong(40000);
 
     m_search.prepareIndex(all());
     QCoreApplication::processEvents(); // one slice
@@ -835,9 +820,7 @@ TEST_F(SearchServiceTest, PreparingTheIndexGivesWayToSearchesAndDeletions)
     m_search.prepareIndex(all());
     QCoreApplication::processEvents();
     std::optional<std::vector<Item *>> arrived;
-    ASSERT_FALSE(m_search.filterOrDefer(this, shared(all()), u"garden 7"_s, {}, std::nullopt, false,
-                                        false,
-                                        [&](std::vector<Item *> result) { arrived = result; }));
+    ASSERT_FALSE(defer(u"garden 7"_s, into(arrived)));
     EXPECT_FALSE(m_search.isPreparingIndex());
     ASSERT_TRUE(waitFor(arrived));
     EXPECT_EQ(arrived->front(), m_items.front().get());
