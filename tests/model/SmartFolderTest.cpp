@@ -80,16 +80,17 @@ TEST(SmartFolder, SevenDayWindowEdges)
     const QTimeZone utc = QTimeZone::utc();
     const qint64 cutoff = SmartFolder::cutoff(now, utc).toMSecsSinceEpoch();
     Item atCutoff(ItemType::WebLink, u"a"_s);
-    atCutoff.setCreatedAt(now.addDays(-7));
     Item justBefore(ItemType::WebLink, u"b"_s);
-    justBefore.setCreatedAt(now.addDays(-7).addSecs(-1));
-    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(atCutoff, cutoff));
-    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(justBefore, cutoff));
-
-    atCutoff.setAccessedAt(now.addDays(-7));
-    justBefore.setAccessedAt(now.addDays(-7).addSecs(-1));
-    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyViewed).contains(atCutoff, cutoff));
-    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyViewed).contains(justBefore, cutoff));
+    for (const SmartFolder folder : {SmartFolder::RecentlyAdded, SmartFolder::RecentlyViewed}) {
+        SCOPED_TRACE(folder.rawValue().toStdString());
+        for (auto [item, at] : {std::pair(&atCutoff, now.addDays(-7)),
+                                std::pair(&justBefore, now.addDays(-7).addSecs(-1))}) {
+            item->setCreatedAt(at);
+            item->setAccessedAt(at);
+        }
+        EXPECT_TRUE(folder.contains(atCutoff, cutoff));
+        EXPECT_FALSE(folder.contains(justBefore, cutoff));
+    }
 }
 
 TEST(SmartFolder, TheUsersCutoffIsTheOneInTheirTimeZone)

@@ -11,21 +11,6 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 
-TEST(AppState, InitialValues)
-{
-    AppState state;
-    EXPECT_EQ(state.selectedFolder(), nullptr);
-    EXPECT_EQ(state.searchQuery(), QString());
-    EXPECT_TRUE(state.filterTags().isEmpty());
-    EXPECT_EQ(state.sortOrder(), SortOrder::DateAddedDescending);
-    EXPECT_EQ(state.viewMode(), ViewMode::Grid);
-    EXPECT_FALSE(state.contentTypeFilter());
-    EXPECT_FALSE(state.currentError());
-    EXPECT_FALSE(state.showErrorAlert());
-    EXPECT_TRUE(state.isUnlocked());
-    EXPECT_FALSE(state.isLoading());
-}
-
 TEST(AppState, NotifiesOnlyOnRealChange)
 {
     AppState state;
