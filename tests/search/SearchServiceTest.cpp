@@ -423,22 +423,6 @@ TEST_F(SearchServiceTest, LongTextsSearchedInHalvesFindTheSameItems)
     }
 }
 
-TEST_F(SearchServiceTest, SearchTextFollowsEdits)
-{
-    Item *item = add(u"Old title"_s);
-    EXPECT_TRUE(query(u"compost"_s).empty());
-    item->setNote(u"All about COMPOST"_s);
-    EXPECT_EQ(query(u"compost"_s), std::vector<Item *>{item});
-    item->setNote(std::nullopt);
-    item->setUrlString(u"https://compost.example"_s);
-    EXPECT_EQ(query(u"compost"_s), std::vector<Item *>{item});
-    Tag *t = tag(u"soil"_s);
-    item->addTag(t);
-    EXPECT_EQ(query(u"soil"_s), std::vector<Item *>{item});
-    t->setName(u"Humus"_s);
-    EXPECT_EQ(query(u"humus"_s), std::vector<Item *>{item});
-}
-
 TEST_F(SearchServiceTest, ItemsReadFromTheStoreAreSearchableAtOnce)
 {
     const QString path = m_dir.filePath(u"lib.store"_s);

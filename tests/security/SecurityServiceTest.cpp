@@ -19,11 +19,15 @@ namespace {
 class SecurityServiceTest : public quillory::test::KeyringTest
 {
 protected:
-    std::unique_ptr<SecurityService> launch()
+    std::unique_ptr<SecurityService> launch(std::unique_ptr<Keychain> keychain = nullptr,
+                                            QString settings = {})
     {
         auto security = std::make_unique<SecurityService>(
-            std::make_unique<SecretServiceKeychain>(), std::make_unique<NullBiometrics>(),
-            std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat), m_service);
+            keychain ? std::move(keychain) : std::make_unique<SecretServiceKeychain>(),
+            std::make_unique<NullBiometrics>(),
+            std::make_unique<QSettings>(settings.isEmpty() ? settingsPath() : settings,
+                                        QSettings::IniFormat),
+            m_service);
         security->prepareAtLaunch();
         return security;
     }
@@ -90,15 +94,12 @@ TEST_F(SecurityServiceTest, EncryptionIsNotReportedOnWhenTheChoiceCannotBeSaved)
     blocker.close();
     const QString unwritable = m_dir.filePath(QStringLiteral("config/settings.ini"));
     {
-        SecurityService security(
-            std::make_unique<SecretServiceKeychain>(), std::make_unique<NullBiometrics>(),
-            std::make_unique<QSettings>(unwritable, QSettings::IniFormat), m_service);
-        security.prepareAtLaunch();
-        const auto error = security.enableEncryption(passphrase);
+        auto security = launch(nullptr, unwritable);
+        const auto error = security->enableEncryption(passphrase);
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind(), SecurityError::Kind::EncryptionFailed);
-        EXPECT_FALSE(security.isEncryptionEnabled());
-        EXPECT_FALSE(security.encrypt("x").ok()) << "no key is left in use";
+        EXPECT_FALSE(security->isEncryptionEnabled());
+        EXPECT_FALSE(security->encrypt("x").ok()) << "no key is left in use";
     }
     // Nothing left behind that a later, writable launch would trip over.
     auto later = launch();
@@ -196,16 +197,14 @@ TEST_F(SecurityServiceTest, AnUnreachableKeychainAtLaunchChangesNothing)
     QSettings(settingsPath(), QSettings::IniFormat)
         .setValue(SecurityService::encryptionEnabledKey, true);
     testing::internal::CaptureStdout();
-    SecurityService security(std::make_unique<NullKeychain>(), std::make_unique<NullBiometrics>(),
-                             std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat));
-    security.prepareAtLaunch();
+    auto security = launch(std::make_unique<NullKeychain>());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(security.isEncryptionEnabled());
-    EXPECT_TRUE(security.isLocked());
+    EXPECT_TRUE(security->isEncryptionEnabled());
+    EXPECT_TRUE(security->isLocked());
     EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
 
     // Enabling fails with the keychain's own error and leaves encryption as it was.
-    const auto error = security.enableEncryption(passphrase);
+    const auto error = security->enableEncryption(passphrase);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), SecurityError::Kind::KeychainError);
     EXPECT_EQ(error->keychainStatus(), Keychain::Status::NoService);
