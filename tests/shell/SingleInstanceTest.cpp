@@ -1,4 +1,5 @@
 #include "QuilloryProcess.h"
+#include "TestFiles.h"
 
 #include <instance/InstanceChannel.h>
 #include <shell/SingleInstance.h>
@@ -6,7 +7,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -26,6 +26,7 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::startQuillory;
+using quillory::test::writeTestFile;
 using Outcome = SingleInstance::Outcome;
 
 namespace {
@@ -90,6 +91,14 @@ private:
     bool m_listening = false;
 };
 
+// The library's folder in a fresh session of `home`, made.
+QString containerIn(const QTemporaryDir &home)
+{
+    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
+    EXPECT_TRUE(QDir().mkpath(container));
+    return container;
+}
+
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -118,12 +127,8 @@ TEST(SingleInstance, SecondLaunchAsksTheFirstToComeForward)
 TEST(SingleInstance, ReleasedWhenTheHolderEnds)
 {
     QTemporaryDir dir;
-    {
-        SingleInstance first(dir.path());
-        ASSERT_EQ(first.acquire(), Outcome::Acquired);
-    }
-    SingleInstance next(dir.path());
-    EXPECT_EQ(next.acquire(), Outcome::Acquired);
+    EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::Acquired);
+    EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::Acquired);
 }
 
 TEST(SingleInstance, LockFilesNobodyHoldsAreTakenOver)
@@ -186,8 +191,7 @@ TEST(SingleInstance, WithoutALockFileTheSocketStillKeepsLaunchesApart)
 TEST(SingleInstance, QuilloryStartsOverALockLeftByACrash)
 {
     QTemporaryDir home;
-    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
-    ASSERT_TRUE(QDir().mkpath(container));
+    const QString container = containerIn(home);
     writeLock(container, "garbage left behind");
     QProcess quillory;
     startQuillory(quillory, home.path());
@@ -271,11 +275,7 @@ TEST(SingleInstance, ALockFileThatIsNotAPlainFileIsLeftAloneAndSaidSo)
     QTemporaryDir dir;
     const QString lock = QDir(dir.path()).filePath(SingleInstance::lockFileName);
     const QString victim = dir.filePath(u"victim.txt"_s);
-    const auto makeVictim = [&] {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("precious\n");
-    };
+    const auto makeVictim = [&] { writeTestFile(dir, u"victim.txt"_s, "precious\n"); };
     const struct
     {
         const char *name;
@@ -313,14 +313,8 @@ TEST(SingleInstance, ALockFileThatIsNotAPlainFileIsLeftAloneAndSaidSo)
 TEST(SingleInstance, QuilloryRefusesToStartOverALinkedLock)
 {
     QTemporaryDir home;
-    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
-    ASSERT_TRUE(QDir().mkpath(container));
-    const QString victim = home.filePath(u"victim.txt"_s);
-    {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("precious\n");
-    }
+    const QString container = containerIn(home);
+    const QString victim = writeTestFile(home, u"victim.txt"_s, "precious\n");
     ASSERT_TRUE(QFile::link(victim, QDir(container).filePath(SingleInstance::lockFileName)));
     QProcess quillory;
     startQuillory(quillory, home.path());
