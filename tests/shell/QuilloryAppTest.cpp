@@ -1,6 +1,7 @@
 #include "Eventually.h"
 #include "FaultyDisk.h"
 #include "QuilloryProcess.h"
+#include "TestFiles.h"
 #include "TestPictures.h"
 
 #include <intake/AppNotifier.h>
@@ -42,6 +43,7 @@ using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 using quillory::test::startQuillory;
 using quillory::test::TestPictures;
+using quillory::test::writeTestFile;
 
 namespace {
 
@@ -69,6 +71,16 @@ class QuilloryAppTest : public ::testing::Test
 protected:
     FaultyDisk m_disk;
     QTemporaryDir m_dir;
+    QAction *trayEntry(const QString &text) const
+    {
+        for (QAction *action : m_app->tray()->menu()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        ADD_FAILURE() << "no tray entry " << text.toStdString();
+        return nullptr;
+    }
+
     std::unique_ptr<QuilloryApp> m_app = startApp(m_dir);
 };
 
@@ -99,11 +111,7 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
 {
     QTemporaryDir dir;
     const QString storePath = dir.filePath(u"s.store"_s);
-    const QString pdf = dir.filePath(u"notes.pdf"_s);
-    QFile file(pdf);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("%PDF-1.4\n");
-    file.close();
+    const QString pdf = writeTestFile(dir, u"notes.pdf"_s, "%PDF-1.4\n");
     const QByteArray png = TestPictures::encoded(TestPictures::twoTone(2400, 1600), "png");
     {
         auto app = startApp(dir);
@@ -165,11 +173,7 @@ TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), u"Settings"_s);
 
-    QAction *traySettings = nullptr;
-    for (QAction *action : m_app->tray()->menu()->actions()) {
-        if (action->text() == u"Settings..."_s)
-            traySettings = action;
-    }
+    QAction *traySettings = trayEntry(u"Settings..."_s);
     ASSERT_NE(traySettings, nullptr);
     traySettings->trigger();
     EXPECT_EQ(m_app->settingsWindow(), window) << "one settings window, brought forward";
@@ -193,13 +197,10 @@ TEST_F(QuilloryAppTest, FindDuplicatesInTheLibraryMenuOpensTheGroups)
 
 TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
 {
-    const QString file = m_dir.filePath(u"bookmarks.html"_s);
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><H3>Saved</H3><DL><p>"
-                  "<DT><A HREF=\"mailto:ann@example.com\">Write to Ann</A></DL><p>");
-    }
+    const QString file =
+        writeTestFile(m_dir, u"bookmarks.html"_s,
+                      "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><H3>Saved</H3><DL><p>"
+                      "<DT><A HREF=\"mailto:ann@example.com\">Write to Ann</A></DL><p>");
     BookmarkFlow &flow = m_app->bookmarks();
     flow.setOpenFileHook([&] { return file; });
     flow.setSaveFileHook([&] { return m_dir.filePath(u"out.html"_s); });
@@ -243,10 +244,7 @@ TEST_F(QuilloryAppTest, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
     files->setUrls({QUrl::fromLocalFile(m_dir.filePath(u"a.pdf"_s)),
                     QUrl::fromLocalFile(m_dir.filePath(u"b.pdf"_s))});
     QGuiApplication::clipboard()->setMimeData(files);
-    for (QAction *action : m_app->tray()->menu()->actions()) {
-        if (action->text() == u"Paste from Clipboard"_s)
-            action->trigger();
-    }
+    trayEntry(u"Paste from Clipboard"_s)->trigger();
     EXPECT_EQ(m_app->store().items().size(), 3u) << "each copied file is an item";
     QGuiApplication::clipboard()->clear();
 }
