@@ -110,12 +110,11 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
     {
         const char *name;
         QByteArray json;
-        std::function<void()> companions;
         std::function<void(Item *)> check;
+        std::function<void()> companions = {};
     } cases[] = {
         {"a video link with a note",
          R"({"type":"video","title":"Talk","url":"mailto:a@b.example","note":"  later "})",
-         {},
          [](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Video);
              EXPECT_EQ(i->title(), u"Talk"_s);
@@ -124,26 +123,21 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
          }},
         {"a screenshot kind taken as given",
          R"({"type":"screenshot","title":"S","url":"mailto:s"})",
-         {},
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::Screenshot); }},
-        {"an unknown kind",
-         R"({"type":"hologram","title":"H","url":"mailto:h"})",
-         {},
+        {"an unknown kind", R"({"type":"hologram","title":"H","url":"mailto:h"})",
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::WebLink); }},
         {"an unparsable address falls through to the picture",
          R"({"type":"image","title":"P","url":"http://exa mple","imageFileName":")" +
              shot.toUtf8() + R"("})",
-         [&] { write(shot, picture); },
          [&](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Screenshot);
              EXPECT_FALSE(i->urlString());
              EXPECT_TRUE(i->hasImageData());
              EXPECT_TRUE(i->hasThumbnailData());
              EXPECT_FALSE(QFile::exists(inboxFile(shot))) << "the picture goes with it";
-         }},
-        {"a document",
-         R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
-         {},
+         },
+         [&] { write(shot, picture); }},
+        {"a document", R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
          [this](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Document);
              EXPECT_EQ(i->url(), QUrl::fromLocalFile(inboxFile(u"Imported/A_Report.pdf"_s)));
@@ -152,7 +146,6 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
          }},
         {"a shared picture file is shown as a picture, and stays",
          R"({"type":"image","title":"Cat","filePath":"Imported/B_cat.png","note":"n"})",
-         [&] { write(u"Imported/B_cat.png"_s, picture); },
          [this](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Image);
              EXPECT_EQ(i->url(), QUrl::fromLocalFile(inboxFile(u"Imported/B_cat.png"_s)));
@@ -160,14 +153,15 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
              EXPECT_TRUE(i->hasImageData());
              EXPECT_TRUE(i->hasThumbnailData());
              EXPECT_TRUE(QFile::exists(inboxFile(u"Imported/B_cat.png"_s)));
-         }},
+         },
+         [&] { write(u"Imported/B_cat.png"_s, picture); }},
         {"a picture file that does not decode is a document",
          R"({"type":"image","title":"Odd","filePath":"Imported/C_odd.png"})",
-         [this] { write(u"Imported/C_odd.png"_s, "no picture here"); },
          [](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Document);
              EXPECT_FALSE(i->hasImageData());
-         }},
+         },
+         [this] { write(u"Imported/C_odd.png"_s, "no picture here"); }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -86,8 +86,7 @@ protected:
     QString share(const QStringList &arguments, const QString &busAddress)
     {
         QProcess dropslip;
-        dropslip.setProcessEnvironment(sessionEnvironment(m_home.path(), busAddress));
-        dropslip.start(QStringLiteral(DROPSLIP_PATH), arguments);
+        startDropslip(dropslip, arguments, true, {}, sessionEnvironment(m_home.path(), busAddress));
         EXPECT_TRUE(dropslip.waitForFinished(20000));
         EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().toStdString();
