@@ -1,28 +1,23 @@
 #include "Eventually.h"
+#include "IntakeBench.h"
 #include "PeakMemory.h"
 #include "ScopedEnv.h"
+#include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
 
+#include <inbox/InboxFiles.h>
 #include <inbox/InboxLayout.h>
 #include <inbox/PictureLimits.h>
-#include <intake/ItemEnricher.h>
-#include <intake/ItemIntake.h>
 #include <intake/PendingItemsService.h>
 #include <intake/ThumbnailService.h>
-#include <metadata/MetadataService.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
 #include <util/ImageDecoder.h>
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QImageReader>
 #include <QMimeData>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -77,21 +72,9 @@ QByteArray tinyGif()
                                "3b");
 }
 
-class OversizedPicturesTest : public ::testing::Test
+// A library to add the pictures to.
+class OversizedPicturesTest : public ::testing::Test, protected quillory::test::IntakeBench
 {
-protected:
-    OversizedPicturesTest()
-    {
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
-        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
-    }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<LibraryStore> m_store;
-    std::unique_ptr<ItemEnricher> m_enricher;
-    std::unique_ptr<ItemIntake> m_intake;
 };
 
 } // namespace
@@ -173,11 +156,9 @@ TEST_F(OversizedPicturesTest, APagesPreviewImageIsRefused)
                  TestHttpServer::Response::html(
                      R"(<title>Huge</title><meta property="og:image" content="/i.jpg">)"));
     server.route(u"/i.jpg"_s, TestHttpServer::Response::bytes(bomb(), "image/jpeg"));
-    QSignalSpy finished(m_enricher.get(), &ItemEnricher::finished);
     MemoryWatch memory;
-    Item *item = m_intake->createItem(server.url(u"/page"_s));
+    Item *item = addLink(server.url(u"/page"_s));
     ASSERT_NE(item, nullptr);
-    ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(server.hits(u"/i.jpg"_s), 1);
     EXPECT_EQ(item->title(), u"Huge"_s) << "the page's details are kept";
     EXPECT_FALSE(item->hasThumbnailData());
@@ -186,24 +167,19 @@ TEST_F(OversizedPicturesTest, APagesPreviewImageIsRefused)
 
 TEST_F(OversizedPicturesTest, ADroppedAddedOrPastedPictureIsRefused)
 {
-    const QString path = m_dir.filePath(u"huge.jpg"_s);
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bomb());
-    }
-    QSignalSpy stored(m_intake.get(), &ItemIntake::imagesStored);
+    const QString path = quillory::test::writeTestFile(dir, u"huge.jpg"_s, bomb());
+    QSignalSpy stored(intake.get(), &ItemIntake::imagesStored);
     MemoryWatch memory;
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(path)});
-    ASSERT_TRUE(m_intake->handleDrop(dropped));
-    m_intake->addImageFile(path); // the add menu's "Image..."
+    ASSERT_TRUE(intake->handleDrop(dropped));
+    intake->addImageFile(path); // the add menu's "Image..."
     QMimeData pasted;
     pasted.setData(u"image/jpeg"_s, bomb());
-    ASSERT_TRUE(m_intake->addFrom(pasted));
+    ASSERT_TRUE(intake->addFrom(pasted));
     ASSERT_EVENTUALLY((stored.count()) == (3), 10000);
-    ASSERT_EQ(m_store->items().size(), 3u);
-    for (const Item *item : m_store->items()) {
+    ASSERT_EQ(store->items().size(), 3u);
+    for (const Item *item : store->items()) {
         EXPECT_FALSE(item->hasImageData());
         EXPECT_FALSE(item->hasThumbnailData());
     }
@@ -218,9 +194,7 @@ TEST_F(OversizedPicturesTest, ASharedPictureIsSetAsideAndNotRetried)
     const QString sharedFile = InboxLayout::uniqueName(u"_huge.jpg"_s);
     const QString fileRecord = InboxLayout::uniqueName(InboxLayout::recordSuffix);
     const auto write = [&inbox](const QString &name, const QByteArray &bytes) {
-        QFile file(inbox + u'/' + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        ASSERT_TRUE(InboxFiles::writeAtomically(inbox + u'/' + name, bytes));
     };
     write(picture, bomb());
     write(record,
@@ -232,14 +206,14 @@ TEST_F(OversizedPicturesTest, ASharedPictureIsSetAsideAndNotRetried)
     MemoryWatch memory;
     for (int start = 0; start < 2; ++start) {
         SCOPED_TRACE(start);
-        PendingItemsService service(*m_store, *m_intake);
+        PendingItemsService service(*store, *intake);
         QSignalSpy finished(&service, &PendingItemsService::scanFinished);
         service.processPendingItems();
         ASSERT_TRUE(!finished.isEmpty() || finished.wait(10000));
         // The shared file stays a document, as any file that is no picture does.
-        ASSERT_EQ(m_store->items().size(), 1u);
-        EXPECT_EQ(m_store->items().front()->type(), ItemType::Document);
-        EXPECT_FALSE(m_store->items().front()->hasThumbnailData());
+        ASSERT_EQ(store->items().size(), 1u);
+        EXPECT_EQ(store->items().front()->type(), ItemType::Document);
+        EXPECT_FALSE(store->items().front()->hasThumbnailData());
         QStringList failed = QDir(inbox + u"/Failed"_s).entryList(QDir::Files);
         failed.sort();
         QStringList expected{record, picture};

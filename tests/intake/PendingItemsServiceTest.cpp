@@ -1,23 +1,19 @@
 #include "Eventually.h"
 #include "FaultyDisk.h"
+#include "IntakeBench.h"
+#include "PoolBlocker.h"
+#include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
 
 #include <inbox/InboxLayout.h>
 #include <intake/AppNotifier.h>
-#include <intake/ItemEnricher.h>
-#include <intake/ItemIntake.h>
 #include <intake/PendingItemsService.h>
-#include <metadata/MetadataService.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
 #include <platform/NullNewItemsListener.h>
 
 #include <QDir>
 #include <QFile>
-#include <QSemaphore>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <functional>
@@ -28,23 +24,27 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
+using quillory::test::PoolBlocker;
 using quillory::test::TestHttpServer;
 using quillory::test::TestPictures;
+using quillory::test::writeTestFile;
 
 namespace {
 
-class PendingItemsServiceTest : public ::testing::Test
+class PendingItemsServiceTest : public ::testing::Test, protected quillory::test::IntakeBench
 {
 protected:
     PendingItemsServiceTest()
+        : m_inbox(*InboxLayout::ensureInbox()),
+          m_service(std::make_unique<PendingItemsService>(*store, *intake))
     {
-        m_inbox = *InboxLayout::ensureInbox();
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-        m_store->setRetryDelay(50);
-        m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
-        m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
-        m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    }
+    // A new start of the program over the same library and inbox.
+    void reopen()
+    {
+        m_service.reset();
+        open();
+        m_service = std::make_unique<PendingItemsService>(*store, *intake);
     }
     ~PendingItemsServiceTest() override
     {
@@ -91,15 +91,11 @@ protected:
     }
     Item *only()
     {
-        EXPECT_EQ(m_store->items().size(), 1u);
-        return m_store->items().empty() ? nullptr : m_store->items().front();
+        EXPECT_EQ(store->items().size(), 1u);
+        return store->items().empty() ? nullptr : store->items().front();
     }
 
-    QTemporaryDir m_dir;
     QString m_inbox;
-    std::unique_ptr<LibraryStore> m_store;
-    std::unique_ptr<ItemEnricher> m_enricher;
-    std::unique_ptr<ItemIntake> m_intake;
     std::unique_ptr<PendingItemsService> m_service;
 };
 
@@ -114,12 +110,11 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
     {
         const char *name;
         QByteArray json;
-        std::function<void()> companions;
         std::function<void(Item *)> check;
+        std::function<void()> companions = {};
     } cases[] = {
         {"a video link with a note",
          R"({"type":"video","title":"Talk","url":"mailto:a@b.example","note":"  later "})",
-         {},
          [](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Video);
              EXPECT_EQ(i->title(), u"Talk"_s);
@@ -128,26 +123,21 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
          }},
         {"a screenshot kind taken as given",
          R"({"type":"screenshot","title":"S","url":"mailto:s"})",
-         {},
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::Screenshot); }},
-        {"an unknown kind",
-         R"({"type":"hologram","title":"H","url":"mailto:h"})",
-         {},
+        {"an unknown kind", R"({"type":"hologram","title":"H","url":"mailto:h"})",
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::WebLink); }},
         {"an unparsable address falls through to the picture",
          R"({"type":"image","title":"P","url":"http://exa mple","imageFileName":")" +
              shot.toUtf8() + R"("})",
-         [&] { write(shot, picture); },
          [&](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Screenshot);
              EXPECT_FALSE(i->urlString());
              EXPECT_TRUE(i->hasImageData());
              EXPECT_TRUE(i->hasThumbnailData());
              EXPECT_FALSE(QFile::exists(inboxFile(shot))) << "the picture goes with it";
-         }},
-        {"a document",
-         R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
-         {},
+         },
+         [&] { write(shot, picture); }},
+        {"a document", R"({"type":"document","title":"Report","filePath":"Imported/A_Report.pdf"})",
          [this](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Document);
              EXPECT_EQ(i->url(), QUrl::fromLocalFile(inboxFile(u"Imported/A_Report.pdf"_s)));
@@ -156,7 +146,6 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
          }},
         {"a shared picture file is shown as a picture, and stays",
          R"({"type":"image","title":"Cat","filePath":"Imported/B_cat.png","note":"n"})",
-         [&] { write(u"Imported/B_cat.png"_s, picture); },
          [this](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Image);
              EXPECT_EQ(i->url(), QUrl::fromLocalFile(inboxFile(u"Imported/B_cat.png"_s)));
@@ -164,18 +153,19 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
              EXPECT_TRUE(i->hasImageData());
              EXPECT_TRUE(i->hasThumbnailData());
              EXPECT_TRUE(QFile::exists(inboxFile(u"Imported/B_cat.png"_s)));
-         }},
+         },
+         [&] { write(u"Imported/B_cat.png"_s, picture); }},
         {"a picture file that does not decode is a document",
          R"({"type":"image","title":"Odd","filePath":"Imported/C_odd.png"})",
-         [this] { write(u"Imported/C_odd.png"_s, "no picture here"); },
          [](Item *i) {
              EXPECT_EQ(i->type(), ItemType::Document);
              EXPECT_FALSE(i->hasImageData());
-         }},
+         },
+         [this] { write(u"Imported/C_odd.png"_s, "no picture here"); }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_store->removeAll(RecordKind::Item);
+        store->removeAll(RecordKind::Item);
         if (c.companions)
             c.companions();
         const QString name = record(c.json);
@@ -209,7 +199,7 @@ TEST_F(PendingItemsServiceTest, RecordsThatMakeNothingAreDeletedAndOthersLeftAlo
     for (const QString &name : others)
         EXPECT_TRUE(QFile::exists(inboxFile(name))) << qPrintable(name);
     scan(); // back to back: nothing twice
-    EXPECT_EQ(m_store->items().size(), 1u);
+    EXPECT_EQ(store->items().size(), 1u);
 }
 
 TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
@@ -218,14 +208,8 @@ TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
     const QString secret = outside.filePath(u"secret.png"_s);
     const QByteArray picture = TestPictures::encoded(TestPictures::twoTone(8, 8), "png");
     const QByteArray outsideRecord = R"({"type":"web_link","title":"t","url":"mailto:x"})";
-    {
-        QFile file(secret);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(picture);
-        QFile other(outside.filePath(u"record.json"_s));
-        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-        other.write(outsideRecord);
-    }
+    writeTestFile(outside, u"secret.png"_s, picture);
+    writeTestFile(outside, u"record.json"_s, outsideRecord);
     const QByteArray relative = QDir(m_inbox).relativeFilePath(secret).toUtf8();
     const QString link = InboxLayout::uniqueName(u".png"_s);
     const QString fifo = InboxLayout::uniqueName(u".png"_s);
@@ -271,7 +255,7 @@ TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
         names << record(json);
     scan();
     // Only the other record's own item: the record naming it as its picture took nothing.
-    ASSERT_EQ(m_store->items().size(), 1u);
+    ASSERT_EQ(store->items().size(), 1u);
     for (const QString &name : names)
         EXPECT_FALSE(QFile::exists(inboxFile(name))) << qPrintable(name);
     QFile file(secret);
@@ -295,17 +279,8 @@ TEST_F(PendingItemsServiceTest, HugeTitlesAreBounded)
 
 TEST_F(PendingItemsServiceTest, RecordsStayUntilTheirItemsAreSaved)
 {
-    m_service.reset();
-    m_intake.reset();
-    m_enricher.reset();
-    m_store.reset();
     FaultyDisk disk;
-    QString error;
-    m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-    m_store->setRetryDelay(50);
-    m_enricher = std::make_unique<ItemEnricher>(*m_store, MetadataService::shared());
-    m_intake = std::make_unique<ItemIntake>(*m_store, *m_enricher);
-    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    reopen();
 
     disk.setFull(true);
     const QString name = record(R"({"type":"web_link","title":"kept","url":"mailto:k"})");
@@ -313,10 +288,10 @@ TEST_F(PendingItemsServiceTest, RecordsStayUntilTheirItemsAreSaved)
     ASSERT_NE(only(), nullptr);
     EXPECT_TRUE(QFile::exists(inboxFile(name))) << "a crash now would lose the share";
     scan();
-    EXPECT_EQ(m_store->items().size(), 1u) << "not imported a second time";
+    EXPECT_EQ(store->items().size(), 1u) << "not imported a second time";
     disk.setFull(false);
     ASSERT_EVENTUALLY(!QFile::exists(inboxFile(name)), 5000);
-    EXPECT_FALSE(m_store->hasUnsavedChanges());
+    EXPECT_FALSE(store->hasUnsavedChanges());
 }
 
 TEST_F(PendingItemsServiceTest, TriggersScanAndWebItemsAreEnrichedAFewAtATime)
@@ -325,7 +300,7 @@ TEST_F(PendingItemsServiceTest, TriggersScanAndWebItemsAreEnrichedAFewAtATime)
     TestHttpServer::Response slow = TestHttpServer::Response::html("<title>From the page</title>");
     slow.firstByteDelayMs = 400;
     server.route(u"/page"_s, slow);
-    QSignalSpy enriched(m_enricher.get(), &ItemEnricher::finished);
+    QSignalSpy enriched(enricher.get(), &ItemEnricher::finished);
     for (int i = 0; i < 10; ++i)
         record(R"({"type":"web_link","title":"shared","url":")" +
                server.url(u"/page?n=%1"_s.arg(i)).toEncoded() + R"("})");
@@ -333,18 +308,18 @@ TEST_F(PendingItemsServiceTest, TriggersScanAndWebItemsAreEnrichedAFewAtATime)
     QSignalSpy finished(m_service.get(), &PendingItemsService::scanFinished);
     m_service->followTriggers(AppNotifier::shared(), listener); // scans once at start
     ASSERT_TRUE(finished.wait(5000));
-    ASSERT_EQ(m_store->items().size(), 10u);
+    ASSERT_EQ(store->items().size(), 10u);
     QTest::qWait(250);
     EXPECT_EQ(server.totalHits(), ItemEnricher::maxInFlight);
     ASSERT_EVENTUALLY((enriched.count()) == (10), 20000);
-    for (const Item *item : m_store->items())
+    for (const Item *item : store->items())
         EXPECT_EQ(item->title(), u"From the page"_s);
 
     // Dropslip's signal, relayed as the in-process notification, makes a new scan.
     const QString late = record(R"({"type":"web_link","title":"late","url":"mailto:l"})");
     listener.announce();
     ASSERT_EVENTUALLY(!QFile::exists(inboxFile(late)), 5000);
-    EXPECT_EQ(m_store->items().size(), 11u);
+    EXPECT_EQ(store->items().size(), 11u);
 }
 
 TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
@@ -354,11 +329,8 @@ TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
     QTemporaryDir elsewhere;
     const QByteArray victimRecord = R"({"type":"web_link","title":"victim","url":"mailto:v"})";
     const QString victimName = InboxLayout::uniqueName(u".json"_s);
-    for (const QString &name : {u"victim.json"_s, victimName}) {
-        QFile victim(elsewhere.filePath(name));
-        ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
-        victim.write(victimRecord);
-    }
+    for (const QString &name : {u"victim.json"_s, victimName})
+        writeTestFile(elsewhere, name, victimRecord);
     const auto victimsIntact = [&] {
         for (const QString &name : {u"victim.json"_s, victimName}) {
             QFile victim(elsewhere.filePath(name));
@@ -369,7 +341,7 @@ TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
     ASSERT_TRUE(QDir(m_inbox).removeRecursively());
     ASSERT_TRUE(QFile::link(elsewhere.path(), m_inbox));
     scan();
-    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_TRUE(store->items().empty());
     victimsIntact();
     EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 2)
         << "nothing made in the folder the link points at";
@@ -387,7 +359,7 @@ TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
     EXPECT_EQ(only()->title(), u"link"_s);
     EXPECT_TRUE(QFile::exists(inboxFile(document)));
     victimsIntact();
-    m_store->removeAll(RecordKind::Item);
+    store->removeAll(RecordKind::Item);
 
     // A container that is itself a link is not used at all.
     ASSERT_TRUE(QFile::remove(inboxFile(InboxLayout::importedName)));
@@ -397,7 +369,7 @@ TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
     ASSERT_TRUE(QFile::link(moved, container));
     const QString waiting = record(R"({"type":"web_link","title":"t","url":"mailto:t"})");
     scan();
-    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_TRUE(store->items().empty());
     EXPECT_TRUE(QFile::exists(inboxFile(waiting)));
     ASSERT_TRUE(QFile::remove(container));
     ASSERT_TRUE(QDir().rename(moved, container));
@@ -411,7 +383,7 @@ TEST_F(PendingItemsServiceTest, AScanMakesTheContainerPrivate)
                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
     record(R"({"type":"web_link","title":"t","url":"mailto:t"})");
     scan();
-    EXPECT_EQ(m_store->items().size(), 1u);
+    EXPECT_EQ(store->items().size(), 1u);
     struct stat info = {};
     ASSERT_EQ(::stat(QFile::encodeName(container).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -421,13 +393,13 @@ TEST_F(PendingItemsServiceTest, ANameUsedAgainIsANewShare)
 {
     const QString name = record(R"({"type":"web_link","title":"first","url":"mailto:a"})");
     scan();
-    ASSERT_EQ(m_store->items().size(), 1u);
+    ASSERT_EQ(store->items().size(), 1u);
     ASSERT_FALSE(QFile::exists(inboxFile(name)));
     write(name, R"({"type":"web_link","title":"second","url":"mailto:b"})");
     scan();
-    ASSERT_EQ(m_store->items().size(), 2u);
+    ASSERT_EQ(store->items().size(), 2u);
     QStringList titles;
-    for (const Item *item : m_store->items())
+    for (const Item *item : store->items())
         titles << item->title();
     titles.sort();
     EXPECT_EQ(titles, (QStringList{u"first"_s, u"second"_s}));
@@ -438,14 +410,14 @@ TEST_F(PendingItemsServiceTest, BytesThatAreNoPictureStillMakeTheItemOnce)
     const QString garbage = companion("not a picture at all");
     const QString name = record(pictureRecord(garbage));
     scan();
-    ASSERT_EQ(m_store->items().size(), 1u);
-    EXPECT_FALSE(m_store->items().front()->hasImageData());
+    ASSERT_EQ(store->items().size(), 1u);
+    EXPECT_FALSE(store->items().front()->hasImageData());
     EXPECT_FALSE(QFile::exists(inboxFile(name)));
     EXPECT_FALSE(QFile::exists(inboxFile(garbage)));
     EXPECT_TRUE(failed().isEmpty()) << "nothing failed: it was simply no picture";
-    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    m_service = std::make_unique<PendingItemsService>(*store, *intake);
     scan();
-    EXPECT_EQ(m_store->items().size(), 1u);
+    EXPECT_EQ(store->items().size(), 1u);
 }
 
 TEST_F(PendingItemsServiceTest, AnImportTheProcessDidNotSurviveIsSetAside)
@@ -457,24 +429,21 @@ TEST_F(PendingItemsServiceTest, AnImportTheProcessDidNotSurviveIsSetAside)
     {
         // Every worker busy, so the picture waits to be decoded; the process then "ends":
         // the service goes without ever hearing of it.
-        QThreadPool *pool = QThreadPool::globalInstance();
-        QSemaphore release;
-        for (int i = 0; i < pool->maxThreadCount(); ++i)
-            pool->start([&release] { release.acquire(); });
+        PoolBlocker blocker;
         m_service->processPendingItems();
         EXPECT_TRUE(QFile::exists(inboxFile(importing))) << "marked before it is decoded";
         EXPECT_FALSE(QFile::exists(inboxFile(name)));
         m_service.reset();
-        release.release(pool->maxThreadCount());
-        pool->waitForDone();
+        blocker.release();
+        QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::sendPostedEvents();
     }
     ASSERT_TRUE(QFile::exists(inboxFile(importing)));
 
     // The next start finds it so and does not try the picture again.
-    m_service = std::make_unique<PendingItemsService>(*m_store, *m_intake);
+    m_service = std::make_unique<PendingItemsService>(*store, *intake);
     scan();
-    EXPECT_TRUE(m_store->items().empty());
+    EXPECT_TRUE(store->items().empty());
     QStringList expected{name, shot};
     expected.sort();
     EXPECT_EQ(failed(), expected);

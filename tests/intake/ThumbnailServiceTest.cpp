@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestPictures.h"
 
 #include <intake/ItemImages.h>
@@ -230,12 +231,8 @@ TEST_F(ItemImagesTest, AnswersForAGoneContextAreDropped)
 TEST_F(ItemImagesTest, OnlyRegularFilesAreRead)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
     const QByteArray jpeg = encoded(TestPictures::twoTone(900, 600), "jpeg");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(jpeg);
-    file.close();
+    const QString path = test::writeTestFile(dir, QStringLiteral("photo.jpg"), jpeg);
     // Opening a FIFO for reading would wait for a writer for ever.
     const QString fifo = dir.filePath(QStringLiteral("pipe.jpg"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);

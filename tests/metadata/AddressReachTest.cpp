@@ -1,18 +1,12 @@
 #include "MetadataTestSupport.h"
 #include "TestPictures.h"
 
+#include <IntakeBench.h>
 #include <TestHttpServer.h>
-#include <intake/ItemEnricher.h>
-#include <intake/ItemIntake.h>
 #include <metadata/AddressScope.h>
-#include <metadata/MetadataService.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
 
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -23,74 +17,27 @@ namespace {
 
 TEST(AddressScope, TellsTheInternetFromTheUsersOwnNetworks)
 {
-    struct Case
-    {
-        const char *host; // as a link's address writes it
-        bool isPublic;
-    };
-    const Case cases[] = {
-        {"8.8.8.8", true},
-        {"198.51.100.7", true}, // documentation ranges route nowhere near the user
-        {"[2001:db8::1]", true},
-        {"[2606:4700::1111]", true},
-        {"11.0.0.0", true},
-        {"100.63.255.255", true},
-        {"100.128.0.0", true},
-        {"169.253.255.255", true},
-        {"172.15.255.255", true},
-        {"172.32.0.0", true},
-        {"192.167.255.255", true},
-        {"223.255.255.255", true},
-        {"[::ffff:8.8.8.8]", true},
-        {"[64:ff9b::808:808]", true},
-        {"[2002:808:808::1]", true},
-        {"0.0.0.0", false},
-        {"0.1.2.3", false},
-        {"10.0.0.1", false},
-        {"10.255.255.255", false},
-        {"100.64.0.1", false},
-        {"100.127.255.255", false},
-        {"127.0.0.1", false},
-        {"127.255.255.254", false},
-        {"169.254.169.254", false},
-        {"172.16.0.1", false},
-        {"172.31.255.255", false},
-        {"192.168.1.1", false},
-        {"224.0.0.1", false},
-        {"239.255.255.250", false},
-        {"240.0.0.1", false},
-        {"255.255.255.255", false},
-        {"[::]", false},
-        {"[::1]", false},
-        {"[::ffff:127.0.0.1]", false},
-        {"[::ffff:a00:1]", false},
-        {"[::127.0.0.1]", false},
-        {"[fc00::1]", false},
-        {"[fd12:3456::1]", false},
-        {"[fe80::1]", false},
-        {"[febf::1]", false},
-        {"[fec0::1]", false},
-        {"[ff02::1]", false},
-        {"[64:ff9b::7f00:1]", false},
-        {"[64:ff9b:1::1]", false},
-        {"[2002:7f00:1::1]", false},
-        {"[2002:c0a8:101::1]", false},
-        {"[::ffff:0:7f00:1]", false},
-        {"[2001:0:4136:e378:8000:63bf:3fff:fdd2]", false}, // Teredo
-        {"198.18.0.1", false},
-        {"192.0.0.8", false},
-        // Other ways of writing loopback, as addresses normalise them.
-        {"0x7f.1", false},
-        {"0177.0.0.1", false},
-        {"2130706433", false},
-        {"127.1", false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.host);
-        const QUrl url(u"http://"_s + QLatin1StringView(c.host) + u"/"_s);
-        const QHostAddress address(url.host());
-        ASSERT_FALSE(address.isNull());
-        EXPECT_EQ(AddressScope::isPublic(address), c.isPublic);
+    // As a link's address writes them; documentation ranges route nowhere near the user.
+    const QStringList publicHosts =
+        u"8.8.8.8 198.51.100.7 [2001:db8::1] [2606:4700::1111] 11.0.0.0 100.63.255.255 "
+        "100.128.0.0 169.253.255.255 172.15.255.255 172.32.0.0 192.167.255.255 223.255.255.255 "
+        "[::ffff:8.8.8.8] [64:ff9b::808:808] [2002:808:808::1]"_s.split(u' ');
+    // Teredo among them, and other ways of writing loopback, as addresses normalise them.
+    const QStringList ownHosts =
+        u"0.0.0.0 0.1.2.3 10.0.0.1 10.255.255.255 100.64.0.1 100.127.255.255 127.0.0.1 "
+        "127.255.255.254 169.254.169.254 172.16.0.1 172.31.255.255 192.168.1.1 224.0.0.1 "
+        "239.255.255.250 240.0.0.1 255.255.255.255 [::] [::1] [::ffff:127.0.0.1] [::ffff:a00:1] "
+        "[::127.0.0.1] [fc00::1] [fd12:3456::1] [fe80::1] [febf::1] [fec0::1] [ff02::1] "
+        "[64:ff9b::7f00:1] [64:ff9b:1::1] [2002:7f00:1::1] [2002:c0a8:101::1] [::ffff:0:7f00:1] "
+        "[2001:0:4136:e378:8000:63bf:3fff:fdd2] 198.18.0.1 192.0.0.8 0x7f.1 0177.0.0.1 "
+        "2130706433 127.1"_s.split(u' ');
+    for (const bool isPublic : {true, false}) {
+        for (const QString &host : isPublic ? publicHosts : ownHosts) {
+            SCOPED_TRACE(host.toStdString());
+            const QHostAddress address(QUrl(u"http://"_s + host + u"/"_s).host());
+            ASSERT_FALSE(address.isNull());
+            EXPECT_EQ(AddressScope::isPublic(address), isPublic);
+        }
     }
     EXPECT_FALSE(AddressScope::isPublic(QHostAddress()));
 }
@@ -124,7 +71,6 @@ protected:
         return Response::html("<title>Public</title><meta property=\"og:image\" content=\"" +
                               image.toEncoded() + "\">");
     }
-
     TestHttpServer m_public{publicAddress};
     const QByteArray m_picture = TestPictures::encoded(TestPictures::twoTone(64, 48), "PNG");
 };
@@ -158,16 +104,9 @@ TEST_F(PublicAddressTest, APublicPageReachesNothingOnTheUsersMachine)
     EXPECT_EQ(m_server.totalHits(), 1);
 
     // Added as a link, such a page still gives its title, and nothing else happens.
-    QTemporaryDir dir;
-    QString error;
-    const std::unique_ptr<LibraryStore> store =
-        LibraryStore::open(dir.filePath(u"library.store"_s), &error);
-    ASSERT_TRUE(store);
-    ItemEnricher enricher(*store, m_service);
-    ItemIntake intake(*store, enricher);
-    QSignalSpy finished(&enricher, &ItemEnricher::finished);
-    Item *item = intake.createItem(m_public.url(u"/page1"_s));
-    ASSERT_TRUE(finished.wait(20000));
+    IntakeBench bench(m_service);
+    Item *item = bench.addLink(m_public.url(u"/page1"_s));
+    ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->title(), u"Public"_s);
     EXPECT_FALSE(item->thumbnailData());
     EXPECT_EQ(m_server.totalHits(), 1);
@@ -191,16 +130,9 @@ TEST_F(PublicAddressTest, ALocalPageMayNameLocalAddressesAndPublicOnesStayReacha
     route("/away", Response::redirect(on(m_public, "public.test", "/named")));
     EXPECT_EQ(fetchPreviewImage(m_service, url("/away")).bytes, m_picture);
 
-    QTemporaryDir dir;
-    QString error;
-    const std::unique_ptr<LibraryStore> store =
-        LibraryStore::open(dir.filePath(u"library.store"_s), &error);
-    ASSERT_TRUE(store);
-    ItemEnricher enricher(*store, m_service);
-    ItemIntake intake(*store, enricher);
-    QSignalSpy finished(&enricher, &ItemEnricher::finished);
-    Item *item = intake.createItem(url("/page"));
-    ASSERT_TRUE(finished.wait(20000));
+    IntakeBench bench(m_service);
+    Item *item = bench.addLink(url("/page"));
+    ASSERT_NE(item, nullptr);
     EXPECT_TRUE(item->thumbnailData());
 }
 

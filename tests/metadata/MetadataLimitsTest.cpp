@@ -137,54 +137,45 @@ TEST_F(MetadataLimitsTest, PageCutInsideACharacterStaysUtf8)
     EXPECT_EQ(fetchMetadata(exact, url("/cut")).metadata.title, s("Café"));
 }
 
-// An image of `size` bytes, with its true length announced unless `declared` says otherwise
-// (-1 for none).
-struct ImageSizeCase
+TEST_F(MetadataLimitsTest, ImagesAreCappedAtTenMebibytes)
 {
-    const char *name;
-    qint64 size;
-    Response::Body mode;
-    std::optional<qint64> declared;
-    bool accepted;
-};
-
-class ImageSize : public MetadataServerTest, public ::testing::WithParamInterface<ImageSizeCase>
-{
-};
-
-TEST_P(ImageSize, IsCappedAtTenMebibytes)
-{
-    const ImageSizeCase &c = GetParam();
+    // An image of `size` bytes, with its true length announced unless `declared` says
+    // otherwise (-1 for none); with a Content-Length, and without one, where the count is made
+    // as bytes arrive.
+    const struct
+    {
+        const char *name;
+        qint64 size;
+        Response::Body mode;
+        std::optional<qint64> declared;
+        bool accepted;
+    } cases[] = {{"at cap", imageLimit, Response::Body::Complete, std::nullopt, true},
+                 {"at cap unannounced", imageLimit, Response::Body::Complete, -1, true},
+                 {"over cap", imageLimit + 1, Response::Body::Complete, std::nullopt, false},
+                 {"over cap unannounced", imageLimit + 1, Response::Body::Complete, -1, false},
+                 {"endless", 0, Response::Body::Endless, std::nullopt, false},
+                 // 20 MiB announced and then nothing: only the header can end this before the
+                 // inactivity time-out, an error of another kind.
+                 {"announced oversize", 0, Response::Body::Stall, 2 * imageLimit, false}};
     const QByteArray png("\x89PNG\r\n\x1A\n");
-    Response image = Response::bytes(
-        c.size > 0 ? png + QByteArray(c.size - png.size(), 'i') : QByteArray(), "image/png");
-    image.mode = c.mode;
-    image.declaredLength = c.declared;
-    route("/image.png", image);
-    QElapsedTimer clock;
-    clock.start();
-    const ImageOutcome o = fetchImageNamed(m_service, url("/image.png"));
-    EXPECT_LT(clock.elapsed(), 8000);
-    EXPECT_EQ(errorText(o), c.accepted ? QString() : s("Image is too large"));
-    EXPECT_EQ(o.bytes ? o.bytes->size() : -1, c.accepted ? c.size : -1);
-    if (!c.accepted) {
-        EXPECT_TRUE(serverConnectionsClose());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Response image = Response::bytes(
+            c.size > 0 ? png + QByteArray(c.size - png.size(), 'i') : QByteArray(), "image/png");
+        image.mode = c.mode;
+        image.declaredLength = c.declared;
+        route("/image.png", image);
+        QElapsedTimer clock;
+        clock.start();
+        const ImageOutcome o = fetchImageNamed(m_service, url("/image.png"));
+        EXPECT_LT(clock.elapsed(), 8000);
+        EXPECT_EQ(errorText(o), c.accepted ? QString() : s("Image is too large"));
+        EXPECT_EQ(o.bytes ? o.bytes->size() : -1, c.accepted ? c.size : -1);
+        if (!c.accepted) {
+            EXPECT_TRUE(serverConnectionsClose());
+        }
     }
 }
-
-const ImageSizeCase imageSizeCases[] = {
-    // With a Content-Length, and without one, where the count is made as bytes arrive.
-    {"at_cap", imageLimit, Response::Body::Complete, std::nullopt, true},
-    {"at_cap_unannounced", imageLimit, Response::Body::Complete, -1, true},
-    {"over_cap", imageLimit + 1, Response::Body::Complete, std::nullopt, false},
-    {"over_cap_unannounced", imageLimit + 1, Response::Body::Complete, -1, false},
-    {"endless", 0, Response::Body::Endless, std::nullopt, false},
-    // 20 MiB announced and then nothing: only the header can end this before the
-    // inactivity time-out, an error of another kind.
-    {"announced_oversize", 0, Response::Body::Stall, 2 * imageLimit, false}};
-
-INSTANTIATE_TEST_SUITE_P(MetadataLimits, ImageSize, ::testing::ValuesIn(imageSizeCases),
-                         [](const auto &p) { return std::string(p.param.name); });
 
 // --- Redirects and schemes ----------------------------------------------------------------------
 

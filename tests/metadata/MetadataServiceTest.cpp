@@ -1,10 +1,10 @@
 #include "MetadataTestSupport.h"
+#include "PoolBlocker.h"
 
 #include <TestHttpServer.h>
 #include <metadata/MetadataService.h>
 
 #include <QFutureWatcher>
-#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -117,44 +117,38 @@ TEST_F(MetadataServiceTest, ResolvesAgainstTheAddressAskedForNotWhereRedirectsLe
 
 // --- Preview images ---------------------------------------------------------------------------
 
-// The page at /page, when there is one, names /images/tomato.jpg or nothing usable.
-struct PreviewCase
+TEST(MetadataService, PreviewImagePassesOnThePagesImageOrEitherStepsError)
 {
-    const char *name;
-    const char *page;
-    bool imageServed;
-    const char *error;
-    int imageRequests;
-};
-
-class PreviewImage : public MetadataServiceTest, public ::testing::WithParamInterface<PreviewCase>
-{
-};
-
-TEST_P(PreviewImage, PassesOnThePagesImageOrEitherStepsError)
-{
-    const PreviewCase &c = GetParam();
-    if (c.page != nullptr)
-        route("/page", Response::html(c.page));
-    if (c.imageServed)
-        route("/images/tomato.jpg", Response::bytes(imageBytes, "image/jpeg"));
-    const ImageOutcome o = fetchPreviewImage(m_service, url("/page"));
-    EXPECT_EQ(errorText(o), s(c.error));
-    EXPECT_EQ(o.bytes, c.imageServed ? std::optional(imageBytes) : std::nullopt);
-    EXPECT_EQ(hits("/images/tomato.jpg"), c.imageRequests);
+    // The page at /page, when there is one, names /images/tomato.jpg or nothing usable.
+    const struct
+    {
+        const char *name;
+        const char *page;
+        bool imageServed;
+        const char *error;
+        int imageRequests;
+    } cases[] = {{"found", articlePage.constData(), true, "", 1},
+                 // No image is no error.
+                 {"page without image", "<title>Plain</title>", false, "", 0},
+                 {"page missing", nullptr, false, "Failed to fetch metadata", 0},
+                 {"image missing", articlePage.constData(), false, "Failed to fetch image", 1},
+                 {"local file is not read",
+                  R"(<meta property="og:image" content="file:///etc/hostname">)", false,
+                  "Failed to fetch image", 0}};
+    MetadataService service;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestHttpServer server;
+        if (c.page != nullptr)
+            server.route(u"/page"_s, Response::html(c.page));
+        if (c.imageServed)
+            server.route(u"/images/tomato.jpg"_s, Response::bytes(imageBytes, "image/jpeg"));
+        const ImageOutcome o = fetchPreviewImage(service, server.url(u"/page"_s));
+        EXPECT_EQ(errorText(o), s(c.error));
+        EXPECT_EQ(o.bytes, c.imageServed ? std::optional(imageBytes) : std::nullopt);
+        EXPECT_EQ(server.hits(u"/images/tomato.jpg"_s), c.imageRequests);
+    }
 }
-
-const PreviewCase previewCases[] = {
-    {"found", articlePage.constData(), true, "", 1},
-    // No image is no error.
-    {"page_without_image", "<title>Plain</title>", false, "", 0},
-    {"page_missing", nullptr, false, "Failed to fetch metadata", 0},
-    {"image_missing", articlePage.constData(), false, "Failed to fetch image", 1},
-    {"local_file_is_not_read", R"(<meta property="og:image" content="file:///etc/hostname">)",
-     false, "Failed to fetch image", 0}};
-
-INSTANTIATE_TEST_SUITE_P(MetadataService, PreviewImage, ::testing::ValuesIn(previewCases),
-                         [](const auto &p) { return std::string(p.param.name); });
 
 TEST_F(MetadataServiceTest, ImageBytesComeBackUnchangedInTheFormatsPagesUse)
 {
@@ -256,37 +250,6 @@ TEST_F(MetadataServiceTest, NoAnswerOnceTheContextIsGone)
     QTest::qWait(200);
     EXPECT_EQ(answers, 0);
 }
-
-// Holds every thread of the global pool until released, so that work handed to the pool
-// waits in its queue.
-class PoolBlocker final
-{
-public:
-    PoolBlocker()
-    {
-        QThreadPool *pool = QThreadPool::globalInstance();
-        m_threads = pool->maxThreadCount();
-        for (int i = 0; i < m_threads; ++i) {
-            pool->start([this] {
-                m_started.release();
-                m_release.acquire();
-            });
-        }
-        m_started.acquire(m_threads);
-    }
-    ~PoolBlocker() { release(); }
-
-    void release()
-    {
-        m_release.release(m_threads);
-        m_threads = 0;
-    }
-
-private:
-    int m_threads = 0;
-    QSemaphore m_started;
-    QSemaphore m_release;
-};
 
 TEST_F(MetadataServiceTest, ContextGoneWhileThePageIsParsed)
 {

@@ -1,14 +1,7 @@
 #include "MetadataTestSupport.h"
 
+#include <IntakeBench.h>
 #include <TestHttpServer.h>
-#include <intake/ItemEnricher.h>
-#include <intake/ItemIntake.h>
-#include <metadata/MetadataService.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
-
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -44,14 +37,8 @@ TEST(PageCharset, TitlesAreStoredAsTheirPagesAreWritten)
 {
     TestHttpServer server;
     ASSERT_TRUE(server.isListening());
-    QTemporaryDir dir;
-    QString error;
-    const std::unique_ptr<LibraryStore> store =
-        LibraryStore::open(dir.filePath(u"library.store"_s), &error);
-    ASSERT_TRUE(store) << error.toStdString();
     MetadataService metadata;
-    ItemEnricher enricher(*store, metadata);
-    ItemIntake intake(*store, enricher);
+    IntakeBench bench(metadata);
 
     int n = 0;
     for (const Encoded &e : encodings) {
@@ -70,10 +57,8 @@ TEST(PageCharset, TitlesAreStoredAsTheirPagesAreWritten)
                                    : QByteArrayLiteral("text/html");
             server.route(path, page);
 
-            QSignalSpy finished(&enricher, &ItemEnricher::finished);
-            Item *item = intake.createItem(server.url(path));
+            Item *item = bench.addLink(server.url(path));
             ASSERT_NE(item, nullptr);
-            ASSERT_TRUE(finished.wait(20000));
             EXPECT_EQ(item->title(), s(declared == Declared::Not ? e.undeclared : e.text));
         }
     }

@@ -2,6 +2,7 @@
 // session bus, as they do on a desktop.
 #include <PrivateBus.h>
 #include <QuilloryProcess.h>
+#include <TestFiles.h>
 #include <TestHttpServer.h>
 #include <TestPictures.h>
 #include <inbox/PendingItemRecord.h>
@@ -48,13 +49,44 @@ protected:
     QString container() const { return m_home.filePath(u"data/group.nqa.quillory.shared"_s); }
     QString inbox() const { return container() + u"/PendingItems"_s; }
     QStringList records() const { return QDir(inbox()).entryList({u"*.json"_s}, QDir::Files); }
+    // The records waiting in the inbox, as Quillory reads them.
+    QList<PendingItemRecord> readRecords() const
+    {
+        QList<PendingItemRecord> read;
+        for (const QString &name : records()) {
+            QFile file(inbox() + u'/' + name);
+            const auto record = file.open(QIODevice::ReadOnly)
+                                    ? PendingItemRecord::fromJson(file.readAll())
+                                    : std::nullopt;
+            EXPECT_TRUE(record) << name.toStdString();
+            if (record)
+                read << *record;
+        }
+        return read;
+    }
+
+    // Starts dropslip with `arguments` and `input` on its standard input, in a session of
+    // `home` without a display when `withDisplay` is false.
+    void startDropslip(QProcess &dropslip, const QStringList &arguments, bool withDisplay = true,
+                       const QByteArray &input = {},
+                       QProcessEnvironment env = QProcessEnvironment())
+    {
+        if (env.isEmpty())
+            env = sessionEnvironment(m_home.path());
+        if (!withDisplay)
+            env.remove(u"QT_QPA_PLATFORM"_s);
+        dropslip.setProcessEnvironment(env);
+        dropslip.start(QStringLiteral(DROPSLIP_PATH), arguments);
+        EXPECT_TRUE(dropslip.waitForStarted(5000));
+        dropslip.write(input);
+        dropslip.closeWriteChannel();
+    }
 
     // Runs dropslip to its end; its standard output.
     QString share(const QStringList &arguments, const QString &busAddress)
     {
         QProcess dropslip;
-        dropslip.setProcessEnvironment(sessionEnvironment(m_home.path(), busAddress));
-        dropslip.start(QStringLiteral(DROPSLIP_PATH), arguments);
+        startDropslip(dropslip, arguments, true, {}, sessionEnvironment(m_home.path(), busAddress));
         EXPECT_TRUE(dropslip.waitForFinished(20000));
         EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().toStdString();
@@ -134,16 +166,9 @@ TEST_F(ShareEndToEndTest, ALinkAPdfAPictureAndTextReachARunningQuilloryOverTheBu
     ASSERT_TRUE(listener.isListening());
     QSignalSpy rung(&listener, &NewItemsListener::newItems);
 
-    const QString pdf = m_home.filePath(u"Report.final.pdf"_s);
-    const QString picture = m_home.filePath(u"cat.png"_s);
-    {
-        QFile file(pdf);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("%PDF-1.4\n%%EOF\n");
-        QFile image(picture);
-        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-        image.write(TestPictures::encoded(TestPictures::twoTone(120, 90), "png"));
-    }
+    const QString pdf = writeTestFile(m_home, u"Report.final.pdf"_s, "%PDF-1.4\n%%EOF\n");
+    const QString picture = writeTestFile(
+        m_home, u"cat.png"_s, TestPictures::encoded(TestPictures::twoTone(120, 90), "png"));
     const QString link = m_server.url(u"/article"_s).toString();
     const QString output =
         share({u"--yes"_s, link, pdf, picture, u"--text"_s, u"https://example.org/read-later"_s,
@@ -157,13 +182,8 @@ TEST_F(ShareEndToEndTest, ALinkAPdfAPictureAndTextReachARunningQuilloryOverTheBu
     // The records as written: one per item, whole, with the shared files beside them.
     ASSERT_EQ(records().size(), 4);
     QMap<QString, PendingItemRecord> byType;
-    for (const QString &name : records()) {
-        QFile file(inbox() + u'/' + name);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const auto record = PendingItemRecord::fromJson(file.readAll());
-        ASSERT_TRUE(record) << name.toStdString();
-        byType.insert(record->type + u':' + record->title, *record);
-    }
+    for (const PendingItemRecord &record : readRecords())
+        byType.insert(record.type + u':' + record.title, record);
     const PendingItemRecord article = byType.value(u"web_link:127.0.0.1"_s);
     EXPECT_EQ(article.url, link);
     const PendingItemRecord document = byType.value(u"document:Report.final"_s);
@@ -232,17 +252,9 @@ TEST_F(ShareEndToEndTest, DropslipSaysWhyItDidNothing)
         QString says;
     } cases[] = {
         {"no arguments", {}, {}, true, u"nothing to share"_s},
-        {"a missing file",
-         {u"--yes"_s, m_home.filePath(u"gone.pdf"_s)},
-         {},
-         true,
-         u"no such file"_s},
+        {"a missing file", {u"--yes"_s, m_home.filePath(u"gone"_s)}, {}, true, u"no such file"_s},
         {"a folder", {u"--yes"_s, m_home.filePath(u"folder"_s)}, {}, true, u"folder"_s},
-        {"a device that never ends",
-         {u"--yes"_s, u"/dev/zero"_s},
-         {},
-         true,
-         u"not a regular file"_s},
+        {"an endless device", {u"--yes"_s, u"/dev/zero"_s}, {}, true, u"not a regular file"_s},
         {"a named pipe", {u"--yes"_s, fifo}, {}, true, u"not a regular file"_s},
         {"binary noise on standard input", {u"--yes"_s, u"-"_s}, noise, true, u"nothing to save"_s},
         {"a sheet without a display", {u"https://example.org/a"_s}, {}, false, u"no display"_s},
@@ -250,14 +262,7 @@ TEST_F(ShareEndToEndTest, DropslipSaysWhyItDidNothing)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QProcess dropslip;
-        QProcessEnvironment env = sessionEnvironment(m_home.path());
-        if (!c.withDisplay)
-            env.remove(u"QT_QPA_PLATFORM"_s);
-        dropslip.setProcessEnvironment(env);
-        dropslip.start(QStringLiteral(DROPSLIP_PATH), c.arguments);
-        ASSERT_TRUE(dropslip.waitForStarted(5000));
-        dropslip.write(c.input);
-        dropslip.closeWriteChannel();
+        startDropslip(dropslip, c.arguments, c.withDisplay, c.input);
         ASSERT_TRUE(dropslip.waitForFinished(10000)) << "it must not hang";
         EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
         EXPECT_NE(dropslip.exitCode(), 0);
@@ -272,21 +277,12 @@ TEST_F(ShareEndToEndTest, DropslipSaysWhyItDidNothing)
 TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
 {
     const QString link = u"https://example.org/kept"_s;
-    const auto run = [&](const QStringList &arguments, bool withDisplay, QProcess &dropslip) {
-        QProcessEnvironment env = sessionEnvironment(m_home.path());
-        if (!withDisplay)
-            env.remove(u"QT_QPA_PLATFORM"_s);
-        dropslip.setProcessEnvironment(env);
-        dropslip.start(QStringLiteral(DROPSLIP_PATH), arguments);
-        EXPECT_TRUE(dropslip.waitForStarted(5000));
-        dropslip.closeWriteChannel();
-    };
 
     // Without a display the sheet cannot be shown, and the program says why.
     for (const QString &option : {u"--yes"_s, u"-y"_s, u"-h"_s, u"--help"_s}) {
         SCOPED_TRACE(option.toStdString());
         QProcess dropslip;
-        run({u"--text"_s, option, link}, false, dropslip);
+        startDropslip(dropslip, {u"--text"_s, option, link}, false);
         ASSERT_TRUE(dropslip.waitForFinished(10000));
         EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dropslip.exitCode(), 2);
@@ -301,7 +297,7 @@ TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
     // With one, the sheet comes up holding the link, and waits.
     {
         QProcess dropslip;
-        run({u"--text"_s, u"--yes"_s, link}, true, dropslip);
+        startDropslip(dropslip, {u"--text"_s, u"--yes"_s, link});
         QByteArray said;
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return (said += dropslip.readAllStandardError()).contains("held nothing"); },
@@ -319,19 +315,15 @@ TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
                                          QStringList{u"--text"_s, u"-h"_s, link, u"-y"_s}}) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
         QProcess dropslip;
-        run(arguments, true, dropslip);
+        startDropslip(dropslip, arguments);
         ASSERT_TRUE(dropslip.waitForFinished(20000));
         EXPECT_EQ(dropslip.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().constData();
         EXPECT_TRUE(dropslip.readAllStandardOutput().contains("Saved 1 of 1 item"));
-        const QStringList saved = records();
+        const QList<PendingItemRecord> saved = readRecords();
         ASSERT_EQ(saved.size(), 1);
-        QFile file(inbox() + u'/' + saved.first());
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const auto record = PendingItemRecord::fromJson(file.readAll());
-        ASSERT_TRUE(record);
-        EXPECT_EQ(record->url, link);
-        file.remove();
+        EXPECT_EQ(saved.first().url, link);
+        QFile::remove(inbox() + u'/' + records().first());
     }
 }
 
@@ -339,34 +331,21 @@ TEST_F(ShareEndToEndTest, AnOptionAfterTextIsTheTextAndNeverCostsTheLink)
 // /usr/share), links, text and standard input are still told apart: Dropslip types them itself.
 TEST_F(ShareEndToEndTest, WithoutTheMimeDatabaseEachKindIsStillSaved)
 {
-    const QString pdf = m_home.filePath(u"Report.pdf"_s);
-    QFile file(pdf);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("%PDF-1.4\n");
-    file.close();
+    const QString pdf = writeTestFile(m_home, u"Report.pdf"_s, "%PDF-1.4\n");
     QDir().mkpath(m_home.filePath(u"no-data"_s));
-
-    QProcess dropslip;
     QProcessEnvironment env = sessionEnvironment(m_home.path());
     env.insert(u"XDG_DATA_DIRS"_s, m_home.filePath(u"no-data"_s));
-    dropslip.setProcessEnvironment(env);
-    dropslip.start(QStringLiteral(DROPSLIP_PATH),
-                   {u"--yes"_s, u"https://example.org/a"_s, u"--text"_s, u"https://vimeo.com/1"_s,
-                    pdf, u"-"_s});
-    ASSERT_TRUE(dropslip.waitForStarted(5000));
-    dropslip.write(TestPictures::encoded(TestPictures::twoTone(8, 6), "png"));
-    dropslip.closeWriteChannel();
+    QProcess dropslip;
+    startDropslip(dropslip,
+                  {u"--yes"_s, u"https://example.org/a"_s, u"--text"_s, u"https://vimeo.com/1"_s,
+                   pdf, u"-"_s},
+                  true, TestPictures::encoded(TestPictures::twoTone(8, 6), "png"), env);
     ASSERT_TRUE(dropslip.waitForFinished(20000));
     EXPECT_EQ(dropslip.exitCode(), 0) << dropslip.readAllStandardError().constData();
 
     QMap<QString, PendingItemRecord> saved;
-    for (const QString &name : records()) {
-        QFile record(inbox() + u'/' + name);
-        ASSERT_TRUE(record.open(QIODevice::ReadOnly));
-        const auto read = PendingItemRecord::fromJson(record.readAll());
-        ASSERT_TRUE(read);
-        saved.insert(read->type, *read);
-    }
+    for (const PendingItemRecord &record : readRecords())
+        saved.insert(record.type, record);
     EXPECT_EQ(saved.keys(), (QStringList{u"document"_s, u"image"_s, u"video"_s, u"web_link"_s}));
     EXPECT_EQ(saved[u"web_link"_s].url, u"https://example.org/a"_s);
     EXPECT_EQ(saved[u"video"_s].url, u"https://vimeo.com/1"_s);

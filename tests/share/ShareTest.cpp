@@ -6,6 +6,8 @@
 #include <share/ShareController.h>
 #include <share/ShareSheet.h>
 
+#include "TestFiles.h"
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,7 @@
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::writeTestFile;
 
 namespace {
 
@@ -37,12 +40,36 @@ QMap<QString, PendingItemRecord> recordsIn(const QString &inbox)
     return records;
 }
 
-SharedItem item(SharedItemType type, const QString &title)
+SharedItem item(SharedItemType type, const QString &title,
+                const std::optional<QUrl> &url = std::nullopt,
+                const std::optional<QByteArray> &bytes = std::nullopt,
+                const std::optional<QString> &note = std::nullopt)
 {
     SharedItem shared;
     shared.type = type;
     shared.title = title;
+    shared.url = url;
+    shared.imageData = bytes;
+    shared.note = note;
     return shared;
+}
+
+SharedItem link(const QString &title, const QString &address = u"https://example.org/a"_s)
+{
+    return item(SharedItemType::WebLink, title, QUrl(address));
+}
+
+SharedItem fileItem(const QString &title, const QString &path)
+{
+    return item(SharedItemType::Document, title, QUrl::fromLocalFile(path));
+}
+
+// An empty inbox folder in `dir`.
+QString inboxIn(const QTemporaryDir &dir)
+{
+    const QString inbox = dir.filePath(u"PendingItems"_s);
+    EXPECT_TRUE(QDir().mkpath(inbox));
+    return inbox;
 }
 
 } // namespace
@@ -50,28 +77,18 @@ SharedItem item(SharedItemType type, const QString &title)
 TEST(InboxWriter, CompanionsThenRecordsAllWhole)
 {
     QTemporaryDir dir;
-    const QString inbox = dir.filePath(u"PendingItems"_s);
-    QDir().mkpath(inbox);
-    QFile source(dir.filePath(u"My Notes.txt"_s));
-    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
-    source.write("shared file");
-    source.close();
-
-    SharedItem link = item(SharedItemType::Video, u"link"_s);
-    link.url = QUrl(u"https://youtu.be/x"_s);
-    link.note = u"to watch"_s;
-    SharedItem file = item(SharedItemType::Document, u"file"_s);
-    file.url = QUrl::fromLocalFile(source.fileName());
-    SharedItem picture = item(SharedItemType::Image, u"picture"_s);
-    picture.imageData = QByteArray("picture bytes");
-    SharedItem pdf = item(SharedItemType::Document, u"pdf"_s);
-    pdf.imageData = QByteArray("%PDF-1.4");
-    SharedItem vanished = item(SharedItemType::Document, u"vanished"_s);
-    vanished.url = QUrl::fromLocalFile(dir.filePath(u"gone.txt"_s));
-
+    const QString inbox = inboxIn(dir);
+    const QString source = writeTestFile(dir, u"My Notes.txt"_s, "shared file");
     const QDateTime when(QDate(2026, 1, 31), QTime(9, 5, 0, 123), Qt::UTC);
     const InboxWriter::Outcome outcome =
-        InboxWriter([&] { return when; }).saveItems({link, file, picture, pdf, vanished}, inbox);
+        InboxWriter([&] { return when; })
+            .saveItems({item(SharedItemType::Video, u"link"_s, QUrl(u"https://youtu.be/x"_s), {},
+                             u"to watch"_s),
+                        fileItem(u"file"_s, source),
+                        item(SharedItemType::Image, u"picture"_s, {}, "picture bytes"),
+                        item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"),
+                        fileItem(u"vanished"_s, dir.filePath(u"gone.txt"_s))},
+                       inbox);
     EXPECT_EQ(outcome.written, 4);
     EXPECT_EQ(outcome.problems.size(), 1) << "the file that was gone";
 
@@ -106,22 +123,16 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
 TEST(InboxWriter, FilesWithLongNamesAreCopiedUnderNamesTheFileSystemTakes)
 {
     QTemporaryDir dir;
-    const QString inbox = dir.filePath(u"PendingItems"_s);
-    QDir().mkpath(inbox);
+    const QString inbox = inboxIn(dir);
     const QString names[] = {
         QString(176, u'a') + u".pdf"_s,         // 180 bytes
         QString(251, u'b') + u".pdf"_s,         // 255 bytes
         QString(80, QChar(0x5831)) + u".pdf"_s, // 244 bytes, three to a character
     };
     QList<SharedItem> items;
-    for (const QString &name : names) {
-        QFile source(dir.filePath(name));
-        ASSERT_TRUE(source.open(QIODevice::WriteOnly)) << QFile::encodeName(name).size();
-        source.write(QFile::encodeName(name));
-        SharedItem file = item(SharedItemType::Document, QString::number(items.size()));
-        file.url = QUrl::fromLocalFile(source.fileName());
-        items.append(file);
-    }
+    for (const QString &name : names)
+        items << fileItem(QString::number(items.size()),
+                          writeTestFile(dir, name, QFile::encodeName(name)));
 
     const InboxWriter::Outcome outcome = InboxWriter().saveItems(items, inbox);
     EXPECT_EQ(outcome.written, 3);
@@ -147,30 +158,21 @@ TEST(InboxWriter, FilesWithLongNamesAreCopiedUnderNamesTheFileSystemTakes)
 TEST(InboxWriter, AnItemLeftWithNothingToImportGetsNoRecord)
 {
     QTemporaryDir dir;
-    const QString inbox = dir.filePath(u"PendingItems"_s);
-    QDir().mkpath(inbox);
+    const QString inbox = inboxIn(dir);
     // Where the copies go is taken by a plain file: no copy can be made.
     QFile blocker(inbox + u"/Imported"_s);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    QFile source(dir.filePath(u"Report.pdf"_s));
-    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
-    source.write("%PDF-1.4");
-    source.close();
-
-    SharedItem file = item(SharedItemType::Document, u"file"_s);
-    file.url = QUrl::fromLocalFile(source.fileName());
-    SharedItem pdf = item(SharedItemType::Document, u"pdf"_s);
-    pdf.imageData = QByteArray("%PDF-1.4");
+    const QString source = writeTestFile(dir, u"Report.pdf"_s, "%PDF-1.4");
+    const SharedItem file = fileItem(u"file"_s, source);
     const InboxWriter::Outcome alone = InboxWriter().saveItems({file}, inbox);
     EXPECT_EQ(alone.written, 0);
     ASSERT_EQ(alone.problems.size(), 1);
-    EXPECT_TRUE(alone.problems[0].contains(source.fileName())) << qPrintable(alone.problems[0]);
+    EXPECT_TRUE(alone.problems[0].contains(source)) << qPrintable(alone.problems[0]);
     EXPECT_TRUE(recordsIn(inbox).isEmpty());
 
-    SharedItem link = item(SharedItemType::WebLink, u"link"_s);
-    link.url = QUrl(u"https://example.org/a"_s);
-    const InboxWriter::Outcome outcome = InboxWriter().saveItems({file, pdf, link}, inbox);
+    const InboxWriter::Outcome outcome = InboxWriter().saveItems(
+        {file, item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"), link(u"link"_s)}, inbox);
     EXPECT_EQ(outcome.written, 1);
     EXPECT_EQ(outcome.problems.size(), 2);
     const auto records = recordsIn(inbox);
@@ -182,28 +184,17 @@ TEST(InboxWriter, AnItemLeftWithNothingToImportGetsNoRecord)
 TEST(InboxWriter, ARecordTooLargeToBeReadIsRefusedWithItsFiles)
 {
     QTemporaryDir dir;
-    const QString inbox = dir.filePath(u"PendingItems"_s);
-    QDir().mkpath(inbox);
-    QFile source(dir.filePath(u"notes.txt"_s));
-    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
-    source.write("notes");
-    source.close();
+    const QString inbox = inboxIn(dir);
     const qsizetype limit = PendingItemRecord::sizeLimit;
-
-    SharedItem longNote = item(SharedItemType::WebLink, QString(10000, u'T'));
-    longNote.url = QUrl(u"https://example.org/a"_s);
-    longNote.note = QString(limit, u'n');
-    SharedItem longUrl = item(SharedItemType::WebLink, u"long address"_s);
-    longUrl.url = QUrl(u"https://example.org/?q="_s + QString(limit, u'q'));
-    SharedItem fileWithNote = item(SharedItemType::Document, u"file with a long note"_s);
-    fileWithNote.url = QUrl::fromLocalFile(source.fileName());
-    fileWithNote.note = QString(limit, u'n');
-    SharedItem fits = item(SharedItemType::WebLink, u"fits"_s);
-    fits.url = QUrl(u"https://example.org/b"_s);
-    fits.note = QString(limit - 1000, u'n');
-
-    const InboxWriter::Outcome outcome =
-        InboxWriter().saveItems({longNote, longUrl, fileWithNote, fits}, inbox);
+    const QUrl address(u"https://example.org/a"_s);
+    const InboxWriter::Outcome outcome = InboxWriter().saveItems(
+        {item(SharedItemType::WebLink, QString(10000, u'T'), address, {}, QString(limit, u'n')),
+         link(u"long address"_s, u"https://example.org/?q="_s + QString(limit, u'q')),
+         item(SharedItemType::Document, u"file with a long note"_s,
+              QUrl::fromLocalFile(writeTestFile(dir, u"notes.txt"_s, "notes")), {},
+              QString(limit, u'n')),
+         item(SharedItemType::WebLink, u"fits"_s, address, {}, QString(limit - 1000, u'n'))},
+        inbox);
     EXPECT_EQ(outcome.written, 1);
     ASSERT_EQ(outcome.problems.size(), 3);
     EXPECT_TRUE(outcome.problems[0].contains(QString(40, u'T')));
@@ -226,19 +217,10 @@ TEST(InboxWriter, LinksInPlaceOfTheInboxFoldersAreNeverWrittenThrough)
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
             .isEmpty();
     };
-    QFile source(dir.filePath(u"Report.pdf"_s));
-    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
-    source.write("%PDF-1.4");
-    source.close();
-    SharedItem link = item(SharedItemType::WebLink, u"link"_s);
-    link.url = QUrl(u"https://example.org/a"_s);
-    SharedItem file = item(SharedItemType::Document, u"file"_s);
-    file.url = QUrl::fromLocalFile(source.fileName());
-    SharedItem pdf = item(SharedItemType::Document, u"pdf"_s);
-    pdf.imageData = QByteArray("%PDF-1.4");
-    SharedItem picture = item(SharedItemType::Image, u"picture"_s);
-    picture.imageData = QByteArray("picture bytes");
-    const QList<SharedItem> items{link, file, pdf, picture};
+    const QList<SharedItem> items{
+        link(u"link"_s), fileItem(u"file"_s, writeTestFile(dir, u"Report.pdf"_s, "%PDF-1.4")),
+        item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"),
+        item(SharedItemType::Image, u"picture"_s, {}, "picture bytes")};
 
     const QString linkedInbox = dir.filePath(u"PendingItems"_s);
     ASSERT_TRUE(QFile::link(elsewhere, linkedInbox));
@@ -249,8 +231,7 @@ TEST(InboxWriter, LinksInPlaceOfTheInboxFoldersAreNeverWrittenThrough)
 
     // A linked Imported costs the files that would go there; the rest is saved.
     ASSERT_TRUE(QFile::remove(linkedInbox));
-    const QString inbox = dir.filePath(u"PendingItems"_s);
-    QDir().mkpath(inbox);
+    const QString inbox = inboxIn(dir);
     ASSERT_TRUE(QFile::link(elsewhere, inbox + u"/Imported"_s));
     const InboxWriter::Outcome outcome = InboxWriter().saveItems(items, inbox);
     EXPECT_EQ(outcome.written, 2);
@@ -267,16 +248,14 @@ TEST(InboxWriter, TheSharedInboxIsOpenedWithoutLinksInAPrivateContainer)
     ASSERT_TRUE(QFile::setPermissions(
         container, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
-    SharedItem link = item(SharedItemType::WebLink, u"link"_s);
-    link.url = QUrl(u"https://example.org/a"_s);
-    EXPECT_EQ(InboxWriter().saveItems({link}).written, 1);
+    EXPECT_EQ(InboxWriter().saveItems({link(u"link"_s)}).written, 1);
     EXPECT_EQ(QFileInfo(container).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
     EXPECT_EQ(recordsIn(inbox).size(), 1);
 
     QTemporaryDir elsewhere;
     ASSERT_TRUE(QDir(inbox).removeRecursively());
     ASSERT_TRUE(QFile::link(elsewhere.path(), inbox));
-    const InboxWriter::Outcome refused = InboxWriter().saveItems({link});
+    const InboxWriter::Outcome refused = InboxWriter().saveItems({link(u"link"_s)});
     EXPECT_EQ(refused.written, 0);
     ASSERT_EQ(refused.problems.size(), 1);
     EXPECT_TRUE(refused.problems[0].contains(u"symbolic link"_s))

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestPictures.h"
 
 #include <share/Attachment.h>
@@ -15,17 +16,11 @@ using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::TestPictures;
 
+using quillory::test::writeTestFile;
+
 namespace {
 
 const QDateTime noon(QDate(2026, 1, 31), QTime(9, 5), Qt::LocalTime);
-
-QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return file.fileName();
-}
 
 } // namespace
 
@@ -34,72 +29,50 @@ TEST(SharedItemExtractor, EachAttachmentGivesAtMostOneItemByTheFirstRuleThatAppl
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QTemporaryDir dir;
     const QByteArray png = TestPictures::encoded(TestPictures::twoTone(8, 6), "png");
-    const QString report = makeFile(dir, u"Report.final.PDF"_s, "%PDF-1.4\n");
-    const QString photo = makeFile(dir, u"photo.JPG"_s, png);
+    const QString report = writeTestFile(dir, u"Report.final.PDF"_s, "%PDF-1.4\n");
+    const QString photo = writeTestFile(dir, u"photo.JPG"_s, png);
     const struct
     {
         const char *name;
-        std::function<Attachment()> attachment;
+        Attachment attachment;
         std::optional<SharedItemType> type; // absent: no item
         QString title;
-        std::function<void(const SharedItem &)> check;
+        std::function<void(const SharedItem &)> check = {};
     } cases[] = {
-        {"a page on YouTube",
-         [] { return Attachment::forLink(QUrl(u"https://www.youtube.com/watch?v=1"_s)); },
-         SharedItemType::Video,
-         u"www.youtube.com"_s,
-         {}},
+        {"a page on YouTube", Attachment::forLink(QUrl(u"https://www.youtube.com/watch?v=1"_s)),
+         SharedItemType::Video, u"www.youtube.com"_s},
         {"a host that merely contains x.com",
-         [] { return Attachment::forLink(QUrl(u"https://www.dropbox.com/s/a"_s)); },
-         SharedItemType::SocialPost,
-         u"www.dropbox.com"_s,
-         {}},
-        {"an address without a host",
-         [] { return Attachment::forLink(QUrl(u"mailto:a@b.example"_s)); },
-         SharedItemType::WebLink,
-         u"Untitled"_s,
-         {}},
-        {"a PDF file is a file, not a page", [&] { return Attachment::forFile(report); },
-         SharedItemType::Document, u"Report.final"_s,
+         Attachment::forLink(QUrl(u"https://www.dropbox.com/s/a"_s)), SharedItemType::SocialPost,
+         u"www.dropbox.com"_s},
+        {"an address without a host", Attachment::forLink(QUrl(u"mailto:a@b.example"_s)),
+         SharedItemType::WebLink, u"Untitled"_s},
+        {"a PDF file is a file, not a page", Attachment::forFile(report), SharedItemType::Document,
+         u"Report.final"_s,
          [&](const SharedItem &i) { EXPECT_EQ(i.url, QUrl::fromLocalFile(report)); }},
-        {"a picture file", [&] { return Attachment::forFile(photo); }, SharedItemType::Image,
-         u"photo"_s, [](const SharedItem &i) { EXPECT_FALSE(i.imageData); }},
-        {"text holding an address",
-         [] { return Attachment::forText(u"  https://vimeo.com/1\n"_s); },
-         SharedItemType::Video,
-         u"vimeo.com"_s,
-         {}},
-        {"text that is no address",
-         [] { return Attachment::forText(u"just words"_s); },
-         std::nullopt,
-         {},
-         {}},
-        {"picture bytes", [&] { return Attachment::forBytes(png); }, SharedItemType::Image,
+        {"a picture file", Attachment::forFile(photo), SharedItemType::Image, u"photo"_s,
+         [](const SharedItem &i) { EXPECT_FALSE(i.imageData); }},
+        {"text holding an address", Attachment::forText(u"  https://vimeo.com/1\n"_s),
+         SharedItemType::Video, u"vimeo.com"_s},
+        {"text that is no address", Attachment::forText(u"just words"_s), std::nullopt, {}},
+        {"picture bytes", Attachment::forBytes(png), SharedItemType::Image,
          u"Image Jan 31, 9:05 AM"_s,
          [&](const SharedItem &i) {
              EXPECT_EQ(i.imageData, png) << "stored as delivered";
              EXPECT_FALSE(i.url);
          }},
-        {"PDF bytes",
-         [] { return Attachment::forBytes("%PDF-1.7 ..."); },
-         SharedItemType::Document,
-         u"Document Jan 31, 9:05 AM"_s,
-         {}},
-        {"text bytes holding an address",
-         [] { return Attachment::forBytes("https://www.linkedin.com/in/x\n"); },
-         SharedItemType::SocialPost,
-         u"www.linkedin.com"_s,
-         {}},
+        {"PDF bytes", Attachment::forBytes("%PDF-1.7 ..."), SharedItemType::Document,
+         u"Document Jan 31, 9:05 AM"_s},
+        {"text bytes holding an address", Attachment::forBytes("https://www.linkedin.com/in/x\n"),
+         SharedItemType::SocialPost, u"www.linkedin.com"_s},
         {"binary noise",
-         [] { return Attachment::forBytes(QByteArray("\x01\x02\xff\x00\x10", 5)); },
+         Attachment::forBytes(QByteArray("\x01\x02\xff\x00\x10", 5)),
          std::nullopt,
-         {},
          {}},
     };
     const SharedItemExtractor extractor([] { return noon; });
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const auto item = extractor.extractSharedItem(c.attachment());
+        const auto item = extractor.extractSharedItem(c.attachment);
         ASSERT_EQ(item.has_value(), c.type.has_value());
         if (!item)
             continue;
@@ -145,10 +118,11 @@ TEST(Attachment, BytesAreTypedByWhatTheirContentIs)
 
     // A file's type comes from its name and content; what it becomes, from its name alone.
     QTemporaryDir dir;
-    EXPECT_EQ(Attachment::forFile(makeFile(dir, u"photo.png"_s, png)).mimeType(), u"image/png"_s);
-    EXPECT_EQ(Attachment::forFile(makeFile(dir, u"unnamed"_s, "%PDF-1.4\n")).mimeType(),
+    EXPECT_EQ(Attachment::forFile(writeTestFile(dir, u"photo.png"_s, png)).mimeType(),
+              u"image/png"_s);
+    EXPECT_EQ(Attachment::forFile(writeTestFile(dir, u"unnamed"_s, "%PDF-1.4\n")).mimeType(),
               u"application/pdf"_s);
-    EXPECT_EQ(Attachment::forFile(makeFile(dir, u"empty"_s, {})).mimeType(),
+    EXPECT_EQ(Attachment::forFile(writeTestFile(dir, u"empty"_s, {})).mimeType(),
               u"application/x-zerosize"_s);
 }
 
@@ -166,7 +140,7 @@ TEST(SharedItemExtractor, SeveralAttachmentsGiveItemsInTheirOrder)
 TEST(ShareCommandLine, EachArgumentIsOneAttachmentOrSaysWhyNot)
 {
     QTemporaryDir dir;
-    const QString file = makeFile(dir, u"notes.txt"_s, "hello");
+    const QString file = writeTestFile(dir, u"notes.txt"_s, "hello");
     const ShareCommandLine line = ShareCommandLine::parse(
         {u"--yes"_s, u"https://example.com/a"_s, file, QUrl::fromLocalFile(file).toString(),
          u"--text"_s, u"https://t.example"_s, u"-"_s, dir.path(), dir.filePath(u"gone"_s),
@@ -247,7 +221,7 @@ TEST(ShareCommandLine, StandardInputOverTheLimitIsRefusedNotCut)
 TEST(ShareCommandLine, AnExistingFileWinsOverTheAddressItsNameLooksLike)
 {
     QTemporaryDir dir;
-    const QString file = makeFile(dir, u"report:v2.pdf"_s, "%PDF-1.4\n");
+    const QString file = writeTestFile(dir, u"report:v2.pdf"_s, "%PDF-1.4\n");
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     const ShareCommandLine line = ShareCommandLine::parse(

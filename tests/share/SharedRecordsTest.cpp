@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestPictures.h"
 
 #include <share/InboxWriter.h>
@@ -14,17 +15,7 @@ using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::TestPictures;
 
-namespace {
-
-QString makeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return file.fileName();
-}
-
-} // namespace
+using quillory::test::writeTestFile;
 
 // Quillory reads what Dropslip writes: the records for the same arguments stay the same bytes,
 // whatever Dropslip does inside. Names chosen afresh for each share read as <UUID>.
@@ -33,7 +24,7 @@ TEST(SharedRecords, EachKindIsWrittenAsQuilloryReadsIt)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QTemporaryDir dir;
     const QString inbox = dir.filePath(u"PendingItems"_s);
-    QDir().mkpath(inbox);
+    ASSERT_TRUE(QDir().mkpath(inbox));
     const QByteArray png = TestPictures::encoded(TestPictures::twoTone(8, 6), "png");
     const QByteArray xbm = TestPictures::encoded(TestPictures::twoTone(8, 6), "xbm");
     ASSERT_FALSE(png.isEmpty());
@@ -47,13 +38,13 @@ TEST(SharedRecords, EachKindIsWrittenAsQuilloryReadsIt)
         u"https://x.com/p/1"_s,
         u"--text"_s,
         u" https://vimeo.com/1\n"_s,
-        makeFile(dir, u"photo.png"_s, png),
-        makeFile(dir, u"Report.final.PDF"_s, "%PDF-1.4\n"),
-        makeFile(dir, u"Caf\u00e9 notes.txt"_s, "notes"),
+        writeTestFile(dir, u"photo.png"_s, png),
+        writeTestFile(dir, u"Report.final.PDF"_s, "%PDF-1.4\n"),
+        writeTestFile(dir, u"Caf\u00e9 notes.txt"_s, "notes"),
         // Files that lie: the name decides, as it always has.
-        makeFile(dir, u"looks like a picture.png"_s, "%PDF-1.4\n"),
-        makeFile(dir, u"looks like a document.pdf"_s, png),
-        makeFile(dir, u"drawing.svg"_s, "<svg xmlns=\"http://www.w3.org/2000/svg\"/>"),
+        writeTestFile(dir, u"looks like a picture.png"_s, "%PDF-1.4\n"),
+        writeTestFile(dir, u"looks like a document.pdf"_s, png),
+        writeTestFile(dir, u"drawing.svg"_s, "<svg xmlns=\"http://www.w3.org/2000/svg\"/>"),
         u"-"_s,
         u"-"_s,
         u"-"_s,

@@ -1,6 +1,7 @@
 #include "Eventually.h"
 #include "FaultyDisk.h"
 #include "QuilloryProcess.h"
+#include "TestFiles.h"
 #include "TestPictures.h"
 
 #include <intake/AppNotifier.h>
@@ -42,6 +43,7 @@ using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 using quillory::test::startQuillory;
 using quillory::test::TestPictures;
+using quillory::test::writeTestFile;
 
 namespace {
 
@@ -63,44 +65,53 @@ QAction *findAction(MainWindow &window, const QString &text)
     return nullptr;
 }
 
+// The application started over a library of its own, on a disk that can be made to fail.
+class QuilloryAppTest : public ::testing::Test
+{
+protected:
+    FaultyDisk m_disk;
+    QTemporaryDir m_dir;
+    QAction *trayEntry(const QString &text) const
+    {
+        for (QAction *action : m_app->tray()->menu()->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        ADD_FAILURE() << "no tray entry " << text.toStdString();
+        return nullptr;
+    }
+
+    std::unique_ptr<QuilloryApp> m_app = startApp(m_dir);
+};
+
 } // namespace
 
-TEST(QuilloryApp, ShowsOneMainWindowAndBringsItForward)
+TEST_F(QuilloryAppTest, ShowsOneMainWindowBringsItForwardAndLetsItClose)
 {
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    MainWindow *window = app->mainWindow();
+    MainWindow *window = m_app->mainWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), u"Quillory"_s);
     EXPECT_EQ(window->objectName(), u"main"_s);
     EXPECT_EQ(window->size(), QSize(1200, 800));
-    app->showMainWindow();
-    EXPECT_EQ(app->mainWindow(), window) << "opening it again brings the same window forward";
-}
+    m_app->showMainWindow();
+    EXPECT_EQ(m_app->mainWindow(), window) << "opening it again brings the same window forward";
 
-TEST(QuilloryApp, ClosedWindowIsNotReopenedByTheDelayedRaise)
-{
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    app->mainWindow()->close();
-    ASSERT_EVENTUALLY(app->mainWindow() == nullptr, 2000);
+    // Closed, it is not reopened by the delayed raise.
+    window->close();
+    ASSERT_EVENTUALLY(m_app->mainWindow() == nullptr, 2000);
     QTest::qWait(700); // past both delayed raises
-    EXPECT_EQ(app->mainWindow(), nullptr);
-    app->showMainWindow();
-    ASSERT_NE(app->mainWindow(), nullptr);
-    EXPECT_TRUE(app->mainWindow()->isVisible());
+    EXPECT_EQ(m_app->mainWindow(), nullptr);
+    m_app->showMainWindow();
+    ASSERT_NE(m_app->mainWindow(), nullptr);
+    EXPECT_TRUE(m_app->mainWindow()->isVisible());
 }
 
 TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
 {
     QTemporaryDir dir;
     const QString storePath = dir.filePath(u"s.store"_s);
-    const QString pdf = dir.filePath(u"notes.pdf"_s);
-    QFile file(pdf);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("%PDF-1.4\n");
-    file.close();
+    const QString pdf = writeTestFile(dir, u"notes.pdf"_s, "%PDF-1.4\n");
     const QByteArray png = TestPictures::encoded(TestPictures::twoTone(2400, 1600), "png");
     {
         auto app = startApp(dir);
@@ -122,12 +133,10 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
     EXPECT_EQ(pictures, 1);
 }
 
-TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
+TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedState)
 {
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    MainWindow &window = *app->mainWindow();
-    AppState &state = app->state();
+    MainWindow &window = *m_app->mainWindow();
+    AppState &state = m_app->state();
 
     QAction *newFolder = findAction(window, u"New Folder"_s);
     ASSERT_NE(newFolder, nullptr);
@@ -152,122 +161,101 @@ TEST(QuilloryApp, MenuEntriesChangeTheSharedState)
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
 }
 
-TEST(QuilloryApp, SettingsOpenOnceFromTheFileMenuAndTheTray)
+TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
 {
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    QAction *settings = findAction(*app->mainWindow(), u"Settings..."_s);
+    QAction *settings = findAction(*m_app->mainWindow(), u"Settings..."_s);
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    EXPECT_EQ(findAction(*app->mainWindow(), u"Privacy && Security..."_s), nullptr);
+    EXPECT_EQ(findAction(*m_app->mainWindow(), u"Privacy && Security..."_s), nullptr);
     settings->trigger();
-    SettingsView *window = app->settingsWindow();
+    SettingsView *window = m_app->settingsWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), u"Settings"_s);
 
-    QAction *traySettings = nullptr;
-    for (QAction *action : app->tray()->menu()->actions()) {
-        if (action->text() == u"Settings..."_s)
-            traySettings = action;
-    }
+    QAction *traySettings = trayEntry(u"Settings..."_s);
     ASSERT_NE(traySettings, nullptr);
     traySettings->trigger();
-    EXPECT_EQ(app->settingsWindow(), window) << "one settings window, brought forward";
+    EXPECT_EQ(m_app->settingsWindow(), window) << "one settings window, brought forward";
 }
 
-TEST(QuilloryApp, FindDuplicatesInTheLibraryMenuOpensTheGroups)
+TEST_F(QuilloryAppTest, FindDuplicatesInTheLibraryMenuOpensTheGroups)
 {
-    QTemporaryDir dir;
-    auto app = startApp(dir);
     for (const char *address : {"https://example.com/a", "https://www.example.com/a/"})
-        app->store().insert(
+        m_app->store().insert(
             std::make_unique<Item>(ItemType::WebLink, u"A"_s, QUrl(QString::fromLatin1(address))));
     int groups = -1;
-    app->mainWindow()->setSheetHook([&groups](QDialog &dialog) {
+    m_app->mainWindow()->setSheetHook([&groups](QDialog &dialog) {
         if (auto *sheet = qobject_cast<DuplicatesSheet *>(&dialog))
             groups = sheet->groupCount();
     });
-    QAction *find = findAction(*app->mainWindow(), u"Find Duplicates..."_s);
+    QAction *find = findAction(*m_app->mainWindow(), u"Find Duplicates..."_s);
     ASSERT_NE(find, nullptr);
     find->trigger();
     EXPECT_EQ(groups, 1);
 }
 
-TEST(QuilloryApp, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
+TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
 {
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    const QString file = dir.filePath(u"bookmarks.html"_s);
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><H3>Saved</H3><DL><p>"
-                  "<DT><A HREF=\"mailto:ann@example.com\">Write to Ann</A></DL><p>");
-    }
-    BookmarkFlow &flow = app->bookmarks();
+    const QString file =
+        writeTestFile(m_dir, u"bookmarks.html"_s,
+                      "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p><DT><H3>Saved</H3><DL><p>"
+                      "<DT><A HREF=\"mailto:ann@example.com\">Write to Ann</A></DL><p>");
+    BookmarkFlow &flow = m_app->bookmarks();
     flow.setOpenFileHook([&] { return file; });
-    flow.setSaveFileHook([&] { return dir.filePath(u"out.html"_s); });
+    flow.setSaveFileHook([&] { return m_dir.filePath(u"out.html"_s); });
     QStringList summaries;
-    app->setSheetHook([&](QDialog &dialog) {
+    m_app->setSheetHook([&](QDialog &dialog) {
         if (auto *box = qobject_cast<QMessageBox *>(&dialog))
             summaries.append(box->text());
         dialog.close();
     });
 
-    QAction *import = findAction(*app->mainWindow(), u"Import Bookmarks..."_s);
+    QAction *import = findAction(*m_app->mainWindow(), u"Import Bookmarks..."_s);
     ASSERT_NE(import, nullptr);
     QSignalSpy imported(&flow, &BookmarkFlow::importEnded);
     import->trigger();
     ASSERT_TRUE(imported.wait(10000));
-    ASSERT_EQ(app->store().items().size(), 1u);
-    EXPECT_EQ(app->store().items().front()->folder()->name(), u"Saved"_s);
+    ASSERT_EQ(m_app->store().items().size(), 1u);
+    EXPECT_EQ(m_app->store().items().front()->folder()->name(), u"Saved"_s);
 
-    ASSERT_NE(findAction(*app->mainWindow(), u"Export Bookmarks..."_s), nullptr);
-    app->showSettings();
-    ASSERT_NE(app->settingsWindow()->importBookmarksRow(), nullptr);
-    EXPECT_EQ(app->settingsWindow()->importBookmarksRow()->text(), u"Import Bookmarks..."_s);
+    ASSERT_NE(findAction(*m_app->mainWindow(), u"Export Bookmarks..."_s), nullptr);
+    m_app->showSettings();
+    ASSERT_NE(m_app->settingsWindow()->importBookmarksRow(), nullptr);
+    EXPECT_EQ(m_app->settingsWindow()->importBookmarksRow()->text(), u"Import Bookmarks..."_s);
     QSignalSpy exported(&flow, &BookmarkFlow::exportEnded);
-    app->settingsWindow()->exportBookmarksRow()->click();
+    m_app->settingsWindow()->exportBookmarksRow()->click();
     ASSERT_TRUE(exported.wait(10000));
-    EXPECT_TRUE(QFile::exists(dir.filePath(u"out.html"_s)));
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(u"out.html"_s)));
     EXPECT_EQ(summaries, (QStringList{u"Imported 1 bookmark into 1 new folder."_s,
                                       u"Exported 1 bookmark to out.html."_s}));
 }
 
-TEST(QuilloryApp, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
+TEST_F(QuilloryAppTest, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
 {
-    QTemporaryDir dir;
-    auto app = startApp(dir);
     auto *tiff = new QMimeData;
     tiff->setData(u"image/tiff"_s, TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
     QGuiApplication::clipboard()->setMimeData(tiff);
-    findAction(*app->mainWindow(), u"New Item from Clipboard"_s)->trigger();
-    ASSERT_EQ(app->store().items().size(), 1u);
-    EXPECT_EQ(app->store().items().front()->type(), ItemType::Screenshot);
+    findAction(*m_app->mainWindow(), u"New Item from Clipboard"_s)->trigger();
+    ASSERT_EQ(m_app->store().items().size(), 1u);
+    EXPECT_EQ(m_app->store().items().front()->type(), ItemType::Screenshot);
 
     auto *files = new QMimeData;
-    files->setUrls({QUrl::fromLocalFile(dir.filePath(u"a.pdf"_s)),
-                    QUrl::fromLocalFile(dir.filePath(u"b.pdf"_s))});
+    files->setUrls({QUrl::fromLocalFile(m_dir.filePath(u"a.pdf"_s)),
+                    QUrl::fromLocalFile(m_dir.filePath(u"b.pdf"_s))});
     QGuiApplication::clipboard()->setMimeData(files);
-    for (QAction *action : app->tray()->menu()->actions()) {
-        if (action->text() == u"Paste from Clipboard"_s)
-            action->trigger();
-    }
-    EXPECT_EQ(app->store().items().size(), 3u) << "each copied file is an item";
+    trayEntry(u"Paste from Clipboard"_s)->trigger();
+    EXPECT_EQ(m_app->store().items().size(), 3u) << "each copied file is an item";
     QGuiApplication::clipboard()->clear();
 }
 
-TEST(QuilloryApp, QuittingWithUnsavedChangesAsksFirst)
+TEST_F(QuilloryAppTest, QuittingWithUnsavedChangesAsksFirst)
 {
-    FaultyDisk disk;
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    disk.setFull(true);
-    app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
+    m_disk.setFull(true);
+    m_app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
     QStringList answers{u"Try Again"_s, u"Cancel"_s};
     QStringList asked;
-    app->setSheetHook([&](QDialog &dialog) {
+    m_app->setSheetHook([&](QDialog &dialog) {
         auto &box = static_cast<QMessageBox &>(dialog);
         asked << box.text();
         EXPECT_TRUE(box.informativeText().contains(u"storage space"_s));
@@ -277,62 +265,57 @@ TEST(QuilloryApp, QuittingWithUnsavedChangesAsksFirst)
                 button->click();
         }
     });
-    EXPECT_FALSE(app->mayQuit()) << "tried again, failed again, then stayed";
+    EXPECT_FALSE(m_app->mayQuit()) << "tried again, failed again, then stayed";
     EXPECT_EQ(asked.size(), 2);
     EXPECT_EQ(asked.first(), u"Your latest changes could not be saved."_s);
-    EXPECT_TRUE(app->store().hasUnsavedChanges());
+    EXPECT_TRUE(m_app->store().hasUnsavedChanges());
 
     answers = {u"Quit Anyway"_s};
-    EXPECT_TRUE(app->mayQuit());
+    EXPECT_TRUE(m_app->mayQuit());
     asked.clear();
-    EXPECT_TRUE(app->mayQuit()) << "the window closing as the application quits";
+    EXPECT_TRUE(m_app->mayQuit()) << "the window closing as the application quits";
     EXPECT_TRUE(asked.isEmpty()) << "the answer already given holds";
 }
 
-TEST(QuilloryApp, WithoutATrayClosingTheWindowClosesSettingsToo)
+TEST_F(QuilloryAppTest, WithoutATrayClosingTheWindowClosesSettingsToo)
 {
     if (TrayIcon::isAvailable())
         GTEST_SKIP() << "with a tray, closing the window does not quit";
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    app->showSettings();
-    QPointer<SettingsView> settings = app->settingsWindow();
+    m_app->showSettings();
+    QPointer<SettingsView> settings = m_app->settingsWindow();
     ASSERT_TRUE(settings && settings->isVisible());
-    app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
-    EXPECT_TRUE(app->mainWindow()->close());
-    EXPECT_FALSE(app->store().hasUnsavedChanges()) << "saved before the window went";
+    m_app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"kept"_s));
+    EXPECT_TRUE(m_app->mainWindow()->close());
+    EXPECT_FALSE(m_app->store().hasUnsavedChanges()) << "saved before the window went";
     EXPECT_TRUE(!settings || !settings->isVisible())
         << "nothing stays open to change the library after the decision to quit";
 }
 
-TEST(QuilloryApp, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
+TEST_F(QuilloryAppTest, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
 {
-    FaultyDisk disk;
-    QTemporaryDir dir;
-    auto app = startApp(dir);
-    app->mainWindow()->close();
-    ASSERT_EVENTUALLY(app->mainWindow() == nullptr, 2000);
-    disk.setFull(true);
-    app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
-    EXPECT_FALSE(app->store().save());
-    ASSERT_TRUE(app->state().showErrorAlert());
+    m_app->mainWindow()->close();
+    ASSERT_EVENTUALLY(m_app->mainWindow() == nullptr, 2000);
+    m_disk.setFull(true);
+    m_app->store().insert(std::make_unique<Item>(ItemType::WebLink, u"unsaved"_s));
+    EXPECT_FALSE(m_app->store().save());
+    ASSERT_TRUE(m_app->state().showErrorAlert());
 
     QStringList shown;
-    app->showMainWindow();
-    app->mainWindow()->setSheetHook([&](QDialog &dialog) {
+    m_app->showMainWindow();
+    m_app->mainWindow()->setSheetHook([&](QDialog &dialog) {
         shown << static_cast<QMessageBox &>(dialog).text();
         dialog.accept();
     });
     ASSERT_EVENTUALLY((shown.size()) == (1), 2000);
     EXPECT_TRUE(shown.first().startsWith(u"Storage Error: "_s));
-    EXPECT_FALSE(app->state().showErrorAlert());
+    EXPECT_FALSE(m_app->state().showErrorAlert());
 
     // A later problem of another kind is not swallowed by the first.
-    disk.setFull(false);
+    m_disk.setFull(false);
     sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.filePath(u"s.store"_s).toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(m_dir.filePath(u"s.store"_s).toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_FALSE(app->store().save());
+    EXPECT_FALSE(m_app->store().save());
     ASSERT_EVENTUALLY((shown.size()) == (2), 2000);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);

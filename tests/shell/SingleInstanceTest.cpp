@@ -1,4 +1,5 @@
 #include "QuilloryProcess.h"
+#include "TestFiles.h"
 
 #include <instance/InstanceChannel.h>
 #include <shell/SingleInstance.h>
@@ -6,7 +7,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -26,6 +26,7 @@
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::startQuillory;
+using quillory::test::writeTestFile;
 using Outcome = SingleInstance::Outcome;
 
 namespace {
@@ -90,6 +91,28 @@ private:
     bool m_listening = false;
 };
 
+// `count` connections to `socket` that never say a word; as many as could be made.
+std::vector<std::unique_ptr<QLocalSocket>> idlePeers(const QString &socket, int count)
+{
+    std::vector<std::unique_ptr<QLocalSocket>> peers;
+    for (int i = 0; i < count; ++i) {
+        auto peer = std::make_unique<QLocalSocket>();
+        peer->connectToServer(socket);
+        if (!peer->waitForConnected(2000))
+            break;
+        peers.push_back(std::move(peer));
+    }
+    return peers;
+}
+
+// The library's folder in a fresh session of `home`, made.
+QString containerIn(const QTemporaryDir &home)
+{
+    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
+    EXPECT_TRUE(QDir().mkpath(container));
+    return container;
+}
+
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -118,12 +141,8 @@ TEST(SingleInstance, SecondLaunchAsksTheFirstToComeForward)
 TEST(SingleInstance, ReleasedWhenTheHolderEnds)
 {
     QTemporaryDir dir;
-    {
-        SingleInstance first(dir.path());
-        ASSERT_EQ(first.acquire(), Outcome::Acquired);
-    }
-    SingleInstance next(dir.path());
-    EXPECT_EQ(next.acquire(), Outcome::Acquired);
+    EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::Acquired);
+    EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::Acquired);
 }
 
 TEST(SingleInstance, LockFilesNobodyHoldsAreTakenOver)
@@ -186,8 +205,7 @@ TEST(SingleInstance, WithoutALockFileTheSocketStillKeepsLaunchesApart)
 TEST(SingleInstance, QuilloryStartsOverALockLeftByACrash)
 {
     QTemporaryDir home;
-    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
-    ASSERT_TRUE(QDir().mkpath(container));
+    const QString container = containerIn(home);
     writeLock(container, "garbage left behind");
     QProcess quillory;
     startQuillory(quillory, home.path());
@@ -224,12 +242,8 @@ TEST(SingleInstance, IdlePeersAreDroppedAndDoNotKeepALaunchUnanswered)
     EXPECT_LT(connected.elapsed(), 2000) << "dropped after about a second";
     EXPECT_TRUE(activated.wait(2000));
 
-    std::vector<std::unique_ptr<QLocalSocket>> crowd;
-    for (int i = 0; i < 50; ++i) {
-        crowd.push_back(std::make_unique<QLocalSocket>());
-        crowd.back()->connectToServer(socket);
-        ASSERT_TRUE(crowd.back()->waitForConnected(2000)) << i;
-    }
+    const auto crowd = idlePeers(socket, 50);
+    ASSERT_EQ(crowd.size(), 50u);
     SingleInstance third(dir.path());
     EXPECT_EQ(third.acquire(), Outcome::AnotherRunning);
     EXPECT_TRUE(activated.wait(2000));
@@ -271,11 +285,7 @@ TEST(SingleInstance, ALockFileThatIsNotAPlainFileIsLeftAloneAndSaidSo)
     QTemporaryDir dir;
     const QString lock = QDir(dir.path()).filePath(SingleInstance::lockFileName);
     const QString victim = dir.filePath(u"victim.txt"_s);
-    const auto makeVictim = [&] {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("precious\n");
-    };
+    const auto makeVictim = [&] { writeTestFile(dir, u"victim.txt"_s, "precious\n"); };
     const struct
     {
         const char *name;
@@ -313,14 +323,8 @@ TEST(SingleInstance, ALockFileThatIsNotAPlainFileIsLeftAloneAndSaidSo)
 TEST(SingleInstance, QuilloryRefusesToStartOverALinkedLock)
 {
     QTemporaryDir home;
-    const QString container = home.filePath(u"data/group.nqa.quillory.shared"_s);
-    ASSERT_TRUE(QDir().mkpath(container));
-    const QString victim = home.filePath(u"victim.txt"_s);
-    {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("precious\n");
-    }
+    const QString container = containerIn(home);
+    const QString victim = writeTestFile(home, u"victim.txt"_s, "precious\n");
     ASSERT_TRUE(QFile::link(victim, QDir(container).filePath(SingleInstance::lockFileName)));
     QProcess quillory;
     startQuillory(quillory, home.path());
@@ -348,12 +352,8 @@ TEST(SingleInstance, ASecondQuilloryIsAnsweredDespiteIdlePeers)
     const QString socket = socketOf(container);
     qputenv("XDG_RUNTIME_DIR", runtime);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 15000));
-    std::vector<std::unique_ptr<QLocalSocket>> idle;
-    for (int i = 0; i < 20; ++i) {
-        idle.push_back(std::make_unique<QLocalSocket>());
-        idle.back()->connectToServer(socket);
-        ASSERT_TRUE(idle.back()->waitForConnected(2000));
-    }
+    const auto idle = idlePeers(socket, 20);
+    ASSERT_EQ(idle.size(), 20u);
     QProcess second;
     QElapsedTimer timer;
     timer.start();

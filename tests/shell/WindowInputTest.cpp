@@ -304,15 +304,11 @@ TEST_F(WindowInput, ATagDraggedFromTheSidebarOntoACardTagsThatItem)
     // What the sidebar's tag row gives a drag.
     auto *tree = window().findChild<QTreeView *>(u"sidebarTree"_s);
     ASSERT_NE(tree, nullptr);
-    QModelIndex tagRow;
     const QAbstractItemModel &sidebar = *tree->model();
-    for (int section = 0; section < sidebar.rowCount() && !tagRow.isValid(); ++section) {
-        const QModelIndex parent = sidebar.index(section, 0);
-        for (int row = 0; row < sidebar.rowCount(parent); ++row) {
-            if (sidebar.index(row, 0, parent).data().toString() == u"reading"_s)
-                tagRow = sidebar.index(row, 0, parent);
-        }
-    }
+    const QModelIndex tagRow = sidebar
+                                   .match(sidebar.index(0, 0), Qt::DisplayRole, u"reading"_s, 1,
+                                          Qt::MatchExactly | Qt::MatchRecursive | Qt::MatchWrap)
+                                   .value(0);
     ASSERT_TRUE(tagRow.isValid());
     ASSERT_TRUE(sidebar.flags(tagRow) & Qt::ItemIsDragEnabled);
     std::unique_ptr<QMimeData> payload(sidebar.mimeData({tagRow}));
