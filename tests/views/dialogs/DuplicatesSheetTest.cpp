@@ -1,47 +1,22 @@
-#include <FaultyDisk.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
-#include <model/Tag.h>
-#include <views/dialogs/DuplicatesSheet.h>
+#include "FaultyDisk.h"
+#include "ViewsTestbed.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
+#include <views/dialogs/DuplicatesSheet.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class DuplicatesSheetTest : public ::testing::Test
+class DuplicatesSheetTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_store = open();
-        ASSERT_TRUE(m_store);
-    }
-
-    std::unique_ptr<LibraryStore> open()
-    {
-        QString error;
-        auto store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-        EXPECT_TRUE(store) << error.toStdString();
-        return store;
-    }
-
     Item *link(const QString &title, const QString &url, qint64 created)
     {
         auto item = std::make_unique<Item>(ItemType::WebLink, title, QUrl(url));
         item->setCreatedAt(QDateTime::fromMSecsSinceEpoch(created, Qt::UTC));
         return m_store->insert(std::move(item));
     }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<LibraryStore> m_store;
 };
 
 } // namespace
@@ -125,7 +100,7 @@ TEST_F(DuplicatesSheetTest, ALibraryThatCanOnlyBeReadShowsItsGroupsButMergesNoth
     m_store.reset();
     test::FaultyDisk disk;
     disk.setReadOnly(true);
-    m_store = open();
+    m_store = openStore(u"library.store"_s);
     ASSERT_TRUE(m_store && m_store->isReadOnly());
 
     DuplicatesSheet sheet(*m_store);
