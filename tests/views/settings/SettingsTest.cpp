@@ -73,6 +73,19 @@ protected:
         m_exports.push_back(job.folder());
         return finished.isEmpty() ? QString() : finished.first().first().toString();
     }
+    QString exportOfAnotherLibrary(const ExportService::FileOptions &options)
+    {
+        auto other = openStore(u"other.store"_s);
+        fill(*other);
+        return exportOf(*other, options);
+    }
+    // Presses Export and waits for the export to end.
+    static void runExport(ExportSheet &sheet)
+    {
+        QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+        sheet.findChild<QPushButton *>(u"export"_s)->click();
+        ASSERT_TRUE(ended.wait(5000));
+    }
     // Where the sheet's export waits: a folder of ours alone, named unpredictably.
     static void expectPrivateFolder(const QString &file, const QString &under)
     {
@@ -308,9 +321,7 @@ TEST_F(SettingsTest, TheSaveDialogOpensInAFolderThatExists)
 {
     ExportSheet sheet(*m_store, m_revealer);
     sheet.setDirectory(m_dir.path());
-    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     QString suggested;
     sheet.setSaveLocationHook([&](const QString &path) {
         suggested = path;
@@ -340,9 +351,7 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
         shownMessage = alert.text();
         buttonText = alert.buttons().value(0)->text();
     });
-    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     EXPECT_EQ(title, u"Export Error"_s);
     EXPECT_FALSE(shownMessage.isEmpty());
     EXPECT_EQ(buttonText, u"OK"_s);
@@ -354,9 +363,7 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
 
 TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExportChangesNothing)
 {
-    auto other = openStore(u"other.store"_s);
-    fill(*other);
-    const QString file = exportOf(*other, {});
+    const QString file = exportOfAnotherLibrary({});
     const QString notAnExport =
         test::writeTestFile(m_dir, u"photo.json"_s, "\x89PNG\r\n\x1a\n not json at all");
     SettingsView view(m_state, *m_store, m_security, m_revealer);
@@ -390,9 +397,7 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExpor
 
 TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
 {
-    auto other = openStore(u"other.store"_s);
-    fill(*other);
-    const QString file = exportOf(*other, {});
+    const QString file = exportOfAnotherLibrary({});
     SettingsView view(m_state, *m_store, m_security, m_revealer);
     ImportFlow &flow = view.importFlow();
     flow.setProgressDelay(0); // what a large file gets after the delay
@@ -416,9 +421,7 @@ TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
 
 TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
 {
-    auto other = openStore(u"other.store"_s);
-    fill(*other);
-    const QString backup = exportOf(*other, {false, true, u"correct horse"_s});
+    const QString backup = exportOfAnotherLibrary({false, true, u"correct horse"_s});
     ASSERT_TRUE(backup.endsWith(u".qlbackup"_s));
     SettingsView view(m_state, *m_store, m_security, m_revealer);
     QString answer;

@@ -79,7 +79,7 @@ TEST(IconPickerGrid, PressingACellSelectsAndHighlightsOnlyIt)
     EXPECT_NE(tinted, plain.pixelColor(3, 18));
 }
 
-TEST(IconPickerGrid, ColumnsFollowTheWidth)
+TEST(PickerGrids, ColumnsFollowTheWidth)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
     EXPECT_EQ(grid.heightForWidth(5 * 44 - 8), 7 * 36 + 6 * 8);
@@ -91,6 +91,15 @@ TEST(IconPickerGrid, ColumnsFollowTheWidth)
     EXPECT_EQ(cellsInFirstRow(grid), 7);
     grid.resize(43, 400);
     EXPECT_EQ(cellsInFirstRow(grid), 1);
+
+    // The colour swatches keep columns of 44 pixels too.
+    ColorPickerGrid colours(AppInfo::colorPalette());
+    colours.resize(8 * 44, 200);
+    colours.show();
+    colours.layout()->activate();
+    EXPECT_EQ(cellsInFirstRow(colours), 8);
+    for (const QAbstractButton *cell : colours.findChildren<QAbstractButton *>())
+        EXPECT_EQ(cell->x() % 44, 0);
 }
 
 TEST(ColorPickerGrid, OneSwatchPerColourPressedOrReadBackFromText)
@@ -114,15 +123,4 @@ TEST(ColorPickerGrid, OneSwatchPerColourPressedOrReadBackFromText)
     EXPECT_EQ(checkedNames(grid), QStringList{teal});
     grid.setSelectedColor(QColor(1, 2, 3));
     EXPECT_TRUE(checkedNames(grid).isEmpty());
-}
-
-TEST(ColorPickerGrid, ColumnsAreAtLeastFortyFourPixelsWide)
-{
-    ColorPickerGrid grid(AppInfo::colorPalette());
-    grid.resize(8 * 44, 200);
-    grid.show();
-    grid.layout()->activate();
-    EXPECT_EQ(cellsInFirstRow(grid), 8);
-    for (const QAbstractButton *cell : grid.findChildren<QAbstractButton *>())
-        EXPECT_EQ(cell->x() % 44, 0);
 }

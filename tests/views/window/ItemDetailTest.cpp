@@ -283,11 +283,13 @@ TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
     EXPECT_TRUE(titleLabel->text().endsWith(QChar(0x2026)));
 }
 
-TEST(ItemEditorSheet, SaveRules)
+class ItemEditorSheetTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
-    QTemporaryDir dir;
-    QString error;
-    auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
+};
+
+TEST_F(ItemEditorSheetTest, SaveRules)
+{
+    LibraryStore *store = m_store.get();
     Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"Old"_s,
                                                       QUrl(u"https://old.example/x"_s), u"note"_s));
     const QDateTime before = item->modifiedAt();
