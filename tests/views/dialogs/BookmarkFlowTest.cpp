@@ -1,23 +1,13 @@
-#include "TestFiles.h"
 #include "TestHttpServer.h"
+#include "ViewsTestbed.h"
 
 #include <intake/ItemEnricher.h>
 #include <metadata/MetadataService.h>
-#include <model/Folder.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
 #include <state/AppState.h>
 #include <views/dialogs/BookmarkFlow.h>
 
-#include <QFile>
-#include <QMessageBox>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -25,15 +15,12 @@ using quillory::test::TestHttpServer;
 
 namespace {
 
-class BookmarkFlowTest : public ::testing::Test
+class BookmarkFlowTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
 protected:
     BookmarkFlowTest()
         : m_state(std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat))
     {
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"library.store"_s), &error);
-        EXPECT_TRUE(m_store) << error.toStdString();
         m_state.followStore(*m_store);
         m_enricher = std::make_unique<ItemEnricher>(*m_store, m_metadata);
         m_flow = std::make_unique<BookmarkFlow>(m_state, *m_store, *m_enricher);
@@ -60,9 +47,7 @@ protected:
         return nullptr;
     }
 
-    QTemporaryDir m_dir;
     AppState m_state;
-    std::unique_ptr<LibraryStore> m_store;
     MetadataService m_metadata;
     std::unique_ptr<ItemEnricher> m_enricher;
     std::unique_ptr<BookmarkFlow> m_flow;
@@ -130,13 +115,7 @@ TEST_F(BookmarkFlowTest, NotNowFetchesNothingAndStopLeavesTheRestUnfetched)
     const QString file =
         writeFile(u"b.html"_s, "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><p>" + links);
 
-    m_flow->setSheetHook([](QDialog &dialog) {
-        auto &box = dynamic_cast<QMessageBox &>(dialog);
-        for (QAbstractButton *button : box.buttons()) {
-            if (button->text() == u"Not Now")
-                button->click();
-        }
-    });
+    m_flow->setSheetHook([](QDialog &dialog) { test::answer(dialog, u"Not Now"_s); });
     QSignalSpy imported(m_flow.get(), &BookmarkFlow::importEnded);
     m_flow->importFile(m_window, file);
     ASSERT_TRUE(imported.wait(10000));

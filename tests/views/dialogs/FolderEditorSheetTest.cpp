@@ -1,45 +1,29 @@
+#include "ViewsTestbed.h"
+
 #include <model/Clock.h>
-#include <model/Folder.h>
 #include <model/HexColor.h>
-#include <model/LibraryStore.h>
 #include <state/AppInfo.h>
 #include <views/dialogs/FolderEditorSheet.h>
 #include <views/widgets/ColorPickerGrid.h>
 #include <views/widgets/IconPickerGrid.h>
 
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::child;
+using quillory::test::press;
 
 namespace {
-
-template <typename T = QWidget> T *child(const QWidget &root, const char *objectName)
-{
-    return root.findChild<T *>(QString::fromLatin1(objectName));
-}
 
 QString paletteHex(int index)
 {
     return HexColor::toHexOrDefault(AppInfo::colorPalette()[index]);
 }
 
-class FolderEditorSheetTest : public ::testing::Test
+class FolderEditorSheetTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"test.store"_s), &error);
-        ASSERT_TRUE(m_store) << error.toStdString();
-    }
     void TearDown() override { Clock::setSource({}); }
 
     Folder *add(const QString &name, Folder *parent = nullptr, int sortOrder = 0)
@@ -84,44 +68,29 @@ protected:
         combo->setCurrentIndex(index);
     }
 
-    static void press(QWidget &sheet, const char *objectName)
-    {
-        auto *button = child<QAbstractButton>(sheet, objectName);
-        ASSERT_NE(button, nullptr) << objectName;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
     static void pick(FolderEditorSheet &sheet, const QString &icon, const QString &colorHex)
     {
         QTest::mouseClick(child<IconPickerGrid>(sheet, "iconPicker")->cell(icon), Qt::LeftButton);
         QTest::mouseClick(child<ColorPickerGrid>(sheet, "colorPicker")->cell(colorHex),
                           Qt::LeftButton);
     }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<LibraryStore> m_store;
 };
 
 } // namespace
-
-TEST_F(FolderEditorSheetTest, NewFolderStartsFromDefaults)
-{
-    FolderEditorSheet sheet(*m_store, nullptr);
-    EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
-    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Create"_s);
-    EXPECT_EQ(child<QLineEdit>(sheet, "name")->placeholderText(), u"Name"_s);
-    EXPECT_EQ(sheet.iconName(), u"folder"_s);
-    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(0));
-    EXPECT_EQ(sheet.selectedParent(), nullptr);
-    EXPECT_EQ(choices(sheet), u"None (Root)"_s);
-    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-}
 
 TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStore)
 {
     Folder *work = add(u"Work"_s);
     FolderEditorSheet sheet(*m_store, nullptr);
     sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
+    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
+    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Create"_s);
+    EXPECT_EQ(child<QLineEdit>(sheet, "name")->placeholderText(), u"Name"_s);
+    EXPECT_EQ(sheet.iconName(), u"folder"_s);
+    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(0));
+    EXPECT_EQ(choices(sheet), u"None (Root), Work"_s);
+    EXPECT_EQ(sheet.selectedParent(), nullptr);
     QTest::keyClicks(child<QLineEdit>(sheet, "name"), u"Reading"_s);
     pick(sheet, u"books.vertical"_s, paletteHex(2));
     chooseParent(sheet, u"Work"_s);
@@ -139,8 +108,16 @@ TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStore)
     EXPECT_TRUE(created->isInStore());
 }
 
-TEST_F(FolderEditorSheetTest, ConfirmNeedsANameButKeepsSpaces)
+TEST_F(FolderEditorSheetTest, ConfirmNeedsANameButKeepsSpacesAndCancelWritesNothing)
 {
+    {
+        FolderEditorSheet cancelled(*m_store, nullptr);
+        cancelled.show();
+        QTest::keyClicks(child<QLineEdit>(cancelled, "name"), u"x"_s);
+        press(cancelled, "cancel");
+        EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+        EXPECT_TRUE(m_store->folders().empty());
+    }
     FolderEditorSheet sheet(*m_store, nullptr);
     sheet.show();
     auto *confirm = child<QPushButton>(sheet, "confirm");
@@ -158,37 +135,6 @@ TEST_F(FolderEditorSheetTest, ConfirmNeedsANameButKeepsSpaces)
     press(sheet, "confirm");
     ASSERT_EQ(m_store->folders().size(), 1u);
     EXPECT_EQ(m_store->folders().front()->name(), u"   "_s);
-}
-
-TEST_F(FolderEditorSheetTest, CancelWritesNothing)
-{
-    FolderEditorSheet sheet(*m_store, nullptr);
-    sheet.show();
-    QTest::keyClicks(child<QLineEdit>(sheet, "name"), u"x"_s);
-    press(sheet, "cancel");
-    EXPECT_EQ(sheet.result(), QDialog::Rejected);
-    EXPECT_TRUE(m_store->folders().empty());
-}
-
-TEST_F(FolderEditorSheetTest, EditLoadsTheFolder)
-{
-    Folder *a = add(u"A"_s);
-    Folder *b = add(u"B"_s, a);
-    b->setIconName(u"brain"_s);
-    b->setColorHex(paletteHex(7));
-    FolderEditorSheet sheet(*m_store, b);
-    EXPECT_EQ(sheet.windowTitle(), u"Edit Folder"_s);
-    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Save"_s);
-    EXPECT_EQ(sheet.name(), u"B"_s);
-    EXPECT_EQ(sheet.iconName(), u"brain"_s);
-    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(7));
-    EXPECT_EQ(sheet.selectedParent(), a);
-
-    // Only the chosen icon and colour are highlighted.
-    auto *icons = child<IconPickerGrid>(sheet, "iconPicker");
-    for (const QString &icon : IconPickerGrid::folderIcons())
-        EXPECT_EQ(icons->cell(icon)->isChecked(), icon == u"brain"_s);
-    EXPECT_TRUE(child<ColorPickerGrid>(sheet, "colorPicker")->cell(paletteHex(7))->isChecked());
 }
 
 TEST_F(FolderEditorSheetTest, AllowedParentsAreOtherRootsBySortOrder)
@@ -241,24 +187,38 @@ TEST_F(FolderEditorSheetTest, SavingKeepsOrChangesTheParent)
     }
 }
 
-TEST_F(FolderEditorSheetTest, SavingStampsModifiedAtAndWritesEveryField)
+TEST_F(FolderEditorSheetTest, EditLoadsTheFolderAndSavingStampsModifiedAtAndWritesEveryField)
 {
     const QDateTime created(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
     Clock::setSource([created] { return created; });
-    Folder *f = add(u"Old"_s);
+    Folder *a = add(u"A"_s);
+    Folder *f = add(u"Old"_s, a);
+    f->setIconName(u"brain"_s);
+    f->setColorHex(paletteHex(7));
     EXPECT_EQ(f->modifiedAt(), created);
 
     const QDateTime later = created.addSecs(3600);
     Clock::setSource([later] { return later; });
     FolderEditorSheet sheet(*m_store, f);
     sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"Edit Folder"_s);
+    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Save"_s);
+    EXPECT_EQ(sheet.name(), u"Old"_s);
+    EXPECT_EQ(sheet.iconName(), u"brain"_s);
+    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(7));
+    EXPECT_EQ(sheet.selectedParent(), a);
+    // Only the chosen icon and colour are highlighted.
+    auto *icons = child<IconPickerGrid>(sheet, "iconPicker");
+    for (const QString &icon : IconPickerGrid::folderIcons())
+        EXPECT_EQ(icons->cell(icon)->isChecked(), icon == u"brain"_s);
+    EXPECT_TRUE(child<ColorPickerGrid>(sheet, "colorPicker")->cell(paletteHex(7))->isChecked());
+
     auto *name = child<QLineEdit>(sheet, "name");
     name->selectAll();
     QTest::keyClicks(name, u"New"_s);
     pick(sheet, u"heart"_s, paletteHex(5));
-    auto *icons = child<IconPickerGrid>(sheet, "iconPicker");
     EXPECT_TRUE(icons->cell(u"heart"_s)->isChecked());
-    EXPECT_FALSE(icons->cell(u"folder"_s)->isChecked());
+    EXPECT_FALSE(icons->cell(u"brain"_s)->isChecked());
     press(sheet, "confirm");
 
     EXPECT_EQ(f->name(), u"New"_s);
@@ -266,7 +226,8 @@ TEST_F(FolderEditorSheetTest, SavingStampsModifiedAtAndWritesEveryField)
     EXPECT_EQ(f->colorHex(), paletteHex(5));
     EXPECT_EQ(f->modifiedAt(), later);
     EXPECT_EQ(f->createdAt(), created);
-    EXPECT_EQ(m_store->folders().size(), 1u);
+    EXPECT_EQ(f->parent(), a);
+    EXPECT_EQ(m_store->folders().size(), 2u);
 }
 
 TEST_F(FolderEditorSheetTest, ClosesWhenTheEditedFolderIsDeleted)

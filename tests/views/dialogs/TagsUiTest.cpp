@@ -1,8 +1,7 @@
+#include "ViewsTestbed.h"
+
 #include <model/Clock.h>
 #include <model/HexColor.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
-#include <model/Tag.h>
 #include <state/AppInfo.h>
 #include <views/dialogs/TagEditorSheet.h>
 #include <views/dialogs/TagPickerSheet.h>
@@ -12,22 +11,16 @@
 #include <views/widgets/TagChipView.h>
 #include <views/widgets/TagDragItem.h>
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
-#include <QPushButton>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
-#include <memory>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::child;
+using quillory::test::press;
 
 namespace {
 
@@ -41,29 +34,10 @@ QSet<QUuid> idsOf(const QList<Tag *> &tags)
     return ids;
 }
 
-template <typename T = QWidget> T *child(const QWidget &root, const char *objectName)
-{
-    return root.findChild<T *>(QString::fromLatin1(objectName));
-}
-
-class TagsUiTest : public ::testing::Test
+class TagsUiTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"test.store"_s), &error);
-        ASSERT_TRUE(m_store) << error.toStdString();
-    }
     void TearDown() override { Clock::setSource({}); }
-
-    Tag *addTag(const QString &name, int sortOrder = 0)
-    {
-        Tag *tag = m_store->insert(std::make_unique<Tag>(name, QColor(255, 59, 48)));
-        tag->setSortOrder(sortOrder);
-        return tag;
-    }
 
     Item *addItem(const QString &title = u"Item"_s)
     {
@@ -121,16 +95,6 @@ protected:
     {
         return child<QLabel>(*rowFor(picker, tag), "checkmark")->isVisible();
     }
-
-    static void press(QWidget &root, const char *objectName)
-    {
-        auto *button = child<QAbstractButton>(root, objectName);
-        ASSERT_NE(button, nullptr) << objectName;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<LibraryStore> m_store;
 };
 
 } // namespace
@@ -167,23 +131,56 @@ TEST_F(TagsUiTest, ChipShowsRemoveOnlyWithAnAction)
 
 // Picker
 
-TEST_F(TagsUiTest, PickerListsTagsBySortOrderWithCheckmarks)
+TEST_F(TagsUiTest, PickerListsTagsBySortOrderAndFollowsTheirChangesRowByRow)
 {
     Tag *c = addTag(u"C"_s, 2);
     Tag *a = addTag(u"A"_s, 0);
-    Tag *b = addTag(u"B"_s, 1);
     Item *item = addItem();
-    item->addTag(b);
+    item->addTag(a);
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
     EXPECT_EQ(sheet.windowTitle(), u"Tags"_s);
     EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-    EXPECT_GE(sheet.minimumWidth(), 320);
-    EXPECT_GE(sheet.minimumHeight(), 400);
-    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id(), c->id()}));
-    EXPECT_TRUE(checkmarkShown(sheet, *b));
-    EXPECT_FALSE(checkmarkShown(sheet, *a));
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), c->id()}));
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
+    EXPECT_FALSE(checkmarkShown(sheet, *c));
     EXPECT_TRUE(child(sheet, "dropZone")->isVisible());
+    const QPointer<QWidget> rowA = rowFor(sheet, *a);
+    const QPointer<QWidget> rowC = rowFor(sheet, *c);
+    rowC->setFocus();
+
+    Tag *b = addTag(u"B"_s, 1);
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id(), c->id()}));
+    const QPointer<QWidget> rowB = rowFor(sheet, *b);
+    a->setName(u"Renamed"_s);
+    EXPECT_EQ(rowA->findChild<TagChipView *>()->name(), u"Renamed"_s);
+    const QUuid gone = b->id();
+    m_store->remove(b);
+    sheet.toggle(gone); // a stale row's id does nothing
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), c->id()}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(rowB.isNull());
+    EXPECT_EQ(rowFor(sheet, *a), rowA.data());
+    EXPECT_EQ(rowFor(sheet, *c), rowC.data());
+    EXPECT_EQ(sheet.focusWidget(), rowC.data());
+    EXPECT_TRUE(checkmarkShown(sheet, *a));
+
+    // A tag arriving between the press and the release of a row leaves the click to it.
+    QTest::mousePress(rowC, Qt::LeftButton);
+    Tag *d = addTag(u"D"_s, 3);
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(rowC, Qt::LeftButton);
+    EXPECT_EQ(item->tags(), (QList<Tag *>{a, c}));
+    EXPECT_TRUE(checkmarkShown(sheet, *c));
+    QTest::mouseClick(rowA, Qt::LeftButton);
+    EXPECT_EQ(item->tags(), QList<Tag *>{c});
+    EXPECT_FALSE(checkmarkShown(sheet, *a));
+
+    // A new sort order moves the rows; a tag added elsewhere is checked here.
+    c->setSortOrder(-1);
+    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{c->id(), a->id(), d->id()}));
+    item->addTag(d);
+    EXPECT_TRUE(checkmarkShown(sheet, *d));
     press(sheet, "done");
     EXPECT_FALSE(sheet.isVisible());
 }
@@ -265,16 +262,34 @@ TEST_F(TagsUiTest, PickerDropAddsTagsOnceAndSkipsUnknownIds)
     Tag *a = addTag(u"A"_s, 0);
     Tag *b = addTag(u"B"_s, 1);
     Item *item = addItem();
-    item->addTag(a);
     TagPickerSheet sheet(*m_store, *item);
     sheet.show();
+    QWidget *zone = child(sheet, "dropZone");
+    ASSERT_TRUE(zone->acceptDrops());
+    EXPECT_EQ(child<QLabel>(*zone, "dropHelp")->text(), u"Drag a tag here to add it"_s);
+
+    std::unique_ptr<QMimeData> one(TagDragItem{a->id()}.toMimeData());
+    const QPointF centre = QRectF(zone->rect()).center();
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, one.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(zone, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(centre, Qt::CopyAction, one.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(zone, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(item->tags(), QList<Tag *>{a});
+    QMimeData other;
+    other.setText(u"A"_s);
+    QDragEnterEvent refused(centre.toPoint(), Qt::CopyAction, &other, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(zone, &refused);
+    EXPECT_FALSE(refused.isAccepted());
 
     std::unique_ptr<QMimeData> mime(TagDragItem::toMimeData(
         {TagDragItem{a->id()}, TagDragItem{QUuid::createUuid()}, TagDragItem{b->id()}}));
     EXPECT_TRUE(sheet.dropPayload(*mime));
     EXPECT_EQ(item->tags(), (QList<Tag *>{a, b}));
     EXPECT_FALSE(m_store->hasUnsavedChanges());
-
     std::unique_ptr<QMimeData> unknown(TagDragItem{QUuid::createUuid()}.toMimeData());
     EXPECT_TRUE(sheet.dropPayload(*unknown));
     EXPECT_EQ(item->tags(), (QList<Tag *>{a, b}));
@@ -283,93 +298,6 @@ TEST_F(TagsUiTest, PickerDropAddsTagsOnceAndSkipsUnknownIds)
     EXPECT_FALSE(sheet.dropPayload(noIds));
     QMimeData empty;
     EXPECT_FALSE(sheet.dropPayload(empty));
-}
-
-TEST_F(TagsUiTest, PickerDropZoneTakesRealDrops)
-{
-    Tag *a = addTag(u"A"_s);
-    Item *item = addItem();
-    TagPickerSheet sheet(*m_store, *item);
-    sheet.show();
-    QWidget *zone = child(sheet, "dropZone");
-    ASSERT_TRUE(zone->acceptDrops());
-    EXPECT_EQ(child<QLabel>(*zone, "dropHelp")->text(), u"Drag a tag here to add it"_s);
-
-    std::unique_ptr<QMimeData> mime(TagDragItem{a->id()}.toMimeData());
-    const QPointF centre = QRectF(zone->rect()).center();
-    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, mime.get(), Qt::LeftButton,
-                          Qt::NoModifier);
-    QApplication::sendEvent(zone, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(centre, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(zone, &drop);
-    EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(item->tags(), QList<Tag *>{a});
-
-    QMimeData other;
-    other.setText(u"A"_s);
-    QDragEnterEvent refused(centre.toPoint(), Qt::CopyAction, &other, Qt::LeftButton,
-                            Qt::NoModifier);
-    QApplication::sendEvent(zone, &refused);
-    EXPECT_FALSE(refused.isAccepted());
-}
-
-TEST_F(TagsUiTest, PickerFollowsTagChanges)
-{
-    Tag *a = addTag(u"A"_s, 0);
-    Item *item = addItem();
-    TagPickerSheet sheet(*m_store, *item);
-    sheet.show();
-    Tag *b = addTag(u"B"_s, 1);
-    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id()}));
-    b->setSortOrder(-1);
-    a->setName(u"Renamed"_s);
-    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{b->id(), a->id()}));
-    EXPECT_EQ(rowFor(sheet, *a)->findChild<TagChipView *>()->name(), u"Renamed"_s);
-    item->addTag(a);
-    EXPECT_TRUE(checkmarkShown(sheet, *a));
-    const QUuid gone = b->id();
-    m_store->remove(b);
-    sheet.toggle(gone); // a stale row's id does nothing
-    EXPECT_EQ(shownTags(sheet), QList<QUuid>{a->id()});
-}
-
-TEST_F(TagsUiTest, PickerRowsSurviveChangesToOtherTags)
-{
-    Tag *a = addTag(u"A"_s, 0);
-    Tag *c = addTag(u"C"_s, 2);
-    Item *item = addItem();
-    item->addTag(a);
-    TagPickerSheet sheet(*m_store, *item);
-    sheet.show();
-    const QPointer<QWidget> rowA = rowFor(sheet, *a);
-    const QPointer<QWidget> rowC = rowFor(sheet, *c);
-    rowC->setFocus();
-
-    Tag *b = addTag(u"B"_s, 1);
-    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), b->id(), c->id()}));
-    const QPointer<QWidget> rowB = rowFor(sheet, *b);
-    a->setName(u"Renamed"_s);
-    EXPECT_EQ(rowA->findChild<TagChipView *>()->name(), u"Renamed"_s);
-    m_store->remove(b);
-    EXPECT_EQ(shownTags(sheet), (QList<QUuid>{a->id(), c->id()}));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(rowB.isNull());
-    EXPECT_EQ(rowFor(sheet, *a), rowA.data());
-    EXPECT_EQ(rowFor(sheet, *c), rowC.data());
-    EXPECT_EQ(sheet.focusWidget(), rowC.data());
-    EXPECT_TRUE(checkmarkShown(sheet, *a));
-
-    // A tag arriving between the press and the release of a row leaves the click to it.
-    QTest::mousePress(rowC, Qt::LeftButton);
-    addTag(u"D"_s, 3);
-    QCoreApplication::processEvents();
-    QTest::mouseRelease(rowC, Qt::LeftButton);
-    EXPECT_EQ(item->tags(), (QList<Tag *>{a, c}));
-    EXPECT_TRUE(checkmarkShown(sheet, *c));
-    QTest::mouseClick(rowA, Qt::LeftButton);
-    EXPECT_EQ(item->tags(), QList<Tag *>{c});
-    EXPECT_FALSE(checkmarkShown(sheet, *a));
 }
 
 TEST_F(TagsUiTest, PickerClosesWhenTheItemIsDeleted)
@@ -437,35 +365,32 @@ TEST_F(TagsUiTest, EditorRenameKeepsSurroundingSpacesAndStampsModifiedAt)
     EXPECT_EQ(m_store->tags().size(), 1u);
 }
 
-TEST_F(TagsUiTest, EditorUnreadableColourStartsBlueAndSavesTheStandardText)
+TEST_F(TagsUiTest, EditorConfirmNeedsANameAndSavesAnUnreadableColourAsBlue)
 {
-    Tag *tag = addTag(u"Odd"_s);
+    Tag *tag = addTag(u"Keep"_s);
     tag->setColorHex(u"not a colour"_s);
+    {
+        TagEditorSheet sheet(*m_store, tag);
+        sheet.show();
+        auto *confirm = child<QPushButton>(sheet, "confirm");
+        auto *name = child<QLineEdit>(sheet, "name");
+        EXPECT_TRUE(confirm->isEnabled());
+        name->clear();
+        EXPECT_FALSE(confirm->isEnabled());
+        QTest::keyClick(name, Qt::Key_Return);
+        EXPECT_TRUE(sheet.isVisible());
+        EXPECT_EQ(tag->name(), u"Keep"_s);
+        QTest::keyClicks(name, u" "_s);
+        EXPECT_TRUE(confirm->isEnabled());
+        press(sheet, "cancel");
+        EXPECT_EQ(sheet.result(), QDialog::Rejected);
+        EXPECT_EQ(tag->name(), u"Keep"_s);
+    }
     TagEditorSheet sheet(*m_store, tag);
     sheet.show();
     EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), blueHex);
     press(sheet, "confirm");
     EXPECT_EQ(tag->colorHex(), blueHex);
-}
-
-TEST_F(TagsUiTest, EditorConfirmNeedsAName)
-{
-    Tag *tag = addTag(u"Keep"_s);
-    TagEditorSheet sheet(*m_store, tag);
-    sheet.show();
-    auto *confirm = child<QPushButton>(sheet, "confirm");
-    auto *name = child<QLineEdit>(sheet, "name");
-    EXPECT_TRUE(confirm->isEnabled());
-    name->clear();
-    EXPECT_FALSE(confirm->isEnabled());
-    QTest::keyClick(name, Qt::Key_Return);
-    EXPECT_TRUE(sheet.isVisible());
-    EXPECT_EQ(tag->name(), u"Keep"_s);
-    QTest::keyClicks(name, u" "_s);
-    EXPECT_TRUE(confirm->isEnabled());
-    press(sheet, "cancel");
-    EXPECT_EQ(sheet.result(), QDialog::Rejected);
-    EXPECT_EQ(tag->name(), u"Keep"_s);
 }
 
 TEST_F(TagsUiTest, EditorClosesWhenItsTagIsDeleted)
@@ -478,26 +403,7 @@ TEST_F(TagsUiTest, EditorClosesWhenItsTagIsDeleted)
 
 // Management
 
-TEST_F(TagsUiTest, ManagementShowsTheEmptyStateWithoutTags)
-{
-    TagManagementView view(*m_store);
-    view.show();
-    auto *empty = view.findChild<EmptyStateView *>();
-    ASSERT_NE(empty, nullptr);
-    EXPECT_TRUE(empty->isVisible());
-    EXPECT_EQ(empty->title(), u"No Tags"_s);
-    EXPECT_EQ(empty->description(), u"Create tags to organize your items"_s);
-
-    Tag *tag = addTag(u"First"_s);
-    view.refreshNow();
-    EXPECT_FALSE(empty->isVisible());
-    EXPECT_EQ(shownTags(view), QList<QUuid>{tag->id()});
-    m_store->remove(tag);
-    view.refreshNow();
-    EXPECT_TRUE(empty->isVisible());
-}
-
-TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchived)
+TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchivedAndSaysWhenThereAreNoTags)
 {
     Tag *archivedOnly = addTag(u"Old"_s, 0);
     Tag *mixed = addTag(u"Mixed"_s, 1);
@@ -519,33 +425,21 @@ TEST_F(TagsUiTest, ManagementCountsOnlyItemsThatAreNotArchived)
     view.refreshNow();
     EXPECT_EQ(count(*archivedOnly), u"1 item"_s);
     EXPECT_EQ(count(*mixed), u"2 items"_s);
-}
 
-TEST_F(TagsUiTest, ManagementDeleteRemovesTheTagFromItems)
-{
-    Tag *a = addTag(u"A"_s, 0);
-    Tag *b = addTag(u"B"_s, 1);
-    Item *item = addItem();
-    item->addTag(a);
-    item->addTag(b);
-    TagManagementView view(*m_store);
-    view.show();
-
-    const QUuid aId = a->id(); // `a` is destroyed by the delete
-    auto *trash = child<QAbstractButton>(*rowFor(view, *a), "deleteTag");
-    ASSERT_NE(trash, nullptr);
-    EXPECT_EQ(trash->toolTip(), u"Delete"_s);
-    trash->click();
-    EXPECT_EQ(m_store->tag(aId), nullptr);
-    EXPECT_EQ(item->tags(), QList<Tag *>{b});
+    // Without tags the view says so, until the next one comes.
+    auto *empty = view.findChild<EmptyStateView *>();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_FALSE(empty->isVisible());
+    m_store->remove(archivedOnly);
+    m_store->remove(mixed);
     view.refreshNow();
-    EXPECT_EQ(shownTags(view), QList<QUuid>{b->id()});
-
-    QWidget *row = rowFor(view, *b);
-    row->setFocus();
-    QTest::keyClick(row, Qt::Key_Delete);
-    EXPECT_TRUE(m_store->tags().empty());
-    EXPECT_TRUE(item->tags().isEmpty());
+    EXPECT_TRUE(empty->isVisible());
+    EXPECT_EQ(empty->title(), u"No Tags"_s);
+    EXPECT_EQ(empty->description(), u"Create tags to organize your items"_s);
+    Tag *tag = addTag(u"First"_s);
+    view.refreshNow();
+    EXPECT_FALSE(empty->isVisible());
+    EXPECT_EQ(shownTags(view), QList<QUuid>{tag->id()});
 }
 
 TEST_F(TagsUiTest, ManagementOpensTheEditorForNewAndExistingTags)
@@ -579,6 +473,10 @@ TEST_F(TagsUiTest, ManagementRowsSurviveChangesToOtherTags)
 {
     Tag *a = addTag(u"A"_s, 0);
     Tag *b = addTag(u"B"_s, 1);
+    Tag *c = addTag(u"C"_s, 2);
+    Item *item = addItem();
+    item->addTag(b);
+    item->addTag(c);
     TagManagementView view(*m_store);
     view.show();
     const QPointer<QWidget> rowA = rowFor(view, *a);
@@ -586,21 +484,30 @@ TEST_F(TagsUiTest, ManagementRowsSurviveChangesToOtherTags)
     rowB->setFocus();
 
     Tag *first = addTag(u"First"_s, -1);
-    EXPECT_EQ(shownTags(view), (QList<QUuid>{first->id(), a->id(), b->id()}));
+    EXPECT_EQ(shownTags(view), (QList<QUuid>{first->id(), a->id(), b->id(), c->id()}));
     first->setName(u"Top"_s);
     EXPECT_EQ(rowFor(view, *first)->findChild<TagChipView *>()->name(), u"Top"_s);
     addItem()->addTag(a);
     view.refreshNow();
     EXPECT_EQ(child<QLabel>(*rowA, "itemCount")->text(), u"1 item"_s);
     m_store->remove(first);
-    EXPECT_EQ(shownTags(view), (QList<QUuid>{a->id(), b->id()}));
+    EXPECT_EQ(shownTags(view), (QList<QUuid>{a->id(), b->id(), c->id()}));
     EXPECT_EQ(rowFor(view, *a), rowA.data());
     EXPECT_EQ(rowFor(view, *b), rowB.data());
     EXPECT_EQ(view.focusWidget(), rowB.data());
 
-    // The Delete key removes the row it was pressed on, and only that one.
+    // The trash button and the Delete key delete the tag of their own row, and only that
+    // one, from the items too.
+    const QUuid cId = c->id(); // `c` is destroyed by the delete
+    auto *trash = child<QAbstractButton>(*rowFor(view, *c), "deleteTag");
+    ASSERT_NE(trash, nullptr);
+    EXPECT_EQ(trash->toolTip(), u"Delete"_s);
+    trash->click();
+    EXPECT_EQ(m_store->tag(cId), nullptr);
+    EXPECT_EQ(item->tags(), QList<Tag *>{b});
     QTest::keyClick(rowB, Qt::Key_Delete);
     EXPECT_EQ(shownTags(view), QList<QUuid>{a->id()});
+    EXPECT_TRUE(item->tags().isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(rowB.isNull());
     EXPECT_EQ(rowFor(view, *a), rowA.data());

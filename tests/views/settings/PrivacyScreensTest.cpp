@@ -1,4 +1,5 @@
-#include "Eventually.h"
+#include "ViewsTestbed.h"
+
 #include <FakeFprintd.h>
 #include <TestKeyring.h>
 #include <platform/FprintdBiometrics.h>
@@ -12,19 +13,12 @@
 #include <views/window/UnlockView.h>
 
 #include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using quillory::test::FakeFprintd;
 using quillory::test::TestKeyring;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -38,17 +32,38 @@ protected:
         std::unique_ptr<Biometrics> biometrics;
         if (withReader) {
             m_fprintd = std::make_unique<FakeFprintd>();
-            m_fprintd->device.enrolledFingers = {QStringLiteral("right-index-finger")};
+            m_fprintd->device.enrolledFingers = {u"right-index-finger"_s};
             biometrics = std::make_unique<FprintdBiometrics>(m_fprintd->client());
         } else {
             biometrics = std::make_unique<NullBiometrics>();
         }
         m_security = std::make_unique<SecurityService>(
             std::make_unique<SecretServiceKeychain>(), std::move(biometrics),
-            std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat),
+            std::make_unique<QSettings>(m_dir.filePath(u"settings.ini"_s), QSettings::IniFormat),
             m_service);
         return *m_security;
+    }
+
+    static SecureFieldWithToggle *confirmation(QDialog &sheet)
+    {
+        return sheet.findChild<SecureFieldWithToggle *>(u"confirmPassphrase"_s);
+    }
+    static QPushButton *fingerButton(const UnlockView &view)
+    {
+        return view.findChild<QPushButton *>(u"unlockWithBiometrics"_s);
+    }
+
+    // A later launch of a library locked with a passphrase and a finger, at the unlock screen.
+    std::unique_ptr<UnlockView> lockedWithFinger()
+    {
+        EXPECT_FALSE(security(true).enableEncryption(passphrase));
+        EXPECT_FALSE(m_security->enableBiometricUnlock(passphrase));
+        m_security->clearKey();
+        EXPECT_TRUE(m_security->isLocked());
+        auto view = std::make_unique<UnlockView>(*m_security);
+        view->show();
+        EXPECT_EVENTUALLY(fingerButton(*view)->isVisible(), 5000);
+        return view;
     }
 
     static bool isMet(QDialog &sheet, const char *rule)
@@ -62,7 +77,7 @@ protected:
         QMessageBox *alert = nullptr;
         const bool shown = QTest::qWaitFor(
             [&] {
-                alert = sheet.findChild<QMessageBox *>(QStringLiteral("errorAlert"));
+                alert = sheet.findChild<QMessageBox *>(u"errorAlert"_s);
                 return alert != nullptr;
             },
             10000);
@@ -84,39 +99,44 @@ TEST_F(PrivacyScreensTest, PassphraseRulesDecideWhetherEnableIsOffered)
     EXPECT_FALSE(isMet(sheet, "matchRule"));
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 
-    sheet.passphraseField()->setText(QStringLiteral("1234567"));
-    sheet.findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
-        ->setText(QStringLiteral("1234567"));
+    sheet.passphraseField()->setText(u"1234567"_s);
+    confirmation(sheet)->setText(u"1234567"_s);
     EXPECT_FALSE(isMet(sheet, "lengthRule"));
     EXPECT_TRUE(isMet(sheet, "matchRule"));
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 
-    sheet.passphraseField()->setText(QStringLiteral("12345678"));
+    sheet.passphraseField()->setText(u"12345678"_s);
     EXPECT_TRUE(isMet(sheet, "lengthRule"));
     EXPECT_FALSE(isMet(sheet, "matchRule"));
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 
-    sheet.findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
-        ->setText(QStringLiteral("12345678"));
+    confirmation(sheet)->setText(u"12345678"_s);
     EXPECT_TRUE(isMet(sheet, "matchRule"));
     EXPECT_TRUE(sheet.enableButton()->isEnabled());
     // Matching means exactly: a trailing space is another passphrase.
-    sheet.findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
-        ->setText(QStringLiteral("12345678 "));
+    confirmation(sheet)->setText(u"12345678 "_s);
     EXPECT_FALSE(sheet.enableButton()->isEnabled());
 }
 
 TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
 {
     PrivacySettingsView view(security());
+    view.setSheetHook([](QDialog &dialog) {
+        auto *sheet = qobject_cast<PassphraseSetupSheet *>(&dialog);
+        sheet->passphraseField()->setText(passphrase);
+        sheet->findChild<QPushButton *>(u"cancel"_s)->click();
+    });
+    view.encryptionToggle()->click();
+    EXPECT_FALSE(view.encryptionToggle()->isChecked()) << "cancelled";
+    EXPECT_FALSE(m_security->isEncryptionEnabled());
+
     bool sawSheet = false;
     view.setSheetHook([&](QDialog &dialog) {
         auto *sheet = qobject_cast<PassphraseSetupSheet *>(&dialog);
         ASSERT_NE(sheet, nullptr);
         sawSheet = true;
         sheet->passphraseField()->setText(passphrase);
-        sheet->findChild<SecureFieldWithToggle *>(QStringLiteral("confirmPassphrase"))
-            ->setText(passphrase);
+        confirmation(*sheet)->setText(passphrase);
         QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
         ASSERT_EVENTUALLY((sheet->result()) == (int(QDialog::Accepted)), 10000);
     });
@@ -129,19 +149,6 @@ TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
     EXPECT_TRUE(view.biometricSection()->isHidden());
 }
 
-TEST_F(PrivacyScreensTest, CancellingThePassphraseSheetLeavesEncryptionOff)
-{
-    PrivacySettingsView view(security());
-    view.setSheetHook([](QDialog &dialog) {
-        auto *sheet = qobject_cast<PassphraseSetupSheet *>(&dialog);
-        sheet->passphraseField()->setText(passphrase);
-        sheet->findChild<QPushButton *>(QStringLiteral("cancel"))->click();
-    });
-    view.encryptionToggle()->click();
-    EXPECT_FALSE(view.encryptionToggle()->isChecked());
-    EXPECT_FALSE(m_security->isEncryptionEnabled());
-}
-
 TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
 {
     ASSERT_FALSE(security().enableEncryption(passphrase));
@@ -152,16 +159,12 @@ TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
         auto *box = qobject_cast<QMessageBox *>(&dialog);
         ASSERT_NE(box, nullptr);
         question = box->text() + QLatin1Char('|') + box->informativeText();
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == QLatin1String("Disable Encryption"))
-                button->click();
-        }
+        test::answer(*box, u"Disable Encryption"_s);
     });
-    QSignalSpy settled(&view, &PrivacySettingsView::settled);
     view.encryptionToggle()->click();
-    EXPECT_EQ(question, QStringLiteral("Disable Encryption?|Quillory will open without asking "
-                                       "for a passphrase, and the passphrase's records are "
-                                       "removed from your keyring."));
+    EXPECT_EQ(question,
+              u"Disable Encryption?|Quillory will open without asking for a "
+              "passphrase, and the passphrase's records are removed from your keyring."_s);
     ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
     EXPECT_FALSE(view.encryptionToggle()->isChecked());
     EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
@@ -173,16 +176,10 @@ TEST_F(PrivacyScreensTest, CancellingTheDisableKeepsEncryptionButNotTheFingerpri
     ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
     PrivacySettingsView view(*m_security);
     ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
-    EXPECT_EQ(view.biometricToggle()->text(), QStringLiteral("Unlock with Fingerprint"));
+    EXPECT_EQ(view.biometricToggle()->text(), u"Unlock with Fingerprint"_s);
     EXPECT_TRUE(view.biometricToggle()->isChecked());
 
-    view.setSheetHook([](QDialog &dialog) {
-        auto *box = qobject_cast<QMessageBox *>(&dialog);
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == QLatin1String("Cancel"))
-                button->click();
-        }
-    });
+    view.setSheetHook([](QDialog &dialog) { test::answer(dialog, u"Cancel"_s); });
     view.encryptionToggle()->click();
     EXPECT_TRUE(view.encryptionToggle()->isChecked());
     EXPECT_TRUE(m_security->isEncryptionEnabled());
@@ -204,9 +201,9 @@ TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
     view.setSheetHook([&](QDialog &dialog) {
         auto *sheet = qobject_cast<BiometricEnableSheet *>(&dialog);
         ASSERT_NE(sheet, nullptr);
-        EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Enable Fingerprint"));
+        EXPECT_EQ(sheet->windowTitle(), u"Enable Fingerprint"_s);
         EXPECT_FALSE(sheet->enableButton()->isEnabled());
-        sheet->passphraseField()->setText(QStringLiteral("not the passphrase"));
+        sheet->passphraseField()->setText(u"not the passphrase"_s);
         QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
         QMessageBox *alert = waitForAlert(*sheet);
         ASSERT_NE(alert, nullptr);
@@ -214,11 +211,11 @@ TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
         alertText = alert->text();
         toggleOnWhileOpen = view.biometricToggle()->isChecked();
         alert->accept();
-        sheet->findChild<QPushButton *>(QStringLiteral("cancel"))->click();
+        sheet->findChild<QPushButton *>(u"cancel"_s)->click();
     });
     view.biometricToggle()->click();
-    EXPECT_EQ(alertTitle, QStringLiteral("Error"));
-    EXPECT_EQ(alertText, QStringLiteral("Invalid passphrase"));
+    EXPECT_EQ(alertTitle, u"Error"_s);
+    EXPECT_EQ(alertText, u"Invalid passphrase"_s);
     EXPECT_TRUE(toggleOnWhileOpen);
     EXPECT_FALSE(view.biometricToggle()->isChecked());
     EXPECT_FALSE(m_security->isBiometricUnlockEnabled());
@@ -231,45 +228,37 @@ TEST_F(PrivacyScreensTest, TheUnlockScreenTakesOnlyTheRightPassphrase)
     ASSERT_TRUE(m_security->isLocked());
     UnlockView view(*m_security);
     view.show();
-    EXPECT_FALSE(view.findChild<QPushButton *>(QStringLiteral("unlock"))->isEnabled());
-    EXPECT_TRUE(view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isHidden());
+    EXPECT_FALSE(view.findChild<QPushButton *>(u"unlock"_s)->isEnabled());
+    EXPECT_TRUE(fingerButton(view)->isHidden());
 
     QSignalSpy attempts(&view, &UnlockView::attemptFinished);
-    view.passphraseField()->setText(QStringLiteral("guess"));
+    view.passphraseField()->setText(u"guess"_s);
     QTest::keyClick(view.passphraseField()->lineEdit(), Qt::Key_Return);
     ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
-    EXPECT_EQ(view.findChild<QLabel *>(QStringLiteral("problem"))->text(),
-              QStringLiteral("Invalid passphrase"));
+    EXPECT_EQ(view.findChild<QLabel *>(u"problem"_s)->text(), u"Invalid passphrase"_s);
     EXPECT_TRUE(m_security->isLocked());
 
     // Trying again works, and the field is emptied once it has.
     view.passphraseField()->setText(passphrase);
-    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("unlock")), Qt::LeftButton);
+    QTest::mouseClick(view.findChild<QPushButton *>(u"unlock"_s), Qt::LeftButton);
     ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
     EXPECT_FALSE(m_security->isLocked());
     EXPECT_TRUE(view.passphraseField()->text().isEmpty());
-    EXPECT_TRUE(view.findChild<QLabel *>(QStringLiteral("problem"))->isHidden());
+    EXPECT_TRUE(view.findChild<QLabel *>(u"problem"_s)->isHidden());
 }
 
 TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
 {
-    ASSERT_FALSE(security(true).enableEncryption(passphrase));
-    ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
-    m_security->clearKey();
-    UnlockView view(*m_security);
-    view.show();
-    ASSERT_EVENTUALLY(
-        view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isVisible(), 5000);
+    const std::unique_ptr<UnlockView> view = lockedWithFinger();
     m_fprintd->device.answerDelayMilliseconds = 3600 * 1000; // the lid is closed
-    view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->click();
+    fingerButton(*view)->click();
     ASSERT_EVENTUALLY(m_fprintd->device.verifications == 1, 5000);
-    EXPECT_TRUE(view.passphraseField()->isEnabled());
-    EXPECT_FALSE(view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isEnabled())
-        << "one verification at a time";
+    EXPECT_TRUE(view->passphraseField()->isEnabled());
+    EXPECT_FALSE(fingerButton(*view)->isEnabled()) << "one verification at a time";
 
-    QSignalSpy attempts(&view, &UnlockView::attemptFinished);
-    view.passphraseField()->setText(passphrase);
-    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("unlock")), Qt::LeftButton);
+    QSignalSpy attempts(view.get(), &UnlockView::attemptFinished);
+    view->passphraseField()->setText(passphrase);
+    QTest::mouseClick(view->findChild<QPushButton *>(u"unlock"_s), Qt::LeftButton);
     ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_FALSE(m_security->isLocked());
     ASSERT_EVENTUALLY(!m_fprintd->device.claimed, 5000); // the reader is given back
@@ -277,28 +266,20 @@ TEST_F(PrivacyScreensTest, AReaderThatNeverAnswersLeavesThePassphraseUsable)
 
 TEST_F(PrivacyScreensTest, TheUnlockScreenOpensWithAMatchingFinger)
 {
-    ASSERT_FALSE(security(true).enableEncryption(passphrase));
-    ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
-    m_security->clearKey();
-    ASSERT_TRUE(m_security->isLocked());
-    UnlockView view(*m_security);
-    view.show();
-    ASSERT_EVENTUALLY(
-        view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->isVisible(), 5000);
-    EXPECT_EQ(view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->text(),
-              QStringLiteral("Unlock with Fingerprint"));
+    const std::unique_ptr<UnlockView> view = lockedWithFinger();
+    EXPECT_EQ(fingerButton(*view)->text(), u"Unlock with Fingerprint"_s);
 
-    QSignalSpy attempts(&view, &UnlockView::attemptFinished);
-    m_fprintd->device.verifyResult = QStringLiteral("verify-no-match");
-    view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->click();
+    QSignalSpy attempts(view.get(), &UnlockView::attemptFinished);
+    m_fprintd->device.verifyResult = u"verify-no-match"_s;
+    fingerButton(*view)->click();
     ASSERT_EVENTUALLY((attempts.count()) == (1), 10000);
     EXPECT_TRUE(m_security->isLocked());
-    EXPECT_TRUE(view.findChild<QLabel *>(QStringLiteral("problem"))
+    EXPECT_TRUE(view->findChild<QLabel *>(u"problem"_s)
                     ->text()
-                    .startsWith(QStringLiteral("Fingerprint not recognized")));
+                    .startsWith(u"Fingerprint not recognized"_s));
 
-    m_fprintd->device.verifyResult = QStringLiteral("verify-match");
-    view.findChild<QPushButton *>(QStringLiteral("unlockWithBiometrics"))->click();
+    m_fprintd->device.verifyResult = u"verify-match"_s;
+    fingerButton(*view)->click();
     ASSERT_EVENTUALLY((attempts.count()) == (2), 10000);
     EXPECT_FALSE(m_security->isLocked());
 }

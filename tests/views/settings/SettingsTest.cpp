@@ -1,9 +1,6 @@
-#include "Eventually.h"
+#include "ViewsTestbed.h"
+
 #include <exchange/ExportJob.h>
-#include <model/Folder.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
-#include <model/Tag.h>
 #include <platform/NullBiometrics.h>
 #include <platform/NullFileRevealer.h>
 #include <platform/NullKeychain.h>
@@ -20,23 +17,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QMessageBox>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class SettingsTest : public ::testing::Test
+class SettingsTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
 protected:
     SettingsTest()
@@ -46,16 +35,7 @@ protected:
               std::make_unique<NullKeychain>(), std::make_unique<NullBiometrics>(),
               std::make_unique<QSettings>(m_dir.filePath(u"security.ini"_s), QSettings::IniFormat))
     {
-        m_store = openStore(u"library.store"_s);
         m_state.followStore(*m_store);
-    }
-
-    std::unique_ptr<LibraryStore> openStore(const QString &name)
-    {
-        QString error;
-        auto store = LibraryStore::open(m_dir.filePath(name), &error);
-        EXPECT_TRUE(store) << error.toStdString();
-        return store;
     }
 
     static void fill(LibraryStore &store)
@@ -93,6 +73,19 @@ protected:
         m_exports.push_back(job.folder());
         return finished.isEmpty() ? QString() : finished.first().first().toString();
     }
+    QString exportOfAnotherLibrary(const ExportService::FileOptions &options)
+    {
+        auto other = openStore(u"other.store"_s);
+        fill(*other);
+        return exportOf(*other, options);
+    }
+    // Presses Export and waits for the export to end.
+    static void runExport(ExportSheet &sheet)
+    {
+        QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
+        sheet.findChild<QPushButton *>(u"export"_s)->click();
+        ASSERT_TRUE(ended.wait(5000));
+    }
     // Where the sheet's export waits: a folder of ours alone, named unpredictably.
     static void expectPrivateFolder(const QString &file, const QString &under)
     {
@@ -107,20 +100,9 @@ protected:
         EXPECT_EQ(folder.ownerId(), QFileInfo(QDir::homePath()).ownerId());
     }
 
-    static QAbstractButton *buttonNamed(QMessageBox &box, const QString &text)
-    {
-        for (QAbstractButton *button : box.buttons()) {
-            if (button->text() == text)
-                return button;
-        }
-        return nullptr;
-    }
-
-    QTemporaryDir m_dir;
     AppState m_state;
     SecurityService m_security;
     NullFileRevealer m_revealer;
-    std::unique_ptr<LibraryStore> m_store;
     std::vector<std::shared_ptr<const QTemporaryDir>> m_exports;
 };
 
@@ -213,9 +195,7 @@ TEST_F(SettingsTest, DeleteEverythingAsksThenEmptiesTheLibrary)
         auto &box = static_cast<QMessageBox &>(dialog);
         EXPECT_EQ(box.text(), u"Delete All Data?"_s);
         message = box.informativeText();
-        QAbstractButton *answer = buttonNamed(box, confirm ? u"Delete Everything"_s : u"Cancel"_s);
-        ASSERT_NE(answer, nullptr);
-        answer->click();
+        test::answer(box, confirm ? u"Delete Everything"_s : u"Cancel"_s);
     });
     view.deleteAllRow()->click();
     EXPECT_EQ(message, u"This will permanently delete all items, folders, and tags. This cannot "
@@ -341,9 +321,7 @@ TEST_F(SettingsTest, TheSaveDialogOpensInAFolderThatExists)
 {
     ExportSheet sheet(*m_store, m_revealer);
     sheet.setDirectory(m_dir.path());
-    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     QString suggested;
     sheet.setSaveLocationHook([&](const QString &path) {
         suggested = path;
@@ -373,9 +351,7 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
         shownMessage = alert.text();
         buttonText = alert.buttons().value(0)->text();
     });
-    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     EXPECT_EQ(title, u"Export Error"_s);
     EXPECT_FALSE(shownMessage.isEmpty());
     EXPECT_EQ(buttonText, u"OK"_s);
@@ -385,11 +361,11 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
     EXPECT_EQ(m_store->items().size(), 2u);
 }
 
-TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAdded)
+TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExportChangesNothing)
 {
-    auto other = openStore(u"other.store"_s);
-    fill(*other);
-    const QString file = exportOf(*other, {});
+    const QString file = exportOfAnotherLibrary({});
+    const QString notAnExport =
+        test::writeTestFile(m_dir, u"photo.json"_s, "\x89PNG\r\n\x1a\n not json at all");
     SettingsView view(m_state, *m_store, m_security, m_revealer);
     QString summary;
     view.setSheetHook([&](QDialog &dialog) {
@@ -398,13 +374,21 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAdded)
         box.close();
     });
     ImportFlow &flow = view.importFlow();
-    flow.setOpenFileHook([&] { return file; });
     QSignalSpy ended(&flow, &ImportFlow::ended);
+    flow.setOpenFileHook([&] { return file; });
     view.importRow()->click();
     ASSERT_TRUE(ended.wait(10000));
     EXPECT_EQ(summary, u"Imported 2 items, 1 folder, 1 tag"_s);
     EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
     EXPECT_FALSE(m_state.showErrorAlert());
+
+    flow.setOpenFileHook([&] { return notAnExport; });
+    view.importRow()->click();
+    ASSERT_TRUE(ended.wait(10000));
+    ASSERT_TRUE(m_state.currentError());
+    EXPECT_EQ(m_state.currentError()->kind(), AppError::Kind::Import);
+    EXPECT_TRUE(m_state.showErrorAlert());
+    EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
 
     flow.setOpenFileHook([] { return QString(); });
     view.importRow()->click();
@@ -413,9 +397,7 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAdded)
 
 TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
 {
-    auto other = openStore(u"other.store"_s);
-    fill(*other);
-    const QString file = exportOf(*other, {});
+    const QString file = exportOfAnotherLibrary({});
     SettingsView view(m_state, *m_store, m_security, m_revealer);
     ImportFlow &flow = view.importFlow();
     flow.setProgressDelay(0); // what a large file gets after the delay
@@ -439,9 +421,7 @@ TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
 
 TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
 {
-    auto other = openStore(u"other.store"_s);
-    fill(*other);
-    const QString backup = exportOf(*other, {false, true, u"correct horse"_s});
+    const QString backup = exportOfAnotherLibrary({false, true, u"correct horse"_s});
     ASSERT_TRUE(backup.endsWith(u".qlbackup"_s));
     SettingsView view(m_state, *m_store, m_security, m_revealer);
     QString answer;
@@ -471,25 +451,6 @@ TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
     ASSERT_TRUE(ended.wait(10000));
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(m_store->items().size(), 2u);
-}
-
-TEST_F(SettingsTest, FileThatIsNotAnExportIsReportedAndChangesNothing)
-{
-    fill(*m_store);
-    const QString path = m_dir.filePath(u"photo.json"_s);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\x89PNG\r\n\x1a\n not json at all");
-    file.close();
-    SettingsView view(m_state, *m_store, m_security, m_revealer);
-    ImportFlow &flow = view.importFlow();
-    QSignalSpy ended(&flow, &ImportFlow::ended);
-    flow.importFile(path);
-    ASSERT_TRUE(ended.wait(10000));
-    ASSERT_TRUE(m_state.currentError());
-    EXPECT_EQ(m_state.currentError()->kind(), AppError::Kind::Import);
-    EXPECT_TRUE(m_state.showErrorAlert());
-    EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
 }
 
 } // namespace

@@ -62,15 +62,12 @@ TEST(ElidedTextCacheTest, CutsToTheWidthAndDrawsTheSameFromItsLayout)
     EXPECT_NE(drawn(cache, u"Another title"_s, 120), first);
     ElidedTextCache fresh;
     EXPECT_EQ(drawn(cache, u"Another title"_s, 120), drawn(fresh, u"Another title"_s, 120));
-}
 
-TEST(ElidedTextCacheTest, ForgetsLinesBeyondItsSizeAndDrawsThemAgain)
-{
-    ElidedTextCache cache(4);
-    ElidedTextCache fresh;
+    // Lines beyond its size are forgotten, and drawn again alike.
+    ElidedTextCache small(4);
     for (int i = 0; i < 20; ++i)
-        drawn(cache, u"Line "_s + QString::number(i), 200);
-    EXPECT_EQ(drawn(cache, u"Line 0"_s, 200), drawn(fresh, u"Line 0"_s, 200));
+        drawn(small, u"Line "_s + QString::number(i), 200);
+    EXPECT_EQ(drawn(small, u"Line 0"_s, 200), drawn(fresh, u"Line 0"_s, 200));
 }
 
 TEST(ElidedTextCacheTest, ScaledPaintingStillDrawsTheText)

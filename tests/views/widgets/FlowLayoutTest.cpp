@@ -19,62 +19,64 @@ private:
 
 } // namespace
 
-TEST(FlowLayout, WrapsWhenTheNextChildWouldPassTheWidth)
+TEST(FlowLayout, ArrangesChildrenInRows)
 {
-    const auto result = FlowLayout::arrange({{40, 20}, {40, 20}, {40, 20}}, 6, 100);
-    ASSERT_EQ(result.positions.size(), 3);
-    EXPECT_EQ(result.positions[0], QPoint(0, 0));
-    EXPECT_EQ(result.positions[1], QPoint(46, 0));
-    EXPECT_EQ(result.positions[2], QPoint(0, 26));
-    EXPECT_EQ(result.size, QSize(92, 46));
+    const struct
+    {
+        const char *name;
+        QList<QSize> sizes;
+        int spacing;
+        int width;
+        QList<QPoint> positions;
+        QSize size;
+    } cases[] = {
+        {"wraps when the next child would pass the width",
+         {{40, 20}, {40, 20}, {40, 20}},
+         6,
+         100,
+         {{0, 0}, {46, 0}, {0, 26}},
+         {92, 46}},
+        {"a row is as high as its tallest child",
+         {{30, 10}, {30, 25}, {30, 10}},
+         4,
+         70,
+         {{0, 0}, {34, 0}, {0, 29}},
+         {68, 39}},
+        {"a child too wide sits alone on its row, unshrunk",
+         {{40, 20}, {150, 30}, {40, 20}},
+         6,
+         100,
+         {{0, 0}, {0, 26}, {0, 62}},
+         {156, 82}},
+        {"even as the first", {{150, 30}, {40, 20}}, 6, 100, {{0, 0}, {0, 36}}, {156, 56}},
+        {"unlimited width is one row",
+         {{40, 20}, {40, 20}, {40, 20}, {40, 20}},
+         6,
+         FlowLayout::unlimitedWidth,
+         {{0, 0}, {46, 0}, {92, 0}, {138, 0}},
+         {184, 20}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = FlowLayout::arrange(c.sizes, c.spacing, c.width);
+        EXPECT_EQ(result.positions, c.positions);
+        EXPECT_EQ(result.size, c.size);
+    }
 }
 
-TEST(FlowLayout, RowHeightIsTheTallestChildOfTheRow)
-{
-    const auto result = FlowLayout::arrange({{30, 10}, {30, 25}, {30, 10}}, 4, 70);
-    EXPECT_EQ(result.positions[2], QPoint(0, 29));
-    EXPECT_EQ(result.size.height(), 39);
-}
-
-TEST(FlowLayout, TooWideChildSitsAloneOnItsRowUnshrunk)
-{
-    const auto result = FlowLayout::arrange({{40, 20}, {150, 30}, {40, 20}}, 6, 100);
-    EXPECT_EQ(result.positions[0], QPoint(0, 0));
-    EXPECT_EQ(result.positions[1], QPoint(0, 26));
-    EXPECT_EQ(result.positions[2], QPoint(0, 62));
-    EXPECT_EQ(result.size, QSize(156, 82));
-
-    const auto first = FlowLayout::arrange({{150, 30}, {40, 20}}, 6, 100);
-    EXPECT_EQ(first.positions[0], QPoint(0, 0));
-    EXPECT_EQ(first.positions[1], QPoint(0, 36));
-}
-
-TEST(FlowLayout, NoChildrenTakeNoSpace)
+TEST(FlowLayout, PlacesChildWidgetsAtTheirMeasuredSizesHiddenOnesLeavingNoGap)
 {
     EXPECT_EQ(FlowLayout::arrange({}, 6, 100).size, QSize(0, 0));
     QWidget host;
     auto *layout = new FlowLayout(&host, 6);
     EXPECT_EQ(layout->sizeHint(), QSize(0, 0));
     EXPECT_EQ(layout->heightForWidth(100), 0);
-}
-
-TEST(FlowLayout, UnlimitedWidthIsOneRow)
-{
-    const auto result = FlowLayout::arrange({{40, 20}, {40, 20}, {40, 20}, {40, 20}}, 6,
-                                            FlowLayout::unlimitedWidth);
-    EXPECT_EQ(result.positions[3], QPoint(138, 0));
-    EXPECT_EQ(result.size, QSize(184, 20));
-}
-
-TEST(FlowLayout, PlacesChildWidgetsAtTheirMeasuredSizes)
-{
-    QWidget host;
-    auto *layout = new FlowLayout(&host, 6);
     QList<Chip *> chips;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         chips.append(new Chip(QSize(40, 20), &host));
         layout->addWidget(chips.last());
     }
+    chips[1]->hide();
     EXPECT_TRUE(host.hasHeightForWidth());
     EXPECT_EQ(layout->heightForWidth(100), 46);
     EXPECT_EQ(layout->heightForWidth(200), 20);
@@ -83,8 +85,8 @@ TEST(FlowLayout, PlacesChildWidgetsAtTheirMeasuredSizes)
 
     layout->setGeometry(QRect(5, 7, 100, 300));
     EXPECT_EQ(chips[0]->geometry(), QRect(5, 7, 40, 20));
-    EXPECT_EQ(chips[1]->geometry(), QRect(51, 7, 40, 20));
-    EXPECT_EQ(chips[2]->geometry(), QRect(5, 33, 40, 20));
+    EXPECT_EQ(chips[2]->geometry(), QRect(51, 7, 40, 20));
+    EXPECT_EQ(chips[3]->geometry(), QRect(5, 33, 40, 20));
 }
 
 TEST(FlowLayout, FollowsTheWidgetWhenItIsResized)
@@ -107,20 +109,4 @@ TEST(FlowLayout, FollowsTheWidgetWhenItIsResized)
     EXPECT_EQ(chips[1]->pos(), QPoint(46, 0));
     EXPECT_EQ(chips[2]->pos(), QPoint(0, 26));
     EXPECT_EQ(chips[3]->pos(), QPoint(46, 26));
-}
-
-TEST(FlowLayout, HiddenChildrenLeaveNoGap)
-{
-    QWidget host;
-    auto *layout = new FlowLayout(&host, 6);
-    auto *a = new Chip(QSize(40, 20), &host);
-    auto *hidden = new Chip(QSize(40, 20), &host);
-    auto *b = new Chip(QSize(40, 20), &host);
-    layout->addWidget(a);
-    layout->addWidget(hidden);
-    layout->addWidget(b);
-    hidden->hide();
-    layout->setGeometry(QRect(0, 0, 100, 100));
-    EXPECT_EQ(b->pos(), QPoint(46, 0));
-    EXPECT_EQ(layout->heightForWidth(100), 20);
 }

@@ -43,17 +43,6 @@ int cellsInFirstRow(const QWidget &grid)
 
 } // namespace
 
-TEST(IconPickerGrid, FolderIconsAreTheThirtyFiveInOrder)
-{
-    const QStringList &icons = IconPickerGrid::folderIcons();
-    ASSERT_EQ(icons.size(), 35);
-    EXPECT_EQ(icons.first(), u"folder"_s);
-    EXPECT_EQ(icons[8], u"books.vertical"_s);
-    EXPECT_EQ(icons[17], u"graduationcap"_s);
-    EXPECT_EQ(icons.last(), u"ellipsis.bubble"_s);
-    EXPECT_EQ(QSet<QString>(icons.begin(), icons.end()).size(), 35);
-}
-
 TEST(IconPickerGrid, OneCellPerIconNamedAfterIt)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
@@ -67,12 +56,20 @@ TEST(IconPickerGrid, OneCellPerIconNamedAfterIt)
     }
 }
 
-TEST(IconPickerGrid, HighlightsOnlyTheSelectedIcon)
+TEST(IconPickerGrid, PressingACellSelectsAndHighlightsOnlyIt)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
     EXPECT_TRUE(checkedNames(grid).isEmpty());
-    grid.setSelectedIcon(u"star"_s);
+    grid.setSelectedIcon(u"folder"_s);
+    grid.show();
+    QSignalSpy changed(&grid, &IconPickerGrid::selectedIconChanged);
+    QTest::mouseClick(cellNamed(grid, u"star"_s), Qt::LeftButton);
+    EXPECT_EQ(grid.selectedIcon(), u"star"_s);
     EXPECT_EQ(checkedNames(grid), QStringList{u"star"_s});
+    // Pressing the selected cell again keeps it selected.
+    QTest::mouseClick(cellNamed(grid, u"star"_s), Qt::LeftButton);
+    EXPECT_EQ(checkedNames(grid), QStringList{u"star"_s});
+    EXPECT_EQ(changed.count(), 1);
 
     // The highlight is really drawn: a blue tint behind the selected cell only.
     const QImage selected = grid.cell(u"star"_s)->grab().toImage();
@@ -82,22 +79,7 @@ TEST(IconPickerGrid, HighlightsOnlyTheSelectedIcon)
     EXPECT_NE(tinted, plain.pixelColor(3, 18));
 }
 
-TEST(IconPickerGrid, PressingACellSelectsIt)
-{
-    IconPickerGrid grid(IconPickerGrid::folderIcons());
-    grid.setSelectedIcon(u"folder"_s);
-    grid.show();
-    QSignalSpy changed(&grid, &IconPickerGrid::selectedIconChanged);
-    QTest::mouseClick(cellNamed(grid, u"heart"_s), Qt::LeftButton);
-    EXPECT_EQ(grid.selectedIcon(), u"heart"_s);
-    EXPECT_EQ(checkedNames(grid), QStringList{u"heart"_s});
-    // Pressing the selected cell again keeps it selected.
-    QTest::mouseClick(cellNamed(grid, u"heart"_s), Qt::LeftButton);
-    EXPECT_EQ(checkedNames(grid), QStringList{u"heart"_s});
-    EXPECT_EQ(changed.count(), 1);
-}
-
-TEST(IconPickerGrid, ColumnsFollowTheWidth)
+TEST(PickerGrids, ColumnsFollowTheWidth)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
     EXPECT_EQ(grid.heightForWidth(5 * 44 - 8), 7 * 36 + 6 * 8);
@@ -109,21 +91,24 @@ TEST(IconPickerGrid, ColumnsFollowTheWidth)
     EXPECT_EQ(cellsInFirstRow(grid), 7);
     grid.resize(43, 400);
     EXPECT_EQ(cellsInFirstRow(grid), 1);
+
+    // The colour swatches keep columns of 44 pixels too.
+    ColorPickerGrid colours(AppInfo::colorPalette());
+    colours.resize(8 * 44, 200);
+    colours.show();
+    colours.layout()->activate();
+    EXPECT_EQ(cellsInFirstRow(colours), 8);
+    for (const QAbstractButton *cell : colours.findChildren<QAbstractButton *>())
+        EXPECT_EQ(cell->x() % 44, 0);
 }
 
-TEST(ColorPickerGrid, OneSwatchPerColourNamedByItsHex)
+TEST(ColorPickerGrid, OneSwatchPerColourPressedOrReadBackFromText)
 {
     const QList<QColor> &palette = AppInfo::colorPalette();
     ColorPickerGrid grid(palette);
     ASSERT_EQ(grid.findChildren<QAbstractButton *>().size(), palette.size());
     for (const QColor &color : palette)
         EXPECT_NE(cellNamed(grid, HexColor::toHexOrDefault(color)), nullptr);
-}
-
-TEST(ColorPickerGrid, PressingASwatchSelectsIt)
-{
-    const QList<QColor> &palette = AppInfo::colorPalette();
-    ColorPickerGrid grid(palette);
     grid.setSelectedColor(palette.first());
     grid.show();
     QSignalSpy changed(&grid, &ColorPickerGrid::selectedColorChanged);
@@ -132,26 +117,10 @@ TEST(ColorPickerGrid, PressingASwatchSelectsIt)
     EXPECT_EQ(HexColor::toHexOrDefault(grid.selectedColor()), red);
     EXPECT_EQ(checkedNames(grid), QStringList{red});
     EXPECT_EQ(changed.count(), 1);
-}
 
-TEST(ColorPickerGrid, AColourReadBackFromTextFindsItsSwatch)
-{
-    const QList<QColor> &palette = AppInfo::colorPalette();
-    ColorPickerGrid grid(palette);
     const QString teal = HexColor::toHexOrDefault(palette[9]);
     grid.setSelectedColor(HexColor::fromHex(teal));
     EXPECT_EQ(checkedNames(grid), QStringList{teal});
     grid.setSelectedColor(QColor(1, 2, 3));
     EXPECT_TRUE(checkedNames(grid).isEmpty());
-}
-
-TEST(ColorPickerGrid, ColumnsAreAtLeastFortyFourPixelsWide)
-{
-    ColorPickerGrid grid(AppInfo::colorPalette());
-    grid.resize(8 * 44, 200);
-    grid.show();
-    grid.layout()->activate();
-    EXPECT_EQ(cellsInFirstRow(grid), 8);
-    for (const QAbstractButton *cell : grid.findChildren<QAbstractButton *>())
-        EXPECT_EQ(cell->x() % 44, 0);
 }

@@ -1,46 +1,25 @@
-#include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "TestPictures.h"
+#include "ViewsTestbed.h"
 #include "WindowTestbed.h"
 
 #include <intake/AppNotifier.h>
-#include <intake/ItemEnricher.h>
-#include <intake/ItemIntake.h>
-#include <metadata/MetadataService.h>
 #include <model/Clock.h>
-#include <model/Folder.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
-#include <platform/NullFileRevealer.h>
-#include <search/SearchService.h>
-#include <state/AppState.h>
 #include <views/dialogs/AddURLSheet.h>
 #include <views/widgets/TagDragItem.h>
 #include <views/window/ContentColumn.h>
 #include <views/window/ContentHeader.h>
 #include <views/window/ItemListModel.h>
-#include <views/window/MainWindow.h>
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QNetworkProxyFactory>
-#include <QPushButton>
 #include <QSet>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThreadPool>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -121,16 +100,6 @@ protected:
     QSet<QUuid> m_enriched;
 };
 
-TEST_F(AddingItemsTest, AddMenuListsTheWaysToAdd)
-{
-    QStringList entries;
-    for (QAction *a : m_window->content().header().addMenu()->actions())
-        entries << (a->isSeparator() ? u"-"_s : a->text());
-    EXPECT_EQ(entries.mid(0, 6),
-              (QStringList{u"Paste from Clipboard"_s, u"Add URL..."_s, u"Add Image from File..."_s,
-                           u"Add Document from File..."_s, u"-"_s, u"New Folder"_s}));
-}
-
 TEST_F(AddingItemsTest, AddingAPageAlreadyKeptSaysSoAndLeadsToTheItemThatHadIt)
 {
     m_window->show();
@@ -178,20 +147,21 @@ TEST_F(AddingItemsTest, AddressSheetAcceptsOnlyAddressesWithAScheme)
 {
     QList<QUrl> added;
     AddURLSheet sheet([&added](const QUrl &url) { added << url; });
+    auto *field = sheet.findChild<QLineEdit *>(u"url"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
-    sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"example.com"_s);
+    field->setText(u"example.com"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
-    sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"https://exa mple.com"_s);
+    field->setText(u"https://exa mple.com"_s);
     EXPECT_FALSE(sheet.addButton()->isEnabled());
     sheet.show();
     // Return with an incomplete address neither adds nor closes.
-    QTest::keyClick(sheet.findChild<QLineEdit *>(u"url"_s), Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Return);
     EXPECT_TRUE(added.isEmpty());
     EXPECT_EQ(sheet.result(), QDialog::Rejected);
 
-    sheet.findChild<QLineEdit *>(u"url"_s)->setText(u"mailto:someone@example.com"_s);
+    field->setText(u"mailto:someone@example.com"_s);
     EXPECT_TRUE(sheet.addButton()->isEnabled());
-    QTest::keyClick(sheet.findChild<QLineEdit *>(u"url"_s), Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(added, QList<QUrl>{QUrl(u"mailto:someone@example.com"_s)});
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
 }
@@ -318,9 +288,10 @@ TEST_F(AddingItemsTest, ScreenshotTitlesFollowTheLocalesClock)
 
 TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
 {
-    QMimeData link;
-    link.setText(u"https://www.youtube.com/watch?v=abc\n"_s);
-    intake().addFrom(link);
+    // The add menu's first entry reads the system clipboard.
+    QGuiApplication::clipboard()->setText(u"https://www.youtube.com/watch?v=abc\n"_s);
+    addMenuAction(u"Paste from Clipboard"_s)->trigger();
+    QGuiApplication::clipboard()->clear();
     ASSERT_EQ(itemCount(), 1);
     Item *video = m_window->selectedItem();
     EXPECT_EQ(video->type(), ItemType::Video);
@@ -367,17 +338,14 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
     EXPECT_EQ(itemCount(), 4);
 }
 
-TEST_F(AddingItemsTest, PasteFromClipboardReadsTheSystemClipboard)
-{
-    QGuiApplication::clipboard()->setText(u"https://x.com/someone/status/1"_s);
-    addMenuAction(u"Paste from Clipboard"_s)->trigger();
-    ASSERT_EQ(itemCount(), 1);
-    EXPECT_EQ(m_window->selectedItem()->type(), ItemType::SocialPost);
-    QGuiApplication::clipboard()->clear();
-}
-
 TEST_F(AddingItemsTest, FilePanelsAddPicturesAndDocuments)
 {
+    QStringList entries;
+    for (QAction *a : m_window->content().header().addMenu()->actions())
+        entries << (a->isSeparator() ? u"-"_s : a->text());
+    EXPECT_EQ(entries.mid(0, 6),
+              (QStringList{u"Paste from Clipboard"_s, u"Add URL..."_s, u"Add Image from File..."_s,
+                           u"Add Document from File..."_s, u"-"_s, u"New Folder"_s}));
     const QByteArray jpeg = picture(1600, 1200, "jpeg");
     const QString photo = writeFile(u"holiday.jpg"_s, jpeg);
     const QString pdf = writeFile(u"Annual Report.2025.pdf"_s, "%PDF-1.4\n");

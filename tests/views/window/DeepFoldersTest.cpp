@@ -1,20 +1,13 @@
 #include "DeepTrees.h"
-#include "TestFiles.h"
+#include "ViewsTestbed.h"
 #include "WindowTestbed.h"
 
-#include <model/Folder.h>
 #include <model/FolderNesting.h>
-#include <model/LibraryStore.h>
 #include <views/dialogs/BookmarkFlow.h>
 #include <views/dialogs/ImportFlow.h>
 #include <views/window/Sidebar.h>
-#include <views/window/SidebarModel.h>
 
-#include <QAbstractButton>
-#include <QMessageBox>
-#include <QSignalSpy>
 #include <QTreeView>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -36,10 +29,15 @@ protected:
         m_window->show();
     }
 
-    // The sidebar as it is now: as many levels of folder rows as the cut leaves, and below
-    // the folder on the level above the cut, its own child and all those moved up.
-    void expectCutInTheSidebar()
+    // The summary says what was cut, and the sidebar shows as many levels of folder rows as the
+    // cut leaves, and below the folder on the level above the cut, its own child and all those
+    // moved up; then the window closes.
+    void expectCutInTheSidebarAndClose()
     {
+        EXPECT_FALSE(m_state.showErrorAlert());
+        EXPECT_TRUE(m_summary.endsWith(
+            u"folders lay deeper than 64 levels and were moved up to level 64."_s))
+            << m_summary.toStdString();
         m_window->refreshNow();
         const SidebarModel &model = m_window->sidebar().model();
         const QModelIndex folders = model.index(1, 0);
@@ -59,6 +57,8 @@ protected:
             tree->setExpanded(row, true);
         tree->scrollTo(model.index(model.rowCount(anchor) - 1, 0, anchor));
         QCoreApplication::processEvents();
+        m_window->close();
+        m_window.reset();
     }
 
     Folder *folderNamed(const QString &name) const
@@ -88,13 +88,7 @@ TEST_F(DeepFoldersTest, AnExportDocumentIsShownCutAndTheWindowCloses)
     QSignalSpy ended(&flow, &ImportFlow::ended);
     flow.importFile(file);
     ASSERT_TRUE(ended.wait(120'000));
-    EXPECT_FALSE(m_state.showErrorAlert());
-    EXPECT_TRUE(
-        m_summary.endsWith(u"folders lay deeper than 64 levels and were moved up to level 64."_s))
-        << m_summary.toStdString();
-    expectCutInTheSidebar();
-    m_window->close();
-    m_window.reset();
+    expectCutInTheSidebarAndClose();
 }
 
 TEST_F(DeepFoldersTest, ABookmarkFileIsShownCutAndTheWindowCloses)
@@ -105,19 +99,10 @@ TEST_F(DeepFoldersTest, ABookmarkFileIsShownCutAndTheWindowCloses)
     flow.setSheetHook([this](QDialog &dialog) {
         auto &box = static_cast<QMessageBox &>(dialog);
         m_summary = box.text();
-        for (QAbstractButton *button : box.buttons()) {
-            if (button->text() == u"Not Now"_s)
-                button->click();
-        }
+        test::answer(box, u"Not Now"_s);
     });
     QSignalSpy ended(&flow, &BookmarkFlow::importEnded);
     flow.importFile(*m_window, file);
     ASSERT_TRUE(ended.wait(120'000));
-    EXPECT_FALSE(m_state.showErrorAlert());
-    EXPECT_TRUE(
-        m_summary.endsWith(u"folders lay deeper than 64 levels and were moved up to level 64."_s))
-        << m_summary.toStdString();
-    expectCutInTheSidebar();
-    m_window->close();
-    m_window.reset();
+    expectCutInTheSidebarAndClose();
 }

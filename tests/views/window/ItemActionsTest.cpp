@@ -1,8 +1,6 @@
-#include "Eventually.h"
+#include "ViewsTestbed.h"
 #include "WindowTestbed.h"
 
-#include <model/Item.h>
-#include <model/LibraryStore.h>
 #include <state/AppState.h>
 #include <views/window/DetailColumn.h>
 #include <views/window/ItemDetailView.h>
@@ -10,18 +8,11 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
-#include <QFile>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <functional>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -156,14 +147,7 @@ protected:
         m_answer = [text, title](QDialog &dialog) {
             if (auto *field = dialog.findChild<QLineEdit *>(u"title"_s))
                 field->setText(title);
-            for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
-                if (button->text() == text) {
-                    button->click();
-                    return;
-                }
-            }
-            ADD_FAILURE() << "no button " << text.toStdString();
-            dialog.reject();
+            test::answer(dialog, text);
         };
     }
 
@@ -183,11 +167,7 @@ struct Way
 
 TEST_F(ItemActionsTest, EveryPlaceRunsTheSameActionOnTheLibrary)
 {
-    QTemporaryDir files;
-    const QString pdf = files.filePath(u"paper.pdf"_s);
-    QFile write(pdf);
-    ASSERT_TRUE(write.open(QIODevice::WriteOnly) && write.write("%PDF-1.4\n") > 0);
-    write.close();
+    const QString pdf = test::writeTestFile(m_dir, u"paper.pdf"_s, "%PDF-1.4\n");
     Item *web = add(u"Web"_s, QUrl(u"https://example.com/a?b=c d"_s));
     Item *file = add(u"Paper"_s, QUrl::fromLocalFile(pdf));
     const QString webLink = u"https://example.com/a?b=c%20d"_s;

@@ -26,7 +26,7 @@ protected:
     }
 
     QImage painted(bool selected, const QPalette &palette = QApplication::palette(),
-                   qreal ratio = 1.0)
+                   qreal ratio = 1.0, ItemDelegate *delegate = nullptr)
     {
         QImage image(QSize(220, 220) * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
@@ -37,7 +37,7 @@ protected:
         option.palette = palette;
         option.font = QApplication::font();
         option.state = selected ? QStyle::State_Selected : QStyle::State_None;
-        m_delegate.paint(&painter, option, m_model.index(0));
+        (delegate != nullptr ? *delegate : m_delegate).paint(&painter, option, m_model.index(0));
         return image;
     }
 
@@ -86,16 +86,7 @@ TEST_F(ItemDelegateTest, ARenamedOrFavouredItemPaintsItsNewLook)
 
     ThumbnailCache thumbnails;
     ItemDelegate fresh(thumbnails);
-    QImage image(after.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QStyleOptionViewItem option;
-    option.rect = QRect(5, 5, 200, ItemDelegate::cardHeight);
-    option.palette = QApplication::palette();
-    option.font = QApplication::font();
-    fresh.paint(&painter, option, m_model.index(0));
-    painter.end();
-    EXPECT_EQ(after, image);
+    EXPECT_EQ(after, painted(false, QApplication::palette(), 1.0, &fresh));
 }
 
 // Where a copy could not land on whole pixels the card is drawn directly, and still drawn.

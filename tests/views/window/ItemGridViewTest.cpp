@@ -101,16 +101,6 @@ TEST_F(ItemGridViewTest, KeysMoveByCardAndByLine)
     EXPECT_TRUE(m_view.viewport()->rect().contains(shown)) << shown.y();
 }
 
-TEST_F(ItemGridViewTest, AClickChoosesTheCardUnderIt)
-{
-    m_view.verticalScrollBar()->setValue(130);
-    const QRect card = m_view.visualRect(at(7));
-    QTest::mouseClick(m_view.viewport(), Qt::LeftButton, {}, card.center());
-    EXPECT_EQ(m_view.currentIndex(), at(7));
-    EXPECT_TRUE(m_view.selectionModel()->isSelected(at(7)));
-    EXPECT_EQ(m_view.selectionModel()->selectedIndexes().size(), 1);
-}
-
 TEST_F(ItemGridViewTest, AScreenReaderFindsEachItemWhereItIsDrawn)
 {
     QAccessibleInterface *view = QAccessible::queryAccessibleInterface(&m_view);

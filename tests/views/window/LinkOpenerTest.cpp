@@ -1,7 +1,7 @@
+#include "ViewsTestbed.h"
 #include "WindowTestbed.h"
 
 #include <inbox/InboxLayout.h>
-#include <model/Item.h>
 #include <views/window/ContentColumn.h>
 #include <views/window/DetailColumn.h>
 #include <views/window/ItemContextMenu.h>
@@ -10,15 +10,7 @@
 #include <views/window/ItemListModel.h>
 #include <views/window/LinkOpener.h>
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <QToolBar>
-#include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -44,13 +36,7 @@ protected:
             ASSERT_NE(box->defaultButton(), nullptr);
             EXPECT_EQ(box->defaultButton()->text(), u"Cancel"_s) << "Cancel is the default";
             EXPECT_EQ(box->escapeButton(), box->defaultButton());
-            for (QAbstractButton *button : box->buttons()) {
-                if (button->text() == m_answer) {
-                    button->click();
-                    return;
-                }
-            }
-            ADD_FAILURE() << "no button " << m_answer.toStdString();
+            test::answer(*box, m_answer);
         });
         m_window->resize(1000, 600);
         m_window->show();

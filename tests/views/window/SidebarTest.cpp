@@ -1,17 +1,12 @@
-#include <model/Folder.h>
-#include <model/Item.h>
-#include <model/LibraryStore.h>
+#include "ViewsTestbed.h"
+
 #include <model/LiveList.h>
-#include <model/Tag.h>
 #include <state/LibraryCounts.h>
 #include <views/window/Sidebar.h>
 #include <views/window/SidebarModel.h>
 
 #include <QAbstractItemModelTester>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTreeView>
-#include <gtest/gtest.h>
 #include <random>
 
 using namespace quillory;
@@ -50,13 +45,11 @@ QStringList describedRows(const QAbstractItemModel &model)
     return rows;
 }
 
-class SidebarTest : public ::testing::Test
+class SidebarTest : public ::testing::Test, protected quillory::test::StoreTestbed
 {
 protected:
     SidebarTest()
     {
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"sidebar.store"_s), &error);
         if (!m_store)
             return;
         m_folders = LiveList::foldersBySortOrder(*m_store);
@@ -70,8 +63,6 @@ protected:
         model.update(*m_folders, *m_tags, *m_counts, m_selection, m_filterTags);
     }
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<LiveList> m_folders;
     std::unique_ptr<LiveList> m_tags;
     std::unique_ptr<LibraryCounts> m_counts;
