@@ -54,10 +54,6 @@ TEST(JsonCursorTest, TextsUnescapeAndDecodeAsJsonSays)
         {R"("\u00e9\u20AC")", QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")},
         {R"("\ud83d\ude00 smile")", QString::fromUtf8("\xF0\x9F\x98\x80 smile")},
         {"\"caf\xC3\xA9 \xF0\x9F\x98\x80\"", QString::fromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80")},
-        // Half a surrogate pair stands for nothing a text can hold.
-        {R"("\ud83d")", QString(QChar(0xFFFD))},
-        {R"("\ude00x")", QString(QChar(0xFFFD)) + QLatin1Char('x')},
-        {R"("\ud83d\u0041")", QString(QChar(0xFFFD)) + QLatin1Char('A')},
     };
     for (const auto &[text, expected] : cases) {
         const auto read = stringOf(QByteArrayView(text));
@@ -81,6 +77,10 @@ TEST(JsonCursorTest, MalformedTextsAreRefused)
         "\"\x80\"",             // a lone continuation byte
         "\"\xE2\x82\"",         // a sequence cut short
         "\"\xFF\"",
+        // Half a surrogate pair stands for nothing a text can hold.
+        R"("\ud83d")",
+        R"("\ude00x")",
+        R"("\ud83d\u0041")",
     };
     for (const char *text : cases)
         EXPECT_FALSE(stringOf(QByteArrayView(text))) << text;
@@ -133,7 +133,7 @@ TEST(JsonCursorTest, StructureIsCheckedLikeAConformingParser)
 
 TEST(JsonCursorTest, MembersAndElementsAreWalkedInOrderAndErrorsSayWhere)
 {
-    JsonCursor json(R"({"first":[1,"two"],"se\u0063ond":{"x":null},"third":true})");
+    JsonCursor json(QByteArrayView(R"({"first":[1,"two"],"se\u0063ond":{"x":null},"third":true})"));
     ASSERT_TRUE(json.beginObject());
     QByteArrayView name;
     ASSERT_TRUE(json.nextMember(name));
@@ -161,7 +161,7 @@ TEST(JsonCursorTest, MembersAndElementsAreWalkedInOrderAndErrorsSayWhere)
     EXPECT_EQ(one, 1);
     EXPECT_EQ(two, QStringLiteral("two"));
 
-    JsonCursor broken(R"({"a":1,})");
+    JsonCursor broken(QByteArrayView(R"({"a":1,})"));
     EXPECT_FALSE(broken.skipValue());
     EXPECT_EQ(broken.errorOffset(), 7);
     QString text;
