@@ -23,6 +23,70 @@ struct Level
     od::array_iterator elementEnd;
 };
 
+// Reads a value whole, straight from the parser: On-Demand passes over what it is not asked
+// for without checking it, and a skipped value must be as valid as a read one.
+template <typename Holder> simdjson::error_code checkWhole(Holder &holder, size_t depth)
+{
+    od::json_type type{};
+    if (const auto error = holder.type().get(type))
+        return error;
+    switch (type) {
+    case od::json_type::object: {
+        od::object object;
+        if (depth >= size_t(JsonCursor::maximumDepth))
+            return simdjson::DEPTH_ERROR;
+        if (const auto error = holder.get_object().get(object))
+            return error;
+        for (auto member : object) {
+            od::field field;
+            std::string_view key;
+            if (const auto error = std::move(member).get(field))
+                return error;
+            if (const auto error = field.unescaped_key().get(key))
+                return error;
+            if (const auto error = checkWhole(field.value(), depth + 1))
+                return error;
+        }
+        return simdjson::SUCCESS;
+    }
+    case od::json_type::array: {
+        od::array array;
+        if (depth >= size_t(JsonCursor::maximumDepth))
+            return simdjson::DEPTH_ERROR;
+        if (const auto error = holder.get_array().get(array))
+            return error;
+        for (auto element : array) {
+            od::value value;
+            if (const auto error = std::move(element).get(value))
+                return error;
+            if (const auto error = checkWhole(value, depth + 1))
+                return error;
+        }
+        return simdjson::SUCCESS;
+    }
+    case od::json_type::string: {
+        std::string_view text;
+        return holder.get_string().get(text);
+    }
+    case od::json_type::number: {
+        double number = 0;
+        return holder.get_double().get(number);
+    }
+    case od::json_type::boolean: {
+        bool value = false;
+        return holder.get_bool().get(value);
+    }
+    case od::json_type::null: {
+        bool null = false;
+        const auto error = holder.is_null().get(null);
+        return error != simdjson::SUCCESS ? error
+               : null                     ? simdjson::SUCCESS
+                                          : simdjson::N_ATOM_ERROR;
+    }
+    }
+    return simdjson::TAPE_ERROR;
+}
+
 } // namespace
 
 struct JsonCursor::State
@@ -302,47 +366,15 @@ bool JsonCursor::readNull()
     return null || fail("expected null");
 }
 
-// The value is walked whole, since On-Demand skips what is not asked for without checking it.
 bool JsonCursor::skipValue()
 {
-    switch (peek()) {
-    case Type::Object: {
-        if (!beginObject())
-            return false;
-        QByteArrayView name;
-        while (nextMember(name)) {
-            if (!skipValue())
-                return false;
-        }
-        return !m_failed;
-    }
-    case Type::Array:
-        if (!beginArray())
-            return false;
-        while (nextElement()) {
-            if (!skipValue())
-                return false;
-        }
-        return !m_failed;
-    case Type::String: {
-        const char *data = nullptr;
-        qsizetype size = 0;
-        return stringView(data, size);
-    }
-    case Type::Number: {
-        double number = 0;
-        return readNumber(number);
-    }
-    case Type::Boolean: {
-        bool value = false;
-        return readBoolean(value);
-    }
-    case Type::Null:
-        return readNull();
-    case Type::Invalid:
-        break;
-    }
-    return fail("unexpected character");
+    if (m_failed)
+        return false;
+    const size_t depth = m_state->levels.size();
+    const auto error = m_state->onNext([depth](auto &holder) { return checkWhole(holder, depth); });
+    if (error == simdjson::DEPTH_ERROR)
+        return fail("too deeply nested");
+    return error == simdjson::SUCCESS || fail(error);
 }
 
 bool JsonCursor::atEnd()
