@@ -1,6 +1,9 @@
 #include <exchange/JsonCursor.h>
 
+#include <cstring>
+#include <optional>
 #include <simdjson.h>
+#include <type_traits>
 #include <vector>
 
 namespace quillory {
@@ -23,6 +26,47 @@ struct Level
     od::array_iterator elementEnd;
 };
 
+// The text of a string token that holds no escape, as it lies in the document. The library's
+// own unescaping is compiled for the oldest processor and copies a byte at a time, while the
+// document's UTF-8 and control characters were already checked by its vectorised first pass;
+// most texts hold no backslash, and those are taken where they lie.
+std::optional<std::string_view> plainText(const char *begin, const char *end)
+{
+    if (end < begin || std::memchr(begin, '\\', size_t(end - begin)) != nullptr)
+        return std::nullopt;
+    return std::string_view(begin, size_t(end - begin));
+}
+
+// A string value's token runs from its opening quote to the next token, spaces included.
+std::optional<std::string_view> plainValue(std::string_view token)
+{
+    if (token.empty() || token.front() != '"')
+        return std::nullopt;
+    const size_t close = token.find_last_of('"');
+    if (close == 0)
+        return std::nullopt;
+    return plainText(token.data() + 1, token.data() + close);
+}
+
+// A member's name ends at the last quote before the colon that precedes its value.
+std::optional<std::string_view> plainKey(od::field &field)
+{
+    const char *begin = field.key().raw();
+    const char *end = field.value().raw_json_token().data();
+    const auto skipSpaces = [begin](const char *at) {
+        while (at > begin && (at[-1] == ' ' || at[-1] == '\t' || at[-1] == '\n' || at[-1] == '\r'))
+            --at;
+        return at;
+    };
+    end = skipSpaces(end);
+    if (end <= begin || end[-1] != ':')
+        return std::nullopt;
+    end = skipSpaces(end - 1);
+    if (end <= begin || end[-1] != '"')
+        return std::nullopt;
+    return plainText(begin, end - 1);
+}
+
 // Reads a value whole, straight from the parser: On-Demand passes over what it is not asked
 // for without checking it, and a skipped value must be as valid as a read one.
 template <typename Holder> simdjson::error_code checkWhole(Holder &holder, size_t depth)
@@ -42,8 +86,10 @@ template <typename Holder> simdjson::error_code checkWhole(Holder &holder, size_
             std::string_view key;
             if (const auto error = std::move(member).get(field))
                 return error;
-            if (const auto error = field.unescaped_key().get(key))
-                return error;
+            if (!plainKey(field)) {
+                if (const auto error = field.unescaped_key().get(key))
+                    return error;
+            }
             if (const auto error = checkWhole(field.value(), depth + 1))
                 return error;
         }
@@ -66,6 +112,12 @@ template <typename Holder> simdjson::error_code checkWhole(Holder &holder, size_
     }
     case od::json_type::string: {
         std::string_view text;
+        if constexpr (std::is_same_v<Holder, od::value>) {
+            if (plainValue(holder.raw_json_token())) {
+                od::raw_json_string raw;
+                return holder.get_raw_json_string().get(raw);
+            }
+        }
         return holder.get_string().get(text);
     }
     case od::json_type::number: {
@@ -274,7 +326,9 @@ bool JsonCursor::nextMember(QByteArrayView &name)
     if (const auto error = (*level.member).get(field))
         return fail(error);
     std::string_view key;
-    if (const auto error = field.unescaped_key().get(key))
+    if (const auto plain = plainKey(field))
+        key = *plain;
+    else if (const auto error = field.unescaped_key().get(key))
         return fail(error);
     name = QByteArrayView(key.data(), qsizetype(key.size()));
     m_state->value = field.value();
@@ -307,6 +361,17 @@ bool JsonCursor::stringView(const char *&data, qsizetype &size)
     if (m_failed)
         return false;
     std::string_view text;
+    if (m_state->next == State::Next::Value) {
+        if (const auto plain = plainValue(m_state->value.raw_json_token())) {
+            m_state->next = State::Next::None;
+            od::raw_json_string raw;
+            if (const auto error = m_state->value.get_raw_json_string().get(raw))
+                return fail(error);
+            data = plain->data();
+            size = qsizetype(plain->size());
+            return true;
+        }
+    }
     const auto error =
         m_state->onNext([&text](auto &holder) { return holder.get_string().get(text); });
     if (error != simdjson::SUCCESS)
