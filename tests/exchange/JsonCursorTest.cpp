@@ -28,9 +28,31 @@ std::optional<QString> stringOf(QByteArrayView text)
     JsonCursor asBytes(text);
     QByteArray utf8;
     EXPECT_EQ(asBytes.readString(utf8) && asBytes.atEnd(), read) << text.toByteArray().data();
+    // Inside an array and as a member's name, where texts are read differently.
+    const QByteArray quoted = text.toByteArray();
+    JsonCursor inArray("[ " + quoted + " ]");
+    QString element;
+    EXPECT_EQ(inArray.beginArray() && inArray.nextElement() && inArray.readString(element) &&
+                  !inArray.nextElement() && inArray.atEnd(),
+              read)
+        << text.toByteArray().data();
+    JsonCursor inObject("{" + quoted + " :\t1, " + quoted + ":" + quoted + "}");
+    QByteArrayView name;
+    QString member;
+    const bool readInObject = inObject.beginObject() && inObject.nextMember(name) &&
+                              inObject.skipValue() && inObject.nextMember(name) &&
+                              inObject.readString(member) && !inObject.nextMember(name) &&
+                              inObject.atEnd();
+    EXPECT_EQ(readInObject, read) << text.toByteArray().data();
     if (!read)
         return std::nullopt;
     EXPECT_EQ(utf8, value.toUtf8()) << text.toByteArray().data();
+    EXPECT_EQ(element, value) << text.toByteArray().data();
+    EXPECT_EQ(member, value) << text.toByteArray().data();
+    EXPECT_EQ(QString::fromUtf8(name), value) << text.toByteArray().data();
+    // A skipped text is checked as a read one.
+    JsonCursor skipped("[" + quoted + "]");
+    EXPECT_TRUE(skipped.skipValue() && skipped.atEnd()) << text.toByteArray().data();
     return value;
 }
 
@@ -82,8 +104,10 @@ TEST(JsonCursorTest, MalformedTextsAreRefused)
         R"("\ude00x")",
         R"("\ud83d\u0041")",
     };
-    for (const char *text : cases)
+    for (const char *text : cases) {
         EXPECT_FALSE(stringOf(QByteArrayView(text))) << text;
+        EXPECT_FALSE(isValid(QByteArray("[" + QByteArray(text) + "]"))) << text;
+    }
 }
 
 TEST(JsonCursorTest, NumbersFollowTheGrammar)
