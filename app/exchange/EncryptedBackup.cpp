@@ -77,7 +77,7 @@ bool EncryptedBackup::isEnvelope(const QJsonObject &object)
            !object.contains(QLatin1StringView("items"));
 }
 
-std::optional<EncryptedBackup::Envelope> EncryptedBackup::envelopeOf(QByteArrayView json)
+std::optional<EncryptedBackup::Envelope> EncryptedBackup::envelopeOf(const QByteArray &json)
 {
     JsonCursor cursor(json);
     if (cursor.peek() != JsonCursor::Type::Object || !cursor.beginObject())

@@ -42,7 +42,7 @@ public:
     // The envelope that `json` is, when it is valid JSON and an envelope by the rule of
     // isEnvelope. Read value by value, never into a tree: a large document of another kind
     // is only looked through, and of an envelope only these texts are kept.
-    static std::optional<Envelope> envelopeOf(QByteArrayView json);
+    static std::optional<Envelope> envelopeOf(const QByteArray &json);
 
     // The export document sealed inside `envelope`.
     static std::variant<QByteArray, ImportError> open(const QJsonObject &envelope,

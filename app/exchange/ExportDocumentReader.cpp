@@ -423,7 +423,7 @@ bool readList(JsonCursor &json, MemberReader &root, const char *name, const char
 
 } // namespace
 
-ExportDocumentReader::Result ExportDocumentReader::read(QByteArrayView document)
+ExportDocumentReader::Result ExportDocumentReader::read(const QByteArray &document)
 {
     JsonCursor json(document);
     QString problem;

@@ -2,7 +2,7 @@
 
 #include <exchange/ExportRecords.h>
 
-#include <QByteArrayView>
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -22,7 +22,7 @@ public:
         QString error; // why the document was refused, when `data` is absent
     };
 
-    static Result read(QByteArrayView document);
+    static Result read(const QByteArray &document);
 };
 
 } // namespace quillory

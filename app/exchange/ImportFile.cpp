@@ -1,5 +1,7 @@
 #include <exchange/ImportFile.h>
 
+#include <exchange/JsonCursor.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -28,11 +30,14 @@ std::optional<QByteArray> ImportFile::read(const QString &path, QString &error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return error = readError(path, file.errorString()), std::nullopt;
-    // One byte more than the file had, to notice it growing; asking for the limit itself
-    // would set aside a whole gigabyte for every import.
-    QByteArray bytes = file.read(info.size() + 1);
-    if (file.error() != QFileDevice::NoError)
+    // One byte more than the file had, to notice it growing (asking for the limit itself
+    // would set aside a whole gigabyte for every import), and room after it for the parser.
+    QByteArray bytes(info.size() + 1 + JsonCursor::padding, Qt::Uninitialized);
+    const qint64 length = file.read(bytes.data(), info.size() + 1);
+    if (length < 0 || file.error() != QFileDevice::NoError)
         return error = readError(path, file.errorString()), std::nullopt;
+    std::fill(bytes.begin() + length, bytes.end(), ' ');
+    bytes.truncate(length);
     if (bytes.size() > info.size())
         return error = readError(path, QStringLiteral("it changed while it was read.")),
                std::nullopt;

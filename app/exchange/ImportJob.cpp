@@ -4,6 +4,7 @@
 #include <exchange/ExportDocumentReader.h>
 #include <exchange/ExportService.h>
 #include <exchange/ImportFile.h>
+#include <exchange/JsonCursor.h>
 #include <util/BackgroundWork.h>
 
 #include <QPointer>
@@ -88,6 +89,7 @@ void ImportJob::start(const std::optional<QString> &passphrase)
                     return parsed;
                 }
                 envelope.reset();
+                JsonCursor::makeRoom(std::get<QByteArray>(opened));
                 read = ExportDocumentReader::read(std::get<QByteArray>(opened));
                 if (!read.data) {
                     parsed.error = read.error;

@@ -1,363 +1,403 @@
 #include <exchange/JsonCursor.h>
 
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <string>
+#include <optional>
+#include <simdjson.h>
+#include <type_traits>
+#include <vector>
 
 namespace quillory {
 
+namespace od = simdjson::ondemand;
+
+static_assert(JsonCursor::padding == qsizetype(simdjson::SIMDJSON_PADDING));
+
 namespace {
 
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(const unsigned char *p, const unsigned char *end)
+// An object or array entered: On-Demand iterators only move forward, so the cursor keeps the
+// one of each level it is in.
+struct Level
 {
-    while (p < end) {
-        const unsigned lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra = 0;
-        unsigned codePoint = 0;
-        unsigned smallest = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1, codePoint = lead & 0x1F, smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, codePoint = lead & 0x0F, smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, codePoint = lead & 0x07, smallest = 0x10000;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (p[i] & 0x3F);
-        }
-        if (codePoint < smallest || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        p += extra + 1;
-    }
-    return true;
+    bool object = true;
+    bool first = true;
+    od::object_iterator member;
+    od::object_iterator memberEnd;
+    od::array_iterator element;
+    od::array_iterator elementEnd;
+};
+
+// The text of a string token that holds no escape, as it lies in the document. The library's
+// own unescaping is compiled for the oldest processor and copies a byte at a time, while the
+// document's UTF-8 and control characters were already checked by its vectorised first pass;
+// most texts hold no backslash, and those are taken where they lie.
+std::optional<std::string_view> plainText(const char *begin, const char *end)
+{
+    if (end < begin || std::memchr(begin, '\\', size_t(end - begin)) != nullptr)
+        return std::nullopt;
+    return std::string_view(begin, size_t(end - begin));
 }
 
-void appendUtf8(QByteArray &out, unsigned codePoint)
+// A string value's token runs from its opening quote to the next token, spaces included.
+std::optional<std::string_view> plainValue(std::string_view token)
 {
-    if (codePoint < 0x80) {
-        out.append(char(codePoint));
-    } else if (codePoint < 0x800) {
-        out.append(char(0xC0 | (codePoint >> 6)));
-        out.append(char(0x80 | (codePoint & 0x3F)));
-    } else if (codePoint < 0x10000) {
-        out.append(char(0xE0 | (codePoint >> 12)));
-        out.append(char(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.append(char(0x80 | (codePoint & 0x3F)));
-    } else {
-        out.append(char(0xF0 | (codePoint >> 18)));
-        out.append(char(0x80 | ((codePoint >> 12) & 0x3F)));
-        out.append(char(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.append(char(0x80 | (codePoint & 0x3F)));
-    }
+    if (token.empty() || token.front() != '"')
+        return std::nullopt;
+    const size_t close = token.find_last_of('"');
+    if (close == 0)
+        return std::nullopt;
+    return plainText(token.data() + 1, token.data() + close);
 }
 
-// Four hexadecimal digits at `at`, or -1.
-int hexQuad(const char *at, const char *end)
+// A member's name ends at the last quote before the colon that precedes its value.
+std::optional<std::string_view> plainKey(od::field &field)
 {
-    if (end - at < 4)
-        return -1;
-    int value = 0;
-    for (int i = 0; i < 4; ++i) {
-        const char c = at[i];
-        int digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return -1;
-        value = value * 16 + digit;
-    }
-    return value;
+    const char *begin = field.key().raw();
+    const char *end = field.value().raw_json_token().data();
+    const auto skipSpaces = [begin](const char *at) {
+        while (at > begin && (at[-1] == ' ' || at[-1] == '\t' || at[-1] == '\n' || at[-1] == '\r'))
+            --at;
+        return at;
+    };
+    end = skipSpaces(end);
+    if (end <= begin || end[-1] != ':')
+        return std::nullopt;
+    end = skipSpaces(end - 1);
+    if (end <= begin || end[-1] != '"')
+        return std::nullopt;
+    return plainText(begin, end - 1);
 }
 
-bool isDigit(char c)
+// Reads a value whole, straight from the parser: On-Demand passes over what it is not asked
+// for without checking it, and a skipped value must be as valid as a read one.
+template <typename Holder> simdjson::error_code checkWhole(Holder &holder, size_t depth)
 {
-    return c >= '0' && c <= '9';
+    od::json_type type{};
+    if (const auto error = holder.type().get(type))
+        return error;
+    switch (type) {
+    case od::json_type::object: {
+        od::object object;
+        if (depth >= size_t(JsonCursor::maximumDepth))
+            return simdjson::DEPTH_ERROR;
+        if (const auto error = holder.get_object().get(object))
+            return error;
+        for (auto member : object) {
+            od::field field;
+            std::string_view key;
+            if (const auto error = std::move(member).get(field))
+                return error;
+            if (!plainKey(field)) {
+                if (const auto error = field.unescaped_key().get(key))
+                    return error;
+            }
+            if (const auto error = checkWhole(field.value(), depth + 1))
+                return error;
+        }
+        return simdjson::SUCCESS;
+    }
+    case od::json_type::array: {
+        od::array array;
+        if (depth >= size_t(JsonCursor::maximumDepth))
+            return simdjson::DEPTH_ERROR;
+        if (const auto error = holder.get_array().get(array))
+            return error;
+        for (auto element : array) {
+            od::value value;
+            if (const auto error = std::move(element).get(value))
+                return error;
+            if (const auto error = checkWhole(value, depth + 1))
+                return error;
+        }
+        return simdjson::SUCCESS;
+    }
+    case od::json_type::string: {
+        std::string_view text;
+        if constexpr (std::is_same_v<Holder, od::value>) {
+            if (plainValue(holder.raw_json_token())) {
+                od::raw_json_string raw;
+                return holder.get_raw_json_string().get(raw);
+            }
+        }
+        return holder.get_string().get(text);
+    }
+    case od::json_type::number: {
+        double number = 0;
+        return holder.get_double().get(number);
+    }
+    case od::json_type::boolean: {
+        bool value = false;
+        return holder.get_bool().get(value);
+    }
+    case od::json_type::null: {
+        bool null = false;
+        const auto error = holder.is_null().get(null);
+        return error != simdjson::SUCCESS ? error
+               : null                     ? simdjson::SUCCESS
+                                          : simdjson::N_ATOM_ERROR;
+    }
+    }
+    return simdjson::TAPE_ERROR;
 }
 
 } // namespace
 
-JsonCursor::JsonCursor(QByteArrayView text)
-    : m_begin(text.data()), m_at(text.data()), m_end(text.data() + text.size())
+struct JsonCursor::State
 {
-    if (text.startsWith("\xEF\xBB\xBF"))
-        m_at += 3;
+    // Where the outermost value is still to come the document stands for it (On-Demand has
+    // no value for a scalar document); below it, `value` holds the next value.
+    enum class Next { Document, Value, None };
+
+    simdjson::padded_string copy; // only for a text without room after its end
+    od::parser parser{simdjson::SIMDJSON_MAXSIZE_BYTES};
+    od::document document;
+    od::value value;
+    Next next = Next::Document;
+    std::vector<Level> levels;
+    qsizetype skipped = 0; // the byte order mark
+    bool started = false;  // the parser accepted the text as a whole
+
+    // Calls `read` with whatever holds the next value.
+    template <typename Read> simdjson::error_code onNext(Read read)
+    {
+        const Next was = next;
+        next = Next::None;
+        switch (was) {
+        case Next::Document:
+            return read(document);
+        case Next::Value:
+            return read(value);
+        case Next::None:
+            break;
+        }
+        return simdjson::TAPE_ERROR;
+    }
+};
+
+JsonCursor::JsonCursor(const QByteArray &text) : m_state(std::make_unique<State>())
+{
+    QByteArray shared = text; // data_ptr() is not offered on a const array
+    start(text.constData(), text.size(), shared.data_ptr().freeSpaceAtEnd() >= padding);
+}
+
+JsonCursor::JsonCursor(QByteArrayView text) : m_state(std::make_unique<State>())
+{
+    start(text.data(), text.size(), false);
+}
+
+JsonCursor::~JsonCursor() = default;
+
+void JsonCursor::makeRoom(QByteArray &bytes)
+{
+    if (bytes.data_ptr().needsDetach() || bytes.data_ptr().freeSpaceAtEnd() < padding)
+        bytes.reserve(bytes.size() + padding);
+}
+
+void JsonCursor::start(const char *data, qsizetype size, bool padded)
+{
+    if (QByteArrayView(data, size).startsWith("\xEF\xBB\xBF")) {
+        m_state->skipped = 3;
+        data += 3;
+        size -= 3;
+    }
+    if (!padded) {
+        m_state->copy = simdjson::padded_string(data, size_t(size));
+        data = m_state->copy.data();
+    }
+    m_begin = data;
+    // simdjson counts the document itself as a level, and keeps one more for its own
+    // bookkeeping; the cursor refuses anything deeper first.
+    if (const auto error = m_state->parser.allocate(size_t(size), size_t(maximumDepth) + 2)) {
+        fail(error);
+        return;
+    }
+    auto document = m_state->parser.iterate(data, size_t(size), size_t(size + padding));
+    if (const auto error = document.error()) {
+        fail(error);
+        return;
+    }
+    m_state->document = std::move(document.value_unsafe());
+    m_state->started = true;
 }
 
 bool JsonCursor::fail(const char *what)
 {
-    return fail(what, m_at);
-}
-
-bool JsonCursor::fail(const char *what, const char *at)
-{
     if (!m_failed) {
         m_failed = true;
         m_errorText = QString::fromLatin1(what);
-        m_errorOffset = at - m_begin;
+        const char *at = nullptr;
+        if (m_state->started && m_state->document.current_location().get(at) == simdjson::SUCCESS)
+            m_errorOffset = at - m_begin + m_state->skipped;
     }
     return false;
 }
 
-void JsonCursor::skipWhitespace()
+bool JsonCursor::fail(int error)
 {
-    while (m_at < m_end && (*m_at == ' ' || *m_at == '\n' || *m_at == '\r' || *m_at == '\t'))
-        ++m_at;
+    return fail(simdjson::error_message(simdjson::error_code(error)));
 }
 
 JsonCursor::Type JsonCursor::peek()
 {
     if (m_failed)
         return Type::Invalid;
-    skipWhitespace();
-    if (m_at >= m_end)
+    od::json_type type{};
+    simdjson::error_code error = simdjson::TAPE_ERROR;
+    if (m_state->next == State::Next::Document)
+        error = m_state->document.type().get(type);
+    else if (m_state->next == State::Next::Value)
+        error = m_state->value.type().get(type);
+    if (error != simdjson::SUCCESS)
         return Type::Invalid;
-    switch (*m_at) {
-    case '{':
+    switch (type) {
+    case od::json_type::object:
         return Type::Object;
-    case '[':
+    case od::json_type::array:
         return Type::Array;
-    case '"':
+    case od::json_type::string:
         return Type::String;
-    case 't':
-    case 'f':
+    case od::json_type::number:
+        return Type::Number;
+    case od::json_type::boolean:
         return Type::Boolean;
-    case 'n':
+    case od::json_type::null:
         return Type::Null;
-    default:
-        return *m_at == '-' || isDigit(*m_at) ? Type::Number : Type::Invalid;
     }
-}
-
-bool JsonCursor::expect(char c)
-{
-    if (m_failed)
-        return false;
-    skipWhitespace();
-    if (m_at >= m_end)
-        return fail("unexpected end of the text");
-    if (*m_at != c)
-        return fail("unexpected character");
-    ++m_at;
-    return true;
-}
-
-bool JsonCursor::enter(bool object)
-{
-    if (m_levels.size() >= size_t(maximumDepth))
-        return fail("too deeply nested");
-    m_levels.push_back({object, true});
-    return true;
+    return Type::Invalid;
 }
 
 bool JsonCursor::beginObject()
 {
-    return expect('{') && enter(true);
+    if (m_failed)
+        return false;
+    if (m_state->levels.size() >= size_t(maximumDepth))
+        return fail("too deeply nested");
+    Level level;
+    const auto error = m_state->onNext([&level](auto &holder) {
+        od::object object;
+        if (const auto e = holder.get_object().get(object))
+            return e;
+        if (const auto e = object.begin().get(level.member))
+            return e;
+        return object.end().get(level.memberEnd);
+    });
+    if (error != simdjson::SUCCESS)
+        return fail(error);
+    m_state->levels.push_back(level);
+    return true;
 }
 
 bool JsonCursor::beginArray()
 {
-    return expect('[') && enter(false);
+    if (m_failed)
+        return false;
+    if (m_state->levels.size() >= size_t(maximumDepth))
+        return fail("too deeply nested");
+    Level level;
+    level.object = false;
+    const auto error = m_state->onNext([&level](auto &holder) {
+        od::array array;
+        if (const auto e = holder.get_array().get(array))
+            return e;
+        if (const auto e = array.begin().get(level.element))
+            return e;
+        return array.end().get(level.elementEnd);
+    });
+    if (error != simdjson::SUCCESS)
+        return fail(error);
+    m_state->levels.push_back(level);
+    return true;
 }
 
 bool JsonCursor::nextMember(QByteArrayView &name)
 {
-    if (m_failed || m_levels.empty() || !m_levels.back().object)
+    if (m_failed)
+        return false;
+    if (m_state->levels.empty() || !m_state->levels.back().object)
         return fail("not in an object");
-    Level &level = m_levels.back();
-    skipWhitespace();
-    if (m_at >= m_end)
-        return fail("unexpected end of the text");
-    if (*m_at == '}') {
-        ++m_at;
-        m_levels.pop_back();
-        return false;
-    }
-    if (!level.first) {
-        if (*m_at != ',')
-            return fail("expected a comma or the end of the object");
-        ++m_at;
-        skipWhitespace();
-    }
+    Level &level = m_state->levels.back();
+    if (!level.first)
+        ++level.member;
     level.first = false;
-    if (m_at >= m_end || *m_at != '"')
-        return fail("expected a member name");
-    if (!stringBytes(&name, nullptr))
+    if (!(level.member != level.memberEnd)) {
+        m_state->levels.pop_back();
         return false;
-    return expect(':');
+    }
+    od::field field;
+    if (const auto error = (*level.member).get(field))
+        return fail(error);
+    std::string_view key;
+    if (const auto plain = plainKey(field))
+        key = *plain;
+    else if (const auto error = field.unescaped_key().get(key))
+        return fail(error);
+    name = QByteArrayView(key.data(), qsizetype(key.size()));
+    m_state->value = field.value();
+    m_state->next = State::Next::Value;
+    return true;
 }
 
 bool JsonCursor::nextElement()
 {
-    if (m_failed || m_levels.empty() || m_levels.back().object)
+    if (m_failed)
+        return false;
+    if (m_state->levels.empty() || m_state->levels.back().object)
         return fail("not in an array");
-    Level &level = m_levels.back();
-    skipWhitespace();
-    if (m_at >= m_end)
-        return fail("unexpected end of the text");
-    if (*m_at == ']') {
-        ++m_at;
-        m_levels.pop_back();
+    Level &level = m_state->levels.back();
+    if (!level.first)
+        ++level.element;
+    level.first = false;
+    if (!(level.element != level.elementEnd)) {
+        m_state->levels.pop_back();
         return false;
     }
-    if (!level.first) {
-        if (*m_at != ',')
-            return fail("expected a comma or the end of the array");
-        ++m_at;
-        skipWhitespace();
-        if (m_at < m_end && *m_at == ']')
-            return fail("a comma before the end of an array");
+    if (const auto error = (*level.element).get(m_state->value))
+        return fail(error);
+    m_state->next = State::Next::Value;
+    return true;
+}
+
+bool JsonCursor::stringView(const char *&data, qsizetype &size)
+{
+    if (m_failed)
+        return false;
+    std::string_view text;
+    if (m_state->next == State::Next::Value) {
+        if (const auto plain = plainValue(m_state->value.raw_json_token())) {
+            m_state->next = State::Next::None;
+            od::raw_json_string raw;
+            if (const auto error = m_state->value.get_raw_json_string().get(raw))
+                return fail(error);
+            data = plain->data();
+            size = qsizetype(plain->size());
+            return true;
+        }
     }
-    level.first = false;
+    const auto error =
+        m_state->onNext([&text](auto &holder) { return holder.get_string().get(text); });
+    if (error != simdjson::SUCCESS)
+        return fail(error);
+    data = text.data();
+    size = qsizetype(text.size());
     return true;
 }
 
 bool JsonCursor::readString(QString &text)
 {
-    if (m_failed)
+    const char *data = nullptr;
+    qsizetype size = 0;
+    if (!stringView(data, size))
         return false;
-    skipWhitespace();
-    if (m_at >= m_end || *m_at != '"')
-        return fail("expected a text");
-    return stringBytes(nullptr, &text);
+    text = QString::fromUtf8(data, size);
+    return true;
 }
 
 bool JsonCursor::readString(QByteArray &utf8)
 {
-    if (m_failed)
+    const char *data = nullptr;
+    qsizetype size = 0;
+    if (!stringView(data, size))
         return false;
-    skipWhitespace();
-    if (m_at >= m_end || *m_at != '"')
-        return fail("expected a text");
-    return stringBytes(nullptr, nullptr, &utf8);
-}
-
-// At the opening quote: the string, unescaped, as UTF-8 bytes in `name` (valid until the next
-// name) or `utf8`, or as `text`; with none of them it is only checked.
-bool JsonCursor::stringBytes(QByteArrayView *name, QString *text, QByteArray *utf8)
-{
-    const char *const opening = m_at++;
-    const char *run = m_at;
-    unsigned seen = 0; // ORed bytes: bit 7 set when anything is not ASCII
-    bool escaped = false;
-    QByteArray decoded;
-    for (;;) {
-        while (m_at < m_end) {
-            const auto c = static_cast<unsigned char>(*m_at);
-            if (c == '"' || c == '\\' || c < 0x20)
-                break;
-            seen |= c;
-            ++m_at;
-        }
-        if (m_at >= m_end)
-            return fail("unterminated text", opening);
-        if (static_cast<unsigned char>(*m_at) < 0x20)
-            return fail("control character in a text");
-        if (*m_at == '"')
-            break;
-        if (!escaped) {
-            escaped = true;
-            decoded.reserve(m_at - run + 16);
-        }
-        decoded.append(run, m_at - run);
-        const char *const escape = m_at++;
-        if (m_at >= m_end)
-            return fail("unterminated text", opening);
-        switch (*m_at++) {
-        case '"':
-            decoded.append('"');
-            break;
-        case '\\':
-            decoded.append('\\');
-            break;
-        case '/':
-            decoded.append('/');
-            break;
-        case 'b':
-            decoded.append('\b');
-            break;
-        case 'f':
-            decoded.append('\f');
-            break;
-        case 'n':
-            decoded.append('\n');
-            break;
-        case 'r':
-            decoded.append('\r');
-            break;
-        case 't':
-            decoded.append('\t');
-            break;
-        case 'u': {
-            int unit = hexQuad(m_at, m_end);
-            if (unit < 0)
-                return fail("invalid escape", escape);
-            m_at += 4;
-            unsigned codePoint = unsigned(unit);
-            if (unit >= 0xD800 && unit <= 0xDBFF) {
-                const int low = m_end - m_at >= 6 && m_at[0] == '\\' && m_at[1] == 'u'
-                                    ? hexQuad(m_at + 2, m_end)
-                                    : -1;
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    codePoint =
-                        0x10000 + ((unsigned(unit) - 0xD800) << 10) + (unsigned(low) - 0xDC00);
-                    m_at += 6;
-                } else {
-                    codePoint = 0xFFFD; // half a pair stands for nothing
-                }
-            } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                codePoint = 0xFFFD;
-            }
-            if (codePoint >= 0x80)
-                seen |= 0x80;
-            appendUtf8(decoded, codePoint);
-            break;
-        }
-        default:
-            return fail("invalid escape", escape);
-        }
-        run = m_at;
-    }
-    const char *const closing = m_at++;
-    // Escapes are ASCII and decode to well-formed UTF-8: only the bytes as written need
-    // checking.
-    if ((seen & 0x80) != 0 && !isValidUtf8(reinterpret_cast<const unsigned char *>(opening + 1),
-                                           reinterpret_cast<const unsigned char *>(closing)))
-        return fail("invalid UTF-8 in a text", opening);
-    if (escaped)
-        decoded.append(run, closing - run);
-    const char *bytes = escaped ? decoded.constData() : opening + 1;
-    const qsizetype length = escaped ? decoded.size() : closing - opening - 1;
-    if (text != nullptr)
-        *text = (seen & 0x80) == 0 ? QString::fromLatin1(bytes, length)
-                                   : QString::fromUtf8(bytes, length);
-    if (utf8 != nullptr)
-        *utf8 = escaped ? std::move(decoded) : QByteArray(bytes, length);
-    if (name != nullptr) {
-        if (escaped) {
-            m_name = std::move(decoded);
-            *name = m_name;
-        } else {
-            *name = QByteArrayView(bytes, length);
-        }
-    }
+    utf8 = QByteArray(data, size);
     return true;
 }
 
@@ -365,119 +405,51 @@ bool JsonCursor::readNumber(double &number)
 {
     if (m_failed)
         return false;
-    skipWhitespace();
-    const char *const start = m_at;
-    const char *p = m_at;
-    if (p < m_end && *p == '-')
-        ++p;
-    if (p < m_end && *p == '0') {
-        ++p;
-    } else if (p < m_end && *p >= '1' && *p <= '9') {
-        while (p < m_end && isDigit(*p))
-            ++p;
-    } else {
-        return fail("invalid number", start);
-    }
-    if (p < m_end && *p == '.') {
-        const char *const digits = ++p;
-        while (p < m_end && isDigit(*p))
-            ++p;
-        if (p == digits)
-            return fail("invalid number", start);
-    }
-    if (p < m_end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (p < m_end && (*p == '+' || *p == '-'))
-            ++p;
-        const char *const digits = p;
-        while (p < m_end && isDigit(*p))
-            ++p;
-        if (p == digits)
-            return fail("invalid number", start);
-    }
-    const auto [end, error] = std::from_chars(start, p, number);
-    if (error == std::errc::result_out_of_range) {
-        // strtod tells too small (read as zero, like other parsers) from too large.
-        number = std::strtod(std::string(start, p).c_str(), nullptr);
-    } else if (error != std::errc() || end != p) {
-        return fail("invalid number", start);
-    }
-    if (!std::isfinite(number))
-        return fail("number out of range", start);
-    m_at = p;
-    return true;
-}
-
-bool JsonCursor::literal(const char *word)
-{
-    if (m_failed)
-        return false;
-    skipWhitespace();
-    const auto length = qsizetype(std::strlen(word));
-    if (m_end - m_at < length || std::memcmp(m_at, word, size_t(length)) != 0)
-        return fail("unexpected character");
-    m_at += length;
-    return true;
+    const auto error =
+        m_state->onNext([&number](auto &holder) { return holder.get_double().get(number); });
+    return error == simdjson::SUCCESS || fail(error);
 }
 
 bool JsonCursor::readBoolean(bool &value)
 {
-    if (peek() != Type::Boolean)
-        return fail("expected true or false");
-    value = *m_at == 't';
-    return literal(value ? "true" : "false");
+    if (m_failed)
+        return false;
+    const auto error =
+        m_state->onNext([&value](auto &holder) { return holder.get_bool().get(value); });
+    return error == simdjson::SUCCESS || fail(error);
 }
 
 bool JsonCursor::readNull()
 {
-    return literal("null");
+    if (m_failed)
+        return false;
+    bool null = false;
+    const auto error =
+        m_state->onNext([&null](auto &holder) { return holder.is_null().get(null); });
+    if (error != simdjson::SUCCESS)
+        return fail(error);
+    return null || fail("expected null");
 }
 
 bool JsonCursor::skipValue()
 {
-    switch (peek()) {
-    case Type::Object: {
-        if (!beginObject())
-            return false;
-        QByteArrayView name;
-        while (nextMember(name)) {
-            if (!skipValue())
-                return false;
-        }
-        return !m_failed;
-    }
-    case Type::Array:
-        if (!beginArray())
-            return false;
-        while (nextElement()) {
-            if (!skipValue())
-                return false;
-        }
-        return !m_failed;
-    case Type::String:
-        return stringBytes(nullptr, nullptr);
-    case Type::Number: {
-        double number = 0;
-        return readNumber(number);
-    }
-    case Type::Boolean: {
-        bool value = false;
-        return readBoolean(value);
-    }
-    case Type::Null:
-        return readNull();
-    case Type::Invalid:
-        break;
-    }
-    return m_at >= m_end ? fail("unexpected end of the text") : fail("unexpected character");
+    if (m_failed)
+        return false;
+    const size_t depth = m_state->levels.size();
+    const auto error = m_state->onNext([depth](auto &holder) { return checkWhole(holder, depth); });
+    if (error == simdjson::DEPTH_ERROR)
+        return fail("too deeply nested");
+    return error == simdjson::SUCCESS || fail(error);
 }
 
 bool JsonCursor::atEnd()
 {
     if (m_failed)
         return false;
-    skipWhitespace();
-    return m_at == m_end || fail("unexpected text after the end");
+    const char *at = nullptr;
+    if (m_state->document.current_location().get(at) == simdjson::OUT_OF_BOUNDS)
+        return true;
+    return fail("unexpected text after the end");
 }
 
 } // namespace quillory
