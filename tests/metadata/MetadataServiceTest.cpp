@@ -214,16 +214,6 @@ TEST_F(MetadataServiceTest, CallsRunSideBySide)
     }
 }
 
-TEST_F(MetadataServiceTest, AnswerArrivesAfterTheCallReturns)
-{
-    bool answered = false;
-    QObject context;
-    m_service.fetchMetadata(QUrl(u"ftp://example.com/"_s), &context,
-                            [&answered](const MetadataOutcome &) { answered = true; });
-    EXPECT_FALSE(answered);
-    EXPECT_TRUE(QTest::qWaitFor([&answered] { return answered; }, 5000));
-}
-
 TEST_F(MetadataServiceTest, NoAnswerOnceTheContextIsGone)
 {
     Response stalled = Response::html("<title>Never</title>");
@@ -249,13 +239,10 @@ TEST_F(MetadataServiceTest, NoAnswerOnceTheContextIsGone)
     context.reset();
     QTest::qWait(200);
     EXPECT_EQ(answers, 0);
-}
 
-TEST_F(MetadataServiceTest, ContextGoneWhileThePageIsParsed)
-{
+    // So is one whose page is being parsed.
     route("/article", Response::html(articlePage));
-    int answers = 0;
-    auto context = std::make_unique<QObject>();
+    context = std::make_unique<QObject>();
     PoolBlocker blocker;
     m_service.fetchMetadata(url("/article"), context.get(),
                             [&answers](const MetadataOutcome &) { ++answers; });
@@ -269,8 +256,17 @@ TEST_F(MetadataServiceTest, ContextGoneWhileThePageIsParsed)
     EXPECT_EQ(answers, 0);
 }
 
-TEST_F(MetadataServiceTest, NullContextAnswersOnTheServicesThread)
+TEST_F(MetadataServiceTest, AnswersArriveAfterTheCallReturnsOnTheServicesThread)
 {
+    // Even a refusal made at once.
+    std::optional<MetadataOutcome> refused;
+    QObject context;
+    m_service.fetchMetadata(QUrl(u"ftp://example.com/"_s), &context,
+                            [&refused](const MetadataOutcome &o) { refused = o; });
+    EXPECT_FALSE(refused);
+    EXPECT_TRUE(waitFor(refused).error);
+
+    // Without a context, on the service's thread.
     route("/article", Response::html(articlePage));
     std::optional<MetadataOutcome> got;
     QThread *answeredOn = nullptr;

@@ -10,12 +10,6 @@
 #include <optional>
 #include <ostream>
 
-// Readable failure messages for Qt strings.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace quillory {
 
 inline void PrintTo(const FetchedMetadata &m, std::ostream *os)

@@ -1,5 +1,4 @@
 #include <model/Folder.h>
-#include <model/Item.h>
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -53,13 +52,4 @@ TEST(Folder, AllDescendantsHandlesDeepTrees)
     // Tear down from the leaf so no destructor walks a long chain.
     while (!chain.empty())
         chain.pop_back();
-}
-
-TEST(Folder, DestroyingAFolderLeavesItsItemsUnfiled)
-{
-    auto f = folder("f");
-    Item item(ItemType::WebLink, u"x"_s, std::nullopt, std::nullopt, f.get());
-    EXPECT_EQ(item.folder(), f.get());
-    f.reset();
-    EXPECT_EQ(item.folder(), nullptr);
 }

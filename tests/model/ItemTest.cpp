@@ -207,20 +207,6 @@ TEST(Item, OperationsStampModifiedAtAsDocumented)
     }));
 }
 
-TEST(Item, TagsWithTheSameIdCountAsOne)
-{
-    Tag a(u"a"_s, QColor(Qt::red));
-    Tag copy(u"a copy"_s, QColor(Qt::red));
-    copy.setId(a.id());
-    Item item(ItemType::WebLink, u"x"_s);
-    item.addTag(&a);
-    item.addTag(&copy);
-    EXPECT_EQ(item.tags().size(), 1);
-    item.removeTag(copy);
-    EXPECT_TRUE(item.tags().isEmpty());
-    EXPECT_TRUE(a.items().isEmpty());
-}
-
 TEST(Item, SortedTagsByNameKeepStoredOrderForEqualNames)
 {
     Tag beta(u"beta"_s, QColor());
@@ -244,6 +230,11 @@ TEST(Item, DestroyingEitherEndUnlinksTheOther)
     EXPECT_TRUE(item->tags().isEmpty());
     item.reset();
     EXPECT_TRUE(folder.items().isEmpty());
+
+    auto doomed = std::make_unique<Folder>(u"G"_s, QString(), QColor());
+    Item filed(ItemType::WebLink, u"y"_s, std::nullopt, std::nullopt, doomed.get());
+    doomed.reset();
+    EXPECT_EQ(filed.folder(), nullptr);
 }
 
 TEST(ItemMetadata, WritesOnlyPresentFieldsAndReadsBack)

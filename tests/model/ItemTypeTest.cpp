@@ -1,7 +1,5 @@
 #include <model/ItemType.h>
 
-#include <QSet>
-
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -67,17 +65,4 @@ TEST(ItemType, DetectsByHostThenByPath)
     };
     for (const Case &c : cases)
         EXPECT_EQ(detect(c.url), c.expected) << c.url;
-}
-
-TEST(ItemType, DocumentExtensionsAreTheFullList)
-{
-    const QStringList &ext = ItemType::documentExtensions();
-    EXPECT_EQ(ext.size(), 68);
-    EXPECT_EQ(QSet<QString>(ext.cbegin(), ext.cend()).size(), 68);
-    for (const QString &e : ext) {
-        EXPECT_TRUE(e.startsWith(QLatin1Char('.')));
-        EXPECT_EQ(e, e.toLower());
-        EXPECT_EQ(ItemType::detect(QUrl(u"https://example.com/file"_s + e)), ItemType::Document)
-            << qPrintable(e);
-    }
 }

@@ -1,5 +1,6 @@
 #include "DeepTrees.h"
 #include "Eventually.h"
+#include "StoreFiles.h"
 
 #include <model/Folder.h>
 #include <model/FolderNesting.h>
@@ -11,12 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <map>
-#include <set>
-#include <sqlite3.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::copyItemRows;
 
 namespace {
 
@@ -38,15 +37,7 @@ protected:
     }
     QString path() const { return m_dir.filePath(u"library/default.store"_s); }
 
-    // Runs SQL on the file through a second connection, behind the store's back.
-    void execBehindTheStore(const char *sql)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(path().toUtf8().constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    void execBehindTheStore(const QString &sql) { quillory::test::execOn(path(), sql); }
 
     static Item *newItem(LibraryStore &store, const char *title, Folder *folder = nullptr)
     {
@@ -349,7 +340,7 @@ TEST_F(LibraryStoreTest, ImageBytesAreReadFromDiskOnlyWhenAsked)
     EXPECT_EQ(item->thumbnailData(), thumb);
 
     // Proof that the bytes were not loaded with the item: change them on disk and read again.
-    execBehindTheStore("UPDATE item_blobs SET data = x'616263' WHERE kind = 0");
+    execBehindTheStore(u"UPDATE item_blobs SET data = x'616263' WHERE kind = 0"_s);
     EXPECT_EQ(item->thumbnailData(), QByteArray("abc"));
 
     item->setThumbnailData(std::nullopt);
@@ -368,8 +359,8 @@ TEST_F(LibraryStoreTest, TagIdsOfMissingTagsAreSkipped)
     item->addTag(kept);
     store.reset();
     // A tag row gone behind the store's back, and a torn id at the end of the list.
-    execBehindTheStore("DELETE FROM tags WHERE name = 'lost'");
-    execBehindTheStore("UPDATE items SET tag_ids = tag_ids || x'0102'");
+    execBehindTheStore(u"DELETE FROM tags WHERE name = 'lost'"_s);
+    execBehindTheStore(u"UPDATE items SET tag_ids = tag_ids || x'0102'"_s);
     store = openStore();
     ASSERT_EQ(store->items().size(), 1u);
     ASSERT_EQ(store->items().front()->tags().size(), 1);
@@ -389,21 +380,10 @@ TEST_F(LibraryStoreTest, DamagedRowsAreSkippedNotDuplicated)
     // The same id again in lower case (and newer: the store's own spelling still wins), an
     // unreadable id, and a parent cycle A -> B -> A.
     execBehindTheStore(
-        QStringLiteral("INSERT INTO items SELECT '%1', type_raw_value, url_string, 'copy', note,"
-                       " metadata_json, source_domain, source_app, folder_id, is_archived,"
-                       " is_favorite, is_read, created_at, modified_at + 1000, accessed_at,"
-                       " has_thumbnail, has_image, tag_ids FROM items")
-            .arg(id.toLower())
-            .toUtf8()
-            .constData());
-    execBehindTheStore(
-        "INSERT INTO items SELECT 'not an id', type_raw_value, url_string, 'junk', note,"
-        " metadata_json, source_domain, source_app, folder_id, is_archived, is_favorite,"
-        " is_read, created_at, modified_at, accessed_at, has_thumbnail, has_image, tag_ids"
-        " FROM items WHERE title = 'original'");
-    execBehindTheStore(u"UPDATE folders SET parent_id = '%1' WHERE id = '%2'"_s.arg(bId, aId)
-                           .toUtf8()
-                           .constData());
+        copyItemRows(u"'%1'"_s.arg(id.toLower()), u"'copy'"_s, u"modified_at + 1000"_s));
+    execBehindTheStore(copyItemRows(u"'not an id'"_s, u"'junk'"_s, u"modified_at"_s,
+                                    u"WHERE title = 'original'"_s));
+    execBehindTheStore(u"UPDATE folders SET parent_id = '%1' WHERE id = '%2'"_s.arg(bId, aId));
     store = openStore();
     ASSERT_EQ(store->items().size(), 1u);
     EXPECT_EQ(store->items().front()->title(), u"original"_s);
@@ -428,11 +408,8 @@ TEST_F(LibraryStoreTest, PicturesStoredUnderAnotherSpellingOfTheIdAreKept)
     store.reset();
     // Another tool's row and pictures in lower case, and beside them the canonical row a later
     // save added, which changed the title but left the pictures where they were.
-    execBehindTheStore("UPDATE item_blobs SET item_id = lower(item_id)");
-    execBehindTheStore("INSERT INTO items SELECT lower(id), type_raw_value, url_string, 'older',"
-                       " note, metadata_json, source_domain, source_app, folder_id, is_archived,"
-                       " is_favorite, is_read, created_at, modified_at - 1000, accessed_at,"
-                       " has_thumbnail, has_image, tag_ids FROM items");
+    execBehindTheStore(u"UPDATE item_blobs SET item_id = lower(item_id)"_s);
+    execBehindTheStore(copyItemRows(u"lower(id)"_s, u"'older'"_s, u"modified_at - 1000"_s));
     store = openStore();
     ASSERT_EQ(store->items().size(), 1u);
     const Item *kept = store->item(id);
@@ -455,8 +432,8 @@ TEST_F(LibraryStoreTest, EveryParentCycleOfADamagedFileIsCut)
         newFolder(*store, "b", a);
     }
     store.reset();
-    execBehindTheStore("UPDATE folders SET parent_id = (SELECT f.id FROM folders f"
-                       " WHERE f.parent_id = folders.id) WHERE parent_id IS NULL");
+    execBehindTheStore(u"UPDATE folders SET parent_id = (SELECT f.id FROM folders f"
+                       " WHERE f.parent_id = folders.id) WHERE parent_id IS NULL"_s);
     store = openStore();
     ASSERT_EQ(store->folders().size(), size_t(2 * pairs));
     int roots = 0;

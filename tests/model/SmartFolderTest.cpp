@@ -72,25 +72,11 @@ TEST(SmartFolder, MembershipRules)
     archived.toggleFavorite();
     archived.toggleArchive();
     EXPECT_EQ(membership(archived, cutoff), QList<SmartFolder>{SmartFolder::Archived});
-}
 
-TEST(SmartFolder, SevenDayWindowEdges)
-{
-    const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), Qt::UTC);
-    const QTimeZone utc = QTimeZone::utc();
-    const qint64 cutoff = SmartFolder::cutoff(now, utc).toMSecsSinceEpoch();
-    Item atCutoff(ItemType::WebLink, u"a"_s);
-    Item justBefore(ItemType::WebLink, u"b"_s);
-    for (const SmartFolder folder : {SmartFolder::RecentlyAdded, SmartFolder::RecentlyViewed}) {
-        SCOPED_TRACE(folder.rawValue().toStdString());
-        for (auto [item, at] : {std::pair(&atCutoff, now.addDays(-7)),
-                                std::pair(&justBefore, now.addDays(-7).addSecs(-1))}) {
-            item->setCreatedAt(at);
-            item->setAccessedAt(at);
-        }
-        EXPECT_TRUE(folder.contains(atCutoff, cutoff));
-        EXPECT_FALSE(folder.contains(justBefore, cutoff));
-    }
+    // Without a cutoff given, the week is counted back from the model clock.
+    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(plain));
+    plain.setCreatedAt(now.addDays(-8));
+    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(plain));
 }
 
 TEST(SmartFolder, TheUsersCutoffIsTheOneInTheirTimeZone)
@@ -137,23 +123,18 @@ TEST(SmartFolder, CutoffKeepsWallClockAcrossDaylightSaving)
     EXPECT_EQ(fallCutoff.toTimeZone(berlin).time(), QTime(9, 0));
     EXPECT_EQ(fallCutoff.secsTo(afterFall), 7 * 86400 + 3600);
 
-    // An item added exactly a week ago by the wall clock is still recent; one second earlier is
-    // not.
+    // An item added or viewed exactly a week ago by the wall clock is still recent; one second
+    // earlier is not.
+    const QDateTime edge(QDate(2026, 3, 26), QTime(10, 30), berlin);
     Item atEdge(ItemType::WebLink, u"edge"_s);
-    atEdge.setCreatedAt(QDateTime(QDate(2026, 3, 26), QTime(10, 30), berlin));
-    EXPECT_TRUE(
-        SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
-    atEdge.setCreatedAt(atEdge.createdAt().addSecs(-1));
-    EXPECT_FALSE(
-        SmartFolder(SmartFolder::RecentlyAdded).contains(atEdge, springCutoff.toMSecsSinceEpoch()));
-}
-
-TEST(SmartFolder, ContainsUsesTheModelClock)
-{
-    const QDateTime now(QDate(2030, 1, 10), QTime(8, 0), Qt::UTC);
-    FixedClock clock(now);
-    Item item(ItemType::WebLink, u"x"_s);
-    EXPECT_TRUE(SmartFolder(SmartFolder::RecentlyAdded).contains(item));
-    item.setCreatedAt(now.addDays(-8));
-    EXPECT_FALSE(SmartFolder(SmartFolder::RecentlyAdded).contains(item));
+    Item justBefore(ItemType::WebLink, u"before"_s);
+    for (auto [item, at] : {std::pair(&atEdge, edge), std::pair(&justBefore, edge.addSecs(-1))}) {
+        item->setCreatedAt(at);
+        item->setAccessedAt(at);
+    }
+    for (const SmartFolder folder : {SmartFolder::RecentlyAdded, SmartFolder::RecentlyViewed}) {
+        SCOPED_TRACE(folder.rawValue().toStdString());
+        EXPECT_TRUE(folder.contains(atEdge, springCutoff.toMSecsSinceEpoch()));
+        EXPECT_FALSE(folder.contains(justBefore, springCutoff.toMSecsSinceEpoch()));
+    }
 }

@@ -1,11 +1,11 @@
 #include "FaultyDisk.h"
+#include "StoreFiles.h"
 
 #include <model/Folder.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 #include <model/Tag.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,41 +17,9 @@
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
-using quillory::test::FaultyDisk;
+using namespace quillory::test;
 
 namespace {
-
-// Runs SQL on the file the way another program would, behind the store's back.
-void execOn(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
-QString queryText(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_stmt *statement = nullptr;
-    QString result;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        result =
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return result;
-}
-
-QByteArray fingerprint(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 class StoreFailureTest : public ::testing::Test
 {
@@ -104,13 +72,13 @@ TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
     } cases[] = {
         {"another program's database",
          [](const QString &p) {
-             execOn(p, "CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('x')");
+             execOn(p, u"CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('x')"_s);
          },
          u"The file is not a Quillory library store."_s},
         {"a newer library",
          [](const QString &p) {
-             execOn(p, "CREATE TABLE store_info(key TEXT PRIMARY KEY, value TEXT);"
-                       "INSERT INTO store_info VALUES('schemaVersion', '2.0.0')");
+             execOn(p, u"CREATE TABLE store_info(key TEXT PRIMARY KEY, value TEXT);"
+                       "INSERT INTO store_info VALUES('schemaVersion', '2.0.0')"_s);
          },
          u"2.0.0"_s},
         {"not a database",
@@ -122,7 +90,7 @@ TEST_F(StoreFailureTest, FilesThatAreNotALibraryAreRefusedAndLeftAsTheyWere)
          u"not a database"_s},
         {"a folder", [](const QString &p) { ASSERT_TRUE(QDir().mkpath(p)); }, u"folder"_s},
         {"a database holding only a view",
-         [](const QString &p) { execOn(p, "CREATE VIEW v AS SELECT 1"); },
+         [](const QString &p) { execOn(p, u"CREATE VIEW v AS SELECT 1"_s); },
          u"The file is not a Quillory library store."_s},
     };
     for (const auto &c : cases) {
@@ -169,7 +137,7 @@ TEST_F(StoreFailureTest, LibrariesHoldingObjectsQuilloryDidNotMakeAreRefusedAndL
         SCOPED_TRACE(c.name);
         removeLibrary();
         makeLibrary();
-        execOn(path(), c.sql);
+        execOn(path(), QString::fromUtf8(c.sql));
         const QByteArray before = fingerprint(path());
         QString error;
         EXPECT_FALSE(LibraryStore::open(path(), &error));
@@ -182,7 +150,7 @@ TEST_F(StoreFailureTest, LibrariesHoldingObjectsQuilloryDidNotMakeAreRefusedAndL
     // What SQLite adds by itself (ANALYZE's statistics) is no reason to refuse a library.
     removeLibrary();
     makeLibrary();
-    execOn(path(), "ANALYZE");
+    execOn(path(), u"ANALYZE"_s);
     ASSERT_FALSE(
         queryText(path(), "SELECT name FROM sqlite_schema WHERE name = 'sqlite_stat1'").isEmpty());
     auto store = openStore();
@@ -267,10 +235,7 @@ TEST_F(StoreFailureTest, AReadOnlyLibraryHoldingAnIdTwiceShowsTheFirstRowOnce)
 {
     makeLibrary();
     // Another tool copied the item under its id in lower case; the file cannot be mended.
-    execOn(path(), "INSERT INTO items SELECT lower(id), type_raw_value, url_string, 'Copy',"
-                   " note, metadata_json, source_domain, source_app, folder_id, is_archived,"
-                   " is_favorite, is_read, created_at, modified_at, accessed_at,"
-                   " has_thumbnail, has_image, tag_ids FROM items");
+    execOn(path(), copyItemRows(u"lower(id)"_s, u"'Copy'"_s, u"modified_at"_s));
     FaultyDisk disk;
     disk.setReadOnly(true);
     auto store = openStore();
@@ -307,9 +272,7 @@ TEST_F(StoreFailureTest, FailedSavesKeepTheChangesAreReportedAndRetried)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        QFile::remove(path());
-        QFile::remove(path() + u"-wal"_s);
-        QFile::remove(path() + u"-shm"_s);
+        removeLibrary();
         FaultyDisk disk;
         auto store = openStore();
         store->setAutosaveDelay(60000); // only the explicit save and its retries write
@@ -351,10 +314,10 @@ TEST_F(StoreFailureTest, IdsWrittenInAnotherSpellingAreUpdatedInPlace)
 {
     makeLibrary();
     // Another tool rewrote every id in lower case, and one in braces.
-    execOn(path(), "UPDATE items SET id = lower(id), folder_id = lower(folder_id);"
+    execOn(path(), u"UPDATE items SET id = lower(id), folder_id = lower(folder_id);"
                    "UPDATE folders SET id = '{' || lower(id) || '}';"
                    "UPDATE tags SET id = lower(id);"
-                   "UPDATE item_blobs SET item_id = lower(item_id);");
+                   "UPDATE item_blobs SET item_id = lower(item_id);"_s);
     {
         auto store = openStore();
         ASSERT_EQ(store->items().size(), 1u);

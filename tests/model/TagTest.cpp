@@ -28,24 +28,27 @@ TEST(Tag, OrderBySortOrderThenLocalizedCaseInsensitiveName)
     EXPECT_EQ(tags, (std::vector<Tag *>{&upper, &beta, &z, &a}));
 }
 
-TEST(Tag, EqualityAndHashFollowTheId)
-{
-    Tag one(u"one"_s, QColor());
-    Tag copy(u"other name"_s, QColor(Qt::red));
-    EXPECT_FALSE(one == copy);
-    copy.setId(one.id());
-    EXPECT_TRUE(one == copy);
-    EXPECT_EQ(qHash(one), qHash(copy));
-}
-
-TEST(Tag, ItemCountLeavesOutArchivedItems)
+// A tag is its id: a second record carrying it is the same tag to an item, and its count
+// leaves out archived items.
+TEST(Tag, IdentityIsTheIdAndTheCountLeavesOutArchivedItems)
 {
     Tag tag(u"t"_s, QColor());
+    Tag copy(u"t copy"_s, QColor(Qt::red));
+    EXPECT_FALSE(tag == copy);
+    copy.setId(tag.id());
+    EXPECT_TRUE(tag == copy);
+    EXPECT_EQ(qHash(tag), qHash(copy));
+
     Item a(ItemType::WebLink, u"a"_s);
     Item b(ItemType::WebLink, u"b"_s);
     a.addTag(&tag);
+    a.addTag(&copy);
+    EXPECT_EQ(a.tags().size(), 1);
     b.addTag(&tag);
     b.toggleArchive();
     EXPECT_EQ(tag.items().size(), 2);
     EXPECT_EQ(tag.itemCount(), 1);
+    a.removeTag(copy);
+    EXPECT_TRUE(a.tags().isEmpty());
+    EXPECT_EQ(tag.items(), QList<Item *>{&b});
 }

@@ -5,7 +5,6 @@
 #include <model/Tag.h>
 #include <search/SearchService.h>
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
@@ -78,11 +77,7 @@ protected:
 // Runs the event loop until `arrived` holds or ten seconds pass.
 bool waitFor(const std::optional<std::vector<Item *>> &arrived)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (!arrived && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return arrived.has_value();
+    return QTest::qWaitFor([&arrived] { return arrived.has_value(); }, 10000);
 }
 
 SearchService::Delivery into(std::optional<std::vector<Item *>> &arrived)
@@ -265,39 +260,6 @@ TEST_F(SearchServiceTest, AttributeFilters)
               (std::vector<Item *>{tagA, tagABC}));
 }
 
-TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
-{
-    // Enough items to take the two-thread path, and more tags than the index has tag bits,
-    // some of which score for the queries, so that items match by a tag alone.
-    const QStringList words{u"alpha"_s, u"beta"_s, u"gamma"_s, u"delta"_s, u"garden"_s, u"tools"_s};
-    std::vector<Tag *> tags;
-    for (int t = 0; t < 40; ++t)
-        tags.push_back(tag((t % 3 == 0 ? u"garden"_s : u"shed"_s) + QString::number(t)));
-    for (int i = 0; i < 30000; ++i) {
-        const QString title = words[i % 6] + QLatin1Char(' ') + words[(i / 6) % 6] +
-                              QLatin1Char(' ') + QString::number(i);
-        Item *item =
-            add(title, i % 3 == 0 ? std::optional<QString>(words[(i / 36) % 6]) : std::nullopt);
-        if (i % 2 == 0)
-            item->addTag(tags[size_t(i * 7 % 40)]);
-        if (i % 5 == 0)
-            item->addTag(tags[size_t(i * 11 % 40)]);
-    }
-    for (const QString &q : {u"garden tools"_s, u"garden"_s, u"shed"_s}) {
-        const auto result = query(q);
-        std::vector<std::pair<int, Item *>> expected;
-        for (Item *item : all()) {
-            if (const int s = SearchService::relevanceScore(*item, q); s > 0)
-                expected.emplace_back(s, item);
-        }
-        std::stable_sort(expected.begin(), expected.end(),
-                         [](const auto &x, const auto &y) { return x.first > y.first; });
-        ASSERT_EQ(result.size(), expected.size()) << qPrintable(q);
-        for (size_t i = 0; i < result.size(); ++i)
-            ASSERT_EQ(result[i], expected[i].second) << i << " of " << qPrintable(q);
-    }
-}
-
 // What filter() must return: every item scored on its own, in list order, archived ones
 // left out, then ordered by score (the test texts are one character per grapheme, so a
 // query shorter than two characters filters nothing).
@@ -319,6 +281,28 @@ std::vector<Item *> expectedResult(const std::vector<Item *> &items, const QStri
     for (const auto &entry : scored)
         result.push_back(entry.second);
     return result;
+}
+
+TEST_F(SearchServiceTest, LargeListsGiveTheSameResultAsScoringEachItem)
+{
+    // Enough items to take the two-thread path, and more tags than the index has tag bits,
+    // some of which score for the queries, so that items match by a tag alone.
+    const QStringList words{u"alpha"_s, u"beta"_s, u"gamma"_s, u"delta"_s, u"garden"_s, u"tools"_s};
+    std::vector<Tag *> tags;
+    for (int t = 0; t < 40; ++t)
+        tags.push_back(tag((t % 3 == 0 ? u"garden"_s : u"shed"_s) + QString::number(t)));
+    for (int i = 0; i < 30000; ++i) {
+        const QString title = words[i % 6] + QLatin1Char(' ') + words[(i / 6) % 6] +
+                              QLatin1Char(' ') + QString::number(i);
+        Item *item =
+            add(title, i % 3 == 0 ? std::optional<QString>(words[(i / 36) % 6]) : std::nullopt);
+        if (i % 2 == 0)
+            item->addTag(tags[size_t(i * 7 % 40)]);
+        if (i % 5 == 0)
+            item->addTag(tags[size_t(i * 11 % 40)]);
+    }
+    for (const QString &q : {u"garden tools"_s, u"garden"_s, u"shed"_s})
+        ASSERT_EQ(query(q), expectedResult(all(), q, false)) << qPrintable(q);
 }
 
 TEST_F(SearchServiceTest, RepeatedSearchesFollowEveryKindOfChange)
@@ -421,37 +405,6 @@ TEST_F(SearchServiceTest, LongTextsSearchedInHalvesFindTheSameItems)
         const std::vector<Item *> items = all();
         ASSERT_EQ(query(q), expectedResult(items, q, false)) << qPrintable(q);
     }
-}
-
-TEST_F(SearchServiceTest, ItemsReadFromTheStoreAreSearchableAtOnce)
-{
-    const QString path = m_dir.filePath(u"lib.store"_s);
-    QString error;
-    {
-        auto store = LibraryStore::open(path, &error);
-        store->insert(std::make_unique<Item>(ItemType::WebLink, u"Compost guide"_s,
-                                             QUrl(u"https://soil.example/compost"_s)));
-        store->insert(std::make_unique<Item>(ItemType::WebLink, u"Other"_s));
-    }
-    auto store = LibraryStore::open(path, &error);
-    ASSERT_TRUE(store);
-    // No event loop has run, so nothing was prepared ahead of this search.
-    const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
-    const auto found = query(items, u"compost"_s);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found.front()->title(), u"Compost guide"_s);
-    EXPECT_EQ(SearchService::relevanceScore(*found.front(), u"soil"_s), 30);
-}
-
-TEST_F(SearchServiceTest, IsSearchingIsTrueOnlyDuringFilter)
-{
-    add(u"x"_s);
-    QList<bool> seen;
-    QObject::connect(&m_search, &SearchService::isSearchingChanged,
-                     [&] { seen << m_search.isSearching(); });
-    query(u"xx"_s);
-    EXPECT_EQ(seen, (QList<bool>{true, false}));
-    EXPECT_FALSE(m_search.isSearching());
 }
 
 TEST_F(SearchServiceTest, RecentSearchesLoadAsStoredAndSave)
@@ -597,15 +550,10 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
     for (int i = 0; i < 3000; ++i)
         add(u"garden tools "_s + QString::number(i));
     m_search.setBackgroundThreshold(0);
-    const std::vector<Item *> items = all();
     int firstCalls = 0;
     std::optional<std::vector<Item *>> second;
-    const auto start = [&](const QString &q, SearchService::Delivery later) {
-        return m_search.filterOrDefer(this, shared(items), q, {}, std::nullopt, false, false,
-                                      std::move(later));
-    };
-    ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
-    ASSERT_FALSE(start(u"tools 12"_s, into(second)));
+    ASSERT_FALSE(defer(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
+    ASSERT_FALSE(defer(u"tools 12"_s, into(second)));
     ASSERT_TRUE(waitFor(second));
     const std::vector<Item *> expected = query(u"tools 12"_s);
     EXPECT_EQ(*second, expected);
@@ -613,17 +561,17 @@ TEST_F(SearchServiceTest, ANewerOrCancelledSearchHandsNothingOver)
     EXPECT_EQ(firstCalls, 0);
 
     // Cancelled by its requester, or by anyone's search of the index made at once.
-    ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
+    ASSERT_FALSE(defer(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
     m_search.cancelDeferred(this);
     EXPECT_FALSE(m_search.isSearching());
-    ASSERT_FALSE(start(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
+    ASSERT_FALSE(defer(u"garden"_s, [&](std::vector<Item *>) { ++firstCalls; }));
     EXPECT_EQ(query(u"tools 12"_s), expected);
     QTest::qWait(50);
     EXPECT_EQ(firstCalls, 0);
 
     // Another requester's cancel leaves it running.
     second.reset();
-    ASSERT_FALSE(start(u"tools 12"_s, into(second)));
+    ASSERT_FALSE(defer(u"tools 12"_s, into(second)));
     int other = 0;
     m_search.cancelDeferred(&other);
     EXPECT_TRUE(waitFor(second));
@@ -698,11 +646,7 @@ namespace {
 
 bool waitForPreparedIndex(const SearchService &search)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (search.isPreparingIndex() && waited.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return !search.isPreparingIndex();
+    return QTest::qWaitFor([&search] { return !search.isPreparingIndex(); }, 10000);
 }
 
 std::vector<Item *> withWord(const std::vector<Item *> &items, const QString &word)
@@ -737,6 +681,9 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     auto store = LibraryStore::open(path, &error);
     ASSERT_TRUE(store);
     const std::vector<Item *> items(store->items().cbegin(), store->items().cend());
+    // Read from the store, they are searchable at once: no event loop has run, so nothing
+    // was prepared ahead of this search.
+    ASSERT_EQ(query(items, u"compost"_s).size(), 43u);
     // Whatever the index held before is forgotten: the library's list is not searched as
     // one much shorter than the index.
     for (int i = 0; i < 1000; ++i)
@@ -768,6 +715,7 @@ TEST_F(SearchServiceTest, TheIndexHoldsTheSearchTextsOfALibraryReadFromItsStore)
     EXPECT_TRUE(query({first}, u"compost"_s).empty());
     EXPECT_EQ(query(items, u"mould"_s), std::vector<Item *>{first});
     EXPECT_EQ(query(items, u"compost"_s).size(), 42u);
+    EXPECT_EQ(SearchService::relevanceScore(*first, u"soil"_s), 30);
 }
 
 TEST_F(SearchServiceTest, AnIndexMostlyOfDeletedItemsIsBuiltAgainForWhatIsLeft)

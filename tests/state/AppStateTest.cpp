@@ -31,11 +31,8 @@ TEST(AppState, NotifiesOnlyOnRealChange)
     state.setContentTypeFilter(ItemType::Image);
     state.setContentTypeFilter(std::nullopt);
     EXPECT_EQ(type.count(), 2);
-}
 
-TEST(AppState, FilterTagsCompareAsASetOfIds)
-{
-    AppState state;
+    // Filter tags compare as a set of ids.
     Tag a(u"a"_s, QColor());
     Tag b(u"b"_s, QColor());
     Tag copyOfA(u"a again"_s, QColor());
@@ -48,11 +45,8 @@ TEST(AppState, FilterTagsCompareAsASetOfIds)
     EXPECT_EQ(state.filterTags().size(), 2);
     state.setFilterTags({&a});
     EXPECT_EQ(changed.count(), 2);
-}
 
-TEST(AppState, ShowErrorRaisesTheAlertOnce)
-{
-    AppState state;
+    // A second error replaces the first under the alert already raised.
     QSignalSpy alert(&state, &AppState::showErrorAlertChanged);
     QSignalSpy error(&state, &AppState::currentErrorChanged);
     state.showError(AppError::storageError(u"disk full"_s));

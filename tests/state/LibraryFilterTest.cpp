@@ -10,10 +10,9 @@
 #include <state/LibraryFilter.h>
 
 #include <QCollator>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -28,16 +27,23 @@ protected:
     LibraryFilterTest()
     {
         Clock::setSource([this] { return m_now; });
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"filter.store"_s), &error);
-        if (!m_store)
-            return;
-        m_items = LiveList::itemsByCreatedAt(*m_store, Qt::DescendingOrder);
-        m_changes = std::make_unique<ItemChanges>(*m_store);
+        open();
         // Every text search goes to the worker thread, as a large library's do.
         m_search.setBackgroundThreshold(0);
     }
     ~LibraryFilterTest() override { Clock::setSource({}); }
+    // Opens the library afresh, read back from its file.
+    void open()
+    {
+        m_changes.reset();
+        m_items.reset();
+        m_store.reset();
+        QString error;
+        m_store = LibraryStore::open(m_dir.filePath(u"filter.store"_s), &error);
+        ASSERT_TRUE(m_store) << qPrintable(error);
+        m_items = LiveList::itemsByCreatedAt(*m_store, Qt::DescendingOrder);
+        m_changes = std::make_unique<ItemChanges>(*m_store);
+    }
 
     // Starts the window's list; a deferred search is left running, its list arriving in
     // m_arrived.
@@ -50,11 +56,7 @@ protected:
     }
     bool waitForArrival()
     {
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_arrived && waited.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return m_arrived.has_value();
+        return QTest::qWaitFor([this] { return m_arrived.has_value(); }, 10000);
     }
     // The list the window shows, once it has arrived.
     std::vector<Item *> patched()
@@ -242,10 +244,7 @@ TEST_F(LibraryFilterTest, ASearchOvertakenByAChangeIsDroppedAndMadeAgain)
     ASSERT_FALSE(start());
     // The running search holds the deleted item: its list must never arrive.
     m_store->remove(m_store->items().front());
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 200)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QTest::qWait(200);
     EXPECT_FALSE(m_arrived);
     EXPECT_EQ(patched(), madeAgain());
     EXPECT_EQ(patched().size(), 199u);
@@ -258,9 +257,7 @@ TEST_F(LibraryFilterTest, ASearchOvertakenByAChangeIsDroppedAndMadeAgain)
     const std::optional<std::vector<Item *>> all = start();
     ASSERT_TRUE(all);
     EXPECT_EQ(all->size(), 199u);
-    waited.restart();
-    while (waited.elapsed() < 200)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QTest::qWait(200);
     EXPECT_FALSE(m_arrived);
 }
 
@@ -323,15 +320,7 @@ TEST_F(LibraryFilterTest, ALargeLibraryIsRankedByTitleInTheBackground)
     m_store->insertItems(std::move(made));
     // Read back, the titles lie in the store's text arena; those added next, in blocks of
     // their own.
-    const QString path = m_dir.filePath(u"filter.store"_s);
-    m_changes.reset();
-    m_items.reset();
-    m_store.reset();
-    QString error;
-    m_store = LibraryStore::open(path, &error);
-    ASSERT_TRUE(m_store) << qPrintable(error);
-    m_items = LiveList::itemsByCreatedAt(*m_store, Qt::DescendingOrder);
-    m_changes = std::make_unique<ItemChanges>(*m_store);
+    open();
     ASSERT_EQ(m_store->items().size(), 4000u);
     for (int i = 0; i < 40; ++i)
         m_store->insert(std::make_unique<Item>(ItemType::WebLink, someTitle()));
@@ -355,10 +344,7 @@ TEST_F(LibraryFilterTest, ALargeLibraryIsRankedByTitleInTheBackground)
     renamed->setTitle(renamed->title().startsWith(u'a') ? u"zz last"_s : u"aa first"_s);
     m_store->remove(m_store->items()[11]);
     m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"Banana 450"_s));
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QTest::qWait(300);
     EXPECT_FALSE(m_arrived) << "made before the changes";
     EXPECT_EQ(patched(), titleOrdered(SortOrder::TitleDescending));
 
@@ -381,8 +367,6 @@ TEST_F(LibraryFilterTest, ALargeLibraryIsRankedByTitleInTheBackground)
                                            m_now.toMSecsSinceEpoch(), *m_changes,
                                            [&heard](std::vector<Item *>) { heard = true; }));
     doomed.reset();
-    waited.restart();
-    while (waited.elapsed() < 200)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QTest::qWait(200);
     EXPECT_FALSE(heard);
 }

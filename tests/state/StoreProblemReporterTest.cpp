@@ -71,10 +71,8 @@ TEST_F(StoreProblemReporterTest, EachCauseIsReportedOnceUntilSavingWorksAgain)
     store->items().front()->setTitle(u"b"_s);
     EXPECT_FALSE(store->save());
     EXPECT_TRUE(m_state.showErrorAlert());
-}
 
-TEST_F(StoreProblemReporterTest, AdviceFitsTheCause)
-{
+    // Each cause gets advice of its own.
     const QString readOnly = StoreProblemReporter::advice(StoreFailure::Cause::ReadOnly);
     const QString busy = StoreProblemReporter::advice(StoreFailure::Cause::Busy);
     EXPECT_TRUE(readOnly.contains(u"permissions"_s));

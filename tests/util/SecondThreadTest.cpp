@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -60,80 +61,45 @@ TEST(SecondThread, PassesOnSeveralThreadsAtOnceEachRunOnce)
         ASSERT_EQ(halves[i], 1) << "half " << i;
 }
 
-// The caller's half may throw; the other half still reads the caller's frame meanwhile, so
-// the call waits for it before the exception leaves.
-TEST(SecondThread, WaitsForTheOtherHalfWhenTheCallersHalfThrows)
+// Whichever half throws, the exception leaves only once both halves are done, since the other
+// half still reads the caller's frame meanwhile: on the kept thread, or, in a pass nested in
+// another that holds it, on a thread of its own. The kept thread serves the next pass as before.
+TEST(SecondThread, WhatEitherHalfThrowsLeavesOnceBothAreDone)
 {
-    std::atomic<bool> finished = false;
-    bool finishedWhenCaught = false;
-    try {
-        SecondThread::runBoth([] { throw std::runtime_error("caller's half"); },
-                              [&] {
-                                  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-                                  finished = true;
-                              });
-    } catch (const std::runtime_error &) {
-        finishedWhenCaught = finished;
-    }
-    EXPECT_TRUE(finishedWhenCaught);
-    // The kept thread serves the next pass as before.
-    int written = 0;
-    SecondThread::runBoth([] {}, [&] { written = 1; });
-    EXPECT_EQ(written, 1);
-}
-
-// A pass nested in another finds the kept thread held and starts a thread of its own; when its
-// caller's half throws, it too waits for the other half before the exception leaves.
-TEST(SecondThread, ANestedPassGetsAThreadOfItsOwnAndWaitsForItToo)
-{
-    std::thread::id outerThere;
-    std::thread::id innerThere;
-    std::atomic<bool> finished = false;
-    bool finishedWhenCaught = false;
-    SecondThread::runBoth(
-        [&] {
-            try {
-                SecondThread::runBoth([] { throw std::runtime_error("caller's half"); },
-                                      [&] {
-                                          innerThere = std::this_thread::get_id();
-                                          std::this_thread::sleep_for(
-                                              std::chrono::milliseconds(30));
-                                          finished = true;
-                                      });
-            } catch (const std::runtime_error &) {
-                finishedWhenCaught = finished;
+    for (const bool callersHalfThrows : {true, false}) {
+        for (const bool nested : {false, true}) {
+            SCOPED_TRACE(std::string(callersHalfThrows ? "caller's half" : "second half") +
+                         (nested ? " throws, nested" : " throws"));
+            std::thread::id outerThere;
+            std::thread::id slowThere;
+            std::atomic<bool> finished = false;
+            bool finishedWhenCaught = false;
+            const auto slow = [&] {
+                slowThere = std::this_thread::get_id();
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                finished = true;
+            };
+            const auto throwing = [] { throw std::runtime_error("half"); };
+            const auto pass = [&] {
+                try {
+                    if (callersHalfThrows)
+                        SecondThread::runBoth(throwing, slow);
+                    else
+                        SecondThread::runBoth(slow, throwing);
+                } catch (const std::runtime_error &) {
+                    finishedWhenCaught = finished;
+                }
+            };
+            if (nested)
+                SecondThread::runBoth(pass, [&] { outerThere = std::this_thread::get_id(); });
+            else
+                pass();
+            EXPECT_TRUE(finishedWhenCaught);
+            if (nested && callersHalfThrows) {
+                EXPECT_NE(slowThere, outerThere);
+                EXPECT_NE(slowThere, std::this_thread::get_id());
             }
-        },
-        [&] { outerThere = std::this_thread::get_id(); });
-    EXPECT_TRUE(finishedWhenCaught);
-    EXPECT_NE(innerThere, outerThere);
-    EXPECT_NE(innerThere, std::this_thread::get_id());
-}
-
-// What the second half throws reaches the caller once both halves are done, whichever thread
-// ran it, and the kept thread serves the next pass as before.
-TEST(SecondThread, WhatTheSecondHalfThrowsReachesTheCaller)
-{
-    for (int nested = 0; nested < 2; ++nested) {
-        bool hereFinished = false;
-        bool caught = false;
-        const auto pass = [&] {
-            try {
-                SecondThread::runBoth(
-                    [&] {
-                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                        hereFinished = true;
-                    },
-                    [] { throw std::runtime_error("second half"); });
-            } catch (const std::runtime_error &) {
-                caught = hereFinished;
-            }
-        };
-        if (nested == 1)
-            SecondThread::runBoth(pass, [] {});
-        else
-            pass();
-        EXPECT_TRUE(caught) << (nested == 1 ? "on a thread of its own" : "on the kept thread");
+        }
     }
     int written = 0;
     SecondThread::runBoth([] {}, [&] { written = 1; });
