@@ -50,7 +50,6 @@ public:
     // `context` is gone; after a failure the records are destroyed and the library is as it was.
     using InsertAllDone = std::function<void(const std::optional<StoreFailure> &failure)>;
     void insertAll(StoreFile::Contents contents, const QObject *context, InsertAllDone done);
-    bool isInsertingAll() const { return m_bulk != nullptr; }
     // Destroys records that never joined a store, without walking their links one by one.
     static void discard(StoreFile::Contents &contents);
 

@@ -35,7 +35,6 @@ TagEditorSheet::TagEditorSheet(LibraryStore &store, Tag *tag, QWidget *parent)
 
     const SheetParts::Buttons buttons =
         SheetParts::addButtons(*this, *layout, m_creating ? tr("Create") : tr("Save"));
-    m_cancel = buttons.cancel;
     m_confirm = buttons.confirm;
 
     // fromHex reads unreadable colour text as the standard blue.

@@ -46,7 +46,6 @@ private:
     QString m_shownName;
     ColorPickerGrid *m_colorPicker = nullptr;
     QPushButton *m_confirm = nullptr;
-    QPushButton *m_cancel = nullptr;
 };
 
 } // namespace quillory

@@ -33,10 +33,8 @@ public:
     const QString &name() const { return m_name; }
     // The tag's colour, or the standard blue when its colour text is unreadable.
     const QColor &color() const { return m_color; }
-    TagChipSize chipSize() const { return m_size; }
 
     // The remove button shows only while both are set.
-    bool showsRemove() const { return m_showRemove; }
     void setShowRemove(bool show);
     void setOnRemove(std::function<void()> onRemove);
 
