@@ -87,6 +87,19 @@ protected:
     }
 
     int itemCount() const { return int(m_store->items().size()); }
+    // Drags `data` over the content column and lets go; true when the column took it.
+    bool drop(QMimeData &data)
+    {
+        ContentColumn &column = m_window->content();
+        const QPoint at = column.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&column, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&column, &dropped);
+        return dropped.isAccepted();
+    }
 
     TestHttpServer m_server;
     QSet<QUuid> m_enriched;
@@ -365,25 +378,7 @@ TEST_F(AddingItemsTest, FilePanelsAddPicturesAndDocuments)
     EXPECT_FALSE(document->hasImageData());
 }
 
-class DropTest : public AddingItemsTest
-{
-protected:
-    // Drags `data` over the content column and lets go; true when the column took it.
-    bool drop(QMimeData &data)
-    {
-        ContentColumn &column = m_window->content();
-        const QPoint at = column.rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&column, &enter);
-        if (!enter.isAccepted())
-            return false;
-        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&column, &dropped);
-        return dropped.isAccepted();
-    }
-};
-
-TEST_F(DropTest, DroppedFilesBecomeDocumentAndImageItems)
+TEST_F(AddingItemsTest, DroppedFilesBecomeDocumentAndImageItems)
 {
     const QByteArray jpeg = picture(1200, 900, "jpeg");
     const QString pdf = writeTestFile(m_dir, u"paper.pdf"_s, "%PDF-1.4\n");
@@ -410,7 +405,7 @@ TEST_F(DropTest, DroppedFilesBecomeDocumentAndImageItems)
     EXPECT_EQ(QImage::fromData(*image->thumbnailData()).size(), QSize(400, 300));
 }
 
-TEST_F(DropTest, DroppedLinksTextAndPictures)
+TEST_F(AddingItemsTest, DroppedLinksTextAndPictures)
 {
     QMimeData links;
     links.setUrls({QUrl(u"https://github.com/qt/qtbase"_s), QUrl(u"https://vimeo.com/123"_s)});

@@ -196,12 +196,8 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItemAndLeavesNoActionsBehind)
               (QStringList{u"Add Tag"_s, u"Open"_s, u"Copy"_s, u"Favorite"_s, u"Archive"_s}));
     web->toggleFavorite();
     web->setThumbnailData(QByteArray("not an image"));
-    EXPECT_TRUE(toolbarTexts().contains(u"Unfavorite"_s));
+    // Unfavorite and Open File are pressed in ItemActionsTest.
     EXPECT_TRUE(toolbarTexts().contains(u"View Full Size"_s));
-
-    Item *file = add("doc", "file:///tmp/paper.pdf");
-    show(file);
-    EXPECT_TRUE(toolbarTexts().contains(u"Open File"_s));
     Item *bare = add("bare", nullptr);
     show(bare);
     EXPECT_FALSE(toolbarTexts().contains(u"Copy"_s));
@@ -260,11 +256,7 @@ TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
     EXPECT_TRUE(titleLabel->text().endsWith(QChar(0x2026)));
 }
 
-class ItemEditorSheetTest : public ::testing::Test, protected quillory::test::StoreTestbed
-{
-};
-
-TEST_F(ItemEditorSheetTest, SaveRules)
+TEST_F(ItemDetailTest, EditorSheetSaveRules)
 {
     LibraryStore *store = m_store.get();
     Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"Old"_s,
