@@ -309,15 +309,6 @@ TEST_F(AddingItemsTest, PastingAnAddressOrAPicture)
     m_intake->addFrom(tiff);
     ASSERT_EQ(itemCount(), 3);
     EXPECT_TRUE(waitForImages(m_window->selectedItem()));
-    // A copied file is added as that file, not fetched as a page.
-    const QString pdf = writeTestFile(m_dir, u"copied.pdf"_s, "%PDF-1.4\n");
-    QMimeData copiedFile;
-    copiedFile.setUrls({QUrl::fromLocalFile(pdf)});
-    copiedFile.setText(pdf);
-    m_intake->addFrom(copiedFile);
-    ASSERT_EQ(itemCount(), 4);
-    EXPECT_EQ(m_window->selectedItem()->type(), ItemType::Document);
-    EXPECT_EQ(m_window->selectedItem()->title(), u"copied"_s);
 }
 
 TEST_F(AddingItemsTest, FilePanelsAddPicturesAndDocuments)
