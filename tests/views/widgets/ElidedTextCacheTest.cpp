@@ -11,13 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QImage blank()
-{
-    QImage image(QSize(300, 40), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    return image;
-}
-
 // The right-most column holding ink, or -1 for none.
 int lastInkColumn(const QImage &image)
 {
@@ -30,11 +23,15 @@ int lastInkColumn(const QImage &image)
     return -1;
 }
 
-QImage drawn(ElidedTextCache &cache, const QString &text, int width, int *advance = nullptr)
+// `text` drawn `width` wide at (10, 5) on white, painted at `scale`.
+QImage drawn(ElidedTextCache &cache, const QString &text, int width, int *advance = nullptr,
+             int scale = 1)
 {
-    QImage image = blank();
+    QImage image(QSize(300, 40) * scale, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
     QPainter painter(&image);
     painter.setPen(Qt::black);
+    painter.scale(scale, scale);
     const int drawnWidth =
         cache.draw(&painter, QRect(10, 5, width, 30), text, QApplication::font());
     if (advance != nullptr)
@@ -73,15 +70,9 @@ TEST(ElidedTextCacheTest, CutsToTheWidthAndDrawsTheSameFromItsLayout)
 TEST(ElidedTextCacheTest, ScaledPaintingStillDrawsTheText)
 {
     ElidedTextCache cache;
-    QImage image(QSize(600, 80), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setPen(Qt::black);
-    painter.scale(2, 2);
-    const int advance =
-        cache.draw(&painter, QRect(5, 5, 100, 30), u"Scaled title"_s, QApplication::font());
-    painter.end();
+    int advance = 0;
+    const QImage image = drawn(cache, u"Scaled title"_s, 100, &advance, 2);
     EXPECT_GT(advance, 0);
-    EXPECT_GT(lastInkColumn(image), 10);
-    EXPECT_LE(lastInkColumn(image), 2 * (5 + 100));
+    EXPECT_GT(lastInkColumn(image), 20);
+    EXPECT_LE(lastInkColumn(image), 2 * (10 + 100));
 }

@@ -64,7 +64,7 @@ TEST(FlowLayout, ArrangesChildrenInRows)
     }
 }
 
-TEST(FlowLayout, PlacesChildWidgetsAtTheirMeasuredSizesHiddenOnesLeavingNoGap)
+TEST(FlowLayout, PlacesChildWidgetsHiddenOnesLeavingNoGapAndFollowsTheWidgetsWidth)
 {
     EXPECT_EQ(FlowLayout::arrange({}, 6, 100).size, QSize(0, 0));
     QWidget host;
@@ -82,31 +82,20 @@ TEST(FlowLayout, PlacesChildWidgetsAtTheirMeasuredSizesHiddenOnesLeavingNoGap)
     EXPECT_EQ(layout->heightForWidth(200), 20);
     EXPECT_EQ(host.heightForWidth(100), 46);
     EXPECT_EQ(layout->sizeHint(), QSize(138, 20));
-
     layout->setGeometry(QRect(5, 7, 100, 300));
     EXPECT_EQ(chips[0]->geometry(), QRect(5, 7, 40, 20));
     EXPECT_EQ(chips[2]->geometry(), QRect(51, 7, 40, 20));
     EXPECT_EQ(chips[3]->geometry(), QRect(5, 33, 40, 20));
-}
 
-TEST(FlowLayout, FollowsTheWidgetWhenItIsResized)
-{
-    QWidget host;
-    auto *layout = new FlowLayout(&host, 6);
-    QList<Chip *> chips;
-    for (int i = 0; i < 4; ++i) {
-        chips.append(new Chip(QSize(40, 20), &host));
-        layout->addWidget(chips.last());
+    chips[1]->show();
+    for (const auto &[width, second, third, fourth] :
+         {std::tuple{140, QPoint(46, 0), QPoint(92, 0), QPoint(0, 26)},
+          std::tuple{90, QPoint(46, 0), QPoint(0, 26), QPoint(46, 26)}}) {
+        host.resize(width, 100);
+        host.show();
+        layout->activate();
+        EXPECT_EQ(chips[1]->pos(), second) << width;
+        EXPECT_EQ(chips[2]->pos(), third) << width;
+        EXPECT_EQ(chips[3]->pos(), fourth) << width;
     }
-    host.resize(140, 100);
-    host.show();
-    layout->activate();
-    EXPECT_EQ(chips[2]->pos(), QPoint(92, 0));
-    EXPECT_EQ(chips[3]->pos(), QPoint(0, 26));
-
-    host.resize(90, 100);
-    layout->activate();
-    EXPECT_EQ(chips[1]->pos(), QPoint(46, 0));
-    EXPECT_EQ(chips[2]->pos(), QPoint(0, 26));
-    EXPECT_EQ(chips[3]->pos(), QPoint(46, 26));
 }

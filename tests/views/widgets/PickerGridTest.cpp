@@ -43,22 +43,16 @@ int cellsInFirstRow(const QWidget &grid)
 
 } // namespace
 
-TEST(IconPickerGrid, OneCellPerIconNamedAfterIt)
+TEST(IconPickerGrid, OneCellPerIconAndPressingOneSelectsAndHighlightsOnlyIt)
 {
     IconPickerGrid grid(IconPickerGrid::folderIcons());
-    const auto cells = grid.findChildren<QAbstractButton *>();
-    ASSERT_EQ(cells.size(), 35);
+    ASSERT_EQ(grid.findChildren<QAbstractButton *>().size(), 35);
     for (const QString &icon : IconPickerGrid::folderIcons()) {
         QAbstractButton *cell = cellNamed(grid, icon);
         ASSERT_NE(cell, nullptr) << icon.toStdString();
         EXPECT_EQ(cell->toolTip(), icon);
         EXPECT_EQ(cell->size(), QSize(36, 36));
     }
-}
-
-TEST(IconPickerGrid, PressingACellSelectsAndHighlightsOnlyIt)
-{
-    IconPickerGrid grid(IconPickerGrid::folderIcons());
     EXPECT_TRUE(checkedNames(grid).isEmpty());
     grid.setSelectedIcon(u"folder"_s);
     grid.show();

@@ -249,6 +249,7 @@ TEST_F(ItemActionsTest, EveryPlaceRunsTheSameActionOnTheLibrary)
         answerWith(u"Save"_s, title);
         way.reach(*web);
         EXPECT_EVENTUALLY(web->title() == title, 2000);
+        EXPECT_EQ(m_state.editingItem(), nullptr);
         m_answer = {};
     }
 

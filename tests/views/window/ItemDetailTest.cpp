@@ -1,14 +1,10 @@
 #include "ViewsTestbed.h"
 #include "WindowTestbed.h"
 
-#include <platform/NullFileRevealer.h>
-#include <state/AppState.h>
 #include <views/dialogs/ItemEditorSheet.h>
 #include <views/widgets/DisplayText.h>
-#include <views/widgets/SheetRunner.h>
 #include <views/widgets/TagChipView.h>
 #include <views/window/DetailColumn.h>
-#include <views/window/ItemActions.h>
 #include <views/window/ItemDetailView.h>
 #include <views/window/LinkOpener.h>
 
@@ -16,7 +12,6 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QSettings>
 #include <QToolBar>
 
 using namespace quillory;
@@ -24,31 +19,21 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class ItemDetailTest : public ::testing::Test
+// The window's detail column, shown for the item the window chooses.
+class ItemDetailTest : public ::testing::Test, protected quillory::test::WindowTestbed
 {
 protected:
     ItemDetailTest()
     {
-        QString error;
-        m_store = LibraryStore::open(m_dir.filePath(u"lib.store"_s), &error);
-        m_links.setOpener([](const QUrl &) { return false; });
-        m_sheetRunner.setHook([this](QDialog &sheet) {
+        m_window->links().setOpener([](const QUrl &) { return false; });
+        m_window->setSheetHook([this](QDialog &sheet) {
             ++m_sheets;
             sheet.reject();
         });
-        m_actions = std::make_unique<ItemActions>(m_state, *m_store, m_revealer, m_links,
-                                                  m_sheetRunner, m_host);
-        m_view = std::make_unique<ItemDetailView>(*m_store, *m_actions, m_sheetRunner);
-    }
-    ~ItemDetailTest() override { m_view.reset(); }
-
-    // As the window does: the view and the item's actions show the same item.
-    void show(Item *item)
-    {
-        m_actions->setItem(item);
-        m_view->setItem(item);
+        m_view = &m_window->detail().detail();
     }
 
+    void show(Item *item) { m_window->selectItem(item); }
     Item *add(const char *title, const char *url = "https://www.example.com/a")
     {
         return m_store->insert(std::make_unique<Item>(
@@ -66,17 +51,8 @@ protected:
         return texts;
     }
 
-    QTemporaryDir m_dir;
-    NullFileRevealer m_revealer;
     int m_sheets = 0;
-    SheetRunner m_sheetRunner;
-    LinkOpener m_links{nullptr, m_sheetRunner};
-    AppState m_state{
-        std::make_unique<QSettings>(m_dir.filePath(u"preferences.ini"_s), QSettings::IniFormat)};
-    QWidget m_host;
-    std::unique_ptr<LibraryStore> m_store;
-    std::unique_ptr<ItemActions> m_actions;
-    std::unique_ptr<ItemDetailView> m_view;
+    ItemDetailView *m_view = nullptr;
 };
 
 } // namespace
@@ -86,6 +62,7 @@ TEST_F(ItemDetailTest, NoteSaveAndCancel)
     Item *item = add("note me");
     const QDateTime before = item->modifiedAt();
     show(item);
+    EXPECT_TRUE(item->accessedAt()) << "showing an item is viewing it";
     EXPECT_EQ(m_view->noteText(), u"Click to add a note..."_s);
 
     m_view->startEditingNote();
@@ -93,7 +70,7 @@ TEST_F(ItemDetailTest, NoteSaveAndCancel)
     m_view->noteEditor()->setPlainText(u"  spaced  "_s);
     m_view->cancelNote();
     EXPECT_FALSE(item->note()) << "cancel leaves the item alone";
-    EXPECT_EQ(item->modifiedAt(), before);
+    EXPECT_EQ(item->modifiedAt(), before) << "neither viewing nor cancelling modifies";
 
     m_view->startEditingNote();
     m_view->noteEditor()->setPlainText(u"  spaced  "_s);
@@ -123,8 +100,8 @@ TEST_F(ItemDetailTest, TagChipsFollowTheItemAndKeepTheOthers)
     Tag *b = m_store->insert(std::make_unique<Tag>(u"beta"_s, QColor()));
     item->addTag(a);
     item->addTag(b);
-    m_view->setItem(item);
-    m_view->show();
+    show(item);
+    m_window->show();
     const auto chipOf = [this](const Tag &tag) -> TagChipView * {
         for (TagChipView *chip : m_view->findChildren<TagChipView *>()) {
             if (!chip->isHidden() && chip->tagId() == tag.id())
@@ -168,7 +145,7 @@ TEST_F(ItemDetailTest, FolderPickerFollowsTheFoldersAndKeepsItsRows)
     Folder *work = m_store->insert(std::make_unique<Folder>(u"Work"_s, u"folder"_s, QColor()));
     Item *item = add("filed");
     item->moveToFolder(work);
-    m_view->setItem(item);
+    show(item);
     QComboBox *picker = m_view->folderPicker();
     QAbstractItemModelTester tester(picker->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -219,12 +196,8 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItemAndLeavesNoActionsBehind)
               (QStringList{u"Add Tag"_s, u"Open"_s, u"Copy"_s, u"Favorite"_s, u"Archive"_s}));
     web->toggleFavorite();
     web->setThumbnailData(QByteArray("not an image"));
-    EXPECT_TRUE(toolbarTexts().contains(u"Unfavorite"_s));
+    // Unfavorite and Open File are pressed in ItemActionsTest.
     EXPECT_TRUE(toolbarTexts().contains(u"View Full Size"_s));
-
-    Item *file = add("doc", "file:///tmp/paper.pdf");
-    show(file);
-    EXPECT_TRUE(toolbarTexts().contains(u"Open File"_s));
     Item *bare = add("bare", nullptr);
     show(bare);
     EXPECT_FALSE(toolbarTexts().contains(u"Copy"_s));
@@ -246,7 +219,7 @@ TEST_F(ItemDetailTest, ToolbarFollowsTheItemAndLeavesNoActionsBehind)
     for (QAction *a : m_view->toolbar()->actions())
         unfavorite = a->iconText() == u"Unfavorite"_s ? a : unfavorite;
     ASSERT_NE(unfavorite, nullptr);
-    QObject::connect(unfavorite, &QAction::triggered, m_view.get(), [this] { m_view->refresh(); });
+    QObject::connect(unfavorite, &QAction::triggered, m_view, [this] { m_view->refresh(); });
     unfavorite->trigger();
     EXPECT_FALSE(web->isFavorite());
     EXPECT_EQ(actionsNow(), shown);
@@ -283,11 +256,7 @@ TEST_F(ItemDetailTest, UserTextIsShownAsPlainTextAndBounded)
     EXPECT_TRUE(titleLabel->text().endsWith(QChar(0x2026)));
 }
 
-class ItemEditorSheetTest : public ::testing::Test, protected quillory::test::StoreTestbed
-{
-};
-
-TEST_F(ItemEditorSheetTest, SaveRules)
+TEST_F(ItemDetailTest, EditorSheetSaveRules)
 {
     LibraryStore *store = m_store.get();
     Item *item = store->insert(std::make_unique<Item>(ItemType::WebLink, u"Old"_s,
@@ -329,33 +298,4 @@ TEST_F(ItemEditorSheetTest, SaveRules)
     ItemEditorSheet sheet(*store, *noLink);
     EXPECT_FALSE(sheet.showsUrl());
     EXPECT_EQ(sheet.findChild<QLineEdit *>(u"url"_s), nullptr);
-}
-
-class MainWindowItemsTest : public ::testing::Test, protected quillory::test::WindowTestbed
-{
-};
-
-TEST_F(MainWindowItemsTest, ViewingRecordsAccessNotModification)
-{
-    MainWindow &window = *m_window;
-    AppState &state = m_state;
-    Item *item = m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"x"_s));
-    const QDateTime modified = item->modifiedAt();
-    EXPECT_FALSE(item->accessedAt());
-    window.refreshNow();
-    window.selectItem(item);
-    ASSERT_TRUE(item->accessedAt());
-    EXPECT_EQ(item->modifiedAt(), modified);
-    EXPECT_FALSE(window.detail().isShowingEmptyState());
-
-    // Edit from the context menu's request; the sheet is answered by the hook.
-    int edited = 0;
-    window.setSheetHook([&edited](QDialog &sheet) {
-        ++edited;
-        EXPECT_EQ(sheet.windowTitle(), u"Edit Item"_s);
-        sheet.reject();
-    });
-    state.setEditingItem(item);
-    ASSERT_EVENTUALLY((edited) == (1), 2000);
-    EXPECT_EQ(state.editingItem(), nullptr);
 }

@@ -17,16 +17,15 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QClipboard>
-#include <QCollator>
 #include <QCompleter>
 #include <QMenu>
 #include <QScrollBar>
+#include <QToolButton>
 #include <QTreeView>
-#include <random>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::child;
 using quillory::test::FaultyDisk;
 using quillory::test::WindowTestbed;
 
@@ -65,27 +64,21 @@ protected:
         m_window->refreshNow();
     }
 
-    QStringList shown()
+    // The titles the list holds now; shown() refreshes first.
+    QStringList titles() const
     {
-        m_window->refreshNow();
         QStringList titles;
         for (const Item *i : m_window->content().model().items())
             titles << i->title();
         return titles;
     }
-    // The counts the sidebar shows beside each smart folder, by title.
-    QMap<QString, int> sidebarCounts()
+    QStringList shown()
     {
         m_window->refreshNow();
-        QMap<QString, int> counts;
-        const SidebarModel &model = m_window->sidebar().model();
-        const QModelIndex library = model.index(0, 0);
-        for (int r = 0; r < model.rowCount(library); ++r) {
-            const QModelIndex row = model.index(r, 0, library);
-            counts.insert(row.data().toString(), row.data(SidebarModel::CountRole).toInt());
-        }
-        return counts;
+        return titles();
     }
+    ItemGridView &view() const { return *m_window->content().view(); }
+    const ItemListModel &model() const { return m_window->content().model(); }
 };
 
 } // namespace
@@ -109,57 +102,6 @@ TEST_F(MainWindowTest, EmptyLibraryShowsNoItemsThenNoResults)
     EXPECT_EQ(content.emptyState().description(), u"Try a different search term"_s);
 }
 
-TEST_F(MainWindowTest, SmartFolderFolderAndKindFiltersCombine)
-{
-    Folder *root = folder("Root");
-    Folder *sub = folder("Sub", root);
-    item("loose");
-    Item *favInSub = item("fav in sub", sub);
-    favInSub->toggleFavorite();
-    item("plain in sub", sub)->setTypeRawValue(u"video"_s);
-    item("in root", root);
-
-    EXPECT_EQ(shown().size(), 4);
-    m_window->chooseSmartFolder(SmartFolder::Favorites);
-    EXPECT_EQ(shown(), QStringList{u"fav in sub"_s});
-    m_window->chooseFolder(sub, false);
-    EXPECT_EQ(shown(), QStringList{u"fav in sub"_s});
-    EXPECT_EQ(m_window->content().title(), u"Sub"_s);
-
-    // A root row replaces the smart folder; only direct members show.
-    m_window->chooseFolder(root, true);
-    EXPECT_FALSE(m_window->selection().smartFolder.has_value());
-    EXPECT_EQ(shown(), QStringList{u"in root"_s});
-    m_window->chooseFolder(sub, false);
-    EXPECT_EQ(shown().size(), 2);
-    m_state.setContentTypeFilter(ItemType::Video);
-    EXPECT_EQ(shown(), QStringList{u"plain in sub"_s});
-    EXPECT_EQ(m_window->content().header().countText(), u"1 item"_s);
-}
-
-TEST_F(MainWindowTest, ArchivedListsArchivedItemsThatPassTheFilters)
-{
-    Tag *t = tag("keep");
-    Item *a = item("archived tagged");
-    a->addTag(t);
-    a->toggleArchive();
-    Item *b = item("archived plain");
-    b->toggleArchive();
-    item("active tagged")->addTag(t);
-
-    const QMap<QString, int> counts = sidebarCounts();
-    EXPECT_EQ(counts.value(u"Archived"_s), 2);
-    EXPECT_EQ(counts.value(u"All Items"_s), 1);
-    EXPECT_EQ(counts.value(u"Inbox"_s), 1);
-
-    m_window->chooseSmartFolder(SmartFolder::Archived);
-    EXPECT_EQ(shown().size(), counts.value(u"Archived"_s));
-    m_state.setFilterTags({t});
-    EXPECT_EQ(shown(), QStringList{u"archived tagged"_s});
-    m_state.setContentTypeFilter(ItemType::Video);
-    EXPECT_TRUE(shown().isEmpty());
-}
-
 TEST_F(MainWindowTest, TheSidebarIsReachedAndUsedFromTheKeyboardAndTheMouse)
 {
     Folder *work = folder("Work");
@@ -176,6 +118,8 @@ TEST_F(MainWindowTest, TheSidebarIsReachedAndUsedFromTheKeyboardAndTheMouse)
     tree->setCurrentIndex(model.indexOfId(SidebarModel::RowKind::Folder, work->id()));
     QTest::keyClick(tree, Qt::Key_Return);
     EXPECT_EQ(shown(), QStringList{u"filed"_s});
+    EXPECT_EQ(m_window->content().title(), u"Work"_s);
+    EXPECT_FALSE(m_window->selection().smartFolder.has_value()) << "a folder replaces it";
 
     m_window->chooseSmartFolder(SmartFolder::AllItems);
     const auto tagRow = [&] { return model.indexOfId(SidebarModel::RowKind::Tag, t->id()); };
@@ -253,83 +197,45 @@ TEST_F(MainWindowTest, TheSearchFieldOffersRecentSearches)
     EXPECT_EQ(count->text(), u"1 item"_s);
 }
 
-TEST_F(MainWindowTest, SortOrderSortsTheShownList)
+// Which items each order shows is LibraryFilterTest's; here they are chosen as a person does.
+TEST_F(MainWindowTest, TheSortMenuSortsTheShownList)
 {
     item("banana", nullptr, 1);
     item("Apple", nullptr, 2);
     item("cherry", nullptr, 0);
-    EXPECT_EQ(shown(), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
-    m_state.setSortOrder(SortOrder::TitleAscending);
-    EXPECT_EQ(shown(), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
-    m_state.setSortOrder(SortOrder::DateAddedAscending);
-    EXPECT_EQ(shown(), (QStringList{u"Apple"_s, u"banana"_s, u"cherry"_s}));
-    m_state.setSortOrder(SortOrder::TitleDescending);
-    EXPECT_EQ(shown(), (QStringList{u"cherry"_s, u"banana"_s, u"Apple"_s}));
+    const auto sortedBy = [this](const QString &entry) {
+        for (QAction *a : child<QToolButton>(*m_window, "sortMenu")->menu()->actions()) {
+            if (a->text() == entry)
+                a->trigger();
+        }
+        return shown();
+    };
+    const QStringList alphabet{u"Apple"_s, u"banana"_s, u"cherry"_s};
+    const QStringList backwards{u"cherry"_s, u"banana"_s, u"Apple"_s};
+    EXPECT_EQ(shown(), backwards);
+    EXPECT_EQ(sortedBy(u"Title A-Z"_s), alphabet);
+    EXPECT_EQ(sortedBy(u"Newest First"_s), backwards);
+    EXPECT_EQ(sortedBy(u"Oldest First"_s), alphabet);
+    EXPECT_EQ(sortedBy(u"Title Z-A"_s), backwards);
 }
 
-// New and renamed items are placed among the ranked ones instead of the whole library being
-// ranked again; whatever happens, the list must be the one a fresh ranking gives, with equal
-// titles in their newest-first order in either direction.
-TEST_F(MainWindowTest, TitleOrderStaysRightThroughManyRenamesAndAdditions)
-{
-    std::mt19937 random(7);
-    const auto title = [&random](int n) -> QString {
-        static const char *words[] = {"alpha",   "Beta",   "gamma", "delta", "Zeta",
-                                      "item 10", "item 9", "élan",  "eta",   "theta"};
-        const QString word = QString::fromUtf8(words[random() % 10]);
-        return random() % 3 == 0 ? word : word + u' ' + QString::number(n);
-    };
-    int made = 0;
-    for (; made < 200; ++made)
-        item(title(made).toUtf8().constData(), nullptr, made);
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    const auto shownIn = [this](SortOrder order) {
-        m_state.setSortOrder(order);
-        m_window->refreshNow();
-        return m_window->content().model().items();
-    };
-    for (int step = 0; step < 300; ++step) {
-        const auto &items = m_store->items();
-        switch (random() % 3) {
-        case 0:
-            items[random() % items.size()]->setTitle(title(made++));
-            break;
-        case 1:
-            item(title(made).toUtf8().constData(), nullptr, made);
-            ++made;
-            break;
-        default:
-            m_store->remove(items[random() % items.size()]);
-        }
-        const std::vector<Item *> newestFirst = shownIn(SortOrder::DateAddedDescending);
-        ASSERT_EQ(newestFirst.size(), m_store->items().size());
-        for (const SortOrder order : {SortOrder::TitleAscending, SortOrder::TitleDescending}) {
-            std::vector<Item *> expected = newestFirst;
-            std::stable_sort(expected.begin(), expected.end(), [&](const Item *a, const Item *b) {
-                const int c =
-                    collator.compare(a->title().toCaseFolded(), b->title().toCaseFolded());
-                return order == SortOrder::TitleAscending ? c < 0 : c > 0;
-            });
-            ASSERT_EQ(shownIn(order), expected) << "step " << step;
-        }
-    }
-}
-
-TEST_F(MainWindowTest, ContextMenuActions)
+// The entries run the item's actions, each reached from every place in ItemActionsTest.
+TEST_F(MainWindowTest, ContextMenuEntriesFollowTheItemAndItsTagsToggle)
 {
     Tag *t = tag("later");
     Item *web = item("web");
-    auto file = std::make_unique<Item>(ItemType::Document, u"doc"_s, QUrl(u"file:///tmp/a.pdf"_s));
-    Item *doc = m_store->insert(std::move(file));
+    Item *doc = m_store->insert(
+        std::make_unique<Item>(ItemType::Document, u"doc"_s, QUrl(u"file:///tmp/a.pdf"_s)));
     Item *bare = m_store->insert(std::make_unique<Item>(ItemType::Image, u"bare"_s));
-
-    const auto texts = [&](Item *i) {
+    const auto menuOf = [&](Item *i) {
         m_window->selectItem(i);
-        ItemContextMenu menu(m_window->itemActions(), std::vector<Record *>{t}, *m_store);
+        return std::make_unique<ItemContextMenu>(m_window->itemActions(), std::vector<Record *>{t},
+                                                 *m_store);
+    };
+    const auto texts = [&](Item *i) {
         QStringList names;
-        for (QAction *a : menu.actions())
+        const auto menu = menuOf(i);
+        for (QAction *a : menu->actions())
             names << (a->isSeparator() ? u"-"_s : a->text());
         return names;
     };
@@ -339,39 +245,13 @@ TEST_F(MainWindowTest, ContextMenuActions)
     EXPECT_TRUE(texts(doc).contains(u"Show in File Manager"_s));
     EXPECT_FALSE(texts(doc).contains(u"Open in Browser"_s));
     EXPECT_FALSE(texts(bare).contains(u"Copy Link"_s));
-
-    const auto trigger = [&](Item *i, const QString &text) {
-        m_window->selectItem(i);
-        ItemContextMenu menu(m_window->itemActions(), std::vector<Record *>{t}, *m_store);
-        QList<QAction *> actions = menu.actions();
-        actions += actions.at(2)->menu()->actions();
-        for (QAction *a : actions) {
-            if (a->text() == text) {
-                a->trigger();
-                return;
-            }
-        }
-        FAIL() << qPrintable(text);
-    };
-    trigger(web, u"later"_s);
-    EXPECT_TRUE(web->hasTag(*t));
-    trigger(web, u"later"_s);
-    EXPECT_FALSE(web->hasTag(*t));
-    // The other entries run the item's actions, checked from every place in ItemActionsTest.
-    web->toggleFavorite();
-    web->toggleArchive();
-    EXPECT_EQ(texts(web).at(3), u"Remove from Favorites"_s);
-    EXPECT_EQ(texts(web).at(texts(web).size() - 2), u"Unarchive"_s);
-
-    m_window->selectItem(bare);
-    EXPECT_FALSE(m_window->detail().isShowingEmptyState());
-    const QUuid bareId = bare->id();
-    m_state.preferences().setConfirmBeforeDelete(false);
-    trigger(bare, u"Delete"_s);
-    EXPECT_EQ(m_store->item(bareId), nullptr);
-    EXPECT_EQ(m_window->selectedItem(), nullptr);
-    EXPECT_TRUE(m_window->detail().isShowingEmptyState());
-    EXPECT_EQ(shown(), QStringList{u"doc"_s});
+    for (const bool tagged : {true, false}) {
+        const auto menu = menuOf(web);
+        QAction *later = menu->actions().at(2)->menu()->actions().value(0);
+        ASSERT_TRUE(later != nullptr && later->text() == u"later"_s);
+        later->trigger();
+        EXPECT_EQ(web->hasTag(*t), tagged);
+    }
 }
 
 TEST_F(MainWindowTest, EveryButtonHasANameAScreenReaderCanSay)
@@ -548,30 +428,22 @@ TEST(SymbolIcons, TintsAreMadeOncePerSymbolColourAndSize)
 
 TEST_F(MainWindowTest, PreferencesDecideTheStartingViewTheCountsAndWhetherDeletingAsks)
 {
-    Item *first = item("First");
-    item("Second");
+    // Asking is the default, checked from every place in ItemActionsTest.
     int asked = 0;
     m_window->setSheetHook([&asked](QDialog &dialog) {
         ++asked;
         dialog.reject();
     });
     m_window->refreshNow();
-    m_window->selectItem(first);
-    // The shortcut as the list view carries it (offscreen windows never hold the keyboard).
-    QAction *deleteKey = nullptr;
-    for (QAction *action : m_window->content().view()->actions()) {
-        if (action->shortcuts().contains(QKeySequence(Qt::Key_Backspace)))
-            deleteKey = action;
-    }
-    ASSERT_NE(deleteKey, nullptr);
-    deleteKey->trigger();
-    EXPECT_EQ(asked, 1) << "the keyboard asks first, as every place does (ItemActionsTest)";
-    EXPECT_EQ(m_store->items().size(), 2u);
-
+    m_window->selectItem(item("First"));
     m_state.preferences().setConfirmBeforeDelete(false);
-    deleteKey->trigger();
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(m_store->items().size(), 1u) << "deleted without a question";
+    // The shortcut as the list view carries it (offscreen windows never hold the keyboard).
+    for (QAction *action : view().actions()) {
+        if (action->shortcuts().contains(QKeySequence(Qt::Key_Backspace)))
+            action->trigger();
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(m_store->items().empty()) << "deleted without a question";
 
     EXPECT_TRUE(m_window->sidebar().countsShown());
     m_state.preferences().setShowItemCounts(false);
@@ -611,25 +483,17 @@ TEST_F(MainWindowTest, DeletingAFolderAsksFirstAndTheShownOneFallsBackToAllItems
     EXPECT_EQ(m_window->content().title(), u"All Items"_s);
 }
 
-TEST_F(MainWindowTest, TheStateOpensTheNewFolderSheetAndErrorsWithTheirSuggestion)
+TEST_F(MainWindowTest, AnErrorIsShownWithItsSuggestion)
 {
-    QStringList opened;
-    m_window->setSheetHook([&opened](QDialog &dialog) {
-        if (auto *box = qobject_cast<QMessageBox *>(&dialog)) {
-            opened << box->text() + QLatin1Char('|') + box->informativeText();
-            box->accept();
-        } else {
-            opened << dialog.windowTitle();
-            dialog.reject();
-        }
+    QString shown;
+    m_window->setSheetHook([&shown](QDialog &dialog) {
+        auto &box = static_cast<QMessageBox &>(dialog);
+        shown = box.text() + QLatin1Char('|') + box.informativeText();
+        box.accept();
     });
-    m_state.setShowNewFolderSheet(true);
-    ASSERT_EVENTUALLY(opened.size() == 1, 5000);
-    EXPECT_EQ(opened.first(), u"New Folder"_s);
-    EXPECT_FALSE(m_state.showNewFolderSheet());
     m_state.showError(AppError::storageError(u"disk full"_s));
-    ASSERT_EVENTUALLY(opened.size() == 2, 5000);
-    EXPECT_EQ(opened.last(), u"Storage Error: disk full|Check available storage space."_s);
+    ASSERT_EVENTUALLY(!shown.isEmpty(), 5000);
+    EXPECT_EQ(shown, u"Storage Error: disk full|Check available storage space."_s);
     EXPECT_FALSE(m_state.showErrorAlert());
 }
 
@@ -639,15 +503,14 @@ TEST_F(MainWindowTest, TakingTheFocusChoosesNoItem)
     Item *two = item("two");
     m_window->show();
     m_window->refreshNow();
-    ItemGridView *view = m_window->content().view();
     // What Tab into the list, or the window coming back after unlocking, sends it.
     QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
-    QApplication::sendEvent(view, &focusIn);
+    QApplication::sendEvent(&view(), &focusIn);
     EXPECT_EQ(m_window->selectedItem(), nullptr);
     EXPECT_FALSE(one->accessedAt());
     EXPECT_FALSE(two->accessedAt());
 
-    QTest::keyClick(view, Qt::Key_Right);
+    QTest::keyClick(&view(), Qt::Key_Right);
     ASSERT_NE(m_window->selectedItem(), nullptr) << "moving from there chooses";
     EXPECT_TRUE(m_window->selectedItem()->accessedAt());
 }
@@ -655,90 +518,84 @@ TEST_F(MainWindowTest, TakingTheFocusChoosesNoItem)
 TEST_F(MainWindowTest, AnItemShownFromElsewhereIsScrolledIntoView)
 {
     showNumberedItems(300);
-    ItemGridView *view = m_window->content().view();
-    const ItemListModel &model = m_window->content().model();
     const auto inView = [&](const Item *shown) {
-        const QRect rect = view->visualRect(model.index(model.rowOf(shown)));
-        return view->viewport()->rect().contains(rect);
+        const QRect rect = view().visualRect(model().index(model().rowOf(shown)));
+        return view().viewport()->rect().contains(rect);
     };
-    ASSERT_EQ(view->verticalScrollBar()->value(), 0);
-    Item *far = model.itemAt(280);
+    ASSERT_EQ(view().verticalScrollBar()->value(), 0);
+    Item *far = model().itemAt(280);
     ASSERT_FALSE(inView(far));
     m_window->revealItem(far->id());
     EXPECT_EQ(m_window->selectedItem(), far);
     EXPECT_TRUE(inView(far));
 
     // A new item is chosen before the list holds it, and shown once it does.
-    view->verticalScrollBar()->setValue(0);
+    view().verticalScrollBar()->setValue(0);
     auto added = std::make_unique<Item>(ItemType::WebLink, u"item 290a"_s,
                                         QUrl(u"https://example.com/new"_s));
     Item *fresh = m_store->insert(std::move(added));
     emit m_intake->itemCreated(fresh);
     m_window->refreshNow();
     EXPECT_EQ(m_window->selectedItem(), fresh);
-    ASSERT_GE(model.rowOf(fresh), 0);
+    ASSERT_GE(model().rowOf(fresh), 0);
     EXPECT_TRUE(inView(fresh));
     // Once there, later refreshes leave the scrolling to the user.
-    view->verticalScrollBar()->setValue(0);
+    view().verticalScrollBar()->setValue(0);
     m_window->refreshNow();
-    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(view().verticalScrollBar()->value(), 0);
 }
 
 TEST_F(MainWindowTest, AfterTheChosenItemIsDeletedTheKeysGoOnFromItsPlace)
 {
     m_state.setViewMode(ViewMode::List);
     showNumberedItems(300);
-    ItemGridView *view = m_window->content().view();
-    const ItemListModel &model = m_window->content().model();
-    view->setCurrentIndex(model.index(150));
-    view->scrollTo(model.index(150), QAbstractItemView::PositionAtCenter);
-    const int scrolled = view->verticalScrollBar()->value();
+    view().setCurrentIndex(model().index(150));
+    view().scrollTo(model().index(150), QAbstractItemView::PositionAtCenter);
+    const int scrolled = view().verticalScrollBar()->value();
     ASSERT_GT(scrolled, 0);
     m_store->remove(m_window->selectedItem());
     m_window->refreshNow();
     EXPECT_EQ(m_window->selectedItem(), nullptr);
-    EXPECT_TRUE(view->selectionModel()->selectedIndexes().isEmpty());
+    EXPECT_TRUE(view().selectionModel()->selectedIndexes().isEmpty());
 
-    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(&view(), Qt::Key_Down);
     ASSERT_NE(m_window->selectedItem(), nullptr);
-    const int row = model.rowOf(m_window->selectedItem());
+    const int row = model().rowOf(m_window->selectedItem());
     EXPECT_TRUE(row >= 149 && row <= 151) << row << ": a step from the deleted row, not the top";
-    EXPECT_EQ(view->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(view().verticalScrollBar()->value(), scrolled);
 }
 
 TEST_F(MainWindowTest, ChangesToSingleItemsKeepTheScrollPositionAndTheSelection)
 {
     showNumberedItems(300);
-    ItemGridView *view = m_window->content().view();
-    const ItemListModel &model = m_window->content().model();
-    Item *chosen = model.itemAt(150);
-    view->setCurrentIndex(model.index(150));
-    view->scrollTo(model.index(150), QAbstractItemView::PositionAtCenter);
-    const int scrolled = view->verticalScrollBar()->value();
+    Item *chosen = model().itemAt(150);
+    view().setCurrentIndex(model().index(150));
+    view().scrollTo(model().index(150), QAbstractItemView::PositionAtCenter);
+    const int scrolled = view().verticalScrollBar()->value();
     ASSERT_GT(scrolled, 0);
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
     const auto expectKept = [&](const char *after) {
         m_window->refreshNow();
         EXPECT_EQ(resets.count(), 0) << after;
-        EXPECT_EQ(view->verticalScrollBar()->value(), scrolled) << after;
-        EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen) << after;
-        EXPECT_TRUE(view->selectionModel()->isRowSelected(model.rowOf(chosen))) << after;
+        EXPECT_EQ(view().verticalScrollBar()->value(), scrolled) << after;
+        EXPECT_EQ(model().itemAt(view().currentIndex().row()), chosen) << after;
+        EXPECT_TRUE(view().selectionModel()->isRowSelected(model().rowOf(chosen))) << after;
         EXPECT_EQ(m_window->selectedItem(), chosen) << after;
     };
 
     item("item 999");
     expectKept("adding");
-    m_store->remove(model.itemAt(299));
+    m_store->remove(model().itemAt(299));
     expectKept("deleting");
-    model.itemAt(290)->setTitle(u"item 000a"_s); // moves far up the list, above the view
+    model().itemAt(290)->setTitle(u"item 000a"_s); // moves far up the list, above the view
     expectKept("renaming");
-    EXPECT_EQ(model.itemAt(1)->title(), u"item 000a"_s);
-    model.itemAt(200)->addTag(tag("read"));
+    EXPECT_EQ(model().itemAt(1)->title(), u"item 000a"_s);
+    model().itemAt(200)->addTag(tag("read"));
     expectKept("tagging");
     chosen->setTitle(u"item 299z"_s); // the selected item itself moves away
     m_window->refreshNow();
     EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(model.itemAt(view->currentIndex().row()), chosen);
+    EXPECT_EQ(model().itemAt(view().currentIndex().row()), chosen);
 }
 
 TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPosition)
@@ -748,9 +605,7 @@ TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPosition)
         item(QStringLiteral("item %1").arg(i, 4, 10, QLatin1Char('0')).toUtf8().constData());
     m_window->resize(1000, 600);
     m_window->show();
-    ItemGridView *view = m_window->content().view();
-    const ItemListModel &model = m_window->content().model();
-    QScrollBar *bar = view->verticalScrollBar();
+    QScrollBar *bar = view().verticalScrollBar();
     const auto laidOut = [bar] {
         for (int range = -1; range != bar->maximum();) {
             range = bar->maximum();
@@ -763,14 +618,14 @@ TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPosition)
         m_window->refreshNow();
         laidOut();
         const int fullRange = bar->maximum();
-        view->scrollTo(model.index(8000), QAbstractItemView::PositionAtCenter);
+        view().scrollTo(model().index(8000), QAbstractItemView::PositionAtCenter);
         const int scrolled = bar->value();
         ASSERT_GT(scrolled, fullRange / 2);
         std::vector<int> values;
         const QMetaObject::Connection watching = QObject::connect(
             bar, &QScrollBar::valueChanged, [&values](int v) { values.push_back(v); });
 
-        m_store->remove(model.itemAt(8990));
+        m_store->remove(model().itemAt(8990));
         m_window->refreshNow();
         laidOut();
         item("item new");
@@ -782,65 +637,13 @@ TEST_F(MainWindowTest, FarDownALongListChangesKeepTheScrollPosition)
     }
 }
 
-TEST_F(MainWindowTest, SidebarUpdatesItsRowsInPlace)
-{
-    Folder *work = folder("Work");
-    Folder *reports = folder("Reports", work);
-    folder("Drafts", reports);
-    Tag *read = tag("read");
-    item("one", work);
-    m_window->refreshNow();
-    QTreeView *tree = m_window->sidebar().tree();
-    SidebarModel &model = m_window->sidebar().model();
-    const auto row = [&](const Folder *f) {
-        return model.indexOfId(SidebarModel::RowKind::Folder, f->id());
-    };
-    tree->setExpanded(row(work), true);
-    tree->setExpanded(row(reports), true);
-    tree->setCurrentIndex(row(reports));
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-
-    Item *two = item("two", reports);
-    two->addTag(read);
-    m_window->refreshNow();
-    EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(row(reports).data(SidebarModel::CountRole).toInt(), 1);
-    EXPECT_EQ(model.indexOfId(SidebarModel::RowKind::Tag, read->id())
-                  .data(SidebarModel::CountRole)
-                  .toInt(),
-              1);
-    EXPECT_EQ(sidebarCounts().value(u"All Items"_s), 2);
-    EXPECT_EQ(tree->currentIndex(), row(reports));
-    EXPECT_TRUE(tree->isExpanded(row(reports)));
-
-    // A new folder is one row inserted; a moved folder takes its open sub-folders along.
-    folder("Archive 2026", work);
-    m_window->refreshNow();
-    EXPECT_EQ(model.rowCount(row(work)), 2);
-    EXPECT_TRUE(tree->isExpanded(row(work)));
-    EXPECT_TRUE(tree->isExpanded(row(reports)));
-    reports->setParent(nullptr);
-    m_window->refreshNow();
-    EXPECT_EQ(model.rowCount(row(work)), 1);
-    EXPECT_EQ(row(reports).parent().data().toString(), u"Folders"_s);
-    EXPECT_TRUE(tree->isExpanded(row(reports)));
-    EXPECT_EQ(resets.count(), 0);
-}
-
 TEST_F(MainWindowTest, ALongSearchArrivesLaterAndOnlyTheNewestOne)
 {
     m_search.setBackgroundThreshold(0); // every text search runs on the worker thread
     for (int i = 0; i < 30; ++i)
         item(QStringLiteral("garden %1").arg(i).toUtf8().constData());
     item("kitchen");
-    const auto titles = [this] {
-        QStringList list;
-        for (const Item *i : m_window->content().model().items())
-            list << i->title();
-        return list;
-    };
-    m_window->refreshNow();
-    ASSERT_EQ(titles().size(), 31);
+    ASSERT_EQ(shown().size(), 31);
 
     QSignalSpy refreshed(m_window.get(), &MainWindow::refreshed);
     QLineEdit *field = m_window->sidebar().searchField();
@@ -857,18 +660,9 @@ TEST_F(MainWindowTest, ALongSearchArrivesLaterAndOnlyTheNewestOne)
     QStringList expected{u"garden 2"_s, u"garden 12"_s};
     for (int i = 20; i < 30; ++i)
         expected << QStringLiteral("garden %1").arg(i);
-    QStringList shown = titles();
-    shown.sort();
+    QStringList found = titles();
+    found.sort();
     expected.sort();
-    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(found, expected);
     EXPECT_EQ(m_window->content().header().countText(), u"12 items"_s);
-
-    // An item deleted while the search runs is not shown by it.
-    field->setText(u"garden"_s);
-    m_window->refreshNow();
-    m_store->remove(m_store->items().front());
-    ASSERT_EVENTUALLY((titles().size()) == (29), 10000);
-    for (const Item *shownItem : m_window->content().model().items())
-        EXPECT_NE(std::find(m_store->items().cbegin(), m_store->items().cend(), shownItem),
-                  m_store->items().cend());
 }

@@ -72,7 +72,7 @@ protected:
 
 // Random changes to the folder tree, the tags, the counts and the marks: the rows updated in
 // place show what rows made from scratch show, the model is never reset, and the tree keeps
-// exactly the folders the user opened open, moved ones included.
+// exactly the folders the user opened open, moved ones included, and its current row.
 TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpen)
 {
     ASSERT_TRUE(m_store);
@@ -82,6 +82,7 @@ TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpe
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     QTreeView *tree = sidebar.tree();
     QSet<QUuid> open;
+    const Folder *current = nullptr;
 
     std::mt19937 random(20261208);
     const auto any = [&random](const auto &records) {
@@ -101,12 +102,18 @@ TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpe
             m_store->insert(std::move(made));
         } else if (kind == 3) {
             what = "folder removed with its sub-folders";
-            for (const Folder *gone : folder->allDescendants())
+            for (const Folder *gone : folder->allDescendants()) {
                 open.remove(gone->id());
+                current = gone == current ? nullptr : current;
+            }
             open.remove(folder->id());
+            current = folder == current ? nullptr : current;
             m_store->remove(folder);
         } else if (kind == 4) {
             what = "folder moved";
+            // Its rows are made again where it lands, and the current row with them.
+            for (const Folder *f = current; f != nullptr; f = f->parent())
+                current = f == folder ? nullptr : current;
             folder->setParent(random() % 3 == 0 ? nullptr : any(m_store->folders()));
         } else if (kind == 5) {
             what = "folder reordered, renamed, recoloured and given another symbol";
@@ -141,8 +148,10 @@ TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpe
             else
                 m_filterTags.append(tag);
         } else {
-            what = "folder opened or closed";
+            what = "folder opened or closed, and made the current row";
             const QModelIndex row = model.indexOfId(SidebarModel::RowKind::Folder, folder->id());
+            tree->setCurrentIndex(row);
+            current = folder;
             const bool opening = !tree->isExpanded(row);
             tree->setExpanded(row, opening);
             if (opening)
@@ -168,6 +177,10 @@ TEST_F(SidebarTest, RowsFollowRandomChangesAsRowsMadeAfreshWouldAndKeepWhatIsOpe
         }
         for (int r = 0; r < model.rowCount(); ++r)
             ASSERT_TRUE(tree->isExpanded(model.index(r, 0))) << "section " << r;
+        const QModelIndex currentRow =
+            current ? model.indexOfId(SidebarModel::RowKind::Folder, current->id()) : QModelIndex();
+        ASSERT_TRUE(!current || tree->currentIndex() == currentRow)
+            << "step " << step << ": " << what;
     }
 }
 
