@@ -1,4 +1,3 @@
-#include <inbox/ContainerDirectory.h>
 #include <inbox/InboxLayout.h>
 #include <inbox/PendingItemRecord.h>
 #include <share/Attachment.h>
@@ -11,7 +10,6 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -79,38 +77,25 @@ TEST(InboxWriter, CompanionsThenRecordsAllWhole)
     QTemporaryDir dir;
     const QString inbox = inboxIn(dir);
     const QString source = writeTestFile(dir, u"My Notes.txt"_s, "shared file");
-    const QDateTime when(QDate(2026, 1, 31), QTime(9, 5, 0, 123), Qt::UTC);
-    const InboxWriter::Outcome outcome =
-        InboxWriter([&] { return when; })
-            .saveItems({item(SharedItemType::Video, u"link"_s, QUrl(u"https://youtu.be/x"_s), {},
-                             u"to watch"_s),
-                        fileItem(u"file"_s, source),
-                        item(SharedItemType::Image, u"picture"_s, {}, "picture bytes"),
-                        item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"),
-                        fileItem(u"vanished"_s, dir.filePath(u"gone.txt"_s))},
-                       inbox);
+    const InboxWriter::Outcome outcome = InboxWriter().saveItems(
+        {item(SharedItemType::Video, u"link"_s, QUrl(u"https://youtu.be/x"_s), {}, u"to watch"_s),
+         fileItem(u"file"_s, source),
+         item(SharedItemType::Image, u"picture"_s, {}, "picture bytes"),
+         item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"),
+         fileItem(u"vanished"_s, dir.filePath(u"gone.txt"_s))},
+        inbox);
     EXPECT_EQ(outcome.written, 4);
     EXPECT_EQ(outcome.problems.size(), 1) << "the file that was gone";
 
+    // What each record holds is pinned by SharedRecordsTest; here, that its files are there.
     const auto records = recordsIn(inbox);
     ASSERT_EQ(records.size(), 4);
-    EXPECT_EQ(records[u"link"_s].url, u"https://youtu.be/x"_s);
-    EXPECT_EQ(records[u"link"_s].type, u"video"_s);
-    EXPECT_EQ(records[u"link"_s].note, u"to watch"_s);
-    EXPECT_EQ(records[u"link"_s].createdAt, QDateTime(QDate(2026, 1, 31), QTime(9, 5), Qt::UTC));
-    const QString copied = *records[u"file"_s].filePath;
-    EXPECT_TRUE(copied.startsWith(u"Imported/"_s) && copied.endsWith(u"_My Notes.txt"_s));
-    QFile copy(inbox + u'/' + copied);
+    QFile copy(inbox + u'/' + *records[u"file"_s].filePath);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), QByteArray("shared file"));
-    const QString pictureName = *records[u"picture"_s].imageFileName;
-    EXPECT_TRUE(pictureName.endsWith(u".jpg"_s));
-    EXPECT_FALSE(records[u"picture"_s].filePath);
-    EXPECT_TRUE(QFile::exists(inbox + u'/' + pictureName));
-    EXPECT_TRUE(records[u"pdf"_s].filePath->endsWith(u".pdf"_s));
-    EXPECT_FALSE(records[u"pdf"_s].imageFileName);
+    EXPECT_TRUE(QFile::exists(inbox + u'/' + *records[u"picture"_s].imageFileName));
+    EXPECT_TRUE(QFile::exists(inbox + u'/' + *records[u"pdf"_s].filePath));
     EXPECT_FALSE(records.contains(u"vanished"_s)) << "a record with nothing to import";
-    EXPECT_FALSE(records[u"file"_s].note);
 
     // Nothing half-written is left under any name.
     QStringList all = QDir(inbox).entryList(QDir::Files | QDir::Hidden);
@@ -240,16 +225,11 @@ TEST(InboxWriter, LinksInPlaceOfTheInboxFoldersAreNeverWrittenThrough)
     EXPECT_TRUE(untouched());
 }
 
-TEST(InboxWriter, TheSharedInboxIsOpenedWithoutLinksInAPrivateContainer)
+// Through the container, whose privacy ContainerDirectoryTest sees to.
+TEST(InboxWriter, TheSharedInboxIsOpenedWithoutLinks)
 {
-    const QString container = *ContainerDirectory::path();
     const QString inbox = *InboxLayout::inboxPath();
-    QDir().mkpath(container);
-    ASSERT_TRUE(QFile::setPermissions(
-        container, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
     EXPECT_EQ(InboxWriter().saveItems({link(u"link"_s)}).written, 1);
-    EXPECT_EQ(QFileInfo(container).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
     EXPECT_EQ(recordsIn(inbox).size(), 1);
 
     QTemporaryDir elsewhere;
@@ -268,7 +248,6 @@ TEST(ShareSheet, ShowsTheItemsAndSavesWithTheNote)
 {
     ShareSheet sheet({item(SharedItemType::WebLink, u"a"_s), item(SharedItemType::Image, u"b"_s),
                       item(SharedItemType::Document, u"c"_s)});
-    EXPECT_EQ(sheet.size(), QSize(400, 320));
     EXPECT_EQ(sheet.findChild<QAbstractItemView *>(u"items"_s)->model()->rowCount(), 3);
     EXPECT_EQ(sheet.noteField()->placeholderText(), u"Note..."_s);
     QSignalSpy saved(&sheet, &ShareSheet::saveRequested);
