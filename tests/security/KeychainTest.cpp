@@ -21,13 +21,22 @@ protected:
 
 } // namespace
 
-TEST_F(KeychainTest, KeepsBinaryValuesPerAccount)
+TEST_F(KeychainTest, KeepsBinaryLargeAndEmptyValuesPerAccount)
 {
     const QByteArray salt("\x00\x01\xff\x80 salt\x00", 10);
+    const QByteArray large(256 * 1024, '\x07');
     ASSERT_FALSE(m_keychain.save(salt, QStringLiteral("encryptionKey_salt")));
-    ASSERT_FALSE(m_keychain.save("record", QStringLiteral("encryptionKey_verify")));
+    ASSERT_FALSE(m_keychain.save(large, QStringLiteral("large")));
+    ASSERT_FALSE(m_keychain.save(QByteArray(), QStringLiteral("empty")));
+    ASSERT_FALSE(m_keychain.saveWithUserPresence(QByteArray(32, '\x5a'),
+                                                 QStringLiteral("biometricEncryptionKey")));
     EXPECT_EQ(m_keychain.load(QStringLiteral("encryptionKey_salt")).value(), salt);
-    EXPECT_EQ(m_keychain.load(QStringLiteral("encryptionKey_verify")).value(), "record");
+    EXPECT_EQ(m_keychain.load(QStringLiteral("large")).value(), large);
+    const auto empty = m_keychain.load(QStringLiteral("empty"));
+    ASSERT_TRUE(empty.ok());
+    EXPECT_TRUE(empty.value().isEmpty());
+    EXPECT_EQ(m_keychain.load(QStringLiteral("biometricEncryptionKey")).value(),
+              QByteArray(32, '\x5a'));
 
     // Another service's item under the same account is a different item.
     KeychainService other(std::make_unique<SecretServiceKeychain>(), TestKeyring::freshService());
@@ -53,24 +62,6 @@ TEST_F(KeychainTest, MissingItemsLoadAsNotFoundAndDeleteQuietly)
     EXPECT_EQ(loaded.error().keychainStatus(), Keychain::Status::NotFound);
     EXPECT_EQ(loaded.error().errorDescription(),
               QStringLiteral("Keychain error: Load failed: -25300"));
-}
-
-TEST_F(KeychainTest, KeepsAKeyCopyThatNeedsTheUsersPresence)
-{
-    const QByteArray key(32, '\x5a');
-    ASSERT_FALSE(m_keychain.saveWithUserPresence(key, QStringLiteral("biometricEncryptionKey")));
-    EXPECT_EQ(m_keychain.load(QStringLiteral("biometricEncryptionKey")).value(), key);
-}
-
-TEST_F(KeychainTest, LargeAndEmptyValuesComeBackWhole)
-{
-    const QByteArray large(256 * 1024, '\x07');
-    ASSERT_FALSE(m_keychain.save(large, QStringLiteral("large")));
-    EXPECT_EQ(m_keychain.load(QStringLiteral("large")).value(), large);
-    ASSERT_FALSE(m_keychain.save(QByteArray(), QStringLiteral("empty")));
-    const auto empty = m_keychain.load(QStringLiteral("empty"));
-    ASSERT_TRUE(empty.ok());
-    EXPECT_TRUE(empty.value().isEmpty());
 }
 
 // Locking changes the keyring for the rest of this process, so this test comes last.

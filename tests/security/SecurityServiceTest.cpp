@@ -108,18 +108,6 @@ TEST_F(SecurityServiceTest, EncryptionIsNotReportedOnWhenTheChoiceCannotBeSaved)
     EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
 }
 
-TEST_F(SecurityServiceTest, EnablingAgainReplacesTheSaltAndRecord)
-{
-    auto security = launch();
-    ASSERT_FALSE(security->enableEncryption(passphrase));
-    const QByteArray firstSalt = security->keychain().load(SecurityService::saltAccount).value();
-    ASSERT_FALSE(security->enableEncryption(QStringLiteral("another passphrase")));
-    EXPECT_NE(security->keychain().load(SecurityService::saltAccount).value(), firstSalt);
-    auto relaunched = launch();
-    EXPECT_FALSE(relaunched->unlock(passphrase).ok());
-    EXPECT_TRUE(relaunched->unlock(QStringLiteral("another passphrase")).ok());
-}
-
 TEST_F(SecurityServiceTest, DisablingRemovesTheItemsAndTurnsEverythingOff)
 {
     auto security = launch();
@@ -163,33 +151,18 @@ TEST_F(SecurityServiceTest, AKeyCopyUnlocksOnlyWhileItIsTheLibrarysKey)
     ASSERT_FALSE(relaunched->unlockWithKeyCopy());
     EXPECT_FALSE(relaunched->isLocked());
 
-    // A new passphrase leaves the old copy behind; it must not pass for the new key.
+    // A new passphrase replaces the salt and the record, and leaves the old copy behind: it
+    // must not pass for the new key, nor the old passphrase.
+    const QByteArray firstSalt = relaunched->keychain().load(SecurityService::saltAccount).value();
     ASSERT_FALSE(relaunched->enableEncryption(QStringLiteral("a new passphrase")));
+    EXPECT_NE(relaunched->keychain().load(SecurityService::saltAccount).value(), firstSalt);
     auto later = launch();
     const auto stale = later->unlockWithKeyCopy();
     ASSERT_TRUE(stale);
     EXPECT_EQ(stale->kind(), SecurityError::Kind::BiometricFailed);
     EXPECT_TRUE(later->isLocked());
-}
-
-TEST_F(SecurityServiceTest, ALaunchWithoutTheVerificationRecordTurnsEncryptionOff)
-{
-    {
-        auto security = launch();
-        ASSERT_FALSE(security->enableEncryption(passphrase));
-        ASSERT_FALSE(security->enableBiometricUnlock(passphrase));
-        ASSERT_FALSE(security->keychain().deleteItem(SecurityService::verifyAccount));
-    }
-    testing::internal::CaptureStdout();
-    auto relaunched = launch();
-    const std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(output, "Keychain integrity check failed: Keychain error: Load failed: -25300\n");
-    EXPECT_FALSE(relaunched->isEncryptionEnabled());
-    EXPECT_FALSE(relaunched->isLocked());
-    EXPECT_FALSE(storedFlag(SecurityService::encryptionEnabledKey));
-    // What is left is left alone.
-    EXPECT_TRUE(relaunched->keychain().load(SecurityService::saltAccount).ok());
-    EXPECT_TRUE(storedFlag(SecurityService::biometricUnlockEnabledKey));
+    EXPECT_FALSE(later->unlock(passphrase).ok());
+    EXPECT_TRUE(later->unlock(QStringLiteral("a new passphrase")).ok());
 }
 
 TEST_F(SecurityServiceTest, AnUnreachableKeychainAtLaunchChangesNothing)
