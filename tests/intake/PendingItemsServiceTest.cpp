@@ -126,6 +126,9 @@ TEST_F(PendingItemsServiceTest, EachRecordBecomesAnItemByThePrecedenceOfItsMembe
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::Screenshot); }},
         {"an unknown kind", R"({"type":"hologram","title":"H","url":"mailto:h"})",
          [](Item *i) { EXPECT_EQ(i->type(), ItemType::WebLink); }},
+        {"a huge title, bounded",
+         R"({"type":"web_link","title":")" + QByteArray(600000, 'T') + R"(","url":"mailto:x"})",
+         [](Item *i) { EXPECT_EQ(i->title().size(), ItemEnricher::titleLimit + 1); }},
         {"an unparsable address falls through to the picture",
          R"({"type":"image","title":"P","url":"http://exa mple","imageFileName":")" +
              shot.toUtf8() + R"("})",
@@ -269,14 +272,6 @@ TEST_F(PendingItemsServiceTest, HostileRecordsNeverReachOutsideTheInbox)
     EXPECT_TRUE(failed().contains(huge)) << "a picture too large to read is kept, with its record";
 }
 
-TEST_F(PendingItemsServiceTest, HugeTitlesAreBounded)
-{
-    record(R"({"type":"web_link","title":")" + QByteArray(600000, 'T') + R"(","url":"mailto:x"})");
-    scan();
-    ASSERT_NE(only(), nullptr);
-    EXPECT_EQ(only()->title().size(), ItemEnricher::titleLimit + 1);
-}
-
 TEST_F(PendingItemsServiceTest, RecordsStayUntilTheirItemsAreSaved)
 {
     FaultyDisk disk;
@@ -373,20 +368,6 @@ TEST_F(PendingItemsServiceTest, LinksInPlaceOfTheInboxFoldersAreNeverFollowed)
     EXPECT_TRUE(QFile::exists(inboxFile(waiting)));
     ASSERT_TRUE(QFile::remove(container));
     ASSERT_TRUE(QDir().rename(moved, container));
-}
-
-TEST_F(PendingItemsServiceTest, AScanMakesTheContainerPrivate)
-{
-    const QString container = QFileInfo(m_inbox).absolutePath();
-    ASSERT_TRUE(QFile::setPermissions(
-        container, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
-    record(R"({"type":"web_link","title":"t","url":"mailto:t"})");
-    scan();
-    EXPECT_EQ(store->items().size(), 1u);
-    struct stat info = {};
-    ASSERT_EQ(::stat(QFile::encodeName(container).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST_F(PendingItemsServiceTest, ANameUsedAgainIsANewShare)
