@@ -149,44 +149,41 @@ TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
     EXPECT_TRUE(view.biometricSection()->isHidden());
 }
 
-TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
-{
-    ASSERT_FALSE(security().enableEncryption(passphrase));
-    PrivacySettingsView view(*m_security);
-    ASSERT_TRUE(view.encryptionToggle()->isChecked());
-    QString question;
-    view.setSheetHook([&](QDialog &dialog) {
-        auto *box = qobject_cast<QMessageBox *>(&dialog);
-        ASSERT_NE(box, nullptr);
-        question = box->text() + QLatin1Char('|') + box->informativeText();
-        test::answer(*box, u"Disable Encryption"_s);
-    });
-    view.encryptionToggle()->click();
-    EXPECT_EQ(question,
-              u"Disable Encryption?|Quillory will open without asking for a "
-              "passphrase, and the passphrase's records are removed from your keyring."_s);
-    ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
-    EXPECT_FALSE(view.encryptionToggle()->isChecked());
-    EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
-}
-
-TEST_F(PrivacyScreensTest, CancellingTheDisableKeepsEncryptionButNotTheFingerprint)
+// Cancelled, the question keeps encryption but not the fingerprint; confirmed, it removes all.
+TEST_F(PrivacyScreensTest, DisablingAsksFirst)
 {
     ASSERT_FALSE(security(true).enableEncryption(passphrase));
     ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
     PrivacySettingsView view(*m_security);
+    ASSERT_TRUE(view.encryptionToggle()->isChecked());
     ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
     EXPECT_EQ(view.biometricToggle()->text(), u"Unlock with Fingerprint"_s);
     EXPECT_TRUE(view.biometricToggle()->isChecked());
+    QString question;
+    QString reply = u"Cancel"_s;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto *box = qobject_cast<QMessageBox *>(&dialog);
+        ASSERT_NE(box, nullptr);
+        question = box->text() + QLatin1Char('|') + box->informativeText();
+        test::answer(*box, reply);
+    });
 
-    view.setSheetHook([](QDialog &dialog) { test::answer(dialog, u"Cancel"_s); });
     view.encryptionToggle()->click();
+    EXPECT_EQ(question,
+              u"Disable Encryption?|Quillory will open without asking for a "
+              "passphrase, and the passphrase's records are removed from your keyring."_s);
     EXPECT_TRUE(view.encryptionToggle()->isChecked());
     EXPECT_TRUE(m_security->isEncryptionEnabled());
     EXPECT_FALSE(view.biometricToggle()->isChecked());
     ASSERT_EVENTUALLY(!m_security->isBiometricUnlockEnabled(), 10000);
     ASSERT_EVENTUALLY(!m_security->keychain().load(SecurityService::biometricKeyAccount).ok(),
                       10000);
+
+    reply = u"Disable Encryption"_s;
+    view.encryptionToggle()->click();
+    ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
+    EXPECT_FALSE(view.encryptionToggle()->isChecked());
+    EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
 }
 
 TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)

@@ -292,17 +292,14 @@ TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
     ExportSheet sheet(*m_store, m_revealer);
     sheet.setDirectory(produced.path());
     sheet.show();
-    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     ASSERT_TRUE(sheet.exportResult());
     const QString first = *sheet.exportResult();
     expectPrivateFolder(first, produced.path());
 
     // A second export takes the first one's place, in a folder of its own.
     sheet.findChild<QCheckBox *>(u"includeImages"_s)->click();
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     const QString second = sheet.exportResult().value_or(QString());
     expectPrivateFolder(second, produced.path());
     EXPECT_NE(QFileInfo(first).absolutePath(), QFileInfo(second).absolutePath());
