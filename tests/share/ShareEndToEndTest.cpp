@@ -8,6 +8,8 @@
 #include <inbox/PendingItemRecord.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
+#include <model/SqliteDatabase.h>
+#include <model/SqliteStatement.h>
 #include <platform/DBusNewItemsListener.h>
 
 #include <QDir>
@@ -18,7 +20,6 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace quillory;
@@ -110,24 +111,12 @@ protected:
     // log, which another reader sees).
     bool storeHasItemTitled(const QString &title) const
     {
-        sqlite3 *db = nullptr;
-        const QByteArray path = QFile::encodeName(container() + u"/default.store"_s);
-        bool found = false;
-        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            sqlite3_stmt *statement = nullptr;
-            sqlite3_busy_timeout(db, 200);
-            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM items WHERE title = ?", -1, &statement,
-                                   nullptr) == SQLITE_OK) {
-                const QByteArray text = title.toUtf8();
-                sqlite3_bind_text(statement, 1, text.constData(), int(text.size()),
-                                  SQLITE_TRANSIENT);
-                found =
-                    sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) > 0;
-            }
-            sqlite3_finalize(statement);
-        }
-        sqlite3_close(db);
-        return found;
+        SqliteDatabase db;
+        if (!db.open(container() + u"/default.store"_s, SqliteDatabase::Mode::ReadOnly, nullptr))
+            return false;
+        SqliteStatement count = db.prepare("SELECT count(*) FROM items WHERE title = ?");
+        count.bind(1, title);
+        return count.step() && count.int64(0) > 0;
     }
 
     // Ends Quillory as the session does at log-out, which saves, then opens its library.

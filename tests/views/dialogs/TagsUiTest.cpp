@@ -419,7 +419,6 @@ TEST_F(TagsUiTest, ManagementOpensTheEditorForNewAndExistingTags)
     view.setSheetHook([&opened](QDialog &dialog) {
         auto &sheet = dynamic_cast<TagEditorSheet &>(dialog);
         opened.append({sheet.isCreating(), sheet.name()});
-        EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
         child<QLineEdit>(sheet, "name")->setText(sheet.isCreating() ? u"Fresh"_s : u"Job"_s);
         child<QPushButton>(sheet, "confirm")->click();
     });
