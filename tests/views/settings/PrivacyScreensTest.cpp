@@ -71,19 +71,6 @@ protected:
         return sheet.findChild<QLabel *>(QString::fromLatin1(rule))->property("met").toBool();
     }
 
-    // Waits for the sheet to close itself, or for its error alert.
-    static QMessageBox *waitForAlert(QDialog &sheet)
-    {
-        QMessageBox *alert = nullptr;
-        const bool shown = QTest::qWaitFor(
-            [&] {
-                alert = sheet.findChild<QMessageBox *>(u"errorAlert"_s);
-                return alert != nullptr;
-            },
-            10000);
-        return shown ? alert : nullptr;
-    }
-
     QTemporaryDir m_dir;
     QString m_service = TestKeyring::freshService();
     std::unique_ptr<FakeFprintd> m_fprintd;
@@ -202,8 +189,8 @@ TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
         EXPECT_FALSE(sheet->enableButton()->isEnabled());
         sheet->passphraseField()->setText(u"not the passphrase"_s);
         QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
-        QMessageBox *alert = waitForAlert(*sheet);
-        ASSERT_NE(alert, nullptr);
+        QMessageBox *alert = nullptr;
+        ASSERT_EVENTUALLY((alert = sheet->findChild<QMessageBox *>(u"errorAlert"_s)), 10000);
         alertTitle = alert->windowTitle();
         alertText = alert->text();
         toggleOnWhileOpen = view.biometricToggle()->isChecked();
