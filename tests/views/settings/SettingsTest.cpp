@@ -358,23 +358,31 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
     EXPECT_EQ(m_store->items().size(), 2u);
 }
 
-TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExportChangesNothing)
+TEST_F(SettingsTest, ImportShowsItsProgressThenWhatItAddedAndAFileThatIsNotAnExportChangesNothing)
 {
     const QString file = exportOfAnotherLibrary({});
     const QString notAnExport =
         test::writeTestFile(m_dir, u"photo.json"_s, "\x89PNG\r\n\x1a\n not json at all");
     SettingsView view(m_state, *m_store, m_security, m_revealer);
-    QString summary;
-    view.setSheetHook([&](QDialog &dialog) {
-        auto &box = static_cast<QMessageBox &>(dialog);
-        summary = box.text();
-        box.close();
-    });
     ImportFlow &flow = view.importFlow();
+    flow.setProgressDelay(0); // what a large file gets after the delay
+    QString summary;
+    bool progressUnderSummary = true;
+    view.setSheetHook([&](QDialog &dialog) {
+        progressUnderSummary = flow.progressDialog() && flow.progressDialog()->isVisible();
+        summary = static_cast<QMessageBox &>(dialog).text();
+        dialog.close();
+    });
     QSignalSpy ended(&flow, &ImportFlow::ended);
     flow.setOpenFileHook([&] { return file; });
     view.importRow()->click();
+    // The import needs a worker, a transaction and a sync: the window's next pass comes first.
+    ASSERT_EVENTUALLY(flow.progressDialog() && flow.progressDialog()->isVisible(), 5000);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_EQ(flow.progressDialog()->windowModality(), Qt::WindowModal);
     ASSERT_TRUE(ended.wait(10000));
+    EXPECT_FALSE(progressUnderSummary) << "the progress is gone before the summary";
+    EXPECT_FALSE(flow.progressDialog());
     EXPECT_EQ(summary, u"Imported 2 items, 1 folder, 1 tag"_s);
     EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
     EXPECT_FALSE(m_state.showErrorAlert());
@@ -390,30 +398,6 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExpor
     flow.setOpenFileHook([] { return QString(); });
     view.importRow()->click();
     EXPECT_FALSE(flow.isRunning()) << "a cancelled picker imports nothing";
-}
-
-TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
-{
-    const QString file = exportOfAnotherLibrary({});
-    SettingsView view(m_state, *m_store, m_security, m_revealer);
-    ImportFlow &flow = view.importFlow();
-    flow.setProgressDelay(0); // what a large file gets after the delay
-    bool progressUnderSummary = true;
-    view.setSheetHook([&](QDialog &dialog) {
-        progressUnderSummary = flow.progressDialog() && flow.progressDialog()->isVisible();
-        dialog.close();
-    });
-    QSignalSpy ended(&flow, &ImportFlow::ended);
-    flow.importFile(file);
-    // The import needs a worker, a transaction and a sync: the window's next pass comes first.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return flow.progressDialog() && flow.progressDialog()->isVisible(); }, 5000));
-    EXPECT_EQ(ended.count(), 0);
-    EXPECT_EQ(flow.progressDialog()->windowModality(), Qt::WindowModal);
-    ASSERT_TRUE(ended.wait(10000));
-    EXPECT_FALSE(progressUnderSummary);
-    EXPECT_FALSE(flow.progressDialog());
-    EXPECT_EQ(m_store->items().size(), 2u);
 }
 
 TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
