@@ -78,63 +78,54 @@ protected:
 
 } // namespace
 
-TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStore)
+// Cancelled, it writes nothing; confirmed, it needs a name, keeps its spaces as typed (spaces
+// alone are a name), and creates the folder as chosen.
+TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStoreOnlyWithAName)
 {
     Folder *work = add(u"Work"_s);
-    FolderEditorSheet sheet(*m_store, nullptr);
-    sheet.show();
-    EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
-    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Create"_s);
-    EXPECT_EQ(child<QLineEdit>(sheet, "name")->placeholderText(), u"Name"_s);
-    EXPECT_EQ(sheet.iconName(), u"folder"_s);
-    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(0));
-    EXPECT_EQ(choices(sheet), u"None (Root), Work"_s);
-    EXPECT_EQ(sheet.selectedParent(), nullptr);
-    QTest::keyClicks(child<QLineEdit>(sheet, "name"), u"Reading"_s);
-    pick(sheet, u"books.vertical"_s, paletteHex(2));
-    chooseParent(sheet, u"Work"_s);
-    press(sheet, "confirm");
-
-    EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    ASSERT_EQ(m_store->folders().size(), 2u);
-    Folder *created = sheet.savedFolder();
-    ASSERT_NE(created, nullptr);
-    EXPECT_EQ(created->name(), u"Reading"_s);
-    EXPECT_EQ(created->iconName(), u"books.vertical"_s);
-    EXPECT_EQ(created->colorHex(), paletteHex(2));
-    EXPECT_EQ(created->parent(), work);
-    EXPECT_TRUE(work->children().contains(created));
-    EXPECT_TRUE(created->isInStore());
-}
-
-TEST_F(FolderEditorSheetTest, ConfirmNeedsANameButKeepsSpacesAndCancelWritesNothing)
-{
     {
         FolderEditorSheet cancelled(*m_store, nullptr);
         cancelled.show();
         QTest::keyClicks(child<QLineEdit>(cancelled, "name"), u"x"_s);
         press(cancelled, "cancel");
         EXPECT_EQ(cancelled.result(), QDialog::Rejected);
-        EXPECT_TRUE(m_store->folders().empty());
+        EXPECT_EQ(m_store->folders().size(), 1u);
     }
     FolderEditorSheet sheet(*m_store, nullptr);
     sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
+    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
     auto *confirm = child<QPushButton>(sheet, "confirm");
     auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_EQ(confirm->text(), u"Create"_s);
+    EXPECT_EQ(name->placeholderText(), u"Name"_s);
+    EXPECT_EQ(sheet.iconName(), u"folder"_s);
+    EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(0));
+    EXPECT_EQ(choices(sheet), u"None (Root), Work"_s);
+    EXPECT_EQ(sheet.selectedParent(), nullptr);
     EXPECT_FALSE(confirm->isEnabled());
     QTest::keyClicks(name, u"a"_s);
     EXPECT_TRUE(confirm->isEnabled());
     name->clear();
     EXPECT_FALSE(confirm->isEnabled());
     QTest::keyClick(name, Qt::Key_Return);
-    EXPECT_TRUE(m_store->folders().empty());
+    EXPECT_EQ(m_store->folders().size(), 1u);
 
     QTest::keyClicks(name, u"   "_s);
     EXPECT_TRUE(confirm->isEnabled());
+    pick(sheet, u"books.vertical"_s, paletteHex(2));
+    chooseParent(sheet, u"Work"_s);
     press(sheet, "confirm");
-    ASSERT_EQ(m_store->folders().size(), 1u);
-    EXPECT_EQ(m_store->folders().front()->name(), u"   "_s);
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    ASSERT_EQ(m_store->folders().size(), 2u);
+    Folder *created = sheet.savedFolder();
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->name(), u"   "_s);
+    EXPECT_EQ(created->iconName(), u"books.vertical"_s);
+    EXPECT_EQ(created->colorHex(), paletteHex(2));
+    EXPECT_EQ(created->parent(), work);
+    EXPECT_TRUE(work->children().contains(created));
+    EXPECT_TRUE(created->isInStore());
 }
 
 TEST_F(FolderEditorSheetTest, AllowedParentsAreOtherRootsBySortOrder)
