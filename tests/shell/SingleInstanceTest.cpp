@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -169,14 +170,22 @@ TEST(SingleInstance, LockHeldByAProcessThatDoesNotAnswerIsNotTakenOver)
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(SingleInstance::lockFileName);
     writeLock(dir.path(), "1\n");
-    const int squatter = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
-    ASSERT_EQ(::flock(squatter, LOCK_EX | LOCK_NB), 0);
-    SingleInstance instance(dir.path());
-    instance.setPatience(100);
-    EXPECT_EQ(instance.acquire(), Outcome::Unresponsive);
-    EXPECT_FALSE(instance.holdsLockFile());
-    EXPECT_TRUE(instance.problem().contains(path)) << instance.problem().toStdString();
-    ::close(squatter);
+    const int holder = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    // Nobody at the socket, then a listener that never answers: still nobody that answers.
+    for (const bool squatted : {false, true}) {
+        SCOPED_TRACE(squatted);
+        std::optional<Squatter> squatter;
+        if (squatted) {
+            ASSERT_TRUE(squatter.emplace(socketOf(dir.path())).isListening());
+        }
+        SingleInstance instance(dir.path());
+        instance.setPatience(squatted ? 300 : 100);
+        EXPECT_EQ(instance.acquire(), Outcome::Unresponsive);
+        EXPECT_FALSE(instance.holdsLockFile());
+        EXPECT_TRUE(instance.problem().contains(path)) << instance.problem().toStdString();
+    }
+    ::close(holder);
     EXPECT_FALSE(lockIsHeld(path));
     EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::Acquired)
         << "once the holder is gone the lock is free again";
@@ -232,27 +241,14 @@ TEST(SingleInstance, IdlePeersAreDroppedAndDoNotKeepALaunchUnanswered)
 // Anything of this user's can listen at the socket's name; only a Quillory's answer counts.
 TEST(SingleInstance, AListenerThatNeverAnswersIsNotTakenForQuillory)
 {
+    // Nobody holds the lock: the squatter's place is taken over.
     QTemporaryDir dir;
-    {
-        // Nobody holds the lock: the squatter's place is taken over.
-        Squatter squatter(socketOf(dir.path()));
-        ASSERT_TRUE(squatter.isListening());
-        SingleInstance first(dir.path());
-        ASSERT_EQ(first.acquire(), Outcome::Acquired);
-        EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::AnotherRunning)
-            << "the launch after is answered by the real one";
-    }
-    // A silent holder of the lock and a squatter: still nobody that answers.
-    const QString path = QDir(dir.path()).filePath(SingleInstance::lockFileName);
-    const int holder = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     Squatter squatter(socketOf(dir.path()));
     ASSERT_TRUE(squatter.isListening());
-    SingleInstance launch(dir.path());
-    launch.setPatience(300);
-    EXPECT_EQ(launch.acquire(), Outcome::Unresponsive);
-    EXPECT_FALSE(launch.holdsLockFile());
-    ::close(holder);
+    SingleInstance first(dir.path());
+    ASSERT_EQ(first.acquire(), Outcome::Acquired);
+    EXPECT_EQ(SingleInstance(dir.path()).acquire(), Outcome::AnotherRunning)
+        << "the launch after is answered by the real one";
 }
 
 // The lock's name may hold anything; nothing is ever written through it.
