@@ -30,6 +30,8 @@ TEST(SharedItemExtractor, EachAttachmentGivesAtMostOneItemByTheFirstRuleThatAppl
     // Files, text and the bytes of standard input, as Dropslip writes them, are pinned by
     // SharedRecordsTest; these are the cases it does not reach.
     const QByteArray png = TestPictures::encoded(TestPictures::twoTone(8, 6), "png");
+    QTemporaryDir dir;
+    const QString photo = writeTestFile(dir, u"photo.JPG"_s, png);
     const struct
     {
         const char *name;
@@ -45,6 +47,8 @@ TEST(SharedItemExtractor, EachAttachmentGivesAtMostOneItemByTheFirstRuleThatAppl
          u"www.dropbox.com"_s},
         {"an address without a host", Attachment::forLink(QUrl(u"mailto:a@b.example"_s)),
          SharedItemType::WebLink, u"Untitled"_s},
+        {"a picture file named in capitals", Attachment::forFile(photo), SharedItemType::Image,
+         u"photo"_s, [](const SharedItem &i) { EXPECT_FALSE(i.imageData); }},
         {"text that is no address", Attachment::forText(u"just words"_s), std::nullopt, {}},
         {"picture bytes", Attachment::forBytes(png), SharedItemType::Image,
          u"Image Jan 31, 9:05 AM"_s,
