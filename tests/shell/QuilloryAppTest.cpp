@@ -3,6 +3,7 @@
 #include "QuilloryProcess.h"
 #include "TestFiles.h"
 #include "TestPictures.h"
+#include "ViewsTestbed.h"
 
 #include <intake/AppNotifier.h>
 #include <model/Item.h>
@@ -133,7 +134,7 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
     EXPECT_EQ(pictures, 1);
 }
 
-TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedState)
+TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedStateAndOpenTheirSheets)
 {
     MainWindow &window = *m_app->mainWindow();
     AppState &state = m_app->state();
@@ -159,6 +160,18 @@ TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedState)
 
     QAction *sidebar = findAction(window, u"Toggle Sidebar"_s);
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
+
+    // Find Duplicates opens the groups of the library.
+    for (const char *address : {"https://example.com/a", "https://www.example.com/a/"})
+        m_app->store().insert(
+            std::make_unique<Item>(ItemType::WebLink, u"A"_s, QUrl(QString::fromLatin1(address))));
+    int groups = -1;
+    window.setSheetHook([&groups](QDialog &dialog) {
+        if (auto *sheet = qobject_cast<DuplicatesSheet *>(&dialog))
+            groups = sheet->groupCount();
+    });
+    findAction(window, u"Find Duplicates..."_s)->trigger();
+    EXPECT_EQ(groups, 1);
 }
 
 TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
@@ -176,22 +189,6 @@ TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
     ASSERT_NE(traySettings, nullptr);
     traySettings->trigger();
     EXPECT_EQ(m_app->settingsWindow(), window) << "one settings window, brought forward";
-}
-
-TEST_F(QuilloryAppTest, FindDuplicatesInTheLibraryMenuOpensTheGroups)
-{
-    for (const char *address : {"https://example.com/a", "https://www.example.com/a/"})
-        m_app->store().insert(
-            std::make_unique<Item>(ItemType::WebLink, u"A"_s, QUrl(QString::fromLatin1(address))));
-    int groups = -1;
-    m_app->mainWindow()->setSheetHook([&groups](QDialog &dialog) {
-        if (auto *sheet = qobject_cast<DuplicatesSheet *>(&dialog))
-            groups = sheet->groupCount();
-    });
-    QAction *find = findAction(*m_app->mainWindow(), u"Find Duplicates..."_s);
-    ASSERT_NE(find, nullptr);
-    find->trigger();
-    EXPECT_EQ(groups, 1);
 }
 
 TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
@@ -251,11 +248,7 @@ TEST_F(QuilloryAppTest, QuittingWithUnsavedChangesAsksFirst)
         auto &box = static_cast<QMessageBox &>(dialog);
         asked << box.text();
         EXPECT_TRUE(box.informativeText().contains(u"storage space"_s));
-        const QString answer = answers.takeFirst();
-        for (QAbstractButton *button : box.buttons()) {
-            if (button->text() == answer)
-                button->click();
-        }
+        quillory::test::answer(box, answers.takeFirst());
     });
     EXPECT_FALSE(m_app->mayQuit()) << "tried again, failed again, then stayed";
     EXPECT_EQ(asked.size(), 2);
