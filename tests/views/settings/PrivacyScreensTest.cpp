@@ -82,27 +82,28 @@ protected:
 TEST_F(PrivacyScreensTest, PassphraseRulesDecideWhetherEnableIsOffered)
 {
     PassphraseSetupSheet sheet(security());
-    EXPECT_FALSE(isMet(sheet, "lengthRule"));
-    EXPECT_FALSE(isMet(sheet, "matchRule"));
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
-
-    sheet.passphraseField()->setText(u"1234567"_s);
-    confirmation(sheet)->setText(u"1234567"_s);
-    EXPECT_FALSE(isMet(sheet, "lengthRule"));
-    EXPECT_TRUE(isMet(sheet, "matchRule"));
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
-
-    sheet.passphraseField()->setText(u"12345678"_s);
-    EXPECT_TRUE(isMet(sheet, "lengthRule"));
-    EXPECT_FALSE(isMet(sheet, "matchRule"));
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
-
-    confirmation(sheet)->setText(u"12345678"_s);
-    EXPECT_TRUE(isMet(sheet, "matchRule"));
-    EXPECT_TRUE(sheet.enableButton()->isEnabled());
-    // Matching means exactly: a trailing space is another passphrase.
-    confirmation(sheet)->setText(u"12345678 "_s);
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
+    const struct
+    {
+        QString passphrase;
+        QString confirmation;
+        bool length;
+        bool match;
+    } cases[] = {
+        {{}, {}, false, false},
+        {u"1234567"_s, u"1234567"_s, false, true},
+        {u"12345678"_s, u"1234567"_s, true, false},
+        {u"12345678"_s, u"12345678"_s, true, true},
+        // Matching means exactly: a trailing space is another passphrase.
+        {u"12345678"_s, u"12345678 "_s, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QString(c.passphrase + u'|' + c.confirmation).toStdString());
+        sheet.passphraseField()->setText(c.passphrase);
+        confirmation(sheet)->setText(c.confirmation);
+        EXPECT_EQ(isMet(sheet, "lengthRule"), c.length);
+        EXPECT_EQ(isMet(sheet, "matchRule"), c.match);
+        EXPECT_EQ(sheet.enableButton()->isEnabled(), c.length && c.match);
+    }
 }
 
 TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
