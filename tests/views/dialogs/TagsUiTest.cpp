@@ -316,35 +316,16 @@ TEST_F(TagsUiTest, EditorCreatesATag)
     EXPECT_EQ(m_store->tags().front()->colorHex(), purple);
 }
 
-TEST_F(TagsUiTest, EditorRenameKeepsSurroundingSpacesAndStampsModifiedAt)
+// Confirm needs a name, Cancel changes nothing; a rename keeps its spaces, stamps the tag and
+// saves an unreadable colour as blue.
+TEST_F(TagsUiTest, EditorRenamesOnlyToANameAndSavesAnUnreadableColourAsBlue)
 {
     const QDateTime created(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
     Clock::setSource([created] { return created; });
     Tag *tag = addTag(u"Old"_s);
+    tag->setColorHex(u"not a colour"_s);
     const QDateTime later = created.addSecs(3600);
     Clock::setSource([later] { return later; });
-
-    TagEditorSheet sheet(*m_store, tag);
-    sheet.show();
-    EXPECT_EQ(sheet.windowTitle(), u"Edit Tag"_s);
-    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Save"_s);
-    auto *name = child<QLineEdit>(sheet, "name");
-    EXPECT_EQ(name->text(), u"Old"_s);
-    name->selectAll();
-    QTest::keyClicks(name, u"  New  "_s);
-    QTest::keyClick(name, Qt::Key_Return);
-
-    EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    EXPECT_EQ(tag->name(), u"  New  "_s);
-    EXPECT_EQ(tag->modifiedAt(), later);
-    EXPECT_EQ(tag->createdAt(), created);
-    EXPECT_EQ(m_store->tags().size(), 1u);
-}
-
-TEST_F(TagsUiTest, EditorConfirmNeedsANameAndSavesAnUnreadableColourAsBlue)
-{
-    Tag *tag = addTag(u"Keep"_s);
-    tag->setColorHex(u"not a colour"_s);
     {
         TagEditorSheet sheet(*m_store, tag);
         sheet.show();
@@ -355,18 +336,29 @@ TEST_F(TagsUiTest, EditorConfirmNeedsANameAndSavesAnUnreadableColourAsBlue)
         EXPECT_FALSE(confirm->isEnabled());
         QTest::keyClick(name, Qt::Key_Return);
         EXPECT_TRUE(sheet.isVisible());
-        EXPECT_EQ(tag->name(), u"Keep"_s);
         QTest::keyClicks(name, u" "_s);
         EXPECT_TRUE(confirm->isEnabled());
         press(sheet, "cancel");
         EXPECT_EQ(sheet.result(), QDialog::Rejected);
-        EXPECT_EQ(tag->name(), u"Keep"_s);
+        EXPECT_EQ(tag->name(), u"Old"_s);
     }
     TagEditorSheet sheet(*m_store, tag);
     sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), u"Edit Tag"_s);
+    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Save"_s);
     EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), blueHex);
-    press(sheet, "confirm");
+    auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_EQ(name->text(), u"Old"_s);
+    name->selectAll();
+    QTest::keyClicks(name, u"  New  "_s);
+    QTest::keyClick(name, Qt::Key_Return);
+
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    EXPECT_EQ(tag->name(), u"  New  "_s);
     EXPECT_EQ(tag->colorHex(), blueHex);
+    EXPECT_EQ(tag->modifiedAt(), later);
+    EXPECT_EQ(tag->createdAt(), created);
+    EXPECT_EQ(m_store->tags().size(), 1u);
 }
 
 // Management
