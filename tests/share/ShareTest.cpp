@@ -140,32 +140,6 @@ TEST(InboxWriter, FilesWithLongNamesAreCopiedUnderNamesTheFileSystemTakes)
     EXPECT_EQ(QDir(inbox + u"/Imported"_s).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
-TEST(InboxWriter, AnItemLeftWithNothingToImportGetsNoRecord)
-{
-    QTemporaryDir dir;
-    const QString inbox = inboxIn(dir);
-    // Where the copies go is taken by a plain file: no copy can be made.
-    QFile blocker(inbox + u"/Imported"_s);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QString source = writeTestFile(dir, u"Report.pdf"_s, "%PDF-1.4");
-    const SharedItem file = fileItem(u"file"_s, source);
-    const InboxWriter::Outcome alone = InboxWriter().saveItems({file}, inbox);
-    EXPECT_EQ(alone.written, 0);
-    ASSERT_EQ(alone.problems.size(), 1);
-    EXPECT_TRUE(alone.problems[0].contains(source)) << qPrintable(alone.problems[0]);
-    EXPECT_TRUE(recordsIn(inbox).isEmpty());
-
-    const InboxWriter::Outcome outcome = InboxWriter().saveItems(
-        {file, item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"), link(u"link"_s)}, inbox);
-    EXPECT_EQ(outcome.written, 1);
-    EXPECT_EQ(outcome.problems.size(), 2);
-    const auto records = recordsIn(inbox);
-    EXPECT_EQ(records.keys(), QStringList{u"link"_s});
-    EXPECT_EQ(QDir(inbox).entryList(QDir::Files | QDir::Hidden).size(), 1 + 1)
-        << "the link's record and the file in the way";
-}
-
 TEST(InboxWriter, ARecordTooLargeToBeReadIsRefusedWithItsFiles)
 {
     QTemporaryDir dir;
@@ -192,37 +166,59 @@ TEST(InboxWriter, ARecordTooLargeToBeReadIsRefusedWithItsFiles)
     EXPECT_TRUE(QDir(inbox + u"/Imported"_s).isEmpty()) << "no copy left without its record";
 }
 
-TEST(InboxWriter, LinksInPlaceOfTheInboxFoldersAreNeverWrittenThrough)
+// Where the copies go is taken by a plain file or by a link to another folder: the files that
+// would go there are lost, nothing is written through the link, and an item left with nothing
+// to import gets no record.
+TEST(InboxWriter, AnImportedFolderThatCannotBeUsedCostsOnlyTheFilesThatGoThere)
 {
     QTemporaryDir dir;
     const QString elsewhere = dir.filePath(u"elsewhere"_s);
     QDir().mkpath(elsewhere);
-    const auto untouched = [&elsewhere] {
-        return QDir(elsewhere)
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-            .isEmpty();
-    };
-    const QList<SharedItem> items{
-        link(u"link"_s), fileItem(u"file"_s, writeTestFile(dir, u"Report.pdf"_s, "%PDF-1.4")),
-        item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"),
-        item(SharedItemType::Image, u"picture"_s, {}, "picture bytes")};
+    const QString source = writeTestFile(dir, u"Report.pdf"_s, "%PDF-1.4");
+    const QList<SharedItem> items{link(u"link"_s), fileItem(u"file"_s, source),
+                                  item(SharedItemType::Document, u"pdf"_s, {}, "%PDF-1.4"),
+                                  item(SharedItemType::Image, u"picture"_s, {}, "picture bytes")};
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "a link" : "a plain file");
+        QTemporaryDir home;
+        const QString inbox = inboxIn(home);
+        if (linked) {
+            ASSERT_TRUE(QFile::link(elsewhere, inbox + u"/Imported"_s));
+        } else {
+            QFile blocker(inbox + u"/Imported"_s);
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        }
+        const InboxWriter::Outcome alone = InboxWriter().saveItems({items[1]}, inbox);
+        EXPECT_EQ(alone.written, 0);
+        ASSERT_EQ(alone.problems.size(), 1);
+        EXPECT_TRUE(alone.problems[0].contains(source)) << qPrintable(alone.problems[0]);
+        EXPECT_TRUE(recordsIn(inbox).isEmpty());
 
+        const InboxWriter::Outcome outcome = InboxWriter().saveItems(items, inbox);
+        EXPECT_EQ(outcome.written, 2);
+        EXPECT_EQ(outcome.problems.size(), 2) << qPrintable(outcome.problems.join(u'\n'));
+        EXPECT_EQ(recordsIn(inbox).keys(), (QStringList{u"link"_s, u"picture"_s}));
+        EXPECT_EQ(QDir(inbox).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks).size(),
+                  linked ? 3 : 4)
+            << "two records and a picture, and the file in the way: nothing half-written";
+        EXPECT_TRUE(
+            QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+}
+
+TEST(InboxWriter, ALinkInPlaceOfTheInboxIsNeverWrittenThrough)
+{
+    QTemporaryDir dir;
+    const QString elsewhere = dir.filePath(u"elsewhere"_s);
+    QDir().mkpath(elsewhere);
     const QString linkedInbox = dir.filePath(u"PendingItems"_s);
     ASSERT_TRUE(QFile::link(elsewhere, linkedInbox));
-    const InboxWriter::Outcome refused = InboxWriter().saveItems(items, linkedInbox);
+    const InboxWriter::Outcome refused = InboxWriter().saveItems(
+        {link(u"link"_s), item(SharedItemType::Image, u"picture"_s, {}, "picture bytes")},
+        linkedInbox);
     EXPECT_EQ(refused.written, 0);
     EXPECT_EQ(refused.problems.size(), 1);
-    EXPECT_TRUE(untouched());
-
-    // A linked Imported costs the files that would go there; the rest is saved.
-    ASSERT_TRUE(QFile::remove(linkedInbox));
-    const QString inbox = inboxIn(dir);
-    ASSERT_TRUE(QFile::link(elsewhere, inbox + u"/Imported"_s));
-    const InboxWriter::Outcome outcome = InboxWriter().saveItems(items, inbox);
-    EXPECT_EQ(outcome.written, 2);
-    EXPECT_EQ(outcome.problems.size(), 2) << qPrintable(outcome.problems.join(u'\n'));
-    EXPECT_EQ(recordsIn(inbox).keys(), (QStringList{u"link"_s, u"picture"_s}));
-    EXPECT_TRUE(untouched());
+    EXPECT_TRUE(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 // Through the container, whose privacy ContainerDirectoryTest sees to.
