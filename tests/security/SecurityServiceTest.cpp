@@ -165,31 +165,28 @@ TEST_F(SecurityServiceTest, AKeyCopyUnlocksOnlyWhileItIsTheLibrarysKey)
     EXPECT_TRUE(later->unlock(QStringLiteral("a new passphrase")).ok());
 }
 
-TEST_F(SecurityServiceTest, AnUnreachableKeychainAtLaunchChangesNothing)
-{
-    QSettings(settingsPath(), QSettings::IniFormat)
-        .setValue(SecurityService::encryptionEnabledKey, true);
-    testing::internal::CaptureStdout();
-    auto security = launch(std::make_unique<NullKeychain>());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(security->isEncryptionEnabled());
-    EXPECT_TRUE(security->isLocked());
-    EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
-
-    // Enabling fails with the keychain's own error and leaves encryption as it was.
-    const auto error = security->enableEncryption(passphrase);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), SecurityError::Kind::KeychainError);
-    EXPECT_EQ(error->keychainStatus(), Keychain::Status::NoService);
-}
-
-// Locking changes the keyring for the rest of this process, so this test comes last.
-TEST_F(SecurityServiceTest, ALockedKeyringAtLaunchChangesNothing)
+// A keychain nobody serves, then a keyring locked with nobody to unlock it: neither is taken
+// for a missing record. Locking changes the keyring for the rest of this process, so this test
+// comes last.
+TEST_F(SecurityServiceTest, AnUnreachableOrLockedKeychainAtLaunchChangesNothing)
 {
     {
         auto security = launch();
         ASSERT_FALSE(security->enableEncryption(passphrase));
     }
+    testing::internal::CaptureStdout();
+    auto unreachable = launch(std::make_unique<NullKeychain>());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(unreachable->isEncryptionEnabled());
+    EXPECT_TRUE(unreachable->isLocked());
+    EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
+    // Enabling fails with the keychain's own error and leaves encryption as it was.
+    const auto error = unreachable->enableEncryption(passphrase);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), SecurityError::Kind::KeychainError);
+    EXPECT_EQ(error->keychainStatus(), Keychain::Status::NoService);
+    EXPECT_TRUE(storedFlag(SecurityService::encryptionEnabledKey));
+
     ASSERT_TRUE(TestKeyring::lockDefaultCollection());
     testing::internal::CaptureStdout();
     auto relaunched = launch();
