@@ -106,7 +106,8 @@ protected:
     std::vector<std::shared_ptr<const QTemporaryDir>> m_exports;
 };
 
-TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
+// The form, its pages, and the keys that leave a page and close the window.
+TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatusAndTheKeysCloseIt)
 {
     fill(*m_store);
     SettingsView view(m_state, *m_store, m_security, m_revealer);
@@ -114,26 +115,11 @@ TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
     EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
     m_store->insert(std::make_unique<Tag>(u"later"_s, QColor()));
     EXPECT_EQ(view.tagsCount()->text(), u"2"_s) << "the counts follow the library";
-
     EXPECT_EQ(view.encryptionRow()->trailingText(), u"Off"_s);
     EXPECT_TRUE(view.findChild<QLabel *>(u"version"_s)
                     ->text()
                     .contains(QRegularExpression(u"^\\S+ \\(\\S+\\)$"_s)))
         << view.findChild<QLabel *>(u"version"_s)->text().toStdString();
-
-    view.showTagManagement();
-    EXPECT_NE(qobject_cast<TagManagementView *>(view.currentPage()), nullptr);
-    view.showPrivacy();
-    EXPECT_EQ(view.currentPage()->objectName(), u"privacySettings"_s);
-    view.showForm();
-    EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
-}
-
-TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
-{
-    SettingsView view(m_state, *m_store, m_security, m_revealer);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     // What the security row promises: the window is locked, the file is not sealed.
     QStringList footers;
     for (const QLabel *label : view.findChildren<QLabel *>(u"formGroupFooter"_s))
@@ -141,7 +127,10 @@ TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
     EXPECT_TRUE(footers.join(u' ').contains(u"the library file itself is not encrypted yet"_s))
         << footers.join(u" | "_s).toStdString();
 
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     view.showPrivacy();
+    EXPECT_EQ(view.currentPage()->objectName(), u"privacySettings"_s);
     QTest::keyClick(&view, Qt::Key_Escape);
     EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
     EXPECT_TRUE(view.isVisible());
@@ -151,6 +140,7 @@ TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     view.showTagManagement();
+    EXPECT_NE(qobject_cast<TagManagementView *>(view.currentPage()), nullptr);
     QTest::keyClick(&view, Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(view.isVisible()) << "Ctrl+W closes from any page";
 }
