@@ -161,6 +161,33 @@ TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedStateAndOpenTheirSheets)
     QAction *sidebar = findAction(window, u"Toggle Sidebar"_s);
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
 
+    // Settings open once, from the File menu and from the tray.
+    QAction *settings = findAction(window, u"Settings..."_s);
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_EQ(findAction(window, u"Privacy && Security..."_s), nullptr);
+    settings->trigger();
+    SettingsView *settingsWindow = m_app->settingsWindow();
+    ASSERT_NE(settingsWindow, nullptr);
+    EXPECT_TRUE(settingsWindow->isVisible());
+    trayEntry(u"Settings..."_s)->trigger();
+    EXPECT_EQ(m_app->settingsWindow(), settingsWindow) << "one settings window, brought forward";
+
+    // The menu's and the tray's paste go through the same intake as the add menu.
+    auto *tiff = new QMimeData;
+    tiff->setData(u"image/tiff"_s, TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
+    QGuiApplication::clipboard()->setMimeData(tiff);
+    findAction(window, u"New Item from Clipboard"_s)->trigger();
+    ASSERT_EQ(m_app->store().items().size(), 1u);
+    EXPECT_EQ(m_app->store().items().front()->type(), ItemType::Screenshot);
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(m_dir.filePath(u"a.pdf"_s)),
+                    QUrl::fromLocalFile(m_dir.filePath(u"b.pdf"_s))});
+    QGuiApplication::clipboard()->setMimeData(files);
+    trayEntry(u"Paste from Clipboard"_s)->trigger();
+    EXPECT_EQ(m_app->store().items().size(), 3u) << "each copied file is an item";
+    QGuiApplication::clipboard()->clear();
+
     // Find Duplicates opens the groups of the library.
     for (const char *address : {"https://example.com/a", "https://www.example.com/a/"})
         m_app->store().insert(
@@ -172,23 +199,6 @@ TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedStateAndOpenTheirSheets)
     });
     findAction(window, u"Find Duplicates..."_s)->trigger();
     EXPECT_EQ(groups, 1);
-}
-
-TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
-{
-    QAction *settings = findAction(*m_app->mainWindow(), u"Settings..."_s);
-    ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    EXPECT_EQ(findAction(*m_app->mainWindow(), u"Privacy && Security..."_s), nullptr);
-    settings->trigger();
-    SettingsView *window = m_app->settingsWindow();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible());
-
-    QAction *traySettings = trayEntry(u"Settings..."_s);
-    ASSERT_NE(traySettings, nullptr);
-    traySettings->trigger();
-    EXPECT_EQ(m_app->settingsWindow(), window) << "one settings window, brought forward";
 }
 
 TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
@@ -218,24 +228,6 @@ TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
     m_app->settingsWindow()->exportBookmarksRow()->click();
     ASSERT_TRUE(exported.wait(10000));
     EXPECT_TRUE(QFile::exists(m_dir.filePath(u"out.html"_s)));
-}
-
-TEST_F(QuilloryAppTest, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
-{
-    auto *tiff = new QMimeData;
-    tiff->setData(u"image/tiff"_s, TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
-    QGuiApplication::clipboard()->setMimeData(tiff);
-    findAction(*m_app->mainWindow(), u"New Item from Clipboard"_s)->trigger();
-    ASSERT_EQ(m_app->store().items().size(), 1u);
-    EXPECT_EQ(m_app->store().items().front()->type(), ItemType::Screenshot);
-
-    auto *files = new QMimeData;
-    files->setUrls({QUrl::fromLocalFile(m_dir.filePath(u"a.pdf"_s)),
-                    QUrl::fromLocalFile(m_dir.filePath(u"b.pdf"_s))});
-    QGuiApplication::clipboard()->setMimeData(files);
-    trayEntry(u"Paste from Clipboard"_s)->trigger();
-    EXPECT_EQ(m_app->store().items().size(), 3u) << "each copied file is an item";
-    QGuiApplication::clipboard()->clear();
 }
 
 TEST_F(QuilloryAppTest, QuittingWithUnsavedChangesAsksFirst)
