@@ -376,18 +376,8 @@ TEST_F(BookmarkImportTest, ARoundTripKeepsFoldersItemsTagsAndNotes)
     }
 }
 
-TEST_F(BookmarkImportTest, AnExportThatCannotBeSavedSaysWhyAndLeavesNoFile)
-{
-    store->insert(std::make_unique<Item>(ItemType::WebLink, u"A"_s, QUrl(u"https://a/"_s)));
-    const QString path = dir.filePath(u"no/such/folder/bookmarks.html"_s);
-    const QString failure = exportTo(*store, path);
-    EXPECT_TRUE(failure.startsWith(u"The bookmarks could not be saved to bookmarks.html: "_s))
-        << failure.toStdString();
-    EXPECT_FALSE(QFile::exists(path));
-}
-
 // The export copies the library a few milliseconds at a time; what changes meanwhile must
-// neither crash it nor reach the file as it was.
+// neither crash it nor reach the file as it was, and a file it cannot write is no file.
 TEST_F(BookmarkImportTest, WhatIsDeletedWhileTheExportCopiesIsLeftOut)
 {
     Folder *folder = store->insert(std::make_unique<Folder>(u"Soon gone"_s, u"folder"_s, QColor()));
@@ -408,6 +398,13 @@ TEST_F(BookmarkImportTest, WhatIsDeletedWhileTheExportCopiesIsLeftOut)
     const QByteArray written = file.readAll();
     EXPECT_TRUE(written.contains("https://kept.example/"));
     EXPECT_FALSE(written.contains("https://gone.example/"));
+
+    // One that cannot be saved says why and leaves no file.
+    const QString nowhere = dir.filePath(u"no/such/folder/bookmarks.html"_s);
+    const QString failure = exportTo(*store, nowhere);
+    EXPECT_TRUE(failure.startsWith(u"The bookmarks could not be saved to bookmarks.html: "_s))
+        << failure.toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
 }
 
 // A bookmark file nesting its folders a hundred thousand levels deep, imported twice: the

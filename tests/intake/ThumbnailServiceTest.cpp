@@ -184,7 +184,7 @@ TEST_F(ItemImagesTest, StoringStampsTheItemOnlyWhenThereIsAResult)
     EXPECT_EQ(item.modifiedAt(), m_now);
 }
 
-TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThread)
+TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThreadWhileItsContextLives)
 {
     const QByteArray png = encoded(TestPictures::twoTone(1200, 800), "png");
     QObject context;
@@ -205,15 +205,13 @@ TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThread)
     ItemImages::apply(item, *result);
     EXPECT_EQ(item.imageData(), png);
     EXPECT_EQ(item.thumbnailData(), result->thumbnail);
-}
 
-TEST_F(ItemImagesTest, AnswersForAGoneContextAreDropped)
-{
+    // An answer for a context gone in the meantime is dropped.
     bool answered = false;
     {
-        QObject context;
+        QObject gone;
         ItemImages::prepareInBackground(encoded(TestPictures::twoTone(2000, 1500), "png"),
-                                        ItemImages::Forms::ThumbnailOnly, &context,
+                                        ItemImages::Forms::ThumbnailOnly, &gone,
                                         [&](const ItemImages::Prepared &) { answered = true; });
     }
     QThreadPool::globalInstance()->waitForDone();
