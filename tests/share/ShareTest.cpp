@@ -293,24 +293,24 @@ TEST(ShareSheet, NothingToShareLeavesOnlyCancel)
     EXPECT_FALSE(sheet.isVisible());
 }
 
-TEST(ShareController, ExtractsOnceAndPutsTheNoteOnEveryItem)
-{
-    ShareController controller;
-    controller.loadSharedItems({Attachment::forLink(QUrl(u"https://a.example"_s)),
-                                Attachment::forLink(QUrl(u"https://b.example"_s))});
-    controller.loadSharedItems({Attachment::forLink(QUrl(u"https://c.example"_s))});
-    ASSERT_EQ(controller.sharedItems().size(), 2);
-    EXPECT_EQ(controller.save(u"both"_s), 2);
-    const auto records = recordsIn(*InboxLayout::inboxPath());
-    ASSERT_EQ(records.size(), 2);
-    for (const PendingItemRecord &record : records)
-        EXPECT_EQ(record.note, u"both"_s);
-}
-
-TEST(ShareController, ANoteOfOnlyBlanksIsNoNote)
+// The items are extracted once, and the note goes on every one; a note of only blanks is none.
+TEST(ShareController, ExtractsOnceAndPutsTheNoteOnEveryItemButANoteOfOnlyBlanksIsNoNote)
 {
     const QString inbox = *InboxLayout::ensureInbox();
     QDir(inbox).removeRecursively();
+    {
+        ShareController controller;
+        controller.loadSharedItems({Attachment::forLink(QUrl(u"https://a.example"_s)),
+                                    Attachment::forLink(QUrl(u"https://b.example"_s))});
+        controller.loadSharedItems({Attachment::forLink(QUrl(u"https://c.example"_s))});
+        ASSERT_EQ(controller.sharedItems().size(), 2);
+        EXPECT_EQ(controller.save(u"both"_s), 2);
+        const auto records = recordsIn(inbox);
+        ASSERT_EQ(records.size(), 2);
+        for (const PendingItemRecord &record : records)
+            EXPECT_EQ(record.note, u"both"_s);
+        QDir(inbox).removeRecursively();
+    }
     ShareController controller;
     controller.loadSharedItems({Attachment::forLink(QUrl(u"https://a.example"_s))});
     ShareSheet sheet(controller.sharedItems());

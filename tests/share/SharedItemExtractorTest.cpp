@@ -75,6 +75,15 @@ TEST(SharedItemExtractor, EachAttachmentGivesAtMostOneItemByTheFirstRuleThatAppl
             c.check(*item);
     }
     QLocale::setDefault(QLocale::c());
+
+    // Several attachments give their items in their order, each its own.
+    const QList<SharedItem> items = extractor.extract(
+        {Attachment::forLink(QUrl(u"https://a.example/"_s)), Attachment::forText(u"words"_s),
+         Attachment::forLink(QUrl(u"https://b.example/"_s))});
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].title, u"a.example"_s);
+    EXPECT_EQ(items[1].title, u"b.example"_s);
+    EXPECT_NE(items[0].id, items[1].id);
 }
 
 // Standard input says nothing of what it holds: its content alone types it, and bytes that
@@ -116,17 +125,6 @@ TEST(Attachment, BytesAreTypedByWhatTheirContentIs)
               u"application/pdf"_s);
     EXPECT_EQ(Attachment::forFile(writeTestFile(dir, u"empty"_s, {})).mimeType(),
               u"application/x-zerosize"_s);
-}
-
-TEST(SharedItemExtractor, SeveralAttachmentsGiveItemsInTheirOrder)
-{
-    const QList<SharedItem> items = SharedItemExtractor().extract(
-        {Attachment::forLink(QUrl(u"https://a.example/"_s)), Attachment::forText(u"words"_s),
-         Attachment::forLink(QUrl(u"https://b.example/"_s))});
-    ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[0].title, u"a.example"_s);
-    EXPECT_EQ(items[1].title, u"b.example"_s);
-    EXPECT_NE(items[0].id, items[1].id);
 }
 
 TEST(ShareCommandLine, EachArgumentIsOneAttachmentOrSaysWhyNot)
