@@ -128,20 +128,33 @@ TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStoreOnlyWithAName)
     EXPECT_TRUE(created->isInStore());
 }
 
-TEST_F(FolderEditorSheetTest, AllowedParentsAreOtherRootsBySortOrder)
+TEST_F(FolderEditorSheetTest, AllowedParentsAreOtherRootsBySortOrderAndFollowTheLibrary)
 {
     Folder *a = add(u"A"_s, nullptr, 0);
     Folder *b = add(u"B"_s, a);
     add(u"C"_s, b);
     add(u"R"_s, nullptr, 2);
-    add(u"S"_s, nullptr, 1);
+    Folder *chosen = add(u"S"_s, nullptr, 1);
     add(u"T"_s, nullptr, 2);
 
     const std::vector<Folder *> &all = m_store->folders();
     EXPECT_EQ(names(FolderEditorSheet::allowedParents(all, nullptr)), u"A S R T"_s);
     EXPECT_EQ(names(FolderEditorSheet::allowedParents(all, a)), u"S R T"_s);
     EXPECT_EQ(names(FolderEditorSheet::allowedParents(all, b)), u"A S R T"_s);
-    EXPECT_EQ(choices(FolderEditorSheet(*m_store, a)), u"None (Root), S, R, T"_s);
+    FolderEditorSheet sheet(*m_store, a);
+    EXPECT_EQ(choices(sheet), u"None (Root), S, R, T"_s);
+
+    // The chosen parent going away is not quietly replaced by the next one in the list; the
+    // edited folder going away closes the sheet.
+    sheet.show();
+    chooseParent(sheet, u"S"_s);
+    m_store->remove(chosen);
+    EXPECT_EQ(choices(sheet), u"None (Root), R, T"_s);
+    EXPECT_EQ(child<QComboBox>(sheet, "parent")->currentText(), u"None (Root)"_s);
+    EXPECT_TRUE(sheet.isVisible());
+    m_store->remove(a);
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), QDialog::Rejected);
 }
 
 TEST_F(FolderEditorSheetTest, SavingKeepsOrChangesTheParent)
@@ -219,22 +232,4 @@ TEST_F(FolderEditorSheetTest, EditLoadsTheFolderAndSavingStampsModifiedAtAndWrit
     EXPECT_EQ(f->createdAt(), created);
     EXPECT_EQ(f->parent(), a);
     EXPECT_EQ(m_store->folders().size(), 2u);
-}
-
-TEST_F(FolderEditorSheetTest, ClosesWhenTheEditedFolderIsDeleted)
-{
-    Folder *a = add(u"A"_s);
-    Folder *b = add(u"B"_s);
-    add(u"T"_s);
-    FolderEditorSheet sheet(*m_store, a);
-    sheet.show();
-    chooseParent(sheet, u"B"_s);
-    m_store->remove(b);
-    EXPECT_EQ(choices(sheet), u"None (Root), T"_s);
-    // The chosen parent went away: not quietly replaced by the next one in the list.
-    EXPECT_EQ(child<QComboBox>(sheet, "parent")->currentText(), u"None (Root)"_s);
-    EXPECT_TRUE(sheet.isVisible());
-    m_store->remove(a);
-    EXPECT_FALSE(sheet.isVisible());
-    EXPECT_EQ(sheet.result(), QDialog::Rejected);
 }
