@@ -105,7 +105,7 @@ TEST(ThumbnailServiceTest, TransparentPicturesAreLaidOnWhite)
     EXPECT_GT(qGray(QImage::fromData(*thumbnail).pixel(50, 50)), 240);
 }
 
-TEST(ThumbnailServiceTest, StorageKeepsBytesThatFitAndReencodesThoseThatDoNot)
+TEST(ThumbnailServiceTest, StorageKeepsBytesThatFitAndStepsQualityDownForThoseThatDoNot)
 {
     const ThumbnailService service(200'000);
     const QByteArray small = encoded(TestPictures::twoTone(300, 200), "png");
@@ -115,29 +115,23 @@ TEST(ThumbnailServiceTest, StorageKeepsBytesThatFitAndReencodesThoseThatDoNot)
     // Exactly at the limit is still accepted as it is.
     const QByteArray png = encoded(noise(200, 200), "png");
     EXPECT_EQ(ThumbnailService(png.size()).compressForStorage(png), png);
-
     const auto stored = ThumbnailService(png.size() - 1).compressForStorage(png);
     ASSERT_TRUE(stored);
     EXPECT_TRUE(isJpeg(*stored));
     EXPECT_LE(stored->size(), png.size() - 1);
     EXPECT_EQ(QImage::fromData(*stored).size(), QSize(200, 200));
-}
 
-TEST(ThumbnailServiceTest, StorageStepsQualityDownAndKeepsTheLastTry)
-{
+    // A limit between two steps stops at the first factor that fits; when nothing fits a tiny
+    // limit, the last factor's result is kept anyway.
     const QImage image = noise(300, 300);
-    const QByteArray png = encoded(image, "png");
+    const QByteArray larger = encoded(image, "png");
     const auto at = [&image](double factor) {
         return ThumbnailService::jpegData(image, factor)->size();
     };
-    // A limit between two steps stops at the first factor that fits.
-    const qint64 limit = (at(0.55) + at(0.45)) / 2;
-    const auto stepped = ThumbnailService(limit).compressForStorage(png);
-    ASSERT_TRUE(stepped);
-    EXPECT_EQ(stepped->size(), at(0.45));
-
-    // Nothing fits a tiny limit: the last factor's result is kept anyway.
-    const auto last = ThumbnailService(1000).compressForStorage(png);
+    const qint64 between = (at(0.55) + at(0.45)) / 2;
+    EXPECT_EQ(ThumbnailService(between).compressForStorage(larger).value_or(QByteArray()).size(),
+              at(0.45));
+    const auto last = ThumbnailService(1000).compressForStorage(larger);
     ASSERT_TRUE(last);
     EXPECT_GT(last->size(), 1000);
     EXPECT_EQ(last->size(), at(0.05));
@@ -190,7 +184,7 @@ TEST_F(ItemImagesTest, StoringStampsTheItemOnlyWhenThereIsAResult)
     EXPECT_EQ(item.modifiedAt(), m_now);
 }
 
-TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThread)
+TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThreadWhileItsContextLives)
 {
     const QByteArray png = encoded(TestPictures::twoTone(1200, 800), "png");
     QObject context;
@@ -211,15 +205,13 @@ TEST_F(ItemImagesTest, BackgroundPreparationAnswersOnTheInterfaceThread)
     ItemImages::apply(item, *result);
     EXPECT_EQ(item.imageData(), png);
     EXPECT_EQ(item.thumbnailData(), result->thumbnail);
-}
 
-TEST_F(ItemImagesTest, AnswersForAGoneContextAreDropped)
-{
+    // An answer for a context gone in the meantime is dropped.
     bool answered = false;
     {
-        QObject context;
+        QObject gone;
         ItemImages::prepareInBackground(encoded(TestPictures::twoTone(2000, 1500), "png"),
-                                        ItemImages::Forms::ThumbnailOnly, &context,
+                                        ItemImages::Forms::ThumbnailOnly, &gone,
                                         [&](const ItemImages::Prepared &) { answered = true; });
     }
     QThreadPool::globalInstance()->waitForDone();

@@ -89,14 +89,11 @@ void expectUnavailable(KeychainService &keychain)
     EXPECT_EQ(deleted->message(), QStringLiteral("Delete failed: -25291"));
 }
 
-TEST(KeychainWithoutSecretService, NullKeychainIsNotAvailable)
+// No keychain at all, then a session bus with nobody serving secrets.
+TEST(KeychainWithoutSecretService, NeitherANullKeychainNorAnEmptyBusIsAvailable)
 {
-    KeychainService keychain(std::make_unique<NullKeychain>());
-    expectUnavailable(keychain);
-}
-
-TEST(KeychainWithoutSecretService, SessionBusWithNobodyServingSecrets)
-{
+    KeychainService none(std::make_unique<NullKeychain>());
+    expectUnavailable(none);
     // libsecret's connection to the session bus ends the process with SIGTERM when that bus
     // goes away: the bus stays up until the process ends, so the tests after this one in the
     // same process still run.

@@ -117,7 +117,8 @@ TEST_F(LockedLaunchTest, TheLibraryAndNewItemsWaitForThePassphrase)
                                  QStringLiteral("https://example.com/shared")}));
 }
 
-// The real program, relaunched after the verification record vanished from the keyring.
+// The real program, relaunched after the verification record vanished from the keyring:
+// encryption is turned off, and what is left is left alone.
 TEST_F(LockedLaunchTest, ARelaunchWithoutTheVerificationRecordTurnsEncryptionOff)
 {
     const QString home = m_dir.path();
@@ -125,6 +126,7 @@ TEST_F(LockedLaunchTest, ARelaunchWithoutTheVerificationRecordTurnsEncryptionOff
     {
         auto first = security(settings, KeychainService::defaultService);
         ASSERT_FALSE(first->enableEncryption(passphrase));
+        ASSERT_FALSE(first->enableBiometricUnlock(passphrase));
         ASSERT_FALSE(first->keychain().deleteItem(SecurityService::verifyAccount));
     }
     QProcess quillory;
@@ -145,4 +147,11 @@ TEST_F(LockedLaunchTest, ARelaunchWithoutTheVerificationRecordTurnsEncryptionOff
     quillory.terminate();
     ASSERT_TRUE(quillory.waitForFinished(10000));
     EXPECT_EQ(quillory.exitCode(), 0);
+    EXPECT_TRUE(QSettings(settings, QSettings::IniFormat)
+                    .value(SecurityService::biometricUnlockEnabledKey)
+                    .toBool());
+    EXPECT_TRUE(security(settings, KeychainService::defaultService)
+                    ->keychain()
+                    .load(SecurityService::saltAccount)
+                    .ok());
 }

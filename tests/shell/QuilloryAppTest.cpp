@@ -3,10 +3,12 @@
 #include "QuilloryProcess.h"
 #include "TestFiles.h"
 #include "TestPictures.h"
+#include "ViewsTestbed.h"
 
 #include <intake/AppNotifier.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
+#include <model/SqliteDatabase.h>
 #include <shell/QuilloryApp.h>
 #include <shell/StartupFailure.h>
 #include <shell/TrayIcon.h>
@@ -36,7 +38,6 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
@@ -133,7 +134,7 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
     EXPECT_EQ(pictures, 1);
 }
 
-TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedState)
+TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedStateAndOpenTheirSheets)
 {
     MainWindow &window = *m_app->mainWindow();
     AppState &state = m_app->state();
@@ -159,39 +160,44 @@ TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedState)
 
     QAction *sidebar = findAction(window, u"Toggle Sidebar"_s);
     EXPECT_EQ(sidebar->shortcut(), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S));
-}
 
-TEST_F(QuilloryAppTest, SettingsOpenOnceFromTheFileMenuAndTheTray)
-{
-    QAction *settings = findAction(*m_app->mainWindow(), u"Settings..."_s);
+    // Settings open once, from the File menu and from the tray.
+    QAction *settings = findAction(window, u"Settings..."_s);
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    EXPECT_EQ(findAction(*m_app->mainWindow(), u"Privacy && Security..."_s), nullptr);
+    EXPECT_EQ(findAction(window, u"Privacy && Security..."_s), nullptr);
     settings->trigger();
-    SettingsView *window = m_app->settingsWindow();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), u"Settings"_s);
+    SettingsView *settingsWindow = m_app->settingsWindow();
+    ASSERT_NE(settingsWindow, nullptr);
+    EXPECT_TRUE(settingsWindow->isVisible());
+    trayEntry(u"Settings..."_s)->trigger();
+    EXPECT_EQ(m_app->settingsWindow(), settingsWindow) << "one settings window, brought forward";
 
-    QAction *traySettings = trayEntry(u"Settings..."_s);
-    ASSERT_NE(traySettings, nullptr);
-    traySettings->trigger();
-    EXPECT_EQ(m_app->settingsWindow(), window) << "one settings window, brought forward";
-}
+    // The menu's and the tray's paste go through the same intake as the add menu.
+    auto *tiff = new QMimeData;
+    tiff->setData(u"image/tiff"_s, TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
+    QGuiApplication::clipboard()->setMimeData(tiff);
+    findAction(window, u"New Item from Clipboard"_s)->trigger();
+    ASSERT_EQ(m_app->store().items().size(), 1u);
+    EXPECT_EQ(m_app->store().items().front()->type(), ItemType::Screenshot);
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(m_dir.filePath(u"a.pdf"_s)),
+                    QUrl::fromLocalFile(m_dir.filePath(u"b.pdf"_s))});
+    QGuiApplication::clipboard()->setMimeData(files);
+    trayEntry(u"Paste from Clipboard"_s)->trigger();
+    EXPECT_EQ(m_app->store().items().size(), 3u) << "each copied file is an item";
+    QGuiApplication::clipboard()->clear();
 
-TEST_F(QuilloryAppTest, FindDuplicatesInTheLibraryMenuOpensTheGroups)
-{
+    // Find Duplicates opens the groups of the library.
     for (const char *address : {"https://example.com/a", "https://www.example.com/a/"})
         m_app->store().insert(
             std::make_unique<Item>(ItemType::WebLink, u"A"_s, QUrl(QString::fromLatin1(address))));
     int groups = -1;
-    m_app->mainWindow()->setSheetHook([&groups](QDialog &dialog) {
+    window.setSheetHook([&groups](QDialog &dialog) {
         if (auto *sheet = qobject_cast<DuplicatesSheet *>(&dialog))
             groups = sheet->groupCount();
     });
-    QAction *find = findAction(*m_app->mainWindow(), u"Find Duplicates..."_s);
-    ASSERT_NE(find, nullptr);
-    find->trigger();
+    findAction(window, u"Find Duplicates..."_s)->trigger();
     EXPECT_EQ(groups, 1);
 }
 
@@ -204,20 +210,15 @@ TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
     BookmarkFlow &flow = m_app->bookmarks();
     flow.setOpenFileHook([&] { return file; });
     flow.setSaveFileHook([&] { return m_dir.filePath(u"out.html"_s); });
-    QStringList summaries;
-    m_app->setSheetHook([&](QDialog &dialog) {
-        if (auto *box = qobject_cast<QMessageBox *>(&dialog))
-            summaries.append(box->text());
-        dialog.close();
-    });
+    // What the summaries say is BookmarkFlowTest's; here, that the entries reach the flow.
+    m_app->setSheetHook([](QDialog &dialog) { dialog.close(); });
 
     QAction *import = findAction(*m_app->mainWindow(), u"Import Bookmarks..."_s);
     ASSERT_NE(import, nullptr);
     QSignalSpy imported(&flow, &BookmarkFlow::importEnded);
     import->trigger();
     ASSERT_TRUE(imported.wait(10000));
-    ASSERT_EQ(m_app->store().items().size(), 1u);
-    EXPECT_EQ(m_app->store().items().front()->folder()->name(), u"Saved"_s);
+    EXPECT_EQ(m_app->store().items().size(), 1u);
 
     ASSERT_NE(findAction(*m_app->mainWindow(), u"Export Bookmarks..."_s), nullptr);
     m_app->showSettings();
@@ -227,26 +228,6 @@ TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
     m_app->settingsWindow()->exportBookmarksRow()->click();
     ASSERT_TRUE(exported.wait(10000));
     EXPECT_TRUE(QFile::exists(m_dir.filePath(u"out.html"_s)));
-    EXPECT_EQ(summaries, (QStringList{u"Imported 1 bookmark into 1 new folder."_s,
-                                      u"Exported 1 bookmark to out.html."_s}));
-}
-
-TEST_F(QuilloryAppTest, MenuAndTrayPasteThroughTheSameIntakeAsTheAddMenu)
-{
-    auto *tiff = new QMimeData;
-    tiff->setData(u"image/tiff"_s, TestPictures::encoded(TestPictures::twoTone(8, 8), "tiff"));
-    QGuiApplication::clipboard()->setMimeData(tiff);
-    findAction(*m_app->mainWindow(), u"New Item from Clipboard"_s)->trigger();
-    ASSERT_EQ(m_app->store().items().size(), 1u);
-    EXPECT_EQ(m_app->store().items().front()->type(), ItemType::Screenshot);
-
-    auto *files = new QMimeData;
-    files->setUrls({QUrl::fromLocalFile(m_dir.filePath(u"a.pdf"_s)),
-                    QUrl::fromLocalFile(m_dir.filePath(u"b.pdf"_s))});
-    QGuiApplication::clipboard()->setMimeData(files);
-    trayEntry(u"Paste from Clipboard"_s)->trigger();
-    EXPECT_EQ(m_app->store().items().size(), 3u) << "each copied file is an item";
-    QGuiApplication::clipboard()->clear();
 }
 
 TEST_F(QuilloryAppTest, QuittingWithUnsavedChangesAsksFirst)
@@ -259,11 +240,7 @@ TEST_F(QuilloryAppTest, QuittingWithUnsavedChangesAsksFirst)
         auto &box = static_cast<QMessageBox &>(dialog);
         asked << box.text();
         EXPECT_TRUE(box.informativeText().contains(u"storage space"_s));
-        const QString answer = answers.takeFirst();
-        for (QAbstractButton *button : box.buttons()) {
-            if (button->text() == answer)
-                button->click();
-        }
+        quillory::test::answer(box, answers.takeFirst());
     });
     EXPECT_FALSE(m_app->mayQuit()) << "tried again, failed again, then stayed";
     EXPECT_EQ(asked.size(), 2);
@@ -312,13 +289,11 @@ TEST_F(QuilloryAppTest, ErrorsWhileTheWindowIsClosedAreShownWhenItOpens)
 
     // A later problem of another kind is not swallowed by the first.
     m_disk.setFull(false);
-    sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open(m_dir.filePath(u"s.store"_s).toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SqliteDatabase other;
+    ASSERT_TRUE(other.open(m_dir.filePath(u"s.store"_s), SqliteDatabase::Mode::ReadWrite, nullptr));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
     EXPECT_FALSE(m_app->store().save());
     ASSERT_EVENTUALLY((shown.size()) == (2), 2000);
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
 }
 
 TEST(QuilloryApp, TerminationSignalsSaveBeforeTheProcessEnds)

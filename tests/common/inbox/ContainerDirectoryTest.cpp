@@ -16,10 +16,6 @@ using namespace Qt::StringLiterals;
 
 using quillory::test::ScopedEnv;
 
-namespace {
-
-} // namespace
-
 TEST(ContainerDirectory, FollowsXdgDataHomeThenHome)
 {
     {
@@ -39,38 +35,26 @@ TEST(ContainerDirectory, FollowsXdgDataHomeThenHome)
         EXPECT_EQ(ContainerDirectory::path(),
                   u"/home/ada/.local/share/group.nqa.quillory.shared"_s);
     }
-}
-
-TEST(ContainerDirectory, NoHomeAndNoXdgDataHomeMeansNoContainer)
-{
+    // Neither: no container at all.
     ScopedEnv data("XDG_DATA_HOME", QByteArray());
     ScopedEnv home("HOME", QByteArray());
     EXPECT_FALSE(ContainerDirectory::path().has_value());
     EXPECT_FALSE(ContainerDirectory::ensure().has_value());
 }
 
-TEST(ContainerDirectory, EnsureCreatesAPrivateDirectory)
-{
-    QTemporaryDir dir;
-    ScopedEnv data("XDG_DATA_HOME", dir.path().toUtf8());
-    const auto created = ContainerDirectory::ensure();
-    ASSERT_TRUE(created.has_value());
-    const QFileInfo info(*created);
-    EXPECT_TRUE(info.isDir());
-    EXPECT_FALSE(info.permission(QFileDevice::ReadOther));
-}
-
-TEST(ContainerDirectory, AContainerOthersCanReachIsMadePrivateAndALinkIsNotOpened)
+TEST(ContainerDirectory, IsMadePrivateAndALinkIsNotOpened)
 {
     QTemporaryDir dir;
     ScopedEnv data("XDG_DATA_HOME", dir.path().toUtf8());
     const QString container = *ContainerDirectory::path();
-    ASSERT_TRUE(QDir().mkpath(container));
     const auto mode = [&container] {
         struct stat info = {};
         EXPECT_EQ(::stat(QFile::encodeName(container).constData(), &info), 0);
         return info.st_mode & 0777;
     };
+    ASSERT_TRUE(ContainerDirectory::ensure());
+    EXPECT_EQ(mode(), 0700u) << "made so";
+    // One others can reach is made private.
     ASSERT_EQ(::chmod(QFile::encodeName(container).constData(), 0755), 0);
     EXPECT_TRUE(ContainerDirectory::open().isOpen());
     EXPECT_EQ(mode(), 0700u);

@@ -23,11 +23,9 @@ protected:
 
 TEST_F(DuplicatesSheetTest, MergesEachGroupIntoTheChosenItemUntilNoneAreLeft)
 {
-    Tag *reading = m_store->insert(std::make_unique<Tag>(u"reading"_s, QColor(255, 0, 0)));
+    // What a merge keeps of each copy is DuplicatesTest's; here, the sheet's choice and groups.
     Item *oldA = link(u"A, first save"_s, u"https://example.com/a"_s, 1000);
     Item *newA = link(u"A, saved again"_s, u"https://www.example.com/a/?utm_source=x"_s, 9000);
-    newA->setFavorite(true);
-    oldA->addTag(reading);
     link(u"B"_s, u"https://example.com/b"_s, 2000);
     link(u"B again"_s, u"http://example.com/b#top"_s, 3000);
     link(u"C"_s, u"https://example.com/c"_s, 4000);
@@ -44,9 +42,7 @@ TEST_F(DuplicatesSheetTest, MergesEachGroupIntoTheChosenItemUntilNoneAreLeft)
     sheet.mergeButton(0)->click();
     EXPECT_EQ(m_store->items().size(), 4u);
     EXPECT_FALSE(m_store->item(oldId));
-    EXPECT_TRUE(newA->isFavorite());
-    EXPECT_TRUE(newA->tags().contains(reading));
-    EXPECT_EQ(newA->createdAtMSecs(), 1000);
+    EXPECT_TRUE(m_store->item(newA->id()));
     ASSERT_EQ(sheet.groupCount(), 1);
     EXPECT_EQ(sheet.group(0).size(), 2u);
 

@@ -78,29 +78,49 @@ protected:
 
 } // namespace
 
-TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStore)
+// Cancelled, it writes nothing; confirmed, it needs a name, keeps its spaces as typed (spaces
+// alone are a name), and creates the folder as chosen.
+TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStoreOnlyWithAName)
 {
     Folder *work = add(u"Work"_s);
+    {
+        FolderEditorSheet cancelled(*m_store, nullptr);
+        cancelled.show();
+        QTest::keyClicks(child<QLineEdit>(cancelled, "name"), u"x"_s);
+        press(cancelled, "cancel");
+        EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+        EXPECT_EQ(m_store->folders().size(), 1u);
+    }
     FolderEditorSheet sheet(*m_store, nullptr);
     sheet.show();
     EXPECT_EQ(sheet.windowTitle(), u"New Folder"_s);
     EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
-    EXPECT_EQ(child<QPushButton>(sheet, "confirm")->text(), u"Create"_s);
-    EXPECT_EQ(child<QLineEdit>(sheet, "name")->placeholderText(), u"Name"_s);
+    auto *confirm = child<QPushButton>(sheet, "confirm");
+    auto *name = child<QLineEdit>(sheet, "name");
+    EXPECT_EQ(confirm->text(), u"Create"_s);
+    EXPECT_EQ(name->placeholderText(), u"Name"_s);
     EXPECT_EQ(sheet.iconName(), u"folder"_s);
     EXPECT_EQ(HexColor::toHexOrDefault(sheet.color()), paletteHex(0));
     EXPECT_EQ(choices(sheet), u"None (Root), Work"_s);
     EXPECT_EQ(sheet.selectedParent(), nullptr);
-    QTest::keyClicks(child<QLineEdit>(sheet, "name"), u"Reading"_s);
+    EXPECT_FALSE(confirm->isEnabled());
+    QTest::keyClicks(name, u"a"_s);
+    EXPECT_TRUE(confirm->isEnabled());
+    name->clear();
+    EXPECT_FALSE(confirm->isEnabled());
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(m_store->folders().size(), 1u);
+
+    QTest::keyClicks(name, u"   "_s);
+    EXPECT_TRUE(confirm->isEnabled());
     pick(sheet, u"books.vertical"_s, paletteHex(2));
     chooseParent(sheet, u"Work"_s);
     press(sheet, "confirm");
-
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     ASSERT_EQ(m_store->folders().size(), 2u);
     Folder *created = sheet.savedFolder();
     ASSERT_NE(created, nullptr);
-    EXPECT_EQ(created->name(), u"Reading"_s);
+    EXPECT_EQ(created->name(), u"   "_s);
     EXPECT_EQ(created->iconName(), u"books.vertical"_s);
     EXPECT_EQ(created->colorHex(), paletteHex(2));
     EXPECT_EQ(created->parent(), work);
@@ -108,49 +128,33 @@ TEST_F(FolderEditorSheetTest, CreatesTheFolderInTheStore)
     EXPECT_TRUE(created->isInStore());
 }
 
-TEST_F(FolderEditorSheetTest, ConfirmNeedsANameButKeepsSpacesAndCancelWritesNothing)
-{
-    {
-        FolderEditorSheet cancelled(*m_store, nullptr);
-        cancelled.show();
-        QTest::keyClicks(child<QLineEdit>(cancelled, "name"), u"x"_s);
-        press(cancelled, "cancel");
-        EXPECT_EQ(cancelled.result(), QDialog::Rejected);
-        EXPECT_TRUE(m_store->folders().empty());
-    }
-    FolderEditorSheet sheet(*m_store, nullptr);
-    sheet.show();
-    auto *confirm = child<QPushButton>(sheet, "confirm");
-    auto *name = child<QLineEdit>(sheet, "name");
-    EXPECT_FALSE(confirm->isEnabled());
-    QTest::keyClicks(name, u"a"_s);
-    EXPECT_TRUE(confirm->isEnabled());
-    name->clear();
-    EXPECT_FALSE(confirm->isEnabled());
-    QTest::keyClick(name, Qt::Key_Return);
-    EXPECT_TRUE(m_store->folders().empty());
-
-    QTest::keyClicks(name, u"   "_s);
-    EXPECT_TRUE(confirm->isEnabled());
-    press(sheet, "confirm");
-    ASSERT_EQ(m_store->folders().size(), 1u);
-    EXPECT_EQ(m_store->folders().front()->name(), u"   "_s);
-}
-
-TEST_F(FolderEditorSheetTest, AllowedParentsAreOtherRootsBySortOrder)
+TEST_F(FolderEditorSheetTest, AllowedParentsAreOtherRootsBySortOrderAndFollowTheLibrary)
 {
     Folder *a = add(u"A"_s, nullptr, 0);
     Folder *b = add(u"B"_s, a);
     add(u"C"_s, b);
     add(u"R"_s, nullptr, 2);
-    add(u"S"_s, nullptr, 1);
+    Folder *chosen = add(u"S"_s, nullptr, 1);
     add(u"T"_s, nullptr, 2);
 
     const std::vector<Folder *> &all = m_store->folders();
     EXPECT_EQ(names(FolderEditorSheet::allowedParents(all, nullptr)), u"A S R T"_s);
     EXPECT_EQ(names(FolderEditorSheet::allowedParents(all, a)), u"S R T"_s);
     EXPECT_EQ(names(FolderEditorSheet::allowedParents(all, b)), u"A S R T"_s);
-    EXPECT_EQ(choices(FolderEditorSheet(*m_store, a)), u"None (Root), S, R, T"_s);
+    FolderEditorSheet sheet(*m_store, a);
+    EXPECT_EQ(choices(sheet), u"None (Root), S, R, T"_s);
+
+    // The chosen parent going away is not quietly replaced by the next one in the list; the
+    // edited folder going away closes the sheet.
+    sheet.show();
+    chooseParent(sheet, u"S"_s);
+    m_store->remove(chosen);
+    EXPECT_EQ(choices(sheet), u"None (Root), R, T"_s);
+    EXPECT_EQ(child<QComboBox>(sheet, "parent")->currentText(), u"None (Root)"_s);
+    EXPECT_TRUE(sheet.isVisible());
+    m_store->remove(a);
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), QDialog::Rejected);
 }
 
 TEST_F(FolderEditorSheetTest, SavingKeepsOrChangesTheParent)
@@ -228,22 +232,4 @@ TEST_F(FolderEditorSheetTest, EditLoadsTheFolderAndSavingStampsModifiedAtAndWrit
     EXPECT_EQ(f->createdAt(), created);
     EXPECT_EQ(f->parent(), a);
     EXPECT_EQ(m_store->folders().size(), 2u);
-}
-
-TEST_F(FolderEditorSheetTest, ClosesWhenTheEditedFolderIsDeleted)
-{
-    Folder *a = add(u"A"_s);
-    Folder *b = add(u"B"_s);
-    add(u"T"_s);
-    FolderEditorSheet sheet(*m_store, a);
-    sheet.show();
-    chooseParent(sheet, u"B"_s);
-    m_store->remove(b);
-    EXPECT_EQ(choices(sheet), u"None (Root), T"_s);
-    // The chosen parent went away: not quietly replaced by the next one in the list.
-    EXPECT_EQ(child<QComboBox>(sheet, "parent")->currentText(), u"None (Root)"_s);
-    EXPECT_TRUE(sheet.isVisible());
-    m_store->remove(a);
-    EXPECT_FALSE(sheet.isVisible());
-    EXPECT_EQ(sheet.result(), QDialog::Rejected);
 }

@@ -71,19 +71,6 @@ protected:
         return sheet.findChild<QLabel *>(QString::fromLatin1(rule))->property("met").toBool();
     }
 
-    // Waits for the sheet to close itself, or for its error alert.
-    static QMessageBox *waitForAlert(QDialog &sheet)
-    {
-        QMessageBox *alert = nullptr;
-        const bool shown = QTest::qWaitFor(
-            [&] {
-                alert = sheet.findChild<QMessageBox *>(u"errorAlert"_s);
-                return alert != nullptr;
-            },
-            10000);
-        return shown ? alert : nullptr;
-    }
-
     QTemporaryDir m_dir;
     QString m_service = TestKeyring::freshService();
     std::unique_ptr<FakeFprintd> m_fprintd;
@@ -95,27 +82,28 @@ protected:
 TEST_F(PrivacyScreensTest, PassphraseRulesDecideWhetherEnableIsOffered)
 {
     PassphraseSetupSheet sheet(security());
-    EXPECT_FALSE(isMet(sheet, "lengthRule"));
-    EXPECT_FALSE(isMet(sheet, "matchRule"));
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
-
-    sheet.passphraseField()->setText(u"1234567"_s);
-    confirmation(sheet)->setText(u"1234567"_s);
-    EXPECT_FALSE(isMet(sheet, "lengthRule"));
-    EXPECT_TRUE(isMet(sheet, "matchRule"));
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
-
-    sheet.passphraseField()->setText(u"12345678"_s);
-    EXPECT_TRUE(isMet(sheet, "lengthRule"));
-    EXPECT_FALSE(isMet(sheet, "matchRule"));
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
-
-    confirmation(sheet)->setText(u"12345678"_s);
-    EXPECT_TRUE(isMet(sheet, "matchRule"));
-    EXPECT_TRUE(sheet.enableButton()->isEnabled());
-    // Matching means exactly: a trailing space is another passphrase.
-    confirmation(sheet)->setText(u"12345678 "_s);
-    EXPECT_FALSE(sheet.enableButton()->isEnabled());
+    const struct
+    {
+        QString passphrase;
+        QString confirmation;
+        bool length;
+        bool match;
+    } cases[] = {
+        {{}, {}, false, false},
+        {u"1234567"_s, u"1234567"_s, false, true},
+        {u"12345678"_s, u"1234567"_s, true, false},
+        {u"12345678"_s, u"12345678"_s, true, true},
+        // Matching means exactly: a trailing space is another passphrase.
+        {u"12345678"_s, u"12345678 "_s, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QString(c.passphrase + u'|' + c.confirmation).toStdString());
+        sheet.passphraseField()->setText(c.passphrase);
+        confirmation(sheet)->setText(c.confirmation);
+        EXPECT_EQ(isMet(sheet, "lengthRule"), c.length);
+        EXPECT_EQ(isMet(sheet, "matchRule"), c.match);
+        EXPECT_EQ(sheet.enableButton()->isEnabled(), c.length && c.match);
+    }
 }
 
 TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
@@ -149,44 +137,41 @@ TEST_F(PrivacyScreensTest, TurningEncryptionOnGoesThroughThePassphraseSheet)
     EXPECT_TRUE(view.biometricSection()->isHidden());
 }
 
-TEST_F(PrivacyScreensTest, DisablingAsksFirstAndRemovesEverything)
-{
-    ASSERT_FALSE(security().enableEncryption(passphrase));
-    PrivacySettingsView view(*m_security);
-    ASSERT_TRUE(view.encryptionToggle()->isChecked());
-    QString question;
-    view.setSheetHook([&](QDialog &dialog) {
-        auto *box = qobject_cast<QMessageBox *>(&dialog);
-        ASSERT_NE(box, nullptr);
-        question = box->text() + QLatin1Char('|') + box->informativeText();
-        test::answer(*box, u"Disable Encryption"_s);
-    });
-    view.encryptionToggle()->click();
-    EXPECT_EQ(question,
-              u"Disable Encryption?|Quillory will open without asking for a "
-              "passphrase, and the passphrase's records are removed from your keyring."_s);
-    ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
-    EXPECT_FALSE(view.encryptionToggle()->isChecked());
-    EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
-}
-
-TEST_F(PrivacyScreensTest, CancellingTheDisableKeepsEncryptionButNotTheFingerprint)
+// Cancelled, the question keeps encryption but not the fingerprint; confirmed, it removes all.
+TEST_F(PrivacyScreensTest, DisablingAsksFirst)
 {
     ASSERT_FALSE(security(true).enableEncryption(passphrase));
     ASSERT_FALSE(m_security->enableBiometricUnlock(passphrase));
     PrivacySettingsView view(*m_security);
+    ASSERT_TRUE(view.encryptionToggle()->isChecked());
     ASSERT_EVENTUALLY(!view.biometricSection()->isHidden(), 5000);
     EXPECT_EQ(view.biometricToggle()->text(), u"Unlock with Fingerprint"_s);
     EXPECT_TRUE(view.biometricToggle()->isChecked());
+    QString question;
+    QString reply = u"Cancel"_s;
+    view.setSheetHook([&](QDialog &dialog) {
+        auto *box = qobject_cast<QMessageBox *>(&dialog);
+        ASSERT_NE(box, nullptr);
+        question = box->text() + QLatin1Char('|') + box->informativeText();
+        test::answer(*box, reply);
+    });
 
-    view.setSheetHook([](QDialog &dialog) { test::answer(dialog, u"Cancel"_s); });
     view.encryptionToggle()->click();
+    EXPECT_EQ(question,
+              u"Disable Encryption?|Quillory will open without asking for a "
+              "passphrase, and the passphrase's records are removed from your keyring."_s);
     EXPECT_TRUE(view.encryptionToggle()->isChecked());
     EXPECT_TRUE(m_security->isEncryptionEnabled());
     EXPECT_FALSE(view.biometricToggle()->isChecked());
     ASSERT_EVENTUALLY(!m_security->isBiometricUnlockEnabled(), 10000);
     ASSERT_EVENTUALLY(!m_security->keychain().load(SecurityService::biometricKeyAccount).ok(),
                       10000);
+
+    reply = u"Disable Encryption"_s;
+    view.encryptionToggle()->click();
+    ASSERT_EVENTUALLY(!m_security->isEncryptionEnabled(), 10000);
+    EXPECT_FALSE(view.encryptionToggle()->isChecked());
+    EXPECT_FALSE(m_security->keychain().load(SecurityService::saltAccount).ok());
 }
 
 TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
@@ -205,8 +190,8 @@ TEST_F(PrivacyScreensTest, AWrongPassphraseForTheFingerprintKeepsTheSheetOpen)
         EXPECT_FALSE(sheet->enableButton()->isEnabled());
         sheet->passphraseField()->setText(u"not the passphrase"_s);
         QTest::mouseClick(sheet->enableButton(), Qt::LeftButton);
-        QMessageBox *alert = waitForAlert(*sheet);
-        ASSERT_NE(alert, nullptr);
+        QMessageBox *alert = nullptr;
+        ASSERT_EVENTUALLY((alert = sheet->findChild<QMessageBox *>(u"errorAlert"_s)), 10000);
         alertTitle = alert->windowTitle();
         alertText = alert->text();
         toggleOnWhileOpen = view.biometricToggle()->isChecked();

@@ -106,7 +106,8 @@ protected:
     std::vector<std::shared_ptr<const QTemporaryDir>> m_exports;
 };
 
-TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
+// The form, its pages, and the keys that leave a page and close the window.
+TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatusAndTheKeysCloseIt)
 {
     fill(*m_store);
     SettingsView view(m_state, *m_store, m_security, m_revealer);
@@ -114,26 +115,11 @@ TEST_F(SettingsTest, FormShowsTheLibraryTheVersionAndTheEncryptionStatus)
     EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
     m_store->insert(std::make_unique<Tag>(u"later"_s, QColor()));
     EXPECT_EQ(view.tagsCount()->text(), u"2"_s) << "the counts follow the library";
-
     EXPECT_EQ(view.encryptionRow()->trailingText(), u"Off"_s);
     EXPECT_TRUE(view.findChild<QLabel *>(u"version"_s)
                     ->text()
                     .contains(QRegularExpression(u"^\\S+ \\(\\S+\\)$"_s)))
         << view.findChild<QLabel *>(u"version"_s)->text().toStdString();
-
-    view.showTagManagement();
-    EXPECT_NE(qobject_cast<TagManagementView *>(view.currentPage()), nullptr);
-    view.showPrivacy();
-    EXPECT_EQ(view.currentPage()->objectName(), u"privacySettings"_s);
-    view.showForm();
-    EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
-}
-
-TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
-{
-    SettingsView view(m_state, *m_store, m_security, m_revealer);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     // What the security row promises: the window is locked, the file is not sealed.
     QStringList footers;
     for (const QLabel *label : view.findChildren<QLabel *>(u"formGroupFooter"_s))
@@ -141,7 +127,10 @@ TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
     EXPECT_TRUE(footers.join(u' ').contains(u"the library file itself is not encrypted yet"_s))
         << footers.join(u" | "_s).toStdString();
 
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     view.showPrivacy();
+    EXPECT_EQ(view.currentPage()->objectName(), u"privacySettings"_s);
     QTest::keyClick(&view, Qt::Key_Escape);
     EXPECT_EQ(view.currentPage()->objectName(), u"settingsForm"_s);
     EXPECT_TRUE(view.isVisible());
@@ -151,6 +140,7 @@ TEST_F(SettingsTest, TheKeyboardClosesTheWindowAndEscapeLeavesAPageFirst)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     view.showTagManagement();
+    EXPECT_NE(qobject_cast<TagManagementView *>(view.currentPage()), nullptr);
     QTest::keyClick(&view, Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(view.isVisible()) << "Ctrl+W closes from any page";
 }
@@ -270,13 +260,23 @@ TEST_F(SettingsTest, EmptyLibraryStillExportsAndTheFileCanBeSaved)
     const QByteArray document = original.readAll();
     const QString kept = m_dir.filePath(u"kept.json"_s);
     QString suggested;
+    QString chosen; // empty: the dialog was cancelled
     sheet.setSaveLocationHook([&](const QString &path) {
         suggested = path;
-        return kept;
+        return chosen;
     });
+    // The save dialog opens in a folder that exists: the tests' home has no Documents folder,
+    // so the home folder is offered, until there is one.
+    ASSERT_FALSE(QFileInfo::exists(QDir::home().filePath(u"Documents"_s)));
     sheet.saveButton()->click();
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::homePath());
+    EXPECT_EQ(QFileInfo(suggested).fileName(), QFileInfo(written).fileName());
+    ASSERT_TRUE(QDir::home().mkdir(u"Documents"_s));
+    chosen = kept;
+    sheet.saveButton()->click();
+    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::home().filePath(u"Documents"_s));
+    QDir::home().rmdir(u"Documents"_s);
     ASSERT_EVENTUALLY(QFile::exists(kept), 5000);
-    EXPECT_TRUE(suggested.endsWith(QFileInfo(written).fileName()));
     QFile copy(kept);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), document);
@@ -292,17 +292,14 @@ TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
     ExportSheet sheet(*m_store, m_revealer);
     sheet.setDirectory(produced.path());
     sheet.show();
-    QSignalSpy ended(&sheet, &ExportSheet::exportEnded);
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     ASSERT_TRUE(sheet.exportResult());
     const QString first = *sheet.exportResult();
     expectPrivateFolder(first, produced.path());
 
     // A second export takes the first one's place, in a folder of its own.
     sheet.findChild<QCheckBox *>(u"includeImages"_s)->click();
-    sheet.findChild<QPushButton *>(u"export"_s)->click();
-    ASSERT_TRUE(ended.wait(5000));
+    runExport(sheet);
     const QString second = sheet.exportResult().value_or(QString());
     expectPrivateFolder(second, produced.path());
     EXPECT_NE(QFileInfo(first).absolutePath(), QFileInfo(second).absolutePath());
@@ -315,28 +312,6 @@ TEST_F(SettingsTest, AnExportNotSavedGoesWhenTheSheetCloses)
     EXPECT_EQ(QDir(produced.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList())
         << "nothing is left behind";
-}
-
-TEST_F(SettingsTest, TheSaveDialogOpensInAFolderThatExists)
-{
-    ExportSheet sheet(*m_store, m_revealer);
-    sheet.setDirectory(m_dir.path());
-    runExport(sheet);
-    QString suggested;
-    sheet.setSaveLocationHook([&](const QString &path) {
-        suggested = path;
-        return QString();
-    });
-    // The tests' home has no Documents folder: the home folder is offered instead.
-    ASSERT_FALSE(QFileInfo::exists(QDir::home().filePath(u"Documents"_s)));
-    sheet.saveButton()->click();
-    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::homePath());
-    EXPECT_EQ(QFileInfo(suggested).fileName(), QFileInfo(*sheet.exportResult()).fileName());
-
-    ASSERT_TRUE(QDir::home().mkdir(u"Documents"_s));
-    sheet.saveButton()->click();
-    EXPECT_EQ(QFileInfo(suggested).absolutePath(), QDir::home().filePath(u"Documents"_s));
-    QDir::home().rmdir(u"Documents"_s);
 }
 
 TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
@@ -361,23 +336,31 @@ TEST_F(SettingsTest, ExportThatCannotBeWrittenShowsTheErrorAndChangesNothing)
     EXPECT_EQ(m_store->items().size(), 2u);
 }
 
-TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExportChangesNothing)
+TEST_F(SettingsTest, ImportShowsItsProgressThenWhatItAddedAndAFileThatIsNotAnExportChangesNothing)
 {
     const QString file = exportOfAnotherLibrary({});
     const QString notAnExport =
         test::writeTestFile(m_dir, u"photo.json"_s, "\x89PNG\r\n\x1a\n not json at all");
     SettingsView view(m_state, *m_store, m_security, m_revealer);
-    QString summary;
-    view.setSheetHook([&](QDialog &dialog) {
-        auto &box = static_cast<QMessageBox &>(dialog);
-        summary = box.text();
-        box.close();
-    });
     ImportFlow &flow = view.importFlow();
+    flow.setProgressDelay(0); // what a large file gets after the delay
+    QString summary;
+    bool progressUnderSummary = true;
+    view.setSheetHook([&](QDialog &dialog) {
+        progressUnderSummary = flow.progressDialog() && flow.progressDialog()->isVisible();
+        summary = static_cast<QMessageBox &>(dialog).text();
+        dialog.close();
+    });
     QSignalSpy ended(&flow, &ImportFlow::ended);
     flow.setOpenFileHook([&] { return file; });
     view.importRow()->click();
+    // The import needs a worker, a transaction and a sync: the window's next pass comes first.
+    ASSERT_EVENTUALLY(flow.progressDialog() && flow.progressDialog()->isVisible(), 5000);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_EQ(flow.progressDialog()->windowModality(), Qt::WindowModal);
     ASSERT_TRUE(ended.wait(10000));
+    EXPECT_FALSE(progressUnderSummary) << "the progress is gone before the summary";
+    EXPECT_FALSE(flow.progressDialog());
     EXPECT_EQ(summary, u"Imported 2 items, 1 folder, 1 tag"_s);
     EXPECT_EQ(counts(view), (QStringList{u"2"_s, u"1"_s, u"1"_s}));
     EXPECT_FALSE(m_state.showErrorAlert());
@@ -393,30 +376,6 @@ TEST_F(SettingsTest, ImportAddsTheFileAndSaysWhatItAddedAndAFileThatIsNotAnExpor
     flow.setOpenFileHook([] { return QString(); });
     view.importRow()->click();
     EXPECT_FALSE(flow.isRunning()) << "a cancelled picker imports nothing";
-}
-
-TEST_F(SettingsTest, ProgressShowsWhileAnImportRunsAndIsGoneBeforeItsSummary)
-{
-    const QString file = exportOfAnotherLibrary({});
-    SettingsView view(m_state, *m_store, m_security, m_revealer);
-    ImportFlow &flow = view.importFlow();
-    flow.setProgressDelay(0); // what a large file gets after the delay
-    bool progressUnderSummary = true;
-    view.setSheetHook([&](QDialog &dialog) {
-        progressUnderSummary = flow.progressDialog() && flow.progressDialog()->isVisible();
-        dialog.close();
-    });
-    QSignalSpy ended(&flow, &ImportFlow::ended);
-    flow.importFile(file);
-    // The import needs a worker, a transaction and a sync: the window's next pass comes first.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return flow.progressDialog() && flow.progressDialog()->isVisible(); }, 5000));
-    EXPECT_EQ(ended.count(), 0);
-    EXPECT_EQ(flow.progressDialog()->windowModality(), Qt::WindowModal);
-    ASSERT_TRUE(ended.wait(10000));
-    EXPECT_FALSE(progressUnderSummary);
-    EXPECT_FALSE(flow.progressDialog());
-    EXPECT_EQ(m_store->items().size(), 2u);
 }
 
 TEST_F(SettingsTest, BackupAsksForItsPassphraseAndAWrongOneChangesNothing)
