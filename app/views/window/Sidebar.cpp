@@ -8,6 +8,7 @@
 #include <QCompleter>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,7 +138,18 @@ void Sidebar::update(const LiveList &folders, const LiveList &tags, const Librar
     // Nothing is painted before this returns, so the tree needs no holding still; holding
     // it would repaint all of it afterwards, where rows updated in place repaint alone.
     const int scroll = m_tree->verticalScrollBar()->value();
+    // A moved folder's rows are made again where it lands; the keys stay on it.
+    const QModelIndex current = m_tree->currentIndex();
+    const auto currentKind = SidebarModel::RowKind(current.data(SidebarModel::KindRole).toInt());
+    const QUuid currentId = current.data(SidebarModel::IdRole).toUuid();
     m_model->update(folders, tags, counts, selection, filterTags);
+    // Removing the current row moves the keys to a neighbour, so it is looked for by id.
+    if (!currentId.isNull() &&
+        m_tree->currentIndex().data(SidebarModel::IdRole).toUuid() != currentId) {
+        const QModelIndex again = m_model->indexOfId(currentKind, currentId);
+        if (again.isValid())
+            m_tree->selectionModel()->setCurrentIndex(again, QItemSelectionModel::NoUpdate);
+    }
     m_tree->verticalScrollBar()->setValue(scroll);
 }
 
