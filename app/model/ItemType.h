@@ -16,7 +16,8 @@ namespace quillory {
 class ItemType final
 {
 public:
-    enum Value { WebLink, Video, SocialPost, Image, Screenshot, Document };
+    // One byte, so that an item's flags, kind and slots share their cache line.
+    enum Value : quint8 { WebLink, Video, SocialPost, Image, Screenshot, Document };
 
     constexpr ItemType(Value value) : m_value(value) {}
     constexpr operator Value() const { return m_value; }
