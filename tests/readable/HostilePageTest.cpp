@@ -1,0 +1,128 @@
+#include "ReadableTestSupport.h"
+
+#include <html/HtmlDecoding.h>
+#include <readable/ReadableExtractor.h>
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using namespace quillory;
+using namespace quillory::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Outcome = ReadableText::Outcome;
+
+const QString paragraph = u"<p>Words, more words and yet more words, in a paragraph long enough to "
+                          u"count, with commas, as an article's paragraph does.</p>\n"_s;
+
+struct Timed
+{
+    ReadableText text;
+    qint64 ms;
+};
+
+Timed timedExtract(const QString &html)
+{
+    QElapsedTimer clock;
+    clock.start();
+    ReadableText text = ReadableExtractor::extract(html, pageAddress);
+    return {std::move(text), clock.elapsed()};
+}
+
+TEST(HostilePage, DeepNestingIsFlattenedNotFollowed)
+{
+    // A parser checks its stack of open elements on most tags; 100,000 of them open would
+    // cost it minutes, and any walk that recursed would run out of stack.
+    const int depth = 100'000;
+    const QString deepDivs = u"<body>"_s + u"<div>"_s.repeated(depth) + paragraph + paragraph +
+                             u"</div>"_s.repeated(depth) + u"</body>"_s;
+    const Timed divs = timedExtract(deepDivs);
+    EXPECT_LT(divs.ms, 10'000);
+    EXPECT_EQ(divs.text.blocks.size(), 2);
+    EXPECT_TRUE(divs.text.plainText().startsWith(u"Words, more words"_s));
+
+    // Inline elements, formatting elements the parser reopens, and stray end tags that never
+    // close what is open.
+    for (const QString &opening :
+         {u"<span><b>"_s, u"<i class=a><em>"_s, u"<div></span>"_s, u"<table><tr><td>"_s,
+          u"<svg><g>"_s, u"<ul><li>"_s, u"<blockquote>"_s}) {
+        const Timed nested = timedExtract(opening.repeated(depth) + paragraph.repeated(3));
+        EXPECT_LT(nested.ms, 10'000) << opening.toStdString();
+        // Paragraphs break out of <svg> as they do in a browser.
+        EXPECT_TRUE(nested.text.plainText().contains(u"yet more words"_s)) << opening.toStdString();
+    }
+}
+
+TEST(HostilePage, AHugePageIsCutAndReadInBoundedTime)
+{
+    const QString page = u"<html><head><title>Huge</title></head><body><article>"_s +
+                         paragraph.repeated(20 * 1024 * 1024 / paragraph.size()) +
+                         u"</article></body></html>"_s;
+    ASSERT_GT(page.size(), 20 * 1000 * 1000);
+    const Timed huge = timedExtract(page);
+    EXPECT_LT(huge.ms, 120'000);
+    EXPECT_EQ(huge.text.outcome, Outcome::Article);
+    EXPECT_TRUE(huge.text.inputCut);
+    EXPECT_TRUE(huge.text.outputCut);
+    EXPECT_EQ(huge.text.title, u"Huge"_s);
+    const qsizetype written = huge.text.plainText().toUtf8().size();
+    EXPECT_LE(written, ReadableExtractor::Limits().outputBytes);
+    EXPECT_GT(written, ReadableExtractor::Limits().outputBytes * 9 / 10);
+
+    // Millions of tags with nothing between them: the parser sees only the first of them.
+    const Timed tags = timedExtract(u"<body>"_s + u"<a><br>"_s.repeated(1'500'000));
+    EXPECT_LT(tags.ms, 60'000);
+    EXPECT_EQ(tags.text.outcome, Outcome::NoText);
+
+    // A script or comment left open swallows the rest of the page, as in a browser.
+    for (const QString &open : {u"<script>var a = '<p>"_s, u"<!-- <p>"_s, u"<style>p{"_s}) {
+        const QString unclosedPage = paragraph + open + paragraph.repeated(3);
+        const ReadableText unclosed = ReadableExtractor::extract(unclosedPage, pageAddress);
+        EXPECT_EQ(unclosed.blocks.size(), 1) << open.toStdString();
+    }
+}
+
+TEST(HostilePage, BinaryServedAsHtmlGivesNoTextQuickly)
+{
+    QRandomGenerator random(39);
+    QByteArray noise(5 * 1024 * 1024, '\0');
+    random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    const QByteArray compressed = qCompress(paragraph.repeated(5000).toUtf8(), 9);
+    const QByteArray picture = "\x89PNG\r\n\x1A\n\0\0\0\rIHDR" + noise.first(100'000);
+    for (const QByteArray &bytes : {noise, compressed, picture}) {
+        for (const char *contentType : {"text/html", "text/html; charset=utf-8"}) {
+            QElapsedTimer clock;
+            clock.start();
+            const ReadableText text = ReadableExtractor::extract(
+                HtmlDecoding::decodePage(bytes, contentType, false), pageAddress);
+            EXPECT_LT(clock.elapsed(), 5'000);
+            EXPECT_EQ(text.outcome, Outcome::NotText) << contentType;
+            EXPECT_TRUE(text.blocks.isEmpty());
+            EXPECT_TRUE(text.links.isEmpty());
+        }
+    }
+}
+
+TEST(HostilePage, OnlyWebAndMailLinksAreKept)
+{
+    const QString page =
+        u"<base href=\"https://mirror.example/docs/\"><article>"_s + paragraph.repeated(3) +
+        u"<p>See <a href=\"java&#10;script:alert(1)\">one</a>, <a href=\"data:text/html,x\">two</a>"
+        u", <a href=\"#top\">three</a>, <a href=\"page.html\">four</a>, "
+        u"<a href=\"mailto:a@b.example\">five</a>, <a href=\"HTTPS://other.example/x\">six</a>, "
+        u"<a href=\"vbscript:x\">seven</a>, and <a>eight</a>, all in a paragraph.</p></article>"_s;
+    const ReadableText text = ReadableExtractor::extract(page, pageAddress);
+    QStringList kept;
+    for (const ReadableLink &link : text.links)
+        kept << link.text + u' ' + link.address.toString();
+    EXPECT_EQ(kept, (QStringList{u"four https://mirror.example/docs/page.html"_s,
+                                 u"five mailto:a@b.example"_s, u"six https://other.example/x"_s}));
+    EXPECT_TRUE(text.plainText().contains(u"See one, two, three, four, five, six, seven, and "
+                                          u"eight, all in a paragraph."_s));
+}
+
+} // namespace
