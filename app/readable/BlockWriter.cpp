@@ -137,7 +137,8 @@ void BlockWriter::append(const char *text, qint32 size)
             qint32 run = at;
             while (run < size && !isSpace(text[run]))
                 ++run;
-            const bool space = m_pendingSpace && !m_text.empty() && m_text.back() != '\n';
+            const bool space =
+                m_pendingSpace && !m_text.empty() && m_text.back() != '\n' && m_text.back() != '\t';
             if (m_text.empty())
                 m_linkLed = m_inLink;
             const qsizetype left = m_options.byteLimit - m_written - separator() -
@@ -197,9 +198,9 @@ void BlockWriter::flush()
         while (end > begin && isSpace(m_text[end - 1]))
             --end;
     } else {
-        while (begin < end && (m_text[begin] == '\n' || m_text[begin] == ' '))
+        while (begin < end && isSpace(m_text[begin]))
             ++begin;
-        while (end > begin && (m_text[end - 1] == '\n' || m_text[end - 1] == ' '))
+        while (end > begin && isSpace(m_text[end - 1]))
             --end;
     }
     if (end > begin) {
@@ -220,8 +221,15 @@ void BlockWriter::enter(qint32 index, std::vector<Open> &open)
         lineBreak();
         return;
     }
+    if (tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH) {
+        // A row reads as one line, its cells parted by tabs, as a browser copies it; a cell
+        // holding blocks still gives them blocks of their own.
+        if (!m_text.empty() && m_text.back() != '\n' && m_text.back() != '\t')
+            m_text += '\t';
+        m_pendingSpace = false;
+    }
     Open opened{node.end, m_context, false, false};
-    if (FlatDocument::isBlockTag(tag)) {
+    if (FlatDocument::isBlockTag(tag) && tag != GUMBO_TAG_TD && tag != GUMBO_TAG_TH) {
         flush();
         opened.block = true;
         if (const int level = headingLevel(tag); level > 0) {

@@ -167,11 +167,34 @@ void fill(ReadableText &result, const BlockWriter &writer, const QUrl &base)
     result.outputCut = writer.cut();
 }
 
-// The page's own title, or its first heading when the title only adds the site's name to
-// it; that heading then leaves the blocks, as the title is shown above them.
-void settleTitle(ReadableText &result, const QString &pageTitle)
+// The page's first visible <h1>, the usual title of its article.
+qint32 firstH1(const FlatDocument &document)
+{
+    const std::vector<Node> &nodes = document.nodes();
+    const qint32 body = document.body();
+    for (qint32 i = body; i >= 0 && i < nodes[size_t(body)].end;) {
+        const Node &node = nodes[size_t(i)];
+        if (node.isText()) {
+            ++i;
+        } else if ((node.flags & unread) != 0) {
+            i = node.end;
+        } else if (node.tag == GUMBO_TAG_H1 && node.textBytes > 0) {
+            return i;
+        } else {
+            ++i;
+        }
+    }
+    return -1;
+}
+
+// The page's own title, or its heading when the title only adds the site's name to it (or
+// the page has none); a first block that repeats the title leaves the blocks, as the title
+// is shown above them.
+void settleTitle(ReadableText &result, const QString &pageTitle, const QString &h1)
 {
     result.title = pageTitle.left(2000);
+    if (!h1.isEmpty() && h1.size() <= 2000 && (result.title.isEmpty() || result.title.contains(h1)))
+        result.title = h1;
     if (result.blocks.isEmpty() || result.blocks.front().kind != ReadableBlock::Kind::Heading ||
         result.blocks.front().level > 2)
         return;
@@ -239,7 +262,8 @@ ReadableText ReadableExtractor::extract(QStringView html, const QUrl &address, c
         }
         result.outcome = result.blocks.isEmpty() ? Outcome::NoText : Outcome::VisibleText;
     }
-    settleTitle(result, collapsed(document.title()));
+    const qint32 h1 = firstH1(document);
+    settleTitle(result, collapsed(document.title()), h1 >= 0 ? textOf(document, h1) : QString());
     return result;
 }
 

@@ -103,6 +103,33 @@ TEST(ReadableExtractor, AnArticleKeepsItsBlocksInOrderAndNothingAroundIt)
         EXPECT_FALSE(plain.contains(unwanted)) << unwanted.toStdString();
 }
 
+TEST(ReadableExtractor, AnArticleBodyLosesTheBoxesSetInsideIt)
+{
+    // Classes and ids only, no article element: an advertisement, a sign-up form and related
+    // links sit among the paragraphs, and the title's heading stands outside the body.
+    const ReadableText text = readFixture("longread.html");
+    EXPECT_EQ(text.outcome, Outcome::Article);
+    EXPECT_EQ(text.title, u"The slow return of the hedgerow"_s);
+    EXPECT_EQ(text.byline, u"Tomasz Ferrell"_s);
+    ASSERT_FALSE(text.blocks.isEmpty());
+    EXPECT_TRUE(text.blocks.front().text.startsWith(u"The tractor stops at the end of the row"_s));
+    EXPECT_TRUE(text.blocks.back().text.startsWith(u"Hedge figures from the national"_s));
+    const QStringList texts = blockTexts(text);
+    // A table row reads as one line, its cells parted by tabs.
+    EXPECT_TRUE(texts.contains(u"Hawthorn\t60%\tFast, thorny, stockproof"_s));
+    EXPECT_TRUE(texts.contains(u"Leave a tree every fifty metres, and tag it so the flail "
+                               u"driver knows."_s));
+    EXPECT_EQ(texts.count(u"Counting the miles"_s), 1);
+    const QString plain = text.plainText();
+    for (const QString &unwanted :
+         {u"Advertisement"_s, u"every Friday"_s, u"Sign up"_s, u"More from Features"_s,
+          u"wallers"_s, u"Share on"_s, u"Comments are closed"_s, u"Most read"_s, u"Subscribe"_s,
+          u"All rights reserved"_s, u"Wildlife"_s, u"writes about farming"_s})
+        EXPECT_FALSE(plain.contains(unwanted)) << unwanted.toStdString();
+    ASSERT_EQ(text.links.size(), 1);
+    EXPECT_EQ(text.links.front().address, QUrl(u"https://survey.example/hedgerows/2025"_s));
+}
+
 TEST(ReadableExtractor, PagesWithoutAnArticleGiveTheirVisibleText)
 {
     const ReadableText links = readFixture("links.html");
