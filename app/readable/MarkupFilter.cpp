@@ -1,5 +1,7 @@
 #include <readable/MarkupFilter.h>
 
+#include <readable/FlatDocument.h>
+
 #include <gumbo.h>
 
 #include <algorithm>
@@ -76,6 +78,59 @@ bool isUncounted(GumboTag tag)
     }
 }
 
+// The elements a parser reopens by itself wherever text follows their end, each reopening
+// nesting all of them again: a page that leaves many open would make the tree grow by that
+// many elements at every word.
+bool isFormatting(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_B:
+    case GUMBO_TAG_BIG:
+    case GUMBO_TAG_CODE:
+    case GUMBO_TAG_EM:
+    case GUMBO_TAG_FONT:
+    case GUMBO_TAG_I:
+    case GUMBO_TAG_NOBR:
+    case GUMBO_TAG_S:
+    case GUMBO_TAG_SMALL:
+    case GUMBO_TAG_STRIKE:
+    case GUMBO_TAG_STRONG:
+    case GUMBO_TAG_TT:
+    case GUMBO_TAG_U:
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr size_t formattingLimit = 8;
+
+// Where a block's end tag stops looking for its element.
+bool isScopeBoundary(GumboTag tag)
+{
+    switch (tag) {
+    case GUMBO_TAG_APPLET:
+    case GUMBO_TAG_CAPTION:
+    case GUMBO_TAG_HTML:
+    case GUMBO_TAG_TABLE:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+    case GUMBO_TAG_MARQUEE:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_TEMPLATE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Where any other end tag stops: it never closes a block it is inside.
+bool isSpecial(GumboTag tag)
+{
+    return isScopeBoundary(tag) || FlatDocument::isBlockTag(tag) || tag == GUMBO_TAG_BUTTON ||
+           tag == GUMBO_TAG_SELECT || tag == GUMBO_TAG_IFRAME || tag == GUMBO_TAG_TEXTAREA;
+}
+
 enum class Content { Markup, Dropped, Kept, RestIsText };
 
 // What follows a start tag until its end tag: raw text a reader never sees is dropped,
@@ -124,6 +179,9 @@ private:
         m_copied = to;
     }
     void close(GumboTag tag);
+    // Ends the formatting elements left open before the block tag at `at`: the parser would
+    // reopen them in every block to come, and no reader sees what they format.
+    void endFormatting(size_t at);
 
     std::string_view m_in;
     const MarkupFilter::Limits &m_limits;
@@ -131,6 +189,8 @@ private:
     size_t m_copied = 0;
     std::vector<GumboTag> m_open;
     int m_foreign = 0; // open <svg> and <math>, where "/>" closes any element
+    // Formatting elements opened and not yet closed, oldest first.
+    std::vector<GumboTag> m_formatting;
     qsizetype m_elements = 0;
 };
 
@@ -209,12 +269,27 @@ size_t Filter::rawTextEnd(size_t from, std::string_view name) const
 
 void Filter::close(GumboTag tag)
 {
+    if (isFormatting(tag)) {
+        const auto open = std::find(m_formatting.rbegin(), m_formatting.rend(), tag);
+        if (open != m_formatting.rend())
+            m_formatting.erase(std::next(open).base());
+        // The parser may keep blocks opened inside it open past its end, so only an element
+        // on top is taken as closed.
+        if (!m_open.empty() && m_open.back() == tag)
+            m_open.pop_back();
+        return;
+    }
     // Only the nearest few are searched, so that stray end tags cost nothing; an element
     // missed here stays counted, which can only flatten earlier.
+    const bool block = isSpecial(tag);
     const size_t searched = std::min<size_t>(m_open.size(), 32);
     for (size_t i = 1; i <= searched; ++i) {
-        if (m_open[m_open.size() - i] != tag)
+        const GumboTag open = m_open[m_open.size() - i];
+        if (open != tag) {
+            if (block ? isScopeBoundary(open) : isSpecial(open))
+                return;
             continue;
+        }
         for (size_t n = 0; n < i; ++n) {
             const GumboTag popped = m_open.back();
             m_open.pop_back();
@@ -223,6 +298,20 @@ void Filter::close(GumboTag tag)
         }
         return;
     }
+}
+
+void Filter::endFormatting(size_t at)
+{
+    m_out.append(m_in.substr(m_copied, at - m_copied));
+    m_copied = at;
+    for (auto open = m_formatting.rbegin(); open != m_formatting.rend(); ++open) {
+        m_out += "</";
+        m_out += gumbo_normalized_tagname(*open);
+        m_out += '>';
+        if (!m_open.empty() && m_open.back() == *open)
+            m_open.pop_back();
+    }
+    m_formatting.clear();
 }
 
 std::string Filter::run()
@@ -259,6 +348,9 @@ std::string Filter::run()
             ++nameEnd;
         const std::string_view name = m_in.substr(nameStart, nameEnd - nameStart);
         const GumboTag tag = gumbo_tagn_enum(name.data(), unsigned(name.size()));
+        const bool formatting = isFormatting(tag);
+        if (!formatting && !m_formatting.empty() && isSpecial(tag))
+            endFormatting(at);
         if (closing) {
             close(tag);
             at = end;
@@ -267,7 +359,10 @@ std::string Filter::run()
         const bool selfClosed = m_foreign > 0 && end >= 2 && m_in[end - 2] == '/';
         const bool counted = !isUncounted(tag) && !selfClosed;
         const bool kept = ++m_elements <= m_limits.elements &&
-                          (!counted || m_open.size() < size_t(m_limits.depth));
+                          (!counted || m_open.size() < size_t(m_limits.depth)) &&
+                          (!formatting || m_formatting.size() < formattingLimit);
+        if (kept && formatting)
+            m_formatting.push_back(tag);
         if (!kept) {
             drop(at, end);
         } else if (counted) {

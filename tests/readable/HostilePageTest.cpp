@@ -1,3 +1,4 @@
+#include "PeakMemory.h"
 #include "ReadableTestSupport.h"
 
 #include <html/HtmlDecoding.h>
@@ -54,6 +55,36 @@ TEST(HostilePage, DeepNestingIsFlattenedNotFollowed)
         EXPECT_LT(nested.ms, 10'000) << opening.toStdString();
         // Paragraphs break out of <svg> as they do in a browser.
         EXPECT_TRUE(nested.text.plainText().contains(u"yet more words"_s)) << opening.toStdString();
+    }
+}
+
+TEST(HostilePage, FormattingLeftOpenIsNotReopenedInEveryBlock)
+{
+    // A parser reopens every formatting element left open at each new block, and keeps open
+    // the blocks that one closed too early holds; either would grow the tree by the square
+    // of the page.
+    const int count = 100'000;
+    struct Case
+    {
+        QString repeated;
+        QString word;
+    };
+    const Case cases[] = {
+        {u"<p><b id=%1>bold"_s, u"bold"_s},
+        {u"<div><font size=%1></div>plain"_s, u"plain"_s},
+        {u"<b><div></b>inside"_s, u"inside"_s},
+        {u"<li><em class=c%1><strong>deep</em>"_s, u"deep"_s},
+    };
+    for (const Case &attack : cases) {
+        QString page;
+        for (int i = 0; i < count; ++i)
+            page += attack.repeated.contains(u"%1"_s) ? attack.repeated.arg(i) : attack.repeated;
+        PeakMemory::reset();
+        const qint64 before = PeakMemory::peakKiB();
+        const Timed read = timedExtract(page);
+        EXPECT_LT(read.ms, 20'000) << attack.repeated.toStdString();
+        EXPECT_LT(PeakMemory::peakKiB() - before, 1024 * 1024) << attack.repeated.toStdString();
+        EXPECT_TRUE(read.text.plainText().startsWith(attack.word)) << attack.repeated.toStdString();
     }
 }
 
