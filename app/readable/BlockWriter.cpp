@@ -232,7 +232,9 @@ void BlockWriter::enter(qint32 index, std::vector<Open> &open)
     if (FlatDocument::isBlockTag(tag) && tag != GUMBO_TAG_TD && tag != GUMBO_TAG_TH) {
         flush();
         opened.block = true;
-        if (const int level = headingLevel(tag); level > 0) {
+        if (m_context.pre > 0) {
+            // Blocks inside preformatted text keep its spaces, and so stay preformatted.
+        } else if (const int level = headingLevel(tag); level > 0) {
             m_context.kind = Kind::Heading;
             m_context.level = level;
         } else if (tag == GUMBO_TAG_LI) {
@@ -241,7 +243,7 @@ void BlockWriter::enter(qint32 index, std::vector<Open> &open)
         } else if (tag == GUMBO_TAG_BLOCKQUOTE) {
             m_context.kind = Kind::Quote;
             m_context.level = 0;
-        } else if (tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING) {
+        } else if (tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING || tag == GUMBO_TAG_PLAINTEXT) {
             m_context.kind = Kind::Preformatted;
             m_context.level = 0;
             ++m_context.pre;

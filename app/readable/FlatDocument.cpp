@@ -118,24 +118,25 @@ constexpr std::array contentWords{
     std::string_view("body"),    std::string_view("story"),    std::string_view("prose"),
     std::string_view("blog"),    std::string_view("hentry")};
 constexpr std::array furnitureWords{
-    std::string_view("nav"),      std::string_view("navigation"), std::string_view("menu"),
-    std::string_view("menus"),    std::string_view("foot"),       std::string_view("side"),
-    std::string_view("aside"),    std::string_view("ad"),         std::string_view("ads"),
-    std::string_view("masthead"), std::string_view("header"),     std::string_view("topbar"),
-    std::string_view("toolbar"),  std::string_view("modal"),      std::string_view("consent"),
-    std::string_view("pager"),    std::string_view("signup"),     std::string_view("login"),
-    std::string_view("disqus"),   std::string_view("outbrain"),   std::string_view("taboola"),
-    std::string_view("hidden"),   std::string_view("skip")};
-// Furniture words that also start longer words of furniture ("comments", "sidebar-left"
-// splits, but "sharebar" does not).
+    std::string_view("nav"),     std::string_view("navigation"), std::string_view("menu"),
+    std::string_view("menus"),   std::string_view("foot"),       std::string_view("aside"),
+    std::string_view("ad"),      std::string_view("ads"),        std::string_view("masthead"),
+    std::string_view("header"),  std::string_view("topbar"),     std::string_view("toolbar"),
+    std::string_view("modal"),   std::string_view("consent"),    std::string_view("pager"),
+    std::string_view("signup"),  std::string_view("login"),      std::string_view("skip"),
+    std::string_view("comment"), std::string_view("comments"),   std::string_view("commentlist"),
+    std::string_view("disqus"),  std::string_view("outbrain"),   std::string_view("taboola")};
+// Furniture words that also start longer words of furniture ("sidebar1", "sharebar").
+// "hidden" is not one: utility classes such as "overflow-hidden" or "hidden md:block" dress
+// content as often as they hide it.
 constexpr std::array furniturePrefixes{
-    std::string_view("comment"),    std::string_view("sidebar"),    std::string_view("footer"),
-    std::string_view("navbar"),     std::string_view("share"),      std::string_view("sharing"),
-    std::string_view("social"),     std::string_view("promo"),      std::string_view("advert"),
-    std::string_view("sponsor"),    std::string_view("banner"),     std::string_view("related"),
-    std::string_view("recommend"),  std::string_view("widget"),     std::string_view("popup"),
-    std::string_view("cookie"),     std::string_view("newsletter"), std::string_view("subscri"),
-    std::string_view("breadcrumb"), std::string_view("pagination")};
+    std::string_view("sidebar"),    std::string_view("footer"),  std::string_view("navbar"),
+    std::string_view("share"),      std::string_view("sharing"), std::string_view("social"),
+    std::string_view("promo"),      std::string_view("advert"),  std::string_view("sponsor"),
+    std::string_view("banner"),     std::string_view("related"), std::string_view("recommend"),
+    std::string_view("widget"),     std::string_view("popup"),   std::string_view("cookie"),
+    std::string_view("newsletter"), std::string_view("subscri"), std::string_view("breadcrumb"),
+    std::string_view("pagination")};
 
 } // namespace
 
@@ -212,6 +213,7 @@ bool FlatDocument::isBlockTag(quint16 tag)
     case GUMBO_TAG_OL:
     case GUMBO_TAG_P:
     case GUMBO_TAG_PRE:
+    case GUMBO_TAG_PLAINTEXT:
     case GUMBO_TAG_SECTION:
     case GUMBO_TAG_SUMMARY:
     case GUMBO_TAG_TABLE:

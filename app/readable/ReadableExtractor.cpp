@@ -17,6 +17,7 @@ namespace {
 using Outcome = ReadableText::Outcome;
 using Node = FlatDocument::Node;
 
+constexpr qsizetype titleLimit = 2000;
 constexpr quint8 unread = FlatDocument::Hidden | FlatDocument::Chrome | FlatDocument::Unlikely;
 
 // Text a decoder made of bytes that were not text: controls no page writes, and the
@@ -189,21 +190,24 @@ qint32 firstH1(const FlatDocument &document)
 
 // The page's own title, or its heading when the title only adds the site's name to it (or
 // the page has none); a first block that repeats the title leaves the blocks, as the title
-// is shown above them.
+// is shown above them, unless it is all the page says.
 void settleTitle(ReadableText &result, const QString &pageTitle, const QString &h1)
 {
-    result.title = pageTitle.left(2000);
-    if (!h1.isEmpty() && h1.size() <= 2000 && (result.title.isEmpty() || result.title.contains(h1)))
+    result.title = pageTitle.left(titleLimit);
+    if (!result.title.isEmpty() && result.title.back().isHighSurrogate())
+        result.title.chop(1);
+    if (!h1.isEmpty() && h1.size() <= titleLimit &&
+        (result.title.isEmpty() || result.title.contains(h1)))
         result.title = h1;
     if (result.blocks.isEmpty() || result.blocks.front().kind != ReadableBlock::Kind::Heading ||
         result.blocks.front().level > 2)
         return;
     const QString heading = result.blocks.front().text.simplified();
-    if (heading.isEmpty() || heading.size() > 2000)
+    if (heading.isEmpty() || heading.size() > titleLimit)
         return;
     if (result.title.isEmpty() || result.title.contains(heading))
         result.title = heading;
-    if (result.title == heading)
+    if (result.title == heading && result.blocks.size() > 1)
         result.blocks.removeFirst();
 }
 

@@ -138,6 +138,96 @@ TEST(HostilePage, BinaryServedAsHtmlGivesNoTextQuickly)
     }
 }
 
+TEST(HostilePage, MarkupSoupGivesWellFormedText)
+{
+    // Pieces of markup in any order: open and stray tags, quotes and comments left open,
+    // raw text elements, references, text in several scripts, lone surrogates.
+    const QString pieces[] = {
+        u"<div>"_s,
+        u"</div>"_s,
+        u"<p>"_s,
+        u"</p>"_s,
+        u"<b>"_s,
+        u"</b>"_s,
+        u"<table>"_s,
+        u"<td>"_s,
+        u"<li>"_s,
+        u"<ul>"_s,
+        u"<pre>"_s,
+        u"</pre>"_s,
+        u"<br>"_s,
+        u"<h2>"_s,
+        u"<blockquote>"_s,
+        u"<nav>"_s,
+        u"<a href=\"/x\">"_s,
+        u"<a href='javascript:y'>"_s,
+        u"</a>"_s,
+        u"<script>"_s,
+        u"</script>"_s,
+        u"<style>"_s,
+        u"<!--"_s,
+        u"-->"_s,
+        u"<div class=\"comments\">"_s,
+        u"<span hidden>"_s,
+        u"<svg>"_s,
+        u"<math>"_s,
+        u"<title>"_s,
+        u"<textarea>"_s,
+        u"<plaintext>"_s,
+        u"<base href=\"//evil.example/\">"_s,
+        u"\""_s,
+        u"'"_s,
+        u"<"_s,
+        u">"_s,
+        u"&amp;"_s,
+        u"&#0;"_s,
+        u"&#xD800;"_s,
+        u"&notanentity"_s,
+        u"word, "_s,
+        u"more words, "_s,
+        u"  \n\t "_s,
+        u"漢字、"_s,
+        u"عربي، "_s,
+        u"🐝"_s,
+        QString(QChar(0xD800)),
+        QString(QChar(0xDC00)),
+        QString(QChar(0)),
+        u"\u00A0"_s,
+        u"<p>A long sentence with commas, words, and more words, to score.</p>"_s};
+    QRandomGenerator random(3901);
+    ReadableExtractor::Limits limits;
+    limits.outputBytes = 4096;
+    for (int page = 0; page < 1000; ++page) {
+        QString html;
+        const int length = random.bounded(1, 400);
+        for (int i = 0; i < length; ++i)
+            html += pieces[random.bounded(int(std::size(pieces)))];
+        const ReadableText text = ReadableExtractor::extract(html, pageAddress, limits);
+        const QString plain = text.plainText();
+        ASSERT_TRUE(plain.isValidUtf16()) << html.toStdString();
+        ASSERT_TRUE(text.title.isValidUtf16()) << html.toStdString();
+        ASSERT_LE(plain.toUtf8().size(), limits.outputBytes) << html.toStdString();
+        EXPECT_EQ(text.blocks.isEmpty(), text.outcome == ReadableText::Outcome::NoText ||
+                                             text.outcome == ReadableText::Outcome::NotText);
+        for (const ReadableBlock &block : text.blocks) {
+            ASSERT_FALSE(block.text.isEmpty());
+            if (block.kind == ReadableBlock::Kind::Preformatted)
+                continue;
+            const auto asciiSpace = [](QChar c) {
+                return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+            };
+            EXPECT_FALSE(asciiSpace(block.text.front()) || asciiSpace(block.text.back()))
+                << html.toStdString();
+            EXPECT_FALSE(block.text.contains(u"  "_s)) << html.toStdString();
+        }
+        for (const ReadableLink &link : text.links) {
+            ASSERT_TRUE(link.address.isValid());
+            const QString scheme = link.address.scheme();
+            EXPECT_TRUE(scheme == u"http"_s || scheme == u"https"_s) << html.toStdString();
+        }
+    }
+}
+
 TEST(HostilePage, OnlyWebAndMailLinksAreKept)
 {
     const QString page =

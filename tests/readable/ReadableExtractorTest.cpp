@@ -212,6 +212,14 @@ TEST(ReadableExtractor, ArticlesWithoutArticleMarkupAreFound)
     EXPECT_EQ(wrapped.outcome, Outcome::Article);
     EXPECT_EQ(wrapped.blocks.size(), 4);
     EXPECT_FALSE(wrapped.plainText().contains(u"SidebarWord"_s));
+
+    // Utility classes that name "hidden" dress content as often as they hide it.
+    const QString utility = u"<body><main class=\"container\">"_s + prose +
+                            u"<div class=\"hidden md:block overflow-hidden\">"_s +
+                            prose.repeated(2) + u"</div>"_s + prose + u"</main></body>"_s;
+    const ReadableText dressed = ReadableExtractor::extract(utility, pageAddress);
+    EXPECT_EQ(dressed.outcome, Outcome::Article);
+    EXPECT_EQ(dressed.blocks.size(), 4);
 }
 
 TEST(ReadableExtractor, WhitespaceCollapsesAsABrowserShowsIt)
