@@ -17,6 +17,7 @@ namespace {
 using Outcome = ReadableText::Outcome;
 using Node = FlatDocument::Node;
 
+// UTF-16 units kept of a title or byline.
 constexpr qsizetype titleLimit = 2000;
 constexpr quint8 unread = FlatDocument::Hidden | FlatDocument::Chrome | FlatDocument::Unlikely;
 
@@ -55,6 +56,17 @@ QByteArray cappedUtf8(QStringView html, qsizetype limit, bool &cut)
         cut = true;
     }
     return utf8;
+}
+
+// At most `limit` UTF-16 units of `text`, never half a surrogate pair.
+QString shortened(QString text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return text;
+    text.truncate(limit);
+    if (text.back().isHighSurrogate())
+        text.chop(1);
+    return text;
 }
 
 QString collapsed(std::string_view text)
@@ -193,9 +205,7 @@ qint32 firstH1(const FlatDocument &document)
 // is shown above them, unless it is all the page says.
 void settleTitle(ReadableText &result, const QString &pageTitle, const QString &h1)
 {
-    result.title = pageTitle.left(titleLimit);
-    if (!result.title.isEmpty() && result.title.back().isHighSurrogate())
-        result.title.chop(1);
+    result.title = shortened(pageTitle, titleLimit);
     if (!h1.isEmpty() && h1.size() <= titleLimit &&
         (result.title.isEmpty() || result.title.contains(h1)))
         result.title = h1;
@@ -248,7 +258,7 @@ ReadableText ReadableExtractor::extract(QStringView html, const QUrl &address, c
         fill(result, article, base);
         result.byline = document.metaAuthor().empty()
                             ? byline >= 0 ? textOf(document, byline) : QString()
-                            : collapsed(document.metaAuthor());
+                            : shortened(collapsed(document.metaAuthor()), titleLimit);
     } else {
         // No article: what the page shows, without its navigation if anything is left.
         BlockWriter::Options visible;

@@ -104,6 +104,17 @@ TEST(HostilePage, AHugePageIsCutAndReadInBoundedTime)
     EXPECT_LE(written, ReadableExtractor::Limits().outputBytes);
     EXPECT_GT(written, ReadableExtractor::Limits().outputBytes * 9 / 10);
 
+    // A title and an author's name of megabytes are cut, on a character boundary.
+    const QString bees = u"🐝"_s.repeated(500'000);
+    const QString named = u"<title>"_s + bees + u"</title><meta name=author content=\""_s + bees +
+                          u"\"><article>"_s + paragraph.repeated(3);
+    const ReadableText cut = ReadableExtractor::extract(named, pageAddress);
+    for (const QString &field : {cut.title, cut.byline}) {
+        EXPECT_TRUE(field.isValidUtf16());
+        EXPECT_GT(field.size(), 1000);
+        EXPECT_LE(field.size(), 2000);
+    }
+
     // Millions of tags with nothing between them: the parser sees only the first of them.
     const Timed tags = timedExtract(u"<body>"_s + u"<a><br>"_s.repeated(1'500'000));
     EXPECT_LT(tags.ms, 60'000);
