@@ -95,11 +95,17 @@ TEST(ReadableExtractor, AnArticleKeepsItsBlocksInOrderAndNothingAroundIt)
     const QString plain = text.plainText();
     EXPECT_TRUE(plain.contains(u"embankment.\n\nThis is what we learned"_s));
     EXPECT_TRUE(plain.contains(u"\n\nChoosing the spot\n\nBees want"_s));
-    for (const QString &unwanted :
-         {u"ScriptWord"_s, u"HiddenWord"_s, u"CommentWord"_s, u"SidebarWord"_s, u"FooterWord"_s,
-          u"Gardens"_s, u"Skip to content"_s, u"Share"_s, u"Related"_s, u"Swarm season"_s,
-          u"Filed under"_s, u"cookies"_s, u"Your comment"_s, u"14 comments"_s, u"Search"_s,
-          u"Popular this week"_s, u"Mara Lind"_s, u"track("_s, u"font-family"_s})
+    for (const QString &unwanted : {u"ScriptWord"_s,      u"HiddenWord"_s,
+                                    u"AriaWord"_s,        u"HiddenAttributeWord"_s,
+                                    u"CommentWord"_s,     u"SidebarWord"_s,
+                                    u"FooterWord"_s,      u"Gardens"_s,
+                                    u"Skip to content"_s, u"Share"_s,
+                                    u"Related"_s,         u"Swarm season"_s,
+                                    u"Filed under"_s,     u"cookies"_s,
+                                    u"Your comment"_s,    u"14 comments"_s,
+                                    u"Search"_s,          u"Popular this week"_s,
+                                    u"Mara Lind"_s,       u"track("_s,
+                                    u"font-family"_s})
         EXPECT_FALSE(plain.contains(unwanted)) << unwanted.toStdString();
 }
 
