@@ -72,11 +72,12 @@ int headingLevel(GumboTag tag)
     }
 }
 
+// Containers that, made mostly of links, are menus, tag clouds and "more like this" boxes.
+// An ordered list of links inside an article is its references, and stays.
 bool isLinkGroup(GumboTag tag)
 {
     switch (tag) {
     case GUMBO_TAG_UL:
-    case GUMBO_TAG_OL:
     case GUMBO_TAG_DL:
     case GUMBO_TAG_DIV:
     case GUMBO_TAG_SECTION:

@@ -128,20 +128,23 @@ QString textOf(const FlatDocument &document, qint32 element)
 }
 
 // A listing (search results, an index of posts, a page of links) scores like an article:
-// many blocks with commas. Its blocks lead with links, and its headings are links.
+// many blocks with commas. Its headings are links, or most of its text is in blocks that
+// lead with a link; an article's references at its end are not most of it.
 bool readsAsArticle(const std::vector<BlockWriter::Block> &blocks)
 {
     qsizetype prose = 0;
     qsizetype headings = 0;
     qsizetype linkedHeadings = 0;
     qsizetype linkLed = 0;
+    qsizetype linkLedBytes = 0;
     for (const BlockWriter::Block &block : blocks) {
-        if (block.linkLed)
-            ++linkLed;
         if (block.kind == ReadableBlock::Kind::Heading) {
             ++headings;
             linkedHeadings += block.linkLed ? 1 : 0;
-        } else if (!block.linkLed) {
+        } else if (block.linkLed) {
+            ++linkLed;
+            linkLedBytes += qsizetype(block.text.size());
+        } else {
             prose += qsizetype(block.text.size());
         }
     }
@@ -149,7 +152,7 @@ bool readsAsArticle(const std::vector<BlockWriter::Block> &blocks)
         return false;
     if (linkedHeadings >= 3 && linkedHeadings * 2 >= headings)
         return false;
-    return !(blocks.size() >= 4 && linkLed * 2 >= qsizetype(blocks.size()));
+    return !(linkLed >= 4 && linkLedBytes >= prose);
 }
 
 QUrl baseAddress(const FlatDocument &document, const QUrl &address)

@@ -5,6 +5,8 @@
 
 #include <QStringEncoder>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -219,6 +221,17 @@ TEST(ReadableExtractor, ArticlesWithoutArticleMarkupAreFound)
     EXPECT_EQ(wrapped.blocks.size(), 4);
     EXPECT_FALSE(wrapped.plainText().contains(u"SidebarWord"_s));
 
+    // Inside an article a list of links is a menu, an ordered one its references.
+    const QString listed = u"<article>"_s + prose.repeated(3) +
+                           u"<ul><li><a href=/a>Menu one</a><li><a href=/b>Menu two</a>"
+                           u"<li><a href=/c>Menu three</a></ul><ol><li><a href=/r1>Source one"
+                           u"</a><li><a href=/r2>Source two</a><li><a href=/r3>Source three"
+                           u"</a></ol></article>"_s;
+    const ReadableText sourced = ReadableExtractor::extract(listed, pageAddress);
+    EXPECT_EQ(blockTexts(sourced).mid(3),
+              (QStringList{u"Source one"_s, u"Source two"_s, u"Source three"_s}));
+    EXPECT_EQ(sourced.links.size(), 3);
+
     // Utility classes that name "hidden" dress content as often as they hide it.
     const QString utility = u"<body><main class=\"container\">"_s + prose +
                             u"<div class=\"hidden md:block overflow-hidden\">"_s +
@@ -298,6 +311,38 @@ TEST(ReadableExtractor, LegacyCharsetPagesReadThroughTheDecoding)
     EXPECT_EQ(text.outcome, Outcome::Article);
     EXPECT_EQ(text.title, u"Дача"_s);
     EXPECT_EQ(blockTexts(text), (QStringList{u"Картофель"_s, russian, russian}));
+}
+
+TEST(ReadableExtractor, PagesAreReadOnManyThreadsAtOnce)
+{
+    // The keeping queue reads several pages at a time on the thread pool.
+    const char *const names[] = {"article.html", "longread.html",    "links.html", "search.html",
+                                 "tables.html",  "multiscript.html", "divs.html"};
+    QStringList pages;
+    QStringList alone;
+    for (const char *name : names) {
+        pages << HtmlDecoding::decodePage(readableFixture(name), "text/html", false);
+        alone << ReadableExtractor::extract(pages.back(), pageAddress).plainText();
+    }
+    std::vector<QStringList> seen(4);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < seen.size(); ++t) {
+        threads.emplace_back([&pages, &seen, t] {
+            for (int round = 0; round < 20; ++round) {
+                for (qsizetype i = 0; i < pages.size(); ++i) {
+                    const qsizetype page = (i + qsizetype(t)) % pages.size();
+                    seen[t] << ReadableExtractor::extract(pages.at(page), pageAddress).plainText();
+                }
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    for (size_t t = 0; t < seen.size(); ++t) {
+        ASSERT_EQ(seen[t].size(), pages.size() * 20);
+        for (qsizetype i = 0; i < seen[t].size(); ++i)
+            ASSERT_EQ(seen[t].at(i), alone.at((i + qsizetype(t)) % pages.size()));
+    }
 }
 
 } // namespace
