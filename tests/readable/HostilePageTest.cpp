@@ -134,8 +134,13 @@ TEST(HostilePage, BinaryServedAsHtmlGivesNoTextQuickly)
     QByteArray noise(5 * 1024 * 1024, '\0');
     random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     const QByteArray compressed = qCompress(paragraph.repeated(5000).toUtf8(), 9);
-    const QByteArray picture = "\x89PNG\r\n\x1A\n\0\0\0\rIHDR" + noise.first(100'000);
-    for (const QByteArray &bytes : {noise, compressed, picture}) {
+    const QByteArray picture =
+        QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + noise.first(100'000);
+    // UTF-16 with no byte order mark reads as text with a NUL after every letter.
+    const QByteArray wide =
+        QByteArray(reinterpret_cast<const char *>(paragraph.utf16()), paragraph.size() * 2)
+            .repeated(100);
+    for (const QByteArray &bytes : {noise, compressed, picture, wide}) {
         for (const char *contentType : {"text/html", "text/html; charset=utf-8"}) {
             QElapsedTimer clock;
             clock.start();
