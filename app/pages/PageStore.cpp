@@ -100,6 +100,7 @@ struct PageStore::Statements
     SqliteStatement deleteAnswers;
     SqliteStatement read;
     SqliteStatement search;
+    SqliteStatement snippet;
     SqliteStatement putAnswer;
     SqliteStatement trimAnswers;
     SqliteStatement answers;
@@ -134,8 +135,11 @@ std::unique_ptr<PageStore> PageStore::open(const QString &storePath, StoreFailur
     if (sqlite3_create_function_v2(db.handle(), "page_text_of", 1,
                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                                    &textOf, nullptr, nullptr, nullptr) != SQLITE_OK ||
-        !PageSchema::prepare(db, failure))
+        !PageSchema::prepare(db, failure) || !store->m_ranking.install(db.handle())) {
+        if (failure && failure->message.isEmpty())
+            store->failed(failure);
         return nullptr;
+    }
     // The schema is now exactly ours, so its one view may be used. A copy lost to a power cut
     // is fetched again, so commits need not wait for the disk (the write-ahead log keeps the
     // file whole either way).
@@ -171,11 +175,14 @@ bool PageStore::prepareStatements(StoreFailure *failure)
     s.read = m_db->prepare(
         "SELECT c.fetched_at, c.final_url, c.http_status, c.page_size, c.text_size, b.text, b.page"
         " FROM page_copies c JOIN page_bodies b ON b.doc = c.doc WHERE c.item_id = ?");
-    // The snippets are made for the rows returned only: the limit applies inside.
-    s.search = m_db->prepare("SELECT c.item_id, m.s FROM (SELECT rowid AS doc, rank AS r,"
-                             " snippet(page_text, 0, char(2), char(3), char(8230), 12) AS s"
-                             " FROM page_text WHERE page_text MATCH ? ORDER BY rank LIMIT ?) AS m"
-                             " JOIN page_copies c ON c.doc = m.doc ORDER BY m.r");
+    // Snippets are made afterwards, for the pages returned only.
+    s.search =
+        m_db->prepare("SELECT c.item_id, m.doc FROM (SELECT rowid AS doc, page_rank(page_text) AS r"
+                      " FROM page_text WHERE page_text MATCH ? ORDER BY r, doc LIMIT ?) AS m"
+                      " JOIN page_copies c ON c.doc = m.doc ORDER BY m.r, m.doc");
+    s.snippet = m_db->prepare(
+        "SELECT snippet(page_text, 0, char(2), char(3), char(8230), 12) FROM page_text"
+        " WHERE page_text MATCH ? AND rowid = ?");
     s.putAnswer =
         m_db->prepare("INSERT OR REPLACE INTO page_answers(item_id, at, answer) VALUES(?, ?, ?)");
     s.trimAnswers = m_db->prepare(
@@ -187,7 +194,7 @@ bool PageStore::prepareStatements(StoreFailure *failure)
     for (const SqliteStatement *statement :
          {&s.findDoc, &s.unindex, &s.index, &s.insertBody, &s.updateBody, &s.insertCopy,
           &s.updateCopy, &s.deleteBody, &s.deleteCopy, &s.deleteAnswers, &s.read, &s.search,
-          &s.putAnswer, &s.trimAnswers, &s.answers}) {
+          &s.snippet, &s.putAnswer, &s.trimAnswers, &s.answers}) {
         if (!statement->isValid())
             return failed(failure);
     }
@@ -236,6 +243,7 @@ bool PageStore::removeCopy(const QString &id)
         return !s.findDoc.failed();
     const qint64 doc = s.findDoc.int64(0);
     s.findDoc.reset();
+    m_ranking.forget(doc);
     // The index forgets the words it is told the row held, read through the view.
     for (SqliteStatement *statement : {&s.unindex, &s.deleteBody, &s.deleteCopy}) {
         statement->reset();
@@ -257,6 +265,7 @@ bool PageStore::writeCopy(const QString &id, const KeptCopy &copy, const Frames 
     if (!run(s.insertBody))
         return false;
     const qint64 doc = sqlite3_last_insert_rowid(m_db->handle());
+    m_ranking.forget(doc);
     SqliteStatement &c = s.insertCopy;
     c.reset();
     c.bind(1, copy.fetchedAt);
@@ -350,6 +359,7 @@ bool PageStore::remove(const QUuid &itemId, StoreFailure *failure)
 
 bool PageStore::removeAll(StoreFailure *failure)
 {
+    m_ranking.forgetAll();
     return transaction(failure, [&] {
         return m_db->exec("INSERT INTO page_text(page_text) VALUES('delete-all');"
                           " DELETE FROM page_bodies; DELETE FROM page_copies;");
@@ -393,15 +403,17 @@ std::optional<std::vector<PageMatch>> PageStore::search(const QString &userText,
     const QString query = PageQuery::fromUserText(userText);
     if (query.isEmpty())
         return matches;
+    m_ranking.refresh();
     SqliteStatement &s = m_s->search;
     s.reset();
     s.bind(1, query);
     s.bind(2, qint64(std::clamp(limit, 1, 1000)));
+    std::vector<std::pair<QUuid, qint64>> docs;
     while (s.step()) {
         const std::string_view v = s.textView(0);
         const QUuid id = QUuid::fromString(QLatin1StringView(v.data(), qsizetype(v.size())));
         if (!id.isNull())
-            matches.push_back(matchOf(id, s.textView(1)));
+            docs.emplace_back(id, s.int64(1));
     }
     if (s.failed()) {
         failed(failure);
@@ -409,6 +421,20 @@ std::optional<std::vector<PageMatch>> PageStore::search(const QString &userText,
         return std::nullopt;
     }
     s.reset();
+    SqliteStatement &snippet = m_s->snippet;
+    for (const auto &[id, doc] : docs) {
+        snippet.reset();
+        snippet.bind(1, query);
+        snippet.bind(2, doc);
+        if (snippet.step())
+            matches.push_back(matchOf(id, snippet.textView(0)));
+        else if (snippet.failed()) {
+            failed(failure);
+            snippet.reset();
+            return std::nullopt;
+        }
+    }
+    snippet.reset();
     return matches;
 }
 

@@ -2,6 +2,7 @@
 
 #include <model/StoreFailure.h>
 #include <pages/LinkHealth.h>
+#include <pages/PageRanking.h>
 
 #include <QByteArray>
 #include <QList>
@@ -99,6 +100,7 @@ private:
     std::unique_ptr<SqliteDatabase> m_db;
     struct Statements;
     std::unique_ptr<Statements> m_s;
+    PageRanking m_ranking;
 };
 
 } // namespace quillory

@@ -2,6 +2,7 @@
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 #include <pages/PageCompression.h>
+#include <pages/PageQuery.h>
 #include <pages/PageStore.h>
 
 #include <QCryptographicHash>
@@ -441,6 +442,65 @@ TEST_F(PageStoreTest, RecordsAnswersAndTellsBrokenLinks)
     ASSERT_TRUE(pages->remove(m_ids[1]));
     EXPECT_TRUE(pages->answers(m_ids[1])->empty());
     EXPECT_FALSE(pages->answers(m_ids[0])->empty());
+}
+
+// page_rank() must order pages exactly as FTS5's own bm25() does, also after pages change
+// through this connection or another one.
+TEST_F(PageStoreTest, RanksAsBm25Does)
+{
+    auto pages = openPages();
+    ASSERT_TRUE(pages);
+    QRandomGenerator random(19);
+    const auto keepSome = [&random](PageStore &store, int count) {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(store.keep(QUuid::createUuid(),
+                                   copyOf(generatedText(random, 50 + int(random.bounded(900))))));
+    };
+    const auto bm25Order = [this](const QString &userText) {
+        sqlite3 *db = nullptr;
+        sqlite3_open(path().toUtf8().constData(), &db);
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT c.item_id FROM page_text JOIN page_copies c ON c.doc ="
+                           " page_text.rowid WHERE page_text MATCH ? ORDER BY bm25(page_text),"
+                           " page_text.rowid LIMIT 40",
+                           -1, &s, nullptr);
+        const QByteArray query = PageQuery::fromUserText(userText).toUtf8();
+        sqlite3_bind_text(s, 1, query.constData(), int(query.size()), SQLITE_TRANSIENT);
+        QList<QUuid> ids;
+        while (sqlite3_step(s) == SQLITE_ROW)
+            ids.append(QUuid::fromString(
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)))));
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return ids;
+    };
+    const auto ours = [&pages](const QString &userText) {
+        QList<QUuid> ids;
+        for (const PageMatch &m : pages->search(userText, 40).value_or(std::vector<PageMatch>{}))
+            ids.append(m.itemId);
+        return ids;
+    };
+    // Words of every frequency, alone and together.
+    const QStringList queries = {u"ka"_s, u"lo mi"_s, u"ti na os"_s, u"kalo tas"_s, u"vo der un"_s};
+    const auto compare = [&] {
+        for (const QString &q : queries) {
+            const QList<QUuid> expected = bm25Order(q);
+            EXPECT_FALSE(expected.isEmpty()) << q.toStdString();
+            EXPECT_EQ(ours(q), expected) << q.toStdString();
+        }
+    };
+    keepSome(*pages, 150);
+    compare();
+    keepSome(*pages, 20);
+    ASSERT_TRUE(pages->remove(*pages->itemsWithCopies()->begin()));
+    compare();
+    {
+        auto other = openPages();
+        ASSERT_TRUE(other);
+        keepSome(*other, 30);
+    }
+    compare();
 }
 
 // A worker keeps pages through its own connection while the library saves on this thread.
