@@ -8,6 +8,7 @@
 #include <pages/PageSchema.h>
 
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -180,9 +181,13 @@ bool PageStore::prepareStatements(StoreFailure *failure)
         m_db->prepare("SELECT c.item_id, m.doc FROM (SELECT rowid AS doc, page_rank(page_text) AS r"
                       " FROM page_text WHERE page_text MATCH ? ORDER BY r, doc LIMIT ?) AS m"
                       " JOIN page_copies c ON c.doc = m.doc ORDER BY m.r, m.doc");
+    // One pass over the matches between the first and last page chosen: a statement per
+    // page would look every word up again each time. The unary plus keeps the list a filter
+    // of this pass instead of one lookup per page.
     s.snippet = m_db->prepare(
-        "SELECT snippet(page_text, 0, char(2), char(3), char(8230), 12) FROM page_text"
-        " WHERE page_text MATCH ? AND rowid = ?");
+        "SELECT rowid, snippet(page_text, 0, char(2), char(3), char(8230), 12) FROM page_text"
+        " WHERE page_text MATCH ?1 AND rowid BETWEEN ?2 AND ?3"
+        " AND +rowid IN (SELECT value FROM json_each(?4))");
     s.putAnswer =
         m_db->prepare("INSERT OR REPLACE INTO page_answers(item_id, at, answer) VALUES(?, ?, ?)");
     s.trimAnswers = m_db->prepare(
@@ -421,20 +426,38 @@ std::optional<std::vector<PageMatch>> PageStore::search(const QString &userText,
         return std::nullopt;
     }
     s.reset();
-    SqliteStatement &snippet = m_s->snippet;
+    if (docs.empty())
+        return matches;
+    QHash<qint64, QByteArray> snippets;
+    QByteArray list = "[";
+    qint64 first = docs.front().second;
+    qint64 last = first;
     for (const auto &[id, doc] : docs) {
-        snippet.reset();
-        snippet.bind(1, query);
-        snippet.bind(2, doc);
-        if (snippet.step())
-            matches.push_back(matchOf(id, snippet.textView(0)));
-        else if (snippet.failed()) {
-            failed(failure);
-            snippet.reset();
-            return std::nullopt;
-        }
+        list += QByteArray::number(doc) + ',';
+        first = std::min(first, doc);
+        last = std::max(last, doc);
     }
+    list.back() = ']';
+    SqliteStatement &snippet = m_s->snippet;
     snippet.reset();
+    snippet.bind(1, query);
+    snippet.bind(2, first);
+    snippet.bind(3, last);
+    snippet.bind(4, QString::fromLatin1(list));
+    while (snippet.step()) {
+        const std::string_view text = snippet.textView(1);
+        snippets.insert(snippet.int64(0), QByteArray(text.data(), qsizetype(text.size())));
+    }
+    const bool ok = !snippet.failed();
+    if (!ok)
+        failed(failure);
+    snippet.reset();
+    if (!ok)
+        return std::nullopt;
+    for (const auto &[id, doc] : docs) {
+        const QByteArray text = snippets.value(doc);
+        matches.push_back(matchOf(id, std::string_view(text.constData(), size_t(text.size()))));
+    }
     return matches;
 }
 
