@@ -143,9 +143,10 @@ std::unique_ptr<PageStore> PageStore::open(const QString &storePath, StoreFailur
     }
     // The schema is now exactly ours, so its one view may be used. A copy lost to a power cut
     // is fetched again, so commits need not wait for the disk (the write-ahead log keeps the
-    // file whole either way).
+    // file whole either way). A common word's position lists fill a few megabytes of pages.
     if (sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_ENABLE_VIEW, 1, nullptr) != SQLITE_OK ||
-        (!db.isReadOnly() && !db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL")) ||
+        (!db.isReadOnly() &&
+         !db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-8192")) ||
         !store->prepareStatements(failure)) {
         if (failure && failure->message.isEmpty())
             store->failed(failure);
