@@ -4,16 +4,21 @@
 
 namespace quillory {
 
-bool LinkHealth::isGone(int answer)
+namespace {
+
+bool isGone(int answer)
 {
     return answer == 404 || answer == 410 || answer == FetchAnswer::HostNotFound;
 }
 
+// A server answered for the page (a redirect's end, a login wall, a refusal to robots).
 // Server errors and timeouts say the site is unwell, not that the page has gone.
-bool LinkHealth::isAlive(int answer)
+bool isAlive(int answer)
 {
     return answer >= 100 && answer < 500 && !isGone(answer);
 }
+
+} // namespace
 
 LinkHealth LinkHealth::of(std::vector<FetchAnswer> answers)
 {

@@ -39,10 +39,6 @@ public:
     // `answers` in any order.
     static LinkHealth of(std::vector<FetchAnswer> answers);
 
-    static bool isGone(int answer);
-    // A server answered for the page (a redirect's end, a login wall, a refusal to robots).
-    static bool isAlive(int answer);
-
     State state() const { return m_state; }
     // The last answer from the page itself, when the answers kept reach back to one.
     std::optional<qint64> lastSeenAlive() const { return m_lastSeenAlive; }

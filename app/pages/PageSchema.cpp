@@ -17,7 +17,9 @@ namespace {
 // function only PageStore's connection has: the index stores no second copy of the text,
 // yet snippet() and bm25() work, and deleting from the index finds the old words there.
 // The bodies sit apart from the copies' small columns, so that listing or counting the
-// copies never walks through the pages themselves.
+// copies never walks through the pages themselves. A page's number is never used again: if
+// a damaged text could not tell the index which words to forget, they stay with a number
+// no page has, not with the next page kept.
 const std::array<const char *, PageSchema::version> steps = {
     R"sql(
 CREATE TABLE page_info(key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL) WITHOUT ROWID;
@@ -30,7 +32,8 @@ CREATE TABLE page_copies(
     page_size INTEGER NOT NULL,
     text_size INTEGER NOT NULL,
     stored_size INTEGER NOT NULL);
-CREATE TABLE page_bodies(doc INTEGER PRIMARY KEY, text BLOB NOT NULL, page BLOB NOT NULL);
+CREATE TABLE page_bodies(doc INTEGER PRIMARY KEY AUTOINCREMENT, text BLOB NOT NULL,
+    page BLOB NOT NULL);
 CREATE VIEW page_text_source AS SELECT doc, page_text_of(text) AS body FROM page_bodies;
 CREATE VIRTUAL TABLE page_text USING fts5(body, content='page_text_source', content_rowid='doc',
     tokenize='unicode61 remove_diacritics 2');

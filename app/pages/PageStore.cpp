@@ -93,9 +93,7 @@ struct PageStore::Statements
     SqliteStatement unindex;
     SqliteStatement index;
     SqliteStatement insertBody;
-    SqliteStatement updateBody;
     SqliteStatement insertCopy;
-    SqliteStatement updateCopy;
     SqliteStatement deleteBody;
     SqliteStatement deleteCopy;
     SqliteStatement deleteAnswers;
@@ -164,13 +162,9 @@ bool PageStore::prepareStatements(StoreFailure *failure)
                               " SELECT 'delete', doc, body FROM page_text_source WHERE doc = ?");
     s.index = m_db->prepare("INSERT INTO page_text(rowid, body) VALUES(?, CAST(? AS TEXT))");
     s.insertBody = m_db->prepare("INSERT INTO page_bodies(text, page) VALUES(?, ?)");
-    s.updateBody = m_db->prepare("UPDATE page_bodies SET text = ?, page = ? WHERE doc = ?");
     s.insertCopy = m_db->prepare(
         "INSERT INTO page_copies(fetched_at, final_url, http_status, page_size, text_size,"
         " stored_size, doc, item_id) VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
-    s.updateCopy = m_db->prepare(
-        "UPDATE page_copies SET fetched_at = ?, final_url = ?, http_status = ?, page_size = ?,"
-        " text_size = ?, stored_size = ? WHERE doc = ?");
     s.deleteBody = m_db->prepare("DELETE FROM page_bodies WHERE doc = ?");
     s.deleteCopy = m_db->prepare("DELETE FROM page_copies WHERE doc = ?");
     s.deleteAnswers = m_db->prepare("DELETE FROM page_answers WHERE item_id = ?");
@@ -198,9 +192,9 @@ bool PageStore::prepareStatements(StoreFailure *failure)
         " AND answer NOT IN (404, 410))");
     s.answers = m_db->prepare("SELECT at, answer FROM page_answers WHERE item_id = ? ORDER BY at");
     for (const SqliteStatement *statement :
-         {&s.findDoc, &s.unindex, &s.index, &s.insertBody, &s.updateBody, &s.insertCopy,
-          &s.updateCopy, &s.deleteBody, &s.deleteCopy, &s.deleteAnswers, &s.read, &s.search,
-          &s.snippet, &s.putAnswer, &s.trimAnswers, &s.answers}) {
+         {&s.findDoc, &s.unindex, &s.index, &s.insertBody, &s.insertCopy, &s.deleteBody,
+          &s.deleteCopy, &s.deleteAnswers, &s.read, &s.search, &s.snippet, &s.putAnswer,
+          &s.trimAnswers, &s.answers}) {
         if (!statement->isValid())
             return failed(failure);
     }

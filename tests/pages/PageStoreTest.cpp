@@ -334,6 +334,12 @@ TEST_F(PageStoreTest, DamagedCopiesFailAloneAndHostileTablesAreRefused)
         EXPECT_EQ(found(*pages, u"rivers"_s, m_ids).size(), 2);
         EXPECT_TRUE(pages->keep(m_ids[1], copyOf(u"Replaced."_s)));
         EXPECT_TRUE(pages->read(m_ids[1]));
+        // The damaged text cannot tell the index its words; they must not reach a new page.
+        EXPECT_TRUE(pages->keep(m_ids[0], copyOf(u"Fresh words."_s)));
+        EXPECT_EQ(found(*pages, u"fresh"_s, m_ids), QStringList{u"0"_s});
+        EXPECT_TRUE(found(*pages, u"damaged"_s, m_ids).isEmpty());
+        EXPECT_TRUE(pages->keep(m_ids[2], copyOf(u"Another page."_s)));
+        EXPECT_TRUE(found(*pages, u"damaged"_s, m_ids).isEmpty());
     }
     // A damaged index fails searches with an error, nothing worse.
     execOn(path(), u"PRAGMA writable_schema=ON; UPDATE page_text_data SET block = x'ffffffff'"
