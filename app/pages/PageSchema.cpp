@@ -140,12 +140,47 @@ bool checkIndexSettings(SqliteDatabase &db, StoreFailure *failure)
     return true;
 }
 
-bool upgrade(SqliteDatabase &db, int from, StoreFailure *failure)
+// The version the file holds, when everything under the page tables' names is what that
+// version makes.
+bool inspect(SqliteDatabase &db, int &found, StoreFailure *failure)
+{
+    QSet<QString> present;
+    SqliteStatement all = db.prepare(objectsSql);
+    while (all.step())
+        present.insert(objectKey(all));
+    if (!all.isValid() || all.failed())
+        return failFrom(db, failure,
+                        QStringLiteral("The library store's schema could not be read: "));
+    if (!storedVersion(db, !present.isEmpty(), found, failure))
+        return false;
+    const QSet<QString> made = madeObjects(found);
+    if (present != made) {
+        QStringList odd;
+        for (const QString &key : std::as_const(present)) {
+            if (!made.contains(key))
+                odd.append(key.section(QChar(0), 1, 1).left(100));
+        }
+        if (odd.isEmpty())
+            odd.append(QStringLiteral("missing tables"));
+        odd.sort();
+        return fail(failure, StoreFailure::Cause::Damaged, damaged(odd.join(QStringLiteral(", "))));
+    }
+    return found == 0 || checkIndexSettings(db, failure);
+}
+
+// Inside the write lock the file is looked at again: another connection may have set the
+// tables up meanwhile.
+bool upgrade(SqliteDatabase &db, StoreFailure *failure)
 {
     if (!db.exec("BEGIN IMMEDIATE"))
         return failFrom(db, failure, QStringLiteral("The kept pages could not be set up: "));
+    int found = 0;
+    if (!inspect(db, found, failure)) {
+        db.exec("ROLLBACK");
+        return false;
+    }
     bool ok = true;
-    for (int step = from; ok && step < PageSchema::version; ++step)
+    for (int step = found; ok && step < PageSchema::version; ++step)
         ok = db.exec(steps[size_t(step)]);
     if (ok) {
         SqliteStatement v =
@@ -169,30 +204,8 @@ bool PageSchema::prepare(SqliteDatabase &db, StoreFailure *failure)
     if (!isLibrary(db))
         return fail(failure, StoreFailure::Cause::Other,
                     QStringLiteral("The file is not a Quillory library store."));
-    QSet<QString> present;
-    SqliteStatement all = db.prepare(objectsSql);
-    while (all.step())
-        present.insert(objectKey(all));
-    if (!all.isValid() || all.failed())
-        return failFrom(db, failure,
-                        QStringLiteral("The library store's schema could not be read: "));
-
     int found = 0;
-    if (!storedVersion(db, !present.isEmpty(), found, failure))
-        return false;
-    const QSet<QString> made = madeObjects(found);
-    if (present != made) {
-        QStringList odd;
-        for (const QString &key : std::as_const(present)) {
-            if (!made.contains(key))
-                odd.append(key.section(QChar(0), 1, 1).left(100));
-        }
-        if (odd.isEmpty())
-            odd.append(QStringLiteral("missing tables"));
-        odd.sort();
-        return fail(failure, StoreFailure::Cause::Damaged, damaged(odd.join(QStringLiteral(", "))));
-    }
-    if (found > 0 && !checkIndexSettings(db, failure))
+    if (!inspect(db, found, failure))
         return false;
     if (found == version)
         return true;
@@ -200,7 +213,7 @@ bool PageSchema::prepare(SqliteDatabase &db, StoreFailure *failure)
         return fail(failure, StoreFailure::Cause::ReadOnly,
                     QStringLiteral("The library cannot be written to, so no copies of pages can "
                                    "be kept in it."));
-    return upgrade(db, found, failure);
+    return upgrade(db, failure);
 }
 
 } // namespace quillory

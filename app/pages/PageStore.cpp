@@ -113,6 +113,8 @@ PageStore::~PageStore() = default;
 
 std::unique_ptr<PageStore> PageStore::open(const QString &storePath, StoreFailure *failure)
 {
+    if (failure)
+        *failure = {};
     // Opening creates a missing file; the copies never make a library of their own.
     if (!QFileInfo(storePath).isFile()) {
         if (failure)

@@ -512,6 +512,18 @@ TEST_F(PageStoreTest, RanksAsBm25Does)
 // A worker keeps pages through its own connection while the library saves on this thread.
 TEST_F(PageStoreTest, KeepsOnAWorkerWhileTheLibrarySaves)
 {
+    // Connections opened at once on a library without the tables set them up once.
+    std::atomic<int> opened = 0;
+    std::vector<std::thread> openers;
+    for (int i = 0; i < 4; ++i)
+        openers.emplace_back([this, &opened] {
+            if (PageStore::open(path(), nullptr))
+                ++opened;
+        });
+    for (std::thread &t : openers)
+        t.join();
+    EXPECT_EQ(opened, 4);
+
     QString error;
     auto library = LibraryStore::open(path(), &error);
     ASSERT_TRUE(library);
