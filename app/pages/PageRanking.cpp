@@ -9,9 +9,9 @@ namespace quillory {
 
 namespace {
 
-// Beyond this rowid the lengths are looked up one by one, so that a file with huge ids
-// cannot make the table large.
-constexpr qint64 maxCachedDoc = 16 * 1024 * 1024;
+// Beyond this number (pages are numbered anew each time one is kept) the lengths are looked
+// up one by one, so that a file with huge numbers cannot make the table larger than 16 MB.
+constexpr qint64 maxCachedDoc = 4 * 1024 * 1024;
 // PageQuery makes at most 16 phrases.
 constexpr size_t maxPhrases = 64;
 
