@@ -115,6 +115,39 @@ QString objectKey(const SqliteStatement &s)
            s.text(3).simplified();
 }
 
+// The kept pages' tables, views and the unique index of their keys share this file but
+// belong to another connection, which checks them exactly before use. Here they only have
+// to be inert: SQLite runs a schema row's statement whatever its type column says, so the
+// statement itself must create a table, a virtual table or a view, never a trigger; no save
+// of this store writes to them, and views are off on its connections.
+bool isKeptPagesObject(const SqliteStatement &s)
+{
+    const QString type = s.text(0);
+    const QString name = s.text(1);
+    const QString sql = s.text(3).simplified();
+    // The full-text engine quotes the names of the tables it makes.
+    const auto creates = [&sql, &name](QLatin1StringView what) {
+        if (!sql.startsWith(what, Qt::CaseInsensitive))
+            return false;
+        const QStringView rest = QStringView(sql).mid(what.size());
+        const QString quoted = u'\'' + name + u'\'';
+        for (const QString *spelled : {&name, &quoted}) {
+            const qsizetype after = spelled->size();
+            if (rest.startsWith(*spelled) && after < rest.size() &&
+                (rest[after] == u'(' || rest[after] == u' '))
+                return true;
+        }
+        return false;
+    };
+    if (!name.startsWith(u"page_") || !s.text(2).startsWith(u"page_"))
+        return s.isNull(3) && type == QLatin1String("index") &&
+               name.startsWith(u"sqlite_autoindex_page_") && s.text(2).startsWith(u"page_");
+    if (type == QLatin1String("table"))
+        return creates(QLatin1StringView("CREATE TABLE ")) ||
+               creates(QLatin1StringView("CREATE VIRTUAL TABLE "));
+    return type == QLatin1String("view") && creates(QLatin1StringView("CREATE VIEW "));
+}
+
 int blobKind(ItemBlob blob)
 {
     return blob == ItemBlob::Thumbnail ? 0 : 1;
@@ -294,7 +327,7 @@ bool StoreFile::checkObjects(QString *error)
         const bool sqliteOwn =
             type == QLatin1String("table") &&
             (name == QLatin1String("sqlite_sequence") || name.startsWith(u"sqlite_stat"));
-        if (made.contains(objectKey(all)) || sqliteOwn)
+        if (made.contains(objectKey(all)) || sqliteOwn || isKeptPagesObject(all))
             continue;
         if (error)
             *error = QStringLiteral("The library store holds the %1 \"%2\", which Quillory does "
