@@ -12,8 +12,6 @@ namespace {
 
 using Node = FlatDocument::Node;
 
-constexpr quint8 unread = FlatDocument::Hidden | FlatDocument::Chrome | FlatDocument::Unlikely;
-
 double tagScore(GumboTag tag)
 {
     switch (tag) {
@@ -79,16 +77,7 @@ std::vector<qint32> ContentScorer::choose(const FlatDocument &document)
         return {};
     std::vector<double> score(nodes.size(), 0.0);
     std::vector<bool> scored(nodes.size(), false);
-    for (qint32 i = body; i < nodes[size_t(body)].end;) {
-        const Node &node = nodes[size_t(i)];
-        if (node.isText()) {
-            ++i;
-            continue;
-        }
-        if ((node.flags & unread) != 0) {
-            i = node.end;
-            continue;
-        }
+    document.findReadElement([&](qint32, const Node &node) {
         if (isParagraph(node) && node.textBytes >= 25) {
             const double points = 1 + node.commas + std::min(node.textBytes / 100, 3);
             qint32 up = node.parent;
@@ -101,8 +90,8 @@ std::vector<qint32> ContentScorer::choose(const FlatDocument &document)
                 score[size_t(up)] += points / (level == 0 ? 1 : level == 1 ? 2 : 6);
             }
         }
-        ++i;
-    }
+        return false;
+    });
     qint32 top = -1;
     for (size_t i = 0; i < nodes.size(); ++i) {
         if (!scored[i])
@@ -132,7 +121,7 @@ std::vector<qint32> ContentScorer::choose(const FlatDocument &document)
     std::vector<bool> kept;
     for (qint32 c = parent + 1; c < nodes[size_t(parent)].end; c = nodes[size_t(c)].end) {
         const Node &sibling = nodes[size_t(c)];
-        if (sibling.isText() || (sibling.flags & unread) != 0)
+        if (sibling.isText() || (sibling.flags & FlatDocument::unread) != 0)
             continue;
         bool keep = c == top;
         if (!keep && scored[size_t(c)]) {

@@ -25,6 +25,8 @@ public:
         HasBlockChild = 8, // a child element starts a block of its own
     };
     static constexpr quint16 textTag = 0xFFFF;
+    // What a reader never reads: hidden elements and page furniture.
+    static constexpr quint8 unread = Hidden | Chrome | Unlikely;
 
     struct Node
     {
@@ -58,6 +60,24 @@ public:
     const std::vector<Node> &nodes() const { return m_nodes; }
     // The <body>, or the root when the tree has none; -1 for an empty tree.
     qint32 body() const { return m_body; }
+    // The first element of the body, in document order, for which `found(index, node)`
+    // holds, or -1; text nodes and the subtrees of unread elements are passed over.
+    template <typename Found> qint32 findReadElement(Found found) const
+    {
+        for (qint32 i = m_body; i >= 0 && i < m_nodes[size_t(m_body)].end;) {
+            const Node &node = m_nodes[size_t(i)];
+            if (node.isText()) {
+                ++i;
+            } else if ((node.flags & unread) != 0) {
+                i = node.end;
+            } else if (found(i, node)) {
+                return i;
+            } else {
+                ++i;
+            }
+        }
+        return -1;
+    }
     // An attribute's value as written after character references; empty when absent.
     std::string_view attribute(qint32 node, const char *name) const;
     bool hasAttribute(qint32 node, const char *name) const;

@@ -19,7 +19,6 @@ using Node = FlatDocument::Node;
 
 // UTF-16 units kept of a title or byline.
 constexpr qsizetype titleLimit = 2000;
-constexpr quint8 unread = FlatDocument::Hidden | FlatDocument::Chrome | FlatDocument::Unlikely;
 
 // Text a decoder made of bytes that were not text: controls no page writes, and the
 // replacement character for bytes invalid in the chosen encoding. Browsers render such a
@@ -91,27 +90,14 @@ bool namesAuthor(std::string_view value)
 // The first short visible element that says it names the author.
 qint32 findByline(const FlatDocument &document)
 {
-    const std::vector<Node> &nodes = document.nodes();
     const qint32 body = document.body();
-    for (qint32 i = body; i >= 0 && i < nodes[size_t(body)].end;) {
-        const Node &node = nodes[size_t(i)];
-        if (node.isText()) {
-            ++i;
-            continue;
-        }
-        if ((node.flags & unread) != 0) {
-            i = node.end;
-            continue;
-        }
-        if (node.textBytes > 0 && node.textBytes < 100 && i != body &&
-            (namesAuthor(document.attribute(i, "class")) ||
-             namesAuthor(document.attribute(i, "id")) ||
-             namesAuthor(document.attribute(i, "rel")) ||
-             namesAuthor(document.attribute(i, "itemprop"))))
-            return i;
-        ++i;
-    }
-    return -1;
+    return document.findReadElement([&document, body](qint32 i, const Node &node) {
+        return node.textBytes > 0 && node.textBytes < 100 && i != body &&
+               (namesAuthor(document.attribute(i, "class")) ||
+                namesAuthor(document.attribute(i, "id")) ||
+                namesAuthor(document.attribute(i, "rel")) ||
+                namesAuthor(document.attribute(i, "itemprop")));
+    });
 }
 
 QString textOf(const FlatDocument &document, qint32 element)
@@ -186,21 +172,8 @@ void fill(ReadableText &result, const BlockWriter &writer, const QUrl &base)
 // The page's first visible <h1>, the usual title of its article.
 qint32 firstH1(const FlatDocument &document)
 {
-    const std::vector<Node> &nodes = document.nodes();
-    const qint32 body = document.body();
-    for (qint32 i = body; i >= 0 && i < nodes[size_t(body)].end;) {
-        const Node &node = nodes[size_t(i)];
-        if (node.isText()) {
-            ++i;
-        } else if ((node.flags & unread) != 0) {
-            i = node.end;
-        } else if (node.tag == GUMBO_TAG_H1 && node.textBytes > 0) {
-            return i;
-        } else {
-            ++i;
-        }
-    }
-    return -1;
+    return document.findReadElement(
+        [](qint32, const Node &node) { return node.tag == GUMBO_TAG_H1 && node.textBytes > 0; });
 }
 
 // The page's own title, or its heading when the title only adds the site's name to it (or
