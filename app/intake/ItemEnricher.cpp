@@ -2,8 +2,10 @@
 
 #include <intake/ItemImages.h>
 #include <metadata/MetadataService.h>
+#include <pages/KeptPages.h>
 
 #include <model/BoundedText.h>
+#include <model/Clock.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 
@@ -43,6 +45,12 @@ void ItemEnricher::done(const QUuid &itemId)
     startWaiting();
 }
 
+void ItemEnricher::setKeptPages(KeptPages *pages, bool keepCopies)
+{
+    m_pages = pages;
+    m_keepCopies = pages != nullptr && keepCopies;
+}
+
 void ItemEnricher::start(const Request &request)
 {
     const QUuid itemId = request.itemId;
@@ -54,32 +62,50 @@ void ItemEnricher::start(const Request &request)
         return;
     }
     const bool keepTitle = request.title == Title::Keep;
-    m_metadata.fetchMetadata(
-        url, this, [this, itemId, url, keepTitle](const MetadataOutcome &outcome) {
-            if (outcome.error) {
-                const QByteArray line =
-                    "Failed to fetch metadata: " + outcome.error->description().toUtf8() + '\n';
-                std::fputs(line.constData(), stdout);
-                std::fflush(stdout);
-                done(itemId);
-                return;
-            }
-            Item *item = m_store.item(itemId);
-            if (item == nullptr) {
-                done(itemId);
-                return;
-            }
-            const FetchedMetadata &fetched = outcome.metadata;
-            // A blank page title would leave the item with no name at all.
-            if (!keepTitle && fetched.title && !fetched.title->isEmpty())
-                item->setTitle(*bounded(fetched.title, titleLimit));
-            ItemMetadata metadata;
-            metadata.author = bounded(fetched.author, authorLimit);
-            metadata.publishDate = fetched.publishDate;
-            metadata.description = bounded(fetched.description, descriptionLimit);
-            item->setMetadata(metadata);
-            fetchPreviewImage(itemId, url);
-        });
+    m_metadata.fetchPage(url, this, [this, itemId, keepTitle](const PageOutcome &outcome) {
+        Item *item = m_store.item(itemId);
+        if (item != nullptr)
+            notePage(itemId, outcome.served, !outcome.metadata.error);
+        if (outcome.metadata.error) {
+            const QByteArray line =
+                "Failed to fetch metadata: " + outcome.metadata.error->description().toUtf8() +
+                '\n';
+            std::fputs(line.constData(), stdout);
+            std::fflush(stdout);
+            done(itemId);
+            return;
+        }
+        if (item == nullptr) {
+            done(itemId);
+            return;
+        }
+        const FetchedMetadata &fetched = outcome.metadata.metadata;
+        // A blank page title would leave the item with no name at all.
+        if (!keepTitle && fetched.title && !fetched.title->isEmpty())
+            item->setTitle(*bounded(fetched.title, titleLimit));
+        ItemMetadata metadata;
+        metadata.author = bounded(fetched.author, authorLimit);
+        metadata.publishDate = fetched.publishDate;
+        metadata.description = bounded(fetched.description, descriptionLimit);
+        item->setMetadata(metadata);
+        fetchPreviewImage(itemId, fetched.imageURL, int(outcome.imageReach));
+    });
+}
+
+void ItemEnricher::notePage(const QUuid &itemId, const ServedPage &served, bool read)
+{
+    if (m_pages == nullptr)
+        return;
+    int answer = FetchAnswer::NoAnswer;
+    if (served.hostNotFound)
+        answer = FetchAnswer::HostNotFound;
+    else if (served.httpStatus >= 100 && served.httpStatus <= 599)
+        answer = served.httpStatus;
+    m_pages->recordAnswer(itemId, answer);
+    if (!m_keepCopies || !read || served.body.isEmpty())
+        return;
+    m_pages->keep(itemId, {Clock::nowMSecs(), served.finalUrl.toString(), served.httpStatus,
+                           served.body, served.contentType, served.truncated});
 }
 
 std::optional<QString> ItemEnricher::bounded(const std::optional<QString> &text, qsizetype limit)
@@ -89,20 +115,27 @@ std::optional<QString> ItemEnricher::bounded(const std::optional<QString> &text,
     return BoundedText::of(*text, limit);
 }
 
-void ItemEnricher::fetchPreviewImage(const QUuid &itemId, const QUrl &url)
+void ItemEnricher::fetchPreviewImage(const QUuid &itemId, const std::optional<QString> &imageUrl,
+                                     int imageReach)
 {
-    m_metadata.fetchPreviewImage(url, this, [this, itemId](const ImageOutcome &outcome) {
-        if (outcome.error || !outcome.bytes || m_store.item(itemId) == nullptr) {
-            done(itemId);
-            return;
-        }
-        ItemImages::prepareInBackground(*outcome.bytes, ItemImages::Forms::ThumbnailOnly, this,
-                                        [this, itemId](const ItemImages::Prepared &prepared) {
-                                            if (Item *item = m_store.item(itemId))
-                                                ItemImages::apply(*item, prepared);
-                                            done(itemId);
-                                        });
-    });
+    const QUrl image = imageUrl ? QUrl(*imageUrl, QUrl::TolerantMode) : QUrl();
+    if (image.isEmpty() || !image.isValid()) {
+        done(itemId);
+        return;
+    }
+    m_metadata.fetchImage(
+        image, AddressReach(imageReach), this, [this, itemId](const ImageOutcome &outcome) {
+            if (outcome.error || !outcome.bytes || m_store.item(itemId) == nullptr) {
+                done(itemId);
+                return;
+            }
+            ItemImages::prepareInBackground(*outcome.bytes, ItemImages::Forms::ThumbnailOnly, this,
+                                            [this, itemId](const ItemImages::Prepared &p) {
+                                                if (Item *item = m_store.item(itemId))
+                                                    ItemImages::apply(*item, p);
+                                                done(itemId);
+                                            });
+        });
 }
 
 } // namespace quillory

@@ -9,12 +9,15 @@
 
 namespace quillory {
 
+class KeptPages;
 class LibraryStore;
 class MetadataService;
+struct ServedPage;
 
 // Fills a newly added web item with what its page says about itself: the page's title,
-// author, date and description, then a thumbnail of its preview image. The item is looked
-// up again after every wait, so one deleted meanwhile is left alone.
+// author, date and description, then a thumbnail of its preview image. With kept pages, the
+// same fetch also keeps a copy of the page and notes whether the link still answers. The
+// item is looked up again after every wait, so one deleted meanwhile is left alone.
 class ItemEnricher final : public QObject
 {
     Q_OBJECT
@@ -34,6 +37,9 @@ public:
     // reported as finished. Enrichments already under way run to their end.
     void cancelWaiting(const QSet<QUuid> &itemIds);
     qsizetype waitingCount() const { return m_waiting.size(); }
+    // Where fetches' answers go and, while `keepCopies` holds, the pages fetched; null for
+    // neither. The pages must outlive the enrichments under way or be unset first.
+    void setKeptPages(KeptPages *pages, bool keepCopies);
     static constexpr int maxInFlight = 4;
 
     // The most of a page's own words kept in a record: a hostile page's megabyte title
@@ -57,12 +63,16 @@ private:
     };
     void start(const Request &request);
     void done(const QUuid &itemId);
-    void fetchPreviewImage(const QUuid &itemId, const QUrl &url);
+    void fetchPreviewImage(const QUuid &itemId, const std::optional<QString> &imageUrl,
+                           int imageReach);
+    void notePage(const QUuid &itemId, const ServedPage &served, bool read);
 
     LibraryStore &m_store;
     MetadataService &m_metadata;
     QQueue<Request> m_waiting;
     int m_inFlight = 0;
+    KeptPages *m_pages = nullptr;
+    bool m_keepCopies = false;
 };
 
 } // namespace quillory

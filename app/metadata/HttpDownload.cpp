@@ -114,9 +114,11 @@ void HttpDownload::onResolved(const QHostInfo &info)
     if (m_finished)
         return;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-        fail(Status::Transport, info.error() == QHostInfo::HostNotFound
-                                    ? QStringLiteral("Host %1 not found").arg(m_currentUrl.host())
-                                    : info.errorString());
+        const bool notFound = info.error() == QHostInfo::HostNotFound;
+        fail(Status::Transport,
+             notFound ? QStringLiteral("Host %1 not found").arg(m_currentUrl.host())
+                      : info.errorString(),
+             notFound);
         return;
     }
     m_addresses = info.addresses();
@@ -262,11 +264,14 @@ void HttpDownload::onFinished()
         succeed(Status::Complete);
 }
 
-void HttpDownload::fail(Status status, QString errorText)
+void HttpDownload::fail(Status status, QString errorText, bool hostNotFound)
 {
     Result result;
     result.status = status;
     result.errorText = std::move(errorText);
+    result.finalUrl = m_currentUrl;
+    result.httpStatus = m_reply ? statusOf(*m_reply) : 0;
+    result.hostNotFound = hostNotFound;
     finish(std::move(result));
 }
 
@@ -277,6 +282,8 @@ void HttpDownload::succeed(Status status)
     result.body = std::move(m_body);
     result.contentType = m_contentType;
     result.onward = reachOnward();
+    result.finalUrl = m_currentUrl;
+    result.httpStatus = m_reply ? statusOf(*m_reply) : 0;
     finish(std::move(result));
 }
 

@@ -59,6 +59,10 @@ public:
         QByteArray contentType; // Complete and Truncated only
         // What a download of an address the body names may reach.
         Reach onward = Reach::Anywhere;
+        // Where the last hop went, and the HTTP status it answered (0 when none came).
+        QUrl finalUrl;
+        int httpStatus = 0;
+        bool hostNotFound = false; // Transport only: the last hop's name does not resolve
     };
     using Done = std::function<void(const Result &)>;
 
@@ -88,7 +92,7 @@ private:
     void onFinished();
     // Moves what has arrived into the body; true when that ended the download.
     bool takeBody();
-    void fail(Status status, QString errorText = {});
+    void fail(Status status, QString errorText = {}, bool hostNotFound = false);
     void succeed(Status status); // Complete or Truncated, with the body taken so far
     void finish(Result result);
     void release();

@@ -97,8 +97,16 @@ void MetadataService::fetchMetadata(const QUrl &url, const QObject *context,
 {
     auto *call = new MetadataCall(*this, context);
     resolveMetadata(call, url,
-                    [deliver = call->deliverer(std::move(done))](const MetadataOutcome &page,
-                                                                 Reach) { deliver(page); });
+                    [deliver = call->deliverer(std::move(done))](const PageOutcome &page) {
+                        deliver(page.metadata);
+                    });
+}
+
+void MetadataService::fetchPage(const QUrl &url, const QObject *context,
+                                std::function<void(const PageOutcome &)> done)
+{
+    auto *call = new MetadataCall(*this, context);
+    resolveMetadata(call, url, call->deliverer(std::move(done)));
 }
 
 void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *context,
@@ -106,26 +114,32 @@ void MetadataService::fetchPreviewImage(const QUrl &pageUrl, const QObject *cont
 {
     auto *call = new MetadataCall(*this, context);
     ImageStep deliver = call->deliverer(std::move(done));
-    resolveMetadata(
-        call, pageUrl, [this, call, deliver](const MetadataOutcome &page, Reach imageReach) {
-            if (page.error) {
-                deliver({std::nullopt, page.error});
-                return;
-            }
-            const QUrl image =
-                page.metadata.imageURL ? QUrl(*page.metadata.imageURL, QUrl::TolerantMode) : QUrl();
-            if (image.isEmpty() || !image.isValid()) {
-                deliver({});
-                return;
-            }
-            downloadImage(call, image, imageReach, deliver);
-        });
+    resolveMetadata(call, pageUrl, [this, call, deliver](const PageOutcome &page) {
+        if (page.metadata.error) {
+            deliver({std::nullopt, page.metadata.error});
+            return;
+        }
+        const std::optional<QString> &named = page.metadata.metadata.imageURL;
+        const QUrl image = named ? QUrl(*named, QUrl::TolerantMode) : QUrl();
+        if (image.isEmpty() || !image.isValid()) {
+            deliver({});
+            return;
+        }
+        downloadImage(call, image, page.imageReach, deliver);
+    });
+}
+
+void MetadataService::fetchImage(const QUrl &imageUrl, AddressReach reach, const QObject *context,
+                                 std::function<void(const ImageOutcome &)> done)
+{
+    auto *call = new MetadataCall(*this, context);
+    downloadImage(call, imageUrl, reach, call->deliverer(std::move(done)));
 }
 
 void MetadataService::resolveMetadata(MetadataCall *call, const QUrl &url, PageStep then)
 {
     if (!HttpDownload::isFetchable(url)) {
-        then({{}, MetadataError(MetadataError::Kind::FetchFailed)}, Reach::PublicOnly);
+        then({{{}, MetadataError(MetadataError::Kind::FetchFailed)}, {}, Reach::PublicOnly});
         return;
     }
     downloadPage(call, url, std::move(then));
@@ -139,24 +153,32 @@ void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, PageStep
                                           Reach::Anywhere};
     const auto done = [call, url, then](const HttpDownload::Result &result) {
         using Status = HttpDownload::Status;
+        ServedPage served{result.finalUrl, result.httpStatus, result.hostNotFound, {}, {}, false};
+        const auto failed = [&](MetadataError error) {
+            then({{{}, std::move(error)}, served, Reach::PublicOnly});
+        };
         switch (result.status) {
         case Status::Complete:
         case Status::Truncated:
+            served.body = result.body;
+            served.contentType = result.contentType;
+            served.truncated = result.status == Status::Truncated;
             // Relative addresses resolve against the address asked for, not the one
             // redirects ended at.
-            call->parse(result, url, [then, onward = result.onward](const MetadataOutcome &o) {
-                then(o, onward);
-            });
+            call->parse(result, url,
+                        [then, served, onward = result.onward](const MetadataOutcome &o) {
+                            then({o, served, onward});
+                        });
             return;
         case Status::Transport:
-            then({{}, MetadataError::transport(result.errorText)}, Reach::PublicOnly);
+            failed(MetadataError::transport(result.errorText));
             return;
         case Status::BadStatus:
         case Status::Refused:
         case Status::TooLarge:
             break;
         }
-        then({{}, MetadataError(MetadataError::Kind::FetchFailed)}, Reach::PublicOnly);
+        failed(MetadataError(MetadataError::Kind::FetchFailed));
     };
     (new HttpDownload(*m_network, request(url), settings, done, call))->start();
 }

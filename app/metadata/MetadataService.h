@@ -23,6 +23,25 @@ struct MetadataOutcome
     std::optional<MetadataError> error;
 };
 
+// A page as its server answered the fetch of it.
+struct ServedPage
+{
+    QUrl finalUrl;      // after redirects
+    int httpStatus = 0; // of the last hop; 0 when none answered
+    bool hostNotFound = false;
+    QByteArray body; // a page that was read, cut at the page limit
+    QByteArray contentType;
+    bool truncated = false;
+};
+
+// A page's metadata, the page itself, and what a download its metadata names may reach.
+struct PageOutcome
+{
+    MetadataOutcome metadata;
+    ServedPage served;
+    AddressReach imageReach = AddressReach::PublicOnly;
+};
+
 // Neither bytes nor an error means the page names no usable preview image.
 struct ImageOutcome
 {
@@ -67,10 +86,18 @@ public:
     void fetchPreviewImage(const QUrl &pageUrl, const QObject *context,
                            std::function<void(const ImageOutcome &)> done);
 
+    // As fetchMetadata(), with the page as served, so that one fetch can also keep it and
+    // tell whether the link still answers.
+    void fetchPage(const QUrl &url, const QObject *context,
+                   std::function<void(const PageOutcome &)> done);
+    // A picture a fetched page names, held to the reach that page's fetch gave it, in the
+    // formats fetchPreviewImage() accepts.
+    void fetchImage(const QUrl &imageUrl, AddressReach reach, const QObject *context,
+                    std::function<void(const ImageOutcome &)> done);
+
 private:
     using Reach = AddressReach;
-    // A page's metadata, and what its preview image's download may reach.
-    using PageStep = std::function<void(const MetadataOutcome &, Reach)>;
+    using PageStep = std::function<void(const PageOutcome &)>;
     using ImageStep = std::function<void(const ImageOutcome &)>;
 
     void resolveMetadata(MetadataCall *call, const QUrl &url, PageStep then);

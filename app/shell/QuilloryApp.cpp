@@ -9,6 +9,8 @@
 #include <intake/PendingItemsService.h>
 #include <metadata/MetadataService.h>
 #include <model/LibraryStore.h>
+#include <model/Record.h>
+#include <pages/KeptPages.h>
 #include <platform/FileRevealer.h>
 #include <platform/NewItemsListener.h>
 #include <search/SearchService.h>
@@ -33,7 +35,7 @@ namespace quillory {
 
 QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &security)
     : m_state(std::make_unique<AppState>()), m_store(std::move(store)),
-      m_revealer(FileRevealer::create()),
+      m_revealer(FileRevealer::create()), m_pages(std::make_unique<KeptPages>(m_store->filePath())),
       m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
       m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
       m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state)),
@@ -42,6 +44,7 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &s
       m_security(security)
 {
     m_state->followStore(*m_store);
+    followKeptPages();
     m_intake->followNotifications(AppNotifier::shared());
     connect(m_state.get(), &AppState::showErrorAlertChanged, this,
             &QuilloryApp::announceErrorWhileClosed);
@@ -83,6 +86,31 @@ void QuilloryApp::start()
     QTimer::singleShot(200, this, &QuilloryApp::bringMainWindowToFront);
     QTimer::singleShot(600, this, &QuilloryApp::bringMainWindowToFront);
     QTimer::singleShot(300, this, &QuilloryApp::runLateStartup);
+}
+
+void QuilloryApp::followKeptPages()
+{
+    Preferences &preferences = m_state->preferences();
+    const auto apply = [this, &preferences] {
+        m_enricher->setKeptPages(m_pages.get(), preferences.keepPageCopies());
+    };
+    apply();
+    connect(&preferences, &Preferences::changed, this, apply);
+    // A copy belongs to its item: it leaves with it.
+    connect(m_store.get(), &LibraryStore::recordsAboutToBeRemoved, this,
+            [this](RecordKind kind, const QList<Record *> &records) {
+                if (kind != RecordKind::Item)
+                    return;
+                QList<QUuid> ids;
+                ids.reserve(records.size());
+                for (const Record *record : records)
+                    ids.append(record->id());
+                m_pages->remove(ids);
+            });
+    connect(m_pages.get(), &KeptPages::unavailable, this, [](const QString &reason) {
+        const QByteArray line = "Kept pages are not available: " + reason.toUtf8() + '\n';
+        std::fputs(line.constData(), stderr);
+    });
 }
 
 void QuilloryApp::updateQuitBehaviour()

@@ -17,6 +17,7 @@ class AppState;
 class FileRevealer;
 class BookmarkFlow;
 class ItemEnricher;
+class KeptPages;
 class ItemIntake;
 class LibraryStore;
 class NewItemsListener;
@@ -76,6 +77,7 @@ private:
     void updateLock();
     void runLateStartup();
     void updateQuitBehaviour();
+    void followKeptPages();
     void announceErrorWhileClosed();
     enum class Answer { TryAgain, QuitAnyway, Stay };
     bool decideQuit();
@@ -84,6 +86,8 @@ private:
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<LibraryStore> m_store;
     std::unique_ptr<FileRevealer> m_revealer;
+    // Before the enricher, which hands it pages until it is destroyed.
+    std::unique_ptr<KeptPages> m_pages;
     // Adding outlives the window: the tray adds with the window closed, and pictures and
     // page details still arrive after it closed.
     std::unique_ptr<ItemEnricher> m_enricher;

@@ -46,6 +46,16 @@ void Preferences::setConfirmBeforeDelete(bool on)
     store(confirmDeleteKey, on);
 }
 
+bool Preferences::keepPageCopies() const
+{
+    return m_settings->value(keepPageCopiesKey, true).toBool();
+}
+
+void Preferences::setKeepPageCopies(bool on)
+{
+    store(keepPageCopiesKey, on);
+}
+
 void Preferences::store(const QString &key, const QVariant &value)
 {
     // Read back from the file a Boolean is text, so compare as text.

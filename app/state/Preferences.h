@@ -19,6 +19,7 @@ public:
     static inline const QString viewModeKey = QStringLiteral("preferredViewMode");
     static inline const QString showCountsKey = QStringLiteral("showItemCounts");
     static inline const QString confirmDeleteKey = QStringLiteral("confirmBeforeDelete");
+    static inline const QString keepPageCopiesKey = QStringLiteral("keepPageCopies");
 
     // Without `settings`, the user's own store.
     explicit Preferences(std::unique_ptr<QSettings> settings = {}, QObject *parent = nullptr);
@@ -31,6 +32,10 @@ public:
     void setShowItemCounts(bool on);
     bool confirmBeforeDelete() const;
     void setConfirmBeforeDelete(bool on);
+    // Whether a web page fetched for an item is kept, with its readable text; on unless
+    // turned off.
+    bool keepPageCopies() const;
+    void setKeepPageCopies(bool on);
 
 signals:
     void changed();
