@@ -126,6 +126,7 @@ void QuilloryApp::showMainWindow()
         m_window =
             new MainWindow(*m_state, *m_store, SearchService::shared(), *m_revealer, *m_intake);
         m_window->setAttribute(Qt::WA_DeleteOnClose);
+        m_window->setKeptPages(m_pages.get());
         new AppCommands(
             *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); }, m_bookmarks.get());
         // Closing the window quits where there is no tray, so it must not lose changes. The
@@ -181,6 +182,7 @@ void QuilloryApp::showSettings()
         m_settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_settingsWindow->setWindowFlag(Qt::Window);
         m_settingsWindow->setSheetHook(m_sheets.hook());
+        m_settingsWindow->setKeptPages(m_pages.get());
     }
     m_settingsWindow->show();
     m_settingsWindow->raise();

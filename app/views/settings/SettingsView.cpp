@@ -375,6 +375,11 @@ void SettingsView::updateEncryptionStatus()
         m_encryptionRow->setTrailingText(QStringLiteral("Off"));
 }
 
+void SettingsView::setKeptPages(KeptPages *pages)
+{
+    m_keptPages = pages;
+}
+
 void SettingsView::updatePreferences()
 {
     const Preferences &preferences = m_state.preferences();

@@ -21,6 +21,7 @@ class FileRevealer;
 class BookmarkFlow;
 class FormGroup;
 class ImportFlow;
+class KeptPages;
 class LibraryStore;
 class RowButton;
 class SecurityService;
@@ -63,6 +64,9 @@ public:
 
     // Tests answer the sheets and questions instead of a person.
     void setSheetHook(SheetRunner::Hook hook);
+    // The kept copies of pages the settings size and remove; null when the library keeps
+    // none. They must outlive the window.
+    void setKeptPages(KeptPages *pages);
 
 private:
     QWidget *buildForm();
@@ -85,6 +89,7 @@ private:
     FileRevealer &m_revealer;
     ImportFlow *m_import;
     QPointer<BookmarkFlow> m_bookmarks;
+    KeptPages *m_keptPages = nullptr;
     SheetRunner m_sheets;
 
     QStackedWidget *m_pages = nullptr;

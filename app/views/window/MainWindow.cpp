@@ -205,6 +205,11 @@ void MainWindow::followIntake()
     connect(m_content, &ContentColumn::dropped, &m_intake, &ItemIntake::handleDrop);
 }
 
+void MainWindow::setKeptPages(KeptPages *pages)
+{
+    m_keptPages = pages;
+}
+
 void MainWindow::openAddURLSheet()
 {
     AddURLSheet sheet([this](const QUrl &url) { m_intake.createItem(url); }, this);

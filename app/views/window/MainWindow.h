@@ -27,6 +27,7 @@ class FileRevealer;
 class Item;
 class ItemActions;
 class ItemIntake;
+class KeptPages;
 class LibraryStore;
 class LiveList;
 class SearchService;
@@ -83,6 +84,10 @@ public:
     void setSheetHook(SheetRunner::Hook hook) { m_sheets.setHook(std::move(hook)); }
     // How every part of the window opens an item's link (tests replace its opener).
     LinkOpener &links() { return m_links; }
+    // The kept copies of pages, read and searched from the window; null when the library
+    // keeps none. They must outlive the window.
+    void setKeptPages(KeptPages *pages);
+    KeptPages *keptPages() const { return m_keptPages; }
     // Asked before the window closes; false keeps it open (closing may quit Quillory).
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
     // Shows `screen` (the unlock screen) instead of the library, with every menu command but
@@ -151,6 +156,7 @@ private:
     DuplicateNotice *m_duplicateNotice = nullptr;
     QStackedWidget *m_pages = nullptr;
     QPointer<QWidget> m_lockScreen;
+    KeptPages *m_keptPages = nullptr;
     QList<QPointer<QAction>> m_lockedActions;
 };
 
