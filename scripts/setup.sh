@@ -12,7 +12,7 @@ set -euo pipefail
 # themselves).
 QUILLORY_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format tzdata
-  qt6-base-dev libsqlite3-dev libssl-dev libsecret-1-dev libsimdjson-dev libgumbo-dev libzstd-dev
+  qt6-base-dev libsqlite3-dev libssl-dev libsecret-1-dev libsimdjson-dev libgumbo-dev libzstd-dev zlib1g-dev
   qt6-qpa-plugins qt6-wayland libqt6svg6 qt6-image-formats-plugins breeze-icon-theme fonts-dejavu-core
   ca-certificates xdg-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QUrl>
+#include <cstdio>
 
 namespace quillory {
 
@@ -42,18 +43,40 @@ void KeptPages::ask(PageWorker &worker, const QObject *context,
                  done = std::move(done)](PageStore *store) mutable {
         Result result = work(store);
         const QString reason = store ? QString() : worker.failure().message;
-        // Posted to this object, which outlives its workers; the context is checked on the
-        // interface thread, where it is destroyed.
-        QMetaObject::invokeMethod(
-            this,
+        // The context is checked on the interface thread, where it is destroyed.
+        deliverLater(
             [this, receiver, reason, result = std::move(result), done = std::move(done)]() mutable {
                 if (!reason.isEmpty())
                     reportUnavailable(reason);
                 if (receiver && done)
                     done(std::move(result));
-            },
-            Qt::QueuedConnection);
+            });
     });
+}
+
+void KeptPages::deliverLater(std::function<void()> answer)
+{
+    bool first = false;
+    {
+        const std::lock_guard lock(m_answersMutex);
+        first = m_answers.empty();
+        m_answers.push_back(std::move(answer));
+    }
+    // Posted to this object, which outlives its workers; one wake-up serves every answer
+    // that arrives before it is handled.
+    if (first)
+        QMetaObject::invokeMethod(this, &KeptPages::deliver, Qt::QueuedConnection);
+}
+
+void KeptPages::deliver()
+{
+    std::vector<std::function<void()>> answers;
+    {
+        const std::lock_guard lock(m_answersMutex);
+        answers.swap(m_answers);
+    }
+    for (std::function<void()> &answer : answers)
+        answer();
 }
 
 void KeptPages::reportUnavailable(const QString &reason)
@@ -65,20 +88,28 @@ void KeptPages::reportUnavailable(const QString &reason)
 
 void KeptPages::keep(const QUuid &itemId, ServedCopy served)
 {
-    ask<bool>(
+    // What went wrong, or nothing.
+    ask<std::optional<QString>>(
         *m_writer, this,
-        [itemId, served = std::move(served)](PageStore *store) {
+        [itemId, served = std::move(served)](PageStore *store) -> std::optional<QString> {
             if (store == nullptr)
-                return false;
+                return QString();
             const ReadableText readable =
                 readableOf(served.page, served.contentType, served.truncated, served.finalUrl);
-            KeptCopy copy{served.fetchedAt, served.finalUrl, served.httpStatus, served.page,
-                          readable.plainText()};
-            return store->keep(itemId, copy);
+            const KeptCopy copy{served.fetchedAt, served.finalUrl, served.httpStatus, served.page,
+                                readable.plainText()};
+            StoreFailure failure;
+            if (!store->keep(itemId, copy, &failure))
+                return failure.message;
+            return std::nullopt;
         },
-        [this, itemId](bool ok) {
-            if (ok)
+        [this, itemId](std::optional<QString> failure) {
+            if (!failure) {
                 emit kept(itemId);
+            } else if (!failure->isEmpty()) {
+                const QByteArray line = "Could not keep a page: " + failure->toUtf8() + '\n';
+                std::fputs(line.constData(), stderr);
+            }
         });
 }
 

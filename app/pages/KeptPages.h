@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -89,9 +90,15 @@ private:
     void ask(PageWorker &worker, const QObject *context, std::function<Result(PageStore *)> work,
              std::function<void(Result)> done);
     void reportUnavailable(const QString &reason);
+    // Answers come back through a standard mutex rather than only Qt's event queue, so that
+    // the thread checker sees the hand-over.
+    void deliverLater(std::function<void()> answer);
+    void deliver();
 
-    // Read by the reader's tasks, so it outlives the workers.
+    // Used by the workers' tasks, so these outlive the workers.
     std::atomic<quint64> m_latestSearch = 0;
+    std::mutex m_answersMutex;
+    std::vector<std::function<void()>> m_answers;
     std::unique_ptr<PageWorker> m_writer;
     std::unique_ptr<PageWorker> m_reader;
     bool m_reportedUnavailable = false;

@@ -36,13 +36,18 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <TestHttpServer.h>
 #include <csignal>
+#include <pages/KeptPages.h>
+
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
 using quillory::test::FaultyDisk;
 using quillory::test::startQuillory;
+using quillory::test::TestHttpServer;
 using quillory::test::TestPictures;
 using quillory::test::writeTestFile;
 
@@ -132,6 +137,43 @@ TEST(QuilloryApp, AddingGoesOnWithTheWindowClosed)
     for (Item *item : reopened->items())
         pictures += item->hasImageData() && item->hasThumbnailData() ? 1 : 0;
     EXPECT_EQ(pictures, 1);
+}
+
+TEST_F(QuilloryAppTest, APageAddedIsKeptUnlessTurnedOffAndItsCopyLeavesWithIt)
+{
+    TestHttpServer server;
+    server.route(u"/p"_s, TestHttpServer::Response::html(
+                              "<title>Kept</title><article><p>" + QByteArray(40, 'x') +
+                              " saltmarsh samphire glasswort in the estuary mud</p></article>"));
+    KeptPages *pages = m_app->mainWindow()->keptPages();
+    ASSERT_NE(pages, nullptr);
+    QSignalSpy kept(pages, &KeptPages::kept);
+    emit AppNotifier::shared().createItemFromURL(server.url(u"/p"_s));
+    ASSERT_TRUE(kept.wait(10000));
+    const QUuid id = kept.at(0).at(0).value<QUuid>();
+    Item *item = m_app->store().item(id);
+    ASSERT_NE(item, nullptr);
+
+    const auto hasCopy = [&](const QUuid &itemId) {
+        std::optional<bool> has;
+        pages->waitForIdle();
+        pages->itemsWithCopies(m_app.get(),
+                               [&](const QSet<QUuid> &ids) { has = ids.contains(itemId); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return has.has_value(); }, 5000));
+        return has.value_or(false);
+    };
+    EXPECT_TRUE(hasCopy(id));
+    m_app->store().remove(item);
+    EXPECT_FALSE(hasCopy(id));
+
+    // Turned off, the next page is fetched for its details but not kept.
+    m_app->state().preferences().setKeepPageCopies(false);
+    const int fetches = server.hits(u"/p"_s);
+    emit AppNotifier::shared().createItemFromURL(server.url(u"/p"_s));
+    ASSERT_EVENTUALLY(server.hits(u"/p"_s) > fetches, 5000);
+    QTest::qWait(300);
+    EXPECT_EQ(kept.size(), 1);
+    m_app->state().preferences().setKeepPageCopies(true);
 }
 
 TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedStateAndOpenTheirSheets)
