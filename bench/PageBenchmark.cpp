@@ -17,14 +17,27 @@
 // indexes), copies_ratio (the compressed page and text over the raw page and text),
 // bare_index_ratio (the bare table's index alone, without its copy of the text).
 //
+// - startup_with_kept_pages/<count>: a library of <count> generated items opened as the
+//   application opens it at start (the store, then the kept pages' two connections), in a
+//   fresh process each time; startup_ms and rss_mb with a kept page for every item,
+//   beside plain_startup_ms and plain_rss_mb for the same library without them. Medians of
+//   five runs of each, alternated. The pages are those of the search benchmarks, copied in.
+//
 // QUILLORY_BENCH_PAGES sets the count (default 100,000).
 
+#include "BenchMain.h"
+#include "ProcessMemory.h"
+#include "StoreFixture.h"
+
 #include <model/LibraryStore.h>
+#include <pages/KeptPages.h>
 #include <pages/PageQuery.h>
 #include <pages/PageStore.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QStringList>
@@ -34,6 +47,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <sqlite3.h>
 
 namespace quillory::bench {
@@ -271,6 +285,111 @@ void search(benchmark::State &state, const QStringList &queries)
     state.counters["copies_ratio"] = f.copiesRatio;
 }
 
+constexpr const char *openLibraryCommand = "open-library";
+
+// open-library <path>: opens a library and its kept pages as the application does at start,
+// then prints the milliseconds that took and the resident megabytes after.
+int openLibrary(const QStringList &arguments)
+{
+    if (arguments.size() != 1)
+        return 2;
+    const auto start = std::chrono::steady_clock::now();
+    QString error;
+    const auto store = LibraryStore::open(arguments.front(), &error);
+    if (!store)
+        return 1;
+    KeptPages pages(store->filePath());
+    pages.waitForIdle();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%.3f %.1f %zu\n", ms, ProcessMemory::statusMegabytes("VmRSS"),
+                store->items().size());
+    return 0;
+}
+
+const bool openLibraryRegistered = registerCommand(openLibraryCommand, openLibrary);
+
+// A copy of the generated library, and one with the search benchmarks' pages kept for its
+// items: the same page tables and index, each page given to one item.
+bool copyLibraries(const QString &items, const QString &pagesStore, const QString &plain,
+                   const QString &kept)
+{
+    for (const QString &path : {plain, kept}) {
+        QFile::remove(path);
+        if (!QFile::copy(items, path))
+            return false;
+    }
+    StoreFailure failure;
+    if (!PageStore::open(kept, &failure))
+        return false;
+    Sqlite db(kept);
+    const QByteArray attach = "ATTACH DATABASE '" + pagesStore.toUtf8() + "' AS src";
+    db.exec(attach.constData());
+    db.exec("BEGIN");
+    db.exec("CREATE TEMP TABLE owners(n INTEGER PRIMARY KEY, id TEXT NOT NULL)");
+    db.exec("INSERT INTO owners(id) SELECT id FROM items ORDER BY rowid");
+    db.exec("INSERT INTO page_bodies SELECT * FROM src.page_bodies");
+    db.exec("INSERT INTO page_text_data SELECT * FROM src.page_text_data WHERE id > 10");
+    db.exec("INSERT OR REPLACE INTO page_text_data SELECT * FROM src.page_text_data"
+            " WHERE id <= 10");
+    db.exec("INSERT INTO page_text_idx SELECT * FROM src.page_text_idx");
+    db.exec("INSERT INTO page_text_docsize SELECT * FROM src.page_text_docsize");
+    db.exec("INSERT INTO page_copies SELECT c.doc, o.id, c.fetched_at, c.final_url,"
+            " c.http_status, c.page_size, c.text_size, c.stored_size"
+            " FROM src.page_copies c JOIN owners o ON o.n = c.doc");
+    db.exec("COMMIT");
+    db.exec("DETACH DATABASE src");
+    return db.number("SELECT count(*) FROM page_copies") > 0 &&
+           db.number("SELECT count(*) FROM page_text WHERE page_text MATCH 'ka'") > 0;
+}
+
+// Runs the open-library command on `path`: milliseconds and resident megabytes.
+std::optional<std::pair<double, double>> startOnce(const QString &path)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(openLibraryCommand), path});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        return std::nullopt;
+    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+    if (fields.size() != 3)
+        return std::nullopt;
+    return std::pair(fields[0].toDouble(), fields[1].toDouble());
+}
+
+void startupWithKeptPages(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    Fixture &f = fixture(count);
+    const QString &items = StoreFixture::path(std::size_t(count));
+    const QString plain = QDir::tempPath() + QStringLiteral("/quillory-bench-startup-plain.store");
+    const QString kept = QDir::tempPath() + QStringLiteral("/quillory-bench-startup-kept.store");
+    if (!f.pages || items.isEmpty() || !copyLibraries(items, f.storePath, plain, kept)) {
+        state.SkipWithError("the libraries could not be generated");
+        return;
+    }
+    std::vector<double> keptMs, keptMb, plainMs, plainMb;
+    for (auto _ : state) {
+        const auto withPages = startOnce(kept);
+        const auto without = startOnce(plain);
+        if (!withPages || !without) {
+            state.SkipWithError("the library did not open");
+            break;
+        }
+        keptMs.push_back(withPages->first);
+        keptMb.push_back(withPages->second);
+        plainMs.push_back(without->first);
+        plainMb.push_back(without->second);
+        state.SetIterationTime(withPages->first / 1000.0);
+    }
+    state.counters["startup_ms"] = median(keptMs);
+    state.counters["rss_mb"] = median(keptMb);
+    state.counters["plain_startup_ms"] = median(plainMs);
+    state.counters["plain_rss_mb"] = median(plainMb);
+    QFile::remove(plain);
+    QFile::remove(kept);
+}
+
 QStringList twoWordQueries()
 {
     QRandomGenerator random(31);
@@ -304,6 +423,11 @@ const bool registered = [] {
         "pages_common_word", [](benchmark::State &state) { search(state, commonWordQueries()); })
         ->Arg(count)
         ->Iterations(30)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("startup_with_kept_pages", startupWithKeptPages)
+        ->Arg(count)
+        ->Iterations(5)
+        ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     return true;
 }();

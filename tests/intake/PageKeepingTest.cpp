@@ -208,6 +208,20 @@ TEST_F(PageKeepingTest, HostilePagesAreKeptWithinTheirBounds)
             EXPECT_EQ(copy->text.outcome, ReadableText::Outcome::NotText);
         }
     }
+    // A legacy character set that only the server's header names: the kept text is read in
+    // it, so its words are found as typed.
+    const QString russian = u"Приливы заливают отмель дважды в сутки"_s;
+    QByteArray cp1251;
+    for (const QChar c : russian)
+        cp1251 += c.unicode() < 0x80 ? char(c.unicode()) : char(c.unicode() - 0x0410 + 0xC0);
+    m_server.route(u"/legacy"_s, TestHttpServer::Response::bytes(
+                                     "<html><body><p>" + cp1251 + "</p></body></html>",
+                                     "text/html; charset=windows-1251"));
+    const QUuid legacy = addAndEnrich(u"/legacy"_s)->id();
+    const std::vector<PageMatch> found = search(u"отмель"_s);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.front().itemId, legacy);
+
     // Each fetch ended, and the store answers sizes within the page limit.
     const std::optional<qint64> size =
         answer<std::optional<qint64>>([&](auto done) { m_pages->totalSize(&m_context, done); });
