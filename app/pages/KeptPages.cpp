@@ -125,12 +125,7 @@ void KeptPages::remove(const QList<QUuid> &itemIds)
 {
     ask<bool>(
         *m_writer, this,
-        [itemIds](PageStore *store) {
-            bool ok = store != nullptr;
-            for (const QUuid &id : itemIds)
-                ok = ok && store->remove(id);
-            return ok;
-        },
+        [itemIds](PageStore *store) { return store != nullptr && store->remove(itemIds); },
         [this](bool) { emit removed(); });
 }
 

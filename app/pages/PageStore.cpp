@@ -351,11 +351,20 @@ std::optional<KeptCopy> PageStore::read(const QUuid &itemId, StoreFailure *failu
 
 bool PageStore::remove(const QUuid &itemId, StoreFailure *failure)
 {
-    const QString id = idText(itemId);
+    return remove(QList<QUuid>{itemId}, failure);
+}
+
+bool PageStore::remove(const QList<QUuid> &itemIds, StoreFailure *failure)
+{
     return transaction(failure, [&] {
-        m_s->deleteAnswers.reset();
-        m_s->deleteAnswers.bind(1, id);
-        return removeCopy(id) && run(m_s->deleteAnswers);
+        for (const QUuid &itemId : itemIds) {
+            const QString id = idText(itemId);
+            m_s->deleteAnswers.reset();
+            m_s->deleteAnswers.bind(1, id);
+            if (!removeCopy(id) || !run(m_s->deleteAnswers))
+                return false;
+        }
+        return true;
     });
 }
 

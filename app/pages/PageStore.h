@@ -65,6 +65,8 @@ public:
     std::optional<KeptCopy> read(const QUuid &itemId, StoreFailure *failure = nullptr);
     // For an item leaving the library: its copy and its fetches' answers.
     bool remove(const QUuid &itemId, StoreFailure *failure = nullptr);
+    // Many items in one transaction: deleting a thousand costs one commit, not a thousand.
+    bool remove(const QList<QUuid> &itemIds, StoreFailure *failure = nullptr);
     // Every copy; the answers stay, as they are about the links.
     bool removeAll(StoreFailure *failure = nullptr);
     // Bytes the copies and their index take in the file.
