@@ -182,6 +182,18 @@ void KeptPages::health(const QUuid &itemId, const QObject *context,
         std::move(done));
 }
 
+void KeptPages::brokenLinks(const QObject *context,
+                            std::function<void(std::vector<BrokenLink>)> done)
+{
+    ask<std::vector<BrokenLink>>(
+        *m_reader, context,
+        [](PageStore *store) {
+            return store ? store->brokenLinks().value_or(std::vector<BrokenLink>())
+                         : std::vector<BrokenLink>();
+        },
+        std::move(done));
+}
+
 void KeptPages::waitForIdle()
 {
     m_writer->waitForIdle();

@@ -152,6 +152,9 @@ std::unique_ptr<PageStore> PageStore::open(const QString &storePath, StoreFailur
             store->failed(failure);
         return nullptr;
     }
+    store->m_queue = std::make_unique<PageQueue>(db);
+    if (!store->m_queue->prepare(failure))
+        return nullptr;
     return store;
 }
 
@@ -363,8 +366,10 @@ bool PageStore::removeAll(StoreFailure *failure)
 {
     m_ranking.forgetAll();
     return transaction(failure, [&] {
+        // Pages waiting only to be kept would bring the copies back.
         return m_db->exec("INSERT INTO page_text(page_text) VALUES('delete-all');"
-                          " DELETE FROM page_bodies; DELETE FROM page_copies;");
+                          " DELETE FROM page_bodies; DELETE FROM page_copies;"
+                          " DELETE FROM page_queue WHERE task = 0;");
     });
 }
 
@@ -491,6 +496,43 @@ std::optional<std::vector<FetchAnswer>> PageStore::answers(const QUuid &itemId,
     if (!ok)
         return std::nullopt;
     return found;
+}
+
+std::optional<std::vector<BrokenLink>> PageStore::brokenLinks(StoreFailure *failure)
+{
+    // In the order of the answers' key, so each item's answers come together.
+    SqliteStatement s =
+        m_db->prepare("SELECT a.item_id, a.at, a.answer,"
+                      " EXISTS (SELECT 1 FROM page_copies c WHERE c.item_id = a.item_id)"
+                      " FROM page_answers a ORDER BY a.item_id, a.at");
+    std::vector<BrokenLink> broken;
+    QString current;
+    bool hasCopy = false;
+    std::vector<FetchAnswer> answers;
+    const auto flush = [&] {
+        if (answers.empty())
+            return;
+        const LinkHealth health = LinkHealth::of(std::move(answers));
+        answers = {};
+        const QUuid id = QUuid::fromString(current);
+        if (health.state() == LinkHealth::State::Broken && !id.isNull())
+            broken.push_back({id, health.lastSeenAlive(), hasCopy});
+    };
+    while (s.step()) {
+        const QString id = s.text(0);
+        if (id != current) {
+            flush();
+            current = id;
+        }
+        hasCopy = s.int64(3) != 0;
+        answers.push_back({s.int64(1), int(std::clamp<qint64>(s.int64(2), INT_MIN, INT_MAX))});
+    }
+    if (!s.isValid() || s.failed()) {
+        failed(failure);
+        return std::nullopt;
+    }
+    flush();
+    return broken;
 }
 
 } // namespace quillory

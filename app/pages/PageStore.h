@@ -2,6 +2,7 @@
 
 #include <model/StoreFailure.h>
 #include <pages/LinkHealth.h>
+#include <pages/PageQueue.h>
 #include <pages/PageRanking.h>
 
 #include <QByteArray>
@@ -38,6 +39,14 @@ struct PageMatch
     QList<std::pair<qsizetype, qsizetype>> marks;
 };
 
+// A link that has died, as its answers tell.
+struct BrokenLink
+{
+    QUuid itemId;
+    std::optional<qint64> lastSeenAlive;
+    bool hasCopy = false;
+};
+
 // The kept copies of web pages, in the library's store file but apart from the item rows,
 // through a connection of its own: nothing here is read when the library opens, and a
 // worker thread can keep, read and search copies while the interface thread saves items.
@@ -65,7 +74,8 @@ public:
     std::optional<KeptCopy> read(const QUuid &itemId, StoreFailure *failure = nullptr);
     // For an item leaving the library: its copy and its fetches' answers.
     bool remove(const QUuid &itemId, StoreFailure *failure = nullptr);
-    // Every copy; the answers stay, as they are about the links.
+    // Every copy, and the pages waiting only to be kept; the answers stay, as they are about
+    // the links.
     bool removeAll(StoreFailure *failure = nullptr);
     // Bytes the copies and their index take in the file.
     std::optional<qint64> totalSize(StoreFailure *failure = nullptr);
@@ -81,6 +91,11 @@ public:
     bool recordAnswer(const QUuid &itemId, int answer, StoreFailure *failure = nullptr);
     std::optional<std::vector<FetchAnswer>> answers(const QUuid &itemId,
                                                     StoreFailure *failure = nullptr);
+    // Every item whose answers say its link is broken, in no particular order.
+    std::optional<std::vector<BrokenLink>> brokenLinks(StoreFailure *failure = nullptr);
+
+    // The pages waiting to be kept or checked.
+    PageQueue &queue() { return *m_queue; }
 
 private:
     PageStore();
@@ -100,6 +115,7 @@ private:
     std::unique_ptr<SqliteDatabase> m_db;
     struct Statements;
     std::unique_ptr<Statements> m_s;
+    std::unique_ptr<PageQueue> m_queue;
     PageRanking m_ranking;
 };
 
