@@ -50,7 +50,8 @@ KeepingQueue::KeepingQueue(const QString &storePath, LibraryStore &store, KeptPa
     // Copies removed all at once take the pages waiting only to be kept with them.
     connect(&m_pages, &KeptPages::removed, this, [this] {
         std::erase_if(m_buffer, [](const QueuedPage &p) { return p.task == PageTask::Keep; });
-        ask([](PageStore &file) { return file.queue().progress(); });
+        m_exhausted = false;
+        ask([](PageStore &file) { return file.queue().progress(); }, [this](bool) { pump(); });
     });
     ask([](PageStore &file) { return file.queue().progress(); },
         [this](bool ok) {
@@ -102,7 +103,6 @@ void KeepingQueue::apply(const std::optional<QueueProgress> &progress, const QSt
     if (progress)
         m_progress = *progress;
     emit changed();
-    checkFinished();
 }
 
 void KeepingQueue::setKeepCopies(bool keep)
@@ -442,17 +442,6 @@ void KeepingQueue::scheduleWake()
         m_wake.start(int(std::min<qint64>(*soonest + 5, 24 * 60 * 60 * 1000)));
     else
         m_wake.stop();
-}
-
-void KeepingQueue::checkFinished()
-{
-    if (m_progress.waiting == 0 && m_running.isEmpty() && m_buffer.empty() && !m_walk && m_loaded &&
-        m_progress.total == 0 && m_hadWork) {
-        m_hadWork = false;
-        emit finished();
-    }
-    if (m_progress.waiting > 0)
-        m_hadWork = true;
 }
 
 } // namespace quillory

@@ -92,8 +92,6 @@ signals:
     void changed();
     // A run of at least largeRun pages was asked for.
     void largeRunStarted();
-    // The list ran empty.
-    void finished();
 
 private:
     struct Running
@@ -122,7 +120,6 @@ private:
     void strike(const QString &host, const QByteArray &retryAfter);
     void scheduleWake();
     void abandonAll();
-    void checkFinished();
 
     LibraryStore &m_store;
     KeptPages &m_pages;
@@ -151,7 +148,6 @@ private:
     bool m_walkAnnounced = false;
     std::vector<PageQueue::Entry> m_walkBatch;
     std::function<void()> m_nextWalk;
-    bool m_hadWork = false; // since the list last ran empty
 };
 
 } // namespace quillory

@@ -11,7 +11,9 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <atomic>
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace quillory;
@@ -356,4 +358,34 @@ TEST_F(KeepingQueueTest, AnEndlessBodyAndASilentServerDoNotStopIt)
     EXPECT_EQ(kept.size(), 4);
     EXPECT_TRUE(kept.contains(flooded)) << "what arrived before the cap is kept";
     EXPECT_FALSE(kept.contains(unanswered));
+}
+
+TEST_F(KeepingQueueTest, AskingForAHundredThousandPagesNeverHoldsTheWindow)
+{
+    for (int i = 0; i < 100'000; ++i)
+        addItem(QUrl(u"https://site%1.invalid/page/%2"_s.arg(i % 1000).arg(i)));
+    start();
+    m_queue->pause();
+    // What this thread spends between two turns of its event loop, on its own clock, so
+    // that another process taking the processor meanwhile does not count.
+    const auto threadMs = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1000 + double(t.tv_nsec) / 1e6;
+    };
+    double last = threadMs();
+    double longest = 0;
+    QTimer tick;
+    tick.setInterval(0);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const double now = threadMs();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start();
+    m_queue->checkAll();
+    ASSERT_EVENTUALLY(!m_queue->isAdding(), 120'000);
+    tick.stop();
+    EXPECT_EQ(m_queue->progress().waiting, 100'000);
+    EXPECT_LT(longest, 16.0);
 }
