@@ -12,7 +12,6 @@
 #include <pages/PageWorker.h>
 #include <util/ItemSlices.h>
 
-#include <QPointer>
 
 namespace quillory {
 

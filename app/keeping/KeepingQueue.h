@@ -6,7 +6,6 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QTimer>

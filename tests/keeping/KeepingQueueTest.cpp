@@ -15,6 +15,7 @@
 #include <atomic>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -388,4 +389,29 @@ TEST_F(KeepingQueueTest, AskingForAHundredThousandPagesNeverHoldsTheWindow)
     tick.stop();
     EXPECT_EQ(m_queue->progress().waiting, 100'000);
     EXPECT_LT(longest, 16.0);
+}
+
+TEST_F(KeepingQueueTest, AListThatCannotBeUsedFetchesNothingAndSaysWhy)
+{
+    addSites(1, 2, 0);
+    start();
+    restart(); // the page tables are made
+    m_queue.reset();
+    m_pages.reset();
+    // Another program's table among the pages' own: the copies and their list are not used.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path().toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE page_extra(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    m_pages = std::make_unique<KeptPages>(path());
+    m_queue = std::make_unique<KeepingQueue>(path(), *m_library, *m_pages, *m_metadata);
+    ASSERT_EVENTUALLY(!m_queue->failure().isEmpty(), 5000);
+    EXPECT_FALSE(m_queue->isLoaded());
+    m_queue->keepMissing();
+    m_queue->checkAll();
+    m_queue->pause();
+    m_queue->resume();
+    QTest::qWait(300);
+    EXPECT_FALSE(m_queue->isAdding());
+    EXPECT_TRUE(m_arrivals.empty());
 }
