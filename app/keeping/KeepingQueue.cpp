@@ -12,7 +12,6 @@
 #include <pages/PageWorker.h>
 #include <util/ItemSlices.h>
 
-
 namespace quillory {
 
 namespace {
@@ -124,6 +123,9 @@ void KeepingQueue::keepMissing()
 
 void KeepingQueue::keepMissingOnce()
 {
+    // Asked again while the first walk runs, the file does not yet say it was done.
+    if (std::exchange(m_seedAsked, true))
+        return;
     const auto seedIfNew = [this] {
         if (!m_progress.seeded)
             walk(PageTask::Keep, true, true);
@@ -249,10 +251,11 @@ void KeepingQueue::stop()
     abandonAll();
     m_buffer.clear();
     m_pageWaits.clear();
-    m_progress = {0, 0, 0, false, false, m_progress.seeded};
+    m_progress = {0, 0, 0, false, false, true};
     emit changed();
+    // Stopped, the library's pages are not asked for again on the next start either.
     ask([](PageStore &file) -> std::optional<QueueProgress> {
-        if (!file.queue().clear())
+        if (!file.queue().clear() || !file.queue().setSeeded())
             return std::nullopt;
         return file.queue().progress();
     });

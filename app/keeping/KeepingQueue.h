@@ -147,6 +147,7 @@ private:
     bool m_walkAnnounced = false;
     std::vector<PageQueue::Entry> m_walkBatch;
     std::function<void()> m_nextWalk;
+    bool m_seedAsked = false;
 };
 
 } // namespace quillory
