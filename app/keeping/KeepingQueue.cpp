@@ -48,6 +48,7 @@ KeepingQueue::KeepingQueue(const QString &storePath, LibraryStore &store, KeptPa
     // Copies removed all at once take the pages waiting only to be kept with them.
     connect(&m_pages, &KeptPages::removed, this, [this] {
         std::erase_if(m_buffer, [](const QueuedPage &p) { return p.task == PageTask::Keep; });
+        ++m_generation;
         m_exhausted = false;
         ask([](PageStore &file) { return file.queue().progress(); }, [this](bool) { pump(); });
     });
@@ -251,6 +252,7 @@ void KeepingQueue::stop()
     abandonAll();
     m_buffer.clear();
     m_pageWaits.clear();
+    ++m_generation;
     m_progress = {0, 0, 0, false, false, true};
     emit changed();
     // Stopped, the library's pages are not asked for again on the next start either.
@@ -331,10 +333,15 @@ void KeepingQueue::refill()
             *found = std::move(*pages);
             return file.queue().progress();
         },
-        [this, found](bool ok) {
+        [this, found, generation = m_generation](bool ok) {
             m_loading = false;
             if (!ok)
                 return;
+            // Read before pages left the list from outside: they may no longer be on it.
+            if (generation != m_generation) {
+                pump();
+                return;
+            }
             m_exhausted = found->empty();
             for (QueuedPage &page : *found) {
                 if (!m_running.contains(page.itemId))

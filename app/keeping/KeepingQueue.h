@@ -136,6 +136,7 @@ private:
     QHash<QString, HostWait> m_waits;
     QHash<QUuid, int> m_pageWaits;
     bool m_loading = false;
+    quint64 m_generation = 0; // of the list, renewed when pages leave it from outside
     bool m_exhausted = false; // the list has nothing more the sites allow now
     QTimer m_wake;
     // A walk of the library asking for pages, and one asked for meanwhile.
