@@ -183,8 +183,12 @@ bool build(const QString &storePath, const QString &barePath, int count)
     for (int n = 1; n <= count; ++n) {
         const QString text = pageText(random);
         const QByteArray utf8 = text.toUtf8();
-        const KeptCopy copy{1'700'000'000'000 + n, QStringLiteral("https://example.org/%1").arg(n),
-                            200, pageAround(text, n), text};
+        const KeptCopy copy{1'700'000'000'000 + n,
+                            QStringLiteral("https://example.org/%1").arg(n),
+                            200,
+                            pageAround(text, n),
+                            text,
+                            "text/html; charset=utf-8"};
         if (!pages->keep(QUuid::createUuid(), copy, &failure)) {
             std::fprintf(stderr, "keeping failed: %s\n", qPrintable(failure.message));
             return false;
@@ -334,7 +338,8 @@ bool copyLibraries(const QString &items, const QString &pagesStore, const QStrin
             " WHERE id <= 10");
     db.exec("INSERT INTO page_text_idx SELECT * FROM src.page_text_idx");
     db.exec("INSERT INTO page_text_docsize SELECT * FROM src.page_text_docsize");
-    db.exec("INSERT INTO page_copies SELECT c.doc, o.id, c.fetched_at, c.final_url,"
+    db.exec("INSERT INTO page_copies(doc, item_id, fetched_at, final_url, http_status,"
+            " page_size, text_size, stored_size) SELECT c.doc, o.id, c.fetched_at, c.final_url,"
             " c.http_status, c.page_size, c.text_size, c.stored_size"
             " FROM src.page_copies c JOIN owners o ON o.n = c.doc");
     db.exec("COMMIT");

@@ -1,11 +1,10 @@
 #include <intake/ItemEnricher.h>
 
 #include <intake/ItemImages.h>
+#include <keeping/PageFetch.h>
 #include <metadata/MetadataService.h>
-#include <pages/KeptPages.h>
 
 #include <model/BoundedText.h>
-#include <model/Clock.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 
@@ -62,50 +61,35 @@ void ItemEnricher::start(const Request &request)
         return;
     }
     const bool keepTitle = request.title == Title::Keep;
-    m_metadata.fetchPage(url, this, [this, itemId, keepTitle](const PageOutcome &outcome) {
-        Item *item = m_store.item(itemId);
-        if (item != nullptr)
-            notePage(itemId, outcome.served, !outcome.metadata.error);
-        if (outcome.metadata.error) {
-            const QByteArray line =
-                "Failed to fetch metadata: " + outcome.metadata.error->description().toUtf8() +
-                '\n';
-            std::fputs(line.constData(), stdout);
-            std::fflush(stdout);
-            done(itemId);
-            return;
-        }
-        if (item == nullptr) {
-            done(itemId);
-            return;
-        }
-        const FetchedMetadata &fetched = outcome.metadata.metadata;
-        // A blank page title would leave the item with no name at all.
-        if (!keepTitle && fetched.title && !fetched.title->isEmpty())
-            item->setTitle(*bounded(fetched.title, titleLimit));
-        ItemMetadata metadata;
-        metadata.author = bounded(fetched.author, authorLimit);
-        metadata.publishDate = fetched.publishDate;
-        metadata.description = bounded(fetched.description, descriptionLimit);
-        item->setMetadata(metadata);
-        fetchPreviewImage(itemId, fetched.imageURL, int(outcome.imageReach));
-    });
-}
-
-void ItemEnricher::notePage(const QUuid &itemId, const ServedPage &served, bool read)
-{
-    if (m_pages == nullptr)
-        return;
-    int answer = FetchAnswer::NoAnswer;
-    if (served.hostNotFound)
-        answer = FetchAnswer::HostNotFound;
-    else if (served.httpStatus >= 100 && served.httpStatus <= 599)
-        answer = served.httpStatus;
-    m_pages->recordAnswer(itemId, answer);
-    if (!m_keepCopies || !read || served.body.isEmpty())
-        return;
-    m_pages->keep(itemId, {Clock::nowMSecs(), served.finalUrl.toString(), served.httpStatus,
-                           served.body, served.contentType, served.truncated});
+    const auto copy = m_keepCopies ? PageFetch::Copy::Keep : PageFetch::Copy::Skip;
+    const auto stillWanted = [this, itemId] { return m_store.item(itemId) != nullptr; };
+    PageFetch::run(m_metadata, m_pages, itemId, url, copy, this, stillWanted,
+                   [this, itemId, keepTitle](const PageOutcome &outcome) {
+                       Item *item = m_store.item(itemId);
+                       if (outcome.metadata.error) {
+                           const QByteArray line = "Failed to fetch metadata: " +
+                                                   outcome.metadata.error->description().toUtf8() +
+                                                   '\n';
+                           std::fputs(line.constData(), stdout);
+                           std::fflush(stdout);
+                           done(itemId);
+                           return;
+                       }
+                       if (item == nullptr) {
+                           done(itemId);
+                           return;
+                       }
+                       const FetchedMetadata &fetched = outcome.metadata.metadata;
+                       // A blank page title would leave the item with no name at all.
+                       if (!keepTitle && fetched.title && !fetched.title->isEmpty())
+                           item->setTitle(*bounded(fetched.title, titleLimit));
+                       ItemMetadata metadata;
+                       metadata.author = bounded(fetched.author, authorLimit);
+                       metadata.publishDate = fetched.publishDate;
+                       metadata.description = bounded(fetched.description, descriptionLimit);
+                       item->setMetadata(metadata);
+                       fetchPreviewImage(itemId, fetched.imageURL, int(outcome.imageReach));
+                   });
 }
 
 std::optional<QString> ItemEnricher::bounded(const std::optional<QString> &text, qsizetype limit)

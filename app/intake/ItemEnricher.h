@@ -12,7 +12,6 @@ namespace quillory {
 class KeptPages;
 class LibraryStore;
 class MetadataService;
-struct ServedPage;
 
 // Fills a newly added web item with what its page says about itself: the page's title,
 // author, date and description, then a thumbnail of its preview image. With kept pages, the
@@ -65,7 +64,6 @@ private:
     void done(const QUuid &itemId);
     void fetchPreviewImage(const QUuid &itemId, const std::optional<QString> &imageUrl,
                            int imageReach);
-    void notePage(const QUuid &itemId, const ServedPage &served, bool read);
 
     LibraryStore &m_store;
     MetadataService &m_metadata;

@@ -272,6 +272,8 @@ void HttpDownload::fail(Status status, QString errorText, bool hostNotFound)
     result.finalUrl = m_currentUrl;
     result.httpStatus = m_reply ? statusOf(*m_reply) : 0;
     result.hostNotFound = hostNotFound;
+    if (result.httpStatus == 429 || result.httpStatus == 503)
+        result.retryAfter = m_reply->rawHeader(QByteArrayLiteral("Retry-After")).left(64);
     finish(std::move(result));
 }
 

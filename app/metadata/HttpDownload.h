@@ -63,6 +63,8 @@ public:
         QUrl finalUrl;
         int httpStatus = 0;
         bool hostNotFound = false; // Transport only: the last hop's name does not resolve
+        // The last hop's Retry-After header as sent, when it answered 429 or 503.
+        QByteArray retryAfter;
     };
     using Done = std::function<void(const Result &)>;
 

@@ -153,7 +153,8 @@ void MetadataService::downloadPage(MetadataCall *call, const QUrl &url, PageStep
                                           Reach::Anywhere};
     const auto done = [call, url, then](const HttpDownload::Result &result) {
         using Status = HttpDownload::Status;
-        ServedPage served{result.finalUrl, result.httpStatus, result.hostNotFound, {}, {}, false};
+        ServedPage served{result.finalUrl, result.httpStatus, result.hostNotFound, {}, {},
+                          false,           result.retryAfter};
         const auto failed = [&](MetadataError error) {
             then({{{}, std::move(error)}, served, Reach::PublicOnly});
         };

@@ -32,6 +32,7 @@ struct ServedPage
     QByteArray body; // a page that was read, cut at the page limit
     QByteArray contentType;
     bool truncated = false;
+    QByteArray retryAfter; // how long a busy server asked to be left alone, as it said it
 };
 
 // A page's metadata, the page itself, and what a download its metadata names may reach.

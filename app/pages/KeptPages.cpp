@@ -96,8 +96,8 @@ void KeptPages::keep(const QUuid &itemId, ServedCopy served)
                 return QString();
             const ReadableText readable =
                 readableOf(served.page, served.contentType, served.truncated, served.finalUrl);
-            const KeptCopy copy{served.fetchedAt, served.finalUrl, served.httpStatus, served.page,
-                                readable.plainText()};
+            const KeptCopy copy{served.fetchedAt, served.finalUrl,      served.httpStatus,
+                                served.page,      readable.plainText(), served.contentType};
             StoreFailure failure;
             if (!store->keep(itemId, copy, &failure))
                 return failure.message;
@@ -152,10 +152,8 @@ void KeptPages::read(const QUuid &itemId, const QObject *context,
             const std::optional<KeptCopy> copy = store->read(itemId);
             if (!copy)
                 return std::nullopt;
-            // The declared character set is not kept; the page's own declaration, or its
-            // bytes, tell it again.
             return KeptReading{copy->fetchedAt, copy->finalUrl, copy->httpStatus,
-                               readableOf(copy->page, {}, false, copy->finalUrl)};
+                               readableOf(copy->page, copy->contentType, false, copy->finalUrl)};
         },
         std::move(done));
 }
@@ -204,6 +202,18 @@ void KeptPages::health(const QUuid &itemId, const QObject *context,
             if (store == nullptr)
                 return LinkHealth();
             return LinkHealth::of(store->answers(itemId).value_or(std::vector<FetchAnswer>()));
+        },
+        std::move(done));
+}
+
+void KeptPages::brokenLinks(const QObject *context,
+                            std::function<void(std::vector<BrokenLink>)> done)
+{
+    ask<std::vector<BrokenLink>>(
+        *m_reader, context,
+        [](PageStore *store) {
+            return store ? store->brokenLinks().value_or(std::vector<BrokenLink>())
+                         : std::vector<BrokenLink>();
         },
         std::move(done));
 }

@@ -73,6 +73,7 @@ public:
     void totalSize(const QObject *context, std::function<void(std::optional<qint64>)> done);
     void itemsWithCopies(const QObject *context, std::function<void(QSet<QUuid>)> done);
     void health(const QUuid &itemId, const QObject *context, std::function<void(LinkHealth)> done);
+    void brokenLinks(const QObject *context, std::function<void(std::vector<BrokenLink>)> done);
 
     // Returns once everything asked before has run and its answers are queued.
     void waitForIdle();

@@ -43,6 +43,19 @@ CREATE TABLE page_answers(
     answer INTEGER NOT NULL,
     PRIMARY KEY(item_id, at)) WITHOUT ROWID;
 )sql",
+    // The pages waiting to be kept or checked, in the order they were asked for; the host
+    // is stored so that the next few of each site can be picked without the items. What the
+    // waiting list has done so far, and whether it is paused, are rows of page_info. A copy
+    // also keeps the type its server declared, whose character set may be the only one the
+    // page has.
+    R"sql(
+CREATE TABLE page_queue(
+    seq INTEGER PRIMARY KEY,
+    item_id TEXT NOT NULL UNIQUE,
+    host TEXT NOT NULL,
+    task INTEGER NOT NULL);
+ALTER TABLE page_copies ADD COLUMN content_type TEXT NOT NULL DEFAULT '';
+)sql",
 };
 
 // Every object that belongs to the kept pages, by its name or by the table it hangs on.

@@ -14,7 +14,7 @@ class SqliteDatabase;
 class PageSchema final
 {
 public:
-    static constexpr int version = 1;
+    static constexpr int version = 2;
 
     // True when the file holds exactly this version's tables afterwards. A file that cannot
     // be written to is only checked.

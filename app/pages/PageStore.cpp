@@ -152,6 +152,9 @@ std::unique_ptr<PageStore> PageStore::open(const QString &storePath, StoreFailur
             store->failed(failure);
         return nullptr;
     }
+    store->m_queue = std::make_unique<PageQueue>(db);
+    if (!store->m_queue->prepare(failure))
+        return nullptr;
     return store;
 }
 
@@ -166,13 +169,14 @@ bool PageStore::prepareStatements(StoreFailure *failure)
     s.insertBody = m_db->prepare("INSERT INTO page_bodies(text, page) VALUES(?, ?)");
     s.insertCopy = m_db->prepare(
         "INSERT INTO page_copies(fetched_at, final_url, http_status, page_size, text_size,"
-        " stored_size, doc, item_id) VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
+        " stored_size, doc, item_id, content_type) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
     s.deleteBody = m_db->prepare("DELETE FROM page_bodies WHERE doc = ?");
     s.deleteCopy = m_db->prepare("DELETE FROM page_copies WHERE doc = ?");
     s.deleteAnswers = m_db->prepare("DELETE FROM page_answers WHERE item_id = ?");
     s.read = m_db->prepare(
-        "SELECT c.fetched_at, c.final_url, c.http_status, c.page_size, c.text_size, b.text, b.page"
-        " FROM page_copies c JOIN page_bodies b ON b.doc = c.doc WHERE c.item_id = ?");
+        "SELECT c.fetched_at, c.final_url, c.http_status, c.page_size, c.text_size, b.text, b.page,"
+        " c.content_type FROM page_copies c JOIN page_bodies b ON b.doc = c.doc WHERE c.item_id = "
+        "?");
     // Snippets are made afterwards, for the pages returned only.
     s.search =
         m_db->prepare("SELECT c.item_id, m.doc FROM (SELECT rowid AS doc, page_rank(page_text) AS r"
@@ -278,6 +282,12 @@ bool PageStore::writeCopy(const QString &id, const KeptCopy &copy, const Frames 
     c.bind(6, qint64(frames.text.size() + frames.page.size()));
     c.bind(7, doc);
     c.bind(8, id);
+    // Only printable ASCII names a type; anything else is no declaration at all.
+    const QByteArray type =
+        copy.contentType.first(std::min(copy.contentType.size(), contentTypeLimit));
+    const bool printable =
+        std::all_of(type.begin(), type.end(), [](char ch) { return ch >= 0x20 && ch < 0x7f; });
+    c.bind(9, printable ? QString::fromLatin1(type) : QString());
     if (!run(c))
         return false;
     s.index.reset();
@@ -320,6 +330,7 @@ std::optional<KeptCopy> PageStore::read(const QUuid &itemId, StoreFailure *failu
     copy.fetchedAt = r.int64(0);
     copy.finalUrl = r.text(1);
     copy.httpStatus = int(r.int64(2));
+    copy.contentType = r.text(7).left(contentTypeLimit).toLatin1();
     const qint64 pageSize = r.int64(3);
     const qint64 textSize = r.int64(4);
     const std::string_view textFrame = r.blobView(5);
@@ -372,8 +383,10 @@ bool PageStore::removeAll(StoreFailure *failure)
 {
     m_ranking.forgetAll();
     return transaction(failure, [&] {
+        // Pages waiting only to be kept would bring the copies back.
         return m_db->exec("INSERT INTO page_text(page_text) VALUES('delete-all');"
-                          " DELETE FROM page_bodies; DELETE FROM page_copies;");
+                          " DELETE FROM page_bodies; DELETE FROM page_copies;"
+                          " DELETE FROM page_queue WHERE task = 0;");
     });
 }
 
@@ -500,6 +513,43 @@ std::optional<std::vector<FetchAnswer>> PageStore::answers(const QUuid &itemId,
     if (!ok)
         return std::nullopt;
     return found;
+}
+
+std::optional<std::vector<BrokenLink>> PageStore::brokenLinks(StoreFailure *failure)
+{
+    // In the order of the answers' key, so each item's answers come together.
+    SqliteStatement s =
+        m_db->prepare("SELECT a.item_id, a.at, a.answer,"
+                      " EXISTS (SELECT 1 FROM page_copies c WHERE c.item_id = a.item_id)"
+                      " FROM page_answers a ORDER BY a.item_id, a.at");
+    std::vector<BrokenLink> broken;
+    QString current;
+    bool hasCopy = false;
+    std::vector<FetchAnswer> answers;
+    const auto flush = [&] {
+        if (answers.empty())
+            return;
+        const LinkHealth health = LinkHealth::of(std::move(answers));
+        answers = {};
+        const QUuid id = QUuid::fromString(current);
+        if (health.state() == LinkHealth::State::Broken && !id.isNull())
+            broken.push_back({id, health.lastSeenAlive(), hasCopy});
+    };
+    while (s.step()) {
+        const QString id = s.text(0);
+        if (id != current) {
+            flush();
+            current = id;
+        }
+        hasCopy = s.int64(3) != 0;
+        answers.push_back({s.int64(1), int(std::clamp<qint64>(s.int64(2), INT_MIN, INT_MAX))});
+    }
+    if (!s.isValid() || s.failed()) {
+        failed(failure);
+        return std::nullopt;
+    }
+    flush();
+    return broken;
 }
 
 } // namespace quillory

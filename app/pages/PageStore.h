@@ -2,6 +2,7 @@
 
 #include <model/StoreFailure.h>
 #include <pages/LinkHealth.h>
+#include <pages/PageQueue.h>
 #include <pages/PageRanking.h>
 
 #include <QByteArray>
@@ -25,8 +26,9 @@ struct KeptCopy
     qint64 fetchedAt = 0; // milliseconds since 1970 UTC
     QString finalUrl;     // after redirects
     int httpStatus = 0;
-    QByteArray page; // as served
-    QString text;    // its readable text
+    QByteArray page;        // as served
+    QString text;           // its readable text
+    QByteArray contentType; // as the server declared it; cut at contentTypeLimit
 };
 
 // A kept page whose text holds every word of a query.
@@ -36,6 +38,14 @@ struct PageMatch
     QString snippet; // a few words around the matches
     // Where the query's words stand in the snippet: start and length.
     QList<std::pair<qsizetype, qsizetype>> marks;
+};
+
+// A link that has died, as its answers tell.
+struct BrokenLink
+{
+    QUuid itemId;
+    std::optional<qint64> lastSeenAlive;
+    bool hasCopy = false;
 };
 
 // The kept copies of web pages, in the library's store file but apart from the item rows,
@@ -50,6 +60,7 @@ public:
     // enough to make the library's own saves wait.
     static constexpr qint64 maxTextBytes = 2 * 1024 * 1024;
     static constexpr int answersKept = 6;
+    static constexpr qsizetype contentTypeLimit = 200;
 
     // Opens the store file the library uses, sets up or upgrades the page tables. Null, with
     // `failure` set, when the copies cannot be used; the library is untouched then.
@@ -67,7 +78,8 @@ public:
     bool remove(const QUuid &itemId, StoreFailure *failure = nullptr);
     // Many items in one transaction: deleting a thousand costs one commit, not a thousand.
     bool remove(const QList<QUuid> &itemIds, StoreFailure *failure = nullptr);
-    // Every copy; the answers stay, as they are about the links.
+    // Every copy, and the pages waiting only to be kept; the answers stay, as they are about
+    // the links.
     bool removeAll(StoreFailure *failure = nullptr);
     // Bytes the copies and their index take in the file.
     std::optional<qint64> totalSize(StoreFailure *failure = nullptr);
@@ -83,6 +95,11 @@ public:
     bool recordAnswer(const QUuid &itemId, int answer, StoreFailure *failure = nullptr);
     std::optional<std::vector<FetchAnswer>> answers(const QUuid &itemId,
                                                     StoreFailure *failure = nullptr);
+    // Every item whose answers say its link is broken, in no particular order.
+    std::optional<std::vector<BrokenLink>> brokenLinks(StoreFailure *failure = nullptr);
+
+    // The pages waiting to be kept or checked.
+    PageQueue &queue() { return *m_queue; }
 
 private:
     PageStore();
@@ -102,6 +119,7 @@ private:
     std::unique_ptr<SqliteDatabase> m_db;
     struct Statements;
     std::unique_ptr<Statements> m_s;
+    std::unique_ptr<PageQueue> m_queue;
     PageRanking m_ranking;
 };
 

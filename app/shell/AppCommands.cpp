@@ -3,6 +3,7 @@
 #include <intake/ItemIntake.h>
 #include <state/AppState.h>
 #include <views/dialogs/BookmarkFlow.h>
+#include <views/dialogs/KeepingFlow.h>
 #include <views/window/MainWindow.h>
 
 #include <QMenu>
@@ -11,9 +12,10 @@
 namespace quillory {
 
 AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
-                         std::function<void()> showSettings, BookmarkFlow *bookmarks)
+                         std::function<void()> showSettings, BookmarkFlow *bookmarks,
+                         KeepingFlow *keeping)
     : QObject(&window), m_state(state), m_window(window), m_quit(std::move(quit)),
-      m_showSettings(std::move(showSettings)), m_bookmarks(bookmarks)
+      m_showSettings(std::move(showSettings)), m_bookmarks(bookmarks), m_keeping(keeping)
 {
     QMenuBar &bar = *window.menuBar();
     buildFileMenu(bar);
@@ -80,6 +82,21 @@ void AppCommands::buildLibraryMenu(QMenuBar &bar)
     library->addSeparator();
     library->addAction(QStringLiteral("Find Duplicates..."), this,
                        [this] { m_window.findDuplicates(); });
+    if (m_keeping) {
+        library->addSeparator();
+        library->addAction(QStringLiteral("Check Links..."), this, [this] {
+            if (!m_window.isLocked())
+                m_keeping->checkLinks(m_window);
+        });
+        library->addAction(QStringLiteral("Broken Links"), this, [this] {
+            if (!m_window.isLocked())
+                m_keeping->showBrokenLinks();
+        });
+        library->addAction(QStringLiteral("Keeping Progress"), this, [this] {
+            if (!m_window.isLocked())
+                m_keeping->showProgress();
+        });
+    }
 }
 
 } // namespace quillory

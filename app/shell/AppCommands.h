@@ -9,6 +9,7 @@ namespace quillory {
 
 class AppState;
 class BookmarkFlow;
+class KeepingFlow;
 class MainWindow;
 
 // The main window's menus: File, View and Library. Each entry changes the shared state or
@@ -21,9 +22,10 @@ class AppCommands final : public QObject
 public:
     // `quit` is the application's own quit, which saves first; `showSettings` opens the
     // settings window (no entry when empty); `bookmarks` imports and exports bookmark files
-    // (no entries when null).
+    // and `keeping` keeps and checks the library's pages (no entries when null).
     AppCommands(AppState &state, MainWindow &window, std::function<void()> quit,
-                std::function<void()> showSettings = {}, BookmarkFlow *bookmarks = nullptr);
+                std::function<void()> showSettings = {}, BookmarkFlow *bookmarks = nullptr,
+                KeepingFlow *keeping = nullptr);
 
 private:
     void buildFileMenu(QMenuBar &bar);
@@ -35,6 +37,7 @@ private:
     std::function<void()> m_quit;
     std::function<void()> m_showSettings;
     BookmarkFlow *m_bookmarks;
+    KeepingFlow *m_keeping;
 };
 
 } // namespace quillory

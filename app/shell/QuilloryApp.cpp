@@ -7,6 +7,7 @@
 #include <intake/ItemEnricher.h>
 #include <intake/ItemIntake.h>
 #include <intake/PendingItemsService.h>
+#include <keeping/KeepingQueue.h>
 #include <metadata/MetadataService.h>
 #include <model/LibraryStore.h>
 #include <model/Record.h>
@@ -30,6 +31,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <views/dialogs/BookmarkFlow.h>
+#include <views/dialogs/KeepingFlow.h>
 
 namespace quillory {
 
@@ -37,6 +39,13 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &s
     : m_state(std::make_unique<AppState>()), m_store(std::move(store)),
       m_revealer(FileRevealer::create()), m_pages(std::make_unique<KeptPages>(m_store->filePath())),
       m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
+      m_keeping(std::make_unique<KeepingQueue>(m_store->filePath(), *m_store, *m_pages,
+                                               MetadataService::shared())),
+      m_keepingFlow(std::make_unique<KeepingFlow>(*m_store, *m_pages, *m_keeping,
+                                                  [this](const QUuid &id) {
+                                                      showMainWindow();
+                                                      m_window->revealItem(id);
+                                                  })),
       m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
       m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state)),
       m_pendingItems(std::make_unique<PendingItemsService>(*m_store, *m_intake)),
@@ -93,6 +102,10 @@ void QuilloryApp::followKeptPages()
     Preferences &preferences = m_state->preferences();
     const auto apply = [this, &preferences] {
         m_enricher->setKeptPages(m_pages.get(), preferences.keepPageCopies());
+        m_keeping->setKeepCopies(preferences.keepPageCopies());
+        // The pages already in the library are asked for once, when keeping is first on.
+        if (preferences.keepPageCopies() && m_lateStartupDone)
+            m_keeping->keepMissingOnce();
     };
     apply();
     connect(&preferences, &Preferences::changed, this, apply);
@@ -107,6 +120,10 @@ void QuilloryApp::followKeptPages()
                     ids.append(record->id());
                 m_pages->remove(ids);
             });
+    connect(m_keeping.get(), &KeepingQueue::largeRunStarted, this, [this] {
+        if (m_window && m_window->isVisible() && !m_security.isLocked())
+            m_keepingFlow->showProgress();
+    });
     connect(m_pages.get(), &KeptPages::unavailable, this, [](const QString &reason) {
         const QByteArray line = "Kept pages are not available: " + reason.toUtf8() + '\n';
         std::fputs(line.constData(), stderr);
@@ -128,7 +145,8 @@ void QuilloryApp::showMainWindow()
         m_window->setAttribute(Qt::WA_DeleteOnClose);
         m_window->setKeptPages(m_pages.get());
         new AppCommands(
-            *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); }, m_bookmarks.get());
+            *m_state, *m_window, [this] { quit(); }, [this] { showSettings(); }, m_bookmarks.get(),
+            m_keepingFlow.get());
         // Closing the window quits where there is no tray, so it must not lose changes. The
         // settings window goes with it: left open, it would keep the application running on
         // a decision to quit already taken, and its changes would be saved only on the way
@@ -152,9 +170,12 @@ void QuilloryApp::updateLock()
 {
     const bool locked = m_security.isLocked();
     m_intake->setOnHold(locked);
+    m_keeping->setOnHold(locked);
     // Nothing of a locked library may show, settings included.
     if (locked && m_settingsWindow)
         m_settingsWindow->close();
+    if (locked)
+        m_keepingFlow->closeWindows();
     m_pendingItems->setOnHold(locked);
     if (m_window == nullptr)
         return;
@@ -167,7 +188,8 @@ void QuilloryApp::updateLock()
 void QuilloryApp::setSheetHook(SheetRunner::Hook hook)
 {
     m_sheets.setHook(hook);
-    m_bookmarks->setSheetHook(std::move(hook));
+    m_bookmarks->setSheetHook(hook);
+    m_keepingFlow->setSheetHook(std::move(hook));
 }
 
 void QuilloryApp::showSettings()
@@ -303,6 +325,9 @@ void QuilloryApp::runLateStartup()
     m_newItems = NewItemsListener::create();
     m_pendingItems->followTriggers(AppNotifier::shared(), *m_newItems);
     SearchService::shared().prepareIndex(m_store->items());
+    m_lateStartupDone = true;
+    if (m_state->preferences().keepPageCopies())
+        m_keeping->keepMissingOnce();
 }
 
 } // namespace quillory

@@ -17,6 +17,8 @@ class AppState;
 class FileRevealer;
 class BookmarkFlow;
 class ItemEnricher;
+class KeepingFlow;
+class KeepingQueue;
 class KeptPages;
 class ItemIntake;
 class LibraryStore;
@@ -60,6 +62,8 @@ public:
     MainWindow *mainWindow() const { return m_window; }
     ItemIntake &intake() const { return *m_intake; }
     BookmarkFlow &bookmarks() const { return *m_bookmarks; }
+    KeepingQueue &keeping() const { return *m_keeping; }
+    KeepingFlow &keepingFlow() const { return *m_keepingFlow; }
     TrayIcon *tray() const { return m_tray.get(); }
     SecurityService &security() const { return m_security; }
     // Opens the settings window, or brings it forward; while the library is locked, the
@@ -91,6 +95,9 @@ private:
     // Adding outlives the window: the tray adds with the window closed, and pictures and
     // page details still arrive after it closed.
     std::unique_ptr<ItemEnricher> m_enricher;
+    // Pages of items already in the library, kept and checked in the background.
+    std::unique_ptr<KeepingQueue> m_keeping;
+    std::unique_ptr<KeepingFlow> m_keepingFlow;
     std::unique_ptr<ItemIntake> m_intake;
     std::unique_ptr<StoreProblemReporter> m_reporter;
     std::unique_ptr<PendingItemsService> m_pendingItems;
@@ -102,6 +109,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     SheetRunner m_sheets;
     bool m_quitting = false;
+    bool m_lateStartupDone = false;
 };
 
 } // namespace quillory

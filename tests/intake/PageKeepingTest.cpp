@@ -221,6 +221,9 @@ TEST_F(PageKeepingTest, HostilePagesAreKeptWithinTheirBounds)
     const std::vector<PageMatch> found = search(u"отмель"_s);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found.front().itemId, legacy);
+    const std::optional<KeptReading> legacyCopy = reading(legacy);
+    ASSERT_TRUE(legacyCopy);
+    EXPECT_TRUE(legacyCopy->text.plainText().contains(russian));
 
     // Each fetch ended, and the store answers sizes within the page limit.
     const std::optional<qint64> size =

@@ -6,7 +6,7 @@
 set(layers
   common/text common/inbox common/instance
   app/model app/platform app/util app/html app/readable app/pages app/search app/metadata
-  app/security app/duplicates app/intake app/exchange app/bookmarks app/state
+  app/security app/duplicates app/keeping app/intake app/exchange app/bookmarks app/state
   app/views/widgets app/views/dialogs app/views/settings app/views/window app/shell)
 # What each folder's headers are included as.
 set(prefix_common/text text)

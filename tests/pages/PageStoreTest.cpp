@@ -82,8 +82,12 @@ QByteArray pageAround(const QString &text)
 
 KeptCopy copyOf(const QString &text, const QByteArray &page = {})
 {
-    return KeptCopy{1'700'000'000'000, u"https://example.org/final"_s, 200,
-                    page.isEmpty() ? pageAround(text) : page, text};
+    return KeptCopy{1'700'000'000'000,
+                    u"https://example.org/final"_s,
+                    200,
+                    page.isEmpty() ? pageAround(text) : page,
+                    text,
+                    QByteArrayLiteral("text/html; charset=utf-8")};
 }
 
 class PageStoreTest : public ::testing::Test
@@ -297,8 +301,13 @@ TEST_F(PageStoreTest, CutsWhatIsTooLargeAndDropsControlCharacters)
     const QByteArray page(11 * 1024 * 1024, 'x');
     QString text(qsizetype(PageStore::maxTextBytes / 3 + 10), QChar(0x20AC));
     text.prepend(u"bell\u0007tab\tline\nnul\u0000end "_s);
-    ASSERT_TRUE(pages->keep(m_ids[0], {0, {}, 200, page, text}));
+    ASSERT_TRUE(pages->keep(
+        m_ids[0], {0, {}, 200, page, text, "text/html; charset=" + QByteArray(300, 'x')}));
+    ASSERT_TRUE(pages->keep(m_ids[1], {0, {}, 200, page, text, "text/html; charset=\x01utf-8"}));
+    EXPECT_EQ(pages->read(m_ids[1])->contentType, QByteArray());
+    ASSERT_TRUE(pages->remove(m_ids[1]));
     const auto read = pages->read(m_ids[0]);
+    EXPECT_EQ(read->contentType.size(), PageStore::contentTypeLimit);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->page.size(), PageStore::maxPageBytes);
     EXPECT_TRUE(read->text.startsWith(u"belltab\tline\nnulend "_s));

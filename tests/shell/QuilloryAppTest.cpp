@@ -2,19 +2,25 @@
 #include "FaultyDisk.h"
 #include "QuilloryProcess.h"
 #include "TestFiles.h"
+#include "TestHttpServer.h"
 #include "TestPictures.h"
 #include "ViewsTestbed.h"
 
 #include <intake/AppNotifier.h>
+#include <keeping/KeepingQueue.h>
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 #include <model/SqliteDatabase.h>
+#include <pages/KeptPages.h>
 #include <shell/QuilloryApp.h>
 #include <shell/StartupFailure.h>
 #include <shell/TrayIcon.h>
 #include <state/AppState.h>
 #include <views/dialogs/BookmarkFlow.h>
+#include <views/dialogs/BrokenLinksWindow.h>
 #include <views/dialogs/DuplicatesSheet.h>
+#include <views/dialogs/KeepingFlow.h>
+#include <views/dialogs/KeepingProgressWindow.h>
 #include <views/settings/SettingsView.h>
 #include <views/widgets/RowButton.h>
 #include <views/window/MainWindow.h>
@@ -241,6 +247,64 @@ TEST_F(QuilloryAppTest, MenuEntriesChangeTheSharedStateAndOpenTheirSheets)
     });
     findAction(window, u"Find Duplicates..."_s)->trigger();
     EXPECT_EQ(groups, 1);
+}
+
+TEST(QuilloryApp, PagesAlreadyInTheLibraryAreKeptOnceAndLinksCheckedFromTheLibraryMenu)
+{
+    QTemporaryDir dir;
+    quillory::test::TestHttpServer site;
+    site.route(u"/a"_s, quillory::test::TestHttpServer::Response::html("<p>Page A.</p>"));
+    site.route(u"/b"_s, quillory::test::TestHttpServer::Response::html("<p>Page B.</p>"));
+    {
+        QString error;
+        auto store = LibraryStore::open(dir.filePath(u"s.store"_s), &error);
+        ASSERT_TRUE(store) << qPrintable(error);
+        for (const QString &page : {u"/a"_s, u"/b"_s})
+            store->insert(std::make_unique<Item>(ItemType::WebLink, page, site.url(page)));
+        ASSERT_TRUE(store->save(&error));
+    }
+    const auto copies = [](QuilloryApp &app) {
+        KeptPages *pages = app.mainWindow()->keptPages();
+        pages->waitForIdle();
+        qsizetype count = -1;
+        QObject context;
+        pages->itemsWithCopies(&context, [&count](QSet<QUuid> ids) { count = ids.size(); });
+        quillory::test::eventually([&count] { return count >= 0; });
+        return count;
+    };
+    {
+        auto app = startApp(dir);
+        // The items added before pages were kept get theirs once the window is up.
+        ASSERT_EVENTUALLY(site.totalHits() == 2 && app->keeping().progress().waiting == 0, 10000);
+        EXPECT_EQ(copies(*app), 2);
+
+        MainWindow &window = *app->mainWindow();
+        QString asked;
+        app->setSheetHook([&asked](QDialog &dialog) {
+            asked = static_cast<QMessageBox &>(dialog).informativeText();
+            quillory::test::answer(dialog, u"Check Links"_s);
+        });
+        QAction *check = findAction(window, u"Check Links..."_s);
+        ASSERT_NE(check, nullptr);
+        check->trigger();
+        EXPECT_TRUE(asked.startsWith(u"Quillory asks for each of 2 web pages again"_s));
+        KeepingProgressWindow *progress = app->keepingFlow().progressWindow();
+        ASSERT_NE(progress, nullptr);
+        EXPECT_TRUE(progress->isVisible());
+        ASSERT_EVENTUALLY(site.totalHits() == 4, 10000);
+        ASSERT_EVENTUALLY(progress->headline() == u"No pages are waiting"_s, 10000);
+
+        findAction(window, u"Broken Links"_s)->trigger();
+        BrokenLinksWindow *broken = app->keepingFlow().brokenLinksWindow();
+        ASSERT_NE(broken, nullptr);
+        EXPECT_TRUE(broken->isVisible());
+        ASSERT_EVENTUALLY(!broken->isRefreshing(), 5000);
+        EXPECT_TRUE(broken->summary().startsWith(u"No broken links."_s));
+    }
+    // Asked for once: a later start leaves the pages alone.
+    auto app = startApp(dir);
+    QTest::qWait(1000);
+    EXPECT_EQ(site.totalHits(), 4);
 }
 
 TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)
