@@ -66,6 +66,8 @@ void ItemContextMenu::addLinkActions(const Item &item, const ItemActions &action
     addAction(actions.copyLink());
     // A file is shown where it lies; opening it is the list's Return and double-click.
     addAction(link->isLocalFile() ? actions.showInFileManager() : actions.open());
+    // Hidden unless the item is a web page, greyed out while it has no copy.
+    addAction(actions.openKeptCopy());
 }
 
 } // namespace quillory

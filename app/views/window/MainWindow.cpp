@@ -208,6 +208,8 @@ void MainWindow::followIntake()
 void MainWindow::setKeptPages(KeptPages *pages)
 {
     m_keptPages = pages;
+    m_actions->setKeptPages(pages);
+    m_detail->detail().setKeptPages(pages);
 }
 
 void MainWindow::openAddURLSheet()
