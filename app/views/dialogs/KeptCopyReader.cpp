@@ -4,6 +4,7 @@
 #include <views/widgets/DisplayText.h>
 
 #include <pages/KeptPages.h>
+#include <util/BackgroundWork.h>
 
 #include <QDateTime>
 #include <QKeySequence>
@@ -111,11 +112,17 @@ void KeptCopyReader::present(const std::optional<KeptReading> &reading)
         return;
     }
     const QDateTime kept = QDateTime::fromMSecsSinceEpoch(reading->fetchedAt).toLocalTime();
-    m_kept->setText(u"Kept "_s + QLocale().toString(kept.date(), u"MMM d, yyyy"_s) + u" from "_s +
-                    DisplayText::bounded(reading->finalUrl));
-    ReadingDocument::Built built = ReadingDocument::build(reading->text, m_words);
-    m_links = std::move(built.links);
-    m_text->setHtml(built.html);
+    const QString line = u"Kept "_s + QLocale().toString(kept.date(), u"MMM d, yyyy"_s) +
+                         u" from "_s + DisplayText::bounded(reading->finalUrl);
+    // A megabyte of text takes a while to mark up; only taking it in needs this thread.
+    BackgroundWork::run<ReadingDocument::Built>(
+        this,
+        [text = reading->text, words = m_words] { return ReadingDocument::build(text, words); },
+        [this, line](ReadingDocument::Built built) {
+            m_links = std::move(built.links);
+            m_text->setHtml(built.html);
+            m_kept->setText(line);
+        });
 }
 
 void KeptCopyReader::followLink(const QUrl &anchor)

@@ -42,6 +42,8 @@ namespace quillory {
 
 namespace {
 
+constexpr qsizetype descriptionLimit = 1000;
+
 // Decodes at most `bound` in size (keeping proportions, EXIF orientation applied); JPEG
 // readers scale while decoding, so a large photo stays cheap to show.
 QImage decodeWithin(const QByteArray &bytes, QSize bound)
@@ -491,7 +493,8 @@ void ItemDetailView::refreshPageFacts(const Item &item)
     const std::optional<ItemMetadata> facts = item.metadata();
     const QString description =
         facts ? facts->description.value_or(QString()).trimmed() : QString();
-    m_description->setText(DisplayText::bounded(description, DisplayText::blockLimit));
+    // A summary, and shown as one: a hostile page's essay must not push the note away.
+    m_description->setText(DisplayText::bounded(description, descriptionLimit));
     m_description->setVisible(!description.isEmpty());
 
     QStringList parts;

@@ -316,3 +316,225 @@ TEST_F(KeptCopyTest, ReadsTheArticleItKeptEvenOnceTheSiteIsGone)
     QTest::keyClick(second->textView(), Qt::Key_W, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, 2000)) << "Ctrl+W closes it";
 }
+
+TEST_F(KeptCopyTest, AHostilePageReadsAsTextAndLoadsNothing)
+{
+    const QByteArray hostile =
+        R"x(<html><head><title>Trap</title><style>p { background: url(http://127.0.0.1:)x" +
+        QByteArray::number(m_server->port()) + R"x(/styled.png) }</style></head><body><article>
+<h1>Trap</h1><script>document.write("SCRIPT-RAN"); fetch("/beacon")</script>
+<p><img src=")x" +
+        m_server->url(u"/tracker.png"_s).toEncoded() +
+        R"x(" alt="ALT-TEXT"><img src="file:///etc/passwd">)x" +
+        sentences("Plain words stay plain words here.", 8) +
+        R"x( It says &lt;b&gt;bold&lt;/b&gt; and &lt;img src=x onerror=alert(1)&gt; as text.
+<a href="javascript:alert(2)">script link</a> <a href="/next">next page</a></p>
+<p>)x" + sentences("More of the article follows in this paragraph.", 8) +
+        R"x(</p><noscript>NOSCRIPT-TEXT</noscript></article></body></html>)x";
+    m_server->route(u"/trap"_s, TestHttpServer::Response::html(hostile));
+    Item *item = addThroughSheet(m_server->url(u"/trap"_s));
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(waitForCopy(item->id()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readButton()->isVisible(); }, 5000));
+    QTest::mouseClick(readButton(), Qt::LeftButton);
+    KeptCopyReader *r = reader();
+    ASSERT_TRUE(waitForText(r));
+    r->textView()->grab(); // lays the document out and paints it, as a person would see it
+    QTest::qWait(200);
+
+    const QString text = textOf(*r);
+    EXPECT_TRUE(text.contains(u"It says <b>bold</b> and <img src=x onerror=alert(1)> as text."_s))
+        << text.toStdString();
+    for (const QString &never : {u"SCRIPT-RAN"_s, u"fetch("_s, u"background"_s, u"NOSCRIPT"_s})
+        EXPECT_FALSE(text.contains(never)) << never.toStdString();
+    EXPECT_FALSE(r->textView()->toHtml().contains(u"<img"_s));
+    for (const QString &path : {u"/tracker.png"_s, u"/styled.png"_s, u"/beacon"_s})
+        EXPECT_EQ(m_server->hits(path), 0) << path.toStdString();
+
+    // Only the page's own web link is followed; the script link was never a link.
+    QTextDocument &document = *r->textView()->document();
+    for (const QString &words : {u"script link"_s, u"next page"_s}) {
+        const QTextCursor found = document.find(words);
+        ASSERT_FALSE(found.isNull()) << words.toStdString();
+        QTextCursor inside(&document);
+        inside.setPosition(found.selectionStart() + 2);
+        QTest::mouseClick(r->textView()->viewport(), Qt::LeftButton, {},
+                          r->textView()->cursorRect(inside).center());
+    }
+    EXPECT_EQ(m_opened, QStringList{m_server->url(u"/next"_s).toString()});
+    r->close();
+}
+
+TEST_F(KeptCopyTest, TwoMegabytesOfTextOpenWithoutHoldingTheWindow)
+{
+    auto *item = m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"Long read"_s,
+                                                        QUrl(u"https://example.org/long"_s)));
+    m_window->refreshNow();
+    m_window->selectItem(item);
+    QByteArray page = "<html><head><title>Long read</title></head><body><article>";
+    int n = 0;
+    while (page.size() < 2'300'000)
+        page += "<p>Paragraph " + QByteArray::number(++n) + ' ' +
+                sentences("Every sentence of this long read says a little more.", 8) + "</p>\n";
+    page += "<p>THE-LAST-PARAGRAPH</p></article></body></html>";
+    m_pages->keep(item->id(), ServedCopy{Clock::nowMSecs(), u"https://example.org/long"_s, 200,
+                                         page, "text/html; charset=utf-8", false});
+    ASSERT_TRUE(waitForCopy(item->id()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readButton()->isVisible(); }, 5000));
+
+    // The window must keep answering: the longest gap between two turns of its event loop.
+    qint64 longest = 0;
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
+    QTimer beat;
+    beat.setInterval(5);
+    QObject::connect(&beat, &QTimer::timeout,
+                     [&] { longest = std::max(longest, sinceTurn.restart()); });
+    beat.start();
+    QElapsedTimer opening;
+    opening.start();
+    QTest::mouseClick(readButton(), Qt::LeftButton);
+    KeptCopyReader *r = reader();
+    ASSERT_TRUE(waitForText(r));
+    r->textView()->grab();
+    QTest::qWait(50);
+    beat.stop();
+    const QString text = textOf(*r);
+    // What a reading keeps of a page: a megabyte of UTF-8, twice that as the window holds it.
+    EXPECT_GT(text.size(), 1'000'000);
+    std::printf(
+        "[ figures  ] a kept copy of 2 MB text: shown after %lld ms, longest stall %lld ms\n",
+        static_cast<long long>(opening.elapsed()), static_cast<long long>(longest));
+    EXPECT_LT(longest, 400);
+    r->close();
+}
+
+TEST_F(KeptCopyTest, SettingsTurnKeepingOffAndRemoveTheCopies)
+{
+    SettingsView &view = settings();
+    view.show();
+    QCheckBox *keep = view.keepPageCopies();
+    ASSERT_TRUE(keep->isChecked()) << "on unless turned off";
+    // On the box itself: a click beside a check box's words misses it.
+    const QPoint onBox(8, keep->height() / 2);
+    QTest::mouseClick(keep, Qt::LeftButton, {}, onBox);
+    EXPECT_FALSE(m_state.preferences().keepPageCopies());
+
+    m_server->route(u"/second"_s, TestHttpServer::Response::html(article));
+    Item *unkept = addThroughSheet(m_server->url(u"/article"_s));
+    ASSERT_TRUE(waitForEnrichment(unkept->id()));
+    m_pages->waitForIdle();
+    QTest::qWait(50);
+    EXPECT_FALSE(m_kept.contains(unkept->id()));
+    EXPECT_FALSE(readButton()->isVisible());
+
+    // From the keyboard this time, as a person tabbing through the settings would.
+    keep->setFocus();
+    QTest::keyClick(keep, Qt::Key_Space);
+    EXPECT_TRUE(m_state.preferences().keepPageCopies());
+    Item *kept = addThroughSheet(m_server->url(u"/second"_s));
+    ASSERT_TRUE(waitForCopy(kept->id()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readButton()->isVisible(); }, 5000));
+    QLabel *size = view.keptPagesSize();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return size->text().contains(u"kB"_s) || size->text().contains(u"MB"_s); }, 5000))
+        << size->text().toStdString();
+    const QString sizeWithCopy = size->text();
+    shoot(view, u"settings-kept-pages"_s);
+
+    // Asked first, with Cancel the default: cancelling keeps the copy.
+    bool cancelWasDefault = false;
+    m_answer = [&](QDialog &dialog) {
+        auto *box = qobject_cast<QMessageBox *>(&dialog);
+        ASSERT_NE(box, nullptr);
+        cancelWasDefault = box->defaultButton() && box->defaultButton()->text() == u"Cancel"_s;
+        test::answer(dialog, u"Cancel"_s);
+    };
+    QTest::mouseClick(view.removeKeptCopiesRow(), Qt::LeftButton);
+    EXPECT_TRUE(cancelWasDefault);
+    m_pages->waitForIdle();
+    QTest::qWait(50);
+    EXPECT_TRUE(readButton()->isVisible());
+
+    m_answer = [](QDialog &dialog) { test::answer(dialog, u"Remove Kept Copies"_s); };
+    QTest::mouseClick(view.removeKeptCopiesRow(), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !readButton()->isVisible(); }, 5000))
+        << "the detail no longer offers a copy";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return size->text() != sizeWithCopy; }, 5000));
+    EXPECT_FALSE(m_window->itemActions().openKeptCopy()->isEnabled());
+
+    // The export says what it leaves out.
+    m_answer = [](QDialog &dialog) {
+        bool said = false;
+        for (QLabel *label : dialog.findChildren<QLabel *>())
+            said = said || label->text().contains(u"Kept copies of pages are not part"_s);
+        EXPECT_TRUE(said);
+    };
+    view.openExportSheet();
+}
+
+TEST_F(KeptCopyTest, DeletingAllDataTakesEveryCopy)
+{
+    Item *item = addThroughSheet(m_server->url(u"/article"_s));
+    ASSERT_TRUE(waitForCopy(item->id()));
+    // A copy whose item is gone from the library already.
+    m_pages->keep(QUuid::createUuid(), ServedCopy{Clock::nowMSecs(), u"https://example.org/"_s, 200,
+                                                  article, "text/html", false});
+    m_pages->waitForIdle();
+    m_answer = [](QDialog &dialog) { test::answer(dialog, u"Delete Everything"_s); };
+    settings().confirmDeleteAll();
+    m_pages->waitForIdle();
+    std::optional<QSet<QUuid>> left;
+    m_pages->itemsWithCopies(m_window.get(), [&](QSet<QUuid> ids) { left = ids; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return left.has_value(); }, 5000));
+    EXPECT_TRUE(left->isEmpty());
+}
+
+TEST_F(KeptCopyTest, TheDetailShowsWhatThePageSaidAndWhenItIsGone)
+{
+    auto *item = m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"Keeping Pages"_s,
+                                                        m_server->url(u"/article"_s)));
+    ItemMetadata facts;
+    facts.description = u"Why a library should keep what it links to, and how to read a "
+                        u"page long after it has gone."_s;
+    facts.author = u"Grace Hopper"_s;
+    facts.publishDate = QDateTime(QDate(2024, 3, 3), QTime(9, 0), Qt::UTC);
+    item->setMetadata(facts);
+    // The page answered 404 twice, a day apart: it is gone.
+    m_pages->keep(item->id(), ServedCopy{Clock::nowMSecs(), m_server->url(u"/article"_s).toString(),
+                                         200, article, "text/html", false});
+    m_pages->recordAnswer(item->id(), 404);
+    m_pages->waitForIdle();
+    m_now = m_now.addDays(1).addSecs(60);
+    m_pages->recordAnswer(item->id(), 404);
+    m_pages->waitForIdle();
+    m_window->refreshNow();
+    m_window->selectItem(item);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return detailLabel(u"pageGone"_s)->isVisible(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readButton()->isVisible(); }, 5000));
+    EXPECT_EQ(detailLabel(u"pageGone"_s)->text(), u"This page is gone"_s);
+    EXPECT_EQ(detailLabel(u"pageByline"_s)->text(),
+              u"By Grace Hopper \u00B7 Published Mar 3, 2024"_s);
+    QLabel *description = detailLabel(u"pageDescription"_s);
+    EXPECT_EQ(description->text(), *facts.description);
+    shoot(m_window->detail(), u"detail-page-facts"_s);
+
+    // A page's essay of a description is shown bounded.
+    facts.description = u"Why a library should keep what it links to. "_s.repeated(20000);
+    item->setMetadata(facts);
+    detail().refresh();
+    EXPECT_TRUE(description->text().startsWith(u"Why a library should keep"_s));
+    EXPECT_LE(description->text().size(), 1001);
+
+    // Another item without facts shows none of it.
+    auto *plain = m_store->insert(std::make_unique<Item>(ItemType::WebLink, u"Plain"_s,
+                                                         QUrl(u"https://example.org/plain"_s)));
+    m_window->refreshNow();
+    m_window->selectItem(plain);
+    QTest::qWait(100);
+    EXPECT_FALSE(description->isVisible());
+    EXPECT_FALSE(detailLabel(u"pageByline"_s)->isVisible());
+    EXPECT_FALSE(detailLabel(u"pageGone"_s)->isVisible());
+    EXPECT_FALSE(readButton()->isVisible());
+}
