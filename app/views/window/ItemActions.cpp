@@ -105,6 +105,12 @@ void ItemActions::setKeptPages(KeptPages *pages)
     update();
 }
 
+void ItemActions::setLocked(bool locked)
+{
+    m_locked = locked;
+    update();
+}
+
 void ItemActions::askForKeptCopy()
 {
     if (m_pages == nullptr || m_itemId.isNull())
@@ -162,11 +168,13 @@ void ItemActions::update()
     const QString scheme = url ? url->scheme().toLower() : QString();
     const bool web = scheme == u"http" || scheme == u"https";
     m_openKeptCopy->setVisible(m_pages != nullptr && web);
-    m_openKeptCopy->setEnabled(m_pages != nullptr && web && m_hasKeptCopy);
     // The icon-only toolbar shows its tip, which would otherwise be the menu's longer text.
     for (QAction *action :
-         {m_open, m_reveal, m_copy, m_favorite, m_archive, m_edit, m_remove, m_openKeptCopy})
+         {m_open, m_reveal, m_copy, m_favorite, m_archive, m_edit, m_remove, m_openKeptCopy}) {
         action->setToolTip(action->iconText());
+        action->setEnabled(!m_locked);
+    }
+    m_openKeptCopy->setEnabled(!m_locked && m_pages != nullptr && web && m_hasKeptCopy);
 }
 
 void ItemActions::openItem()

@@ -46,6 +46,8 @@ public:
     // the item has one.
     QAction *openKeptCopy() const { return m_openKeptCopy; }
 
+    // While locked nothing is offered, whatever the item.
+    void setLocked(bool locked);
     // Where the kept copies are; null when the library keeps none. They must outlive this.
     void setKeptPages(KeptPages *pages);
 
@@ -85,6 +87,7 @@ private:
     KeptPages *m_pages = nullptr;
     // Whether the item has a kept copy, as the copies last answered.
     bool m_hasKeptCopy = false;
+    bool m_locked = false;
 };
 
 } // namespace quillory
