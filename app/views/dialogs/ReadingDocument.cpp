@@ -17,8 +17,9 @@ constexpr qsizetype maxWordLength = 100;
 // A common word marked a hundred thousand times would make the document several times
 // the text; the first marks are the ones a reader scrolls to anyway.
 constexpr int maxMarks = 5000;
-// A link whose words are not found in this many blocks is not woven in at all.
-constexpr int blocksToFindLink = 3;
+// How many later links are looked for when one is not where it was expected: finding one
+// of them means the first is in no block at all, and is left out.
+constexpr qsizetype lookAhead = 16;
 
 struct Span
 {
@@ -118,19 +119,28 @@ public:
         std::vector<Span> found;
         qsizetype from = 0;
         while (m_next < m_links.size()) {
-            const QString &words = m_links[m_next].text;
-            const qsizetype at = words.isEmpty() ? -1 : text.indexOf(words, from);
-            if (at >= 0) {
-                found.push_back({at, at + words.size(), m_next});
-                from = at + words.size();
+            if (m_links[m_next].text.isEmpty()) {
                 ++m_next;
-                m_missed = 0;
                 continue;
             }
-            if (++m_missed < blocksToFindLink && !words.isEmpty())
-                break;
-            ++m_next;
-            m_missed = 0;
+            const qsizetype at = text.indexOf(m_links[m_next].text, from);
+            if (at >= 0) {
+                found.push_back({at, at + m_links[m_next].text.size(), m_next});
+                from = at + m_links[m_next].text.size();
+                ++m_next;
+                continue;
+            }
+            // A later link here means this one is in no block at all: links come in reading
+            // order.
+            qsizetype later = -1;
+            const qsizetype end = std::min(m_links.size(), m_next + 1 + lookAhead);
+            for (qsizetype j = m_next + 1; j < end && later < 0; ++j) {
+                if (!m_links[j].text.isEmpty() && text.indexOf(m_links[j].text, from) >= 0)
+                    later = j;
+            }
+            if (later < 0)
+                break; // perhaps in a later block
+            m_next = later;
         }
         return found;
     }
@@ -138,7 +148,6 @@ public:
 private:
     const QList<ReadableLink> &m_links;
     qsizetype m_next = 0;
-    int m_missed = 0;
 };
 
 } // namespace

@@ -236,6 +236,14 @@ void ItemActions::readKeptCopy()
     const Item *i = item();
     if (i == nullptr || m_pages == nullptr || !m_hasKeptCopy)
         return;
+    // One reader per item: asking again brings it forward.
+    for (KeptCopyReader *open : m_window.findChildren<KeptCopyReader *>()) {
+        if (open->itemId() == i->id() && open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
     auto *reader = new KeptCopyReader(
         *m_pages, i->id(), i->title(), m_state.searchQuery(),
         [this](const QUrl &url) { m_links.openAddress(url); }, &m_window);
