@@ -193,6 +193,14 @@ void KeptPages::itemsWithCopies(const QObject *context, std::function<void(QSet<
         std::move(done));
 }
 
+void KeptPages::hasCopy(const QUuid &itemId, const QObject *context, std::function<void(bool)> done)
+{
+    ask<bool>(
+        *m_reader, context,
+        [itemId](PageStore *store) { return store && store->hasCopy(itemId).value_or(false); },
+        std::move(done));
+}
+
 void KeptPages::health(const QUuid &itemId, const QObject *context,
                        std::function<void(LinkHealth)> done)
 {

@@ -72,6 +72,8 @@ public:
                 std::function<void(std::vector<PageMatch>)> done);
     void totalSize(const QObject *context, std::function<void(std::optional<qint64>)> done);
     void itemsWithCopies(const QObject *context, std::function<void(QSet<QUuid>)> done);
+    // False too when the copies cannot be read.
+    void hasCopy(const QUuid &itemId, const QObject *context, std::function<void(bool)> done);
     void health(const QUuid &itemId, const QObject *context, std::function<void(LinkHealth)> done);
     void brokenLinks(const QObject *context, std::function<void(std::vector<BrokenLink>)> done);
 

@@ -420,6 +420,21 @@ std::optional<QSet<QUuid>> PageStore::itemsWithCopies(StoreFailure *failure)
     return ids;
 }
 
+std::optional<bool> PageStore::hasCopy(const QUuid &itemId, StoreFailure *failure)
+{
+    SqliteStatement &s = m_s->findDoc;
+    s.reset();
+    s.bind(1, idText(itemId));
+    const bool found = s.step();
+    const bool broke = s.failed();
+    s.reset();
+    if (broke) {
+        failed(failure);
+        return std::nullopt;
+    }
+    return found;
+}
+
 std::optional<std::vector<PageMatch>> PageStore::search(const QString &userText, int limit,
                                                         StoreFailure *failure)
 {

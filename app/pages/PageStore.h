@@ -84,6 +84,7 @@ public:
     // Bytes the copies and their index take in the file.
     std::optional<qint64> totalSize(StoreFailure *failure = nullptr);
     std::optional<QSet<QUuid>> itemsWithCopies(StoreFailure *failure = nullptr);
+    std::optional<bool> hasCopy(const QUuid &itemId, StoreFailure *failure = nullptr);
 
     // The kept pages holding every word the person typed, best first by bm25, at most
     // `limit` of them (1 to 1,000).

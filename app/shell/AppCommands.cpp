@@ -4,6 +4,7 @@
 #include <state/AppState.h>
 #include <views/dialogs/BookmarkFlow.h>
 #include <views/dialogs/KeepingFlow.h>
+#include <views/window/ItemActions.h>
 #include <views/window/MainWindow.h>
 
 #include <QMenu>
@@ -20,6 +21,7 @@ AppCommands::AppCommands(AppState &state, MainWindow &window, std::function<void
     QMenuBar &bar = *window.menuBar();
     buildFileMenu(bar);
     buildViewMenu(bar);
+    buildItemMenu(bar);
     buildLibraryMenu(bar);
 }
 
@@ -63,6 +65,20 @@ void AppCommands::buildViewMenu(QMenuBar &bar)
     QMenu *view = bar.addMenu(QStringLiteral("&View"));
     view->addAction(QStringLiteral("Toggle Sidebar"), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_S),
                     this, [this] { m_window.toggleSidebar(); });
+}
+
+// The selected item's own actions, the same ones its context menu and the detail offer;
+// each shows only where it applies.
+void AppCommands::buildItemMenu(QMenuBar &bar)
+{
+    const ItemActions &actions = m_window.itemActions();
+    QMenu *item = bar.addMenu(QStringLiteral("&Item"));
+    item->addActions(
+        {actions.open(), actions.openKeptCopy(), actions.showInFileManager(), actions.copyLink()});
+    item->addSeparator();
+    item->addActions({actions.favorite(), actions.archive(), actions.edit()});
+    item->addSeparator();
+    item->addAction(actions.remove());
 }
 
 void AppCommands::buildLibraryMenu(QMenuBar &bar)

@@ -12,7 +12,7 @@ class BookmarkFlow;
 class KeepingFlow;
 class MainWindow;
 
-// The main window's menus: File, View and Library. Each entry changes the shared state or
+// The main window's menus: File, View, Item and Library. Each entry changes the shared state or
 // asks the window for a platform action; none touches the library directly.
 class AppCommands final : public QObject
 {
@@ -30,6 +30,7 @@ public:
 private:
     void buildFileMenu(QMenuBar &bar);
     void buildViewMenu(QMenuBar &bar);
+    void buildItemMenu(QMenuBar &bar);
     void buildLibraryMenu(QMenuBar &bar);
 
     AppState &m_state;

@@ -9,6 +9,7 @@
 #include <intake/PendingItemsService.h>
 #include <keeping/KeepingQueue.h>
 #include <metadata/MetadataService.h>
+#include <model/Item.h>
 #include <model/LibraryStore.h>
 #include <model/Record.h>
 #include <pages/KeptPages.h>
@@ -21,6 +22,7 @@
 #include <util/BackgroundWork.h>
 #include <views/settings/SettingsView.h>
 #include <views/widgets/DisplayText.h>
+#include <views/window/ItemActions.h>
 #include <views/window/MainWindow.h>
 #include <views/window/UnlockView.h>
 
@@ -41,11 +43,17 @@ QuilloryApp::QuilloryApp(std::unique_ptr<LibraryStore> store, SecurityService &s
       m_enricher(std::make_unique<ItemEnricher>(*m_store, MetadataService::shared())),
       m_keeping(std::make_unique<KeepingQueue>(m_store->filePath(), *m_store, *m_pages,
                                                MetadataService::shared())),
-      m_keepingFlow(std::make_unique<KeepingFlow>(*m_store, *m_pages, *m_keeping,
-                                                  [this](const QUuid &id) {
-                                                      showMainWindow();
-                                                      m_window->revealItem(id);
-                                                  })),
+      m_keepingFlow(std::make_unique<KeepingFlow>(
+          *m_store, *m_pages, *m_keeping,
+          [this](const QUuid &id) {
+              showMainWindow();
+              m_window->revealItem(id);
+          },
+          [this](const QUuid &id) {
+              showMainWindow();
+              if (const Item *item = m_store->item(id))
+                  m_window->itemActions().openReader(*item);
+          })),
       m_intake(std::make_unique<ItemIntake>(*m_store, *m_enricher)),
       m_reporter(std::make_unique<StoreProblemReporter>(*m_store, *m_state)),
       m_pendingItems(std::make_unique<PendingItemsService>(*m_store, *m_intake)),

@@ -194,6 +194,8 @@ TEST_F(PageStoreTest, KeepsReadsReplacesAndRemovesCopies)
     EXPECT_EQ(read->httpStatus, 200);
     EXPECT_EQ(read->fetchedAt, first.fetchedAt);
     EXPECT_EQ(pages->itemsWithCopies(), (QSet<QUuid>{m_ids[0], m_ids[1]}));
+    EXPECT_EQ(pages->hasCopy(m_ids[1]), true);
+    EXPECT_EQ(pages->hasCopy(m_ids[2]), false);
 
     // Replacing leaves one copy and forgets the old words.
     ASSERT_TRUE(pages->keep(m_ids[0], copyOf(u"Orchards bloom."_s)));
@@ -213,6 +215,7 @@ TEST_F(PageStoreTest, KeepsReadsReplacesAndRemovesCopies)
 
     ASSERT_TRUE(pages->remove(m_ids[1]));
     EXPECT_FALSE(pages->read(m_ids[1]));
+    EXPECT_EQ(pages->hasCopy(m_ids[1]), false);
     EXPECT_TRUE(found(*pages, u"lighthouse"_s, m_ids).isEmpty());
     EXPECT_LT(pages->totalSize().value_or(-1), sizeWithTwo);
     ASSERT_TRUE(pages->keep(m_ids[2], copyOf(u"Orchards again."_s)));

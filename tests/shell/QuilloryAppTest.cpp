@@ -23,6 +23,7 @@
 #include <views/dialogs/KeepingProgressWindow.h>
 #include <views/settings/SettingsView.h>
 #include <views/widgets/RowButton.h>
+#include <views/window/ItemActions.h>
 #include <views/window/MainWindow.h>
 
 #include <QAbstractButton>
@@ -305,6 +306,32 @@ TEST(QuilloryApp, PagesAlreadyInTheLibraryAreKeptOnceAndLinksCheckedFromTheLibra
     auto app = startApp(dir);
     QTest::qWait(1000);
     EXPECT_EQ(site.totalHits(), 4);
+}
+
+TEST_F(QuilloryAppTest, TheItemMenuOffersTheSelectedItemsOwnActions)
+{
+    MainWindow &window = *m_app->mainWindow();
+    QMenu *menu = nullptr;
+    for (QAction *entry : window.menuBar()->actions()) {
+        if (entry->text() == u"&Item"_s)
+            menu = entry->menu();
+    }
+    ASSERT_NE(menu, nullptr);
+    Item *web = m_app->store().insert(
+        std::make_unique<Item>(ItemType::WebLink, u"Page"_s, QUrl(u"https://example.org/page"_s)));
+    window.refreshNow();
+    window.selectItem(web);
+    QStringList shown;
+    for (QAction *entry : menu->actions()) {
+        if (entry->isVisible() && !entry->isSeparator())
+            shown << entry->text();
+    }
+    EXPECT_EQ(shown, (QStringList{u"Open in Browser"_s, u"Open Kept Copy"_s, u"Copy Link"_s,
+                                  u"Add to Favorites"_s, u"Archive"_s, u"Edit..."_s, u"Delete"_s}));
+    // One action for every place, greyed out while the page has no kept copy.
+    QAction *kept = window.itemActions().openKeptCopy();
+    EXPECT_TRUE(menu->actions().contains(kept));
+    EXPECT_FALSE(kept->isEnabled());
 }
 
 TEST_F(QuilloryAppTest, BookmarksGoInFromTheFileMenuAndOutFromTheSettingsWindow)

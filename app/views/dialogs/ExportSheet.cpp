@@ -95,6 +95,7 @@ FormGroup *ExportSheet::buildOptions()
 FormGroup *ExportSheet::buildSummary()
 {
     m_counts = new LibraryCountsGroup(QStringLiteral("Summary"), this);
+    m_counts->setFooter(QStringLiteral("Kept copies of pages are not part of the export."));
     return m_counts;
 }
 

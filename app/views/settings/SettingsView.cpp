@@ -11,6 +11,7 @@
 #include <views/widgets/SymbolIcon.h>
 
 #include <model/LibraryStore.h>
+#include <pages/KeptPages.h>
 #include <security/SecurityService.h>
 #include <state/AppInfo.h>
 #include <state/AppState.h>
@@ -20,6 +21,7 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -91,6 +93,9 @@ SettingsView::SettingsView(AppState &state, LibraryStore &store, SecurityService
     // The service may announce from a worker thread; the receiver brings it here.
     connect(&security, &SecurityService::stateChanged, this, &SettingsView::updateEncryptionStatus);
     connect(&state.preferences(), &Preferences::changed, this, &SettingsView::updatePreferences);
+    m_keptSizeRefresh.setSingleShot(true);
+    m_keptSizeRefresh.setInterval(300);
+    connect(&m_keptSizeRefresh, &QTimer::timeout, this, &SettingsView::updateKeptSize);
     updateCounts();
     updateEncryptionStatus();
     updatePreferences();
@@ -112,6 +117,7 @@ QWidget *SettingsView::buildForm()
     layout->addWidget(buildLibrary());
     layout->addWidget(buildSecurity());
     layout->addWidget(buildData());
+    layout->addWidget(buildKeptPages());
     layout->addWidget(buildAppearance());
     layout->addWidget(buildAbout());
     layout->addStretch(1);
@@ -220,6 +226,35 @@ void SettingsView::addBookmarkRows(FormGroup &group)
         if (m_bookmarks)
             m_bookmarks->chooseAndExport(*this);
     });
+}
+
+QWidget *SettingsView::buildKeptPages()
+{
+    m_keptGroup = new FormGroup(QStringLiteral("Kept Pages"), this);
+    m_keepCopies = new QCheckBox(QStringLiteral("Keep copies of pages"));
+    m_keepCopies->setObjectName(QStringLiteral("keepPageCopies"));
+    m_keptGroup->addRow(m_keepCopies);
+    connect(m_keepCopies, &QCheckBox::toggled, this,
+            [this](bool on) { m_state.preferences().setKeepPageCopies(on); });
+    m_keptSize = new QLabel;
+    m_keptSize->setObjectName(QStringLiteral("keptPagesSize"));
+    m_keptGroup->addRow(m_keptSize);
+    m_removeKeptRow =
+        m_keptGroup->addButtonRow(QStringLiteral("trash"), QStringLiteral("Remove Kept Copies..."));
+    m_removeKeptRow->setObjectName(QStringLiteral("removeKeptCopiesRow"));
+    m_removeKeptRow->setDestructive(true);
+    connect(m_removeKeptRow, &RowButton::clicked, this, &SettingsView::confirmRemoveKeptCopies);
+    if (m_store.isReadOnly()) {
+        m_removeKeptRow->setEnabled(false);
+        m_removeKeptRow->setToolTip(QStringLiteral("The library can only be read."));
+    }
+    m_keptGroup->setFooter(QStringLiteral(
+        "A readable copy of each page you add is kept in your library, to read and search "
+        "after the page has changed or gone."));
+    // Until the copies are known, there is no size to show or copy to remove.
+    m_keptGroup->setRowVisible(m_keptSize, false);
+    m_keptGroup->setRowVisible(m_removeKeptRow, false);
+    return m_keptGroup;
 }
 
 QWidget *SettingsView::buildAppearance()
@@ -360,6 +395,53 @@ void SettingsView::deleteAll()
     m_store.removeAll(RecordKind::Item);
     m_store.removeAll(RecordKind::Folder);
     m_store.removeAll(RecordKind::Tag);
+    // Copies leave with their items; this also takes any whose item was already gone.
+    if (m_keptPages != nullptr)
+        m_keptPages->removeAll(this, {});
+}
+
+void SettingsView::confirmRemoveKeptCopies()
+{
+    if (m_keptPages == nullptr)
+        return;
+    QMessageBox question(QMessageBox::Warning, QStringLiteral("Remove Kept Copies?"),
+                         QStringLiteral("Remove Kept Copies?"), QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("removeKeptCopiesConfirmation"));
+    question.setInformativeText(
+        QStringLiteral("The kept copy of every page is removed. Your items and their links "
+                       "stay; a page that has changed or gone cannot be kept again."));
+    QPushButton *remove =
+        question.addButton(QStringLiteral("Remove Kept Copies"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = question.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    question.setDefaultButton(cancel);
+    question.setEscapeButton(cancel);
+    m_sheets.run(question);
+    if (question.clickedButton() != remove || m_keptPages == nullptr)
+        return;
+    m_keptPages->removeAll(this, [this](bool removed) {
+        if (!removed)
+            m_state.showError(
+                AppError::storageError(QStringLiteral("The kept copies could not be removed.")));
+        updateKeptSize();
+    });
+}
+
+void SettingsView::updateKeptSize()
+{
+    if (m_keptPages == nullptr)
+        return;
+    m_keptPages->totalSize(this, [this](std::optional<qint64> bytes) {
+        m_keptSize->setText(
+            bytes ? QStringLiteral("Kept pages: ") +
+                        QLocale().formattedDataSize(*bytes, 1, QLocale::DataSizeSIFormat)
+                  : QStringLiteral("Kept pages: not available"));
+    });
+}
+
+void SettingsView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    updateKeptSize();
 }
 
 void SettingsView::updateCounts()
@@ -377,7 +459,19 @@ void SettingsView::updateEncryptionStatus()
 
 void SettingsView::setKeptPages(KeptPages *pages)
 {
+    if (m_keptPages != nullptr)
+        disconnect(m_keptPages, nullptr, this, nullptr);
     m_keptPages = pages;
+    m_keptGroup->setRowVisible(m_keptSize, pages != nullptr);
+    m_keptGroup->setRowVisible(m_removeKeptRow, pages != nullptr);
+    if (pages == nullptr)
+        return;
+    m_keptSize->setText(QStringLiteral("Kept pages: \u2026"));
+    const auto refresh = [this] { m_keptSizeRefresh.start(); };
+    connect(pages, &KeptPages::kept, this, refresh);
+    connect(pages, &KeptPages::removed, this, refresh);
+    if (isVisible())
+        updateKeptSize();
 }
 
 void SettingsView::updatePreferences()
@@ -389,6 +483,8 @@ void SettingsView::updatePreferences()
     m_showCounts->setChecked(preferences.showItemCounts());
     const QSignalBlocker deleteBlocker(m_confirmDelete);
     m_confirmDelete->setChecked(preferences.confirmBeforeDelete());
+    const QSignalBlocker keepBlocker(m_keepCopies);
+    m_keepCopies->setChecked(preferences.keepPageCopies());
 }
 
 } // namespace quillory

@@ -5,6 +5,7 @@
 #include <views/widgets/LibraryCountsGroup.h>
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -61,12 +62,21 @@ public:
     void openExportSheet();
     // Asks "Delete All Data?" first.
     void confirmDeleteAll();
+    // Asks first, then removes every kept copy of a page.
+    void confirmRemoveKeptCopies();
+    QCheckBox *keepPageCopies() const { return m_keepCopies; }
+    // "Kept pages: 12.3 MB".
+    QLabel *keptPagesSize() const { return m_keptSize; }
+    RowButton *removeKeptCopiesRow() const { return m_removeKeptRow; }
 
     // Tests answer the sheets and questions instead of a person.
     void setSheetHook(SheetRunner::Hook hook);
     // The kept copies of pages the settings size and remove; null when the library keeps
     // none. They must outlive the window.
     void setKeptPages(KeptPages *pages);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *buildForm();
@@ -75,6 +85,7 @@ private:
     QWidget *buildSecurity();
     QWidget *buildData();
     void addBookmarkRows(FormGroup &group);
+    QWidget *buildKeptPages();
     QWidget *buildAppearance();
     QWidget *buildAbout();
     void showPage(QWidget *page, const QString &title);
@@ -82,6 +93,7 @@ private:
     void updateEncryptionStatus();
     void updatePreferences();
     void deleteAll();
+    void updateKeptSize();
 
     AppState &m_state;
     LibraryStore &m_store;
@@ -108,6 +120,12 @@ private:
     QComboBox *m_defaultView = nullptr;
     QCheckBox *m_showCounts = nullptr;
     QCheckBox *m_confirmDelete = nullptr;
+    FormGroup *m_keptGroup = nullptr;
+    QCheckBox *m_keepCopies = nullptr;
+    QLabel *m_keptSize = nullptr;
+    RowButton *m_removeKeptRow = nullptr;
+    // Pages are kept in bursts; the size is asked once a burst settles.
+    QTimer m_keptSizeRefresh;
     QLabel *m_version = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include <views/window/ItemActions.h>
 
 #include <platform/FileRevealer.h>
+#include <views/dialogs/KeptCopyReader.h>
 #include <views/widgets/DisplayText.h>
 #include <views/widgets/SheetRunner.h>
 #include <views/widgets/SymbolIcon.h>
@@ -8,6 +9,7 @@
 
 #include <model/Item.h>
 #include <model/LibraryStore.h>
+#include <pages/KeptPages.h>
 #include <state/AppState.h>
 
 #include <QAction>
@@ -43,6 +45,10 @@ ItemActions::ItemActions(AppState &state, LibraryStore &store, FileRevealer &rev
     m_remove->setText(QStringLiteral("Delete"));
     m_remove->setIcon(SymbolIcon::icon(QStringLiteral("trash")));
     m_remove->setShortcuts({QKeySequence::Delete, QKeySequence(Qt::Key_Backspace)});
+    m_openKeptCopy = make(QStringLiteral("openKeptCopy"), &ItemActions::readKeptCopy);
+    m_openKeptCopy->setText(QStringLiteral("Open Kept Copy"));
+    m_openKeptCopy->setIconText(QStringLiteral("Read Kept Copy"));
+    m_openKeptCopy->setIcon(SymbolIcon::icon(QStringLiteral("doc.text")));
 
     connect(&store, &LibraryStore::recordChanged, this, [this](Record *record) {
         if (record->id() == m_itemId)
@@ -71,8 +77,51 @@ QAction *ItemActions::make(const QString &objectName, void (ItemActions::*slot)(
 
 void ItemActions::setItem(Item *item)
 {
-    m_itemId = item != nullptr ? item->id() : QUuid();
+    const QUuid id = item != nullptr ? item->id() : QUuid();
+    if (id != m_itemId) {
+        m_itemId = id;
+        m_hasKeptCopy = false;
+        askForKeptCopy();
+    }
     update();
+}
+
+void ItemActions::setKeptPages(KeptPages *pages)
+{
+    if (m_pages != nullptr)
+        disconnect(m_pages, nullptr, this, nullptr);
+    m_pages = pages;
+    m_hasKeptCopy = false;
+    if (pages != nullptr) {
+        connect(pages, &KeptPages::kept, this, [this](const QUuid &itemId) {
+            if (itemId == m_itemId && !m_itemId.isNull()) {
+                m_hasKeptCopy = true;
+                update();
+            }
+        });
+        connect(pages, &KeptPages::removed, this, &ItemActions::askForKeptCopy);
+    }
+    askForKeptCopy();
+    update();
+}
+
+void ItemActions::setLocked(bool locked)
+{
+    m_locked = locked;
+    update();
+}
+
+void ItemActions::askForKeptCopy()
+{
+    if (m_pages == nullptr || m_itemId.isNull())
+        return;
+    // The selection may have moved on by the time the answer comes.
+    m_pages->hasCopy(m_itemId, this, [this, asked = m_itemId](bool has) {
+        if (asked != m_itemId || has == m_hasKeptCopy)
+            return;
+        m_hasKeptCopy = has;
+        update();
+    });
 }
 
 Item *ItemActions::item() const
@@ -116,9 +165,16 @@ void ItemActions::update()
                                                  : QStringLiteral("archivebox")));
     m_edit->setVisible(editable);
     m_remove->setVisible(editable);
+    const QString scheme = url ? url->scheme().toLower() : QString();
+    const bool web = scheme == u"http" || scheme == u"https";
+    m_openKeptCopy->setVisible(m_pages != nullptr && web);
     // The icon-only toolbar shows its tip, which would otherwise be the menu's longer text.
-    for (QAction *action : {m_open, m_reveal, m_copy, m_favorite, m_archive, m_edit, m_remove})
+    for (QAction *action :
+         {m_open, m_reveal, m_copy, m_favorite, m_archive, m_edit, m_remove, m_openKeptCopy}) {
         action->setToolTip(action->iconText());
+        action->setEnabled(!m_locked);
+    }
+    m_openKeptCopy->setEnabled(!m_locked && m_pages != nullptr && web && m_hasKeptCopy);
 }
 
 void ItemActions::openItem()
@@ -173,6 +229,34 @@ void ItemActions::deleteItem()
         confirmDelete(i);
     else
         m_store.remove(i);
+}
+
+void ItemActions::readKeptCopy()
+{
+    const Item *i = item();
+    if (i != nullptr && m_hasKeptCopy)
+        openReader(*i);
+}
+
+void ItemActions::openReader(const Item &item)
+{
+    const Item *i = &item;
+    if (m_pages == nullptr)
+        return;
+    // One reader per item: asking again brings it forward.
+    for (KeptCopyReader *open : m_window.findChildren<KeptCopyReader *>()) {
+        if (open->itemId() == i->id() && open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    auto *reader = new KeptCopyReader(
+        *m_pages, i->id(), i->title(), m_state.searchQuery(),
+        [this](const QUrl &url) { m_links.openAddress(url); }, &m_window);
+    reader->show();
+    reader->raise();
+    reader->activateWindow();
 }
 
 void ItemActions::confirmDelete(Item *item)

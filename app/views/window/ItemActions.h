@@ -11,6 +11,7 @@ namespace quillory {
 class AppState;
 class FileRevealer;
 class Item;
+class KeptPages;
 class LibraryStore;
 class LinkOpener;
 class SheetRunner;
@@ -41,6 +42,17 @@ public:
     QAction *archive() const { return m_archive; }
     QAction *edit() const { return m_edit; }
     QAction *remove() const { return m_remove; }
+    // Reads the item's kept copy of its page in a window of its own; available only while
+    // the item has one.
+    QAction *openKeptCopy() const { return m_openKeptCopy; }
+    // The reader of `item`'s kept copy, for a place that knows it has one (Broken Links);
+    // an open one is brought forward.
+    void openReader(const Item &item);
+
+    // While locked nothing is offered, whatever the item.
+    void setLocked(bool locked);
+    // Where the kept copies are; null when the library keeps none. They must outlive this.
+    void setKeptPages(KeptPages *pages);
 
     // The keys (edit, delete, open) act on the item while focus is within `widget`.
     void addKeysTo(QWidget &widget);
@@ -57,6 +69,8 @@ private:
     void toggleArchive();
     void editItem();
     void deleteItem();
+    void readKeptCopy();
+    void askForKeptCopy();
 
     AppState &m_state;
     LibraryStore &m_store;
@@ -72,6 +86,11 @@ private:
     QAction *m_archive = nullptr;
     QAction *m_edit = nullptr;
     QAction *m_remove = nullptr;
+    QAction *m_openKeptCopy = nullptr;
+    KeptPages *m_pages = nullptr;
+    // Whether the item has a kept copy, as the copies last answered.
+    bool m_hasKeptCopy = false;
+    bool m_locked = false;
 };
 
 } // namespace quillory

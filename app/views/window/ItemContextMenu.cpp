@@ -9,6 +9,8 @@
 #include <model/LibraryStore.h>
 #include <model/Tag.h>
 
+#include <QAction>
+
 namespace quillory {
 
 ItemContextMenu::ItemContextMenu(const ItemActions &actions,
@@ -66,6 +68,9 @@ void ItemContextMenu::addLinkActions(const Item &item, const ItemActions &action
     addAction(actions.copyLink());
     // A file is shown where it lies; opening it is the list's Return and double-click.
     addAction(link->isLocalFile() ? actions.showInFileManager() : actions.open());
+    // For a web page where copies are kept; greyed out while it has none.
+    if (actions.openKeptCopy()->isVisible())
+        addAction(actions.openKeptCopy());
 }
 
 } // namespace quillory

@@ -17,6 +17,7 @@
 #include <model/Item.h>
 #include <model/LibraryStore.h>
 #include <model/Tag.h>
+#include <pages/KeptPages.h>
 #include <util/BackgroundWork.h>
 #include <util/ImageDecoder.h>
 
@@ -40,6 +41,8 @@
 namespace quillory {
 
 namespace {
+
+constexpr qsizetype descriptionLimit = 1000;
 
 // Decodes at most `bound` in size (keeping proportions, EXIF orientation applied); JPEG
 // readers scale while decoding, so a large photo stays cheap to show.
@@ -93,10 +96,53 @@ Item *ItemDetailView::item() const
 void ItemDetailView::setItem(Item *item)
 {
     const QUuid id = item != nullptr ? item->id() : QUuid();
-    if (id != m_itemId)
+    const bool another = id != m_itemId;
+    if (another)
         m_noteStack->setCurrentIndex(0); // each item starts out of note editing
     m_itemId = id;
+    if (another) {
+        m_linkBroken = false;
+        updateKeptRow();
+        askLinkHealth();
+    }
     refresh();
+}
+
+void ItemDetailView::setKeptPages(KeptPages *pages)
+{
+    if (m_pages != nullptr)
+        disconnect(m_pages, nullptr, this, nullptr);
+    m_pages = pages;
+    // A new copy comes from a new fetch, whose answer may say the page lives again.
+    if (pages != nullptr)
+        connect(pages, &KeptPages::kept, this, [this](const QUuid &itemId) {
+            if (itemId == m_itemId)
+                askLinkHealth();
+        });
+    askLinkHealth();
+}
+
+void ItemDetailView::askLinkHealth()
+{
+    if (m_pages == nullptr || m_itemId.isNull())
+        return;
+    m_pages->health(m_itemId, this, [this, asked = m_itemId](LinkHealth health) {
+        if (asked != m_itemId)
+            return;
+        m_linkBroken = health.state() == LinkHealth::State::Broken;
+        updateKeptRow();
+    });
+}
+
+// Follows the shared action, which knows whether the item has a copy: the row changes in
+// place as a copy arrives or goes.
+void ItemDetailView::updateKeptRow()
+{
+    const QAction *read = m_actions.openKeptCopy();
+    const bool readable = read->isVisible() && read->isEnabled();
+    m_gone->setVisible(m_linkBroken);
+    m_readKept->setVisible(readable);
+    m_keptRow->setVisible(m_linkBroken || readable);
 }
 
 void ItemDetailView::build()
@@ -140,6 +186,22 @@ void ItemDetailView::build()
     connect(m_link, &QPushButton::clicked, this, &ItemDetailView::followLink);
     column->addWidget(m_link);
 
+    m_keptRow = new QWidget(content);
+    auto *kept = new QHBoxLayout(m_keptRow);
+    kept->setContentsMargins(0, 0, 0, 0);
+    m_gone = new QLabel(QStringLiteral("This page is gone"), m_keptRow);
+    m_gone->setObjectName(QStringLiteral("pageGone"));
+    m_gone->setStyleSheet(QStringLiteral("color: #D70015;"));
+    m_readKept = new QToolButton(m_keptRow);
+    m_readKept->setObjectName(QStringLiteral("readKeptCopy"));
+    m_readKept->setDefaultAction(m_actions.openKeptCopy());
+    m_readKept->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    kept->addWidget(m_gone);
+    kept->addWidget(m_readKept);
+    kept->addStretch(1);
+    column->addWidget(m_keptRow);
+    connect(m_actions.openKeptCopy(), &QAction::changed, this, &ItemDetailView::updateKeptRow);
+
     auto *info = new QHBoxLayout;
     m_badge = new QLabel(content);
     m_badge->setObjectName(QStringLiteral("kindBadge"));
@@ -150,6 +212,18 @@ void ItemDetailView::build()
     info->addWidget(m_added);
     info->addStretch(1);
     column->addLayout(info);
+
+    m_description = new QLabel(content);
+    m_description->setObjectName(QStringLiteral("pageDescription"));
+    m_description->setWordWrap(true);
+    m_description->setTextFormat(Qt::PlainText);
+    m_description->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(m_description);
+    m_byline = new QLabel(content);
+    m_byline->setObjectName(QStringLiteral("pageByline"));
+    m_byline->setTextFormat(Qt::PlainText);
+    m_byline->setForegroundRole(QPalette::PlaceholderText);
+    column->addWidget(m_byline);
 
     column->addWidget(buildNoteSection());
     column->addWidget(buildTagSection());
@@ -340,6 +414,7 @@ void ItemDetailView::refresh()
     m_added->setText(
         QStringLiteral("Added ") +
         QLocale().toString(i->createdAt().toLocalTime().date(), QStringLiteral("MMM d, yyyy")));
+    refreshPageFacts(*i);
     refreshNote(*i);
     followTags(*i);
     refreshFolders(*i);
@@ -410,6 +485,30 @@ void ItemDetailView::refreshLink(const Item &item)
             Qt::ElideRight, 320)));
         m_link->setToolTip(DisplayText::toolTip(url->toString()));
     }
+}
+
+// What the page said of itself when it was fetched: its description, author and date.
+void ItemDetailView::refreshPageFacts(const Item &item)
+{
+    const std::optional<ItemMetadata> facts = item.metadata();
+    const QString description =
+        facts ? facts->description.value_or(QString()).trimmed() : QString();
+    // A summary, and shown as one: a hostile page's essay must not push the note away.
+    m_description->setText(DisplayText::bounded(description, descriptionLimit));
+    m_description->setVisible(!description.isEmpty());
+
+    QStringList parts;
+    if (facts && facts->author && !facts->author->trimmed().isEmpty())
+        parts << QStringLiteral("By ") + DisplayText::bounded(facts->author->simplified());
+    if (facts && facts->publishDate && facts->publishDate->isValid())
+        parts << QStringLiteral("Published ") +
+                     QLocale().toString(facts->publishDate->toLocalTime().date(),
+                                        QStringLiteral("MMM d, yyyy"));
+    const QString byline = parts.join(QStringLiteral(" \u00B7 "));
+    m_byline->setText(fontMetrics().elidedText(byline, Qt::ElideRight, 320));
+    m_byline->setToolTip(byline.size() > m_byline->text().size() ? DisplayText::toolTip(byline)
+                                                                 : QString());
+    m_byline->setVisible(!byline.isEmpty());
 }
 
 void ItemDetailView::refreshNote(const Item &item)

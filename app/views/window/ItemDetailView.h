@@ -21,6 +21,7 @@ namespace quillory {
 class FlowLayout;
 class Item;
 class ItemActions;
+class KeptPages;
 class LibraryStore;
 class SheetRunner;
 class TagChipView;
@@ -53,6 +54,9 @@ public:
     QToolBar *toolbar() const { return m_toolbar; }
     void openTagPicker();
     void showFullSizeImage();
+    // Where the item's kept copy and its link's health are asked; null when the library
+    // keeps no copies. They must outlive the view.
+    void setKeptPages(KeptPages *pages);
     // Applies pending changes now (tests call it instead of waiting a turn of the loop).
     void refresh();
 
@@ -66,6 +70,9 @@ private:
     void refreshPicture(const Item &item);
     void paintPicture(const Item &item, const QImage &image);
     void refreshLink(const Item &item);
+    void refreshPageFacts(const Item &item);
+    void askLinkHealth();
+    void updateKeptRow();
     void refreshNote(const Item &item);
     void followTags(const Item &item);
     void refreshFolders(const Item &item);
@@ -95,6 +102,14 @@ private:
     QPushButton *m_link = nullptr;
     QLabel *m_badge = nullptr;
     QLabel *m_added = nullptr;
+    QWidget *m_keptRow = nullptr;
+    QLabel *m_gone = nullptr;
+    QToolButton *m_readKept = nullptr;
+    QLabel *m_description = nullptr;
+    QLabel *m_byline = nullptr;
+    KeptPages *m_pages = nullptr;
+    // Whether the shown item's link has died, as its last answers tell.
+    bool m_linkBroken = false;
     QStackedWidget *m_noteStack = nullptr;
     QLabel *m_noteBody = nullptr;
     QPlainTextEdit *m_noteEditor = nullptr;

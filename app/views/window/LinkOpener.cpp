@@ -99,6 +99,13 @@ bool LinkOpener::open(const Item &item)
     return m_open(*url);
 }
 
+bool LinkOpener::openAddress(const QUrl &url)
+{
+    if (!url.isValid() || (!isWebPage(url) && !confirm(url)))
+        return false;
+    return m_open(url);
+}
+
 bool LinkOpener::confirm(const QUrl &url)
 {
     const QString scheme = DisplayText::bounded(url.scheme(), 40);

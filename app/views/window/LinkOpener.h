@@ -36,6 +36,9 @@ public:
     // Opens the item's link, asking first when handlingOf says so. True when it was handed
     // over.
     bool open(const Item &item);
+    // Opens a link found in a page's text: a web page at once, anything else (a mail
+    // address) only when the person agrees.
+    bool openAddress(const QUrl &url);
 
     // The desktop's opener unless tests put something in its place, so nothing is launched.
     void setOpener(Opener opener) { m_open = std::move(opener); }

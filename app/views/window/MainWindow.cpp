@@ -208,6 +208,8 @@ void MainWindow::followIntake()
 void MainWindow::setKeptPages(KeptPages *pages)
 {
     m_keptPages = pages;
+    m_actions->setKeptPages(pages);
+    m_detail->detail().setKeptPages(pages);
 }
 
 void MainWindow::openAddURLSheet()
@@ -475,6 +477,8 @@ void MainWindow::setLockScreen(QWidget *screen)
         m_lockScreen->deleteLater();
     }
     m_lockScreen = screen;
+    // The item's actions keep their own state, which the window's loop below would lose.
+    m_actions->setLocked(screen != nullptr);
     if (screen != nullptr) {
         m_pages->addWidget(screen);
         m_pages->setCurrentWidget(screen);
