@@ -362,6 +362,22 @@ TEST_F(PageSearchTest, AHostilePageGivesAShortSnippetOnOneLine)
     look("page-matches-hostile-cards");
 }
 
+TEST_F(PageSearchTest, AfterALongSearchThePageMatchesFollowItsList)
+{
+    m_search.setBackgroundThreshold(0); // every text search runs on the worker thread
+    for (int i = 0; i < 30; ++i)
+        item(QStringLiteral("Orchard %1").arg(i));
+    Item *kept = keptItem(u"Fruit trees"_s, u"Pruning the old orchard in winter."_s);
+    m_window->refreshNow();
+
+    type(u"orchard"_s);
+    m_window->refreshNow();
+    ASSERT_TRUE(waitForSnippets(1));
+    EXPECT_EQ(titles().size(), 31);
+    EXPECT_EQ(model().itemAt(30), kept);
+    EXPECT_EQ(countText(), u"31 items"_s);
+}
+
 TEST_F(PageSearchTest, NewlyKeptPagesJoinTheQueryShown)
 {
     Item *later = item(u"Later"_s);
