@@ -6,6 +6,7 @@
 #include <search/SearchService.h>
 #include <state/LibraryFilter.h>
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -54,8 +55,9 @@ void PageMatches::follow(const QString &query)
 
 void PageMatches::askAgainSoon()
 {
-    // Pages kept one after another (a whole library being kept) ask once after they pause.
-    if (!m_key.isEmpty())
+    // Pages kept one after another (a whole library being kept) ask at most once a pause,
+    // and not only once they stop.
+    if (!m_key.isEmpty() && !m_again.isActive())
         m_again.start();
 }
 

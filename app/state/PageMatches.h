@@ -30,8 +30,8 @@ public:
     static constexpr int limit = 300;
     // A snippet longer than this (a page of one endless word) is cut around its first mark.
     static constexpr qsizetype snippetLimit = 240;
-    // Pages kept or removed while a query is shown are looked for again after this pause.
-    static constexpr int againAfterMs = 400;
+    // Pages kept or removed while a query is shown are searched again after this pause.
+    static constexpr int againAfterMs = 1000;
 
     struct Found
     {
