@@ -10,6 +10,17 @@
 
 namespace quillory {
 
+namespace {
+
+// The seven-day folders' edge, as of `nowMSecs`.
+qint64 cutoffAt(qint64 nowMSecs)
+{
+    return SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC))
+        .toMSecsSinceEpoch();
+}
+
+} // namespace
+
 LibraryFilter::Request LibraryFilter::Request::of(const SidebarSelection &selection,
                                                   const AppState &state,
                                                   const std::vector<Record *> &library)
@@ -56,8 +67,7 @@ LibraryFilter::shownOrDeferred(const std::vector<Record *> &newestFirst,
 {
     m_search.cancelDeferred(this);
     m_waiting.reset();
-    const qint64 cutoff =
-        SmartFolder::cutoff(QDateTime::fromMSecsSinceEpoch(nowMSecs, Qt::UTC)).toMSecsSinceEpoch();
+    const qint64 cutoff = cutoffAt(nowMSecs);
     Request request = Request::of(selection, state, newestFirst);
     if (changes == nullptr || !changes->isEmpty())
         m_selection.forget();
@@ -138,6 +148,22 @@ void LibraryFilter::handOver(Waiting waiting)
     sort(waiting.items, waiting.request.order, *waiting.request.library);
     remember(waiting.request, waiting.items, waiting.changes);
     waiting.later(std::move(waiting.items));
+}
+
+std::vector<Item *> LibraryFilter::shownAmong(const std::vector<Item *> &candidates,
+                                              const SidebarSelection &selection,
+                                              const AppState &state, qint64 nowMSecs)
+{
+    const qint64 cutoff = cutoffAt(nowMSecs);
+    std::vector<Item *> selected;
+    for (Item *item : candidates) {
+        if (SelectionWalk::contains(*item, selection.smartFolder, selection.folder, cutoff))
+            selected.push_back(item);
+    }
+    const std::vector<Record *> noLibrary;
+    Request request = Request::of(selection, state, noLibrary);
+    request.query.clear();
+    return passing(selected, request);
 }
 
 std::vector<Item *> LibraryFilter::passing(const std::vector<Item *> &candidates,

@@ -66,6 +66,11 @@ public:
                                                          const SidebarSelection &selection,
                                                          const AppState &state, qint64 nowMSecs,
                                                          ItemChanges &changes, Delivery later);
+    // Of `candidates`, in their order, those the selection and the filters would show if
+    // no query were typed: for items found some other way than by the list's own search.
+    std::vector<Item *> shownAmong(const std::vector<Item *> &candidates,
+                                   const SidebarSelection &selection, const AppState &state,
+                                   qint64 nowMSecs);
     // Libraries this large have their titles ranked off the interface thread for a window
     // that can wait (TitleRanks::defaultBackgroundThreshold unless set).
     void setBackgroundRankingFrom(size_t items) { m_titles.ranks().setBackgroundThreshold(items); }

@@ -132,7 +132,8 @@ bool ContentColumn::isShowingEmptyState() const
     return m_stack->currentWidget() == m_empty;
 }
 
-void ContentColumn::showItems(std::vector<Item *> items, Item *selected)
+void ContentColumn::showItems(std::vector<Item *> items, Item *selected,
+                              ItemListModel::Snippets snippets)
 {
     const int count = int(items.size());
     m_header->setCount(count);
@@ -147,7 +148,7 @@ void ContentColumn::showItems(std::vector<Item *> items, Item *selected)
     }
     m_stack->setCurrentWidget(count == 0 ? static_cast<QWidget *>(m_empty) : m_view);
     const QSignalBlocker quiet(m_view->selectionModel());
-    m_model->setItems(std::move(items));
+    m_model->setItems(std::move(items), std::move(snippets));
     selectItem(selected);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <views/window/ItemListModel.h>
+
 #include <QWidget>
 
 class QLabel;
@@ -15,7 +17,6 @@ class EmptyStateView;
 class Item;
 class ItemDelegate;
 class ItemGridView;
-class ItemListModel;
 class Record;
 class ThumbnailCache;
 
@@ -36,8 +37,10 @@ public:
 
     void setTitle(const QString &title);
     QString title() const;
-    // Replaces the shown list and keeps `selected` selected when it is still in it.
-    void showItems(std::vector<Item *> items, Item *selected);
+    // Replaces the shown list and keeps `selected` selected when it is still in it. Rows
+    // found in their kept page show the snippet given for them.
+    void showItems(std::vector<Item *> items, Item *selected,
+                   ItemListModel::Snippets snippets = {});
     // Keeps `item` selected; none for null.
     void selectItem(Item *item);
     // Selects `item` and scrolls it into view, once it is in the list: an item chosen from

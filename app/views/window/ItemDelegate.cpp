@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmapCache>
+#include <QTextLayout>
 #include <cmath>
 
 namespace quillory {
@@ -103,6 +104,90 @@ int paintTitle(QPainter *painter, ElidedTextCache &lines, const QRect &rect, con
     return fm.height();
 }
 
+using Marks = QList<std::pair<qsizetype, qsizetype>>;
+
+// One line laid out with the marked ranges bold, in `marked` colour, the rest in the
+// painter's pen.
+void layoutMarked(QTextLayout &layout, const QString &text, const Marks &marks, const QFont &font,
+                  const QColor &marked)
+{
+    layout.setText(text);
+    layout.setFont(font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    QList<QTextLayout::FormatRange> ranges;
+    for (const auto &[start, length] : marks) {
+        // Marks come with the page's text; only those inside it are drawn.
+        if (start < 0 || length <= 0 || start >= text.size())
+            continue;
+        QTextLayout::FormatRange range;
+        range.start = int(start);
+        range.length = int(std::min(length, text.size() - start));
+        range.format.setFontWeight(QFont::Bold);
+        range.format.setForeground(marked);
+        ranges.append(range);
+    }
+    layout.setFormats(ranges);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+}
+
+// The parts of `marks` that fall in [from, to), counted from `shift` instead of `from`.
+Marks marksWithin(const Marks &marks, qsizetype from, qsizetype to, qsizetype shift)
+{
+    Marks kept;
+    for (const auto &[start, length] : marks) {
+        const qsizetype first = std::max(start, from);
+        const qsizetype end = std::min(start + length, to);
+        if (first < end)
+            kept.append({first - from + shift, end - first});
+    }
+    return kept;
+}
+
+// Draws `text` on one line at `rect`'s top left with the marked words bold, cut with an
+// ellipsis where it is wider than `rect`; the first marked word is kept in sight.
+void paintMarked(QPainter *painter, const QRect &rect, const QString &text, const Marks &marks,
+                 const QFont &font, const QColor &marked)
+{
+    if (rect.width() <= 0 || text.isEmpty())
+        return;
+    const QString ellipsis(u'\u2026');
+    const int room = rect.width() - QFontMetrics(font).horizontalAdvance(ellipsis);
+    QString shown = text;
+    Marks shownMarks = marksWithin(marks, 0, text.size(), 0);
+    QTextLayout layout;
+    layoutMarked(layout, shown, shownMarks, font, marked);
+    // In a narrow card the words before the first mark give way to it.
+    if (!shownMarks.isEmpty() && room > 0) {
+        const auto [start, length] = shownMarks.first();
+        const QTextLine line = layout.lineAt(0);
+        if (line.cursorToX(int(start + length)) > room) {
+            const qreal lead = line.cursorToX(int(start)) - room / 4.0;
+            const int begin =
+                std::min(int(start), line.xToCursor(lead, QTextLine::CursorOnCharacter));
+            shown = ellipsis + text.mid(begin);
+            shownMarks = marksWithin(marks, begin, text.size(), 1);
+            layoutMarked(layout, shown, shownMarks, font, marked);
+        }
+    }
+    if (layout.lineAt(0).naturalTextWidth() > rect.width()) {
+        const QTextLine line = layout.lineAt(0);
+        int end = room > 0 ? line.xToCursor(room, QTextLine::CursorOnCharacter) : 0;
+        // The cursor may stand just past the last whole character that fits.
+        while (end > 0 && line.cursorToX(end) > room)
+            end = layout.previousCursorPosition(end);
+        const Marks kept = marksWithin(shownMarks, 0, end, 0);
+        layoutMarked(layout, shown.left(end) + ellipsis, kept, font, marked);
+    }
+    painter->save();
+    painter->setClipRect(rect);
+    layout.draw(painter, rect.topLeft());
+    painter->restore();
+}
+
 } // namespace
 
 ItemDelegate::ItemDelegate(ThumbnailCache &thumbnails, QObject *parent)
@@ -125,10 +210,12 @@ void ItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         return;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
+    const Snippet snippet{index.data(ItemListModel::SnippetRole).toString(),
+                          index.data(ItemListModel::SnippetMarksRole).value<Marks>()};
     if (m_grid)
-        paintCard(painter, option, *item);
+        paintCard(painter, option, *item, snippet);
     else
-        paintRow(painter, option, *item);
+        paintRow(painter, option, *item, snippet);
     painter->restore();
 }
 
@@ -173,7 +260,7 @@ void ItemDelegate::paintPicture(QPainter *painter, const QRect &rect, const Item
 }
 
 void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &option,
-                             const Item &item) const
+                             const Item &item, const Snippet &snippet) const
 {
     const QPalette &palette = option.palette;
     const QRect card = option.rect.adjusted(1, 1, -1, -1);
@@ -198,15 +285,26 @@ void ItemDelegate::paintCard(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setPen(palette.color(QPalette::Text));
     const int titleHeight = paintTitle(painter, m_lines, text, item.title(), item.isFavorite(),
                                        scaledFont(base, 0.92, QFont::Medium));
+    const QFont caption2 = scaledFont(base, 0.82);
+    text.setTop(text.top() + titleHeight + 4);
+    text.setBottom(card.bottom() - 4);
+    if (!snippet.text.isEmpty()) {
+        painter->setPen(secondary(palette));
+        paintMarked(painter, text, snippet.text, snippet.marks, caption2,
+                    palette.color(QPalette::Text));
+        // The site follows when the card has room for it.
+        text.setTop(text.top() + QFontMetrics(caption2).height() + 2);
+        if (text.height() < QFontMetrics(caption2).height())
+            return;
+    }
     if (const std::optional<QString> domain = DisplayText::source(item)) {
         painter->setPen(secondary(palette));
-        text.setTop(text.top() + titleHeight + 4);
-        m_lines.draw(painter, text, DisplayText::bounded(*domain), scaledFont(base, 0.82));
+        m_lines.draw(painter, text, DisplayText::bounded(*domain), caption2);
     }
 }
 
-void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &option,
-                            const Item &item) const
+void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &option, const Item &item,
+                            const Snippet &snippet) const
 {
     const QPalette &palette = option.palette;
     const QRect row = option.rect.adjusted(6, 2, -6, -2);
@@ -232,9 +330,17 @@ void ItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &optio
     if (const std::optional<QString> domain = DisplayText::source(item)) {
         painter->setPen(secondary(palette));
         QRect half = text;
-        half.setWidth(text.width() / 2);
+        // A snippet needs the line more than the site does.
+        half.setWidth(snippet.text.isEmpty() ? text.width() / 2 : text.width() / 4);
         x +=
             m_lines.draw(painter, half, DisplayText::bounded(*domain), scaledFont(base, 0.85)) + 10;
+    }
+    // Found in its kept page: where the words stand there says more than when it was added.
+    if (!snippet.text.isEmpty()) {
+        painter->setPen(secondary(palette));
+        paintMarked(painter, QRect(x, text.top(), text.right() - x, text.height()), snippet.text,
+                    snippet.marks, scaledFont(base, 0.85), palette.color(QPalette::Text));
+        return;
     }
     const QFont caption2 = scaledFont(base, 0.78);
     painter->setFont(caption2);

@@ -34,8 +34,17 @@ public:
                                  int radius);
 
 private:
-    void paintCard(QPainter *painter, const QStyleOptionViewItem &option, const Item &item) const;
-    void paintRow(QPainter *painter, const QStyleOptionViewItem &option, const Item &item) const;
+    // Where the query's words stand in the item's kept page; empty for other rows.
+    struct Snippet
+    {
+        QString text;
+        QList<std::pair<qsizetype, qsizetype>> marks;
+    };
+
+    void paintCard(QPainter *painter, const QStyleOptionViewItem &option, const Item &item,
+                   const Snippet &snippet) const;
+    void paintRow(QPainter *painter, const QStyleOptionViewItem &option, const Item &item,
+                  const Snippet &snippet) const;
     void paintPicture(QPainter *painter, const QRect &rect, const Item &item, bool fullImageAllowed,
                       int radius) const;
 

@@ -8,8 +8,28 @@
 
 namespace quillory {
 
-void ItemListModel::setItems(std::vector<Item *> items)
+namespace {
+
+bool sameSnippets(const ItemListModel::Snippets &a, const ItemListModel::Snippets &b)
 {
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const auto other = b.constFind(it.key());
+        if (other == b.cend() || other->snippet != it->snippet || other->marks != it->marks)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void ItemListModel::setItems(std::vector<Item *> items, Snippets snippets)
+{
+    // Rows that stay but show another snippet are repainted; new rows read theirs as they
+    // are inserted.
+    const bool snippetsChanged = !sameSnippets(snippets, m_snippets);
+    m_snippets = std::move(snippets);
     if (items == m_items) {
         if (!m_items.empty())
             emit dataChanged(index(0), index(int(m_items.size()) - 1));
@@ -23,6 +43,8 @@ void ItemListModel::setItems(std::vector<Item *> items)
         beginResetModel();
         m_items = std::move(items);
         endResetModel();
+    } else if (snippetsChanged && !m_items.empty()) {
+        emit dataChanged(index(0), index(int(m_items.size()) - 1));
     }
 }
 
@@ -176,6 +198,8 @@ void ItemListModel::removeItems(const QList<Record *> &records)
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.empty())
         return;
+    for (const size_t row : rows)
+        m_snippets.remove(m_items[row]);
     int runs = 1;
     for (size_t i = 1; i < rows.size(); ++i)
         runs += rows[i] != rows[i - 1] + 1;
@@ -232,6 +256,15 @@ QVariant ItemListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
         return DisplayText::bounded(item->title());
+    case Qt::AccessibleDescriptionRole:
+    case SnippetRole:
+        if (const auto snippet = m_snippets.constFind(item); snippet != m_snippets.cend())
+            return snippet->snippet;
+        return {};
+    case SnippetMarksRole:
+        if (const auto snippet = m_snippets.constFind(item); snippet != m_snippets.cend())
+            return QVariant::fromValue(snippet->marks);
+        return {};
     case Qt::ToolTipRole:
         if (std::optional<QString> url = item->urlString())
             return DisplayText::toolTip(*url);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <pages/PageStore.h>
+
 #include <QAbstractListModel>
+#include <QHash>
 #include <vector>
 
 namespace quillory {
@@ -17,19 +20,28 @@ class ItemListModel final : public QAbstractListModel
     Q_DISABLE_COPY_MOVE(ItemListModel)
 
 public:
-    enum Role { ItemRole = Qt::UserRole + 1 };
+    enum Role {
+        ItemRole = Qt::UserRole + 1,
+        // For rows found in their kept page: where the query's words stand in it, as a
+        // QString and as the marks' starts and lengths in it.
+        SnippetRole,
+        SnippetMarksRole,
+    };
+    // The rows that carry a snippet, by item.
+    using Snippets = QHash<const Item *, PageMatch>;
 
     explicit ItemListModel(QObject *parent = nullptr) : QAbstractListModel(parent) {}
 
     // An unchanged list only repaints. A list that differs in a few rows (one moved, or a
     // few runs removed and inserted) is applied as those rows; any other resets the views.
-    void setItems(std::vector<Item *> items);
+    void setItems(std::vector<Item *> items, Snippets snippets = {});
     // The rows of records about to be deleted go as runs of removed rows, the others stay
     // where they are; past a few runs the views are reset instead.
     void removeItems(const QList<Record *> &records);
     const std::vector<Item *> &items() const { return m_items; }
     Item *itemAt(int row) const;
     int rowOf(const Item *item) const;
+    bool hasSnippet(const Item *item) const { return m_snippets.contains(item); }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -53,6 +65,7 @@ private:
     bool applyAsRemovesAndInserts(const std::vector<Item *> &items, const Span &span);
 
     std::vector<Item *> m_items;
+    Snippets m_snippets;
 };
 
 } // namespace quillory

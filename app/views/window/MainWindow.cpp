@@ -42,8 +42,8 @@ namespace quillory {
 MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &search,
                        FileRevealer &revealer, ItemIntake &intake, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_store(store), m_links(this, m_sheets),
-      m_search(search), m_filter(search), m_counts(store), m_changes(store),
-      m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
+      m_search(search), m_filter(search), m_pageMatches(store, m_filter), m_counts(store),
+      m_changes(store), m_items(LiveList::itemsByCreatedAt(store, Qt::DescendingOrder)),
       m_folders(LiveList::foldersBySortOrder(store)), m_tags(LiveList::tagsBySortOrder(store)),
       m_actions(new ItemActions(state, store, revealer, m_links, m_sheets, *this)),
       m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(m_splitter)),
@@ -136,6 +136,7 @@ MainWindow::MainWindow(AppState &state, LibraryStore &store, SearchService &sear
     connect(&state, &AppState::searchQueryChanged, this,
             [this] { m_search.setSearchQuery(m_state.searchQuery()); });
     connect(&search, &SearchService::debouncedQueryChanged, this, &MainWindow::rememberSearch);
+    connect(&m_pageMatches, &PageMatches::found, this, &MainWindow::appendPageMatches);
     m_sidebar->setRecentSearches(search.recentSearches());
     connect(&search, &SearchService::recentSearchesChanged, this,
             [this] { m_sidebar->setRecentSearches(m_search.recentSearches()); });
@@ -210,6 +211,8 @@ void MainWindow::setKeptPages(KeptPages *pages)
     m_keptPages = pages;
     m_actions->setKeptPages(pages);
     m_detail->detail().setKeptPages(pages);
+    m_pageMatches.setPages(pages);
+    m_pageMatches.follow(m_listQuery);
 }
 
 void MainWindow::openAddURLSheet()
@@ -271,11 +274,33 @@ void MainWindow::refresh()
 void MainWindow::showList(std::vector<Item *> items)
 {
     m_listQuery = m_state.searchQuery();
+    m_pageMatches.follow(m_listQuery);
+    showWithPageMatches(std::move(items));
+}
+
+void MainWindow::showWithPageMatches(std::vector<Item *> items)
+{
+    ItemListModel::Snippets snippets;
+    for (PageMatches::Found &found :
+         m_pageMatches.beyond(items, m_listQuery, m_selection, m_state, Clock::nowMSecs())) {
+        items.push_back(found.item);
+        snippets.insert(found.item, std::move(found.match));
+    }
     m_listFound = !items.empty();
     rememberSearch();
     m_content->setTitle(contentTitle());
-    m_content->showItems(std::move(items), m_selectedItem);
+    m_content->showItems(std::move(items), m_selectedItem, std::move(snippets));
     emit refreshed();
+}
+
+void MainWindow::appendPageMatches()
+{
+    // The rows with snippets are the last answer's, at the end of the list.
+    const ItemListModel &model = m_content->model();
+    std::vector<Item *> items = model.items();
+    while (!items.empty() && model.hasSnippet(items.back()))
+        items.pop_back();
+    showWithPageMatches(std::move(items));
 }
 
 void MainWindow::rememberSearch()

@@ -3,6 +3,7 @@
 #include <state/ItemChanges.h>
 #include <state/LibraryCounts.h>
 #include <state/LibraryFilter.h>
+#include <state/PageMatches.h>
 #include <views/widgets/SheetRunner.h>
 #include <views/widgets/ThumbnailCache.h>
 #include <views/window/LinkOpener.h>
@@ -111,6 +112,10 @@ private:
     void scheduleListRefresh();
     void refresh();
     void showList(std::vector<Item *> items);
+    // Shows the list's own matches followed by those found in kept pages so far.
+    void showWithPageMatches(std::vector<Item *> items);
+    // The pages answered: their matches follow the list's own, which stay where they are.
+    void appendPageMatches();
     // Keeps the settled search among the recent ones once the list shows it found something.
     void rememberSearch();
     void refreshSidebar();
@@ -132,6 +137,7 @@ private:
     LinkOpener m_links;
     SearchService &m_search;
     LibraryFilter m_filter;
+    PageMatches m_pageMatches;
     LibraryCounts m_counts;
     ItemChanges m_changes;
     ThumbnailCache m_thumbnails;

@@ -97,6 +97,47 @@ TEST_F(ItemDelegateTest, FractionalScalingDrawsTheCardDirectly)
     EXPECT_EQ(image.pixelColor(int(100 * 1.5), int(185 * 1.5)).rgb(), face.rgb());
 }
 
+// A row found in its kept page shows where the words stand there; marks that do not fit the
+// snippet are left out, never painted past its end, and a narrow row still paints.
+TEST_F(ItemDelegateTest, ASnippetIsPaintedWithItsMarkedWordsInRowsAndCards)
+{
+    using Marks = QList<std::pair<qsizetype, qsizetype>>;
+    const auto paintedWith = [this](const QString &snippet, const Marks &marks, bool grid,
+                                    int width) {
+        PageMatch match;
+        match.snippet = snippet;
+        match.marks = marks;
+        m_model.setItems({&m_item}, snippet.isEmpty() ? ItemListModel::Snippets()
+                                                      : ItemListModel::Snippets{{&m_item, match}});
+        m_delegate.setGridMode(grid);
+        QImage image(QSize(width + 10, 220), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QStyleOptionViewItem option;
+        option.rect = QRect(5, 5, width, grid ? ItemDelegate::cardHeight : ItemDelegate::rowHeight);
+        option.palette = QApplication::palette();
+        option.font = QApplication::font();
+        m_delegate.paint(&painter, option, m_model.index(0));
+        return image;
+    };
+    const QString text = u"\u2026we borrowed a narrow trowel from the neighbours\u2026"_s;
+    for (const bool grid : {true, false}) {
+        SCOPED_TRACE(grid ? "card" : "row");
+        const int width = grid ? 200 : 500;
+        const QImage plain = paintedWith(text, {}, grid, width);
+        EXPECT_NE(paintedWith({}, {}, grid, width), plain) << "the snippet shows";
+        const QImage marked = paintedWith(text, {{22, 6}}, grid, width);
+        EXPECT_NE(marked, plain) << "the marked word is bold";
+        EXPECT_EQ(paintedWith(text, {{-3, 2}, {200, 4}, {22, 0}, {22, -5}}, grid, width), plain);
+        EXPECT_EQ(paintedWith(text, {{22, 6}, {40, 1000000}}, grid, width),
+                  paintedWith(text, {{22, 6}, {40, 10}}, grid, width));
+        // Narrower than the snippet's first word.
+        paintedWith(text, {{22, 6}}, grid, grid ? 60 : 12);
+        paintedWith(text, {{0, 49}}, grid, 60);
+    }
+    m_delegate.setGridMode(true);
+}
+
 } // namespace
 
 TEST(DisplayText, ASharedFileShowsTheNameItWasSharedUnder)

@@ -191,4 +191,43 @@ TEST(ItemListModel, DeletedItemsLeaveAsRemovedRowsUnlessScatteredWide)
     EXPECT_EQ(m.model.items(), items);
 }
 
+TEST(ItemListModel, SnippetsFollowTheirRows)
+{
+    ItemPool pool;
+    ModelUnderTest m;
+    std::vector<Item *> items = pool.fresh(20);
+    m.model.setItems(items);
+    Item *found = pool.fresh();
+    items.push_back(found);
+    const auto snippet = [](const QString &text, qsizetype start, qsizetype length) {
+        PageMatch match;
+        match.snippet = text;
+        match.marks = {{start, length}};
+        return match;
+    };
+    QSignalSpy inserted(&m.model, &QAbstractItemModel::rowsInserted);
+    m.model.setItems(items, {{found, snippet(u"a walled garden"_s, 9, 6)}});
+    EXPECT_EQ(inserted.count(), 1);
+    const QModelIndex row = m.model.index(20);
+    EXPECT_EQ(row.data(ItemListModel::SnippetRole).toString(), u"a walled garden"_s);
+    const auto marks =
+        row.data(ItemListModel::SnippetMarksRole).value<QList<std::pair<qsizetype, qsizetype>>>();
+    EXPECT_EQ(marks, (QList<std::pair<qsizetype, qsizetype>>{{9, 6}}));
+    EXPECT_FALSE(m.model.index(0).data(ItemListModel::SnippetRole).isValid());
+
+    // The same rows with another snippet are repainted, not left showing the old one.
+    QSignalSpy repaints(&m.model, &QAbstractItemModel::dataChanged);
+    items.insert(items.begin(), pool.fresh());
+    m.model.setItems(items, {{found, snippet(u"the garden wall"_s, 4, 6)}});
+    EXPECT_EQ(repaints.count(), 1);
+    EXPECT_EQ(m.model.index(21).data(ItemListModel::SnippetRole).toString(), u"the garden wall"_s);
+    EXPECT_EQ(m.resets.count(), 0);
+
+    m.model.removeItems({found});
+    EXPECT_FALSE(m.model.hasSnippet(found)) << "nothing is kept for a destroyed item";
+    items.pop_back();
+    m.model.setItems(items);
+    EXPECT_FALSE(m.model.index(0).data(ItemListModel::SnippetRole).isValid());
+}
+
 } // namespace
