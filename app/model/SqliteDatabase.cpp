@@ -1,6 +1,7 @@
 #include <model/SqliteDatabase.h>
 
 #include <model/SqliteStatement.h>
+#include <model/StoreFailure.h>
 
 #include <QUrl>
 #include <sqlite3.h>
@@ -104,6 +105,25 @@ void SqliteDatabase::releaseMemory()
 QString SqliteDatabase::lastError() const
 {
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+}
+
+bool SqliteDatabase::fail(StoreFailure *failure) const
+{
+    if (failure)
+        *failure = {StoreFailure::causeOf(lastErrorCode()), lastError()};
+    return false;
+}
+
+bool SqliteDatabase::writeTransaction(StoreFailure *failure, const std::function<bool()> &work)
+{
+    if (!exec("BEGIN IMMEDIATE"))
+        return fail(failure);
+    if (!work() || !exec("COMMIT")) {
+        fail(failure); // before the rollback, which clears what went wrong
+        exec("ROLLBACK");
+        return false;
+    }
+    return true;
 }
 
 } // namespace quillory

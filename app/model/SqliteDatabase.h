@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -8,6 +9,7 @@ struct sqlite3;
 namespace quillory {
 
 class SqliteStatement;
+struct StoreFailure;
 
 // Owns one SQLite connection. Errors come back as text and result codes; nothing here
 // throws.
@@ -38,6 +40,11 @@ public:
     QString lastError() const;
     // The extended result code of the last failed call.
     int lastErrorCode() const;
+    // Fills `failure`, when given, with the last failure; always false, for returning.
+    bool fail(StoreFailure *failure) const;
+    // Runs `work` between BEGIN IMMEDIATE and COMMIT. When the start, `work` or the commit
+    // fails, rolls back and fills `failure` with the error as it was before the rollback.
+    bool writeTransaction(StoreFailure *failure, const std::function<bool()> &work);
     // Frees what the page cache holds beyond its current limit.
     void releaseMemory();
     sqlite3 *handle() const { return m_db; }

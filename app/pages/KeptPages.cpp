@@ -65,7 +65,7 @@ void KeptPages::deliverLater(std::function<void()> answer)
     // Posted to this object, which outlives its workers; one wake-up serves every answer
     // that arrives before it is handled.
     if (first)
-        QMetaObject::invokeMethod(this, &KeptPages::deliver, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
 }
 
 void KeptPages::deliver()

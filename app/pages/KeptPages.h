@@ -96,7 +96,9 @@ private:
     // Answers come back through a standard mutex rather than only Qt's event queue, so that
     // the thread checker sees the hand-over.
     void deliverLater(std::function<void()> answer);
-    void deliver();
+    // Called by name: a queued call made with a functor would hand the thread checker an
+    // object the worker made and Qt's uninstrumented queue passed on.
+    Q_INVOKABLE void deliver();
 
     // Used by the workers' tasks, so these outlive the workers.
     std::atomic<quint64> m_latestSearch = 0;

@@ -87,21 +87,12 @@ bool PageQueue::prepare(StoreFailure *failure)
 
 bool PageQueue::failed(StoreFailure *failure)
 {
-    if (failure)
-        *failure = {StoreFailure::causeOf(m_db.lastErrorCode()), m_db.lastError()};
-    return false;
+    return m_db.fail(failure);
 }
 
 bool PageQueue::transaction(StoreFailure *failure, const std::function<bool()> &work)
 {
-    if (!m_db.exec("BEGIN IMMEDIATE"))
-        return failed(failure);
-    if (!work() || !m_db.exec("COMMIT")) {
-        failed(failure);
-        m_db.exec("ROLLBACK");
-        return false;
-    }
-    return true;
+    return m_db.writeTransaction(failure, work);
 }
 
 bool PageQueue::put(const char *key, qint64 value)

@@ -209,21 +209,12 @@ bool PageStore::prepareStatements(StoreFailure *failure)
 
 bool PageStore::failed(StoreFailure *failure)
 {
-    if (failure)
-        *failure = {StoreFailure::causeOf(m_db->lastErrorCode()), m_db->lastError()};
-    return false;
+    return m_db->fail(failure);
 }
 
 bool PageStore::transaction(StoreFailure *failure, const std::function<bool()> &work)
 {
-    if (!m_db->exec("BEGIN IMMEDIATE"))
-        return failed(failure);
-    if (!work() || !m_db->exec("COMMIT")) {
-        failed(failure); // before the rollback, which clears what went wrong
-        m_db->exec("ROLLBACK");
-        return false;
-    }
-    return true;
+    return m_db->writeTransaction(failure, work);
 }
 
 // Runs a statement that returns no rows, leaving it ready for the next run.

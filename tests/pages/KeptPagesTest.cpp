@@ -68,7 +68,10 @@ TEST(KeptPages, KeepsSearchesAndRemovesOnItsThreadsAndAnswersOnlyTheLatestSearch
     EXPECT_FALSE(late);
 
     std::optional<bool> removed;
+    // Removing and reading run on different threads: the read asked after the removal is
+    // done sees it.
     pages.remove({ids[0], ids[1]});
+    pages.waitForIdle();
     pages.itemsWithCopies(&context, [&](QSet<QUuid> withCopies) {
         removed = !withCopies.contains(ids[0]) && withCopies.contains(ids[2]);
     });
