@@ -1,6 +1,6 @@
 #include "DeepTrees.h"
 #include "Eventually.h"
-#include "StoreFiles.h"
+#include <StoreFiles.h>
 
 #include <model/Folder.h>
 #include <model/FolderNesting.h>

@@ -1,5 +1,5 @@
 #include "FaultyDisk.h"
-#include "StoreFiles.h"
+#include <StoreFiles.h>
 
 #include <model/Folder.h>
 #include <model/Item.h>

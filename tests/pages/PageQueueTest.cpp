@@ -3,6 +3,8 @@
 #include <pages/PageSchema.h>
 #include <pages/PageStore.h>
 
+#include <StoreFiles.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -11,17 +13,9 @@
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::execOn;
 
 namespace {
-
-void execOn(const QString &path, const QString &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
 
 class PageQueueTest : public ::testing::Test
 {

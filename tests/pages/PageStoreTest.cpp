@@ -5,6 +5,8 @@
 #include <pages/PageQuery.h>
 #include <pages/PageStore.h>
 
+#include <StoreFiles.h>
+
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -16,18 +18,9 @@
 
 using namespace quillory;
 using namespace Qt::StringLiterals;
+using quillory::test::execOn;
 
 namespace {
-
-// Runs SQL on the file the way another program would, behind both stores' backs.
-void execOn(const QString &path, const QString &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
 
 qint64 queryNumber(const QString &path, const char *sql)
 {
