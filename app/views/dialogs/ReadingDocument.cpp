@@ -36,39 +36,23 @@ QString escaped(QStringView text, bool keepLines)
     return html;
 }
 
-QString blockOpening(const ReadableBlock &block)
+// The element a block is written as.
+QString blockTag(const ReadableBlock &block)
 {
     switch (block.kind) {
     case ReadableBlock::Kind::Heading:
         // The page's own title is the only first-level heading.
-        return u"<h%1>"_s.arg(std::clamp(block.level + 1, 2, 6));
+        return u"h%1"_s.arg(std::clamp(block.level + 1, 2, 6));
     case ReadableBlock::Kind::ListItem:
-        return u"<li>"_s;
+        return u"li"_s;
     case ReadableBlock::Kind::Quote:
-        return u"<blockquote>"_s;
+        return u"blockquote"_s;
     case ReadableBlock::Kind::Preformatted:
-        return u"<pre>"_s;
+        return u"pre"_s;
     case ReadableBlock::Kind::Paragraph:
         break;
     }
-    return u"<p>"_s;
-}
-
-QString blockClosing(const ReadableBlock &block)
-{
-    switch (block.kind) {
-    case ReadableBlock::Kind::Heading:
-        return u"</h%1>"_s.arg(std::clamp(block.level + 1, 2, 6));
-    case ReadableBlock::Kind::ListItem:
-        return u"</li>"_s;
-    case ReadableBlock::Kind::Quote:
-        return u"</blockquote>"_s;
-    case ReadableBlock::Kind::Preformatted:
-        return u"</pre>"_s;
-    case ReadableBlock::Kind::Paragraph:
-        break;
-    }
-    return u"</p>"_s;
+    return u"p"_s;
 }
 
 // Writes `text` with its anchors and marks, which may overlap each other but not
@@ -221,9 +205,10 @@ ReadingDocument::Built ReadingDocument::build(const ReadableText &text, const QS
         inList = listItem;
         const std::vector<Span> marks = marksIn(block.text);
         const bool pre = block.kind == ReadableBlock::Kind::Preformatted;
-        html += blockOpening(block);
+        const QString tag = blockTag(block);
+        html += u'<' + tag + u'>';
         writeSpans(html, block.text, weaver.anchorsIn(block.text), marks, pre);
-        html += blockClosing(block);
+        html += u"</"_s + tag + u'>';
     }
     if (inList)
         html += u"</ul>"_s;
